@@ -1,0 +1,52 @@
+// Memory that holds secrets: passwords, private keys, derived keys and
+// random state. Everything here overwrites itself with zeros before the
+// memory goes back to the allocator.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kcertadm {
+
+// Overwrites n bytes at p with zeros in a way the optimiser keeps.
+void SecureWipe(void* p, std::size_t n) noexcept;
+
+// Allocator that wipes every block before releasing it.
+template <typename T>
+struct WipingAllocator {
+  using value_type = T;
+  WipingAllocator() noexcept = default;
+  template <typename U>
+  WipingAllocator(const WipingAllocator<U>&) noexcept {}
+  T* allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
+  void deallocate(T* p, std::size_t n) noexcept {
+    SecureWipe(p, n * sizeof(T));
+    std::allocator<T>().deallocate(p, n);
+  }
+  template <typename U>
+  bool operator==(const WipingAllocator<U>&) const noexcept { return true; }
+};
+
+// Byte buffer for secrets.
+using SecureBytes = std::vector<std::uint8_t, WipingAllocator<std::uint8_t>>;
+// Text buffer for secrets (passwords).
+using SecureString = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;
+
+// Wipes a fixed-size object (a key schedule, a digest context) when it goes
+// out of scope.
+template <typename T>
+class WipeOnExit {
+ public:
+  explicit WipeOnExit(T& object) noexcept : object_(object) {}
+  ~WipeOnExit() { SecureWipe(&object_, sizeof(T)); }
+  WipeOnExit(const WipeOnExit&) = delete;
+  WipeOnExit& operator=(const WipeOnExit&) = delete;
+
+ private:
+  T& object_;
+};
+
+}  // namespace kcertadm
