@@ -1,0 +1,46 @@
+// Byte-order helpers shared by the digest and cipher implementations.
+#pragma once
+
+#include <cstdint>
+
+namespace kcertadm::bytes {
+
+inline std::uint32_t LoadLe32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+         std::uint32_t{p[3]} << 24;
+}
+
+inline std::uint32_t LoadBe32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 |
+         std::uint32_t{p[3]};
+}
+
+inline void StoreLe32(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+  p[2] = static_cast<std::uint8_t>(v >> 16);
+  p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+inline void StoreBe32(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v >> 24);
+  p[1] = static_cast<std::uint8_t>(v >> 16);
+  p[2] = static_cast<std::uint8_t>(v >> 8);
+  p[3] = static_cast<std::uint8_t>(v);
+}
+
+inline void StoreLe64(std::uint8_t* p, std::uint64_t v) {
+  StoreLe32(p, static_cast<std::uint32_t>(v));
+  StoreLe32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
+inline void StoreBe64(std::uint8_t* p, std::uint64_t v) {
+  StoreBe32(p, static_cast<std::uint32_t>(v >> 32));
+  StoreBe32(p + 4, static_cast<std::uint32_t>(v));
+}
+
+inline constexpr std::uint32_t Rotl32(std::uint32_t v, int n) {
+  return (v << n) | (v >> (32 - n));
+}
+
+}  // namespace kcertadm::bytes
