@@ -1,0 +1,31 @@
+// Base64 (RFC 1421 / RFC 2045 alphabet and padding).
+//
+// Base64Encode and Base64Decode are exported through kcertadm.h; this
+// header adds the symbol reader used by the decoders and the line-broken
+// writer used by the PEM writers.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "kcertadm.h"
+
+namespace kcertadm {
+
+// Symbol code of a character: "=" is 0, the alphabet A..Z a..z 0..9 + /
+// gives 1..64, anything else -1.
+std::int32_t Base64SymbolCode(char c) noexcept;
+
+// Skips white space (space, tab, CR, LF), consumes one character and
+// returns its symbol code 0..64; -1 at the end of the text (remaining 0), at
+// a NUL, or for a character outside the alphabet.
+std::int32_t Base64NextSymbol(const char** text, std::int32_t* remaining) noexcept;
+
+// Writes the Base64 of count bytes to file in lines of 64 characters, each
+// ended by a line feed; with indent set every line starts with one space.
+// A count of 0 writes nothing at all. 0 on
+// success, -1 when a write fails.
+std::int32_t PemWriteBase64(std::FILE* file, const std::uint8_t* bytes, std::int32_t count,
+                            int indent) noexcept;
+
+}  // namespace kcertadm
