@@ -51,6 +51,134 @@ KCERTADM_API int32_t Base64Encode(const uint8_t* bytes, int32_t count, Asn1Item*
  */
 KCERTADM_API int32_t Base64Decode(const char* text, int32_t length, Asn1Item* out);
 
+/* ---- Certificates, names, times and strings ---------------------------- */
+
+/*
+ * Distinguished-name slots, in the order in which a Name is read into a
+ * DnFields record and built from DnValue entries.
+ */
+enum {
+  DN_COUNTRY = 0,
+  DN_STATE = 1,
+  DN_LOCALITY = 2,
+  DN_ORGANIZATION = 3,
+  DN_ORG_UNIT = 4,
+  DN_COMMON_NAME = 5,
+  DN_EMAIL = 6,
+  DN_ORG_UNIT2 = 7,
+  DN_ORG_UNIT3 = 8,
+  DN_SLOT_COUNT = 9
+};
+
+/*
+ * One attribute value of a parsed Name: its content octets inside the
+ * caller's DER (not NUL-terminated, not owned), their count and the value's
+ * universal string tag (0x0C UTF8String, 0x13 PrintableString, 0x14
+ * T61String, 0x16 IA5String, 0x1E BMPString).
+ */
+typedef struct DnField {
+  const uint8_t* value;
+  int32_t length;
+  int32_t stringTag;
+} DnField;
+
+/* The nine slots of a parsed Name; slots the Name does not carry keep the
+ * caller's zero-fill. */
+typedef struct DnFields {
+  DnField slot[DN_SLOT_COUNT];
+} DnFields;
+
+/*
+ * One value of a Name being built: its octets, their count, the string tag
+ * chosen for it, and owned = 1 when bytes is a malloc block made by
+ * conversion (released by the library), 0 when it is the caller's text.
+ */
+typedef struct DnValue {
+  uint8_t* bytes;
+  int32_t length;
+  int32_t stringTag;
+  int32_t owned;
+} DnValue;
+
+/*
+ * The certificate record exchanged with the host. Zero-filled by whoever
+ * creates it; every pointer is a malloc block owned by the record unless
+ * said otherwise. Released with FreeCertData exactly once.
+ */
+typedef struct CertData {
+  void* owned0;              /* owned block of the host-facing services */
+  Asn1Item der;              /* certificate or request DER; points into
+                                container when taken out of one */
+  Asn1Item certText;         /* Base64 text of the certificate */
+  Asn1Item tbs;              /* to-be-signed part built while signing */
+  Asn1Item fileText;         /* raw file text while reading (not freed) */
+  Asn1Item reqText;          /* Base64 text of a request */
+  Asn1Item pkcs7;            /* PKCS #7 certificates-only package of der */
+  Asn1Item container;        /* the DER as given, when der was unwrapped */
+  int32_t setRemaining;      /* bytes of the container's list from der on */
+  Asn1Item subjectDer;       /* subject Name built for a request */
+  Asn1Item publicKeyInfoDer; /* SubjectPublicKeyInfo built for a request */
+  Asn1Item micText;          /* MIC-Info and body of a received PEM request */
+  char* procTypeLine;        /* Proc-Type line of a received PEM request */
+  int32_t isSelfSigned;      /* 1: verified with its own key */
+} CertData;
+
+/*
+ * The parsed view of a certificate or request; every item points into the
+ * record's der and owns nothing.
+ */
+typedef struct CertFields {
+  Asn1Item whole;
+  Asn1Item toBeSigned;
+  Asn1Item version;
+  Asn1Item serialNumber;
+  Asn1Item signatureAlgorithm;
+  Asn1Item signatureValue;
+  Asn1Item subject;
+  Asn1Item subjectPublicKeyInfo;
+  Asn1Item issuer;
+  Asn1Item validity;
+  Asn1Item extensions;
+  Asn1Item notBefore;
+  Asn1Item notAfter;
+  Asn1Item challenge;
+} CertFields;
+
+/*
+ * Parses the certificate in cert->der, unwrapping a PKCS #7 SignedData or a
+ * certificate sequence first (cert is updated), into fields. Returns 0, or
+ * non-zero with message 30046 in *error.
+ */
+KCERTADM_API int32_t ParseCert(CertData* cert, CertFields* fields, uint32_t* error);
+
+/* Frees the blocks the record owns; not the record itself. */
+KCERTADM_API void FreeCertData(CertData* cert);
+
+/*
+ * Reads a complete Name element into the nine slots of a zero-filled
+ * DnFields. Returns 0, or -1 with message 30046 in *error.
+ */
+KCERTADM_API int32_t ParseDNSeq(DnFields* fields, Asn1Item name, uint32_t* error);
+
+/*
+ * Writes the validity period of a parsed certificate as text, for example
+ * "12-31-30 23:59 GMT", into two buffers of at least 20 octets. Returns 0,
+ * or non-zero with message 30046 in *error.
+ */
+KCERTADM_API int32_t GetTextDates(CertFields* fields, char* startText, char* endText,
+                                  uint32_t* error);
+
+/*
+ * BMPString (big-endian) or T61String content octets into host text (UTF-8),
+ * NUL-terminated in out. Return the text length; 0 on failure (for
+ * T61ToHCSET also when no translation table is available). BMP input beyond
+ * 392 octets is ignored.
+ */
+KCERTADM_API uint16_t BMPToHCSET(const uint8_t* bmp, int32_t length, char* out,
+                                 int32_t outSize);
+KCERTADM_API uint16_t T61ToHCSET(const uint8_t* t61, int32_t length, char* out,
+                                 int32_t outSize);
+
 #ifdef __cplusplus
 }
 #endif

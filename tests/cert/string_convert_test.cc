@@ -1,0 +1,127 @@
+// Certificate strings to and from host and native text.
+#include "cert/string_convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "host/charset.h"
+#include "host_interface/library_state.h"
+
+namespace kcertadm {
+namespace {
+
+std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+// Restores the process-wide string type after a test changes it.
+class IntlEncodingScope {
+ public:
+  explicit IntlEncodingScope(int tag) : saved_(IntlStringEncoding()) { SetIntlStringEncoding(tag); }
+  ~IntlEncodingScope() { SetIntlStringEncoding(saved_); }
+
+ private:
+  int saved_;
+};
+
+TEST(SwapUcs2, SwapsUnitsAndIgnoresOddOctet) {
+  std::uint8_t buf[] = {0x00, 0x41, 0x20, 0xAC, 0x7F};
+  EXPECT_EQ(SwapUcs2(buf, sizeof buf, buf), 4u);
+  EXPECT_EQ(std::vector<std::uint8_t>(buf, buf + 5),
+            (std::vector<std::uint8_t>{0x41, 0x00, 0xAC, 0x20, 0x7F}));
+}
+
+TEST(BMPToHCSET, ConvertsBigEndianUnits) {
+  const std::uint8_t bmp[] = {0x00, 0x41, 0x00, 0x42};
+  char out[16];
+  EXPECT_EQ(BMPToHCSET(bmp, sizeof bmp, out, sizeof out), 2);
+  EXPECT_STREQ(out, "AB");
+  const std::uint8_t euro[] = {0x20, 0xAC};
+  EXPECT_EQ(BMPToHCSET(euro, sizeof euro, out, sizeof out), 3);
+  EXPECT_STREQ(out, "\xE2\x82\xAC");
+}
+
+// Input longer than the conversion buffer is cut to it, never copied past.
+TEST(BMPToHCSET, LongInputIsCutToTheConversionBuffer) {
+  std::vector<std::uint8_t> bmp;
+  for (int i = 0; i < 1000; ++i) bmp.insert(bmp.end(), {0x00, 'x'});
+  std::vector<char> out(4096);
+  EXPECT_EQ(BMPToHCSET(bmp.data(), static_cast<int32_t>(bmp.size()), out.data(),
+                       static_cast<int32_t>(out.size())),
+            kConversionBufferSize / 2);
+  EXPECT_EQ(BmpToDisplay(bmp.data(), bmp.size(), out.data(), out.size()),
+            kConversionBufferSize / 2);
+}
+
+TEST(BMPToHCSET, RefusesBadArguments) {
+  const std::uint8_t bmp[] = {0x00, 0x41};
+  char out[4];
+  EXPECT_EQ(BMPToHCSET(bmp, -1, out, sizeof out), 0);
+  EXPECT_EQ(BMPToHCSET(bmp, 2, out, 0), 0);
+  EXPECT_EQ(BMPToHCSET(nullptr, 2, out, sizeof out), 0);
+  EXPECT_EQ(BMPToHCSET(bmp, 2, nullptr, 4), 0);
+}
+
+TEST(T61ToHCSET, ReadsLatin1AndFailsWithoutTable) {
+  const std::uint8_t t61[] = {'Z', 0xFC, 'r', 'i', 'c', 'h'};
+  char out[32];
+  EXPECT_EQ(T61ToHCSET(t61, sizeof t61, out, sizeof out), 7);
+  EXPECT_STREQ(out, "Z\xC3\xBCrich");
+  EXPECT_EQ(T61ToDisplay(t61, sizeof t61, out, sizeof out), 7);
+  HostSetTranslationTablesAvailable(false);
+  EXPECT_EQ(T61ToHCSET(t61, sizeof t61, out, sizeof out), 0);
+  EXPECT_EQ(T61ToDisplay(t61, sizeof t61, out, sizeof out), 0);
+  HostSetTranslationTablesAvailable(true);
+}
+
+TEST(DisplayConversions, StopWhenTheFirstStepProducesNothing) {
+  char out[8] = "junk";
+  EXPECT_EQ(Utf8ToDisplay(nullptr, 0, out, sizeof out), 0);
+  const std::uint8_t one[] = {0x41};  // half a BMP unit
+  EXPECT_EQ(BmpToDisplay(one, 1, out, sizeof out), 0);
+  const auto utf8 = Bytes("Gen\xC3\xA8ve");
+  EXPECT_EQ(Utf8ToDisplay(utf8.data(), utf8.size(), out, sizeof out), 7);
+  EXPECT_STREQ(out, "Gen\xC3\xA8ve");
+  EXPECT_EQ(Utf8ToDisplay(utf8.data(), utf8.size(), out, 5), 3);  // no split letter
+  EXPECT_STREQ(out, "Gen");
+}
+
+TEST(ConvertIntlString, ProducesTheConfiguredType) {
+  const std::string text = "Zo\xC3\xAB";  // Zoë
+  struct Case {
+    int tag;
+    std::vector<std::uint8_t> want;
+  };
+  const Case kTests[] = {
+      {0x0C, Bytes(text)},
+      {0x1E, {0x00, 'Z', 0x00, 'o', 0x00, 0xEB}},  // big-endian units
+      {0x14, Bytes(text)},                         // native text
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.tag);
+    IntlEncodingScope scope(c.tag);
+    DnValue value{};
+    EXPECT_EQ(ConvertIntlString(text.data(), text.size(), &value),
+              static_cast<std::int32_t>(c.want.size()));
+    EXPECT_EQ(value.stringTag, c.tag);
+    EXPECT_EQ(value.owned, 1);
+    ASSERT_NE(value.bytes, nullptr);
+    EXPECT_NE(reinterpret_cast<const char*>(value.bytes), text.data());
+    EXPECT_EQ(std::vector<std::uint8_t>(value.bytes, value.bytes + value.length), c.want);
+    std::free(value.bytes);
+  }
+}
+
+TEST(ConvertIntlString, NothingProducedKeepsTheCallersText) {
+  IntlEncodingScope scope(0x0C);
+  const char* text = "";
+  DnValue value{};
+  EXPECT_EQ(ConvertIntlString(text, 0, &value), 0);
+  EXPECT_EQ(value.bytes, reinterpret_cast<const std::uint8_t*>(text));
+  EXPECT_EQ(value.length, 0);
+  EXPECT_EQ(value.owned, 0);
+}
+
+}  // namespace
+}  // namespace kcertadm
