@@ -1,0 +1,165 @@
+#include "crypto/bignum.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "crypto/montgomery.h"
+
+namespace kcertadm {
+namespace {
+
+BigNum FromHex(const std::string& hex) {
+  std::vector<std::uint8_t> bytes;
+  std::string padded = hex.size() % 2 ? "0" + hex : hex;
+  for (std::size_t i = 0; i < padded.size(); i += 2)
+    bytes.push_back(static_cast<std::uint8_t>(std::stoul(padded.substr(i, 2), nullptr, 16)));
+  return BigNum::FromBytes(bytes.data(), bytes.size());
+}
+
+std::string ToHex(const BigNum& x) {
+  if (x.IsZero()) return "0";
+  SecureBytes bytes = x.ToBytes();
+  std::string out;
+  char buf[3];
+  for (std::uint8_t b : bytes) {
+    std::snprintf(buf, sizeof buf, "%02x", b);
+    out += buf;
+  }
+  return out.substr(out[0] == '0' ? 1 : 0);
+}
+
+// Results of Python's integers (tests/data/bignum/make_vectors.py) for
+// operands chosen to stress carries, borrows and quotient correction.
+TEST(BigNum, MatchesReferenceVectors) {
+  std::ifstream in(KCERTADM_TEST_DATA_DIR "/bignum/vectors.txt");
+  ASSERT_TRUE(in) << "missing vectors";
+  std::string line;
+  int checked = 0;
+  while (std::getline(in, line)) {
+    SCOPED_TRACE(line.substr(0, 80));
+    std::istringstream fields(line);
+    std::string op, a, b, c, expected;
+    fields >> op >> a >> b >> c >> expected;
+    const BigNum x = FromHex(a), y = FromHex(b);
+    if (op == "mul") {
+      EXPECT_EQ(ToHex(BigNum::Mul(x, y)), expected);
+    } else if (op == "divmod") {
+      BigNum q, r;
+      ASSERT_EQ(BigNum::DivMod(x, y, &q, &r), 0);
+      EXPECT_EQ(ToHex(q) + ":" + ToHex(r), expected);
+    } else if (op == "gcd") {
+      EXPECT_EQ(ToHex(BigNum::Gcd(x, y)), expected);
+    } else if (op == "inv") {
+      BigNum inv;
+      const int code = BigNum::ModInverse(x, y, &inv);
+      if (expected == "none") {
+        EXPECT_EQ(code, kBigNumNoInverse);
+      } else {
+        ASSERT_EQ(code, 0);
+        EXPECT_EQ(ToHex(inv), expected);
+      }
+    } else if (op == "exp") {
+      BigNum r;
+      ASSERT_EQ(BigNum::ModExp(x, y, FromHex(c), &r), 0);
+      EXPECT_EQ(ToHex(r), expected);
+    } else {
+      FAIL() << "unknown operation";
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 600);
+}
+
+TEST(BigNum, ByteConversions) {
+  const std::uint8_t bytes[] = {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  BigNum x = BigNum::FromBytes(bytes, sizeof bytes);
+  EXPECT_EQ(ToHex(x), "10203040506070809");
+  EXPECT_EQ(x.BitLength(), 65u);
+  EXPECT_EQ(x.ByteLength(), 9u);
+
+  std::uint8_t out[12];
+  ASSERT_EQ(x.ToBytes(out, sizeof out), 0);
+  const std::uint8_t expected[12] = {0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+  EXPECT_EQ(0, std::memcmp(out, expected, sizeof out));
+  // One byte short of the value: refused, not truncated.
+  EXPECT_EQ(x.ToBytes(out, 8), kBigNumOutputTooSmall);
+  EXPECT_EQ(x.ToBytes(out, 9), 0);
+
+  BigNum zero = BigNum::FromBytes(bytes, 2);
+  EXPECT_TRUE(zero.IsZero());
+  EXPECT_EQ(zero.BitLength(), 0u);
+  EXPECT_EQ(zero.ToBytes(out, 0), 0);
+}
+
+TEST(BigNum, BitsAndSmallArithmetic) {
+  BigNum x;
+  x.SetBit(200);
+  x.SetBit(0);
+  EXPECT_EQ(x.BitLength(), 201u);
+  EXPECT_TRUE(x.Bit(200));
+  EXPECT_FALSE(x.Bit(199));
+  x.ClearBit(200);
+  EXPECT_TRUE(x.IsOne());  // clearing the top bit shrinks the number
+  x.ClearBit(5000);        // beyond the end: no effect
+  EXPECT_TRUE(x.IsOne());
+
+  BigNum all_ones = FromHex("ffffffffffffffffffffffffffffffff");
+  all_ones.AddSmall(1);  // carry through two limbs into a third
+  EXPECT_EQ(ToHex(all_ones), "100000000000000000000000000000000");
+  all_ones.SubSmall(1);  // and the borrow back
+  EXPECT_EQ(ToHex(all_ones), "ffffffffffffffffffffffffffffffff");
+
+  const BigNum big = FromHex("123456789abcdef0123456789abcdef0fedcba9876543210");
+  for (std::uint32_t d : {3u, 251u, 64513u, 65521u, 4294967291u}) {
+    BigNum r;
+    BigNum::Mod(big, BigNum(d), &r);
+    EXPECT_EQ(BigNum(big.ModSmall(d)), r) << d;
+  }
+}
+
+TEST(BigNum, RefusesBadArguments) {
+  BigNum r;
+  EXPECT_EQ(BigNum::DivMod(BigNum(5), BigNum(), nullptr, &r), kBigNumBadArgument);
+  EXPECT_EQ(BigNum::ModInverse(BigNum(5), BigNum(1), &r), kBigNumBadArgument);
+  EXPECT_EQ(BigNum::ModExp(BigNum(5), BigNum(3), BigNum(10), &r), kBigNumBadArgument);
+  BigNum huge;
+  huge.SetBit(64 * kMaxMontLimbs);
+  huge.SetBit(0);
+  EXPECT_EQ(BigNum::ModExp(BigNum(5), BigNum(3), huge, &r), kBigNumTooLarge);
+}
+
+// The fixed-window exponentiation must agree with the variable-time one for
+// exponents of every shape, including zero windows at the top and bottom.
+TEST(Montgomery, ConstantTimeExponentiationAgrees) {
+  const BigNum modulus = FromHex(
+      "d0b6f1bd3d6b5d6f6a1c1a5a8c3cbb3f0d8d4e4a7d3c1b2a99887766554433221"
+      "1f0e0d0c0b0a09080706050403020100ffeeddccbbaa99887766554433221101");
+  MontgomeryContext mont;
+  ASSERT_EQ(mont.Init(modulus), 0);
+  const std::size_t n = mont.size();
+  const BigNum base = FromHex("1234567890abcdef1122334455667788");
+  const char* kExponents[] = {"0", "1", "2", "1f", "20", "21", "ffffffff",
+                              "8000000000000000000000000000000000000001",
+                              "fedcba98765432100123456789abcdef0f1e2d3c4b5a6978"};
+  for (const char* e_hex : kExponents) {
+    SCOPED_TRACE(e_hex);
+    const BigNum e = FromHex(e_hex);
+    // Exponent length padded beyond its bit length: extra zero windows.
+    const std::size_t exp_bits = mont.size() * 64;
+    LimbVector exp(n), b(n), r(n);
+    e.CopyLimbs(exp.data(), n);
+    mont.ToMont(b.data(), base);
+    mont.ExpConstTime(r.data(), b.data(), exp.data(), exp_bits);
+    mont.FromMont(r.data(), r.data());
+    EXPECT_EQ(BigNum::FromLimbs(r.data(), n), mont.Exp(base, e));
+  }
+}
+
+}  // namespace
+}  // namespace kcertadm
