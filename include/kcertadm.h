@@ -20,6 +20,85 @@
 extern "C" {
 #endif
 
+/* ---- Commands --------------------------------------------------------- */
+
+/*
+ * SecurityCmdContext: the per-call command context, filled from the
+ * parameter string of ProcessSecurityCmd and also passed to several
+ * certificate services. Its 41 fields and their order are part of the
+ * binary interface. Text fields point into the caller's parameter string
+ * (the record owns nothing) and are of natural pointer size; every other
+ * field is a 32-bit integer. On a 64-bit machine the compiler pads before
+ * a text field that follows an odd number of integers; the offsets are
+ * fixed and checked when the library is built.
+ */
+typedef struct SecurityCmdContext {
+  const char* country;        /* Country */
+  const char* state;          /* State */
+  const char* city;           /* City */
+  const char* org;            /* Org */
+  const char* orgUnit;        /* OrgUnit */
+  const char* commonName;     /* CommonName */
+  const char* email;          /* EMail */
+  const char* orgUnit2;       /* second organizational unit (no keyword) */
+  const char* orgUnit3;       /* third organizational unit (no keyword) */
+  const char* zipCode;        /* ZipCode (stored, used by nothing) */
+  uint32_t reserved10;
+  const char* requestText;    /* set by the host for client requests */
+  uint32_t requestTextLength;
+  const char* password;       /* Password */
+  const char* newPassword;    /* NewPassword */
+  const char* keyFile;        /* KeyFile, default "keyfile.kyr" */
+  const char* label;          /* KeyName or EntryLabel */
+  int32_t keySize;            /* KeySize, bits, default 512 */
+  const char* certReqFile;    /* CertReqFile */
+  const char* certFile;       /* CertFile */
+  int32_t validDays;          /* ValidDays, default 365 */
+  const char* entriesFile;    /* EntriesFile */
+  int32_t usePEM;             /* flags below: 0 or 1 */
+  int32_t usePKCS;
+  int32_t usePKCS7;
+  int32_t showPrivateKey;
+  int32_t showRawCert;
+  int32_t designateRoot;      /* set by the root commands, no keyword */
+  int32_t selfSigned;
+  int32_t noTrust;
+  int32_t clientCert;
+  int32_t useBER;
+  int32_t writeBinary;
+  int32_t writeBER;
+  uint32_t reserved34;        /* Version is only checked */
+  int32_t getIssuer;
+  int32_t verify;
+  int32_t useStash;
+  int32_t noZavFlag;          /* NoZAV clears it */
+  int32_t noStashFile;
+  uint32_t reserved40;
+} SecurityCmdContext;
+
+/*
+ * Initialises the library: its locks, the international string encoding
+ * (setting IntlDERStringEncodeType: 0 T61String, 2 BMPString, otherwise
+ * UTF8String) and the message texts. Returns 1 when the library is
+ * initialised (now or before); 0 on failure, with message number 30000
+ * stored through errorNumber when it is not null. Safe to call from several
+ * threads at once.
+ */
+KCERTADM_API int32_t InitSecLib(uint32_t* errorNumber);
+
+/*
+ * Runs one command. `parameters` is a writable, NUL-terminated text of
+ * "Keyword=value" items separated by ";" (or null for none); it is changed
+ * in place and the call's results may point into it. The text of the one
+ * message that tells the outcome is left in messageBuffer (at most
+ * messageBufferSize - 1 bytes, always terminated). Returns 0 on success,
+ * -1 when the command is unknown or its parameters are refused, otherwise
+ * the command's own status.
+ */
+KCERTADM_API int32_t ProcessSecurityCmd(const char* command, char* parameters,
+                                        char* messageBuffer,
+                                        uint32_t messageBufferSize);
+
 /* ---- Encoded elements and Base64 ------------------------------------- */
 
 /*

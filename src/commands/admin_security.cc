@@ -1,0 +1,12 @@
+#include "commands/command_handlers.h"
+#include "host_interface/messages.h"
+
+namespace kcertadm {
+
+// Touches nothing; tells the host that the library is there and working.
+std::int32_t HandleAdminSecurity(SecurityCmdContext& /*context*/, MessageReporter& reporter) {
+  reporter.Report(kMsgAdminSecurity);
+  return 0;
+}
+
+}  // namespace kcertadm

@@ -1,0 +1,60 @@
+#include "host_interface/command_entry.h"
+
+#include <new>
+
+#include "host_interface/command_context.h"
+#include "host_interface/command_table.h"
+#include "host_interface/initialisation.h"
+#include "host_interface/messages.h"
+#include "host_interface/parameter_parser.h"
+#include "kcertadm.h"
+
+namespace kcertadm {
+
+std::int32_t ProcessCommand(std::string_view command, char* parameters, MessageReporter& reporter) {
+  std::uint32_t slot = kMsgNone;
+  if (LazyInitialise(slot) != 0) {
+    if (slot != kMsgNone) reporter.Report(slot);
+    return -1;
+  }
+  const Command* found = FindCommand(command);
+  if (found == nullptr) {
+    reporter.Report(kMsgUnknownCommand);
+    return -1;
+  }
+  SecurityCmdContext context;
+  ResetCommandContext(context);
+  if (ParseParameters(parameters, context, found->id, slot) != 0) {
+    if (slot != kMsgNone) reporter.Report(slot);
+    return -1;
+  }
+  const std::int32_t status = found->handler(context, reporter);
+  if (slot != kMsgNone) reporter.Report(slot);
+  return status;
+}
+
+}  // namespace kcertadm
+
+extern "C" KCERTADM_API std::int32_t InitSecLib(std::uint32_t* errorNumber) {
+  try {
+    std::uint32_t slot = kcertadm::kMsgNone;
+    if (kcertadm::InitialiseLibrary(slot)) return 1;
+    if (errorNumber != nullptr) *errorNumber = kcertadm::kMsgInitFailed;
+    return 0;
+  } catch (...) {
+    if (errorNumber != nullptr) *errorNumber = kcertadm::kMsgInitFailed;
+    return 0;
+  }
+}
+
+extern "C" KCERTADM_API std::int32_t ProcessSecurityCmd(const char* command, char* parameters,
+                                                        char* messageBuffer,
+                                                        std::uint32_t messageBufferSize) {
+  kcertadm::MessageReporter reporter(messageBuffer, messageBufferSize);
+  try {
+    return kcertadm::ProcessCommand(command ? command : "", parameters, reporter);
+  } catch (...) {
+    reporter.Report(kcertadm::kMsgOutOfMemory);
+    return -1;
+  }
+}

@@ -1,0 +1,131 @@
+// Message numbers, their texts, and the copy of a text into a caller's
+// buffer. Every outcome of a command is one of these numbers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host/host_resources.h"
+
+namespace kcertadm {
+
+// A message number slot holds one of these, or kMsgNone (nothing to report).
+enum MessageNumber : std::uint32_t {
+  kMsgNone = 0,
+  kMsgInitFailed = 30000,             // the library's locks could not be created
+  kMsgUnknownCommand = 30001,         // command name not in the command table
+  kMsgUnknownKeyword = 30002,         // a parameter keyword is not known
+  kMsgNoPassword = 30003,             // no Password and no UseStash
+  kMsgNoKeyFile = 30004,              // KeyFile empty
+  kMsgBadValidDays = 30005,           // SignCert with ValidDays outside 0..10000
+  kMsgNoRequestFile = 30006,          // no CertReqFile named
+  kMsgRequestFileIsKeyFile = 30007,   // CertReqFile names the key ring file
+  kMsgKeyRingOpenFailed = 30008,      // key ring file could not be opened
+  kMsgBadPassword = 30009,            // key ring password missing or wrong
+  kMsgKeyRingReadFailed = 30010,      // key ring file could not be read
+  kMsgNoLabel = 30011,                // no KeyName / EntryLabel
+  kMsgAddRootsFailed = 30012,         // predefined roots not put into a new key ring
+  kMsgLabelExists = 30013,            // an entry with the label exists already
+  kMsgRequestFileCreateFailed = 30014,
+  kMsgSubjectNameFailed = 30015,      // subject name not put into a request or certificate
+  kMsgKeyEncryptFailed = 30016,       // private key not encrypted with the password
+  kMsgAddKeyEntryFailed = 30017,
+  kMsgKeyRingWriteFailed = 30018,
+  kMsgStashFailed = 30019,            // stash file not written or not read back
+  kMsgKeyFileCreated = 30020,
+  kMsgUnused30021 = 30021,
+  kMsgCertFileReadFailed = 30022,     // input certificate file not read or decoded
+  kMsgCertMatchesNoKey = 30023,
+  kMsgAddCertFailed = 30024,
+  kMsgCertReceived = 30025,
+  kMsgNoSuchEntry = 30026,            // no entry with the label (or no default key entry)
+  kMsgDesignateFailed = 30027,
+  kMsgSelfSignedCreated = 30028,
+  kMsgSelfSignedRootCreated = 30029,
+  kMsgRootCertReceived = 30030,
+  kMsgRootDesignated = 30031,
+  kMsgRequestFileOpenFailed = 30032,
+  kMsgNoCertFile = 30033,             // no output CertFile named
+  kMsgCertFileCreateFailed = 30034,
+  kMsgNoSigner = 30035,
+  kMsgUnused30036 = 30036,
+  kMsgPemDecodeFailed = 30037,
+  kMsgUnused30038 = 30038,
+  kMsgOutputWriteFailed = 30039,
+  kMsgCertSigned = 30040,
+  kMsgPrepareFailed = 30041,          // request or certificate to sign not prepared
+  kMsgBase64EncodeFailed = 30042,
+  kMsgDecodeFailed = 30043,           // Base64 or PEM decoding of an input failed
+  kMsgCertReqCreated = 30044,
+  kMsgBadRequest = 30045,             // request not parsed or not verified
+  kMsgBadCertificate = 30046,         // certificate or its dates not decoded
+  kMsgKeyGenFailed = 30047,
+  kMsgNoPrivateKeyEntry = 30048,
+  kMsgEntryDeleted = 30049,
+  kMsgNoEntriesFile = 30050,
+  kMsgEntriesFileCreateFailed = 30051,
+  kMsgUnused30052 = 30052,
+  kMsgEntriesListed = 30053,
+  kMsgCertWritten = 30054,
+  kMsgBadSignature = 30055,
+  kMsgBadPublicKey = 30056,
+  kMsgIssuerNotFound = 30057,
+  kMsgNoNewPassword = 30058,
+  kMsgPasswordChangeFailed = 30059,
+  kMsgPasswordChanged = 30060,
+  kMsgBadSubjectName = 30061,
+  kMsgCertNotYetValid = 30062,
+  kMsgCertExpired = 30063,
+  kMsgBadVersion = 30064,
+  kMsgAdminSecurity = 30065,
+  kMsgFingerprintFailed = 30066,
+  kMsgPublicKeyInEntry = 30067,       // an entry holds the received public key
+  kMsgPublicKeyInKeyEntry = 30068,    // ... and that entry holds a private key
+  kMsgNoCertificate = 30069,          // the entry holds no certificate
+  kMsgOutOfMemory = 30070,
+  kMsgKeyDecryptFailed = 30071,
+  kMsgKeyFileExists = 30072,
+  kMsgTemplateHasKey = 30073,
+  kMsgUnused30074 = 30074,
+  kMsgValidityTimeFailed = 30075,
+  kMsgUnused30076 = 30076,
+  kMsgUnused30077 = 30077,
+  kMsgUnused30078 = 30078,
+  kMsgUnused30079 = 30079,
+};
+
+constexpr std::uint32_t kFirstMessage = 30000;
+constexpr std::uint32_t kLastMessage = 30079;
+constexpr std::uint32_t kMessageCount = kLastMessage - kFirstMessage + 1;
+
+// The catalogue file for a language setting: "kmsglib.msg" when the setting
+// is absent, empty or "en" (any letter case), else "kmsgl" + code + ".msg"
+// with the code folded to lower case. Only the first two characters of the
+// setting count; a code that is not made of ASCII letters and digits selects
+// the default catalogue.
+std::string CatalogueFileName(const std::optional<std::string>& language);
+constexpr const char* kDefaultCatalogue = "kmsglib.msg";
+
+// The process-wide text table. Loads the catalogue chosen by HeronResLang
+// (falling back to the default one) the first time; later calls only
+// report. Returns true when a catalogue was loaded.
+bool LoadMessageTexts();
+
+// The loaded text of `number`, or null when there is none (no catalogue, a
+// missing line, or a number outside 30000..30079).
+const char* MessageText(std::uint32_t number);
+
+// Copies the text of `number` into `buffer` like strncpy and always
+// terminates it: at most size - 1 bytes of text, the rest of the buffer
+// NUL-filled. A number without text leaves an empty string. Nothing is
+// written when `buffer` is null or `size` is 0.
+void ReportMessage(std::uint32_t number, char* buffer, std::uint32_t size);
+
+// Loads the texts for `language` from the first catalogue found among the
+// resource directories; exposed so the choice can be checked without the
+// process-wide table.
+std::optional<ResourceCatalogue> LoadCatalogueFor(const std::optional<std::string>& language);
+
+}  // namespace kcertadm
