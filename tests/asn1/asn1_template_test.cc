@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "asn1/asn1.h"
+#include "asn1/hex_util.h"
+
+namespace kcertadm {
+namespace {
+
+using testing::BytesOf;
+using testing::Hex;
+using testing::ItemOf;
+
+// Expected state of an out item: kUntouched, kAbsent (length 0) or the hex
+// of its bytes.
+constexpr const char* kUntouched = "untouched";
+constexpr const char* kAbsent = "absent";
+
+struct Case {
+  const char* name;
+  std::vector<std::uint32_t> specs;
+  const char* input;
+  int contentMode;
+  std::int32_t result;
+  std::vector<const char*> outs;  // checked only when result is 0
+};
+
+void RunCase(const Case& c) {
+  SCOPED_TRACE(c.name);
+  std::uint8_t marker = 0;
+  std::vector<Asn1Item> items(c.specs.size(), Asn1Item{&marker, 99});
+  std::vector<Asn1TemplateEntry> entries;
+  for (std::size_t i = 0; i < c.specs.size(); ++i) entries.push_back({c.specs[i], &items[i]});
+  const std::vector<std::uint8_t> input = Hex(c.input);
+  ASSERT_EQ(Asn1DecodeTemplate(entries.data(), static_cast<std::int32_t>(entries.size()),
+                               ItemOf(input), c.contentMode),
+            c.result);
+  if (c.result != 0) return;
+  ASSERT_EQ(c.outs.size(), items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    SCOPED_TRACE("entry " + std::to_string(i));
+    const std::string expected = c.outs[i];
+    if (expected == kUntouched) {
+      EXPECT_EQ(items[i].data, &marker);
+      EXPECT_EQ(items[i].length, 99);
+    } else if (expected == kAbsent) {
+      EXPECT_EQ(items[i].length, 0);
+    } else {
+      EXPECT_EQ(BytesOf(items[i]), Hex(expected));
+    }
+  }
+}
+
+TEST(Asn1DecodeTemplate, MatchesEntriesAndChildren) {
+  const Case kTests[] = {
+      {"whole mode gives whole children", {0x2A0, 0x02}, "30 08 A0 03 02 01 02 02 01 05", 0, 0,
+       {"A0 03 02 01 02", "02 01 05"}},
+      {"content mode gives contents", {0x2A0, 0x02}, "A0 03 02 01 02 02 01 05", 1, 0,
+       {"02 01 02", "05"}},
+      {"absent optional [0] is left as it was, the next entry still decodes", {0x2A0, 0x02},
+       "30 03 02 01 05", 0, 0, {kUntouched, "02 01 05"}},
+      {"GeneralizedTime is accepted where UTCTime is expected", {0x17, 0x17},
+       "17 01 31 18 01 32", 1, 0, {"31", "32"}},
+      {"but not by an optional UTCTime entry", {0x217, 0x18}, "18 01 32", 1, 0,
+       {kUntouched, "32"}},
+      {"ASN1_ANY takes any tag", {ASN1_ANY, 0x05}, "30 04 31 00 05 00", 0, 0,
+       {"31 00", "05 00"}},
+      {"optional tagged entry matches the tag number in any constructed class", {0x2A0},
+       "E0 01 AA", 1, 0, {"AA"}},
+      {"optional tagged entries with other numbers are skipped", {0x2A1, 0x2A2, 0x2A3},
+       "A3 01 AA", 1, 0, {kUntouched, kUntouched, "AA"}},
+      {"a primitive [0] does not satisfy an optional constructed [0]", {0x2A0, 0x80},
+       "80 01 AA", 1, 0, {kUntouched, "AA"}},
+      {"optional entries after the last child get length 0", {0x02, 0x2A1, 0x2A3}, "02 01 05",
+       1, 0, {"05", kAbsent, kAbsent}},
+      {"bytes after the last entry are not an error", {0x02}, "02 01 05 04 00", 1, 0, {"05"}},
+      {"empty region with only optional entries", {0x202}, "", 1, 0, {kAbsent}},
+      {"indefinite-length child", {0x30, 0x02}, "30 80 02 01 01 00 00 02 01 05", 1, 0,
+       {"02 01 01", "05"}},
+      {"no entries", {}, "30 00", 0, 0, {}},
+  };
+  for (const Case& c : kTests) RunCase(c);
+}
+
+TEST(Asn1DecodeTemplate, RefusesMissingMismatchedAndOverlongChildren) {
+  const Case kTests[] = {
+      {"mandatory entry after the input is exhausted", {0x02, 0x02}, "02 01 05", 1, -1, {}},
+      {"mandatory entry after trailing optional ones", {0x02, 0x2A3, 0x04}, "02 01 05", 1, -1,
+       {}},
+      {"mandatory tag mismatch", {0x02}, "04 00", 1, -1, {}},
+      {"optional UTCTime does not turn GeneralizedTime into INTEGER", {0x217, 0x02}, "18 01 32",
+       1, -1, {}},
+      {"whole mode needs a constructed element", {0x02}, "02 01 05", 0, -1, {}},
+      {"outer element runs past the input", {0x02}, "30 05 02 01 05", 0, -1, {}},
+      {"child runs past its parent's content", {0x02, 0x02}, "30 05 02 01 05 02 03 01 02 03", 0,
+       -1, {}},
+      {"child header cut at the region's end", {0x02, 0x02}, "02 01 05 02", 1, -1, {}},
+      {"child with five length octets", {0x04}, "04 85 00 00 00 00 01 AA", 1, -1, {}},
+      {"empty input in whole mode", {0x202}, "", 0, -1, {}},
+  };
+  for (const Case& c : kTests) RunCase(c);
+}
+
+}  // namespace
+}  // namespace kcertadm
