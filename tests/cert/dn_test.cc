@@ -1,0 +1,283 @@
+// Distinguished names: reading a Name into slots, choosing string types and
+// encoding a subject.
+#include "cert/dn.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "asn1/asn1.h"
+#include "der_util.h"
+#include "host_interface/library_state.h"
+
+namespace kcertadm {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Hex;
+using test::Name;
+using test::Rdn;
+using test::Tlv;
+
+const Bytes kCn = Hex("55 04 03");
+const Bytes kCountry = Hex("55 04 06");
+const Bytes kOrg = Hex("55 04 0A");
+const Bytes kOrgUnit = Hex("55 04 0B");
+const Bytes kSerial = Hex("55 04 05");
+const Bytes kEmail = Hex("2A 86 48 86 F7 0D 01 09 01");
+const Bytes kUnstructuredName = Hex("2A 86 48 86 F7 0D 01 09 02");
+
+std::string SlotText(const DnFields& f, int slot) {
+  const DnField& v = f.slot[slot];
+  return v.value == nullptr ? "<none>" : std::string(reinterpret_cast<const char*>(v.value), v.length);
+}
+
+int32_t Parse(Bytes& der, DnFields* fields, uint32_t* error) {
+  *fields = DnFields{};
+  return ParseDNSeq(fields, Asn1Item{der.data(), static_cast<int32_t>(der.size())}, error);
+}
+
+TEST(ParseDNSeq, MapsAttributesToSlots) {
+  struct Case {
+    const char* name;
+    Bytes der;
+    std::string want[DN_SLOT_COUNT];
+  };
+  const std::string n = "<none>";
+  const Case kTests[] = {
+      {"common name only", Name({Rdn(kCn, 0x13, "Joe")}), {n, n, n, n, n, "Joe", n, n, n}},
+      {"two organizational units fill 4 and 7",
+       Name({Rdn(kOrgUnit, 0x13, "A"), Rdn(kOrgUnit, 0x13, "B")}),
+       {n, n, n, n, "A", n, n, "B", n}},
+      {"a fourth organizational unit is dropped",
+       Name({Rdn(kOrgUnit, 0x13, "A"), Rdn(kOrgUnit, 0x13, "B"), Rdn(kOrgUnit, 0x13, "C"),
+             Rdn(kOrgUnit, 0x13, "D")}),
+       {n, n, n, n, "A", n, n, "B", "C"}},
+      {"serial number and unknown X.520 types are ignored",
+       Name({Rdn(kSerial, 0x13, "123"), Rdn(Hex("55 04 2A"), 0x0C, "G"), Rdn(kCn, 0x0C, "X")}),
+       {n, n, n, n, n, "X", n, n, n}},
+      {"pkcs-9 other than e-mail is ignored",
+       Name({Rdn(kUnstructuredName, 0x16, "u"), Rdn(kEmail, 0x16, "a@b")}),
+       {n, n, n, n, n, n, "a@b", n, n}},
+      {"OIDs of other lengths are skipped",
+       Name({Rdn(Hex("09 92 26 89 93 F2 2C 64 01 19"), 0x16, "com"), Rdn(kCountry, 0x13, "DE")}),
+       {"DE", n, n, n, n, n, n, n, n}},
+      // Only the X.520 arc has slots: another 3-octet OID ending in 3 is not a
+      // common name.
+      {"three-octet OID outside X.520", Name({Rdn(Hex("2B 06 03"), 0x13, "no")}),
+       {n, n, n, n, n, n, n, n, n}},
+      {"a later attribute replaces an earlier one",
+       Name({Rdn(kCn, 0x13, "first"), Rdn(kCn, 0x13, "second")}),
+       {n, n, n, n, n, "second", n, n, n}},
+      {"multi-valued RDN",
+       Tlv(0x30, Tlv(0x31, Cat({Tlv(0x30, Cat({Tlv(0x06, kOrg), Tlv(0x13, test::Text("O"))})),
+                                 Tlv(0x30, Cat({Tlv(0x06, kCn), Tlv(0x13, test::Text("C"))}))}))),
+       {n, n, n, "O", n, "C", n, n, n}},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.name);
+    Bytes der = c.der;
+    DnFields fields;
+    uint32_t error = 0;
+    ASSERT_EQ(Parse(der, &fields, &error), 0);
+    EXPECT_EQ(error, 0u);
+    for (int slot = 0; slot < DN_SLOT_COUNT; ++slot) {
+      EXPECT_EQ(SlotText(fields, slot), c.want[slot]) << "slot " << slot;
+    }
+  }
+}
+
+TEST(ParseDNSeq, KeepsTagAndPointsIntoTheInput) {
+  Bytes der = Name({Rdn(kCn, 0x1E, std::string("\0J\0o", 4)), Rdn(kEmail, 0x16, "x@y")});
+  DnFields fields;
+  uint32_t error = 0;
+  ASSERT_EQ(Parse(der, &fields, &error), 0);
+  EXPECT_EQ(fields.slot[DN_COMMON_NAME].stringTag, 0x1E);
+  EXPECT_EQ(fields.slot[DN_COMMON_NAME].length, 4);
+  EXPECT_EQ(fields.slot[DN_EMAIL].stringTag, 0x16);
+  EXPECT_GE(fields.slot[DN_COMMON_NAME].value, der.data());
+  EXPECT_LT(fields.slot[DN_COMMON_NAME].value, der.data() + der.size());
+}
+
+TEST(ParseDNSeq, RefusesMalformedNames) {
+  const Bytes cn = Rdn(kCn, 0x13, "Joe");
+  struct Case {
+    const char* why;
+    Bytes der;
+  };
+  const Case kTests[] = {
+      {"a Name without RDNs", Hex("30 00")},
+      {"not a SEQUENCE", Tlv(0x31, cn)},
+      {"trailing octet after the Name", Cat({Name({cn}), Hex("00")})},
+      {"an empty SET", Name({Hex("31 00")})},
+      {"an RDN that is not a SET", Name({Tlv(0x30, Hex("06 03 55 04 03 13 01 41"))})},
+      {"an attribute without OID", Name({Tlv(0x31, Tlv(0x30, Hex("13 01 41")))})},
+      {"an empty attribute", Name({Tlv(0x31, Hex("30 00"))})},
+      {"UniversalString value", Name({Rdn(kCn, 0x1C, "Joe")})},
+      {"OCTET STRING value", Name({Rdn(kCn, 0x04, "Joe")})},
+      {"9-octet OID outside pkcs-9", Name({Rdn(Hex("2A 86 48 86 F7 0D 01 07 01"), 0x13, "x")})},
+      {"an extra element after the value",
+       Name({Tlv(0x31, Tlv(0x30, Cat({Tlv(0x06, kCn), Hex("13 01 41 05 00")})))})},
+      {"a SET claiming more than the Name holds", Hex("30 04 31 7F 30 00")},
+      {"a value claiming more than its SEQUENCE", Hex("30 0B 31 09 30 07 06 03 55 04 03 13 05")},
+      {"a length of five octets", Hex("30 85 00 00 00 00 02 31 00")},
+      {"a lone tag", Hex("30")},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.why);
+    Bytes der = c.der;
+    DnFields fields;
+    uint32_t error = 0;
+    EXPECT_EQ(Parse(der, &fields, &error), -1);
+    EXPECT_EQ(error, 30046u);
+  }
+  uint32_t error = 0;
+  DnFields fields{};
+  EXPECT_EQ(ParseDNSeq(&fields, Asn1Item{nullptr, 0}, &error), -1);
+}
+
+class IntlEncodingScope {
+ public:
+  explicit IntlEncodingScope(int tag) : saved_(IntlStringEncoding()) { SetIntlStringEncoding(tag); }
+  ~IntlEncodingScope() { SetIntlStringEncoding(saved_); }
+
+ private:
+  int saved_;
+};
+
+TEST(ChooseStringType, PicksTypeAndChecksLength) {
+  IntlEncodingScope scope(0x0C);
+  struct Case {
+    const char* name;
+    int slot;
+    std::string text;
+    int want;  // tag, or 0 when the value does not fit
+  };
+  const Case kTests[] = {
+      {"two-letter country", DN_COUNTRY, "US", 0x13},
+      {"three-letter country", DN_COUNTRY, "USA", 0},
+      {"non-ASCII country", DN_COUNTRY, "\xC3\x9C" "A", 0},
+      {"country with IA5 only character", DN_COUNTRY, "a@", 0x16},
+      {"two-letter state", DN_STATE, "NY", 0},
+      {"three-letter state", DN_STATE, "Ohi", 0x13},
+      {"128-octet locality", DN_LOCALITY, std::string(128, 'a'), 0x13},
+      {"129-octet locality", DN_LOCALITY, std::string(129, 'a'), 0},
+      {"64-octet common name", DN_COMMON_NAME, std::string(64, 'c'), 0x13},
+      {"65-octet common name", DN_COMMON_NAME, std::string(65, 'c'), 0},
+      {"length counts octets, not letters", DN_COMMON_NAME, std::string(66, '\xC3'), 0},
+      {"e-mail address", DN_EMAIL, "joe@example.com", 0x16},
+      {"printable punctuation", DN_ORG_UNIT, "A (b) +,-./:=?'", 0x13},
+      {"DEL is accepted as IA5", DN_ORG_UNIT2, "a\x7F", 0x16},
+      {"ampersand is IA5", DN_ORGANIZATION, "Smith & Co", 0x16},
+      {"non-ASCII organization", DN_ORGANIZATION, "Caf\xC3\xA9", 0x0C},
+      {"control character", DN_ORG_UNIT3, "a\tb", 0x0C},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.name);
+    DnValue value{};
+    const int fits = ChooseStringType(c.text.c_str(), &value, DnAttributeTable[c.slot]);
+    EXPECT_EQ(fits, c.want != 0 ? 1 : 0);
+    if (fits) {
+      EXPECT_EQ(value.stringTag, c.want);
+    }
+    DnValue one[DN_SLOT_COUNT] = {value};
+    FreeDnValues(one);
+  }
+}
+
+TEST(ChooseStringType, InternationalTypeFollowsTheSetting) {
+  const std::string org = "Gr\xC3\xBCn";  // Grün
+  struct Case {
+    int tag;
+    Bytes want;
+  };
+  const Case kTests[] = {
+      {0x0C, test::Text(org)},
+      {0x1E, Hex("00 47 00 72 00 FC 00 6E")},
+      {0x14, test::Text(org)},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.tag);
+    IntlEncodingScope scope(c.tag);
+    DnValue values[DN_SLOT_COUNT] = {};
+    ASSERT_EQ(ChooseStringType(org.c_str(), &values[DN_ORGANIZATION],
+                               DnAttributeTable[DN_ORGANIZATION]),
+              1);
+    EXPECT_EQ(values[DN_ORGANIZATION].stringTag, c.tag);
+    EXPECT_EQ(values[DN_ORGANIZATION].owned, 1);
+    EXPECT_EQ(Bytes(values[DN_ORGANIZATION].bytes,
+                    values[DN_ORGANIZATION].bytes + values[DN_ORGANIZATION].length),
+              c.want);
+    FreeDnValues(values);
+    EXPECT_EQ(values[DN_ORGANIZATION].bytes, nullptr);
+  }
+  DnValue value{};
+  EXPECT_EQ(ChooseStringType(org.c_str(), &value, DnAttributeTable[DN_ORGANIZATION], 0), 0);
+}
+
+TEST(BuildSubjectName, RequiresCommonNameAndStopsAtAMisfit) {
+  struct Case {
+    const char* name;
+    const char* strings[DN_SLOT_COUNT];
+    int want;
+  };
+  const Case kTests[] = {
+      {"common name only", {nullptr, nullptr, nullptr, nullptr, nullptr, "Joe"}, 1},
+      {"missing common name", {"US", nullptr, nullptr, "Org"}, 0},
+      {"bad country", {"USA", nullptr, nullptr, nullptr, nullptr, "Joe"}, 0},
+      {"empty organization", {nullptr, nullptr, nullptr, "", nullptr, "Joe"}, 0},
+      {"all slots",
+       {"US", "Ohio", "Dayton", "Org", "Unit", "Joe", "joe@example.com", "Unit 2", "Unit 3"},
+       1},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.name);
+    DnValue values[DN_SLOT_COUNT];
+    uint32_t error = 0;
+    EXPECT_EQ(BuildSubjectName(c.strings, values, 1, &error), c.want);
+    EXPECT_EQ(error, c.want ? 0u : 30061u);
+    FreeDnValues(values);
+  }
+}
+
+Bytes Encode(const char* const strings[DN_SLOT_COUNT]) {
+  DnValue values[DN_SLOT_COUNT];
+  uint32_t error = 0;
+  EXPECT_EQ(BuildSubjectName(strings, values, 1, &error), 1);
+  Asn1Item name{};
+  EXPECT_EQ(EncodeName(&name, values), 0);
+  FreeDnValues(values);
+  Bytes out(name.data, name.data + name.length);
+  DerFree(&name);
+  return out;
+}
+
+TEST(EncodeName, CommonNameOnly) {
+  const char* strings[DN_SLOT_COUNT] = {nullptr, nullptr, nullptr, nullptr, nullptr, "Joe"};
+  EXPECT_EQ(test::ToHex(Encode(strings)),
+            "30 0E 31 0C 30 0A 06 03 55 04 03 13 03 4A 6F 65");
+}
+
+TEST(EncodeName, EverySlotInOrderAndBackAgain) {
+  IntlEncodingScope scope(0x1E);
+  const char* strings[DN_SLOT_COUNT] = {"DE",    "Bayern", "M\xC3\xBCnchen", "Org", "U1",
+                                        "Joe",   "j@x.de", "U2",             "U3"};
+  Bytes der = Encode(strings);
+  const Bytes want = Name({Rdn(kCountry, 0x13, "DE"), Rdn(Hex("55 04 08"), 0x13, "Bayern"),
+                           Rdn(Hex("55 04 07"), 0x1E, std::string("\0M\0\xFC\0n\0c\0h\0e\0n", 14)),
+                           Rdn(kOrg, 0x13, "Org"), Rdn(kOrgUnit, 0x13, "U1"),
+                           Rdn(kCn, 0x13, "Joe"), Rdn(kEmail, 0x16, "j@x.de"),
+                           Rdn(kOrgUnit, 0x13, "U2"), Rdn(kOrgUnit, 0x13, "U3")});
+  EXPECT_EQ(test::ToHex(der), test::ToHex(want));
+  DnFields fields;
+  uint32_t error = 0;
+  ASSERT_EQ(Parse(der, &fields, &error), 0);
+  EXPECT_EQ(SlotText(fields, DN_ORG_UNIT), "U1");
+  EXPECT_EQ(SlotText(fields, DN_ORG_UNIT2), "U2");
+  EXPECT_EQ(SlotText(fields, DN_ORG_UNIT3), "U3");
+  EXPECT_EQ(fields.slot[DN_LOCALITY].stringTag, 0x1E);
+}
+
+}  // namespace
+}  // namespace kcertadm
