@@ -1,0 +1,71 @@
+// The raw RSA operations on one block of exactly k bytes, k the modulus
+// length in bytes. The private-key operation works by the Chinese remainder
+// theorem on fixed-length limb arrays: no branch and no memory index depends
+// on the private key or on intermediate values.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "crypto/bignum.h"
+#include "crypto/montgomery.h"
+#include "crypto/rsa_keygen.h"
+
+namespace kcertadm {
+
+// Toolkit statuses of the RSA operations.
+enum RsaStatus : int {
+  kRsaOk = 0,
+  kRsaBadData = 524,          // input integer not smaller than the modulus
+  kRsaInputTooLong = 525,     // block not exactly k bytes
+  kRsaBadModulusSize = 533,   // modulus above 2048 bits
+  kRsaOutputTooSmall = 536,
+  kRsaBadKeyForm = 542,       // inconsistent private key material
+};
+
+class RsaPublicKeyOp {
+ public:
+  int Init(const BigNum& modulus, const BigNum& public_exponent);
+  std::size_t ModulusBytes() const { return k_; }
+  // y = x^e mod n; x is read from exactly k bytes (a value not below n is
+  // reduced by the exponentiation).
+  int Apply(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
+            std::size_t out_size) const;
+
+ private:
+  BigNum n_, e_;
+  MontgomeryContext mont_;
+  std::size_t k_ = 0;
+};
+
+class RsaPrivateKeyOp {
+ public:
+  // Needs modulus, prime1, prime2, exponent1, exponent2 and coefficient;
+  // checks modulus = prime1 * prime2 and that both primes are odd.
+  int Init(const RsaKeyMaterial& key);
+  std::size_t ModulusBytes() const { return k_; }
+  // y = x^d mod n for x read from exactly k bytes; x >= n is refused (524).
+  int Apply(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
+            std::size_t out_size) const;
+
+ private:
+  struct Half {
+    MontgomeryContext mont;
+    LimbVector exponent;    // exponent1 or exponent2, size limbs
+    std::size_t exponent_bits = 0;
+    LimbVector r_powers;    // R^2, R^3, ... mod prime, for reducing x
+    std::size_t chunks = 0;
+    int Init(const BigNum& prime, const BigNum& exponent, std::size_t x_limbs);
+    // r = x * R mod prime, x given as x_limbs limbs.
+    void ReduceToMont(Limb* r, const Limb* x, std::size_t x_limbs) const;
+  };
+
+  BigNum n_;
+  std::size_t k_ = 0;
+  std::size_t n_limbs_ = 0;
+  Half p_, q_;
+  LimbVector q_limbs_;      // prime2, q_.mont.size() limbs
+  LimbVector coefficient_;  // coefficient mod prime1, p_.mont.size() limbs
+};
+
+}  // namespace kcertadm

@@ -1,0 +1,75 @@
+#include "crypto/rsa_keygen.h"
+
+#include <utility>
+
+#include "crypto/rsa_prime.h"
+
+namespace kcertadm {
+
+void RsaKeyMaterial::Wipe() {
+  for (BigNum* part : {&modulus, &public_exponent, &private_exponent, &prime1,
+                       &prime2, &exponent1, &exponent2, &coefficient})
+    part->Wipe();
+}
+
+int CheckRsaKeyGenParameters(std::uint32_t bits, const BigNum& e) {
+  if (bits < kRsaMinKeyGenBits || bits > kRsaMaxBits) return kRsaKeyGenBadModulusSize;
+  if (e.BitLength() >= bits) return kRsaKeyGenExponentTooLong;
+  if (!e.IsOdd() || e.Compare(BigNum(3)) < 0) return kRsaKeyGenBadParameter;
+  return kRsaKeyGenOk;
+}
+
+int GenerateRsaKeyAttempt(std::uint32_t bits, const BigNum& e,
+                          const std::uint8_t* random, RsaKeyMaterial* key) {
+  const std::size_t p_bits = (bits + 1) / 2;
+  const std::size_t q_bits = bits - p_bits;
+  const std::size_t q_offset = ((p_bits / 8) & ~std::size_t{1}) + 2;
+
+  RsaKeyMaterial k;
+  int code = FindPrime(random, p_bits, e, &k.prime1);
+  if (code != kBigNumOk) return code;
+  code = FindPrime(random + q_offset, q_bits, e, &k.prime2);
+  if (code != kBigNumOk) return code;
+  const int order = k.prime1.Compare(k.prime2);
+  if (order == 0) return kNoPrimeFound;  // no usable key from equal primes
+  if (order < 0) std::swap(k.prime1, k.prime2);
+
+  BigNum p1 = k.prime1, q1 = k.prime2;
+  p1.SubSmall(1);
+  q1.SubSmall(1);
+  BigNum phi = BigNum::Mul(p1, q1);
+  k.modulus = BigNum::Mul(k.prime1, k.prime2);
+  k.public_exponent = e;
+  if (BigNum::ModInverse(e, phi, &k.private_exponent) != kBigNumOk)
+    return kNoPrimeFound;
+  BigNum::Mod(k.private_exponent, p1, &k.exponent1);
+  BigNum::Mod(k.private_exponent, q1, &k.exponent2);
+  if (BigNum::ModInverse(k.prime2, k.prime1, &k.coefficient) != kBigNumOk)
+    return kNoPrimeFound;
+  p1.Wipe();
+  q1.Wipe();
+  phi.Wipe();
+  *key = std::move(k);
+  return kRsaKeyGenOk;
+}
+
+int GenerateRsaKey(std::uint32_t bits, const BigNum& e, const RandomFill& random,
+                   const CancelCheck& cancel, RsaKeyMaterial* key) {
+  int code = CheckRsaKeyGenParameters(bits, e);
+  if (code != kRsaKeyGenOk) return code;
+  SecureBytes bytes(RsaKeyGenRandomBytes(bits));
+  for (;;) {
+    code = random(bytes.data(), bytes.size());
+    if (code != 0) return code;
+    code = GenerateRsaKeyAttempt(bits, e, bytes.data(), key);
+    if (code == kNoPrimeFound) continue;
+    if (code != kRsaKeyGenOk) return code;
+    if (cancel && cancel()) {
+      key->Wipe();
+      return kRsaKeyGenCancelled;
+    }
+    return kRsaKeyGenOk;
+  }
+}
+
+}  // namespace kcertadm

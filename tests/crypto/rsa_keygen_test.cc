@@ -1,0 +1,199 @@
+#include "crypto/rsa_keygen.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "crypto/rsa_prime.h"
+#include "crypto/rsa_test_util.h"
+
+namespace kcertadm {
+namespace {
+
+using testing::FromHex;
+using testing::Lcg;
+using testing::ToHex;
+
+// Keys computed by an independent model of the generator
+// (tests/data/rsa/make_keygen_vectors.py) from the same random stream;
+// the 1024-bit case needs a second attempt.
+TEST(RsaKeyGen, MatchesIndependentModel) {
+  std::ifstream in(KCERTADM_TEST_DATA_DIR "/rsa/keygen_vectors.txt");
+  ASSERT_TRUE(in);
+  std::string line;
+  int checked = 0;
+  while (std::getline(in, line)) {
+    std::istringstream f(line);
+    std::uint32_t bits;
+    std::uint64_t seed;
+    int attempts;
+    std::string p, q, n, d, dp, dq, qinv;
+    f >> bits >> seed >> attempts >> p >> q >> n >> d >> dp >> dq >> qinv;
+    SCOPED_TRACE(bits);
+    Lcg lcg(seed);
+    int calls = 0;
+    RandomFill fill = [&](std::uint8_t* out, std::size_t size) {
+      EXPECT_EQ(size, RsaKeyGenRandomBytes(bits));
+      ++calls;
+      lcg.Fill(out, size);
+      return 0;
+    };
+    RsaKeyMaterial key;
+    ASSERT_EQ(GenerateRsaKey(bits, BigNum(65537), fill, nullptr, &key), 0);
+    EXPECT_EQ(calls, attempts);
+    EXPECT_EQ(ToHex(key.prime1), p);
+    EXPECT_EQ(ToHex(key.prime2), q);
+    EXPECT_EQ(ToHex(key.modulus), n);
+    EXPECT_EQ(ToHex(key.private_exponent), d);
+    EXPECT_EQ(ToHex(key.exponent1), dp);
+    EXPECT_EQ(ToHex(key.exponent2), dq);
+    EXPECT_EQ(ToHex(key.coefficient), qinv);
+    ++checked;
+  }
+  EXPECT_EQ(checked, 7);
+}
+
+TEST(RsaKeyGen, RandomBytesPerAttempt) {
+  EXPECT_EQ(RsaKeyGenRandomBytes(1024), 132u);
+  EXPECT_EQ(RsaKeyGenRandomBytes(256), 36u);
+  EXPECT_EQ(RsaKeyGenRandomBytes(2048), 260u);
+  // The second prime's bytes never run past the attempt's bytes.
+  for (std::uint32_t n = 256; n <= 2048; ++n) {
+    const std::size_t p_bits = (n + 1) / 2, q_bits = n - p_bits;
+    const std::size_t q_offset = ((p_bits / 8) & ~std::size_t{1}) + 2;
+    ASSERT_LE(q_offset + PrimeSeedBytes(q_bits), RsaKeyGenRandomBytes(n)) << n;
+  }
+}
+
+// Structure of generated keys for odd and even sizes and the size limits.
+TEST(RsaKeyGen, KeysHaveExactSizesAndCrtRelations) {
+  for (std::uint32_t bits : {256u, 511u, 512u, 1023u, 1024u}) {
+    SCOPED_TRACE(bits);
+    Lcg lcg(bits * 7919);
+    RsaKeyMaterial key;
+    ASSERT_EQ(GenerateRsaKey(bits, BigNum(65537), lcg.AsRandomFill(), nullptr, &key), 0);
+    EXPECT_EQ(key.modulus.BitLength(), bits);
+    EXPECT_EQ(key.prime1.BitLength(), (bits + 1) / 2);
+    EXPECT_EQ(key.prime2.BitLength(), bits / 2);
+    EXPECT_LT(key.prime2, key.prime1);
+    EXPECT_EQ(BigNum::Mul(key.prime1, key.prime2), key.modulus);
+    BigNum p1 = key.prime1, q1 = key.prime2, r;
+    p1.SubSmall(1);
+    q1.SubSmall(1);
+    BigNum::Mod(BigNum::Mul(key.private_exponent, key.public_exponent), BigNum::Mul(p1, q1), &r);
+    EXPECT_TRUE(r.IsOne()) << "e*d != 1 mod phi";
+    BigNum::Mod(key.private_exponent, p1, &r);
+    EXPECT_EQ(r, key.exponent1);
+    BigNum::Mod(key.private_exponent, q1, &r);
+    EXPECT_EQ(r, key.exponent2);
+    BigNum::Mod(BigNum::Mul(key.coefficient, key.prime2), key.prime1, &r);
+    EXPECT_TRUE(r.IsOne()) << "coefficient * prime2 != 1 mod prime1";
+  }
+}
+
+TEST(RsaKeyGen, SameRandomBytesGiveSameKey) {
+  RsaKeyMaterial a, b;
+  Lcg first(42), second(42);
+  ASSERT_EQ(GenerateRsaKey(768, BigNum(65537), first.AsRandomFill(), nullptr, &a), 0);
+  ASSERT_EQ(GenerateRsaKey(768, BigNum(65537), second.AsRandomFill(), nullptr, &b), 0);
+  EXPECT_EQ(a.modulus, b.modulus);
+  EXPECT_EQ(a.private_exponent, b.private_exponent);
+}
+
+TEST(RsaKeyGen, RefusesBadParameters) {
+  struct Case {
+    std::uint32_t bits;
+    std::uint64_t e;
+    int expected;
+    const char* why;
+  } const kTests[] = {
+      {255, 65537, 533, "modulus below 256 bits"},
+      {2049, 65537, 533, "modulus above 2048 bits"},
+      {0, 65537, 533, "no modulus at all"},
+      {256, 65536, 513, "even exponent: no candidate could ever pass gcd(e, c-1)"},
+      {256, 1, 513, "exponent 1 is no encryption"},
+      {256, 0, 513, "exponent 0"},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.why);
+    RsaKeyMaterial key;
+    int calls = 0;
+    RandomFill fill = [&](std::uint8_t*, std::size_t) { return ++calls, 0; };
+    EXPECT_EQ(GenerateRsaKey(c.bits, BigNum(c.e), fill, nullptr, &key), c.expected);
+    EXPECT_EQ(calls, 0);
+  }
+  // An exponent of as many bits as the modulus.
+  BigNum e;
+  e.SetBit(255);
+  e.SetBit(0);
+  EXPECT_EQ(CheckRsaKeyGenParameters(256, e), 522);
+  e.ClearBit(255);
+  e.SetBit(254);
+  EXPECT_EQ(CheckRsaKeyGenParameters(256, e), 0);
+  EXPECT_EQ(CheckRsaKeyGenParameters(256, BigNum(65537)), 0);
+  EXPECT_EQ(CheckRsaKeyGenParameters(2048, BigNum(65537)), 0);
+}
+
+TEST(RsaKeyGen, RandomFailureAndCancelStopGeneration) {
+  RsaKeyMaterial key;
+  RandomFill failing = [](std::uint8_t*, std::size_t) { return 539; };
+  EXPECT_EQ(GenerateRsaKey(512, BigNum(65537), failing, nullptr, &key), 539);
+  Lcg lcg(9);
+  EXPECT_EQ(GenerateRsaKey(512, BigNum(65537), lcg.AsRandomFill(), [] { return true; }, &key),
+            519);
+  EXPECT_TRUE(key.modulus.IsZero());
+}
+
+TEST(RsaPrime, SieveTableAndCandidateLayout) {
+  const auto& primes = SievePrimes();
+  ASSERT_EQ(primes.size(), 6453u);
+  EXPECT_EQ(primes.front(), 3u);
+  EXPECT_EQ(primes[3], 11u);
+  EXPECT_EQ(primes.back(), 64513u);
+
+  // Bytes 01 02 | 03 04: the first pair is the least significant digit.
+  const std::uint8_t bytes[4] = {0x01, 0x02, 0x03, 0x04};
+  // 32 bits: top two bits set, low bit set.
+  EXPECT_EQ(ToHex(PrimeCandidate(bytes, 32)), "c3040103");
+  // 20 bits from 4 bytes: bits 20 and up cleared, bits 18 and 19 set.
+  EXPECT_EQ(ToHex(PrimeCandidate(bytes, 20)), "c0103");
+}
+
+TEST(RsaPrime, FermatTestsSeparatePrimesFromComposites) {
+  struct Case {
+    const char* hex;
+    bool passes;
+    const char* why;
+  } const kTests[] = {
+      {"ffffffffffffffc5", true, "largest 64-bit prime"},
+      {"fffffffffffffffffffffffffffffffffffffffffffffffffffffffefffffc2f", true,
+       "secp256k1 field prime"},
+      {"7fffffffffffffffffffffffffffffff", true, "Mersenne prime 2^127 - 1"},
+      {"ffffffffffffffc7", false, "odd composite just above a prime"},
+      {"fffffffffffffff7e000000000000001", false, "product of two large primes"},
+      // a^c = a for every a on these: the test, taken as a^c mod c = a and
+      // not a^(c-1) = 1, must let them through (base 5 divides 1105).
+      {"451", true, "Carmichael number 1105 = 5 * 13 * 17"},
+      {"bfa17dc7", true, "pseudoprime 151 * 751 * 28351 to all four bases"},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.why);
+    EXPECT_EQ(PassesFermatTests(FromHex(c.hex)), c.passes);
+  }
+}
+
+TEST(RsaPrime, WindowWithoutPrimeReportsIt) {
+  // 128-bit candidates whose window of 500 odd numbers is searched against
+  // an exponent that shares a factor with every c - 1 (e = 3 * 5 * ... )
+  // leaves nothing.
+  std::uint8_t bytes[16] = {};
+  BigNum prime;
+  BigNum e(2 * 3);  // even: gcd(e, c - 1) >= 2 for every odd c
+  EXPECT_EQ(FindPrime(bytes, 128, e, &prime), kNoPrimeFound);
+  EXPECT_EQ(FindPrime(bytes, 128, BigNum(65537), &prime), 0);
+  EXPECT_EQ(prime.BitLength(), 128u);
+}
+
+}  // namespace
+}  // namespace kcertadm
