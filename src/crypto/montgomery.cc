@@ -9,20 +9,11 @@ namespace {
 
 using Wide = unsigned __int128;
 
-// Final step shared by the multiplications: t holds n + 1 limbs with
-// t < 2n; r = t - n if that does not borrow, else t, without a branch.
-inline void ReduceOnce(Limb* r, const Limb* t, Limb top, const Limb* n,
-                       std::size_t size, Limb* scratch) {
-  const Limb borrow = LimbsSub(scratch, t, n, size);
-  // t - n over size + 1 limbs borrows only when the low part borrowed and
-  // the top limb (0 or 1) is 0; then t itself is the result.
-  const Limb final_borrow = borrow & ~top & 1;
-  const Limb mask = Limb{0} - final_borrow;
-  LimbsSelect(r, mask, t, scratch, size);
-}
-
 // Coarsely integrated operand scanning Montgomery multiplication for N
-// limbs known at compile time.
+// limbs known at compile time. The final subtraction of the modulus is
+// done by masks, not by a branch. The stack temporaries are not wiped per
+// call (the next call overwrites them); the exponentiations wipe their own
+// buffers.
 template <std::size_t N>
 void MontMulFixed(Limb* r, const Limb* a, const Limb* b, const Limb* n,
                   Limb n0) {
@@ -51,10 +42,16 @@ void MontMulFixed(Limb* r, const Limb* a, const Limb* b, const Limb* n,
     t[N - 1] = static_cast<Limb>(s);
     t[N] = t[N + 1] + static_cast<Limb>(s >> 64);
   }
-  Limb scratch[N];
-  ReduceOnce(r, t, t[N], n, N, scratch);
-  SecureWipe(t, sizeof t);
-  SecureWipe(scratch, sizeof scratch);
+  // t < 2n: subtract n unless that borrows past the top limb t[N].
+  Limb d[N];
+  Limb borrow = 0;
+  for (std::size_t j = 0; j < N; ++j) {
+    const Wide diff = static_cast<Wide>(t[j]) - n[j] - borrow;
+    d[j] = static_cast<Limb>(diff);
+    borrow = static_cast<Limb>(diff >> 64) & 1;
+  }
+  const Limb keep_t = Limb{0} - (borrow & ~t[N] & 1);
+  for (std::size_t j = 0; j < N; ++j) r[j] = (t[j] & keep_t) | (d[j] & ~keep_t);
 }
 
 template <std::size_t... I>
