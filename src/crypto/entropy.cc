@@ -1,0 +1,207 @@
+#include "crypto/entropy.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "crypto/secure_memory.h"
+#include "host/host_random.h"
+
+namespace kcertadm {
+namespace {
+
+constexpr std::size_t kMaxSeedPath = 200;
+constexpr std::size_t kPieceSize = 120;
+// Bounds the listing text on machines with very many sockets or entries.
+constexpr std::size_t kMaxCommandText = 1 << 20;
+constexpr const char* kSystemDirectory = "/usr";
+constexpr const char* kEtcDirectory = "/etc";
+
+std::atomic<KeyRingSampleFn> g_sampler{nullptr};
+
+void PutLe(std::uint8_t* out, std::uint64_t value, std::size_t bytes) {
+  for (std::size_t i = 0; i < bytes; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::string ReadSmallFile(const std::string& path, std::size_t limit) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  std::string text;
+  char buffer[4096];
+  while (text.size() < limit && in.read(buffer, sizeof buffer).gcount() > 0)
+    text.append(buffer, static_cast<std::size_t>(in.gcount()));
+  if (text.size() > limit) text.resize(limit);
+  return text;
+}
+
+// A usable seed path: at most 200 bytes, else the fallback.
+std::string BoundedPath(const std::string& path, const char* fallback) {
+  return !path.empty() && path.size() <= kMaxSeedPath ? path : fallback;
+}
+
+// The first swap area named in /proc/swaps (its header line skipped);
+// "\040"-style escapes in the name are decoded.
+std::string FirstSwapArea() {
+  std::istringstream lines(ReadSmallFile("/proc/swaps", 64 * 1024));
+  std::string line;
+  std::getline(lines, line);
+  if (!std::getline(lines, line)) return {};
+  std::string name = line.substr(0, line.find_first_of(" \t"));
+  std::string decoded;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '\\' && i + 3 < name.size() && std::isdigit(static_cast<unsigned char>(name[i + 1]))) {
+      decoded += static_cast<char>(std::strtol(name.substr(i + 1, 3).c_str(), nullptr, 8));
+      i += 3;
+    } else {
+      decoded += name[i];
+    }
+  }
+  return decoded;
+}
+
+std::string DirectoryListing(const char* directory) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(directory)) {
+    while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  std::string text;
+  for (const std::string& name : names) {
+    struct stat status {};
+    const std::string path = std::string(directory) + (name == "." || name == ".." ? "" : name);
+    if (lstat(path.c_str(), &status) != 0) continue;
+    char line[64];
+    std::snprintf(line, sizeof line, "%lld %lld %o ", static_cast<long long>(status.st_mtime),
+                  static_cast<long long>(status.st_size), static_cast<unsigned>(status.st_mode));
+    text += line;
+    text += name;
+    text += '\n';
+  }
+  return text;
+}
+
+}  // namespace
+
+void SetKeyRingEntrySampler(KeyRingSampleFn sampler) { g_sampler.store(sampler); }
+
+void SeedFromClocks(const SeedSink& sink) {
+  std::uint8_t seed[12];
+  PutLe(seed, static_cast<std::uint64_t>(std::clock()), 4);
+  PutLe(seed + 4, static_cast<std::uint64_t>(std::time(nullptr)), 4);
+  PutLe(seed + 8, static_cast<std::uint64_t>(getpid()), 4);
+  sink(seed, sizeof seed);
+}
+
+std::vector<std::string> StatusSeedPaths() {
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string system_dir = kSystemDirectory;
+  return {BoundedPath(FirstSwapArea(), kSystemDirectory), system_dir,
+          BoundedPath(tmp ? tmp : "", "/tmp"), kEtcDirectory};
+}
+
+void FileStatusRecord(const std::string& path, std::uint8_t record[36]) {
+  std::memset(record, 0, 36);
+  std::string query = path;
+  if (query.size() > 1 && query.back() == '/') query.pop_back();
+  struct stat status {};
+  if (stat(query.c_str(), &status) != 0) return;
+  PutLe(record + 0, status.st_dev, 4);
+  PutLe(record + 4, status.st_ino, 2);
+  PutLe(record + 6, status.st_mode, 2);
+  PutLe(record + 8, status.st_nlink, 2);
+  PutLe(record + 10, status.st_uid, 2);
+  PutLe(record + 12, status.st_gid, 2);
+  // record[14..15]: padding
+  PutLe(record + 16, status.st_rdev, 4);
+  PutLe(record + 20, static_cast<std::uint64_t>(status.st_size), 4);
+  PutLe(record + 24, static_cast<std::uint64_t>(status.st_atime), 4);
+  PutLe(record + 28, static_cast<std::uint64_t>(status.st_mtime), 4);
+  PutLe(record + 32, static_cast<std::uint64_t>(status.st_ctime), 4);
+}
+
+void SeedFromFileStatus(const SeedSink& sink) {
+  std::uint8_t records[4 * 36];
+  const std::vector<std::string> paths = StatusSeedPaths();
+  for (std::size_t i = 0; i < 4; ++i) FileStatusRecord(paths[i], records + 36 * i);
+  sink(records, sizeof records);
+}
+
+std::uint32_t SampleKeyRingField(const SeedSink& sink, const std::uint8_t* data,
+                                 std::size_t size, std::uint32_t start) {
+  if (size == 0 || start > size) return static_cast<std::uint32_t>(start - size);
+  if (start == size) return 7;
+  for (std::size_t i = start; i < size; i += 8) sink(data + i, 1);
+  return static_cast<std::uint32_t>(7 - ((size - start) % 8));
+}
+
+void SeedFromKeyRingEntries(const SeedSink& sink) {
+  struct Context {
+    const SeedSink* sink;
+    std::uint32_t phase;
+  } context{&sink, static_cast<std::uint32_t>(std::time(nullptr) % 8)};
+  const KeyRingSampleFn sampler = g_sampler.load();
+  if (sampler == nullptr) return;
+  sampler(
+      [](void* raw, const std::uint8_t* data, std::size_t size) {
+        auto* ctx = static_cast<Context*>(raw);
+        ctx->phase = SampleKeyRingField(*ctx->sink, data, size, ctx->phase);
+      },
+      &context);
+}
+
+std::string CommandOutputText() {
+  static const char* const kTables[] = {"/proc/net/tcp",  "/proc/net/tcp6", "/proc/net/udp",
+                                        "/proc/net/udp6", "/proc/net/raw",  "/proc/net/raw6",
+                                        "/proc/net/unix"};
+  std::string text;
+  for (const char* table : kTables) {
+    if (text.size() >= kMaxCommandText) break;
+    text += ReadSmallFile(table, kMaxCommandText - text.size());
+  }
+  if (text.size() < kMaxCommandText) text += DirectoryListing("/");
+  if (text.size() > kMaxCommandText) text.resize(kMaxCommandText);
+  return text;
+}
+
+void SeedTextPieces(const SeedSink& sink, const std::string& text) {
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = pos;
+    while (end < text.size() && end - pos < kPieceSize) {
+      if (text[end++] == '\n') break;
+    }
+    const std::size_t nul = text.find('\0', pos);
+    const std::size_t length = (nul != std::string::npos && nul < end ? nul : end) - pos;
+    if (length > 0)
+      sink(reinterpret_cast<const std::uint8_t*>(text.data() + pos), length);
+    pos = end;
+  }
+}
+
+void SeedFromCommandOutput(const SeedSink& sink) {
+  std::string text = CommandOutputText();
+  SeedTextPieces(sink, text);
+  SecureWipe(text.data(), text.size());
+  std::uint8_t host[32];
+  for (std::size_t i = 0; i < sizeof host; i += 2) {
+    const std::uint16_t word = HostRandomWord();
+    host[i] = static_cast<std::uint8_t>(word & 0xFF);
+    host[i + 1] = static_cast<std::uint8_t>(word >> 8);
+  }
+  sink(host, sizeof host);
+  SecureWipe(host, sizeof host);
+}
+
+}  // namespace kcertadm

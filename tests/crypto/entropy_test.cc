@@ -1,0 +1,138 @@
+#include "crypto/entropy.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace kcertadm {
+namespace {
+
+// Records every seeding call.
+struct Recorder {
+  std::vector<std::string> calls;
+  SeedSink sink() {
+    return [this](const std::uint8_t* data, std::size_t size) {
+      calls.emplace_back(reinterpret_cast<const char*>(data), size);
+    };
+  }
+};
+
+TEST(Entropy, KeyRingFieldSampling) {
+  const std::string field = "abcdefghijklmnopqrst";  // 20 bytes
+  const auto* data = reinterpret_cast<const std::uint8_t*>(field.data());
+  struct Case {
+    std::size_t size;
+    std::uint32_t start;
+    std::vector<std::string> fed;
+    std::uint32_t next;
+    const char* why;
+  } const kTests[] = {
+      {20, 0, {"a", "i", "q"}, 3, "every eighth byte from the phase on"},
+      {20, 5, {"f", "n"}, 0, "15 bytes from the phase: 7 - 15 mod 8"},
+      {16, 0, {"a", "i"}, 7, "a multiple of eight from the phase gives 7"},
+      {3, 5, {}, 2, "field shorter than the phase: skipped, phase lowered by its size"},
+      {5, 5, {}, 7, "phase equal to the size"},
+      {0, 4, {}, 4, "empty field"},
+      {1, 0, {"a"}, 6, "single byte"},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.why);
+    Recorder r;
+    EXPECT_EQ(SampleKeyRingField(r.sink(), data, c.size, c.start), c.next);
+    EXPECT_EQ(r.calls, c.fed);
+  }
+}
+
+// A sampler standing in for the key ring: two entries of five fields.
+void TwoEntrySampler(KeyRingFieldSample sample, void* context) {
+  static const char* const kFields[] = {"label-one", "", "public", "private-key-bytes", "cert",
+                                        "l2", "subject-name-two", "", "pk2", "certificates"};
+  for (const char* field : kFields)
+    sample(context, reinterpret_cast<const std::uint8_t*>(field), std::strlen(field));
+}
+
+TEST(Entropy, KeyRingEntriesGoThroughTheRegisteredSampler) {
+  Recorder without;
+  SetKeyRingEntrySampler(nullptr);
+  SeedFromKeyRingEntries(without.sink());
+  EXPECT_TRUE(without.calls.empty());
+
+  SetKeyRingEntrySampler(&TwoEntrySampler);
+  Recorder with;
+  SeedFromKeyRingEntries(with.sink());
+  SetKeyRingEntrySampler(nullptr);
+  // One-byte seeds only, and some from every phase: at least the long
+  // fields contribute.
+  ASSERT_GE(with.calls.size(), 3u);
+  for (const std::string& call : with.calls) EXPECT_EQ(call.size(), 1u);
+}
+
+TEST(Entropy, TextIsFedInLineReaderPieces) {
+  const std::string long_line(250, 'x');
+  const std::string exact(120, 'y');
+  const std::string text = "short\n" + long_line + "\n" + exact + "\n" +
+                           std::string("nul\0hidden\n", 11) + "tail";
+  Recorder r;
+  SeedTextPieces(r.sink(), text);
+  const std::vector<std::string> expected = {
+      "short\n", std::string(120, 'x'), std::string(120, 'x'), std::string(10, 'x') + "\n",
+      exact, "\n", "nul", "tail"};
+  EXPECT_EQ(r.calls, expected);
+}
+
+TEST(Entropy, FileStatusRecords) {
+  std::uint8_t a[36], b[36], zero[36] = {};
+  FileStatusRecord("/etc", a);
+  FileStatusRecord("/etc/", b);  // trailing slash dropped before the query
+  EXPECT_EQ(0, std::memcmp(a, b, 36));
+  EXPECT_NE(0, std::memcmp(a, zero, 36));
+  FileStatusRecord("/", a);  // the root keeps its slash
+  EXPECT_NE(0, std::memcmp(a, zero, 36));
+  FileStatusRecord("/no/such/path", a);  // failed queries feed zeros
+  EXPECT_EQ(0, std::memcmp(a, zero, 36));
+
+  Recorder r;
+  SeedFromFileStatus(r.sink());
+  ASSERT_EQ(r.calls.size(), 1u);
+  EXPECT_EQ(r.calls[0].size(), 144u);
+}
+
+TEST(Entropy, StatusPathsInFeedingOrder) {
+  const char* saved = std::getenv("TMPDIR");
+  const std::string saved_value = saved ? saved : "";
+  setenv("TMPDIR", "/var/tmp", 1);
+  std::vector<std::string> paths = StatusSeedPaths();
+  ASSERT_EQ(paths.size(), 4u);
+  EXPECT_FALSE(paths[0].empty());  // swap area or the system directory
+  EXPECT_EQ(paths[1], "/usr");
+  EXPECT_EQ(paths[2], "/var/tmp");
+  EXPECT_EQ(paths[3], "/etc");
+  setenv("TMPDIR", std::string(300, 'a').c_str(), 1);  // too long: fallback
+  EXPECT_EQ(StatusSeedPaths()[2], "/tmp");
+  if (saved) setenv("TMPDIR", saved_value.c_str(), 1); else unsetenv("TMPDIR");
+}
+
+TEST(Entropy, CommandOutputAndHostBytes) {
+  const std::string text = CommandOutputText();
+  EXPECT_NE(text.find("\n"), std::string::npos);
+  EXPECT_NE(text.find(" etc\n"), std::string::npos);  // the root listing
+  Recorder r;
+  SeedFromCommandOutput(r.sink());
+  ASSERT_GE(r.calls.size(), 2u);
+  for (std::size_t i = 0; i + 1 < r.calls.size(); ++i) EXPECT_LE(r.calls[i].size(), 120u);
+  EXPECT_EQ(r.calls.back().size(), 32u);
+}
+
+TEST(Entropy, ClocksAreOneTwelveByteSeed) {
+  Recorder r;
+  SeedFromClocks(r.sink());
+  ASSERT_EQ(r.calls.size(), 1u);
+  EXPECT_EQ(r.calls[0].size(), 12u);
+}
+
+}  // namespace
+}  // namespace kcertadm
