@@ -1,0 +1,226 @@
+// The CBC block ciphers as toolkit objects: AlgInfoDesCbc,
+// AlgInfoDesEde3Cbc and AlgInfoRc2Cbc, their implementations and methods,
+// and the handler that drives them without padding.
+#include <cstring>
+
+#include "crypto/cbc_engine.h"
+#include "crypto/des.h"
+#include "crypto/rc2.h"
+#include "crypto/toolkit.h"
+#include "crypto/toolkit_methods.h"
+
+namespace kcertadm {
+namespace {
+
+// ------------------------------------------------------------ implementations
+
+class DesCbcImplementation final : public CbcImplementation {
+ public:
+  std::size_t ContextSize() const override { return sizeof(DesKeySchedule); }
+  int Init(void* context, const void* key_record, const void*) const override {
+    DesSetKey(*static_cast<DesKeySchedule*>(context), static_cast<const std::uint8_t*>(key_record));
+    return kImplOk;
+  }
+  void Encrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t blocks) const override {
+    DesCbcEncrypt(*static_cast<const DesKeySchedule*>(context), iv, in, out, blocks);
+  }
+  void Decrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t blocks) const override {
+    DesCbcDecrypt(*static_cast<const DesKeySchedule*>(context), iv, in, out, blocks);
+  }
+};
+
+class DesEde3CbcImplementation final : public CbcImplementation {
+ public:
+  std::size_t ContextSize() const override { return sizeof(DesEde3KeySchedule); }
+  int Init(void* context, const void* key_record, const void*) const override {
+    DesEde3SetKey(*static_cast<DesEde3KeySchedule*>(context), static_cast<const std::uint8_t*>(key_record));
+    return kImplOk;
+  }
+  void Encrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t blocks) const override {
+    DesEde3CbcEncrypt(*static_cast<const DesEde3KeySchedule*>(context), iv, in, out, blocks);
+  }
+  void Decrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t blocks) const override {
+    DesEde3CbcDecrypt(*static_cast<const DesEde3KeySchedule*>(context), iv, in, out, blocks);
+  }
+};
+
+class Rc2CbcImplementation final : public CbcImplementation {
+ public:
+  std::size_t ContextSize() const override { return sizeof(Rc2KeySchedule); }
+  // Key: a KeyInfoItem of 1..128 bytes; effective bits 1..1024.
+  int Init(void* context, const void* key_record, const void* parameters) const override {
+    const auto* key = static_cast<const ByteItem*>(key_record);
+    const auto* params = static_cast<const Rc2CbcParams*>(parameters);
+    if (key->length == 0 || key->length > kRc2MaxKeySize) return kImplNotFound;
+    if (params->effectiveBits == 0) return kImplNotFound;
+    if (params->effectiveBits > kRc2MaxEffectiveBits) return kImplBadParameter;
+    Rc2SetKey(*static_cast<Rc2KeySchedule*>(context), key->data, key->length, params->effectiveBits);
+    return kImplOk;
+  }
+  void Encrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t blocks) const override {
+    Rc2CbcEncrypt(*static_cast<const Rc2KeySchedule*>(context), iv, in, out, blocks);
+  }
+  void Decrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in, std::uint8_t* out,
+               std::size_t blocks) const override {
+    Rc2CbcDecrypt(*static_cast<const Rc2KeySchedule*>(context), iv, in, out, blocks);
+  }
+};
+
+const DesCbcImplementation kDesCbcImplementation;
+const DesEde3CbcImplementation kDesEde3CbcImplementation;
+const Rc2CbcImplementation kRc2CbcImplementation;
+
+// ------------------------------------------------------------------ handler
+
+// The IV of the installed parameters: CbcParams and Rc2CbcParams are stored
+// with a pointer to the object's own copy of the IV.
+const std::uint8_t* InstalledIv(const AlgorithmInfoType* type, const void* parameters);
+
+class CbcCipherHandler final : public CipherHandler {
+ public:
+  explicit CbcCipherHandler(AlgorithmObject& object) : CipherHandler(object) {}
+
+  std::uint32_t BlockSize() const override { return kCbcBlockSize; }
+  int EncryptInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
+    return Init(key, methods, true);
+  }
+  int DecryptInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
+    return Init(key, methods, false);
+  }
+  int EncryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
+                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
+    return Update(true, out, outLength, outSize, in, inLength);
+  }
+  int DecryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
+                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
+    return Update(false, out, outLength, outSize, in, inLength);
+  }
+  int EncryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject*,
+                   const ProgressCallback*) override {
+    return Final(true, out, outLength, outSize);
+  }
+  int DecryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject*,
+                   const ProgressCallback*) override {
+    return Final(false, out, outLength, outSize);
+  }
+
+ private:
+  int Init(KeyObject* key, MethodList methods, bool encrypt) {
+    return LookupMethod(methods, info_type(), encrypt ? 1 : 0, key,
+                        [&](const AlgorithmMethod& method, const void* key_record) {
+                          return Bind(method, key_record, encrypt);
+                        });
+  }
+
+  int Bind(const AlgorithmMethod& method, const void* key_record, bool encrypt) {
+    const auto* implementation = dynamic_cast<const CbcImplementation*>(method.implementation);
+    if (implementation == nullptr || key_record == nullptr) return TkErrInternal;
+    void* context = object().blocks.Allocate(implementation->ContextSize());
+    if (context == nullptr) return TkErrNoMemory;
+    if (int code = implementation->Init(context, key_record, parameters())) {
+      object().blocks.Release(context);
+      return MapImplementationCode(code);
+    }
+    object().blocks.Release(context_);
+    context_ = context;
+    engine_.Start(implementation, context, InstalledIv(info_type(), parameters()), encrypt, false);
+    encrypt_ = encrypt;
+    return TkOk;
+  }
+
+  // An Init of the other direction is needed first.
+  int Update(bool encrypt, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+             const std::uint8_t* in, std::uint32_t inLength) {
+    if (encrypt != encrypt_) return TkErrNotInitialised;
+    return engine_.Update(out, outLength, outSize, in, inLength);
+  }
+
+  int Final(bool encrypt, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize) {
+    if (encrypt != encrypt_) return TkErrNotInitialised;
+    return engine_.Final(out, outLength, outSize);
+  }
+
+  CbcEngine engine_;
+  void* context_ = nullptr;  // key schedule, owned by the object's block list
+  bool encrypt_ = true;
+};
+
+// --------------------------------------------------------------- info types
+
+// Stores a copy of the record followed by the object's own copy of the IV.
+template <typename Params>
+int StoreWithIv(AlgorithmObject& object, const AlgorithmInfoType* type, const Params& params) {
+  void* block = object.blocks.Allocate(sizeof(Params) + kCbcBlockSize);
+  if (block == nullptr) return TkErrNoMemory;
+  auto* copy = static_cast<Params*>(block);
+  auto* iv = static_cast<std::uint8_t*>(block) + sizeof(Params);
+  std::memcpy(iv, params.iv, kCbcBlockSize);
+  *copy = params;
+  copy->iv = iv;
+  if (object.AddInfo(type, copy) != TkOk) {
+    object.blocks.Release(block);
+    return TkErrNoMemory;
+  }
+  object.flags |= kAlgFlagHasIv;
+  return TkOk;
+}
+
+class CbcInfoType : public AlgorithmInfoType {
+ public:
+  AlgorithmHandler* NewHandler(AlgorithmObject& object) const override {
+    return NewHandlerFor<CbcCipherHandler>(object);
+  }
+
+ protected:
+  ~CbcInfoType() = default;
+};
+
+// DES-CBC and triple-DES-CBC: parameters CbcParams.
+class DesFamilyInfoType final : public CbcInfoType {
+ public:
+  int AddInfo(AlgorithmObject& object, const void* parameters) const override {
+    const auto* params = static_cast<const CbcParams*>(parameters);
+    if (params == nullptr || params->iv == nullptr) return TkErrBadParameter;
+    return StoreWithIv(object, this, *params);
+  }
+};
+
+// RC2-CBC: parameters Rc2CbcParams; effective bits above 1024 are refused here.
+class Rc2InfoType final : public CbcInfoType {
+ public:
+  int AddInfo(AlgorithmObject& object, const void* parameters) const override {
+    const auto* params = static_cast<const Rc2CbcParams*>(parameters);
+    if (params == nullptr || params->iv == nullptr) return TkErrBadParameter;
+    if (params->effectiveBits > kRc2MaxEffectiveBits) return TkErrBadParameter;
+    return StoreWithIv(object, this, *params);
+  }
+};
+
+const DesFamilyInfoType kDesCbcInfo;
+const DesFamilyInfoType kDesEde3CbcInfo;
+const Rc2InfoType kRc2CbcInfo;
+
+const std::uint8_t* InstalledIv(const AlgorithmInfoType* type, const void* parameters) {
+  if (type == &kRc2CbcInfo) return static_cast<const Rc2CbcParams*>(parameters)->iv;
+  return static_cast<const CbcParams*>(parameters)->iv;
+}
+
+}  // namespace
+
+const AlgorithmInfoType* AlgInfoDesCbc() { return &kDesCbcInfo; }
+const AlgorithmInfoType* AlgInfoDesEde3Cbc() { return &kDesEde3CbcInfo; }
+const AlgorithmInfoType* AlgInfoRc2Cbc() { return &kRc2CbcInfo; }
+
+const AlgorithmMethod kDesCbcEncryptMethod{AlgInfoDesCbc, 1, KeyInfoDes8, &kDesCbcImplementation};
+const AlgorithmMethod kDesCbcDecryptMethod{AlgInfoDesCbc, 0, KeyInfoDes8, &kDesCbcImplementation};
+const AlgorithmMethod kDesEde3CbcEncryptMethod{AlgInfoDesEde3Cbc, 1, KeyInfoDesEde3, &kDesEde3CbcImplementation};
+const AlgorithmMethod kDesEde3CbcDecryptMethod{AlgInfoDesEde3Cbc, 0, KeyInfoDesEde3, &kDesEde3CbcImplementation};
+const AlgorithmMethod kRc2CbcEncryptMethod{AlgInfoRc2Cbc, 1, KeyInfoItem, &kRc2CbcImplementation};
+const AlgorithmMethod kRc2CbcDecryptMethod{AlgInfoRc2Cbc, 0, KeyInfoItem, &kRc2CbcImplementation};
+
+}  // namespace kcertadm

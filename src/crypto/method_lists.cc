@@ -1,0 +1,24 @@
+// The method lists of the digests, the symmetric ciphers and the
+// password-based encryption. KeyRingMethods and RandomMethods live with the
+// RSA and random generator code.
+#include "crypto/toolkit.h"
+#include "crypto/toolkit_methods.h"
+
+namespace kcertadm {
+
+const AlgorithmMethod* const DigestMethods[] = {&kMd2DigestMethod, &kMd5DigestMethod, &kSha1DigestMethod,
+                                                nullptr};
+
+const AlgorithmMethod* const PbeMethods[] = {&kMd5DigestMethod, &kDesCbcEncryptMethod, &kDesCbcDecryptMethod,
+                                             nullptr};
+
+const AlgorithmMethod* const DesCbcMethods[] = {&kDesCbcEncryptMethod, &kDesCbcDecryptMethod, nullptr};
+
+const AlgorithmMethod* const Rc2CbcMethods[] = {&kRc2CbcEncryptMethod, &kRc2CbcDecryptMethod, nullptr};
+
+const AlgorithmMethod* const Rc4Methods[] = {&kRc4EncryptMethod, &kRc4DecryptMethod, nullptr};
+
+const AlgorithmMethod* const DesEde3CbcMethods[] = {&kDesEde3CbcEncryptMethod, &kDesEde3CbcDecryptMethod,
+                                                    nullptr};
+
+}  // namespace kcertadm

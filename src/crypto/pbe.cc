@@ -1,0 +1,166 @@
+// Password-based encryption (PKCS #5 v1.5, pbeWithMD5AndDES-CBC) as a
+// toolkit object: AlgInfoPbeMd5DesCbc. Init derives the DES key and IV from
+// the password (KeyInfoItem of the key object) and the salt; the data then
+// goes through DES-CBC with PKCS #5 padding.
+#include <cstring>
+
+#include "crypto/cbc_engine.h"
+#include "crypto/md5.h"
+#include "crypto/secure_memory.h"
+#include "crypto/toolkit.h"
+
+namespace kcertadm {
+namespace {
+
+constexpr std::size_t kSaltSize = 8;
+
+// The algorithms the password-based type is built from.
+struct PbeParts {
+  AlgInfoAccessor digest;
+  AlgInfoAccessor cipher;
+  KeyInfoAccessor derived_key_form;
+};
+constexpr PbeParts kPbeMd5DesCbcParts{AlgInfoMd5, AlgInfoDesCbc, KeyInfoDesParity};
+
+class PbeHandler final : public CipherHandler {
+ public:
+  explicit PbeHandler(AlgorithmObject& object) : CipherHandler(object) {}
+
+  std::uint32_t BlockSize() const override { return kCbcBlockSize; }
+  int EncryptInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
+    return Init(key, methods, true);
+  }
+  int DecryptInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
+    return Init(key, methods, false);
+  }
+  int EncryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
+                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
+    if (!encrypt_) return TkErrNotInitialised;
+    return engine_.Update(out, outLength, outSize, in, inLength);
+  }
+  int DecryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
+                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
+    if (encrypt_) return TkErrNotInitialised;
+    return engine_.Update(out, outLength, outSize, in, inLength);
+  }
+  int EncryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject*,
+                   const ProgressCallback*) override {
+    if (!encrypt_) return TkErrNotInitialised;
+    return engine_.Final(out, outLength, outSize);
+  }
+  int DecryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject*,
+                   const ProgressCallback*) override {
+    if (encrypt_) return TkErrNotInitialised;
+    return engine_.Final(out, outLength, outSize);
+  }
+
+ private:
+  int Init(KeyObject* password_key, MethodList methods, bool encrypt);
+  int BindDigest(MethodList methods, const DigestImplementation** digest);
+  int DeriveKeyAndIv(const DigestImplementation& digest, const ByteItem& password, std::uint8_t* derived);
+  int BindCipher(MethodList methods, const std::uint8_t* derived, bool encrypt);
+
+  CbcEngine engine_;
+  void* context_ = nullptr;  // DES key schedule, owned by the object's block list
+  bool encrypt_ = true;
+};
+
+int PbeHandler::Init(KeyObject* password_key, MethodList methods, bool encrypt) {
+  const DigestImplementation* digest = nullptr;
+  if (int status = BindDigest(methods, &digest)) return status;
+  const void* record = nullptr;
+  if (int status = KeyGetInfo(&record, password_key, KeyInfoItem())) return status;
+  std::uint8_t derived[Md5::kDigestSize];
+  int status = DeriveKeyAndIv(*digest, *static_cast<const ByteItem*>(record), derived);
+  if (status == TkOk) status = BindCipher(methods, derived, encrypt);
+  SecureWipe(derived, sizeof(derived));
+  return status;
+}
+
+int PbeHandler::BindDigest(MethodList methods, const DigestImplementation** digest) {
+  return LookupMethod(methods, kPbeMd5DesCbcParts.digest(), 0, nullptr,
+                      [&](const AlgorithmMethod& method, const void*) {
+                        *digest = dynamic_cast<const DigestImplementation*>(method.implementation);
+                        if (*digest == nullptr || (*digest)->DigestSize() != Md5::kDigestSize)
+                          return TkErrInternal;
+                        return TkOk;
+                      });
+}
+
+// D = digest(password ‖ salt), then iterationCount - 1 times D = digest(D).
+int PbeHandler::DeriveKeyAndIv(const DigestImplementation& digest, const ByteItem& password,
+                               std::uint8_t* derived) {
+  const auto* params = static_cast<const PbeParams*>(parameters());
+  void* context = object().blocks.Allocate(digest.ContextSize());
+  if (context == nullptr) return TkErrNoMemory;
+  digest.Init(context);
+  digest.Update(context, password.data, password.length);
+  digest.Update(context, params->salt, kSaltSize);
+  digest.Final(context, derived);
+  int status = TkOk;
+  if (params->iterationCount == 0) status = TkErrBadData;
+  for (std::uint32_t i = 1; status == TkOk && i < params->iterationCount; ++i) {
+    digest.Update(context, derived, Md5::kDigestSize);
+    digest.Final(context, derived);
+  }
+  object().blocks.Release(context);  // wiped
+  return status;
+}
+
+// DES-CBC keyed by derived[0..7] with odd parity forced, IV derived[8..15].
+int PbeHandler::BindCipher(MethodList methods, const std::uint8_t* derived, bool encrypt) {
+  KeyObject* des_key = nullptr;
+  if (int status = KeyCreate(&des_key)) return status;
+  int status = KeySetInfo(des_key, kPbeMd5DesCbcParts.derived_key_form(), derived);
+  if (status == TkOk) {
+    status = LookupMethod(methods, kPbeMd5DesCbcParts.cipher(), encrypt ? 1 : 0, des_key,
+                          [&](const AlgorithmMethod& method, const void* key_record) {
+                            const auto* cbc = dynamic_cast<const CbcImplementation*>(method.implementation);
+                            if (cbc == nullptr || key_record == nullptr) return TkErrInternal;
+                            void* context = object().blocks.Allocate(cbc->ContextSize());
+                            if (context == nullptr) return TkErrNoMemory;
+                            if (int code = cbc->Init(context, key_record, nullptr)) {
+                              object().blocks.Release(context);
+                              return MapImplementationCode(code);
+                            }
+                            object().blocks.Release(context_);
+                            context_ = context;
+                            engine_.Start(cbc, context, derived + 8, encrypt, true);
+                            encrypt_ = encrypt;
+                            return TkOk;
+                          });
+  }
+  KeyDestroy(&des_key);
+  return status;
+}
+
+class PbeMd5DesCbcInfoType final : public AlgorithmInfoType {
+ public:
+  // Parameters PbeParams: the 8 salt bytes are copied into the object.
+  int AddInfo(AlgorithmObject& object, const void* parameters) const override {
+    const auto* params = static_cast<const PbeParams*>(parameters);
+    if (params == nullptr || params->salt == nullptr) return TkErrBadParameter;
+    void* block = object.blocks.Allocate(sizeof(PbeParams) + kSaltSize);
+    if (block == nullptr) return TkErrNoMemory;
+    auto* copy = static_cast<PbeParams*>(block);
+    auto* salt = static_cast<std::uint8_t*>(block) + sizeof(PbeParams);
+    std::memcpy(salt, params->salt, kSaltSize);
+    *copy = PbeParams{salt, params->iterationCount};
+    if (object.AddInfo(this, copy) != TkOk) {
+      object.blocks.Release(block);
+      return TkErrNoMemory;
+    }
+    return TkOk;
+  }
+  AlgorithmHandler* NewHandler(AlgorithmObject& object) const override {
+    return NewHandlerFor<PbeHandler>(object);
+  }
+};
+
+const PbeMd5DesCbcInfoType kPbeMd5DesCbcInfo;
+
+}  // namespace
+
+const AlgorithmInfoType* AlgInfoPbeMd5DesCbc() { return &kPbeMd5DesCbcInfo; }
+
+}  // namespace kcertadm

@@ -1,0 +1,22 @@
+// The method entries of the digests and symmetric ciphers, for method lists
+// assembled in other files (KeyRingMethods holds the three digests).
+#pragma once
+
+#include "crypto/toolkit_framework.h"
+
+namespace kcertadm {
+
+extern const AlgorithmMethod kMd2DigestMethod;
+extern const AlgorithmMethod kMd5DigestMethod;
+extern const AlgorithmMethod kSha1DigestMethod;
+
+extern const AlgorithmMethod kDesCbcEncryptMethod;
+extern const AlgorithmMethod kDesCbcDecryptMethod;
+extern const AlgorithmMethod kDesEde3CbcEncryptMethod;
+extern const AlgorithmMethod kDesEde3CbcDecryptMethod;
+extern const AlgorithmMethod kRc2CbcEncryptMethod;
+extern const AlgorithmMethod kRc2CbcDecryptMethod;
+extern const AlgorithmMethod kRc4EncryptMethod;
+extern const AlgorithmMethod kRc4DecryptMethod;
+
+}  // namespace kcertadm
