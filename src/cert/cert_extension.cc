@@ -1,0 +1,68 @@
+#include "cert/cert_extension.h"
+
+#include <cstring>
+
+namespace kcertadm {
+namespace {
+
+struct Family {
+  std::int32_t id;
+  std::uint8_t prefix[8];
+  std::int32_t length;
+};
+
+constexpr Family kFamilies[] = {
+    {kExtensionStandard, {0x55, 0x1D}, 2},
+    {kExtensionPrivate, {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x01}, 7},
+    {kExtensionNetscape, {0x60, 0x86, 0x48, 0x01, 0x86, 0xF8, 0x42, 0x01}, 8},
+};
+
+}  // namespace
+
+int OpenExtension(const Asn1Item& extension, ExtensionRef* ref) {
+  *ref = ExtensionRef{};
+  Asn1Item view = extension;
+  const std::int32_t oidLength = Asn1ExpectTag(kAsn1ObjectId, &view, nullptr);
+  if (oidLength < 0) return -1;
+  const Asn1Item oid{view.data, oidLength};
+  view.data += oidLength;
+  view.length -= oidLength;
+
+  for (const Family& family : kFamilies) {
+    if (oid.length > family.length && std::memcmp(oid.data, family.prefix, family.length) == 0) {
+      ref->family = family.id;
+      ref->number = oid.data[family.length];
+      break;
+    }
+  }
+  if (ref->family == kExtensionUnknown) {
+    ref->cursor = Asn1Cursor{oid.data, oid.length, kAsn1ObjectId, 0, oid.data + oid.length};
+    return 0;
+  }
+  Asn1Item flag{};
+  if (view.length > 0 && view.data[0] == kAsn1Boolean) {
+    if (Asn1NextTagged(&view, &flag, kAsn1Boolean) != 1) return -1;
+    ref->critical = flag.length == 1 && flag.data[0] != 0 ? 1 : 0;
+  }
+  Asn1Item value{};
+  if (Asn1NextTagged(&view, &value, kAsn1OctetString) != 1) return -1;
+  // The value's octets hold one encoded element; walk it like children.
+  if (Asn1FirstChild(value, kAsn1OctetString | kAsn1Constructed, &ref->cursor) != 1) return -1;
+  return 1;
+}
+
+int ReadBasicConstraints(const Asn1Item& content, std::int32_t* flag, std::int32_t* pathLength) {
+  *flag = 0;
+  *pathLength = 0;
+  Asn1Item view = content;
+  Asn1Item ca{};
+  if (Asn1NextTagged(&view, &ca, kAsn1Boolean) != 1 || ca.length != 1) return -1;
+  *flag = ca.data[0];
+  Asn1Item length{};
+  if (Asn1NextTagged(&view, &length, kAsn1Integer) == 1) {
+    *pathLength = static_cast<std::int32_t>(Asn1SmallInteger(length));
+  }
+  return 0;
+}
+
+}  // namespace kcertadm

@@ -1,0 +1,41 @@
+// Public keys and signatures of certificates and requests.
+#pragma once
+
+#include <cstdint>
+
+#include "kcertadm.h"
+
+namespace kcertadm {
+
+struct KeyObject;
+
+// The parts of an RSA SubjectPublicKeyInfo, as views into it.
+struct RsaPublicKeyParts {
+  Asn1Item algorithm;  // the AlgorithmIdentifier element
+  Asn1Item modulus;    // INTEGER content, one leading 0x00 removed
+  Asn1Item exponent;   // INTEGER content
+};
+
+// Fills parts from a SubjectPublicKeyInfo element. 0, or -1 unless the key
+// is RSA (rsaEncryption; parameters are not examined).
+int ExtractRsaKey(const Asn1Item& spki, RsaPublicKeyParts* parts);
+
+// A new RSA public key object from a SubjectPublicKeyInfo. 0, or -1 with
+// 30056. Release with DestroyKey.
+int PublicKeyFromSpki(const Asn1Item& spki, KeyObject** key, std::uint32_t* error);
+
+// Destroys a key object (null is fine) and sets the pointer to null.
+void DestroyKey(KeyObject** key);
+
+// 1 (MD2), 2 (MD5) or 3 (SHA-1) for an RSA signature AlgorithmIdentifier
+// with NULL parameters, compared as a whole element; -1 otherwise.
+int SignatureDigestId(const Asn1Item& algorithmId);
+
+// Verifies signatureValue over the whole toBeSigned element with the key.
+// 0, or -1 with 30055.
+int VerifySignature(const CertFields& fields, KeyObject* key, std::uint32_t* error);
+
+// MD5 of the item's bytes into out; returns the digest length (16).
+int CertFingerprint(const Asn1Item& item, std::uint8_t out[16]);
+
+}  // namespace kcertadm

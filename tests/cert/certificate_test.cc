@@ -1,0 +1,261 @@
+// Certificate parsing: field views, container unwrapping and hostile input.
+#include "cert/certificate.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "asn1/asn1.h"
+#include "cert/cert_signature.h"
+#include "der_util.h"
+
+namespace kcertadm {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Hex;
+using test::Tlv;
+
+Bytes Vector(const std::string& name) {
+  return test::ReadFile(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/" + name);
+}
+
+Asn1Item ItemOf(Bytes& b) { return Asn1Item{b.data(), static_cast<std::int32_t>(b.size())}; }
+Bytes BytesOf(const Asn1Item& i) { return Bytes(i.data, i.data + i.length); }
+
+// A record that owns a malloc copy of the bytes, as the host hands it over.
+struct OwnedRecord {
+  explicit OwnedRecord(const Bytes& bytes) {
+    auto* block = static_cast<std::uint8_t*>(std::malloc(bytes.size() + 1));
+    std::memcpy(block, bytes.data(), bytes.size());
+    InitCertData(&cert, block, static_cast<std::int32_t>(bytes.size()));
+  }
+  ~OwnedRecord() { FreeCertData(&cert); }
+  CertData cert;
+  CertFields fields{};
+};
+
+const Bytes kAlgMd5 = Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 04 05 00");
+const Bytes kName = Hex("30 0E 31 0C 30 0A 06 03 55 04 03 13 03 4A 6F 65");
+const Bytes kValidity = Hex("30 1E 17 0D 32 36 31 32 30 34 30 30 30 30 30 30 5A"
+                            "17 0D 32 37 31 32 30 34 32 33 35 39 30 30 5A");
+
+Bytes Signed(const Bytes& tbs) { return Tlv(0x30, Cat({tbs, kAlgMd5, Hex("03 02 00 00")})); }
+
+TEST(ParseCert, VersionThreeCertificateWithExtensions) {
+  OwnedRecord r(Vector("v3_ca.der"));
+  std::uint32_t error = 0;
+  ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0);
+  EXPECT_EQ(r.cert.container.data, nullptr);
+  EXPECT_EQ(r.cert.setRemaining, 0);
+  EXPECT_EQ(test::ToHex(BytesOf(r.fields.version)), "A0 03 02 01 02");
+  EXPECT_EQ(test::ToHex(BytesOf(r.fields.serialNumber)), "02 02 12 34");
+  EXPECT_EQ(SignatureDigestId(r.fields.signatureAlgorithm), 2);
+  EXPECT_EQ(r.fields.whole.length, r.cert.der.length);
+  EXPECT_EQ(IsSelfIssued(r.fields), 1);
+  EXPECT_EQ(r.fields.signatureValue.length, 128);
+  // extensions is the list of Extension elements.
+  ASSERT_GT(r.fields.extensions.length, 0);
+  EXPECT_EQ(r.fields.extensions.data[0], 0x30);
+  EXPECT_EQ(r.fields.validity.data[0], 0x30);
+  EXPECT_EQ(r.fields.subjectPublicKeyInfo.data[0], 0x30);
+}
+
+TEST(ParseCert, VersionOneCertificate) {
+  OwnedRecord r(Vector("v1_leaf.der"));
+  std::uint32_t error = 0;
+  ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0);
+  EXPECT_EQ(r.fields.version.length, 0);
+  EXPECT_EQ(r.fields.extensions.length, 0);
+  EXPECT_EQ(test::ToHex(BytesOf(r.fields.serialNumber)), "02 0A 01 02 03 04 05 06 07 08 09 0A");
+  EXPECT_EQ(SignatureDigestId(r.fields.signatureAlgorithm), 3);
+  EXPECT_EQ(IsSelfIssued(r.fields), 0);
+}
+
+TEST(ParseCert, UnwrapsContainersCertificateByCertificate) {
+  struct Case {
+    const char* file;
+    int count;
+  };
+  const Case kTests[] = {{"three.p7b", 3}, {"nseq.der", 2}};
+  const Bytes ca = Vector("v3_ca.der");
+  const Bytes leaf = Vector("v1_leaf.der");
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.file);
+    OwnedRecord r(Vector(c.file));
+    std::uint32_t error = 0;
+    ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0);
+    ASSERT_NE(r.cert.container.data, nullptr);
+    int seen = 1;
+    Bytes first = BytesOf(r.cert.der);
+    EXPECT_TRUE(first == ca || first == leaf);
+    while (NextCertInSet(&r.cert) == 1) {
+      ++seen;
+      ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0) << seen;
+      const Bytes der = BytesOf(r.cert.der);
+      EXPECT_TRUE(der == ca || der == leaf) << seen;
+    }
+    EXPECT_EQ(seen, c.count);
+    EXPECT_EQ(NextCertInSet(&r.cert), 0);
+  }
+}
+
+TEST(ParseCert, ContainerShapes) {
+  const Bytes cert = Signed(Tlv(0x30, Cat({Hex("02 01 01"), kAlgMd5, kName, kValidity, kName,
+                                           Hex("30 03 05 01 00")})));
+  const Bytes signedDataOid = Hex("06 09 2A 86 48 86 F7 0D 01 07 02");
+  const Bytes dataInfo = Hex("30 0B 06 09 2A 86 48 86 F7 0D 01 07 01");
+  auto p7 = [&](const Bytes& inner) {
+    return Tlv(0x30, Cat({signedDataOid, Tlv(0xA0, Tlv(0x30, inner))}));
+  };
+  struct Case {
+    const char* why;
+    Bytes der;
+    bool ok;
+  };
+  const Case kTests[] = {
+      {"empty signerInfos is accepted",
+       p7(Cat({Hex("02 01 01 31 00"), dataInfo, Tlv(0xA0, cert), Hex("31 00")})), true},
+      {"CRLs between certificates and signerInfos",
+       p7(Cat({Hex("02 01 01 31 00"), dataInfo, Tlv(0xA0, cert), Hex("A1 00 31 00")})), true},
+      {"no certificates", p7(Cat({Hex("02 01 01 31 00"), dataInfo, Hex("31 00")})), false},
+      {"no signerInfos", p7(Cat({Hex("02 01 01 31 00"), dataInfo, Tlv(0xA0, cert)})), false},
+      {"empty certificates", p7(Cat({Hex("02 01 01 31 00"), dataInfo, Hex("A0 00 31 00")})), false},
+      {"unknown content type",
+       Tlv(0x30, Cat({Hex("06 09 2A 86 48 86 F7 0D 01 07 03"), Tlv(0xA0, Hex("30 00"))})), false},
+      {"empty certificate sequence",
+       Tlv(0x30, Cat({Hex("06 09 60 86 48 01 86 F8 42 02 05"), Tlv(0xA0, Hex("30 00"))})), false},
+      {"a container inside a container",
+       Tlv(0x30, Cat({Hex("06 09 60 86 48 01 86 F8 42 02 05"),
+                      Tlv(0xA0, Tlv(0x30, Tlv(0x30, Cat({signedDataOid, Tlv(0xA0, Hex("30 00"))}))))})),
+       false},
+      {"certificate with unused bits in the signature",
+       Tlv(0x30, Cat({Tlv(0x30, Cat({Hex("02 01 01"), kAlgMd5, kName, kValidity, kName,
+                                     Hex("30 03 05 01 00")})),
+                      kAlgMd5, Hex("03 02 01 00")})),
+       false},
+      {"tbs without subject public key info",
+       Signed(Tlv(0x30, Cat({Hex("02 01 01"), kAlgMd5, kName, kValidity, kName}))), false},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.why);
+    OwnedRecord r(c.der);
+    std::uint32_t error = 0;
+    EXPECT_EQ(ParseCert(&r.cert, &r.fields, &error) == 0, c.ok);
+    EXPECT_EQ(error, c.ok ? 0u : 30046u);
+  }
+}
+
+TEST(ParseTbs, UniqueIdentifiersDoNotHideExtensions) {
+  const Bytes extension = Hex("30 0C 30 0A 06 03 55 1D 13 04 03 30 01 FF");
+  const Bytes der = Signed(Tlv(0x30, Cat({Hex("A0 03 02 01 02 02 01 07"), kAlgMd5, kName,
+                                          kValidity, kName, Hex("30 03 05 01 00"),
+                                          Hex("81 02 00 AA 82 02 00 BB"), Tlv(0xA3, extension)})));
+  OwnedRecord r(der);
+  std::uint32_t error = 0;
+  ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0);
+  EXPECT_EQ(test::ToHex(BytesOf(r.fields.extensions)), "30 0A 06 03 55 1D 13 04 03 30 01 FF");
+}
+
+// Every truncation of a real certificate is refused without reading past it.
+TEST(ParseCert, EveryTruncationFails) {
+  const Bytes full = Vector("v3_ca.der");
+  for (std::size_t n = 0; n < full.size(); ++n) {
+    Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
+    OwnedRecord r(cut);
+    std::uint32_t error = 0;
+    ASSERT_NE(ParseCert(&r.cert, &r.fields, &error), 0) << n;
+    EXPECT_EQ(error, 30046u);
+  }
+}
+
+TEST(FreeCertData, ReleasesEveryOwnedBlockAndClears) {
+  CertData cert{};
+  auto block = [](std::size_t n) { return static_cast<std::uint8_t*>(std::calloc(n, 1)); };
+  cert.owned0 = block(4);
+  cert.der = Asn1Item{block(8), 8};
+  cert.certText = Asn1Item{block(8), 8};
+  cert.tbs = Asn1Item{block(8), 8};
+  cert.reqText = Asn1Item{block(8), 8};
+  cert.pkcs7 = Asn1Item{block(8), 8};
+  cert.subjectDer = Asn1Item{block(8), 8};
+  cert.publicKeyInfoDer = Asn1Item{block(8), 8};
+  cert.micText = Asn1Item{block(8), 8};
+  cert.procTypeLine = reinterpret_cast<char*>(block(8));
+  std::uint8_t fileText[4] = {};
+  cert.fileText = Asn1Item{fileText, 4};  // transient, not the record's
+  FreeCertData(&cert);
+  EXPECT_EQ(cert.der.data, nullptr);
+  EXPECT_EQ(cert.procTypeLine, nullptr);
+  EXPECT_EQ(cert.fileText.data, fileText);
+  FreeCertData(&cert);  // a second release finds nothing to free
+  FreeCertData(nullptr);
+}
+
+TEST(ExtractRsaKey, DropsOneLeadingZero) {
+  auto spki = [](const Bytes& oid, const Bytes& modulus) {
+    const Bytes key = Tlv(0x30, Cat({Tlv(0x02, modulus), Hex("02 03 01 00 01")}));
+    return Tlv(0x30, Cat({Tlv(0x30, Cat({Tlv(0x06, oid), Hex("05 00")})),
+                          Tlv(0x03, Cat({Hex("00"), key}))}));
+  };
+  const Bytes rsa = Hex("2A 86 48 86 F7 0D 01 01 01");
+  struct Case {
+    const char* name;
+    Bytes spki;
+    std::string modulus;  // empty: refused
+  };
+  const Case kTests[] = {
+      {"leading zero dropped", spki(rsa, Hex("00 C1 02")), "C1 02"},
+      {"no leading zero", spki(rsa, Hex("41 02")), "41 02"},
+      {"only one zero dropped", spki(rsa, Hex("00 00 C1")), "00 C1"},
+      {"elliptic curve key", spki(Hex("2A 86 48 CE 3D 02 01"), Hex("41 02")), ""},
+      {"bit string with unused bits",
+       Tlv(0x30, Cat({Tlv(0x30, Cat({Tlv(0x06, rsa), Hex("05 00")})), Hex("03 03 01 30 00")})), ""},
+      {"missing exponent",
+       Tlv(0x30, Cat({Tlv(0x30, Cat({Tlv(0x06, rsa), Hex("05 00")})),
+                      Tlv(0x03, Cat({Hex("00"), Tlv(0x30, Hex("02 01 41"))}))})),
+       ""},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.name);
+    Bytes der = c.spki;
+    RsaPublicKeyParts parts;
+    const int status = ExtractRsaKey(ItemOf(der), &parts);
+    if (c.modulus.empty()) {
+      EXPECT_EQ(status, -1);
+    } else {
+      ASSERT_EQ(status, 0);
+      EXPECT_EQ(test::ToHex(BytesOf(parts.modulus)), c.modulus);
+      EXPECT_EQ(test::ToHex(BytesOf(parts.exponent)), "01 00 01");
+      EXPECT_EQ(parts.algorithm.data[0], 0x30);
+    }
+  }
+}
+
+TEST(SignatureDigestId, WholeAlgorithmIdentifiers) {
+  struct Case {
+    const char* name;
+    Bytes id;
+    int want;
+  };
+  const Case kTests[] = {
+      {"md2", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 02 05 00"), 1},
+      {"md5", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 04 05 00"), 2},
+      {"sha1", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 05 05 00"), 3},
+      {"sha1 OIW", Hex("30 09 06 05 2B 0E 03 02 1D 05 00"), 3},
+      {"md5 without NULL", Hex("30 0B 06 09 2A 86 48 86 F7 0D 01 01 04"), -1},
+      {"sha256", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 0B 05 00"), -1},
+      {"md5 with trailing octet", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 04 05 00 00"), -1},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.name);
+    Bytes id = c.id;
+    EXPECT_EQ(SignatureDigestId(ItemOf(id)), c.want);
+  }
+}
+
+}  // namespace
+}  // namespace kcertadm

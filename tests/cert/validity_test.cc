@@ -1,0 +1,227 @@
+// Validity times: comparable forms, checks against an injected clock, the
+// period of a new certificate and the text form.
+#include "cert/validity.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "asn1/asn1.h"
+#include "cert/signing_key.h"
+#include "der_util.h"
+
+namespace kcertadm {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Hex;
+using test::Text;
+using test::Tlv;
+
+constexpr std::time_t kDec4At1603 = 1796400180;  // 2026-12-04 16:03:00 UTC
+constexpr std::time_t kDec4At0500 = 1796360400;  // 2026-12-04 05:00:00 UTC
+
+Bytes Utc(const std::string& t) { return Tlv(0x17, Text(t)); }
+Bytes Gen(const std::string& t) { return Tlv(0x18, Text(t)); }
+Asn1Item ItemOf(Bytes& b) { return Asn1Item{b.data(), static_cast<std::int32_t>(b.size())}; }
+
+// A certificate whose only meaningful part is its validity; ParseCert does
+// not check signatures.
+Bytes CertWithValidity(const Bytes& validity) {
+  const Bytes name = Hex("30 0E 31 0C 30 0A 06 03 55 04 03 13 03 4A 6F 65");
+  const Bytes algorithm = Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 04 05 00");
+  const Bytes tbs = Tlv(0x30, Cat({Hex("A0 03 02 01 02 02 01 01"), algorithm, name, validity, name,
+                                   Hex("30 03 05 01 00")}));
+  return Tlv(0x30, Cat({tbs, algorithm, Hex("03 02 00 00")}));
+}
+
+std::string Comparable(Bytes time) {
+  ComparableTime out;
+  if (!TimeToComparable(ItemOf(time), out)) return "<refused>";
+  return out;
+}
+
+TEST(ComparableTime, CenturyAndForm) {
+  struct Case {
+    const char* name;
+    Bytes time;
+    std::string want;
+  };
+  const Case kTests[] = {
+      {"1970", Utc("700101000000Z"), "0700101000000Z"},
+      {"1999", Utc("991231235959Z"), "0991231235959Z"},
+      {"69 is 2069", Utc("691231235959Z"), "1691231235959Z"},
+      {"without seconds", Utc("2612041603Z"), "12612041603Z"},
+      {"generalized 2030", Gen("20301231235959Z"), "1301231235959Z"},
+      // A GeneralizedTime keeps its century: 1999 is not read as 2099.
+      {"generalized 1999", Gen("19991231235959Z"), "0991231235959Z"},
+      {"generalized 2150", Gen("21500101000000Z"), "2500101000000Z"},
+      // Hostile: the text form reads ten characters, the buffer holds sixteen.
+      {"nine characters", Utc("261204160"), "<refused>"},
+      {"sixteen characters", Utc("2612041603001234"), "<refused>"},
+      {"offset form is too long", Utc("261204160300+0100"), "<refused>"},
+      {"fractional seconds", Gen("20301231235959.123Z"), "<refused>"},
+      {"generalized too short", Gen("20301231Z"), "<refused>"},
+      {"generalized century not digits", Gen("A0301231235959Z"), "<refused>"},
+      {"not a time", Tlv(0x04, Text("261204160300Z")), "<refused>"},
+      {"content past the end", Hex("17 0D 32 36"), "<refused>"},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Comparable(c.time), c.want);
+  }
+}
+
+TEST(ComparableTime, NowHasNoSeconds) {
+  ComparableTime now;
+  NowToComparable(kDec4At1603 + 59, now);
+  EXPECT_STREQ(now, "12612041603Z");
+  NowToComparable(915148799, now);  // 1998-12-31 23:59:59
+  EXPECT_STREQ(now, "09812312359Z");
+}
+
+TEST(CompareTime, OrdersAcrossCenturiesAndFlagsBadElements) {
+  ComparableTime now;
+  NowToComparable(kDec4At1603, now);
+  std::uint32_t error = 0;
+  Bytes epoch = Utc("700101000000Z");
+  EXPECT_LT(CompareTime(ItemOf(epoch), now, &error), 0);
+  Bytes late = Utc("691231235959Z");
+  EXPECT_GT(CompareTime(ItemOf(late), now, &error), 0);
+  // Same minute, with seconds: a digit sorts below Z.
+  Bytes sameMinute = Utc("261204160300Z");
+  EXPECT_LT(CompareTime(ItemOf(sameMinute), now, &error), 0);
+  Bytes sameMinuteNoSeconds = Utc("2612041603Z");
+  EXPECT_EQ(CompareTime(ItemOf(sameMinuteNoSeconds), now, &error), 0);
+  EXPECT_EQ(error, 0u);
+  Bytes octets = Tlv(0x04, Text("261204160300Z"));
+  EXPECT_EQ(CompareTime(ItemOf(octets), now, &error), 0);
+  EXPECT_EQ(error, 30046u);
+}
+
+TEST(CheckValidityAt, JudgesBothEnds) {
+  struct Case {
+    const char* name;
+    Bytes validity;
+    std::uint32_t want;  // 0 valid, else the message
+  };
+  const Case kTests[] = {
+      {"inside", Tlv(0x30, Cat({Utc("261201000000Z"), Utc("271201000000Z")})), 0},
+      {"notBefore in the current minute", Tlv(0x30, Cat({Utc("261204160359Z"), Utc("271201000000Z")})), 0},
+      {"notAfter equal to now", Tlv(0x30, Cat({Utc("261201000000Z"), Utc("2612041603Z")})), 0},
+      {"not yet valid", Tlv(0x30, Cat({Utc("261204160400Z"), Utc("271201000000Z")})), 30062},
+      {"expired", Tlv(0x30, Cat({Utc("251201000000Z"), Utc("261204160259Z")})), 30063},
+      {"generalized end", Tlv(0x30, Cat({Utc("261201000000Z"), Gen("20501231235959Z")})), 0},
+      {"generalized 1999 end is expired",
+       Tlv(0x30, Cat({Utc("961201000000Z"), Gen("19991231235959Z")})), 30063},
+      {"one time only", Tlv(0x30, Utc("261201000000Z")), 30046},
+      {"not a time", Tlv(0x30, Cat({Utc("261201000000Z"), Tlv(0x04, Text("271201000000Z"))})), 30046},
+      {"short time", Tlv(0x30, Cat({Utc("2612010Z"), Utc("271201000000Z")})), 30046},
+      {"empty validity", Hex("30 00"), 30046},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.name);
+    Bytes validity = c.validity;
+    CertFields fields{};
+    fields.validity = ItemOf(validity);
+    std::uint32_t error = 0;
+    EXPECT_EQ(CheckValidityAt(&fields, kDec4At1603, &error), c.want == 0 ? 0 : -1);
+    EXPECT_EQ(error, c.want);
+  }
+}
+
+std::string ValidityText(const SigningKey& key) {
+  return test::ToHex(Bytes(key.validityDer.data, key.validityDer.data + key.validityDer.length));
+}
+
+TEST(BuildValidityAt, BackdatesTwelveHoursAndEndsAtDayEnd) {
+  struct Case {
+    std::time_t now;
+    std::int32_t days;
+    Bytes want;
+  };
+  const Case kTests[] = {
+      {kDec4At1603, 365, Tlv(0x30, Cat({Utc("261204000000Z"), Utc("271204235900Z")}))},
+      {kDec4At0500, 365, Tlv(0x30, Cat({Utc("261203000000Z"), Utc("271203235900Z")}))},
+      {kDec4At1603, 0, Tlv(0x30, Cat({Utc("261204000000Z"), Utc("261204235900Z")}))},
+      // From 2050 on UTCTime would be read as the 1950s by other tools.
+      {kDec4At1603, 10000, Tlv(0x30, Cat({Utc("261204000000Z"), Gen("20540421235900Z")}))},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.days);
+    SigningKey key;
+    std::uint32_t error = 0;
+    ASSERT_EQ(BuildValidityAt(&key, c.days, c.now, &error), 0);
+    EXPECT_EQ(ValidityText(key), test::ToHex(c.want));
+    EXPECT_EQ(key.serial, static_cast<std::uint32_t>(c.now));
+  }
+}
+
+TEST(BuildValidityAt, RefusesToOutliveTheIssuer) {
+  struct Case {
+    const char* name;
+    Bytes issuerCert;
+    std::uint32_t want;
+  };
+  const Case kTests[] = {
+      {"issuer ends later", CertWithValidity(Tlv(0x30, Cat({Utc("200101000000Z"), Utc("301231235959Z")}))), 0},
+      {"issuer ends at the same moment",
+       CertWithValidity(Tlv(0x30, Cat({Utc("200101000000Z"), Utc("271204235900Z")}))), 0},
+      {"issuer ends one day before",
+       CertWithValidity(Tlv(0x30, Cat({Utc("200101000000Z"), Utc("271203235900Z")}))), 30075},
+      {"issuer with generalized end",
+       CertWithValidity(Tlv(0x30, Cat({Utc("200101000000Z"), Gen("20491231235959Z")}))), 0},
+      {"issuer unreadable", Hex("30 03 02 01 01"), 30046},
+      {"issuer validity unreadable", CertWithValidity(Hex("30 00")), 30046},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.name);
+    Bytes issuer = c.issuerCert;
+    SigningKey key;
+    key.issuerCert = ItemOf(issuer);
+    std::uint32_t error = 0;
+    EXPECT_EQ(BuildValidityAt(&key, 365, kDec4At1603, &error), c.want == 0 ? 0 : -1);
+    EXPECT_EQ(error, c.want);
+    if (c.want != 0) {
+      EXPECT_EQ(key.validityDer.data, nullptr);
+    }
+  }
+}
+
+TEST(GetTextDates, MonthDayYearHourMinute) {
+  Bytes cert = CertWithValidity(Tlv(0x30, Cat({Utc("700101000000Z"), Gen("20301231235959Z")})));
+  CertData data{};
+  data.der = ItemOf(cert);
+  CertFields fields{};
+  std::uint32_t error = 0;
+  ASSERT_EQ(ParseCert(&data, &fields, &error), 0);
+  char start[20];
+  char end[20];
+  ASSERT_EQ(GetTextDates(&fields, start, end, &error), 0);
+  EXPECT_STREQ(start, "01-01-70 00:00 GMT");
+  EXPECT_STREQ(end, "12-31-30 23:59 GMT");
+}
+
+TEST(GetTextDates, RefusesTimesItCannotRead) {
+  const Bytes kTests[] = {
+      Tlv(0x30, Cat({Utc("7001010Z"), Utc("301231235959Z")})),              // too short
+      Tlv(0x30, Cat({Utc("700101000000Z"), Utc("30123123595900000Z")})),   // too long
+      Tlv(0x30, Cat({Utc("700101000000Z"), Tlv(0x13, Text("301231235959Z"))})),
+      Hex("30 00"),
+  };
+  for (const Bytes& validity : kTests) {
+    SCOPED_TRACE(test::ToHex(validity));
+    Bytes v = validity;
+    CertFields fields{};
+    fields.validity = ItemOf(v);
+    char start[20];
+    char end[20];
+    std::uint32_t error = 0;
+    EXPECT_NE(GetTextDates(&fields, start, end, &error), 0);
+    EXPECT_EQ(error, 30046u);
+  }
+}
+
+}  // namespace
+}  // namespace kcertadm
