@@ -63,6 +63,7 @@ int Help(int argc, char** argv) {
 
 int Run(int argc, char** argv) {
   if (argc < 2) {
+    std::fputs("kcertadm: no command given\n\n", stderr);
     kcertadm::cli::PrintUsage(true);
     return kExitUsage;
   }
