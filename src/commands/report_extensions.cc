@@ -1,0 +1,291 @@
+#include "commands/report_extensions.h"
+
+#include <cstring>
+
+#include "cert/string_convert.h"
+#include "commands/report_dump.h"
+#include "commands/report_format.h"
+#include "host_interface/messages.h"
+
+namespace kcertadm {
+namespace {
+
+struct FamilyPrefix {
+  std::uint32_t family;
+  std::uint8_t octets[8];
+  std::int32_t length;
+};
+
+// First match wins.
+constexpr FamilyPrefix kFamilies[] = {
+    {kExtensionStandard, {0x55, 0x1D}, 2},
+    {kExtensionPrivate, {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x01}, 7},
+    {kExtensionNetscape, {0x60, 0x86, 0x48, 0x01, 0x86, 0xF8, 0x42, 0x01}, 8},
+};
+
+constexpr std::uint8_t kCpsQualifier[] = {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x02, 0x01};
+constexpr std::uint8_t kUserNoticeQualifier[] = {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x02, 0x02};
+
+constexpr std::uint32_t kBasicConstraints = 19;
+constexpr std::uint32_t kCertificatePolicies = 32;
+
+const char* StandardName(std::uint32_t number) {
+  switch (number) {
+    case 9: return "Subject Directory Attributes";
+    case 14: return "Subject Key Identifier";
+    case 15: return "Key Usage";
+    case 16: return "Private Key Usage Period";
+    case 17: return "Subject Alternative Name";
+    case 18: return "Issuer Alternative Name";
+    case 30: return "Name Constraints";
+    case 31: return "CRL Distributions Points";
+    case 33: return "Policy Mappings";
+    case 35: return "Authority Key Identifier";
+    case 36: return "Policy Constraints";
+    case 37: return "Extended Key Usage";
+    default: return nullptr;
+  }
+}
+
+int Fail(std::uint32_t* error) {
+  if (error != nullptr) *error = kMsgBadCertificate;
+  return -1;
+}
+
+std::size_t Count(const Asn1Item& item) {
+  return item.length > 0 ? static_cast<std::size_t>(item.length) : 0;
+}
+
+bool IsOid(const Asn1Cursor& cursor, const std::uint8_t (&oid)[8]) {
+  return cursor.tag == kAsn1ObjectId && Asn1ItemEquals(Asn1CursorItem(cursor), oid, sizeof oid);
+}
+
+// Display text of a policy qualifier: BMPString is converted, every other
+// string type is written as it is.
+void WriteDisplayText(std::FILE* file, const Asn1Cursor& text, int level) {
+  if (text.tag == kAsn1BmpString) {
+    char converted[kConversionBufferSize];
+    const std::uint16_t n =
+        BmpToDisplay(text.pos, Count(Asn1CursorItem(text)), converted, sizeof converted);
+    WriteTextValue(file, reinterpret_cast<const std::uint8_t*>(converted), n, level);
+  } else {
+    WriteTextValue(file, text.pos, Count(Asn1CursorItem(text)), level);
+  }
+}
+
+// The children of the constructed element at the cursor; false when there
+// are none or they cannot be read.
+bool EnterChildren(const Asn1Cursor& parent, std::uint32_t expectedTag, Asn1Cursor* child) {
+  return parent.tag == expectedTag &&
+         Asn1FirstChild(Asn1CursorItem(parent), parent.tag, child) == 1;
+}
+
+// NoticeReference ::= SEQUENCE { organization DisplayText,
+//                                noticeNumbers SEQUENCE OF INTEGER }
+bool WriteNoticeReference(std::FILE* file, const Asn1Cursor& reference) {
+  Asn1Cursor part;
+  if (!EnterChildren(reference, kAsn1Sequence, &part)) return false;
+  WriteIndent(file, 2);
+  std::fputs("NoticeReference:\n", file);
+  WriteIndent(file, 3);
+  std::fputs("Organization: ", file);
+  WriteDisplayText(file, part, 4);
+  if (Asn1NextChild(&part) <= 0 || part.tag != kAsn1Sequence) return false;
+  Asn1Cursor number;
+  const int first = Asn1FirstChild(Asn1CursorItem(part), part.tag, &number);
+  if (first < 0) return false;
+  for (int more = first; more > 0; more = Asn1NextChild(&number)) {
+    if (number.tag != kAsn1Integer) return false;
+    WriteIndent(file, 3);
+    std::fprintf(file, "Notice Number: %d\n",
+                 static_cast<int>(Asn1SmallInteger(Asn1CursorItem(number))));
+  }
+  return true;
+}
+
+// UserNotice ::= SEQUENCE { noticeRef OPTIONAL, explicitText OPTIONAL }
+bool WriteUserNotice(std::FILE* file, const Asn1Cursor& notice) {
+  WriteIndent(file, 1);
+  std::fputs("User Notice:\n", file);
+  if (notice.tag != kAsn1Sequence) return false;
+  Asn1Cursor part;
+  const int first = Asn1FirstChild(Asn1CursorItem(notice), notice.tag, &part);
+  if (first < 0) return false;
+  if (first == 0) return true;
+  if (part.tag == kAsn1Sequence) {
+    if (!WriteNoticeReference(file, part)) return false;
+    const std::int32_t step = Asn1NextChild(&part);
+    if (step < 0) return false;
+    if (step == 0) return true;
+  }
+  WriteIndent(file, 2);
+  std::fputs("Notice: ", file);
+  WriteDisplayText(file, part, 3);
+  return true;
+}
+
+// PolicyQualifierInfo ::= SEQUENCE { policyQualifierId OID, qualifier ANY }
+bool WriteQualifier(std::FILE* file, const Asn1Cursor& qualifier) {
+  Asn1Cursor part;
+  if (!EnterChildren(qualifier, kAsn1Sequence, &part) || part.tag != kAsn1ObjectId) return false;
+  const Asn1Cursor id = part;
+  if (IsOid(id, kCpsQualifier)) {
+    if (Asn1NextChild(&part) <= 0) return false;
+    WriteIndent(file, 1);
+    std::fputs("Certification Practice Statement Pointer: ", file);
+    WriteTextValue(file, part.pos, Count(Asn1CursorItem(part)), 2);
+    return true;
+  }
+  if (IsOid(id, kUserNoticeQualifier)) {
+    if (Asn1NextChild(&part) <= 0) return false;
+    return WriteUserNotice(file, part);
+  }
+  WriteIndent(file, 2);
+  std::fputs("Unknown Policy Qualifier\n", file);
+  return true;
+}
+
+// PolicyInformation ::= SEQUENCE { policyIdentifier OID,
+//                                  policyQualifiers SEQUENCE OF ... OPTIONAL }
+bool WritePolicy(std::FILE* file, const Asn1Cursor& policy) {
+  Asn1Cursor part;
+  if (!EnterChildren(policy, kAsn1Sequence, &part) || part.tag != kAsn1ObjectId) return false;
+  WriteIndent(file, 1);
+  std::fputs("Policy ID: ", file);
+  WriteHexDump(file, part.pos, Count(Asn1CursorItem(part)), 2, HexForm::kPrefixed);
+  const std::int32_t step = Asn1NextChild(&part);
+  if (step == 0) return true;
+  if (step < 0 || part.tag != kAsn1Sequence) return false;
+  Asn1Cursor qualifier;
+  const int first = Asn1FirstChild(Asn1CursorItem(part), part.tag, &qualifier);
+  if (first < 0) return false;
+  for (int more = first; more > 0; more = Asn1NextChild(&qualifier)) {
+    if (!WriteQualifier(file, qualifier)) return false;
+  }
+  return true;
+}
+
+// A value that does not decode ends the block; that is not a failure.
+void WriteCertificatePolicies(std::FILE* file, const Asn1Cursor& value) {
+  std::fputs("Certificate Policies\n", file);
+  Asn1Cursor policy;
+  if (!EnterChildren(value, kAsn1Sequence, &policy)) return;
+  for (int more = 1; more > 0; more = Asn1NextChild(&policy)) {
+    if (!WritePolicy(file, policy)) return;
+  }
+}
+
+int WriteBasicConstraints(std::FILE* file, const ExtensionRef& ref, std::uint32_t* error) {
+  std::uint32_t isCa = 0;
+  std::uint32_t pathLength = 0;
+  if (ref.cursor.tag == kAsn1Sequence &&
+      ReadBasicConstraints(Asn1CursorItem(ref.cursor), &isCa, &pathLength) == 0) {
+    std::fprintf(file, "Basic Constraints\n\tValue is: CA = %s", isCa != 0 ? "Yes" : "No");
+    std::fprintf(file, "\n\tValue is: Path length constraint = %d\n",
+                 static_cast<int>(pathLength));
+    return 0;
+  }
+  std::fputs("Basic Constraints\n", file);
+  return WriteValueDump(file, ref.cursor, 0, error);
+}
+
+int WriteStandard(std::FILE* file, const ExtensionRef& ref, std::uint32_t* error) {
+  std::fputs("Extension - Standard: ", file);
+  if (ref.critical) std::fputs("Critical, ", file);
+  if (ref.number == kBasicConstraints) return WriteBasicConstraints(file, ref, error);
+  if (ref.number == kCertificatePolicies) {
+    WriteCertificatePolicies(file, ref.cursor);
+    return 0;
+  }
+  if (const char* name = StandardName(ref.number)) {
+    std::fprintf(file, "%s\n", name);
+  } else {
+    std::fprintf(file, "OID = 0x%x\n", ref.number);
+  }
+  return WriteValueDump(file, ref.cursor, 0, error);
+}
+
+int WriteExtension(std::FILE* file, const ExtensionRef& ref, std::uint32_t* error) {
+  switch (ref.family) {
+    case kExtensionStandard:
+      return WriteStandard(file, ref, error);
+    case kExtensionPrivate:
+      std::fputs("Extension - Private: OID = ", file);
+      WriteHexDump(file, ref.cursor.pos, Count(Asn1CursorItem(ref.cursor)), 0, HexForm::kPrefixed);
+      return 0;
+    case kExtensionNetscape:
+      std::fputs("Extension - Netscape: ", file);
+      std::fprintf(file, "OID = 0x%x\n", ref.number);
+      return WriteValueDump(file, ref.cursor, 0, error);
+    default:
+      std::fputs("Extension - Unknown: OID = ", file);
+      WriteHexDump(file, ref.cursor.pos, Count(Asn1CursorItem(ref.cursor)), 0, HexForm::kPrefixed);
+      return 0;
+  }
+}
+
+}  // namespace
+
+int OpenExtension(const Asn1Item& extension, ExtensionRef* ref) {
+  *ref = ExtensionRef{};
+  Asn1Cursor part;
+  if (Asn1FirstChild(extension, kAsn1Sequence, &part) != 1 || part.tag != kAsn1ObjectId) {
+    return -1;
+  }
+  ref->cursor = part;
+  const Asn1Item oid = Asn1CursorItem(part);
+  const FamilyPrefix* match = nullptr;
+  for (const FamilyPrefix& prefix : kFamilies) {
+    if (oid.length >= prefix.length &&
+        std::memcmp(oid.data, prefix.octets, static_cast<std::size_t>(prefix.length)) == 0) {
+      match = &prefix;
+      break;
+    }
+  }
+  // An OID that is only a family prefix names no extension of the family.
+  if (match == nullptr || oid.length == match->length) return 0;
+
+  if (Asn1NextChild(&part) <= 0) return -1;
+  bool critical = false;
+  if (part.tag == kAsn1Boolean) {
+    critical = part.length > 0 && part.pos[0] != 0;
+    if (Asn1NextChild(&part) <= 0) return -1;
+  }
+  if (part.tag != kAsn1OctetString) return -1;
+  Asn1Cursor value;
+  if (Asn1FirstChild(Asn1CursorItem(part), kAsn1Sequence, &value) != 1) return -1;
+  ref->family = match->family;
+  ref->number = oid.data[match->length];
+  ref->critical = critical;
+  ref->cursor = value;
+  return 0;
+}
+
+int ReadBasicConstraints(const Asn1Item& content, std::uint32_t* isCa, std::uint32_t* pathLength) {
+  Asn1Item flag{};
+  Asn1Item length{};
+  const Asn1TemplateEntry entries[] = {{kAsn1Boolean, &flag},
+                                       {kAsn1Integer | ASN1_OPTIONAL, &length}};
+  if (content.length < 1 || Asn1DecodeTemplate(entries, 2, content, 1) != 0 ||
+      flag.length < 1) {
+    return -1;
+  }
+  *isCa = flag.data[0];
+  *pathLength = length.length > 0 ? Asn1SmallInteger(length) : 0;
+  return 0;
+}
+
+int WriteExtensionLines(std::FILE* file, const Asn1Item& list, std::uint32_t* error) {
+  Asn1Cursor extension;
+  int more = Asn1FirstChild(list, kAsn1Sequence, &extension);
+  for (; more > 0; more = Asn1NextChild(&extension)) {
+    ExtensionRef ref;
+    if (extension.tag != kAsn1Sequence || OpenExtension(Asn1CursorItem(extension), &ref) != 0) {
+      return Fail(error);
+    }
+    if (WriteExtension(file, ref, error) != 0) return -1;
+  }
+  return more < 0 ? Fail(error) : 0;
+}
+
+}  // namespace kcertadm
