@@ -1,0 +1,55 @@
+// Trusted roots and certificate verification: the cache of trusted-root
+// keys, the host's predefined roots, RSA signing and verifying of data, and
+// the verification of a received certificate against the trusted roots.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "keyring/keyring_entry.h"
+
+namespace kcertadm {
+
+struct KeyObject;  // the toolkit's key object
+
+// VerifyCertificate results.
+inline constexpr int kVerifyTrusted = 0;        // signed by a trusted root
+inline constexpr int kVerifyUntrusted = -14;    // issuer not trusted, or signature wrong
+inline constexpr int kVerifyBadEncoding = -15;  // undecodable, or signature algorithm not taken
+inline constexpr int kVerifySelfSigned = -18;   // self-signed, verified by its own key
+inline constexpr int kVerifyNoMemory = -20;
+inline constexpr int kVerifyNotValidNow = -25;  // outside its validity, or validity unreadable
+
+inline constexpr int kTrustedRootCacheSlots = 32;
+
+// Adds the host's predefined roots (the PEM file named by KCERTADM_ROOTS;
+// none configured is an empty table) to the in-memory key ring as
+// certificate entries, marking those the host trusts. 0, or the status of
+// the failing add or mark.
+int KeyRingAddHostRoots();
+
+// Rebuilds the cache from the trusted entries of the key ring. 0.
+int TrustedRootCacheRebuild();
+// The key of the first cached root with this subject name (owned by the
+// cache), or null. Builds the cache on first use.
+KeyObject* TrustedRootCacheFindKey(ByteView issuerName);
+// Slots in use, or -2 before the first build.
+int TrustedRootCacheCount();
+
+// A new RSA public key object from a tbsCertificate's subjectPublicKeyInfo,
+// or from a whole certificate; null on failure. The caller destroys it.
+KeyObject* CertificatePublicKey(ByteView tbsCertificate);
+KeyObject* CertificatePublicKeyFromDer(ByteView certificate);
+
+// Signature kinds: 1 md2WithRSAEncryption, 2 md5WithRSAEncryption,
+// 3 sha1WithRSAEncryption.
+// 0 when signature is a good signature of data under publicKey, else -1.
+int RsaVerifyData(int kind, ByteView data, ByteView signature, KeyObject* publicKey);
+// Signature of data (MD5 for kind 2, MD2 for any other), modulus-sized; none
+// on failure.
+std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data);
+
+// Verifies a DER certificate: issuer's signature and validity period.
+int VerifyCertificate(ByteView certificate);
+
+}  // namespace kcertadm

@@ -1,0 +1,200 @@
+#include "keyring/password_protection.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "crypto/md2.h"
+#include "keyring/der_view.h"
+#include "keyring/keyring_crypto.h"
+#include "keyring/keyring_status.h"
+
+namespace kcertadm {
+namespace {
+
+// 1.2.840.113549.1.5.1 pbeWithMD2AndDES-CBC
+constexpr std::uint8_t kPbeMd2DesOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x05, 0x01};
+// 1.2.840.113549.1.1.1 rsaEncryption
+constexpr std::uint8_t kRsaEncryptionOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
+// The fixed salt of the protected data.
+constexpr std::uint8_t kProtectedDataSalt[8] = {'Q', 'b', 'Q', 'b', 'Q', 'b', 'Q', 'b'};
+constexpr std::uint32_t kProtectedDataIterations = 7;
+
+der::View AsView(const SecureBytes& b) { return der::View(b.data(), b.size()); }
+
+// The eight numbers in PKCS #1 order.
+std::array<const SecureBytes*, 8> NumbersInOrder(const RsaPrivateNumbers& n) {
+  return {&n.modulus, &n.publicExponent, &n.privateExponent, &n.prime1,
+          &n.prime2,  &n.exponent1,      &n.exponent2,       &n.coefficient};
+}
+
+std::array<SecureBytes*, 8> NumbersInOrder(RsaPrivateNumbers& n) {
+  return {&n.modulus, &n.publicExponent, &n.privateExponent, &n.prime1,
+          &n.prime2,  &n.exponent1,      &n.exponent2,       &n.coefficient};
+}
+
+// INTEGER contents equal to zero (one or more zero bytes).
+bool IsZeroInteger(der::View content) {
+  return !content.empty() && std::all_of(content.begin(), content.end(), [](std::uint8_t b) { return b == 0; });
+}
+
+std::optional<RsaPrivateNumbers> DecodeRsaPrivateKey(der::View der_) {
+  auto outer = der::Expect(der_, der::kSequence);
+  if (!outer) return std::nullopt;
+  der::View in = outer->content;
+  auto version = der::Expect(in, der::kInteger);
+  if (!version) return std::nullopt;
+  RsaPrivateNumbers numbers;
+  for (SecureBytes* target : NumbersInOrder(numbers)) {
+    auto integer = der::Expect(in, der::kInteger);
+    if (!integer || integer->content.empty()) return std::nullopt;
+    target->assign(integer->content.begin(), integer->content.end());
+  }
+  return numbers;
+}
+
+// PrivateKeyInfo -> numbers: version 0, rsaEncryption, RSAPrivateKey.
+std::optional<RsaPrivateNumbers> DecodePrivateKeyInfo(der::View plain) {
+  auto outer = der::Expect(plain, der::kSequence);
+  if (!outer) return std::nullopt;
+  der::View in = outer->content;
+  auto version = der::Expect(in, der::kInteger);
+  if (!version || !IsZeroInteger(version->content)) return std::nullopt;
+  auto algorithm = der::Expect(in, der::kSequence);
+  if (!algorithm) return std::nullopt;
+  der::View alg = algorithm->content;
+  auto oid = der::Expect(alg, der::kOid);
+  if (!oid || !der::Equal(oid->content, kRsaEncryptionOid)) return std::nullopt;
+  auto key = der::Expect(in, der::kOctetString);
+  if (!key) return std::nullopt;
+  return DecodeRsaPrivateKey(key->content);
+}
+
+}  // namespace
+
+PbeKey::~PbeKey() { SecureWipe(this, sizeof *this); }
+
+void DerivePbeKey(std::string_view password, const std::uint8_t salt[kPbeSaltSize],
+                  std::uint32_t iterationCount, PbeKey& out) {
+  std::uint8_t t[Md2::kDigestSize];
+  Md2 md2;
+  WipeOnExit wipeDigest(md2);
+  md2.Update(password.data(), password.size());
+  md2.Update(salt, kPbeSaltSize);
+  md2.Final(t);
+  for (std::uint32_t i = 1; i < iterationCount; ++i) {
+    md2.Update(t, sizeof t);
+    md2.Final(t);
+  }
+  std::memcpy(out.key, t, 8);
+  std::memcpy(out.iv, t + 8, 8);
+  std::memcpy(out.salt, salt, kPbeSaltSize);
+  out.iterationCount = iterationCount;
+  SecureWipe(t, sizeof t);
+}
+
+SecureBytes PbeEncrypt(const PbeKey& pbeKey, ByteView data) {
+  SecureBytes out;
+  if (DesCbcPadEncrypt(pbeKey.key, pbeKey.iv, data, out) != 0) out.clear();
+  return out;
+}
+
+std::optional<SecureBytes> PbeDecrypt(const PbeKey& pbeKey, ByteView ciphertext) {
+  SecureBytes out;
+  if (DesCbcPadDecrypt(pbeKey.key, pbeKey.iv, ciphertext, out) != 0) return std::nullopt;
+  return out;
+}
+
+SecureBytes EncodeRsaPrivateKey(const RsaPrivateNumbers& numbers) {
+  SecureBytes content;
+  const std::uint8_t zero = 0;
+  der::AppendUnsignedInteger(content, der::View(&zero, 1));
+  for (const SecureBytes* n : NumbersInOrder(numbers)) der::AppendUnsignedInteger(content, AsView(*n));
+  SecureBytes out;
+  der::Append(out, der::kSequence, AsView(content));
+  SecureWipe(content.data(), content.size());
+  return out;
+}
+
+SecureBytes EncodePrivateKeyInfo(const RsaPrivateNumbers& numbers) {
+  SecureBytes rsaKey = EncodeRsaPrivateKey(numbers);
+  SecureBytes content = {der::kInteger, 0x01, 0x00};
+  auto algorithm = der::AlgorithmIdentifier(kRsaEncryptionOid);
+  content.insert(content.end(), algorithm.begin(), algorithm.end());
+  der::Append(content, der::kOctetString, AsView(rsaKey));
+  SecureBytes out;
+  der::Append(out, der::kSequence, AsView(content));
+  return out;
+}
+
+SecureBytes EncryptPrivateKeyNumbers(const RsaPrivateNumbers& numbers, std::string_view password,
+                                     const std::uint8_t salt[kPbeSaltSize]) {
+  PbeKey pbeKey;
+  DerivePbeKey(password, salt, kPrivateKeyIterations, pbeKey);
+  SecureBytes plain = EncodePrivateKeyInfo(numbers);
+  SecureBytes cipher = PbeEncrypt(pbeKey, plain);
+  if (cipher.empty()) return {};
+
+  Bytes parameter;
+  der::Append(parameter, der::kOctetString, der::View(salt, kPbeSaltSize));
+  const std::uint8_t count = static_cast<std::uint8_t>(kPrivateKeyIterations);
+  der::AppendUnsignedInteger(parameter, der::View(&count, 1));
+  Bytes algorithm;
+  der::Append(algorithm, der::kOid, kPbeMd2DesOid);
+  der::Append(algorithm, der::kSequence, parameter);
+  SecureBytes content;
+  der::Append(content, der::kSequence, algorithm);
+  der::Append(content, der::kOctetString, AsView(cipher));
+  SecureBytes out;
+  der::Append(out, der::kSequence, AsView(content));
+  return out;
+}
+
+std::optional<RsaPrivateNumbers> DecryptPrivateKeyNumbers(ByteView encrypted, std::string_view password) {
+  der::View in = encrypted;
+  auto outer = der::Expect(in, der::kSequence);
+  if (!outer) return std::nullopt;
+  der::View body = outer->content;
+  auto algorithm = der::Expect(body, der::kSequence);
+  auto data = der::Expect(body, der::kOctetString);
+  if (!algorithm || !data) return std::nullopt;
+
+  der::View alg = algorithm->content;
+  auto oid = der::Expect(alg, der::kOid);
+  if (!oid || !der::Equal(oid->content, kPbeMd2DesOid)) return std::nullopt;
+  auto parameter = der::Expect(alg, der::kSequence);
+  if (!parameter) return std::nullopt;
+  der::View param = parameter->content;
+  auto salt = der::Expect(param, der::kOctetString);
+  auto count = der::Expect(param, der::kInteger);
+  if (!salt || !count || salt->content.size() < kPbeSaltSize) return std::nullopt;
+  // A count that is negative, zero, or beyond 32 bits fails.
+  der::View digits = count->content;
+  if (digits.empty() || (digits[0] & 0x80) != 0) return std::nullopt;
+  while (digits.size() > 1 && digits[0] == 0) digits = digits.subspan(1);
+  if (digits.size() > 4) return std::nullopt;
+  std::uint32_t iterations = 0;
+  for (std::uint8_t b : digits) iterations = iterations << 8 | b;
+  if (iterations < 1) return std::nullopt;
+
+  PbeKey pbeKey;
+  DerivePbeKey(password, salt->content.data(), iterations, pbeKey);
+  auto plain = PbeDecrypt(pbeKey, data->content);
+  if (!plain || plain->empty() || (*plain)[0] != der::kSequence) return std::nullopt;
+  return DecodePrivateKeyInfo(AsView(*plain));
+}
+
+int EncryptProtectedData(ByteView data, std::optional<std::string_view> password, SecureBytes& out) {
+  std::string_view text = password.value_or(std::string_view());
+  SecureBytes item(text.begin(), text.end());
+  item.push_back(0);
+  return PbeMd5DesCbc(true, AsView(item), kProtectedDataSalt, kProtectedDataIterations, data, out);
+}
+
+int DecryptProtectedData(ByteView encrypted, std::optional<std::string_view> password, SecureBytes& out) {
+  std::string_view text = password.value_or(std::string_view());
+  SecureBytes item(text.begin(), text.end());
+  item.push_back(0);
+  return PbeMd5DesCbc(false, AsView(item), kProtectedDataSalt, kProtectedDataIterations, encrypted, out);
+}
+
+}  // namespace kcertadm

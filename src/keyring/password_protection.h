@@ -1,0 +1,81 @@
+// Protection of key ring contents by the key ring password: the PKCS #8
+// encryption of private keys (pbeWithMD2AndDES-CBC, random salt, 3
+// iterations) and the encryption of each entry's protected data (the
+// toolkit's pbeWithMD5AndDES-CBC, fixed salt, 7 iterations).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "crypto/secure_memory.h"
+#include "keyring/keyring_entry.h"
+
+namespace kcertadm {
+
+struct KeyObject;  // the toolkit's key object
+
+// The eight numbers of an RSA private key in PKCS #1 order, each big-endian.
+struct RsaPrivateNumbers {
+  SecureBytes modulus;
+  SecureBytes publicExponent;
+  SecureBytes privateExponent;
+  SecureBytes prime1;
+  SecureBytes prime2;
+  SecureBytes exponent1;
+  SecureBytes exponent2;
+  SecureBytes coefficient;
+};
+
+// Key and IV derived from a password: PBKDF1 with MD2.
+struct PbeKey {
+  std::uint8_t key[8];
+  std::uint8_t salt[8];
+  std::uint8_t iv[8];
+  std::uint32_t iterationCount;
+  ~PbeKey();
+};
+
+inline constexpr std::uint32_t kPrivateKeyIterations = 3;
+inline constexpr std::size_t kPbeSaltSize = 8;
+
+// T1 = MD2(password, salt), Ti = MD2(Ti-1); key = first 8 bytes of the last
+// T, IV = its last 8 bytes. An iteration count of 0 is treated as 1.
+void DerivePbeKey(std::string_view password, const std::uint8_t salt[kPbeSaltSize],
+                  std::uint32_t iterationCount, PbeKey& out);
+
+// DES-CBC with PKCS #5 padding under the key and IV of pbeKey.
+SecureBytes PbeEncrypt(const PbeKey& pbeKey, ByteView data);
+// None when the ciphertext is not whole blocks or the padding is wrong.
+std::optional<SecureBytes> PbeDecrypt(const PbeKey& pbeKey, ByteView ciphertext);
+
+// DER PKCS #8 EncryptedPrivateKeyInfo of the numbers under password, with
+// the given salt. The key ring's writers use the random-salt form below.
+SecureBytes EncryptPrivateKeyNumbers(const RsaPrivateNumbers& numbers, std::string_view password,
+                                     const std::uint8_t salt[kPbeSaltSize]);
+// Decrypts an EncryptedPrivateKeyInfo; none on any failure (bad encoding,
+// another algorithm, wrong password). The numbers are the INTEGER contents
+// as encoded, a leading zero byte included.
+std::optional<RsaPrivateNumbers> DecryptPrivateKeyNumbers(ByteView encrypted,
+                                                          std::string_view password);
+
+// DER RSAPrivateKey and PrivateKeyInfo of the numbers.
+SecureBytes EncodeRsaPrivateKey(const RsaPrivateNumbers& numbers);
+SecureBytes EncodePrivateKeyInfo(const RsaPrivateNumbers& numbers);
+
+// EncryptPrivateKey: the toolkit private key object sealed under password
+// with a fresh random salt. 0, or a nonzero status with out left empty.
+int EncryptPrivateKey(KeyObject* privateKey, std::string_view password, SecureBytes& out);
+// DecryptPrivateKey: a new toolkit key object holding the private key, which
+// the caller destroys; null on any failure.
+KeyObject* DecryptPrivateKey(ByteView encrypted, std::string_view password);
+
+// Protected data of an entry: one pass of the toolkit's password-based
+// encryption; the key is the password with its terminating zero byte (no
+// password counts as the empty one). 0, the toolkit's status, or 5.
+int EncryptProtectedData(ByteView data, std::optional<std::string_view> password, SecureBytes& out);
+int DecryptProtectedData(ByteView encrypted, std::optional<std::string_view> password,
+                         SecureBytes& out);
+
+}  // namespace kcertadm

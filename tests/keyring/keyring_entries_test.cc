@@ -1,0 +1,162 @@
+// Entry lookups and changes of the in-memory key ring (without private keys;
+// the key entries are tested with the private-key protection).
+#include <gtest/gtest.h>
+
+#include "keyring/certificate_parts.h"
+#include "keyring/keyring.h"
+#include "keyring/keyring_test_util.h"
+
+namespace kcertadm {
+namespace {
+
+using test::FakeCertificate;
+using test::FromHex;
+using test::SampleEntry;
+
+class KeyRingEntriesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { KeyRingClear(); }
+  void TearDown() override { KeyRingClear(); }
+  std::vector<std::string> Labels() {
+    std::vector<std::string> out;
+    KeyRingCursor cursor;
+    do {
+      auto e = KeyRingNextEntry(cursor);
+      if (!e) break;
+      out.push_back(e->LabelText());
+    } while (!cursor.AtEnd());
+    return out;
+  }
+};
+
+TEST_F(KeyRingEntriesTest, LookupsMatchExactlyAndHandOutCopies) {
+  ASSERT_EQ(KeyRingInsertEntry(SampleEntry("server", 1)), 0);
+  ASSERT_EQ(KeyRingInsertEntry(SampleEntry("other", 2)), 0);
+  EXPECT_FALSE(KeyRingFindEntry("Server")) << "case matters";
+  EXPECT_FALSE(KeyRingFindEntry("serve")) << "prefix";
+  EXPECT_FALSE(KeyRingFindEntry(std::nullopt));
+  auto found = KeyRingFindEntry("server");
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->certificates, SampleEntry("server", 1).certificates);
+  found->certificates.clear();  // a copy: the key ring keeps its own
+  EXPECT_TRUE(KeyRingFindEntry("server")->HasCertificates());
+
+  EXPECT_EQ(KeyRingFindByPublicKey(SampleEntry("x", 2).publicKey)->LabelText(), "other");
+  EXPECT_EQ(KeyRingFindBySubject(SampleEntry("x", 1).subjectName)->LabelText(), "server");
+  Bytes shorter = SampleEntry("x", 1).publicKey;
+  shorter.pop_back();
+  EXPECT_FALSE(KeyRingFindByPublicKey(shorter));
+}
+
+TEST_F(KeyRingEntriesTest, NextEntryWalksEveryEntryOnce) {
+  KeyRingCursor cursor;
+  EXPECT_FALSE(KeyRingNextEntry(cursor)) << "empty ring";
+  EXPECT_TRUE(cursor.AtEnd());
+  for (const char* label : {"c", "b", "a"}) ASSERT_EQ(KeyRingInsertEntry(SampleEntry(label, 1)), 0);
+  EXPECT_EQ(Labels(), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST_F(KeyRingEntriesTest, DefaultKeyEntryNeedsKeyAndCertificate) {
+  KeyRingEntry keyOnly = SampleEntry("key only", 1);
+  keyOnly.certificates.clear();
+  keyOnly.privateKey = {1, 2, 3};
+  KeyRingEntry server = SampleEntry("server", 2);
+  server.privateKey = {4, 5, 6};
+  ASSERT_EQ(KeyRingInsertEntry(server), 0);
+  EXPECT_EQ(KeyRingDefaultKeyEntry()->LabelText(), "server") << "the only entry is the last one";
+  ASSERT_EQ(KeyRingInsertEntry(keyOnly), 0);
+  ASSERT_EQ(KeyRingInsertEntry(SampleEntry("root", 3)), 0);
+  EXPECT_EQ(KeyRingDefaultKeyEntry()->LabelText(), "server");
+  ASSERT_EQ(KeyRingDeleteEntry("server"), 0);
+  EXPECT_FALSE(KeyRingDefaultKeyEntry());
+}
+
+TEST_F(KeyRingEntriesTest, DeleteRemovesTheFirstMatch) {
+  EXPECT_EQ(KeyRingDeleteEntry("x"), 8) << "empty ring";
+  ASSERT_EQ(KeyRingInsertEntry(SampleEntry("x", 1)), 0);
+  ASSERT_EQ(KeyRingInsertEntry(SampleEntry("x", 2)), 0);
+  EXPECT_EQ(KeyRingDeleteEntry("X"), 8);
+  EXPECT_EQ(KeyRingDeleteEntry("x"), 0);
+  EXPECT_EQ(KeyRingFindEntry("x")->certificates, SampleEntry("x", 1).certificates);
+}
+
+TEST_F(KeyRingEntriesTest, MarkAndUnmarkEveryEntryWithTheKey) {
+  KeyRingEntry twin = SampleEntry("twin", 1);
+  twin.flags = 0x40;  // unused bits are carried
+  ASSERT_EQ(KeyRingInsertEntry(twin), 0);
+  ASSERT_EQ(KeyRingInsertEntry(SampleEntry("one", 1)), 0);
+  ASSERT_EQ(KeyRingInsertEntry(SampleEntry("other", 2)), 0);
+  Bytes key = SampleEntry("x", 1).publicKey;
+  EXPECT_EQ(KeyRingMarkRoot(key), 0);
+  EXPECT_EQ(KeyRingFindEntry("one")->flags, kKeyRingTrustedRoot);
+  EXPECT_EQ(KeyRingFindEntry("twin")->flags, 0x41);
+  EXPECT_FALSE(KeyRingFindEntry("other")->IsTrustedRoot());
+  EXPECT_EQ(KeyRingUnmarkRoot(key), 0);
+  EXPECT_EQ(KeyRingFindEntry("twin")->flags, 0x40);
+  EXPECT_EQ(KeyRingMarkRoot(Bytes{0x30, 0x00}), 8);
+  EXPECT_EQ(KeyRingUnmarkRoot(Bytes{}), 8);
+}
+
+TEST_F(KeyRingEntriesTest, AddCertificateFillsTheOwnerOrMakesAnEntry) {
+  const Bytes modulus = FromHex("00c1d2e3f405060708090a0b0c0d0e0f");
+  Bytes first = FakeCertificate("Server", modulus, {0x01, 0x00, 0x01});
+  Bytes second = FakeCertificate("Server renewed", modulus, {0x01, 0x00, 0x01});
+  std::string label;
+  EXPECT_EQ(KeyRingAddCertificate(first, std::nullopt, &label), 12) << "no owner and no label";
+  EXPECT_EQ(KeyRingEntryCount(), 0u);
+
+  ASSERT_EQ(KeyRingAddCertificate(first, "server", &label), 0);
+  EXPECT_EQ(label, "server");
+  auto entry = KeyRingFindEntry("server");
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->certificates, first);
+  EXPECT_EQ(entry->subjectName, test::NameOf("Server"));
+  // The key is stored canonically: the modulus without its leading zero
+  // byte gives the same stored key.
+  EXPECT_EQ(entry->publicKey, CanonicalPublicKey(ByteView(modulus).subspan(1), Bytes{1, 0, 1}));
+
+  label.clear();
+  ASSERT_EQ(KeyRingAddCertificate(second, "ignored", &label), 0);
+  EXPECT_EQ(label, "server") << "the owner keeps its label";
+  EXPECT_EQ(KeyRingEntryCount(), 1u);
+  entry = KeyRingFindEntry("server");
+  EXPECT_EQ(entry->certificates, second) << "replaced, not appended";
+  EXPECT_EQ(entry->subjectName, test::NameOf("Server")) << "subject unchanged";
+
+  EXPECT_LT(KeyRingAddCertificate(Bytes{0x30, 0x03, 0x02, 0x01}, "bad", nullptr), 0);
+  Bytes noKey = FakeCertificate("No key", {}, {});
+  EXPECT_EQ(KeyRingAddCertificate(noKey, "nokey", nullptr), 3);
+}
+
+TEST(KeyRingEntryCertificates, SplitsWithinTheField) {
+  KeyRingEntry entry;
+  EXPECT_EQ(KeyRingEntryCertificates(entry)->size(), 0u) << "absent field";
+  Bytes one = test::Tlv(0x30, Bytes(200, 7));
+  Bytes two = test::Tlv(0x30, Bytes(300, 8));
+  entry.certificates = one;
+  entry.certificates.insert(entry.certificates.end(), two.begin(), two.end());
+  auto parts = KeyRingEntryCertificates(entry);
+  ASSERT_TRUE(parts);
+  ASSERT_EQ(parts->size(), 2u);
+  EXPECT_EQ(Bytes((*parts)[0].begin(), (*parts)[0].end()), one);
+  EXPECT_EQ(Bytes((*parts)[1].begin(), (*parts)[1].end()), two);
+
+  struct Case {
+    const char* why;
+    Bytes field;
+  } kHostile[] = {
+      {"content runs past the field", {0x30, 0x05, 1, 2}},
+      {"two-octet length runs past", {0x30, 0x82, 0xFF, 0xFF, 0}},
+      {"length octets cut off", {0x30, 0x82, 0x01}},
+      {"lone tag byte", {0x30}},
+      {"second element overruns", {0x30, 0x00, 0x30, 0x01}},
+      {"five length octets", {0x30, 0x85, 0, 0, 0, 0, 1, 0}},
+  };
+  for (const Case& c : kHostile) {
+    entry.certificates = c.field;
+    EXPECT_FALSE(KeyRingEntryCertificates(entry)) << c.why;
+  }
+}
+
+}  // namespace
+}  // namespace kcertadm

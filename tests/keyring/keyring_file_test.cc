@@ -1,0 +1,285 @@
+// The key ring file: byte layout, password rules, every class of damage,
+// and writes that fail part way.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "keyring/file_replace.h"
+#include "keyring/keyring.h"
+#include "keyring/keyring_test_util.h"
+
+namespace kcertadm {
+namespace {
+
+using test::Concat;
+using test::Md5Of;
+using test::ReadFileBytes;
+using test::Slice;
+using test::TempDir;
+using test::WriteFileBytes;
+
+// Expected header of a key ring with this password (empty: none) and header word.
+Bytes ExpectedHeader(const std::string& password, std::uint32_t word) {
+  Bytes header = {0x37, 0x48, 0x01, 0x01, static_cast<std::uint8_t>(word >> 24),
+                  static_cast<std::uint8_t>(word >> 16), static_cast<std::uint8_t>(word >> 8),
+                  static_cast<std::uint8_t>(word)};
+  Bytes check = Md5Of(Concat(password, header));
+  header.insert(header.end(), check.begin(), check.begin() + 8);
+  return header;
+}
+
+// Appends the end marker and the trailer to a header and records.
+Bytes Seal(Bytes body, const std::string& password) {
+  body.insert(body.end(), 16, 0);
+  Bytes trailer = Md5Of(Concat(password, body));
+  body.insert(body.end(), trailer.begin(), trailer.end());
+  return body;
+}
+
+Bytes RecordOf(const KeyRingEntry& e) {
+  const Bytes* fields[] = {&e.label, &e.subjectName, nullptr, &e.publicKey, nullptr, &e.certificates,
+                           &e.auxiliaryData};
+  Bytes record;
+  for (const Bytes* f : fields) {
+    std::size_t n = f ? f->size() : 0;
+    record.push_back(static_cast<std::uint8_t>(n >> 8));
+    record.push_back(static_cast<std::uint8_t>(n));
+  }
+  record.push_back(e.flags);
+  record.push_back(0);
+  for (const Bytes* f : fields)
+    if (f) record.insert(record.end(), f->begin(), f->end());
+  return record;
+}
+
+class KeyRingFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { KeyRingClear(); }
+  void TearDown() override {
+    SetWriteFailureAfterForTesting(-1);
+    KeyRingClear();
+  }
+  void ExpectEmptyRing() {
+    EXPECT_EQ(KeyRingEntryCount(), 0u);
+    EXPECT_FALSE(KeyRingHasPassword());
+    EXPECT_EQ(KeyRingHeaderWord(), 0u);
+  }
+  // A ring of two certificate entries, written without password.
+  Bytes WriteTwoEntryRing(const std::string& path) {
+    KeyRingEntry older = test::SampleEntry("older", 1);
+    KeyRingEntry newer = test::SampleEntry("newer", 2);
+    newer.flags = kKeyRingTrustedRoot | 0x80;
+    EXPECT_EQ(KeyRingInsertEntry(older), 0);
+    EXPECT_EQ(KeyRingInsertEntry(newer), 0);
+    EXPECT_EQ(KeyRingWrite(path, std::nullopt), 0);
+    return ReadFileBytes(path);
+  }
+  TempDir dir_;
+};
+
+TEST_F(KeyRingFileTest, EmptyRingIs48Bytes) {
+  for (std::string password : {"", "secret"}) {
+    SCOPED_TRACE(password);
+    KeyRingClear();
+    std::string path = dir_.Path("empty.kyr");
+    ASSERT_EQ(KeyRingWrite(path, password.empty() ? OptionalPassword() : OptionalPassword(password)), 0);
+    EXPECT_EQ(ReadFileBytes(path), Seal(ExpectedHeader(password, 0), password));
+  }
+}
+
+TEST_F(KeyRingFileTest, EmptyPasswordWritesTheSameBytesAsNone) {
+  ASSERT_EQ(KeyRingWrite(dir_.Path("none.kyr"), std::nullopt), 0);
+  KeyRingClear();
+  ASSERT_EQ(KeyRingWrite(dir_.Path("empty.kyr"), ""), 0);
+  EXPECT_EQ(ReadFileBytes(dir_.Path("none.kyr")), ReadFileBytes(dir_.Path("empty.kyr")));
+}
+
+TEST_F(KeyRingFileTest, RecordsAreLaidOutNewestFirst) {
+  std::string path = dir_.Path("two.kyr");
+  Bytes file = WriteTwoEntryRing(path);
+  KeyRingEntry older = test::SampleEntry("older", 1);
+  KeyRingEntry newer = test::SampleEntry("newer", 2);
+  newer.flags = kKeyRingTrustedRoot | 0x80;
+  Bytes body = ExpectedHeader("", 0);
+  for (const Bytes& r : {RecordOf(newer), RecordOf(older)}) body.insert(body.end(), r.begin(), r.end());
+  EXPECT_EQ(file, Seal(body, ""));
+}
+
+TEST_F(KeyRingFileTest, OrderFlagsAndHeaderWordSurviveReadAndWrite) {
+  std::string path = dir_.Path("two.kyr");
+  // A ring with a header word set elsewhere.
+  Bytes body = ExpectedHeader("pw", 0x01020304);
+  for (const char* label : {"first", "second", "third"}) {
+    Bytes r = RecordOf(test::SampleEntry(label, static_cast<std::uint8_t>(label[0])));
+    body.insert(body.end(), r.begin(), r.end());
+  }
+  Bytes file = Seal(body, "pw");
+  WriteFileBytes(path, file);
+  ASSERT_EQ(KeyRingOpen(path, "pw"), 0);
+  EXPECT_EQ(KeyRingHeaderWord(), 0x01020304u);
+  KeyRingCursor cursor;
+  std::vector<std::string> labels;
+  do {
+    auto e = KeyRingNextEntry(cursor);
+    ASSERT_TRUE(e);
+    labels.push_back(e->LabelText());
+  } while (!cursor.AtEnd());
+  EXPECT_EQ(labels, (std::vector<std::string>{"first", "second", "third"}));
+  ASSERT_EQ(KeyRingWrite(dir_.Path("again.kyr"), std::nullopt), 0);
+  EXPECT_EQ(ReadFileBytes(dir_.Path("again.kyr")), file);
+}
+
+TEST_F(KeyRingFileTest, PasswordRules) {
+  std::string plain = dir_.Path("plain.kyr"), locked = dir_.Path("locked.kyr");
+  ASSERT_EQ(KeyRingWrite(plain, std::nullopt), 0);
+  ASSERT_EQ(KeyRingWrite(locked, "secret"), 0);  // adopts the password
+  EXPECT_TRUE(KeyRingHasPassword());
+  struct Case {
+    const char* name;
+    std::string path;
+    OptionalPassword password;
+    int status;
+  } kTests[] = {
+      {"no password, opened without", plain, std::nullopt, 0},
+      {"no password, opened with empty", plain, "", 0},
+      {"no password, opened with one", plain, "secret", 4},
+      {"password, opened without", locked, std::nullopt, 4},
+      {"password, opened with it", locked, "secret", 0},
+      {"password, opened with another", locked, "Secret", 4},
+      {"password, opened with a prefix", locked, "secre", 4},
+      {"missing file", dir_.Path("missing.kyr"), std::nullopt, 2},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(KeyRingOpen(c.path, c.password), c.status);
+    if (c.status != 0) ExpectEmptyRing();
+  }
+}
+
+TEST_F(KeyRingFileTest, WriteKeepsAnEarlierPasswordOverAGivenOne) {
+  ASSERT_EQ(KeyRingWrite(dir_.Path("a.kyr"), "first"), 0);
+  ASSERT_EQ(KeyRingWrite(dir_.Path("b.kyr"), "second"), 0);
+  EXPECT_EQ(KeyRingOpen(dir_.Path("b.kyr"), "first"), 0);
+}
+
+TEST_F(KeyRingFileTest, EveryDamagedByteIsCaught) {
+  std::string path = dir_.Path("two.kyr");
+  const Bytes good = WriteTwoEntryRing(path);
+  // Offsets in the first record (header at 16, body at 32).
+  const std::size_t body = 32;
+  struct Case {
+    const char* why;
+    std::size_t offset;
+    int status;
+  } kTests[] = {
+      {"magic", 0, 3},
+      {"magic", 1, 3},
+      {"format byte", 2, 3},
+      {"format byte", 3, 3},
+      {"header word is under the check value", 4, 4},
+      {"header word", 7, 4},
+      {"check value", 8, 4},
+      {"check value", 15, 4},
+      {"label bytes are under the trailer", body, 3},
+      {"subject name", body + 6, 3},
+      {"public key", body + 12, 3},
+      {"flags", 30, 3},
+      {"reserved byte", 31, 3},
+      {"end marker becomes a record longer than the file", good.size() - 20, 1},
+      {"trailer", good.size() - 1, 3},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(std::string(c.why) + " at " + std::to_string(c.offset));
+    Bytes bad = good;
+    bad[c.offset] ^= 0x01;
+    WriteFileBytes(path, bad);
+    EXPECT_EQ(KeyRingOpen(path, std::nullopt), c.status);
+    ExpectEmptyRing();
+  }
+}
+
+TEST_F(KeyRingFileTest, EveryTruncationFails) {
+  std::string path = dir_.Path("two.kyr");
+  const Bytes good = WriteTwoEntryRing(path);
+  for (std::size_t size = 0; size < good.size(); ++size) {
+    SCOPED_TRACE(size);
+    WriteFileBytes(path, Slice(good, 0, size));
+    int status = KeyRingOpen(path, std::nullopt);
+    EXPECT_TRUE(status == 1 || status == 3) << status;
+    ExpectEmptyRing();
+  }
+  // Bytes after the trailer are not read.
+  Bytes longer = good;
+  longer.push_back(0x55);
+  WriteFileBytes(path, longer);
+  EXPECT_EQ(KeyRingOpen(path, std::nullopt), 0);
+  EXPECT_EQ(KeyRingEntryCount(), 2u);
+}
+
+TEST_F(KeyRingFileTest, RecordLengthsAreBounded) {
+  std::string path = dir_.Path("big.kyr");
+  struct Case {
+    const char* why;
+    std::size_t certificateLength;
+    std::size_t bytesPresent;
+    int status;
+  } kTests[] = {
+      {"a body over the record buffer is refused before reading it", 8001, 8001, 1},
+      {"the largest body, followed by end marker and trailer", 8000, 8000, 0},
+      {"a body longer than the file", 100, 50, 1},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.why);
+    Bytes file = ExpectedHeader("", 0);
+    Bytes record(16, 0);
+    record[0] = 0;
+    record[1] = 1;  // label: one zero byte
+    record[10] = static_cast<std::uint8_t>((c.certificateLength - 1) >> 8);
+    record[11] = static_cast<std::uint8_t>(c.certificateLength - 1);
+    file.insert(file.end(), record.begin(), record.end());
+    file.insert(file.end(), c.bytesPresent, 0x42);
+    file[32] = 0;  // the label's terminator
+    if (c.bytesPresent == c.certificateLength) file = Seal(file, "");
+    WriteFileBytes(path, file);
+    EXPECT_EQ(KeyRingOpen(path, std::nullopt), c.status);
+  }
+}
+
+TEST_F(KeyRingFileTest, StoredDataIsLimitedToWhatARecordHolds) {
+  KeyRingEntry tooLong = test::SampleEntry("long", 3);
+  tooLong.auxiliaryData.assign(kKeyRingFieldMax + 1, 1);
+  EXPECT_EQ(KeyRingInsertEntry(tooLong), 3);
+  KeyRingEntry tooBig = test::SampleEntry("big", 3);
+  tooBig.certificates.assign(8000, 1);
+  EXPECT_EQ(KeyRingInsertEntry(tooBig), 7);
+  EXPECT_EQ(KeyRingEntryCount(), 0u);
+}
+
+TEST_F(KeyRingFileTest, AFailedWriteLeavesThePreviousRing) {
+  std::string path = dir_.Path("two.kyr");
+  const Bytes before = WriteTwoEntryRing(path);
+  ASSERT_EQ(KeyRingInsertEntry(test::SampleEntry("third", 9)), 0);
+  for (long long budget = 0; budget < static_cast<long long>(before.size()) + 60; budget += 7) {
+    SCOPED_TRACE(budget);
+    SetWriteFailureAfterForTesting(budget);
+    EXPECT_EQ(KeyRingWrite(path, std::nullopt), 7);
+    SetWriteFailureAfterForTesting(-1);
+    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_EQ(dir_.Files(), std::vector<std::string>{"two.kyr"});
+  }
+  EXPECT_EQ(KeyRingEntryCount(), 3u);  // memory untouched by the failures
+  EXPECT_EQ(KeyRingWrite(dir_.Path("nodir/x.kyr"), std::nullopt), 2);
+}
+
+TEST_F(KeyRingFileTest, WrittenFilesAreOwnerOnly) {
+  std::string path = dir_.Path("mode.kyr");
+  test::WriteFileBytes(path, {});
+  ::chmod(path.c_str(), 0644);
+  ASSERT_EQ(KeyRingWrite(path, std::nullopt), 0);
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+}  // namespace
+}  // namespace kcertadm

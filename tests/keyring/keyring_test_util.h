@@ -1,0 +1,54 @@
+// Shared helpers of the key ring tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "keyring/keyring_entry.h"
+
+namespace kcertadm::test {
+
+// A fresh directory, removed with its contents at the end of the test.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  // Names of the files in the directory.
+  std::vector<std::string> Files() const;
+
+ private:
+  std::string dir_;
+};
+
+Bytes ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const Bytes& bytes);
+Bytes Md5Of(const Bytes& bytes);
+Bytes Concat(const std::string& text, const Bytes& bytes);
+Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t length);
+Bytes FromHex(const std::string& hex);
+std::string ToHex(const Bytes& bytes);
+
+// Runs a command line through the shell; returns its exit status and
+// collects its standard output.
+int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// A certificate entry with the given label and arbitrary byte fields.
+KeyRingEntry SampleEntry(const std::string& label, std::uint8_t seed);
+
+}  // namespace kcertadm::test
+
+namespace kcertadm::test {
+
+// DER TLV with a definite length.
+Bytes Tlv(std::uint8_t tag, const Bytes& content);
+// A structurally valid certificate (its signature is not real) for the
+// subject common name and RSA key; the modulus may carry a leading zero.
+Bytes FakeCertificate(const std::string& commonName, const Bytes& modulus, const Bytes& exponent);
+// DER Name with one common name.
+Bytes NameOf(const std::string& commonName);
+
+}  // namespace kcertadm::test
