@@ -39,19 +39,4 @@ inline std::vector<std::uint8_t> BytesOf(const Asn1Item& item) {
   return std::vector<std::uint8_t>(item.data, item.data + item.length);
 }
 
-// Element with the given tag around content (short or long form as DER).
-inline std::vector<std::uint8_t> Tlv(std::uint8_t tag, const std::vector<std::uint8_t>& content) {
-  std::vector<std::uint8_t> out{tag};
-  const std::size_t n = content.size();
-  if (n < 128) {
-    out.push_back(static_cast<std::uint8_t>(n));
-  } else if (n < 256) {
-    out.insert(out.end(), {0x81, static_cast<std::uint8_t>(n)});
-  } else {
-    out.insert(out.end(), {0x82, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
-  }
-  out.insert(out.end(), content.begin(), content.end());
-  return out;
-}
-
 }  // namespace kcertadm::testing
