@@ -16,15 +16,18 @@ inline std::uint32_t G(std::uint32_t x, std::uint32_t y, std::uint32_t z) { retu
 inline std::uint32_t H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
 inline std::uint32_t I(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
 
+// Message words are read straight from the block, so no copy of the
+// (possibly secret) input is left on the stack.
 template <std::uint32_t (*Fn)(std::uint32_t, std::uint32_t, std::uint32_t), int S>
 inline void Step(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                 std::uint32_t word, std::uint32_t constant) {
-  a = b + Rotl32(a + Fn(b, c, d) + word + constant, S);
+                 const std::uint8_t* word, std::uint32_t constant) {
+  a = b + Rotl32(a + Fn(b, c, d) + LoadLe32(word) + constant, S);
 }
 
-void Compress(std::uint32_t* state, const std::uint8_t* block) {
-  std::uint32_t x[16];
-  for (int i = 0; i < 16; ++i) x[i] = LoadLe32(block + 4 * i);
+void CompressBlock(std::uint32_t* state, const std::uint8_t* block) {
+  const std::uint8_t* const x[16] = {block,      block + 4,  block + 8,  block + 12, block + 16, block + 20,
+                                     block + 24, block + 28, block + 32, block + 36, block + 40, block + 44,
+                                     block + 48, block + 52, block + 56, block + 60};
   std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
 
   Step<F, 7>(a, b, c, d, x[0], 0xd76aa478);
@@ -99,7 +102,10 @@ void Compress(std::uint32_t* state, const std::uint8_t* block) {
   state[1] += b;
   state[2] += c;
   state[3] += d;
-  SecureWipe(x, sizeof(x));
+}
+
+void Compress(std::uint32_t* state, const std::uint8_t* data, std::size_t blocks) {
+  for (; blocks > 0; --blocks, data += 64) CompressBlock(state, data);
 }
 
 }  // namespace
@@ -129,10 +135,15 @@ void Md5::Update(const void* data, std::size_t size) {
     in += take;
     size -= take;
     if (buffered_ < kBlockSize) return;
-    Compress(state_, buffer_);
+    Compress(state_, buffer_, 1);
     buffered_ = 0;
   }
-  for (; size >= kBlockSize; in += kBlockSize, size -= kBlockSize) Compress(state_, in);
+  const std::size_t blocks = size / kBlockSize;
+  if (blocks > 0) {
+    Compress(state_, in, blocks);
+    in += blocks * kBlockSize;
+    size -= blocks * kBlockSize;
+  }
   if (size > 0) {
     std::memcpy(buffer_, in, size);
     buffered_ = size;

@@ -4,6 +4,7 @@
 
 #include "crypto/digest_bytes.h"
 #include "crypto/secure_memory.h"
+#include "crypto/sha1_compress.h"
 
 namespace kcertadm {
 namespace {
@@ -66,8 +67,7 @@ inline void TwentySteps(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c, st
   FiveSteps<Round, I + 15>(a, b, c, d, e, w);
 }
 
-void Compress(std::uint32_t* state, const std::uint8_t* block) {
-  std::uint32_t w[16];
+void CompressBlock(std::uint32_t* state, const std::uint8_t* block, std::uint32_t* w) {
   for (int i = 0; i < 16; ++i) w[i] = bytes::LoadBe32(block + 4 * i);
   std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
   TwentySteps<Choose, 0>(a, b, c, d, e, w);
@@ -79,10 +79,26 @@ void Compress(std::uint32_t* state, const std::uint8_t* block) {
   state[2] += c;
   state[3] += d;
   state[4] += e;
-  SecureWipe(w, sizeof(w));
+}
+
+void Compress(std::uint32_t* state, const std::uint8_t* data, std::size_t blocks) {
+  if (sha1_internal::HaveShaExtensions())
+    sha1_internal::CompressShaExtensions(state, data, blocks);
+  else
+    sha1_internal::CompressPortable(state, data, blocks);
 }
 
 }  // namespace
+
+namespace sha1_internal {
+
+void CompressPortable(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks) {
+  std::uint32_t w[16];
+  for (; blocks > 0; --blocks, data += 64) CompressBlock(state, data, w);
+  SecureWipe(w, sizeof(w));
+}
+
+}  // namespace sha1_internal
 
 Sha1::Sha1() { Reset(); }
 
@@ -110,10 +126,15 @@ void Sha1::Update(const void* data, std::size_t size) {
     in += take;
     size -= take;
     if (buffered_ < kBlockSize) return;
-    Compress(state_, buffer_);
+    Compress(state_, buffer_, 1);
     buffered_ = 0;
   }
-  for (; size >= kBlockSize; in += kBlockSize, size -= kBlockSize) Compress(state_, in);
+  const std::size_t blocks = size / kBlockSize;
+  if (blocks > 0) {
+    Compress(state_, in, blocks);
+    in += blocks * kBlockSize;
+    size -= blocks * kBlockSize;
+  }
   if (size > 0) {
     std::memcpy(buffer_, in, size);
     buffered_ = size;

@@ -7,6 +7,7 @@
 #include "crypto/md2.h"
 #include "crypto/md5.h"
 #include "crypto/sha1.h"
+#include "crypto/sha1_compress.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {
@@ -133,6 +134,22 @@ TEST(DigestStreaming, FinalRestartsForTheNextMessage) {
   md2.Update("abc", 3);
   md2.Final(md5_out);
   EXPECT_EQ(ToHex(md5_out, sizeof(md5_out)), "da853b0d3f88d99b30283a69e6ded6bb");
+}
+
+// Sha1 uses the processor's SHA extensions when it has them; the portable
+// block function must agree with them (and is what other machines run).
+TEST(Sha1BlockFunctions, PortableAndExtensionsAgree) {
+  if (!sha1_internal::HaveShaExtensions()) GTEST_SKIP() << "no SHA extensions on this processor";
+  const auto data = testing::PatternBytes(64 * 37);
+  for (std::size_t blocks : {1u, 2u, 37u}) {
+    SCOPED_TRACE(blocks);
+    std::uint32_t portable[5] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
+    std::uint32_t extensions[5] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
+    sha1_internal::CompressPortable(portable, data.data(), blocks);
+    sha1_internal::CompressShaExtensions(extensions, data.data(), blocks);
+    EXPECT_EQ(std::vector<std::uint32_t>(portable, portable + 5),
+              std::vector<std::uint32_t>(extensions, extensions + 5));
+  }
 }
 
 }  // namespace
