@@ -2,11 +2,19 @@
 
 #include <sys/random.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <new>
+
+#include "crypto/toolkit.h"
+#include "crypto/toolkit_scope.h"
+#include "crypto/toolkit_status.h"
+#include "keyring/keyring_status.h"
 
 namespace kcertadm {
 namespace {
-constexpr int kToolkitInternal = 520;
+// Largest message the toolkit's 32-bit lengths take with room for padding.
+constexpr std::size_t kMaxMessage = 0x7FFFFFF0;
 }  // namespace
 
 // Stand-in until the shared random generator is available.
@@ -22,19 +30,88 @@ void KeyRingRandomBytes(std::uint8_t* out, std::size_t n) {
   }
 }
 
-int DesCbcPadEncrypt(const std::uint8_t*, const std::uint8_t*, ByteView, SecureBytes& out) {
-  out.clear();
-  return kToolkitInternal;
+namespace {
+
+// Runs one whole message through a cipher object: Init, one Update, Final.
+int RunCipher(bool encrypt, AlgorithmObject* cipher, KeyObject* key, MethodList methods, ByteView in,
+              SecureBytes& out) {
+  int status = encrypt ? EncryptInit(cipher, key, methods, nullptr) : DecryptInit(cipher, key, methods, nullptr);
+  if (status != 0) return status;
+  const std::uint32_t size = static_cast<std::uint32_t>(in.size() + 17);
+  out.assign(size, 0);
+  std::uint32_t first = 0, last = 0;
+  status = encrypt ? EncryptUpdate(cipher, out.data(), &first, size, in.data(),
+                                   static_cast<std::uint32_t>(in.size()), nullptr, nullptr)
+                   : DecryptUpdate(cipher, out.data(), &first, size, in.data(),
+                                   static_cast<std::uint32_t>(in.size()), nullptr, nullptr);
+  if (status == 0) {
+    status = encrypt ? EncryptFinal(cipher, out.data() + first, &last, size - first, nullptr, nullptr)
+                     : DecryptFinal(cipher, out.data() + first, &last, size - first, nullptr, nullptr);
+  }
+  if (status != 0) {
+    out.clear();
+    return status;
+  }
+  out.resize(first + last);
+  return 0;
 }
 
-int DesCbcPadDecrypt(const std::uint8_t*, const std::uint8_t*, ByteView, SecureBytes& out) {
-  out.clear();
-  return kToolkitInternal;
+// DES-CBC without padding over whole blocks.
+int DesCbcBlocks(bool encrypt, const std::uint8_t key[8], const std::uint8_t iv[8], ByteView in,
+                 SecureBytes& out) {
+  if (in.size() > kMaxMessage) return TkErrNoMemory;
+  ToolkitScope lock;
+  ScopedAlgorithm cipher;
+  ScopedKey desKey;
+  if (int status = desKey.Create()) return status;
+  if (int status = KeySetInfo(desKey.get(), KeyInfoDesParity(), key)) return status;
+  if (int status = cipher.Create()) return status;
+  CbcParams params{iv};
+  if (int status = AlgSetInfo(cipher.get(), AlgInfoDesCbc(), &params)) return status;
+  return RunCipher(encrypt, cipher.get(), desKey.get(), DesCbcMethods, in, out);
 }
 
-int PbeMd5DesCbc(bool, ByteView, const std::uint8_t*, std::uint32_t, ByteView, SecureBytes& out) {
-  out.clear();
-  return kToolkitInternal;
+}  // namespace
+
+int DesCbcPadEncrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteView data, SecureBytes& out) {
+  SecureBytes padded(data.begin(), data.end());
+  const std::uint8_t pad = static_cast<std::uint8_t>(8 - data.size() % 8);
+  padded.insert(padded.end(), pad, pad);
+  return DesCbcBlocks(true, key, iv, padded, out);
+}
+
+int DesCbcPadDecrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteView data, SecureBytes& out) {
+  if (data.empty() || data.size() % 8 != 0) return TkErrInputTooLong;
+  if (int status = DesCbcBlocks(false, key, iv, data, out)) return status;
+  const std::uint8_t pad = out.back();
+  bool good = pad >= 1 && pad <= 8 && pad <= out.size() &&
+              std::all_of(out.end() - pad, out.end(), [pad](std::uint8_t b) { return b == pad; });
+  if (!good) {
+    out.clear();
+    return TkErrBadData;
+  }
+  out.resize(out.size() - pad);
+  return 0;
+}
+
+int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8], std::uint32_t iterations,
+                 ByteView in, SecureBytes& out) {
+  if (in.size() > kMaxMessage || passwordItem.size() > kMaxMessage) return kKeyRingNoMemory;
+  try {
+    ToolkitScope lock;
+    ScopedAlgorithm pbe;
+    ScopedKey password;
+    if (int status = password.Create()) return status;
+    ByteItem item{passwordItem.data(), static_cast<std::uint32_t>(passwordItem.size())};
+    if (int status = KeySetInfo(password.get(), KeyInfoItem(), &item)) return status;
+    if (int status = pbe.Create()) return status;
+    PbeParams params{salt, iterations};
+    if (int status = AlgSetInfo(pbe.get(), AlgInfoPbeMd5DesCbc(), &params)) return status;
+    return RunCipher(encrypt, pbe.get(), password.get(), PbeMethods, in, out);
+  } catch (const std::bad_alloc&) {
+    out.clear();
+    return kKeyRingNoMemory;
+  }
 }
 
 void RegisterKeyRingSampler() {}
