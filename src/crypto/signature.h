@@ -1,0 +1,34 @@
+// RSA signatures (PKCS #1 v1.5 over a DER DigestInfo) through the toolkit:
+// the info types AlgInfoMd2WithRsa, AlgInfoMd5WithRsa, AlgInfoSha1WithRsa
+// (declared in crypto/toolkit.h), and the wrappers the certificate and key
+// ring code use. Every function here makes toolkit calls: hold ToolkitLock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "crypto/toolkit.h"
+
+namespace kcertadm {
+
+// Signature algorithm selectors shared with the certificate and key ring
+// code: 1 = MD2, 2 = MD5, 3 = SHA-1.
+inline constexpr int kSignatureMd2 = 1;
+inline constexpr int kSignatureMd5 = 2;
+inline constexpr int kSignatureSha1 = 3;
+
+// Signing never uses SHA-1: MD5 for 2, MD2 for any other selector.
+const AlgorithmInfoType* SigningAlgorithm(int selector);
+// Verifying: MD2 for 1, SHA-1 for 3, MD5 for any other selector.
+const AlgorithmInfoType* VerifyingAlgorithm(int selector);
+
+// Signs data with a private key object (KeyInfoRsaPrivate); the signature
+// is exactly the modulus length, which must fit in bufferSize.
+int SignData(int selector, KeyObject* privateKey, const std::uint8_t* data, std::uint32_t size,
+             std::uint8_t* signature, std::uint32_t* signatureLength, std::uint32_t bufferSize);
+// 0 when the signature over data is good under the key (public or private
+// key object); else the toolkit status (524, 525, 537, 540, ...).
+int VerifyData(int selector, KeyObject* key, const std::uint8_t* data, std::uint32_t size,
+               const std::uint8_t* signature, std::uint32_t signatureLength);
+
+}  // namespace kcertadm

@@ -1,0 +1,175 @@
+// The signature handlers: a digest chosen from the method list, and the RSA
+// private-key operation with block type 1 (signing) or the public-key
+// operation with block-type-1 checking (verification).
+#include <new>
+
+#include "crypto/pkcs1.h"
+#include "crypto/rsa_methods.h"
+#include "crypto/signature.h"
+#include "crypto/signature_digest_info.h"
+#include "crypto/toolkit_scope.h"
+
+namespace kcertadm {
+namespace {
+
+class SignatureInfoType final : public ParameterlessAlgInfoType {
+ public:
+  constexpr SignatureInfoType(AlgInfoAccessor digest_type, SignatureDigest digest)
+      : digest_type_(digest_type), digest_(digest) {}
+  AlgorithmHandler* NewHandler(AlgorithmObject& object) const override;
+  AlgInfoAccessor digest_type() const { return digest_type_; }
+  SignatureDigest digest() const { return digest_; }
+
+ private:
+  AlgInfoAccessor digest_type_;
+  SignatureDigest digest_;
+};
+
+class RsaSignatureHandler final : public SignatureHandler {
+ public:
+  explicit RsaSignatureHandler(AlgorithmObject& object) : SignatureHandler(object) {}
+
+  int SignInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
+    return Init(key, methods, 1);
+  }
+  int VerifyInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
+    return Init(key, methods, 0);
+  }
+  int SignUpdate(const std::uint8_t* in, std::uint32_t inLength, const ProgressCallback*) override {
+    return Feed(1, in, inLength);
+  }
+  int VerifyUpdate(const std::uint8_t* in, std::uint32_t inLength, const ProgressCallback*) override {
+    return Feed(0, in, inLength);
+  }
+
+  int SignFinal(std::uint8_t* signature, std::uint32_t* signatureLength, std::uint32_t bufferSize,
+                AlgorithmObject*, const ProgressCallback* progress) override {
+    if (direction_ != 1) return TkErrNotInitialised;
+    std::uint8_t info[kMaxDigestInfoSize];
+    const std::size_t info_size = FinishDigestInfo(info);
+    const std::size_t k = rsa_.k();
+    int status = TkOk;
+    if (k < kPkcs1MinModulusBytes) status = TkErrNotFound;
+    else if (info_size > k - kPkcs1Overhead) status = TkErrInputTooLong;
+    else if (signature == nullptr || bufferSize < k) status = TkErrOutputTooSmall;
+    if (status == TkOk) {
+      SecureBytes block(k);
+      status = Pkcs1EncodeType1(info, info_size, k, block.data());
+      if (status == TkOk) status = rsa_.Apply(block.data(), k, signature, bufferSize, progress);
+    }
+    SecureWipe(info, sizeof info);
+    direction_ = -1;
+    if (status == TkOk) *signatureLength = static_cast<std::uint32_t>(k);
+    return status;
+  }
+
+  int VerifyFinal(const std::uint8_t* signature, std::uint32_t signatureLength, AlgorithmObject*,
+                  const ProgressCallback* progress) override {
+    if (direction_ != 0) return TkErrNotInitialised;
+    direction_ = -1;
+    std::uint8_t digest[kMaxDigestInfoSize];
+    digest_->Final(digest_context_, digest);
+    const std::size_t k = rsa_.k();
+    if (signature == nullptr || signatureLength != k) return TkErrInputTooLong;
+    SecureBytes block(k);
+    if (int status = rsa_.Apply(signature, k, block.data(), k, progress)) return status;
+    std::size_t offset = 0, size = 0;
+    if (int status = Pkcs1DecodeType1(block.data(), k, &offset, &size)) return status;
+    if (size > kMaxSignatureDataSize) return TkErrBadData;
+    return CheckDigestInfo(info_type_->digest(), block.data() + offset, size, digest);
+  }
+
+ private:
+  int Init(KeyObject* key, MethodList methods, int direction) {
+    direction_ = -1;
+    info_type_ = static_cast<const SignatureInfoType*>(info_type());
+    int status = LookupMethod(methods, info_type_->digest_type()(), 0, nullptr,
+                              [this](const AlgorithmMethod& method, const void*) { return BindDigest(method); });
+    if (status != TkOk) return status;
+    const AlgorithmInfoType* rsa_type = direction == 1 ? AlgInfoRsaPrivatePkcs() : AlgInfoRsaPublicPkcs();
+    status = LookupMethod(methods, rsa_type, direction, key,
+                          [this](const AlgorithmMethod& method, const void* record) {
+                            return rsa_.Bind(method, record);
+                          });
+    if (status == TkOk) direction_ = direction;
+    return status;
+  }
+
+  int BindDigest(const AlgorithmMethod& method) {
+    const auto* digest = dynamic_cast<const DigestImplementation*>(method.implementation);
+    if (digest == nullptr) return TkErrInternal;
+    object().blocks.Release(digest_context_);
+    digest_context_ = object().blocks.Allocate(digest->ContextSize());
+    if (digest_context_ == nullptr) return TkErrNoMemory;
+    digest->Init(digest_context_);
+    digest_ = digest;
+    return TkOk;
+  }
+
+  int Feed(int direction, const std::uint8_t* in, std::uint32_t inLength) {
+    if (direction_ != direction) return TkErrNotInitialised;
+    if (in == nullptr && inLength > 0) return TkErrBadParameter;
+    digest_->Update(digest_context_, in, inLength);
+    return TkOk;
+  }
+
+  std::size_t FinishDigestInfo(std::uint8_t* info) {
+    std::uint8_t digest[kMaxDigestInfoSize];
+    digest_->Final(digest_context_, digest);
+    const std::size_t size = EncodeDigestInfo(info_type_->digest(), digest, info);
+    SecureWipe(digest, sizeof digest);
+    return size;
+  }
+
+  const SignatureInfoType* info_type_ = nullptr;
+  const DigestImplementation* digest_ = nullptr;
+  void* digest_context_ = nullptr;  // owned by the object's block list
+  RsaBlockOperation rsa_;
+  int direction_ = -1;
+};
+
+AlgorithmHandler* SignatureInfoType::NewHandler(AlgorithmObject& object) const {
+  return NewHandlerFor<RsaSignatureHandler>(object);
+}
+
+const SignatureInfoType kMd2WithRsaInfo(AlgInfoMd2, SignatureDigest::kMd2);
+const SignatureInfoType kMd5WithRsaInfo(AlgInfoMd5, SignatureDigest::kMd5);
+const SignatureInfoType kSha1WithRsaInfo(AlgInfoSha1, SignatureDigest::kSha1);
+
+}  // namespace
+
+const AlgorithmInfoType* AlgInfoMd2WithRsa() { return &kMd2WithRsaInfo; }
+const AlgorithmInfoType* AlgInfoMd5WithRsa() { return &kMd5WithRsaInfo; }
+const AlgorithmInfoType* AlgInfoSha1WithRsa() { return &kSha1WithRsaInfo; }
+
+const AlgorithmInfoType* SigningAlgorithm(int selector) {
+  return selector == kSignatureMd5 ? AlgInfoMd5WithRsa() : AlgInfoMd2WithRsa();
+}
+
+const AlgorithmInfoType* VerifyingAlgorithm(int selector) {
+  if (selector == kSignatureMd2) return AlgInfoMd2WithRsa();
+  if (selector == kSignatureSha1) return AlgInfoSha1WithRsa();
+  return AlgInfoMd5WithRsa();
+}
+
+int SignData(int selector, KeyObject* privateKey, const std::uint8_t* data, std::uint32_t size,
+             std::uint8_t* signature, std::uint32_t* signatureLength, std::uint32_t bufferSize) {
+  ScopedAlgorithm signer;
+  if (int status = signer.Create()) return status;
+  if (int status = AlgSetInfo(signer.get(), SigningAlgorithm(selector), nullptr)) return status;
+  if (int status = SignInit(signer.get(), privateKey, KeyRingMethods, nullptr)) return status;
+  if (int status = SignUpdate(signer.get(), data, size, nullptr)) return status;
+  return SignFinal(signer.get(), signature, signatureLength, bufferSize, nullptr, nullptr);
+}
+
+int VerifyData(int selector, KeyObject* key, const std::uint8_t* data, std::uint32_t size,
+               const std::uint8_t* signature, std::uint32_t signatureLength) {
+  ScopedAlgorithm verifier;
+  if (int status = verifier.Create()) return status;
+  if (int status = AlgSetInfo(verifier.get(), VerifyingAlgorithm(selector), nullptr)) return status;
+  if (int status = VerifyInit(verifier.get(), key, KeyRingMethods, nullptr)) return status;
+  if (int status = VerifyUpdate(verifier.get(), data, size, nullptr)) return status;
+  return VerifyFinal(verifier.get(), signature, signatureLength, nullptr, nullptr);
+}
+
+}  // namespace kcertadm

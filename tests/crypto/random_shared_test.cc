@@ -1,0 +1,166 @@
+#include "crypto/random_shared.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <future>
+#include <thread>
+#include <vector>
+
+#include "crypto/entropy.h"
+#include "crypto/random_md5.h"
+#include "crypto/toolkit_scope.h"
+#include "host_interface/locks.h"
+
+namespace kcertadm {
+namespace {
+
+AlgorithmObject* NewRandom() {
+  ToolkitScope lock;
+  AlgorithmObject* random = nullptr;
+  EXPECT_EQ(AlgCreate(&random), 0);
+  EXPECT_EQ(AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
+  EXPECT_EQ(RandomInit(random, RandomMethods, nullptr), 0);
+  return random;
+}
+
+TEST(RandomObject, MatchesTheGeneratorAndSplitsDeliveries) {
+  AlgorithmObject* random = NewRandom();
+  ToolkitScope lock;
+  Md5RandomGenerator mirror;
+  const std::uint8_t seed[] = "seed material";
+  ASSERT_EQ(RandomSeed(random, seed, sizeof seed, nullptr), 0);
+  mirror.Seed(seed, sizeof seed);
+  std::uint8_t a[32], b[32];
+  ASSERT_EQ(RandomGenerate(random, a, 10, nullptr), 0);
+  ASSERT_EQ(RandomGenerate(random, a + 10, 22, nullptr), 0);
+  mirror.Generate(b, 32);
+  EXPECT_EQ(0, std::memcmp(a, b, 32));
+  AlgDestroy(&random);
+
+  // Before RandomInit, and on objects that are not random objects.
+  AlgorithmObject* raw = nullptr;
+  ASSERT_EQ(AlgCreate(&raw), 0);
+  ASSERT_EQ(AlgSetInfo(raw, AlgInfoRandomMd5(), nullptr), 0);
+  EXPECT_EQ(RandomGenerate(raw, a, 1, nullptr), 538);
+  EXPECT_EQ(RandomSeed(raw, seed, 1, nullptr), 538);
+  AlgDestroy(&raw);
+  EXPECT_EQ(RandomGenerate(nullptr, a, 1, nullptr), 539);
+}
+
+TEST(ReseedSchedule, ReseedsOnThe301stCallOrAfter300Seconds) {
+  ReseedSchedule schedule;
+  schedule.Restart(1000);
+  for (int call = 1; call <= 300; ++call) ASSERT_FALSE(schedule.RecordCall(1000 + call % 7)) << call;
+  EXPECT_EQ(schedule.count(), 300u);
+  EXPECT_TRUE(schedule.RecordCall(1001));
+
+  schedule.Restart(5000);
+  EXPECT_FALSE(schedule.RecordCall(5300));  // 300 seconds: still within
+  EXPECT_TRUE(schedule.RecordCall(5301));   // more than 300 seconds
+  std::uint8_t table[1200];
+  schedule.TableBytes(table);
+  // Entry 0 now holds 5300 (little-endian); entry 1 is left from before.
+  EXPECT_EQ(table[0] | table[1] << 8, 5300);
+  EXPECT_EQ(table[4] | table[5] << 8, 1002);  // the second call of the first round
+}
+
+std::uint32_t FixedClock() { return 123456; }
+
+// SharedRandom replaced by a known object: GetRandomBytes serves 300 calls
+// from it, then reseeds from its own 16 bytes and the table of call times.
+TEST(SharedRandom, ThreeHundredCallsThenReseed) {
+  SetRandomClockForTesting(&FixedClock);
+  AlgorithmObject* random = NewRandom();
+  const std::uint8_t seed[] = {1, 2, 3};
+  {
+    ToolkitScope lock;
+    ASSERT_EQ(RandomSeed(random, seed, 3, nullptr), 0);
+  }
+  InstallSharedRandomForTesting(random);
+  Md5RandomGenerator mirror;
+  mirror.Seed(seed, 3);
+  std::uint8_t got[3], want[3];
+  for (int call = 1; call <= 300; ++call) {
+    ASSERT_EQ(GetRandomBytes(got, 3), 0);
+    mirror.Generate(want, 3);
+    ASSERT_EQ(0, std::memcmp(got, want, 3)) << "call " << call;
+  }
+  // The 301st call reseeds first.
+  std::uint8_t fresh[16], table[1200];
+  mirror.Generate(fresh, 16);
+  mirror.Seed(fresh, 16);
+  for (int i = 0; i < 300; ++i) {
+    const std::uint32_t t = FixedClock();
+    std::memcpy(table + 4 * i, &t, 4);  // little-endian host
+  }
+  mirror.Seed(table, sizeof table);
+  ASSERT_EQ(GetRandomBytes(got, 3), 0);
+  mirror.Generate(want, 3);
+  EXPECT_EQ(0, std::memcmp(got, want, 3));
+  SetRandomClockForTesting(nullptr);
+  InstallSharedRandomForTesting(nullptr);
+}
+
+// A sampler that, like the key ring's, takes KeyRingLock per entry.
+void LockingSampler(KeyRingFieldSample sample, void* context) {
+  for (int entry = 0; entry < 3; ++entry) {
+    KeyRingGuard guard;
+    const std::uint8_t field[] = "entry field bytes";
+    for (int f = 0; f < 5; ++f) sample(context, field, sizeof field);
+  }
+}
+
+// One thread holds KeyRingLock and then asks for random bytes while another
+// creates SharedRandom (which reads the key ring): neither may wait for the
+// other forever.
+TEST(SharedRandom, FirstCreationDoesNotDeadlockAgainstKeyRingHolders) {
+  SetKeyRingEntrySampler(&LockingSampler);
+  for (int round = 0; round < 3; ++round) {
+    InstallSharedRandomForTesting(nullptr);
+    std::promise<void> holding;
+    auto key_ring_user = std::async(std::launch::async, [&] {
+      KeyRingGuard guard;
+      holding.set_value();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      std::uint8_t salt[8];
+      return GetRandomBytes(salt, sizeof salt);
+    });
+    holding.get_future().wait();
+    auto creator = std::async(std::launch::async, [] {
+      std::uint8_t bytes[8];
+      return GetRandomBytes(bytes, sizeof bytes);
+    });
+    ASSERT_EQ(creator.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "deadlock";
+    ASSERT_EQ(key_ring_user.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "deadlock";
+    EXPECT_EQ(creator.get(), 0);
+    EXPECT_EQ(key_ring_user.get(), 0);
+  }
+  SetKeyRingEntrySampler(nullptr);
+}
+
+TEST(SharedRandom, SeededFromTheMachine) {
+  InstallSharedRandomForTesting(nullptr);
+  std::uint8_t a[16] = {}, b[16] = {}, zero[16] = {};
+  ASSERT_EQ(GetRandomBytes(a, sizeof a), 0);
+  ASSERT_EQ(GetRandomBytes(b, sizeof b), 0);
+  EXPECT_NE(0, std::memcmp(a, zero, 16));
+  EXPECT_NE(0, std::memcmp(a, b, 16));
+  EXPECT_EQ(GetRandomBytes(nullptr, 0), 0);
+
+  // Two fresh generators seeded from the machine differ.
+  AlgorithmObject* one = CreateSeededRandom();
+  AlgorithmObject* two = CreateSeededRandom();
+  ASSERT_NE(one, nullptr);
+  ASSERT_NE(two, nullptr);
+  ToolkitScope lock;
+  ASSERT_EQ(RandomGenerate(one, a, 16, nullptr), 0);
+  ASSERT_EQ(RandomGenerate(two, b, 16, nullptr), 0);
+  EXPECT_NE(0, std::memcmp(a, b, 16));
+  AlgDestroy(&one);
+  AlgDestroy(&two);
+}
+
+}  // namespace
+}  // namespace kcertadm
