@@ -1,16 +1,252 @@
 #include "keyring/certificate_verification.h"
 
-namespace kcertadm {
+#include <array>
+#include <cstdio>
+#include <ctime>
+#include <new>
 
+#include "crypto/rsa_key_info.h"
+#include "crypto/signature.h"
+#include "crypto/toolkit_scope.h"
+#include "keyring/certificate_parts.h"
+#include "keyring/der_view.h"
+#include "keyring/host_roots.h"
+#include "keyring/keyring.h"
+
+namespace kcertadm {
 namespace {
-int cacheCount = -2;
+
+// The two signature algorithms a received certificate may carry, as whole
+// AlgorithmIdentifier elements with NULL parameters.
+constexpr std::uint8_t kMd2WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
+                                        0xF7, 0x0D, 0x01, 0x01, 0x02, 0x05, 0x00};
+constexpr std::uint8_t kMd5WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
+                                        0xF7, 0x0D, 0x01, 0x01, 0x04, 0x05, 0x00};
+
+struct TrustedRootCache {
+  int count = -2;  // not built yet
+  std::array<Bytes, kTrustedRootCacheSlots> names;
+  std::array<KeyObject*, kTrustedRootCacheSlots> keys{};
+  std::array<std::size_t, kTrustedRootCacheSlots> keyLengths{};
+};
+
+TrustedRootCache& Cache() {
+  static TrustedRootCache cache;
+  return cache;
 }
 
+std::time_t (*verificationClock)() = nullptr;
+
+ByteItem Item(ByteView bytes) { return ByteItem{bytes.data(), static_cast<std::uint32_t>(bytes.size())}; }
+
+// A public key object from modulus and exponent; null on failure. Takes
+// ToolkitLock.
+KeyObject* MakePublicKey(ByteView modulus, ByteView exponent) {
+  ToolkitScope lock;
+  ScopedKey key;
+  if (key.Create() != 0) return nullptr;
+  RsaPublicKeyRecord record{Item(modulus), Item(exponent)};
+  if (KeySetInfo(key.get(), KeyInfoRsaPublic(), &record) != 0) return nullptr;
+  return key.release();
+}
+
+void DestroyKey(KeyObject*& key) {
+  ToolkitScope lock;
+  KeyDestroy(&key);
+}
+
+// "YYMMDDHHMM[SS]Z" or "YYYYMMDDHHMM[SS]Z" as years since 1900 in three
+// digits followed by the rest; none when it cannot be read.
+std::optional<std::string> YearsSince1900(const der::Element& time) {
+  std::string text(time.content.begin(), time.content.end());
+  std::size_t yearDigits = time.tag == der::kUtcTime ? 2 : 4;
+  if (text.size() <= yearDigits) return std::nullopt;
+  for (std::size_t i = 0; i < yearDigits; ++i)
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+  if (time.tag == der::kUtcTime) return (text[0] < '7' ? "1" : "0") + text;
+  int year = std::stoi(text.substr(0, 4));
+  if (year < 1900 || year > 2899) return std::nullopt;
+  char prefix[8];
+  std::snprintf(prefix, sizeof prefix, "%03d", year - 1900);
+  return prefix + text.substr(4);
+}
+
+std::string CurrentTimeText() {
+  std::time_t now = verificationClock ? verificationClock() : std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::snprintf(text, sizeof text, "%03d%02d%02d%02d%02dZ", utc.tm_year, utc.tm_mon + 1, utc.tm_mday,
+                utc.tm_hour, utc.tm_min);
+  return text;
+}
+
+// True when now lies within the certificate's validity. notBefore must be a
+// UTCTime; notAfter may also be a GeneralizedTime (dates from 2050 on).
+bool WithinValidity(ByteView tbs) {
+  Bytes validity;
+  std::array<Bytes*, kTbsFieldCount> fields{};
+  fields[kTbsValidity] = &validity;
+  if (TbsCertificateFields(tbs, fields) != 0) return false;
+  der::View in = validity;
+  auto outer = der::Expect(in, der::kSequence);
+  if (!outer) return false;
+  der::View times = outer->content;
+  auto notBefore = der::Next(times);
+  auto notAfter = der::Next(times);
+  if (!notBefore || !notAfter || notBefore->tag != der::kUtcTime) return false;
+  if (notAfter->tag != der::kUtcTime && notAfter->tag != der::kGeneralizedTime) return false;
+  auto from = YearsSince1900(*notBefore);
+  auto until = YearsSince1900(*notAfter);
+  if (!from || !until) return false;
+  std::string now = CurrentTimeText();
+  return now >= *from && now <= *until;
+}
+
+}  // namespace
+
+void SetVerificationClockForTesting(std::time_t (*clock)()) { verificationClock = clock; }
+
 int TrustedRootCacheRebuild() {
-  cacheCount = 0;
+  KeyRingGuard guard;
+  TrustedRootCache& cache = Cache();
+  for (int i = 0; i < kTrustedRootCacheSlots; ++i) {
+    cache.names[i].clear();
+    if (cache.keys[i]) DestroyKey(cache.keys[i]);
+    cache.keyLengths[i] = 0;
+  }
+  int used = 0;
+  KeyRingCursor cursor;
+  do {
+    auto entry = KeyRingNextEntry(cursor);
+    if (!entry) break;
+    if (!entry->IsTrustedRoot()) continue;
+    ByteView modulus, exponent;
+    if (SpkiModulusExponent(entry->publicKey, modulus, exponent) != 0) continue;
+    KeyObject* key = MakePublicKey(modulus, exponent);
+    if (!key) continue;
+    cache.names[used] = entry->subjectName;
+    cache.keys[used] = key;
+    cache.keyLengths[used] = entry->publicKey.size();
+    ++used;
+  } while (!cursor.AtEnd() && used < kTrustedRootCacheSlots);
+  cache.count = used;
   return 0;
 }
 
-int TrustedRootCacheCount() { return cacheCount; }
+KeyObject* TrustedRootCacheFindKey(ByteView issuerName) {
+  KeyRingGuard guard;
+  TrustedRootCache& cache = Cache();
+  if (cache.count < 0) TrustedRootCacheRebuild();
+  for (int i = 0; i < cache.count; ++i) {
+    if (der::Equal(cache.names[i], issuerName)) return cache.keys[i];
+  }
+  return nullptr;
+}
+
+int TrustedRootCacheCount() {
+  KeyRingGuard guard;
+  return Cache().count;
+}
+
+KeyObject* CertificatePublicKey(ByteView tbsCertificate) {
+  Bytes spki;
+  std::array<Bytes*, kTbsFieldCount> fields{};
+  fields[kTbsSubjectPublicKeyInfo] = &spki;
+  if (TbsCertificateFields(tbsCertificate, fields) != 0) return nullptr;
+  ByteView modulus, exponent;
+  if (SpkiModulusExponent(spki, modulus, exponent) != 0) return nullptr;
+  return MakePublicKey(modulus, exponent);
+}
+
+KeyObject* CertificatePublicKeyFromDer(ByteView certificate) {
+  Bytes tbs;
+  if (CertificateParts(certificate, &tbs, nullptr, nullptr) != 0) return nullptr;
+  return CertificatePublicKey(tbs);
+}
+
+int RsaVerifyData(int kind, ByteView data, ByteView signature, KeyObject* publicKey) {
+  if (!publicKey || data.size() > 0xFFFFFFFFu || signature.size() > 0xFFFFFFFFu) return -1;
+  ToolkitScope lock;
+  int status = VerifyData(kind, publicKey, data.data(), static_cast<std::uint32_t>(data.size()),
+                          signature.data(), static_cast<std::uint32_t>(signature.size()));
+  return status == 0 ? 0 : -1;
+}
+
+std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data) {
+  if (!privateKey || data.size() > 0xFFFFFFFFu) return std::nullopt;
+  ToolkitScope lock;
+  const void* record = nullptr;
+  if (KeyGetInfo(&record, privateKey, KeyInfoRsaPublic()) != 0 || !record) return std::nullopt;
+  std::uint32_t size = static_cast<const RsaPublicKeyRecord*>(record)->modulus.length;
+  Bytes signature(size);
+  std::uint32_t length = 0;
+  if (SignData(kind, privateKey, data.data(), static_cast<std::uint32_t>(data.size()), signature.data(),
+               &length, size) != 0)
+    return std::nullopt;
+  signature.resize(length);
+  return signature;
+}
+
+int VerifyCertificate(ByteView certificate) {
+  try {
+    Bytes tbs, algorithm, signature, issuer, subject;
+    if (CertificateParts(certificate, &tbs, &algorithm, &signature) != 0) return kVerifyBadEncoding;
+    std::array<Bytes*, kTbsFieldCount> fields{};
+    fields[kTbsIssuer] = &issuer;
+    fields[kTbsSubject] = &subject;
+    if (TbsCertificateFields(tbs, fields) != 0) return kVerifyBadEncoding;
+
+    KeyRingGuard guard;  // keeps the cached key alive while it is used
+    KeyObject* issuerKey = TrustedRootCacheFindKey(issuer);
+    KeyObject* ownKey = nullptr;
+    struct OwnKeyRelease {
+      KeyObject*& key;
+      ~OwnKeyRelease() {
+        if (key) DestroyKey(key);
+      }
+    } release{ownKey};
+    bool selfSigned = false;
+    if (!issuerKey) {
+      if (issuer != subject) return kVerifyUntrusted;
+      ownKey = CertificatePublicKey(tbs);
+      if (!ownKey) return kVerifyUntrusted;
+      issuerKey = ownKey;
+      selfSigned = true;
+    }
+
+    int kind;
+    if (der::Equal(algorithm, kMd2WithRsa)) {
+      kind = kSignatureMd2;
+    } else if (der::Equal(algorithm, kMd5WithRsa)) {
+      kind = kSignatureMd5;
+    } else {
+      return kVerifyBadEncoding;
+    }
+    if (RsaVerifyData(kind, tbs, signature, issuerKey) != 0) return kVerifyUntrusted;
+    if (!WithinValidity(tbs)) return kVerifyNotValidNow;
+
+    KeyObject* subjectKey = selfSigned ? nullptr : CertificatePublicKey(tbs);
+    if (!selfSigned) {
+      if (!subjectKey) return kVerifyBadEncoding;
+      DestroyKey(subjectKey);
+    }
+    return selfSigned ? kVerifySelfSigned : kVerifyTrusted;
+  } catch (const std::bad_alloc&) {
+    return kVerifyNoMemory;
+  }
+}
+
+int KeyRingAddHostRoots() {
+  std::vector<HostRootRow> rows;
+  int status = HostGetTrustedRoots(rows);
+  if (status != 0) return status;
+  for (const HostRootRow& row : rows) {
+    status = KeyRingAddCertificate(row.certificate, row.label, nullptr);
+    if (status == 0 && (row.flags & kKeyRingTrustedRoot) != 0) status = KeyRingMarkRoot(row.publicKey);
+    if (status != 0) break;
+  }
+  return status;
+}
 
 }  // namespace kcertadm

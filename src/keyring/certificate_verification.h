@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 
 #include "keyring/keyring_entry.h"
@@ -51,5 +52,8 @@ std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data)
 
 // Verifies a DER certificate: issuer's signature and validity period.
 int VerifyCertificate(ByteView certificate);
+
+// For tests: the clock the validity check reads (null: the real one).
+void SetVerificationClockForTesting(std::time_t (*clock)());
 
 }  // namespace kcertadm

@@ -1,14 +1,15 @@
 #include "keyring/keyring_crypto.h"
 
-#include <sys/random.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <mutex>
 #include <new>
 
+#include "crypto/entropy.h"
+#include "crypto/random_shared.h"
 #include "crypto/toolkit.h"
 #include "crypto/toolkit_scope.h"
 #include "crypto/toolkit_status.h"
+#include "keyring/keyring.h"
 #include "keyring/keyring_status.h"
 
 namespace kcertadm {
@@ -17,18 +18,7 @@ namespace {
 constexpr std::size_t kMaxMessage = 0x7FFFFFF0;
 }  // namespace
 
-// Stand-in until the shared random generator is available.
-void KeyRingRandomBytes(std::uint8_t* out, std::size_t n) {
-  while (n > 0) {
-    ssize_t got = ::getrandom(out, n, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    out += got;
-    n -= static_cast<std::size_t>(got);
-  }
-}
+void KeyRingRandomBytes(std::uint8_t* out, std::size_t n) { GetRandomBytes(out, n); }
 
 namespace {
 
@@ -114,6 +104,28 @@ int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8]
   }
 }
 
-void RegisterKeyRingSampler() {}
+namespace {
+
+// Hands the random generator's seeding the sampled fields of every entry,
+// each entry a copy taken under KeyRingLock.
+void SampleKeyRingEntries(KeyRingFieldSample sample, void* context) {
+  KeyRingCursor cursor;
+  do {
+    auto entry = KeyRingNextEntry(cursor);
+    if (!entry) break;
+    sample(context, entry->label.data(), entry->label.size());
+    sample(context, entry->subjectName.data(), entry->subjectName.size());
+    sample(context, entry->publicKey.data(), entry->publicKey.size());
+    sample(context, entry->privateKey.data(), entry->privateKey.size());
+    sample(context, entry->certificates.data(), entry->certificates.size());
+  } while (!cursor.AtEnd());
+}
+
+}  // namespace
+
+void RegisterKeyRingSampler() {
+  static std::once_flag once;
+  std::call_once(once, [] { SetKeyRingEntrySampler(&SampleKeyRingEntries); });
+}
 
 }  // namespace kcertadm

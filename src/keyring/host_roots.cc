@@ -1,0 +1,122 @@
+#include "keyring/host_roots.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "kcertadm.h"
+#include "keyring/certificate_parts.h"
+#include "keyring/der_view.h"
+
+namespace kcertadm {
+namespace {
+
+constexpr std::string_view kBegin = "-----BEGIN CERTIFICATE-----";
+constexpr std::string_view kEnd = "-----END CERTIFICATE-----";
+constexpr std::uint8_t kCommonNameOid[] = {0x55, 0x04, 0x03};
+
+std::string Trim(std::string_view s) {
+  std::size_t first = s.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  std::size_t last = s.find_last_not_of(" \t\r\n");
+  return std::string(s.substr(first, last - first + 1));
+}
+
+std::optional<Bytes> DecodeBase64(const std::string& text) {
+  if (text.size() > 0x7FFFFFFF) return std::nullopt;
+  Asn1Item item{nullptr, 0};
+  std::int32_t n = Base64Decode(text.data(), static_cast<std::int32_t>(text.size()), &item);
+  if (n <= 0 || !item.data) return std::nullopt;
+  Bytes out(item.data, item.data + n);
+  std::free(item.data);
+  return out;
+}
+
+// One row from a certificate and the label given for it, if any.
+std::optional<HostRootRow> MakeRow(Bytes der, std::string label, std::size_t index) {
+  Bytes tbs, subject, spki;
+  if (CertificateParts(der, &tbs, nullptr, nullptr) != 0) return std::nullopt;
+  std::array<Bytes*, kTbsFieldCount> fields{};
+  fields[kTbsSubject] = &subject;
+  fields[kTbsSubjectPublicKeyInfo] = &spki;
+  if (TbsCertificateFields(tbs, fields) != 0) return std::nullopt;
+  auto key = CanonicalPublicKeyFromSpki(spki);
+  if (!key) return std::nullopt;
+  if (label.empty()) label = NameCommonName(subject);
+  if (label.empty()) label = "Root " + std::to_string(index);
+  HostRootRow row;
+  row.flags = kKeyRingTrustedRoot;
+  row.label = std::move(label);
+  row.certificate = std::move(der);
+  row.publicKey = std::move(*key);
+  return row;
+}
+
+}  // namespace
+
+std::string NameCommonName(ByteView name) {
+  der::View in = name;
+  auto outer = der::Expect(in, der::kSequence);
+  if (!outer) return {};
+  der::View rdns = outer->content;
+  while (!rdns.empty()) {
+    auto set = der::Expect(rdns, der::kSet);
+    if (!set) return {};
+    der::View attributes = set->content;
+    while (!attributes.empty()) {
+      auto attribute = der::Expect(attributes, der::kSequence);
+      if (!attribute) return {};
+      der::View parts = attribute->content;
+      auto oid = der::Expect(parts, der::kOid);
+      auto value = der::Next(parts);
+      if (oid && value && der::Equal(oid->content, kCommonNameOid))
+        return std::string(value->content.begin(), value->content.end());
+    }
+  }
+  return {};
+}
+
+int ParseHostRoots(const std::string& text, std::vector<HostRootRow>& rows) {
+  std::istringstream in(text);
+  std::string line, label, base64;
+  bool inside = false;
+  while (std::getline(in, line)) {
+    std::string trimmed = Trim(line);
+    if (!inside) {
+      if (trimmed == kBegin) {
+        inside = true;
+        base64.clear();
+      } else if (!trimmed.empty() && trimmed[0] == '#') {
+        label = Trim(std::string_view(trimmed).substr(1));
+      } else if (!trimmed.empty()) {
+        label.clear();  // a comment applies only to the block right after it
+      }
+      continue;
+    }
+    if (trimmed != kEnd) {
+      base64 += trimmed;
+      continue;
+    }
+    inside = false;
+    auto der = DecodeBase64(base64);
+    if (!der) return -1;
+    auto row = MakeRow(std::move(*der), label, rows.size() + 1);
+    if (!row) return -1;
+    rows.push_back(std::move(*row));
+    label.clear();
+  }
+  return inside ? -1 : 0;
+}
+
+int HostGetTrustedRoots(std::vector<HostRootRow>& rows) {
+  rows.clear();
+  const char* path = std::getenv(kHostRootsVariable);
+  if (!path || !*path) return 0;
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return -1;
+  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  return ParseHostRoots(text, rows);
+}
+
+}  // namespace kcertadm
