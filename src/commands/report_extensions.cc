@@ -1,7 +1,5 @@
 #include "commands/report_extensions.h"
 
-#include <cstring>
-
 #include "cert/string_convert.h"
 #include "commands/report_dump.h"
 #include "commands/report_format.h"
@@ -10,26 +8,13 @@
 namespace kcertadm {
 namespace {
 
-struct FamilyPrefix {
-  std::uint32_t family;
-  std::uint8_t octets[8];
-  std::int32_t length;
-};
-
-// First match wins.
-constexpr FamilyPrefix kFamilies[] = {
-    {kExtensionStandard, {0x55, 0x1D}, 2},
-    {kExtensionPrivate, {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x01}, 7},
-    {kExtensionNetscape, {0x60, 0x86, 0x48, 0x01, 0x86, 0xF8, 0x42, 0x01}, 8},
-};
-
 constexpr std::uint8_t kCpsQualifier[] = {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x02, 0x01};
 constexpr std::uint8_t kUserNoticeQualifier[] = {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x02, 0x02};
 
-constexpr std::uint32_t kBasicConstraints = 19;
-constexpr std::uint32_t kCertificatePolicies = 32;
+constexpr std::int32_t kBasicConstraints = 19;
+constexpr std::int32_t kCertificatePolicies = 32;
 
-const char* StandardName(std::uint32_t number) {
+const char* StandardName(std::int32_t number) {
   switch (number) {
     case 9: return "Subject Directory Attributes";
     case 14: return "Subject Key Identifier";
@@ -176,13 +161,12 @@ void WriteCertificatePolicies(std::FILE* file, const Asn1Cursor& value) {
 }
 
 int WriteBasicConstraints(std::FILE* file, const ExtensionRef& ref, std::uint32_t* error) {
-  std::uint32_t isCa = 0;
-  std::uint32_t pathLength = 0;
+  std::int32_t isCa = 0;
+  std::int32_t pathLength = 0;
   if (ref.cursor.tag == kAsn1Sequence &&
       ReadBasicConstraints(Asn1CursorItem(ref.cursor), &isCa, &pathLength) == 0) {
     std::fprintf(file, "Basic Constraints\n\tValue is: CA = %s", isCa != 0 ? "Yes" : "No");
-    std::fprintf(file, "\n\tValue is: Path length constraint = %d\n",
-                 static_cast<int>(pathLength));
+    std::fprintf(file, "\n\tValue is: Path length constraint = %d\n", pathLength);
     return 0;
   }
   std::fputs("Basic Constraints\n", file);
@@ -191,7 +175,7 @@ int WriteBasicConstraints(std::FILE* file, const ExtensionRef& ref, std::uint32_
 
 int WriteStandard(std::FILE* file, const ExtensionRef& ref, std::uint32_t* error) {
   std::fputs("Extension - Standard: ", file);
-  if (ref.critical) std::fputs("Critical, ", file);
+  if (ref.critical != 0) std::fputs("Critical, ", file);
   if (ref.number == kBasicConstraints) return WriteBasicConstraints(file, ref, error);
   if (ref.number == kCertificatePolicies) {
     WriteCertificatePolicies(file, ref.cursor);
@@ -200,7 +184,7 @@ int WriteStandard(std::FILE* file, const ExtensionRef& ref, std::uint32_t* error
   if (const char* name = StandardName(ref.number)) {
     std::fprintf(file, "%s\n", name);
   } else {
-    std::fprintf(file, "OID = 0x%x\n", ref.number);
+    std::fprintf(file, "OID = 0x%x\n", static_cast<unsigned>(ref.number));
   }
   return WriteValueDump(file, ref.cursor, 0, error);
 }
@@ -215,7 +199,7 @@ int WriteExtension(std::FILE* file, const ExtensionRef& ref, std::uint32_t* erro
       return 0;
     case kExtensionNetscape:
       std::fputs("Extension - Netscape: ", file);
-      std::fprintf(file, "OID = 0x%x\n", ref.number);
+      std::fprintf(file, "OID = 0x%x\n", static_cast<unsigned>(ref.number));
       return WriteValueDump(file, ref.cursor, 0, error);
     default:
       std::fputs("Extension - Unknown: OID = ", file);
@@ -226,61 +210,12 @@ int WriteExtension(std::FILE* file, const ExtensionRef& ref, std::uint32_t* erro
 
 }  // namespace
 
-int OpenExtension(const Asn1Item& extension, ExtensionRef* ref) {
-  *ref = ExtensionRef{};
-  Asn1Cursor part;
-  if (Asn1FirstChild(extension, kAsn1Sequence, &part) != 1 || part.tag != kAsn1ObjectId) {
-    return -1;
-  }
-  ref->cursor = part;
-  const Asn1Item oid = Asn1CursorItem(part);
-  const FamilyPrefix* match = nullptr;
-  for (const FamilyPrefix& prefix : kFamilies) {
-    if (oid.length >= prefix.length &&
-        std::memcmp(oid.data, prefix.octets, static_cast<std::size_t>(prefix.length)) == 0) {
-      match = &prefix;
-      break;
-    }
-  }
-  // An OID that is only a family prefix names no extension of the family.
-  if (match == nullptr || oid.length == match->length) return 0;
-
-  if (Asn1NextChild(&part) <= 0) return -1;
-  bool critical = false;
-  if (part.tag == kAsn1Boolean) {
-    critical = part.length > 0 && part.pos[0] != 0;
-    if (Asn1NextChild(&part) <= 0) return -1;
-  }
-  if (part.tag != kAsn1OctetString) return -1;
-  Asn1Cursor value;
-  if (Asn1FirstChild(Asn1CursorItem(part), kAsn1Sequence, &value) != 1) return -1;
-  ref->family = match->family;
-  ref->number = oid.data[match->length];
-  ref->critical = critical;
-  ref->cursor = value;
-  return 0;
-}
-
-int ReadBasicConstraints(const Asn1Item& content, std::uint32_t* isCa, std::uint32_t* pathLength) {
-  Asn1Item flag{};
-  Asn1Item length{};
-  const Asn1TemplateEntry entries[] = {{kAsn1Boolean, &flag},
-                                       {kAsn1Integer | ASN1_OPTIONAL, &length}};
-  if (content.length < 1 || Asn1DecodeTemplate(entries, 2, content, 1) != 0 ||
-      flag.length < 1) {
-    return -1;
-  }
-  *isCa = flag.data[0];
-  *pathLength = length.length > 0 ? Asn1SmallInteger(length) : 0;
-  return 0;
-}
-
 int WriteExtensionLines(std::FILE* file, const Asn1Item& list, std::uint32_t* error) {
   Asn1Cursor extension;
   int more = Asn1FirstChild(list, kAsn1Sequence, &extension);
   for (; more > 0; more = Asn1NextChild(&extension)) {
     ExtensionRef ref;
-    if (extension.tag != kAsn1Sequence || OpenExtension(Asn1CursorItem(extension), &ref) != 0) {
+    if (extension.tag != kAsn1Sequence || OpenExtension(Asn1CursorItem(extension), &ref) < 0) {
       return Fail(error);
     }
     if (WriteExtension(file, ref, error) != 0) return -1;

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "asn1/hex_util.h"
 #include "commands/report_util.h"
 #include "host_interface/messages.h"
 
@@ -185,23 +184,6 @@ TEST(ReportExtensionLines, RefusesExtensionsThatDoNotDecode) {
     EXPECT_EQ(status, -1);
     EXPECT_EQ(error, kMsgBadCertificate);
   }
-}
-
-TEST(ReportOpenExtension, SkipsTheCriticalFlagAndEntersTheValue) {
-  const Bytes extension = Extension("55 1D 13", true, Hex("30 03 01 01 FF"));
-  Asn1Item content = ItemOf(extension);
-  ASSERT_GT(Asn1Enter(&content), 0);
-  ExtensionRef ref;
-  ASSERT_EQ(OpenExtension(content, &ref), 0);
-  EXPECT_EQ(ref.family, kExtensionStandard);
-  EXPECT_EQ(ref.number, 19u);
-  EXPECT_TRUE(ref.critical);
-  EXPECT_EQ(ref.cursor.tag, kAsn1Sequence);
-  EXPECT_EQ(ref.cursor.length, 3);
-  std::uint32_t isCa = 0, pathLength = 7;
-  EXPECT_EQ(ReadBasicConstraints(Asn1CursorItem(ref.cursor), &isCa, &pathLength), 0);
-  EXPECT_EQ(isCa, 0xFFu);
-  EXPECT_EQ(pathLength, 0u);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "asn1/hex_util.h"
 #include "commands/report_util.h"
 #include "host_interface/messages.h"
 
