@@ -2,6 +2,7 @@
 // the key entries are tested with the private-key protection).
 #include <gtest/gtest.h>
 
+#include "crypto/entropy.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/keyring.h"
 #include "keyring/keyring_test_util.h"
@@ -126,6 +127,22 @@ TEST_F(KeyRingEntriesTest, AddCertificateFillsTheOwnerOrMakesAnEntry) {
   EXPECT_LT(KeyRingAddCertificate(Bytes{0x30, 0x03, 0x02, 0x01}, "bad", nullptr), 0);
   Bytes noKey = FakeCertificate("No key", {}, {});
   EXPECT_EQ(KeyRingAddCertificate(noKey, "nokey", nullptr), 3);
+}
+
+TEST_F(KeyRingEntriesTest, RandomSeedingSamplesTheSampledFieldsOnly) {
+  KeyRingEntry entry;
+  entry.label.assign(40, 0xAB);
+  entry.subjectName.assign(40, 0xAB);
+  entry.publicKey.assign(40, 0xAB);
+  entry.privateKey.assign(40, 0xAB);
+  entry.certificates.assign(40, 0xAB);
+  entry.protectedData.assign(40, 0x11);  // never sampled
+  entry.auxiliaryData.assign(40, 0x22);  // never sampled
+  ASSERT_EQ(KeyRingInsertEntry(entry), 0);  // registers the sampler
+  Bytes fed;
+  SeedFromKeyRingEntries([&](const std::uint8_t* data, std::size_t size) { fed.insert(fed.end(), data, data + size); });
+  EXPECT_GE(fed.size(), 25u);  // five fields, one byte in eight of each
+  EXPECT_TRUE(std::all_of(fed.begin(), fed.end(), [](std::uint8_t b) { return b == 0xAB; }));
 }
 
 TEST(KeyRingEntryCertificates, SplitsWithinTheField) {
