@@ -75,7 +75,19 @@ int RsaPrivateKeyOp::Half::Init(const BigNum& prime, const BigNum& exp,
     mont.Mul(&r_powers[i * n], &r_powers[(i - 1) * n], mont.rr());  // R^(i+2)
   reduced_exp.Wipe();
   p1.Wipe();
+  use_ifma = IfmaAvailable() && ifma.Init(prime);
   return kRsaOk;
+}
+
+void RsaPrivateKeyOp::Half::Power(Limb* r, const Limb* ym) const {
+  if (use_ifma) {
+    LimbVector y(mont.size());
+    mont.FromMont(y.data(), ym);
+    ifma.ExpConstTime(r, y.data(), exponent.data(), exponent_bits);
+  } else {
+    mont.ExpConstTime(r, ym, exponent.data(), exponent_bits);
+    mont.FromMont(r, r);
+  }
 }
 
 void RsaPrivateKeyOp::Half::ReduceToMont(Limb* r, const Limb* x,
@@ -127,13 +139,24 @@ int RsaPrivateKeyOp::Apply(const std::uint8_t* in, std::size_t in_size,
       h(np), scratch(np), y(np + nq + 1);
   x.CopyLimbs(xl.data(), n_limbs_);
 
-  // m1 = x^dp mod p, kept in Montgomery form.
-  p_.ReduceToMont(xm.data(), xl.data(), n_limbs_);
-  p_.mont.ExpConstTime(m1.data(), xm.data(), p_.exponent.data(), p_.exponent_bits);
-  // m2 = x^dq mod q as a plain residue.
-  q_.ReduceToMont(xm.data(), xl.data(), n_limbs_);
-  q_.mont.ExpConstTime(m2.data(), xm.data(), q_.exponent.data(), q_.exponent_bits);
-  q_.mont.FromMont(m2.data(), m2.data());
+  if (p_.use_ifma && q_.use_ifma && p_.ifma.lanes() == q_.ifma.lanes() &&
+      p_.exponent_bits == q_.exponent_bits) {
+    // Both halves at once: x mod p and x mod q as plain residues.
+    LimbVector xq(nq);
+    p_.ReduceToMont(xm.data(), xl.data(), n_limbs_);
+    p_.mont.FromMont(xm.data(), xm.data());
+    q_.ReduceToMont(xq.data(), xl.data(), n_limbs_);
+    q_.mont.FromMont(xq.data(), xq.data());
+    IfmaMontgomery::ExpConstTime2(p_.ifma, m1.data(), xm.data(), p_.exponent.data(), q_.ifma,
+                                  m2.data(), xq.data(), q_.exponent.data(), p_.exponent_bits);
+  } else {
+    // m1 = x^dp mod p, m2 = x^dq mod q as plain residues.
+    p_.ReduceToMont(xm.data(), xl.data(), n_limbs_);
+    p_.Power(m1.data(), xm.data());
+    q_.ReduceToMont(xm.data(), xl.data(), n_limbs_);
+    q_.Power(m2.data(), xm.data());
+  }
+  p_.mont.ToMont(m1.data(), m1.data());
   // h = coefficient * (m1 - m2) mod p; both sides in Montgomery form first,
   // which also brings m2 below p whichever prime is larger.
   p_.ReduceToMont(m2r.data(), m2.data(), nq);

@@ -9,6 +9,7 @@
 
 #include "crypto/bignum.h"
 #include "crypto/montgomery.h"
+#include "crypto/rsa_ifma.h"
 #include "crypto/rsa_keygen.h"
 
 namespace kcertadm {
@@ -55,9 +56,13 @@ class RsaPrivateKeyOp {
     std::size_t exponent_bits = 0;
     LimbVector r_powers;    // R^2, R^3, ... mod prime, for reducing x
     std::size_t chunks = 0;
+    bool use_ifma = false;
+    IfmaMontgomery ifma;
     int Init(const BigNum& prime, const BigNum& exponent, std::size_t x_limbs);
     // r = x * R mod prime, x given as x_limbs limbs.
     void ReduceToMont(Limb* r, const Limb* x, std::size_t x_limbs) const;
+    // r = y^exponent mod prime (plain residue) for y * R mod prime in ym.
+    void Power(Limb* r, const Limb* ym) const;
   };
 
   BigNum n_;
