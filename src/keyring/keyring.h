@@ -19,13 +19,34 @@
 
 namespace kcertadm {
 
-// A password argument: text without zero bytes, or none.
-using OptionalPassword = std::optional<std::string_view>;
+// A text argument that may be absent: a label or a password (text without
+// zero bytes). A null C text is none, so context fields pass straight in.
+class OptionalText {
+ public:
+  OptionalText() = default;
+  OptionalText(std::nullopt_t) {}
+  OptionalText(const char* text) {
+    if (text) value_ = std::string_view(text);
+  }
+  OptionalText(std::string_view text) : value_(text) {}
+  OptionalText(const std::string& text) : value_(std::string_view(text)) {}
+  OptionalText(const SecureString& text) : value_(std::string_view(text.data(), text.size())) {}
+  OptionalText(std::optional<std::string_view> text) : value_(text) {}
+
+  bool has_value() const { return value_.has_value(); }
+  explicit operator bool() const { return value_.has_value(); }
+  const std::string_view& operator*() const { return *value_; }
+  const std::string_view* operator->() const { return &*value_; }
+  std::optional<std::string_view> get() const { return value_; }
+
+ private:
+  std::optional<std::string_view> value_;
+};
+
+using OptionalPassword = OptionalText;
 
 // Turns a C text (null for none) into a password argument.
-inline OptionalPassword PasswordArg(const char* text) {
-  return text ? OptionalPassword(std::string_view(text)) : std::nullopt;
-}
+inline OptionalPassword PasswordArg(const char* text) { return OptionalPassword(text); }
 
 // --- The file ---------------------------------------------------------------
 
@@ -52,7 +73,7 @@ std::size_t KeyRingEntryCount();
 
 // --- Lookups: deep copies, or none -----------------------------------------
 
-std::optional<KeyRingEntry> KeyRingFindEntry(std::optional<std::string_view> label);
+std::optional<KeyRingEntry> KeyRingFindEntry(OptionalText label);
 std::optional<KeyRingEntry> KeyRingFindByPublicKey(ByteView publicKey);
 std::optional<KeyRingEntry> KeyRingFindBySubject(ByteView subjectName);
 // The first entry holding both a private key and certificates: the server's key.
@@ -77,7 +98,7 @@ std::optional<KeyRingEntry> KeyRingNextEntry(KeyRingCursor& cursor);
 // head. labelOut (may be null) receives the entry's label.
 // 0; 3 no usable RSA key or data too long to store; 5; 7 the record would
 // not fit; 12 no entry and no label; negative: the certificate does not decode.
-int KeyRingAddCertificate(ByteView certificate, std::optional<std::string_view> label,
+int KeyRingAddCertificate(ByteView certificate, OptionalText label,
                           std::string* labelOut);
 
 // Adds a key entry (replacing one with the same label) from a subject name

@@ -76,7 +76,7 @@ std::string_view View(const SecureString& s) { return std::string_view(s.data(),
 
 }  // namespace
 
-std::optional<KeyRingEntry> KeyRingFindEntry(std::optional<std::string_view> label) {
+std::optional<KeyRingEntry> KeyRingFindEntry(OptionalText label) {
   if (!label) return std::nullopt;
   return FindFirst([&](const KeyRingEntry& e) { return LabelEquals(e, *label); });
 }
@@ -131,7 +131,7 @@ int KeyRingInsertEntry(KeyRingEntry entry) {
   return kKeyRingOk;
 }
 
-int KeyRingAddCertificate(ByteView certificate, std::optional<std::string_view> label,
+int KeyRingAddCertificate(ByteView certificate, OptionalText label,
                           std::string* labelOut) {
   try {
     Bytes subject, publicKey;

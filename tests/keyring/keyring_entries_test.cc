@@ -36,6 +36,8 @@ TEST_F(KeyRingEntriesTest, LookupsMatchExactlyAndHandOutCopies) {
   EXPECT_FALSE(KeyRingFindEntry("Server")) << "case matters";
   EXPECT_FALSE(KeyRingFindEntry("serve")) << "prefix";
   EXPECT_FALSE(KeyRingFindEntry(std::nullopt));
+  const char* absent = nullptr;  // a context field that was not given
+  EXPECT_FALSE(KeyRingFindEntry(absent));
   auto found = KeyRingFindEntry("server");
   ASSERT_TRUE(found);
   EXPECT_EQ(found->certificates, SampleEntry("server", 1).certificates);
