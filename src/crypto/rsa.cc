@@ -45,6 +45,7 @@ int RsaPublicKeyOp::Init(const BigNum& modulus, const BigNum& public_exponent) {
   n_ = modulus;
   e_ = public_exponent;
   k_ = modulus.ByteLength();
+  use_ifma_ = IfmaAvailable() && ifma_.Init(modulus);
   return kRsaOk;
 }
 
@@ -53,7 +54,8 @@ int RsaPublicKeyOp::Apply(const std::uint8_t* in, std::size_t in_size,
   if (out_size < k_) return kRsaOutputTooSmall;
   if (in_size != k_) return kRsaInputTooLong;
   const BigNum x = BigNum::FromBytes(in, in_size);
-  return mont_.Exp(x, e_).ToBytes(out, k_) == kBigNumOk ? kRsaOk : kRsaOutputTooSmall;
+  const BigNum y = use_ifma_ ? ifma_.Exp(x, e_) : mont_.Exp(x, e_);
+  return y.ToBytes(out, k_) == kBigNumOk ? kRsaOk : kRsaOutputTooSmall;
 }
 
 int RsaPrivateKeyOp::Half::Init(const BigNum& prime, const BigNum& exp,

@@ -36,6 +36,8 @@ class RsaPublicKeyOp {
  private:
   BigNum n_, e_;
   MontgomeryContext mont_;
+  bool use_ifma_ = false;
+  IfmaPublicExp ifma_;
   std::size_t k_ = 0;
 };
 

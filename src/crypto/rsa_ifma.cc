@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "crypto/secure_memory.h"
@@ -199,9 +200,143 @@ KCERTADM_IFMA void SelectEntry(std::uint64_t* sel, const std::uint64_t (*table)[
 
 }  // namespace
 
+namespace {
+
+constexpr std::size_t kWideLanes = IfmaPublicExp::kLanes;
+
+// The almost-Montgomery product of AlmostMontMul over 40 limbs (five
+// vectors), for the public-key operation.
+KCERTADM_IFMA void AlmostMontMulWide(std::uint64_t* r, const std::uint64_t* a, const std::uint64_t* b,
+                                     const std::uint64_t* n, std::uint64_t k0, std::size_t lanes) {
+  const __m512i zero = _mm512_setzero_si512();
+  const __m512i A0 = _mm512_load_si512(a + 0), N0 = _mm512_load_si512(n + 0);
+  __m512i c0 = zero;
+  const __m512i A1 = _mm512_load_si512(a + 8), N1 = _mm512_load_si512(n + 8);
+  __m512i c1 = zero;
+  const __m512i A2 = _mm512_load_si512(a + 16), N2 = _mm512_load_si512(n + 16);
+  __m512i c2 = zero;
+  const __m512i A3 = _mm512_load_si512(a + 24), N3 = _mm512_load_si512(n + 24);
+  __m512i c3 = zero;
+  const __m512i A4 = _mm512_load_si512(a + 32), N4 = _mm512_load_si512(n + 32);
+  __m512i c4 = zero;
+  for (std::size_t i = 0; i < lanes; ++i) {
+    const std::uint64_t bi = b[i];
+    const __m512i vb = _mm512_set1_epi64(static_cast<long long>(bi));
+    const std::uint64_t lane0 = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm512_castsi512_si128(c0)));
+    const std::uint64_t t0 = lane0 + ((a[0] * bi) & kMask52);
+    const std::uint64_t m = (t0 * k0) & kMask52;
+    const std::uint64_t carry = (t0 + ((n[0] * m) & kMask52)) >> 52;
+    const __m512i vm = _mm512_set1_epi64(static_cast<long long>(m));
+    c0 = _mm512_madd52lo_epu64(c0, A0, vb);
+    c0 = _mm512_madd52lo_epu64(c0, N0, vm);
+    c1 = _mm512_madd52lo_epu64(c1, A1, vb);
+    c1 = _mm512_madd52lo_epu64(c1, N1, vm);
+    c2 = _mm512_madd52lo_epu64(c2, A2, vb);
+    c2 = _mm512_madd52lo_epu64(c2, N2, vm);
+    c3 = _mm512_madd52lo_epu64(c3, A3, vb);
+    c3 = _mm512_madd52lo_epu64(c3, N3, vm);
+    c4 = _mm512_madd52lo_epu64(c4, A4, vb);
+    c4 = _mm512_madd52lo_epu64(c4, N4, vm);
+    c0 = _mm512_alignr_epi64(c1, c0, 1);
+    c1 = _mm512_alignr_epi64(c2, c1, 1);
+    c2 = _mm512_alignr_epi64(c3, c2, 1);
+    c3 = _mm512_alignr_epi64(c4, c3, 1);
+    c4 = _mm512_alignr_epi64(zero, c4, 1);
+    c0 = _mm512_add_epi64(c0, _mm512_zextsi128_si512(_mm_cvtsi64_si128(static_cast<long long>(carry))));
+    c0 = _mm512_madd52hi_epu64(c0, A0, vb);
+    c0 = _mm512_madd52hi_epu64(c0, N0, vm);
+    c1 = _mm512_madd52hi_epu64(c1, A1, vb);
+    c1 = _mm512_madd52hi_epu64(c1, N1, vm);
+    c2 = _mm512_madd52hi_epu64(c2, A2, vb);
+    c2 = _mm512_madd52hi_epu64(c2, N2, vm);
+    c3 = _mm512_madd52hi_epu64(c3, A3, vb);
+    c3 = _mm512_madd52hi_epu64(c3, N3, vm);
+    c4 = _mm512_madd52hi_epu64(c4, A4, vb);
+    c4 = _mm512_madd52hi_epu64(c4, N4, vm);
+  }
+  alignas(64) std::uint64_t t[kWideLanes];
+  _mm512_store_si512(t + 0, c0);
+  _mm512_store_si512(t + 8, c1);
+  _mm512_store_si512(t + 16, c2);
+  _mm512_store_si512(t + 24, c3);
+  _mm512_store_si512(t + 32, c4);
+  std::uint64_t carry = 0;
+  for (std::size_t j = 0; j < kWideLanes; ++j) {
+    const std::uint64_t value = t[j] + carry;
+    r[j] = value & kMask52;
+    carry = value >> 52;
+  }
+}
+
+void ToLanes(std::uint64_t* out, std::size_t lanes, const Limb* in, std::size_t size64) {
+  std::memset(out, 0, lanes * 8);
+  for (std::size_t i = 0; i < lanes; ++i) {
+    const std::size_t bit = 52 * i, limb = bit / 64, shift = bit % 64;
+    if (limb >= size64) break;
+    std::uint64_t v = in[limb] >> shift;
+    if (shift > 12 && limb + 1 < size64) v |= in[limb + 1] << (64 - shift);
+    out[i] = v & kMask52;
+  }
+}
+
+void FromLanes(Limb* out, std::size_t size64, const std::uint64_t* in, std::size_t lanes) {
+  std::fill(out, out + size64, 0);
+  for (std::size_t i = 0; i < lanes; ++i) {
+    const std::size_t bit = 52 * i, limb = bit / 64, shift = bit % 64;
+    if (limb < size64) out[limb] |= in[i] << shift;
+    if (shift > 12 && limb + 1 < size64) out[limb + 1] |= in[i] >> (64 - shift);
+  }
+}
+
+std::atomic<bool> g_ifma_disabled{false};
+
+}  // namespace
+
+void SetIfmaDisabledForTesting(bool disabled) { g_ifma_disabled.store(disabled); }
+
+bool IfmaPublicExp::Init(const BigNum& modulus) {
+  if (!modulus.IsOdd() || modulus.IsOne()) return false;
+  lanes_ = (modulus.BitLength() + 2 + 51) / 52;
+  if (lanes_ > kLanes) return false;
+  modulus_ = modulus;
+  size64_ = modulus.limbs().size();
+  ToLanes(n_, kLanes, modulus.limbs().data(), size64_);
+  std::uint64_t inv = n_[0];
+  for (int i = 0; i < 6; ++i) inv *= 2 - n_[0] * inv;
+  k0_ = (0 - inv) & kMask52;
+  BigNum r2, rem;
+  r2.SetBit(2 * 52 * lanes_);
+  BigNum::Mod(r2, modulus, &rem);
+  LimbVector tmp((2 * 52 * lanes_) / 64 + 2, 0);
+  rem.CopyLimbs(tmp.data(), tmp.size());
+  ToLanes(rr_, kLanes, tmp.data(), tmp.size());
+  return true;
+}
+
+BigNum IfmaPublicExp::Exp(const BigNum& x, const BigNum& e) const {
+  BigNum reduced;
+  BigNum::Mod(x, modulus_, &reduced);
+  LimbVector limbs(size64_, 0);
+  reduced.CopyLimbs(limbs.data(), size64_);
+  alignas(64) std::uint64_t base[kLanes], acc[kLanes], one[kLanes] = {};
+  one[0] = 1;
+  ToLanes(base, kLanes, limbs.data(), size64_);
+  AlmostMontMulWide(base, base, rr_, n_, k0_, lanes_);
+  AlmostMontMulWide(acc, one, rr_, n_, k0_, lanes_);
+  for (std::size_t i = e.BitLength(); i-- > 0;) {
+    AlmostMontMulWide(acc, acc, acc, n_, k0_, lanes_);
+    if (e.Bit(i)) AlmostMontMulWide(acc, acc, base, n_, k0_, lanes_);
+  }
+  AlmostMontMulWide(acc, acc, one, n_, k0_, lanes_);
+  FromLanes(limbs.data(), size64_, acc, kLanes);
+  BigNum result = BigNum::FromLimbs(limbs.data(), size64_);
+  if (!(result < modulus_)) result = BigNum::Sub(result, modulus_);  // at most n
+  return result;
+}
+
 bool IfmaAvailable() {
   static const bool available = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
-  return available;
+  return available && !g_ifma_disabled.load();
 }
 
 IfmaMontgomery::~IfmaMontgomery() {

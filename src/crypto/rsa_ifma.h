@@ -12,8 +12,28 @@
 
 namespace kcertadm {
 
-// True when the processor offers AVX-512F and AVX-512 IFMA.
+// True when the processor offers AVX-512F and AVX-512 IFMA (and the tests
+// have not turned the path off).
 bool IfmaAvailable();
+void SetIfmaDisabledForTesting(bool disabled);
+
+// Public-key exponentiation (variable time) for moduli up to 2,078 bits in
+// 40 limbs of 52 bits.
+class IfmaPublicExp {
+ public:
+  static constexpr std::size_t kLanes = 40;
+  bool Init(const BigNum& modulus);
+  // x^e mod n for any x (reduced first).
+  BigNum Exp(const BigNum& x, const BigNum& e) const;
+
+ private:
+  BigNum modulus_;
+  std::size_t lanes_ = 0;
+  std::size_t size64_ = 0;
+  alignas(64) std::uint64_t n_[kLanes] = {};
+  alignas(64) std::uint64_t rr_[kLanes] = {};
+  std::uint64_t k0_ = 0;
+};
 
 class IfmaMontgomery {
  public:

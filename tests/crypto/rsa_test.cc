@@ -23,9 +23,14 @@ std::vector<std::uint8_t> RandomBlockBelow(const BigNum& n, Lcg& lcg) {
 // The CRT operation against plain x^d mod n, and the public operation
 // undoing it, for even and odd key sizes (odd sizes give primes of
 // different limb counts at 1025 and 1089 bits).
+// Both with the vector instructions (where the processor has them) and
+// with the portable Montgomery code.
 TEST(RsaOps, PrivateMatchesPlainExponentiationAndPublicInverts) {
+  for (bool portable : {false, true})
   for (std::uint32_t bits : {256u, 257u, 512u, 1023u, 1025u, 1089u, 2048u}) {
     SCOPED_TRACE(bits);
+    SCOPED_TRACE(portable ? "portable" : "vector where available");
+    SetIfmaDisabledForTesting(portable);
     const RsaKeyMaterial& key = TestKey(bits);
     ASSERT_EQ(key.modulus.BitLength(), bits);
     RsaPrivateKeyOp priv;
@@ -47,6 +52,7 @@ TEST(RsaOps, PrivateMatchesPlainExponentiationAndPublicInverts) {
       EXPECT_EQ(back, x);
     }
   }
+  SetIfmaDisabledForTesting(false);
 }
 
 // Key material from elsewhere may list the smaller prime first.
