@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <vector>
 
@@ -38,6 +39,18 @@ void SyncDirectoryOf(const std::string& path) {
   }
 }
 
+// A key ring reached through a symbolic link is replaced where it lies,
+// keeping the link.
+std::string ResolveLink(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  std::string resolved(real);
+  std::free(real);
+  return resolved;
+}
+
 }  // namespace
 
 bool FileWriter::Write(const void* data, std::size_t n) {
@@ -53,7 +66,8 @@ bool FileWriter::Write(const void* data, std::size_t n) {
   return whole;
 }
 
-int ReplaceFile(const std::string& path, const std::function<int(FileWriter&)>& fill) {
+int ReplaceFile(const std::string& givenPath, const std::function<int(FileWriter&)>& fill) {
+  const std::string path = ResolveLink(givenPath);
   std::string pattern = path + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');

@@ -1,6 +1,7 @@
 // The key ring file: byte layout, password rules, every class of damage,
 // and writes that fail part way.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -292,6 +293,19 @@ TEST_F(KeyRingFileTest, AFailedWriteLeavesThePreviousRing) {
   }
   EXPECT_EQ(KeyRingEntryCount(), 3u);  // memory untouched by the failures
   EXPECT_EQ(KeyRingWrite(dir_.Path("nodir/x.kyr"), std::nullopt), 2);
+}
+
+TEST_F(KeyRingFileTest, ALinkedRingIsReplacedWhereItLies) {
+  std::string target = dir_.Path("target.kyr"), link = dir_.Path("link.kyr");
+  ASSERT_EQ(KeyRingWrite(target, std::nullopt), 0);
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  ASSERT_EQ(KeyRingInsertEntry(test::SampleEntry("new", 1)), 0);
+  ASSERT_EQ(KeyRingWrite(link, std::nullopt), 0);
+  struct stat st {};
+  ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(KeyRingOpen(target, std::nullopt), 0);
+  EXPECT_EQ(KeyRingEntryCount(), 1u);
 }
 
 TEST_F(KeyRingFileTest, WrittenFilesAreOwnerOnly) {
