@@ -1,8 +1,9 @@
 #!/bin/sh
 # Makes the certificate and request inputs of the report tests with the
 # openssl command (and Debian's python for the name-string certificate and
-# the certificate sequence). The outputs are committed; run again only to
-# replace them:  cd tests/data/reports && sh make_inputs.sh
+# the certificate sequence). The outputs, and the root's test key that signs
+# the name-string certificate, are committed; run again only to replace them:
+#   cd tests/data/reports && sh make_inputs.sh
 set -eu
 WORK=$(mktemp -d)
 export WORK
@@ -55,4 +56,5 @@ openssl req -in request.pem -outform DER -out request.der
 
 # A certificate whose names use BMPString, T61String and UTF8String, and the
 # root and leaf as a certificate sequence.
-/usr/bin/python3 make_strings.py "$WORK/root.key" root.der leaf.der
+cp "$WORK/root.key" root.key
+/usr/bin/python3 make_strings.py root.key root.der leaf.der

@@ -1,0 +1,150 @@
+// Certificate and request reports.
+#include <cstring>
+
+#include "asn1/asn1.h"
+#include "cert/cert_signature.h"
+#include "cert/certificate.h"
+#include "commands/report.h"
+#include "commands/report_extensions.h"
+#include "commands/report_format.h"
+#include "commands/report_names.h"
+#include "host_interface/messages.h"
+
+namespace kcertadm {
+namespace {
+
+constexpr std::size_t kFingerprintSize = 16;
+constexpr std::size_t kTextDateSize = 20;
+
+// Attributes of a request that carry the requested extensions: PKCS #9
+// extensionRequest and its older Microsoft twin.
+constexpr std::uint8_t kExtensionRequest[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
+                                              0x0D, 0x01, 0x09, 0x0E};
+constexpr std::uint8_t kMsExtensionRequest[] = {0x2B, 0x06, 0x01, 0x04, 0x01,
+                                                0x82, 0x37, 0x02, 0x01, 0x0E};
+
+int Fail(std::uint32_t* error, std::uint32_t number) {
+  if (error != nullptr) *error = number;
+  return -1;
+}
+
+std::size_t Count(const Asn1Item& item) {
+  return item.length > 0 ? static_cast<std::size_t>(item.length) : 0;
+}
+
+int WriteDates(std::FILE* file, CertFields* fields, std::uint32_t* error) {
+  char start[kTextDateSize] = {};
+  char end[kTextDateSize] = {};
+  if (GetTextDates(fields, start, end, error) != 0) return Fail(error, kMsgBadCertificate);
+  std::fprintf(file, "StartDate: %s\n", start);
+  std::fprintf(file, "EndDate: %s\n", end);
+  return 0;
+}
+
+int WriteSerialAndFingerprint(std::FILE* file, const CertFields& fields, std::uint32_t* error) {
+  Asn1Item serial = fields.serialNumber;
+  if (Asn1Enter(&serial) < 0) return Fail(error, kMsgBadCertificate);
+  std::fputs("Serial number: ", file);
+  WriteHexDump(file, serial.data, Count(serial), 0, HexForm::kColon);
+
+  std::uint8_t digest[kFingerprintSize];
+  if (CertFingerprint(fields.whole, digest) != static_cast<int>(kFingerprintSize)) {
+    return Fail(error, kMsgFingerprintFailed);
+  }
+  std::fputs("Fingerprint: ", file);
+  WriteHexDump(file, digest, sizeof digest, 0, HexForm::kColon);
+  return 0;
+}
+
+// A self-issued certificate checked with its own key.
+int VerifySelfIssued(const CertFields& fields, std::uint32_t* error) {
+  KeyObject* key = nullptr;
+  int status = PublicKeyFromSpki(fields.subjectPublicKeyInfo, &key, error);
+  if (status == 0) status = VerifySignature(fields, key, error);
+  DestroyKey(&key);
+  return status == 0 ? 0 : -1;
+}
+
+int WriteOneCertificate(std::FILE* file, CertFields* fields, bool verify, std::uint32_t* error) {
+  if (WriteNameLines(file, fields->subject, "Subject", error) != 0) return -1;
+  if (fields->issuer.length > 0) {
+    if (WriteNameLines(file, fields->issuer, "Issuer", error) != 0) return -1;
+    if (WriteDates(file, fields, error) != 0) return -1;
+  }
+  if (WriteSerialAndFingerprint(file, *fields, error) != 0) return -1;
+  if (fields->extensions.length > 0 &&
+      WriteExtensionLines(file, fields->extensions, error) != 0) {
+    return -1;
+  }
+  if (verify && IsSelfIssued(*fields) == 1) return VerifySelfIssued(*fields, error);
+  return 0;
+}
+
+bool IsExtensionRequest(const Asn1Item& oid) {
+  return Asn1ItemEquals(oid, kExtensionRequest, sizeof kExtensionRequest) ||
+         Asn1ItemEquals(oid, kMsExtensionRequest, sizeof kMsExtensionRequest);
+}
+
+// Attribute ::= SEQUENCE { type OID, values SET { Extensions } } for the
+// extension requests; other attributes are not reported.
+int WriteRequestedExtensions(std::FILE* file, const Asn1Cursor& attribute, std::uint32_t* error) {
+  Asn1Item content = Asn1CursorItem(attribute);
+  Asn1Item type{};
+  Asn1Item values{};
+  const Asn1TemplateEntry parts[] = {{kAsn1ObjectId, &type}, {kAsn1Set, &values}};
+  if (attribute.tag != kAsn1Sequence || Asn1DecodeTemplate(parts, 2, content, 1) != 0) {
+    return Fail(error, kMsgBadCertificate);
+  }
+  if (!IsExtensionRequest(type)) return 0;
+  Asn1Cursor value;
+  const int first = Asn1FirstChild(values, kAsn1Set, &value);
+  if (first < 0) return Fail(error, kMsgBadCertificate);
+  for (int more = first; more > 0; more = Asn1NextChild(&value)) {
+    if (value.tag != kAsn1Sequence) return Fail(error, kMsgBadCertificate);
+    if (value.length > 0 && WriteExtensionLines(file, Asn1CursorItem(value), error) != 0) {
+      return -1;
+    }
+  }
+  return 0;
+}
+
+int WriteRequestAttributes(std::FILE* file, const CertFields& fields, std::uint32_t* error) {
+  Asn1Item attributes{};
+  const Asn1TemplateEntry info[] = {{kAsn1Integer, nullptr},
+                                    {kAsn1Sequence, nullptr},
+                                    {kAsn1Sequence, nullptr},
+                                    {kAsn1Context0 | ASN1_OPTIONAL, &attributes}};
+  if (Asn1DecodeTemplate(info, 4, fields.toBeSigned, 0) != 0) {
+    return Fail(error, kMsgBadCertificate);
+  }
+  if (attributes.length <= 0) return 0;
+  if (Asn1Enter(&attributes) < 0) return Fail(error, kMsgBadCertificate);
+  Asn1Cursor attribute;
+  int more = Asn1FirstChild(attributes, kAsn1Context0, &attribute);
+  for (; more > 0; more = Asn1NextChild(&attribute)) {
+    if (WriteRequestedExtensions(file, attribute, error) != 0) return -1;
+  }
+  return more < 0 ? Fail(error, kMsgBadCertificate) : 0;
+}
+
+}  // namespace
+
+int WriteCertificateReport(std::FILE* file, CertData* cert, bool verify, std::uint32_t* error) {
+  CertFields fields{};
+  if (ParseCert(cert, &fields, error) != 0) return Fail(error, kMsgBadCertificate);
+  for (;;) {
+    if (WriteOneCertificate(file, &fields, verify, error) != 0) return -1;
+    if (NextCertInSet(cert) != 1) return 0;
+    std::fputc('\n', file);
+    if (ParseSignedCert(cert, &fields, error) != 0) return Fail(error, kMsgBadCertificate);
+  }
+}
+
+int WriteRequestReport(std::FILE* file, CertData* cert, std::uint32_t* error) {
+  CertFields fields{};
+  if (ParseRequest(cert, &fields, error) != 0) return -1;
+  if (WriteNameLines(file, fields.subject, "Subject", error) != 0) return -1;
+  return WriteRequestAttributes(file, fields, error);
+}
+
+}  // namespace kcertadm
