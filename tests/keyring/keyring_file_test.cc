@@ -184,6 +184,8 @@ TEST_F(KeyRingFileTest, EveryDamagedByteIsCaught) {
       {"label bytes are under the trailer", body, 3},
       {"subject name", body + 6, 3},
       {"public key", body + 12, 3},
+      {"certificates", body + 51, 3},
+      {"auxiliary data", body + 55, 3},
       {"flags", 30, 3},
       {"reserved byte", 31, 3},
       {"end marker becomes a record longer than the file", good.size() - 20, 1},
