@@ -43,7 +43,7 @@ class CertificateVerificationTest : public ::testing::Test {
     std::string output;
     ASSERT_EQ(RunCommand("(" + commands + ") 2>&1", &output), 0) << output;
     certs_ = new Certificates{ReadFileBytes(p("root.der")), ReadFileBytes(p("leaf.der")),
-                              ReadFileBytes(p("sha1.der")), ReadFileBytes(p("other.der"))};
+                              ReadFileBytes(p("sha1.der")), ReadFileBytes(p("other.der")), "", ""};
     auto text = [](const std::string& path) {
       Bytes b = ReadFileBytes(path);
       return std::string(b.begin(), b.end());
@@ -75,7 +75,9 @@ class CertificateVerificationTest : public ::testing::Test {
   }
   static void AddRoot(const Bytes& certificate, const char* label, bool mark) {
     ASSERT_EQ(KeyRingAddCertificate(certificate, label, nullptr), 0);
-    if (mark) ASSERT_EQ(KeyRingMarkRoot(KeyOf(certificate)), 0);
+    if (mark) {
+      ASSERT_EQ(KeyRingMarkRoot(KeyOf(certificate)), 0);
+    }
   }
   static test::TempDir* dir_;
   static Certificates* certs_;
