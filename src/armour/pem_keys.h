@@ -1,0 +1,38 @@
+// The PEM operations that need keys: signing a certification request,
+// taking the requester's key from its self-signed certificate, checking the
+// MIC of a request, and reading a certificate for import with verification.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace kcertadm {
+
+struct KeyObject;
+
+// Writes a MIC-ONLY certification request whose MIC is the MD5-with-RSA
+// signature of body, exactly as given, made with privateKey. 0, or -1 when
+// signing or a write fails.
+int WritePemRequest(std::FILE* file, const std::uint8_t* certificate, std::int32_t length,
+                    std::string_view body, KeyObject* privateKey);
+
+// The public key of a self-issued certificate whose self-signature checks
+// out (MD2, MD5 or SHA-1 with RSA), and its subject Name. Null for a
+// certificate that is not self-issued, does not decode, is signed with
+// another algorithm or whose signature fails. The caller destroys the key.
+KeyObject* OriginatorKeyFromDer(const std::vector<std::uint8_t>& certificate,
+                                std::vector<std::uint8_t>* subjectName);
+
+// True when micText (as ReadPemRequest hands it out) carries a good
+// signature of its body under key.
+bool VerifyPemMic(std::string_view micText, KeyObject* key);
+
+// The certificate of a file for import (ReadPemCertificateText), verified
+// against the trusted roots: 0 (signed by a trusted root), -18 (self-signed
+// and verified by its own key), the verifier's other statuses, -15 when no
+// complete certificate text was found, -1 when it is not Base64.
+int ReadPemCertificate(std::vector<std::uint8_t>& der, std::FILE* file);
+
+}  // namespace kcertadm

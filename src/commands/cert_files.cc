@@ -1,0 +1,117 @@
+#include "commands/cert_files.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "armour/pem.h"
+#include "armour/pem_keys.h"
+#include "commands/common_steps.h"
+#include "commands/file_identity.h"
+#include "host_interface/messages.h"
+
+namespace kcertadm {
+namespace {
+
+int Fail(std::uint32_t* slot, std::uint32_t message) {
+  if (slot != nullptr) *slot = message;
+  return -1;
+}
+
+// The whole file in a malloc block with a NUL after it; false when nothing
+// could be read or the file is too large to be a certificate.
+bool ReadWholeFile(std::FILE* file, std::uint8_t** block, std::int32_t* length) {
+  std::size_t size = 0;
+  std::size_t capacity = 4096;
+  auto* data = static_cast<std::uint8_t*>(std::malloc(capacity + 1));
+  if (data == nullptr) return false;
+  while (true) {
+    const std::size_t n = std::fread(data + size, 1, capacity - size, file);
+    size += n;
+    if (size < capacity) break;
+    if (capacity >= static_cast<std::size_t>(kMaxCertificateFileSize)) {
+      std::free(data);
+      return false;
+    }
+    capacity *= 2;
+    auto* grown = static_cast<std::uint8_t*>(std::realloc(data, capacity + 1));
+    if (grown == nullptr) {
+      std::free(data);
+      return false;
+    }
+    data = grown;
+  }
+  if (size == 0 || std::ferror(file)) {
+    std::free(data);
+    return false;
+  }
+  data[size] = 0;
+  *block = data;
+  *length = static_cast<std::int32_t>(size);
+  return true;
+}
+
+bool StoreBase64(Asn1Item& out, const Asn1Item& source) {
+  if (source.data == nullptr || source.length <= 0) return false;
+  Asn1Item text{nullptr, 0};
+  if (Base64Encode(source.data, source.length, &text) <= 0) return false;
+  std::free(out.data);
+  out = text;
+  return true;
+}
+
+}  // namespace
+
+int WriteRequestFile(const SecurityCmdContext& context, const CertData& object,
+                     KeyObject* privateKey, std::uint32_t* slot) {
+  if (!HasText(context.certReqFile) || NamesKeyRingFile(context, context.certReqFile)) {
+    return Fail(slot, kMsgRequestFileCreateFailed);
+  }
+  FilePtr file(std::fopen(context.certReqFile, "w"));
+  if (!file) return Fail(slot, kMsgRequestFileCreateFailed);
+  const int written =
+      context.usePEM
+          ? WritePemRequest(file.get(), object.der.data, object.der.length, kPemRequestBody,
+                            privateKey)
+          : WriteArmouredObject(object, file.get(), true);
+  const bool closed = std::fclose(file.release()) == 0;
+  return written == 0 && closed ? 0 : Fail(slot, kMsgOutputWriteFailed);
+}
+
+int ReadCertificateFile(CertData* cert, std::FILE* file, bool binary, bool isRequest,
+                        std::uint32_t* slot) {
+  std::uint8_t* block = nullptr;
+  std::int32_t length = 0;
+  if (!ReadWholeFile(file, &block, &length)) return Fail(slot, kMsgCertFileReadFailed);
+  if (binary) {
+    if (cert->container.data == nullptr) std::free(cert->der.data);
+    cert->der = Asn1Item{block, length};
+    return 0;
+  }
+  cert->fileText = Asn1Item{block, length};
+  const int status = ParseCertificateText(cert, isRequest, slot);
+  std::free(block);
+  cert->fileText = Asn1Item{nullptr, 0};
+  return status;
+}
+
+int DecodeCertificateText(CertData* cert, bool isRequest, std::uint32_t* slot) {
+  if (cert->fileText.data != nullptr) return ParseCertificateText(cert, isRequest, slot);
+  const Asn1Item& text = isRequest ? cert->reqText : cert->certText;
+  if (text.data == nullptr || text.length <= 0) return Fail(slot, kMsgDecodeFailed);
+  Asn1Item decoded{nullptr, 0};
+  if (Base64Decode(reinterpret_cast<const char*>(text.data), text.length, &decoded) <= 0) {
+    return Fail(slot, kMsgDecodeFailed);
+  }
+  if (cert->container.data == nullptr) std::free(cert->der.data);
+  cert->der = decoded;
+  return 0;
+}
+
+int EncodeCertificateText(CertData* cert, bool isRequest, std::uint32_t* slot) {
+  const Asn1Item& source = cert->pkcs7.data != nullptr ? cert->pkcs7 : cert->der;
+  return StoreBase64(isRequest ? cert->reqText : cert->certText, source)
+             ? 0
+             : Fail(slot, kMsgBase64EncodeFailed);
+}
+
+}  // namespace kcertadm

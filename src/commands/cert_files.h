@@ -1,0 +1,46 @@
+// Certificate and request files as the commands read and write them: the
+// request file of a new or existing key, and certificate files given as
+// Base64 text (armoured or bare) or as DER.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "kcertadm.h"
+
+namespace kcertadm {
+
+struct KeyObject;
+
+// Days of validity of the self-signed certificate that carries a PEM
+// request. Its period starts at the date twelve hours back; with one day it
+// always covers the moment it is made, so the signer can verify it (with 0
+// days a request made before noon UTC would be born expired).
+inline constexpr std::int32_t kPemRequestCertificateDays = 1;
+
+// Certificate files the commands read are smaller than this.
+inline constexpr long kMaxCertificateFileSize = 1 << 20;
+
+// Creates CertReqFile and writes object->der to it: with UsePEM as an RFC
+// 1424 MIC-ONLY message signed with privateKey, otherwise in the armoured
+// request form. 0; -1 with 30014 when the file cannot be created (or is the
+// key ring file or its stash file); -1 with 30039 when writing fails.
+int WriteRequestFile(const SecurityCmdContext& context, const CertData& object,
+                     KeyObject* privateKey, std::uint32_t* slot);
+
+// Reads a whole certificate or request file into cert: with binary the
+// bytes are the DER; otherwise the text is kept in fileText while
+// ParseCertificateText collects and decodes it. 0; -1 with 30022 (nothing
+// read) or 30043.
+int ReadCertificateFile(CertData* cert, std::FILE* file, bool binary, bool isRequest,
+                        std::uint32_t* slot);
+
+// fileText through ParseCertificateText when present; otherwise reqText
+// (isRequest) or certText Base64-decoded into der. 0, or -1 with 30043.
+int DecodeCertificateText(CertData* cert, bool isRequest, std::uint32_t* slot);
+
+// pkcs7 when present, otherwise der, Base64-encoded into reqText
+// (isRequest) or certText. 0, or -1 with 30042.
+int EncodeCertificateText(CertData* cert, bool isRequest, std::uint32_t* slot);
+
+}  // namespace kcertadm

@@ -1,0 +1,153 @@
+#include "commands/common_steps.h"
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "commands/file_identity.h"
+#include "host_interface/messages.h"
+#include "keyring/certificate_verification.h"
+#include "keyring/file_replace.h"
+#include "keyring/keyring.h"
+#include "keyring/stash.h"
+
+namespace kcertadm {
+namespace {
+
+int Fail(std::uint32_t* slot, std::uint32_t message, int status = -1) {
+  if (slot != nullptr) *slot = message;
+  return status;
+}
+
+// The contents of a file before a save, to be put back when the save
+// cannot be completed. A file that did not exist is removed again.
+class FileSnapshot {
+ public:
+  explicit FileSnapshot(std::string path) : path_(std::move(path)) {
+    std::FILE* file = std::fopen(path_.c_str(), "rb");
+    if (file == nullptr) return;
+    existed_ = true;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+      contents_.insert(contents_.end(), buffer, buffer + n);
+    }
+    std::fclose(file);
+  }
+  ~FileSnapshot() { SecureWipe(contents_.data(), contents_.size()); }
+
+  void Restore() const {
+    if (!existed_) {
+      ::unlink(path_.c_str());
+      return;
+    }
+    ReplaceFileContents(path_, [this](FileWriter& out) {
+      return out.Write(contents_.data(), contents_.size());
+    });
+  }
+
+ private:
+  std::string path_;
+  bool existed_ = false;
+  std::vector<std::uint8_t> contents_;
+};
+
+}  // namespace
+
+int RequireLabel(const SecurityCmdContext& context, std::uint32_t* slot) {
+  return HasText(context.label) ? 0 : Fail(slot, kMsgNoLabel);
+}
+
+int CheckRequestFile(const SecurityCmdContext& context, std::uint32_t* slot) {
+  if (!HasText(context.certReqFile)) return Fail(slot, kMsgNoRequestFile);
+  if (NamesKeyRingFile(context, context.certReqFile)) return Fail(slot, kMsgRequestFileIsKeyFile);
+  return 0;
+}
+
+FilePtr OpenInputFile(const SecurityCmdContext& context, std::uint32_t* slot) {
+  if (CheckRequestFile(context, slot) != 0) return nullptr;
+  // Text and binary mode are the same here; UseBER only changes how the
+  // contents are read.
+  FilePtr file(std::fopen(context.certReqFile, "rb"));
+  if (!file) Fail(slot, kMsgRequestFileOpenFailed);
+  return file;
+}
+
+FilePtr OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot) {
+  if (!HasText(context.certFile)) {
+    Fail(slot, kMsgNoCertFile);
+    return nullptr;
+  }
+  if (NamesKeyRingFile(context, context.certFile) ||
+      (HasText(context.certReqFile) && SameFile(context.certFile, context.certReqFile))) {
+    Fail(slot, kMsgCertFileCreateFailed);
+    return nullptr;
+  }
+  FilePtr file(std::fopen(context.certFile, "w"));
+  if (!file) Fail(slot, kMsgCertFileCreateFailed);
+  return file;
+}
+
+int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
+                           std::uint32_t* slot) {
+  Fail(slot, kMsgKeyRingReadFailed);
+  const std::string keyFile = context.keyFile ? context.keyFile : "";
+  int status = KeyRingOpen(keyFile, std::nullopt);
+  if (status != kKeyRingOk && status != kKeyRingWrongPassword) return -1;
+  if (status == kKeyRingWrongPassword) {
+    if (!HasText(context.password) && context.useStash) {
+      if (std::optional<SecureString> stashed = StashRead(keyFile)) {
+        session.stashedPassword = std::move(*stashed);
+        context.password = session.stashedPassword.c_str();
+      }
+    }
+    status = KeyRingOpen(keyFile, PasswordArg(context.password));
+    if (status == kKeyRingCannotOpen) return Fail(slot, kMsgKeyRingOpenFailed, 1);
+    if (status == kKeyRingWrongPassword) return Fail(slot, kMsgBadPassword, 1);
+    if (status != kKeyRingOk) return Fail(slot, kMsgKeyRingReadFailed, 1);
+  }
+  // Certificates are verified against the roots of this key ring, not of
+  // one that an earlier command of the process opened.
+  TrustedRootCacheRebuild();
+  return 0;
+}
+
+int DesignateRootEntry(const SecurityCmdContext& context, std::uint32_t* slot) {
+  std::optional<KeyRingEntry> entry =
+      HasText(context.label) ? KeyRingFindEntry(std::string_view(context.label)) : std::nullopt;
+  if (!entry) return Fail(slot, kMsgNoSuchEntry);
+  const int status =
+      context.noTrust ? KeyRingUnmarkRoot(entry->publicKey) : KeyRingMarkRoot(entry->publicKey);
+  KeyRingEntryFree(entry);
+  return status == 0 ? 0 : Fail(slot, kMsgDesignateFailed, status);
+}
+
+int SaveKeyRing(const SecurityCmdContext& context, const char* password, std::uint32_t* slot) {
+  const std::string keyFile = context.keyFile ? context.keyFile : "";
+  const std::string stashFile = StashFileName(keyFile);
+  const bool stash = !context.noStashFile;
+  // A key ring whose stash file would be itself (ring.sth) cannot have one.
+  if (stash && SameFile(stashFile, keyFile)) return Fail(slot, kMsgStashFailed);
+
+  const FileSnapshot keyRingBefore(keyFile);
+  const int status = KeyRingWrite(keyFile, PasswordArg(password));
+  if (status != 0) return Fail(slot, kMsgKeyRingWriteFailed, status);
+  if (!stash) return 0;
+
+  const FileSnapshot stashBefore(stashFile);
+  // Without a password argument the key ring kept its own.
+  const SecureString stashedCopy =
+      password ? SecureString(password) : KeyRingPasswordCopy().value_or(SecureString());
+  const std::string_view stashed(stashedCopy.data(), stashedCopy.size());
+  std::optional<SecureString> readBack;
+  if (StashWrite(keyFile, stashed) == 0) readBack = StashRead(keyFile);
+  if (!readBack || std::string_view(readBack->data(), readBack->size()) != stashed) {
+    stashBefore.Restore();
+    keyRingBefore.Restore();
+    return Fail(slot, kMsgStashFailed);
+  }
+  return 0;
+}
+
+}  // namespace kcertadm

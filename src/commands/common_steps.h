@@ -1,0 +1,79 @@
+// The steps the command handlers share: requiring a label, opening the
+// input and output files, opening the key ring with its password or stash
+// file, designating a trusted root and saving the key ring with its stash
+// file. Each step takes the caller's message number slot; on failure it
+// fills the slot and returns nonzero (or no file), and the handler reports
+// the slot and stops.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "crypto/secure_memory.h"
+#include "host_interface/locks.h"
+#include "kcertadm.h"
+
+namespace kcertadm {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Lives for one whole command. It holds KeyRingLock from start to end, so
+// that the open, change and write of one command never interleave with
+// another thread's, and keeps the password read from a stash file for as
+// long as the context points at it.
+class CommandSession {
+ public:
+  CommandSession() = default;
+  CommandSession(const CommandSession&) = delete;
+  CommandSession& operator=(const CommandSession&) = delete;
+
+  SecureString stashedPassword;
+
+ private:
+  KeyRingGuard guard_;
+};
+
+// True when text is given and not empty.
+inline bool HasText(const char* text) { return text != nullptr && text[0] != '\0'; }
+
+// The label must be given: 0, or -1 with 30011.
+int RequireLabel(const SecurityCmdContext& context, std::uint32_t* slot);
+
+// CertReqFile must be given (30006) and must not be the key ring file or its
+// stash file (30007). 0 or -1.
+int CheckRequestFile(const SecurityCmdContext& context, std::uint32_t* slot);
+
+// CheckRequestFile, then the request file opened for reading (30032).
+FilePtr OpenInputFile(const SecurityCmdContext& context, std::uint32_t* slot);
+
+// CertFile must be given (30033); it is created or truncated for writing
+// unless it is the key ring file, its stash file or the input file
+// (30034).
+FilePtr OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot);
+
+// Opens KeyFile into the in-memory key ring: first without password, then,
+// when one is needed, with Password or, given UseStash and no Password, the
+// stashed one (which the context then points at). 0; -1 with 30010 when
+// the first attempt fails otherwise than for a password; 1 with 30008
+// (cannot open), 30009 (password) or 30010.
+int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
+                           std::uint32_t* slot);
+
+// Sets (or with NoTrust clears) the trusted-root mark of every entry holding
+// the key of the entry named by the label. 0; -1 with 30026 (no such
+// entry); the mark's status with 30027.
+int DesignateRootEntry(const SecurityCmdContext& context, std::uint32_t* slot);
+
+// Writes the key ring to KeyFile under password, then (unless NoStashFile)
+// the stash file, and reads it back. 0; the write status with 30018; -1
+// with 30019. When the stash step fails, the key ring file and the stash
+// file are put back as they were before the call.
+int SaveKeyRing(const SecurityCmdContext& context, const char* password, std::uint32_t* slot);
+
+}  // namespace kcertadm
