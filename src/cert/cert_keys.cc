@@ -1,22 +1,58 @@
-// Stand-in until the toolkit's RSA key objects are available.
+// Key objects and signature checks of certificates, through the toolkit.
 #include "asn1/asn1.h"
 #include "cert/cert_signature.h"
+#include "crypto/rsa_key_info.h"
+#include "crypto/signature.h"
+#include "crypto/toolkit_scope.h"
 #include "host_interface/messages.h"
 
 namespace kcertadm {
+namespace {
+
+void SetError(std::uint32_t* error, std::uint32_t number) {
+  if (error != nullptr) *error = number;
+}
+
+ByteItem ByteItemOf(const Asn1Item& item) {
+  return ByteItem{item.data, static_cast<std::uint32_t>(item.length)};
+}
+
+}  // namespace
 
 int PublicKeyFromSpki(const Asn1Item& spki, KeyObject** key, std::uint32_t* error) {
-  RsaPublicKeyParts parts;
   *key = nullptr;
-  (void)ExtractRsaKey(spki, &parts);
-  if (error != nullptr) *error = kMsgBadPublicKey;
+  RsaPublicKeyParts parts;
+  if (ExtractRsaKey(spki, &parts) == 0 && parts.modulus.length > 0) {
+    const RsaPublicKeyRecord record{ByteItemOf(parts.modulus), ByteItemOf(parts.exponent)};
+    ToolkitScope lock;
+    ScopedKey owner;
+    if (owner.Create() == 0 && KeySetInfo(owner.get(), KeyInfoRsaPublic(), &record) == 0) {
+      *key = owner.release();
+      return 0;
+    }
+  }
+  SetError(error, kMsgBadPublicKey);
   return -1;
 }
 
-void DestroyKey(KeyObject** key) { *key = nullptr; }
+void DestroyKey(KeyObject** key) {
+  if (*key == nullptr) return;
+  ToolkitScope lock;
+  KeyDestroy(key);
+}
 
-int VerifySignature(const CertFields&, KeyObject*, std::uint32_t* error) {
-  if (error != nullptr) *error = kMsgBadSignature;
+int VerifySignature(const CertFields& fields, KeyObject* key, std::uint32_t* error) {
+  const int digest = SignatureDigestId(fields.signatureAlgorithm);
+  if (digest > 0 && key != nullptr && fields.toBeSigned.length > 0) {
+    ToolkitScope lock;
+    if (VerifyData(digest, key, fields.toBeSigned.data,
+                   static_cast<std::uint32_t>(fields.toBeSigned.length),
+                   fields.signatureValue.data,
+                   static_cast<std::uint32_t>(fields.signatureValue.length)) == 0) {
+      return 0;
+    }
+  }
+  SetError(error, kMsgBadSignature);
   return -1;
 }
 

@@ -21,6 +21,20 @@ std::size_t SwapIntoBuffer(const std::uint8_t* in, std::size_t length,
   return SwapUcs2(in, std::min(length, sizeof buffer), buffer);
 }
 
+// Host text into T61String octets through table 32; 0 when the table is
+// missing or a character has no octet.
+std::size_t T61FromText(const char* text, std::size_t length,
+                        std::uint8_t (&buffer)[kConversionBufferSize]) {
+  HostTranslationHandle table = nullptr;
+  if (HostOpenTranslation(kTranslationTableT61, &table) != 0) return 0;
+  std::uint16_t written = kConversionRoom;
+  const std::uint16_t status =
+      HostTranslate(reinterpret_cast<const std::uint8_t*>(text), length,
+                    reinterpret_cast<char*>(buffer), &written, kTranslateFromHost, table);
+  HostCloseTranslation(table);
+  return status == 0 ? written : 0;
+}
+
 std::uint16_t Clamp16(std::size_t n) {
   return static_cast<std::uint16_t>(std::min<std::size_t>(n, std::numeric_limits<std::uint16_t>::max()));
 }
@@ -38,7 +52,7 @@ std::size_t SwapUcs2(const std::uint8_t* in, std::size_t count, std::uint8_t* ou
 }
 
 std::int32_t ConvertIntlString(const char* text, std::size_t length, DnValue* value) {
-  const int tag = IntlStringEncoding();
+  int tag = IntlStringEncoding();
   std::uint8_t buffer[kConversionBufferSize];
   std::size_t produced = 0;
   switch (tag) {
@@ -48,7 +62,14 @@ std::int32_t ConvertIntlString(const char* text, std::size_t length, DnValue* va
       break;
     }
     case kAsn1T61String:
-      produced = HostToNativeText(text, length, reinterpret_cast<char*>(buffer), kConversionRoom);
+      // T61String octets are read as ISO 8859-1 here and by other tools, so
+      // they are written that way; a value with a character beyond it is
+      // kept whole as UTF8String instead.
+      produced = T61FromText(text, length, buffer);
+      if (produced == 0 && length > 0) {
+        tag = kAsn1Utf8String;
+        produced = HostTextToUtf8(text, length, buffer, kConversionRoom);
+      }
       break;
     default:
       produced = HostTextToUtf8(text, length, buffer, kConversionRoom);

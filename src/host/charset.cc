@@ -133,6 +133,25 @@ void WriteUnit(std::uint8_t* p, std::uint16_t unit) { std::memcpy(p, &unit, size
 
 std::atomic<bool> g_tablesAvailable{true};
 
+// Host text to ISO 8859-1 octets; every character must have one.
+std::uint16_t TextToLatin1(const std::uint8_t* in, std::size_t inLength, char* out,
+                           std::uint16_t* length) {
+  const std::size_t room = *length;
+  std::size_t used = 0;
+  std::size_t pos = 0;
+  while (pos < inLength) {
+    char32_t c;
+    if (!DecodeUtf8(in, inLength, &pos, &c)) c = in[pos++];  // already ISO 8859-1
+    if (c > 0xFF || used == room) {
+      *length = 0;
+      return c > 0xFF ? 3 : 4;
+    }
+    out[used++] = static_cast<char>(c);
+  }
+  *length = static_cast<std::uint16_t>(used);
+  return 0;
+}
+
 }  // namespace
 
 struct HostTranslationTable {
@@ -224,6 +243,7 @@ std::uint16_t HostTranslate(const std::uint8_t* in, std::size_t inLength, char* 
       (out == nullptr && *length > 0)) {
     return 1;
   }
+  if (mode == kTranslateFromHost) return TextToLatin1(in, inLength, out, length);
   if (mode != kTranslateToHost && mode != kTranslateToNative) return 2;
   // Both targets are UTF-8; each T61String octet is one ISO 8859-1 character.
   Utf8Sink sink(out, *length, true);

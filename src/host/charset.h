@@ -47,8 +47,12 @@ std::uint16_t HostTranslateText(int mode, const char* text, std::size_t length, 
 
 // Translation tables. Table 32 maps T61String octets, read as ISO 8859-1,
 // to host text (mode kTranslateToHost) or to native text
-// (kTranslateToNative). Statuses are 16-bit, 0 meaning success.
+// (kTranslateToNative), and host text back to T61String octets
+// (kTranslateFromHost; binary output without terminator, status 3 and
+// length 0 when a character has no octet in the table). Statuses are
+// 16-bit, 0 meaning success.
 inline constexpr int kTranslationTableT61 = 32;
+inline constexpr int kTranslateFromHost = 0x01;
 inline constexpr int kTranslateToHost = 0x08;
 inline constexpr int kTranslateToNative = 0x80;
 

@@ -131,6 +131,34 @@ TEST(HostTranslation, T61TableReadsLatin1) {
   HostCloseTranslation(table);
 }
 
+TEST(HostTranslation, HostTextBackToT61) {
+  HostTranslationHandle table = nullptr;
+  ASSERT_EQ(HostOpenTranslation(kTranslationTableT61, &table), 0);
+  struct Case {
+    const char* name;
+    std::string in;
+    std::uint16_t room;
+    int status;
+    std::string want;
+  };
+  const Case kTests[] = {
+      {"latin-1 letters", "M\xC3\xBCnchen", 16, 0, "M\xFCnchen"},
+      {"stray octet kept", "a\xE9", 16, 0, "a\xE9"},
+      {"euro sign has no octet", "5 \xE2\x82\xAC", 16, 3, ""},
+      {"no room", "abc", 2, 4, ""},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.name);
+    char out[16];
+    std::uint16_t length = c.room;
+    EXPECT_EQ(HostTranslate(reinterpret_cast<const std::uint8_t*>(c.in.data()), c.in.size(), out,
+                            &length, kTranslateFromHost, table),
+              c.status);
+    EXPECT_EQ(std::string(out, length), c.want);
+  }
+  HostCloseTranslation(table);
+}
+
 TEST(HostTranslation, OnlyTable32OpensAndOnlyWhileAvailable) {
   HostTranslationHandle table = nullptr;
   EXPECT_NE(HostOpenTranslation(31, &table), 0);

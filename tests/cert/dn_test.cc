@@ -195,7 +195,7 @@ TEST(ChooseStringType, InternationalTypeFollowsTheSetting) {
   const Case kTests[] = {
       {0x0C, test::Text(org)},
       {0x1E, Hex("00 47 00 72 00 FC 00 6E")},
-      {0x14, test::Text(org)},
+      {0x14, Hex("47 72 FC 6E")},  // ISO 8859-1
   };
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.tag);

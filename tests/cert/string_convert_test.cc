@@ -96,7 +96,7 @@ TEST(ConvertIntlString, ProducesTheConfiguredType) {
   const Case kTests[] = {
       {0x0C, Bytes(text)},
       {0x1E, {0x00, 'Z', 0x00, 'o', 0x00, 0xEB}},  // big-endian units
-      {0x14, Bytes(text)},                         // native text
+      {0x14, {'Z', 'o', 0xEB}},                    // read as ISO 8859-1
   };
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.tag);
@@ -111,6 +111,18 @@ TEST(ConvertIntlString, ProducesTheConfiguredType) {
     EXPECT_EQ(std::vector<std::uint8_t>(value.bytes, value.bytes + value.length), c.want);
     std::free(value.bytes);
   }
+}
+
+// T61String octets are read as ISO 8859-1 here and by other tools; a value
+// that ISO 8859-1 cannot hold is kept whole as UTF8String.
+TEST(ConvertIntlString, T61FallsBackToUtf8BeyondLatin1) {
+  IntlEncodingScope scope(0x14);
+  const std::string text = "Z\xC3\xBC \xE2\x82\xAC";  // "Zü €"
+  DnValue value{};
+  EXPECT_EQ(ConvertIntlString(text.data(), text.size(), &value), 7);
+  EXPECT_EQ(value.stringTag, 0x0C);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(value.bytes), value.length), text);
+  std::free(value.bytes);
 }
 
 TEST(ConvertIntlString, NothingProducedKeepsTheCallersText) {

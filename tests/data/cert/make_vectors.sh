@@ -37,7 +37,8 @@ openssl req -new -key vector_key.pem -utf8 -subj "$(printf "/CN=Z\303\274rich le
 openssl x509 -req -in "$tmp/leaf.csr" -CA v3_ca.der -CAform DER -CAkey vector_key.pem \
   -set_serial 0x0102030405060708090A -days 30 -sha1 -outform DER -out v1_leaf.der 2>/dev/null
 openssl x509 -inform DER -in v1_leaf.der -out "$tmp/leaf.pem"
-openssl x509 -inform DER -in v3_ca.der -out "$tmp/ca.pem"
+openssl x509 -inform DER -in v3_ca.der -out vector_ca.pem
+cp vector_ca.pem "$tmp/ca.pem"
 
 # A request with an extension request attribute.
 openssl req -new -key vector_key.pem -subj "/C=US/CN=Request/emailAddress=r@example.com" \

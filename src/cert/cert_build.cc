@@ -1,0 +1,276 @@
+#include "cert/cert_build.h"
+
+#include <cstdlib>
+#include <deque>
+#include <vector>
+
+#include "asn1/asn1.h"
+#include "cert/dn.h"
+#include "cert/signing_key.h"
+#include "cert/validity.h"
+#include "crypto/rsa_key_info.h"
+#include "crypto/signature.h"
+#include "crypto/toolkit_scope.h"
+#include "host_interface/messages.h"
+
+namespace kcertadm {
+namespace {
+
+constexpr std::uint8_t kRsaEncryptionOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
+constexpr std::uint8_t kMd2WithRsaOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x02};
+constexpr std::uint8_t kMd5WithRsaOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x04};
+constexpr std::uint8_t kSignedDataOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
+constexpr std::uint8_t kDataOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x01};
+constexpr std::uint32_t kSequence = 0x10;     // DerConstructed tag number
+constexpr std::uint32_t kExplicit0 = 0x80;    // [0] constructed
+
+void SetError(std::uint32_t* error, std::uint32_t number) {
+  if (error != nullptr) *error = number;
+}
+
+// Frees every listed builder item when it goes out of scope.
+class Temporaries {
+ public:
+  Temporaries() = default;
+  ~Temporaries() {
+    for (Asn1Item& item : items_) DerFree(&item);
+  }
+  Temporaries(const Temporaries&) = delete;
+  Temporaries& operator=(const Temporaries&) = delete;
+  Asn1Item* New() {
+    items_.emplace_back();
+    return &items_.back();
+  }
+
+ private:
+  std::deque<Asn1Item> items_;  // references stay valid as it grows
+};
+
+// INTEGER of a non-negative big-endian number (leading zeros already
+// dropped by the toolkit): one 0x00 octet in front of a high bit.
+int DerUnsigned(Asn1Item* out, const ByteItem& number) {
+  std::vector<std::uint8_t> content;
+  if (number.length == 0 || (number.data[0] & 0x80) != 0) content.push_back(0);
+  content.insert(content.end(), number.data, number.data + number.length);
+  return DerPrimitive(out, kAsn1Integer, content.data(), static_cast<std::int32_t>(content.size()));
+}
+
+// Releases the DER the record holds before a new one replaces it.
+void ReleaseDer(CertData* cert) {
+  if (cert->container.data != nullptr) {
+    std::free(cert->container.data);
+    cert->container = Asn1Item{};
+  } else {
+    std::free(cert->der.data);
+  }
+  cert->der = Asn1Item{};
+  cert->setRemaining = 0;
+}
+
+// A copy of one element that the builder may free like its own.
+int CopyElement(Asn1Item* out, const Asn1Item& element) {
+  *out = Asn1Item{};
+  if (element.length <= 0) return -1;
+  out->data = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(element.length)));
+  if (out->data == nullptr) return -1;
+  std::copy(element.data, element.data + element.length, out->data);
+  out->length = element.length;
+  return 0;
+}
+
+}  // namespace
+
+int BuildAlgorithmId(Asn1Item* out, std::int32_t algorithm) {
+  const std::uint8_t* oid = algorithm == kAlgRsaEncryption ? kRsaEncryptionOid
+                            : algorithm == kAlgMd5WithRsa  ? kMd5WithRsaOid
+                                                           : kMd2WithRsaOid;
+  Temporaries t;
+  Asn1Item* oidElement = t.New();
+  Asn1Item* null = t.New();
+  if (DerPrimitive(oidElement, kAsn1ObjectId, oid, 9) != 0 ||
+      DerPrimitive(null, kAsn1Null, oid, 0) != 0) {
+    *out = Asn1Item{};
+    return -1;
+  }
+  return DerConstructed(out, kSequence, oidElement, null);
+}
+
+int BuildPublicKeyInfo(Asn1Item* out, KeyObject* key) {
+  *out = Asn1Item{};
+  Temporaries t;
+  Asn1Item* modulus = t.New();
+  Asn1Item* exponent = t.New();
+  {
+    ToolkitScope lock;
+    const void* record = nullptr;
+    if (key == nullptr || KeyGetInfo(&record, key, KeyInfoRsaPublic()) != 0 || record == nullptr) {
+      return -1;
+    }
+    const auto* numbers = static_cast<const RsaPublicKeyRecord*>(record);
+    if (DerUnsigned(modulus, numbers->modulus) != 0 ||
+        DerUnsigned(exponent, numbers->publicExponent) != 0) {
+      return -1;
+    }
+  }
+  Asn1Item* rsaPublicKey = t.New();
+  Asn1Item* bits = t.New();
+  Asn1Item* algorithm = t.New();
+  if (DerConstructed(rsaPublicKey, kSequence, modulus, exponent) != 0 ||
+      DerBitString(bits, rsaPublicKey->data, rsaPublicKey->length) != 0 ||
+      BuildAlgorithmId(algorithm, kAlgRsaEncryption) != 0) {
+    return -1;
+  }
+  return DerConstructed(out, kSequence, algorithm, bits);
+}
+
+int BuildRequestInfo(CertData* cert, const Asn1Item& subject, const Asn1Item& publicKeyInfo) {
+  Temporaries t;
+  Asn1Item* version = t.New();
+  Asn1Item* attributes = t.New();
+  Asn1Item tbs{};
+  if (DerInteger(version, 0) != 0 || DerEmpty(attributes, kAsn1Context0) != 0 ||
+      DerConstructed(&tbs, kSequence, version, &subject, &publicKeyInfo, attributes) != 0) {
+    return -1;
+  }
+  DerFree(&cert->tbs);
+  cert->tbs = tbs;
+  return 0;
+}
+
+int BuildTbsCertificate(CertData* cert, const SigningKey& key, const Asn1Item& subject,
+                        const Asn1Item& publicKeyInfo) {
+  if (key.issuerName.length <= 0 || key.validityDer.length <= 0) return -1;
+  Temporaries t;
+  Asn1Item* two = t.New();
+  Asn1Item* version = t.New();
+  Asn1Item* serial = t.New();
+  Asn1Item* algorithm = t.New();
+  Asn1Item tbs{};
+  if (DerInteger(two, 2) != 0 || DerWrap(version, kAsn1Context0, *two) != 0 ||
+      DerInteger(serial, key.serial) != 0 || BuildAlgorithmId(algorithm, key.algorithm) != 0 ||
+      DerConstructed(&tbs, kSequence, version, serial, algorithm, &key.issuerName,
+                     &key.validityDer, &subject, &publicKeyInfo) != 0) {
+    return -1;
+  }
+  DerFree(&cert->tbs);
+  cert->tbs = tbs;
+  return 0;
+}
+
+int SignTbs(CertData* cert, KeyObject* privateKey, std::int32_t algorithm) {
+  if (cert->tbs.length <= 0 || privateKey == nullptr) return -1;
+  std::vector<std::uint8_t> signature(512);  // room for the largest modulus
+  std::uint32_t signatureLength = 0;
+  {
+    ToolkitScope lock;
+    if (SignData(algorithm == kAlgMd5WithRsa ? kSignatureMd5 : kSignatureMd2, privateKey,
+                 cert->tbs.data, static_cast<std::uint32_t>(cert->tbs.length), signature.data(),
+                 &signatureLength, static_cast<std::uint32_t>(signature.size())) != 0) {
+      return -1;
+    }
+  }
+  Temporaries t;
+  Asn1Item* algorithmId = t.New();
+  Asn1Item* bits = t.New();
+  Asn1Item der{};
+  if (BuildAlgorithmId(algorithmId, algorithm) != 0 ||
+      DerBitString(bits, signature.data(), static_cast<std::int32_t>(signatureLength)) != 0 ||
+      DerConstructed(&der, kSequence, &cert->tbs, algorithmId, bits) != 0) {
+    return -1;
+  }
+  ReleaseDer(cert);
+  cert->der = der;
+  return 0;
+}
+
+int BuildRequestOrCertificateAt(const DnValue values[DN_SLOT_COUNT], CertData* cert,
+                                KeyObject* keyPair, const SecurityCmdContext* context,
+                                std::time_t now, std::uint32_t* error) {
+  DerFree(&cert->subjectDer);
+  DerFree(&cert->publicKeyInfoDer);
+  if (EncodeName(&cert->subjectDer, values) != 0 ||
+      BuildPublicKeyInfo(&cert->publicKeyInfoDer, keyPair) != 0) {
+    SetError(error, kMsgSubjectNameFailed);
+    return -1;
+  }
+  if (context == nullptr || context->selfSigned == 0) {
+    if (BuildRequestInfo(cert, cert->subjectDer, cert->publicKeyInfoDer) != 0) {
+      SetError(error, kMsgSubjectNameFailed);
+      return -1;
+    }
+  } else {
+    SigningKey selfSigner(kAlgMd5WithRsa);
+    if (BuildValidityAt(&selfSigner, context->validDays, now, error) != 0) return -1;
+    selfSigner.issuerName = cert->subjectDer;
+    if (BuildTbsCertificate(cert, selfSigner, cert->subjectDer, cert->publicKeyInfoDer) != 0) {
+      SetError(error, kMsgSubjectNameFailed);
+      return -1;
+    }
+  }
+  if (SignTbs(cert, keyPair, kAlgMd5WithRsa) != 0) {
+    SetError(error, kMsgSubjectNameFailed);
+    return -1;
+  }
+  return 0;
+}
+
+int BuildRequestOrCertificate(const DnValue values[DN_SLOT_COUNT], CertData* cert,
+                              KeyObject* keyPair, const SecurityCmdContext* context,
+                              std::uint32_t* error) {
+  return BuildRequestOrCertificateAt(values, cert, keyPair, context, std::time(nullptr), error);
+}
+
+int IssueCertificateAt(SigningKey* key, const CertFields& request, CertData* cert,
+                       std::int32_t validDays, std::time_t now, std::uint32_t* error) {
+  if (BuildValidityAt(key, validDays, now, error) != 0) return -1;
+  // The request's elements are copied first: signing replaces the DER they
+  // point into.
+  Temporaries t;
+  Asn1Item* subject = t.New();
+  Asn1Item* publicKeyInfo = t.New();
+  if (CopyElement(subject, request.subject) != 0 ||
+      CopyElement(publicKeyInfo, request.subjectPublicKeyInfo) != 0 ||
+      BuildTbsCertificate(cert, *key, *subject, *publicKeyInfo) != 0 ||
+      SignTbs(cert, key->signerKey, key->algorithm) != 0) {
+    SetError(error, kMsgPrepareFailed);
+    return -1;
+  }
+  return 0;
+}
+
+int IssueCertificate(SigningKey* key, const CertFields& request, CertData* cert,
+                     std::int32_t validDays, std::uint32_t* error) {
+  return IssueCertificateAt(key, request, cert, validDays, std::time(nullptr), error);
+}
+
+int PackagePkcs7(CertData* cert) {
+  if (cert->der.length <= 0) return -1;
+  Temporaries t;
+  Asn1Item* version = t.New();
+  Asn1Item* digestAlgorithms = t.New();
+  Asn1Item* dataOid = t.New();
+  Asn1Item* contentInfo = t.New();
+  Asn1Item* certificates = t.New();
+  Asn1Item* signerInfos = t.New();
+  Asn1Item* signedData = t.New();
+  Asn1Item* explicitContent = t.New();
+  Asn1Item* signedDataOid = t.New();
+  Asn1Item package{};
+  if (DerInteger(version, 1) != 0 || DerEmpty(digestAlgorithms, kAsn1Set) != 0 ||
+      DerPrimitive(dataOid, kAsn1ObjectId, kDataOid, sizeof kDataOid) != 0 ||
+      DerConstructed(contentInfo, kSequence, dataOid) != 0 ||
+      DerWrap(certificates, kAsn1Context0, cert->der) != 0 ||
+      DerEmpty(signerInfos, kAsn1Set) != 0 ||
+      DerConstructed(signedData, kSequence, version, digestAlgorithms, contentInfo, certificates,
+                     signerInfos) != 0 ||
+      DerConstructed(explicitContent, kExplicit0, signedData) != 0 ||
+      DerPrimitive(signedDataOid, kAsn1ObjectId, kSignedDataOid, sizeof kSignedDataOid) != 0 ||
+      DerConstructed(&package, kSequence, signedDataOid, explicitContent) != 0) {
+    return -1;
+  }
+  DerFree(&cert->pkcs7);
+  cert->pkcs7 = package;
+  return 0;
+}
+
+}  // namespace kcertadm

@@ -1,0 +1,219 @@
+#include "cert/cert_keyring.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "asn1/asn1.h"
+#include "cert/cert_signature.h"
+#include "cert/certificate.h"
+#include "cert/signing_key.h"
+#include "cert/validity.h"
+#include "crypto/secure_memory.h"
+#include "host_interface/messages.h"
+#include "keyring/keyring.h"
+#include "keyring/password_protection.h"
+#include "keyring/stash.h"
+
+namespace kcertadm {
+namespace {
+
+void SetError(std::uint32_t* error, std::uint32_t number) {
+  if (error != nullptr) *error = number;
+}
+
+ByteView ViewOf(const Asn1Item& item) {
+  return item.data == nullptr || item.length <= 0
+             ? ByteView()
+             : ByteView(item.data, static_cast<std::size_t>(item.length));
+}
+
+bool SameBytes(const Bytes& stored, const Asn1Item& item) {
+  const ByteView view = ViewOf(item);
+  return !view.empty() && stored.size() == view.size() &&
+         std::equal(stored.begin(), stored.end(), view.begin());
+}
+
+// The key of the first trusted root whose subject is the issuer, or none.
+KeyObject* TrustedIssuerKey(const Asn1Item& issuer) {
+  KeyRingCursor cursor;
+  do {
+    std::optional<KeyRingEntry> entry = KeyRingNextEntry(cursor);
+    if (!entry) break;
+    if (entry->IsTrustedRoot() && SameBytes(entry->subjectName, issuer)) {
+      KeyObject* key = nullptr;
+      Asn1Item spki{entry->publicKey.data(), static_cast<std::int32_t>(entry->publicKey.size())};
+      PublicKeyFromSpki(spki, &key, nullptr);
+      KeyRingEntryFree(entry);
+      return key;  // null when the stored key is unusable
+    }
+    KeyRingEntryFree(entry);
+  } while (!cursor.AtEnd());
+  return nullptr;
+}
+
+// The last certificate stored with an entry, or none.
+std::optional<Bytes> LastCertificate(const KeyRingEntry& entry) {
+  const auto list = KeyRingEntryCertificates(entry);
+  if (!list || list->empty()) return std::nullopt;
+  return Bytes(list->back().begin(), list->back().end());
+}
+
+}  // namespace
+
+int CheckCertificate(CertData* cert, CertFields* fields, int verify, std::uint32_t* error) {
+  if (ParseCert(cert, fields, error) != 0) return -1;
+  if (verify) {
+    KeyObject* key = TrustedIssuerKey(fields->issuer);
+    if (key == nullptr && IsSelfIssued(*fields)) {
+      if (PublicKeyFromSpki(fields->subjectPublicKeyInfo, &key, error) != 0) {
+        SetError(error, kMsgIssuerNotFound);
+        return -1;
+      }
+      cert->isSelfSigned = 1;
+    }
+    if (key == nullptr) {
+      SetError(error, kMsgIssuerNotFound);
+      return -1;
+    }
+    const int verified = VerifySignature(*fields, key, error);
+    DestroyKey(&key);
+    if (verified != 0) return -1;
+  }
+  return CheckValidityNow(fields, error);
+}
+
+int ClimbToRoot(const Asn1Item& certificate, std::vector<std::uint8_t>* root,
+                std::uint32_t* error) {
+  Bytes current(certificate.data, certificate.data + std::max(certificate.length, 0));
+  // Each step moves to another entry; more steps than entries means a loop.
+  const std::size_t limit = KeyRingEntryCount() + 1;
+  for (std::size_t step = 0; step < limit; ++step) {
+    CertData cert{};
+    cert.der = Asn1Item{current.data(), static_cast<std::int32_t>(current.size())};
+    CertFields fields{};
+    if (ParseCert(&cert, &fields, error) != 0) return -1;
+    if (IsSelfIssued(fields)) {
+      root->assign(cert.der.data, cert.der.data + cert.der.length);
+      return 0;
+    }
+    std::optional<KeyRingEntry> issuer = KeyRingFindBySubject(ViewOf(fields.issuer));
+    if (!issuer) {
+      SetError(error, kMsgIssuerNotFound);
+      return -1;
+    }
+    std::optional<Bytes> next = LastCertificate(*issuer);
+    KeyRingEntryFree(issuer);
+    if (!next) {
+      SetError(error, kMsgNoCertificate);
+      return -1;
+    }
+    current = std::move(*next);
+  }
+  SetError(error, kMsgIssuerNotFound);
+  return -1;
+}
+
+int LoadSigningKeyFromKeyRing(const char* password, SigningKey* signer, std::uint32_t* error) {
+  KeyRingCursor cursor;
+  std::optional<KeyRingEntry> chosen;
+  do {
+    std::optional<KeyRingEntry> entry = KeyRingNextEntry(cursor);
+    if (!entry) break;
+    if (entry->HasPrivateKey() && entry->HasCertificates() && entry->IsTrustedRoot()) {
+      chosen = std::move(entry);
+      break;
+    }
+    KeyRingEntryFree(entry);
+  } while (!cursor.AtEnd());
+  if (!chosen) {
+    SetError(error, kMsgNoSigner);
+    return -1;
+  }
+  const auto certificates = KeyRingEntryCertificates(*chosen);
+  KeyObject* key = nullptr;
+  if (certificates && !certificates->empty()) {
+    key = DecryptPrivateKey(ByteView(chosen->privateKey.data(), chosen->privateKey.size()),
+                            password != nullptr ? std::string_view(password) : std::string_view());
+  }
+  if (key == nullptr) {
+    KeyRingEntryFree(chosen);
+    SetError(error, certificates && !certificates->empty() ? kMsgKeyDecryptFailed : kMsgNoSigner);
+    return -1;
+  }
+  signer->signerCertificate.assign(certificates->front().begin(), certificates->front().end());
+  signer->signerSubject = chosen->subjectName;
+  signer->issuerCert = Asn1Item{signer->signerCertificate.data(),
+                                static_cast<std::int32_t>(signer->signerCertificate.size())};
+  signer->issuerName = Asn1Item{signer->signerSubject.data(),
+                                static_cast<std::int32_t>(signer->signerSubject.size())};
+  DestroyKey(&signer->signerKey);
+  signer->signerKey = key;
+  KeyRingEntryFree(chosen);
+  return 0;
+}
+
+int LoadSigningKey(const SecurityCmdContext* context, SigningKey* signer, std::uint32_t* error) {
+  const std::string path = context->keyFile != nullptr ? context->keyFile : "";
+  SetError(error, kMsgKeyRingReadFailed);
+  int status = KeyRingOpen(path, std::nullopt);
+  std::optional<SecureString> stashed;
+  const char* password = context->password;
+  if (status == kKeyRingWrongPassword) {
+    if ((password == nullptr || *password == '\0') && context->useStash) {
+      stashed = StashRead(path);
+      password = stashed ? stashed->c_str() : nullptr;
+    }
+    status = KeyRingOpen(path, PasswordArg(password));
+    if (status != kKeyRingOk) {
+      SetError(error, status == kKeyRingCannotOpen      ? kMsgKeyRingOpenFailed
+                      : status == kKeyRingWrongPassword ? kMsgBadPassword
+                                                        : kMsgKeyRingReadFailed);
+      return -1;
+    }
+  } else if (status != kKeyRingOk) {
+    return -1;
+  }
+  return LoadSigningKeyFromKeyRing(password, signer, error);
+}
+
+int DecryptPrivateKeyInfo(const Asn1Item& encrypted, const char* password, Asn1Item* plain,
+                          std::uint32_t* error) {
+  *plain = Asn1Item{};
+  Asn1Item content = encrypted;
+  Asn1Item algorithm{};
+  Asn1Item data{};
+  const Asn1TemplateEntry outer[] = {{kAsn1Sequence, &algorithm}, {kAsn1OctetString, &data}};
+  Asn1Item oid{};
+  Asn1Item parameters{};
+  const Asn1TemplateEntry identifier[] = {{kAsn1ObjectId, &oid}, {ASN1_ANY, &parameters}};
+  Asn1Item salt{};
+  Asn1Item iterations{};
+  const Asn1TemplateEntry pbe[] = {{kAsn1OctetString, &salt}, {kAsn1Integer, &iterations}};
+  if (content.data != nullptr && Asn1PeekTag(kAsn1Sequence, &content, 1) == 1 &&
+      Asn1DecodeTemplate(outer, 2, content, 1) == 0 &&
+      Asn1DecodeTemplate(identifier, 2, algorithm, 1) == 0 &&
+      Asn1DecodeTemplate(pbe, 2, parameters, 1) == 0 && salt.length >= 8 &&
+      Asn1SmallInteger(iterations) >= 1) {
+    PbeKey key;
+    DerivePbeKey(password != nullptr ? std::string_view(password) : std::string_view(), salt.data,
+                 Asn1SmallInteger(iterations), key);
+    std::optional<SecureBytes> decrypted =
+        PbeDecrypt(key, ByteView(data.data, static_cast<std::size_t>(data.length)));
+    if (decrypted && !decrypted->empty() && (*decrypted)[0] == kAsn1Sequence) {
+      auto* block = static_cast<std::uint8_t*>(std::malloc(decrypted->size()));
+      if (block != nullptr) {
+        std::memcpy(block, decrypted->data(), decrypted->size());
+        *plain = Asn1Item{block, static_cast<std::int32_t>(decrypted->size())};
+        return 0;
+      }
+    }
+  }
+  SetError(error, kMsgKeyDecryptFailed);
+  return -1;
+}
+
+}  // namespace kcertadm
