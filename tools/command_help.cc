@@ -1,51 +1,238 @@
 #include "command_help.h"
 
-#include <cstdio>
-
 #include "host/host_text.h"
 
 namespace kcertadm::cli {
 namespace {
 
-constexpr const char* kNameKeywords = "Country, State, City, Org, OrgUnit, EMail";
+// Keyword texts that several commands share.
+constexpr KeywordHelp kPassword = {
+    "Password=TEXT",
+    "the key ring password (asked for when\n"
+    "missing, or give UseStash or --passin)",
+    true};
+constexpr KeywordHelp kNewRingPassword = {
+    "Password=TEXT",
+    "password of the new key ring (asked for\n"
+    "twice when missing, or give --passin)",
+    true};
+constexpr KeywordHelp kUseStash = {
+    "UseStash", "take the password from the key ring's stash\nfile (web.kyr: web.sth)", false};
+constexpr KeywordHelp kKeyFile = {"KeyFile=FILE", "the key ring file (default keyfile.kyr)", true};
+constexpr KeywordHelp kNewKeyFile = {
+    "KeyFile=FILE", "the key ring file to create; it must not\nexist (default keyfile.kyr)", true};
+constexpr KeywordHelp kNewLabel = {"KeyName=LABEL",
+                                   "label of the new key entry (EntryLabel is the same)", true};
+constexpr KeywordHelp kLabel = {"EntryLabel=LABEL", "label of the entry (KeyName is the same)",
+                                true};
+constexpr KeywordHelp kCommonName = {"CommonName=TEXT",
+                                     "subject common name, 1 to 64 characters (a host name)", true};
+constexpr KeywordHelp kCountry = {"Country=CC", "subject country, exactly 2 characters", false};
+constexpr KeywordHelp kState = {"State=TEXT", "subject state or province, 3 to 128 characters",
+                                false};
+constexpr KeywordHelp kCity = {"City=TEXT", "subject locality, 1 to 128 characters", false};
+constexpr KeywordHelp kOrg = {"Org=TEXT", "subject organization, 1 to 64 characters", false};
+constexpr KeywordHelp kOrgUnit = {"OrgUnit=TEXT", "subject organizational unit, 1 to 64 characters",
+                                  false};
+constexpr KeywordHelp kEMail = {"EMail=ADDRESS", "subject e-mail address, 1 to 64 characters",
+                                false};
+constexpr KeywordHelp kKeySize = {
+    "KeySize=BITS", "RSA key size in bits; the default, 512, is\nweak: give 2048 or more", false};
+constexpr KeywordHelp kCreateRequest = {
+    "CertReqFile=FILE", "also write a certificate request for the new key to FILE", false};
+constexpr KeywordHelp kCreateSelfSignedFlag = {
+    "SelfSigned", "give the new key a self-signed certificate", false};
+constexpr KeywordHelp kCreateValidDays = {
+    "ValidDays=DAYS", "validity of the self-signed certificate (default 365)", false};
+constexpr KeywordHelp kUsePem = {
+    "UsePEM", "write the request as an RFC 1424 PEM message\ninstead of PKCS #10", false};
+constexpr KeywordHelp kNoStashFile = {"NoStashFile", "do not write the stash file", false};
+constexpr KeywordHelp kInputCert = {
+    "CertReqFile=FILE", "the certificate file to read (Base64,\narmoured, PEM, or DER with UseBER)", true};
+constexpr KeywordHelp kUseBerInput = {"UseBER", "the input file holds binary DER", false};
+
+constexpr KeywordHelp kCreateKeyFile[] = {
+    kNewRingPassword, kNewKeyFile,  kNewLabel, kCommonName, kCountry, kState,
+    kCity,            kOrg,         kOrgUnit,  kEMail,      kKeySize, kCreateRequest,
+    kUsePem,          kCreateSelfSignedFlag,   kCreateValidDays,      kNoStashFile};
+
+constexpr KeywordHelp kCreateSelfSigned[] = {
+    kNewRingPassword, kNewKeyFile,  kNewLabel, kCommonName, kCountry, kState,
+    kCity,            kOrg,         kOrgUnit,  kEMail,      kKeySize, kCreateValidDays,
+    kCreateRequest,   kUsePem,      kNoStashFile};
+
+constexpr KeywordHelp kCreateSelfSignedRoot[] = {
+    kNewRingPassword, kNewKeyFile, kNewLabel, kCommonName, kCountry,
+    kState,           kCity,       kOrg,      kOrgUnit,    kEMail,
+    kKeySize,         kCreateValidDays,       kCreateRequest,
+    kUsePem,          kNoStashFile,
+    {"NoTrust", "leave the certificate without the trusted-root mark", false}};
+
+constexpr KeywordHelp kChangePassword[] = {
+    kPassword,
+    kUseStash,
+    kKeyFile,
+    {"NewPassword=TEXT",
+     "the new password (asked for twice when\n"
+     "missing, or give --newpassin)",
+     true},
+    {"NoStashFile", "do not rewrite the stash file (an old one stays as it is)", false}};
+
+constexpr KeywordHelp kCreateCertReq[] = {
+    kPassword,
+    kUseStash,
+    kKeyFile,
+    {"CertReqFile=FILE", "the request file to write", true},
+    {"KeyName=LABEL", "the key entry (default: the first key with a certificate)", false},
+    kUsePem,
+    {"SelfSigned", "write a self-signed certificate instead of a\nPKCS #10 request", false}};
+
+constexpr KeywordHelp kReceiveCert[] = {
+    kPassword,
+    kUseStash,
+    kKeyFile,
+    kInputCert,
+    {"EntryLabel=LABEL",
+     "store it as a new entry under LABEL; without\n"
+     "it, it joins the key holding its public key",
+     false},
+    kUseBerInput,
+    {"NoTrust", "store it without checking its issuer, signature and dates", false}};
+
+constexpr KeywordHelp kReceiveRootCert[] = {
+    kPassword,
+    kUseStash,
+    kKeyFile,
+    kInputCert,
+    {"EntryLabel=LABEL", "label of the new root entry", false},
+    kUseBerInput,
+    {"NoTrust", "store it without checking it (and without the root mark)", false}};
+
+constexpr KeywordHelp kDesignateRoot[] = {
+    kPassword, kUseStash, kKeyFile, kLabel,
+    {"NoTrust", "clear the trusted-root mark instead of setting it", false}};
+
+constexpr KeywordHelp kDeleteEntry[] = {kPassword, kUseStash, kKeyFile, kLabel};
+
+constexpr KeywordHelp kExtractCert[] = {
+    kPassword,
+    kUseStash,
+    kKeyFile,
+    {"EntryLabel=LABEL", "the entry (default: the first key with a certificate)", false},
+    {"CertFile=FILE", "where to write the certificate (without it:\nnothing is written)", false}};
+
+constexpr KeywordHelp kSignCert[] = {
+    kPassword,
+    kUseStash,
+    kKeyFile,
+    {"CertReqFile=FILE", "the request to sign (PKCS #10 or RFC 1424 PEM)", true},
+    {"CertFile=FILE", "where to write the new certificate", true},
+    {"ValidDays=DAYS", "validity of the new certificate, 0 to 10000 (default 365)", false},
+    {"UseBER", "do not look for an RFC 1424 PEM message in\nthe request file", false}};
+
+constexpr KeywordHelp kGetEntries[] = {
+    kPassword,
+    kUseStash,
+    kKeyFile,
+    {"EntriesFile=FILE", "the report file to write", true},
+    {"ShowPrivateKey", "also list the entries that hold a private key", false},
+    {"ShowRawCert", "include each certificate in armoured form", false},
+    {"WriteBER", "include the ASN.1 structure of each certificate", false},
+    {"Verify", "check the signature of self-signed certificates", false}};
+
+constexpr KeywordHelp kViewCert[] = {
+    {"CertReqFile=FILE", "the certificate or request file to read", true},
+    {"EntriesFile=FILE", "the file to write", true},
+    {"UseBER", "the input holds binary DER", false},
+    {"UsePKCS", "the input is a certificate request", false},
+    {"ShowRawCert", "write the armoured form (with WriteBinary: a hex dump)", false},
+    {"WriteBinary", "write the DER bytes (with WriteBER: a hex dump)", false},
+    {"WriteBER", "write the ASN.1 structure", false},
+    {"Verify", "check the signature of a self-signed certificate", false}};
+
+constexpr KeywordHelp kNone[] = {{"Version=2", "only checks that the value is 2", false}};
 
 constexpr CommandHelp kHelp[] = {
     {"CreateKeyFile", "create a key ring with a new RSA key pair",
-     "Password, KeyFile, KeyName/EntryLabel, CommonName",
-     "Country, State, City, Org, OrgUnit, EMail, KeySize, CertReqFile, SelfSigned, ValidDays, "
-     "UsePEM, NoStashFile"},
-    {"CreateSelfSigned", "create a key ring whose key has a self-signed certificate",
-     "Password, KeyFile, KeyName/EntryLabel, CommonName",
-     "Country, State, City, Org, OrgUnit, EMail, KeySize, CertReqFile, SelfSigned, ValidDays, "
-     "UsePEM, NoStashFile, NoTrust"},
-    {"CreateSelfSignedRoot", "as CreateSelfSigned, and mark the certificate as trusted root",
-     "Password, KeyFile, KeyName/EntryLabel, CommonName",
-     "Country, State, City, Org, OrgUnit, EMail, KeySize, CertReqFile, SelfSigned, ValidDays, "
-     "UsePEM, NoStashFile, NoTrust"},
-    {"ChangePassword", "change the key ring password", "Password, KeyFile, NewPassword",
-     "NoStashFile"},
+     "Creates the key ring KeyFile, seeded with the trusted roots of master.kyr\n"
+     "(or of KCERTADM_ROOTS), and adds a new RSA key pair under KeyName. The\n"
+     "stash file is written beside it unless NoStashFile is given.",
+     kCreateKeyFile,
+     "kcertadm CreateKeyFile KeyFile=web.kyr KeyName=web \\\n"
+     "    CommonName=www.example.com Org=Example Country=DE \\\n"
+     "    KeySize=2048 CertReqFile=web.csr"},
+    {"CreateSelfSigned", "create a key ring with a self-signed key",
+     "As CreateKeyFile, and the new key gets a self-signed certificate.", kCreateSelfSigned,
+     "kcertadm CreateSelfSigned KeyFile=test.kyr KeyName=test \\\n"
+     "    CommonName=test.example.com KeySize=2048 ValidDays=30"},
+    {"CreateSelfSignedRoot", "create a key ring with a trusted root (a CA)",
+     "As CreateSelfSigned, and the certificate is marked as trusted root, so\n"
+     "that the key ring can sign requests with SignCert.",
+     kCreateSelfSignedRoot,
+     "kcertadm CreateSelfSignedRoot KeyFile=ca.kyr KeyName=ca \\\n"
+     "    CommonName=\"Example CA\" Org=Example KeySize=2048 ValidDays=3650"},
+    {"ChangePassword", "change the key ring password",
+     "Re-protects the key ring under NewPassword and rewrites its stash file.", kChangePassword,
+     "kcertadm ChangePassword KeyFile=web.kyr\n"
+     "kcertadm ChangePassword KeyFile=web.kyr \\\n    --passin file:old.txt --newpassin file:new.txt"},
     {"CreateCertReq", "write a certificate request for a key of the key ring",
-     "Password, KeyFile, CertReqFile (output)", "KeyName/EntryLabel, UsePEM, SelfSigned"},
-    {"ReceiveCert", "add a certificate to the key ring", "Password, KeyFile, CertReqFile (input)",
-     "EntryLabel/KeyName, UseBER, NoTrust"},
+     "Writes a PKCS #10 request (armoured as NEW CERTIFICATE REQUEST) for the\n"
+     "key KeyName, to be sent to a certification authority.",
+     kCreateCertReq, "kcertadm CreateCertReq KeyFile=web.kyr KeyName=web CertReqFile=web.csr"},
+    {"ReceiveCert", "add a certificate to the key ring",
+     "Reads a certificate, checks it against the key ring's trusted roots and\n"
+     "stores it with the key that it certifies, or under EntryLabel.",
+     kReceiveCert, "kcertadm ReceiveCert KeyFile=web.kyr CertReqFile=web.crt"},
     {"ReceiveRootCert", "add a certificate and mark it as trusted root",
-     "Password, KeyFile, CertReqFile (input)", "EntryLabel/KeyName, UseBER, NoTrust"},
+     "As ReceiveCert, and the stored certificate is marked as trusted root.", kReceiveRootCert,
+     "kcertadm ReceiveRootCert KeyFile=web.kyr CertReqFile=ca.crt \\\n"
+     "    EntryLabel=example-ca"},
     {"DesignateRoot", "mark an entry as trusted root (NoTrust clears the mark)",
-     "Password, KeyFile, EntryLabel/KeyName", "NoTrust"},
-    {"DeleteEntry", "delete an entry", "Password, KeyFile, EntryLabel/KeyName", ""},
-    {"ExtractCert", "write an entry's certificate to a file", "Password, KeyFile",
-     "EntryLabel/KeyName, CertFile"},
-    {"SignCert", "sign a certificate request with the key ring's signing key",
-     "Password, KeyFile, CertReqFile (input), CertFile (output), ValidDays", "UseBER"},
-    {"GetEntries", "write a report of all entries", "Password, KeyFile, EntriesFile",
-     "ShowPrivateKey, ShowRawCert, WriteBER, Verify"},
+     "Sets, or with NoTrust clears, the trusted-root mark of the entry and of\n"
+     "every entry holding the same public key.",
+     kDesignateRoot, "kcertadm DesignateRoot KeyFile=web.kyr EntryLabel=example-ca"},
+    {"DeleteEntry", "delete an entry", "Removes the entry from the key ring.", kDeleteEntry,
+     "kcertadm DeleteEntry KeyFile=web.kyr EntryLabel=old-ca"},
+    {"ExtractCert", "write an entry's certificate to a file",
+     "Writes the certificate of the entry as an armoured CERTIFICATE, which\n"
+     "openssl x509 reads.",
+     kExtractCert, "kcertadm ExtractCert KeyFile=web.kyr EntryLabel=web CertFile=web.crt"},
+    {"SignCert", "sign a request with the key ring's root key",
+     "Issues a certificate for the request, signed by the first entry that has a\n"
+     "private key, a certificate and the trusted-root mark (see\n"
+     "CreateSelfSignedRoot).",
+     kSignCert,
+     "kcertadm SignCert KeyFile=ca.kyr CertReqFile=web.csr \\\n"
+     "    CertFile=web.crt ValidDays=365"},
+    {"GetEntries", "write a report of the key ring's entries",
+     "Writes one block per entry: label, subject, issuer, dates, serial number,\n"
+     "fingerprint, extensions, trusted-root mark and key size.",
+     kGetEntries, "kcertadm GetEntries KeyFile=web.kyr EntriesFile=entries.txt ShowPrivateKey"},
     {"ViewCert", "write a report of a certificate file, or convert it",
-     "CertReqFile (input), EntriesFile (output)",
-     "UseBER, UsePKCS, ShowRawCert, WriteBinary, WriteBER, Verify"},
-    {"AdminSecurity", "check that the library is there and working", "", ""},
+     "Reads a certificate (or with UsePKCS a request) without any key ring and\n"
+     "writes a report, its ASN.1 structure, a hex dump, the armoured form or DER.",
+     kViewCert,
+     "kcertadm ViewCert CertReqFile=web.crt EntriesFile=web.txt\n"
+     "kcertadm ViewCert CertReqFile=web.crt EntriesFile=web.der WriteBinary"},
+    {"AdminSecurity", "check that the library is there and working",
+     "Reports message 30065 and touches nothing.", kNone, "kcertadm AdminSecurity"},
 };
 
+constexpr const char* kNameKeywords = "Country, State, City, Org, OrgUnit, EMail, CommonName";
+
+// Writes `text` after `first`, starting each further line with `indent`.
+void PrintIndented(const char* text, const char* first, const char* indent, std::FILE* out) {
+  std::fputs(first, out);
+  for (const char* c = text; *c != '\0'; ++c) {
+    std::fputc(*c, out);
+    if (*c == '\n') std::fputs(indent, out);
+  }
+  std::fputc('\n', out);
+}
+
 }  // namespace
+
+std::span<const CommandHelp> AllCommandHelp() { return kHelp; }
 
 const CommandHelp* FindCommandHelp(std::string_view name) {
   for (const CommandHelp& help : kHelp) {
@@ -54,31 +241,47 @@ const CommandHelp* FindCommandHelp(std::string_view name) {
   return nullptr;
 }
 
-void PrintUsage(bool to_error) {
-  FILE* out = to_error ? stderr : stdout;
+std::string_view KeywordOf(const KeywordHelp& keyword) {
+  const std::string_view item = keyword.item;
+  return item.substr(0, item.find('='));
+}
+
+void PrintUsage(std::FILE* out) {
   std::fputs(
-      "usage: kcertadm COMMAND [ITEM ...]\n"
+      "usage: kcertadm [OPTION ...] COMMAND [ITEM ...]\n"
       "       kcertadm help COMMAND\n"
       "\n"
       "Each ITEM is Keyword=value or a bare Keyword (a flag); the items are joined\n"
       "with \";\", so one ITEM may also hold several items. A value cannot hold \";\".\n"
+      "Keywords and commands ignore letter case; a keyword may be abbreviated.\n"
       "Prints one line, \"NUMBER: TEXT\", telling the outcome. Exit status: 0 success,\n"
       "1 failure, 2 usage error.\n"
+      "\n"
+      "options:\n"
+      "  --passin SOURCE     read the key ring password from SOURCE\n"
+      "  --newpassin SOURCE  read the new password of ChangePassword from SOURCE\n"
+      "                      SOURCE: pass:TEXT, env:NAME, file:PATH, fd:NUMBER, stdin\n"
+      "  --version           print the version\n"
+      "  --help              print this help\n"
+      "Without Password, UseStash or --passin, the password is asked for.\n"
       "\n"
       "commands:\n",
       out);
   for (const CommandHelp& help : kHelp) std::fprintf(out, "  %-22s %s\n", help.name, help.summary);
-  std::fprintf(out, "\nname keywords: %s\n", kNameKeywords);
+  std::fprintf(out, "\nsubject name keywords: %s\n", kNameKeywords);
+  std::fputs("See kcertadm help COMMAND, and man kcertadm.\n", out);
 }
 
-void PrintCommandHelp(const CommandHelp& help) {
-  std::printf("%s: %s\n", help.name, help.summary);
-  std::printf("  required: %s\n", *help.required ? help.required : "none");
-  std::printf("  optional: %s\n", *help.optional ? help.optional : "none");
-  if (HostFindString(help.required, "Password")) {
-    std::puts("  UseStash may stand in for Password where the key ring exists already.");
+void PrintCommandHelp(const CommandHelp& help, std::FILE* out) {
+  std::fprintf(out, "kcertadm %s - %s\n\n", help.name, help.summary);
+  PrintIndented(help.description, "  ", "  ", out);
+  std::fputs("\nkeywords (* required):\n", out);
+  for (const KeywordHelp& keyword : help.keywords) {
+    std::fprintf(out, "  %c %-18s ", keyword.required ? '*' : ' ', keyword.item);
+    PrintIndented(keyword.text, "", "                       ", out);
   }
-  std::puts("  defaults: KeyFile=keyfile.kyr, KeySize=512, ValidDays=365");
+  std::fputs("\nexample:\n", out);
+  PrintIndented(help.example, "  ", "  ", out);
 }
 
 }  // namespace kcertadm::cli

@@ -1,5 +1,5 @@
-// kcertadm COMMAND [ITEM ...]: runs one key ring command and prints its
-// message as "NUMBER: TEXT".
+// kcertadm [OPTION ...] COMMAND [ITEM ...]: runs one key ring command and
+// prints its message as "NUMBER: TEXT".
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -9,16 +9,41 @@
 #include <vector>
 
 #include "command_help.h"
+#include "crypto/secure_memory.h"
 #include "host_interface/command_entry.h"
+#include "host_interface/command_table.h"
 #include "host_interface/keyword_table.h"
 #include "host_interface/message_reporter.h"
 #include "host_interface/messages.h"
+#include "password_plan.h"
+#include "password_source.h"
+#include "terminal_prompt.h"
+
+#ifndef KCERTADM_VERSION
+#define KCERTADM_VERSION "unknown"
+#endif
 
 namespace {
+
+using kcertadm::SecureString;
+using namespace kcertadm::cli;
 
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kWeakKeyBits = 2048;
+
+// A refusal on the command line: exit status 2 with a reason on stderr.
+struct UsageError {
+  std::string problem;
+};
+
+struct CommandLine {
+  const char* command = nullptr;
+  std::vector<const char*> items;
+  std::optional<PasswordSource> passin;
+  std::optional<PasswordSource> newpassin;
+};
 
 // The parameter syntax has no escape, so a ";" inside a value would split
 // it into a further item. Within one argument every piece after the first
@@ -50,46 +75,215 @@ int Usage(const std::string& problem) {
   return kExitUsage;
 }
 
+// "--passin X", "--passin=X" and openssl's "-passin X".
+bool TakeOption(std::string_view name, int argc, char** argv, int& i,
+                std::optional<PasswordSource>& slot) {
+  const std::string_view arg = argv[i];
+  const std::string_view bare = name.substr(1);  // "-passin"
+  std::string_view spec;
+  if (arg == name || arg == bare) {
+    if (i + 1 >= argc) throw UsageError{std::string(name) + " needs a password source"};
+    spec = argv[++i];
+  } else if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
+             arg[name.size()] == '=') {
+    spec = arg.substr(name.size() + 1);
+  } else {
+    return false;
+  }
+  if (slot) throw UsageError{std::string(name) + " is given twice"};
+  std::string problem;
+  slot = ParsePasswordSource(spec, problem);
+  if (!slot) throw UsageError{std::string(name) + ": " + problem};
+  return true;
+}
+
+CommandLine ReadCommandLine(int argc, char** argv) {
+  CommandLine line;
+  bool options_end = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (!options_end && arg.size() > 1 && arg[0] == '-') {
+      if (arg == "--") {
+        options_end = true;
+        continue;
+      }
+      if (TakeOption("--passin", argc, argv, i, line.passin)) continue;
+      if (TakeOption("--newpassin", argc, argv, i, line.newpassin)) continue;
+      throw UsageError{"unknown option \"" + std::string(arg) + "\""};
+    }
+    if (line.command == nullptr) {
+      line.command = argv[i];
+    } else {
+      if (auto problem = CheckItem(arg)) throw UsageError{*problem};
+      line.items.push_back(argv[i]);
+    }
+  }
+  if (line.command == nullptr) throw UsageError{"no command given"};
+  return line;
+}
+
+// A password goes into the parameter string as a value, which ends at the
+// first ";": a password holding one cannot be passed on whole.
+SecureString Checked(SecureString password, const char* what) {
+  if (password.find(';') != SecureString::npos) {
+    throw UsageError{std::string(what) +
+                     " holds \";\", which the parameter syntax cannot carry; "
+                     "choose a password without \";\""};
+  }
+  return password;
+}
+
+SecureString ReadFrom(PasswordReader& reader, const PasswordSource& source, const char* what) {
+  std::string problem;
+  std::optional<SecureString> password = reader.Read(source, problem);
+  if (!password) throw UsageError{problem};
+  return Checked(std::move(*password), what);
+}
+
+// Asks on the terminal; a new password is asked twice and may not be empty.
+SecureString Ask(const char* prompt, const char* again, bool is_new, const char* what) {
+  std::string problem;
+  std::optional<SecureString> first = PromptHidden(prompt, problem);
+  if (!first) throw UsageError{problem};
+  if (is_new) {
+    if (first->empty()) throw UsageError{"an empty password is not accepted here"};
+    std::optional<SecureString> second = PromptHidden(again, problem);
+    if (!second) throw UsageError{problem};
+    if (*first != *second) throw UsageError{"the two passwords differ"};
+  }
+  return Checked(std::move(*first), what);
+}
+
+// The items that carry the passwords this command line still lacks, put
+// before the user's items (a later item would change the meaning of a bare
+// KeySize or ValidDays at the end).
+SecureString PasswordItems(const CommandLine& line, const PasswordPlan& plan,
+                           kcertadm::CommandId command) {
+  SecureString items;
+  items.reserve(2 * kMaxPasswordLength + 64);
+  PasswordReader reader;
+  std::optional<SecureString> password;
+  if (line.passin) {
+    if (plan.has_password) throw UsageError{"--passin and a Password item both give the password"};
+    password = ReadFrom(reader, *line.passin, "the password");
+  } else if (plan.needs_password) {
+    if (CanPrompt()) {
+      password = plan.creates_key_ring
+                     ? Ask("New key ring password: ", "Repeat the password: ", true, "the password")
+                     : Ask("Key ring password: ", nullptr, false, "the password");
+    } else {
+      std::fputs("kcertadm: no password given and no terminal to ask on; "
+                 "give Password=, UseStash or --passin\n", stderr);
+    }
+  }
+  if (password) {
+    items += "Password=";
+    items += *password;
+    items += ';';
+  }
+  if (command != kcertadm::CommandId::kChangePassword) return items;
+  std::optional<SecureString> new_password;
+  if (line.newpassin) {
+    if (plan.has_new_password) {
+      throw UsageError{"--newpassin and a NewPassword item both give the new password"};
+    }
+    new_password = ReadFrom(reader, *line.newpassin, "the new password");
+  } else if (plan.needs_new_password && CanPrompt()) {
+    new_password =
+        Ask("New key ring password: ", "Repeat the new password: ", true, "the new password");
+  }
+  if (new_password) {
+    items += "NewPassword=";
+    items += *new_password;
+    items += ';';
+  }
+  return items;
+}
+
 int Help(int argc, char** argv) {
   if (argc < 3) {
-    kcertadm::cli::PrintUsage(false);
+    PrintUsage(stdout);
     return kExitSuccess;
   }
-  const kcertadm::cli::CommandHelp* help = kcertadm::cli::FindCommandHelp(argv[2]);
+  const CommandHelp* help = FindCommandHelp(argv[2]);
   if (help == nullptr) return Usage(std::string("unknown command \"") + argv[2] + "\"");
-  kcertadm::cli::PrintCommandHelp(*help);
+  PrintCommandHelp(*help, stdout);
   return kExitSuccess;
 }
 
-int Run(int argc, char** argv) {
-  if (argc < 2) {
-    std::fputs("kcertadm: no command given\n\n", stderr);
-    kcertadm::cli::PrintUsage(true);
-    return kExitUsage;
+// For shell completion: the command names, or the keywords of one command.
+int ListForCompletion(int argc, char** argv) {
+  if (std::strcmp(argv[1], "--commands") == 0) {
+    for (const CommandHelp& help : AllCommandHelp()) std::puts(help.name);
+    return kExitSuccess;
   }
-  const std::string_view first = argv[1];
-  if (first == "--help" || first == "-h" || first == "help") return Help(argc, argv);
+  const CommandHelp* help = argc > 2 ? FindCommandHelp(argv[2]) : nullptr;
+  if (help == nullptr) return kExitUsage;
+  for (const KeywordHelp& keyword : help->keywords) {
+    const std::string_view name = KeywordOf(keyword);
+    const bool takes_value = std::strchr(keyword.item, '=') != nullptr;
+    std::printf("%.*s%s\n", static_cast<int>(name.size()), name.data(), takes_value ? "=" : "");
+  }
+  return kExitSuccess;
+}
 
-  std::string parameters;
-  for (int i = 2; i < argc; ++i) {
-    if (auto problem = CheckItem(argv[i])) return Usage(*problem);
-    if (i > 2) parameters += ';';
-    parameters += argv[i];
+int RunCommand(const CommandLine& line) {
+  SecureString parameters;
+  for (const char* item : line.items) {
+    if (!parameters.empty()) parameters += ';';
+    parameters += item;
   }
-  std::vector<char> writable(parameters.begin(), parameters.end());
-  writable.push_back('\0');
+  const kcertadm::Command* command = kcertadm::FindCommand(line.command);
+  PasswordPlan plan;
+  if (command != nullptr) {
+    plan = PlanPasswords(command->id, parameters);
+    SecureString items = PasswordItems(line, plan, command->id);
+    if (!items.empty()) {
+      if (parameters.empty()) items.pop_back();  // the ";" before nothing
+      parameters.insert(0, items);
+    }
+  }
+  SecureString writable(parameters);  // the parser writes into its text
 
   char message[1024] = "";
   kcertadm::MessageReporter reporter(message, sizeof message);
   std::int32_t status;
   try {
-    status = kcertadm::ProcessCommand(argv[1], writable.data(), reporter);
+    status = kcertadm::ProcessCommand(line.command, writable.data(), reporter);
   } catch (const std::bad_alloc&) {
     reporter.Report(kcertadm::kMsgOutOfMemory);
     status = -1;
   }
   std::printf("%u: %s\n", static_cast<unsigned>(reporter.last()), message);
+  if (status == 0 && plan.creates_key && plan.key_size < kWeakKeyBits) {
+    std::fprintf(stderr,
+                 "kcertadm: warning: the new RSA key has only %d bits, which is weak; "
+                 "give KeySize=2048 or more\n",
+                 plan.key_size);
+  }
   return status == 0 ? kExitSuccess : kExitFailure;
+}
+
+int Run(int argc, char** argv) {
+  if (argc >= 2) {
+    const std::string_view first = argv[1];
+    if (first == "--help" || first == "-h" || first == "help") return Help(argc, argv);
+    if (first == "--version" || first == "-V") {
+      std::puts("kcertadm " KCERTADM_VERSION);
+      return kExitSuccess;
+    }
+    if (first == "--commands" || first == "--keywords") return ListForCompletion(argc, argv);
+  }
+  try {
+    if (argc < 2) {
+      std::fputs("kcertadm: no command given\n\n", stderr);
+      PrintUsage(stderr);
+      return kExitUsage;
+    }
+    return RunCommand(ReadCommandLine(argc, argv));
+  } catch (const UsageError& error) {
+    return Usage(error.problem);
+  }
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() {
   want_status=$1 pattern=$2
   shift 2
-  "$KCERTADM" "$@" >out 2>err
+  "$KCERTADM" "$@" <"${STDIN:-/dev/null}" >out 2>err
   status=$?
   [ "$status" -eq "$want_status" ] || fail "kcertadm $*: exit $status, wanted $want_status"
   grep -q -- "$pattern" out || fail "kcertadm $*: output \"$(cat out)\" does not match $pattern"
@@ -25,7 +25,7 @@ expect() {
 
 # expect_usage ARGS...: exit 2, nothing on standard output, a reason on errors.
 expect_usage() {
-  "$KCERTADM" "$@" >out 2>err
+  "$KCERTADM" "$@" </dev/null >out 2>err
   status=$?
   [ "$status" -eq 2 ] || fail "kcertadm $*: exit $status, wanted 2"
   [ ! -s out ] || fail "kcertadm $*: printed \"$(cat out)\" on a usage error"
@@ -64,14 +64,70 @@ expect_usage AdminSecurity "Version=2;"
 expect_usage AdminSecurity "Version=2;;UsePEM"
 expect_usage
 
-# Help.
+# Help, version and the lists that shell completion reads.
 expect 0 'AdminSecurity' --help
 expect 0 'CreateCertReq' -h
-expect 0 'required: Password, KeyFile, NewPassword' help ChangePassword
-expect 0 'optional: NoTrust' help designateroot
-grep -q 'required: none' out || true
-expect 0 'required: none' help AdminSecurity
+expect 0 '^  \* NewPassword=TEXT' help ChangePassword
+expect 0 'NoTrust  *clear the trusted-root mark' help designateroot
+expect 0 '^  kcertadm CreateKeyFile KeyFile=' help createkeyfile
+grep -q '^example:$' out || fail "help CreateKeyFile has no example"
 expect_usage help NoSuchCommand
+# Help fits a terminal of 80 columns.
+for command in $("$KCERTADM" --commands); do "$KCERTADM" help "$command"; done >help.txt
+"$KCERTADM" --help >>help.txt
+awk 'length > 80 { print; bad = 1 } END { exit bad }' help.txt || fail "help lines over 80 columns"
+expect 0 '^kcertadm [0-9][0-9.]*$' --version
+expect 0 '^SignCert$' --commands
+[ "$(wc -l <out)" -eq 14 ] || fail "--commands did not list the 14 commands"
+expect 0 '^EntriesFile=$' --keywords GetEntries
+grep -q '^ShowPrivateKey$' out || fail "--keywords lists no flags"
+expect_usage --bogus AdminSecurity
+
+# expect_not_refused ARGS...: the password reached the library, so the
+# parse did not stop at "no password" (30003); what the command itself
+# then says depends on the key ring, which does not exist here.
+expect_not_refused() {
+  "$KCERTADM" "$@" <"${STDIN:-/dev/null}" >out 2>err
+  status=$?
+  [ "$status" -ne 2 ] || fail "kcertadm $*: usage error: $(cat err)"
+  grep -q '^300[0-9][0-9]: ' out || fail "kcertadm $*: printed \"$(cat out)\""
+  ! grep -q '^3000[3]: ' out || fail "kcertadm $*: the password did not arrive"
+}
+
+# Passwords from the sources openssl knows; none on the command line.
+printf 'old\nnew\n' >pw.txt
+export KCERTADM_TEST_PW=frombenv
+expect_not_refused GetEntries KeyFile=none.kyr EntriesFile=o.txt --passin pass:x
+expect_not_refused --passin=env:KCERTADM_TEST_PW GetEntries KeyFile=none.kyr EntriesFile=o.txt
+! grep -q 'frombenv' out err || fail "the password was printed"
+expect_not_refused -passin file:pw.txt GetEntries KeyFile=none.kyr EntriesFile=o.txt
+expect_not_refused GetEntries KeyFile=none.kyr EntriesFile=o.txt --passin fd:3 3<pw.txt
+STDIN=pw.txt expect_not_refused GetEntries KeyFile=none.kyr EntriesFile=o.txt --passin stdin
+expect_not_refused ChangePassword KeyFile=none.kyr --passin file:pw.txt --newpassin file:pw.txt
+! grep -q '^30058: ' out || fail "the new password from the second line did not arrive"
+STDIN=pw.txt expect_not_refused ChangePassword KeyFile=none.kyr --passin stdin --newpassin stdin
+# UseStash and --passin together: the given password is used, as with Password=.
+expect_not_refused GetEntries UseStash KeyFile=none.kyr EntriesFile=o.txt --passin pass:x
+
+# Refusals: a ";" the parameter syntax cannot carry, an unset variable, an
+# empty source, a password given twice, a source form that does not exist.
+expect_usage GetEntries KeyFile=a.kyr --passin 'pass:se;cret'
+grep -q '";"' err || fail "the refusal of a password with \";\" does not say why"
+printf 'a;b\n' >semi.txt
+expect_usage GetEntries KeyFile=a.kyr --passin file:semi.txt
+expect_usage GetEntries KeyFile=a.kyr --passin env:KCERTADM_TEST_UNSET
+: >empty.txt
+expect_usage GetEntries KeyFile=a.kyr --passin file:empty.txt
+expect_usage GetEntries Password=x KeyFile=a.kyr --passin pass:y
+expect_usage ChangePassword Password=x NewPassword=y --newpassin pass:z
+expect_usage GetEntries KeyFile=a.kyr --passin secret
+expect_usage GetEntries KeyFile=a.kyr --passin
+expect_usage GetEntries KeyFile=a.kyr --passin pass:a --passin pass:b
+expect_usage ChangePassword Password=x --newpassin 'pass:n;ew'
+
+# Without a terminal nothing is asked: the command says 30003, with a hint.
+expect 1 '^30003: ' GetEntries KeyFile=a.kyr EntriesFile=o.txt
+grep -q -- '--passin' err || fail "no hint at --passin without a terminal"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s)"

@@ -1,13 +1,44 @@
-# The kcertadm tool and the C interface, run as a user would run them.
+# The kcertadm tool, the C interface and the installed package, run as a
+# user would run them.
 
 add_executable(c_interface_check ${CMAKE_CURRENT_LIST_DIR}/c_interface_check.c)
 set_target_properties(c_interface_check PROPERTIES LINKER_LANGUAGE C)
 target_link_libraries(c_interface_check PRIVATE kcertadm)
 
+# The tool's own units, for the gtest program.
+target_sources(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools/password_source.cc
+                                  ${PROJECT_SOURCE_DIR}/tools/password_plan.cc)
+target_include_directories(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools)
+
 add_test(NAME tools.cli
          COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/cli_test.sh
                  $<TARGET_FILE:kcertadm_cli> ${PROJECT_SOURCE_DIR}/messages)
 
+add_test(NAME tools.prompt
+         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/prompt_test.py
+                 $<TARGET_FILE:kcertadm_cli>)
+set_tests_properties(tools.prompt PROPERTIES
+  ENVIRONMENT "KCERTADM_MSG_DIR=${PROJECT_SOURCE_DIR}/messages" TIMEOUT 120)
+
+add_test(NAME tools.completion
+         COMMAND /bin/bash ${CMAKE_CURRENT_LIST_DIR}/completion_test.sh
+                 ${PROJECT_SOURCE_DIR}/packaging/kcertadm.bash-completion
+                 $<TARGET_FILE_DIR:kcertadm_cli>)
+
+add_test(NAME tools.docs
+         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/docs_test.sh
+                 $<TARGET_FILE:kcertadm_cli> ${PROJECT_SOURCE_DIR})
+
 add_test(NAME tools.install
          COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/install_test.sh
                  ${PROJECT_BINARY_DIR} $<TARGET_FILE:c_interface_check>)
+
+add_test(NAME tools.consumer
+         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/consumer_test.sh
+                 ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION})
+set_tests_properties(tools.consumer PROPERTIES TIMEOUT 120)
+
+add_test(NAME tools.deb
+         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/deb_test.sh
+                 ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
+set_tests_properties(tools.deb PROPERTIES TIMEOUT 180)

@@ -1,0 +1,97 @@
+"""Asks kcertadm for passwords on a pseudo-terminal, as a person would type
+them. usage: prompt_test.py KCERTADM"""
+import os
+import pty
+import select
+import signal
+import sys
+import tempfile
+
+KCERTADM = os.path.abspath(sys.argv[1])
+failures = []
+
+
+def run(args, answers, cwd):
+    """Runs kcertadm on a new terminal, typing one answer per prompt.
+    Returns (exit status, everything the terminal showed)."""
+    pid, fd = pty.fork()
+    if pid == 0:
+        try:
+            os.chdir(cwd)
+            os.execv(KCERTADM, [KCERTADM] + args)
+        finally:
+            os._exit(127)
+    shown = b""
+    answered = 0
+    while True:
+        ready, _, _ = select.select([fd], [], [], 20)
+        if not ready:
+            os.kill(pid, signal.SIGKILL)
+            failures.append("%s: no answer within 20 s; shown %r" % (args, shown))
+            break
+        try:
+            data = os.read(fd, 4096)
+        except OSError:  # the terminal closes when the tool ends
+            break
+        if not data:
+            break
+        shown += data
+        if shown.count(b"password: ") > answered and answered < len(answers):
+            os.write(fd, answers[answered])
+            answered += 1
+    _, status = os.waitpid(pid, 0)
+    os.close(fd)
+    return os.waitstatus_to_exitcode(status), shown.decode("utf-8", "replace")
+
+
+def check(condition, what, shown):
+    if not condition:
+        failures.append("%s; terminal showed: %r" % (what, shown))
+
+
+with tempfile.TemporaryDirectory() as work:
+    os.environ.pop("HeronResLang", None)
+    # The password reaches the command and is not echoed.
+    status, shown = run(["GetEntries", "KeyFile=none.kyr", "EntriesFile=o.txt"],
+                        [b"Typed-Secret\n"], work)
+    check("Key ring password: " in shown, "no prompt", shown)
+    check("Typed-Secret" not in shown, "the password was echoed", shown)
+    check("30003:" not in shown and status != 2, "the typed password did not arrive", shown)
+
+    # A new key ring: asked twice; answers that differ, or an empty
+    # password, create nothing.
+    create = ["CreateKeyFile", "KeyFile=new.kyr", "KeyName=k", "CommonName=c"]
+    status, shown = run(create, [b"one\n", b"two\n"], work)
+    check(status == 2 and "differ" in shown, "differing passwords were accepted", shown)
+    check(shown.count("password") >= 2, "the new password was not asked twice", shown)
+    status, shown = run(create, [b"\n"], work)
+    check(status == 2 and "empty" in shown, "an empty new password was accepted", shown)
+    check(not os.path.exists(os.path.join(work, "new.kyr")), "a key ring was created", shown)
+
+    # A password the parameter syntax cannot carry is refused, not cut.
+    status, shown = run(["GetEntries", "KeyFile=a.kyr"], [b"half;rest\n"], work)
+    check(status == 2 and '";"' in shown, "a password with ';' was not refused", shown)
+
+    # End of input instead of a password.
+    status, shown = run(["DeleteEntry", "KeyFile=a.kyr", "EntryLabel=x"], [b"\x04"], work)
+    check(status == 2, "end of input was taken as a password", shown)
+
+    # ChangePassword asks for the old password once and the new one twice.
+    status, shown = run(["ChangePassword", "KeyFile=none.kyr"],
+                        [b"old\n", b"new\n", b"new\n"], work)
+    check(shown.count("password: ") == 3, "ChangePassword did not ask three times", shown)
+    check("30003:" not in shown and "30058:" not in shown and status != 2,
+          "the passwords of ChangePassword did not arrive", shown)
+
+    # UseStash, a Password item or --passin: nothing is asked.
+    for args in (["GetEntries", "KeyFile=a.kyr", "UseStash"],
+                 ["GetEntries", "KeyFile=a.kyr", "Password=x"],
+                 ["GetEntries", "KeyFile=a.kyr", "--passin", "pass:x"]):
+        status, shown = run(args, [], work)
+        check("password: " not in shown, "asked although %s" % args[-1], shown)
+
+if failures:
+    for failure in failures:
+        print("FAIL:", failure)
+    sys.exit(1)
+print("all prompt checks passed")

@@ -1,0 +1,49 @@
+#include "password_plan.h"
+
+#include <vector>
+
+#include "crypto/secure_memory.h"
+#include "host_interface/command_context.h"
+#include "host_interface/messages.h"
+#include "host_interface/parameter_parser.h"
+
+namespace kcertadm::cli {
+namespace {
+
+bool TakesPassword(CommandId command) {
+  return command != CommandId::kViewCert && command != CommandId::kAdminSecurity;
+}
+
+bool CreatesKeyRing(CommandId command) {
+  return command == CommandId::kCreateKeyFile || command == CommandId::kCreateSelfSigned ||
+         command == CommandId::kCreateSelfSignedRoot;
+}
+
+}  // namespace
+
+PasswordPlan PlanPasswords(CommandId command, std::string_view parameters) {
+  PasswordPlan plan;
+  if (!TakesPassword(command)) return plan;
+  // The parser writes into its text, and the text may hold a password.
+  SecureBytes copy(parameters.begin(), parameters.end());
+  copy.push_back('\0');
+  SecurityCmdContext context;
+  ResetCommandContext(context);
+  std::uint32_t slot = kMsgNone;
+  if (ParseParameters(reinterpret_cast<char*>(copy.data()), context, command, slot) != 0 &&
+      slot != kMsgNoPassword) {
+    return plan;
+  }
+  plan.has_password = context.password != nullptr;
+  plan.needs_password = !plan.has_password && context.useStash == 0;
+  plan.creates_key_ring = CreatesKeyRing(command);
+  plan.creates_key = plan.creates_key_ring;
+  plan.key_size = context.keySize;
+  if (command == CommandId::kChangePassword) {
+    plan.has_new_password = context.newPassword != nullptr;
+    plan.needs_new_password = !plan.has_new_password;
+  }
+  return plan;
+}
+
+}  // namespace kcertadm::cli
