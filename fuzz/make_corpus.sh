@@ -40,4 +40,78 @@ find "$der" -type f -empty -delete
 for f in "$der"/*.der; do
   base64 -w 64 "$f" > "$b64/$(basename "$f" .der).b64"
 done
-echo "corpus: $(ls "$der" | wc -l) DER seeds, $(ls "$b64" | wc -l) Base64 seeds"
+
+# Certificates, requests and containers for the certificate target.
+certs="$here/corpus/cert_fuzz"
+mkdir -p "$certs"
+cp "$der"/*.der "$certs/"
+cp "$here"/../tests/data/cert/*.der "$here"/../tests/data/cert/*.p7b "$certs/" 2>/dev/null || true
+cp "$here"/../tests/data/reports/*.der "$here"/../tests/data/reports/*.p7b "$certs/" 2>/dev/null || true
+
+# Text files for the PEM readers: armoured objects, bare Base64 and a PEM
+# certification request with its MIC.
+pem="$here/corpus/pem_fuzz"
+mkdir -p "$pem"
+cp "$b64"/* "$pem/"
+openssl req -new -key "$work/key.pem" -subj "/CN=seed request" -out "$pem/request.pem"
+sed -e 's/CERTIFICATE REQUEST/NEW CERTIFICATE REQUEST/' "$pem/request.pem" > "$pem/request_new.pem"
+{ sed -n '2,$p' "$work/cert.pem" | sed '$d' | tr -d '\n'; echo; } > "$pem/bare.b64"
+body="$(printf 'seed body\n' | base64 -w 64)"
+sig="$(printf 'seed body\n' | openssl dgst -md5 -sign "$work/key.pem" | base64 -w 64)"
+orig="$(openssl x509 -in "$work/cert.pem" -outform DER | base64 -w 64)"
+{
+  echo "-----BEGIN PRIVACY-ENHANCED MESSAGE-----"
+  echo "Proc-Type: 4,MIC-ONLY"
+  echo "Content-Domain: RFC822"
+  echo "Originator-Certificate:"
+  echo "$orig" | sed 's/^/ /'
+  echo "MIC-Info: RSA-MD5,RSA,"
+  echo "$sig" | sed 's/^/ /'
+  echo
+  echo "$body"
+  echo "-----END PRIVACY-ENHANCED MESSAGE-----"
+} > "$pem/mic_request.pem"
+
+# Encrypted private keys, under the targets' password.
+keys="$here/corpus/private_key_fuzz"
+mkdir -p "$keys"
+openssl pkcs8 -topk8 -in "$work/key.pem" -v1 PBE-MD5-DES -passout "pass:fuzz password" \
+  -outform DER -out "$keys/pbe_md5_des.der" 2>/dev/null || true
+openssl pkcs8 -topk8 -in "$work/key.pem" -v1 PBE-MD5-DES -passout "pass:" \
+  -outform DER -out "$keys/empty_password.der" 2>/dev/null || true
+cp "$der/pkcs8.der" "$keys/"
+
+# Key rings made by the independent layout writer: the first byte is the
+# target's mode (1: repair the checks; 3: and open with the password).
+rings="$here/corpus/keyring_fuzz"
+mkdir -p "$rings"
+layout="$here/../tests/data/keyring/keyring_layout.py"
+hex() { od -An -v -tx1 "$1" | tr -d ' \n'; }
+spki="$(openssl x509 -in "$work/cert.pem" -pubkey -noout | openssl pkey -pubin -outform DER | od -An -v -tx1 | tr -d ' \n')"
+make_ring() {  # NAME MODE PASSWORD LIST
+  printf '%b' "$4" > "$work/list"
+  /usr/bin/python3 "$layout" write "$work/ring" "$3" "$work/list" >/dev/null || return 0
+  { printf "\\x$2"; cat "$work/ring"; } > "$rings/$1"
+}
+cert="$(hex "$der/selfsigned.der")"
+key="$(hex "$keys/pbe_md5_des.der" 2>/dev/null || true)"
+make_ring empty 01 - ""
+make_ring root 01 - "entry 1 726f6f7400 - - $spki - $cert -\n"
+make_ring protected 03 "fuzz password" "entry 0 6b657900 - 00112233 $spki ${key:--} $cert 0102\n"
+make_ring two 03 "fuzz password" "entry 1 726f6f7400 - - $spki - $cert -\nentry 0 6b657900 - - - ${key:--} - -\n"
+for f in "$here"/../tests/data/cert/*.der; do
+  make_ring "cert_$(basename "$f" .der)" 01 - "entry 0 6300 - - - - $(hex "$f") -\n"
+done
+
+# Parameter strings: the first byte chooses the command.
+params="$here/corpus/params_fuzz"
+mkdir -p "$params"
+printf '\x01KeyFile=a.kyr;Password=pw;KeySize=1024;CommonName=Server;Org=Org;Country=US' > "$params/create"
+printf '\x02KeyFile=a.kyr;Password=pw;CertFile=c.der;KeyName=label' > "$params/receive"
+printf '\x07KeyFile=a.kyr;UseStash;EntriesFile=e.txt;ShowRawCert;WriteBER' > "$params/entries"
+printf '\x0bKeyFile=a.kyr;Password=old;NewPassword=new;NoStashFile' > "$params/change"
+printf '\x06CertReqFile=r.pem;CertFile=c.pem;ValidDays=-5;UsePEM' > "$params/sign"
+
+echo "corpus: $(ls "$der" | wc -l) DER seeds, $(ls "$b64" | wc -l) Base64 seeds," \
+     "$(ls "$certs" | wc -l) certificates, $(ls "$pem" | wc -l) texts, $(ls "$keys" | wc -l) keys," \
+     "$(ls "$rings" | wc -l) rings, $(ls "$params" | wc -l) parameter strings"
