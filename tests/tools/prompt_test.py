@@ -6,6 +6,7 @@ import select
 import signal
 import sys
 import tempfile
+import termios
 
 KCERTADM = os.path.abspath(sys.argv[1])
 failures = []
@@ -40,6 +41,8 @@ def run(args, answers, cwd):
             os.write(fd, answers[answered])
             answered += 1
     _, status = os.waitpid(pid, 0)
+    global echo_after
+    echo_after = bool(termios.tcgetattr(fd)[3] & termios.ECHO)
     os.close(fd)
     return os.waitstatus_to_exitcode(status), shown.decode("utf-8", "replace")
 
@@ -75,6 +78,14 @@ with tempfile.TemporaryDirectory() as work:
     # End of input instead of a password.
     status, shown = run(["DeleteEntry", "KeyFile=a.kyr", "EntryLabel=x"], [b"\x04"], work)
     check(status == 2, "end of input was taken as a password", shown)
+
+    # Interrupted at the prompt: the tool ends by the signal, and the
+    # terminal echoes again.
+    status, shown = run(["GetEntries", "KeyFile=a.kyr"], [b"\x03"], work)
+    check(status == -signal.SIGINT, "Ctrl-C did not end the tool (status %d)" % status, shown)
+    check(echo_after, "the terminal was left without echo", shown)
+    status, shown = run(["GetEntries", "KeyFile=a.kyr"], [b"x\n"], work)
+    check(echo_after, "the terminal was left without echo after a prompt", shown)
 
     # ChangePassword asks for the old password once and the new one twice.
     status, shown = run(["ChangePassword", "KeyFile=none.kyr"],
