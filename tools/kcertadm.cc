@@ -160,6 +160,7 @@ SecureString Ask(const char* prompt, const char* again, bool is_new, const char*
 SecureString PasswordItems(const CommandLine& line, const PasswordPlan& plan,
                            kcertadm::CommandId command) {
   SecureString items;
+  if (!plan.takes_password) return items;  // nothing to read, nothing to ask
   items.reserve(2 * kMaxPasswordLength + 64);
   PasswordReader reader;
   std::optional<SecureString> password;

@@ -34,6 +34,7 @@ PasswordPlan PlanPasswords(CommandId command, std::string_view parameters) {
       slot != kMsgNoPassword) {
     return plan;
   }
+  plan.takes_password = true;
   plan.has_password = context.password != nullptr;
   plan.needs_password = !plan.has_password && context.useStash == 0;
   plan.creates_key_ring = CreatesKeyRing(command);

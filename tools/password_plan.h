@@ -9,6 +9,7 @@
 namespace kcertadm::cli {
 
 struct PasswordPlan {
+  bool takes_password = false;      // the command opens or creates a key ring
   bool needs_password = false;      // no Password item and no UseStash
   bool has_password = false;        // a Password item is present
   bool creates_key_ring = false;    // a new password: ask twice

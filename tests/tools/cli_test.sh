@@ -109,6 +109,13 @@ STDIN=pw.txt expect_not_refused ChangePassword KeyFile=none.kyr --passin stdin -
 # UseStash and --passin together: the given password is used, as with Password=.
 expect_not_refused GetEntries UseStash KeyFile=none.kyr EntriesFile=o.txt --passin pass:x
 
+# A command without a key ring reads no password (standard input stays
+# unread) and a failed parse asks nothing.
+printf 'unread\n' >in.txt
+STDIN=in.txt expect 0 '^30065: ' AdminSecurity --passin stdin
+STDIN=in.txt expect 1 '^30002: ' GetEntries Bogus=1 --passin stdin
+expect 1 '^30002: ' GetEntries Bogus=1 --passin env:KCERTADM_TEST_UNSET
+
 # Refusals: a ";" the parameter syntax cannot carry, an unset variable, an
 # empty source, a password given twice, a source form that does not exist.
 expect_usage GetEntries KeyFile=a.kyr --passin 'pass:se;cret'

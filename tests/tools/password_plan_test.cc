@@ -32,6 +32,7 @@ TEST(PasswordPlan, FollowsTheParser) {
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.why);
     const PasswordPlan plan = PlanPasswords(test.command, test.parameters);
+    EXPECT_TRUE(plan.takes_password);
     EXPECT_EQ(plan.needs_password, test.needs_password);
     EXPECT_EQ(plan.has_password, test.has_password);
     EXPECT_EQ(plan.creates_key_ring, test.creates);
@@ -55,6 +56,7 @@ TEST(PasswordPlan, AsksNothingWhenTheCommandFailsAnyway) {
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.why);
     const PasswordPlan plan = PlanPasswords(test.command, test.parameters);
+    EXPECT_FALSE(plan.takes_password);
     EXPECT_FALSE(plan.needs_password);
     EXPECT_FALSE(plan.needs_new_password);
     EXPECT_FALSE(plan.creates_key);
