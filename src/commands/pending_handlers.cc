@@ -14,43 +14,10 @@ std::int32_t NotAvailable(MessageReporter& reporter) {
 
 }  // namespace
 
-std::int32_t HandleCreateSelfSigned(SecurityCmdContext&, MessageReporter& reporter) {
-  return NotAvailable(reporter);
-}
-std::int32_t HandleCreateKeyFile(SecurityCmdContext&, MessageReporter& reporter) {
-  return NotAvailable(reporter);
-}
-std::int32_t HandleReceiveCert(SecurityCmdContext&, MessageReporter& reporter) {
-  return NotAvailable(reporter);
-}
-std::int32_t HandleReceiveRootCert(SecurityCmdContext&, MessageReporter& reporter) {
-  return NotAvailable(reporter);
-}
-std::int32_t HandleDesignateRoot(SecurityCmdContext&, MessageReporter& reporter) {
-  return NotAvailable(reporter);
-}
-std::int32_t HandleCreateSelfSignedRoot(SecurityCmdContext&, MessageReporter& reporter) {
-  return NotAvailable(reporter);
-}
-std::int32_t HandleSignCert(SecurityCmdContext&, MessageReporter& reporter) {
-  return NotAvailable(reporter);
-}
 std::int32_t HandleGetEntries(SecurityCmdContext&, MessageReporter& reporter) {
   return NotAvailable(reporter);
 }
-std::int32_t HandleDeleteEntry(SecurityCmdContext&, MessageReporter& reporter) {
-  return NotAvailable(reporter);
-}
-std::int32_t HandleCreateCertReq(SecurityCmdContext&, MessageReporter& reporter) {
-  return NotAvailable(reporter);
-}
 std::int32_t HandleViewCert(SecurityCmdContext&, MessageReporter& reporter) {
-  return NotAvailable(reporter);
-}
-std::int32_t HandleChangePassword(SecurityCmdContext&, MessageReporter& reporter) {
-  return NotAvailable(reporter);
-}
-std::int32_t HandleExtractCert(SecurityCmdContext&, MessageReporter& reporter) {
   return NotAvailable(reporter);
 }
 

@@ -1,0 +1,71 @@
+// CreateCertReq: a certificate request for a key the key ring holds.
+#include "cert/cert_build.h"
+#include "cert/signing_key.h"
+#include "cert/validity.h"
+#include "commands/cert_files.h"
+#include "commands/command_handlers.h"
+#include "commands/command_steps_util.h"
+#include "commands/common_steps.h"
+#include "host_interface/messages.h"
+#include "keyring/keyring.h"
+#include "keyring/password_protection.h"
+
+namespace kcertadm {
+namespace {
+
+Asn1Item ItemOf(Bytes& bytes) {
+  return Asn1Item{bytes.data(), static_cast<std::int32_t>(bytes.size())};
+}
+
+// The request object, signed with the entry's key: a PKCS #10 request, or
+// with UsePEM or SelfSigned a self-signed certificate.
+int BuildRequestObject(const SecurityCmdContext& context, KeyRingEntry& entry, KeyObject* key,
+                       CertData* object, std::uint32_t* slot) {
+  const Asn1Item subject = ItemOf(entry.subjectName);
+  const Asn1Item publicKey = ItemOf(entry.publicKey);
+  if (!context.usePEM && !context.selfSigned) {
+    if (BuildRequestInfo(object, subject, publicKey) != 0) {
+      return FailWith(slot, kMsgSubjectNameFailed);
+    }
+  } else {
+    SigningKey selfSigner(kAlgMd5WithRsa);
+    if (BuildValidity(&selfSigner, kPemRequestCertificateDays, slot) != 0) return -1;
+    selfSigner.issuerName = subject;
+    if (BuildTbsCertificate(object, selfSigner, subject, publicKey) != 0) {
+      return FailWith(slot, kMsgSubjectNameFailed);
+    }
+  }
+  if (SignTbs(object, key, kAlgMd5WithRsa) != 0) return FailWith(slot, kMsgSubjectNameFailed);
+  return 0;
+}
+
+int CreateCertReq(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
+  if (CheckRequestFile(context, slot) != 0) return -1;
+  if (int status = OpenKeyRingFromContext(context, session, slot); status != 0) return status;
+  std::optional<KeyRingEntry> entry = HasText(context.label)
+                                          ? KeyRingFindEntry(std::string_view(context.label))
+                                          : KeyRingDefaultKeyEntry();
+  if (!entry || !entry->HasPrivateKey()) {
+    KeyRingEntryFree(entry);
+    return FailWith(slot, kMsgNoPrivateKeyEntry);
+  }
+  KeyHolder key(DecryptPrivateKey(entry->privateKey, context.password ? context.password : ""));
+  int status = key.get() == nullptr ? FailWith(slot, kMsgKeyDecryptFailed) : 0;
+  CertRecord object;
+  if (status == 0) status = BuildRequestObject(context, *entry, key.get(), object.get(), slot);
+  if (status == 0) status = WriteRequestFile(context, *object, key.get(), slot);
+  KeyRingEntryFree(entry);
+  return status == 0 ? FailWith(slot, kMsgCertReqCreated, 0) : status;
+}
+
+}  // namespace
+
+std::int32_t HandleCreateCertReq(SecurityCmdContext& context, MessageReporter& reporter) {
+  CommandSession session;
+  std::uint32_t slot = kMsgNone;
+  const int status = CreateCertReq(context, session, &slot);
+  reporter.Report(slot);
+  return status;
+}
+
+}  // namespace kcertadm

@@ -1,0 +1,93 @@
+// Commands on single entries: DesignateRoot, DeleteEntry and ExtractCert.
+#include "armour/base64.h"
+#include "armour/pem.h"
+#include "commands/command_handlers.h"
+#include "commands/command_steps_util.h"
+#include "commands/common_steps.h"
+#include "host_interface/messages.h"
+#include "keyring/keyring.h"
+
+namespace kcertadm {
+namespace {
+
+int WriteKeyRingOnly(const SecurityCmdContext& context, std::uint32_t* slot,
+                     std::uint32_t success) {
+  const int written = KeyRingWrite(context.keyFile, PasswordArg(context.password));
+  return written == 0 ? FailWith(slot, success, 0) : FailWith(slot, kMsgKeyRingWriteFailed, written);
+}
+
+int DesignateRoot(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
+  if (int status = OpenKeyRingFromContext(context, session, slot); status != 0) return status;
+  if (RequireLabel(context, slot) != 0) return -1;
+  if (int status = DesignateRootEntry(context, slot); status != 0) return status;
+  return WriteKeyRingOnly(context, slot, kMsgRootDesignated);
+}
+
+int DeleteEntry(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
+  if (int status = OpenKeyRingFromContext(context, session, slot); status != 0) return status;
+  if (RequireLabel(context, slot) != 0) return -1;
+  if (int status = KeyRingDeleteEntry(context.label); status != 0) {
+    return FailWith(slot, kMsgNoSuchEntry, status);
+  }
+  return WriteKeyRingOnly(context, slot, kMsgEntryDeleted);
+}
+
+bool WriteCertificate(std::FILE* file, ByteView certificate) {
+  const std::string_view begin = kPemCertificateBegin;
+  const std::string_view end = kPemCertificateEnd;
+  return std::fwrite(begin.data(), 1, begin.size(), file) == begin.size() &&
+         std::fputc('\n', file) != EOF &&
+         PemWriteBase64(file, certificate.data(), static_cast<std::int32_t>(certificate.size()),
+                        0) == 0 &&
+         std::fwrite(end.data(), 1, end.size(), file) == end.size() && std::fflush(file) == 0;
+}
+
+int ExtractCert(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
+  if (OpenKeyRingFromContext(context, session, slot) != 0) return -1;
+  FilePtr output;
+  if (context.certFile != nullptr) {
+    output = OpenOutputFile(context, slot);
+    if (!output) return -1;
+  }
+  std::optional<KeyRingEntry> entry = HasText(context.label)
+                                          ? KeyRingFindEntry(std::string_view(context.label))
+                                          : KeyRingDefaultKeyEntry();
+  std::optional<std::vector<ByteView>> certificates;
+  if (entry) certificates = KeyRingEntryCertificates(*entry);
+  int status = 0;
+  if (!certificates || certificates->empty()) {
+    status = FailWith(slot, kMsgNoSuchEntry);
+  } else if (output && !WriteCertificate(output.get(), certificates->front())) {
+    status = FailWith(slot, kMsgOutputWriteFailed);
+  } else {
+    status = FailWith(slot, kMsgCertWritten, 0);
+  }
+  KeyRingEntryFree(entry);
+  return status;
+}
+
+using Step = int (*)(SecurityCmdContext&, CommandSession&, std::uint32_t*);
+
+std::int32_t Run(Step step, SecurityCmdContext& context, MessageReporter& reporter) {
+  CommandSession session;
+  std::uint32_t slot = kMsgNone;
+  const int status = step(context, session, &slot);
+  reporter.Report(slot);
+  return status;
+}
+
+}  // namespace
+
+std::int32_t HandleDesignateRoot(SecurityCmdContext& context, MessageReporter& reporter) {
+  return Run(DesignateRoot, context, reporter);
+}
+
+std::int32_t HandleDeleteEntry(SecurityCmdContext& context, MessageReporter& reporter) {
+  return Run(DeleteEntry, context, reporter);
+}
+
+std::int32_t HandleExtractCert(SecurityCmdContext& context, MessageReporter& reporter) {
+  return Run(ExtractCert, context, reporter);
+}
+
+}  // namespace kcertadm

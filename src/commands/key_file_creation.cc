@@ -1,0 +1,186 @@
+// Creating a key ring with a new key pair (CreateKeyFile and its
+// self-signed variants) and changing the key ring password.
+#include <sys/stat.h>
+
+#include <string>
+
+#include "asn1/asn1.h"
+#include "cert/cert_build.h"
+#include "crypto/random_shared.h"
+#include "cert/dn.h"
+#include "commands/cert_files.h"
+#include "commands/command_handlers.h"
+#include "commands/command_steps_util.h"
+#include "commands/common_steps.h"
+
+#include "host/host_settings.h"
+#include "host_interface/messages.h"
+#include "keyring/certificate_verification.h"
+#include "keyring/keyring.h"
+#include "keyring/password_protection.h"
+
+namespace kcertadm {
+namespace {
+
+constexpr const char* kTemplateKeyRing = "master.kyr";
+
+bool PathExists(const char* path) {
+  struct stat st;
+  return ::lstat(path, &st) == 0;
+}
+
+// The new key ring starts as the template "master.kyr" of the data
+// directory, or, without one, as the host's predefined roots. The key file
+// must not exist yet.
+int PrepareNewKeyRing(const SecurityCmdContext& context, std::uint32_t* slot) {
+  const int status = KeyRingOpen(context.keyFile, std::nullopt);
+  // A file that exists but cannot be read is not overwritten either.
+  if (status != kKeyRingCannotOpen || PathExists(context.keyFile)) {
+    return FailWith(slot, kMsgKeyFileExists);
+  }
+  const std::string templatePath = HostJoinPath(HostGetDataDirectory(), kTemplateKeyRing);
+  if (KeyRingOpen(templatePath, std::nullopt) != kKeyRingOk) {
+    const int rootsStatus = KeyRingAddHostRoots();
+    return rootsStatus == 0 ? 0 : FailWith(slot, kMsgAddRootsFailed, rootsStatus);
+  }
+  std::optional<KeyRingEntry> serverKey = KeyRingDefaultKeyEntry();
+  if (serverKey) {
+    KeyRingEntryFree(serverKey);
+    return FailWith(slot, kMsgTemplateHasKey);
+  }
+  return 0;
+}
+
+// The subject Name of the new key: the one the builder made, or else
+// encoded here.
+bool SubjectNameOf(const CertData& built, const DnValue (&values)[DN_SLOT_COUNT], Asn1Item* own,
+                   ByteView& subject) {
+  if (built.subjectDer.data != nullptr) {
+    subject = ByteView(built.subjectDer.data, static_cast<std::size_t>(built.subjectDer.length));
+    return true;
+  }
+  if (EncodeName(own, values) != 0) return false;
+  subject = ByteView(own->data, static_cast<std::size_t>(own->length));
+  return true;
+}
+
+class DnValuesHolder {
+ public:
+  DnValuesHolder() = default;
+  ~DnValuesHolder() { FreeDnValues(values); }
+  DnValuesHolder(const DnValuesHolder&) = delete;
+  DnValuesHolder& operator=(const DnValuesHolder&) = delete;
+  DnValue values[DN_SLOT_COUNT] = {};
+};
+
+int CreateKeyFile(SecurityCmdContext& context, std::uint32_t* slot) {
+  const char* const names[DN_SLOT_COUNT] = {context.country,    context.state,  context.city,
+                                            context.org,        context.orgUnit, context.commonName,
+                                            context.email,      context.orgUnit2, context.orgUnit3};
+  DnValuesHolder subject;
+  if (BuildSubjectName(names, subject.values, 1, slot) != 1) {
+    return FailWith(slot, kMsgBadSubjectName);
+  }
+  const bool writeRequest = context.certReqFile != nullptr;
+  if (writeRequest && CheckRequestFile(context, slot) != 0) return -1;
+  if (RequireLabel(context, slot) != 0) return -1;
+  if (int status = PrepareNewKeyRing(context, slot); status != 0) return status;
+
+  std::optional<KeyRingEntry> existing = KeyRingFindEntry(std::string_view(context.label));
+  if (existing) {
+    KeyRingEntryFree(existing);
+    return FailWith(slot, kMsgLabelExists);
+  }
+
+  KeyHolder keyPair;
+  if (context.keySize <= 0 ||
+      GenerateRsaPrivateKey(static_cast<std::uint32_t>(context.keySize), keyPair.out()) != 0 ||
+      keyPair.get() == nullptr) {
+    return FailWith(slot, kMsgKeyGenFailed);
+  }
+
+  CertRecord built;
+  if (writeRequest || context.selfSigned) {
+    // A PEM request carries a self-signed certificate, not a PKCS #10
+    // request; unless one is wanted for the key ring as well, it is made for
+    // the request alone.
+    SecurityCmdContext builderContext = context;
+    if (writeRequest && context.usePEM && !context.selfSigned) {
+      builderContext.selfSigned = 1;
+      builderContext.validDays = kPemRequestCertificateDays;
+    }
+    if (BuildRequestOrCertificate(subject.values, built.get(), keyPair.get(), &builderContext,
+                                  slot) != 0) {
+      return -1;
+    }
+    if (writeRequest && WriteRequestFile(context, *built, keyPair.get(), slot) != 0) return -1;
+  }
+
+  const std::string_view password = context.password ? context.password : "";
+  SecureBytes encrypted;
+  if (EncryptPrivateKey(keyPair.get(), password, encrypted) != 0) {
+    return FailWith(slot, kMsgKeyEncryptFailed);
+  }
+  Asn1Item ownName{nullptr, 0};
+  ByteView subjectName;
+  if (!SubjectNameOf(*built, subject.values, &ownName, subjectName)) {
+    return FailWith(slot, kMsgSubjectNameFailed);
+  }
+  const int added =
+      KeyRingAddKeyEntry(subjectName, encrypted, PasswordArg(context.password), context.label);
+  DerFree(&ownName);
+  if (added != 0) return FailWith(slot, kMsgAddKeyEntryFailed);
+
+  if (context.selfSigned) {
+    const ByteView certificate(built->der.data, static_cast<std::size_t>(built->der.length));
+    if (KeyRingAddCertificate(certificate, std::string_view(context.label), nullptr) != 0) {
+      return FailWith(slot, kMsgAddCertFailed);
+    }
+  }
+  if (context.designateRoot && DesignateRootEntry(context, slot) != 0) return -1;
+  if (int status = SaveKeyRing(context, context.password, slot); status != 0) return status;
+  return FailWith(slot, kMsgKeyFileCreated, 0);
+}
+
+}  // namespace
+
+std::int32_t HandleCreateKeyFile(SecurityCmdContext& context, MessageReporter& reporter) {
+  CommandSession session;
+  std::uint32_t slot = kMsgNone;
+  const int status = CreateKeyFile(context, &slot);
+  reporter.Report(slot);
+  return status;
+}
+
+std::int32_t HandleCreateSelfSigned(SecurityCmdContext& context, MessageReporter& reporter) {
+  CommandSession session;
+  context.selfSigned = 1;
+  const std::int32_t status = HandleCreateKeyFile(context, reporter);
+  if (status == 0) reporter.Report(kMsgSelfSignedCreated);
+  return status;
+}
+
+std::int32_t HandleCreateSelfSignedRoot(SecurityCmdContext& context, MessageReporter& reporter) {
+  CommandSession session;
+  context.designateRoot = 1;
+  const std::int32_t status = HandleCreateSelfSigned(context, reporter);
+  if (status == 0) reporter.Report(kMsgSelfSignedRootCreated);
+  return status;
+}
+
+std::int32_t HandleChangePassword(SecurityCmdContext& context, MessageReporter& reporter) {
+  CommandSession session;
+  std::uint32_t slot = kMsgNone;
+  int status = OpenKeyRingFromContext(context, session, &slot);
+  if (status == 0 && context.newPassword == nullptr) status = FailWith(&slot, kMsgNoNewPassword);
+  if (status == 0) {
+    status = KeyRingChangePassword(PasswordArg(context.password), context.newPassword, 0);
+    if (status != 0) FailWith(&slot, kMsgPasswordChangeFailed);
+  }
+  if (status == 0) status = SaveKeyRing(context, context.newPassword, &slot);
+  if (status == 0) slot = kMsgPasswordChanged;
+  reporter.Report(slot);
+  return status;
+}
+
+}  // namespace kcertadm
