@@ -94,6 +94,16 @@ with tempfile.TemporaryDirectory() as work:
     check("30003:" not in shown and "30058:" not in shown and status != 2,
           "the passwords of ChangePassword did not arrive", shown)
 
+    # A key ring created with a typed password opens with that password
+    # only (NoStashFile: nothing else may open it).
+    status, shown = run(create + ["KeySize=1024", "NoStashFile"], [b"Ring pw=1\n", b"Ring pw=1\n"],
+                        work)
+    check(status == 0 and "30020:" in shown, "the key ring was not created", shown)
+    check("warning" in shown and "1024 bits" in shown, "no warning for a 1024-bit key", shown)
+    for password, number in ((b"Ring pw=1\n", "30026:"), (b"Ring pw=2\n", "30009:")):
+        status, shown = run(["ExtractCert", "KeyFile=new.kyr"], [password], work)
+        check(number in shown, "the typed password %r did not give %s" % (password, number), shown)
+
     # UseStash, a Password item or --passin: nothing is asked.
     for args in (["GetEntries", "KeyFile=a.kyr", "UseStash"],
                  ["GetEntries", "KeyFile=a.kyr", "Password=x"],

@@ -42,3 +42,8 @@ add_test(NAME tools.deb
          COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/deb_test.sh
                  ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
 set_tests_properties(tools.deb PROPERTIES TIMEOUT 180)
+
+add_test(NAME tools.workflow
+         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/workflow_test.sh $<TARGET_FILE:kcertadm_cli>)
+set_tests_properties(tools.workflow PROPERTIES
+  ENVIRONMENT "KCERTADM_MSG_DIR=${PROJECT_SOURCE_DIR}/messages" TIMEOUT 300)
