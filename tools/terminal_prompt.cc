@@ -24,7 +24,9 @@ void RestoreAndReraise(int signal_number) {
   ::raise(signal_number);
 }
 
-constexpr int kCaughtSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+// Not SIGTSTP: after a stop the shell keeps the terminal modes of the job,
+// and reading goes on without echo once it continues.
+constexpr int kCaughtSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 class EchoOff {
  public:
