@@ -124,12 +124,15 @@ namespace {
 class CommandTestEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    ::setenv("KCERTADM_DATA_DIR", dataDir_.path().c_str(), 1);
+    dataDir_.emplace();
+    ::setenv("KCERTADM_DATA_DIR", dataDir_->path().c_str(), 1);
     ::unsetenv("KCERTADM_ROOTS");
   }
+  // The environment object itself is never destroyed; the directory goes here.
+  void TearDown() override { dataDir_.reset(); }
 
  private:
-  TempDir dataDir_;
+  std::optional<TempDir> dataDir_;
 };
 
 [[maybe_unused]] ::testing::Environment* const kEnvironment =
