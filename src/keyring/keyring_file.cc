@@ -156,11 +156,6 @@ int ReadKeyRing(std::FILE* file, KeyRingState& ring) {
   return kKeyRingOk;
 }
 
-void DiscardOneRandomByte() {
-  std::uint8_t byte;
-  KeyRingRandomBytes(&byte, 1);
-}
-
 // Appends the record of one entry to buffer. 0 or a status.
 int BuildRecord(const KeyRingEntry& entry, const KeyRingState& ring, SecureBytes& buffer) {
   SecureBytes protectedData;
@@ -246,7 +241,7 @@ int KeyRingOpen(const std::string& path, OptionalPassword password) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) {
       KeyRingClear();
-      return kKeyRingCannotOpen;  // nothing was read: no random byte either
+      return kKeyRingCannotOpen;
     }
     try {
       status = ReadKeyRing(file.get(), ring);
@@ -256,7 +251,9 @@ int KeyRingOpen(const std::string& path, OptionalPassword password) {
     if (status != kKeyRingOk) KeyRingClear();
     RegisterKeyRingSampler();
   }
-  DiscardOneRandomByte();
+  // Opening draws nothing from the shared random generator: a command that
+  // needs no random bytes (listing, deleting, receiving, signing) then never
+  // pays for seeding it from the machine.
   return status;
 }
 

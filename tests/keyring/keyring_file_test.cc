@@ -3,8 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
+#include "crypto/random_md5.h"
+#include "crypto/random_shared.h"
+#include "crypto/toolkit_scope.h"
 #include "keyring/file_replace.h"
 #include "keyring/keyring.h"
 #include "keyring/keyring_test_util.h"
@@ -318,6 +323,50 @@ TEST_F(KeyRingFileTest, WrittenFilesAreOwnerOnly) {
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+// Opening a key ring, whatever its outcome, takes nothing from the shared
+// random generator: commands that need no random bytes must not pay for
+// seeding it. Any byte taken would shift what the generator gives next.
+TEST_F(KeyRingFileTest, OpeningTakesNoRandomBytes) {
+  const std::string good = dir_.Path("good.kyr");
+  const Bytes file = WriteTwoEntryRing(good);
+  Bytes damaged = file;
+  damaged[33] ^= 0x01;  // inside the first label: the trailer no longer matches
+  WriteFileBytes(dir_.Path("damaged.kyr"), damaged);
+  struct Case {
+    const char* why;
+    std::string path;
+    OptionalPassword password;
+    int status;
+  };
+  const Case kTests[] = {
+      {"a ring that opens", good, std::nullopt, kKeyRingOk},
+      {"a wrong password", good, "not-the-password", kKeyRingWrongPassword},
+      {"a damaged ring", dir_.Path("damaged.kyr"), std::nullopt, kKeyRingBadFormat},
+      {"no file", dir_.Path("missing.kyr"), std::nullopt, kKeyRingCannotOpen},
+  };
+  const std::uint8_t seed[] = "fixed seed of the test generator";
+  for (const Case& test : kTests) {
+    SCOPED_TRACE(test.why);
+    AlgorithmObject* random = nullptr;
+    {
+      ToolkitScope lock;
+      ASSERT_EQ(AlgCreate(&random), 0);
+      ASSERT_EQ(AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
+      ASSERT_EQ(RandomInit(random, RandomMethods, nullptr), 0);
+      ASSERT_EQ(RandomSeed(random, seed, sizeof seed, nullptr), 0);
+    }
+    InstallSharedRandomForTesting(random);
+    EXPECT_EQ(KeyRingOpen(test.path, test.password), test.status);
+    std::uint8_t got[16], want[16];
+    ASSERT_EQ(GetRandomBytes(got, sizeof got), 0);
+    Md5RandomGenerator mirror;
+    mirror.Seed(seed, sizeof seed);
+    mirror.Generate(want, sizeof want);
+    EXPECT_EQ(0, std::memcmp(got, want, sizeof got));
+  }
+  InstallSharedRandomForTesting(nullptr);
 }
 
 }  // namespace
