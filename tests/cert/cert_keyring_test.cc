@@ -130,25 +130,6 @@ TEST_F(CertKeyRingTest, IssuerFoundAmongTrustedRoots) {
   EXPECT_EQ(error, 30055u);
 }
 
-TEST_F(CertKeyRingTest, UnsupportedSignatureAlgorithmFails) {
-  // The vector leaf is signed with SHA-1, which verifies; the same
-  // certificate claiming md5WithRSAEncryption without NULL does not.
-  const Bytes root = SelfSigned();
-  Bytes leaf = IssuedBy(root);
-  AddEntry("root", root, true);
-  Record r(leaf);
-  CertFields fields;
-  std::uint32_t error = 0;
-  ASSERT_EQ(ParseCert(&r.cert, &fields, &error), 0);
-  Bytes noNull = Hex("30 0B 06 09 2A 86 48 86 F7 0D 01 01 04");
-  fields.signatureAlgorithm = Asn1Item{noNull.data(), static_cast<std::int32_t>(noNull.size())};
-  KeyObject* key = nullptr;
-  ASSERT_EQ(PublicKeyFromSpki(fields.subjectPublicKeyInfo, &key, &error), 0);
-  EXPECT_EQ(VerifySignature(fields, key, &error), -1);
-  EXPECT_EQ(error, 30055u);
-  DestroyKey(&key);
-}
-
 // A certificate with the given issuer and subject common names; signatures
 // are not looked at when climbing.
 Bytes Named(const std::string& issuer, const std::string& subject) {

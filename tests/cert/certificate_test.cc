@@ -30,7 +30,7 @@ Bytes BytesOf(const Asn1Item& i) { return Bytes(i.data, i.data + i.length); }
 struct OwnedRecord {
   explicit OwnedRecord(const Bytes& bytes) {
     auto* block = static_cast<std::uint8_t*>(std::malloc(bytes.size() + 1));
-    std::memcpy(block, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
     InitCertData(&cert, block, static_cast<std::int32_t>(bytes.size()));
   }
   ~OwnedRecord() { FreeCertData(&cert); }

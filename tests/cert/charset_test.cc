@@ -51,13 +51,6 @@ TEST(HostUnicodeToText, ConvertsAndBoundsOutput) {
   }
 }
 
-TEST(HostUnicodeToText, ZeroSizeWritesNothing) {
-  const auto in = Ucs2({'A'});
-  char out = 0x55;
-  EXPECT_EQ(HostUnicodeToText(in.data(), in.size(), &out, 0), 0);
-  EXPECT_EQ(out, 0x55);
-}
-
 TEST(HostTextToUnicode, EncodesMachineOrderUnits) {
   struct Case {
     const char* name;
@@ -156,17 +149,6 @@ TEST(HostTranslation, HostTextBackToT61) {
               c.status);
     EXPECT_EQ(std::string(out, length), c.want);
   }
-  HostCloseTranslation(table);
-}
-
-TEST(HostTranslation, OnlyTable32OpensAndOnlyWhileAvailable) {
-  HostTranslationHandle table = nullptr;
-  EXPECT_NE(HostOpenTranslation(31, &table), 0);
-  EXPECT_EQ(table, nullptr);
-  HostSetTranslationTablesAvailable(false);
-  EXPECT_NE(HostOpenTranslation(kTranslationTableT61, &table), 0);
-  HostSetTranslationTablesAvailable(true);
-  EXPECT_EQ(HostOpenTranslation(kTranslationTableT61, &table), 0);
   HostCloseTranslation(table);
 }
 

@@ -88,18 +88,6 @@ TEST(ParseDNSeq, MapsAttributesToSlots) {
   }
 }
 
-TEST(ParseDNSeq, KeepsTagAndPointsIntoTheInput) {
-  Bytes der = Name({Rdn(kCn, 0x1E, std::string("\0J\0o", 4)), Rdn(kEmail, 0x16, "x@y")});
-  DnFields fields;
-  uint32_t error = 0;
-  ASSERT_EQ(Parse(der, &fields, &error), 0);
-  EXPECT_EQ(fields.slot[DN_COMMON_NAME].stringTag, 0x1E);
-  EXPECT_EQ(fields.slot[DN_COMMON_NAME].length, 4);
-  EXPECT_EQ(fields.slot[DN_EMAIL].stringTag, 0x16);
-  EXPECT_GE(fields.slot[DN_COMMON_NAME].value, der.data());
-  EXPECT_LT(fields.slot[DN_COMMON_NAME].value, der.data() + der.size());
-}
-
 TEST(ParseDNSeq, RefusesMalformedNames) {
   const Bytes cn = Rdn(kCn, 0x13, "Joe");
   struct Case {

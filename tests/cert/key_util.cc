@@ -56,7 +56,7 @@ VectorSubject::~VectorSubject() {
 
 Record::Record(const Bytes& der) {
   auto* block = static_cast<std::uint8_t*>(std::malloc(der.size() + 1));
-  std::memcpy(block, der.data(), der.size());
+  if (!der.empty()) std::memcpy(block, der.data(), der.size());
   cert.der = Asn1Item{block, static_cast<std::int32_t>(der.size())};
 }
 

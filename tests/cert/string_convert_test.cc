@@ -54,15 +54,6 @@ TEST(BMPToHCSET, LongInputIsCutToTheConversionBuffer) {
             kConversionBufferSize / 2);
 }
 
-TEST(BMPToHCSET, RefusesBadArguments) {
-  const std::uint8_t bmp[] = {0x00, 0x41};
-  char out[4];
-  EXPECT_EQ(BMPToHCSET(bmp, -1, out, sizeof out), 0);
-  EXPECT_EQ(BMPToHCSET(bmp, 2, out, 0), 0);
-  EXPECT_EQ(BMPToHCSET(nullptr, 2, out, sizeof out), 0);
-  EXPECT_EQ(BMPToHCSET(bmp, 2, nullptr, 4), 0);
-}
-
 TEST(T61ToHCSET, ReadsLatin1AndFailsWithoutTable) {
   const std::uint8_t t61[] = {'Z', 0xFC, 'r', 'i', 'c', 'h'};
   char out[32];
