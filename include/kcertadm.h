@@ -258,6 +258,144 @@ KCERTADM_API uint16_t BMPToHCSET(const uint8_t* bmp, int32_t length, char* out,
 KCERTADM_API uint16_t T61ToHCSET(const uint8_t* t61, int32_t length, char* out,
                                  int32_t outSize);
 
+/* ---- Certificate services ------------------------------------------------ */
+
+/*
+ * Key material handed to the host by GetKeyData, GetServerKey and
+ * GetServerRootCert. The filling function zero-fills the record first; every
+ * data pointer is then either null or a malloc block the record owns, and
+ * FreeExtKeyData releases them (the private key is overwritten with zeros
+ * first). The host owns the record itself.
+ */
+typedef struct ServerKeyData {
+  Asn1Item publicKey;       /* the server key entry's SubjectPublicKeyInfo */
+  Asn1Item privateKey;      /* its PrivateKeyInfo (PKCS #8), decrypted */
+  Asn1Item certificate;     /* DER of the server key entry's certificate */
+  Asn1Item rootCertificate; /* DER of the root of that certificate's chain */
+  int32_t badPassword;      /* 1 when the key ring refused the password */
+} ServerKeyData;
+
+/*
+ * Enrols a client: context->requestText (requestTextLength characters) holds
+ * the Base64 of a signed public key and challenge. Its signature is checked
+ * with the key it carries, and an unsigned request { version, subject, key }
+ * is built with the subject taken from the context's name fields. With
+ * context->certFile set the request is written there in the "-----BEGIN
+ * CERTIFICATE-----" armour; otherwise its Base64 lands in cert->reqText.
+ * cert is the caller's zero-filled record; release it with FreeCertData
+ * whatever the result. Returns 0 with 30044 in *error, or -1 with the
+ * message number (30061, 30033/30034, 30043, 30056, 30055, 30041, 30039).
+ * The library must have been initialised.
+ */
+KCERTADM_API int32_t ProcessClientCertReq(SecurityCmdContext* context, CertData* cert,
+                                          uint32_t* error);
+
+/*
+ * Issues a certificate for the request whose Base64 is in cert->reqText (or
+ * whose file text is in cert->fileText), signed with the key ring's signing
+ * key: the first entry with a private key, a certificate and the trusted-
+ * root mark. The key ring is context->keyFile, opened with context->password
+ * (or the stash file with useStash). With context->clientCert the request is
+ * the unsigned form ProcessClientCertReq makes, otherwise a PKCS #10 request
+ * whose signature is checked. With context->usePKCS7 the certificate is also
+ * packaged as PKCS #7 (cert->pkcs7). cert->certText receives the Base64 of
+ * the package, or else of the certificate (cert->der). Release cert with
+ * FreeCertData. Returns 0, or -1 with the message number in *error.
+ * The library must have been initialised.
+ */
+KCERTADM_API int32_t SignClientCert(SecurityCmdContext* context, CertData* cert,
+                                    uint32_t* error);
+
+/*
+ * SignClientCert for a host that holds text only. parameters is read as by
+ * the SignCert command (KeyFile, Password or UseStash, ValidDays, ClientCert,
+ * UsePKCS7, ...; the text is not changed); requestText is the request's
+ * Base64. When the certificate's Base64 is shorter than outputSize it is
+ * copied to output with a NUL; a longer text is not copied and the call
+ * still succeeds. The message (30040 on success) is left in messageBuffer.
+ * Returns 0 or non-zero.
+ */
+KCERTADM_API int32_t SignCertificate(const char* parameters, const char* requestText,
+                                     char* output, uint32_t outputSize,
+                                     char* messageBuffer, uint32_t messageBufferSize);
+
+/*
+ * Decodes the request in cert->reqText (or cert->fileText) into cert->der,
+ * then parses it into fields and checks its signature with its own key.
+ * Returns 0, or non-zero with 30043, 30045, 30055 or 30056 in *error.
+ * Release cert with FreeCertData. The library must have been initialised.
+ */
+KCERTADM_API int32_t ParseCertReq(CertData* cert, CertFields* fields, uint32_t* error);
+
+/*
+ * Builds cert->pkcs7, a PKCS #7 certificates-only package holding cert->der.
+ * Returns 0 (-1 when the library is not initialised or the package cannot
+ * be built).
+ */
+KCERTADM_API int32_t PackagePKCS7Cert(CertData* cert);
+
+/*
+ * Packages the certificate whose Base64 is certText as PKCS #7 and copies
+ * the package's Base64 to output under the rule of SignCertificate. The
+ * first argument is ignored. The message (30040 on success, 30043 when the
+ * text does not decode, 30042) is left in messageBuffer. Returns 0 or
+ * non-zero.
+ */
+KCERTADM_API int32_t EnvelopeCert(int32_t ignored, const char* certText, char* output,
+                                  uint32_t outputSize, char* messageBuffer,
+                                  uint32_t messageBufferSize);
+
+/*
+ * Reads the certificate file context->certReqFile into cert: DER with
+ * context->useBER, otherwise Base64 text (armoured or bare), a request with
+ * context->usePKCS. Returns 0, or -1 with the message number in *error.
+ * Release cert with FreeCertData. The library must have been initialised.
+ */
+KCERTADM_API int32_t ReadCert(SecurityCmdContext* context, CertData* cert, uint32_t* error);
+
+/*
+ * Opens the key ring context->keyFile (context->password, or the stash file
+ * with useStash) and fills keyData from its server key entry (the first
+ * entry holding a private key and a certificate): publicKey, privateKey
+ * (decrypted) and certificate (the entry's last). Returns 0 and leaves the
+ * message buffer alone; on failure reports the message and returns
+ * non-zero, with badPassword set for 30009. Release keyData with
+ * FreeExtKeyData whatever the result.
+ */
+KCERTADM_API int32_t GetKeyData(SecurityCmdContext* context, ServerKeyData* keyData,
+                                char* messageBuffer, uint32_t messageBufferSize);
+
+/* GetKeyData for the key ring keyFile opened with password. */
+KCERTADM_API int32_t GetServerKey(const char* keyFile, const char* password,
+                                  ServerKeyData* keyData, char* messageBuffer,
+                                  uint32_t messageBufferSize);
+
+/*
+ * Opens the key ring keyFile with the password of its stash file and climbs
+ * from the server key entry's certificate through the entries whose subject
+ * is each certificate's issuer to a self-issued certificate, whose DER lands
+ * in keyData->rootCertificate. Returns 0 and leaves the message buffer
+ * alone; on failure reports the message (30026, 30069, 30046, 30057 for a
+ * missing issuer or a chain that loops) and returns non-zero. Release
+ * keyData with FreeExtKeyData.
+ */
+KCERTADM_API int32_t GetServerRootCert(const char* keyFile, ServerKeyData* keyData,
+                                       char* messageBuffer, uint32_t messageBufferSize);
+
+/* Releases the blocks of keyData (not the record) and zero-fills it. */
+KCERTADM_API void FreeExtKeyData(ServerKeyData* keyData);
+
+/*
+ * Opens the key ring of context, takes the last certificate of the entry
+ * context->label (or, without a label, of the server key entry) into
+ * cert->der and reads its subject name, or with context->getIssuer its
+ * issuer name, into name. The name's values point into cert->der. Returns 0
+ * and leaves the message buffer alone; on failure reports the message and
+ * returns non-zero. Release cert with FreeCertData.
+ */
+KCERTADM_API int32_t GetCertDN(SecurityCmdContext* context, CertData* cert, DnFields* name,
+                               char* messageBuffer, uint32_t messageBufferSize);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,60 @@
+#include "host_interface/services_common.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace kcertadm {
+
+std::optional<Bytes> LastCertificate(const KeyRingEntry& entry) {
+  std::optional<std::vector<ByteView>> certificates = KeyRingEntryCertificates(entry);
+  if (!certificates || certificates->empty()) return std::nullopt;
+  const ByteView last = certificates->back();
+  return Bytes(last.begin(), last.end());
+}
+
+bool CopyToItem(ByteView bytes, Asn1Item* out) {
+  *out = Asn1Item{};
+  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    return false;
+  }
+  // One byte more than needed, so that an empty copy is still a block.
+  auto* block = static_cast<std::uint8_t*>(std::malloc(bytes.size() + 1));
+  if (block == nullptr) return false;
+  if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
+  out->data = block;
+  out->length = static_cast<std::int32_t>(bytes.size());
+  return true;
+}
+
+bool CopyTextToOutput(const Asn1Item& text, char* output, std::uint32_t outputSize) {
+  if (output == nullptr || text.data == nullptr || text.length < 0) return false;
+  if (static_cast<std::uint32_t>(text.length) >= outputSize) return false;
+  std::memcpy(output, text.data, static_cast<std::size_t>(text.length));
+  output[text.length] = '\0';
+  return true;
+}
+
+bool CopyHostText(const char* text, Asn1Item* out) {
+  *out = Asn1Item{};
+  if (text == nullptr) return false;
+  const std::size_t length = std::strlen(text);
+  if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max() - 1)) {
+    return false;
+  }
+  auto* block = static_cast<std::uint8_t*>(std::malloc(length + 1));
+  if (block == nullptr) return false;
+  std::memcpy(block, text, length + 1);
+  out->data = block;
+  out->length = static_cast<std::int32_t>(length);
+  return true;
+}
+
+void ReplaceDer(CertData* cert, Asn1Item bytes) {
+  std::free(cert->container.data != nullptr ? cert->container.data : cert->der.data);
+  cert->container = Asn1Item{};
+  cert->setRemaining = 0;
+  cert->der = bytes;
+}
+
+}  // namespace kcertadm

@@ -1,0 +1,53 @@
+// Pieces shared by the certificate services that the host calls directly.
+#pragma once
+
+#include <cstdint>
+#include <new>
+#include <optional>
+
+#include "host_interface/messages.h"
+#include "keyring/keyring_entry.h"
+#include "kcertadm.h"
+
+namespace kcertadm {
+
+// Stores message in the slot (when there is one) and returns status.
+inline std::int32_t SlotFail(std::uint32_t* slot, std::uint32_t message,
+                             std::int32_t status = -1) {
+  if (slot != nullptr) *slot = message;
+  return status;
+}
+
+// Runs a service body so that no exception reaches the host: running out of
+// memory becomes 30070 in the slot and -1.
+template <typename Body>
+std::int32_t RunService(std::uint32_t* slot, Body body) {
+  try {
+    return body();
+  } catch (...) {
+    return SlotFail(slot, kMsgOutOfMemory);
+  }
+}
+
+// The entry's last certificate, copied; none when it holds none or its
+// certificate list does not decode.
+std::optional<Bytes> LastCertificate(const KeyRingEntry& entry);
+
+// A new malloc block holding a copy of bytes, in out. False when memory runs
+// out or the bytes are too many for an item (out then stays empty).
+bool CopyToItem(ByteView bytes, Asn1Item* out);
+
+// The host's output rule: a text shorter than the buffer is copied with its
+// NUL; a longer one (or one exactly as long) is not copied at all.
+// True when it was copied.
+bool CopyTextToOutput(const Asn1Item& text, char* output, std::uint32_t outputSize);
+
+// A new malloc block holding the NUL-terminated text (its NUL included), in
+// out, with the text length. False when text is null or memory runs out.
+bool CopyHostText(const char* text, Asn1Item* out);
+
+// Releases the record's der (or the container it was taken from) and puts
+// bytes, a malloc block the record now owns, in its place.
+void ReplaceDer(CertData* cert, Asn1Item bytes);
+
+}  // namespace kcertadm

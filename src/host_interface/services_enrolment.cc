@@ -1,0 +1,212 @@
+// Client enrolment and request signing for the host: ProcessClientCertReq,
+// SignClientCert, SignCertificate and ParseCertReq.
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "armour/pem.h"
+#include "asn1/asn1.h"
+#include "cert/cert_build.h"
+#include "cert/cert_keyring.h"
+#include "cert/certificate.h"
+#include "cert/dn.h"
+#include "cert/signing_key.h"
+#include "commands/cert_files.h"
+#include "commands/command_steps_util.h"
+#include "commands/common_steps.h"
+#include "host_interface/command_table.h"
+#include "host_interface/initialisation.h"
+#include "host_interface/messages.h"
+#include "host_interface/parameter_parser.h"
+#include "host_interface/services_client_request.h"
+#include "host_interface/services_common.h"
+#include "kcertadm.h"
+
+namespace kcertadm {
+
+namespace {
+
+constexpr std::int32_t kMaxValidDays = 10000;
+
+// The nine subject texts, words 0 to 8 of the context, in slot order.
+void SubjectTexts(const SecurityCmdContext& context, const char* texts[DN_SLOT_COUNT]) {
+  const char* const fields[DN_SLOT_COUNT] = {
+      context.country, context.state,    context.city,     context.org,     context.orgUnit,
+      context.commonName, context.email, context.orgUnit2, context.orgUnit3};
+  for (int i = 0; i < DN_SLOT_COUNT; ++i) texts[i] = fields[i];
+}
+
+// Releases the subject values however the enrolment ends.
+class SubjectValues {
+ public:
+  SubjectValues() = default;
+  ~SubjectValues() { FreeDnValues(values_); }
+  SubjectValues(const SubjectValues&) = delete;
+  SubjectValues& operator=(const SubjectValues&) = delete;
+  DnValue* get() { return values_; }
+
+ private:
+  DnValue values_[DN_SLOT_COUNT]{};
+};
+
+// Replaces cert->der (and any container it came from) by request, which
+// the record then owns; tbs keeps its own copy.
+int StoreClientRequest(CertData* cert, Asn1Item* request) {
+  Asn1Item tbsCopy{};
+  if (!CopyToItem(ByteView(request->data, static_cast<std::size_t>(request->length)), &tbsCopy)) {
+    return -1;
+  }
+  std::free(cert->tbs.data);
+  cert->tbs = tbsCopy;
+  ReplaceDer(cert, *request);
+  *request = Asn1Item{};
+  return 0;
+}
+
+// Writes the request in the certificate armour and closes the file.
+int WriteClientRequest(FilePtr file, const CertData& cert, std::uint32_t* slot) {
+  const int written = WriteArmouredObject(cert, file.get(), false);
+  const int closed = std::fclose(file.release());
+  if (written != 0 || closed != 0) return SlotFail(slot, kMsgOutputWriteFailed);
+  return 0;
+}
+
+std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
+                                  std::uint32_t* slot) {
+  if (context == nullptr || cert == nullptr) return SlotFail(slot, kMsgPrepareFailed);
+  const char* texts[DN_SLOT_COUNT];
+  SubjectTexts(*context, texts);
+  SubjectValues subject;
+  if (BuildSubjectName(texts, subject.get(), 1, slot) != 1) return -1;
+
+  FilePtr output;
+  if (HasText(context->certFile)) {
+    output = OpenOutputFile(*context, slot);
+    if (!output) return -1;
+  }
+
+  const char* text = context->requestText;
+  const std::uint32_t textLength = context->requestTextLength;
+  if (text == nullptr ||
+      textLength > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
+    return SlotFail(slot, kMsgDecodeFailed);
+  }
+  Asn1Item decoded{};
+  if (Base64Decode(text, static_cast<std::int32_t>(textLength), &decoded) == 0) {
+    return SlotFail(slot, kMsgDecodeFailed);
+  }
+  ReplaceDer(cert, decoded);
+
+  CertFields fields{};
+  if (ParseSignedKeyAndChallenge(cert->der, &fields, slot) != 0) return -1;
+
+  DerFree(&cert->subjectDer);
+  Asn1Item request{};
+  if (EncodeName(&cert->subjectDer, subject.get()) != 0 ||
+      BuildClientRequest(cert->subjectDer, fields.subjectPublicKeyInfo, &request) != 0 ||
+      StoreClientRequest(cert, &request) != 0) {
+    DerFree(&request);
+    return SlotFail(slot, kMsgPrepareFailed);
+  }
+
+  if (output) {
+    if (WriteClientRequest(std::move(output), *cert, slot) != 0) return -1;
+  } else if (EncodeCertificateText(cert, true, slot) != 0) {
+    return -1;
+  }
+  return SlotFail(slot, kMsgCertReqCreated, 0);
+}
+
+std::int32_t SignClientRequest(SecurityCmdContext* context, CertData* cert,
+                               std::uint32_t* slot) {
+  if (context == nullptr || cert == nullptr) return SlotFail(slot, kMsgPrepareFailed);
+  if (context->validDays < 0 || context->validDays > kMaxValidDays) {
+    return SlotFail(slot, kMsgBadValidDays);
+  }
+  if (DecodeCertificateText(cert, true, slot) != 0) return -1;
+
+  SigningKey signer;
+  if (LoadSigningKey(context, &signer, slot) != 0) return -1;
+
+  CertFields request{};
+  if (context->clientCert) {
+    if (ParseClientRequest(cert->der, &request, slot) != 0) return -1;
+  } else if (ParseRequest(cert, &request, slot) != 0) {
+    return -1;
+  }
+  if (IssueCertificate(&signer, request, cert, context->validDays, slot) != 0) return -1;
+  if (context->usePKCS7) {
+    DerFree(&cert->pkcs7);
+    if (PackagePkcs7(cert) != 0) return SlotFail(slot, kMsgPrepareFailed);
+  }
+  if (EncodeCertificateText(cert, false, slot) != 0) return -1;
+  return SlotFail(slot, kMsgCertSigned, 0);
+}
+
+std::int32_t SignCertificateText(const char* parameters, const char* requestText,
+                                 char* output, std::uint32_t outputSize,
+                                 std::uint32_t* slot) {
+  if (LazyInitialise(*slot) != 0) return -1;
+
+  // The parser writes into the text it reads; the host's text stays as it
+  // was, and the context points into this copy for the whole call.
+  std::vector<char> text;
+  if (parameters != nullptr) text.assign(parameters, parameters + std::strlen(parameters));
+  text.push_back('\0');
+
+  SecurityCmdContext context{};
+  context.keySize = 512;
+  context.validDays = 365;
+  if (ParseParameters(text.data(), context, CommandId::kSignCert, *slot) != 0) return -1;
+
+  CertRecord cert;
+  if (!CopyHostText(requestText, &cert->reqText)) return SlotFail(slot, kMsgDecodeFailed);
+  const std::int32_t status = SignClientRequest(&context, cert.get(), slot);
+  if (status != 0) return status;
+  CopyTextToOutput(cert->certText, output, outputSize);
+  return SlotFail(slot, kMsgCertSigned, 0);
+}
+
+}  // namespace
+
+}  // namespace kcertadm
+
+using kcertadm::RunService;
+using kcertadm::SlotFail;
+
+extern "C" KCERTADM_API std::int32_t ProcessClientCertReq(SecurityCmdContext* context,
+                                                          CertData* cert, std::uint32_t* error) {
+  if (!kcertadm::IsLibraryInitialised()) return SlotFail(error, kcertadm::kMsgInitFailed);
+  return RunService(error, [&] { return kcertadm::ProcessClientRequest(context, cert, error); });
+}
+
+extern "C" KCERTADM_API std::int32_t SignClientCert(SecurityCmdContext* context, CertData* cert,
+                                                    std::uint32_t* error) {
+  if (!kcertadm::IsLibraryInitialised()) return SlotFail(error, kcertadm::kMsgInitFailed);
+  return RunService(error, [&] { return kcertadm::SignClientRequest(context, cert, error); });
+}
+
+extern "C" KCERTADM_API std::int32_t SignCertificate(const char* parameters,
+                                                     const char* requestText, char* output,
+                                                     std::uint32_t outputSize,
+                                                     char* messageBuffer,
+                                                     std::uint32_t messageBufferSize) {
+  std::uint32_t slot = kcertadm::kMsgNone;
+  const std::int32_t status = RunService(&slot, [&] {
+    return kcertadm::SignCertificateText(parameters, requestText, output, outputSize, &slot);
+  });
+  if (slot != kcertadm::kMsgNone) kcertadm::ReportMessage(slot, messageBuffer, messageBufferSize);
+  return status;
+}
+
+extern "C" KCERTADM_API std::int32_t ParseCertReq(CertData* cert, CertFields* fields,
+                                                  std::uint32_t* error) {
+  if (!kcertadm::IsLibraryInitialised()) return SlotFail(error, kcertadm::kMsgInitFailed);
+  if (cert == nullptr || fields == nullptr) return SlotFail(error, kcertadm::kMsgBadRequest);
+  return RunService(error, [&] {
+    if (kcertadm::DecodeCertificateText(cert, true, error) != 0) return -1;
+    return kcertadm::ParseRequest(cert, fields, error);
+  });
+}

@@ -1,0 +1,204 @@
+// The server's key material and names for the host: GetKeyData,
+// GetServerKey, GetServerRootCert, FreeExtKeyData and GetCertDN.
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "asn1/asn1.h"
+#include "cert/cert_keyring.h"
+#include "cert/certificate.h"
+#include "commands/common_steps.h"
+#include "crypto/secure_memory.h"
+#include "host_interface/initialisation.h"
+#include "host_interface/messages.h"
+#include "host_interface/services_common.h"
+#include "keyring/keyring.h"
+#include "kcertadm.h"
+
+namespace kcertadm {
+
+namespace {
+
+static_assert(offsetof(ServerKeyData, publicKey) == 0);
+static_assert(offsetof(ServerKeyData, privateKey) == 16);
+static_assert(offsetof(ServerKeyData, certificate) == 32);
+static_assert(offsetof(ServerKeyData, rootCertificate) == 48);
+static_assert(offsetof(ServerKeyData, badPassword) == 64);
+static_assert(offsetof(Asn1Item, length) == sizeof(void*));
+
+// Reports the slot's message into the host's buffer.
+void Report(std::uint32_t slot, char* buffer, std::uint32_t size) {
+  if (slot != kMsgNone) ReportMessage(slot, buffer, size);
+}
+
+// Opens the key ring named by a copy of the host's context, so that a
+// password read from the stash file never leaves a pointer behind in the
+// host's record. Holds KeyRingLock for the session's lifetime.
+struct KeyRingSession {
+  SecurityCmdContext context;
+  CommandSession session;
+
+  explicit KeyRingSession(const SecurityCmdContext& hostContext) : context(hostContext) {}
+  int Open(std::uint32_t* slot) { return OpenKeyRingFromContext(context, session, slot); }
+};
+
+std::int32_t FillKeyData(const SecurityCmdContext& hostContext, ServerKeyData* keyData,
+                         std::uint32_t* slot) {
+  KeyRingSession ring(hostContext);
+  if (const int status = ring.Open(slot); status != 0) return status;
+
+  std::optional<KeyRingEntry> entry = KeyRingDefaultKeyEntry();
+  if (!entry || !entry->HasPrivateKey()) {
+    KeyRingEntryFree(entry);
+    return SlotFail(slot, kMsgNoPrivateKeyEntry);
+  }
+  const Asn1Item encrypted = Asn1View(entry->privateKey.data(), entry->privateKey.size());
+  std::int32_t status = DecryptPrivateKeyInfo(encrypted, ring.context.password,
+                                              &keyData->privateKey, slot);
+  if (status == 0 && !CopyToItem(entry->publicKey, &keyData->publicKey)) {
+    status = SlotFail(slot, kMsgOutOfMemory);
+  }
+  if (status == 0) {
+    std::optional<Bytes> certificate = LastCertificate(*entry);
+    if (!certificate) {
+      status = SlotFail(slot, kMsgNoCertificate);
+    } else if (!CopyToItem(*certificate, &keyData->certificate)) {
+      status = SlotFail(slot, kMsgOutOfMemory);
+    }
+  }
+  KeyRingEntryFree(entry);
+  return status;
+}
+
+std::int32_t FillRootCertificate(const SecurityCmdContext& hostContext, ServerKeyData* keyData,
+                                 std::uint32_t* slot) {
+  KeyRingSession ring(hostContext);
+  if (const int status = ring.Open(slot); status != 0) return status;
+
+  std::optional<KeyRingEntry> entry = KeyRingDefaultKeyEntry();
+  if (!entry) return SlotFail(slot, kMsgNoSuchEntry);
+  std::optional<Bytes> certificate = LastCertificate(*entry);
+  KeyRingEntryFree(entry);
+  if (!certificate) return SlotFail(slot, kMsgNoCertificate);
+
+  std::vector<std::uint8_t> root;
+  if (ClimbToRoot(Asn1View(certificate->data(), certificate->size()), &root, slot) != 0) {
+    return -1;
+  }
+  if (!CopyToItem(root, &keyData->rootCertificate)) return SlotFail(slot, kMsgOutOfMemory);
+  return 0;
+}
+
+std::int32_t ReadCertificateName(const SecurityCmdContext& hostContext, CertData* cert,
+                                 DnFields* name, std::uint32_t* slot) {
+  KeyRingSession ring(hostContext);
+  if (const int status = ring.Open(slot); status != 0) return status;
+  *cert = CertData{};
+
+  std::optional<KeyRingEntry> entry = HasText(ring.context.label)
+                                          ? KeyRingFindEntry(ring.context.label)
+                                          : KeyRingDefaultKeyEntry();
+  if (!entry) return SlotFail(slot, kMsgNoSuchEntry);
+  std::optional<Bytes> certificate = LastCertificate(*entry);
+  KeyRingEntryFree(entry);
+  if (!certificate) return SlotFail(slot, kMsgNoCertificate);
+  if (!CopyToItem(*certificate, &cert->der)) return SlotFail(slot, kMsgOutOfMemory);
+
+  CertFields fields{};
+  if (ParseCert(cert, &fields, slot) != 0) return SlotFail(slot, kMsgBadCertificate);
+  *name = DnFields{};
+  return ParseDNSeq(name, ring.context.getIssuer ? fields.issuer : fields.subject, slot);
+}
+
+// The shared frame of the key data services: lazy initialisation, a fresh
+// record, the body, and a message only on failure.
+template <typename Body>
+std::int32_t KeyDataService(ServerKeyData* keyData, char* messageBuffer,
+                            std::uint32_t messageBufferSize, Body body) {
+  std::uint32_t slot = kMsgNone;
+  if (keyData == nullptr) {
+    Report(kMsgOutOfMemory, messageBuffer, messageBufferSize);
+    return -1;
+  }
+  keyData->badPassword = 0;
+  const std::int32_t status = RunService(&slot, [&]() -> std::int32_t {
+    if (LazyInitialise(slot) != 0) return -1;
+    *keyData = ServerKeyData{};
+    return body(&slot);
+  });
+  if (status != 0) {
+    Report(slot, messageBuffer, messageBufferSize);
+    if (slot == kMsgBadPassword) keyData->badPassword = 1;
+  }
+  return status;
+}
+
+}  // namespace
+
+}  // namespace kcertadm
+
+extern "C" KCERTADM_API std::int32_t GetKeyData(SecurityCmdContext* context,
+                                                ServerKeyData* keyData, char* messageBuffer,
+                                                std::uint32_t messageBufferSize) {
+  return kcertadm::KeyDataService(keyData, messageBuffer, messageBufferSize,
+                                  [&](std::uint32_t* slot) -> std::int32_t {
+                                    if (context == nullptr) {
+                                      return kcertadm::SlotFail(slot,
+                                                                kcertadm::kMsgKeyRingReadFailed);
+                                    }
+                                    return kcertadm::FillKeyData(*context, keyData, slot);
+                                  });
+}
+
+extern "C" KCERTADM_API std::int32_t GetServerKey(const char* keyFile, const char* password,
+                                                  ServerKeyData* keyData, char* messageBuffer,
+                                                  std::uint32_t messageBufferSize) {
+  SecurityCmdContext context{};
+  context.keyFile = keyFile;
+  context.password = password;
+  return GetKeyData(&context, keyData, messageBuffer, messageBufferSize);
+}
+
+extern "C" KCERTADM_API std::int32_t GetServerRootCert(const char* keyFile,
+                                                       ServerKeyData* keyData,
+                                                       char* messageBuffer,
+                                                       std::uint32_t messageBufferSize) {
+  SecurityCmdContext context{};
+  context.keyFile = keyFile;
+  context.useStash = 1;
+  return kcertadm::KeyDataService(keyData, messageBuffer, messageBufferSize,
+                                  [&](std::uint32_t* slot) {
+                                    return kcertadm::FillRootCertificate(context, keyData, slot);
+                                  });
+}
+
+extern "C" KCERTADM_API void FreeExtKeyData(ServerKeyData* keyData) {
+  if (keyData == nullptr) return;
+  if (keyData->privateKey.data != nullptr && keyData->privateKey.length > 0) {
+    kcertadm::SecureWipe(keyData->privateKey.data,
+                         static_cast<std::size_t>(keyData->privateKey.length));
+  }
+  std::free(keyData->privateKey.data);
+  std::free(keyData->publicKey.data);
+  std::free(keyData->certificate.data);
+  std::free(keyData->rootCertificate.data);
+  *keyData = ServerKeyData{};
+}
+
+extern "C" KCERTADM_API std::int32_t GetCertDN(SecurityCmdContext* context, CertData* cert,
+                                               DnFields* name, char* messageBuffer,
+                                               std::uint32_t messageBufferSize) {
+  std::uint32_t slot = kcertadm::kMsgNone;
+  const std::int32_t status = kcertadm::RunService(&slot, [&]() -> std::int32_t {
+    if (kcertadm::LazyInitialise(slot) != 0) return -1;
+    if (context == nullptr || cert == nullptr || name == nullptr) {
+      return kcertadm::SlotFail(&slot, kcertadm::kMsgBadCertificate);
+    }
+    return kcertadm::ReadCertificateName(*context, cert, name, &slot);
+  });
+  if (status != 0 && slot != kcertadm::kMsgNone) {
+    kcertadm::ReportMessage(slot, messageBuffer, messageBufferSize);
+  }
+  return status;
+}

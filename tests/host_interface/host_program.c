@@ -1,0 +1,357 @@
+/*
+ * A host server in miniature: loads the installed library with dlopen,
+ * resolves every exported function by name and enrols a client the way a
+ * host does. Compiled as C99 against the installed header only.
+ *
+ * usage: host_program LIBRARY WORKDIR SPKAC_FILE REQUEST_FILE
+ *   SPKAC_FILE    Base64 signed public key and challenge (one line)
+ *   REQUEST_FILE  Base64 PKCS #10 request (one line)
+ * Writes into WORKDIR: host.kyr (+ host.sth), client.der, client.p7b,
+ * signed.der, enveloped.p7b, server.p8, server.der, root.der.
+ */
+#include <dlfcn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "kcertadm.h"
+
+static int failures = 0;
+
+#define CHECK(condition, ...)                  \
+  do {                                         \
+    if (!(condition)) {                        \
+      fprintf(stderr, "FAIL %s: ", #condition); \
+      fprintf(stderr, __VA_ARGS__);            \
+      fprintf(stderr, "\n");                   \
+      ++failures;                              \
+    }                                          \
+  } while (0)
+
+/* Every export, resolved by name. */
+struct Library {
+  int32_t (*InitSecLib)(uint32_t*);
+  int32_t (*ProcessSecurityCmd)(const char*, char*, char*, uint32_t);
+  int32_t (*ProcessClientCertReq)(SecurityCmdContext*, CertData*, uint32_t*);
+  int32_t (*SignClientCert)(SecurityCmdContext*, CertData*, uint32_t*);
+  int32_t (*SignCertificate)(const char*, const char*, char*, uint32_t, char*, uint32_t);
+  int32_t (*ParseCertReq)(CertData*, CertFields*, uint32_t*);
+  int32_t (*PackagePKCS7Cert)(CertData*);
+  int32_t (*EnvelopeCert)(int32_t, const char*, char*, uint32_t, char*, uint32_t);
+  int32_t (*ReadCert)(SecurityCmdContext*, CertData*, uint32_t*);
+  int32_t (*GetServerKey)(const char*, const char*, ServerKeyData*, char*, uint32_t);
+  int32_t (*GetServerRootCert)(const char*, ServerKeyData*, char*, uint32_t);
+  int32_t (*GetKeyData)(SecurityCmdContext*, ServerKeyData*, char*, uint32_t);
+  void (*FreeExtKeyData)(ServerKeyData*);
+  int32_t (*GetCertDN)(SecurityCmdContext*, CertData*, DnFields*, char*, uint32_t);
+  int32_t (*ParseCert)(CertData*, CertFields*, uint32_t*);
+  void (*FreeCertData)(CertData*);
+  int32_t (*ParseDNSeq)(DnFields*, Asn1Item, uint32_t*);
+  int32_t (*GetTextDates)(CertFields*, char*, char*, uint32_t*);
+  uint16_t (*BMPToHCSET)(const uint8_t*, int32_t, char*, int32_t);
+  uint16_t (*T61ToHCSET)(const uint8_t*, int32_t, char*, int32_t);
+  int32_t (*Base64Encode)(const uint8_t*, int32_t, Asn1Item*);
+  int32_t (*Base64Decode)(const char*, int32_t, Asn1Item*);
+};
+
+static void* Resolve(void* handle, const char* name) {
+  void* symbol = dlsym(handle, name);
+  CHECK(symbol != NULL, "%s not exported", name);
+  return symbol;
+}
+
+#define RESOLVE(lib, handle, name) *(void**)(&(lib)->name) = Resolve(handle, #name)
+
+static int Load(const char* path, struct Library* lib) {
+  void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (handle == NULL) {
+    fprintf(stderr, "dlopen: %s\n", dlerror());
+    return 0;
+  }
+  RESOLVE(lib, handle, InitSecLib);
+  RESOLVE(lib, handle, ProcessSecurityCmd);
+  RESOLVE(lib, handle, ProcessClientCertReq);
+  RESOLVE(lib, handle, SignClientCert);
+  RESOLVE(lib, handle, SignCertificate);
+  RESOLVE(lib, handle, ParseCertReq);
+  RESOLVE(lib, handle, PackagePKCS7Cert);
+  RESOLVE(lib, handle, EnvelopeCert);
+  RESOLVE(lib, handle, ReadCert);
+  RESOLVE(lib, handle, GetServerKey);
+  RESOLVE(lib, handle, GetServerRootCert);
+  RESOLVE(lib, handle, GetKeyData);
+  RESOLVE(lib, handle, FreeExtKeyData);
+  RESOLVE(lib, handle, GetCertDN);
+  RESOLVE(lib, handle, ParseCert);
+  RESOLVE(lib, handle, FreeCertData);
+  RESOLVE(lib, handle, ParseDNSeq);
+  RESOLVE(lib, handle, GetTextDates);
+  RESOLVE(lib, handle, BMPToHCSET);
+  RESOLVE(lib, handle, T61ToHCSET);
+  RESOLVE(lib, handle, Base64Encode);
+  RESOLVE(lib, handle, Base64Decode);
+  /* The handle stays open for the life of the process, as a host keeps it. */
+  return failures == 0;
+}
+
+static char* ReadLine(const char* path) {
+  FILE* file = fopen(path, "rb");
+  char* text;
+  long size;
+  if (file == NULL) return NULL;
+  fseek(file, 0, SEEK_END);
+  size = ftell(file);
+  rewind(file);
+  text = calloc((size_t)size + 1, 1);
+  if (text != NULL && fread(text, 1, (size_t)size, file) != (size_t)size) {
+    free(text);
+    text = NULL;
+  }
+  fclose(file);
+  while (text != NULL && size > 0 && (text[size - 1] == '\n' || text[size - 1] == '\r')) {
+    text[--size] = '\0';
+  }
+  return text;
+}
+
+static void WriteBytes(const char* dir, const char* name, const void* bytes, int32_t length) {
+  char path[1024];
+  FILE* file;
+  snprintf(path, sizeof path, "%s/%s", dir, name);
+  file = fopen(path, "wb");
+  CHECK(file != NULL, "cannot create %s", path);
+  if (file == NULL) return;
+  if (length > 0) fwrite(bytes, 1, (size_t)length, file);
+  fclose(file);
+}
+
+/* Base64 text into a file of the decoded bytes. */
+static void WriteDecoded(const struct Library* lib, const char* dir, const char* name,
+                         const char* text) {
+  Asn1Item der = {NULL, 0};
+  int32_t n = lib->Base64Decode(text, (int32_t)strlen(text), &der);
+  CHECK(n > 0, "%s does not decode", name);
+  WriteBytes(dir, name, der.data, der.length);
+  free(der.data);
+}
+
+static void Enrol(const struct Library* lib, const char* dir, const char* keyFile,
+                  const char* spkac) {
+  SecurityCmdContext client;
+  SecurityCmdContext signer;
+  CertData request;
+  CertData issued;
+  uint32_t error = 0;
+  int32_t status;
+
+  memset(&client, 0, sizeof client);
+  memset(&request, 0, sizeof request);
+  client.country = "DE";
+  client.org = "Host Tests";
+  client.commonName = "Host Client";
+  client.requestText = spkac;
+  client.requestTextLength = (uint32_t)strlen(spkac);
+  status = lib->ProcessClientCertReq(&client, &request, &error);
+  CHECK(status == 0 && error == 30044, "ProcessClientCertReq %d %u", (int)status, (unsigned)error);
+
+  memset(&signer, 0, sizeof signer);
+  memset(&issued, 0, sizeof issued);
+  signer.keyFile = keyFile;
+  signer.password = "host password";
+  signer.validDays = 365;
+  signer.clientCert = 1;
+  signer.usePKCS7 = 1;
+  /* The host hands the request text over to the record it signs. */
+  issued.reqText = request.reqText;
+  request.reqText.data = NULL;
+  request.reqText.length = 0;
+  status = lib->SignClientCert(&signer, &issued, &error);
+  CHECK(status == 0, "SignClientCert %d %u", (int)status, (unsigned)error);
+  if (status == 0) {
+    WriteBytes(dir, "client.der", issued.der.data, issued.der.length);
+    WriteDecoded(lib, dir, "client.p7b", (const char*)issued.certText.data);
+  }
+  lib->FreeCertData(&request);
+  lib->FreeCertData(&issued);
+}
+
+static void SignRequest(const struct Library* lib, const char* dir, const char* keyFile,
+                        const char* pkcs10) {
+  char parameters[1200];
+  char output[8192];
+  char message[512];
+  char enveloped[8192];
+  CertData record;
+  CertFields fields;
+  uint32_t error = 0;
+  int32_t status;
+
+  snprintf(parameters, sizeof parameters, "KeyFile=%s;Password=host password;ValidDays=30",
+           keyFile);
+  status = lib->SignCertificate(parameters, pkcs10, output, sizeof output, message, sizeof message);
+  CHECK(status == 0, "SignCertificate %d: %s", (int)status, message);
+  if (status != 0) return;
+  WriteDecoded(lib, dir, "signed.der", output);
+
+  status = lib->EnvelopeCert(0, output, enveloped, sizeof enveloped, message, sizeof message);
+  CHECK(status == 0, "EnvelopeCert %d: %s", (int)status, message);
+  if (status == 0) WriteDecoded(lib, dir, "enveloped.p7b", enveloped);
+
+  memset(&record, 0, sizeof record);
+  memset(&fields, 0, sizeof fields);
+  record.reqText.data = (uint8_t*)strdup(pkcs10);
+  record.reqText.length = (int32_t)strlen(pkcs10);
+  status = lib->ParseCertReq(&record, &fields, &error);
+  CHECK(status == 0 && fields.subjectPublicKeyInfo.length > 0, "ParseCertReq %d %u", (int)status,
+        (unsigned)error);
+  status = lib->PackagePKCS7Cert(&record);
+  CHECK(status == 0 && record.pkcs7.length > record.der.length, "PackagePKCS7Cert %d",
+        (int)status);
+  lib->FreeCertData(&record);
+}
+
+static void ReadBack(const struct Library* lib, const char* dir, const char* keyFile) {
+  SecurityCmdContext context;
+  CertData cert;
+  CertFields fields;
+  DnFields name;
+  char path[1024];
+  char start[20];
+  char end[20];
+  char text[64];
+  char message[512];
+  uint32_t error = 0;
+  int32_t status;
+  static const uint8_t bmp[] = {0x00, 'H', 0x00, 'i'};
+  static const uint8_t t61[] = {'H', 'i'};
+
+  snprintf(path, sizeof path, "%s/client.der", dir);
+  memset(&context, 0, sizeof context);
+  memset(&cert, 0, sizeof cert);
+  context.keyFile = keyFile;
+  context.certReqFile = path;
+  context.useBER = 1;
+  status = lib->ReadCert(&context, &cert, &error);
+  CHECK(status == 0, "ReadCert %d %u", (int)status, (unsigned)error);
+  memset(&fields, 0, sizeof fields);
+  status = lib->ParseCert(&cert, &fields, &error);
+  CHECK(status == 0, "ParseCert %d %u", (int)status, (unsigned)error);
+  if (status == 0) {
+    status = lib->GetTextDates(&fields, start, end, &error);
+    CHECK(status == 0 && strstr(end, "GMT") != NULL, "GetTextDates %d", (int)status);
+    memset(&name, 0, sizeof name);
+    status = lib->ParseDNSeq(&name, fields.subject, &error);
+    CHECK(status == 0 && name.slot[DN_COMMON_NAME].length == 11 &&
+              memcmp(name.slot[DN_COMMON_NAME].value, "Host Client", 11) == 0,
+          "ParseDNSeq %d", (int)status);
+  }
+  lib->FreeCertData(&cert);
+
+  CHECK(lib->BMPToHCSET(bmp, 4, text, sizeof text) == 2 && strcmp(text, "Hi") == 0, "BMPToHCSET");
+  CHECK(lib->T61ToHCSET(t61, 2, text, sizeof text) == 2 && strcmp(text, "Hi") == 0, "T61ToHCSET");
+
+  memset(&context, 0, sizeof context);
+  memset(&cert, 0, sizeof cert);
+  context.keyFile = keyFile;
+  context.password = "host password";
+  context.getIssuer = 1;
+  memset(&name, 0, sizeof name);
+  status = lib->GetCertDN(&context, &cert, &name, message, sizeof message);
+  CHECK(status == 0 && name.slot[DN_COMMON_NAME].length == 9 &&
+            memcmp(name.slot[DN_COMMON_NAME].value, "Host Root", 9) == 0,
+        "GetCertDN %d", (int)status);
+  lib->FreeCertData(&cert);
+}
+
+static void ServerKeys(const struct Library* lib, const char* dir, const char* keyFile) {
+  ServerKeyData key;
+  SecurityCmdContext context;
+  char message[512];
+  int32_t status;
+
+  status = lib->GetServerKey(keyFile, "host password", &key, message, sizeof message);
+  CHECK(status == 0 && key.privateKey.length > 0 && key.badPassword == 0, "GetServerKey %d",
+        (int)status);
+  if (status == 0) {
+    WriteBytes(dir, "server.p8", key.privateKey.data, key.privateKey.length);
+    WriteBytes(dir, "server.der", key.certificate.data, key.certificate.length);
+    WriteBytes(dir, "server.spki", key.publicKey.data, key.publicKey.length);
+  }
+  lib->FreeExtKeyData(&key);
+
+  status = lib->GetServerRootCert(keyFile, &key, message, sizeof message);
+  CHECK(status == 0 && key.rootCertificate.length > 0, "GetServerRootCert %d: %s", (int)status,
+        message);
+  if (status == 0) WriteBytes(dir, "root.der", key.rootCertificate.data, key.rootCertificate.length);
+  lib->FreeExtKeyData(&key);
+
+  memset(&context, 0, sizeof context);
+  context.keyFile = keyFile;
+  context.password = "wrong password";
+  message[0] = '\0';
+  status = lib->GetKeyData(&context, &key, message, sizeof message);
+  CHECK(status != 0 && key.badPassword == 1 && message[0] != '\0', "GetKeyData wrong password %d",
+        (int)status);
+  lib->FreeExtKeyData(&key);
+}
+
+static void Base64RoundTrip(const struct Library* lib) {
+  Asn1Item text = {NULL, 0};
+  Asn1Item bytes = {NULL, 0};
+  CHECK(lib->Base64Encode((const uint8_t*)"abc", 3, &text) == 4 &&
+            strcmp((const char*)text.data, "YWJj") == 0,
+        "Base64Encode");
+  CHECK(lib->Base64Decode("YWJj\n", 5, &bytes) == 3 && memcmp(bytes.data, "abc", 3) == 0,
+        "Base64Decode");
+  free(text.data);
+  free(bytes.data);
+}
+
+int main(int argc, char** argv) {
+  struct Library lib;
+  char keyFile[1024];
+  char parameters[1400];
+  char message[512];
+  char* spkac;
+  char* pkcs10;
+  uint32_t error = 0;
+  int32_t status;
+
+  if (argc != 5) {
+    fprintf(stderr, "usage: host_program LIBRARY WORKDIR SPKAC_FILE REQUEST_FILE\n");
+    return 2;
+  }
+  memset(&lib, 0, sizeof lib);
+  if (!Load(argv[1], &lib)) return 1;
+  spkac = ReadLine(argv[3]);
+  pkcs10 = ReadLine(argv[4]);
+  if (spkac == NULL || pkcs10 == NULL) {
+    fprintf(stderr, "cannot read the inputs\n");
+    return 2;
+  }
+
+  CHECK(lib.InitSecLib(&error) == 1, "InitSecLib %u", (unsigned)error);
+  snprintf(keyFile, sizeof keyFile, "%s/host.kyr", argv[2]);
+  snprintf(parameters, sizeof parameters,
+           "KeyFile=%s;Password=host password;Country=DE;Org=Host Tests;CommonName=Host Root;"
+           "KeySize=1024;ValidDays=3650",
+           keyFile);
+  status = lib.ProcessSecurityCmd("CreateSelfSignedRoot", parameters, message, sizeof message);
+  CHECK(status == 0, "CreateSelfSignedRoot %d: %s", (int)status, message);
+
+  if (failures == 0) {
+    Enrol(&lib, argv[2], keyFile, spkac);
+    SignRequest(&lib, argv[2], keyFile, pkcs10);
+    ReadBack(&lib, argv[2], keyFile);
+    ServerKeys(&lib, argv[2], keyFile);
+    Base64RoundTrip(&lib);
+  }
+  free(spkac);
+  free(pkcs10);
+  if (failures != 0) {
+    fprintf(stderr, "%d failure(s)\n", failures);
+    return 1;
+  }
+  printf("host program passed\n");
+  return 0;
+}

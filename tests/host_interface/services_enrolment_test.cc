@@ -1,0 +1,392 @@
+// Client enrolment and request signing as a host drives them:
+// ProcessClientCertReq, SignClientCert, SignCertificate and ParseCertReq,
+// with requests made by openssl and certificates checked by an independent
+// implementation.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "asn1/asn1.h"
+#include "host_interface/messages.h"
+#include "host_interface/services_client_request.h"
+#include "kcertadm.h"
+#include "services_test_util.h"
+
+namespace kcertadm::test {
+namespace {
+
+const std::string kPython = "/usr/bin/python3";
+
+// The Base64 text of a signed public key and challenge made by openssl for
+// the client key, with an MD5 signature.
+std::string MakeSpkac() {
+  std::string out;
+  RunShell("openssl spkac -key '" + ServiceDataPath("client.pem") + "' -challenge hello -digest md5", &out);
+  const std::string prefix = "SPKAC=";
+  if (out.rfind(prefix, 0) != 0) return "";
+  out.erase(0, prefix.size());
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+std::string Base64Of(const Bytes& bytes) {
+  Asn1Item text{};
+  Base64Encode(bytes.data(), static_cast<std::int32_t>(bytes.size()), &text);
+  std::string result = TextOf(text);
+  std::free(text.data);
+  return result;
+}
+
+Bytes DecodeBase64(const std::string& text) {
+  Asn1Item der{};
+  Base64Decode(text.c_str(), static_cast<std::int32_t>(text.size()), &der);
+  Bytes bytes = BytesOf(der);
+  std::free(der.data);
+  return bytes;
+}
+
+// Puts a malloc copy of text in item, as the record owns its blocks.
+void SetText(Asn1Item* item, const std::string& text) {
+  item->data = static_cast<std::uint8_t*>(std::malloc(text.size() + 1));
+  std::memcpy(item->data, text.c_str(), text.size() + 1);
+  item->length = static_cast<std::int32_t>(text.size());
+}
+
+bool HoldsMessage(const char* buffer, std::uint32_t number) {
+  const char* text = MessageText(number);
+  return text != nullptr && std::strcmp(buffer, text) == 0;
+}
+
+class EnrolmentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InitialiseLibrary();
+    keyFile_ = dir_.Path("ca.kyr");
+    ASSERT_TRUE(WriteKeyRing(keyFile_, {{"root", true, true}}));
+    spkac_ = MakeSpkac();
+    ASSERT_FALSE(spkac_.empty());
+  }
+
+  SecurityCmdContext ClientContext() const {
+    SecurityCmdContext context{};
+    context.country = "DE";
+    context.org = "Service Tests";
+    context.commonName = "Client One";
+    context.email = "client@example.org";
+    context.requestText = spkac_.c_str();
+    context.requestTextLength = static_cast<std::uint32_t>(spkac_.size());
+    return context;
+  }
+
+  SecurityCmdContext SignerContext() const {
+    SecurityCmdContext context{};
+    context.keyFile = keyFile_.c_str();
+    context.password = kPassword;
+    context.validDays = 365;
+    context.clientCert = 1;
+    return context;
+  }
+
+  // Checks the certificate with the independent reader; returns its
+  // subject text.
+  std::string CheckIssued(const Bytes& certificate, const std::string& keyName) {
+    const std::string certPath = dir_.Path("issued.der");
+    const std::string spkiPath = dir_.Path("spki.der");
+    WriteFile(certPath, certificate);
+    WriteFile(spkiPath, PublicKeyInfoOf(keyName));
+    std::string subject;
+    EXPECT_EQ(RunShell(kPython + " " + ServiceDataPath("check_issued.py") + " " + certPath + " " +
+                      ServiceDataPath("root.der") + " " + spkiPath,
+                  &subject),
+              0);
+    return subject;
+  }
+
+  ScratchDir dir_;
+  std::string keyFile_;
+  std::string spkac_;
+};
+
+TEST_F(EnrolmentTest, SignedKeyAndChallengeBecomesACertificateOfTheRootKey) {
+  SecurityCmdContext client = ClientContext();
+  HostRecord request;
+  std::uint32_t error = 0;
+  ASSERT_EQ(ProcessClientCertReq(&client, &request.cert, &error), 0);
+  EXPECT_EQ(error, 30044u);
+  ASSERT_GT(request.cert.reqText.length, 0);
+
+  // The request is { 0, subject, the client's key }.
+  CertFields fields{};
+  ASSERT_EQ(ParseClientRequest(request.cert.der, &fields, &error), 0);
+  EXPECT_EQ(BytesOf(fields.version), (Bytes{0x02, 0x01, 0x00}));
+  EXPECT_EQ(BytesOf(fields.subjectPublicKeyInfo), PublicKeyInfoOf("client"));
+
+  SecurityCmdContext signer = SignerContext();
+  HostRecord issued;
+  SetText(&issued.cert.reqText, TextOf(request.cert.reqText));
+  ASSERT_EQ(SignClientCert(&signer, &issued.cert, &error), 0) << error;
+  EXPECT_EQ(error, 30040u);
+  EXPECT_EQ(DecodeBase64(TextOf(issued.cert.certText)), BytesOf(issued.cert.der));
+
+  const std::string subject = CheckIssued(BytesOf(issued.cert.der), "client");
+  EXPECT_NE(subject.find("CN=Client One"), std::string::npos) << subject;
+  EXPECT_NE(subject.find("O=Service Tests"), std::string::npos) << subject;
+  EXPECT_NE(subject.find("C=DE"), std::string::npos) << subject;
+}
+
+TEST_F(EnrolmentTest, UsePkcs7HandsOutAPackageThatOpensslReads) {
+  SecurityCmdContext client = ClientContext();
+  HostRecord request;
+  std::uint32_t error = 0;
+  ASSERT_EQ(ProcessClientCertReq(&client, &request.cert, &error), 0);
+
+  SecurityCmdContext signer = SignerContext();
+  signer.usePKCS7 = 1;
+  HostRecord issued;
+  SetText(&issued.cert.reqText, TextOf(request.cert.reqText));
+  ASSERT_EQ(SignClientCert(&signer, &issued.cert, &error), 0) << error;
+  const Bytes package = DecodeBase64(TextOf(issued.cert.certText));
+  EXPECT_EQ(package, BytesOf(issued.cert.pkcs7));
+
+  WriteFile(dir_.Path("issued.p7b"), package);
+  std::string printed;
+  ASSERT_EQ(RunShell("openssl pkcs7 -inform DER -in " + dir_.Path("issued.p7b") + " -print_certs",
+                &printed),
+            0);
+  EXPECT_NE(printed.find("CN=Client One"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("CN=Service Root"), std::string::npos) << printed;
+  CheckIssued(BytesOf(issued.cert.der), "client");
+}
+
+TEST_F(EnrolmentTest, CertFileReceivesTheRequestInCertificateArmour) {
+  SecurityCmdContext client = ClientContext();
+  const std::string path = dir_.Path("client.req");
+  client.certFile = path.c_str();
+  HostRecord request;
+  std::uint32_t error = 0;
+  ASSERT_EQ(ProcessClientCertReq(&client, &request.cert, &error), 0);
+  EXPECT_EQ(request.cert.reqText.length, 0);
+  const std::string text = ReadText(path);
+  ASSERT_EQ(text.rfind("-----BEGIN CERTIFICATE-----\n", 0), 0u) << text;
+  const std::string end = "-----END CERTIFICATE-----";
+  ASSERT_GE(text.size(), end.size());
+  EXPECT_EQ(text.substr(text.size() - end.size()), end);
+}
+
+TEST_F(EnrolmentTest, HostileClientRequestsAreRefused) {
+  Bytes der = DecodeBase64(spkac_);
+  ASSERT_GT(der.size(), 20u);
+  Bytes badSignature = der;
+  badSignature[badSignature.size() - 5] ^= 0x01;
+  Bytes trailing = der;
+  trailing.push_back(0x00);
+  Bytes otherChallengeType = der;
+  // The IA5String challenge "hello" as a UTF8String: the shape is wrong.
+  for (std::size_t i = 0; i + 6 < otherChallengeType.size(); ++i) {
+    if (otherChallengeType[i] == 0x16 && otherChallengeType[i + 1] == 0x05 &&
+        otherChallengeType[i + 2] == 'h') {
+      otherChallengeType[i] = 0x0C;
+      break;
+    }
+  }
+  struct Case {
+    const char* why;
+    std::string text;
+    const char* commonName;
+    std::uint32_t message;
+  };
+  const Case kTests[] = {
+      // The text is not Base64 at all.
+      {"not base64", "not base64!", "Client", 30043},
+      // Nothing sensible to decode.
+      {"empty text", "", "Client", 30043},
+      // Base64 of something that is not a signed structure.
+      {"no structure", "AAAA", "Client", 30041},
+      // A changed signature must not verify with the carried key.
+      {"bad signature", Base64Of(badSignature), "Client", 30055},
+      // Bytes after the signed element: the input is not one structure.
+      {"trailing bytes", Base64Of(trailing), "Client", 30041},
+      // The challenge must be an IA5String.
+      {"challenge type", Base64Of(otherChallengeType), "Client", 30041},
+      // The subject needs a common name before anything is decoded.
+      {"no common name", spkac_, nullptr, 30061},
+  };
+  for (const Case& test : kTests) {
+    SCOPED_TRACE(test.why);
+    SecurityCmdContext client = ClientContext();
+    client.commonName = test.commonName;
+    client.requestText = test.text.c_str();
+    client.requestTextLength = static_cast<std::uint32_t>(test.text.size());
+    HostRecord request;
+    std::uint32_t error = 0;
+    EXPECT_EQ(ProcessClientCertReq(&client, &request.cert, &error), -1);
+    EXPECT_EQ(error, test.message);
+    EXPECT_EQ(request.cert.reqText.length, 0);
+  }
+}
+
+TEST_F(EnrolmentTest, SignClientCertRefusesWhatItCannotSign) {
+  SecurityCmdContext client = ClientContext();
+  HostRecord request;
+  std::uint32_t error = 0;
+  ASSERT_EQ(ProcessClientCertReq(&client, &request.cert, &error), 0);
+  const std::string requestText = TextOf(request.cert.reqText);
+  const std::string noRootRing = dir_.Path("noroot.kyr");
+  ASSERT_TRUE(WriteKeyRing(noRootRing, {{"root", true, false}}));
+
+  struct Case {
+    const char* why;
+    const char* keyFile;
+    const char* password;
+    std::int32_t validDays;
+    std::int32_t clientCert;
+    std::uint32_t message;
+  };
+  const Case kTests[] = {
+      {"wrong password", keyFile_.c_str(), "wrong", 365, 1, 30009},
+      {"no signing root in the key ring", noRootRing.c_str(), kPassword, 365, 1, 30035},
+      // A client request is not a PKCS #10 request: without ClientCert it
+      // is read as one and refused.
+      {"client request read as PKCS #10", keyFile_.c_str(), kPassword, 365, 0, 30045},
+      // Days beyond the range of the SignCert command would overflow.
+      {"negative validity", keyFile_.c_str(), kPassword, -1, 1, 30005},
+      {"validity too long", keyFile_.c_str(), kPassword, 10001, 1, 30005},
+      // Longer than the root's own certificate.
+      {"outlives the signer", keyFile_.c_str(), kPassword, 10000, 1, 30075},
+  };
+  for (const Case& test : kTests) {
+    SCOPED_TRACE(test.why);
+    SecurityCmdContext signer{};
+    signer.keyFile = test.keyFile;
+    signer.password = test.password;
+    signer.validDays = test.validDays;
+    signer.clientCert = test.clientCert;
+    HostRecord issued;
+    SetText(&issued.cert.reqText, requestText);
+    EXPECT_NE(SignClientCert(&signer, &issued.cert, &error), 0);
+    EXPECT_EQ(error, test.message);
+    EXPECT_EQ(issued.cert.certText.length, 0);
+  }
+}
+
+// A PKCS #10 request made by openssl, as Base64 on one line.
+std::string OpensslRequest(const std::string& subject) {
+  std::string text;
+  RunShell("openssl req -new -key '" + ServiceDataPath("client.pem") + "' -subj '" + subject +
+          "' -md5 -outform DER | openssl base64 -A",
+      &text);
+  return text;
+}
+
+TEST_F(EnrolmentTest, SignCertificateIssuesForAnOpensslRequest) {
+  const std::string request = OpensslRequest("/C=DE/CN=Request Client");
+  ASSERT_FALSE(request.empty());
+  const std::string parameters = "KeyFile=" + keyFile_ + ";Password=" + kPassword + ";ValidDays=30";
+  char output[4096];
+  char message[256];
+  // The parameter text may be read-only memory: it is not changed.
+  ASSERT_EQ(SignCertificate(parameters.c_str(), request.c_str(), output, sizeof output, message,
+                            sizeof message),
+            0)
+      << message;
+  EXPECT_TRUE(HoldsMessage(message, 30040)) << message;
+  const std::string subject = CheckIssued(DecodeBase64(output), "client");
+  EXPECT_NE(subject.find("CN=Request Client"), std::string::npos) << subject;
+}
+
+TEST_F(EnrolmentTest, SignCertificateCopiesOnlyATextShorterThanTheOutput) {
+  const std::string request = OpensslRequest("/CN=Size Client");
+  const std::string parameters = "KeyFile=" + keyFile_ + ";UseStash";
+  char output[4096];
+  char message[256];
+  ASSERT_EQ(SignCertificate(parameters.c_str(), request.c_str(), output, sizeof output, message,
+                            sizeof message),
+            0)
+      << message;
+  const std::size_t length = std::strlen(output);
+  ASSERT_GT(length, 0u);
+
+  struct Case {
+    const char* why;
+    std::uint32_t size;
+    bool copied;
+  };
+  const Case kTests[] = {
+      {"room for the text and its NUL", static_cast<std::uint32_t>(length + 1), true},
+      {"exactly the text's length: no room for the NUL", static_cast<std::uint32_t>(length),
+       false},
+      {"shorter than the text", static_cast<std::uint32_t>(length / 2), false},
+      {"no output at all", 0, false},
+  };
+  for (const Case& test : kTests) {
+    SCOPED_TRACE(test.why);
+    std::memset(output, 'X', sizeof output);
+    ASSERT_EQ(SignCertificate(parameters.c_str(), request.c_str(), output, test.size, message,
+                              sizeof message),
+              0);
+    EXPECT_TRUE(HoldsMessage(message, 30040)) << message;
+    if (test.copied) {
+      EXPECT_EQ(std::strlen(output), length);
+    } else {
+      EXPECT_EQ(output[0], 'X');
+    }
+  }
+}
+
+TEST_F(EnrolmentTest, SignCertificateReportsFailures) {
+  const std::string request = OpensslRequest("/CN=Failing Client");
+  Bytes tampered = DecodeBase64(request);
+  tampered[tampered.size() - 3] ^= 0x01;
+  const std::string badRequest = Base64Of(tampered);
+  const std::string good = "KeyFile=" + keyFile_ + ";Password=" + kPassword;
+  struct Case {
+    const char* why;
+    std::string parameters;
+    std::string request;
+    std::uint32_t message;
+  };
+  const Case kTests[] = {
+      // There is no default key file for this service.
+      {"no key file", std::string("Password=") + kPassword, request, 30004},
+      {"no password", "KeyFile=" + keyFile_, request, 30003},
+      {"validity out of range", good + ";ValidDays=10001", request, 30005},
+      {"wrong password", "KeyFile=" + keyFile_ + ";Password=nope", request, 30009},
+      {"not base64", good, "%%%", 30043},
+      {"request signature does not verify", good, badRequest, 30055},
+  };
+  for (const Case& test : kTests) {
+    SCOPED_TRACE(test.why);
+    char output[4096] = "untouched";
+    char message[256] = "";
+    EXPECT_NE(SignCertificate(test.parameters.c_str(), test.request.c_str(), output,
+                              sizeof output, message, sizeof message),
+              0);
+    EXPECT_TRUE(HoldsMessage(message, test.message)) << message;
+    EXPECT_STREQ(output, "untouched");
+  }
+}
+
+TEST_F(EnrolmentTest, ParseCertReqReadsAndVerifiesARequest) {
+  const std::string request = OpensslRequest("/O=Parsed Org/CN=Parsed Client");
+  HostRecord record;
+  SetText(&record.cert.reqText, request);
+  CertFields fields{};
+  std::uint32_t error = 0;
+  ASSERT_EQ(ParseCertReq(&record.cert, &fields, &error), 0) << error;
+  EXPECT_EQ(BytesOf(fields.subjectPublicKeyInfo), PublicKeyInfoOf("client"));
+  DnFields name{};
+  ASSERT_EQ(ParseDNSeq(&name, fields.subject, &error), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(name.slot[DN_COMMON_NAME].value),
+                        name.slot[DN_COMMON_NAME].length),
+            "Parsed Client");
+
+  HostRecord broken;
+  SetText(&broken.cert.reqText, "****");
+  EXPECT_NE(ParseCertReq(&broken.cert, &fields, &error), 0);
+  EXPECT_EQ(error, 30043u);
+}
+
+}  // namespace
+}  // namespace kcertadm::test
