@@ -199,8 +199,11 @@ static void SignRequest(const struct Library* lib, const char* dir, const char* 
 
   memset(&record, 0, sizeof record);
   memset(&fields, 0, sizeof fields);
-  record.reqText.data = (uint8_t*)strdup(pkcs10);
+  /* The record owns its blocks: it gets a copy of the request text. */
   record.reqText.length = (int32_t)strlen(pkcs10);
+  record.reqText.data = malloc((size_t)record.reqText.length + 1);
+  if (record.reqText.data == NULL) return;
+  memcpy(record.reqText.data, pkcs10, (size_t)record.reqText.length + 1);
   status = lib->ParseCertReq(&record, &fields, &error);
   CHECK(status == 0 && fields.subjectPublicKeyInfo.length > 0, "ParseCertReq %d %u", (int)status,
         (unsigned)error);

@@ -155,8 +155,8 @@ TEST_F(EnrolmentTest, UsePkcs7HandsOutAPackageThatOpensslReads) {
   ASSERT_EQ(RunShell("openssl pkcs7 -inform DER -in " + dir_.Path("issued.p7b") + " -print_certs",
                 &printed),
             0);
-  EXPECT_NE(printed.find("CN=Client One"), std::string::npos) << printed;
-  EXPECT_NE(printed.find("CN=Service Root"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("CN = Client One"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("CN = Service Root"), std::string::npos) << printed;
   CheckIssued(BytesOf(issued.cert.der), "client");
 }
 
