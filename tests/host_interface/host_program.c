@@ -337,7 +337,7 @@ int main(int argc, char** argv) {
   snprintf(keyFile, sizeof keyFile, "%s/host.kyr", argv[2]);
   snprintf(parameters, sizeof parameters,
            "KeyFile=%s;Password=host password;Country=DE;Org=Host Tests;CommonName=Host Root;"
-           "KeySize=1024;ValidDays=3650",
+           "KeyName=Host Root;KeySize=1024;ValidDays=3650",
            keyFile);
   status = lib.ProcessSecurityCmd("CreateSelfSignedRoot", parameters, message, sizeof message);
   CHECK(status == 0, "CreateSelfSignedRoot %d: %s", (int)status, message);
