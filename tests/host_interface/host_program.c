@@ -310,6 +310,25 @@ static void Base64RoundTrip(const struct Library* lib) {
   free(bytes.data);
 }
 
+/* The services that do not initialise refuse to run before InitSecLib. */
+static void BeforeInitialisation(const struct Library* lib) {
+  SecurityCmdContext context;
+  CertData cert;
+  CertFields fields;
+  uint32_t error = 0;
+  memset(&context, 0, sizeof context);
+  memset(&cert, 0, sizeof cert);
+  CHECK(lib->ProcessClientCertReq(&context, &cert, &error) == -1 && error == 30000,
+        "ProcessClientCertReq before InitSecLib: %u", (unsigned)error);
+  error = 0;
+  CHECK(lib->SignClientCert(&context, &cert, &error) == -1 && error == 30000,
+        "SignClientCert before InitSecLib: %u", (unsigned)error);
+  CHECK(lib->ParseCertReq(&cert, &fields, &error) == -1, "ParseCertReq before InitSecLib");
+  CHECK(lib->ReadCert(&context, &cert, &error) == -1, "ReadCert before InitSecLib");
+  CHECK(lib->PackagePKCS7Cert(&cert) == -1, "PackagePKCS7Cert before InitSecLib");
+  lib->FreeCertData(&cert);
+}
+
 int main(int argc, char** argv) {
   struct Library lib;
   char keyFile[1024];
@@ -333,6 +352,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
+  BeforeInitialisation(&lib);
   CHECK(lib.InitSecLib(&error) == 1, "InitSecLib %u", (unsigned)error);
   snprintf(keyFile, sizeof keyFile, "%s/host.kyr", argv[2]);
   snprintf(parameters, sizeof parameters,
