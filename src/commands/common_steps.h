@@ -15,6 +15,7 @@
 #include "crypto/secure_memory.h"
 #include "host_interface/locks.h"
 #include "kcertadm.h"
+#include "keyring/file_lock.h"
 
 namespace kcertadm {
 
@@ -34,6 +35,9 @@ class CommandSession {
   CommandSession& operator=(const CommandSession&) = delete;
 
   SecureString stashedPassword;
+  // Taken when the key ring is opened and held to the end of the command,
+  // so that another process cannot change the ring in between.
+  std::optional<KeyRingFileLock> ringFileLock;
 
  private:
   KeyRingGuard guard_;

@@ -15,6 +15,9 @@ namespace kcertadm {
 namespace {
 
 std::atomic<long long> writeBudget{-1};
+std::atomic<ReplaceFault> injectedFault{ReplaceFault::kNone};
+
+bool Injected(ReplaceFault fault) { return injectedFault.load() == fault; }
 
 // Takes n bytes from the test budget; false once it runs out.
 bool TakeFromBudget(std::size_t& n) {
@@ -76,9 +79,11 @@ int ReplaceFile(const std::string& givenPath, const std::function<int(FileWriter
   ::fchmod(fd, S_IRUSR | S_IWUSR);
   FileWriter writer(fd);
   int status = fill(writer);
-  if (status == 0 && ::fsync(fd) != 0) status = kReplaceCannotCommit;
+  if (status == 0 && (Injected(ReplaceFault::kSync) || ::fsync(fd) != 0)) status = kReplaceCannotCommit;
   if (::close(fd) != 0 && status == 0) status = kReplaceCannotCommit;
-  if (status == 0 && ::rename(name.data(), path.c_str()) != 0) status = kReplaceCannotCommit;
+  if (status == 0 && (Injected(ReplaceFault::kRename) || ::rename(name.data(), path.c_str()) != 0)) {
+    status = kReplaceCannotCommit;
+  }
   if (status != 0) {
     ::unlink(name.data());
     return status;
@@ -100,5 +105,7 @@ bool ReadFilePrefix(const std::string& path, void* out, std::size_t n) {
 }
 
 void SetWriteFailureAfterForTesting(long long bytes) { writeBudget = bytes; }
+
+void SetReplaceFaultForTesting(ReplaceFault fault) { injectedFault = fault; }
 
 }  // namespace kcertadm

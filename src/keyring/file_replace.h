@@ -38,4 +38,8 @@ bool ReadFilePrefix(const std::string& path, void* out, std::size_t n);
 // (negative: never). Simulates a full disk or an interrupted write.
 void SetWriteFailureAfterForTesting(long long bytes);
 
+// For tests: make the next replacements fail at their sync or their rename.
+enum class ReplaceFault { kNone, kSync, kRename };
+void SetReplaceFaultForTesting(ReplaceFault fault);
+
 }  // namespace kcertadm
