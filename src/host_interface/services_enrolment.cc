@@ -18,6 +18,7 @@
 #include "commands/common_steps.h"
 #include "host_interface/command_table.h"
 #include "host_interface/initialisation.h"
+#include "host_interface/locks.h"
 #include "host_interface/messages.h"
 #include "host_interface/parameter_parser.h"
 #include "host_interface/services_client_request.h"
@@ -128,7 +129,12 @@ std::int32_t SignClientRequest(SecurityCmdContext* context, CertData* cert,
   if (DecodeCertificateText(cert, true, slot) != 0) return -1;
 
   SigningKey signer;
-  if (LoadSigningKey(context, &signer, slot) != 0) return -1;
+  {
+    // Opening the key ring and taking the signer from it happen as one
+    // step, so another thread's command cannot replace the key ring between.
+    KeyRingGuard keyRing;
+    if (LoadSigningKey(context, &signer, slot) != 0) return -1;
+  }
 
   CertFields request{};
   if (context->clientCert) {

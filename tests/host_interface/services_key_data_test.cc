@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "host_interface/messages.h"
 #include "kcertadm.h"
@@ -205,6 +208,36 @@ TEST_F(KeyDataTest, GetCertDNReadsSubjectOrIssuer) {
   char message[256] = "";
   EXPECT_NE(GetCertDN(&context, &cert.cert, &name, message, sizeof message), 0);
   EXPECT_TRUE(HoldsMessage(message, 30026)) << message;
+}
+
+// Host threads call the services at once on different key rings: each
+// call opens and reads its own key ring as one step.
+TEST_F(KeyDataTest, ConcurrentCallsOnDifferentKeyRingsDoNotMix) {
+  const std::string chain = ChainRing();
+  const std::string self = Ring("self.kyr", {{"root", true, true}});
+  const Bytes server = ReadFile(ServiceDataPath("server.der"));
+  const Bytes root = ReadFile(ServiceDataPath("root.der"));
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 5; ++i) {
+        HostKeyData key;
+        char message[256];
+        if (t % 2 == 0) {
+          if (GetServerKey(chain.c_str(), kPassword, &key.data, message, sizeof message) != 0 ||
+              BytesOf(key.data.certificate) != server) {
+            ++wrong;
+          }
+        } else if (GetServerRootCert(self.c_str(), &key.data, message, sizeof message) != 0 ||
+                   BytesOf(key.data.rootCertificate) != root) {
+          ++wrong;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
