@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crypto/block_buffer.h"
 #include "crypto/secure_memory.h"
 
 namespace kcertadm {
@@ -60,19 +61,10 @@ void Md2::Compress(const std::uint8_t* block) {
 }
 
 void Md2::Update(const void* data, std::size_t size) {
-  const auto* in = static_cast<const std::uint8_t*>(data);
-  while (size > 0) {
-    std::size_t take = kBlockSize - buffered_;
-    if (take > size) take = size;
-    std::memcpy(buffer_ + buffered_, in, take);
-    buffered_ += take;
-    in += take;
-    size -= take;
-    if (buffered_ == kBlockSize) {
-      Compress(buffer_);
-      buffered_ = 0;
-    }
-  }
+  AbsorbBlocks(buffer_, buffered_, static_cast<const std::uint8_t*>(data), size,
+               [this](const std::uint8_t* blocks, std::size_t count) {
+                 for (; count > 0; --count, blocks += kBlockSize) Compress(blocks);
+               });
 }
 
 void Md2::Final(std::uint8_t* out) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "crypto/digest_bytes.h"
+#include "crypto/block_buffer.h"
 #include "crypto/secure_memory.h"
 
 namespace kcertadm {
@@ -125,29 +126,9 @@ void Md5::Reset() {
 }
 
 void Md5::Update(const void* data, std::size_t size) {
-  const auto* in = static_cast<const std::uint8_t*>(data);
   length_ += size;
-  if (buffered_ > 0) {
-    std::size_t take = kBlockSize - buffered_;
-    if (take > size) take = size;
-    std::memcpy(buffer_ + buffered_, in, take);
-    buffered_ += take;
-    in += take;
-    size -= take;
-    if (buffered_ < kBlockSize) return;
-    Compress(state_, buffer_, 1);
-    buffered_ = 0;
-  }
-  const std::size_t blocks = size / kBlockSize;
-  if (blocks > 0) {
-    Compress(state_, in, blocks);
-    in += blocks * kBlockSize;
-    size -= blocks * kBlockSize;
-  }
-  if (size > 0) {
-    std::memcpy(buffer_, in, size);
-    buffered_ = size;
-  }
+  AbsorbBlocks(buffer_, buffered_, static_cast<const std::uint8_t*>(data), size,
+               [this](const std::uint8_t* blocks, std::size_t count) { Compress(state_, blocks, count); });
 }
 
 void Md5::Final(std::uint8_t* out) {
