@@ -32,8 +32,26 @@ struct WipingAllocator {
 
 // Byte buffer for secrets.
 using SecureBytes = std::vector<std::uint8_t, WipingAllocator<std::uint8_t>>;
-// Text buffer for secrets (passwords).
-using SecureString = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;
+// Text buffer for secrets (passwords). A short text lives inside the string
+// object itself, where the allocator never sees it, so the destructor wipes
+// the storage in use (inline or allocated) as well.
+using SecureStringBase = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;
+class SecureString : public SecureStringBase {
+ public:
+  using SecureStringBase::SecureStringBase;
+  SecureString() noexcept = default;
+  SecureString(const SecureStringBase& other) : SecureStringBase(other) {}
+  SecureString(SecureStringBase&& other) noexcept : SecureStringBase(std::move(other)) {}
+  SecureString(const SecureString&) = default;
+  SecureString(SecureString&& other) noexcept : SecureStringBase(std::move(other)) {}
+  SecureString& operator=(const SecureString&) = default;
+  SecureString& operator=(SecureString&& other) noexcept {
+    SecureStringBase::operator=(std::move(other));
+    return *this;
+  }
+  using SecureStringBase::operator=;
+  ~SecureString() { SecureWipe(data(), capacity() + 1); }
+};
 
 // Wipes a fixed-size object (a key schedule, a digest context) when it goes
 // out of scope.
