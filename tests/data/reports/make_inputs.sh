@@ -27,6 +27,7 @@ openssl ca -batch -config "$CNF" -selfsign -notext -in "$WORK/root.csr" -out "$W
   -keyfile "$WORK/root.key" -extensions root_ext -startdate 260101000000Z \
   -enddate 460101000000Z 2>/dev/null
 openssl x509 -in "$WORK/root.pem" -outform DER -out root.der
+openssl x509 -in root.der -inform DER -outform PEM -out root.pem
 
 # A chained CA certificate carrying the extension families, issued by the
 # root; its end date is a GeneralizedTime.
@@ -50,8 +51,7 @@ openssl crl2pkcs7 -nocrl -certfile "$WORK/bundle.pem" -outform DER -out bundle.p
 
 # A request with a challenge password and requested extensions, SHA-1.
 openssl req -new -newkey rsa:1024 -nodes -keyout "$WORK/request.key" -config "$CNF" \
-  -subj "/C=CA/ST=Ontario/O=Request Org/CN=request.example.com" -sha1 \
-  -reqexts request_ext -out request.pem 2>/dev/null
+  -section request_req -sha1 -reqexts request_ext -out request.pem 2>/dev/null
 openssl req -in request.pem -outform DER -out request.der
 
 # A certificate whose names use BMPString, T61String and UTF8String, and the
