@@ -1,0 +1,123 @@
+// ViewCert: one certificate or request file, without any key ring, written
+// to EntriesFile as a report, an ASN.1 structure dump, a hex dump, the
+// armoured form or plain DER.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "armour/pem.h"
+#include "commands/cert_files.h"
+#include "commands/command_handlers.h"
+#include "commands/common_steps.h"
+#include "commands/file_identity.h"
+#include "commands/report.h"
+#include "commands/report_dump.h"
+#include "commands/report_format.h"
+#include "host_interface/messages.h"
+
+namespace kcertadm {
+namespace {
+
+int Fail(std::uint32_t* slot, std::uint32_t number) {
+  *slot = number;
+  return -1;
+}
+
+// Frees what the record owns when the command ends.
+struct CertDataOwner {
+  CertData cert{};
+  ~CertDataOwner() { FreeCertData(&cert); }
+};
+
+std::size_t Count(const Asn1Item& item) {
+  return item.length > 0 ? static_cast<std::size_t>(item.length) : 0;
+}
+
+// The originator certificate of a PEM MIC message becomes the record's DER.
+int TakeOriginatorCertificate(std::FILE* input, CertData* cert, std::uint32_t* slot) {
+  std::vector<std::uint8_t> der;
+  std::string micText;
+  if (ReadPemRequest(input, der, micText) != kPemRequestOk || der.empty()) {
+    return Fail(slot, kMsgCertFileReadFailed);
+  }
+  auto* block = static_cast<std::uint8_t*>(std::malloc(der.size()));
+  if (block == nullptr) return Fail(slot, kMsgCertFileReadFailed);
+  std::memcpy(block, der.data(), der.size());
+  cert->der = Asn1Item{block, static_cast<std::int32_t>(der.size())};
+  return 0;
+}
+
+int ReadInput(std::FILE* input, const SecurityCmdContext& context, CertData* cert,
+              std::uint32_t* slot) {
+  if (context.useBER == 0) {
+    std::string procType;
+    if (SniffPemFile(input, &procType) == kPemSniffMic) {
+      return TakeOriginatorCertificate(input, cert, slot);
+    }
+    if (std::fseek(input, 0, SEEK_SET) != 0) return Fail(slot, kMsgCertFileReadFailed);
+  }
+  return ReadCertificateFile(cert, input, context.useBER != 0, context.usePKCS != 0, slot);
+}
+
+// The output chosen by the flags, in this order of precedence.
+int WriteView(std::FILE* out, const SecurityCmdContext& context, CertData* cert,
+              std::uint32_t* slot) {
+  const Asn1Item der = cert->der;
+  std::uint32_t error = kMsgNone;
+  int status = 0;
+  if (context.showRawCert != 0 && context.writeBinary != 0) {
+    WriteHexDump(out, der.data, Count(der), 0, HexForm::kPrefixed);
+    std::fputc('\n', out);
+  } else if (context.showRawCert != 0) {
+    if (WriteArmouredObject(*cert, out, false) != 0) return Fail(slot, kMsgOutputWriteFailed);
+    std::fputc('\n', out);
+  } else if (context.writeBinary != 0 && context.writeBER == 0) {
+    std::fwrite(der.data, 1, Count(der), out);
+  } else if (context.writeBinary != 0) {
+    WriteHexDump(out, der.data, Count(der), 0, HexForm::kPrefixed);
+  } else if (context.writeBER != 0) {
+    status = WriteStructureDump(out, der, 0, &error);
+  } else if (context.usePKCS != 0) {
+    status = WriteRequestReport(out, cert, &error);
+  } else {
+    status = WriteCertificateReport(out, cert, context.verify != 0, &error);
+  }
+  if (status != 0) return Fail(slot, error != kMsgNone ? error : kMsgBadCertificate);
+  return 0;
+}
+
+int ViewCertificate(SecurityCmdContext& context, std::uint32_t* slot) {
+  FilePtr input = OpenInputFile(context, slot);
+  if (!input) return -1;
+  if (!HasText(context.entriesFile)) return Fail(slot, kMsgNoEntriesFile);
+  // Creating the output would empty the input before it is read, or
+  // destroy a key ring.
+  if (SameFile(context.entriesFile, context.certReqFile) ||
+      NamesKeyRingFile(context, context.entriesFile)) {
+    return Fail(slot, kMsgEntriesFileCreateFailed);
+  }
+  FilePtr out(std::fopen(context.entriesFile, context.writeBinary != 0 ? "wb" : "w"));
+  if (!out) return Fail(slot, kMsgEntriesFileCreateFailed);
+
+  CertDataOwner owner;
+  if (ReadInput(input.get(), context, &owner.cert, slot) != 0) return -1;
+  const int status = WriteView(out.get(), context, &owner.cert, slot);
+  const bool written = std::ferror(out.get()) == 0 && std::fclose(out.release()) == 0;
+  if (status != 0) return status;
+  if (!written) return Fail(slot, kMsgOutputWriteFailed);
+  *slot = kMsgCertWritten;
+  return 0;
+}
+
+}  // namespace
+
+std::int32_t HandleViewCert(SecurityCmdContext& context, MessageReporter& reporter) {
+  std::uint32_t slot = kMsgNone;
+  const std::int32_t status = ViewCertificate(context, &slot);
+  reporter.Report(slot);
+  return status;
+}
+
+}  // namespace kcertadm
