@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "armour/pem.h"
 #include "commands/command_test_util.h"
 #include "commands/report_util.h"
 #include "host_interface/messages.h"
@@ -172,6 +173,38 @@ TEST(ViewCert, RefusesToWriteOverItsInputOrAKeyRing) {
   }
   EXPECT_EQ(ReadFileBytes(input), der);
   EXPECT_EQ(ReadFileText(dir / "a.kyr"), "key ring");
+}
+
+TEST(ViewCert, APemMessageShowsItsOriginatorCertificate) {
+  TempDir dir;
+  const std::vector<std::uint8_t> der = ReadBytes(Data("root.der"));
+  std::FILE* file = std::fopen((dir / "request.pem").c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  // The MIC is not checked when viewing: any signature octets do.
+  ASSERT_EQ(WritePemRequestSigned(file, der.data(), static_cast<std::int32_t>(der.size()),
+                                  "This is an RFC-1424 CSR.\n", std::vector<std::uint8_t>(64, 7)),
+            0);
+  std::fclose(file);
+  const Outcome outcome = RunCommand(
+      "ViewCert", "CertReqFile=" + (dir / "request.pem") + ";EntriesFile=" + (dir / "out.txt"));
+  EXPECT_EQ(outcome.message, kMsgCertWritten);
+  EXPECT_EQ(ReadFileText(dir / "out.txt"), ReadText(Data("root.txt")));
+
+  // With UseBER no PEM message is looked for: the text is not Base64.
+  EXPECT_EQ(RunCommand("ViewCert", "CertReqFile=" + (dir / "request.pem") + ";EntriesFile=" +
+                                       (dir / "out.txt") + ";UseBER;WriteBER")
+                .message,
+            kMsgBadCertificate);
+}
+
+TEST(ViewCert, RequestReport) {
+  TempDir dir;
+  const Outcome outcome = RunCommand(
+      "ViewCert", "CertReqFile=" + Data("request.pem") + ";EntriesFile=" + (dir / "out.txt") +
+                      ";UsePKCS");
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.message, kMsgCertWritten);
+  EXPECT_EQ(ReadFileText(dir / "out.txt"), ReadText(Data("request.txt")));
 }
 
 }  // namespace
