@@ -37,6 +37,16 @@ for file in ca.kyr ca.sth web.kyr web.sth; do
   [ "$(stat -c %a "$file")" = 600 ] || fail "$file is not readable by its owner only"
 done
 
+# The listing of step 5 and the viewing of a certificate.
+step 30053 GetEntries KeyFile=web.kyr EntriesFile=web.txt ShowPrivateKey --passin file:web.pass
+for line in 'EntryLabel: web' 'EntryLabel: example-ca' 'SubjectCommonName: www.example.com' \
+            'IssuerCommonName: Example CA' 'PrivateKey: yes' 'TrustedRoot: yes' 'KeySize: 2048'; do
+  grep -q "^$line\$" web.txt || fail "the report lacks \"$line\""
+done
+step 30054 ViewCert CertReqFile=web.crt EntriesFile=web.der WriteBinary
+step 30054 ViewCert CertReqFile=web.der EntriesFile=view.txt UseBER
+grep -q '^SubjectCommonName: www.example.com$' view.txt || fail "ViewCert of DER reports no subject"
+
 # The stash file opens the key ring; a wrong password does not.
 step 30054 ExtractCert KeyFile=web.kyr EntryLabel=web CertFile=web2.crt UseStash
 cmp -s web.crt web2.crt || fail "the certificate extracted differs from the one signed"
@@ -63,6 +73,8 @@ if command -v openssl >/dev/null; then
   openssl x509 -in web.crt -noout -subject 2>/dev/null | grep -q 'CN *= *www.example.com' ||
     fail "openssl x509 does not read web.crt"
   openssl req -in web.csr -noout -verify >/dev/null 2>&1 || fail "openssl req does not read web.csr"
+  openssl x509 -inform DER -in web.der -noout >/dev/null 2>&1 ||
+    fail "openssl x509 does not read the DER that ViewCert wrote"
   openssl req -new -newkey rsa:2048 -nodes -keyout client.key -sha1 \
       -subj "/CN=client.example.com" -out client.csr 2>/dev/null
   step 30040 SignCert KeyFile=ca.kyr CertReqFile=client.csr CertFile=client.crt UseStash
