@@ -66,5 +66,12 @@ fi
 run ExtractCert KeyFile=server.kyr Password=wrong CertFile=x.crt
 run ExtractCert "${SERVER[@]}" CertFile=./server.kyr
 
+# 6. What the server's key ring holds, key entry included, and the extracted
+#    certificate read back as a report.
+run GetEntries "${SERVER[@]}" ShowPrivateKey EntriesFile=entries.txt
+show entries.txt
+run ViewCert CertReqFile=extracted.crt EntriesFile=view.txt
+show view.txt
+
 echo "files:"
 ls -l
