@@ -80,19 +80,19 @@ bool TakeOption(std::string_view name, int argc, char** argv, int& i,
                 std::optional<PasswordSource>& slot) {
   const std::string_view arg = argv[i];
   const std::string_view bare = name.substr(1);  // "-passin"
-  std::string_view spec;
+  std::string_view source_text;
   if (arg == name || arg == bare) {
     if (i + 1 >= argc) throw UsageError{std::string(name) + " needs a password source"};
-    spec = argv[++i];
+    source_text = argv[++i];
   } else if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
              arg[name.size()] == '=') {
-    spec = arg.substr(name.size() + 1);
+    source_text = arg.substr(name.size() + 1);
   } else {
     return false;
   }
   if (slot) throw UsageError{std::string(name) + " is given twice"};
   std::string problem;
-  slot = ParsePasswordSource(spec, problem);
+  slot = ParsePasswordSource(source_text, problem);
   if (!slot) throw UsageError{std::string(name) + ": " + problem};
   return true;
 }

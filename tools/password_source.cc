@@ -17,26 +17,26 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 }  // namespace
 
-std::optional<PasswordSource> ParsePasswordSource(std::string_view spec, std::string& problem) {
+std::optional<PasswordSource> ParsePasswordSource(std::string_view source_text, std::string& problem) {
   using Kind = PasswordSource::Kind;
-  if (spec == "stdin") return PasswordSource{Kind::kStdin, "stdin", STDIN_FILENO};
-  if (StartsWith(spec, "pass:")) return PasswordSource{Kind::kText, std::string(spec.substr(5))};
-  if (StartsWith(spec, "env:")) {
-    if (spec.size() == 4) {
+  if (source_text == "stdin") return PasswordSource{Kind::kStdin, "stdin", STDIN_FILENO};
+  if (StartsWith(source_text, "pass:")) return PasswordSource{Kind::kText, std::string(source_text.substr(5))};
+  if (StartsWith(source_text, "env:")) {
+    if (source_text.size() == 4) {
       problem = "env: needs the name of an environment variable";
       return std::nullopt;
     }
-    return PasswordSource{Kind::kEnvironment, std::string(spec.substr(4))};
+    return PasswordSource{Kind::kEnvironment, std::string(source_text.substr(4))};
   }
-  if (StartsWith(spec, "file:")) {
-    if (spec.size() == 5) {
+  if (StartsWith(source_text, "file:")) {
+    if (source_text.size() == 5) {
       problem = "file: needs a file name";
       return std::nullopt;
     }
-    return PasswordSource{Kind::kFile, std::string(spec.substr(5))};
+    return PasswordSource{Kind::kFile, std::string(source_text.substr(5))};
   }
-  if (StartsWith(spec, "fd:")) {
-    const std::string_view digits = spec.substr(3);
+  if (StartsWith(source_text, "fd:")) {
+    const std::string_view digits = source_text.substr(3);
     int number = -1;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
@@ -46,7 +46,7 @@ std::optional<PasswordSource> ParsePasswordSource(std::string_view spec, std::st
     }
     return PasswordSource{Kind::kDescriptor, std::string(digits), number};
   }
-  problem = "\"" + std::string(spec) +
+  problem = "\"" + std::string(source_text) +
             "\" is not a password source; use pass:TEXT, env:NAME, file:PATH, fd:NUMBER or stdin";
   return std::nullopt;
 }

@@ -51,7 +51,7 @@ inline constexpr std::uint32_t kAsn1Context2 = 0xA2;
 inline constexpr std::uint32_t kAsn1Context3 = 0xA3;
 
 // Template entry flags: the element may be missing; any tag is accepted
-// (ASN1_ANY is an exact spec value, not a flag to combine).
+// (ASN1_ANY is an exact rule value, not a flag to combine).
 inline constexpr std::uint32_t ASN1_OPTIONAL = 0x200;
 inline constexpr std::uint32_t ASN1_ANY = 0x100;
 
@@ -132,10 +132,10 @@ inline Asn1Item Asn1CursorItem(const Asn1Cursor& cursor) noexcept {
 // content and source moved past the child.
 std::int32_t Asn1NextTagged(Asn1Item* source, Asn1Item* out, std::uint32_t expected) noexcept;
 
-// One row of a decoding template: spec holds the expected tag octet in its
+// One row of a decoding template: rule holds the expected tag octet in its
 // low byte, optionally ORed with ASN1_OPTIONAL, or is exactly ASN1_ANY.
 struct Asn1TemplateEntry {
-  std::uint32_t spec;
+  std::uint32_t rule;
   Asn1Item* out;
 };
 

@@ -9,20 +9,20 @@ namespace {
 
 enum class Match { kAccept, kSkip, kFail };
 
-// Decides what the entry with the given spec does with a child whose tag
+// Decides what the entry with the given rule does with a child whose tag
 // octet is tag.
-Match MatchEntry(std::uint32_t spec, std::uint32_t tag) noexcept {
-  const std::uint32_t expected = spec & 0xFF;
-  if ((spec & ASN1_OPTIONAL) == 0 || tag == expected) {
+Match MatchEntry(std::uint32_t rule, std::uint32_t tag) noexcept {
+  const std::uint32_t expected = rule & 0xFF;
+  if ((rule & ASN1_OPTIONAL) == 0 || tag == expected) {
     // A certificate may carry a GeneralizedTime where a UTCTime is expected.
-    const bool accepted = tag == expected || spec == ASN1_ANY ||
-                          (spec == kAsn1UtcTime && tag == kAsn1GeneralizedTime);
+    const bool accepted = tag == expected || rule == ASN1_ANY ||
+                          (rule == kAsn1UtcTime && tag == kAsn1GeneralizedTime);
     return accepted ? Match::kAccept : Match::kFail;
   }
   // An optional tagged entry accepts any constructed context-specific (or
   // private) element with the same tag number.
   const std::uint32_t constructedTagged = kAsn1ContextSpecific | kAsn1Constructed;
-  if ((tag & constructedTagged) == constructedTagged && (tag & 0x1F) == (spec & 0x1F)) {
+  if ((tag & constructedTagged) == constructedTagged && (tag & 0x1F) == (rule & 0x1F)) {
     return Match::kAccept;
   }
   return Match::kSkip;
@@ -53,7 +53,7 @@ std::int32_t Asn1DecodeTemplate(const Asn1TemplateEntry* entries, std::int32_t c
   std::int32_t entry = 0;
   while (entry < count && region.length > 0) {
     const Asn1TemplateEntry& row = entries[entry++];
-    const Match match = MatchEntry(row.spec, region.data[0]);
+    const Match match = MatchEntry(row.rule, region.data[0]);
     if (match == Match::kFail) return -1;
     if (match == Match::kSkip) continue;  // the same child meets the next entry
     asn1_internal::Header header;
@@ -68,7 +68,7 @@ std::int32_t Asn1DecodeTemplate(const Asn1TemplateEntry* entries, std::int32_t c
 
   // The children ran out: the entries left must all be optional.
   for (; entry < count; ++entry) {
-    if ((entries[entry].spec & ASN1_OPTIONAL) == 0) return -1;
+    if ((entries[entry].rule & ASN1_OPTIONAL) == 0) return -1;
     if (entries[entry].out != nullptr) entries[entry].out->length = 0;
   }
   return 0;

@@ -15,7 +15,7 @@ using Kind = PasswordSource::Kind;
 
 TEST(PasswordSourceSpec, ReadsEachForm) {
   struct Case {
-    const char* spec;
+    const char* source_text;
     Kind kind;
     const char* argument;
     int descriptor;
@@ -29,9 +29,9 @@ TEST(PasswordSourceSpec, ReadsEachForm) {
       {"stdin", Kind::kStdin, "stdin", 0},
   };
   for (const Case& test : kTests) {
-    SCOPED_TRACE(test.spec);
+    SCOPED_TRACE(test.source_text);
     std::string problem;
-    const auto source = ParsePasswordSource(test.spec, problem);
+    const auto source = ParsePasswordSource(test.source_text, problem);
     ASSERT_TRUE(source.has_value()) << problem;
     EXPECT_EQ(source->kind, test.kind);
     EXPECT_EQ(source->argument, test.argument);
@@ -55,10 +55,10 @@ TEST(PasswordSourceSpec, RefusesMalformedForms) {
       "STDIN",     // the forms are exact, as openssl's are
       "Pass:x",
   };
-  for (const char* spec : kTests) {
-    SCOPED_TRACE(spec);
+  for (const char* source_text : kTests) {
+    SCOPED_TRACE(source_text);
     std::string problem;
-    EXPECT_FALSE(ParsePasswordSource(spec, problem).has_value());
+    EXPECT_FALSE(ParsePasswordSource(source_text, problem).has_value());
     EXPECT_FALSE(problem.empty());
   }
 }
