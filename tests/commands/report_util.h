@@ -10,33 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "asn1/hex_util.h"
+
 #include "asn1/asn1.h"
 
 namespace kcertadm::testing {
 
-// "30 03 02 01 05" -> bytes; anything but hex digits is ignored.
-inline std::vector<std::uint8_t> Hex(std::string_view text) {
-  std::vector<std::uint8_t> out;
-  int high = -1;
-  for (char c : text) {
-    int v;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    else continue;
-    if (high < 0) {
-      high = v;
-    } else {
-      out.push_back(static_cast<std::uint8_t>(high << 4 | v));
-      high = -1;
-    }
-  }
-  return out;
-}
-
-inline Asn1Item ItemOf(const std::vector<std::uint8_t>& bytes) {
-  return Asn1View(bytes.data(), bytes.size());
-}
 
 // Element with the given tag around content, DER length form.
 inline std::vector<std::uint8_t> Tlv(std::uint8_t tag, const std::vector<std::uint8_t>& content) {
