@@ -18,7 +18,7 @@ struct PasswordSource {
   int descriptor = -1;   // for kDescriptor and kStdin
 };
 
-// Reads a source specification; on a malformed one returns nullopt and
+// Reads a password source such as "env:NAME"; on a malformed one returns nullopt and
 // sets `problem`.
 std::optional<PasswordSource> ParsePasswordSource(std::string_view source_text, std::string& problem);
 
