@@ -3,7 +3,7 @@
 // and the handler that drives them without padding.
 #include <cstring>
 
-#include "crypto/cbc_engine.h"
+#include "crypto/cbc_handler.h"
 #include "crypto/des.h"
 #include "crypto/rc2.h"
 #include "crypto/toolkit.h"
@@ -81,36 +81,12 @@ const Rc2CbcImplementation kRc2CbcImplementation;
 // with a pointer to the object's own copy of the IV.
 const std::uint8_t* InstalledIv(const AlgorithmInfoType* type, const void* parameters);
 
-class CbcCipherHandler final : public CipherHandler {
+class CbcCipherHandler final : public CbcStreamHandler {
  public:
-  explicit CbcCipherHandler(AlgorithmObject& object) : CipherHandler(object) {}
-
-  std::uint32_t BlockSize() const override { return kCbcBlockSize; }
-  int EncryptInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
-    return Init(key, methods, true);
-  }
-  int DecryptInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
-    return Init(key, methods, false);
-  }
-  int EncryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
-                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
-    return Update(true, out, outLength, outSize, in, inLength);
-  }
-  int DecryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
-                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
-    return Update(false, out, outLength, outSize, in, inLength);
-  }
-  int EncryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject*,
-                   const ProgressCallback*) override {
-    return Final(true, out, outLength, outSize);
-  }
-  int DecryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject*,
-                   const ProgressCallback*) override {
-    return Final(false, out, outLength, outSize);
-  }
+  explicit CbcCipherHandler(AlgorithmObject& object) : CbcStreamHandler(object) {}
 
  private:
-  int Init(KeyObject* key, MethodList methods, bool encrypt) {
+  int Init(KeyObject* key, MethodList methods, bool encrypt) override {
     return LookupMethod(methods, info_type(), encrypt ? 1 : 0, key,
                         [&](const AlgorithmMethod& method, const void* key_record) {
                           return Bind(method, key_record, encrypt);
@@ -133,21 +109,7 @@ class CbcCipherHandler final : public CipherHandler {
     return TkOk;
   }
 
-  // An Init of the other direction is needed first.
-  int Update(bool encrypt, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
-             const std::uint8_t* in, std::uint32_t inLength) {
-    if (encrypt != encrypt_) return TkErrNotInitialised;
-    return engine_.Update(out, outLength, outSize, in, inLength);
-  }
-
-  int Final(bool encrypt, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize) {
-    if (encrypt != encrypt_) return TkErrNotInitialised;
-    return engine_.Final(out, outLength, outSize);
-  }
-
-  CbcEngine engine_;
   void* context_ = nullptr;  // key schedule, owned by the object's block list
-  bool encrypt_ = true;
 };
 
 // --------------------------------------------------------------- info types

@@ -4,7 +4,7 @@
 // goes through DES-CBC with PKCS #5 padding.
 #include <cstring>
 
-#include "crypto/cbc_engine.h"
+#include "crypto/cbc_handler.h"
 #include "crypto/md5.h"
 #include "crypto/secure_memory.h"
 #include "crypto/toolkit.h"
@@ -22,47 +22,17 @@ struct PbeParts {
 };
 constexpr PbeParts kPbeMd5DesCbcParts{AlgInfoMd5, AlgInfoDesCbc, KeyInfoDesParity};
 
-class PbeHandler final : public CipherHandler {
+class PbeHandler final : public CbcStreamHandler {
  public:
-  explicit PbeHandler(AlgorithmObject& object) : CipherHandler(object) {}
-
-  std::uint32_t BlockSize() const override { return kCbcBlockSize; }
-  int EncryptInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
-    return Init(key, methods, true);
-  }
-  int DecryptInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
-    return Init(key, methods, false);
-  }
-  int EncryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
-                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
-    if (!encrypt_) return TkErrNotInitialised;
-    return engine_.Update(out, outLength, outSize, in, inLength);
-  }
-  int DecryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
-                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
-    if (encrypt_) return TkErrNotInitialised;
-    return engine_.Update(out, outLength, outSize, in, inLength);
-  }
-  int EncryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject*,
-                   const ProgressCallback*) override {
-    if (!encrypt_) return TkErrNotInitialised;
-    return engine_.Final(out, outLength, outSize);
-  }
-  int DecryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject*,
-                   const ProgressCallback*) override {
-    if (encrypt_) return TkErrNotInitialised;
-    return engine_.Final(out, outLength, outSize);
-  }
+  explicit PbeHandler(AlgorithmObject& object) : CbcStreamHandler(object) {}
 
  private:
-  int Init(KeyObject* password_key, MethodList methods, bool encrypt);
+  int Init(KeyObject* password_key, MethodList methods, bool encrypt) override;
   int BindDigest(MethodList methods, const DigestImplementation** digest);
   int DeriveKeyAndIv(const DigestImplementation& digest, const ByteItem& password, std::uint8_t* derived);
   int BindCipher(MethodList methods, const std::uint8_t* derived, bool encrypt);
 
-  CbcEngine engine_;
   void* context_ = nullptr;  // DES key schedule, owned by the object's block list
-  bool encrypt_ = true;
 };
 
 int PbeHandler::Init(KeyObject* password_key, MethodList methods, bool encrypt) {
