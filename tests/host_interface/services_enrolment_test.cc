@@ -31,22 +31,6 @@ std::string MakeSpkac() {
   return out;
 }
 
-std::string Base64Of(const Bytes& bytes) {
-  Asn1Item text{};
-  Base64Encode(bytes.data(), static_cast<std::int32_t>(bytes.size()), &text);
-  std::string result = TextOf(text);
-  std::free(text.data);
-  return result;
-}
-
-Bytes DecodeBase64(const std::string& text) {
-  Asn1Item der{};
-  Base64Decode(text.c_str(), static_cast<std::int32_t>(text.size()), &der);
-  Bytes bytes = BytesOf(der);
-  std::free(der.data);
-  return bytes;
-}
-
 // Puts a malloc copy of text in item, as the record owns its blocks.
 void SetText(Asn1Item* item, const std::string& text) {
   item->data = static_cast<std::uint8_t*>(std::malloc(text.size() + 1));

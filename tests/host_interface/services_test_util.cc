@@ -184,4 +184,20 @@ void InitialiseLibrary() {
   InitSecLib(&error);
 }
 
+std::string Base64Of(const Bytes& bytes) {
+  Asn1Item text{};
+  Base64Encode(bytes.data(), static_cast<std::int32_t>(bytes.size()), &text);
+  std::string result = TextOf(text);
+  std::free(text.data);
+  return result;
+}
+
+Bytes DecodeBase64(const std::string& text) {
+  Asn1Item der{};
+  Base64Decode(text.c_str(), static_cast<std::int32_t>(text.size()), &der);
+  Bytes bytes = BytesOf(der);
+  std::free(der.data);
+  return bytes;
+}
+
 }  // namespace kcertadm::test

@@ -19,6 +19,9 @@ std::string ReadText(const std::string& path);
 void WriteFile(const std::string& path, const Bytes& bytes);
 Bytes BytesOf(const Asn1Item& item);
 std::string TextOf(const Asn1Item& item);
+// Base64 through the exported codec.
+std::string Base64Of(const Bytes& bytes);
+Bytes DecodeBase64(const std::string& text);
 
 // Runs a shell command line; returns its exit status and its standard
 // output (standard error goes to the test log).
