@@ -11,20 +11,18 @@ using testing::ScopedEnv;
 
 constexpr const char* kName = "KCERTADM_TEST_SETTING";
 
-TEST(HostReadSetting, TellsAbsentFromEmpty) {
+TEST(HostReadSetting, TellsAbsentFromEmptyAndCutsToTheBuffer) {
+  char buffer[3] = "x";
   {
     ScopedEnv env(kName, std::nullopt);
     EXPECT_FALSE(HostReadSetting(kName).has_value());
-    char buffer[4] = "xyz";
     EXPECT_FALSE(HostReadSetting(kName, buffer, sizeof buffer));
   }
-  ScopedEnv env(kName, "");
-  EXPECT_EQ(HostReadSetting(kName), std::optional<std::string>(""));
-}
-
-TEST(HostReadSetting, BufferFormCutsLongValues) {
+  {
+    ScopedEnv env(kName, "");
+    EXPECT_EQ(HostReadSetting(kName), std::optional<std::string>(""));
+  }
   ScopedEnv env(kName, "deutsch");
-  char buffer[3];
   EXPECT_TRUE(HostReadSetting(kName, buffer, sizeof buffer));
   EXPECT_STREQ(buffer, "de");
 }
@@ -34,12 +32,7 @@ TEST(HostReadSettingNumber, FallsBackOnAnythingButANumber) {
     std::optional<std::string> value;
     std::int32_t expected;
   } const kTests[] = {
-      {std::nullopt, 100},
-      {"", 100},
-      {"0", 0},
-      {"2", 2},
-      {" 2 ", 2},
-      {"-7", -7},
+      {std::nullopt, 100}, {"", 100}, {"0", 0}, {" 2 ", 2}, {"-7", -7},
       {"two", 100},          // not a number
       {"2x", 100},           // trailing garbage is not silently ignored
       {"99999999999", 100},  // out of range
@@ -51,28 +44,19 @@ TEST(HostReadSettingNumber, FallsBackOnAnythingButANumber) {
   }
 }
 
-TEST(HostGetDataDirectory, DefaultsToCurrentDirectory) {
+TEST(HostGetDataDirectory, DefaultsToCurrentDirectoryAndJoinsWithOneSlash) {
   struct Case {
     std::optional<std::string> value;
-    const char* expected;
+    const char* file;
   } const kTests[] = {
-      {std::nullopt, "."},
-      {"", "."},
-      {"/srv/keys", "/srv/keys"},
-      {"/srv/keys//", "/srv/keys"},
-      {"/", "/"},
+      {std::nullopt, "./k.kyr"}, {"", "./k.kyr"}, {"/srv/keys//", "/srv/keys/k.kyr"}, {"/", "/k.kyr"},
   };
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.value.value_or("<unset>"));
     ScopedEnv env("KCERTADM_DATA_DIR", c.value);
-    EXPECT_EQ(HostGetDataDirectory(), c.expected);
+    EXPECT_EQ(HostJoinPath(HostGetDataDirectory(), "k.kyr"), c.file);
   }
-}
-
-TEST(HostJoinPath, PutsOneSlash) {
-  EXPECT_EQ(HostJoinPath("/a", "master.kyr"), "/a/master.kyr");
-  EXPECT_EQ(HostJoinPath("/a/", "master.kyr"), "/a/master.kyr");
-  EXPECT_EQ(HostJoinPath("", "master.kyr"), "master.kyr");
+  EXPECT_EQ(HostJoinPath("", "k.kyr"), "k.kyr");
 }
 
 }  // namespace
