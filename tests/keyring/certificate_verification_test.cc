@@ -2,7 +2,6 @@
 // root cache, the predefined roots and RSA signing, with certificates made
 // by the openssl command.
 #include <cstdlib>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -65,20 +64,12 @@ class CertificateVerificationTest : public ::testing::Test {
     KeyRingClear();
     TrustedRootCacheRebuild();
   }
-  static Bytes KeyOf(const Bytes& certificate) {
-    Bytes tbs, spki;
-    EXPECT_EQ(CertificateParts(certificate, &tbs, nullptr, nullptr), 0);
-    std::array<Bytes*, kTbsFieldCount> fields{};
-    fields[kTbsSubjectPublicKeyInfo] = &spki;
-    EXPECT_EQ(TbsCertificateFields(tbs, fields), 0);
-    return *CanonicalPublicKeyFromSpki(spki);
+  // Adds the test root as entry "root" and marks it trusted.
+  static void AddRoot() {
+    ASSERT_EQ(KeyRingAddCertificate(certs_->root, "root", nullptr), 0);
+    ASSERT_EQ(KeyRingMarkRoot(RootKey()), 0);
   }
-  static void AddRoot(const Bytes& certificate, const char* label, bool mark) {
-    ASSERT_EQ(KeyRingAddCertificate(certificate, label, nullptr), 0);
-    if (mark) {
-      ASSERT_EQ(KeyRingMarkRoot(KeyOf(certificate)), 0);
-    }
-  }
+  static Bytes RootKey() { return KeyRingFindEntry("root")->publicKey; }
   static test::TempDir* dir_;
   static Certificates* certs_;
 };
@@ -90,17 +81,17 @@ TEST_F(CertificateVerificationTest, TrustFollowsTheRootMark) {
   const Certificates& c = *certs_;
   EXPECT_EQ(VerifyCertificate(c.leaf), kVerifyUntrusted) << "no trusted roots";
   EXPECT_EQ(VerifyCertificate(c.root), kVerifySelfSigned);
-  AddRoot(c.root, "root", true);
+  AddRoot();
   EXPECT_EQ(VerifyCertificate(c.leaf), kVerifyTrusted);
   EXPECT_EQ(VerifyCertificate(c.root), kVerifyTrusted) << "a marked root is trusted, not just self-signed";
   EXPECT_EQ(VerifyCertificate(c.stranger), kVerifySelfSigned);
-  ASSERT_EQ(KeyRingUnmarkRoot(KeyOf(c.root)), 0);
+  ASSERT_EQ(KeyRingUnmarkRoot(RootKey()), 0);
   EXPECT_EQ(VerifyCertificate(c.leaf), kVerifyUntrusted);
 }
 
 TEST_F(CertificateVerificationTest, RefusalsHaveTheirCodes) {
   const Certificates& c = *certs_;
-  AddRoot(c.root, "root", true);
+  AddRoot();
   Bytes badSignature = c.leaf;
   badSignature.back() ^= 0x01;
   Bytes badTbs = c.leaf;
@@ -122,7 +113,7 @@ TEST_F(CertificateVerificationTest, RefusalsHaveTheirCodes) {
 
 TEST_F(CertificateVerificationTest, ValidityIsCheckedAgainstTheClock) {
   const Certificates& c = *certs_;
-  AddRoot(c.root, "root", true);
+  AddRoot();
   SetVerificationClockForTesting([] { return std::time_t{4102444800}; });  // 2100
   EXPECT_EQ(VerifyCertificate(c.leaf), kVerifyNotValidNow) << "expired";
   SetVerificationClockForTesting([] { return std::time_t{946684800}; });  // 2000
@@ -132,7 +123,7 @@ TEST_F(CertificateVerificationTest, ValidityIsCheckedAgainstTheClock) {
 
 TEST_F(CertificateVerificationTest, TheCacheHoldsThirtyTwoRoots) {
   const Certificates& c = *certs_;
-  AddRoot(c.root, "root", true);
+  AddRoot();
   // 32 more marked roots ahead of it in list order push it out of the cache.
   for (int i = 0; i < kTrustedRootCacheSlots; ++i) {
     Bytes modulus(64, static_cast<std::uint8_t>(0x80 + i));
@@ -147,7 +138,7 @@ TEST_F(CertificateVerificationTest, TheCacheHoldsThirtyTwoRoots) {
   EXPECT_EQ(TrustedRootCacheCount(), kTrustedRootCacheSlots);
   EXPECT_EQ(VerifyCertificate(c.leaf), kVerifyUntrusted) << "the 33rd root is not used";
   ASSERT_EQ(KeyRingDeleteEntry("filler 5"), 0);
-  ASSERT_EQ(KeyRingMarkRoot(KeyOf(c.root)), 0);  // rebuilds the cache
+  ASSERT_EQ(KeyRingMarkRoot(RootKey()), 0);  // rebuilds the cache
   EXPECT_EQ(VerifyCertificate(c.leaf), kVerifyTrusted);
 }
 
@@ -182,11 +173,7 @@ TEST_F(CertificateVerificationTest, HostRootsComeFromThePemFile) {
 
 TEST(RsaData, SignaturesVerifyHereAndWithOpenssl) {
   // The key of the private-key vector, opened into a toolkit key object.
-  std::ifstream in(std::string(KCERTADM_TEST_DATA_DIR) + "/keyring/private_key_vector.txt");
-  std::string line, encryptedHex;
-  while (std::getline(in, line))
-    if (line.rfind("encrypted ", 0) == 0) encryptedHex = line.substr(10);
-  KeyObject* key = DecryptPrivateKey(test::FromHex(encryptedHex), "Vector password 1");
+  KeyObject* key = DecryptPrivateKey(test::VectorPrivateKey(), test::kVectorPassword);
   ASSERT_NE(key, nullptr);
   const Bytes data = {'s', 'i', 'g', 'n', ' ', 'm', 'e'};
   auto md5 = RsaSignData(2, key, data);
@@ -203,7 +190,7 @@ TEST(RsaData, SignaturesVerifyHereAndWithOpenssl) {
   SecureBytes sealed;
   ASSERT_EQ(EncryptPrivateKey(key, "again", sealed), 0);
   auto numbers = DecryptPrivateKeyNumbers(sealed, "again");
-  auto original = DecryptPrivateKeyNumbers(test::FromHex(encryptedHex), "Vector password 1");
+  auto original = DecryptPrivateKeyNumbers(test::VectorPrivateKey(), test::kVectorPassword);
   ASSERT_TRUE(numbers && original);
   EXPECT_EQ(EncodeRsaPrivateKey(*numbers), EncodeRsaPrivateKey(*original));
 

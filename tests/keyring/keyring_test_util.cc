@@ -98,6 +98,16 @@ KeyRingEntry SampleEntry(const std::string& label, std::uint8_t seed) {
   return e;
 }
 
+std::vector<std::string> VectorValues(const std::string& name) {
+  std::ifstream in(std::string(KCERTADM_TEST_DATA_DIR) + "/keyring/private_key_vector.txt");
+  std::vector<std::string> values;
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(name + " ", 0) == 0) values.push_back(line.substr(name.size() + 1));
+  return values;
+}
+
+Bytes VectorPrivateKey() { return FromHex(VectorValues("encrypted").at(0)); }
+
 }  // namespace kcertadm::test
 
 namespace kcertadm::test {

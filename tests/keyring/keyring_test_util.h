@@ -39,6 +39,13 @@ int RunCommand(const std::string& command, std::string* output = nullptr);
 // A certificate entry with the given label and arbitrary byte fields.
 KeyRingEntry SampleEntry(const std::string& label, std::uint8_t seed);
 
+// The values named `name` in tests/data/keyring/private_key_vector.txt (the
+// rest of each such line), in file order.
+std::vector<std::string> VectorValues(const std::string& name);
+// The vector's sealed private key; it opens with kVectorPassword.
+Bytes VectorPrivateKey();
+inline constexpr char kVectorPassword[] = "Vector password 1";
+
 }  // namespace kcertadm::test
 
 namespace kcertadm::test {
