@@ -15,25 +15,20 @@ TEST(CanonicalPublicKey, IntegersAreMinimal) {
   struct Case {
     const char* why;
     Bytes modulus;
-    Bytes expectedModulusInteger;
+    const char* numbers;  // the RSAPublicKey SEQUENCE
   } kTests[] = {
-      {"high bit gets a zero byte", {0x80, 0x01}, {0x02, 0x03, 0x00, 0x80, 0x01}},
-      {"leading zeros are dropped", {0x00, 0x00, 0x7F, 0x01}, {0x02, 0x02, 0x7F, 0x01}},
-      {"one zero kept before a high bit", {0x00, 0xC1}, {0x02, 0x02, 0x00, 0xC1}},
+      {"high bit gets a zero byte", {0x80, 0x01}, "300a 0203008001 0203010001"},
+      {"leading zeros are dropped", {0x00, 0x00, 0x7F, 0x01}, "3009 02027f01 0203010001"},
+      {"one zero kept before a high bit", {0x00, 0xC1}, "3009 020200c1 0203010001"},
   };
   for (const Case& c : kTests) {
-    Bytes key = CanonicalPublicKey(c.modulus, Bytes{0x01, 0x00, 0x01});
-    Bytes numbers = Tlv(0x30, [&] {
-      Bytes n = c.expectedModulusInteger;
-      for (std::uint8_t b : {0x02, 0x03, 0x01, 0x00, 0x01}) n.push_back(b);
-      return n;
-    }());
-    Bytes bits{0x00};
-    bits.insert(bits.end(), numbers.begin(), numbers.end());
+    std::string hex = c.numbers;
+    std::erase(hex, ' ');
+    Bytes bits = FromHex("00" + hex);
     Bytes content = FromHex("300d06092a864886f70d0101010500");
     Bytes bitString = Tlv(0x03, bits);
     content.insert(content.end(), bitString.begin(), bitString.end());
-    EXPECT_EQ(key, Tlv(0x30, content)) << c.why;
+    EXPECT_EQ(CanonicalPublicKey(c.modulus, Bytes{0x01, 0x00, 0x01}), Tlv(0x30, content)) << c.why;
   }
 }
 

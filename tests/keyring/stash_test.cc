@@ -62,12 +62,6 @@ TEST(Stash, WritesTheMaskedBlockAndReadsItBack) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
-TEST(Stash, EmptyPasswordFileStartsWithTheMask) {
-  Bytes file = ExpectedStash("");
-  EXPECT_EQ(file[0], 0x9D);
-  EXPECT_EQ(file[5], 0x9D ^ 5);
-}
-
 TEST(Stash, RefusesWhatDoesNotFitAndKeepsTheOldFile) {
   TempDir dir;
   std::string ring = dir.Path("keyfile.kyr");
