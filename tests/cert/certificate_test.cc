@@ -9,7 +9,7 @@
 
 #include "asn1/asn1.h"
 #include "cert/cert_signature.h"
-#include "der_util.h"
+#include "key_util.h"
 
 namespace kcertadm {
 namespace {
@@ -19,60 +19,45 @@ using test::Cat;
 using test::Hex;
 using test::Tlv;
 
-Bytes Vector(const std::string& name) {
-  return test::ReadFile(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/" + name);
-}
-
-Asn1Item ItemOf(Bytes& b) { return Asn1Item{b.data(), static_cast<std::int32_t>(b.size())}; }
-Bytes BytesOf(const Asn1Item& i) { return Bytes(i.data, i.data + i.length); }
+using test::BytesOf;
+using test::ItemOf;
+using test::kMd5WithRsa;
+using test::kValidity;
+using test::Signed;
+using test::TestData;
 
 // A record that owns a malloc copy of the bytes, as the host hands it over.
-struct OwnedRecord {
-  explicit OwnedRecord(const Bytes& bytes) {
-    auto* block = static_cast<std::uint8_t*>(std::malloc(bytes.size() + 1));
-    if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-    InitCertData(&cert, block, static_cast<std::int32_t>(bytes.size()));
-  }
-  ~OwnedRecord() { FreeCertData(&cert); }
-  CertData cert;
+struct OwnedRecord : test::Record {
+  explicit OwnedRecord(const Bytes& bytes) : Record(bytes) {}
   CertFields fields{};
 };
 
-const Bytes kAlgMd5 = Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 04 05 00");
-const Bytes kName = Hex("30 0E 31 0C 30 0A 06 03 55 04 03 13 03 4A 6F 65");
-const Bytes kValidity = Hex("30 1E 17 0D 32 36 31 32 30 34 30 30 30 30 30 30 5A"
-                            "17 0D 32 37 31 32 30 34 32 33 35 39 30 30 5A");
+const Bytes kName = test::CnName("Joe");
 
-Bytes Signed(const Bytes& tbs) { return Tlv(0x30, Cat({tbs, kAlgMd5, Hex("03 02 00 00")})); }
-
-TEST(ParseCert, VersionThreeCertificateWithExtensions) {
-  OwnedRecord r(Vector("v3_ca.der"));
-  std::uint32_t error = 0;
-  ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0);
-  EXPECT_EQ(r.cert.container.data, nullptr);
-  EXPECT_EQ(r.cert.setRemaining, 0);
-  EXPECT_EQ(test::ToHex(BytesOf(r.fields.version)), "A0 03 02 01 02");
-  EXPECT_EQ(test::ToHex(BytesOf(r.fields.serialNumber)), "02 02 12 34");
-  EXPECT_EQ(SignatureDigestId(r.fields.signatureAlgorithm), 2);
-  EXPECT_EQ(r.fields.whole.length, r.cert.der.length);
-  EXPECT_EQ(IsSelfIssued(r.fields), 1);
-  EXPECT_EQ(r.fields.signatureValue.length, 128);
-  // extensions is the list of Extension elements.
-  ASSERT_GT(r.fields.extensions.length, 0);
-  EXPECT_EQ(r.fields.extensions.data[0], 0x30);
-  EXPECT_EQ(r.fields.validity.data[0], 0x30);
-  EXPECT_EQ(r.fields.subjectPublicKeyInfo.data[0], 0x30);
-}
-
-TEST(ParseCert, VersionOneCertificate) {
-  OwnedRecord r(Vector("v1_leaf.der"));
-  std::uint32_t error = 0;
-  ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0);
-  EXPECT_EQ(r.fields.version.length, 0);
-  EXPECT_EQ(r.fields.extensions.length, 0);
-  EXPECT_EQ(test::ToHex(BytesOf(r.fields.serialNumber)), "02 0A 01 02 03 04 05 06 07 08 09 0A");
-  EXPECT_EQ(SignatureDigestId(r.fields.signatureAlgorithm), 3);
-  EXPECT_EQ(IsSelfIssued(r.fields), 0);
+TEST(ParseCert, FieldViewsOfVersionThreeAndOne) {
+  struct Case {
+    const char* file;
+    std::string version, serial;
+    int digest, selfIssued;
+    bool extensions;
+  } kTests[] = {
+      {"v3_ca.der", "A0 03 02 01 02", "02 02 12 34", 2, 1, true},
+      {"v1_leaf.der", "", "02 0A 01 02 03 04 05 06 07 08 09 0A", 3, 0, false},
+  };
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.file);
+    OwnedRecord r(TestData(c.file));
+    std::uint32_t error = 0;
+    ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0);
+    EXPECT_EQ(r.cert.container.data, nullptr);
+    EXPECT_EQ(test::ToHex(BytesOf(r.fields.version)), c.version);
+    EXPECT_EQ(test::ToHex(BytesOf(r.fields.serialNumber)), c.serial);
+    EXPECT_EQ(SignatureDigestId(r.fields.signatureAlgorithm), c.digest);
+    EXPECT_EQ(IsSelfIssued(r.fields), c.selfIssued);
+    EXPECT_EQ(r.fields.whole.length, r.cert.der.length);
+    EXPECT_EQ(r.fields.signatureValue.length, 128) << "without the unused-bits octet";
+    EXPECT_EQ(r.fields.extensions.length > 0, c.extensions);
+  }
 }
 
 TEST(ParseCert, UnwrapsContainersCertificateByCertificate) {
@@ -81,11 +66,11 @@ TEST(ParseCert, UnwrapsContainersCertificateByCertificate) {
     int count;
   };
   const Case kTests[] = {{"three.p7b", 3}, {"nseq.der", 2}};
-  const Bytes ca = Vector("v3_ca.der");
-  const Bytes leaf = Vector("v1_leaf.der");
+  const Bytes ca = TestData("v3_ca.der");
+  const Bytes leaf = TestData("v1_leaf.der");
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.file);
-    OwnedRecord r(Vector(c.file));
+    OwnedRecord r(TestData(c.file));
     std::uint32_t error = 0;
     ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0);
     ASSERT_NE(r.cert.container.data, nullptr);
@@ -104,8 +89,7 @@ TEST(ParseCert, UnwrapsContainersCertificateByCertificate) {
 }
 
 TEST(ParseCert, ContainerShapes) {
-  const Bytes cert = Signed(Tlv(0x30, Cat({Hex("02 01 01"), kAlgMd5, kName, kValidity, kName,
-                                           Hex("30 03 05 01 00")})));
+  const Bytes cert = Signed(Cat({Hex("02 01 01"), kMd5WithRsa, kName, kValidity, kName, Hex("30 03 05 01 00")}));
   const Bytes signedDataOid = Hex("06 09 2A 86 48 86 F7 0D 01 07 02");
   const Bytes dataInfo = Hex("30 0B 06 09 2A 86 48 86 F7 0D 01 07 01");
   auto p7 = [&](const Bytes& inner) {
@@ -133,12 +117,12 @@ TEST(ParseCert, ContainerShapes) {
                       Tlv(0xA0, Tlv(0x30, Tlv(0x30, Cat({signedDataOid, Tlv(0xA0, Hex("30 00"))}))))})),
        false},
       {"certificate with unused bits in the signature",
-       Tlv(0x30, Cat({Tlv(0x30, Cat({Hex("02 01 01"), kAlgMd5, kName, kValidity, kName,
+       Tlv(0x30, Cat({Tlv(0x30, Cat({Hex("02 01 01"), kMd5WithRsa, kName, kValidity, kName,
                                      Hex("30 03 05 01 00")})),
-                      kAlgMd5, Hex("03 02 01 00")})),
+                      kMd5WithRsa, Hex("03 02 01 00")})),
        false},
       {"tbs without subject public key info",
-       Signed(Tlv(0x30, Cat({Hex("02 01 01"), kAlgMd5, kName, kValidity, kName}))), false},
+       Signed(Cat({Hex("02 01 01"), kMd5WithRsa, kName, kValidity, kName})), false},
   };
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.why);
@@ -151,9 +135,8 @@ TEST(ParseCert, ContainerShapes) {
 
 TEST(ParseTbs, UniqueIdentifiersDoNotHideExtensions) {
   const Bytes extension = Hex("30 0C 30 0A 06 03 55 1D 13 04 03 30 01 FF");
-  const Bytes der = Signed(Tlv(0x30, Cat({Hex("A0 03 02 01 02 02 01 07"), kAlgMd5, kName,
-                                          kValidity, kName, Hex("30 03 05 01 00"),
-                                          Hex("81 02 00 AA 82 02 00 BB"), Tlv(0xA3, extension)})));
+  const Bytes der = Signed(Cat({Hex("A0 03 02 01 02 02 01 07"), kMd5WithRsa, kName, kValidity, kName,
+                                Hex("30 03 05 01 00"), Hex("81 02 00 AA 82 02 00 BB"), Tlv(0xA3, extension)}));
   OwnedRecord r(der);
   std::uint32_t error = 0;
   ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0);
@@ -162,7 +145,7 @@ TEST(ParseTbs, UniqueIdentifiersDoNotHideExtensions) {
 
 // Every truncation of a real certificate is refused without reading past it.
 TEST(ParseCert, EveryTruncationFails) {
-  const Bytes full = Vector("v3_ca.der");
+  const Bytes full = TestData("v3_ca.der");
   for (std::size_t n = 0; n < full.size(); ++n) {
     Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
     OwnedRecord r(cut);
@@ -176,14 +159,9 @@ TEST(FreeCertData, ReleasesEveryOwnedBlockAndClears) {
   CertData cert{};
   auto block = [](std::size_t n) { return static_cast<std::uint8_t*>(std::calloc(n, 1)); };
   cert.owned0 = block(4);
-  cert.der = Asn1Item{block(8), 8};
-  cert.certText = Asn1Item{block(8), 8};
-  cert.tbs = Asn1Item{block(8), 8};
-  cert.reqText = Asn1Item{block(8), 8};
-  cert.pkcs7 = Asn1Item{block(8), 8};
-  cert.subjectDer = Asn1Item{block(8), 8};
-  cert.publicKeyInfoDer = Asn1Item{block(8), 8};
-  cert.micText = Asn1Item{block(8), 8};
+  for (Asn1Item* item : {&cert.der, &cert.certText, &cert.tbs, &cert.reqText, &cert.pkcs7, &cert.subjectDer,
+                         &cert.publicKeyInfoDer, &cert.micText})
+    *item = Asn1Item{block(8), 8};
   cert.procTypeLine = reinterpret_cast<char*>(block(8));
   std::uint8_t fileText[4] = {};
   cert.fileText = Asn1Item{fileText, 4};  // transient, not the record's

@@ -74,4 +74,18 @@ Bytes ReadFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+Bytes TestData(const std::string& name) { return ReadFile(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/" + name); }
+
+Asn1Item ItemOf(Bytes& bytes) { return Asn1Item{bytes.data(), static_cast<std::int32_t>(bytes.size())}; }
+
+Bytes BytesOf(const Asn1Item& item) { return Bytes(item.data, item.data + item.length); }
+
+const Bytes kMd5WithRsa = Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 04 05 00");
+const Bytes kValidity = Hex("30 1E 17 0D 32 36 31 32 30 34 30 30 30 30 30 30 5A"
+                            "17 0D 32 37 31 32 30 34 32 33 35 39 30 30 5A");
+
+Bytes CnName(const std::string& commonName) { return Name({Rdn(Hex("55 04 03"), 0x13, commonName)}); }
+
+Bytes Signed(const Bytes& tbsContents) { return Tlv(0x30, Cat({Tlv(0x30, tbsContents), kMd5WithRsa, Hex("03 02 00 00")})); }
+
 }  // namespace kcertadm::test

@@ -17,7 +17,9 @@
 
 namespace kcertadm::test {
 
-Bytes BytesOf(const Asn1Item& item) { return Bytes(item.data, item.data + item.length); }
+IntlEncodingScope::IntlEncodingScope(int tag) : saved_(IntlStringEncoding()) { SetIntlStringEncoding(tag); }
+
+IntlEncodingScope::~IntlEncodingScope() { SetIntlStringEncoding(saved_); }
 
 KeyObject* LoadVectorKey() {
   std::ifstream in(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/vector_key.pem");
@@ -41,18 +43,14 @@ KeyObject* LoadVectorKey() {
 
 VectorKey::~VectorKey() { DestroyKey(&key_); }
 
-VectorSubject::VectorSubject() : saved_(IntlStringEncoding()) {
-  SetIntlStringEncoding(0x0C);
+VectorSubject::VectorSubject() {
   const char* strings[DN_SLOT_COUNT] = {"DE",   "Bayern", "M\xC3\xBCnchen", "Vector Org",
                                         "Unit", "vector.example.org", "joe@example.org"};
   std::uint32_t error = 0;
   ok = BuildSubjectName(strings, values, 1, &error) == 1;
 }
 
-VectorSubject::~VectorSubject() {
-  FreeDnValues(values);
-  SetIntlStringEncoding(saved_);
-}
+VectorSubject::~VectorSubject() { FreeDnValues(values); }
 
 Record::Record(const Bytes& der) {
   auto* block = static_cast<std::uint8_t*>(std::malloc(der.size() + 1));
@@ -60,21 +58,35 @@ Record::Record(const Bytes& der) {
   cert.der = Asn1Item{block, static_cast<std::int32_t>(der.size())};
 }
 
-VectorSigner::VectorSigner() {
+namespace {
+
+// Builds into `r`; returns the vector key, which the caller owns.
+KeyObject* BuildVectorRecord(bool selfSigned, std::time_t when, Record& r) {
   VectorSubject subject;
   SecurityCmdContext context{};
-  context.selfSigned = 1;
+  context.selfSigned = selfSigned ? 1 : 0;
   context.validDays = 365;
   KeyObject* key = LoadVectorKey();
   std::uint32_t error = 0;
-  BuildRequestOrCertificateAt(subject.values, &self.cert, key, &context, kDec4At1603, &error);
+  BuildRequestOrCertificateAt(subject.values, &r.cert, key, &context, when, &error);
+  return key;
+}
+
+}  // namespace
+
+Bytes BuildForVectorKey(bool selfSigned, std::time_t when) {
+  Record r;
+  KeyObject* key = BuildVectorRecord(selfSigned, when, r);
+  DestroyKey(&key);
+  return BytesOf(r.cert.der);
+}
+
+VectorSigner::VectorSigner(std::time_t when) {
+  signer.signerKey = BuildVectorRecord(true, when, self);
   signer.signerCertificate = BytesOf(self.cert.der);
   signer.signerSubject = BytesOf(self.cert.subjectDer);
-  signer.issuerCert = Asn1Item{signer.signerCertificate.data(),
-                               static_cast<std::int32_t>(signer.signerCertificate.size())};
-  signer.issuerName = Asn1Item{signer.signerSubject.data(),
-                               static_cast<std::int32_t>(signer.signerSubject.size())};
-  signer.signerKey = key;
+  signer.issuerCert = ItemOf(signer.signerCertificate);
+  signer.issuerName = ItemOf(signer.signerSubject);
 }
 
 }  // namespace kcertadm::test

@@ -13,7 +13,17 @@ namespace kcertadm::test {
 
 inline constexpr std::time_t kDec4At1603 = 1796400180;  // 2026-12-04 16:03:00 UTC
 
-Bytes BytesOf(const Asn1Item& item);
+// Sets the process-wide international string type for one test.
+class IntlEncodingScope {
+ public:
+  explicit IntlEncodingScope(int tag);
+  ~IntlEncodingScope();
+  IntlEncodingScope(const IntlEncodingScope&) = delete;
+  IntlEncodingScope& operator=(const IntlEncodingScope&) = delete;
+
+ private:
+  int saved_;
+};
 
 // Loads tests/data/cert/vector_key.pem (PKCS #1 RSAPrivateKey in PEM).
 // The caller releases the key with DestroyKey.
@@ -33,7 +43,7 @@ class VectorKey {
 };
 
 // The subject of the build vectors, built with UTF8String as the
-// international type (restored afterwards).
+// international type.
 struct VectorSubject {
   VectorSubject();
   ~VectorSubject();
@@ -43,7 +53,7 @@ struct VectorSubject {
   bool ok = false;
 
  private:
-  int saved_;
+  IntlEncodingScope utf8_{0x0C};
 };
 
 // A certificate record released with FreeCertData.
@@ -56,10 +66,14 @@ struct Record {
   CertData cert{};
 };
 
-// The vector key with its self-signed certificate (valid from 2026-12-04 for
-// 365 days) as a signer.
+// A request, or a self-signed certificate valid for 365 days, of the vector
+// key and subject, made at `when`.
+Bytes BuildForVectorKey(bool selfSigned, std::time_t when);
+
+// The vector key with its self-signed certificate (valid from `when` for 365
+// days) as a signer.
 struct VectorSigner {
-  VectorSigner();
+  explicit VectorSigner(std::time_t when = kDec4At1603);
   Record self;
   SigningKey signer{kAlgMd5WithRsa};
 };

@@ -16,6 +16,7 @@ namespace {
 using test::Bytes;
 using test::Cat;
 using test::Hex;
+using test::ItemOf;
 using test::Text;
 using test::Tlv;
 
@@ -24,16 +25,13 @@ constexpr std::time_t kDec4At0500 = 1796360400;  // 2026-12-04 05:00:00 UTC
 
 Bytes Utc(const std::string& t) { return Tlv(0x17, Text(t)); }
 Bytes Gen(const std::string& t) { return Tlv(0x18, Text(t)); }
-Asn1Item ItemOf(Bytes& b) { return Asn1Item{b.data(), static_cast<std::int32_t>(b.size())}; }
 
 // A certificate whose only meaningful part is its validity; ParseCert does
 // not check signatures.
 Bytes CertWithValidity(const Bytes& validity) {
-  const Bytes name = Hex("30 0E 31 0C 30 0A 06 03 55 04 03 13 03 4A 6F 65");
-  const Bytes algorithm = Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 04 05 00");
-  const Bytes tbs = Tlv(0x30, Cat({Hex("A0 03 02 01 02 02 01 01"), algorithm, name, validity, name,
-                                   Hex("30 03 05 01 00")}));
-  return Tlv(0x30, Cat({tbs, algorithm, Hex("03 02 00 00")}));
+  const Bytes name = test::CnName("Joe");
+  return test::Signed(Cat({Hex("A0 03 02 01 02 02 01 01"), test::kMd5WithRsa, name, validity, name,
+                           Hex("30 03 05 01 00")}));
 }
 
 std::string Comparable(Bytes time) {
