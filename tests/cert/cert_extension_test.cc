@@ -4,9 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "cert/certificate.h"
 #include "der_util.h"
 
 namespace kcertadm {
@@ -17,7 +15,7 @@ using test::Cat;
 using test::Hex;
 using test::Tlv;
 
-Asn1Item ItemOf(Bytes& b) { return Asn1Item{b.data(), static_cast<std::int32_t>(b.size())}; }
+using test::ItemOf;
 
 TEST(OpenExtension, ClassifiesAndStepsOverTheCriticalFlag) {
   struct Case {
@@ -87,31 +85,6 @@ TEST(ReadBasicConstraints, FlagAndPathLength) {
     EXPECT_EQ(flag, c.flag);
     EXPECT_EQ(pathLength, c.pathLength);
   }
-}
-
-TEST(OpenExtension, WalksTheExtensionsOfARealCertificate) {
-  Bytes der = test::ReadFile(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/v3_ca.der");
-  CertData cert{};
-  cert.der = ItemOf(der);
-  CertFields fields{};
-  std::uint32_t error = 0;
-  ASSERT_EQ(ParseCert(&cert, &fields, &error), 0);
-  Asn1Cursor list;
-  ASSERT_EQ(Asn1FirstChild(fields.extensions, kAsn1Sequence, &list), 1);
-  std::vector<std::int32_t> numbers;
-  do {
-    ExtensionRef ref;
-    ASSERT_EQ(OpenExtension(Asn1CursorItem(list), &ref), 1);
-    numbers.push_back(ref.number);
-    if (ref.number == 19) {
-      EXPECT_EQ(ref.critical, 1);
-      std::int32_t flag, pathLength;
-      ASSERT_EQ(ReadBasicConstraints(Asn1CursorItem(ref.cursor), &flag, &pathLength), 0);
-      EXPECT_EQ(flag, 0xFF);
-      EXPECT_EQ(pathLength, 3);
-    }
-  } while (Asn1NextChild(&list) > 0);
-  EXPECT_EQ(numbers, (std::vector<std::int32_t>{19, 15, 14}));
 }
 
 }  // namespace

@@ -8,22 +8,14 @@
 #include <vector>
 
 #include "host/charset.h"
-#include "host_interface/library_state.h"
+#include "key_util.h"
 
 namespace kcertadm {
 namespace {
 
-std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+using test::Text;
 
-// Restores the process-wide string type after a test changes it.
-class IntlEncodingScope {
- public:
-  explicit IntlEncodingScope(int tag) : saved_(IntlStringEncoding()) { SetIntlStringEncoding(tag); }
-  ~IntlEncodingScope() { SetIntlStringEncoding(saved_); }
-
- private:
-  int saved_;
-};
+using test::IntlEncodingScope;
 
 TEST(SwapUcs2, SwapsUnitsAndIgnoresOddOctet) {
   std::uint8_t buf[] = {0x00, 0x41, 0x20, 0xAC, 0x7F};
@@ -71,7 +63,7 @@ TEST(DisplayConversions, StopWhenTheFirstStepProducesNothing) {
   EXPECT_EQ(Utf8ToDisplay(nullptr, 0, out, sizeof out), 0);
   const std::uint8_t one[] = {0x41};  // half a BMP unit
   EXPECT_EQ(BmpToDisplay(one, 1, out, sizeof out), 0);
-  const auto utf8 = Bytes("Gen\xC3\xA8ve");
+  const auto utf8 = Text("Gen\xC3\xA8ve");
   EXPECT_EQ(Utf8ToDisplay(utf8.data(), utf8.size(), out, sizeof out), 7);
   EXPECT_STREQ(out, "Gen\xC3\xA8ve");
   EXPECT_EQ(Utf8ToDisplay(utf8.data(), utf8.size(), out, 5), 3);  // no split letter
@@ -85,7 +77,7 @@ TEST(ConvertIntlString, ProducesTheConfiguredType) {
     std::vector<std::uint8_t> want;
   };
   const Case kTests[] = {
-      {0x0C, Bytes(text)},
+      {0x0C, Text(text)},
       {0x1E, {0x00, 'Z', 0x00, 'o', 0x00, 0xEB}},  // big-endian units
       {0x14, {'Z', 'o', 0xEB}},                    // read as ISO 8859-1
   };
