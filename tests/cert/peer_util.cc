@@ -30,12 +30,6 @@ bool HaveOpenssl() {
   return status == 0;
 }
 
-bool HavePythonCryptography() {
-  int status = 0;
-  Run("/usr/bin/python3 -c 'import cryptography.x509' >/dev/null 2>&1", &status);
-  return status == 0;
-}
-
 TempDir::TempDir() {
   char pattern[] = "/tmp/kcertadm_cert_XXXXXX";
   if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp");

@@ -1,4 +1,4 @@
-// Running the openssl command (and Debian's python) as independent peers.
+// Running the openssl command as an independent peer.
 #pragma once
 
 #include <string>
@@ -10,8 +10,6 @@ namespace kcertadm::test {
 
 // True when the openssl command can be run.
 bool HaveOpenssl();
-// True when /usr/bin/python3 has the cryptography package.
-bool HavePythonCryptography();
 
 // Runs a shell command; returns its standard output and sets *status to the
 // exit status.
