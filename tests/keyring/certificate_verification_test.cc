@@ -21,8 +21,12 @@ using test::RunCommand;
 
 struct Certificates {
   Bytes root, leaf, sha1Leaf, stranger;
-  std::string rootPem, strangerPem;
 };
+
+std::string TextOf(const std::string& path) {
+  Bytes b = ReadFileBytes(path);
+  return std::string(b.begin(), b.end());
+}
 
 // Makes, once: a self-signed MD5 root; a leaf it signs with MD5 and one it
 // signs with SHA-1; an unrelated self-signed certificate.
@@ -42,13 +46,7 @@ class CertificateVerificationTest : public ::testing::Test {
     std::string output;
     ASSERT_EQ(RunCommand("(" + commands + ") 2>&1", &output), 0) << output;
     certs_ = new Certificates{ReadFileBytes(p("root.der")), ReadFileBytes(p("leaf.der")),
-                              ReadFileBytes(p("sha1.der")), ReadFileBytes(p("other.der")), "", ""};
-    auto text = [](const std::string& path) {
-      Bytes b = ReadFileBytes(path);
-      return std::string(b.begin(), b.end());
-    };
-    certs_->rootPem = text(p("root.pem"));
-    certs_->strangerPem = text(p("other.pem"));
+                              ReadFileBytes(p("sha1.der")), ReadFileBytes(p("other.der"))};
   }
   static void TearDownTestSuite() {
     delete certs_;
@@ -148,7 +146,7 @@ TEST_F(CertificateVerificationTest, HostRootsComeFromThePemFile) {
   EXPECT_EQ(KeyRingEntryCount(), 0u);
 
   std::string path = dir_->Path("roots.pem");
-  std::string text = "# Our own root\n" + c.rootPem + "\nsome text\n" + c.strangerPem;
+  std::string text = "# Our own root\n" + TextOf(dir_->Path("root.pem")) + "\nsome text\n" + TextOf(dir_->Path("other.pem"));
   test::WriteFileBytes(path, Bytes(text.begin(), text.end()));
   ::setenv(kHostRootsVariable, path.c_str(), 1);
   ASSERT_EQ(KeyRingAddHostRoots(), 0);

@@ -117,13 +117,10 @@ TEST_F(KeyRingEntriesTest, AddCertificateFillsTheOwnerOrMakesAnEntry) {
 
 TEST_F(KeyRingEntriesTest, RandomSeedingSamplesTheSampledFieldsOnly) {
   KeyRingEntry entry;
-  entry.label.assign(40, 0xAB);
-  entry.subjectName.assign(40, 0xAB);
-  entry.publicKey.assign(40, 0xAB);
+  for (Bytes* field : {&entry.label, &entry.subjectName, &entry.publicKey, &entry.certificates}) field->assign(40, 0xAB);
   entry.privateKey.assign(40, 0xAB);
-  entry.certificates.assign(40, 0xAB);
-  entry.protectedData.assign(40, 0x11);  // never sampled
-  entry.auxiliaryData.assign(40, 0x22);  // never sampled
+  entry.protectedData.assign(40, 0x11);  // plain secret text: never sampled
+  entry.auxiliaryData.assign(40, 0x22);
   ASSERT_EQ(KeyRingInsertEntry(entry), 0);  // registers the sampler
   Bytes fed;
   SeedFromKeyRingEntries([&](const std::uint8_t* data, std::size_t size) { fed.insert(fed.end(), data, data + size); });
