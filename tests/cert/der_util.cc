@@ -8,20 +8,11 @@
 namespace kcertadm::test {
 
 Bytes Tlv(std::uint8_t tag, const Bytes& content) {
-  Bytes out{tag};
-  const std::size_t n = content.size();
-  if (n < 0x80) {
-    out.push_back(static_cast<std::uint8_t>(n));
-  } else if (n < 0x100) {
-    out.insert(out.end(), {0x81, static_cast<std::uint8_t>(n)});
-  } else if (n < 0x10000) {
-    out.insert(out.end(), {0x82, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
-  } else {
-    out.insert(out.end(), {0x83, static_cast<std::uint8_t>(n >> 16),
-                           static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
-  }
-  out.insert(out.end(), content.begin(), content.end());
-  return out;
+  Bytes length;
+  for (std::size_t n = content.size(); n > 0; n >>= 8) length.insert(length.begin(), static_cast<std::uint8_t>(n));
+  if (content.size() >= 0x80) length.insert(length.begin(), static_cast<std::uint8_t>(0x80 | length.size()));
+  if (content.empty()) length = {0};
+  return Cat({{tag}, length, content});
 }
 
 Bytes Cat(std::initializer_list<Bytes> parts) {
@@ -33,21 +24,12 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 Bytes Hex(const std::string& hex) {
+  std::string digits;
+  for (char c : hex)
+    if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
   Bytes out;
-  int high = -1;
-  for (char c : hex) {
-    if (std::isspace(static_cast<unsigned char>(c)) || c == ':') continue;
-    const int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                              : std::tolower(c) - 'a' + 10;
-    if (v < 0 || v > 15) throw std::invalid_argument("bad hex");
-    if (high < 0) {
-      high = v;
-    } else {
-      out.push_back(static_cast<std::uint8_t>(high << 4 | v));
-      high = -1;
-    }
-  }
-  if (high >= 0) throw std::invalid_argument("odd hex");
+  for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
+    out.push_back(static_cast<std::uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
   return out;
 }
 
