@@ -138,27 +138,42 @@ void SeedFromFileStatus(const SeedSink& sink) {
   sink(records, sizeof records);
 }
 
-std::uint32_t SampleKeyRingField(const SeedSink& sink, const std::uint8_t* data,
-                                 std::size_t size, std::uint32_t start) {
-  if (size == 0 || start > size) return static_cast<std::uint32_t>(start - size);
-  if (start == size) return 7;
-  for (std::size_t i = start; i < size; i += 8) sink(data + i, 1);
-  return static_cast<std::uint32_t>(7 - ((size - start) % 8));
+KeyRingSampleBatch::~KeyRingSampleBatch() {
+  Flush();
+  SecureWipe(samples_, sizeof samples_);
+}
+
+void KeyRingSampleBatch::Field(const std::uint8_t* data, std::size_t size) {
+  const std::uint32_t start = phase_;
+  if (size == 0 || start > size) {
+    phase_ = static_cast<std::uint32_t>(start - size);
+    return;
+  }
+  phase_ = static_cast<std::uint32_t>(7 - ((size - start) % 8));
+  for (std::size_t pos = start; pos < size;) {
+    const std::size_t take = std::min(kBatchSize - count_, (size - pos + 7) / 8);
+    for (std::size_t k = 0; k < take; ++k) samples_[count_ + k] = data[pos + 8 * k];
+    count_ += take;
+    pos += 8 * take;
+    if (count_ == kBatchSize) Flush();
+  }
+}
+
+void KeyRingSampleBatch::Flush() {
+  if (count_ == 0) return;
+  sink_(samples_, count_);
+  count_ = 0;
 }
 
 void SeedFromKeyRingEntries(const SeedSink& sink) {
-  struct Context {
-    const SeedSink* sink;
-    std::uint32_t phase;
-  } context{&sink, static_cast<std::uint32_t>(std::time(nullptr) % 8)};
   const KeyRingSampleFn sampler = g_sampler.load();
   if (sampler == nullptr) return;
+  KeyRingSampleBatch batch(sink, static_cast<std::uint32_t>(std::time(nullptr) % 8));
   sampler(
       [](void* raw, const std::uint8_t* data, std::size_t size) {
-        auto* ctx = static_cast<Context*>(raw);
-        ctx->phase = SampleKeyRingField(*ctx->sink, data, size, ctx->phase);
+        static_cast<KeyRingSampleBatch*>(raw)->Field(data, size);
       },
-      &context);
+      &batch);
 }
 
 std::string CommandOutputText() {

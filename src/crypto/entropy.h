@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kcertadm {
@@ -23,9 +24,9 @@ using SeedSink = std::function<void(const std::uint8_t* data, std::size_t size)>
 // The key ring lives outside the toolkit, so it hands its entries in through
 // a sampler it registers with SetKeyRingEntrySampler when it first loads or
 // builds a key ring. When called, the sampler must walk the in-memory entry
-// list in list order, take each entry as a copy under KeyRingLock (and free
-// the copy after use), and call sample(context, data, size) for five fields
-// of each entry in this order: label, subjectName, publicKey, privateKey,
+// list in list order, reading each entry under KeyRingLock (taken for each
+// entry), and call sample(context, data, size) for five fields of each
+// entry in this order: label, subjectName, publicKey, privateKey,
 // certificates. The seeding code calls the sampler while holding
 // KeyRingLock (which is recursive). Without a registered sampler the key
 // ring step feeds nothing. Passing null removes the sampler.
@@ -52,15 +53,38 @@ void FileStatusRecord(const std::string& path, std::uint8_t record[36]);
 void SeedFromFileStatus(const SeedSink& sink);
 
 // Samples the key ring entries through the registered sampler: phase
-// starts at time() mod 8 and runs through SampleKeyRingField for every
-// field.
+// starts at time() mod 8 and runs through every field (KeyRingSampleBatch).
 void SeedFromKeyRingEntries(const SeedSink& sink);
-// Feeds data[start], data[start + 8], ... (each byte as its own seed) and
-// returns the phase for the next field: start - size when the field is
-// empty or shorter than start, 7 when start equals its size, otherwise
-// 7 - ((size - start) mod 8).
-std::uint32_t SampleKeyRingField(const SeedSink& sink, const std::uint8_t* data,
-                                 std::size_t size, std::uint32_t start);
+
+// Samples key ring fields one after another: of each field the bytes
+// data[phase], data[phase + 8], ... below its size; the phase for the next
+// field is phase - size when the field is empty or shorter than the phase,
+// 7 when the phase equals its size, otherwise 7 - ((size - phase) mod 8).
+//
+// The samples reach the sink in batches of up to kBatchSize bytes rather
+// than one seed per byte. The seeding steps come after the generator has
+// warmed up and before any output is taken, so every seed lands in the same
+// running digest and the batches feed exactly what one-byte seeds would.
+class KeyRingSampleBatch {
+ public:
+  static constexpr std::size_t kBatchSize = 4096;
+
+  KeyRingSampleBatch(SeedSink sink, std::uint32_t phase) : sink_(std::move(sink)), phase_(phase) {}
+  ~KeyRingSampleBatch();  // flushes, then wipes the batch
+  KeyRingSampleBatch(const KeyRingSampleBatch&) = delete;
+  KeyRingSampleBatch& operator=(const KeyRingSampleBatch&) = delete;
+
+  void Field(const std::uint8_t* data, std::size_t size);
+  // Hands the samples gathered so far to the sink (nothing when none).
+  void Flush();
+  std::uint32_t phase() const { return phase_; }
+
+ private:
+  SeedSink sink_;
+  std::uint32_t phase_;
+  std::size_t count_ = 0;
+  std::uint8_t samples_[kBatchSize];
+};
 
 // The text a network listing and a root directory listing would show:
 // the socket tables under /proc/net, then one line per entry of "/".

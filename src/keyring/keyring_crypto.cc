@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <mutex>
 #include <new>
+#include <vector>
 
 #include "crypto/entropy.h"
 #include "crypto/random_shared.h"
 #include "crypto/toolkit.h"
 #include "crypto/toolkit_scope.h"
 #include "crypto/toolkit_status.h"
+#include "host_interface/locks.h"
 #include "keyring/keyring.h"
+#include "keyring/keyring_state.h"
 #include "keyring/keyring_status.h"
 
 namespace kcertadm {
@@ -106,19 +109,21 @@ int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8]
 
 namespace {
 
-// Hands the random generator's seeding the sampled fields of every entry,
-// each entry a copy taken under KeyRingLock.
+// Hands the random generator's seeding the sampled fields of every entry.
+// Each entry is read in place under KeyRingLock, taken for that entry
+// alone; no copy of the key material is made.
 void SampleKeyRingEntries(KeyRingFieldSample sample, void* context) {
-  KeyRingCursor cursor;
-  do {
-    auto entry = KeyRingNextEntry(cursor);
-    if (!entry) break;
-    sample(context, entry->label.data(), entry->label.size());
-    sample(context, entry->subjectName.data(), entry->subjectName.size());
-    sample(context, entry->publicKey.data(), entry->publicKey.size());
-    sample(context, entry->privateKey.data(), entry->privateKey.size());
-    sample(context, entry->certificates.data(), entry->certificates.size());
-  } while (!cursor.AtEnd());
+  for (std::size_t index = 0;; ++index) {
+    KeyRingGuard guard;
+    const std::vector<KeyRingEntry>& entries = InMemoryKeyRing().entries;
+    if (index >= entries.size()) return;
+    const KeyRingEntry& entry = entries[index];
+    sample(context, entry.label.data(), entry.label.size());
+    sample(context, entry.subjectName.data(), entry.subjectName.size());
+    sample(context, entry.publicKey.data(), entry.publicKey.size());
+    sample(context, entry.privateKey.data(), entry.privateKey.size());
+    sample(context, entry.certificates.data(), entry.certificates.size());
+  }
 }
 
 }  // namespace

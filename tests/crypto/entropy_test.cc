@@ -27,24 +27,44 @@ TEST(Entropy, KeyRingFieldSampling) {
   struct Case {
     std::size_t size;
     std::uint32_t start;
-    std::vector<std::string> fed;
+    std::string fed;
     std::uint32_t next;
     const char* why;
   } const kTests[] = {
-      {20, 0, {"a", "i", "q"}, 3, "every eighth byte from the phase on"},
-      {20, 5, {"f", "n"}, 0, "15 bytes from the phase: 7 - 15 mod 8"},
-      {16, 0, {"a", "i"}, 7, "a multiple of eight from the phase gives 7"},
-      {3, 5, {}, 2, "field shorter than the phase: skipped, phase lowered by its size"},
-      {5, 5, {}, 7, "phase equal to the size"},
-      {0, 4, {}, 4, "empty field"},
-      {1, 0, {"a"}, 6, "single byte"},
+      {20, 0, "aiq", 3, "every eighth byte from the phase on"},
+      {20, 5, "fn", 0, "15 bytes from the phase: 7 - 15 mod 8"},
+      {16, 0, "ai", 7, "a multiple of eight from the phase gives 7"},
+      {3, 5, "", 2, "field shorter than the phase: skipped, phase lowered by its size"},
+      {5, 5, "", 7, "phase equal to the size"},
+      {0, 4, "", 4, "empty field"},
+      {1, 0, "a", 6, "single byte"},
   };
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.why);
     Recorder r;
-    EXPECT_EQ(SampleKeyRingField(r.sink(), data, c.size, c.start), c.next);
-    EXPECT_EQ(r.calls, c.fed);
+    KeyRingSampleBatch batch(r.sink(), c.start);
+    batch.Field(data, c.size);
+    EXPECT_EQ(batch.phase(), c.next);
+    batch.Flush();
+    EXPECT_EQ(r.calls, c.fed.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.fed});
   }
+
+  // Fields larger than a batch arrive in full batches, nothing lost at the
+  // seams, and the phase carries from one field into the next.
+  std::string big(8 * KeyRingSampleBatch::kBatchSize + 20, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i / 8);
+  Recorder r;
+  {
+    KeyRingSampleBatch batch(r.sink(), 0);
+    batch.Field(reinterpret_cast<const std::uint8_t*>(big.data()), big.size());
+    batch.Field(data, 20);  // phase 3 after the big field: "dlt"
+  }
+  ASSERT_EQ(r.calls.size(), 2u);
+  EXPECT_EQ(r.calls[0].size(), KeyRingSampleBatch::kBatchSize);
+  std::string expected;
+  for (std::size_t i = 0; i < big.size(); i += 8) expected += big[i];
+  expected += "dlt";
+  EXPECT_TRUE(r.calls[0] + r.calls[1] == expected);
 }
 
 // A sampler standing in for the key ring: two entries of five fields.
@@ -65,10 +85,9 @@ TEST(Entropy, KeyRingEntriesGoThroughTheRegisteredSampler) {
   Recorder with;
   SeedFromKeyRingEntries(with.sink());
   SetKeyRingEntrySampler(nullptr);
-  // One-byte seeds only, and some from every phase: at least the long
-  // fields contribute.
-  ASSERT_GE(with.calls.size(), 3u);
-  for (const std::string& call : with.calls) EXPECT_EQ(call.size(), 1u);
+  // One batch; whatever the phase, at least the long fields contribute.
+  ASSERT_EQ(with.calls.size(), 1u);
+  EXPECT_GE(with.calls[0].size(), 3u);
 }
 
 TEST(Entropy, TextIsFedInLineReaderPieces) {
