@@ -1,6 +1,7 @@
 #include "crypto/entropy.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,8 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "crypto/secure_memory.h"
@@ -27,6 +26,8 @@ constexpr std::size_t kPieceSize = 120;
 constexpr std::size_t kMaxCommandText = 1 << 20;
 constexpr const char* kSystemDirectory = "/usr";
 constexpr const char* kEtcDirectory = "/etc";
+constexpr std::size_t kReadChunk = 16 * 1024;
+constexpr std::size_t kShortTableRead = 2048;
 
 std::atomic<KeyRingSampleFn> g_sampler{nullptr};
 
@@ -34,16 +35,32 @@ void PutLe(std::uint8_t* out, std::uint64_t value, std::size_t bytes) {
   for (std::size_t i = 0; i < bytes; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-std::string ReadSmallFile(const std::string& path, std::size_t limit) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
+// At most `limit` bytes of a file, read until its end or, with
+// shortReadEnds, until a read that came back well short.
+std::string ReadFileText(const char* path, std::size_t limit, bool shortReadEnds) {
   std::string text;
-  char buffer[4096];
-  while (text.size() < limit && in.read(buffer, sizeof buffer).gcount() > 0)
-    text.append(buffer, static_cast<std::size_t>(in.gcount()));
-  if (text.size() > limit) text.resize(limit);
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return text;
+  char buffer[kReadChunk];
+  while (text.size() < limit) {
+    const std::size_t room = std::min(sizeof buffer, limit - text.size());
+    const ssize_t got = read(fd, buffer, room);
+    if (got <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+    // The kernel hands out a /proc/net table one buffer (at least a page)
+    // at a time and walks its socket hash tables again for every read, the
+    // read that only reports the end included. Its lines are far shorter
+    // than half a page, so a read that came back with less than that ended
+    // for want of lines, not of room: the table is complete.
+    if (shortReadEnds && static_cast<std::size_t>(got) < kShortTableRead && room >= 2 * kShortTableRead) break;
+  }
+  close(fd);
+  SecureWipe(buffer, sizeof buffer);
   return text;
 }
+
+std::string ReadSmallFile(const char* path, std::size_t limit) { return ReadFileText(path, limit, false); }
+std::string ReadNetTable(const char* path, std::size_t limit) { return ReadFileText(path, limit, true); }
 
 // A usable seed path: at most 200 bytes, else the fallback.
 std::string BoundedPath(const std::string& path, const char* fallback) {
@@ -72,16 +89,14 @@ std::string FirstSwapArea() {
 
 std::string DirectoryListing(const char* directory) {
   std::vector<std::string> names;
-  if (DIR* dir = opendir(directory)) {
-    while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
-    closedir(dir);
-  }
+  DIR* dir = opendir(directory);
+  if (dir == nullptr) return {};
+  while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
   std::sort(names.begin(), names.end());
   std::string text;
   for (const std::string& name : names) {
     struct stat status {};
-    const std::string path = std::string(directory) + (name == "." || name == ".." ? "" : name);
-    if (lstat(path.c_str(), &status) != 0) continue;
+    if (fstatat(dirfd(dir), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
     char line[64];
     std::snprintf(line, sizeof line, "%lld %lld %o ", static_cast<long long>(status.st_mtime),
                   static_cast<long long>(status.st_size), static_cast<unsigned>(status.st_mode));
@@ -89,6 +104,7 @@ std::string DirectoryListing(const char* directory) {
     text += name;
     text += '\n';
   }
+  closedir(dir);
   return text;
 }
 
@@ -183,7 +199,7 @@ std::string CommandOutputText() {
   std::string text;
   for (const char* table : kTables) {
     if (text.size() >= kMaxCommandText) break;
-    text += ReadSmallFile(table, kMaxCommandText - text.size());
+    text += ReadNetTable(table, kMaxCommandText - text.size());
   }
   if (text.size() < kMaxCommandText) text += DirectoryListing("/");
   if (text.size() > kMaxCommandText) text.resize(kMaxCommandText);
@@ -191,18 +207,27 @@ std::string CommandOutputText() {
 }
 
 void SeedTextPieces(const SeedSink& sink, const std::string& text) {
+  if (text.empty()) return;
+  // Without NUL bytes the pieces put back together are the text itself.
+  if (std::memchr(text.data(), '\0', text.size()) == nullptr) {
+    sink(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    return;
+  }
+  std::string kept;
+  kept.reserve(text.size());
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t end = pos;
     while (end < text.size() && end - pos < kPieceSize) {
       if (text[end++] == '\n') break;
     }
-    const std::size_t nul = text.find('\0', pos);
-    const std::size_t length = (nul != std::string::npos && nul < end ? nul : end) - pos;
-    if (length > 0)
-      sink(reinterpret_cast<const std::uint8_t*>(text.data() + pos), length);
+    const void* nul = std::memchr(text.data() + pos, '\0', end - pos);
+    const std::size_t length = nul != nullptr ? static_cast<const char*>(nul) - (text.data() + pos) : end - pos;
+    kept.append(text, pos, length);
     pos = end;
   }
+  if (!kept.empty()) sink(reinterpret_cast<const std::uint8_t*>(kept.data()), kept.size());
+  SecureWipe(kept.data(), kept.size());
 }
 
 void SeedFromCommandOutput(const SeedSink& sink) {

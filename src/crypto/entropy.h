@@ -91,7 +91,8 @@ class KeyRingSampleBatch {
 std::string CommandOutputText();
 // Feeds text as a line reader with a 121-byte buffer would return it:
 // pieces of at most 120 characters, ending at each newline, each piece up
-// to its first NUL byte.
+// to its first NUL byte. The pieces go to the sink back to back as one
+// seed, which feeds the running digest the same bytes as one seed each.
 void SeedTextPieces(const SeedSink& sink, const std::string& text);
 // CommandOutputText in pieces, then 32 bytes from HostRandomWord (sixteen
 // calls, low byte then high byte of each) as one seed.
