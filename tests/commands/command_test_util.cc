@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "armour/pem.h"
 #include "host_interface/command_entry.h"
@@ -26,17 +25,17 @@ Outcome RunCommand(const std::string& command, const std::string& parameters) {
   return Outcome{status, reporter.last()};
 }
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kcertadm-cmd.XXXXXX").string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (::mkdtemp(name.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-  path_ = name.data();
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+void ExpectRefusals(const std::string& command, const std::vector<Refusal>& rows,
+                    const std::vector<std::string>& unchanged) {
+  std::vector<std::optional<std::vector<std::uint8_t>>> before;
+  for (const std::string& file : unchanged) before.push_back(ReadFileBytes(file));
+  for (const Refusal& row : rows) {
+    SCOPED_TRACE(row.why);
+    const Outcome refused = RunCommand(command, row.parameters);
+    EXPECT_NE(refused.status, 0);
+    EXPECT_EQ(refused.message, row.message);
+    for (std::size_t i = 0; i < unchanged.size(); ++i) EXPECT_EQ(ReadFileBytes(unchanged[i]), before[i]);
+  }
 }
 
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path) {
@@ -46,10 +45,8 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path) 
 }
 
 std::string ReadFileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(path).value_or(std::vector<std::uint8_t>{});
+  return std::string(bytes.begin(), bytes.end());
 }
 
 void WriteFileText(const std::string& path, const std::string& text) {
@@ -60,6 +57,14 @@ bool FileExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
 }
+
+std::string ReportDataPath(const std::string& name) {
+  return std::string(KCERTADM_TEST_DATA_DIR) + "/reports/" + name;
+}
+std::vector<std::uint8_t> ReportData(const std::string& name) {
+  return ReadFileBytes(ReportDataPath(name)).value_or(std::vector<std::uint8_t>{});
+}
+std::string ReportText(const std::string& name) { return ReadFileText(ReportDataPath(name)); }
 
 int Shell(const std::string& commandLine) {
   const int status = std::system(commandLine.c_str());
@@ -74,6 +79,12 @@ bool HavePythonCryptography() {
 
 std::string Ring(const std::string& keyFile, const std::string& more) {
   return "KeyFile=" + keyFile + ";Password=secret" + (more.empty() ? "" : ";" + more);
+}
+
+std::optional<KeyRingEntry> EntryOf(const std::string& keyFile, const std::string& label,
+                                    const char* password) {
+  if (KeyRingOpen(keyFile, PasswordArg(password)) != 0) return std::nullopt;
+  return KeyRingFindEntry(std::string_view(label));
 }
 
 void MakeRootKeyRing(const std::string& keyFile, const std::string& commonName) {
@@ -114,9 +125,32 @@ Outcome CaAndServer::Sign(const std::string& out, const std::string& more) const
                                                (more.empty() ? "" : ";" + more)));
 }
 
-}  // namespace kcertadm::cmdtest
+std::vector<std::uint8_t> Tlv(std::uint8_t tag, const std::vector<std::uint8_t>& content) {
+  std::vector<std::uint8_t> out{tag};
+  const std::size_t n = content.size();
+  if (n < 128) {
+    out.push_back(static_cast<std::uint8_t>(n));
+  } else if (n < 256) {
+    out.insert(out.end(), {0x81, static_cast<std::uint8_t>(n)});
+  } else {
+    out.insert(out.end(), {0x82, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
+  }
+  out.insert(out.end(), content.begin(), content.end());
+  return out;
+}
 
-namespace kcertadm::cmdtest {
+ReportCapture::ReportCapture() : file_(open_memstream(&buffer_, &size_)) {}
+
+ReportCapture::~ReportCapture() {
+  if (file_ != nullptr) std::fclose(file_);
+  std::free(buffer_);
+}
+
+std::string ReportCapture::Text() {
+  std::fflush(file_);
+  return std::string(buffer_, size_);
+}
+
 namespace {
 
 // Every command test runs with an empty data directory (no template key

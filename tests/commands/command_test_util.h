@@ -1,12 +1,21 @@
-// Running commands in a temporary directory for the command tests.
+// Helpers of the command and report tests: running commands in a temporary
+// directory, files, the usual key rings and an in-memory report file.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "asn1/hex_util.h"
+#include "host/temp_dir.h"
+#include "keyring/keyring.h"
+
 namespace kcertadm::cmdtest {
+
+using testing::Hex;
+using testing::ItemOf;
 
 // The outcome of one command: its status and the message number reported.
 struct Outcome {
@@ -17,20 +26,21 @@ struct Outcome {
 // Runs a command with a parameter text, as ProcessSecurityCmd does.
 Outcome RunCommand(const std::string& command, const std::string& parameters);
 
+// One refused call of a command: why it must fail and the message it gives.
+struct Refusal {
+  const char* why;
+  std::string parameters;
+  std::uint32_t message;
+};
+// Runs command with each row: each must fail with its message and leave
+// every file of unchanged as it was.
+void ExpectRefusals(const std::string& command, const std::vector<Refusal>& rows,
+                    const std::vector<std::string>& unchanged);
+
 // A fresh directory, removed with its contents at the end of the scope.
-class TempDir {
+class TempDir : public testing::TempDir {
  public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& path() const { return path_; }
-  // path() + "/" + name.
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
+  std::string operator/(const std::string& name) const { return path() + "/" + name; }
 };
 
 // The whole contents of a file, or none when it cannot be read.
@@ -38,6 +48,10 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
 std::string ReadFileText(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
+// tests/data/reports/<name>, its bytes and its text.
+std::string ReportDataPath(const std::string& name);
+std::vector<std::uint8_t> ReportData(const std::string& name);
+std::string ReportText(const std::string& name);
 
 // Runs a shell command line; returns its exit status.
 int Shell(const std::string& commandLine);
@@ -49,6 +63,9 @@ constexpr const char* kPython = "/usr/bin/python3";
 
 // Parameters of a key ring with the usual test password.
 std::string Ring(const std::string& keyFile, const std::string& more = "");
+// The entry labelled label of keyFile, opened with password.
+std::optional<KeyRingEntry> EntryOf(const std::string& keyFile, const std::string& label,
+                                    const char* password = "secret");
 
 // Creates a self-signed root (label "CA") named commonName in keyFile.
 void MakeRootKeyRing(const std::string& keyFile, const std::string& commonName = "Test CA");
@@ -73,6 +90,26 @@ struct CaAndServer {
 
   TempDir dir;
   std::string request;
+};
+
+// Element with the given tag around content, DER length form.
+std::vector<std::uint8_t> Tlv(std::uint8_t tag, const std::vector<std::uint8_t>& content);
+
+// A FILE* writing into memory; Text() gives everything written so far.
+class ReportCapture {
+ public:
+  ReportCapture();
+  ~ReportCapture();
+  ReportCapture(const ReportCapture&) = delete;
+  ReportCapture& operator=(const ReportCapture&) = delete;
+
+  std::FILE* file() const { return file_; }
+  std::string Text();
+
+ private:
+  char* buffer_ = nullptr;
+  std::size_t size_ = 0;
+  std::FILE* file_;
 };
 
 }  // namespace kcertadm::cmdtest

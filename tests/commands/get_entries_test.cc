@@ -1,3 +1,5 @@
+// GetEntries on a key ring of fixed entries: the listing against the
+// committed reports, each output choice and the refusals.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -5,9 +7,7 @@
 #include <vector>
 
 #include "asn1/asn1.h"
-#include "cert/certificate.h"
-#include "commands/command_test_util.h"
-#include "commands/report_util.h"
+#include "command_test_util.h"
 #include "host_interface/messages.h"
 #include "keyring/keyring.h"
 #include "keyring/password_protection.h"
@@ -15,107 +15,62 @@
 namespace kcertadm {
 namespace {
 
-using cmdtest::Outcome;
-using cmdtest::ReadFileBytes;
-using cmdtest::ReadFileText;
-using cmdtest::RunCommand;
-using cmdtest::TempDir;
-using testing::ReadBytes;
-using testing::ReadText;
-using testing::ReportDataPath;
+using namespace cmdtest;
 
 constexpr char kPassword[] = "entries password";
 
-Bytes BytesOf(const Asn1Item& item) { return Bytes(item.data, item.data + item.length); }
-
-// A certificate file with its subject and public key.
-struct CertificateData {
-  explicit CertificateData(const std::string& name) : der(ReadBytes(ReportDataPath(name))) {
-    CertData cert{};
-    cert.der = Asn1View(der.data(), der.size());
-    CertFields fields{};
-    std::uint32_t error = 0;
-    EXPECT_EQ(ParseCert(&cert, &fields, &error), 0) << name;
-    subject = BytesOf(fields.subject);
-    publicKey = BytesOf(fields.subjectPublicKeyInfo);
-  }
-  Bytes der;
-  Bytes subject;
-  Bytes publicKey;
-};
-
-// The numbers of the RSA key in a PEM PKCS #8 PrivateKeyInfo file.
-RsaPrivateNumbers PrivateNumbersOf(const std::string& pemFile) {
-  std::string text = ReadText(pemFile);
+// The root's key (the PKCS #8 report data root.key) sealed as key rings
+// store private keys: EncryptedPrivateKeyInfo with pbeWithMD2AndDES-CBC,
+// here with the salt 01..08 and 3 iterations.
+SecureBytes SealedRootKey() {
+  const std::string text = ReportText("root.key");
   const std::size_t begin = text.find('\n') + 1;
-  const std::size_t end = text.find("-----END");
   Asn1Item der{};
-  EXPECT_GT(Base64Decode(text.data() + begin, static_cast<std::int32_t>(end - begin), &der), 0);
-  // PrivateKeyInfo { version, algorithm, OCTET STRING { RSAPrivateKey } }
-  Asn1Item info = der;
-  Asn1Item version{}, algorithm{}, key{};
-  const Asn1TemplateEntry outer[] = {
-      {kAsn1Integer, &version}, {kAsn1Sequence, &algorithm}, {kAsn1OctetString, &key}};
-  EXPECT_EQ(Asn1DecodeTemplate(outer, 3, info, 0), 0);
-  EXPECT_GT(Asn1Enter(&key), 0);  // the RSAPrivateKey element
-  EXPECT_GT(Asn1Enter(&key), 0);  // its INTEGERs
-  Asn1Item parts[9] = {};
-  Asn1TemplateEntry rsa[9];
-  for (int i = 0; i < 9; ++i) rsa[i] = {kAsn1Integer, &parts[i]};
-  EXPECT_EQ(Asn1DecodeTemplate(rsa, 9, key, 1), 0);
-  auto secure = [](const Asn1Item& item) { return SecureBytes(item.data, item.data + item.length); };
-  RsaPrivateNumbers numbers{secure(parts[1]), secure(parts[2]), secure(parts[3]),
-                            secure(parts[4]), secure(parts[5]), secure(parts[6]),
-                            secure(parts[7]), secure(parts[8])};
+  EXPECT_GT(Base64Decode(text.data() + begin, static_cast<std::int32_t>(text.find("-----END") - begin), &der), 0);
+  PbeKey key;
+  DerivePbeKey(kPassword, Hex("01 02 03 04 05 06 07 08").data(), kPrivateKeyIterations, key);
+  const SecureBytes sealed = PbeEncrypt(key, ByteView(der.data, static_cast<std::size_t>(der.length)));
   std::free(der.data);
-  return numbers;
+  Bytes info = Hex("30 1A 06 09 2A 86 48 86 F7 0D 01 05 01 30 0D 04 08 01 02 03 04 05 06 07 08 02 01 03");
+  const Bytes octets = Tlv(0x04, Bytes(sealed.begin(), sealed.end()));
+  info.insert(info.end(), octets.begin(), octets.end());
+  info = Tlv(0x30, info);
+  return SecureBytes(info.begin(), info.end());
+}
+
+// The entry KeyRingAddCertificate makes of a report data certificate,
+// taken out of the key ring again.
+KeyRingEntry EntryFrom(const std::string& name, const std::string& label) {
+  EXPECT_EQ(KeyRingAddCertificate(ReportData(name), std::string_view(label), nullptr), 0) << name;
+  KeyRingEntry entry = KeyRingFindEntry(std::string_view(label)).value_or(KeyRingEntry{});
+  KeyRingDeleteEntry(label);
+  return entry;
 }
 
 // A key ring listing, in this order: a certificate entry, a trusted entry
 // without certificate, and a key entry holding the root's key and
 // certificate.
 void WriteTestKeyRing(const std::string& path) {
-  const CertificateData root("root.der");
-  const CertificateData chained("chained.der");
-  const CertificateData strings("strings.der");
-  const std::uint8_t salt[kPbeSaltSize] = {1, 2, 3, 4, 5, 6, 7, 8};
   KeyRingClear();
-
-  KeyRingEntry server;
-  server.label = LabelBytes("server");
-  server.subjectName = root.subject;
-  server.publicKey = root.publicKey;
-  server.privateKey =
-      EncryptPrivateKeyNumbers(PrivateNumbersOf(ReportDataPath("root.key")), kPassword, salt);
-  server.certificates = root.der;
-  ASSERT_EQ(KeyRingInsertEntry(server), 0);
-
-  KeyRingEntry names;
-  names.label = LabelBytes("names");
-  names.subjectName = strings.subject;
-  names.publicKey = strings.publicKey;
+  KeyRingEntry server = EntryFrom("root.der", "server");
+  server.privateKey = SealedRootKey();
+  KeyRingEntry names = EntryFrom("strings.der", "names");
+  names.certificates.clear();
   names.flags = kKeyRingTrustedRoot;
-  ASSERT_EQ(KeyRingInsertEntry(names), 0);
-
-  KeyRingEntry authority;
-  authority.label = LabelBytes("chained authority");
-  authority.subjectName = chained.subject;
-  authority.publicKey = chained.publicKey;
-  authority.certificates = chained.der;
-  ASSERT_EQ(KeyRingInsertEntry(authority), 0);
-
+  KeyRingEntry authority = EntryFrom("chained.der", "chained authority");
+  for (KeyRingEntry* entry : {&server, &names, &authority}) ASSERT_EQ(KeyRingInsertEntry(*entry), 0);
   ASSERT_EQ(KeyRingWrite(path, std::string_view(kPassword)), 0);
   KeyRingClear();
 }
 
 // The subject lines of the name-string certificate's report.
 std::string StringsSubjectLines() {
-  const std::string report = ReadText(ReportDataPath("strings.txt"));
+  const std::string report = ReportText("strings.txt");
   return report.substr(0, report.find("IssuerCountry"));
 }
 
 std::string ChainedEntry() {
-  return "\nEntryLabel: chained authority\n" + ReadText(ReportDataPath("chained.txt")) +
+  return "\nEntryLabel: chained authority\n" + ReportText("chained.txt") +
          "TrustedRoot: no\nPrivateKey: no\nKeySize: 1024\n";
 }
 std::string NamesEntry() {
@@ -123,7 +78,7 @@ std::string NamesEntry() {
          "TrustedRoot: yes\nPrivateKey: no\nKeySize: 1024\n";
 }
 std::string ServerEntry() {
-  return "\nEntryLabel: server\n" + ReadText(ReportDataPath("root.txt")) +
+  return "\nEntryLabel: server\n" + ReportText("root.txt") +
          "TrustedRoot: no\nPrivateKey: yes\nKeySize: 1024\n";
 }
 
@@ -154,6 +109,8 @@ TEST_F(GetEntries, ListsEntriesInKeyRingOrder) {
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.message, kMsgEntriesListed);
     EXPECT_EQ(ReadFileText(out), test.expected);
+    EXPECT_EQ(KeyRingEntryCount(), 0u) << "the key ring is cleared after listing";
+    EXPECT_FALSE(KeyRingHasPassword());
   }
 }
 
@@ -164,9 +121,9 @@ TEST_F(GetEntries, ShowRawCertAndDumps) {
   const std::string text = ReadFileText(out);
   const std::string server = text.substr(text.find("\nEntryLabel: server\n"));
   // The armoured certificate, then its report, then its dump at level 1.
-  const std::string armoured = ReadText(ReportDataPath("root.pem"));
+  const std::string armoured = ReportText("root.pem");
   EXPECT_EQ(server.substr(0, 20 + armoured.size()), "\nEntryLabel: server\n" + armoured);
-  const std::size_t report = server.find(ReadText(ReportDataPath("root.txt")));
+  const std::size_t report = server.find(ReportText("root.txt"));
   const std::size_t dump = server.find("  Sequence: Record Length = 702\n    Sequence: ");
   const std::size_t trusted = server.find("TrustedRoot: no\nPrivateKey: yes\n");
   EXPECT_NE(report, std::string::npos);
@@ -187,39 +144,17 @@ TEST_F(GetEntries, ShowRawCertAndDumps) {
   EXPECT_EQ(keyDump.substr(keyDump.size() - 14), "KeySize: 1024\n");
 }
 
-TEST_F(GetEntries, FailuresReportTheirStep) {
-  const struct {
-    const char* why;
-    std::string parameters;
-    std::uint32_t message;
-  } kTests[] = {
-      {"no EntriesFile", "KeyFile=" + keyFile + ";Password=" + kPassword, kMsgNoEntriesFile},
-      {"a wrong password", "KeyFile=" + keyFile + ";Password=wrong;EntriesFile=" + out,
-       kMsgBadPassword},
-      {"no such key ring", "KeyFile=" + (dir / "none.kyr") + ";Password=x;EntriesFile=" + out,
-       kMsgKeyRingReadFailed},
-      {"the output cannot be created", Parameters("").replace(Parameters("").find(out),
-                                                              out.size(), dir / "no/dir.txt"),
-       kMsgEntriesFileCreateFailed},
-      {"the output is the key ring",
-       "KeyFile=" + keyFile + ";Password=" + kPassword + ";EntriesFile=" + keyFile,
-       kMsgEntriesFileCreateFailed},
-  };
-  const auto before = ReadFileBytes(keyFile);
-  for (const auto& test : kTests) {
-    SCOPED_TRACE(test.why);
-    const Outcome outcome = RunCommand("GetEntries", test.parameters);
-    EXPECT_EQ(outcome.status, -1);
-    EXPECT_EQ(outcome.message, test.message);
-  }
-  EXPECT_EQ(ReadFileBytes(keyFile), before);
+TEST_F(GetEntries, Refusals) {
+  const std::string ring = "KeyFile=" + keyFile + ";Password=" + kPassword;
+  ExpectRefusals("GetEntries",
+                 {
+                     {"no EntriesFile", ring, kMsgNoEntriesFile},
+                     {"the output cannot be created", ring + ";EntriesFile=" + (dir / "no/dir.txt"),
+                      kMsgEntriesFileCreateFailed},
+                     {"the output is the key ring", ring + ";EntriesFile=" + keyFile, kMsgEntriesFileCreateFailed},
+                 },
+                 {keyFile});
   EXPECT_EQ(KeyRingEntryCount(), 0u);
-}
-
-TEST_F(GetEntries, ClearsTheKeyRingAfterListing) {
-  ASSERT_EQ(RunCommand("GetEntries", Parameters("")).message, kMsgEntriesListed);
-  EXPECT_EQ(KeyRingEntryCount(), 0u);
-  EXPECT_FALSE(KeyRingHasPassword());
 }
 
 }  // namespace

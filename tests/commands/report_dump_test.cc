@@ -1,3 +1,4 @@
+// The hex, value and ASN.1 structure dumps of the reports.
 #include "commands/report_dump.h"
 
 #include <gtest/gtest.h>
@@ -5,61 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "commands/report_util.h"
+#include "command_test_util.h"
 #include "host_interface/messages.h"
 
 namespace kcertadm {
 namespace {
 
-using testing::Hex;
-using testing::ItemOf;
-using testing::ReportCapture;
-using testing::Tlv;
-
-std::string Primitive(std::uint8_t tag, const std::vector<std::uint8_t>& content, int level) {
-  ReportCapture capture;
-  WritePrimitiveLine(capture.file(), tag, ItemOf(content), level);
-  return capture.Text();
-}
-
-TEST(ReportPrimitiveLine, LabelByTagThenValueOneLevelDeeper) {
-  const std::vector<std::uint8_t> ab = {'A', 'B'};
-  const struct {
-    std::uint8_t tag;
-    std::string expected;
-  } kTests[] = {
-      {0x02, "  Integer: 0x41 0x42 \n"},
-      {0x03, "  Bit string: 0x41 0x42 \n"},
-      {0x04, "  Octet string: 0x41 0x42 \n"},
-      {0x05, "  Null\n"},
-      {0x06, "  OID: 0x41 0x42 \n"},
-      {0x0C, "  UTF8 string:0x41 0x42 \n"},
-      {0x13, "  Printable string: \"AB\"\n"},
-      {0x14, "  T61 string: \"AB\"\n"},
-      {0x16, "  IA5 string: \"AB\"\n"},
-      {0x17, "  UTC time: 0x41 0x42 \n"},
-      {0x1A, "  Unknown type 0x1A (as string): \"AB\"\n"},
-      {0x1E, "  BMP string:0x41 0x42 \n"},
-      {0x01, "  Unknown type (0x1): 0x41 0x42 \n"},
-      {0x18, "  Unknown type (0x18): 0x41 0x42 \n"},
-      {0x86, "  Unknown type (0x86): 0x41 0x42 \n"},
-  };
-  for (const auto& test : kTests) {
-    SCOPED_TRACE(test.tag);
-    EXPECT_EQ(Primitive(test.tag, ab, 1), test.expected);
-  }
-}
-
-TEST(ReportPrimitiveLine, LongValuesContinueAtTheNextLevel) {
-  EXPECT_EQ(Primitive(0x02, std::vector<std::uint8_t>(15, 0x11), 1),
-            "  Integer: "
-            "\n    0x11 0x11 0x11 0x11 0x11 0x11 0x11 0x11 0x11 0x11 0x11 0x11 0x11 0x11 "
-            "\n    0x11 \n");
-  EXPECT_EQ(Primitive(0x16, std::vector<std::uint8_t>(71, 'a'), 0),
-            "IA5 string:\n  \"" + std::string(70, 'a') + "\n   a\"\n");
-  EXPECT_EQ(Primitive(0x04, {}, 0), "Octet string: \n");
-  EXPECT_EQ(Primitive(0x13, {}, 0), "Printable string:\"\n");
-}
+using namespace cmdtest;
 
 std::string ValueDump(const std::vector<std::uint8_t>& region, int level, std::uint32_t* error,
                       int* status) {
@@ -70,9 +23,17 @@ std::string ValueDump(const std::vector<std::uint8_t>& region, int level, std::u
   return capture.Text();
 }
 
+std::vector<std::uint8_t> Nested(int depth) {
+  std::vector<std::uint8_t> element = Hex("05 00");
+  for (int i = 0; i < depth; ++i) element = Tlv(0x30, element);
+  return element;
+}
+
 TEST(ReportValueDump, EveryElementStartsWithATab) {
-  // SEQUENCE { [2] "ab", SET { INTEGER 5, NULL }, [0] { BOOLEAN TRUE } }, OCTET STRING
-  const auto region = Hex("30 10 82 02 61 62 31 05 02 01 05 05 00 A0 03 01 01 FF  04 01 07");
+  // SEQUENCE { [2] "ab", SET { INTEGER 5, NULL }, [0] { BOOLEAN TRUE } }, OCTET STRING,
+  // UTF8String, T61String and tag 26, each "AB"
+  const auto region = Hex("30 10 82 02 61 62 31 05 02 01 05 05 00 A0 03 01 01 FF  04 01 07"
+                          "0C 02 41 42  14 02 41 42  1A 02 41 42");
   std::uint32_t error = 0;
   int status = -1;
   EXPECT_EQ(ValueDump(region, 0, &error, &status),
@@ -83,9 +44,14 @@ TEST(ReportValueDump, EveryElementStartsWithATab) {
             "\t    Null\n"
             "\t  Structured type, 0xA0:\n"
             "\t    Unknown type (0x1): 0xFF \n"
-            "\tOctet string: 0x07 \n");
+            "\tOctet string: 0x07 \n"
+            "\tUTF8 string:0x41 0x42 \n"  // no blank after the label, bytes in hex
+            "\tT61 string: \"AB\"\n"
+            "\tUnknown type 0x1A (as string): \"AB\"\n");
   EXPECT_EQ(status, 0);
   EXPECT_EQ(error, 0u);
+  ValueDump(Nested(kMaxDumpDepth - 1), 0, &error, &status);
+  EXPECT_EQ(status, 0) << "the deepest nesting allowed";
 }
 
 TEST(ReportValueDump, StopsWith30046OnChildrenThatDoNotDecode) {
@@ -96,6 +62,8 @@ TEST(ReportValueDump, StopsWith30046OnChildrenThatDoNotDecode) {
       {"a child's length runs past its parent", Hex("30 04 02 05 01 02")},
       {"a sibling's header is cut off", Hex("30 00 02")},
       {"a long-form length with too many octets", Hex("30 07 04 85 00 00 00 00 01")},
+      // Each level is a recursion: a hostile depth must not exhaust the stack.
+      {"nested too deeply", Nested(kMaxDumpDepth + 5)},
   };
   for (const auto& test : kTests) {
     SCOPED_TRACE(test.why);
@@ -105,22 +73,6 @@ TEST(ReportValueDump, StopsWith30046OnChildrenThatDoNotDecode) {
     EXPECT_EQ(status, -1);
     EXPECT_EQ(error, kMsgBadCertificate);
   }
-}
-
-std::vector<std::uint8_t> Nested(int depth) {
-  std::vector<std::uint8_t> element = Hex("05 00");
-  for (int i = 0; i < depth; ++i) element = Tlv(0x30, element);
-  return element;
-}
-
-TEST(ReportValueDump, StopsWith30046WhenNestedTooDeeply) {
-  std::uint32_t error = 0;
-  int status = -1;
-  ValueDump(Nested(kMaxDumpDepth - 1), 0, &error, &status);
-  EXPECT_EQ(status, 0);
-  ValueDump(Nested(kMaxDumpDepth + 5), 0, &error, &status);
-  EXPECT_EQ(status, -1);
-  EXPECT_EQ(error, kMsgBadCertificate);
 }
 
 std::string StructureDump(const std::vector<std::uint8_t>& der, int level, std::uint32_t* error,

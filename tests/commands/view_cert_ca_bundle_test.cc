@@ -1,5 +1,7 @@
 // Every certificate of the machine's CA bundle viewed, and the fields of its
-// report compared with openssl's reading of the same file.
+// report compared with openssl's reading of the same file: names, serial
+// number, dates and fingerprint of real-world certificates, whose
+// extensions must not stop the report either.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,16 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "commands/command_test_util.h"
+#include "command_test_util.h"
 #include "host_interface/messages.h"
 
 namespace kcertadm {
 namespace {
 
-using cmdtest::ReadFileText;
-using cmdtest::RunCommand;
-using cmdtest::Shell;
-using cmdtest::TempDir;
+using namespace cmdtest;
 
 constexpr char kBundleDir[] = "/etc/ssl/certs";
 
@@ -111,42 +110,25 @@ Fields ReportFields(const std::string& report) {
 }
 
 TEST(ViewCertCaBundle, ReportsAgreeWithOpenssl) {
-  if (!cmdtest::HaveOpenssl() || !std::filesystem::is_directory(kBundleDir)) {
+  if (!HaveOpenssl() || !std::filesystem::is_directory(kBundleDir)) {
     GTEST_SKIP() << "needs the openssl command and " << kBundleDir;
   }
   TempDir dir;
-  // One openssl run a certificate: the fields as text, then the DER.
-  const std::string script =
-      "cd '" + dir.path() + "' && i=0 && for f in " + kBundleDir +
-      "/*.pem; do i=$((i+1)); ln -s \"$f\" $i.pem; "
-      "openssl x509 -in \"$f\" -outform DER -out $i.out -serial -startdate -enddate "
-      "-fingerprint -md5 -subject -issuer -nameopt sep_multiline,sname,utf8,-esc_msb "
-      "|| exit 1; done";
-  ASSERT_EQ(Shell(script), 0);
-
+  // n.pem links to a certificate of the bundle, n.txt holds openssl's fields.
+  ASSERT_EQ(Shell("cd '" + dir.path() + "' && i=0 && for f in " + kBundleDir +
+                  "/*.pem; do i=$((i+1)); ln -s \"$f\" $i.pem; "
+                  "openssl x509 -in \"$f\" -noout -serial -startdate -enddate -fingerprint -md5 "
+                  "-subject -issuer -nameopt sep_multiline,sname,utf8,-esc_msb >$i.txt || exit 1; done"),
+            0);
   int viewed = 0;
-  for (int i = 1; std::filesystem::exists(dir / (std::to_string(i) + ".out")); ++i) {
+  for (int i = 1; FileExists(dir / (std::to_string(i) + ".pem")); ++i, ++viewed) {
     const std::string base = dir / std::to_string(i);
     SCOPED_TRACE(std::filesystem::read_symlink(base + ".pem").string());
-    // The text lines start with a letter or a blank; the DER with 0x30.
-    const std::string out = ReadFileText(base + ".out");
-    std::size_t derStart = 0;
-    while (derStart < out.size() && out[derStart] != 0x30) derStart = out.find('\n', derStart) + 1;
-    ASSERT_LT(derStart, out.size());
-    cmdtest::WriteFileText(base + ".der", out.substr(derStart));
-
-    auto outcome = RunCommand("ViewCert", "CertReqFile=" + base + ".der;UseBER;EntriesFile=" +
-                                              base + ".report");
-    ASSERT_EQ(outcome.message, kMsgCertWritten);
-    const Fields expected = ExpectedFields(out.substr(0, derStart));
+    ASSERT_EQ(RunCommand("ViewCert", "CertReqFile=" + base + ".pem;EntriesFile=" + base + ".report").message,
+              kMsgCertWritten);
+    const Fields expected = ExpectedFields(ReadFileText(base + ".txt"));
     EXPECT_GE(expected.size(), 6u);  // a name, both dates, serial and fingerprint at least
     EXPECT_EQ(ReportFields(ReadFileText(base + ".report")), expected);
-
-    outcome = RunCommand("ViewCert",
-                         "CertReqFile=" + base + ".pem;WriteBinary;EntriesFile=" + base + ".copy");
-    ASSERT_EQ(outcome.message, kMsgCertWritten);
-    EXPECT_EQ(ReadFileText(base + ".copy"), out.substr(derStart));
-    ++viewed;
   }
   EXPECT_GT(viewed, 0);
 }

@@ -1,3 +1,5 @@
+// ViewCert through the command entry: each output choice against the
+// committed reports, and the refusals.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -5,24 +7,13 @@
 #include <vector>
 
 #include "armour/pem.h"
-#include "commands/command_test_util.h"
-#include "commands/report_util.h"
+#include "command_test_util.h"
 #include "host_interface/messages.h"
 
 namespace kcertadm {
 namespace {
 
-using cmdtest::Outcome;
-using cmdtest::ReadFileBytes;
-using cmdtest::ReadFileText;
-using cmdtest::RunCommand;
-using cmdtest::TempDir;
-using cmdtest::WriteFileText;
-using testing::ReadBytes;
-using testing::ReadText;
-using testing::ReportDataPath;
-
-std::string Data(const std::string& name) { return ReportDataPath(name); }
+using namespace cmdtest;
 
 // The "0x" dump of bytes as a whole file: 14 bytes a line, every line after
 // a line end.
@@ -37,8 +28,12 @@ std::string PrefixedDump(const std::vector<std::uint8_t>& bytes) {
   return out + "\n";
 }
 
+Outcome View(const std::string& input, const std::string& out, const std::string& flags) {
+  return RunCommand("ViewCert", "CertReqFile=" + input + ";EntriesFile=" + out + (flags.empty() ? "" : ";" + flags));
+}
+
 TEST(ViewCert, EachOutputChoice) {
-  const std::vector<std::uint8_t> der = ReadBytes(Data("root.der"));
+  const std::vector<std::uint8_t> der = ReportData("root.der");
   const std::string rootDump =
       "Sequence: Record Length = 702\n"
       "  Sequence: Record Length = 551\n"
@@ -55,129 +50,61 @@ TEST(ViewCert, EachOutputChoice) {
     std::string expected;
     bool prefixOnly;
   } kTests[] = {
-      {"report of a DER file", "root.der", "UseBER", ReadText(Data("root.txt")), false},
-      {"report of an armoured file", "root.pem", "", ReadText(Data("root.txt")), false},
-      {"report of every certificate of a PKCS #7 bundle", "bundle.p7b", "UseBER",
-       ReadText(Data("bundle.txt")), false},
-      {"DER copied byte for byte", "root.pem", "WriteBinary", std::string(der.begin(), der.end()),
-       false},
+      {"report of a DER file", "root.der", "UseBER", ReportText("root.txt"), false},
+      {"report of an armoured file", "root.pem", "", ReportText("root.txt"), false},
+      {"report of every certificate of a PKCS #7 bundle", "bundle.p7b", "UseBER", ReportText("bundle.txt"), false},
+      {"report of a request", "request.pem", "UsePKCS", ReportText("request.txt"), false},
+      {"DER copied byte for byte", "root.pem", "WriteBinary", std::string(der.begin(), der.end()), false},
       {"hex dump", "root.der", "UseBER;WriteBinary;WriteBER", PrefixedDump(der), false},
-      {"raw hex dump", "root.der", "UseBER;ShowRawCert;WriteBinary", PrefixedDump(der) + "\n",
-       false},
-      {"armoured", "root.der", "UseBER;ShowRawCert", ReadText(Data("root.pem")), false},
+      {"raw hex dump", "root.der", "UseBER;ShowRawCert;WriteBinary", PrefixedDump(der) + "\n", false},
+      {"armoured", "root.der", "UseBER;ShowRawCert", ReportText("root.pem"), false},
       {"structure dump", "root.pem", "WriteBER", rootDump, true},
   };
   for (const auto& test : kTests) {
     SCOPED_TRACE(test.name);
     TempDir dir;
-    const std::string out = dir / "out.txt";
-    const Outcome outcome = RunCommand(
-        "ViewCert", "CertReqFile=" + Data(test.input) + ";EntriesFile=" + out +
-                        (test.flags.empty() ? "" : ";" + test.flags));
+    const Outcome outcome = View(ReportDataPath(test.input), dir / "out.txt", test.flags);
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.message, kMsgCertWritten);
-    const std::string written = ReadFileText(out);
-    if (test.prefixOnly) {
-      EXPECT_EQ(written.substr(0, test.expected.size()), test.expected);
-    } else {
-      EXPECT_EQ(written, test.expected);
-    }
+    const std::string written = ReadFileText(dir / "out.txt");
+    EXPECT_EQ(test.prefixOnly ? written.substr(0, test.expected.size()) : written, test.expected);
   }
 }
 
-TEST(ViewCert, StructureDumpOfTheWholeFile) {
-  TempDir dir;
-  const Outcome outcome = RunCommand(
-      "ViewCert", "CertReqFile=" + Data("leaf.der") + ";EntriesFile=" + (dir / "out.txt") +
-                      ";UseBER;WriteBER");
-  ASSERT_EQ(outcome.message, kMsgCertWritten);
-  const std::string written = ReadFileText(dir / "out.txt");
-  // The signature is the last element: a 128-byte BIT STRING (and its
-  // unused-bits octet) dumped over ten lines at level 2.
-  const std::string tail = "  Bit string: \n    0x00 ";
-  EXPECT_NE(written.find(tail), std::string::npos);
-  EXPECT_EQ(written.back(), '\n');
-}
-
-TEST(ViewCert, FailuresReportTheirStep) {
+TEST(ViewCert, Refusals) {
   TempDir dir;
   const std::string out = dir / "out.txt";
-  WriteFileText(dir / "empty.cer", "");
-  WriteFileText(dir / "garbage.cer", "this is not base64 at all!\n");
-  std::vector<std::uint8_t> cut = ReadBytes(Data("root.der"));
-  cut.resize(300);
-  WriteFileText(dir / "cut.der", std::string(cut.begin(), cut.end()));
-  std::vector<std::uint8_t> broken = ReadBytes(Data("root.der"));
-  broken[broken.size() - 5] ^= 0x01;
-  WriteFileText(dir / "broken.der", std::string(broken.begin(), broken.end()));
-  const struct {
-    const char* why;
-    std::string parameters;
-    std::uint32_t message;
-  } kTests[] = {
-      {"no EntriesFile", "CertReqFile=" + Data("root.der"), kMsgNoEntriesFile},
-      {"empty EntriesFile", "CertReqFile=" + Data("root.der") + ";EntriesFile=",
-       kMsgNoEntriesFile},
-      {"no CertReqFile", "EntriesFile=" + out, kMsgNoRequestFile},
-      {"the input does not exist", "CertReqFile=" + (dir / "none.cer") + ";EntriesFile=" + out,
-       kMsgRequestFileOpenFailed},
-      {"the input is the key ring file",
-       "KeyFile=" + (dir / "a.kyr") + ";CertReqFile=" + (dir / "a.kyr") + ";EntriesFile=" + out,
-       kMsgRequestFileIsKeyFile},
-      {"the output cannot be created",
-       "CertReqFile=" + Data("root.der") + ";EntriesFile=" + (dir / "no/such/dir.txt"),
-       kMsgEntriesFileCreateFailed},
-      {"an empty input file", "CertReqFile=" + (dir / "empty.cer") + ";EntriesFile=" + out,
-       kMsgCertFileReadFailed},
-      {"text that is not Base64", "CertReqFile=" + (dir / "garbage.cer") + ";EntriesFile=" + out,
-       kMsgDecodeFailed},
-      {"a truncated certificate", "CertReqFile=" + (dir / "cut.der") + ";EntriesFile=" + out +
-                                      ";UseBER",
-       kMsgBadCertificate},
-      {"a truncated certificate dumped",
-       "CertReqFile=" + (dir / "cut.der") + ";EntriesFile=" + out + ";UseBER;WriteBER",
-       kMsgBadCertificate},
-      {"a certificate read as a request",
-       "CertReqFile=" + Data("root.der") + ";EntriesFile=" + out + ";UseBER;UsePKCS",
-       kMsgBadRequest},
-  };
-  for (const auto& test : kTests) {
-    SCOPED_TRACE(test.why);
-    const Outcome outcome = RunCommand("ViewCert", test.parameters);
-    EXPECT_EQ(outcome.status, -1);
-    EXPECT_EQ(outcome.message, test.message);
-  }
-}
-
-TEST(ViewCert, RefusesToWriteOverItsInputOrAKeyRing) {
-  TempDir dir;
   const std::string input = dir / "root.der";
-  const std::vector<std::uint8_t> der = ReadBytes(Data("root.der"));
+  const std::vector<std::uint8_t> der = ReportData("root.der");
   WriteFileText(input, std::string(der.begin(), der.end()));
+  WriteFileText(dir / "cut.der", std::string(der.begin(), der.begin() + 300));
   WriteFileText(dir / "a.kyr", "key ring");
-  const struct {
-    const char* why;
-    std::string parameters;
-  } kTests[] = {
-      {"the output is the input", "CertReqFile=" + input + ";EntriesFile=" + input},
-      {"the output is the input by another name",
-       "CertReqFile=" + input + ";EntriesFile=" + dir.path() + "/./root.der"},
-      {"the output is the key ring", "KeyFile=" + (dir / "a.kyr") + ";CertReqFile=" + input +
-                                         ";EntriesFile=" + (dir / "a.kyr")},
+  auto view = [&](const std::string& in, const std::string& to, const std::string& flags = "UseBER") {
+    return "CertReqFile=" + in + ";EntriesFile=" + to + ";" + flags;
   };
-  for (const auto& test : kTests) {
-    SCOPED_TRACE(test.why);
-    const Outcome outcome = RunCommand("ViewCert", test.parameters + ";UseBER");
-    EXPECT_EQ(outcome.status, -1);
-    EXPECT_EQ(outcome.message, kMsgEntriesFileCreateFailed);
-  }
-  EXPECT_EQ(ReadFileBytes(input), der);
-  EXPECT_EQ(ReadFileText(dir / "a.kyr"), "key ring");
+  ExpectRefusals(
+      "ViewCert",
+      {
+          {"no EntriesFile", "CertReqFile=" + input, kMsgNoEntriesFile},
+          {"no CertReqFile", "EntriesFile=" + out, kMsgNoRequestFile},
+          {"the input does not exist", view(dir / "none.cer", out), kMsgRequestFileOpenFailed},
+          {"the input is the key ring file", "KeyFile=" + (dir / "a.kyr") + ";" + view(dir / "a.kyr", out),
+           kMsgRequestFileIsKeyFile},
+          {"the output cannot be created", view(input, dir / "no/such/dir.txt"), kMsgEntriesFileCreateFailed},
+          {"the output is the input by another name", view(input, dir.path() + "/./root.der"),
+           kMsgEntriesFileCreateFailed},
+          {"the output is the key ring", "KeyFile=" + (dir / "a.kyr") + ";" + view(input, dir / "a.kyr"),
+           kMsgEntriesFileCreateFailed},
+          {"a truncated certificate", view(dir / "cut.der", out), kMsgBadCertificate},
+          {"a truncated certificate dumped", view(dir / "cut.der", out, "UseBER;WriteBER"), kMsgBadCertificate},
+          {"a certificate read as a request", view(input, out, "UseBER;UsePKCS"), kMsgBadRequest},
+      },
+      {input, dir / "a.kyr"});
 }
 
 TEST(ViewCert, APemMessageShowsItsOriginatorCertificate) {
   TempDir dir;
-  const std::vector<std::uint8_t> der = ReadBytes(Data("root.der"));
+  const std::vector<std::uint8_t> der = ReportData("root.der");
   std::FILE* file = std::fopen((dir / "request.pem").c_str(), "w");
   ASSERT_NE(file, nullptr);
   // The MIC is not checked when viewing: any signature octets do.
@@ -185,26 +112,10 @@ TEST(ViewCert, APemMessageShowsItsOriginatorCertificate) {
                                   "This is an RFC-1424 CSR.\n", std::vector<std::uint8_t>(64, 7)),
             0);
   std::fclose(file);
-  const Outcome outcome = RunCommand(
-      "ViewCert", "CertReqFile=" + (dir / "request.pem") + ";EntriesFile=" + (dir / "out.txt"));
-  EXPECT_EQ(outcome.message, kMsgCertWritten);
-  EXPECT_EQ(ReadFileText(dir / "out.txt"), ReadText(Data("root.txt")));
-
+  EXPECT_EQ(View(dir / "request.pem", dir / "out.txt", "").message, kMsgCertWritten);
+  EXPECT_EQ(ReadFileText(dir / "out.txt"), ReportText("root.txt"));
   // With UseBER no PEM message is looked for: the text is not Base64.
-  EXPECT_EQ(RunCommand("ViewCert", "CertReqFile=" + (dir / "request.pem") + ";EntriesFile=" +
-                                       (dir / "out.txt") + ";UseBER;WriteBER")
-                .message,
-            kMsgBadCertificate);
-}
-
-TEST(ViewCert, RequestReport) {
-  TempDir dir;
-  const Outcome outcome = RunCommand(
-      "ViewCert", "CertReqFile=" + Data("request.pem") + ";EntriesFile=" + (dir / "out.txt") +
-                      ";UsePKCS");
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.message, kMsgCertWritten);
-  EXPECT_EQ(ReadFileText(dir / "out.txt"), ReadText(Data("request.txt")));
+  EXPECT_EQ(View(dir / "request.pem", dir / "out.txt", "UseBER;WriteBER").message, kMsgBadCertificate);
 }
 
 }  // namespace
