@@ -7,18 +7,11 @@
 
 #include "command_test_util.h"
 #include "host_interface/messages.h"
-#include "keyring/keyring.h"
 
 namespace kcertadm {
 namespace {
 
-using cmdtest::FileExists;
-using cmdtest::Outcome;
-using cmdtest::ReadFileBytes;
-using cmdtest::ReadFileText;
-using cmdtest::Ring;
-using cmdtest::RunCommand;
-using cmdtest::TempDir;
+using namespace cmdtest;
 
 constexpr const char* kSubject = "KeyName=server;CommonName=www.example.com";
 
@@ -26,15 +19,12 @@ class KeyFileCreation : public ::testing::Test {
  protected:
   std::string Key() const { return dir_ / "ring.kyr"; }
   std::string Stash() const { return dir_ / "ring.sth"; }
-
   Outcome Create(const std::string& command, const std::string& more) {
     return RunCommand(command, Ring(Key(), more));
   }
-
-  // The entry labelled label of the key ring file, opened with password.
-  std::optional<KeyRingEntry> EntryOf(const std::string& label, const char* password = "secret") {
-    if (KeyRingOpen(Key(), PasswordArg(password)) != 0) return std::nullopt;
-    return KeyRingFindEntry(std::string_view(label));
+  // ExtractCert with the given password items: what the key ring opens with.
+  std::uint32_t OpenWith(const std::string& items) {
+    return RunCommand("ExtractCert", "KeyFile=" + Key() + ";" + items).message;
   }
 
   TempDir dir_;
@@ -50,7 +40,7 @@ TEST_F(KeyFileCreation, CreateKeyFileWritesKeyRingStashAndRequest) {
   EXPECT_TRUE(text.starts_with("-----BEGIN NEW CERTIFICATE REQUEST-----\n"));
   EXPECT_TRUE(text.ends_with("\n-----END NEW CERTIFICATE REQUEST-----"));
 
-  std::optional<KeyRingEntry> entry = EntryOf("server");
+  std::optional<KeyRingEntry> entry = EntryOf(Key(), "server");
   ASSERT_TRUE(entry);
   EXPECT_TRUE(entry->HasPrivateKey());
   EXPECT_FALSE(entry->HasCertificates());
@@ -79,7 +69,7 @@ TEST_F(KeyFileCreation, SelfSignedVariantsStoreTheCertificateAndMarkTheRoot) {
     const Outcome made = Create(c.command, std::string(kSubject) + c.more);
     ASSERT_EQ(made.status, 0);
     EXPECT_EQ(made.message, c.message);
-    std::optional<KeyRingEntry> entry = EntryOf("server");
+    std::optional<KeyRingEntry> entry = EntryOf(Key(), "server");
     ASSERT_TRUE(entry);
     EXPECT_TRUE(entry->HasPrivateKey());
     EXPECT_TRUE(entry->HasCertificates());
@@ -88,40 +78,28 @@ TEST_F(KeyFileCreation, SelfSignedVariantsStoreTheCertificateAndMarkTheRoot) {
 }
 
 TEST_F(KeyFileCreation, RefusalsCreateNothing) {
-  const std::string key = Key();
-  struct Case {
-    const char* why;
-    std::string more;
-    std::uint32_t message;
-  } const kTests[] = {
-      {"no common name", "KeyName=server;Org=Example", kMsgBadSubjectName},
-      {"country of three letters", std::string(kSubject) + ";Country=USA", kMsgBadSubjectName},
-      {"no label", "CommonName=www.example.com", kMsgNoLabel},
-      {"empty request file name", std::string(kSubject) + ";CertReqFile=", kMsgNoRequestFile},
-      {"request file is the key file", std::string(kSubject) + ";CertReqFile=" + key,
-       kMsgRequestFileIsKeyFile},
-      {"request file is the key file, spelt otherwise",
-       std::string(kSubject) + ";CertReqFile=" + dir_.path() + "/./ring.kyr", kMsgRequestFileIsKeyFile},
-      {"request file is the stash file", std::string(kSubject) + ";CertReqFile=" + Stash(),
-       kMsgRequestFileIsKeyFile},
-      {"key size too small", std::string(kSubject) + ";KeySize=100", kMsgKeyGenFailed},
-      {"key size empty", std::string(kSubject) + ";KeySize;NoStashFile", kMsgKeyGenFailed},
-  };
-  for (const Case& c : kTests) {
-    SCOPED_TRACE(c.why);
-    const Outcome refused = Create("CreateKeyFile", c.more);
-    EXPECT_NE(refused.status, 0);
-    EXPECT_EQ(refused.message, c.message);
-    EXPECT_FALSE(FileExists(Key()));
-    EXPECT_FALSE(FileExists(Stash()));
-  }
+  const std::string subject = kSubject;
+  ExpectRefusals("CreateKeyFile",
+                 {
+                     {"no common name", Ring(Key(), "KeyName=server;Org=Example"), kMsgBadSubjectName},
+                     {"country of three letters", Ring(Key(), subject + ";Country=USA"), kMsgBadSubjectName},
+                     {"no label", Ring(Key(), "CommonName=www.example.com"), kMsgNoLabel},
+                     {"empty request file name", Ring(Key(), subject + ";CertReqFile="), kMsgNoRequestFile},
+                     {"request file is the key file, spelt otherwise",
+                      Ring(Key(), subject + ";CertReqFile=" + dir_.path() + "/./ring.kyr"), kMsgRequestFileIsKeyFile},
+                     {"request file is the stash file", Ring(Key(), subject + ";CertReqFile=" + Stash()),
+                      kMsgRequestFileIsKeyFile},
+                     {"key size too small", Ring(Key(), subject + ";KeySize=100"), kMsgKeyGenFailed},
+                 },
+                 {Key(), Stash()});
+  EXPECT_FALSE(FileExists(Key()));
+  EXPECT_FALSE(FileExists(Stash()));
 }
 
 TEST_F(KeyFileCreation, ExistingKeyFileIsNeverReplaced) {
   ASSERT_EQ(Create("CreateKeyFile", kSubject).status, 0);
   const auto before = ReadFileBytes(Key());
-  const Outcome again = Create("CreateSelfSigned", "KeyName=other;CommonName=other");
-  EXPECT_EQ(again.message, kMsgKeyFileExists);
+  EXPECT_EQ(Create("CreateSelfSigned", "KeyName=other;CommonName=other").message, kMsgKeyFileExists);
   EXPECT_EQ(ReadFileBytes(Key()), before);
 
   // A name that exists but cannot be opened counts as existing too.
@@ -143,92 +121,64 @@ TEST_F(KeyFileCreation, FailedStashLeavesNoKeyRingBehind) {
   const std::string selfStash = dir_ / "ring2.sth";
   EXPECT_EQ(RunCommand("CreateKeyFile", Ring(selfStash, kSubject)).message, kMsgStashFailed);
   EXPECT_FALSE(FileExists(selfStash));
-  const Outcome noStash = RunCommand("CreateKeyFile", Ring(selfStash, std::string(kSubject) + ";NoStashFile"));
-  EXPECT_EQ(noStash.message, kMsgKeyFileCreated);
-}
-
-TEST_F(KeyFileCreation, NoStashFileWritesNoStash) {
-  ASSERT_EQ(Create("CreateKeyFile", std::string(kSubject) + ";NoStashFile").status, 0);
-  EXPECT_TRUE(FileExists(Key()));
-  EXPECT_FALSE(FileExists(Stash()));
+  EXPECT_EQ(RunCommand("CreateKeyFile", Ring(selfStash, std::string(kSubject) + ";NoStashFile")).message,
+            kMsgKeyFileCreated);
+  EXPECT_TRUE(EntryOf(selfStash, "server")) << "NoStashFile wrote nothing over the ring";
 }
 
 TEST_F(KeyFileCreation, TemplateEntriesStartTheNewKeyRing) {
   // A template without password holding one trusted certificate: the
   // self-signed root of another key ring, received as a certificate entry.
   ASSERT_EQ(RunCommand("CreateSelfSignedRoot", Ring(dir_ / "ca.kyr", "KeyName=CA;CommonName=CA")).status, 0);
-  ASSERT_EQ(KeyRingOpen(dir_ / "ca.kyr", "secret"), 0);
-  std::optional<KeyRingEntry> ca = KeyRingFindEntry(std::string_view("CA"));
+  std::optional<KeyRingEntry> ca = EntryOf(dir_ / "ca.kyr", "CA");
   ASSERT_TRUE(ca);
   KeyRingClear();
   ASSERT_EQ(KeyRingAddCertificate(ca->certificates, std::string_view("Template CA"), nullptr), 0);
   ASSERT_EQ(KeyRingMarkRoot(ca->publicKey), 0);
-  const char* dataDir = ::getenv("KCERTADM_DATA_DIR");
-  ASSERT_NE(dataDir, nullptr);
-  const std::string templatePath = std::string(dataDir) + "/master.kyr";
+  const std::string templatePath = std::string(::getenv("KCERTADM_DATA_DIR")) + "/master.kyr";
   ASSERT_EQ(KeyRingWrite(templatePath, std::nullopt), 0);
 
   const Outcome made = Create("CreateKeyFile", kSubject);
   ::unlink(templatePath.c_str());
   ASSERT_EQ(made.status, 0);
-  std::optional<KeyRingEntry> copied = EntryOf("Template CA");
+  std::optional<KeyRingEntry> copied = EntryOf(Key(), "Template CA");
   ASSERT_TRUE(copied);
   EXPECT_TRUE(copied->IsTrustedRoot());
   EXPECT_TRUE(KeyRingFindEntry(std::string_view("server")));
 }
 
-TEST_F(KeyFileCreation, ChangePasswordReprotectsKeyRingAndStash) {
+TEST_F(KeyFileCreation, PasswordStashAndChangePassword) {
   ASSERT_EQ(Create("CreateSelfSigned", kSubject).status, 0);
-  const Outcome changed =
-      RunCommand("ChangePassword", Ring(Key(), "NewPassword=n3w"));
+  EXPECT_EQ(OpenWith("UseStash"), kMsgCertWritten);
+
+  const Outcome changed = RunCommand("ChangePassword", Ring(Key(), "NewPassword=n3w"));
   ASSERT_EQ(changed.status, 0);
   EXPECT_EQ(changed.message, kMsgPasswordChanged);
-  EXPECT_EQ(RunCommand("ExtractCert", Ring(Key())).message, kMsgBadPassword);
-  EXPECT_EQ(RunCommand("ExtractCert", "KeyFile=" + Key() + ";Password=n3w").message, kMsgCertWritten);
-  EXPECT_EQ(RunCommand("ExtractCert", "KeyFile=" + Key() + ";UseStash").message, kMsgCertWritten)
-      << "the stash file holds the new password";
+  EXPECT_EQ(OpenWith("Password=secret"), kMsgBadPassword);
+  EXPECT_EQ(OpenWith("Password=n3w"), kMsgCertWritten);
+  EXPECT_EQ(OpenWith("UseStash"), kMsgCertWritten) << "the stash file holds the new password";
 
   // The empty password is a password like any other.
   ASSERT_EQ(RunCommand("ChangePassword", "KeyFile=" + Key() + ";UseStash;NewPassword=").status, 0);
-  EXPECT_EQ(RunCommand("ExtractCert", "KeyFile=" + Key() + ";Password=;UseStash").message,
-            kMsgCertWritten);
-  EXPECT_TRUE(EntryOf("server", ""));
+  EXPECT_EQ(OpenWith("Password=;UseStash"), kMsgCertWritten);
+  EXPECT_TRUE(EntryOf(Key(), "server", ""));
+  ::unlink(Stash().c_str());
+  EXPECT_EQ(OpenWith("UseStash"), kMsgBadPassword);
 }
 
 TEST_F(KeyFileCreation, FailedChangePasswordLeavesKeyRingAsItWas) {
   ASSERT_EQ(Create("CreateKeyFile", kSubject).status, 0);
-  const auto before = ReadFileBytes(Key());
-  const auto stashBefore = ReadFileBytes(Stash());
-  struct Case {
-    const char* why;
-    std::string parameters;
-    std::uint32_t message;
-  } const kTests[] = {
-      {"no new password", Ring(Key()), kMsgNoNewPassword},
-      {"wrong password", "KeyFile=" + Key() + ";Password=wrong;NewPassword=x", kMsgBadPassword},
-      {"wrong password beats the stash", "KeyFile=" + Key() + ";Password=wrong;UseStash;NewPassword=x",
-       kMsgBadPassword},
-      {"missing key ring", Ring(dir_ / "missing.kyr", "NewPassword=x"), kMsgKeyRingReadFailed},
-      {"password too long for the stash", Ring(Key(), "NewPassword=" + std::string(129, 'p')),
-       kMsgStashFailed},
-  };
-  for (const Case& c : kTests) {
-    SCOPED_TRACE(c.why);
-    const Outcome failed = RunCommand("ChangePassword", c.parameters);
-    EXPECT_NE(failed.status, 0);
-    EXPECT_EQ(failed.message, c.message);
-    EXPECT_EQ(ReadFileBytes(Key()), before);
-    EXPECT_EQ(ReadFileBytes(Stash()), stashBefore);
-  }
-}
-
-TEST_F(KeyFileCreation, UseStashStandsInForThePassword) {
-  ASSERT_EQ(Create("CreateSelfSigned", kSubject).status, 0);
-  EXPECT_EQ(RunCommand("ExtractCert", "KeyFile=" + Key() + ";UseStash").message, kMsgCertWritten);
-  EXPECT_EQ(RunCommand("ExtractCert", "KeyFile=" + Key() + ";Password=wrong;UseStash").message,
-            kMsgBadPassword);
-  ::unlink(Stash().c_str());
-  EXPECT_EQ(RunCommand("ExtractCert", "KeyFile=" + Key() + ";UseStash").message, kMsgBadPassword);
+  ExpectRefusals("ChangePassword",
+                 {
+                     {"no new password", Ring(Key()), kMsgNoNewPassword},
+                     {"wrong password", "KeyFile=" + Key() + ";Password=wrong;NewPassword=x", kMsgBadPassword},
+                     {"wrong password beats the stash",
+                      "KeyFile=" + Key() + ";Password=wrong;UseStash;NewPassword=x", kMsgBadPassword},
+                     {"missing key ring", Ring(dir_ / "missing.kyr", "NewPassword=x"), kMsgKeyRingReadFailed},
+                     {"password too long for the stash", Ring(Key(), "NewPassword=" + std::string(129, 'p')),
+                      kMsgStashFailed},
+                 },
+                 {Key(), Stash()});
 }
 
 }  // namespace

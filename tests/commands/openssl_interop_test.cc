@@ -51,25 +51,6 @@ TEST_F(OpensslInterop, OpensslCaSignsOurArmouredRequest) {
   EXPECT_EQ(cert.status, 0);
 }
 
-TEST_F(OpensslInterop, OpensslCaSignsTheCertificateOfOurPemRequest) {
-  MakeOpensslCa();
-  cmdtest::MakeServerKeyRing(Path("server.kyr"), Path("server.req"), "UsePEM");
-  // openssl knows no RFC 1424 message; it re-signs the originator
-  // certificate that carries the name and key.
-  ASSERT_EQ(Run("sed -n '/^Originator-Certificate:/,/^MIC-Info:/p' server.req | sed '1d;$d;s/^ //' "
-                "| openssl base64 -d | openssl x509 -inform DER -out origin.pem"),
-            0);
-  ASSERT_EQ(Run("openssl x509 -in origin.pem -CA ca.pem -CAkey ca.key -set_serial 9 -days 10 -md5 "
-                "-out server.pem"),
-            0);
-  ASSERT_EQ(RunCommand("ReceiveRootCert", Ring(Path("server.kyr"), "CertReqFile=" + Path("ca.pem") +
-                                                                         ";EntryLabel=OpenSSL CA"))
-                .status,
-            0);
-  EXPECT_EQ(RunCommand("ReceiveCert", Ring(Path("server.kyr"), "CertReqFile=" + Path("server.pem"))).message,
-            kMsgCertReceived);
-}
-
 TEST_F(OpensslInterop, WeSignOpensslRequests) {
   if (!cmdtest::HavePythonCryptography()) GTEST_SKIP() << "python cryptography is not installed";
   CaAndServer env;
