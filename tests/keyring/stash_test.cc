@@ -25,9 +25,7 @@ TEST(StashFileName, ReplacesAShortExtensionOrAppends) {
       {"master", "master.sth"},
       {"/keys/a.b.c", "/keys/a.b.sth"},
       {"/dir.d/keyfile", "/dir.d/keyfile.sth"},
-      {"a.b", "a.sth"},
       {".k", ".sth"},
-      {"x", "x.sth"},
   };
   for (const Case& c : kTests) EXPECT_EQ(StashFileName(c.keyRing), c.stash) << c.keyRing;
   std::string deep(5000, 'd');
