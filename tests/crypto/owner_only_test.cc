@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <string>
 
-#include "crypto/rsa_test_util.h"
+#include "host/temp_dir.h"
 
 namespace kcertadm {
 namespace {
@@ -19,82 +18,63 @@ mode_t ModeOf(const std::string& path) {
   return status.st_mode & 07777;
 }
 
-std::string Contents(const std::string& path) {
-  const auto bytes = testing::ReadFile(path);
-  return std::string(bytes.begin(), bytes.end());
+// Writes text through a stream opened owner-only; returns the mode the file
+// had as soon as the stream existed.
+mode_t WriteOwnerOnly(const std::string& path, const char* mode, const char* text) {
+  std::FILE* file = OpenOwnerOnly(path.c_str(), mode);
+  EXPECT_NE(file, nullptr);
+  if (file == nullptr) return 0;
+  const mode_t at_open = ModeOf(path);
+  std::fputs(text, file);
+  std::fclose(file);
+  return at_open;
 }
 
 class OwnerOnly : public ::testing::Test {
  protected:
-  void SetUp() override {
-    path_ = testing::TempPath("owner_only.kyr");
-    std::remove(path_.c_str());
-    // A permissive umask must not widen the mode.
-    saved_umask_ = umask(0);
-  }
-  void TearDown() override {
-    umask(saved_umask_);
-    std::remove(path_.c_str());
-  }
-  std::string path_;
+  // A permissive umask must not widen the mode.
+  void SetUp() override { saved_umask_ = umask(0); }
+  void TearDown() override { umask(saved_umask_); }
+  testing::TempDir dir_;
   mode_t saved_umask_ = 0;
 };
 
-TEST_F(OwnerOnly, CreatedFilesAreOwnerOnly) {
+TEST_F(OwnerOnly, CreatedAndExistingFilesAreRestrictedBeforeWriting) {
   for (const char* mode : {"wb", "w", "w+b", "ab", "a+"}) {
     SCOPED_TRACE(mode);
-    std::remove(path_.c_str());
-    std::FILE* file = OpenOwnerOnly(path_.c_str(), mode);
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(ModeOf(path_), 0600u);
-    std::fclose(file);
+    EXPECT_EQ(WriteOwnerOnly(dir_.path() + "/new." + mode, mode, "x"), 0600u);
   }
+  const std::string path = dir_.Write("old.kyr", "old secret");
+  ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+  EXPECT_EQ(WriteOwnerOnly(path, "wb", "new"), 0600u);
+  ASSERT_EQ(chmod(path.c_str(), 0666), 0);
+  EXPECT_EQ(WriteOwnerOnly(path, "ab", "er"), 0600u) << "appending keeps the contents";
+  std::FILE* file = OpenOwnerOnly(path.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  char text[16] = {};
+  EXPECT_EQ(std::fread(text, 1, sizeof text, file), 5u);
+  EXPECT_STREQ(text, "newer");
+  std::fclose(file);
 }
 
-TEST_F(OwnerOnly, ExistingFileIsRestrictedBeforeWriting) {
-  testing::WriteFile(path_, std::string("old secret"));
-  ASSERT_EQ(chmod(path_.c_str(), 0644), 0);
-  std::FILE* file = OpenOwnerOnly(path_.c_str(), "wb");
-  ASSERT_NE(file, nullptr);
-  // Restricted and truncated as soon as the stream exists.
-  EXPECT_EQ(ModeOf(path_), 0600u);
-  EXPECT_EQ(Contents(path_), "");
-  std::fputs("new", file);
-  std::fclose(file);
-  EXPECT_EQ(Contents(path_), "new");
-
-  // Appending keeps the contents and restricts the mode as well.
-  ASSERT_EQ(chmod(path_.c_str(), 0666), 0);
-  file = OpenOwnerOnly(path_.c_str(), "ab");
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(ModeOf(path_), 0600u);
-  std::fputs("er", file);
-  std::fclose(file);
-  EXPECT_EQ(Contents(path_), "newer");
-}
-
-TEST_F(OwnerOnly, ReadingLeavesTheModeAlone) {
-  testing::WriteFile(path_, std::string("data"));
-  ASSERT_EQ(chmod(path_.c_str(), 0644), 0);
-  std::FILE* file = OpenOwnerOnly(path_.c_str(), "rb");
+TEST_F(OwnerOnly, ReadingLeavesTheModeAloneAndFailuresAreReported) {
+  const std::string path = dir_.Write("data", "data");
+  ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+  std::FILE* file = OpenOwnerOnly(path.c_str(), "rb");
   ASSERT_NE(file, nullptr);
   std::fclose(file);
-  EXPECT_EQ(ModeOf(path_), 0644u);
-}
+  EXPECT_EQ(ModeOf(path), 0644u);
 
-TEST_F(OwnerOnly, FailuresAreReported) {
-  EXPECT_EQ(OpenOwnerOnly(path_.c_str(), "rb"), nullptr);  // does not exist
+  EXPECT_EQ(OpenOwnerOnly((dir_.path() + "/missing").c_str(), "rb"), nullptr);
   EXPECT_EQ(errno, ENOENT);
-  EXPECT_EQ(OpenOwnerOnly(path_.c_str(), "xb"), nullptr);  // not a mode
+  EXPECT_EQ(OpenOwnerOnly(path.c_str(), "xb"), nullptr);  // not a mode
   EXPECT_EQ(errno, EINVAL);
   EXPECT_EQ(OpenOwnerOnly(nullptr, "wb"), nullptr);
   EXPECT_EQ(OpenOwnerOnly("/nonexistent-dir/key.kyr", "wb"), nullptr);
   EXPECT_EQ(RestrictFileToOwner("/nonexistent-dir/key.kyr"), 0);
-
-  testing::WriteFile(path_, std::string("x"));
-  ASSERT_EQ(chmod(path_.c_str(), 0640), 0);
-  EXPECT_EQ(RestrictFileToOwner(path_.c_str()), 1);
-  EXPECT_EQ(ModeOf(path_), 0600u);
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  EXPECT_EQ(RestrictFileToOwner(path.c_str()), 1);
+  EXPECT_EQ(ModeOf(path), 0600u);
 }
 
 }  // namespace

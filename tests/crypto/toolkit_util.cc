@@ -1,34 +1,31 @@
 #include "crypto/toolkit_util.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 
+#include "crypto/rsa_key_info.h"
+#include "keyring/password_protection.h"
+
 namespace kcertadm::testing {
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  throw std::invalid_argument("bad hex digit");
-}
-
-}  // namespace
 
 std::vector<std::uint8_t> FromHex(std::string_view hex) {
-  std::vector<std::uint8_t> out;
-  int high = -1;
+  std::string digits;
   for (char c : hex) {
     if (c == ' ' || c == '\n') continue;
-    if (high < 0) {
-      high = HexValue(c);
-    } else {
-      out.push_back(static_cast<std::uint8_t>(high << 4 | HexValue(c)));
-      high = -1;
-    }
+    if (!std::isxdigit(static_cast<unsigned char>(c))) throw std::invalid_argument("bad hex digit");
+    digits += c;
   }
-  if (high >= 0) throw std::invalid_argument("odd hex length");
+  if (digits.size() % 2) throw std::invalid_argument("odd hex length");
+  std::vector<std::uint8_t> out;
+  for (std::size_t i = 0; i < digits.size(); i += 2)
+    out.push_back(static_cast<std::uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
   return out;
 }
 
@@ -42,21 +39,30 @@ std::string ToHex(const std::uint8_t* data, std::size_t size) {
   return out;
 }
 
-std::vector<std::uint8_t> Bytes(std::string_view text) {
+BigNum BigNumFromHex(std::string_view hex) {
+  const auto bytes = FromHex(hex.size() % 2 ? "0" + std::string(hex) : std::string(hex));
+  return BigNum::FromBytes(bytes.data(), bytes.size());
+}
+
+std::string ToHex(const BigNum& x) {
+  if (x.IsZero()) return "0";
+  const SecureBytes bytes = x.ToBytes();
+  const std::string hex = ToHex(bytes.data(), bytes.size());
+  return hex[0] == '0' ? hex.substr(1) : hex;
+}
+
+std::vector<std::uint8_t> TextBytes(std::string_view text) {
   return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
-std::vector<std::vector<std::string>> ReadVectorFile(const std::string& name) {
-  std::ifstream in(std::string(KCERTADM_TEST_DATA_DIR) + "/crypto/" + name);
-  if (!in) throw std::runtime_error("cannot open " + name);
+std::vector<std::vector<std::string>> ReadVectorFile(const std::string& path) {
+  std::ifstream in(std::string(KCERTADM_TEST_DATA_DIR) + "/" + path);
+  if (!in) throw std::runtime_error("cannot open " + path);
   std::vector<std::vector<std::string>> rows;
-  std::string line;
-  while (std::getline(in, line)) {
+  for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
     std::istringstream fields(line);
-    std::vector<std::string> row;
-    for (std::string field; fields >> field;) row.push_back(field);
-    rows.push_back(std::move(row));
+    rows.emplace_back(std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>());
   }
   return rows;
 }
@@ -65,6 +71,98 @@ std::vector<std::uint8_t> PatternBytes(std::size_t size) {
   std::vector<std::uint8_t> out(size);
   for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>((i * 7 + 3) % 251);
   return out;
+}
+
+void Lcg::Fill(std::uint8_t* out, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
+    out[i] = static_cast<std::uint8_t>(state_ >> 56);
+  }
+}
+
+const RsaKeyMaterial& TestKey(std::uint32_t bits) {
+  static std::mutex mutex;
+  static std::map<std::uint32_t, std::unique_ptr<RsaKeyMaterial>> keys;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto& slot = keys[bits];
+  if (!slot) {
+    slot = std::make_unique<RsaKeyMaterial>();
+    Lcg lcg(1000 + bits);
+    GenerateRsaKey(bits, BigNum(65537), lcg.AsRandomFill(), nullptr, slot.get());
+  }
+  return *slot;
+}
+
+std::vector<std::uint8_t> RsaPrivateKeyDer(const RsaKeyMaterial& key) {
+  const SecureBytes der = EncodeRsaPrivateKey(
+      {key.modulus.ToBytes(), key.public_exponent.ToBytes(), key.private_exponent.ToBytes(),
+       key.prime1.ToBytes(), key.prime2.ToBytes(), key.exponent1.ToBytes(), key.exponent2.ToBytes(),
+       key.coefficient.ToBytes()});
+  return std::vector<std::uint8_t>(der.begin(), der.end());
+}
+
+KeyObject* PrivateKeyObject(const RsaKeyMaterial& m) {
+  const SecureBytes parts[] = {m.modulus.ToBytes(), m.public_exponent.ToBytes(), m.private_exponent.ToBytes(),
+                               m.prime1.ToBytes(),  m.prime2.ToBytes(),          m.exponent1.ToBytes(),
+                               m.exponent2.ToBytes(), m.coefficient.ToBytes()};
+  ByteItem items[8];
+  for (int i = 0; i < 8; ++i) items[i] = ByteItem{parts[i].data(), static_cast<std::uint32_t>(parts[i].size())};
+  const RsaPrivateKeyRecord record{items[0], items[1], items[2], items[3],
+                                   items[4], items[5], items[6], items[7]};
+  KeyObject* key = nullptr;
+  if (KeyCreate(&key) != 0 || KeySetInfo(key, KeyInfoRsaPrivate(), &record) != 0) KeyDestroy(&key);
+  return key;
+}
+
+KeyObject* PublicKeyObject(KeyObject* privateKey) {
+  const void* record = nullptr;
+  KeyObject* key = nullptr;
+  if (KeyGetInfo(&record, privateKey, KeyInfoRsaPublic()) != 0 || KeyCreate(&key) != 0) return nullptr;
+  if (KeySetInfo(key, KeyInfoRsaPublic(), record) != 0) KeyDestroy(&key);
+  return key;
+}
+
+int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uint8_t>& in,
+              std::vector<std::uint8_t>* out, std::size_t piece, std::uint32_t room) {
+  AlgorithmObject* alg = nullptr;
+  KeyObject* key = nullptr;
+  int status = AlgCreate(&alg);
+  if (status == 0) status = KeyCreate(&key);
+  if (status == 0) status = KeySetInfo(key, setup.keyForm, setup.keyMaterial);
+  if (status == 0) status = AlgSetInfo(alg, setup.type, setup.params);
+  if (status == 0)
+    status = encrypt ? EncryptInit(alg, key, setup.methods, nullptr) : DecryptInit(alg, key, setup.methods, nullptr);
+  out->assign(room != 0 ? room : in.size() + 16, 0);
+  std::uint32_t total = 0;
+  if (piece == 0) piece = std::max<std::size_t>(in.size(), 1);
+  for (std::size_t at = 0; status == 0 && at < in.size(); at += piece) {
+    const auto n = static_cast<std::uint32_t>(std::min(piece, in.size() - at));
+    const auto left = static_cast<std::uint32_t>(out->size() - total);
+    std::uint32_t written = 0;
+    status = encrypt ? EncryptUpdate(alg, out->data() + total, &written, left, in.data() + at, n, nullptr, nullptr)
+                     : DecryptUpdate(alg, out->data() + total, &written, left, in.data() + at, n, nullptr, nullptr);
+    total += written;
+  }
+  if (status == 0) {
+    const auto left = static_cast<std::uint32_t>(out->size() - total);
+    std::uint32_t written = 0;
+    status = encrypt ? EncryptFinal(alg, out->data() + total, &written, left, nullptr, nullptr)
+                     : DecryptFinal(alg, out->data() + total, &written, left, nullptr, nullptr);
+    total += written;
+  }
+  out->resize(total);
+  AlgDestroy(&alg);
+  KeyDestroy(&key);
+  return status;
+}
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const std::string& path, const std::vector<std::uint8_t>& data) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), data.size());
 }
 
 }  // namespace kcertadm::testing
