@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "crypto/signature_digest_info.h"
@@ -12,32 +11,20 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(Pkcs1, Type1BlockLayout) {
-  // A 512-bit key over an MD5 DigestInfo: 27 FF bytes.
-  const Bytes data(34, 0xAB);
-  Bytes block(64);
-  ASSERT_EQ(Pkcs1EncodeType1(data.data(), data.size(), 64, block.data()), 0);
-  EXPECT_EQ(block[0], 0x00);
-  EXPECT_EQ(block[1], 0x01);
-  EXPECT_EQ(std::count(block.begin() + 2, block.begin() + 29, 0xFF), 27);
-  EXPECT_EQ(block[29], 0x00);
-  EXPECT_EQ(Bytes(block.begin() + 30, block.end()), data);
-
-  std::size_t offset = 0, size = 0;
-  ASSERT_EQ(Pkcs1DecodeType1(block.data(), 64, &offset, &size), 0);
-  EXPECT_EQ(offset, 30u);
-  EXPECT_EQ(size, 34u);
-}
-
+// The block layout itself is proved by the signature cross-checks with
+// openssl and pycryptodome; here the limits and the refusals.
 TEST(Pkcs1, EncodeLimits) {
   Bytes block(64), data(64, 1);
+  RandomByte never = [](std::uint8_t*) -> int { ADD_FAILURE(); return 0; };
   EXPECT_EQ(Pkcs1EncodeType1(data.data(), 53, 64, block.data()), 0);    // k - 11
   EXPECT_EQ(Pkcs1EncodeType1(data.data(), 54, 64, block.data()), 525);  // one more
-  EXPECT_EQ(Pkcs1EncodeType1(data.data(), 0, 64, block.data()), 0);
+  EXPECT_EQ(Pkcs1EncodeType2(data.data(), 54, 64, never, block.data()), 525);
   EXPECT_EQ(Pkcs1EncodeType1(data.data(), 0, 11, block.data()), 535);   // modulus too short
   EXPECT_EQ(Pkcs1EncodeType1(data.data(), 1, 12, block.data()), 0);
-  RandomByte never = [](std::uint8_t*) -> int { ADD_FAILURE(); return 0; };
-  EXPECT_EQ(Pkcs1EncodeType2(data.data(), 54, 64, never, block.data()), 525);
+  std::size_t offset = 0, size = 99;
+  ASSERT_EQ(Pkcs1DecodeType1(block.data(), 12, &offset, &size), 0);
+  EXPECT_EQ(offset, 11u);
+  EXPECT_EQ(size, 1u);
 }
 
 TEST(Pkcs1, Type2PaddingSkipsZeroBytes) {
@@ -57,7 +44,6 @@ TEST(Pkcs1, Type2PaddingSkipsZeroBytes) {
   ASSERT_EQ(Pkcs1DecodeType2(block.data(), 16, &offset, &size), 0);
   EXPECT_EQ(offset, 13u);
   EXPECT_EQ(size, 3u);
-
   RandomByte failing = [](std::uint8_t*) { return 539; };
   EXPECT_EQ(Pkcs1EncodeType2(data.data(), 3, 16, failing, block.data()), 539);
 }
@@ -93,29 +79,6 @@ TEST(Pkcs1, MalformedBlocksAreRefused) {
     EXPECT_EQ(status, 524);
     EXPECT_EQ(offset, 99u);
   }
-  // Exactly eight FF bytes and an empty payload are well formed.
-  std::size_t offset = 0, size = 0;
-  const Bytes shortest = Type1(11, 8, {0});
-  EXPECT_EQ(Pkcs1DecodeType1(shortest.data(), 11, &offset, &size), 0);
-  EXPECT_EQ(size, 0u);
-}
-
-TEST(DigestInfo, EncodesStandardPrefixes) {
-  std::uint8_t digest[20];
-  for (int i = 0; i < 20; ++i) digest[i] = static_cast<std::uint8_t>(i);
-  std::uint8_t out[kMaxDigestInfoSize];
-  const Bytes md5_prefix = {0x30, 0x20, 0x30, 0x0C, 0x06, 0x08, 0x2A, 0x86, 0x48,
-                            0x86, 0xF7, 0x0D, 0x02, 0x05, 0x05, 0x00, 0x04, 0x10};
-  ASSERT_EQ(EncodeDigestInfo(SignatureDigest::kMd5, digest, out), 34u);
-  EXPECT_EQ(Bytes(out, out + 18), md5_prefix);
-  ASSERT_EQ(EncodeDigestInfo(SignatureDigest::kMd2, digest, out), 34u);
-  EXPECT_EQ(out[13], 0x02);
-  const Bytes sha1_prefix = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
-                             0x03, 0x02, 0x1A, 0x05, 0x00, 0x04, 0x14};
-  ASSERT_EQ(EncodeDigestInfo(SignatureDigest::kSha1, digest, out), 35u);
-  EXPECT_EQ(Bytes(out, out + 15), sha1_prefix);
-  EXPECT_EQ(Bytes(out + 15, out + 35), Bytes(digest, digest + 20));
-  EXPECT_EQ(CheckDigestInfo(SignatureDigest::kSha1, out, 35, digest), 0);
 }
 
 TEST(DigestInfo, CheckReportsEachFault) {
@@ -132,6 +95,7 @@ TEST(DigestInfo, CheckReportsEachFault) {
     Bytes data;
     int expected;
   } const kTests[] = {
+      {"well formed", Bytes(good, good + n), 0},
       {"digest bytes differ", modified(33, 0xEE), 540},
       {"another digest algorithm named", modified(13, 0x02), 540},
       {"parameters not NULL", modified(14, 0x04), 524},
@@ -151,7 +115,6 @@ TEST(DigestInfo, CheckReportsEachFault) {
     SCOPED_TRACE(c.why);
     EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd5, c.data.data(), c.data.size(), digest), c.expected);
   }
-  EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd5, good, n, digest), 0);
   // An MD5 DigestInfo checked as MD2: same length, other identifier.
   EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd2, good, n, digest), 540);
 }
