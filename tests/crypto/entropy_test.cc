@@ -1,12 +1,12 @@
 #include "crypto/entropy.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "host/scoped_env.h"
 
 namespace kcertadm {
 namespace {
@@ -101,7 +101,7 @@ TEST(Entropy, TextIsFedInLineReaderPieces) {
   EXPECT_EQ(r.calls, expected) << "each piece cut at its NUL byte, the pieces fed as one seed";
 }
 
-TEST(Entropy, FileStatusRecords) {
+TEST(Entropy, FileStatusRecordsAndPaths) {
   std::uint8_t a[36], b[36], zero[36] = {};
   FileStatusRecord("/etc", a);
   FileStatusRecord("/etc/", b);  // trailing slash dropped before the query
@@ -115,40 +115,30 @@ TEST(Entropy, FileStatusRecords) {
   Recorder r;
   SeedFromFileStatus(r.sink());
   ASSERT_EQ(r.calls.size(), 1u);
-  EXPECT_EQ(r.calls[0].size(), 144u);
-}
-
-TEST(Entropy, StatusPathsInFeedingOrder) {
-  const char* saved = std::getenv("TMPDIR");
-  const std::string saved_value = saved ? saved : "";
-  setenv("TMPDIR", "/var/tmp", 1);
-  std::vector<std::string> paths = StatusSeedPaths();
-  ASSERT_EQ(paths.size(), 4u);
-  EXPECT_FALSE(paths[0].empty());  // swap area or the system directory
-  EXPECT_EQ(paths[1], "/usr");
-  EXPECT_EQ(paths[2], "/var/tmp");
-  EXPECT_EQ(paths[3], "/etc");
-  setenv("TMPDIR", std::string(300, 'a').c_str(), 1);  // too long: fallback
+  EXPECT_EQ(r.calls[0].size(), 144u);  // four status records
+  {
+    testing::ScopedEnv env("TMPDIR", "/var/tmp");
+    const std::vector<std::string> paths = StatusSeedPaths();
+    ASSERT_EQ(paths.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(paths.begin() + 1, paths.end()),
+              (std::vector<std::string>{"/usr", "/var/tmp", "/etc"}));
+  }
+  testing::ScopedEnv env("TMPDIR", std::string(300, 'a'));  // too long: the fallback
   EXPECT_EQ(StatusSeedPaths()[2], "/tmp");
-  if (saved) setenv("TMPDIR", saved_value.c_str(), 1); else unsetenv("TMPDIR");
 }
 
-TEST(Entropy, CommandOutputAndHostBytes) {
-  const std::string text = CommandOutputText();
-  EXPECT_NE(text.find("\n"), std::string::npos);
-  EXPECT_NE(text.find(" etc\n"), std::string::npos);  // the root listing
+// The other sources: the text the commands would print (the root listing
+// among it) as one seed followed by 32 host bytes, and the clocks.
+TEST(Entropy, CommandOutputHostBytesAndClocks) {
   Recorder r;
   SeedFromCommandOutput(r.sink());
   ASSERT_EQ(r.calls.size(), 2u);
   EXPECT_NE(r.calls[0].find(" etc\n"), std::string::npos);
   EXPECT_EQ(r.calls.back().size(), 32u);
-}
-
-TEST(Entropy, ClocksAreOneTwelveByteSeed) {
-  Recorder r;
-  SeedFromClocks(r.sink());
-  ASSERT_EQ(r.calls.size(), 1u);
-  EXPECT_EQ(r.calls[0].size(), 12u);
+  Recorder clocks;
+  SeedFromClocks(clocks.sink());
+  ASSERT_EQ(clocks.calls.size(), 1u);
+  EXPECT_EQ(clocks.calls[0].size(), 12u);
 }
 
 }  // namespace
