@@ -74,8 +74,7 @@ TEST_F(Signatures, SignAndVerifyWithEachDigest) {
 }
 
 // Signatures of the wrong length or digest, and signatures made by hand
-// with the private operation over crafted blocks, to reach each check of
-// the verification.
+// with the private operation over crafted blocks.
 TEST_F(Signatures, VerificationFaultsGiveTheirCodes) {
   Bytes md5_signature;
   ASSERT_EQ(Sign(AlgInfoMd5WithRsa(), private_, data_, &md5_signature), 0);
@@ -93,26 +92,23 @@ TEST_F(Signatures, VerificationFaultsGiveTheirCodes) {
   std::uint8_t digest[16];
   Md5Digest(data_.data(), data_.size(), digest);
   info.insert(info.end(), digest, digest + 16);
-  Bytes params_not_null = info;
-  params_not_null[14] = 0x04;  // 04 00 in place of 05 00
-  auto block_for = [&](Bytes payload, std::uint8_t separator) {
+  auto block_for = [&](Bytes payload) {
     Bytes block(128, 0xFF);
     block[0] = 0;
     block[1] = 1;
-    block[128 - payload.size() - 1] = separator;
+    block[128 - payload.size() - 1] = 0;
     std::copy(payload.begin(), payload.end(), block.end() - payload.size());
     return block;
   };
+  // The padding and DigestInfo faults are the PKCS #1 tests' own; here what
+  // only the verification decides.
   struct Case {
     const char* why;
     Bytes block;
     int expected;
   } const kTests[] = {
-      {"well formed", block_for(info, 0), 0},
-      {"separator after the FF run is not 00", block_for(info, 0x01), 524},
-      {"parameters not NULL", block_for(params_not_null, 0), 524},
-      {"block data longer than 64 bytes", block_for(Bytes(70, 0x30), 0), 524},
-      {"not a DigestInfo", block_for(Bytes(34, 0x11), 0), 537},
+      {"well formed", block_for(info), 0},
+      {"block data longer than 64 bytes", block_for(Bytes(70, 0x30)), 524},
       {"not a type-1 block", Bytes(128, 0x01), 524},
   };
   for (const Case& c : kTests) {
