@@ -12,6 +12,7 @@
 #include "crypto/secure_memory.h"
 #include "host_interface/command_entry.h"
 #include "host_interface/command_table.h"
+#include "host_interface/initialisation.h"
 #include "host_interface/keyword_table.h"
 #include "host_interface/message_reporter.h"
 #include "host_interface/messages.h"
@@ -33,9 +34,12 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kWeakKeyBits = 2048;
 
-// A refusal on the command line: exit status 2 with a reason on stderr.
+// A refusal: exit status 2 with a reason on stderr. A password that could
+// not be had is no misuse of the command line, so it gets no pointer to the
+// help.
 struct UsageError {
   std::string problem;
+  bool point_to_help = true;
 };
 
 struct CommandLine {
@@ -69,11 +73,13 @@ std::optional<std::string> CheckItem(std::string_view item) {
   }
 }
 
-int Usage(const std::string& problem) {
+int Usage(const std::string& problem, bool point_to_help = true) {
   std::fprintf(stderr, "kcertadm: %s\n", problem.c_str());
-  std::fputs("try: kcertadm --help\n", stderr);
+  if (point_to_help) std::fputs("try: kcertadm --help\n", stderr);
   return kExitUsage;
 }
+
+UsageError PasswordProblem(std::string problem) { return UsageError{std::move(problem), false}; }
 
 // "--passin X", "--passin=X" and openssl's "-passin X".
 bool TakeOption(std::string_view name, int argc, char** argv, int& i,
@@ -126,9 +132,9 @@ CommandLine ReadCommandLine(int argc, char** argv) {
 // first ";": a password holding one cannot be passed on whole.
 SecureString Checked(SecureString password, const char* what) {
   if (password.find(';') != SecureString::npos) {
-    throw UsageError{std::string(what) +
-                     " holds \";\", which the parameter syntax cannot carry; "
-                     "choose a password without \";\""};
+    throw PasswordProblem(std::string(what) +
+                          " holds \";\", which the parameter syntax cannot carry; "
+                          "choose a password without \";\"");
   }
   return password;
 }
@@ -136,7 +142,7 @@ SecureString Checked(SecureString password, const char* what) {
 SecureString ReadFrom(PasswordReader& reader, const PasswordSource& source, const char* what) {
   std::string problem;
   std::optional<SecureString> password = reader.Read(source, problem);
-  if (!password) throw UsageError{problem};
+  if (!password) throw PasswordProblem(problem);
   return Checked(std::move(*password), what);
 }
 
@@ -144,12 +150,12 @@ SecureString ReadFrom(PasswordReader& reader, const PasswordSource& source, cons
 SecureString Ask(const char* prompt, const char* again, bool is_new, const char* what) {
   std::string problem;
   std::optional<SecureString> first = PromptHidden(prompt, problem);
-  if (!first) throw UsageError{problem};
+  if (!first) throw PasswordProblem(problem);
   if (is_new) {
-    if (first->empty()) throw UsageError{"an empty password is not accepted here"};
+    if (first->empty()) throw PasswordProblem("an empty password is not accepted here");
     std::optional<SecureString> second = PromptHidden(again, problem);
-    if (!second) throw UsageError{problem};
-    if (*first != *second) throw UsageError{"the two passwords differ"};
+    if (!second) throw PasswordProblem(problem);
+    if (*first != *second) throw PasswordProblem("the two passwords differ");
   }
   return Checked(std::move(*first), what);
 }
@@ -234,10 +240,21 @@ int RunCommand(const CommandLine& line) {
     if (!parameters.empty()) parameters += ';';
     parameters += item;
   }
+  char message[1024] = "";
+  kcertadm::MessageReporter reporter(message, sizeof message);
   const kcertadm::Command* command = kcertadm::FindCommand(line.command);
   PasswordPlan plan;
   if (command != nullptr) {
     plan = PlanPasswords(command->id, parameters);
+    // Creating would fail on the existing file; say so before a new
+    // password is asked for twice.
+    if (plan.key_ring_exists && plan.needs_password && !line.passin && CanPrompt()) {
+      std::uint32_t slot = kcertadm::kMsgNone;
+      kcertadm::LazyInitialise(slot);  // loads the message texts
+      reporter.Report(kcertadm::kMsgKeyFileExists);
+      std::printf("%u: %s\n", static_cast<unsigned>(reporter.last()), message);
+      return kExitFailure;
+    }
     SecureString items = PasswordItems(line, plan, command->id);
     if (!items.empty()) {
       if (parameters.empty()) items.pop_back();  // the ";" before nothing
@@ -246,8 +263,6 @@ int RunCommand(const CommandLine& line) {
   }
   SecureString writable(parameters);  // the parser writes into its text
 
-  char message[1024] = "";
-  kcertadm::MessageReporter reporter(message, sizeof message);
   std::int32_t status;
   try {
     status = kcertadm::ProcessCommand(line.command, writable.data(), reporter);
@@ -283,7 +298,7 @@ int Run(int argc, char** argv) {
     }
     return RunCommand(ReadCommandLine(argc, argv));
   } catch (const UsageError& error) {
-    return Usage(error.problem);
+    return Usage(error.problem, error.point_to_help);
   }
 }
 

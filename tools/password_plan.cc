@@ -1,5 +1,7 @@
 #include "password_plan.h"
 
+#include <sys/stat.h>
+
 #include <vector>
 
 #include "crypto/secure_memory.h"
@@ -38,6 +40,8 @@ PasswordPlan PlanPasswords(CommandId command, std::string_view parameters) {
   plan.has_password = context.password != nullptr;
   plan.needs_password = !plan.has_password && context.useStash == 0;
   plan.creates_key_ring = CreatesKeyRing(command);
+  struct stat status;
+  plan.key_ring_exists = plan.creates_key_ring && ::lstat(context.keyFile, &status) == 0;
   plan.creates_key = plan.creates_key_ring;
   plan.key_size = context.keySize;
   if (command == CommandId::kChangePassword) {

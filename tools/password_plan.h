@@ -13,6 +13,7 @@ struct PasswordPlan {
   bool needs_password = false;      // no Password item and no UseStash
   bool has_password = false;        // a Password item is present
   bool creates_key_ring = false;    // a new password: ask twice
+  bool key_ring_exists = false;     // ... but the key ring to create exists already
   bool needs_new_password = false;  // ChangePassword without NewPassword
   bool has_new_password = false;    // a NewPassword item is present
   bool creates_key = false;         // the command generates a key pair

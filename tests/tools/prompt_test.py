@@ -66,6 +66,7 @@ with tempfile.TemporaryDirectory() as work:
     create = ["CreateKeyFile", "KeyFile=new.kyr", "KeyName=k", "CommonName=c"]
     status, shown = run(create, [b"one\n", b"two\n"], work)
     check(status == 2 and "differ" in shown, "differing passwords were accepted", shown)
+    check("--help" not in shown, "a typing slip was sent to the help", shown)
     check(shown.count("password") >= 2, "the new password was not asked twice", shown)
     status, shown = run(create, [b"\n"], work)
     check(status == 2 and "empty" in shown, "an empty new password was accepted", shown)
@@ -103,6 +104,12 @@ with tempfile.TemporaryDirectory() as work:
     for password, number in ((b"Ring pw=1\n", "30026:"), (b"Ring pw=2\n", "30009:")):
         status, shown = run(["ExtractCert", "KeyFile=new.kyr"], [password], work)
         check(number in shown, "the typed password %r did not give %s" % (password, number), shown)
+
+    # Creating over an existing key ring fails before any password is asked.
+    status, shown = run(create, [], work)
+    check(status == 1 and "30072: The key ring file already exists" in shown
+          and "password: " not in shown,
+          "asked for a new password of an existing key ring", shown)
 
     # UseStash, a Password item or --passin: nothing is asked.
     for args in (["GetEntries", "KeyFile=a.kyr", "UseStash"],
