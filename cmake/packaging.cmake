@@ -32,7 +32,9 @@ install(FILES ${PROJECT_BINARY_DIR}/kcertadm.pc DESTINATION ${CMAKE_INSTALL_LIBD
 install(FILES ${PROJECT_SOURCE_DIR}/docs/kcertadm.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/kcertadm.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kcertadm)
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}
+# The documents keep the layout of the source tree, so the links of the
+# README (docs/commands.md, ...) hold where they are installed.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs
         FILES_MATCHING PATTERN "*.md" PATTERN "*.c")
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -61,6 +63,9 @@ if(KCERTADM_DPKG_SHLIBDEPS)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1")
 endif()
+# The completion file works only where bash-completion loads it; minimal
+# installs lack that package.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
 # shlibs file, and ldconfig run after installing and removing.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_SOURCE_IGNORE_FILES "/build/;/\\\\.git/")

@@ -21,6 +21,7 @@ grep -q '^ Package: kcertadm$' "$WORK/info" || fail "package name"
 grep -q "^ Version: $VERSION" "$WORK/info" || fail "package version is not $VERSION"
 grep -q '^ Depends:.*libc6' "$WORK/info" || fail "no dependency on libc6"
 grep -q '^ Depends:.*libstdc++6' "$WORK/info" || fail "no dependency on libstdc++6"
+grep -q '^ Recommends: bash-completion' "$WORK/info" || fail "bash-completion is not recommended"
 grep -q ' shlibs *$' "$WORK/info" || fail "no shlibs file"
 grep -q '^ *;' "$WORK/info" && fail "the description holds list separators"
 # ldconfig runs after installing, by a trigger or by the maintainer script.
@@ -34,7 +35,7 @@ for path in ./usr/bin/kcertadm ./usr/include/kcertadm.h ./usr/lib/libkcertadm.so
             ./usr/lib/pkgconfig/kcertadm.pc ./usr/lib/kcertadm/kmsglib.msg \
             ./usr/lib/kcertadm/kmsglde.msg ./usr/share/man/man1/kcertadm.1 \
             ./usr/share/bash-completion/completions/kcertadm \
-            ./usr/share/doc/kcertadm/README.md ./usr/share/doc/kcertadm/commands.md; do
+            ./usr/share/doc/kcertadm/README.md ./usr/share/doc/kcertadm/docs/commands.md; do
   grep -q " $path\( \|$\)" "$WORK/contents" || fail "package lacks $path"
 done
 grep -q " ./usr/lib/libkcertadm.so.0 -> " "$WORK/contents" || fail "package lacks the SONAME link"
