@@ -6,7 +6,7 @@ KCERTADM_BUILD="${KCERTADM_BUILD:-$KCERTADM_ROOT/build}"
 
 # Debian packages the build and the tests use. Only missing ones are
 # installed, so a machine that has them all is left alone.
-KCERTADM_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev
+KCERTADM_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev file pkg-config
                    openssl python3 python3-cryptography python3-pycryptodome)
 
 install_missing_packages() {
