@@ -5,7 +5,6 @@
 #include <functional>
 #include <vector>
 
-#include "crypto/random_shared.h"
 #include "crypto/rsa_key_info.h"
 #include "crypto/rsa_keygen_method.h"
 #include "crypto/toolkit_scope.h"
@@ -184,14 +183,6 @@ TEST(RsaToolkit, PkcsCipherObjects) {
   Bytes out(64, 1);
   ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, out.data(), 63, nullptr, nullptr), 0);
   EXPECT_EQ(DecryptFinal(dec.get(), out.data(), &n, 64, nullptr, nullptr), 525);
-}
-
-TEST(RsaToolkit, SharedKeyPairCreation) {
-  KeyObject* key = nullptr;
-  ASSERT_EQ(GenerateRsaPrivateKey(512, &key), 0);
-  ToolkitScope lock;
-  EXPECT_EQ(PrivateRecord(key).modulus.length * 8, 512u);
-  KeyDestroy(&key);
 }
 
 }  // namespace
