@@ -13,7 +13,6 @@ using bytes::LoadLe32;
 using bytes::Rotl32;
 
 inline std::uint32_t F(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return z ^ (x & (y ^ z)); }
-inline std::uint32_t G(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (z & (x ^ y)); }
 inline std::uint32_t H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
 inline std::uint32_t I(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
 
@@ -23,6 +22,17 @@ template <std::uint32_t (*Fn)(std::uint32_t, std::uint32_t, std::uint32_t), int 
 inline void Step(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                  const std::uint8_t* word, std::uint32_t constant) {
   a = b + Rotl32(a + Fn(b, c, d) + LoadLe32(word) + constant, S);
+}
+
+// The second round's function (b & d) | (c & ~d) is a sum of two disjoint
+// parts; adding the part without b first lets it run while b is still
+// being computed by the step before.
+template <int S>
+inline void StepG(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
+                  const std::uint8_t* word, std::uint32_t constant) {
+  std::uint32_t sum = a + LoadLe32(word) + constant + (c & ~d);
+  sum += b & d;
+  a = b + Rotl32(sum, S);
 }
 
 void CompressBlock(std::uint32_t* state, const std::uint8_t* block) {
@@ -48,22 +58,22 @@ void CompressBlock(std::uint32_t* state, const std::uint8_t* block) {
   Step<F, 17>(c, d, a, b, x[14], 0xa679438e);
   Step<F, 22>(b, c, d, a, x[15], 0x49b40821);
 
-  Step<G, 5>(a, b, c, d, x[1], 0xf61e2562);
-  Step<G, 9>(d, a, b, c, x[6], 0xc040b340);
-  Step<G, 14>(c, d, a, b, x[11], 0x265e5a51);
-  Step<G, 20>(b, c, d, a, x[0], 0xe9b6c7aa);
-  Step<G, 5>(a, b, c, d, x[5], 0xd62f105d);
-  Step<G, 9>(d, a, b, c, x[10], 0x02441453);
-  Step<G, 14>(c, d, a, b, x[15], 0xd8a1e681);
-  Step<G, 20>(b, c, d, a, x[4], 0xe7d3fbc8);
-  Step<G, 5>(a, b, c, d, x[9], 0x21e1cde6);
-  Step<G, 9>(d, a, b, c, x[14], 0xc33707d6);
-  Step<G, 14>(c, d, a, b, x[3], 0xf4d50d87);
-  Step<G, 20>(b, c, d, a, x[8], 0x455a14ed);
-  Step<G, 5>(a, b, c, d, x[13], 0xa9e3e905);
-  Step<G, 9>(d, a, b, c, x[2], 0xfcefa3f8);
-  Step<G, 14>(c, d, a, b, x[7], 0x676f02d9);
-  Step<G, 20>(b, c, d, a, x[12], 0x8d2a4c8a);
+  StepG<5>(a, b, c, d, x[1], 0xf61e2562);
+  StepG<9>(d, a, b, c, x[6], 0xc040b340);
+  StepG<14>(c, d, a, b, x[11], 0x265e5a51);
+  StepG<20>(b, c, d, a, x[0], 0xe9b6c7aa);
+  StepG<5>(a, b, c, d, x[5], 0xd62f105d);
+  StepG<9>(d, a, b, c, x[10], 0x02441453);
+  StepG<14>(c, d, a, b, x[15], 0xd8a1e681);
+  StepG<20>(b, c, d, a, x[4], 0xe7d3fbc8);
+  StepG<5>(a, b, c, d, x[9], 0x21e1cde6);
+  StepG<9>(d, a, b, c, x[14], 0xc33707d6);
+  StepG<14>(c, d, a, b, x[3], 0xf4d50d87);
+  StepG<20>(b, c, d, a, x[8], 0x455a14ed);
+  StepG<5>(a, b, c, d, x[13], 0xa9e3e905);
+  StepG<9>(d, a, b, c, x[2], 0xfcefa3f8);
+  StepG<14>(c, d, a, b, x[7], 0x676f02d9);
+  StepG<20>(b, c, d, a, x[12], 0x8d2a4c8a);
 
   Step<H, 4>(a, b, c, d, x[5], 0xfffa3942);
   Step<H, 11>(d, a, b, c, x[8], 0x8771f681);
