@@ -7,7 +7,7 @@
  *   SPKAC_FILE    Base64 signed public key and challenge (one line)
  *   REQUEST_FILE  Base64 PKCS #10 request (one line)
  * Writes into WORKDIR: host.kyr (+ host.sth), client.der, client.p7b,
- * signed.der, enveloped.p7b, server.p8, server.der, root.der.
+ * signed.der, enveloped.p7b, server.p8, server.der, server.spki, root.der.
  */
 #include <dlfcn.h>
 #include <stdio.h>
@@ -18,41 +18,45 @@
 
 static int failures = 0;
 
-#define CHECK(condition, ...)                  \
-  do {                                         \
-    if (!(condition)) {                        \
+#define CHECK(condition, ...)                   \
+  do {                                          \
+    if (!(condition)) {                         \
       fprintf(stderr, "FAIL %s: ", #condition); \
-      fprintf(stderr, __VA_ARGS__);            \
-      fprintf(stderr, "\n");                   \
-      ++failures;                              \
-    }                                          \
+      fprintf(stderr, __VA_ARGS__);             \
+      fprintf(stderr, "\n");                    \
+      ++failures;                               \
+    }                                           \
   } while (0)
 
-/* Every export, resolved by name. */
-struct Library {
-  int32_t (*InitSecLib)(uint32_t*);
-  int32_t (*ProcessSecurityCmd)(const char*, char*, char*, uint32_t);
-  int32_t (*ProcessClientCertReq)(SecurityCmdContext*, CertData*, uint32_t*);
-  int32_t (*SignClientCert)(SecurityCmdContext*, CertData*, uint32_t*);
-  int32_t (*SignCertificate)(const char*, const char*, char*, uint32_t, char*, uint32_t);
-  int32_t (*ParseCertReq)(CertData*, CertFields*, uint32_t*);
-  int32_t (*PackagePKCS7Cert)(CertData*);
-  int32_t (*EnvelopeCert)(int32_t, const char*, char*, uint32_t, char*, uint32_t);
-  int32_t (*ReadCert)(SecurityCmdContext*, CertData*, uint32_t*);
-  int32_t (*GetServerKey)(const char*, const char*, ServerKeyData*, char*, uint32_t);
-  int32_t (*GetServerRootCert)(const char*, ServerKeyData*, char*, uint32_t);
-  int32_t (*GetKeyData)(SecurityCmdContext*, ServerKeyData*, char*, uint32_t);
-  void (*FreeExtKeyData)(ServerKeyData*);
-  int32_t (*GetCertDN)(SecurityCmdContext*, CertData*, DnFields*, char*, uint32_t);
-  int32_t (*ParseCert)(CertData*, CertFields*, uint32_t*);
-  void (*FreeCertData)(CertData*);
-  int32_t (*ParseDNSeq)(DnFields*, Asn1Item, uint32_t*);
-  int32_t (*GetTextDates)(CertFields*, char*, char*, uint32_t*);
-  uint16_t (*BMPToHCSET)(const uint8_t*, int32_t, char*, int32_t);
-  uint16_t (*T61ToHCSET)(const uint8_t*, int32_t, char*, int32_t);
-  int32_t (*Base64Encode)(const uint8_t*, int32_t, Asn1Item*);
-  int32_t (*Base64Decode)(const char*, int32_t, Asn1Item*);
-};
+/* Every export: its result, name and parameters. */
+#define EXPORTS(X)                                                                       \
+  X(int32_t, InitSecLib, (uint32_t*))                                                    \
+  X(int32_t, ProcessSecurityCmd, (const char*, char*, char*, uint32_t))                  \
+  X(int32_t, ProcessClientCertReq, (SecurityCmdContext*, CertData*, uint32_t*))          \
+  X(int32_t, SignClientCert, (SecurityCmdContext*, CertData*, uint32_t*))                \
+  X(int32_t, SignCertificate, (const char*, const char*, char*, uint32_t, char*, uint32_t)) \
+  X(int32_t, ParseCertReq, (CertData*, CertFields*, uint32_t*))                          \
+  X(int32_t, PackagePKCS7Cert, (CertData*))                                              \
+  X(int32_t, EnvelopeCert, (int32_t, const char*, char*, uint32_t, char*, uint32_t))     \
+  X(int32_t, ReadCert, (SecurityCmdContext*, CertData*, uint32_t*))                      \
+  X(int32_t, GetServerKey, (const char*, const char*, ServerKeyData*, char*, uint32_t))  \
+  X(int32_t, GetServerRootCert, (const char*, ServerKeyData*, char*, uint32_t))          \
+  X(int32_t, GetKeyData, (SecurityCmdContext*, ServerKeyData*, char*, uint32_t))         \
+  X(void, FreeExtKeyData, (ServerKeyData*))                                              \
+  X(int32_t, GetCertDN, (SecurityCmdContext*, CertData*, DnFields*, char*, uint32_t))    \
+  X(int32_t, ParseCert, (CertData*, CertFields*, uint32_t*))                             \
+  X(void, FreeCertData, (CertData*))                                                     \
+  X(int32_t, ParseDNSeq, (DnFields*, Asn1Item, uint32_t*))                               \
+  X(int32_t, GetTextDates, (CertFields*, char*, char*, uint32_t*))                       \
+  X(uint16_t, BMPToHCSET, (const uint8_t*, int32_t, char*, int32_t))                     \
+  X(uint16_t, T61ToHCSET, (const uint8_t*, int32_t, char*, int32_t))                     \
+  X(int32_t, Base64Encode, (const uint8_t*, int32_t, Asn1Item*))                         \
+  X(int32_t, Base64Decode, (const char*, int32_t, Asn1Item*))
+
+#define DECLARE(result, name, parameters) result(*name) parameters;
+static struct {
+  EXPORTS(DECLARE)
+} lib;
 
 static void* Resolve(void* handle, const char* name) {
   void* symbol = dlsym(handle, name);
@@ -60,37 +64,16 @@ static void* Resolve(void* handle, const char* name) {
   return symbol;
 }
 
-#define RESOLVE(lib, handle, name) *(void**)(&(lib)->name) = Resolve(handle, #name)
+#define RESOLVE(result, name, parameters) *(void**)(&lib.name) = Resolve(handle, #name);
 
-static int Load(const char* path, struct Library* lib) {
+/* The handle stays open for the life of the process, as a host keeps it. */
+static int Load(const char* path) {
   void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
   if (handle == NULL) {
     fprintf(stderr, "dlopen: %s\n", dlerror());
     return 0;
   }
-  RESOLVE(lib, handle, InitSecLib);
-  RESOLVE(lib, handle, ProcessSecurityCmd);
-  RESOLVE(lib, handle, ProcessClientCertReq);
-  RESOLVE(lib, handle, SignClientCert);
-  RESOLVE(lib, handle, SignCertificate);
-  RESOLVE(lib, handle, ParseCertReq);
-  RESOLVE(lib, handle, PackagePKCS7Cert);
-  RESOLVE(lib, handle, EnvelopeCert);
-  RESOLVE(lib, handle, ReadCert);
-  RESOLVE(lib, handle, GetServerKey);
-  RESOLVE(lib, handle, GetServerRootCert);
-  RESOLVE(lib, handle, GetKeyData);
-  RESOLVE(lib, handle, FreeExtKeyData);
-  RESOLVE(lib, handle, GetCertDN);
-  RESOLVE(lib, handle, ParseCert);
-  RESOLVE(lib, handle, FreeCertData);
-  RESOLVE(lib, handle, ParseDNSeq);
-  RESOLVE(lib, handle, GetTextDates);
-  RESOLVE(lib, handle, BMPToHCSET);
-  RESOLVE(lib, handle, T61ToHCSET);
-  RESOLVE(lib, handle, Base64Encode);
-  RESOLVE(lib, handle, Base64Decode);
-  /* The handle stays open for the life of the process, as a host keeps it. */
+  EXPORTS(RESOLVE)
   return failures == 0;
 }
 
@@ -114,7 +97,10 @@ static char* ReadLine(const char* path) {
   return text;
 }
 
-static void WriteBytes(const char* dir, const char* name, const void* bytes, int32_t length) {
+static const char* dir;
+static char keyFile[1024];
+
+static void WriteBytes(const char* name, const void* bytes, int32_t length) {
   char path[1024];
   FILE* file;
   snprintf(path, sizeof path, "%s/%s", dir, name);
@@ -126,17 +112,30 @@ static void WriteBytes(const char* dir, const char* name, const void* bytes, int
 }
 
 /* Base64 text into a file of the decoded bytes. */
-static void WriteDecoded(const struct Library* lib, const char* dir, const char* name,
-                         const char* text) {
+static void WriteDecoded(const char* name, const char* text) {
   Asn1Item der = {NULL, 0};
-  int32_t n = lib->Base64Decode(text, (int32_t)strlen(text), &der);
-  CHECK(n > 0, "%s does not decode", name);
-  WriteBytes(dir, name, der.data, der.length);
+  CHECK(lib.Base64Decode(text, (int32_t)strlen(text), &der) > 0, "%s does not decode", name);
+  WriteBytes(name, der.data, der.length);
   free(der.data);
 }
 
-static void Enrol(const struct Library* lib, const char* dir, const char* keyFile,
-                  const char* spkac) {
+/* The services that do not initialise refuse to run before InitSecLib. */
+static void BeforeInitialisation(void) {
+  SecurityCmdContext context;
+  CertData cert;
+  CertFields fields;
+  uint32_t error = 0;
+  memset(&context, 0, sizeof context);
+  memset(&cert, 0, sizeof cert);
+  CHECK(lib.ProcessClientCertReq(&context, &cert, &error) == -1 && error == 30000, "%u", (unsigned)error);
+  CHECK(lib.SignClientCert(&context, &cert, &error) == -1 && error == 30000, "%u", (unsigned)error);
+  CHECK(lib.ParseCertReq(&cert, &fields, &error) == -1, "ParseCertReq before InitSecLib");
+  CHECK(lib.ReadCert(&context, &cert, &error) == -1, "ReadCert before InitSecLib");
+  CHECK(lib.PackagePKCS7Cert(&cert) == -1, "PackagePKCS7Cert before InitSecLib");
+  lib.FreeCertData(&cert);
+}
+
+static void Enrol(const char* spkac) {
   SecurityCmdContext client;
   SecurityCmdContext signer;
   CertData request;
@@ -151,7 +150,7 @@ static void Enrol(const struct Library* lib, const char* dir, const char* keyFil
   client.commonName = "Host Client";
   client.requestText = spkac;
   client.requestTextLength = (uint32_t)strlen(spkac);
-  status = lib->ProcessClientCertReq(&client, &request, &error);
+  status = lib.ProcessClientCertReq(&client, &request, &error);
   CHECK(status == 0 && error == 30044, "ProcessClientCertReq %d %u", (int)status, (unsigned)error);
 
   memset(&signer, 0, sizeof signer);
@@ -165,18 +164,17 @@ static void Enrol(const struct Library* lib, const char* dir, const char* keyFil
   issued.reqText = request.reqText;
   request.reqText.data = NULL;
   request.reqText.length = 0;
-  status = lib->SignClientCert(&signer, &issued, &error);
+  status = lib.SignClientCert(&signer, &issued, &error);
   CHECK(status == 0, "SignClientCert %d %u", (int)status, (unsigned)error);
   if (status == 0) {
-    WriteBytes(dir, "client.der", issued.der.data, issued.der.length);
-    WriteDecoded(lib, dir, "client.p7b", (const char*)issued.certText.data);
+    WriteBytes("client.der", issued.der.data, issued.der.length);
+    WriteDecoded("client.p7b", (const char*)issued.certText.data);
   }
-  lib->FreeCertData(&request);
-  lib->FreeCertData(&issued);
+  lib.FreeCertData(&request);
+  lib.FreeCertData(&issued);
 }
 
-static void SignRequest(const struct Library* lib, const char* dir, const char* keyFile,
-                        const char* pkcs10) {
+static void SignRequest(const char* pkcs10) {
   char parameters[1200];
   char output[8192];
   char message[512];
@@ -186,156 +184,99 @@ static void SignRequest(const struct Library* lib, const char* dir, const char* 
   uint32_t error = 0;
   int32_t status;
 
-  snprintf(parameters, sizeof parameters, "KeyFile=%s;Password=host password;ValidDays=30",
-           keyFile);
-  status = lib->SignCertificate(parameters, pkcs10, output, sizeof output, message, sizeof message);
+  snprintf(parameters, sizeof parameters, "KeyFile=%s;Password=host password;ValidDays=30", keyFile);
+  status = lib.SignCertificate(parameters, pkcs10, output, sizeof output, message, sizeof message);
   CHECK(status == 0, "SignCertificate %d: %s", (int)status, message);
   if (status != 0) return;
-  WriteDecoded(lib, dir, "signed.der", output);
-
-  status = lib->EnvelopeCert(0, output, enveloped, sizeof enveloped, message, sizeof message);
+  WriteDecoded("signed.der", output);
+  status = lib.EnvelopeCert(0, output, enveloped, sizeof enveloped, message, sizeof message);
   CHECK(status == 0, "EnvelopeCert %d: %s", (int)status, message);
-  if (status == 0) WriteDecoded(lib, dir, "enveloped.p7b", enveloped);
+  if (status == 0) WriteDecoded("enveloped.p7b", enveloped);
 
-  memset(&record, 0, sizeof record);
-  memset(&fields, 0, sizeof fields);
   /* The record owns its blocks: it gets a copy of the request text. */
+  memset(&record, 0, sizeof record);
   record.reqText.length = (int32_t)strlen(pkcs10);
   record.reqText.data = malloc((size_t)record.reqText.length + 1);
   if (record.reqText.data == NULL) return;
   memcpy(record.reqText.data, pkcs10, (size_t)record.reqText.length + 1);
-  status = lib->ParseCertReq(&record, &fields, &error);
+  status = lib.ParseCertReq(&record, &fields, &error);
   CHECK(status == 0 && fields.subjectPublicKeyInfo.length > 0, "ParseCertReq %d %u", (int)status,
         (unsigned)error);
-  status = lib->PackagePKCS7Cert(&record);
-  CHECK(status == 0 && record.pkcs7.length > record.der.length, "PackagePKCS7Cert %d",
-        (int)status);
-  lib->FreeCertData(&record);
+  status = lib.PackagePKCS7Cert(&record);
+  CHECK(status == 0 && record.pkcs7.length > record.der.length, "PackagePKCS7Cert %d", (int)status);
+  lib.FreeCertData(&record);
 }
 
-static void ReadBack(const struct Library* lib, const char* dir, const char* keyFile) {
+static void ReadBack(void) {
   SecurityCmdContext context;
   CertData cert;
   CertFields fields;
   DnFields name;
   char path[1024];
-  char start[20];
-  char end[20];
-  char text[64];
   char message[512];
   uint32_t error = 0;
   int32_t status;
-  static const uint8_t bmp[] = {0x00, 'H', 0x00, 'i'};
-  static const uint8_t t61[] = {'H', 'i'};
 
   snprintf(path, sizeof path, "%s/client.der", dir);
   memset(&context, 0, sizeof context);
   memset(&cert, 0, sizeof cert);
+  memset(&fields, 0, sizeof fields);
   context.keyFile = keyFile;
   context.certReqFile = path;
   context.useBER = 1;
-  status = lib->ReadCert(&context, &cert, &error);
-  CHECK(status == 0, "ReadCert %d %u", (int)status, (unsigned)error);
-  memset(&fields, 0, sizeof fields);
-  status = lib->ParseCert(&cert, &fields, &error);
-  CHECK(status == 0, "ParseCert %d %u", (int)status, (unsigned)error);
-  if (status == 0) {
-    status = lib->GetTextDates(&fields, start, end, &error);
-    CHECK(status == 0 && strstr(end, "GMT") != NULL, "GetTextDates %d", (int)status);
-    memset(&name, 0, sizeof name);
-    status = lib->ParseDNSeq(&name, fields.subject, &error);
-    CHECK(status == 0 && name.slot[DN_COMMON_NAME].length == 11 &&
-              memcmp(name.slot[DN_COMMON_NAME].value, "Host Client", 11) == 0,
-          "ParseDNSeq %d", (int)status);
-  }
-  lib->FreeCertData(&cert);
-
-  CHECK(lib->BMPToHCSET(bmp, 4, text, sizeof text) == 2 && strcmp(text, "Hi") == 0, "BMPToHCSET");
-  CHECK(lib->T61ToHCSET(t61, 2, text, sizeof text) == 2 && strcmp(text, "Hi") == 0, "T61ToHCSET");
+  status = lib.ReadCert(&context, &cert, &error);
+  CHECK(status == 0 && lib.ParseCert(&cert, &fields, &error) == 0, "ReadCert %d %u", (int)status, (unsigned)error);
+  memset(&name, 0, sizeof name);
+  CHECK(status == 0 && lib.ParseDNSeq(&name, fields.subject, &error) == 0 &&
+            name.slot[DN_COMMON_NAME].length == 11 && memcmp(name.slot[DN_COMMON_NAME].value, "Host Client", 11) == 0,
+        "ParseDNSeq %u", (unsigned)error);
+  lib.FreeCertData(&cert);
 
   memset(&context, 0, sizeof context);
-  memset(&cert, 0, sizeof cert);
   context.keyFile = keyFile;
   context.password = "host password";
   context.getIssuer = 1;
   memset(&name, 0, sizeof name);
-  status = lib->GetCertDN(&context, &cert, &name, message, sizeof message);
+  status = lib.GetCertDN(&context, &cert, &name, message, sizeof message);
   CHECK(status == 0 && name.slot[DN_COMMON_NAME].length == 9 &&
             memcmp(name.slot[DN_COMMON_NAME].value, "Host Root", 9) == 0,
         "GetCertDN %d", (int)status);
-  lib->FreeCertData(&cert);
+  lib.FreeCertData(&cert);
 }
 
-static void ServerKeys(const struct Library* lib, const char* dir, const char* keyFile) {
+static void ServerKeys(void) {
   ServerKeyData key;
   SecurityCmdContext context;
   char message[512];
-  int32_t status;
-
-  status = lib->GetServerKey(keyFile, "host password", &key, message, sizeof message);
-  CHECK(status == 0 && key.privateKey.length > 0 && key.badPassword == 0, "GetServerKey %d",
-        (int)status);
+  int32_t status = lib.GetServerKey(keyFile, "host password", &key, message, sizeof message);
+  CHECK(status == 0 && key.badPassword == 0, "GetServerKey %d", (int)status);
   if (status == 0) {
-    WriteBytes(dir, "server.p8", key.privateKey.data, key.privateKey.length);
-    WriteBytes(dir, "server.der", key.certificate.data, key.certificate.length);
-    WriteBytes(dir, "server.spki", key.publicKey.data, key.publicKey.length);
+    WriteBytes("server.p8", key.privateKey.data, key.privateKey.length);
+    WriteBytes("server.der", key.certificate.data, key.certificate.length);
+    WriteBytes("server.spki", key.publicKey.data, key.publicKey.length);
   }
-  lib->FreeExtKeyData(&key);
+  lib.FreeExtKeyData(&key);
 
-  status = lib->GetServerRootCert(keyFile, &key, message, sizeof message);
-  CHECK(status == 0 && key.rootCertificate.length > 0, "GetServerRootCert %d: %s", (int)status,
-        message);
-  if (status == 0) WriteBytes(dir, "root.der", key.rootCertificate.data, key.rootCertificate.length);
-  lib->FreeExtKeyData(&key);
+  status = lib.GetServerRootCert(keyFile, &key, message, sizeof message);
+  CHECK(status == 0, "GetServerRootCert %d: %s", (int)status, message);
+  if (status == 0) WriteBytes("root.der", key.rootCertificate.data, key.rootCertificate.length);
+  lib.FreeExtKeyData(&key);
 
   memset(&context, 0, sizeof context);
   context.keyFile = keyFile;
   context.password = "wrong password";
   message[0] = '\0';
-  status = lib->GetKeyData(&context, &key, message, sizeof message);
-  CHECK(status != 0 && key.badPassword == 1 && message[0] != '\0', "GetKeyData wrong password %d",
-        (int)status);
-  lib->FreeExtKeyData(&key);
-}
-
-static void Base64RoundTrip(const struct Library* lib) {
-  Asn1Item text = {NULL, 0};
-  Asn1Item bytes = {NULL, 0};
-  CHECK(lib->Base64Encode((const uint8_t*)"abc", 3, &text) == 4 &&
-            strcmp((const char*)text.data, "YWJj") == 0,
-        "Base64Encode");
-  CHECK(lib->Base64Decode("YWJj\n", 5, &bytes) == 3 && memcmp(bytes.data, "abc", 3) == 0,
-        "Base64Decode");
-  free(text.data);
-  free(bytes.data);
-}
-
-/* The services that do not initialise refuse to run before InitSecLib. */
-static void BeforeInitialisation(const struct Library* lib) {
-  SecurityCmdContext context;
-  CertData cert;
-  CertFields fields;
-  uint32_t error = 0;
-  memset(&context, 0, sizeof context);
-  memset(&cert, 0, sizeof cert);
-  CHECK(lib->ProcessClientCertReq(&context, &cert, &error) == -1 && error == 30000,
-        "ProcessClientCertReq before InitSecLib: %u", (unsigned)error);
-  error = 0;
-  CHECK(lib->SignClientCert(&context, &cert, &error) == -1 && error == 30000,
-        "SignClientCert before InitSecLib: %u", (unsigned)error);
-  CHECK(lib->ParseCertReq(&cert, &fields, &error) == -1, "ParseCertReq before InitSecLib");
-  CHECK(lib->ReadCert(&context, &cert, &error) == -1, "ReadCert before InitSecLib");
-  CHECK(lib->PackagePKCS7Cert(&cert) == -1, "PackagePKCS7Cert before InitSecLib");
-  lib->FreeCertData(&cert);
+  status = lib.GetKeyData(&context, &key, message, sizeof message);
+  CHECK(status != 0 && key.badPassword == 1 && message[0] != '\0', "GetKeyData wrong password %d", (int)status);
+  lib.FreeExtKeyData(&key);
 }
 
 int main(int argc, char** argv) {
-  struct Library lib;
-  char keyFile[1024];
   char parameters[1400];
   char message[512];
   char* spkac;
   char* pkcs10;
+  Asn1Item text = {NULL, 0};
   uint32_t error = 0;
   int32_t status;
 
@@ -343,8 +284,8 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: host_program LIBRARY WORKDIR SPKAC_FILE REQUEST_FILE\n");
     return 2;
   }
-  memset(&lib, 0, sizeof lib);
-  if (!Load(argv[1], &lib)) return 1;
+  if (!Load(argv[1])) return 1;
+  dir = argv[2];
   spkac = ReadLine(argv[3]);
   pkcs10 = ReadLine(argv[4]);
   if (spkac == NULL || pkcs10 == NULL) {
@@ -352,22 +293,24 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  BeforeInitialisation(&lib);
+  BeforeInitialisation();
   CHECK(lib.InitSecLib(&error) == 1, "InitSecLib %u", (unsigned)error);
-  snprintf(keyFile, sizeof keyFile, "%s/host.kyr", argv[2]);
+  snprintf(keyFile, sizeof keyFile, "%s/host.kyr", dir);
   snprintf(parameters, sizeof parameters,
            "KeyFile=%s;Password=host password;Country=DE;Org=Host Tests;CommonName=Host Root;"
            "KeyName=Host Root;KeySize=1024;ValidDays=3650",
            keyFile);
   status = lib.ProcessSecurityCmd("CreateSelfSignedRoot", parameters, message, sizeof message);
   CHECK(status == 0, "CreateSelfSignedRoot %d: %s", (int)status, message);
+  CHECK(lib.Base64Encode((const uint8_t*)"abc", 3, &text) == 4 && memcmp(text.data, "YWJj", 4) == 0,
+        "Base64Encode");
+  free(text.data);
 
   if (failures == 0) {
-    Enrol(&lib, argv[2], keyFile, spkac);
-    SignRequest(&lib, argv[2], keyFile, pkcs10);
-    ReadBack(&lib, argv[2], keyFile);
-    ServerKeys(&lib, argv[2], keyFile);
-    Base64RoundTrip(&lib);
+    Enrol(spkac);
+    SignRequest(pkcs10);
+    ReadBack();
+    ServerKeys();
   }
   free(spkac);
   free(pkcs10);

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -19,6 +18,7 @@
 #include "keyring/keyring.h"
 #include "keyring/password_protection.h"
 #include "keyring/stash.h"
+#include "host_interface/messages.h"
 
 namespace kcertadm::test {
 
@@ -63,15 +63,15 @@ int RunShell(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-ScratchDir::ScratchDir() {
-  char pattern[] = "/tmp/kcertadm-services-XXXXXX";
-  const char* made = mkdtemp(pattern);
-  dir_ = made != nullptr ? made : "/tmp";
+bool HoldsMessage(const char* buffer, std::uint32_t number) {
+  const char* text = MessageText(number);
+  return text != nullptr && std::strcmp(buffer, text) == 0;
 }
 
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
+void SetText(Asn1Item* item, const std::string& text) {
+  item->data = static_cast<std::uint8_t*>(std::malloc(text.size() + 1));
+  std::memcpy(item->data, text.c_str(), text.size() + 1);
+  item->length = static_cast<std::int32_t>(text.size());
 }
 
 namespace {

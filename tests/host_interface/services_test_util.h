@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host/temp_dir.h"
 #include "kcertadm.h"
 
 namespace kcertadm::test {
@@ -28,17 +29,14 @@ Bytes DecodeBase64(const std::string& text);
 int RunShell(const std::string& command, std::string* output = nullptr);
 
 // A fresh directory removed with its contents at the end of the test.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
- private:
-  std::string dir_;
+struct ScratchDir : testing::TempDir {
+  std::string Path(const std::string& name) const { return path() + "/" + name; }
 };
+
+// True when buffer holds the text of message number.
+bool HoldsMessage(const char* buffer, std::uint32_t number);
+// Puts a malloc copy of text in item, as a record owns its blocks.
+void SetText(Asn1Item* item, const std::string& text);
 
 // One entry of a test key ring, made from tests/data/services/<name>.der and,
 // with a key, <name>.pem. Entries are listed in the key ring's order.
