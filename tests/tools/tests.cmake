@@ -1,10 +1,6 @@
 # The kcertadm tool, the C interface and the installed package, run as a
 # user would run them.
 
-add_executable(c_interface_check ${CMAKE_CURRENT_LIST_DIR}/c_interface_check.c)
-set_target_properties(c_interface_check PROPERTIES LINKER_LANGUAGE C)
-target_link_libraries(c_interface_check PRIVATE kcertadm)
-
 # The tool's own units, for the gtest program.
 target_sources(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools/password_source.cc
                                   ${PROJECT_SOURCE_DIR}/tools/password_plan.cc)
@@ -31,12 +27,8 @@ add_test(NAME tools.docs
 
 add_test(NAME tools.install
          COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/install_test.sh
-                 ${PROJECT_BINARY_DIR} $<TARGET_FILE:c_interface_check>)
-
-add_test(NAME tools.consumer
-         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/consumer_test.sh
                  ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION})
-set_tests_properties(tools.consumer PROPERTIES TIMEOUT 120)
+set_tests_properties(tools.install PROPERTIES TIMEOUT 120)
 
 add_test(NAME tools.deb
          COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/deb_test.sh
