@@ -82,6 +82,11 @@ TEST_F(OpensslInterop, WeSignOpensslRequests) {
     // openssl reads it as well.
     EXPECT_EQ(Run("openssl x509 -in " + name + ".crt -noout -subject"), 0);
   }
+  // A request signed with a digest the toolkit does not know cannot be checked.
+  ASSERT_EQ(Run("openssl req -newkey rsa:1024 -nodes -sha256 -subj /CN=peer-sha256 -keyout s.key -out s.req"), 0);
+  EXPECT_EQ(RunCommand("SignCert", Ring(env.Ca(), "CertReqFile=" + Path("s.req") + ";CertFile=" + Path("s.crt")))
+                .message,
+            kMsgBadSignature);
 }
 
 TEST_F(OpensslInterop, OpensslReadsExtractedCertificate) {

@@ -7,8 +7,7 @@ target_sources(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools/password_source.cc
 target_include_directories(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools)
 
 add_test(NAME tools.cli
-         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/cli_test.sh
-                 $<TARGET_FILE:kcertadm_cli> ${PROJECT_SOURCE_DIR}/messages)
+         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/cli_test.sh $<TARGET_FILE:kcertadm_cli>)
 
 add_test(NAME tools.prompt
          COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/prompt_test.py
