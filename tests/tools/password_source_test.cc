@@ -3,17 +3,17 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
+
+#include "host/temp_dir.h"
 
 namespace kcertadm::cli {
 namespace {
 
 using Kind = PasswordSource::Kind;
 
-TEST(PasswordSourceSpec, ReadsEachForm) {
+TEST(PasswordSourceText, ReadsEachForm) {
   struct Case {
     const char* source_text;
     Kind kind;
@@ -41,7 +41,7 @@ TEST(PasswordSourceSpec, ReadsEachForm) {
   }
 }
 
-TEST(PasswordSourceSpec, RefusesMalformedForms) {
+TEST(PasswordSourceText, RefusesMalformedForms) {
   const char* const kTests[] = {
       "secret",    // a bare password would end up on the command line by mistake
       "",          // nothing at all
@@ -63,36 +63,21 @@ TEST(PasswordSourceSpec, RefusesMalformedForms) {
   }
 }
 
-class PasswordFile : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char name[] = "/tmp/kcertadm-pw.XXXXXX";
-    const int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    path_ = name;
-  }
-  void TearDown() override { std::remove(path_.c_str()); }
-  void Write(const std::string& content) {
-    std::ofstream(path_, std::ios::binary) << content;
-  }
-  PasswordSource Source() { return {Kind::kFile, path_}; }
-  std::string path_;
-};
-
-TEST_F(PasswordFile, ConsecutiveReadsTakeConsecutiveLines) {
-  Write("old pw\r\nnew=pw\n");
+TEST(PasswordFile, ConsecutiveReadsTakeConsecutiveLines) {
+  kcertadm::testing::TempDir dir;
+  const PasswordSource source{Kind::kFile, dir.Write("pw", "old pw\r\nnew=pw\n")};
   PasswordReader reader;
   std::string problem;
-  auto first = reader.Read(Source(), problem);
-  auto second = reader.Read(Source(), problem);
+  auto first = reader.Read(source, problem);
+  auto second = reader.Read(source, problem);
   ASSERT_TRUE(first && second) << problem;
   EXPECT_EQ(std::string(first->c_str()), "old pw");  // CR of a CR LF line end dropped
   EXPECT_EQ(std::string(second->c_str()), "new=pw");
-  EXPECT_FALSE(reader.Read(Source(), problem).has_value()) << "a third line does not exist";
+  EXPECT_FALSE(reader.Read(source, problem).has_value()) << "a third line does not exist";
 }
 
-TEST_F(PasswordFile, LineContentCases) {
+TEST(PasswordFile, LineContentCases) {
+  kcertadm::testing::TempDir dir;
   struct Case {
     const char* name;
     std::string content;
@@ -109,10 +94,9 @@ TEST_F(PasswordFile, LineContentCases) {
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.name);
-    Write(test.content);
     PasswordReader reader;
     std::string problem;
-    auto password = reader.Read(Source(), problem);
+    auto password = reader.Read({Kind::kFile, dir.Write("pw", test.content)}, problem);
     ASSERT_EQ(password.has_value(), test.ok) << problem;
     if (test.ok) {
       EXPECT_EQ(std::string(password->begin(), password->end()), test.password);
