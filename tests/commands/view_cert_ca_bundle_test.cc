@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -31,19 +30,10 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// "Dec 20 09:37:33 2018 GMT" as the report writes it: "12-20-18 09:37 GMT".
-std::string ReportDate(const std::string& openssl) {
-  static const std::string kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  char month[4] = {};
-  int day = 0, hour = 0, minute = 0, second = 0, year = 0;
-  if (std::sscanf(openssl.c_str(), "%3s %d %d:%d:%d %d", month, &day, &hour, &minute, &second,
-                  &year) != 6) {
-    return "unreadable: " + openssl;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d-%02d-%02d %02d:%02d GMT",
-                static_cast<int>(kMonths.find(month) / 3 + 1), day, year % 100, hour, minute);
-  return text;
+// "2018-12-20 09:37:33Z" as the report writes it: "12-20-18 09:37 GMT".
+std::string ReportDate(const std::string& iso) {
+  if (iso.size() < 16) return "unreadable: " + iso;
+  return iso.substr(5, 2) + "-" + iso.substr(8, 2) + "-" + iso.substr(2, 2) + " " + iso.substr(11, 5) + " GMT";
 }
 
 std::string WithoutLeadingZeros(std::string hex) {
@@ -117,8 +107,9 @@ TEST(ViewCertCaBundle, ReportsAgreeWithOpenssl) {
   // n.pem links to a certificate of the bundle, n.txt holds openssl's fields.
   ASSERT_EQ(Shell("cd '" + dir.path() + "' && i=0 && for f in " + kBundleDir +
                   "/*.pem; do i=$((i+1)); ln -s \"$f\" $i.pem; "
-                  "openssl x509 -in \"$f\" -noout -serial -startdate -enddate -fingerprint -md5 "
-                  "-subject -issuer -nameopt sep_multiline,sname,utf8,-esc_msb >$i.txt || exit 1; done"),
+                  "openssl x509 -in \"$f\" -noout -serial -startdate -enddate -dateopt iso_8601 "
+                  "-fingerprint -md5 -subject -issuer -nameopt sep_multiline,sname,utf8,-esc_msb "
+                  ">$i.txt || exit 1; done"),
             0);
   int viewed = 0;
   for (int i = 1; FileExists(dir / (std::to_string(i) + ".pem")); ++i, ++viewed) {
