@@ -1,5 +1,5 @@
 #!/bin/sh
-# Follows docs/getting-started.md as a new user would, with the passwords in
+# Walks the main steps of docs/getting-started.md, with the passwords in
 # files instead of typed, and checks each step's message: the passwords
 # from files and the stash, the weak-key warning and a password change
 # from one file, on real key rings. What each command does is checked by
