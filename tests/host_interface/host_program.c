@@ -3,9 +3,9 @@
  * resolves every exported function by name and enrols a client the way a
  * host does. Compiled as C99 against the installed header only.
  *
- * usage: host_program LIBRARY WORKDIR SPKAC_FILE REQUEST_FILE
- *   SPKAC_FILE    Base64 signed public key and challenge (one line)
- *   REQUEST_FILE  Base64 PKCS #10 request (one line)
+ * usage: host_program LIBRARY WORKDIR SPKAC REQUEST
+ *   SPKAC    Base64 signed public key and challenge
+ *   REQUEST  Base64 PKCS #10 request
  * Writes into WORKDIR: host.kyr (+ host.sth), client.der, client.p7b,
  * signed.der, enveloped.p7b, server.p8, server.der, server.spki, root.der.
  */
@@ -75,26 +75,6 @@ static int Load(const char* path) {
   }
   EXPORTS(RESOLVE)
   return failures == 0;
-}
-
-static char* ReadLine(const char* path) {
-  FILE* file = fopen(path, "rb");
-  char* text;
-  long size;
-  if (file == NULL) return NULL;
-  fseek(file, 0, SEEK_END);
-  size = ftell(file);
-  rewind(file);
-  text = calloc((size_t)size + 1, 1);
-  if (text != NULL && fread(text, 1, (size_t)size, file) != (size_t)size) {
-    free(text);
-    text = NULL;
-  }
-  fclose(file);
-  while (text != NULL && size > 0 && (text[size - 1] == '\n' || text[size - 1] == '\r')) {
-    text[--size] = '\0';
-  }
-  return text;
 }
 
 static const char* dir;
@@ -207,36 +187,20 @@ static void SignRequest(const char* pkcs10) {
   lib.FreeCertData(&record);
 }
 
+/* The issuer name of the server key's certificate: the root's. */
 static void ReadBack(void) {
   SecurityCmdContext context;
   CertData cert;
-  CertFields fields;
   DnFields name;
-  char path[1024];
   char message[512];
-  uint32_t error = 0;
   int32_t status;
 
-  snprintf(path, sizeof path, "%s/client.der", dir);
   memset(&context, 0, sizeof context);
   memset(&cert, 0, sizeof cert);
-  memset(&fields, 0, sizeof fields);
-  context.keyFile = keyFile;
-  context.certReqFile = path;
-  context.useBER = 1;
-  status = lib.ReadCert(&context, &cert, &error);
-  CHECK(status == 0 && lib.ParseCert(&cert, &fields, &error) == 0, "ReadCert %d %u", (int)status, (unsigned)error);
   memset(&name, 0, sizeof name);
-  CHECK(status == 0 && lib.ParseDNSeq(&name, fields.subject, &error) == 0 &&
-            name.slot[DN_COMMON_NAME].length == 11 && memcmp(name.slot[DN_COMMON_NAME].value, "Host Client", 11) == 0,
-        "ParseDNSeq %u", (unsigned)error);
-  lib.FreeCertData(&cert);
-
-  memset(&context, 0, sizeof context);
   context.keyFile = keyFile;
   context.password = "host password";
   context.getIssuer = 1;
-  memset(&name, 0, sizeof name);
   status = lib.GetCertDN(&context, &cert, &name, message, sizeof message);
   CHECK(status == 0 && name.slot[DN_COMMON_NAME].length == 9 &&
             memcmp(name.slot[DN_COMMON_NAME].value, "Host Root", 9) == 0,
@@ -274,24 +238,16 @@ static void ServerKeys(void) {
 int main(int argc, char** argv) {
   char parameters[1400];
   char message[512];
-  char* spkac;
-  char* pkcs10;
   Asn1Item text = {NULL, 0};
   uint32_t error = 0;
   int32_t status;
 
   if (argc != 5) {
-    fprintf(stderr, "usage: host_program LIBRARY WORKDIR SPKAC_FILE REQUEST_FILE\n");
+    fprintf(stderr, "usage: host_program LIBRARY WORKDIR SPKAC REQUEST\n");
     return 2;
   }
   if (!Load(argv[1])) return 1;
   dir = argv[2];
-  spkac = ReadLine(argv[3]);
-  pkcs10 = ReadLine(argv[4]);
-  if (spkac == NULL || pkcs10 == NULL) {
-    fprintf(stderr, "cannot read the inputs\n");
-    return 2;
-  }
 
   BeforeInitialisation();
   CHECK(lib.InitSecLib(&error) == 1, "InitSecLib %u", (unsigned)error);
@@ -307,13 +263,11 @@ int main(int argc, char** argv) {
   free(text.data);
 
   if (failures == 0) {
-    Enrol(spkac);
-    SignRequest(pkcs10);
+    Enrol(argv[3]);
+    SignRequest(argv[4]);
     ReadBack();
     ServerKeys();
   }
-  free(spkac);
-  free(pkcs10);
   if (failures != 0) {
     fprintf(stderr, "%d failure(s)\n", failures);
     return 1;

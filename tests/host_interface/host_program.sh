@@ -19,17 +19,16 @@ LIB=$(find "$WORK/prefix" -name 'libkcertadm.so.*' -type f | head -n 1)
 [ -n "$LIB" ] || { echo "library not installed"; exit 1; }
 unset KCERTADM_MSG_DIR HeronResLang
 
-openssl spkac -key "$DATA/client.pem" -challenge "host challenge" -digest md5 \
-  | sed -n 's/^SPKAC=//p' > "$WORK/spkac.b64"
-openssl req -new -key "$DATA/client.pem" -subj "/C=DE/CN=Host Request" -md5 -outform DER \
-  | openssl base64 -A > "$WORK/request.b64"
+SPKAC=$(openssl spkac -key "$DATA/client.pem" -challenge "host challenge" -digest md5 | sed -n 's/^SPKAC=//p')
+REQUEST=$(openssl req -new -key "$DATA/client.pem" -subj "/C=DE/CN=Host Request" -md5 -outform DER |
+  openssl base64 -A)
 
 if command -v valgrind >/dev/null 2>&1; then
   RUN="valgrind --quiet --leak-check=full --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect --error-exitcode=99"
 else
   RUN=""
 fi
-$RUN "$PROGRAM" "$LIB" "$WORK" "$WORK/spkac.b64" "$WORK/request.b64"
+$RUN "$PROGRAM" "$LIB" "$WORK" "$SPKAC" "$REQUEST"
 status=$?
 [ $status -eq 0 ] || fail "host program exited with $status"
 
