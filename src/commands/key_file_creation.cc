@@ -73,7 +73,7 @@ class DnValuesHolder {
   DnValue values[DN_SLOT_COUNT] = {};
 };
 
-int CreateKeyFile(SecurityCmdContext& context, std::uint32_t* slot) {
+int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
   const char* const names[DN_SLOT_COUNT] = {context.country,    context.state,  context.city,
                                             context.org,        context.orgUnit, context.commonName,
                                             context.email,      context.orgUnit2, context.orgUnit3};
@@ -84,6 +84,9 @@ int CreateKeyFile(SecurityCmdContext& context, std::uint32_t* slot) {
   const bool writeRequest = context.certReqFile != nullptr;
   if (writeRequest && CheckRequestFile(context, slot) != 0) return -1;
   if (RequireLabel(context, slot) != 0) return -1;
+  // Held from the check that the file does not exist until it is written:
+  // of two processes creating one ring, the second finds the first's.
+  if (HasText(context.keyFile)) session.ringFileLock.emplace(context.keyFile);
   if (int status = PrepareNewKeyRing(context, slot); status != 0) return status;
 
   std::optional<KeyRingEntry> existing = KeyRingFindEntry(std::string_view(context.label));
@@ -147,7 +150,7 @@ int CreateKeyFile(SecurityCmdContext& context, std::uint32_t* slot) {
 std::int32_t HandleCreateKeyFile(SecurityCmdContext& context, MessageReporter& reporter) {
   CommandSession session;
   std::uint32_t slot = kMsgNone;
-  const int status = CreateKeyFile(context, &slot);
+  const int status = CreateKeyFile(context, session, &slot);
   reporter.Report(slot);
   return status;
 }

@@ -1,13 +1,20 @@
-// Cross-process exclusion for a key ring file. A process that changes a key
-// ring holds this lock from before it opens the ring until after it has
-// written it back, so that two processes changing one ring cannot lose each
-// other's update. Readers need not take it: the ring file is always replaced
-// whole (file_replace.h), so a reader sees the old or the new file.
+// Cross-process exclusion for a key ring file. A command holds this lock
+// from before it opens (or creates) the ring until after it has written it
+// back, so that two processes changing one ring cannot lose each other's
+// update and two processes creating one ring cannot both believe they made
+// it. Commands that only read take it too: a ring and its stash file are
+// replaced one after the other, and a reader in between would pair the new
+// ring with the old stash and fail on the password.
 //
 // The lock is an flock on a lock file beside the ring ("<ring>.lock",
 // created owner-only and never removed, since removing it would let two
 // processes lock two different files). The ring itself cannot carry the
-// lock because every write replaces it with a new file.
+// lock because every write replaces it with a new file. A ring reached
+// through a symbolic link is locked where it lies, as it is written there.
+//
+// Whoever takes the lock first removes what killed writers left behind: the
+// temporary files "<ring>.XXXXXX" and "<ring>.sth.XXXXXX" of file_replace.h.
+// No writer that honours the lock can be using them at that moment.
 #pragma once
 
 #include <string>
@@ -31,5 +38,12 @@ class KeyRingFileLock {
  private:
   int fd_ = -1;
 };
+
+// Removes the temporary files left beside the ring by replacements that
+// never finished: regular files named "<ring>.XXXXXX" or
+// "<ring>.sth.XXXXXX" (six letters or digits) in the ring's directory.
+// Symbolic links and other names are left alone. Returns how many were
+// removed. Call it only while holding the ring's lock.
+int RemoveStaleTemporaries(const std::string& ringPath);
 
 }  // namespace kcertadm

@@ -42,9 +42,9 @@ void SyncDirectoryOf(const std::string& path) {
   }
 }
 
-// A key ring reached through a symbolic link is replaced where it lies,
-// keeping the link.
-std::string ResolveLink(const std::string& path) {
+}  // namespace
+
+std::string ResolveFileLink(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
   char* real = ::realpath(path.c_str(), nullptr);
@@ -53,8 +53,6 @@ std::string ResolveLink(const std::string& path) {
   std::free(real);
   return resolved;
 }
-
-}  // namespace
 
 bool FileWriter::Write(const void* data, std::size_t n) {
   bool whole = TakeFromBudget(n);
@@ -70,7 +68,7 @@ bool FileWriter::Write(const void* data, std::size_t n) {
 }
 
 int ReplaceFile(const std::string& givenPath, const std::function<int(FileWriter&)>& fill) {
-  const std::string path = ResolveLink(givenPath);
+  const std::string path = ResolveFileLink(givenPath);
   std::string pattern = path + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');

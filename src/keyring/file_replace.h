@@ -23,6 +23,11 @@ class FileWriter {
 inline constexpr int kReplaceCannotCreate = -1;  // temporary file not created
 inline constexpr int kReplaceCannotCommit = -2;  // flush, sync or rename failed
 
+// The file a symbolic link at path leads to; path itself when it is not a
+// link (or leads nowhere). A key ring reached through a link is replaced
+// where it lies, keeping the link.
+std::string ResolveFileLink(const std::string& path);
+
 // Runs fill on a fresh temporary file beside path. fill returns 0 to commit
 // or a status to abandon the file; that status is returned. 0 on success.
 int ReplaceFile(const std::string& path, const std::function<int(FileWriter&)>& fill);

@@ -1,20 +1,14 @@
-// Crash safety and concurrent writers of key ring and stash files: writes
-// that fail at any byte, at the sync or at the rename; processes killed
-// while rewriting a ring; two processes changing one ring at once; and the
-// owner-only mode of every file whatever the umask.
+// Crash safety of key ring and stash files: writes that fail at any byte,
+// at the sync or at the rename; the temporaries killed writers leave; the
+// ring's lock; and the owner-only mode of every file whatever the umask.
+// Killed and concurrent kcertadm processes are tested in tests/hardening.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <optional>
-#include <random>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -42,14 +36,6 @@ std::vector<std::string> Labels() {
     labels.push_back(entry->LabelText());
   }
   return labels;
-}
-
-// A certificate of its own key for entry number i.
-Bytes CertificateNumber(int i) {
-  Bytes modulus = test::FromHex("00c1d2e3f405060708090a0b0c0d0e0f");
-  modulus.push_back(static_cast<std::uint8_t>(i >> 8));
-  modulus.push_back(static_cast<std::uint8_t>(i));
-  return test::FakeCertificate("Entry " + std::to_string(i), modulus, {0x01, 0x00, 0x01});
 }
 
 class CrashSafetyTest : public ::testing::Test {
@@ -156,85 +142,45 @@ TEST_F(CrashSafetyTest, FilesAreOwnerOnlyWhateverTheUmask) {
   }
 }
 
-// A process rewriting a ring over and over is killed at random moments: the
-// ring always opens, with one of the contents a complete write left.
-TEST_F(CrashSafetyTest, RingSurvivesSigkillDuringRewrites) {
-  for (int i = 0; i < 8; ++i) ASSERT_EQ(KeyRingInsertEntry(test::SampleEntry("base" + std::to_string(i), i)), 0);
-  ASSERT_EQ(KeyRingWrite(ring_, kPassword), 0);
-  // The children inherit a seeded random generator, so they start writing
-  // at once.
-  ASSERT_EQ(KeyRingOpen(ring_, kPassword), 0);
-  std::mt19937 random(20261206);
-  std::uniform_int_distribution<int> delayMicros(0, 4000);
-  std::set<std::size_t> counts;
-  for (int round = 0; round < 200; ++round) {
-    SCOPED_TRACE(round);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      // Alternates between 8 and 9 entries, writing each time.
-      for (int n = 0;; ++n) {
-        if (KeyRingOpen(ring_, kPassword) != 0) ::_exit(2);
-        if (KeyRingFindEntry("extra")) {
-          KeyRingDeleteEntry("extra");
-        } else {
-          KeyRingInsertEntry(test::SampleEntry("extra", 99));
-        }
-        if (KeyRingWrite(ring_, std::nullopt) != 0) ::_exit(3);
-      }
+// Taking the lock removes what killed writers left beside the ring: the
+// temporaries of the ring and of its stash, and nothing else.
+TEST_F(CrashSafetyTest, TakingTheLockRemovesStaleTemporaries) {
+  WriteOldRing();
+  test::WriteFileBytes(dir_.Path("elsewhere"), {1});
+  const struct {
+    const char* name;
+    bool removed;
+    const char* why;
+  } kTests[] = {
+      {"ring.kyr.Ab3xY9", true, "a temporary of the ring"},
+      {"ring.sth.000000", true, "a temporary of the stash"},
+      {"ring.kyr.Ab3xY", false, "five characters: not a temporary name"},
+      {"ring.kyr.Ab3xY9z", false, "seven characters"},
+      {"ring.kyr.Ab-xY9", false, "not a letter or digit"},
+      {"ring.kyrXAb3xY9", false, "no dot"},
+      {"other.kyr.Ab3xY9", false, "another ring's"},
+      {"ring.kyr.Link00", false, "a symbolic link is neither followed nor removed"},
+      {"ring.kyr.Dir000", false, "a directory"},
+  };
+  for (const auto& test : kTests) {
+    const std::string path = dir_.Path(test.name);
+    if (std::string(test.name).ends_with("Link00")) {
+      ASSERT_EQ(::symlink(dir_.Path("elsewhere").c_str(), path.c_str()), 0);
+    } else if (std::string(test.name).ends_with("Dir000")) {
+      ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+    } else {
+      test::WriteFileBytes(path, {1, 2, 3});
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(delayMicros(random)));
-    ASSERT_EQ(::kill(child, SIGKILL), 0);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the rewriting process failed by itself: " << status;
-    ASSERT_EQ(KeyRingOpen(ring_, kPassword), 0);
-    const std::size_t count = KeyRingEntryCount();
-    ASSERT_TRUE(count == 8 || count == 9) << count;
-    counts.insert(count);
   }
-  // Temporary files of killed writers may stay behind; the ring is whole.
-  EXPECT_FALSE(counts.empty());
-}
-
-// Two processes each add 50 certificates under their own labels to one
-// ring, each change holding the ring's lock from opening to writing: all
-// 100 entries are there afterwards.
-TEST_F(CrashSafetyTest, TwoProcessesAddingEntriesLoseNothing) {
-  ASSERT_EQ(KeyRingWrite(ring_, kPassword), 0);
-  constexpr int kPerProcess = 50;
-  std::vector<pid_t> children;
-  for (int p = 0; p < 2; ++p) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      for (int i = 0; i < kPerProcess; ++i) {
-        const int number = p * kPerProcess + i;
-        KeyRingFileLock lock(ring_);
-        if (!lock.Held()) ::_exit(2);
-        if (KeyRingOpen(ring_, kPassword) != 0) ::_exit(3);
-        if (KeyRingAddCertificate(CertificateNumber(number), "cert" + std::to_string(number), nullptr) != 0) {
-          ::_exit(4);
-        }
-        if (KeyRingWrite(ring_, std::nullopt) != 0) ::_exit(5);
-      }
-      ::_exit(0);
-    }
-    children.push_back(child);
+  { KeyRingFileLock lock(ring_); }
+  for (const auto& test : kTests) {
+    SCOPED_TRACE(test.why);
+    struct stat st {};
+    EXPECT_EQ(::lstat(dir_.Path(test.name).c_str(), &st) != 0, test.removed);
   }
-  for (pid_t child : children) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-  }
-  ASSERT_EQ(KeyRingOpen(ring_, kPassword), 0);
-  std::vector<std::string> labels = Labels();
-  std::set<std::string> unique(labels.begin(), labels.end());
-  EXPECT_EQ(labels.size(), 2u * kPerProcess);
-  for (int number = 0; number < 2 * kPerProcess; ++number) {
-    EXPECT_TRUE(unique.count("cert" + std::to_string(number))) << number;
-  }
+  EXPECT_EQ(test::ReadFileBytes(dir_.Path("elsewhere")), Bytes{1});
+  EXPECT_EQ(test::ReadFileBytes(ring_), oldRing_);
+  EXPECT_EQ(test::ReadFileBytes(StashFileName(ring_)), oldStash_);
 }
 
 // While one holder has the lock, nobody else gets it, not even a second

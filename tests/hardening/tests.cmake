@@ -1,0 +1,12 @@
+# Hardening checks that need a program of their own: the kcertadm tool run
+# as many processes at once and killed while it writes, and an allocator
+# that inspects every block the library gives back.
+file(GLOB hardening_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_test.cc)
+add_executable(test_hardening ${hardening_tests})
+target_link_libraries(test_hardening PRIVATE kcertadm_static GTest::gtest GTest::gtest_main)
+target_include_directories(test_hardening PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+target_compile_definitions(test_hardening PRIVATE KCERTADM_TOOL="$<TARGET_FILE:kcertadm_cli>"
+  KCERTADM_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+add_dependencies(test_hardening kcertadm_cli)
+gtest_discover_tests(test_hardening DISCOVERY_MODE PRE_TEST
+  PROPERTIES ENVIRONMENT "KCERTADM_MSG_DIR=${PROJECT_SOURCE_DIR}/messages" TIMEOUT 240)
