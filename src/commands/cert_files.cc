@@ -1,5 +1,6 @@
 #include "commands/cert_files.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,14 +26,14 @@ bool ReadWholeFile(std::FILE* file, std::uint8_t** block, std::int32_t* length) 
   auto* data = static_cast<std::uint8_t*>(std::malloc(capacity + 1));
   if (data == nullptr) return false;
   while (true) {
-    const std::size_t n = std::fread(data + size, 1, capacity - size, file);
-    size += n;
+    size += std::fread(data + size, 1, capacity - size, file);
     if (size < capacity) break;
-    if (capacity >= static_cast<std::size_t>(kMaxCertificateFileSize)) {
+    if (size > kMaxCertificateFileSize) {
       std::free(data);
       return false;
     }
-    capacity *= 2;
+    // One byte past the limit is enough to know the file is too large.
+    capacity = std::min(capacity * 2, kMaxCertificateFileSize + 1);
     auto* grown = static_cast<std::uint8_t*>(std::realloc(data, capacity + 1));
     if (grown == nullptr) {
       std::free(data);

@@ -3,6 +3,7 @@
 // Base64 text (armoured or bare) or as DER.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -18,8 +19,9 @@ struct KeyObject;
 // days a request made before noon UTC would be born expired).
 inline constexpr std::int32_t kPemRequestCertificateDays = 1;
 
-// Certificate files the commands read are smaller than this.
-inline constexpr long kMaxCertificateFileSize = 1 << 20;
+// The largest certificate, request or certificate file to view that the
+// commands read (16 MiB); larger input is refused as unreadable (30022).
+inline constexpr std::size_t kMaxCertificateFileSize = 16 << 20;
 
 // Creates CertReqFile and writes object->der to it: with UsePEM as an RFC
 // 1424 MIC-ONLY message signed with privateKey, otherwise in the armoured

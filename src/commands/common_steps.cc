@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commands/file_identity.h"
+#include "commands/input_file.h"
 #include "host_interface/messages.h"
 #include "keyring/certificate_verification.h"
 #include "keyring/file_replace.h"
@@ -67,10 +68,12 @@ int CheckRequestFile(const SecurityCmdContext& context, std::uint32_t* slot) {
 
 FilePtr OpenInputFile(const SecurityCmdContext& context, std::uint32_t* slot) {
   if (CheckRequestFile(context, slot) != 0) return nullptr;
-  // Text and binary mode are the same here; UseBER only changes how the
-  // contents are read.
-  FilePtr file(std::fopen(context.certReqFile, "rb"));
-  if (!file) Fail(slot, kMsgRequestFileOpenFailed);
+  // UseBER only changes how the contents are read. Input too large to be
+  // a certificate or request cannot be read.
+  InputProblem problem = InputProblem::kNone;
+  FilePtr file = OpenBoundedInput(context.certReqFile, problem);
+  if (problem == InputProblem::kCannotOpen) Fail(slot, kMsgRequestFileOpenFailed);
+  if (problem == InputProblem::kCannotRead) Fail(slot, kMsgCertFileReadFailed);
   return file;
 }
 

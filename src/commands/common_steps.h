@@ -53,7 +53,9 @@ int RequireLabel(const SecurityCmdContext& context, std::uint32_t* slot);
 // stash file (30007). 0 or -1.
 int CheckRequestFile(const SecurityCmdContext& context, std::uint32_t* slot);
 
-// CheckRequestFile, then the request file opened for reading (30032).
+// CheckRequestFile, then the request file read into memory (input_file.h):
+// 30032 when it cannot be opened, 30022 when it cannot be read or is larger
+// than kMaxCertificateFileSize.
 FilePtr OpenInputFile(const SecurityCmdContext& context, std::uint32_t* slot);
 
 // CertFile must be given (30033); it is created or truncated for writing

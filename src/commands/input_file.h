@@ -1,0 +1,19 @@
+// The input files of the commands (certificates, requests and certificates
+// to view) are read whole into memory before any reader sees them, and
+// never more than kMaxCertificateFileSize bytes of them: a larger file is
+// refused by its size before anything is read, and a pipe, a device or a
+// file that grows meanwhile is refused as soon as it passes the limit.
+#pragma once
+
+#include "commands/common_steps.h"
+
+namespace kcertadm {
+
+enum class InputProblem { kNone, kCannotOpen, kCannotRead };
+
+// A read-only stream (seekable, so readers may rewind) over the contents of
+// path; null with the problem when the file cannot be opened, cannot be
+// read or is larger than the limit (kCannotRead for both).
+FilePtr OpenBoundedInput(const char* path, InputProblem& problem);
+
+}  // namespace kcertadm
