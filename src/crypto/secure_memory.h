@@ -14,6 +14,12 @@ namespace kcertadm {
 // Overwrites n bytes at p with zeros in a way the optimiser keeps.
 void SecureWipe(void* p, std::size_t n) noexcept;
 
+// For tests: an observer called with every block the wiping allocator
+// releases, after the wipe and before the block is freed. None by default.
+using SecureReleaseObserver = void (*)(const void* block, std::size_t size);
+void SetSecureReleaseObserverForTesting(SecureReleaseObserver observer) noexcept;
+void NoteSecureRelease(const void* block, std::size_t size) noexcept;
+
 // Allocator that wipes every block before releasing it.
 template <typename T>
 struct WipingAllocator {
@@ -24,6 +30,7 @@ struct WipingAllocator {
   T* allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
   void deallocate(T* p, std::size_t n) noexcept {
     SecureWipe(p, n * sizeof(T));
+    NoteSecureRelease(p, n * sizeof(T));
     std::allocator<T>().deallocate(p, n);
   }
   template <typename U>

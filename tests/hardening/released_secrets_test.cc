@@ -1,0 +1,108 @@
+// Passwords leave no copy in memory the library gives back. While a
+// sequence of commands runs, every block released through operator delete
+// is searched for the passwords, and every block the wiping allocator
+// releases must be all zeros. This program replaces the global operator
+// new and delete for that; the other test programs keep the standard ones.
+#include <malloc.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "crypto/secure_memory.h"
+#include "host/temp_dir.h"
+#include "host_interface/command_entry.h"
+#include "host_interface/message_reporter.h"
+
+namespace {
+
+// A long password lives in an allocated block, a short one inside the
+// string object.
+constexpr const char* kSecrets[] = {"Long-Secret-Of-The-Old-Ring-7Qx", "Zq9!kT"};
+
+std::atomic<bool> scanning{false};
+std::atomic<int> blocksWithSecrets{0};
+std::atomic<int> wipedBlocks{0};
+std::atomic<int> unwipedBlocks{0};
+
+void Inspect(void* block) {
+  if (block == nullptr || !scanning.load(std::memory_order_relaxed)) return;
+  const std::size_t size = malloc_usable_size(block);
+  for (const char* secret : kSecrets) {
+    if (memmem(block, size, secret, std::strlen(secret)) != nullptr) ++blocksWithSecrets;
+  }
+}
+
+void* Allocate(std::size_t n) noexcept { return std::malloc(n == 0 ? 1 : n); }
+void Release(void* block) noexcept {
+  Inspect(block);
+  std::free(block);
+}
+
+void ObserveWipe(const void* block, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(block);
+  const bool zero = std::all_of(bytes, bytes + size, [](unsigned char b) { return b == 0; });
+  ++(zero ? wipedBlocks : unwipedBlocks);
+}
+
+}  // namespace
+
+void* operator new(std::size_t n) {
+  if (void* block = Allocate(n)) return block;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) { return operator new(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
+void operator delete(void* block) noexcept { Release(block); }
+void operator delete[](void* block) noexcept { Release(block); }
+void operator delete(void* block, std::size_t) noexcept { Release(block); }
+void operator delete[](void* block, std::size_t) noexcept { Release(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { Release(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { Release(block); }
+
+namespace kcertadm {
+namespace {
+
+std::uint32_t RunCommand(const char* command, SecureString parameters) {
+  char message[512] = "";
+  MessageReporter reporter(message, sizeof message);
+  ProcessCommand(command, parameters.data(), reporter);
+  return reporter.last();
+}
+
+// Creating a ring, making a request, changing the password, opening with
+// the stash and listing: every path that takes, stores or reads a password.
+TEST(ReleasedSecrets, CommandsLeaveNoPasswordInReleasedMemory) {
+  testing::TempDir dir;
+  ::setenv("KCERTADM_DATA_DIR", dir.path().c_str(), 1);
+  const SecureString ring = SecureString("KeyFile=") + dir.path().c_str() + "/ring.kyr;";
+  const SecureString oldPassword = SecureString("Password=") + kSecrets[0] + ";";
+  SetSecureReleaseObserverForTesting(ObserveWipe);
+  scanning = true;
+  delete new std::string(kSecrets[0]);
+  ASSERT_EQ(blocksWithSecrets.exchange(0), 1) << "the scan misses a plain copy";
+  const std::uint32_t messages[] = {
+      RunCommand("CreateKeyFile", ring + oldPassword + "KeyName=k;CommonName=k;KeySize=512"),
+      RunCommand("CreateCertReq", ring + oldPassword + "KeyName=k;CertReqFile=" + dir.path().c_str() + "/r.pem"),
+      RunCommand("ChangePassword", ring + oldPassword + "NewPassword=" + kSecrets[1]),
+      RunCommand("GetEntries", ring + "UseStash;ShowPrivateKey;EntriesFile=" + dir.path().c_str() + "/e.txt"),
+  };
+  scanning = false;
+  SetSecureReleaseObserverForTesting(nullptr);
+  EXPECT_EQ(messages[0], 30020u);
+  EXPECT_EQ(messages[1], 30044u);
+  EXPECT_EQ(messages[2], 30060u);
+  EXPECT_EQ(messages[3], 30053u);
+  EXPECT_EQ(blocksWithSecrets, 0) << "released blocks held a password";
+  EXPECT_GT(wipedBlocks, 0);
+  EXPECT_EQ(unwipedBlocks, 0);
+}
+
+}  // namespace
+}  // namespace kcertadm
