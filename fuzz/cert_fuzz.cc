@@ -1,8 +1,8 @@
 // Certificates and requests over arbitrary DER: ParseCert with its
 // container unwrapping, ParseDNSeq on the names it finds and on the whole
-// input, GetTextDates, request parsing, and the certificate and request
-// reports (written to /dev/null). Every field handed out must lie inside the
-// input.
+// input, GetTextDates, request parsing, the certificate and request reports
+// and the structure dump (written to /dev/null). Every field handed out must
+// lie inside the input.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +11,7 @@
 
 #include "cert/certificate.h"
 #include "commands/report.h"
+#include "commands/report_dump.h"
 #include "kcertadm.h"
 
 using namespace kcertadm;
@@ -99,7 +100,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > (1u << 20)) return 0;
   Certificates(data, size);
   Requests(data, size);
-  // The whole input as a Name.
-  CheckNames(Asn1Item{const_cast<std::uint8_t*>(data), static_cast<std::int32_t>(size)});
+  // The whole input as a Name, and as the structure dump of ViewCert.
+  const Asn1Item whole{const_cast<std::uint8_t*>(data), static_cast<std::int32_t>(size)};
+  CheckNames(whole);
+  std::uint32_t error = 0;
+  (void)WriteStructureDump(Sink(), whole, 0, &error);
   return 0;
 }
