@@ -1,5 +1,5 @@
 // The object model of the toolkit: calling order, handle checks, key forms
-// with their derivation and caching, and the method lookup.
+// with their derivation and caching, and the method lists.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -158,15 +158,6 @@ TEST(KeyForms, MaterialCopiedOnceParityForcedAndDerivedFormsCached) {
   EXPECT_EQ(testing::ToHex(static_cast<const std::uint8_t*>(first), 8), "0101010101010101");
 }
 
-// An RSA key holds no material a DES form could be derived from.
-TEST(KeyForms, ItemOfOtherMaterialIsRefused) {
-  KeyObject* rsa = testing::PrivateKeyObject(testing::TestKey(256));
-  const void* record = nullptr;
-  EXPECT_EQ(KeyGetInfo(&record, rsa, KeyInfoItem()), TkErrBadKeyForm);
-  EXPECT_EQ(KeyGetInfo(&record, rsa, KeyInfoDes8()), TkErrBadKeyForm);
-  KeyDestroy(&rsa);
-}
-
 TEST(MethodLookup, ListsAndKeys) {
   const ByteItem item7{kDesKey.data(), 7};
   const AlgorithmMethod* const empty[] = {nullptr};
@@ -194,64 +185,6 @@ TEST(MethodLookup, ListsAndKeys) {
       ASSERT_EQ(KeySetInfo(o.key, KeyInfoDes8(), kDesKey.data()), 0);
     EXPECT_EQ(EncryptInit(o.alg, c.with_key ? o.key : nullptr, c.methods, nullptr), c.status);
   }
-}
-
-// A stand-in family member to watch the lookup from inside: the entries it
-// binds, in order, and what their binding returns.
-class ProbeImplementation final : public MethodImplementation {
- public:
-  ProbeImplementation(int id, int status) : id(id), status(status) {}
-  int id;
-  int status;
-};
-
-const ProbeImplementation kProbeFails(1, TkErrBadData);
-const ProbeImplementation kProbeNoMemory(2, TkErrNoMemory);
-const ProbeImplementation kProbeBinds(3, TkOk);
-
-TEST(MethodLookup, OrderRememberedFailuresAndFatalCodes) {
-  const AlgorithmMethod fails{AlgInfoMd5, 0, nullptr, &kProbeFails};
-  const AlgorithmMethod no_memory{AlgInfoMd5, 0, nullptr, &kProbeNoMemory};
-  const AlgorithmMethod binds{AlgInfoMd5, 0, nullptr, &kProbeBinds};
-  const AlgorithmMethod other_direction{AlgInfoMd5, 1, nullptr, &kProbeBinds};
-  const AlgorithmMethod other_type{AlgInfoSha1, 0, nullptr, &kProbeBinds};
-  struct Case {
-    const char* why;
-    std::vector<const AlgorithmMethod*> list;
-    int status;
-    std::vector<int> tried;
-  } const kCases[] = {
-      {"first success wins", {&fails, &binds, &fails}, 0, {1, 3}},
-      {"last failure is reported", {&fails, &other_type, &other_direction}, TkErrBadData, {1}},
-      {"out of memory ends the lookup", {&no_memory, &binds}, TkErrNoMemory, {2}},
-      {"nothing matches", {&other_type, &other_direction}, TkErrNoMethod, {}},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.why);
-    std::vector<const AlgorithmMethod*> list = c.list;
-    list.push_back(nullptr);
-    std::vector<int> tried;
-    const int status = LookupMethod(list.data(), AlgInfoMd5(), 0, nullptr,
-                                    [&](const AlgorithmMethod& method, const void* key_record) {
-                                      EXPECT_EQ(key_record, nullptr);
-                                      const auto& probe = dynamic_cast<const ProbeImplementation&>(*method.implementation);
-                                      tried.push_back(probe.id);
-                                      return probe.status;
-                                    });
-    EXPECT_EQ(status, c.status);
-    EXPECT_EQ(tried, c.tried);
-  }
-}
-
-// The statuses callers see for the codes of the implementations and of the
-// big-number layer beneath them.
-TEST(ImplementationCodes, TranslatedToStatuses) {
-  const int kPairs[][2] = {{0, 0},    {1, 519},  {3, 521},  {4, 522},  {5, 524},  {6, 525},   {7, 533},
-                           {9, 535},  {10, 536}, {11, 534}, {12, 528}, {13, 527}, {15, 513},  {128, 518},
-                           {2, 520},  {8, 520},  {14, 520}, {-1, 520}};
-  for (const auto& pair : kPairs) EXPECT_EQ(MapImplementationCode(pair[0]), pair[1]) << pair[0];
-  const int kBigNum[][2] = {{256, 128}, {257, 5}, {262, 5}, {263, 7}, {264, 5}, {267, 5}, {268, 10}, {269, 269}};
-  for (const auto& pair : kBigNum) EXPECT_EQ(MapBigNumCode(pair[0]), pair[1]) << pair[0];
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "crypto/rsa_key_info.h"
 #include "keyring/password_protection.h"
 
 namespace kcertadm::testing {
@@ -101,14 +100,19 @@ std::vector<std::uint8_t> RsaPrivateKeyDer(const RsaKeyMaterial& key) {
   return std::vector<std::uint8_t>(der.begin(), der.end());
 }
 
-KeyObject* PrivateKeyObject(const RsaKeyMaterial& m) {
-  const SecureBytes parts[] = {m.modulus.ToBytes(), m.public_exponent.ToBytes(), m.private_exponent.ToBytes(),
-                               m.prime1.ToBytes(),  m.prime2.ToBytes(),          m.exponent1.ToBytes(),
-                               m.exponent2.ToBytes(), m.coefficient.ToBytes()};
+PrivateKeyParts::PrivateKeyParts(const RsaKeyMaterial& m)
+    : bytes{m.modulus.ToBytes(), m.public_exponent.ToBytes(), m.private_exponent.ToBytes(), m.prime1.ToBytes(),
+            m.prime2.ToBytes(),  m.exponent1.ToBytes(),       m.exponent2.ToBytes(),        m.coefficient.ToBytes()} {}
+
+RsaPrivateKeyRecord PrivateKeyParts::Record() const {
   ByteItem items[8];
-  for (int i = 0; i < 8; ++i) items[i] = ByteItem{parts[i].data(), static_cast<std::uint32_t>(parts[i].size())};
-  const RsaPrivateKeyRecord record{items[0], items[1], items[2], items[3],
-                                   items[4], items[5], items[6], items[7]};
+  for (int i = 0; i < 8; ++i) items[i] = ByteItem{bytes[i].data(), static_cast<std::uint32_t>(bytes[i].size())};
+  return {items[0], items[1], items[2], items[3], items[4], items[5], items[6], items[7]};
+}
+
+KeyObject* PrivateKeyObject(const RsaKeyMaterial& m) {
+  const PrivateKeyParts parts(m);
+  const RsaPrivateKeyRecord record = parts.Record();
   KeyObject* key = nullptr;
   if (KeyCreate(&key) != 0 || KeySetInfo(key, KeyInfoRsaPrivate(), &record) != 0) KeyDestroy(&key);
   return key;

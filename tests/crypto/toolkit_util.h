@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "crypto/bignum.h"
+#include "crypto/rsa_key_info.h"
 #include "crypto/rsa_keygen.h"
 #include "crypto/toolkit.h"
 
@@ -51,6 +52,12 @@ class Lcg {
 const RsaKeyMaterial& TestKey(std::uint32_t bits);
 // Its DER RSAPrivateKey, for handing it to the peers.
 std::vector<std::uint8_t> RsaPrivateKeyDer(const RsaKeyMaterial& key);
+// Its eight numbers as bytes, and the toolkit's private-key record over them.
+struct PrivateKeyParts {
+  explicit PrivateKeyParts(const RsaKeyMaterial& key);
+  RsaPrivateKeyRecord Record() const;
+  SecureBytes bytes[8];
+};
 // Key objects of the toolkit holding it (destroyed by the caller).
 KeyObject* PrivateKeyObject(const RsaKeyMaterial& key);
 KeyObject* PublicKeyObject(KeyObject* privateKey);
