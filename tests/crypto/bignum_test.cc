@@ -65,26 +65,6 @@ TEST(BigNum, ByteConversions) {
   EXPECT_EQ(zero.ToBytes(out, 0), 0);
 }
 
-TEST(BigNum, BitsAndSmallArithmetic) {
-  BigNum x;
-  x.SetBit(200);
-  x.SetBit(0);
-  EXPECT_EQ(x.BitLength(), 201u);
-  x.ClearBit(200);
-  EXPECT_TRUE(x.IsOne()) << "clearing the top bit shrinks the number";
-  BigNum all_ones = FromHex("ffffffffffffffffffffffffffffffff");
-  all_ones.AddSmall(1);  // carry through two limbs into a third
-  EXPECT_EQ(ToHex(all_ones), "100000000000000000000000000000000");
-  all_ones.SubSmall(1);  // and the borrow back
-  EXPECT_EQ(ToHex(all_ones), "ffffffffffffffffffffffffffffffff");
-  const BigNum big = FromHex("123456789abcdef0123456789abcdef0fedcba9876543210");
-  for (std::uint32_t d : {3u, 64513u, 4294967291u}) {
-    BigNum r;
-    BigNum::Mod(big, BigNum(d), &r);
-    EXPECT_EQ(BigNum(big.ModSmall(d)), r) << d;
-  }
-}
-
 TEST(BigNum, RefusesBadArguments) {
   BigNum r;
   EXPECT_EQ(BigNum::DivMod(BigNum(5), BigNum(), nullptr, &r), kBigNumBadArgument);

@@ -76,27 +76,21 @@ TEST(DigestKnownAnswers, Sha1FipsExamples) {
 }
 
 // Lengths around every padding boundary (55/56/64 for MD5 and SHA-1, 15/16
-// for MD2) and long inputs, from tests/data/crypto/make_digest_vectors.py.
+// for MD2) and long inputs, from tests/data/crypto/make_digest_vectors.py,
+// fed whole and in pieces that straddle the blocks.
 TEST(DigestGeneratedVectors, EveryLengthMatches) {
   const auto rows = testing::ReadVectorFile("crypto/digest_vectors.txt");
   ASSERT_GT(rows.size(), 400u);
   for (const auto& row : rows) {
     SCOPED_TRACE(row[0] + " length " + row[1]);
     const Bytes input = testing::PatternBytes(std::stoul(row[1]));
-    EXPECT_EQ(row[0] == "md2" ? HashHex<Md2>(input) : row[0] == "md5" ? HashHex<Md5>(input) : HashHex<Sha1>(input),
-              row[2]);
-  }
-}
-
-// Feeding the same message in pieces of awkward sizes must give the same
-// digest: catches faults in the partial-block buffering.
-TEST(DigestStreaming, PiecewiseUpdatesMatchOneUpdate) {
-  const Bytes input = testing::PatternBytes(1000);
-  for (std::size_t piece : {1u, 3u, 15u, 17u, 55u, 63u, 65u, 127u}) {
-    SCOPED_TRACE(piece);
-    EXPECT_EQ(HashHex<Md2>(input, piece), HashHex<Md2>(input));
-    EXPECT_EQ(HashHex<Md5>(input, piece), HashHex<Md5>(input));
-    EXPECT_EQ(HashHex<Sha1>(input, piece), HashHex<Sha1>(input));
+    for (std::size_t piece : {0u, 1u, 17u, 63u}) {
+      SCOPED_TRACE(piece);
+      EXPECT_EQ(row[0] == "md2"   ? HashHex<Md2>(input, piece)
+                : row[0] == "md5" ? HashHex<Md5>(input, piece)
+                                  : HashHex<Sha1>(input, piece),
+                row[2]);
+    }
   }
 }
 
