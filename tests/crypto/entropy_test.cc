@@ -67,29 +67,6 @@ TEST(Entropy, KeyRingFieldSampling) {
   EXPECT_TRUE(r.calls[0] + r.calls[1] == expected);
 }
 
-// A sampler standing in for the key ring: two entries of five fields.
-void TwoEntrySampler(KeyRingFieldSample sample, void* context) {
-  static const char* const kFields[] = {"label-one", "", "public", "private-key-bytes", "cert",
-                                        "l2", "subject-name-two", "", "pk2", "certificates"};
-  for (const char* field : kFields)
-    sample(context, reinterpret_cast<const std::uint8_t*>(field), std::strlen(field));
-}
-
-TEST(Entropy, KeyRingEntriesGoThroughTheRegisteredSampler) {
-  Recorder without;
-  SetKeyRingEntrySampler(nullptr);
-  SeedFromKeyRingEntries(without.sink());
-  EXPECT_TRUE(without.calls.empty());
-
-  SetKeyRingEntrySampler(&TwoEntrySampler);
-  Recorder with;
-  SeedFromKeyRingEntries(with.sink());
-  SetKeyRingEntrySampler(nullptr);
-  // One batch; whatever the phase, at least the long fields contribute.
-  ASSERT_EQ(with.calls.size(), 1u);
-  EXPECT_GE(with.calls[0].size(), 3u);
-}
-
 TEST(Entropy, TextIsFedInLineReaderPieces) {
   const std::string long_line(250, 'x');
   const std::string exact(120, 'y');
@@ -112,10 +89,6 @@ TEST(Entropy, FileStatusRecordsAndPaths) {
   FileStatusRecord("/no/such/path", a);  // failed queries feed zeros
   EXPECT_EQ(0, std::memcmp(a, zero, 36));
 
-  Recorder r;
-  SeedFromFileStatus(r.sink());
-  ASSERT_EQ(r.calls.size(), 1u);
-  EXPECT_EQ(r.calls[0].size(), 144u);  // four status records
   {
     testing::ScopedEnv env("TMPDIR", "/var/tmp");
     const std::vector<std::string> paths = StatusSeedPaths();
@@ -125,20 +98,6 @@ TEST(Entropy, FileStatusRecordsAndPaths) {
   }
   testing::ScopedEnv env("TMPDIR", std::string(300, 'a'));  // too long: the fallback
   EXPECT_EQ(StatusSeedPaths()[2], "/tmp");
-}
-
-// The other sources: the text the commands would print (the root listing
-// among it) as one seed followed by 32 host bytes, and the clocks.
-TEST(Entropy, CommandOutputHostBytesAndClocks) {
-  Recorder r;
-  SeedFromCommandOutput(r.sink());
-  ASSERT_EQ(r.calls.size(), 2u);
-  EXPECT_NE(r.calls[0].find(" etc\n"), std::string::npos);
-  EXPECT_EQ(r.calls.back().size(), 32u);
-  Recorder clocks;
-  SeedFromClocks(clocks.sink());
-  ASSERT_EQ(clocks.calls.size(), 1u);
-  EXPECT_EQ(clocks.calls[0].size(), 12u);
 }
 
 }  // namespace
