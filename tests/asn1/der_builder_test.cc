@@ -41,35 +41,19 @@ TEST(DerHeader, SizeAndOctetsFollowTheContentLength) {
   }
 }
 
-TEST(DerInteger, ShortestTwosComplement) {
-  const struct {
-    std::uint32_t value;
-    const char* der;
-  } kTests[] = {
-      {0, "02 01 00"},          {0x7F, "02 01 7F"},          {0x80, "02 02 00 80"},
-      {0xFFFF, "02 03 00 FF FF"}, {0x10000, "02 03 01 00 00"}, {0x7FFFFFFF, "02 04 7F FF FF FF"},
-      {0x80000000u, "02 05 00 80 00 00 00"}, {0xFFFFFFFFu, "02 05 00 FF FF FF FF"},
-  };
-  for (const auto& c : kTests) {
-    Asn1Item out{};
-    ASSERT_EQ(DerInteger(&out, c.value), 0);
-    EXPECT_EQ(Take(&out), Hex(c.der)) << c.value;
-  }
-}
-
 TEST(DerConstructed, ConcatenatesNonEmptyChildrenInOrder) {
   Asn1Item a{}, b{}, empty{}, out{};
-  ASSERT_EQ(DerInteger(&a, 1), 0);
+  ASSERT_EQ(DerInteger(&a, 0x80), 0);  // the top bit set: a leading zero octet
   ASSERT_EQ(DerEmpty(&b, 0x31), 0);
   ASSERT_EQ(DerConstructed(&out, 0x10, &a, &empty, &b), 0);
-  EXPECT_EQ(Take(&out), Hex("30 05 02 01 01 31 00"));
+  EXPECT_EQ(Take(&out), Hex("30 06 02 02 00 80 31 00"));
   ASSERT_EQ(DerConstructed(&out, 0x80, &b, nullptr, &a), 0);
   EXPECT_EQ(Take(&out), Hex("A0 02 31 00")) << "0x80 gives [0]; the list ends at the null pointer";
   const Asn1Item* list[] = {&b, &b, &b};
   ASSERT_EQ(DerConstructedList(&out, 0x11, list, 3), 0);
   EXPECT_EQ(Take(&out), Hex("31 06 31 00 31 00 31 00"));
   // The children were copied: they are still the caller's to free.
-  EXPECT_EQ(BytesOf(a), Hex("02 01 01"));
+  EXPECT_EQ(BytesOf(a), Hex("02 02 00 80"));
   Asn1Item items[] = {a, b, empty};
   DerFreeItems(items);
   for (const Asn1Item& item : items) EXPECT_EQ(item.data, nullptr);

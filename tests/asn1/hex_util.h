@@ -1,6 +1,7 @@
 // Hex literals for the ASN.1 and armour tests.
 #pragma once
 
+#include <cctype>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,23 +11,14 @@
 
 namespace kcertadm::testing {
 
-// "30 03 02 01 05" -> bytes; spaces are ignored.
+// "30 03 02 01 05" -> bytes; anything but hex digits is ignored.
 inline std::vector<std::uint8_t> Hex(std::string_view text) {
+  std::string digits;
+  for (char c : text)
+    if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
   std::vector<std::uint8_t> out;
-  int high = -1;
-  for (char c : text) {
-    int v;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    else continue;
-    if (high < 0) {
-      high = v;
-    } else {
-      out.push_back(static_cast<std::uint8_t>(high << 4 | v));
-      high = -1;
-    }
-  }
+  for (std::size_t i = 0; i + 1 < digits.size(); i += 2)
+    out.push_back(static_cast<std::uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
   return out;
 }
 
