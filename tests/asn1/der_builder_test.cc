@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <functional>
 #include <vector>
 
@@ -62,7 +61,6 @@ TEST(DerConstructed, ConcatenatesNonEmptyChildrenInOrder) {
 TEST(DerBuilder, RefusesInputsThatCannotBeEncoded) {
   std::uint8_t stale = 0;
   const Asn1Item huge{&stale, INT32_MAX - 3};
-  const Asn1Item negative{&stale, -1};
   const Asn1Item missing{nullptr, 4};
   // Each must fail before touching the missing bytes and leave the item empty.
   const struct {
@@ -73,7 +71,7 @@ TEST(DerBuilder, RefusesInputsThatCannotBeEncoded) {
       {"bytes missing", [&](Asn1Item* out) { return DerPrimitive(out, 0x04, nullptr, 3); }},
       {"element longer than 2^31", [&](Asn1Item* out) { return DerPrimitive(out, 0x04, &stale, INT32_MAX); }},
       {"bit string too long", [&](Asn1Item* out) { return DerBitString(out, &stale, INT32_MAX - 6); }},
-      {"negative item", [&](Asn1Item* out) { return DerWrap(out, 0x30, negative); }},
+      {"negative item", [&](Asn1Item* out) { return DerWrap(out, 0x30, Asn1Item{&stale, -1}); }},
       {"children sum past 2^31", [&](Asn1Item* out) { return DerConstructed(out, 0x10, &huge, &huge); }},
       {"child without bytes", [&](Asn1Item* out) { return DerConstructed(out, 0x10, &missing); }},
   };
