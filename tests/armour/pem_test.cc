@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "armour/base64.h"
 #include "armour/pem.h"
 #include "host_interface/messages.h"
 
@@ -47,7 +48,8 @@ TEST(PemLines, ReadStripsLineEndsAndCutsLongLines) {
   EXPECT_EQ(sizes, (std::vector<std::size_t>{5, 0, kPemLinePiece, 4 + 2500 - kPemLinePiece}));
 }
 
-// Base64 in lines of 64 characters between the BEGIN and END lines.
+// Base64 in lines of 64 characters between the BEGIN and END lines; a
+// write that fails is reported.
 TEST(PemArmour, WritesBeginBase64AndEndWithoutFinalLineEnd) {
   const std::string line64(64, 'A');  // 48 zero octets
   struct Case {
@@ -69,6 +71,9 @@ TEST(PemArmour, WritesBeginBase64AndEndWithoutFinalLineEnd) {
     ASSERT_EQ(WriteArmouredObject(cert, f.get(), c.isRequest), 0);
     EXPECT_EQ(Contents(f.get()), c.expected);
   }
+  File readOnly(std::fopen("/dev/null", "r"));  // a failed write is reported
+  EXPECT_EQ(PemWriteBase64(readOnly.get(), kSix.data(), 6, 0), -1);
+  EXPECT_EQ(PemWriteBase64(nullptr, kSix.data(), 6, 0), -1);
 }
 
 // The Base64 the lenient reader collects from a text; none when it refused
@@ -103,7 +108,6 @@ TEST(PemArmour, LenientReaderTakesArmouredOrBareText) {
        "AQgP"},
       {"999 characters are still a line", "x-BEGIN\n" + std::string(992, 'A') + "AQg=   \nEND-\n",
        std::string(992, 'A') + "AQg=   "},
-      {"empty text", "", std::nullopt},
       {"only line ends", "\n\r\n", std::nullopt},
       {"only armour lines: nothing collected", "-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----",
        std::nullopt},
@@ -116,31 +120,6 @@ TEST(PemArmour, LenientReaderTakesArmouredOrBareText) {
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.why);
     EXPECT_EQ(ParseText(c.text), c.collected);
-  }
-}
-
-TEST(PemSniff, TellsWhatTheFileHolds) {
-  const std::string begin = std::string(kPemMessageBegin) + "\n";
-  struct Case {
-    std::string text;
-    int result;
-    std::string procType;
-  } const kTests[] = {
-      {begin + "proc-type:4,mic-only\r\n", kPemSniffMic, "proc-type:4,mic-only"},
-      {"junk\n" + begin + "Proc-Type: 4,MIC-CLEAR\n", kPemSniffMic, "Proc-Type: 4,MIC-CLEAR"},
-      {begin + "Proc-Type: 4,CRL\n", kPemSniffCrl, ""},
-      {begin + "Proc-Type: 4,CRL-RETRIEVAL-REQUEST\n", kPemSniffCrlRetrievalRequest, ""},
-      {begin + "-----BEGIN CERTIFICATE-----\n", kPemSniffArmouredCertificate, ""},
-      {begin + "Proc-Type: 4,ENCRYPTED\n", kPemSniffNone, ""},  // encrypted messages are not taken
-      {"AQgP\n", kPemSniffNone, ""},
-      {"", kPemSniffNone, ""},
-  };
-  for (const Case& c : kTests) {
-    SCOPED_TRACE(c.text);
-    File f = FileWith(c.text);
-    std::string procType;
-    EXPECT_EQ(SniffPemFile(f.get(), &procType), c.result);
-    EXPECT_EQ(procType, c.procType);
   }
 }
 
@@ -160,62 +139,68 @@ TEST(PemRequest, WrittenRequestHasTheExactLayout) {
             "-----END PRIVACY-ENHANCED MESSAGE-----\n");
 }
 
-TEST(PemRequest, ReaderStopsAtTheFirstWrongHeader) {
+// The strict readers: the sniffer tells what a file holds (and the
+// Proc-Type line it saw); the request and certificate readers stop at the
+// first line that is not what they expect.
+TEST(PemStrictReaders, SniffAndStopAtTheFirstWrongLine) {
+  const std::string begin = std::string(kPemMessageBegin) + "\n";
   const std::string domain = "Content-Domain:  RFC822\n";
   const std::string originator = "Originator-Certificate:\n AQgP\n";
   const std::string mic = "MIC-Info: RSA-MD2,RSA,\n AQgP\n\nAQgP\n";
   const std::string end = std::string(kPemMessageEnd) + "\n";
+  const std::string armour = "-----BEGIN CERTIFICATE-----\n";
+  enum Reader { kSniff, kRequest, kCertificate };
   struct Case {
     const char* why;
+    Reader reader;
     std::string text;
     int result;
+    std::string procType = "";
   } const kTests[] = {
-      {"complete, MD2, lines after the end ignored", domain + originator + mic + end + "junk\n", kPemRequestOk},
-      {"wrong domain", "Content-Domain: RFC1154\n" + originator + mic + end, kPemRequestBadDomain},
-      {"no originator", domain + "Issuer-Certificate:\n AQgP\n" + mic + end, kPemRequestBadOriginator},
-      {"other header after the certificate", domain + originator + "Key-Info: RSA,\n" + mic + end,
+      {"MIC-ONLY, lower case", kSniff, begin + "proc-type:4,mic-only\r\n", kPemSniffMic, "proc-type:4,mic-only"},
+      {"MIC-CLEAR after junk", kSniff, "junk\n" + begin + "Proc-Type: 4,MIC-CLEAR\n", kPemSniffMic,
+       "Proc-Type: 4,MIC-CLEAR"},
+      {"CRL", kSniff, begin + "Proc-Type: 4,CRL\n", kPemSniffCrl},
+      {"CRL retrieval", kSniff, begin + "Proc-Type: 4,CRL-RETRIEVAL-REQUEST\n", kPemSniffCrlRetrievalRequest},
+      {"armour inside", kSniff, begin + armour, kPemSniffArmouredCertificate},
+      {"encrypted messages are not taken", kSniff, begin + "Proc-Type: 4,ENCRYPTED\n", kPemSniffNone},
+      {"bare Base64", kSniff, "AQgP\n", kPemSniffNone},
+      {"complete, MD2, lines after the end ignored", kRequest, domain + originator + mic + end + "junk\n",
+       kPemRequestOk},
+      {"wrong domain", kRequest, "Content-Domain: RFC1154\n" + originator + mic + end, kPemRequestBadDomain},
+      {"no originator", kRequest, domain + "Issuer-Certificate:\n AQgP\n" + mic + end, kPemRequestBadOriginator},
+      {"other header after the certificate", kRequest, domain + originator + "Key-Info: RSA,\n" + mic + end,
        kPemRequestUnexpectedHeader},
-      {"MIC-Info with SHA-1", domain + originator + "MIC-Info: RSA-SHA1,RSA,\n AQgP\n\n" + end,
+      {"MIC-Info with SHA-1", kRequest, domain + originator + "MIC-Info: RSA-SHA1,RSA,\n AQgP\n\n" + end,
        kPemRequestUnexpectedHeader},
-      {"no certificate text", domain + "Originator-Certificate:\n" + mic + end, kPemRequestNoCertificate},
-      {"no MIC", domain + originator, kPemRequestNoMic},
-      {"certificate not Base64", domain + "Originator-Certificate:\n A*gP\n" + mic + end, kPemRequestNotBase64},
+      {"no certificate text", kRequest, domain + "Originator-Certificate:\n" + mic + end, kPemRequestNoCertificate},
+      {"no MIC", kRequest, domain + originator, kPemRequestNoMic},
+      {"certificate not Base64", kRequest, domain + "Originator-Certificate:\n A*gP\n" + mic + end,
+       kPemRequestNotBase64},
+      {"armour without final line end", kCertificate, "x\n" + armour + "AQgP\n-----END CERTIFICATE-----", 0},
+      {"armour cut inside", kCertificate, armour + "AQgP\n", kPemCertificateIncomplete},
+      {"message ends inside the certificate lines", kCertificate, begin + "originator-certificate:\n AQgP\n",
+       kPemCertificateIncomplete},
+      {"no begin line at all", kCertificate, "AQgP\n", kPemCertificateIncomplete},
+      {"armour not Base64", kCertificate, armour + "*\n-----END CERTIFICATE-----\n", kPemCertificateNotBase64},
   };
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.why);
     File f = FileWith(c.text);
     Bytes der;
-    std::string micText;
-    EXPECT_EQ(ReadPemRequest(f.get(), der, micText), c.result);
+    std::string text;
+    EXPECT_EQ(c.reader == kSniff     ? SniffPemFile(f.get(), &text)
+              : c.reader == kRequest ? ReadPemRequest(f.get(), der, text)
+                                     : ReadPemCertificateText(f.get(), der),
+              c.result);
+    if (c.reader == kSniff) EXPECT_EQ(text, c.procType);
   }
   PemMic parts;
   EXPECT_TRUE(SplitPemMic(mic, parts));
   EXPECT_EQ(parts.digest, 1);
-  EXPECT_FALSE(SplitPemMic("", parts));
-  EXPECT_FALSE(SplitPemMic("MIC-Info: RSA-SHA1,RSA,\n AQgP\n\nAQgP\n", parts));
-  EXPECT_FALSE(SplitPemMic("MIC-Info: RSA-MD5,RSA,\n\nAQgP\n", parts)) << "no signature";
-  EXPECT_FALSE(SplitPemMic("MIC-Info: RSA-MD5,RSA,\n AQgP\n\n", parts)) << "no body";
-}
-
-TEST(PemCertificate, ImportTextNeedsACompleteCertificate) {
-  Bytes der;
-  struct Case {
-    const char* why;
-    std::string text;
-    int result;
-  } const kTests[] = {
-      {"armour without final line end", "x\n-----BEGIN CERTIFICATE-----\nAQgP\n-----END CERTIFICATE-----", 0},
-      {"armour cut inside", "-----BEGIN CERTIFICATE-----\nAQgP\n", kPemCertificateIncomplete},
-      {"message ends inside the certificate lines",
-       std::string(kPemMessageBegin) + "\noriginator-certificate:\n AQgP\n", kPemCertificateIncomplete},
-      {"no begin line at all", "AQgP\n", kPemCertificateIncomplete},
-      {"armour not Base64", "-----BEGIN CERTIFICATE-----\n*\n-----END CERTIFICATE-----\n",
-       kPemCertificateNotBase64},
-  };
-  for (const Case& c : kTests) {
-    SCOPED_TRACE(c.why);
-    File f = FileWith(c.text);
-    EXPECT_EQ(ReadPemCertificateText(f.get(), der), c.result);
+  for (const char* bad : {"", "MIC-Info: RSA-SHA1,RSA,\n AQgP\n\nAQgP\n", "MIC-Info: RSA-MD5,RSA,\n\nAQgP\n",
+                          "MIC-Info: RSA-MD5,RSA,\n AQgP\n\n"}) {
+    EXPECT_FALSE(SplitPemMic(bad, parts)) << bad;  // empty, SHA-1, no signature, no body
   }
 }
 
