@@ -99,7 +99,6 @@ TEST(DigestInfo, CheckReportsEachFault) {
       {"digest bytes differ", modified(33, 0xEE), 540},
       {"another digest algorithm named", modified(13, 0x02), 540},
       {"parameters not NULL", modified(14, 0x04), 524},
-      {"parameters 05 01 instead of NULL", modified(15, 0x01), 524},
       {"outer tag not SEQUENCE", modified(0, 0x31), 537},
       {"outer length too long for the data", modified(1, 0x21), 537},
       {"trailing byte after the DigestInfo", [&] { Bytes b(good, good + n); b.push_back(0); return b; }(), 537},

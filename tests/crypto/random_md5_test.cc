@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "crypto/toolkit_util.h"
@@ -35,31 +34,6 @@ TEST(Md5RandomGenerator, MatchesIndependentModel) {
     ASSERT_EQ(row[row.size() - 2], "=");
     EXPECT_EQ(testing::ToHex(taken), row.back());
   }
-}
-
-// Seeding merges the sampled key ring bytes into large seeds; that feeds
-// the same stream only once warm-up is over (two seeds taken).
-TEST(Md5RandomGenerator, SeedsAfterWarmUpMergeIntoOne) {
-  const std::uint8_t clocks[] = "clocks", status[] = "status", samples[] = "sampled bytes";
-  Md5RandomGenerator bytewise, merged, early;
-  for (Md5RandomGenerator* g : {&bytewise, &merged}) {
-    g->Seed(clocks, sizeof clocks);
-    g->Seed(status, sizeof status);
-  }
-  for (std::uint8_t b : samples) bytewise.Seed(&b, 1);
-  merged.Seed(samples, sizeof samples);
-  std::uint8_t a[40], b[40];
-  bytewise.Generate(a, sizeof a);
-  merged.Generate(b, sizeof b);
-  EXPECT_EQ(0, std::memcmp(a, b, sizeof a));
-
-  // The same bytes as a single seed leave the generator warming up.
-  std::vector<std::uint8_t> all(clocks, clocks + sizeof clocks);
-  all.insert(all.end(), status, status + sizeof status);
-  all.insert(all.end(), samples, samples + sizeof samples);
-  early.Seed(all.data(), all.size());
-  early.Generate(b, sizeof b);
-  EXPECT_NE(0, std::memcmp(a, b, sizeof a));
 }
 
 }  // namespace

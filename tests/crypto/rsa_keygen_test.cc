@@ -39,15 +39,6 @@ TEST(RsaKeyGen, MatchesIndependentModel) {
   }
 }
 
-// The second prime's bytes never run past the bytes of an attempt.
-TEST(RsaKeyGen, RandomBytesPerAttemptHoldBothPrimes) {
-  for (std::uint32_t n = 256; n <= 2048; ++n) {
-    const std::size_t p_bits = (n + 1) / 2, q_bits = n - p_bits;
-    const std::size_t q_offset = ((p_bits / 8) & ~std::size_t{1}) + 2;
-    ASSERT_LE(q_offset + PrimeSeedBytes(q_bits), RsaKeyGenRandomBytes(n)) << n;
-  }
-}
-
 TEST(RsaKeyGen, RefusesBadParameters) {
   struct Case {
     std::uint32_t bits;
