@@ -15,7 +15,6 @@
 #include <fstream>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
