@@ -21,7 +21,7 @@ class OwnedCert {
  public:
   explicit OwnedCert(const std::vector<std::uint8_t>& bytes) {
     auto* block = static_cast<std::uint8_t*>(std::malloc(bytes.size() + 1));
-    std::memcpy(block, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());  // data() may be null
     InitCertData(&cert_, block, static_cast<std::int32_t>(bytes.size()));
   }
   ~OwnedCert() { FreeCertData(&cert_); }
