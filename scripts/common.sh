@@ -3,6 +3,8 @@ set -euo pipefail
 
 KCERTADM_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 KCERTADM_BUILD="${KCERTADM_BUILD:-$KCERTADM_ROOT/build}"
+# Parallel jobs for builds and ctest; CI and shared machines may lower it.
+KCERTADM_JOBS="${KCERTADM_JOBS:-$(nproc)}"
 
 # Debian packages the build and the tests use. Only missing ones are
 # installed, so a machine that has them all is left alone.
@@ -27,5 +29,5 @@ build_project() {
   if [ ! -f "$KCERTADM_BUILD/build.ninja" ]; then
     cmake -S "$KCERTADM_ROOT" -B "$KCERTADM_BUILD" -G Ninja "$@"
   fi
-  cmake --build "$KCERTADM_BUILD"
+  cmake --build "$KCERTADM_BUILD" -j "$KCERTADM_JOBS"
 }
