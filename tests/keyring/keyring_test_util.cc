@@ -49,12 +49,6 @@ Bytes Md5Of(const Bytes& bytes) {
   return digest;
 }
 
-Bytes Concat(const std::string& text, const Bytes& bytes) {
-  Bytes out(text.begin(), text.end());
-  out.insert(out.end(), bytes.begin(), bytes.end());
-  return out;
-}
-
 Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t length) {
   return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
                bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));

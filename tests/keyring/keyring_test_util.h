@@ -27,7 +27,6 @@ class TempDir {
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
 Bytes Md5Of(const Bytes& bytes);
-Bytes Concat(const std::string& text, const Bytes& bytes);
 Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t length);
 Bytes FromHex(const std::string& hex);
 std::string ToHex(const Bytes& bytes);
