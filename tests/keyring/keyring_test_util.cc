@@ -61,12 +61,8 @@ Bytes FromHex(const std::string& hex) {
 }
 
 std::string ToHex(const Bytes& bytes) {
-  static const char digits[] = "0123456789abcdef";
   std::string out;
-  for (auto b : bytes) {
-    out.push_back(digits[b >> 4]);
-    out.push_back(digits[b & 15]);
-  }
+  for (auto b : bytes) out += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
   return out;
 }
 
@@ -74,10 +70,8 @@ int RunCommand(const std::string& command, std::string* output) {
   std::FILE* pipe = ::popen(command.c_str(), "r");
   if (!pipe) return -1;
   char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
     if (output) output->append(buffer, n);
-  }
   int status = ::pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -107,15 +101,8 @@ Bytes VectorPrivateKey() { return FromHex(VectorValues("encrypted").at(0)); }
 namespace kcertadm::test {
 
 Bytes Tlv(std::uint8_t tag, const Bytes& content) {
-  Bytes out{tag};
-  std::size_t n = content.size();
-  if (n < 0x80) {
-    out.push_back(static_cast<std::uint8_t>(n));
-  } else if (n < 0x100) {
-    out.insert(out.end(), {0x81, static_cast<std::uint8_t>(n)});
-  } else {
-    out.insert(out.end(), {0x82, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
-  }
+  const auto n = static_cast<std::uint8_t>(content.size()), high = static_cast<std::uint8_t>(content.size() >> 8);
+  Bytes out = content.size() < 0x80 ? Bytes{tag, n} : content.size() < 0x100 ? Bytes{tag, 0x81, n} : Bytes{tag, 0x82, high, n};
   out.insert(out.end(), content.begin(), content.end());
   return out;
 }
