@@ -27,16 +27,12 @@ using test::TestData;
 using test::Tlv;
 
 TEST(BuildAlgorithmId, OidWithNullParameter) {
-  struct Case {
-    std::int32_t algorithm;
-    std::string want;
-  };
-  const Case kTests[] = {
+  const struct { std::int32_t algorithm; std::string want; } kTests[] = {
       {0, "30 0D 06 09 2A 86 48 86 F7 0D 01 01 01 05 00"},
       {1, "30 0D 06 09 2A 86 48 86 F7 0D 01 01 02 05 00"},
       {3, "30 0D 06 09 2A 86 48 86 F7 0D 01 01 02 05 00"},  // never SHA-1
   };
-  for (const Case& c : kTests) {
+  for (const auto& c : kTests) {
     SCOPED_TRACE(c.algorithm);
     Asn1Item out{};
     ASSERT_EQ(BuildAlgorithmId(&out, c.algorithm), 0);
@@ -93,12 +89,7 @@ TEST(ParseRequest, RefusesBadSignaturesAndKeys) {
   Bytes tamperedName = good;
   const std::string org = "Vector Org";
   *std::search(tamperedName.begin(), tamperedName.end(), org.begin(), org.end()) = 'v';
-  struct Case {
-    const char* why;
-    Bytes der;
-    std::uint32_t want;
-  };
-  const Case kTests[] = {
+  const struct { const char* why; Bytes der; std::uint32_t want; } kTests[] = {
       {"signature changed", flipped, 30055},
       {"subject changed after signing", tamperedName, 30055},
       {"not a request", Hex("30 03 02 01 00"), 30045},
@@ -108,7 +99,7 @@ TEST(ParseRequest, RefusesBadSignaturesAndKeys) {
                       test::kMd5WithRsa, Hex("03 02 00 00")})),
        30056},
   };
-  for (const Case& c : kTests) {
+  for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
     Bytes der = c.der;
     CertData cert{};

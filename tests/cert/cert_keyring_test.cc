@@ -126,7 +126,7 @@ TEST_F(CertKeyRingTest, ClimbsToTheRootAndEndsOnLoops) {
       {"self loop through one entry", {{"A", Named("A2", "A")}, {"A2", Named("A", "A2")}},
        Named("A", "A"), 0, Named("A", "A")},
   };
-  for (const Case& c : kTests) {
+  for (const auto& c : kTests) {
     SCOPED_TRACE(c.name);
     KeyRingClear();
     int n = 0;

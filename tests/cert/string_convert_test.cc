@@ -56,16 +56,12 @@ TEST(DisplayConversions, StopWhenTheFirstStepProducesNothing) {
 
 TEST(ConvertIntlString, ProducesTheConfiguredType) {
   const std::string text = "Zo\xC3\xAB";  // Zoë
-  struct Case {
-    int tag;
-    std::vector<std::uint8_t> want;
-  };
-  const Case kTests[] = {
+  const struct { int tag; std::vector<std::uint8_t> want; } kTests[] = {
       {0x0C, Text(text)},
       {0x1E, {0x00, 'Z', 0x00, 'o', 0x00, 0xEB}},  // big-endian units
       {0x14, {'Z', 'o', 0xEB}},                    // read as ISO 8859-1
   };
-  for (const Case& c : kTests) {
+  for (const auto& c : kTests) {
     SCOPED_TRACE(c.tag);
     IntlEncodingScope scope(c.tag);
     DnValue value{};
