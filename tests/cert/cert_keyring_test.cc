@@ -72,7 +72,6 @@ class CertKeyRingTest : public ::testing::Test {
     return status;
   }
 
-  test::VectorKey key_;
   // The vector key's self-signed certificate, valid from now on.
   test::VectorSigner root_{std::time(nullptr)};
   const Bytes root = BytesOf(root_.self.cert.der);
@@ -139,7 +138,7 @@ TEST_F(CertKeyRingTest, ClimbsToTheRootAndEndsOnLoops) {
 
 TEST_F(CertKeyRingTest, LoadsTheFirstTrustedKeyEntryWithACertificate) {
   SecureBytes sealed;
-  ASSERT_EQ(EncryptPrivateKey(key_.get(), "secret", sealed), 0);
+  ASSERT_EQ(EncryptPrivateKey(root_.signer.signerKey, "secret", sealed), 0);
   // Inserted at the head: the last added comes first.
   AddEntry("trusted key", root, true, sealed);
   AddEntry("untrusted key", root, false, sealed);
@@ -164,7 +163,7 @@ TEST_F(CertKeyRingTest, LoadsTheFirstTrustedKeyEntryWithACertificate) {
 
 TEST_F(CertKeyRingTest, DecryptsPrivateKeyInfo) {
   SecureBytes sealed;
-  ASSERT_EQ(EncryptPrivateKey(key_.get(), "pw", sealed), 0);
+  ASSERT_EQ(EncryptPrivateKey(root_.signer.signerKey, "pw", sealed), 0);
   Asn1Item encrypted{sealed.data(), static_cast<std::int32_t>(sealed.size())};
   Asn1Item plain{};
   std::uint32_t error = 0;

@@ -17,9 +17,9 @@
 
 namespace kcertadm::test {
 
-IntlEncodingScope::IntlEncodingScope(int tag) : saved_(IntlStringEncoding()) { SetIntlStringEncoding(tag); }
+IntlEncodingScope::IntlEncodingScope(int tag) : saved(IntlStringEncoding()) { SetIntlStringEncoding(tag); }
 
-IntlEncodingScope::~IntlEncodingScope() { SetIntlStringEncoding(saved_); }
+IntlEncodingScope::~IntlEncodingScope() { SetIntlStringEncoding(saved); }
 
 KeyObject* LoadVectorKey() {
   std::ifstream in(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/vector_key.pem");
@@ -40,8 +40,6 @@ KeyObject* LoadVectorKey() {
   if (owner.Create() != 0 || KeySetInfo(owner.get(), KeyInfoRsaPrivate(), &record) != 0) return nullptr;
   return owner.release();
 }
-
-VectorKey::~VectorKey() { DestroyKey(&key_); }
 
 VectorSubject::VectorSubject() {
   const char* strings[DN_SLOT_COUNT] = {"DE",   "Bayern", "M\xC3\xBCnchen", "Vector Org",

@@ -14,33 +14,16 @@ namespace kcertadm::test {
 inline constexpr std::time_t kDec4At1603 = 1796400180;  // 2026-12-04 16:03:00 UTC
 
 // Sets the process-wide international string type for one test.
-class IntlEncodingScope {
- public:
+struct IntlEncodingScope {
   explicit IntlEncodingScope(int tag);
   ~IntlEncodingScope();
   IntlEncodingScope(const IntlEncodingScope&) = delete;
-  IntlEncodingScope& operator=(const IntlEncodingScope&) = delete;
-
- private:
-  int saved_;
+  const int saved;
 };
 
 // Loads tests/data/cert/vector_key.pem (PKCS #1 RSAPrivateKey in PEM).
 // The caller releases the key with DestroyKey.
 KeyObject* LoadVectorKey();
-
-// Owns the vector key for one test.
-class VectorKey {
- public:
-  VectorKey() : key_(LoadVectorKey()) {}
-  ~VectorKey();
-  VectorKey(const VectorKey&) = delete;
-  VectorKey& operator=(const VectorKey&) = delete;
-  KeyObject* get() const { return key_; }
-
- private:
-  KeyObject* key_;
-};
 
 // The subject of the build vectors, built with UTF8String as the
 // international type.
