@@ -24,12 +24,6 @@ std::string Run(const std::string& command, int* status) {
   return out;
 }
 
-bool HaveOpenssl() {
-  int status = 0;
-  Run("openssl version >/dev/null 2>&1", &status);
-  return status == 0;
-}
-
 TempDir::TempDir() {
   char pattern[] = "/tmp/kcertadm_cert_XXXXXX";
   if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp");

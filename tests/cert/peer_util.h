@@ -8,9 +8,6 @@
 
 namespace kcertadm::test {
 
-// True when the openssl command can be run.
-bool HaveOpenssl();
-
 // Runs a shell command; returns its standard output and sets *status to the
 // exit status.
 std::string Run(const std::string& command, int* status = nullptr);

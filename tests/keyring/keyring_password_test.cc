@@ -63,12 +63,9 @@ TEST_F(KeyRingPasswordTest, AddKeyEntrySettlesThePassword) {
   EXPECT_EQ(Bytes(first->privateKey.begin(), first->privateKey.end()), Sealed(4, "pw"));
 }
 
-TEST_F(KeyRingPasswordTest, PrivateKeysGuardTheFile) {
+TEST_F(KeyRingPasswordTest, ADamagedPrivateKeyDoesNotOpen) {
   ASSERT_EQ(KeyRingAddKeyEntry(test::NameOf("S"), Sealed(1, "secret"), "secret", "server"), 0);
   ASSERT_EQ(KeyRingWrite(Path("ring.kyr"), std::nullopt), 0);
-  EXPECT_EQ(KeyRingOpen(Path("ring.kyr"), std::nullopt), 4);
-  EXPECT_EQ(KeyRingOpen(Path("ring.kyr"), "secret"), 0);
-  EXPECT_EQ(KeyRingEntryCount(), 1u);
   // A damaged private key does not open with the password.
   Bytes bad = ReadFileBytes(Path("ring.kyr"));
   bad[bad.size() - 40] ^= 0x10;  // inside the private key, the last field present
