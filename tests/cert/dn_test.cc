@@ -155,8 +155,7 @@ TEST(BuildSubjectName, RequiresCommonNameAndStopsAtAMisfit) {
     SCOPED_TRACE(c.name);
     DnValue values[DN_SLOT_COUNT];
     uint32_t error = 0;
-    EXPECT_EQ(BuildSubjectName(c.strings, values, 1, &error), c.want);
-    EXPECT_EQ(error, c.want ? 0u : 30061u);
+    EXPECT_EQ(std::pair(BuildSubjectName(c.strings, values, 1, &error), error), std::pair(c.want, c.want ? 0u : 30061u));
     FreeDnValues(values);
   }
 }

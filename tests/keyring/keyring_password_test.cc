@@ -104,9 +104,8 @@ TEST_F(KeyRingPasswordTest, ChangeReEncryptsEveryKey) {
   ASSERT_EQ(KeyRingWrite(Path("ring.kyr"), std::nullopt), 0);
   EXPECT_EQ(KeyRingOpen(Path("ring.kyr"), std::nullopt), 4);
   EXPECT_EQ(KeyRingOpen(Path("ring.kyr"), ""), 0);
-}
-
-TEST_F(KeyRingPasswordTest, ChangeWithoutPasswordAdoptsAndSetsTheHeaderWord) {
+  // A ring without password adopts the new one, and the header word.
+  KeyRingClear();
   ASSERT_EQ(KeyRingInsertEntry(test::SampleEntry("root", 3)), 0);
   ASSERT_EQ(KeyRingChangePassword(std::nullopt, "first", 7), 0);
   EXPECT_EQ(*KeyRingPasswordCopy(), SecureString("first"));
