@@ -32,7 +32,8 @@ TEST(CanonicalPublicKey, IntegersAreMinimal) {
 
 TEST(SpkiModulusExponent, ReadsTheRsaShapeOnly) {
   ByteView modulus, exponent;
-  ASSERT_EQ(SpkiModulusExponent(SpkiWith(FromHex("003007020200c0020103")), modulus, exponent), 0);
+  const Bytes spki = SpkiWith(FromHex("003007020200c0020103"));  // the views point into it
+  ASSERT_EQ(SpkiModulusExponent(spki, modulus, exponent), 0);
   EXPECT_EQ(Bytes(modulus.begin(), modulus.end()), FromHex("00c0")) << "contents as encoded";
   EXPECT_EQ(Bytes(exponent.begin(), exponent.end()), Bytes{0x03});
   const struct { const char* why; Bytes spki; } kHostile[] = {
