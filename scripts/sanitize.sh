@@ -15,7 +15,9 @@ install_missing_packages
 # Every sanitizer report is fatal and names its stack.
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1:abort_on_error=0}"
+# Beyond the defaults, AddressSanitizer also checks uses of stack frames that
+# have returned, the order of static initialisers, and whole C strings.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:strict_string_checks=1}"
 
 # The GCC 12 ThreadSanitizer runtime cannot place its shadow memory when the
 # kernel randomises mappings with more than 28 bits; running without address
