@@ -16,7 +16,6 @@
 #include "host_interface/messages.h"
 #include "keyring/keyring.h"
 #include "keyring/password_protection.h"
-#include "keyring/stash.h"
 
 namespace kcertadm {
 namespace {
@@ -154,30 +153,6 @@ int LoadSigningKeyFromKeyRing(const char* password, SigningKey* signer, std::uin
   signer->signerKey = key;
   KeyRingEntryFree(chosen);
   return 0;
-}
-
-int LoadSigningKey(const SecurityCmdContext* context, SigningKey* signer, std::uint32_t* error) {
-  const std::string path = context->keyFile != nullptr ? context->keyFile : "";
-  SetError(error, kMsgKeyRingReadFailed);
-  int status = KeyRingOpen(path, std::nullopt);
-  std::optional<SecureString> stashed;
-  const char* password = context->password;
-  if (status == kKeyRingWrongPassword) {
-    if ((password == nullptr || *password == '\0') && context->useStash) {
-      stashed = StashRead(path);
-      password = stashed ? stashed->c_str() : nullptr;
-    }
-    status = KeyRingOpen(path, PasswordArg(password));
-    if (status != kKeyRingOk) {
-      SetError(error, status == kKeyRingCannotOpen      ? kMsgKeyRingOpenFailed
-                      : status == kKeyRingWrongPassword ? kMsgBadPassword
-                                                        : kMsgKeyRingReadFailed);
-      return -1;
-    }
-  } else if (status != kKeyRingOk) {
-    return -1;
-  }
-  return LoadSigningKeyFromKeyRing(password, signer, error);
 }
 
 int DecryptPrivateKeyInfo(const Asn1Item& encrypted, const char* password, Asn1Item* plain,

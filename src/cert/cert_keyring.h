@@ -35,11 +35,6 @@ int ClimbToRoot(const Asn1Item& certificate, std::vector<std::uint8_t>* root,
 // password (30071 when that fails). The key ring must be open. 0 or -1.
 int LoadSigningKeyFromKeyRing(const char* password, SigningKey* signer, std::uint32_t* error);
 
-// Opens context->keyFile (first without password; when one is needed, with
-// context->password, or the stashed one when that is empty and useStash is
-// set: 30008, 30009, 30010), then LoadSigningKeyFromKeyRing.
-int LoadSigningKey(const SecurityCmdContext* context, SigningKey* signer, std::uint32_t* error);
-
 // Decrypts a PKCS #8 EncryptedPrivateKeyInfo with the password into a new
 // malloc block holding the PrivateKeyInfo DER. 0, or -1 with 30071.
 int DecryptPrivateKeyInfo(const Asn1Item& encrypted, const char* password, Asn1Item* plain,

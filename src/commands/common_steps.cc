@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cert/cert_keyring.h"
 #include "commands/file_identity.h"
 #include "commands/input_file.h"
 #include "host_interface/messages.h"
@@ -115,6 +116,12 @@ int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
   // one that an earlier command of the process opened.
   TrustedRootCacheRebuild();
   return 0;
+}
+
+int LoadSigningKey(SecurityCmdContext& context, CommandSession& session, SigningKey* signer,
+                   std::uint32_t* slot) {
+  if (int status = OpenKeyRingFromContext(context, session, slot); status != 0) return status;
+  return LoadSigningKeyFromKeyRing(context.password, signer, slot);
 }
 
 int DesignateRootEntry(const SecurityCmdContext& context, std::uint32_t* slot) {

@@ -19,6 +19,8 @@
 
 namespace kcertadm {
 
+struct SigningKey;
+
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -70,6 +72,12 @@ FilePtr OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot);
 // (cannot open), 30009 (password) or 30010.
 int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
                            std::uint32_t* slot);
+
+// OpenKeyRingFromContext, then the key ring's signing key into signer
+// (LoadSigningKeyFromKeyRing, with the password the ring was opened with).
+// 0; the open's status with its message; -1 with 30035 or 30071.
+int LoadSigningKey(SecurityCmdContext& context, CommandSession& session, SigningKey* signer,
+                   std::uint32_t* slot);
 
 // Sets (or with NoTrust clears) the trusted-root mark of every entry holding
 // the key of the entry named by the label. 0; -1 with 30026 (no such

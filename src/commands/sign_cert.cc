@@ -70,9 +70,8 @@ int SignCert(SecurityCmdContext& context, CommandSession& session, std::uint32_t
   if (!input) return -1;
   FilePtr output = OpenOutputFile(context, slot);
   if (!output) return -1;
-  if (int status = OpenKeyRingFromContext(context, session, slot); status != 0) return status;
   SigningKey signer(kAlgMd5WithRsa);
-  if (LoadSigningKeyFromKeyRing(context.password, &signer, slot) != 0) return -1;
+  if (int status = LoadSigningKey(context, session, &signer, slot); status != 0) return status;
 
   PemRequest pemRequest;
   const bool pem = !context.useBER && SniffPemFile(input.get(), &pemRequest.procType) == kPemSniffMic;

@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 
+#include "commands/common_steps.h"
 #include "host_interface/messages.h"
 #include "keyring/keyring_entry.h"
 #include "kcertadm.h"
@@ -28,6 +29,21 @@ std::int32_t RunService(std::uint32_t* slot, Body body) {
     return SlotFail(slot, kMsgOutOfMemory);
   }
 }
+
+// The key ring named by a copy of the host's context, opened as the commands
+// open it, so that a password read from the stash file never leaves a
+// pointer behind in the host's record. Holds KeyRingLock and the ring's file
+// lock for the session's lifetime.
+struct KeyRingSession {
+  SecurityCmdContext context;
+  CommandSession session;
+
+  explicit KeyRingSession(const SecurityCmdContext& hostContext) : context(hostContext) {}
+  int Open(std::uint32_t* slot) { return OpenKeyRingFromContext(context, session, slot); }
+  int LoadSigner(SigningKey* signer, std::uint32_t* slot) {
+    return LoadSigningKey(context, session, signer, slot);
+  }
+};
 
 // The entry's last certificate, copied; none when it holds none or its
 // certificate list does not decode.

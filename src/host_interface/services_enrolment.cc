@@ -9,7 +9,6 @@
 #include "armour/pem.h"
 #include "asn1/asn1.h"
 #include "cert/cert_build.h"
-#include "cert/cert_keyring.h"
 #include "cert/certificate.h"
 #include "cert/dn.h"
 #include "cert/signing_key.h"
@@ -18,7 +17,6 @@
 #include "commands/common_steps.h"
 #include "host_interface/command_table.h"
 #include "host_interface/initialisation.h"
-#include "host_interface/locks.h"
 #include "host_interface/messages.h"
 #include "host_interface/parameter_parser.h"
 #include "host_interface/services_client_request.h"
@@ -130,10 +128,10 @@ std::int32_t SignClientRequest(SecurityCmdContext* context, CertData* cert,
 
   SigningKey signer;
   {
-    // Opening the key ring and taking the signer from it happen as one
-    // step, so another thread's command cannot replace the key ring between.
-    KeyRingGuard keyRing;
-    if (LoadSigningKey(context, &signer, slot) != 0) return -1;
+    // The signer is taken while the ring is held as a command holds it, so
+    // no other thread or process replaces the ring or its stash meanwhile.
+    KeyRingSession ring(*context);
+    if (ring.LoadSigner(&signer, slot) != 0) return -1;
   }
 
   CertFields request{};

@@ -32,17 +32,6 @@ void Report(std::uint32_t slot, char* buffer, std::uint32_t size) {
   if (slot != kMsgNone) ReportMessage(slot, buffer, size);
 }
 
-// Opens the key ring named by a copy of the host's context, so that a
-// password read from the stash file never leaves a pointer behind in the
-// host's record. Holds KeyRingLock for the session's lifetime.
-struct KeyRingSession {
-  SecurityCmdContext context;
-  CommandSession session;
-
-  explicit KeyRingSession(const SecurityCmdContext& hostContext) : context(hostContext) {}
-  int Open(std::uint32_t* slot) { return OpenKeyRingFromContext(context, session, slot); }
-};
-
 std::int32_t FillKeyData(const SecurityCmdContext& hostContext, ServerKeyData* keyData,
                          std::uint32_t* slot) {
   KeyRingSession ring(hostContext);

@@ -5,11 +5,15 @@
 // openssl and an independent X.509 reader.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <optional>
 #include <string>
 
 #include "host_interface/services_client_request.h"
 #include "kcertadm.h"
+#include "keyring/file_lock.h"
 #include "services_test_util.h"
 
 namespace kcertadm::test {
@@ -207,6 +211,28 @@ TEST_F(EnrolmentTest, SignClientCertRefusesWhatItCannotSign) {
     EXPECT_EQ(error, test.message);
     EXPECT_EQ(issued.cert.certText.length, 0);
   }
+}
+
+// The signing key is read under the key ring's file lock like every
+// command's: another process replaces the ring and its stash file one after
+// the other, and a reader in between would pair the two wrongly.
+TEST_F(EnrolmentTest, SignClientCertWaitsForTheKeyRingLock) {
+  SecurityCmdContext signer{};
+  signer.keyFile = keyFile_.c_str();
+  signer.password = kPassword;
+  signer.validDays = 30;
+  signer.clientCert = 1;
+  HostRecord issued;
+  SetText(&issued.cert.reqText, ClientRequest());
+  std::uint32_t error = 0;
+  std::optional<KeyRingFileLock> writer(std::in_place, keyFile_);
+  ASSERT_TRUE(writer->Held());
+  auto signing = std::async(std::launch::async,
+                            [&] { return SignClientCert(&signer, &issued.cert, &error); });
+  EXPECT_EQ(signing.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  writer.reset();
+  EXPECT_EQ(signing.get(), 0);
+  EXPECT_EQ(error, 30040u);
 }
 
 TEST_F(EnrolmentTest, SignCertificateCopiesOnlyWhatFitsAndReportsFailures) {
