@@ -29,7 +29,7 @@ TEST(Openssl, PrintsOurPkcs7Package) {
   test::TempDir dir;
   Record r(SelfSigned());
   ASSERT_EQ(PackagePkcs7(&r.cert), 0);
-  test::WriteFile(dir.Path("package.p7b"), BytesOf(r.cert.pkcs7));
+  test::WriteFileBytes(dir.Path("package.p7b"), BytesOf(r.cert.pkcs7));
   int status = -1;
   const std::string out = test::Run("openssl pkcs7 -inform DER -in " + Quote(dir.Path("package.p7b")) +
                                   " -print_certs 2>&1",
@@ -46,7 +46,7 @@ TEST(Openssl, PrintsOurPkcs7Package) {
 // the same certificates in the same order.
 TEST(Openssl, ItsPkcs7BundlesUnwrapCertificateByCertificate) {
   test::TempDir dir;
-  test::WriteFile(dir.Path("self.der"), SelfSigned());
+  test::WriteFileBytes(dir.Path("self.der"), SelfSigned());
   test::Run("openssl x509 -inform DER -in " + Quote(dir.Path("self.der")) + " -out " + Quote(dir.Path("self.pem")));
   std::vector<std::string> pems = {dir.Path("self.pem"), std::string(KCERTADM_TEST_DATA_DIR) + "/cert/vector_ca.pem"};
   std::error_code noBundle;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "der_util.h"
+#include "support/test_files.h"
 
 namespace kcertadm::test {
 
@@ -12,20 +13,8 @@ namespace kcertadm::test {
 // exit status.
 std::string Run(const std::string& command, int* status = nullptr);
 
-// A private directory for one test's files, removed afterwards.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string Path(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-void WriteFile(const std::string& path, const Bytes& bytes);
+using testing::TempDir;
+using testing::WriteFileBytes;
 std::string Quote(const std::string& s);  // single-quoted for the shell
 
 // The DER of the first certificate in a PEM file (Base64 between the

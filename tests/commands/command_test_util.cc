@@ -44,15 +44,6 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path) 
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-std::string ReadFileText(const std::string& path) {
-  const std::vector<std::uint8_t> bytes = ReadFileBytes(path).value_or(std::vector<std::uint8_t>{});
-  return std::string(bytes.begin(), bytes.end());
-}
-
-void WriteFileText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 bool FileExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;

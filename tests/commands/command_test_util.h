@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "asn1/hex_util.h"
-#include "host/temp_dir.h"
+#include "support/test_files.h"
 #include "keyring/keyring.h"
 
 namespace kcertadm::cmdtest {
@@ -37,16 +37,12 @@ struct Refusal {
 void ExpectRefusals(const std::string& command, const std::vector<Refusal>& rows,
                     const std::vector<std::string>& unchanged);
 
-// A fresh directory, removed with its contents at the end of the scope.
-class TempDir : public testing::TempDir {
- public:
-  std::string operator/(const std::string& name) const { return path() + "/" + name; }
-};
+using testing::TempDir;
 
 // The whole contents of a file, or none when it cannot be read.
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
-std::string ReadFileText(const std::string& path);
-void WriteFileText(const std::string& path, const std::string& text);
+using testing::ReadFileText;
+using testing::WriteFileText;
 bool FileExists(const std::string& path);
 // tests/data/reports/<name>, its bytes and its text.
 std::string ReportDataPath(const std::string& name);

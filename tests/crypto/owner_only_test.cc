@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "host/temp_dir.h"
+#include "support/test_files.h"
 
 namespace kcertadm {
 namespace {

@@ -11,7 +11,7 @@
 #include "crypto/rsa_key_info.h"
 #include "crypto/toolkit_scope.h"
 #include "crypto/toolkit_util.h"
-#include "host/temp_dir.h"
+#include "support/test_files.h"
 
 namespace kcertadm {
 namespace {
@@ -148,16 +148,16 @@ TEST_F(Signatures, OpenSslAcceptsOurKeysAndSignatures) {
   testing::TempDir dir;
   const std::string key = dir.path() + "/key.der", pub = dir.path() + "/pub.pem", data_file = dir.path() + "/data",
                     sig = dir.path() + "/sig";
-  testing::WriteFile(key, testing::RsaPrivateKeyDer(testing::TestKey(1024)));
+  testing::WriteFileBytes(key, testing::RsaPrivateKeyDer(testing::TestKey(1024)));
   ASSERT_EQ(Shell("openssl rsa -inform DER -in " + key + " -check -noout"), 0);
   ASSERT_EQ(Shell("openssl rsa -inform DER -in " + key + " -pubout -out " + pub), 0);
   const Bytes data(1000, 'x');
-  testing::WriteFile(data_file, data);
+  testing::WriteFileBytes(data_file, data);
   for (const auto& [type, name] : {std::pair{AlgInfoMd5WithRsa(), "md5"}, std::pair{AlgInfoSha1WithRsa(), "sha1"}}) {
     SCOPED_TRACE(name);
     Bytes signature;
     ASSERT_EQ(Sign(type, private_, data, &signature), 0);
-    testing::WriteFile(sig, signature);
+    testing::WriteFileBytes(sig, signature);
     EXPECT_EQ(Shell(std::string("openssl dgst -") + name + " -verify " + pub + " -signature " + sig + " " + data_file), 0);
     ASSERT_EQ(Shell(std::string("openssl dgst -") + name + " -sign " + key + " -keyform DER -out " + sig + " " + data_file),
               0);
@@ -172,9 +172,9 @@ TEST_F(Signatures, Md2AgreesWithPycryptodome) {
   if (Shell(python + " -c 'import Cryptodome'") != 0) GTEST_SKIP() << "no pycryptodome";
   testing::TempDir dir;
   const std::string key = dir.path() + "/key.der", data_file = dir.path() + "/data", peer_sig = dir.path() + "/sig";
-  testing::WriteFile(key, testing::RsaPrivateKeyDer(testing::TestKey(1024)));
+  testing::WriteFileBytes(key, testing::RsaPrivateKeyDer(testing::TestKey(1024)));
   const Bytes data = testing::TextBytes("md2 data");
-  testing::WriteFile(data_file, data);
+  testing::WriteFileBytes(data_file, data);
   const std::string script = dir.Write("md2.py",
       "from Cryptodome.PublicKey import RSA\n"
       "from Cryptodome.Signature import pkcs1_15\n"

@@ -79,6 +79,5 @@ int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uin
               std::vector<std::uint8_t>* out, std::size_t piece = 0, std::uint32_t room = 0);
 
 std::vector<std::uint8_t> ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::vector<std::uint8_t>& data);
 
 }  // namespace kcertadm::testing

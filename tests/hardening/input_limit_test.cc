@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "commands/cert_files.h"
-#include "host/temp_dir.h"
+#include "support/test_files.h"
 #include "host_interface/command_entry.h"
 #include "host_interface/message_reporter.h"
 

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "crypto/secure_memory.h"
-#include "host/temp_dir.h"
+#include "support/test_files.h"
 #include "host_interface/command_entry.h"
 #include "host_interface/message_reporter.h"
 

@@ -21,7 +21,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/temp_dir.h"
+#include "support/test_files.h"
 #include "keyring/keyring.h"
 
 extern char** environ;

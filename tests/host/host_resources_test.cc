@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/scoped_env.h"
-#include "host/temp_dir.h"
+#include "support/test_files.h"
 
 namespace kcertadm {
 namespace {

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 #include "host/scoped_env.h"
-#include "host/temp_dir.h"
+#include "support/test_files.h"
 
 namespace kcertadm {
 namespace {

@@ -76,8 +76,8 @@ TEST_F(PackagingTest, EnvelopeCertRefusesWhatIsNotACertificate) {
 TEST_F(PackagingTest, ReadCertReadsTextAndDerFiles) {
   const Bytes certificate = ReadFile(ServiceDataPath("server.der"));
   const std::string text = "-----BEGIN CERTIFICATE-----\n" + Base64Of(certificate) + "\n-----END CERTIFICATE-----\n";
-  WriteFile(dir_.Path("server.arm"), Bytes(text.begin(), text.end()));
-  WriteFile(dir_.Path("server.der"), certificate);
+  WriteFileBytes(dir_.Path("server.arm"), Bytes(text.begin(), text.end()));
+  WriteFileBytes(dir_.Path("server.der"), certificate);
   struct Case {
     const char* why;
     std::string file;

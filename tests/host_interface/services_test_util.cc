@@ -36,11 +36,6 @@ std::string ReadText(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 Bytes BytesOf(const Asn1Item& item) {
   if (item.data == nullptr || item.length <= 0) return {};
   return Bytes(item.data, item.data + item.length);

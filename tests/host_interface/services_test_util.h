@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/temp_dir.h"
+#include "support/test_files.h"
 #include "kcertadm.h"
 
 namespace kcertadm::test {
@@ -17,7 +17,7 @@ inline constexpr const char* kPassword = "service pass";
 std::string ServiceDataPath(const std::string& name);
 Bytes ReadFile(const std::string& path);
 std::string ReadText(const std::string& path);
-void WriteFile(const std::string& path, const Bytes& bytes);
+using testing::WriteFileBytes;
 Bytes BytesOf(const Asn1Item& item);
 std::string TextOf(const Asn1Item& item);
 // Base64 through the exported codec.

@@ -6,26 +6,13 @@
 #include <vector>
 
 #include "keyring/keyring_entry.h"
+#include "support/test_files.h"
 
 namespace kcertadm::test {
 
-// A fresh directory, removed with its contents at the end of the test.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  // Names of the files in the directory.
-  std::vector<std::string> Files() const;
-
- private:
-  std::string dir_;
-};
-
-Bytes ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const Bytes& bytes);
+using testing::ReadFileBytes;
+using testing::TempDir;
+using testing::WriteFileBytes;
 Bytes Md5Of(const Bytes& bytes);
 Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t length);
 Bytes FromHex(const std::string& hex);

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/temp_dir.h"
+#include "support/test_files.h"
 
 namespace kcertadm::cli {
 namespace {
