@@ -1,6 +1,5 @@
 // RSA through the toolkit calls: key forms, key-pair generation and the
-// PKCS #1 cipher objects (the generated keys' numbers are pinned by the
-// generator's vectors; here only what the toolkit layer adds).
+// PKCS #1 cipher objects (the numbers themselves are pinned elsewhere).
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -16,54 +15,34 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-BigNum Number(const ByteItem& item) { return BigNum::FromBytes(item.data, item.length); }
-
-const RsaPrivateKeyRecord& PrivateRecord(KeyObject* key) {
-  const void* record = nullptr;
-  EXPECT_EQ(KeyGetInfo(&record, key, KeyInfoRsaPrivate()), 0);
-  return *static_cast<const RsaPrivateKeyRecord*>(record);
-}
-
-// Objects that clean up after a test: a random object seeded with fixed
-// bytes, key generation from which is repeatable, and two empty keys.
+// A random object seeded with fixed bytes and two empty keys.
 struct Fixture {
   ToolkitScope lock;
-  AlgorithmObject* random = nullptr;
-  KeyObject* pub = nullptr;
-  KeyObject* priv = nullptr;
+  ScopedAlgorithm random;
+  ScopedKey pub, priv;
   Fixture() {
     const std::uint8_t seed[8] = {1, 1, 2, 3, 4, 5, 6, 7};
-    EXPECT_EQ(AlgCreate(&random), 0);
-    EXPECT_EQ(AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
-    EXPECT_EQ(RandomInit(random, RandomMethods, nullptr), 0);
-    EXPECT_EQ(RandomSeed(random, seed, sizeof seed, nullptr), 0);
-    EXPECT_EQ(KeyCreate(&pub), 0);
-    EXPECT_EQ(KeyCreate(&priv), 0);
+    EXPECT_EQ(random.Create() | AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr) |
+                  RandomInit(random.get(), RandomMethods, nullptr) | RandomSeed(random.get(), seed, 8, nullptr) |
+                  pub.Create() | priv.Create(),
+              0);
   }
-  ~Fixture() {
-    KeyDestroy(&pub);
-    KeyDestroy(&priv);
-    AlgDestroy(&random);
-  }
-  // Generates into pub and priv; returns the status.
-  int Generate(std::uint32_t bits, AlgorithmObject* source, const Bytes& exponent = {1, 0, 1}) {
+  int Generate(std::uint32_t bits, AlgorithmObject* source) {
     ScopedAlgorithm generator;
-    EXPECT_EQ(generator.Create(), 0);
-    const RsaKeyGenParams params{bits, ByteItem{exponent.data(), static_cast<std::uint32_t>(exponent.size())}};
-    EXPECT_EQ(AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params), 0);
+    const Bytes e = {1, 0, 1};
+    const RsaKeyGenParams params{bits, ByteItem{e.data(), 3}};
+    EXPECT_EQ(generator.Create() | AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params), 0);
     if (int status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr)) return status;
-    return KeyPairGenerate(generator.get(), pub, priv, source, nullptr);
+    return KeyPairGenerate(generator.get(), pub.get(), priv.get(), source, nullptr);
   }
 };
 
-// The parameters are checked at Init (the generator's own refusals are
-// tested with it); the keys and the random object at the generation.
 TEST(RsaToolkit, KeyGenerationRefusals) {
   Fixture f;
-  EXPECT_EQ(f.Generate(2049, f.random), 533);
+  EXPECT_EQ(f.Generate(2049, f.random.get()), 533) << "refused at Init";
   EXPECT_EQ(f.Generate(256, nullptr), 539);
-  ASSERT_EQ(f.Generate(256, f.random), 0);
-  EXPECT_EQ(f.Generate(256, f.random), 526) << "keys that already hold material";
+  ASSERT_EQ(f.Generate(256, f.random.get()), 0);
+  EXPECT_EQ(f.Generate(256, f.random.get()), 526) << "keys that already hold material";
 }
 
 TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
@@ -72,52 +51,48 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   testing::PrivateKeyParts parts(m);
   parts.bytes[0].insert(parts.bytes[0].begin(), {0, 0});  // leading zeros, which are dropped
   RsaPrivateKeyRecord record = parts.Record();
-  struct Case {
+  const struct {
     const char* why;
     const KeyInfoType* form;
     std::function<void(RsaPrivateKeyRecord&)> change;
     int status;
-  } const kTests[] = {
+  } kTests[] = {
       {"complete", KeyInfoRsaPrivate(), [](RsaPrivateKeyRecord&) {}, 0},
       {"the internal form cannot be set directly", KeyInfoRsaCrt(), [](RsaPrivateKeyRecord&) {}, 517},
       {"missing private exponent: computed from the others", KeyInfoRsaPrivate(),
        [](RsaPrivateKeyRecord& r) { r.privateExponent = ByteItem{nullptr, 0}; }, 0},
-      {"missing public exponent as well: nothing to compute from", KeyInfoRsaPrivate(),
+      {"missing public exponent as well", KeyInfoRsaPrivate(),
        [](RsaPrivateKeyRecord& r) { r.publicExponent = ByteItem{nullptr, 0}; }, 542},
   };
-  for (const Case& c : kTests) {
+  for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
     c.change(record);
-    KeyObject* key = nullptr;
-    ASSERT_EQ(KeyCreate(&key), 0);
-    EXPECT_EQ(KeySetInfo(key, c.form, &record), c.status);
-    if (c.status == 0) {
-      const RsaPrivateKeyRecord& stored = PrivateRecord(key);
-      EXPECT_EQ(stored.modulus.length, 64u);
-      EXPECT_EQ(Number(stored.privateExponent), m.private_exponent);
-      EXPECT_EQ(KeySetInfo(key, KeyInfoRsaPrivate(), &record), 526);
-    }
-    KeyDestroy(&key);
+    ScopedKey key;
+    ASSERT_EQ(key.Create(), 0);
+    EXPECT_EQ(KeySetInfo(key.get(), c.form, &record), c.status);
+    if (c.status != 0) continue;
+    const void* stored = nullptr;
+    ASSERT_EQ(KeyGetInfo(&stored, key.get(), KeyInfoRsaPrivate()), 0);
+    const auto& r = *static_cast<const RsaPrivateKeyRecord*>(stored);
+    EXPECT_EQ(r.modulus.length, 64u);
+    EXPECT_EQ(BigNum::FromBytes(r.privateExponent.data, r.privateExponent.length), m.private_exponent);
   }
 }
 
-// An RSA cipher object of the given type over the key, ready to encrypt or
-// decrypt.
+// An RSA cipher object over the key, ready to encrypt or decrypt.
 struct RsaObject : ScopedAlgorithm {
   RsaObject(const AlgorithmInfoType* type, KeyObject* key, bool encrypt) {
-    EXPECT_EQ(Create(), 0);
-    EXPECT_EQ(AlgSetInfo(get(), type, nullptr), 0);
-    EXPECT_EQ(encrypt ? EncryptInit(get(), key, KeyRingMethods, nullptr) : DecryptInit(get(), key, KeyRingMethods, nullptr),
+    EXPECT_EQ(Create() | AlgSetInfo(get(), type, nullptr) |
+                  (encrypt ? EncryptInit : DecryptInit)(get(), key, KeyRingMethods, nullptr),
               0);
   }
 };
 
-// RSA cipher objects: private-key encrypt (type 1) undone by public-key
-// decrypt, public-key encrypt (type 2) undone by private-key decrypt. The
-// padding limits are the PKCS #1 tests' own; here the block buffering.
+// Private-key encrypt (type 1) undone by public-key decrypt and public-key
+// encrypt (type 2) undone by private-key decrypt: the block buffering.
 TEST(RsaToolkit, PkcsCipherObjects) {
   Fixture f;
-  ASSERT_EQ(f.Generate(512, f.random), 0);
+  ASSERT_EQ(f.Generate(512, f.random.get()), 0);
   const Bytes message = testing::TextBytes("hello");
   const AlgorithmInfoType* const priv = AlgInfoRsaPrivatePkcs();
   const AlgorithmInfoType* const pub = AlgInfoRsaPublicPkcs();
@@ -125,24 +100,22 @@ TEST(RsaToolkit, PkcsCipherObjects) {
     SCOPED_TRACE(type1 ? "type 1" : "type 2");
     Bytes block(64), out(5);
     std::uint32_t n = 0;
-    RsaObject enc(type1 ? priv : pub, type1 ? f.priv : f.pub, true);
-    ASSERT_EQ(EncryptUpdate(enc.get(), nullptr, &n, 0, message.data(), 5, f.random, nullptr), 0);
+    RsaObject enc(type1 ? priv : pub, type1 ? f.priv.get() : f.pub.get(), true);
+    ASSERT_EQ(EncryptUpdate(enc.get(), nullptr, &n, 0, message.data(), 5, f.random.get(), nullptr), 0);
     EXPECT_EQ(n, 0u);
-    EXPECT_EQ(EncryptFinal(enc.get(), block.data(), &n, 63, f.random, nullptr), 536);
-    ASSERT_EQ(EncryptFinal(enc.get(), block.data(), &n, 64, f.random, nullptr), 0);
+    EXPECT_EQ(EncryptFinal(enc.get(), block.data(), &n, 63, f.random.get(), nullptr), 536);
+    ASSERT_EQ(EncryptFinal(enc.get(), block.data(), &n, 64, f.random.get(), nullptr), 0);
     EXPECT_EQ(n, 64u);
-    RsaObject dec(type1 ? pub : priv, type1 ? f.pub : f.priv, false);
+    RsaObject dec(type1 ? pub : priv, type1 ? f.pub.get() : f.priv.get(), false);
     ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 60, nullptr, nullptr), 0);
     ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data() + 60, 4, nullptr, nullptr), 0);
-    EXPECT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 1, nullptr, nullptr), 525);
+    EXPECT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 1, nullptr, nullptr), 525) << "a second block";
     ASSERT_EQ(DecryptFinal(dec.get(), out.data(), &n, 5, nullptr, nullptr), 0);
     EXPECT_EQ(out, message);
+    RsaObject cut(type1 ? pub : priv, type1 ? f.pub.get() : f.priv.get(), false);
+    ASSERT_EQ(DecryptUpdate(cut.get(), nullptr, &n, 0, block.data(), 63, nullptr, nullptr), 0);
+    EXPECT_EQ(DecryptFinal(cut.get(), out.data(), &n, 5, nullptr, nullptr), 525) << "an incomplete block";
   }
-  RsaObject dec(pub, f.pub, false);  // an incomplete block at the final call
-  std::uint32_t n = 0;
-  Bytes out(64, 1);
-  ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, out.data(), 63, nullptr, nullptr), 0);
-  EXPECT_EQ(DecryptFinal(dec.get(), out.data(), &n, 64, nullptr, nullptr), 525);
 }
 
 }  // namespace
