@@ -48,9 +48,9 @@ TEST(RsaToolkit, KeyGenerationRefusals) {
 TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   ToolkitScope lock;
   const RsaKeyMaterial& m = testing::TestKey(512);
-  testing::PrivateKeyParts parts(m);
-  parts.bytes[0].insert(parts.bytes[0].begin(), {0, 0});  // leading zeros, which are dropped
-  RsaPrivateKeyRecord record = parts.Record();
+  RsaPrivateNumbers numbers = testing::NumbersOf(m);
+  numbers.modulus.insert(numbers.modulus.begin(), {0, 0});  // leading zeros, which are dropped
+  RsaPrivateKeyRecord record = testing::RecordOf(numbers);
   const struct {
     const char* why;
     const KeyInfoType* form;

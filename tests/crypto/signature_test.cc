@@ -105,7 +105,8 @@ TEST_F(Signatures, SelectorWrappers) {
 TEST_F(Signatures, AgreeWithPycryptodome) {
   if (std::system("/usr/bin/python3 -c 'import Cryptodome' 2>/dev/null") != 0) GTEST_SKIP() << "no pycryptodome";
   testing::TempDir dir;
-  testing::WriteFileBytes(dir / "key.der", testing::RsaPrivateKeyDer(testing::TestKey(1024)));
+  const SecureBytes key = EncodeRsaPrivateKey(testing::NumbersOf(testing::TestKey(1024)));
+  testing::WriteFileBytes(dir / "key.der", Bytes(key.begin(), key.end()));
   const Bytes data(1000, 'x');
   testing::WriteFileBytes(dir / "data", data);
   const std::string script = dir.Write("sign.py",

@@ -1,7 +1,6 @@
 #include "crypto/toolkit_util.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -9,8 +8,6 @@
 #include <mutex>
 #include <sstream>
 #include <stdexcept>
-
-#include "keyring/password_protection.h"
 
 namespace kcertadm::testing {
 
@@ -24,10 +21,7 @@ std::vector<std::uint8_t> FromHex(std::string_view hex) {
 std::string ToHex(const std::uint8_t* data, std::size_t size) {
   static const char kDigits[] = "0123456789abcdef";
   std::string out;
-  for (std::size_t i = 0; i < size; ++i) {
-    out += kDigits[data[i] >> 4];
-    out += kDigits[data[i] & 15];
-  }
+  for (std::size_t i = 0; i < size; ++i) out += {kDigits[data[i] >> 4], kDigits[data[i] & 15]};
   return out;
 }
 
@@ -37,14 +31,9 @@ BigNum BigNumFromHex(std::string_view hex) {
 }
 
 std::string ToHex(const BigNum& x) {
-  if (x.IsZero()) return "0";
   const SecureBytes bytes = x.ToBytes();
   const std::string hex = ToHex(bytes.data(), bytes.size());
-  return hex[0] == '0' ? hex.substr(1) : hex;
-}
-
-std::vector<std::uint8_t> TextBytes(std::string_view text) {
-  return std::vector<std::uint8_t>(text.begin(), text.end());
+  return x.IsZero() ? "0" : hex[0] == '0' ? hex.substr(1) : hex;
 }
 
 std::vector<std::vector<std::string>> ReadVectorFile(const std::string& path) {
@@ -52,9 +41,9 @@ std::vector<std::vector<std::string>> ReadVectorFile(const std::string& path) {
   if (!in) throw std::runtime_error("cannot open " + path);
   std::vector<std::vector<std::string>> rows;
   for (std::string line; std::getline(in, line);) {
-    if (line.empty() || line[0] == '#') continue;
     std::istringstream fields(line);
-    rows.emplace_back(std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>());
+    if (!line.empty() && line[0] != '#')
+      rows.emplace_back(std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>());
   }
   return rows;
 }
@@ -85,27 +74,20 @@ const RsaKeyMaterial& TestKey(std::uint32_t bits) {
   return *slot;
 }
 
-std::vector<std::uint8_t> RsaPrivateKeyDer(const RsaKeyMaterial& key) {
-  const SecureBytes der = EncodeRsaPrivateKey(
-      {key.modulus.ToBytes(), key.public_exponent.ToBytes(), key.private_exponent.ToBytes(),
-       key.prime1.ToBytes(), key.prime2.ToBytes(), key.exponent1.ToBytes(), key.exponent2.ToBytes(),
-       key.coefficient.ToBytes()});
-  return std::vector<std::uint8_t>(der.begin(), der.end());
+RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& m) {
+  return {m.modulus.ToBytes(), m.public_exponent.ToBytes(), m.private_exponent.ToBytes(), m.prime1.ToBytes(),
+          m.prime2.ToBytes(),  m.exponent1.ToBytes(),       m.exponent2.ToBytes(),        m.coefficient.ToBytes()};
 }
 
-PrivateKeyParts::PrivateKeyParts(const RsaKeyMaterial& m)
-    : bytes{m.modulus.ToBytes(), m.public_exponent.ToBytes(), m.private_exponent.ToBytes(), m.prime1.ToBytes(),
-            m.prime2.ToBytes(),  m.exponent1.ToBytes(),       m.exponent2.ToBytes(),        m.coefficient.ToBytes()} {}
-
-RsaPrivateKeyRecord PrivateKeyParts::Record() const {
-  ByteItem items[8];
-  for (int i = 0; i < 8; ++i) items[i] = ByteItem{bytes[i].data(), static_cast<std::uint32_t>(bytes[i].size())};
-  return {items[0], items[1], items[2], items[3], items[4], items[5], items[6], items[7]};
+RsaPrivateKeyRecord RecordOf(const RsaPrivateNumbers& n) {
+  auto item = [](const SecureBytes& b) { return ByteItem{b.data(), static_cast<std::uint32_t>(b.size())}; };
+  return {item(n.modulus), item(n.publicExponent), item(n.privateExponent), item(n.prime1),
+          item(n.prime2),  item(n.exponent1),      item(n.exponent2),       item(n.coefficient)};
 }
 
 KeyObject* PrivateKeyObject(const RsaKeyMaterial& m) {
-  const PrivateKeyParts parts(m);
-  const RsaPrivateKeyRecord record = parts.Record();
+  const RsaPrivateNumbers numbers = NumbersOf(m);
+  const RsaPrivateKeyRecord record = RecordOf(numbers);
   KeyObject* key = nullptr;
   if (KeyCreate(&key) != 0 || KeySetInfo(key, KeyInfoRsaPrivate(), &record) != 0) KeyDestroy(&key);
   return key;
@@ -123,39 +105,28 @@ int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uin
               std::vector<std::uint8_t>* out, std::size_t piece, std::uint32_t room) {
   AlgorithmObject* alg = nullptr;
   KeyObject* key = nullptr;
-  int status = AlgCreate(&alg);
-  if (status == 0) status = KeyCreate(&key);
+  int status = AlgCreate(&alg) | KeyCreate(&key);
   if (status == 0) status = KeySetInfo(key, setup.keyForm, setup.keyMaterial);
   if (status == 0) status = AlgSetInfo(alg, setup.type, setup.params);
-  if (status == 0)
-    status = encrypt ? EncryptInit(alg, key, setup.methods, nullptr) : DecryptInit(alg, key, setup.methods, nullptr);
+  if (status == 0) status = (encrypt ? EncryptInit : DecryptInit)(alg, key, setup.methods, nullptr);
   out->assign(room != 0 ? room : in.size() + 16, 0);
-  std::uint32_t total = 0;
+  std::uint32_t total = 0, written = 0;
   if (piece == 0) piece = std::max<std::size_t>(in.size(), 1);
-  for (std::size_t at = 0; status == 0 && at < in.size(); at += piece) {
+  for (std::size_t at = 0; status == 0 && at < in.size(); at += piece, total += written) {
     const auto n = static_cast<std::uint32_t>(std::min(piece, in.size() - at));
-    const auto left = static_cast<std::uint32_t>(out->size() - total);
-    std::uint32_t written = 0;
-    status = encrypt ? EncryptUpdate(alg, out->data() + total, &written, left, in.data() + at, n, nullptr, nullptr)
-                     : DecryptUpdate(alg, out->data() + total, &written, left, in.data() + at, n, nullptr, nullptr);
-    total += written;
+    status = (encrypt ? EncryptUpdate : DecryptUpdate)(alg, out->data() + total, &written,
+                                                       static_cast<std::uint32_t>(out->size() - total),
+                                                       in.data() + at, n, nullptr, nullptr);
   }
   if (status == 0) {
-    const auto left = static_cast<std::uint32_t>(out->size() - total);
-    std::uint32_t written = 0;
-    status = encrypt ? EncryptFinal(alg, out->data() + total, &written, left, nullptr, nullptr)
-                     : DecryptFinal(alg, out->data() + total, &written, left, nullptr, nullptr);
+    status = (encrypt ? EncryptFinal : DecryptFinal)(alg, out->data() + total, &written,
+                                                     static_cast<std::uint32_t>(out->size() - total), nullptr, nullptr);
     total += written;
   }
   out->resize(total);
   AlgDestroy(&alg);
   KeyDestroy(&key);
   return status;
-}
-
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace kcertadm::testing

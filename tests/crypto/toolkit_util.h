@@ -11,6 +11,7 @@
 #include "crypto/rsa_key_info.h"
 #include "crypto/rsa_keygen.h"
 #include "crypto/toolkit.h"
+#include "keyring/password_protection.h"
 
 namespace kcertadm::testing {
 
@@ -20,28 +21,22 @@ inline std::string ToHex(const std::vector<std::uint8_t>& v) { return ToHex(v.da
 // Big numbers in hex without leading zeros ("0" for zero).
 BigNum BigNumFromHex(std::string_view hex);
 std::string ToHex(const BigNum& x);
+inline std::vector<std::uint8_t> TextBytes(std::string_view text) { return {text.begin(), text.end()}; }
 
-// Bytes of the text, without a terminating zero.
-std::vector<std::uint8_t> TextBytes(std::string_view text);
-
-// Lines of tests/data/<path> split on blanks; lines starting with '#' and
-// empty lines are skipped.
+// Lines of tests/data/<path> split on blanks, without comments and blank lines.
 std::vector<std::vector<std::string>> ReadVectorFile(const std::string& path);
 
 // byte[i] = (i * 7 + 3) % 251, the input the vector scripts use.
 std::vector<std::uint8_t> PatternBytes(std::size_t size);
 
-// The 64-bit LCG of tests/data/rsa/make_keygen_vectors.py: each byte is the
-// top byte of the next state.
+// The LCG of tests/data/rsa/make_keygen_vectors.py: each byte is the top
+// byte of the next state.
 class Lcg {
  public:
   explicit Lcg(std::uint64_t seed) : state_(seed) {}
   void Fill(std::uint8_t* out, std::size_t size);
   RandomFill AsRandomFill() {
-    return [this](std::uint8_t* out, std::size_t size) {
-      Fill(out, size);
-      return 0;
-    };
+    return [this](std::uint8_t* out, std::size_t size) { return Fill(out, size), 0; };
   }
 
  private:
@@ -50,14 +45,9 @@ class Lcg {
 
 // A key of the given size generated deterministically (cached per size).
 const RsaKeyMaterial& TestKey(std::uint32_t bits);
-// Its DER RSAPrivateKey, for handing it to the peers.
-std::vector<std::uint8_t> RsaPrivateKeyDer(const RsaKeyMaterial& key);
-// Its eight numbers as bytes, and the toolkit's private-key record over them.
-struct PrivateKeyParts {
-  explicit PrivateKeyParts(const RsaKeyMaterial& key);
-  RsaPrivateKeyRecord Record() const;
-  SecureBytes bytes[8];
-};
+RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& key);
+// The toolkit's private-key record over numbers that outlive it.
+RsaPrivateKeyRecord RecordOf(const RsaPrivateNumbers& numbers);
 // Key objects of the toolkit holding it (destroyed by the caller).
 KeyObject* PrivateKeyObject(const RsaKeyMaterial& key);
 KeyObject* PublicKeyObject(KeyObject* privateKey);
@@ -71,13 +61,10 @@ struct CipherSetup {
   MethodList methods;
 };
 
-// Runs a whole message through a fresh object, fed in pieces of `piece`
-// bytes (0: in one piece), into an output buffer of `room` bytes (0: the
-// input's size + 16). Returns the first failing status (0 when all calls
-// succeeded) and in `out` what was written.
+// A whole message through a fresh object, fed in pieces of `piece` bytes
+// (0: whole) into a buffer of `room` bytes (0: the input's size + 16).
+// Returns the first failing status, and in `out` what was written.
 int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uint8_t>& in,
               std::vector<std::uint8_t>* out, std::size_t piece = 0, std::uint32_t room = 0);
-
-std::vector<std::uint8_t> ReadFile(const std::string& path);
 
 }  // namespace kcertadm::testing
