@@ -1,70 +1,32 @@
-// SecureBlockList: zeroed and copied blocks, release through the block's
-// own function, resizing in place of the entry.
+#include "crypto/secure_memory.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <vector>
-
-#include "crypto/secure_block_list.h"
+#include <new>
+#include <string>
+#include <utility>
 
 namespace kcertadm {
 namespace {
 
-std::vector<void*> g_released;
-
-void RecordRelease(void* data) {
-  g_released.push_back(data);
-  std::free(data);
-}
-
-TEST(SecureBlockList, BlocksAreZeroedAndCopied) {
-  SecureBlockList list;
-  for (int i = 0; i < 11; ++i) {  // past the first growth of the entry array
-    auto* zeroed = static_cast<std::uint8_t*>(list.Allocate(32));
-    ASSERT_NE(zeroed, nullptr);
-    EXPECT_EQ(std::count(zeroed, zeroed + 32, 0), 32);
+// The object's own bytes after its destructor ran, whether it kept its text
+// or gave it away: short texts live inside the object.
+TEST(SecureString, HoldsNoTextAfterDestructionOrMove) {
+  for (const std::string text : {"pw1234", "fifteen chars!!", "a password that does not fit inline"}) {
+    for (bool moved : {false, true}) {
+      SCOPED_TRACE(text + (moved ? ", moved away" : ""));
+      alignas(SecureString) unsigned char storage[sizeof(SecureString)];
+      auto* secret = new (storage) SecureString(text);
+      if (moved) {
+        SecureString target(std::move(*secret)), assigned;
+        assigned = std::move(target);
+        EXPECT_EQ(assigned, text.c_str());
+      }
+      secret->~SecureString();
+      EXPECT_EQ(std::search(storage, storage + sizeof storage, text.begin(), text.end()), storage + sizeof storage);
+    }
   }
-  const char secret[] = "secret";
-  void* copy = list.AllocateCopy(secret, sizeof(secret));
-  ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(std::memcmp(copy, secret, sizeof(secret)), 0);
-  EXPECT_TRUE(list.Owns(copy));
-}
-
-TEST(SecureBlockList, OwnReleaseFunctionIsCalledOnceForEveryPath) {
-  g_released.clear();
-  void* a = std::malloc(8);
-  void* b = std::malloc(8);
-  void* c = std::malloc(8);
-  {
-    SecureBlockList list;
-    ASSERT_TRUE(list.Adopt(a, 8, RecordRelease));
-    ASSERT_TRUE(list.Adopt(b, 8, RecordRelease));
-    ASSERT_TRUE(list.Adopt(c, 8, RecordRelease));
-    list.Release(b);
-    EXPECT_EQ(g_released, std::vector<void*>{b});
-    list.Release(b);  // no longer owned: ignored
-    EXPECT_EQ(list.count(), 2u);
-    list.ReleaseAll();
-    EXPECT_EQ(list.count(), 0u);
-  }  // destruction releases nothing twice
-  EXPECT_EQ(g_released.size(), 3u);
-}
-
-TEST(SecureBlockList, ResizeKeepsContentsAndOwnership) {
-  SecureBlockList list;
-  auto* block = static_cast<std::uint8_t*>(list.AllocateCopy("abcd", 4));
-  ASSERT_NE(block, nullptr);
-  auto* grown = static_cast<std::uint8_t*>(list.Resize(block, 64));
-  ASSERT_NE(grown, nullptr);
-  EXPECT_EQ(std::memcmp(grown, "abcd", 4), 0);
-  EXPECT_EQ(grown[63], 0);
-  EXPECT_TRUE(list.Owns(grown));
-  EXPECT_EQ(list.count(), 1u);
-  int outside = 0;
-  EXPECT_EQ(list.Resize(&outside, 8), nullptr);
 }
 
 }  // namespace
