@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cert/cert_keyring.h"
+#include "cert/dn.h"
 #include "commands/file_identity.h"
 #include "commands/input_file.h"
 #include "host_interface/messages.h"
@@ -56,6 +57,15 @@ class FileSnapshot {
 };
 
 }  // namespace
+
+SubjectValues::~SubjectValues() { FreeDnValues(values); }
+
+int SubjectValues::Build(const SecurityCmdContext& context, std::uint32_t* slot) {
+  const char* const fields[DN_SLOT_COUNT] = {
+      context.country,    context.state, context.city,     context.org,     context.orgUnit,
+      context.commonName, context.email, context.orgUnit2, context.orgUnit3};
+  return BuildSubjectName(fields, values, 1, slot) == 1 ? 0 : Fail(slot, kMsgBadSubjectName);
+}
 
 int RequireLabel(const SecurityCmdContext& context, std::uint32_t* slot) {
   return HasText(context.label) ? 0 : Fail(slot, kMsgNoLabel);

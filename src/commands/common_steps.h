@@ -45,6 +45,22 @@ class CommandSession {
   KeyRingGuard guard_;
 };
 
+// The subject name typed into the context's nine name fields (Country to
+// OrgUnit3, in slot order), with international text allowed. The values
+// are released at the end of the scope.
+class SubjectValues {
+ public:
+  SubjectValues() = default;
+  ~SubjectValues();
+  SubjectValues(const SubjectValues&) = delete;
+  SubjectValues& operator=(const SubjectValues&) = delete;
+
+  // 0, or -1 with 30061 when a field does not fit its attribute.
+  int Build(const SecurityCmdContext& context, std::uint32_t* slot);
+
+  DnValue values[DN_SLOT_COUNT] = {};
+};
+
 // True when text is given and not empty.
 inline bool HasText(const char* text) { return text != nullptr && text[0] != '\0'; }
 

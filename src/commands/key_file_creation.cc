@@ -64,23 +64,9 @@ bool SubjectNameOf(const CertData& built, const DnValue (&values)[DN_SLOT_COUNT]
   return true;
 }
 
-class DnValuesHolder {
- public:
-  DnValuesHolder() = default;
-  ~DnValuesHolder() { FreeDnValues(values); }
-  DnValuesHolder(const DnValuesHolder&) = delete;
-  DnValuesHolder& operator=(const DnValuesHolder&) = delete;
-  DnValue values[DN_SLOT_COUNT] = {};
-};
-
 int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
-  const char* const names[DN_SLOT_COUNT] = {context.country,    context.state,  context.city,
-                                            context.org,        context.orgUnit, context.commonName,
-                                            context.email,      context.orgUnit2, context.orgUnit3};
-  DnValuesHolder subject;
-  if (BuildSubjectName(names, subject.values, 1, slot) != 1) {
-    return FailWith(slot, kMsgBadSubjectName);
-  }
+  SubjectValues subject;
+  if (subject.Build(context, slot) != 0) return -1;
   const bool writeRequest = context.certReqFile != nullptr;
   if (writeRequest && CheckRequestFile(context, slot) != 0) return -1;
   if (RequireLabel(context, slot) != 0) return -1;

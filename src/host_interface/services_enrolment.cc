@@ -29,27 +29,6 @@ namespace {
 
 constexpr std::int32_t kMaxValidDays = 10000;
 
-// The nine subject texts, words 0 to 8 of the context, in slot order.
-void SubjectTexts(const SecurityCmdContext& context, const char* texts[DN_SLOT_COUNT]) {
-  const char* const fields[DN_SLOT_COUNT] = {
-      context.country, context.state,    context.city,     context.org,     context.orgUnit,
-      context.commonName, context.email, context.orgUnit2, context.orgUnit3};
-  for (int i = 0; i < DN_SLOT_COUNT; ++i) texts[i] = fields[i];
-}
-
-// Releases the subject values however the enrolment ends.
-class SubjectValues {
- public:
-  SubjectValues() = default;
-  ~SubjectValues() { FreeDnValues(values_); }
-  SubjectValues(const SubjectValues&) = delete;
-  SubjectValues& operator=(const SubjectValues&) = delete;
-  DnValue* get() { return values_; }
-
- private:
-  DnValue values_[DN_SLOT_COUNT]{};
-};
-
 // Replaces cert->der (and any container it came from) by request, which
 // the record then owns; tbs keeps its own copy.
 int StoreClientRequest(CertData* cert, Asn1Item* request) {
@@ -75,10 +54,8 @@ int WriteClientRequest(FilePtr file, const CertData& cert, std::uint32_t* slot) 
 std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
                                   std::uint32_t* slot) {
   if (context == nullptr || cert == nullptr) return SlotFail(slot, kMsgPrepareFailed);
-  const char* texts[DN_SLOT_COUNT];
-  SubjectTexts(*context, texts);
   SubjectValues subject;
-  if (BuildSubjectName(texts, subject.get(), 1, slot) != 1) return -1;
+  if (subject.Build(*context, slot) != 0) return -1;
 
   FilePtr output;
   if (HasText(context->certFile)) {
@@ -103,7 +80,7 @@ std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
 
   DerFree(&cert->subjectDer);
   Asn1Item request{};
-  if (EncodeName(&cert->subjectDer, subject.get()) != 0 ||
+  if (EncodeName(&cert->subjectDer, subject.values) != 0 ||
       BuildClientRequest(cert->subjectDer, fields.subjectPublicKeyInfo, &request) != 0 ||
       StoreClientRequest(cert, &request) != 0) {
     DerFree(&request);
