@@ -103,6 +103,31 @@ FilePtr OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot) {
   return file;
 }
 
+FilePtr OpenReportFile(const SecurityCmdContext& context, const char* input, bool binary,
+                       std::uint32_t* slot) {
+  if (!HasText(context.entriesFile)) {
+    Fail(slot, kMsgNoEntriesFile);
+    return nullptr;
+  }
+  // Creating the report would empty the input before it is read, or
+  // destroy a key ring.
+  if ((input != nullptr && SameFile(context.entriesFile, input)) ||
+      NamesKeyRingFile(context, context.entriesFile)) {
+    Fail(slot, kMsgEntriesFileCreateFailed);
+    return nullptr;
+  }
+  FilePtr file(std::fopen(context.entriesFile, binary ? "wb" : "w"));
+  if (!file) Fail(slot, kMsgEntriesFileCreateFailed);
+  return file;
+}
+
+int CloseReportFile(FilePtr file, int status, std::uint32_t done, std::uint32_t* slot) {
+  const bool written = std::ferror(file.get()) == 0 && std::fclose(file.release()) == 0;
+  if (status != 0) return status;
+  if (!written) return Fail(slot, kMsgOutputWriteFailed);
+  return Fail(slot, done, 0);
+}
+
 int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
                            std::uint32_t* slot) {
   Fail(slot, kMsgKeyRingReadFailed);

@@ -81,6 +81,17 @@ FilePtr OpenInputFile(const SecurityCmdContext& context, std::uint32_t* slot);
 // (30034).
 FilePtr OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot);
 
+// EntriesFile must be given (30050); it is created or truncated for
+// writing (binary: in binary mode) unless it is the key ring file, its stash
+// file or input, the file the command reads (null: none) (30051).
+FilePtr OpenReportFile(const SecurityCmdContext& context, const char* input, bool binary,
+                       std::uint32_t* slot);
+
+// Closes a report file after its writer ran with the given status: a
+// failed writer's status stands; a failed write or close gives 30039;
+// otherwise done goes in the slot and 0 is returned.
+int CloseReportFile(FilePtr file, int status, std::uint32_t done, std::uint32_t* slot);
+
 // Opens KeyFile into the in-memory key ring: first without password, then,
 // when one is needed, with Password or, given UseStash and no Password, the
 // stashed one (which the context then points at). 0; -1 with 30010 when

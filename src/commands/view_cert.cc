@@ -5,13 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "armour/pem.h"
 #include "commands/cert_files.h"
 #include "commands/command_handlers.h"
+#include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
-#include "commands/file_identity.h"
 #include "commands/report.h"
 #include "commands/report_dump.h"
 #include "commands/report_format.h"
@@ -19,17 +20,6 @@
 
 namespace kcertadm {
 namespace {
-
-int Fail(std::uint32_t* slot, std::uint32_t number) {
-  *slot = number;
-  return -1;
-}
-
-// Frees what the record owns when the command ends.
-struct CertDataOwner {
-  CertData cert{};
-  ~CertDataOwner() { FreeCertData(&cert); }
-};
 
 std::size_t Count(const Asn1Item& item) {
   return item.length > 0 ? static_cast<std::size_t>(item.length) : 0;
@@ -40,10 +30,10 @@ int TakeOriginatorCertificate(std::FILE* input, CertData* cert, std::uint32_t* s
   std::vector<std::uint8_t> der;
   std::string micText;
   if (ReadPemRequest(input, der, micText) != kPemRequestOk || der.empty()) {
-    return Fail(slot, kMsgCertFileReadFailed);
+    return FailWith(slot, kMsgCertFileReadFailed);
   }
   auto* block = static_cast<std::uint8_t*>(std::malloc(der.size()));
-  if (block == nullptr) return Fail(slot, kMsgCertFileReadFailed);
+  if (block == nullptr) return FailWith(slot, kMsgCertFileReadFailed);
   std::memcpy(block, der.data(), der.size());
   cert->der = Asn1Item{block, static_cast<std::int32_t>(der.size())};
   return 0;
@@ -56,7 +46,7 @@ int ReadInput(std::FILE* input, const SecurityCmdContext& context, CertData* cer
     if (SniffPemFile(input, &procType) == kPemSniffMic) {
       return TakeOriginatorCertificate(input, cert, slot);
     }
-    if (std::fseek(input, 0, SEEK_SET) != 0) return Fail(slot, kMsgCertFileReadFailed);
+    if (std::fseek(input, 0, SEEK_SET) != 0) return FailWith(slot, kMsgCertFileReadFailed);
   }
   return ReadCertificateFile(cert, input, context.useBER != 0, context.usePKCS != 0, slot);
 }
@@ -71,7 +61,7 @@ int WriteView(std::FILE* out, const SecurityCmdContext& context, CertData* cert,
     WriteHexDump(out, der.data, Count(der), 0, HexForm::kPrefixed);
     std::fputc('\n', out);
   } else if (context.showRawCert != 0) {
-    if (WriteArmouredObject(*cert, out, false) != 0) return Fail(slot, kMsgOutputWriteFailed);
+    if (WriteArmouredObject(*cert, out, false) != 0) return FailWith(slot, kMsgOutputWriteFailed);
     std::fputc('\n', out);
   } else if (context.writeBinary != 0 && context.writeBER == 0) {
     std::fwrite(der.data, 1, Count(der), out);
@@ -84,31 +74,20 @@ int WriteView(std::FILE* out, const SecurityCmdContext& context, CertData* cert,
   } else {
     status = WriteCertificateReport(out, cert, context.verify != 0, &error);
   }
-  if (status != 0) return Fail(slot, error != kMsgNone ? error : kMsgBadCertificate);
+  if (status != 0) return FailWith(slot, error != kMsgNone ? error : kMsgBadCertificate);
   return 0;
 }
 
 int ViewCertificate(SecurityCmdContext& context, std::uint32_t* slot) {
   FilePtr input = OpenInputFile(context, slot);
   if (!input) return -1;
-  if (!HasText(context.entriesFile)) return Fail(slot, kMsgNoEntriesFile);
-  // Creating the output would empty the input before it is read, or
-  // destroy a key ring.
-  if (SameFile(context.entriesFile, context.certReqFile) ||
-      NamesKeyRingFile(context, context.entriesFile)) {
-    return Fail(slot, kMsgEntriesFileCreateFailed);
-  }
-  FilePtr out(std::fopen(context.entriesFile, context.writeBinary != 0 ? "wb" : "w"));
-  if (!out) return Fail(slot, kMsgEntriesFileCreateFailed);
+  FilePtr out = OpenReportFile(context, context.certReqFile, context.writeBinary != 0, slot);
+  if (!out) return -1;
 
-  CertDataOwner owner;
-  if (ReadInput(input.get(), context, &owner.cert, slot) != 0) return -1;
-  const int status = WriteView(out.get(), context, &owner.cert, slot);
-  const bool written = std::ferror(out.get()) == 0 && std::fclose(out.release()) == 0;
-  if (status != 0) return status;
-  if (!written) return Fail(slot, kMsgOutputWriteFailed);
-  *slot = kMsgCertWritten;
-  return 0;
+  CertRecord cert;
+  if (ReadInput(input.get(), context, cert.get(), slot) != 0) return -1;
+  const int status = WriteView(out.get(), context, cert.get(), slot);
+  return CloseReportFile(std::move(out), status, kMsgCertWritten, slot);
 }
 
 }  // namespace
