@@ -6,6 +6,7 @@
 
 #include "armour/base64.h"
 #include "armour/pem.h"
+#include "cert/certificate.h"
 #include "host/host_text.h"
 #include "host_interface/messages.h"
 
@@ -57,13 +58,6 @@ bool StoreText(Asn1Item& item, const std::string& text) {
   item.data = block;
   item.length = static_cast<std::int32_t>(text.size());
   return true;
-}
-
-void ReplaceDer(CertData* cert, const Asn1Item& decoded) {
-  // der points into container when it was unwrapped; only a block of its
-  // own is released here.
-  if (cert->container.data == nullptr) std::free(cert->der.data);
-  cert->der = decoded;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "asn1/asn1.h"
+#include "cert/certificate.h"
 #include "cert/dn.h"
 #include "cert/signing_key.h"
 #include "cert/validity.h"
@@ -53,18 +54,6 @@ int DerUnsigned(Asn1Item* out, const ByteItem& number) {
   if (number.length == 0 || (number.data[0] & 0x80) != 0) content.push_back(0);
   content.insert(content.end(), number.data, number.data + number.length);
   return DerPrimitive(out, kAsn1Integer, content.data(), static_cast<std::int32_t>(content.size()));
-}
-
-// Releases the DER the record holds before a new one replaces it.
-void ReleaseDer(CertData* cert) {
-  if (cert->container.data != nullptr) {
-    std::free(cert->container.data);
-    cert->container = Asn1Item{};
-  } else {
-    std::free(cert->der.data);
-  }
-  cert->der = Asn1Item{};
-  cert->setRemaining = 0;
 }
 
 // A copy of one element that the builder may free like its own.
@@ -178,8 +167,7 @@ int SignTbs(CertData* cert, KeyObject* privateKey, std::int32_t algorithm) {
       DerConstructed(&der, kSequence, &cert->tbs, algorithmId, bits) != 0) {
     return -1;
   }
-  ReleaseDer(cert);
-  cert->der = der;
+  ReplaceDer(cert, der);
   return 0;
 }
 

@@ -89,6 +89,14 @@ void InitCertData(CertData* cert, std::uint8_t* bytes, std::int32_t length) {
   cert->der = Asn1Item{bytes, length};
 }
 
+void ReplaceDer(CertData* cert, Asn1Item bytes) {
+  // der points into the container when it was taken out of one.
+  FreeBlock(cert->container.data != nullptr ? &cert->container : &cert->der);
+  cert->container = Asn1Item{};
+  cert->setRemaining = 0;
+  cert->der = bytes;
+}
+
 int NextCertInSet(CertData* cert) {
   if (cert->setRemaining <= 0) return 0;
   const std::int32_t rest = cert->setRemaining - cert->der.length;
@@ -221,13 +229,7 @@ KCERTADM_API void FreeCertData(CertData* cert) {
   if (cert == nullptr) return;
   std::free(cert->owned0);
   cert->owned0 = nullptr;
-  if (cert->container.data != nullptr) {
-    FreeBlock(&cert->container);
-    cert->der = Asn1Item{};  // pointed into the container
-  } else {
-    FreeBlock(&cert->der);
-  }
-  cert->setRemaining = 0;
+  ReplaceDer(cert, Asn1Item{});
   FreeBlock(&cert->pkcs7);
   FreeBlock(&cert->certText);
   FreeBlock(&cert->reqText);

@@ -13,6 +13,11 @@ namespace kcertadm {
 // them from now on: FreeCertData releases them with free).
 void InitCertData(CertData* cert, std::uint8_t* bytes, std::int32_t length);
 
+// Releases the record's der, or the container it was taken from, and puts
+// bytes (a malloc block the record then owns, or nothing) in its place; the
+// record no longer holds a container.
+void ReplaceDer(CertData* cert, Asn1Item bytes);
+
 // Steps der to the following certificate of the container. 1 when there is
 // one, 0 at the end (or when there is no container).
 int NextCertInSet(CertData* cert);

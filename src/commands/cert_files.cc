@@ -6,6 +6,7 @@
 
 #include "armour/pem.h"
 #include "armour/pem_keys.h"
+#include "cert/certificate.h"
 #include "commands/common_steps.h"
 #include "commands/file_identity.h"
 #include "host_interface/messages.h"
@@ -84,8 +85,7 @@ int ReadCertificateFile(CertData* cert, std::FILE* file, bool binary, bool isReq
   std::int32_t length = 0;
   if (!ReadWholeFile(file, &block, &length)) return Fail(slot, kMsgCertFileReadFailed);
   if (binary) {
-    if (cert->container.data == nullptr) std::free(cert->der.data);
-    cert->der = Asn1Item{block, length};
+    ReplaceDer(cert, Asn1Item{block, length});
     return 0;
   }
   cert->fileText = Asn1Item{block, length};
@@ -103,8 +103,7 @@ int DecodeCertificateText(CertData* cert, bool isRequest, std::uint32_t* slot) {
   if (Base64Decode(reinterpret_cast<const char*>(text.data), text.length, &decoded) <= 0) {
     return Fail(slot, kMsgDecodeFailed);
   }
-  if (cert->container.data == nullptr) std::free(cert->der.data);
-  cert->der = decoded;
+  ReplaceDer(cert, decoded);
   return 0;
 }
 

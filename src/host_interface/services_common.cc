@@ -50,11 +50,4 @@ bool CopyHostText(const char* text, Asn1Item* out) {
   return true;
 }
 
-void ReplaceDer(CertData* cert, Asn1Item bytes) {
-  std::free(cert->container.data != nullptr ? cert->container.data : cert->der.data);
-  cert->container = Asn1Item{};
-  cert->setRemaining = 0;
-  cert->der = bytes;
-}
-
 }  // namespace kcertadm

@@ -62,8 +62,4 @@ bool CopyTextToOutput(const Asn1Item& text, char* output, std::uint32_t outputSi
 // out, with the text length. False when text is null or memory runs out.
 bool CopyHostText(const char* text, Asn1Item* out);
 
-// Releases the record's der (or the container it was taken from) and puts
-// bytes, a malloc block the record now owns, in its place.
-void ReplaceDer(CertData* cert, Asn1Item bytes);
-
 }  // namespace kcertadm

@@ -10,6 +10,7 @@
 #include <future>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "host_interface/services_client_request.h"
 #include "kcertadm.h"
@@ -297,6 +298,25 @@ TEST_F(EnrolmentTest, ParseCertReqReadsAndVerifiesARequest) {
   SetText(&broken.cert.reqText, "****");
   EXPECT_NE(ParseCertReq(&broken.cert, &fields, &error), 0);
   EXPECT_EQ(error, 30043u);
+}
+
+// A record that ParseCert took out of a PKCS #7 package, handed on by the
+// host: the decoded request replaces the package, which is released, and
+// no container stays behind to shadow (and leak) the request.
+TEST_F(EnrolmentTest, ParseCertReqReplacesAnUnwrappedPackage) {
+  HostRecord record;
+  SetText(&record.cert.der, ReadText(ServiceDataPath("root.der")));
+  ASSERT_EQ(PackagePKCS7Cert(&record.cert), 0);
+  std::swap(record.cert.der, record.cert.pkcs7);
+  CertFields fields{};
+  std::uint32_t error = 0;
+  ASSERT_EQ(ParseCert(&record.cert, &fields, &error), 0);
+  ASSERT_NE(record.cert.container.data, nullptr);
+  SetText(&record.cert.reqText, OpensslRequest("/CN=Reused Record"));
+  ASSERT_EQ(ParseCertReq(&record.cert, &fields, &error), 0) << error;
+  EXPECT_EQ(record.cert.container.data, nullptr);
+  EXPECT_EQ(record.cert.setRemaining, 0);
+  EXPECT_EQ(BytesOf(fields.subjectPublicKeyInfo), PublicKeyInfoOf("client"));
 }
 
 }  // namespace
