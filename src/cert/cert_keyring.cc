@@ -54,14 +54,13 @@ KeyObject* TrustedIssuerKey(const Asn1Item& issuer) {
   return nullptr;
 }
 
-// The last certificate stored with an entry, or none.
+}  // namespace
+
 std::optional<Bytes> LastCertificate(const KeyRingEntry& entry) {
   const auto list = KeyRingEntryCertificates(entry);
   if (!list || list->empty()) return std::nullopt;
   return Bytes(list->back().begin(), list->back().end());
 }
-
-}  // namespace
 
 int CheckCertificate(CertData* cert, CertFields* fields, int verify, std::uint32_t* error) {
   if (ParseCert(cert, fields, error) != 0) return -1;

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "kcertadm.h"
+#include "keyring/keyring_entry.h"
 
 namespace kcertadm {
 
@@ -19,6 +21,10 @@ struct SigningKey;
 // against the clock. 0, or -1 with 30046, 30056 (own key unusable), 30057,
 // 30055, 30062 or 30063.
 int CheckCertificate(CertData* cert, CertFields* fields, int verify, std::uint32_t* error);
+
+// The entry's last certificate, copied; none when it holds none or its
+// certificate list does not decode.
+std::optional<Bytes> LastCertificate(const KeyRingEntry& entry);
 
 // Climbs from a certificate through the key ring entries whose subject is
 // the issuer (taking each entry's last certificate) to a self-issued one,

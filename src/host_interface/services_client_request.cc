@@ -8,15 +8,6 @@
 
 namespace kcertadm {
 
-namespace {
-
-// True when item starts with one complete element that fills it exactly.
-bool IsOneElement(const Asn1Item& item) {
-  return item.data != nullptr && item.length > 0 && Asn1TotalSize(item) == item.length;
-}
-
-}  // namespace
-
 int ParseSignedKeyAndChallenge(const Asn1Item& der, CertFields* fields, std::uint32_t* error) {
   *fields = CertFields{};
   if (!IsOneElement(der) || SplitSigned(der, fields) != 0) {

@@ -4,13 +4,12 @@
 #include <cstring>
 #include <limits>
 
+#include "asn1/asn1.h"
+
 namespace kcertadm {
 
-std::optional<Bytes> LastCertificate(const KeyRingEntry& entry) {
-  std::optional<std::vector<ByteView>> certificates = KeyRingEntryCertificates(entry);
-  if (!certificates || certificates->empty()) return std::nullopt;
-  const ByteView last = certificates->back();
-  return Bytes(last.begin(), last.end());
+bool IsOneElement(const Asn1Item& item) {
+  return item.data != nullptr && item.length > 0 && Asn1TotalSize(item) == item.length;
 }
 
 bool CopyToItem(ByteView bytes, Asn1Item* out) {

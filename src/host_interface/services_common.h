@@ -45,9 +45,8 @@ struct KeyRingSession {
   }
 };
 
-// The entry's last certificate, copied; none when it holds none or its
-// certificate list does not decode.
-std::optional<Bytes> LastCertificate(const KeyRingEntry& entry);
+// True when item starts with one complete element that fills it exactly.
+bool IsOneElement(const Asn1Item& item);
 
 // A new malloc block holding a copy of bytes, in out. False when memory runs
 // out or the bytes are too many for an item (out then stays empty).

@@ -17,11 +17,6 @@ namespace kcertadm {
 
 namespace {
 
-// A package may only wrap one complete DER element.
-bool IsOneElement(const Asn1Item& item) {
-  return item.data != nullptr && item.length > 0 && Asn1TotalSize(item) == item.length;
-}
-
 std::int32_t EnvelopeCertificateText(const char* certText, char* output,
                                      std::uint32_t outputSize, std::uint32_t* slot) {
   if (LazyInitialise(*slot) != 0) return -1;
@@ -32,6 +27,7 @@ std::int32_t EnvelopeCertificateText(const char* certText, char* output,
     // Nothing sensible can be packaged from text that does not decode.
     return SlotFail(slot, kMsgDecodeFailed);
   }
+  // A package may only wrap one complete DER element.
   if (!IsOneElement(cert->der)) return SlotFail(slot, kMsgBadCertificate);
   if (PackagePkcs7(cert.get()) != 0) return SlotFail(slot, kMsgPrepareFailed);
   if (EncodeCertificateText(cert.get(), false, slot) != 0) return -1;
