@@ -1,8 +1,6 @@
 #include "cert/cert_keyring.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -177,13 +175,9 @@ int DecryptPrivateKeyInfo(const Asn1Item& encrypted, const char* password, Asn1I
                  Asn1SmallInteger(iterations), key);
     std::optional<SecureBytes> decrypted =
         PbeDecrypt(key, ByteView(data.data, static_cast<std::size_t>(data.length)));
-    if (decrypted && !decrypted->empty() && (*decrypted)[0] == kAsn1Sequence) {
-      auto* block = static_cast<std::uint8_t*>(std::malloc(decrypted->size()));
-      if (block != nullptr) {
-        std::memcpy(block, decrypted->data(), decrypted->size());
-        *plain = Asn1Item{block, static_cast<std::int32_t>(decrypted->size())};
-        return 0;
-      }
+    if (decrypted && !decrypted->empty() && (*decrypted)[0] == kAsn1Sequence &&
+        CopyToItem(*decrypted, plain)) {
+      return 0;
     }
   }
   SetError(error, kMsgKeyDecryptFailed);

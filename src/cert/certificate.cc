@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 
 #include "asn1/asn1.h"
 #include "cert/cert_signature.h"
@@ -87,6 +89,20 @@ int UnwrapContainer(CertData* cert) {
 void InitCertData(CertData* cert, std::uint8_t* bytes, std::int32_t length) {
   *cert = CertData{};
   cert->der = Asn1Item{bytes, length};
+}
+
+bool CopyToItem(std::span<const std::uint8_t> bytes, Asn1Item* out) {
+  *out = Asn1Item{};
+  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    return false;
+  }
+  // One byte more than needed, so that an empty copy is still a block.
+  auto* block = static_cast<std::uint8_t*>(std::malloc(bytes.size() + 1));
+  if (block == nullptr) return false;
+  if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
+  out->data = block;
+  out->length = static_cast<std::int32_t>(bytes.size());
+  return true;
 }
 
 void ReplaceDer(CertData* cert, Asn1Item bytes) {

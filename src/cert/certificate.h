@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "kcertadm.h"
 
@@ -12,6 +13,10 @@ namespace kcertadm {
 // Zero-fills the record and points der at length bytes (the record owns
 // them from now on: FreeCertData releases them with free).
 void InitCertData(CertData* cert, std::uint8_t* bytes, std::int32_t length);
+
+// A new malloc block holding a copy of bytes, in out. False when memory runs
+// out or the bytes are too many for an item (out then stays empty).
+bool CopyToItem(std::span<const std::uint8_t> bytes, Asn1Item* out);
 
 // Releases the record's der, or the container it was taken from, and puts
 // bytes (a malloc block the record then owns, or nothing) in its place; the

@@ -1,6 +1,4 @@
 // ReceiveCert and ReceiveRootCert: storing a certificate in the key ring.
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -20,16 +18,6 @@
 namespace kcertadm {
 namespace {
 
-// Moves DER bytes into a fresh record.
-bool TakeDer(CertData* cert, const std::vector<std::uint8_t>& der) {
-  auto* block = static_cast<std::uint8_t*>(std::malloc(der.size() + 1));
-  if (block == nullptr) return false;
-  std::memcpy(block, der.data(), der.size());
-  *cert = CertData{};
-  cert->der = Asn1Item{block, static_cast<std::int32_t>(der.size())};
-  return true;
-}
-
 // Reads the certificate of the input file. forceLabel is set for a
 // self-signed certificate taken from a PEM message.
 int ReadReceivedCertificate(const SecurityCmdContext& context, std::FILE* file, CertData* cert,
@@ -45,7 +33,7 @@ int ReadReceivedCertificate(const SecurityCmdContext& context, std::FILE* file, 
         return FailWith(slot, kMsgCertFileReadFailed);
       }
       forceLabel = status == kVerifySelfSigned;
-      return TakeDer(cert, der) ? 0 : FailWith(slot, kMsgOutOfMemory);
+      return CopyToItem(der, &cert->der) ? 0 : FailWith(slot, kMsgOutOfMemory);
     }
   }
   return ReadCertificateFile(cert, file, context.useBER != 0, false, slot);

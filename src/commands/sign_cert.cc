@@ -40,10 +40,7 @@ int ReadPemRequestFile(std::FILE* file, PemRequest& pem, CertData* request, Cert
   if (originatorKey.get() == nullptr || !VerifyPemMic(pem.micText, originatorKey.get())) {
     return FailWith(slot, kMsgPemDecodeFailed);
   }
-  auto* block = static_cast<std::uint8_t*>(std::malloc(der.size()));
-  if (block == nullptr) return FailWith(slot, kMsgPemDecodeFailed);
-  std::copy(der.begin(), der.end(), block);
-  request->der = Asn1Item{block, static_cast<std::int32_t>(der.size())};
+  if (!CopyToItem(der, &request->der)) return FailWith(slot, kMsgPemDecodeFailed);
   std::uint32_t ignored = kMsgNone;
   if (CheckCertificate(request, fields, 1, &ignored) != 0 || !request->isSelfSigned) {
     return FailWith(slot, kMsgPemDecodeFailed);

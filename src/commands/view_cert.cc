@@ -2,13 +2,12 @@
 // to EntriesFile as a report, an ASN.1 structure dump, a hex dump, the
 // armoured form or plain DER.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "armour/pem.h"
+#include "cert/certificate.h"
 #include "commands/cert_files.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
@@ -32,11 +31,7 @@ int TakeOriginatorCertificate(std::FILE* input, CertData* cert, std::uint32_t* s
   if (ReadPemRequest(input, der, micText) != kPemRequestOk || der.empty()) {
     return FailWith(slot, kMsgCertFileReadFailed);
   }
-  auto* block = static_cast<std::uint8_t*>(std::malloc(der.size()));
-  if (block == nullptr) return FailWith(slot, kMsgCertFileReadFailed);
-  std::memcpy(block, der.data(), der.size());
-  cert->der = Asn1Item{block, static_cast<std::int32_t>(der.size())};
-  return 0;
+  return CopyToItem(der, &cert->der) ? 0 : FailWith(slot, kMsgCertFileReadFailed);
 }
 
 int ReadInput(std::FILE* input, const SecurityCmdContext& context, CertData* cert,

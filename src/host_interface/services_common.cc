@@ -12,20 +12,6 @@ bool IsOneElement(const Asn1Item& item) {
   return item.data != nullptr && item.length > 0 && Asn1TotalSize(item) == item.length;
 }
 
-bool CopyToItem(ByteView bytes, Asn1Item* out) {
-  *out = Asn1Item{};
-  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    return false;
-  }
-  // One byte more than needed, so that an empty copy is still a block.
-  auto* block = static_cast<std::uint8_t*>(std::malloc(bytes.size() + 1));
-  if (block == nullptr) return false;
-  if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
-  out->data = block;
-  out->length = static_cast<std::int32_t>(bytes.size());
-  return true;
-}
-
 bool CopyTextToOutput(const Asn1Item& text, char* output, std::uint32_t outputSize) {
   if (output == nullptr || text.data == nullptr || text.length < 0) return false;
   if (static_cast<std::uint32_t>(text.length) >= outputSize) return false;

@@ -48,10 +48,6 @@ struct KeyRingSession {
 // True when item starts with one complete element that fills it exactly.
 bool IsOneElement(const Asn1Item& item);
 
-// A new malloc block holding a copy of bytes, in out. False when memory runs
-// out or the bytes are too many for an item (out then stays empty).
-bool CopyToItem(ByteView bytes, Asn1Item* out);
-
 // The host's output rule: a text shorter than the buffer is copied with its
 // NUL; a longer one (or one exactly as long) is not copied at all.
 // True when it was copied.
