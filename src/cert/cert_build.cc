@@ -25,10 +25,6 @@ constexpr std::uint8_t kDataOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0
 constexpr std::uint32_t kSequence = 0x10;     // DerConstructed tag number
 constexpr std::uint32_t kExplicit0 = 0x80;    // [0] constructed
 
-void SetError(std::uint32_t* error, std::uint32_t number) {
-  if (error != nullptr) *error = number;
-}
-
 // Frees every listed builder item when it goes out of scope.
 class Temporaries {
  public:
@@ -178,12 +174,12 @@ int BuildRequestOrCertificateAt(const DnValue values[DN_SLOT_COUNT], CertData* c
   DerFree(&cert->publicKeyInfoDer);
   if (EncodeName(&cert->subjectDer, values) != 0 ||
       BuildPublicKeyInfo(&cert->publicKeyInfoDer, keyPair) != 0) {
-    SetError(error, kMsgSubjectNameFailed);
+    FailWith(error, kMsgSubjectNameFailed);
     return -1;
   }
   if (context == nullptr || context->selfSigned == 0) {
     if (BuildRequestInfo(cert, cert->subjectDer, cert->publicKeyInfoDer) != 0) {
-      SetError(error, kMsgSubjectNameFailed);
+      FailWith(error, kMsgSubjectNameFailed);
       return -1;
     }
   } else {
@@ -191,12 +187,12 @@ int BuildRequestOrCertificateAt(const DnValue values[DN_SLOT_COUNT], CertData* c
     if (BuildValidityAt(&selfSigner, context->validDays, now, error) != 0) return -1;
     selfSigner.issuerName = cert->subjectDer;
     if (BuildTbsCertificate(cert, selfSigner, cert->subjectDer, cert->publicKeyInfoDer) != 0) {
-      SetError(error, kMsgSubjectNameFailed);
+      FailWith(error, kMsgSubjectNameFailed);
       return -1;
     }
   }
   if (SignTbs(cert, keyPair, kAlgMd5WithRsa) != 0) {
-    SetError(error, kMsgSubjectNameFailed);
+    FailWith(error, kMsgSubjectNameFailed);
     return -1;
   }
   return 0;
@@ -220,7 +216,7 @@ int IssueCertificateAt(SigningKey* key, const CertFields& request, CertData* cer
       CopyElement(publicKeyInfo, request.subjectPublicKeyInfo) != 0 ||
       BuildTbsCertificate(cert, *key, *subject, *publicKeyInfo) != 0 ||
       SignTbs(cert, key->signerKey, key->algorithm) != 0) {
-    SetError(error, kMsgPrepareFailed);
+    FailWith(error, kMsgPrepareFailed);
     return -1;
   }
   return 0;

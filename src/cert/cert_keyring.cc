@@ -18,10 +18,6 @@
 namespace kcertadm {
 namespace {
 
-void SetError(std::uint32_t* error, std::uint32_t number) {
-  if (error != nullptr) *error = number;
-}
-
 ByteView ViewOf(const Asn1Item& item) {
   return item.data == nullptr || item.length <= 0
              ? ByteView()
@@ -66,13 +62,13 @@ int CheckCertificate(CertData* cert, CertFields* fields, int verify, std::uint32
     KeyObject* key = TrustedIssuerKey(fields->issuer);
     if (key == nullptr && IsSelfIssued(*fields)) {
       if (PublicKeyFromSpki(fields->subjectPublicKeyInfo, &key, error) != 0) {
-        SetError(error, kMsgIssuerNotFound);
+        FailWith(error, kMsgIssuerNotFound);
         return -1;
       }
       cert->isSelfSigned = 1;
     }
     if (key == nullptr) {
-      SetError(error, kMsgIssuerNotFound);
+      FailWith(error, kMsgIssuerNotFound);
       return -1;
     }
     const int verified = VerifySignature(*fields, key, error);
@@ -98,18 +94,18 @@ int ClimbToRoot(const Asn1Item& certificate, std::vector<std::uint8_t>* root,
     }
     std::optional<KeyRingEntry> issuer = KeyRingFindBySubject(ViewOf(fields.issuer));
     if (!issuer) {
-      SetError(error, kMsgIssuerNotFound);
+      FailWith(error, kMsgIssuerNotFound);
       return -1;
     }
     std::optional<Bytes> next = LastCertificate(*issuer);
     KeyRingEntryFree(issuer);
     if (!next) {
-      SetError(error, kMsgNoCertificate);
+      FailWith(error, kMsgNoCertificate);
       return -1;
     }
     current = std::move(*next);
   }
-  SetError(error, kMsgIssuerNotFound);
+  FailWith(error, kMsgIssuerNotFound);
   return -1;
 }
 
@@ -126,7 +122,7 @@ int LoadSigningKeyFromKeyRing(const char* password, SigningKey* signer, std::uin
     KeyRingEntryFree(entry);
   } while (!cursor.AtEnd());
   if (!chosen) {
-    SetError(error, kMsgNoSigner);
+    FailWith(error, kMsgNoSigner);
     return -1;
   }
   const auto certificates = KeyRingEntryCertificates(*chosen);
@@ -137,7 +133,7 @@ int LoadSigningKeyFromKeyRing(const char* password, SigningKey* signer, std::uin
   }
   if (key == nullptr) {
     KeyRingEntryFree(chosen);
-    SetError(error, certificates && !certificates->empty() ? kMsgKeyDecryptFailed : kMsgNoSigner);
+    FailWith(error, certificates && !certificates->empty() ? kMsgKeyDecryptFailed : kMsgNoSigner);
     return -1;
   }
   signer->signerCertificate.assign(certificates->front().begin(), certificates->front().end());
@@ -180,7 +176,7 @@ int DecryptPrivateKeyInfo(const Asn1Item& encrypted, const char* password, Asn1I
       return 0;
     }
   }
-  SetError(error, kMsgKeyDecryptFailed);
+  FailWith(error, kMsgKeyDecryptFailed);
   return -1;
 }
 

@@ -9,10 +9,6 @@
 namespace kcertadm {
 namespace {
 
-void SetError(std::uint32_t* error, std::uint32_t number) {
-  if (error != nullptr) *error = number;
-}
-
 ByteItem ByteItemOf(const Asn1Item& item) {
   return ByteItem{item.data, static_cast<std::uint32_t>(item.length)};
 }
@@ -31,7 +27,7 @@ int PublicKeyFromSpki(const Asn1Item& spki, KeyObject** key, std::uint32_t* erro
       return 0;
     }
   }
-  SetError(error, kMsgBadPublicKey);
+  FailWith(error, kMsgBadPublicKey);
   return -1;
 }
 
@@ -52,7 +48,7 @@ int VerifySignature(const CertFields& fields, KeyObject* key, std::uint32_t* err
       return 0;
     }
   }
-  SetError(error, kMsgBadSignature);
+  FailWith(error, kMsgBadSignature);
   return -1;
 }
 

@@ -18,10 +18,6 @@ constexpr std::uint8_t kCertSequenceOid[] = {0x60, 0x86, 0x48, 0x01, 0x86, 0xF8,
 
 constexpr std::uint32_t kOptional = ASN1_OPTIONAL;
 
-void SetError(std::uint32_t* error, std::uint32_t number) {
-  if (error != nullptr) *error = number;
-}
-
 bool StartsWith(const Asn1Item& item, const std::uint8_t (&prefix)[9]) {
   if (item.length < 9) return false;
   for (int i = 0; i < 9; ++i) {
@@ -162,14 +158,14 @@ int ParseTbs(CertFields* fields, std::uint32_t* error) {
   };
   if (fields->toBeSigned.length < 2 ||
       Asn1DecodeTemplate(tbs, sizeof tbs / sizeof tbs[0], fields->toBeSigned, 0) != 0) {
-    SetError(error, kMsgBadCertificate);
+    FailWith(error, kMsgBadCertificate);
     return -1;
   }
   if (fields->extensions.length > 0) {
     if (Asn1Enter(&fields->extensions) < 0 ||
         (fields->extensions.length > 0 &&
          Asn1PeekTag(kAsn1Sequence, &fields->extensions, 1) != 1)) {
-      SetError(error, kMsgBadCertificate);
+      FailWith(error, kMsgBadCertificate);
       return -1;
     }
   }
@@ -178,7 +174,7 @@ int ParseTbs(CertFields* fields, std::uint32_t* error) {
 
 int ParseSignedCert(CertData* cert, CertFields* fields, std::uint32_t* error) {
   if (SplitSigned(cert->der, fields) != 0) {
-    SetError(error, kMsgBadCertificate);
+    FailWith(error, kMsgBadCertificate);
     return -1;
   }
   return ParseTbs(fields, error);
@@ -211,7 +207,7 @@ int ParseRequest(CertData* cert, CertFields* fields, std::uint32_t* error) {
     DestroyKey(&key);
   }
   if (status != 0) {
-    SetError(error, message != 0 ? message : static_cast<std::uint32_t>(kMsgBadRequest));
+    FailWith(error, message != 0 ? message : static_cast<std::uint32_t>(kMsgBadRequest));
     return -1;
   }
   return 0;
@@ -234,7 +230,7 @@ KCERTADM_API int32_t ParseCert(CertData* cert, CertFields* fields, uint32_t* err
   if (cert == nullptr || fields == nullptr || cert->der.data == nullptr || cert->der.length < 2 ||
       UnwrapContainer(cert) < 0) {
     if (fields != nullptr) *fields = CertFields{};
-    SetError(error, kMsgBadCertificate);
+    FailWith(error, kMsgBadCertificate);
     return -1;
   }
   return ParseSignedCert(cert, fields, error) == 0 ? 0 : -1;

@@ -16,10 +16,6 @@ constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::int64_t kBackdate = 43200;  // twelve hours
 constexpr int kFirstGeneralizedYear = 2050;
 
-void SetError(std::uint32_t* error, std::uint32_t number) {
-  if (error != nullptr) *error = number;
-}
-
 // The time text of an element: its content, or for GeneralizedTime the
 // content after the century digits, bounded by what the comparable form and
 // the text form need.
@@ -73,24 +69,24 @@ int BuildTime(Asn1Item* out, const std::tm& tm, int hour, int minute) {
 int CheckAgainstIssuer(const SigningKey& key, const Asn1Item& notAfter, std::uint32_t* error) {
   ComparableTime end;
   if (!TimeToComparable(notAfter, end)) {
-    SetError(error, kMsgBadCertificate);
+    FailWith(error, kMsgBadCertificate);
     return -1;
   }
   CertData issuer{};
   issuer.der = key.issuerCert;
   CertFields fields{};
   if (ParseCert(&issuer, &fields, error) != 0 || DecodeValidity(&fields, error) != 0) {
-    SetError(error, kMsgBadCertificate);
+    FailWith(error, kMsgBadCertificate);
     return -1;
   }
   std::uint32_t compareError = 0;
   const int order = CompareTime(fields.notAfter, end, &compareError);
   if (compareError != 0) {
-    SetError(error, compareError);
+    FailWith(error, compareError);
     return -1;
   }
   if (order < 0) {
-    SetError(error, kMsgValidityTimeFailed);
+    FailWith(error, kMsgValidityTimeFailed);
     return -1;
   }
   return 0;
@@ -105,7 +101,7 @@ int DecodeValidity(CertFields* fields, std::uint32_t* error) {
                                         {kAsn1UtcTime, &fields->notAfter}};
   if (fields->validity.data == nullptr || fields->validity.length < 2 ||
       Asn1DecodeTemplate(validity, 2, fields->validity, 0) != 0) {
-    SetError(error, kMsgBadCertificate);
+    FailWith(error, kMsgBadCertificate);
     return -1;
   }
   return 0;
@@ -138,7 +134,7 @@ void NowToComparable(std::time_t now, ComparableTime out) {
 int CompareTime(const Asn1Item& time, const char* comparable, std::uint32_t* error) {
   ComparableTime form;
   if (!TimeToComparable(time, form)) {
-    SetError(error, kMsgBadCertificate);
+    FailWith(error, kMsgBadCertificate);
     return 0;
   }
   const int order = std::strcmp(form, comparable);
@@ -153,15 +149,15 @@ int CheckValidityAt(CertFields* fields, std::time_t now, std::uint32_t* error) {
   ComparableTime notAfter;
   if (!TimeToComparable(fields->notBefore, notBefore) ||
       !TimeToComparable(fields->notAfter, notAfter)) {
-    SetError(error, kMsgBadCertificate);
+    FailWith(error, kMsgBadCertificate);
     return -1;
   }
   if (std::strcmp(notBefore, current) > 0) {
-    SetError(error, kMsgCertNotYetValid);
+    FailWith(error, kMsgCertNotYetValid);
     return -1;
   }
   if (std::strcmp(notAfter, current) < 0) {
-    SetError(error, kMsgCertExpired);
+    FailWith(error, kMsgCertExpired);
     return -1;
   }
   return 0;
@@ -187,7 +183,7 @@ int BuildValidityAt(SigningKey* key, std::int32_t days, std::time_t now, std::ui
   if (status == 0) status = BuildTime(&notAfter, endTm, 23, 59);
   if (status == 0) status = DerConstructed(&key->validityDer, 0x10, &notBefore, &notAfter);
   if (status != 0) {
-    SetError(error, kMsgValidityTimeFailed);
+    FailWith(error, kMsgValidityTimeFailed);
   } else if (key->issuerCert.length > 0) {
     status = CheckAgainstIssuer(*key, notAfter, error);
   }

@@ -14,11 +14,6 @@
 namespace kcertadm {
 namespace {
 
-int Fail(std::uint32_t* slot, std::uint32_t message) {
-  if (slot != nullptr) *slot = message;
-  return -1;
-}
-
 // The whole file in a malloc block with a NUL after it; false when nothing
 // could be read or the file is too large to be a certificate.
 bool ReadWholeFile(std::FILE* file, std::uint8_t** block, std::int32_t* length) {
@@ -66,24 +61,24 @@ bool StoreBase64(Asn1Item& out, const Asn1Item& source) {
 int WriteRequestFile(const SecurityCmdContext& context, const CertData& object,
                      KeyObject* privateKey, std::uint32_t* slot) {
   if (!HasText(context.certReqFile) || NamesKeyRingFile(context, context.certReqFile)) {
-    return Fail(slot, kMsgRequestFileCreateFailed);
+    return FailWith(slot, kMsgRequestFileCreateFailed);
   }
   FilePtr file(std::fopen(context.certReqFile, "w"));
-  if (!file) return Fail(slot, kMsgRequestFileCreateFailed);
+  if (!file) return FailWith(slot, kMsgRequestFileCreateFailed);
   const int written =
       context.usePEM
           ? WritePemRequest(file.get(), object.der.data, object.der.length, kPemRequestBody,
                             privateKey)
           : WriteArmouredObject(object, file.get(), true);
   const bool closed = std::fclose(file.release()) == 0;
-  return written == 0 && closed ? 0 : Fail(slot, kMsgOutputWriteFailed);
+  return written == 0 && closed ? 0 : FailWith(slot, kMsgOutputWriteFailed);
 }
 
 int ReadCertificateFile(CertData* cert, std::FILE* file, bool binary, bool isRequest,
                         std::uint32_t* slot) {
   std::uint8_t* block = nullptr;
   std::int32_t length = 0;
-  if (!ReadWholeFile(file, &block, &length)) return Fail(slot, kMsgCertFileReadFailed);
+  if (!ReadWholeFile(file, &block, &length)) return FailWith(slot, kMsgCertFileReadFailed);
   if (binary) {
     ReplaceDer(cert, Asn1Item{block, length});
     return 0;
@@ -98,10 +93,10 @@ int ReadCertificateFile(CertData* cert, std::FILE* file, bool binary, bool isReq
 int DecodeCertificateText(CertData* cert, bool isRequest, std::uint32_t* slot) {
   if (cert->fileText.data != nullptr) return ParseCertificateText(cert, isRequest, slot);
   const Asn1Item& text = isRequest ? cert->reqText : cert->certText;
-  if (text.data == nullptr || text.length <= 0) return Fail(slot, kMsgDecodeFailed);
+  if (text.data == nullptr || text.length <= 0) return FailWith(slot, kMsgDecodeFailed);
   Asn1Item decoded{nullptr, 0};
   if (Base64Decode(reinterpret_cast<const char*>(text.data), text.length, &decoded) <= 0) {
-    return Fail(slot, kMsgDecodeFailed);
+    return FailWith(slot, kMsgDecodeFailed);
   }
   ReplaceDer(cert, decoded);
   return 0;
@@ -111,7 +106,7 @@ int EncodeCertificateText(CertData* cert, bool isRequest, std::uint32_t* slot) {
   const Asn1Item& source = cert->pkcs7.data != nullptr ? cert->pkcs7 : cert->der;
   return StoreBase64(isRequest ? cert->reqText : cert->certText, source)
              ? 0
-             : Fail(slot, kMsgBase64EncodeFailed);
+             : FailWith(slot, kMsgBase64EncodeFailed);
 }
 
 }  // namespace kcertadm

@@ -3,17 +3,12 @@
 
 #include <cstdint>
 
+#include "host_interface/messages.h"
 #include "kcertadm.h"
 
 namespace kcertadm {
 
 struct KeyObject;
-
-// Fills the slot and returns status.
-inline int FailWith(std::uint32_t* slot, std::uint32_t message, int status = -1) {
-  if (slot != nullptr) *slot = message;
-  return status;
-}
 
 // Destroys a toolkit key object under ToolkitLock; null is fine.
 void ReleaseKeyObject(KeyObject*& key);

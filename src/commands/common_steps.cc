@@ -18,11 +18,6 @@
 namespace kcertadm {
 namespace {
 
-int Fail(std::uint32_t* slot, std::uint32_t message, int status = -1) {
-  if (slot != nullptr) *slot = message;
-  return status;
-}
-
 // The contents of a file before a save, to be put back when the save
 // cannot be completed. A file that did not exist is removed again.
 class FileSnapshot {
@@ -64,16 +59,18 @@ int SubjectValues::Build(const SecurityCmdContext& context, std::uint32_t* slot)
   const char* const fields[DN_SLOT_COUNT] = {
       context.country,    context.state, context.city,     context.org,     context.orgUnit,
       context.commonName, context.email, context.orgUnit2, context.orgUnit3};
-  return BuildSubjectName(fields, values, 1, slot) == 1 ? 0 : Fail(slot, kMsgBadSubjectName);
+  return BuildSubjectName(fields, values, 1, slot) == 1 ? 0 : FailWith(slot, kMsgBadSubjectName);
 }
 
 int RequireLabel(const SecurityCmdContext& context, std::uint32_t* slot) {
-  return HasText(context.label) ? 0 : Fail(slot, kMsgNoLabel);
+  return HasText(context.label) ? 0 : FailWith(slot, kMsgNoLabel);
 }
 
 int CheckRequestFile(const SecurityCmdContext& context, std::uint32_t* slot) {
-  if (!HasText(context.certReqFile)) return Fail(slot, kMsgNoRequestFile);
-  if (NamesKeyRingFile(context, context.certReqFile)) return Fail(slot, kMsgRequestFileIsKeyFile);
+  if (!HasText(context.certReqFile)) return FailWith(slot, kMsgNoRequestFile);
+  if (NamesKeyRingFile(context, context.certReqFile)) {
+    return FailWith(slot, kMsgRequestFileIsKeyFile);
+  }
   return 0;
 }
 
@@ -83,54 +80,54 @@ FilePtr OpenInputFile(const SecurityCmdContext& context, std::uint32_t* slot) {
   // a certificate or request cannot be read.
   InputProblem problem = InputProblem::kNone;
   FilePtr file = OpenBoundedInput(context.certReqFile, problem);
-  if (problem == InputProblem::kCannotOpen) Fail(slot, kMsgRequestFileOpenFailed);
-  if (problem == InputProblem::kCannotRead) Fail(slot, kMsgCertFileReadFailed);
+  if (problem == InputProblem::kCannotOpen) FailWith(slot, kMsgRequestFileOpenFailed);
+  if (problem == InputProblem::kCannotRead) FailWith(slot, kMsgCertFileReadFailed);
   return file;
 }
 
 FilePtr OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot) {
   if (!HasText(context.certFile)) {
-    Fail(slot, kMsgNoCertFile);
+    FailWith(slot, kMsgNoCertFile);
     return nullptr;
   }
   if (NamesKeyRingFile(context, context.certFile) ||
       (HasText(context.certReqFile) && SameFile(context.certFile, context.certReqFile))) {
-    Fail(slot, kMsgCertFileCreateFailed);
+    FailWith(slot, kMsgCertFileCreateFailed);
     return nullptr;
   }
   FilePtr file(std::fopen(context.certFile, "w"));
-  if (!file) Fail(slot, kMsgCertFileCreateFailed);
+  if (!file) FailWith(slot, kMsgCertFileCreateFailed);
   return file;
 }
 
 FilePtr OpenReportFile(const SecurityCmdContext& context, const char* input, bool binary,
                        std::uint32_t* slot) {
   if (!HasText(context.entriesFile)) {
-    Fail(slot, kMsgNoEntriesFile);
+    FailWith(slot, kMsgNoEntriesFile);
     return nullptr;
   }
   // Creating the report would empty the input before it is read, or
   // destroy a key ring.
   if ((input != nullptr && SameFile(context.entriesFile, input)) ||
       NamesKeyRingFile(context, context.entriesFile)) {
-    Fail(slot, kMsgEntriesFileCreateFailed);
+    FailWith(slot, kMsgEntriesFileCreateFailed);
     return nullptr;
   }
   FilePtr file(std::fopen(context.entriesFile, binary ? "wb" : "w"));
-  if (!file) Fail(slot, kMsgEntriesFileCreateFailed);
+  if (!file) FailWith(slot, kMsgEntriesFileCreateFailed);
   return file;
 }
 
 int CloseReportFile(FilePtr file, int status, std::uint32_t done, std::uint32_t* slot) {
   const bool written = std::ferror(file.get()) == 0 && std::fclose(file.release()) == 0;
   if (status != 0) return status;
-  if (!written) return Fail(slot, kMsgOutputWriteFailed);
-  return Fail(slot, done, 0);
+  if (!written) return FailWith(slot, kMsgOutputWriteFailed);
+  return FailWith(slot, done, 0);
 }
 
 int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
                            std::uint32_t* slot) {
-  Fail(slot, kMsgKeyRingReadFailed);
+  FailWith(slot, kMsgKeyRingReadFailed);
   const std::string keyFile = context.keyFile ? context.keyFile : "";
   if (!session.ringFileLock && !keyFile.empty()) session.ringFileLock.emplace(keyFile);
   int status = KeyRingOpen(keyFile, std::nullopt);
@@ -143,9 +140,9 @@ int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
       }
     }
     status = KeyRingOpen(keyFile, PasswordArg(context.password));
-    if (status == kKeyRingCannotOpen) return Fail(slot, kMsgKeyRingOpenFailed, 1);
-    if (status == kKeyRingWrongPassword) return Fail(slot, kMsgBadPassword, 1);
-    if (status != kKeyRingOk) return Fail(slot, kMsgKeyRingReadFailed, 1);
+    if (status == kKeyRingCannotOpen) return FailWith(slot, kMsgKeyRingOpenFailed, 1);
+    if (status == kKeyRingWrongPassword) return FailWith(slot, kMsgBadPassword, 1);
+    if (status != kKeyRingOk) return FailWith(slot, kMsgKeyRingReadFailed, 1);
   }
   // Certificates are verified against the roots of this key ring, not of
   // one that an earlier command of the process opened.
@@ -162,11 +159,11 @@ int LoadSigningKey(SecurityCmdContext& context, CommandSession& session, Signing
 int DesignateRootEntry(const SecurityCmdContext& context, std::uint32_t* slot) {
   std::optional<KeyRingEntry> entry =
       HasText(context.label) ? KeyRingFindEntry(std::string_view(context.label)) : std::nullopt;
-  if (!entry) return Fail(slot, kMsgNoSuchEntry);
+  if (!entry) return FailWith(slot, kMsgNoSuchEntry);
   const int status =
       context.noTrust ? KeyRingUnmarkRoot(entry->publicKey) : KeyRingMarkRoot(entry->publicKey);
   KeyRingEntryFree(entry);
-  return status == 0 ? 0 : Fail(slot, kMsgDesignateFailed, status);
+  return status == 0 ? 0 : FailWith(slot, kMsgDesignateFailed, status);
 }
 
 int SaveKeyRing(const SecurityCmdContext& context, const char* password, std::uint32_t* slot) {
@@ -174,11 +171,11 @@ int SaveKeyRing(const SecurityCmdContext& context, const char* password, std::ui
   const std::string stashFile = StashFileName(keyFile);
   const bool stash = !context.noStashFile;
   // A key ring whose stash file would be itself (ring.sth) cannot have one.
-  if (stash && SameFile(stashFile, keyFile)) return Fail(slot, kMsgStashFailed);
+  if (stash && SameFile(stashFile, keyFile)) return FailWith(slot, kMsgStashFailed);
 
   const FileSnapshot keyRingBefore(keyFile);
   const int status = KeyRingWrite(keyFile, PasswordArg(password));
-  if (status != 0) return Fail(slot, kMsgKeyRingWriteFailed, status);
+  if (status != 0) return FailWith(slot, kMsgKeyRingWriteFailed, status);
   if (!stash) return 0;
 
   const FileSnapshot stashBefore(stashFile);
@@ -191,7 +188,7 @@ int SaveKeyRing(const SecurityCmdContext& context, const char* password, std::ui
   if (!readBack || std::string_view(readBack->data(), readBack->size()) != stashed) {
     stashBefore.Restore();
     keyRingBefore.Restore();
-    return Fail(slot, kMsgStashFailed);
+    return FailWith(slot, kMsgStashFailed);
   }
   return 0;
 }

@@ -23,11 +23,6 @@ constexpr std::uint8_t kExtensionRequest[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
 constexpr std::uint8_t kMsExtensionRequest[] = {0x2B, 0x06, 0x01, 0x04, 0x01,
                                                 0x82, 0x37, 0x02, 0x01, 0x0E};
 
-int Fail(std::uint32_t* error, std::uint32_t number) {
-  if (error != nullptr) *error = number;
-  return -1;
-}
-
 std::size_t Count(const Asn1Item& item) {
   return item.length > 0 ? static_cast<std::size_t>(item.length) : 0;
 }
@@ -35,7 +30,7 @@ std::size_t Count(const Asn1Item& item) {
 int WriteDates(std::FILE* file, CertFields* fields, std::uint32_t* error) {
   char start[kTextDateSize] = {};
   char end[kTextDateSize] = {};
-  if (GetTextDates(fields, start, end, error) != 0) return Fail(error, kMsgBadCertificate);
+  if (GetTextDates(fields, start, end, error) != 0) return FailWith(error, kMsgBadCertificate);
   std::fprintf(file, "StartDate: %s\n", start);
   std::fprintf(file, "EndDate: %s\n", end);
   return 0;
@@ -43,13 +38,13 @@ int WriteDates(std::FILE* file, CertFields* fields, std::uint32_t* error) {
 
 int WriteSerialAndFingerprint(std::FILE* file, const CertFields& fields, std::uint32_t* error) {
   Asn1Item serial = fields.serialNumber;
-  if (Asn1Enter(&serial) < 0) return Fail(error, kMsgBadCertificate);
+  if (Asn1Enter(&serial) < 0) return FailWith(error, kMsgBadCertificate);
   std::fputs("Serial number: ", file);
   WriteHexDump(file, serial.data, Count(serial), 0, HexForm::kColon);
 
   std::uint8_t digest[kFingerprintSize];
   if (CertFingerprint(fields.whole, digest) != static_cast<int>(kFingerprintSize)) {
-    return Fail(error, kMsgFingerprintFailed);
+    return FailWith(error, kMsgFingerprintFailed);
   }
   std::fputs("Fingerprint: ", file);
   WriteHexDump(file, digest, sizeof digest, 0, HexForm::kColon);
@@ -93,14 +88,14 @@ int WriteRequestedExtensions(std::FILE* file, const Asn1Cursor& attribute, std::
   Asn1Item values{};
   const Asn1TemplateEntry parts[] = {{kAsn1ObjectId, &type}, {kAsn1Set, &values}};
   if (attribute.tag != kAsn1Sequence || Asn1DecodeTemplate(parts, 2, content, 1) != 0) {
-    return Fail(error, kMsgBadCertificate);
+    return FailWith(error, kMsgBadCertificate);
   }
   if (!IsExtensionRequest(type)) return 0;
   Asn1Cursor value;
   const int first = Asn1FirstChild(values, kAsn1Set, &value);
-  if (first < 0) return Fail(error, kMsgBadCertificate);
+  if (first < 0) return FailWith(error, kMsgBadCertificate);
   for (int more = first; more > 0; more = Asn1NextChild(&value)) {
-    if (value.tag != kAsn1Sequence) return Fail(error, kMsgBadCertificate);
+    if (value.tag != kAsn1Sequence) return FailWith(error, kMsgBadCertificate);
     if (value.length > 0 && WriteExtensionLines(file, Asn1CursorItem(value), error) != 0) {
       return -1;
     }
@@ -115,28 +110,28 @@ int WriteRequestAttributes(std::FILE* file, const CertFields& fields, std::uint3
                                     {kAsn1Sequence, nullptr},
                                     {kAsn1Context0 | ASN1_OPTIONAL, &attributes}};
   if (Asn1DecodeTemplate(info, 4, fields.toBeSigned, 0) != 0) {
-    return Fail(error, kMsgBadCertificate);
+    return FailWith(error, kMsgBadCertificate);
   }
   if (attributes.length <= 0) return 0;
-  if (Asn1Enter(&attributes) < 0) return Fail(error, kMsgBadCertificate);
+  if (Asn1Enter(&attributes) < 0) return FailWith(error, kMsgBadCertificate);
   Asn1Cursor attribute;
   int more = Asn1FirstChild(attributes, kAsn1Context0, &attribute);
   for (; more > 0; more = Asn1NextChild(&attribute)) {
     if (WriteRequestedExtensions(file, attribute, error) != 0) return -1;
   }
-  return more < 0 ? Fail(error, kMsgBadCertificate) : 0;
+  return more < 0 ? FailWith(error, kMsgBadCertificate) : 0;
 }
 
 }  // namespace
 
 int WriteCertificateReport(std::FILE* file, CertData* cert, bool verify, std::uint32_t* error) {
   CertFields fields{};
-  if (ParseCert(cert, &fields, error) != 0) return Fail(error, kMsgBadCertificate);
+  if (ParseCert(cert, &fields, error) != 0) return FailWith(error, kMsgBadCertificate);
   for (;;) {
     if (WriteOneCertificate(file, &fields, verify, error) != 0) return -1;
     if (NextCertInSet(cert) != 1) return 0;
     std::fputc('\n', file);
-    if (ParseSignedCert(cert, &fields, error) != 0) return Fail(error, kMsgBadCertificate);
+    if (ParseSignedCert(cert, &fields, error) != 0) return FailWith(error, kMsgBadCertificate);
   }
 }
 

@@ -96,6 +96,13 @@ enum MessageNumber : std::uint32_t {
   kMsgUnused30079 = 30079,
 };
 
+// Stores message in the slot (when there is one) and returns status: the
+// way every step reports its failure to its caller.
+inline int FailWith(std::uint32_t* slot, std::uint32_t message, int status = -1) {
+  if (slot != nullptr) *slot = message;
+  return status;
+}
+
 constexpr std::uint32_t kFirstMessage = 30000;
 constexpr std::uint32_t kLastMessage = 30079;
 constexpr std::uint32_t kMessageCount = kLastMessage - kFirstMessage + 1;

@@ -11,22 +11,22 @@ namespace kcertadm {
 int ParseSignedKeyAndChallenge(const Asn1Item& der, CertFields* fields, std::uint32_t* error) {
   *fields = CertFields{};
   if (!IsOneElement(der) || SplitSigned(der, fields) != 0) {
-    return SlotFail(error, kMsgPrepareFailed);
+    return FailWith(error, kMsgPrepareFailed);
   }
   const Asn1TemplateEntry content[] = {
       {kAsn1Sequence, &fields->subjectPublicKeyInfo},
       {kAsn1Ia5String, &fields->challenge},
   };
   if (Asn1DecodeTemplate(content, 2, fields->toBeSigned, 0) != 0) {
-    return SlotFail(error, kMsgPrepareFailed);
+    return FailWith(error, kMsgPrepareFailed);
   }
   KeyObject* key = nullptr;
   if (PublicKeyFromSpki(fields->subjectPublicKeyInfo, &key, error) != 0) {
-    return SlotFail(error, kMsgBadPublicKey);
+    return FailWith(error, kMsgBadPublicKey);
   }
   const int verified = VerifySignature(*fields, key, error);
   DestroyKey(&key);
-  return verified == 0 ? 0 : SlotFail(error, kMsgBadSignature);
+  return verified == 0 ? 0 : FailWith(error, kMsgBadSignature);
 }
 
 int BuildClientRequest(const Asn1Item& subject, const Asn1Item& publicKeyInfo, Asn1Item* out) {
@@ -39,19 +39,19 @@ int BuildClientRequest(const Asn1Item& subject, const Asn1Item& publicKeyInfo, A
 
 int ParseClientRequest(const Asn1Item& der, CertFields* fields, std::uint32_t* error) {
   *fields = CertFields{};
-  if (!IsOneElement(der)) return SlotFail(error, kMsgPrepareFailed);
+  if (!IsOneElement(der)) return FailWith(error, kMsgPrepareFailed);
   const Asn1TemplateEntry content[] = {
       {kAsn1Integer, &fields->version},
       {kAsn1Sequence, &fields->subject},
       {kAsn1Sequence, &fields->subjectPublicKeyInfo},
   };
-  if (Asn1DecodeTemplate(content, 3, der, 0) != 0) return SlotFail(error, kMsgPrepareFailed);
+  if (Asn1DecodeTemplate(content, 3, der, 0) != 0) return FailWith(error, kMsgPrepareFailed);
   // Nothing may follow the key: the three elements are the whole content.
   Asn1Item body = der;
   if (Asn1Enter(&body) < 0 ||
       fields->subjectPublicKeyInfo.data + fields->subjectPublicKeyInfo.length !=
           body.data + body.length) {
-    return SlotFail(error, kMsgPrepareFailed);
+    return FailWith(error, kMsgPrepareFailed);
   }
   fields->whole = der;
   return 0;

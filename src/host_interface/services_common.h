@@ -12,13 +12,6 @@
 
 namespace kcertadm {
 
-// Stores message in the slot (when there is one) and returns status.
-inline std::int32_t SlotFail(std::uint32_t* slot, std::uint32_t message,
-                             std::int32_t status = -1) {
-  if (slot != nullptr) *slot = message;
-  return status;
-}
-
 // Runs a service body so that no exception reaches the host: running out of
 // memory becomes 30070 in the slot and -1.
 template <typename Body>
@@ -26,7 +19,7 @@ std::int32_t RunService(std::uint32_t* slot, Body body) {
   try {
     return body();
   } catch (...) {
-    return SlotFail(slot, kMsgOutOfMemory);
+    return FailWith(slot, kMsgOutOfMemory);
   }
 }
 

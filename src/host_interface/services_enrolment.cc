@@ -47,13 +47,13 @@ int StoreClientRequest(CertData* cert, Asn1Item* request) {
 int WriteClientRequest(FilePtr file, const CertData& cert, std::uint32_t* slot) {
   const int written = WriteArmouredObject(cert, file.get(), false);
   const int closed = std::fclose(file.release());
-  if (written != 0 || closed != 0) return SlotFail(slot, kMsgOutputWriteFailed);
+  if (written != 0 || closed != 0) return FailWith(slot, kMsgOutputWriteFailed);
   return 0;
 }
 
 std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
                                   std::uint32_t* slot) {
-  if (context == nullptr || cert == nullptr) return SlotFail(slot, kMsgPrepareFailed);
+  if (context == nullptr || cert == nullptr) return FailWith(slot, kMsgPrepareFailed);
   SubjectValues subject;
   if (subject.Build(*context, slot) != 0) return -1;
 
@@ -67,11 +67,11 @@ std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
   const std::uint32_t textLength = context->requestTextLength;
   if (text == nullptr ||
       textLength > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
-    return SlotFail(slot, kMsgDecodeFailed);
+    return FailWith(slot, kMsgDecodeFailed);
   }
   Asn1Item decoded{};
   if (Base64Decode(text, static_cast<std::int32_t>(textLength), &decoded) == 0) {
-    return SlotFail(slot, kMsgDecodeFailed);
+    return FailWith(slot, kMsgDecodeFailed);
   }
   ReplaceDer(cert, decoded);
 
@@ -84,7 +84,7 @@ std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
       BuildClientRequest(cert->subjectDer, fields.subjectPublicKeyInfo, &request) != 0 ||
       StoreClientRequest(cert, &request) != 0) {
     DerFree(&request);
-    return SlotFail(slot, kMsgPrepareFailed);
+    return FailWith(slot, kMsgPrepareFailed);
   }
 
   if (output) {
@@ -92,14 +92,14 @@ std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
   } else if (EncodeCertificateText(cert, true, slot) != 0) {
     return -1;
   }
-  return SlotFail(slot, kMsgCertReqCreated, 0);
+  return FailWith(slot, kMsgCertReqCreated, 0);
 }
 
 std::int32_t SignClientRequest(SecurityCmdContext* context, CertData* cert,
                                std::uint32_t* slot) {
-  if (context == nullptr || cert == nullptr) return SlotFail(slot, kMsgPrepareFailed);
+  if (context == nullptr || cert == nullptr) return FailWith(slot, kMsgPrepareFailed);
   if (context->validDays < 0 || context->validDays > kMaxValidDays) {
-    return SlotFail(slot, kMsgBadValidDays);
+    return FailWith(slot, kMsgBadValidDays);
   }
   if (DecodeCertificateText(cert, true, slot) != 0) return -1;
 
@@ -120,10 +120,10 @@ std::int32_t SignClientRequest(SecurityCmdContext* context, CertData* cert,
   if (IssueCertificate(&signer, request, cert, context->validDays, slot) != 0) return -1;
   if (context->usePKCS7) {
     DerFree(&cert->pkcs7);
-    if (PackagePkcs7(cert) != 0) return SlotFail(slot, kMsgPrepareFailed);
+    if (PackagePkcs7(cert) != 0) return FailWith(slot, kMsgPrepareFailed);
   }
   if (EncodeCertificateText(cert, false, slot) != 0) return -1;
-  return SlotFail(slot, kMsgCertSigned, 0);
+  return FailWith(slot, kMsgCertSigned, 0);
 }
 
 std::int32_t SignCertificateText(const char* parameters, const char* requestText,
@@ -143,11 +143,11 @@ std::int32_t SignCertificateText(const char* parameters, const char* requestText
   if (ParseParameters(text.data(), context, CommandId::kSignCert, *slot) != 0) return -1;
 
   CertRecord cert;
-  if (!CopyHostText(requestText, &cert->reqText)) return SlotFail(slot, kMsgDecodeFailed);
+  if (!CopyHostText(requestText, &cert->reqText)) return FailWith(slot, kMsgDecodeFailed);
   const std::int32_t status = SignClientRequest(&context, cert.get(), slot);
   if (status != 0) return status;
   CopyTextToOutput(cert->certText, output, outputSize);
-  return SlotFail(slot, kMsgCertSigned, 0);
+  return FailWith(slot, kMsgCertSigned, 0);
 }
 
 }  // namespace
@@ -155,17 +155,17 @@ std::int32_t SignCertificateText(const char* parameters, const char* requestText
 }  // namespace kcertadm
 
 using kcertadm::RunService;
-using kcertadm::SlotFail;
+using kcertadm::FailWith;
 
 extern "C" KCERTADM_API std::int32_t ProcessClientCertReq(SecurityCmdContext* context,
                                                           CertData* cert, std::uint32_t* error) {
-  if (!kcertadm::IsLibraryInitialised()) return SlotFail(error, kcertadm::kMsgInitFailed);
+  if (!kcertadm::IsLibraryInitialised()) return FailWith(error, kcertadm::kMsgInitFailed);
   return RunService(error, [&] { return kcertadm::ProcessClientRequest(context, cert, error); });
 }
 
 extern "C" KCERTADM_API std::int32_t SignClientCert(SecurityCmdContext* context, CertData* cert,
                                                     std::uint32_t* error) {
-  if (!kcertadm::IsLibraryInitialised()) return SlotFail(error, kcertadm::kMsgInitFailed);
+  if (!kcertadm::IsLibraryInitialised()) return FailWith(error, kcertadm::kMsgInitFailed);
   return RunService(error, [&] { return kcertadm::SignClientRequest(context, cert, error); });
 }
 
@@ -184,8 +184,8 @@ extern "C" KCERTADM_API std::int32_t SignCertificate(const char* parameters,
 
 extern "C" KCERTADM_API std::int32_t ParseCertReq(CertData* cert, CertFields* fields,
                                                   std::uint32_t* error) {
-  if (!kcertadm::IsLibraryInitialised()) return SlotFail(error, kcertadm::kMsgInitFailed);
-  if (cert == nullptr || fields == nullptr) return SlotFail(error, kcertadm::kMsgBadRequest);
+  if (!kcertadm::IsLibraryInitialised()) return FailWith(error, kcertadm::kMsgInitFailed);
+  if (cert == nullptr || fields == nullptr) return FailWith(error, kcertadm::kMsgBadRequest);
   return RunService(error, [&] {
     if (kcertadm::DecodeCertificateText(cert, true, error) != 0) return -1;
     return kcertadm::ParseRequest(cert, fields, error);

@@ -40,20 +40,20 @@ std::int32_t FillKeyData(const SecurityCmdContext& hostContext, ServerKeyData* k
   std::optional<KeyRingEntry> entry = KeyRingDefaultKeyEntry();
   if (!entry || !entry->HasPrivateKey()) {
     KeyRingEntryFree(entry);
-    return SlotFail(slot, kMsgNoPrivateKeyEntry);
+    return FailWith(slot, kMsgNoPrivateKeyEntry);
   }
   const Asn1Item encrypted = Asn1View(entry->privateKey.data(), entry->privateKey.size());
   std::int32_t status = DecryptPrivateKeyInfo(encrypted, ring.context.password,
                                               &keyData->privateKey, slot);
   if (status == 0 && !CopyToItem(entry->publicKey, &keyData->publicKey)) {
-    status = SlotFail(slot, kMsgOutOfMemory);
+    status = FailWith(slot, kMsgOutOfMemory);
   }
   if (status == 0) {
     std::optional<Bytes> certificate = LastCertificate(*entry);
     if (!certificate) {
-      status = SlotFail(slot, kMsgNoCertificate);
+      status = FailWith(slot, kMsgNoCertificate);
     } else if (!CopyToItem(*certificate, &keyData->certificate)) {
-      status = SlotFail(slot, kMsgOutOfMemory);
+      status = FailWith(slot, kMsgOutOfMemory);
     }
   }
   KeyRingEntryFree(entry);
@@ -66,16 +66,16 @@ std::int32_t FillRootCertificate(const SecurityCmdContext& hostContext, ServerKe
   if (const int status = ring.Open(slot); status != 0) return status;
 
   std::optional<KeyRingEntry> entry = KeyRingDefaultKeyEntry();
-  if (!entry) return SlotFail(slot, kMsgNoSuchEntry);
+  if (!entry) return FailWith(slot, kMsgNoSuchEntry);
   std::optional<Bytes> certificate = LastCertificate(*entry);
   KeyRingEntryFree(entry);
-  if (!certificate) return SlotFail(slot, kMsgNoCertificate);
+  if (!certificate) return FailWith(slot, kMsgNoCertificate);
 
   std::vector<std::uint8_t> root;
   if (ClimbToRoot(Asn1View(certificate->data(), certificate->size()), &root, slot) != 0) {
     return -1;
   }
-  if (!CopyToItem(root, &keyData->rootCertificate)) return SlotFail(slot, kMsgOutOfMemory);
+  if (!CopyToItem(root, &keyData->rootCertificate)) return FailWith(slot, kMsgOutOfMemory);
   return 0;
 }
 
@@ -88,14 +88,14 @@ std::int32_t ReadCertificateName(const SecurityCmdContext& hostContext, CertData
   std::optional<KeyRingEntry> entry = HasText(ring.context.label)
                                           ? KeyRingFindEntry(ring.context.label)
                                           : KeyRingDefaultKeyEntry();
-  if (!entry) return SlotFail(slot, kMsgNoSuchEntry);
+  if (!entry) return FailWith(slot, kMsgNoSuchEntry);
   std::optional<Bytes> certificate = LastCertificate(*entry);
   KeyRingEntryFree(entry);
-  if (!certificate) return SlotFail(slot, kMsgNoCertificate);
-  if (!CopyToItem(*certificate, &cert->der)) return SlotFail(slot, kMsgOutOfMemory);
+  if (!certificate) return FailWith(slot, kMsgNoCertificate);
+  if (!CopyToItem(*certificate, &cert->der)) return FailWith(slot, kMsgOutOfMemory);
 
   CertFields fields{};
-  if (ParseCert(cert, &fields, slot) != 0) return SlotFail(slot, kMsgBadCertificate);
+  if (ParseCert(cert, &fields, slot) != 0) return FailWith(slot, kMsgBadCertificate);
   *name = DnFields{};
   return ParseDNSeq(name, ring.context.getIssuer ? fields.issuer : fields.subject, slot);
 }
@@ -133,7 +133,7 @@ extern "C" KCERTADM_API std::int32_t GetKeyData(SecurityCmdContext* context,
   return kcertadm::KeyDataService(keyData, messageBuffer, messageBufferSize,
                                   [&](std::uint32_t* slot) -> std::int32_t {
                                     if (context == nullptr) {
-                                      return kcertadm::SlotFail(slot,
+                                      return kcertadm::FailWith(slot,
                                                                 kcertadm::kMsgKeyRingReadFailed);
                                     }
                                     return kcertadm::FillKeyData(*context, keyData, slot);
@@ -182,7 +182,7 @@ extern "C" KCERTADM_API std::int32_t GetCertDN(SecurityCmdContext* context, Cert
   const std::int32_t status = kcertadm::RunService(&slot, [&]() -> std::int32_t {
     if (kcertadm::LazyInitialise(slot) != 0) return -1;
     if (context == nullptr || cert == nullptr || name == nullptr) {
-      return kcertadm::SlotFail(&slot, kcertadm::kMsgBadCertificate);
+      return kcertadm::FailWith(&slot, kcertadm::kMsgBadCertificate);
     }
     return kcertadm::ReadCertificateName(*context, cert, name, &slot);
   });

@@ -25,19 +25,19 @@ std::int32_t EnvelopeCertificateText(const char* certText, char* output,
   if (length > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) ||
       Base64Decode(certText, static_cast<std::int32_t>(length), &cert->der) == 0) {
     // Nothing sensible can be packaged from text that does not decode.
-    return SlotFail(slot, kMsgDecodeFailed);
+    return FailWith(slot, kMsgDecodeFailed);
   }
   // A package may only wrap one complete DER element.
-  if (!IsOneElement(cert->der)) return SlotFail(slot, kMsgBadCertificate);
-  if (PackagePkcs7(cert.get()) != 0) return SlotFail(slot, kMsgPrepareFailed);
+  if (!IsOneElement(cert->der)) return FailWith(slot, kMsgBadCertificate);
+  if (PackagePkcs7(cert.get()) != 0) return FailWith(slot, kMsgPrepareFailed);
   if (EncodeCertificateText(cert.get(), false, slot) != 0) return -1;
   CopyTextToOutput(cert->certText, output, outputSize);
-  return SlotFail(slot, kMsgCertSigned, 0);
+  return FailWith(slot, kMsgCertSigned, 0);
 }
 
 std::int32_t ReadCertificateForHost(SecurityCmdContext* context, CertData* cert,
                                     std::uint32_t* slot) {
-  if (context == nullptr || cert == nullptr) return SlotFail(slot, kMsgCertFileReadFailed);
+  if (context == nullptr || cert == nullptr) return FailWith(slot, kMsgCertFileReadFailed);
   FilePtr file = OpenInputFile(*context, slot);
   if (!file) return -1;
   return ReadCertificateFile(cert, file.get(), context->useBER != 0, context->usePKCS != 0,
@@ -49,7 +49,7 @@ std::int32_t ReadCertificateForHost(SecurityCmdContext* context, CertData* cert,
 }  // namespace kcertadm
 
 using kcertadm::RunService;
-using kcertadm::SlotFail;
+using kcertadm::FailWith;
 
 extern "C" KCERTADM_API std::int32_t PackagePKCS7Cert(CertData* cert) {
   if (!kcertadm::IsLibraryInitialised() || cert == nullptr) return -1;
@@ -74,7 +74,7 @@ extern "C" KCERTADM_API std::int32_t EnvelopeCert(std::int32_t /*ignored*/, cons
 
 extern "C" KCERTADM_API std::int32_t ReadCert(SecurityCmdContext* context, CertData* cert,
                                               std::uint32_t* error) {
-  if (!kcertadm::IsLibraryInitialised()) return SlotFail(error, kcertadm::kMsgInitFailed);
+  if (!kcertadm::IsLibraryInitialised()) return FailWith(error, kcertadm::kMsgInitFailed);
   return RunService(error,
                     [&] { return kcertadm::ReadCertificateForHost(context, cert, error); });
 }
