@@ -15,7 +15,6 @@ TEST(HostRandom, WordsVaryAndBuffersFill) {
   for (int i = 0; i < 64; ++i) words.insert(HostRandomWord());
   EXPECT_GT(words.size(), 56u);
   EXPECT_GT(*words.rbegin(), 0xFFu);
-
   std::uint8_t buffer[4096] = {};
   ASSERT_TRUE(HostRandomBytes(buffer, sizeof buffer));
   EXPECT_LT(std::count(buffer, buffer + sizeof buffer, 0), 64);  // about 16 expected

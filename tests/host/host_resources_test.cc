@@ -8,63 +8,45 @@
 namespace kcertadm {
 namespace {
 
-using testing::ScopedEnv;
-using testing::TempDir;
-
-TEST(ResourceCatalogue, ReadsNumberedLines) {
-  const ResourceCatalogue catalogue = ResourceCatalogue::Parse(
-      "# comment\n\n30000 First text.\n30001 Windows line end.\r\n30002 Has = and ;  two blanks\n"
-      "30000 a repeated number is skipped\n30003 no final line end");
-  EXPECT_EQ(catalogue.size(), 4u);
-  EXPECT_EQ(catalogue.Text(30000), "First text.");
-  EXPECT_EQ(catalogue.Text(30001), "Windows line end.");
-  EXPECT_EQ(catalogue.Text(30002), "Has = and ;  two blanks");
-  EXPECT_EQ(catalogue.Text(30003), "no final line end");
-}
-
-TEST(ResourceCatalogue, SkipsMalformedLinesAndKeepsTheRest) {
+TEST(ResourceCatalogue, KeepsWellFormedLinesOnly) {
   struct Case {
-    const char* line;
-    const char* why;
+    std::string line;
+    std::uint32_t number;
+    std::optional<std::string> text;  // none: the line is skipped
   } const kTests[] = {
-      {"30010", "a number without text"},
-      {"30010 ", "an empty text"},
-      {"x30010 text", "not a number"},
-      {" 30010 text", "a leading blank"},
-      {"1234567890 text", "a number too long to be one of ours"},
-      {"30010\ttext", "no blank after the number"},
-      {"30010 bad \xC3\x28 utf-8", "invalid UTF-8 never reaches the host"},
-      {"30010 \xED\xA0\x80", "an encoded surrogate"},
-      {"30010 \xC0\xAF", "an overlong sequence"},
+      {"30000 First text.", 30000, "First text."},
+      {"30001 Windows line end.\r", 30001, "Windows line end."},
+      {"30000 a repeated number is skipped", 30000, "First text."},
+      // 1022 ASCII bytes, then a two-byte letter that would straddle the limit.
+      {"30003 " + std::string(1022, 'a') + "\xC3\xA4tail", 30003, std::string(1022, 'a')},
+      // Malformed lines never reach the host, and the lines after them are kept.
+      {"30010", 30010, std::nullopt},                 // a number without text
+      {"30011 ", 30011, std::nullopt},                // an empty text
+      {"x30012 text", 30012, std::nullopt},           // not a number
+      {" 30013 text", 30013, std::nullopt},           // a leading blank
+      {"30014\ttext", 30014, std::nullopt},           // no blank after the number
+      {"1234567890 text", 1234567890, std::nullopt},  // too long to be one of ours
+      {"30015 bad \xC3\x28 utf-8", 30015, std::nullopt},  // invalid UTF-8
+      {"30016 \xED\xA0\x80", 30016, std::nullopt},        // an encoded surrogate
   };
+  std::string content;
+  for (const Case& c : kTests) content += c.line + "\n";
+  const ResourceCatalogue catalogue = ResourceCatalogue::Parse(content + "\n30020 no final line end");
   for (const Case& c : kTests) {
-    SCOPED_TRACE(c.why);
-    const ResourceCatalogue catalogue = ResourceCatalogue::Parse(std::string(c.line) + "\n30011 kept\n");
-    EXPECT_FALSE(catalogue.Text(30010).has_value());
-    EXPECT_EQ(catalogue.Text(30011), "kept");
+    SCOPED_TRACE(c.line.substr(0, 40));
+    EXPECT_EQ(catalogue.Text(c.number), c.text);
   }
+  EXPECT_EQ(catalogue.Text(30020), "no final line end");
+  EXPECT_EQ(catalogue.size(), 4u);
 }
 
-TEST(ResourceCatalogue, CutsLongTextsAtACharacterBoundary) {
-  // 1022 ASCII bytes then a two-byte letter that would straddle the limit.
-  const ResourceCatalogue catalogue =
-      ResourceCatalogue::Parse("7 " + std::string(1022, 'a') + "\xC3\xA4tail\n");
-  EXPECT_EQ(catalogue.Text(7), std::string(1022, 'a'));
-}
-
-TEST(ResourceCatalogue, LoadRefusesMissingAndOversizedFiles) {
-  TempDir dir;
-  EXPECT_FALSE(ResourceCatalogue::Load(dir.path() + "/missing.msg").has_value());
-  EXPECT_FALSE(ResourceCatalogue::Load(dir.path()).has_value());  // a directory
-  const std::string big = dir.Write("big.msg", std::string(ResourceCatalogue::kMaxFileSize + 1, '#'));
-  EXPECT_FALSE(ResourceCatalogue::Load(big).has_value());
-}
-
-TEST(HostResourceDirectories, WithoutOverrideFindsTheSourceCatalogues) {
-  ScopedEnv env("KCERTADM_MSG_DIR", std::nullopt);
+TEST(ResourceCatalogue, LoadFindsTheSourceCataloguesAndRefusesOversizedFiles) {
+  testing::ScopedEnv env("KCERTADM_MSG_DIR", std::nullopt);
   const auto found = HostFindResourceFile("kmsglib.msg");
   ASSERT_TRUE(found.has_value());
   EXPECT_TRUE(ResourceCatalogue::Load(*found).has_value());
+  testing::TempDir dir;
+  EXPECT_FALSE(ResourceCatalogue::Load(dir.Write("big.msg", std::string(ResourceCatalogue::kMaxFileSize + 1, '#'))));
 }
 
 }  // namespace

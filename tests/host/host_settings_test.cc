@@ -9,25 +9,8 @@ namespace {
 
 using testing::ScopedEnv;
 
-constexpr const char* kName = "KCERTADM_TEST_SETTING";
-
-TEST(HostReadSetting, TellsAbsentFromEmptyAndCutsToTheBuffer) {
-  char buffer[3] = "x";
-  {
-    ScopedEnv env(kName, std::nullopt);
-    EXPECT_FALSE(HostReadSetting(kName).has_value());
-    EXPECT_FALSE(HostReadSetting(kName, buffer, sizeof buffer));
-  }
-  {
-    ScopedEnv env(kName, "");
-    EXPECT_EQ(HostReadSetting(kName), std::optional<std::string>(""));
-  }
-  ScopedEnv env(kName, "deutsch");
-  EXPECT_TRUE(HostReadSetting(kName, buffer, sizeof buffer));
-  EXPECT_STREQ(buffer, "de");
-}
-
 TEST(HostReadSettingNumber, FallsBackOnAnythingButANumber) {
+  constexpr const char* kName = "KCERTADM_TEST_SETTING";
   struct Case {
     std::optional<std::string> value;
     std::int32_t expected;
