@@ -1,9 +1,7 @@
-// Certificates packaged and read for the host: EnvelopeCert,
-// PackagePKCS7Cert and ReadCert. The host program has openssl read the
-// packages.
+// Certificates packaged and read for the host: EnvelopeCert, PackagePKCS7Cert
+// and ReadCert. The host program has openssl read the packages.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -13,93 +11,60 @@
 namespace kcertadm::test {
 namespace {
 
-class PackagingTest : public ::testing::Test {
- protected:
-  void SetUp() override { InitialiseLibrary(); }
-  ScratchDir dir_;
-};
+using PackagingTest = ServicesTest;
 
 // The certificate a PKCS #7 package unwraps to.
 Bytes Unwrapped(const Bytes& package) {
   HostRecord record;
-  record.cert.der.data = static_cast<std::uint8_t*>(std::malloc(package.size()));
-  std::memcpy(record.cert.der.data, package.data(), package.size());
-  record.cert.der.length = static_cast<std::int32_t>(package.size());
+  SetText(&record.value.der, std::string(package.begin(), package.end()));
   CertFields fields{};
   std::uint32_t error = 0;
-  EXPECT_EQ(ParseCert(&record.cert, &fields, &error), 0);
-  return BytesOf(record.cert.der);
+  EXPECT_EQ(ParseCert(&record.value, &fields, &error), 0);
+  return BytesOf(record.value.der);
 }
 
-TEST_F(PackagingTest, BothPackagesUnwrapToTheCertificate) {
-  const Bytes certificate = ReadFile(ServiceDataPath("server.der"));
+TEST_F(PackagingTest, PackagesUnwrapToTheCertificate) {
+  const Bytes certificate = ReadFileBytes(ServiceDataPath("server.der"));
   char output[4096];
   char message[256];
-  ASSERT_EQ(EnvelopeCert(12345, Base64Of(certificate).c_str(), output, sizeof output, message, sizeof message),
-            0);
-  EXPECT_TRUE(HoldsMessage(message, 30040)) << message;
+  ASSERT_EQ(EnvelopeCert(12345, Base64Of(certificate).c_str(), output, sizeof output, message, sizeof message), 0);
+  EXPECT_EQ(MessageIn(message), 30040u);
   EXPECT_EQ(Unwrapped(DecodeBase64(output)), certificate);
+  // "AAAA" decodes to three zero octets, not one DER element: nothing is packaged.
+  std::strcpy(output, "untouched");
+  EXPECT_EQ(Outcome(EnvelopeCert(0, "AAAA", output, sizeof output, message, sizeof message), MessageIn(message)),
+            Outcome(-1, 30046));
+  EXPECT_STREQ(output, "untouched");
 
   HostRecord record;
-  record.cert.der.data = static_cast<std::uint8_t*>(std::malloc(certificate.size()));
-  std::memcpy(record.cert.der.data, certificate.data(), certificate.size());
-  record.cert.der.length = static_cast<std::int32_t>(certificate.size());
-  ASSERT_EQ(PackagePKCS7Cert(&record.cert), 0);
-  ASSERT_EQ(PackagePKCS7Cert(&record.cert), 0) << "packaging twice replaces the first package";
-  EXPECT_EQ(Unwrapped(BytesOf(record.cert.pkcs7)), certificate);
-}
-
-TEST_F(PackagingTest, EnvelopeCertRefusesWhatIsNotACertificate) {
-  struct Case {
-    const char* why;
-    const char* text;
-    std::uint32_t message;
-  };
-  const Case kTests[] = {
-      // Stops at the failed decode: nothing is packaged from nothing.
-      {"not base64", "this is not base64", 30043},
-      {"empty text", "", 30043},
-      {"no text", nullptr, 30043},
-      // "AAAA" decodes to three zero octets, not one DER element.
-      {"not one DER element", "AAAA", 30046},
-  };
-  for (const Case& test : kTests) {
-    SCOPED_TRACE(test.why);
-    char output[64] = "untouched";
-    char message[256] = "";
-    EXPECT_NE(EnvelopeCert(0, test.text, output, sizeof output, message, sizeof message), 0);
-    EXPECT_TRUE(HoldsMessage(message, test.message)) << message;
-    EXPECT_STREQ(output, "untouched");
-  }
+  SetText(&record.value.der, std::string(certificate.begin(), certificate.end()));
+  ASSERT_EQ(PackagePKCS7Cert(&record.value), 0);
+  ASSERT_EQ(PackagePKCS7Cert(&record.value), 0) << "packaging twice replaces the first package";
+  EXPECT_EQ(Unwrapped(BytesOf(record.value.pkcs7)), certificate);
 }
 
 TEST_F(PackagingTest, ReadCertReadsTextAndDerFiles) {
-  const Bytes certificate = ReadFile(ServiceDataPath("server.der"));
-  const std::string text = "-----BEGIN CERTIFICATE-----\n" + Base64Of(certificate) + "\n-----END CERTIFICATE-----\n";
-  WriteFileBytes(dir_.Path("server.arm"), Bytes(text.begin(), text.end()));
-  WriteFileBytes(dir_.Path("server.der"), certificate);
+  const Bytes certificate = ReadFileBytes(ServiceDataPath("server.der"));
+  dir_.Write("server.arm", "-----BEGIN CERTIFICATE-----\n" + Base64Of(certificate) + "\n-----END CERTIFICATE-----\n");
+  testing::WriteFileBytes(dir_.Path("server.der"), certificate);
   struct Case {
-    const char* why;
     std::string file;
     std::int32_t useBER;
     std::uint32_t error;
-  };
-  const Case kTests[] = {
-      {"armoured Base64", dir_.Path("server.arm"), 0, 0},
-      {"DER", dir_.Path("server.der"), 1, 0},
-      {"no such file", dir_.Path("absent.arm"), 0, 30032},
+  } const kTests[] = {
+      {dir_.Path("server.arm"), 0, 0},
+      {dir_.Path("server.der"), 1, 0},
+      {dir_.Path("absent.arm"), 0, 30032},
   };
   for (const Case& test : kTests) {
-    SCOPED_TRACE(test.why);
+    SCOPED_TRACE(test.file);
     SecurityCmdContext context{};
-    context.keyFile = "keyfile.kyr";
     context.certReqFile = test.file.c_str();
     context.useBER = test.useBER;
     HostRecord record;
     std::uint32_t error = 0;
-    EXPECT_EQ(ReadCert(&context, &record.cert, &error) == 0, test.error == 0);
-    EXPECT_EQ(error, test.error);
-    EXPECT_EQ(BytesOf(record.cert.der), test.error == 0 ? certificate : Bytes{});
+    EXPECT_EQ(Outcome(ReadCert(&context, &record.value, &error), error), Outcome(test.error ? -1 : 0, test.error));
+    EXPECT_EQ(BytesOf(record.value.der), test.error == 0 ? certificate : Bytes{});
   }
 }
 

@@ -1,79 +1,75 @@
 // Key rings, keys and peer tools for the certificate-service tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "support/test_files.h"
 #include "kcertadm.h"
+#include "support/test_files.h"
 
 namespace kcertadm::test {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing::ReadFileBytes;
 
 inline constexpr const char* kPassword = "service pass";
 
+// tests/data/services/<name>.
 std::string ServiceDataPath(const std::string& name);
-Bytes ReadFile(const std::string& path);
-std::string ReadText(const std::string& path);
-using testing::WriteFileBytes;
 Bytes BytesOf(const Asn1Item& item);
 std::string TextOf(const Asn1Item& item);
 // Base64 through the exported codec.
 std::string Base64Of(const Bytes& bytes);
 Bytes DecodeBase64(const std::string& text);
-
-// Runs a shell command line; returns its exit status and its standard
-// output (standard error goes to the test log).
-int RunShell(const std::string& command, std::string* output = nullptr);
-
-// A fresh directory removed with its contents at the end of the test.
-struct ScratchDir : testing::TempDir {
-  std::string Path(const std::string& name) const { return path() + "/" + name; }
-};
-
-// True when buffer holds the text of message number.
-bool HoldsMessage(const char* buffer, std::uint32_t number);
+// The standard output of a shell command line.
+std::string RunShell(const std::string& command);
+// The number of the message whose text buffer holds; 0 for none.
+std::uint32_t MessageIn(const char* buffer);
 // Puts a malloc copy of text in item, as a record owns its blocks.
 void SetText(Asn1Item* item, const std::string& text);
+// The DER SubjectPublicKeyInfo of the RSA key in <name>.pem, as openssl writes it.
+Bytes PublicKeyInfoOf(const std::string& name);
 
-// One entry of a test key ring, made from tests/data/services/<name>.der and,
-// with a key, <name>.pem. Entries are listed in the key ring's order.
+// What a service did: its status and the number of its message.
+struct Outcome {
+  std::int32_t status;
+  std::uint32_t message;
+  bool operator==(const Outcome&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& out, const Outcome& o) {
+  return out << o.status << "/" << o.message;
+}
+
+// A host record released by its free function at scope end.
+template <typename Record, void (*Free)(Record*)>
+struct Released {
+  Released() = default;
+  ~Released() { Free(&value); }
+  Released(const Released&) = delete;
+  Released& operator=(const Released&) = delete;
+  Record value{};
+};
+using HostRecord = Released<CertData, FreeCertData>;
+using HostKeyData = Released<ServerKeyData, FreeExtKeyData>;
+
+// One key ring entry, made from <name>.der and, with a key, <name>.pem.
 struct RingEntry {
   std::string name;
   bool withKey;
   bool trustedRoot;
 };
 
-// Writes a key ring with those entries under kPassword to path, and its
-// stash file. False when any step fails.
-bool WriteKeyRing(const std::string& path, const std::vector<RingEntry>& entries);
-
-// The DER SubjectPublicKeyInfo of the RSA key in tests/data/services/<name>.pem,
-// as openssl writes it.
-Bytes PublicKeyInfoOf(const std::string& name);
-
-// Makes sure the library is initialised (the services that do not
-// initialise on their own refuse to run before).
-void InitialiseLibrary();
-
-// A certificate record released with FreeCertData.
-struct HostRecord {
-  HostRecord() = default;
-  ~HostRecord() { FreeCertData(&cert); }
-  HostRecord(const HostRecord&) = delete;
-  HostRecord& operator=(const HostRecord&) = delete;
-  CertData cert{};
-};
-
-// A key data record released with FreeExtKeyData.
-struct HostKeyData {
-  HostKeyData() = default;
-  ~HostKeyData() { FreeExtKeyData(&data); }
-  HostKeyData(const HostKeyData&) = delete;
-  HostKeyData& operator=(const HostKeyData&) = delete;
-  ServerKeyData data{};
+// An initialised library and a directory for the test's key rings.
+class ServicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InitSecLib(nullptr); }
+  // Writes a key ring holding the entries in that order under kPassword,
+  // with its stash file; returns its path.
+  std::string Ring(const std::string& name, const std::vector<RingEntry>& entries);
+  testing::TempDir dir_;
 };
 
 }  // namespace kcertadm::test
