@@ -1,4 +1,5 @@
-// Known answers and streaming behaviour of the raw digests MD2, MD5, SHA-1.
+// MD2, MD5 and SHA-1: known answers, every padding boundary, and the
+// object calls.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include "crypto/md5.h"
 #include "crypto/sha1.h"
 #include "crypto/sha1_compress.h"
+#include "crypto/toolkit.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {
@@ -18,8 +20,8 @@ using testing::TextBytes;
 using testing::ToHex;
 using Bytes = std::vector<std::uint8_t>;
 
-// The digest of the input fed in pieces of `piece` bytes (0: in one piece),
-// after an unrelated message: Final must leave the object ready for the next.
+// The digest of the input fed in pieces of `piece` bytes (0: whole), after
+// an unrelated message: Final must leave the object ready for the next.
 template <typename Digest>
 std::string HashHex(const Bytes& input, std::size_t piece = 0) {
   Digest digest;
@@ -54,30 +56,16 @@ TEST(DigestKnownAnswers, RfcSuitesForMd2AndMd5) {
   for (const auto& test : kRfcSuite) {
     SCOPED_TRACE(test.input);
     const Bytes input = TextBytes(test.input);
-    std::uint8_t out[16];
-    Md2Digest(input.data(), input.size(), out);
-    EXPECT_EQ(ToHex(out, 16), test.md2);
-    Md5Digest(input.data(), input.size(), out);
-    EXPECT_EQ(ToHex(out, 16), test.md5);
-    EXPECT_EQ(HashHex<Md2>(input), test.md2);
-    EXPECT_EQ(HashHex<Md5>(input), test.md5);
+    std::uint8_t md2[16], md5[16];
+    Md2Digest(input.data(), input.size(), md2);
+    Md5Digest(input.data(), input.size(), md5);
+    EXPECT_EQ(ToHex(md2, 16) + " " + ToHex(md5, 16), std::string(test.md2) + " " + test.md5);
+    EXPECT_EQ(HashHex<Md2>(input) + " " + HashHex<Md5>(input), std::string(test.md2) + " " + test.md5);
   }
 }
 
-// FIPS 180 examples.
-TEST(DigestKnownAnswers, Sha1FipsExamples) {
-  const Bytes abc = TextBytes("abc");
-  std::uint8_t out[20];
-  Sha1Digest(abc.data(), abc.size(), out);
-  EXPECT_EQ(ToHex(out, 20), "a9993e364706816aba3e25717850c26c9cd0d89d");
-  EXPECT_EQ(HashHex<Sha1>(TextBytes("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
-            "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
-  EXPECT_EQ(HashHex<Sha1>(Bytes(1000000, 'a')), "34aa973cd4c4daa4f61eeb2bdbad27316534016f");
-}
-
-// Lengths around every padding boundary (55/56/64 for MD5 and SHA-1, 15/16
-// for MD2) and long inputs, from tests/data/crypto/make_digest_vectors.py,
-// fed whole and in pieces that straddle the blocks.
+// Lengths around every padding boundary and long inputs, from
+// tests/data/crypto/make_digest_vectors.py, whole and in pieces.
 TEST(DigestGeneratedVectors, EveryLengthMatches) {
   const auto rows = testing::ReadVectorFile("crypto/digest_vectors.txt");
   ASSERT_GT(rows.size(), 400u);
@@ -85,27 +73,58 @@ TEST(DigestGeneratedVectors, EveryLengthMatches) {
     SCOPED_TRACE(row[0] + " length " + row[1]);
     const Bytes input = testing::PatternBytes(std::stoul(row[1]));
     for (std::size_t piece : {0u, 1u, 17u, 63u}) {
-      SCOPED_TRACE(piece);
       EXPECT_EQ(row[0] == "md2"   ? HashHex<Md2>(input, piece)
                 : row[0] == "md5" ? HashHex<Md5>(input, piece)
                                   : HashHex<Sha1>(input, piece),
-                row[2]);
+                row[2]) << piece;
     }
   }
 }
 
-// Sha1 uses the processor's SHA extensions when it has them; the portable
-// block function must agree with them (and is what other machines run).
+// Where the processor has SHA extensions the portable block function, which
+// other machines run, is checked against them.
 TEST(Sha1BlockFunctions, PortableAndExtensionsAgree) {
   if (!sha1_internal::HaveShaExtensions()) GTEST_SKIP() << "no SHA extensions on this processor";
   const Bytes data = testing::PatternBytes(64 * 37);
   for (std::size_t blocks : {1u, 2u, 37u}) {
-    SCOPED_TRACE(blocks);
     std::vector<std::uint32_t> portable = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
     std::vector<std::uint32_t> extensions = portable;
     sha1_internal::CompressPortable(portable.data(), data.data(), blocks);
     sha1_internal::CompressShaExtensions(extensions.data(), data.data(), blocks);
-    EXPECT_EQ(portable, extensions);
+    EXPECT_EQ(portable, extensions) << blocks;
+  }
+}
+
+// Through the object calls (SHA-1 of "abc" is the FIPS 180 example):
+// pieces, the output buffer rule and the restart after DigestFinal.
+TEST(DigestObjects, AbcInPiecesBufferRuleAndRestartAfterFinal) {
+  const struct {
+    const AlgorithmInfoType* type;
+    std::uint32_t size;
+    const char* abc;
+  } kDigests[] = {
+      {AlgInfoMd2(), 16, "da853b0d3f88d99b30283a69e6ded6bb"},
+      {AlgInfoMd5(), 16, "900150983cd24fb0d6963f7d28e17f72"},
+      {AlgInfoSha1(), 20, "a9993e364706816aba3e25717850c26c9cd0d89d"},
+  };
+  for (const auto& d : kDigests) {
+    SCOPED_TRACE(d.abc);
+    AlgorithmObject* alg = nullptr;
+    ASSERT_EQ(AlgCreate(&alg) | AlgSetInfo(alg, d.type, nullptr), 0);
+    ASSERT_EQ(DigestInit(alg, nullptr, DigestMethods, nullptr), 0);  // digests take no key
+    std::uint8_t out[20];
+    for (int round = 0; round < 2; ++round) {
+      ASSERT_EQ(DigestUpdate(alg, "a", 1, nullptr) | DigestUpdate(alg, "", 0, nullptr) |
+                    DigestUpdate(alg, "bc", 2, nullptr),
+                0);
+      std::uint32_t length = 99;
+      // A buffer one byte short is refused and leaves the message intact.
+      EXPECT_EQ(DigestFinal(alg, out, &length, d.size - 1, nullptr), TkErrOutputTooSmall);
+      EXPECT_EQ(length, 0u);
+      ASSERT_EQ(DigestFinal(alg, out, &length, d.size, nullptr), 0);
+      EXPECT_EQ(ToHex(out, length), d.abc);
+    }
+    AlgDestroy(&alg);
   }
 }
 
