@@ -2,7 +2,6 @@
 // PKCS #1 cipher objects (the numbers themselves are pinned elsewhere).
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <vector>
 
 #include "crypto/rsa_key_info.h"
@@ -15,7 +14,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A random object seeded with fixed bytes and two empty keys.
+// A random object seeded with fixed bytes, two empty keys and generation
+// into them.
 struct Fixture {
   ToolkitScope lock;
   ScopedAlgorithm random;
@@ -37,46 +37,27 @@ struct Fixture {
   }
 };
 
-TEST(RsaToolkit, KeyGenerationRefusals) {
-  Fixture f;
-  EXPECT_EQ(f.Generate(2049, f.random.get()), 533) << "refused at Init";
-  EXPECT_EQ(f.Generate(256, nullptr), 539);
-  ASSERT_EQ(f.Generate(256, f.random.get()), 0);
-  EXPECT_EQ(f.Generate(256, f.random.get()), 526) << "keys that already hold material";
-}
-
 TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   ToolkitScope lock;
   const RsaKeyMaterial& m = testing::TestKey(512);
   RsaPrivateNumbers numbers = testing::NumbersOf(m);
   numbers.modulus.insert(numbers.modulus.begin(), {0, 0});  // leading zeros, which are dropped
   RsaPrivateKeyRecord record = testing::RecordOf(numbers);
-  const struct {
-    const char* why;
-    const KeyInfoType* form;
-    std::function<void(RsaPrivateKeyRecord&)> change;
-    int status;
-  } kTests[] = {
-      {"complete", KeyInfoRsaPrivate(), [](RsaPrivateKeyRecord&) {}, 0},
-      {"the internal form cannot be set directly", KeyInfoRsaCrt(), [](RsaPrivateKeyRecord&) {}, 517},
-      {"missing private exponent: computed from the others", KeyInfoRsaPrivate(),
-       [](RsaPrivateKeyRecord& r) { r.privateExponent = ByteItem{nullptr, 0}; }, 0},
-      {"missing public exponent as well", KeyInfoRsaPrivate(),
-       [](RsaPrivateKeyRecord& r) { r.publicExponent = ByteItem{nullptr, 0}; }, 542},
-  };
-  for (const auto& c : kTests) {
-    SCOPED_TRACE(c.why);
-    c.change(record);
-    ScopedKey key;
-    ASSERT_EQ(key.Create(), 0);
-    EXPECT_EQ(KeySetInfo(key.get(), c.form, &record), c.status);
-    if (c.status != 0) continue;
+  ScopedKey key;
+  auto set = [&](const KeyInfoType* form) { return key.Create() | KeySetInfo(key.get(), form, &record); };
+  EXPECT_EQ(set(KeyInfoRsaCrt()), 517) << "the internal form cannot be set directly";
+  for (bool computed : {false, true}) {
+    SCOPED_TRACE(computed ? "private exponent computed from the others" : "complete");
+    if (computed) record.privateExponent = ByteItem{nullptr, 0};
+    ASSERT_EQ(set(KeyInfoRsaPrivate()), 0);
     const void* stored = nullptr;
     ASSERT_EQ(KeyGetInfo(&stored, key.get(), KeyInfoRsaPrivate()), 0);
     const auto& r = *static_cast<const RsaPrivateKeyRecord*>(stored);
     EXPECT_EQ(r.modulus.length, 64u);
     EXPECT_EQ(BigNum::FromBytes(r.privateExponent.data, r.privateExponent.length), m.private_exponent);
   }
+  record.publicExponent = ByteItem{nullptr, 0};
+  EXPECT_EQ(set(KeyInfoRsaPrivate()), 542) << "nothing to compute the private exponent from";
 }
 
 // An RSA cipher object over the key, ready to encrypt or decrypt.
@@ -88,11 +69,14 @@ struct RsaObject : ScopedAlgorithm {
   }
 };
 
-// Private-key encrypt (type 1) undone by public-key decrypt and public-key
-// encrypt (type 2) undone by private-key decrypt: the block buffering.
-TEST(RsaToolkit, PkcsCipherObjects) {
+// Generation refusals; private-key encrypt (type 1) undone by public-key
+// decrypt and public-key encrypt (type 2) undone by private-key decrypt.
+TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
   Fixture f;
+  EXPECT_EQ(f.Generate(2049, f.random.get()), 533) << "refused at Init";
+  EXPECT_EQ(f.Generate(512, nullptr), 539);
   ASSERT_EQ(f.Generate(512, f.random.get()), 0);
+  EXPECT_EQ(f.Generate(512, f.random.get()), 526) << "keys that already hold material";
   const Bytes message = testing::TextBytes("hello");
   const AlgorithmInfoType* const priv = AlgInfoRsaPrivatePkcs();
   const AlgorithmInfoType* const pub = AlgInfoRsaPublicPkcs();
