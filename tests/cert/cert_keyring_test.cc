@@ -1,109 +1,78 @@
 // Certificates against the key ring: issuer lookup and checking, climbing
-// to the root, loading the signing key, decrypting private keys. (Loading
-// the signing key from a key ring file is covered by the SignCert command.)
+// to the root, loading the signing key, decrypting private keys.
 #include "cert/cert_keyring.h"
 
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <string>
 #include <tuple>
 
 #include "asn1/asn1.h"
 #include "cert/cert_build.h"
 #include "cert/certificate.h"
-#include "cert/signing_key.h"
 #include "key_util.h"
 #include "keyring/certificate_parts.h"
-#include "keyring/keyring.h"
+#include "keyring/keyring_test_util.h"
 #include "keyring/password_protection.h"
 
 namespace kcertadm {
 namespace {
 
-using test::Bytes;
-using test::BytesOf;
-using test::Cat;
-using test::Hex;
-using test::Record;
+using namespace test;
 
-class CertKeyRingTest : public ::testing::Test {
+class CertKeyRingTest : public KeyRingTest {
  protected:
-  void SetUp() override { KeyRingClear(); }
-  void TearDown() override { KeyRingClear(); }
-
-  // The vector request issued now by the vector key's root.
-  Bytes Issued() {
-    Record request(test::TestData("request.der"));
-    CertFields fields;
+  // An entry holding the root certificate.
+  void AddRoot(const std::string& label, bool trusted, const SecureBytes& privateKey = {}) {
+    Record r(root);
     std::uint32_t error = 0;
-    EXPECT_EQ(ParseRequest(&request.cert, &fields, &error), 0);
-    EXPECT_EQ(IssueCertificate(&root_.signer, fields, &request.cert, 30, &error), 0);
-    return BytesOf(request.cert.der);
-  }
-
-  // A certificate entry for a DER certificate.
-  static void AddEntry(const std::string& label, const Bytes& certificate, bool trusted,
-                       const SecureBytes& privateKey = {}) {
-    Record r(certificate);
-    CertFields fields;
-    std::uint32_t error = 0;
-    ASSERT_EQ(ParseCert(&r.cert, &fields, &error), 0);
+    ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0);
     KeyRingEntry entry;
     entry.label = LabelBytes(label);
-    entry.subjectName = BytesOf(fields.subject);
-    const auto key = CanonicalPublicKeyFromSpki(
-        ByteView(fields.subjectPublicKeyInfo.data, fields.subjectPublicKeyInfo.length));
-    entry.publicKey = key.value_or(Bytes{0x30, 0x00});
-    entry.certificates = certificate;
+    entry.subjectName = BytesOf(r.fields.subject);
+    const ByteView spki(r.fields.subjectPublicKeyInfo.data, r.fields.subjectPublicKeyInfo.length);
+    entry.publicKey = CanonicalPublicKeyFromSpki(spki).value();
+    entry.certificates = root;
     entry.privateKey = privateKey;
-    entry.flags = trusted ? 1 : 0;
+    entry.flags = trusted ? kKeyRingTrustedRoot : 0;
     ASSERT_EQ(KeyRingInsertEntry(std::move(entry)), 0);
   }
 
-  // CheckCertificate's status; its message in *error, whether it found
-  // the certificate self-signed in *selfSigned.
-  static int Check(const Bytes& der, std::uint32_t* error, int* selfSigned = nullptr) {
+  // CheckCertificate's status and message, and whether it found the
+  // certificate self-signed.
+  static std::tuple<int, std::uint32_t, int> Check(const Bytes& der) {
     Record r(der);
-    CertFields fields;
-    *error = 0;
-    const int status = CheckCertificate(&r.cert, &fields, 1, error);
-    if (selfSigned != nullptr) *selfSigned = r.cert.isSelfSigned;
-    return status;
+    std::uint32_t error = 0;
+    const int status = CheckCertificate(&r.cert, &r.fields, 1, &error);
+    return {status, error, r.cert.isSelfSigned};
   }
 
-  // The vector key's self-signed certificate, valid from now on.
-  test::VectorSigner root_{std::time(nullptr)};
+  VectorSigner root_{std::time(nullptr)};  // valid from now on
   const Bytes root = BytesOf(root_.self.cert.der);
 };
 
-TEST_F(CertKeyRingTest, IssuerFoundAmongTrustedRoots) {
+TEST_F(CertKeyRingTest, IssuerMustBeATrustedRoot) {
+  Record request(TestData("request.der"));
   std::uint32_t error = 0;
-  int selfSigned = -1;
-  EXPECT_EQ(Check(root, &error, &selfSigned), 0) << "self-issued: verified with its own key";
-  EXPECT_EQ(selfSigned, 1);
-
-  const Bytes leaf = Issued();
-  EXPECT_EQ(Check(leaf, &error), -1);
-  EXPECT_EQ(error, 30057u) << "issuer not in the key ring";
-  AddEntry("root", root, /*trusted=*/false);
-  EXPECT_EQ(Check(leaf, &error), -1) << "issuer present but not a trusted root";
-
-  KeyRingClear();
-  AddEntry("root", root, /*trusted=*/true);
-  EXPECT_EQ(Check(leaf, &error, &selfSigned), 0) << error;
-  EXPECT_EQ(selfSigned, 0);
+  ASSERT_EQ(ParseRequest(&request.cert, &request.fields, &error), 0);
+  ASSERT_EQ(IssueCertificate(&root_.signer, request.fields, &request.cert, 30, &error), 0);
+  const Bytes leaf = BytesOf(request.cert.der);
   Bytes broken = leaf;
   broken[broken.size() - 3] ^= 0x40;
-  EXPECT_EQ(Check(broken, &error), -1);
-  EXPECT_EQ(error, 30055u);
+
+  EXPECT_EQ(Check(root), std::tuple(0, 0u, 1)) << "self-issued: verified with its own key";
+  AddRoot("root", false);
+  EXPECT_EQ(Check(leaf), std::tuple(-1, 30057u, 0)) << "issuer present but not trusted";
+  KeyRingClear();
+  AddRoot("root", true);
+  EXPECT_EQ(Check(leaf), std::tuple(0, 0u, 0));
+  EXPECT_EQ(Check(broken), std::tuple(-1, 30055u, 0));
 }
 
 // A certificate with the given issuer and subject common names; signatures
 // are not looked at when climbing.
 Bytes Named(const std::string& issuer, const std::string& subject) {
-  return test::Signed(Cat({Hex("02 01 01"), test::kMd5WithRsa, test::CnName(issuer), test::kValidity,
-                           test::CnName(subject), Hex("30 03 05 01 00")}));
+  return Signed(Cat({Hex("02 01 01"), kMd5WithRsa, CnName(issuer), kValidity, CnName(subject), Hex("30 03 05 01 00")}));
 }
 
 TEST_F(CertKeyRingTest, ClimbsToTheRootAndEndsOnLoops) {
@@ -119,19 +88,17 @@ TEST_F(CertKeyRingTest, ClimbsToTheRootAndEndsOnLoops) {
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.name);
     KeyRingClear();
-    int n = 0;
     for (const auto& [subject, certificate] : c.entries) {
       KeyRingEntry entry;
-      entry.label = LabelBytes("e" + std::to_string(n++));
-      entry.subjectName = test::CnName(subject);
+      entry.label = LabelBytes(subject);
+      entry.subjectName = CnName(subject);
       entry.publicKey = Bytes{0x30, 0x00};
       entry.certificates = certificate;
       ASSERT_EQ(KeyRingInsertEntry(std::move(entry)), 0);
     }
-    Bytes start = c.start;
     std::vector<std::uint8_t> root;
     std::uint32_t error = 0;
-    const int status = ClimbToRoot(test::ItemOf(start), &root, &error);
+    const int status = ClimbToRoot(ItemOf(c.start), &root, &error);
     EXPECT_EQ(std::tuple(status, error, root), std::tuple(c.want == 0 ? 0 : -1, c.want, c.root));
   }
 }
@@ -139,43 +106,29 @@ TEST_F(CertKeyRingTest, ClimbsToTheRootAndEndsOnLoops) {
 TEST_F(CertKeyRingTest, LoadsTheFirstTrustedKeyEntryWithACertificate) {
   SecureBytes sealed;
   ASSERT_EQ(EncryptPrivateKey(root_.signer.signerKey, "secret", sealed), 0);
-  // Inserted at the head: the last added comes first.
-  AddEntry("trusted key", root, true, sealed);
-  AddEntry("untrusted key", root, false, sealed);
-  AddEntry("trusted, no key", root, true);
-
-  SigningKey signer;
+  AddRoot("trusted key", true, sealed);  // inserted at the head: the last added comes first
+  AddRoot("untrusted key", false, sealed);
+  AddRoot("trusted, no key", true);
+  SigningKey signer, wrong;
   std::uint32_t error = 0;
   ASSERT_EQ(LoadSigningKeyFromKeyRing("secret", &signer, &error), 0) << error;
   ASSERT_NE(signer.signerKey, nullptr);
   EXPECT_EQ(std::pair(BytesOf(signer.issuerCert), BytesOf(signer.issuerName)), std::pair(root, root_.signer.signerSubject));
-
-  SigningKey wrong;
-  EXPECT_EQ(LoadSigningKeyFromKeyRing("other", &wrong, &error), -1);
-  EXPECT_EQ(error, 30071u);
-
-  KeyRingClear();
-  AddEntry("untrusted key", root, false, sealed);
-  SigningKey none;
-  EXPECT_EQ(LoadSigningKeyFromKeyRing("secret", &none, &error), -1);
-  EXPECT_EQ(error, 30035u);
+  EXPECT_EQ(std::pair(LoadSigningKeyFromKeyRing("other", &wrong, &error), error), std::pair(-1, 30071u));
 }
 
 TEST_F(CertKeyRingTest, DecryptsPrivateKeyInfo) {
   SecureBytes sealed;
   ASSERT_EQ(EncryptPrivateKey(root_.signer.signerKey, "pw", sealed), 0);
-  Asn1Item encrypted{sealed.data(), static_cast<std::int32_t>(sealed.size())};
+  const Asn1Item encrypted{sealed.data(), static_cast<std::int32_t>(sealed.size())};
   Asn1Item plain{};
   std::uint32_t error = 0;
   ASSERT_EQ(DecryptPrivateKeyInfo(encrypted, "pw", &plain, &error), 0);
-  const auto numbers = DecryptPrivateKeyNumbers(ByteView(sealed.data(), sealed.size()), "pw");
-  ASSERT_TRUE(numbers.has_value());
-  const SecureBytes want = EncodePrivateKeyInfo(*numbers);
-  EXPECT_EQ(Bytes(plain.data, plain.data + plain.length), Bytes(want.begin(), want.end()));
+  const SecureBytes want = EncodePrivateKeyInfo(DecryptPrivateKeyNumbers(ByteView(sealed.data(), sealed.size()), "pw").value());
+  EXPECT_EQ(BytesOf(plain), Bytes(want.begin(), want.end()));
   DerFree(&plain);
-  Bytes garbage = Hex("30 06 30 00 04 02 00 00");
-  for (auto [input, password] : {std::pair(encrypted, "wrong"), std::pair(test::ItemOf(garbage), "pw")}) {
-    error = 0;
+  const Bytes garbage = Hex("30 06 30 00 04 02 00 00");
+  for (auto [input, password] : {std::pair(encrypted, "wrong"), std::pair(ItemOf(garbage), "pw")}) {
     EXPECT_EQ(DecryptPrivateKeyInfo(input, password, &plain, &error), -1);
     EXPECT_EQ(std::pair(error, plain.data), std::pair(30071u, static_cast<std::uint8_t*>(nullptr)));
   }

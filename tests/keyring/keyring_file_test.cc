@@ -4,65 +4,36 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstring>
-
-#include <gtest/gtest.h>
-
+#include "crypto/md5.h"
 #include "crypto/random_md5.h"
 #include "crypto/random_shared.h"
 #include "crypto/toolkit_scope.h"
-#include "keyring/keyring.h"
 #include "keyring/keyring_test_util.h"
 
 namespace kcertadm {
 namespace {
 
-using test::Md5Of;
-using test::ReadFileBytes;
-using test::WriteFileBytes;
+using namespace test;
 
-// The header of a key ring without password, then records by hand.
-Bytes PlainHeader() {
-  Bytes header = {0x37, 0x48, 0x01, 0x01, 0, 0, 0, 0};
-  Bytes check = Md5Of(header);
-  header.insert(header.end(), check.begin(), check.begin() + 8);
-  return header;
+Bytes Md5Of(const Bytes& bytes) {
+  Bytes digest(Md5::kDigestSize);
+  Md5Digest(bytes.data(), bytes.size(), digest.data());
+  return digest;
 }
 
-// Appends the end marker and the trailer of a ring without password.
-Bytes Seal(Bytes body) {
-  body.insert(body.end(), 16, 0);
-  Bytes trailer = Md5Of(body);
-  body.insert(body.end(), trailer.begin(), trailer.end());
-  return body;
-}
-
-class KeyRingFileTest : public ::testing::Test {
+class KeyRingFileTest : public KeyRingTest {
  protected:
-  void SetUp() override { KeyRingClear(); }
-  void TearDown() override { KeyRingClear(); }
   void ExpectEmptyRing() {
-    EXPECT_EQ(KeyRingEntryCount(), 0u);
-    EXPECT_FALSE(KeyRingHasPassword());
-    EXPECT_EQ(KeyRingHeaderWord(), 0u);
+    EXPECT_EQ(std::tuple(KeyRingEntryCount(), KeyRingHasPassword(), KeyRingHeaderWord()), std::tuple(0u, false, 0u));
   }
-  // A ring of two certificate entries, written without password.
-  Bytes WriteTwoEntryRing(const std::string& path) {
-    KeyRingEntry newer = test::SampleEntry("newer", 2);
-    newer.flags = kKeyRingTrustedRoot | 0x80;
-    EXPECT_EQ(KeyRingInsertEntry(test::SampleEntry("older", 1)), 0);
-    EXPECT_EQ(KeyRingInsertEntry(newer), 0);
-    EXPECT_EQ(KeyRingWrite(path, std::nullopt), 0);
-    return ReadFileBytes(path);
-  }
-  test::TempDir dir_;
+  const std::string path_ = dir_.Path("ring.kyr");
 };
 
 TEST_F(KeyRingFileTest, PasswordRules) {
-  std::string plain = dir_.Path("plain.kyr"), locked = dir_.Path("locked.kyr"), later = dir_.Path("later.kyr");
+  const std::string plain = dir_.Path("plain.kyr"), locked = dir_.Path("locked.kyr"), later = dir_.Path("later.kyr");
   ASSERT_EQ(KeyRingWrite(plain, std::nullopt), 0);
-  ASSERT_EQ(KeyRingWrite(dir_.Path("empty.kyr"), ""), 0);
-  EXPECT_EQ(ReadFileBytes(plain), ReadFileBytes(dir_.Path("empty.kyr"))) << "none writes as the empty one";
+  ASSERT_EQ(KeyRingWrite(path_, ""), 0);
+  EXPECT_EQ(ReadFileBytes(plain), ReadFileBytes(path_)) << "none writes as the empty one";
   EXPECT_EQ(KeyRingWrite(dir_.Path("nodir/x.kyr"), std::nullopt), 2);
   KeyRingClear();
   ASSERT_EQ(KeyRingWrite(locked, "secret"), 0);  // adopts the password
@@ -86,44 +57,43 @@ TEST_F(KeyRingFileTest, PasswordRules) {
 
 // Any damage leaves the ring empty; the status names the class of damage.
 TEST_F(KeyRingFileTest, EveryDamagedOrTruncatedFileIsRefused) {
-  std::string path = dir_.Path("two.kyr");
-  const Bytes good = WriteTwoEntryRing(path);
-  // The first record: its lengths at 16, its flags at 30, its body at 32.
-  const struct { const char* why; std::size_t offset; int status; } kTests[] = {
-      {"magic", 1, 3},
-      {"format byte", 3, 3},
-      {"header word is under the check value", 7, 4},
-      {"check value", 15, 4},
-      {"record bytes are under the trailer", 44, 3},
-      {"flags", 30, 3},
-      {"reserved byte", 31, 3},
-      {"end marker becomes a record longer than the file", good.size() - 20, 1},
-      {"trailer", good.size() - 1, 3},
+  KeyRingEntry newer = SampleEntry("newer", 2);
+  newer.flags = kKeyRingTrustedRoot | 0x80;
+  ASSERT_EQ(KeyRingInsertEntry(SampleEntry("older", 1)), 0);
+  ASSERT_EQ(KeyRingInsertEntry(newer), 0);
+  ASSERT_EQ(KeyRingWrite(path_, std::nullopt), 0);
+  const Bytes good = ReadFileBytes(path_);
+  // Bit 0 flipped at each offset; the first record has its lengths at 16,
+  // its flags at 30 and its body at 32.
+  const struct { std::size_t offset; int status; const char* why; } kFlips[] = {
+      {1, 3, "magic"},
+      {7, 4, "header word is under the check value"},
+      {30, 3, "flags"},
+      {31, 3, "reserved byte"},
+      {44, 3, "record bytes are under the trailer"},
+      {good.size() - 20, 1, "end marker becomes a record longer than the file"},
+      {good.size() - 1, 3, "trailer"},
   };
-  for (const auto& c : kTests) {
-    SCOPED_TRACE(std::string(c.why) + " at " + std::to_string(c.offset));
+  for (const auto& flip : kFlips) {
     Bytes bad = good;
-    bad[c.offset] ^= 0x01;
-    WriteFileBytes(path, bad);
-    EXPECT_EQ(KeyRingOpen(path, std::nullopt), c.status);
+    bad[flip.offset] ^= 0x01;
+    WriteFileBytes(path_, bad);
+    EXPECT_EQ(KeyRingOpen(path_, std::nullopt), flip.status) << flip.why;
     ExpectEmptyRing();
   }
   for (std::size_t size = 0; size < good.size(); ++size) {
-    SCOPED_TRACE(size);
-    WriteFileBytes(path, test::Slice(good, 0, size));
-    int status = KeyRingOpen(path, std::nullopt);
-    EXPECT_TRUE(status == 1 || status == 3) << status;
+    WriteFileBytes(path_, Slice(good, 0, size));
+    const int status = KeyRingOpen(path_, std::nullopt);
+    EXPECT_TRUE(status == 1 || status == 3) << size << ": " << status;
     ExpectEmptyRing();
   }
-  Bytes longer = good;
-  longer.push_back(0x55);  // bytes after the trailer are not read
-  WriteFileBytes(path, longer);
-  EXPECT_EQ(KeyRingOpen(path, std::nullopt), 0);
+  WriteFileBytes(path_, Cat({good, {0x55}}));  // bytes after the trailer are not read
+  EXPECT_EQ(KeyRingOpen(path_, std::nullopt), 0);
   EXPECT_EQ(KeyRingEntryCount(), 2u);
 }
 
 TEST_F(KeyRingFileTest, RecordsAreLimitedTo8000BytesAnd16BitFields) {
-  std::string path = dir_.Path("big.kyr");
+  const Bytes header = {0x37, 0x48, 0x01, 0x01, 0, 0, 0, 0};  // no password
   const struct { const char* why; std::size_t bodyLength, bytesPresent; int status; } kTests[] = {
       {"a body over the record buffer is refused before reading it", 8001, 8001, 1},
       {"the largest body, followed by end marker and trailer", 8000, 8000, 0},
@@ -133,43 +103,42 @@ TEST_F(KeyRingFileTest, RecordsAreLimitedTo8000BytesAnd16BitFields) {
     SCOPED_TRACE(c.why);
     // A label of one zero byte; the rest of the body is certificates.
     const std::size_t n = c.bodyLength - 1;
-    Bytes file = PlainHeader();
-    Bytes record = {0, 1, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n), 0, 0, 0, 0};
-    file.insert(file.end(), record.begin(), record.end());
-    file.insert(file.end(), c.bytesPresent, 0x42);
-    file[32] = 0;  // the label's terminator
-    WriteFileBytes(path, c.bytesPresent == c.bodyLength ? Seal(file) : file);
-    EXPECT_EQ(KeyRingOpen(path, std::nullopt), c.status);
+    Bytes file = Cat({header, Slice(Md5Of(header), 0, 8),
+                      {0, 1, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n), 0, 0, 0, 0},
+                      {0}, Bytes(c.bytesPresent - 1, 0x42)});
+    if (c.bytesPresent == c.bodyLength) {
+      file.insert(file.end(), 16, 0);  // the end marker, then the trailer
+      file = Cat({file, Md5Of(file)});
+    }
+    WriteFileBytes(path_, file);
+    EXPECT_EQ(KeyRingOpen(path_, std::nullopt), c.status);
   }
   KeyRingClear();
-  KeyRingEntry tooLong = test::SampleEntry("long", 3);
+  KeyRingEntry tooLong = SampleEntry("long", 3), tooBig = SampleEntry("big", 3);
   tooLong.auxiliaryData.assign(kKeyRingFieldMax + 1, 1);
-  EXPECT_EQ(KeyRingInsertEntry(tooLong), 3);
-  KeyRingEntry tooBig = test::SampleEntry("big", 3);
   tooBig.certificates.assign(8000, 1);
-  EXPECT_EQ(KeyRingInsertEntry(tooBig), 7);
+  EXPECT_EQ(std::pair(KeyRingInsertEntry(tooLong), KeyRingInsertEntry(tooBig)), std::pair(3, 7));
   EXPECT_EQ(KeyRingEntryCount(), 0u);
 }
 
 TEST_F(KeyRingFileTest, ALinkedRingIsReplacedWhereItLies) {
-  std::string target = dir_.Path("target.kyr"), link = dir_.Path("link.kyr");
-  ASSERT_EQ(KeyRingWrite(target, std::nullopt), 0);
-  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
-  ASSERT_EQ(KeyRingInsertEntry(test::SampleEntry("new", 1)), 0);
+  const std::string link = dir_.Path("link.kyr");
+  ASSERT_EQ(KeyRingWrite(path_, std::nullopt), 0);
+  ASSERT_EQ(::symlink(path_.c_str(), link.c_str()), 0);
+  ASSERT_EQ(KeyRingInsertEntry(SampleEntry("new", 1)), 0);
   ASSERT_EQ(KeyRingWrite(link, std::nullopt), 0);
   struct stat st {};
   ASSERT_EQ(::lstat(link.c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
-  ASSERT_EQ(KeyRingOpen(target, std::nullopt), 0);
+  ASSERT_EQ(KeyRingOpen(path_, std::nullopt), 0);
   EXPECT_EQ(KeyRingEntryCount(), 1u);
 }
 
-// Opening a key ring, right password or wrong, takes nothing from the
-// shared random generator: commands that need no random bytes must not pay
-// for seeding it. Any byte taken would shift what the generator gives next.
+// Opening a key ring, right password or wrong, takes nothing from the shared
+// random generator: commands that need no random bytes must not seed it.
 TEST_F(KeyRingFileTest, OpeningTakesNoRandomBytes) {
-  const std::string path = dir_.Path("good.kyr");
-  WriteTwoEntryRing(path);
+  ASSERT_EQ(KeyRingInsertEntry(SampleEntry("one", 1)), 0);
+  ASSERT_EQ(KeyRingWrite(path_, std::nullopt), 0);
   const std::uint8_t seed[] = "fixed seed of the test generator";
   for (const char* password : {static_cast<const char*>(nullptr), "not-the-password"}) {
     SCOPED_TRACE(password ? password : "(none)");
@@ -182,13 +151,13 @@ TEST_F(KeyRingFileTest, OpeningTakesNoRandomBytes) {
       ASSERT_EQ(RandomSeed(random, seed, sizeof seed, nullptr), 0);
     }
     InstallSharedRandomForTesting(random);
-    EXPECT_EQ(KeyRingOpen(path, password), password ? kKeyRingWrongPassword : kKeyRingOk);
-    std::uint8_t got[16], want[16];
-    ASSERT_EQ(GetRandomBytes(got, sizeof got), 0);
+    EXPECT_EQ(KeyRingOpen(path_, password), password ? kKeyRingWrongPassword : kKeyRingOk);
+    Bytes got(16), want(16);
+    ASSERT_EQ(GetRandomBytes(got.data(), got.size()), 0);
     Md5RandomGenerator mirror;
     mirror.Seed(seed, sizeof seed);
-    mirror.Generate(want, sizeof want);
-    EXPECT_EQ(0, std::memcmp(got, want, sizeof got));
+    mirror.Generate(want.data(), want.size());
+    EXPECT_EQ(got, want);
   }
   InstallSharedRandomForTesting(nullptr);
 }

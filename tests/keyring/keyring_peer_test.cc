@@ -1,100 +1,81 @@
 // Key rings exchanged with an independent reader and writer of the file
 // layout (tests/data/keyring/keyring_layout.py, pycryptodome for the
 // protected data).
-#include <gtest/gtest.h>
+#include <algorithm>
 
-#include "keyring/keyring.h"
 #include "keyring/keyring_test_util.h"
 
 namespace kcertadm {
 namespace {
 
-using test::kVectorPassword;
+using namespace test;
 
-std::string Hex(const Bytes& b) { return b.empty() ? "-" : test::ToHex(b); }
-std::string Hex(const SecureBytes& b) { return Hex(Bytes(b.begin(), b.end())); }
-
-std::string LineOf(const KeyRingEntry& e) {
-  return "entry " + std::to_string(e.flags) + " " + Hex(e.label) + " " + Hex(e.subjectName) + " " +
-         Hex(e.protectedData) + " " + Hex(e.publicKey) + " " + Hex(e.privateKey) + " " + Hex(e.certificates) +
-         " " + Hex(e.auxiliaryData);
+template <typename B>
+std::string HexField(const B& bytes) {
+  std::string out = bytes.empty() ? "-" : "";
+  for (auto b : bytes) out += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
+  return out;
 }
 
-std::vector<std::string> RingLines() {
+// The in-memory key ring as the layout script lists it: a line per entry.
+std::string RingLines(bool reversed = false) {
   std::vector<std::string> lines;
   KeyRingCursor cursor;
-  do {
-    auto e = KeyRingNextEntry(cursor);
-    if (!e) break;
-    lines.push_back(LineOf(*e));
-  } while (!cursor.AtEnd());
-  return lines;
+  for (std::size_t n = KeyRingEntryCount(); n > 0; --n) {
+    const KeyRingEntry e = *KeyRingNextEntry(cursor);
+    lines.push_back("entry " + std::to_string(e.flags) + " " + HexField(e.label) + " " + HexField(e.subjectName) + " " +
+                    HexField(e.protectedData) + " " + HexField(e.publicKey) + " " + HexField(e.privateKey) + " " +
+                    HexField(e.certificates) + " " + HexField(e.auxiliaryData) + "\n");
+  }
+  if (reversed) std::reverse(lines.begin(), lines.end());
+  std::string text;
+  for (const std::string& line : lines) text += line;
+  return text;
 }
 
-std::string Peer(const std::string& arguments, int* status) {
+// Runs the layout script; its standard output and error.
+std::pair<int, std::string> Peer(const std::string& arguments) {
   std::string output;
-  *status = test::RunCommand("/usr/bin/python3 " + std::string(KCERTADM_TEST_DATA_DIR) +
-                                 "/keyring/keyring_layout.py " + arguments + " 2>&1",
-                             &output);
-  return output;
+  const int status = RunCommand("/usr/bin/python3 " + std::string(KCERTADM_TEST_DATA_DIR) +
+                                    "/keyring/keyring_layout.py " + arguments + " 2>&1", &output);
+  return {status, output};
 }
 
-class KeyRingPeerTest : public ::testing::Test {
+// Every kind of entry: certificate entries, a marked root with a flag bit
+// this system does not use, a key entry, protected and auxiliary data.
+class KeyRingPeerTest : public KeyRingTest {
  protected:
-  void SetUp() override { KeyRingClear(); }
-  void TearDown() override { KeyRingClear(); }
-  // Every kind of entry: certificate entries, a marked root (with a flag
-  // bit this system does not use), a key entry, protected and auxiliary data.
-  void BuildRing() {
-    KeyRingEntry root = test::SampleEntry("Root CA", 1);
+  void SetUp() override {
+    KeyRingTest::SetUp();
+    KeyRingEntry root = SampleEntry("Root CA", 1), data = SampleEntry("with data", 2);
     root.flags = kKeyRingTrustedRoot | 0x80;
-    ASSERT_EQ(KeyRingInsertEntry(root), 0);
-    KeyRingEntry data = test::SampleEntry("with data", 2);
     data.protectedData = {'k', 'e', 'p', 't', ' ', 's', 'e', 'c', 'r', 'e', 't'};
     data.auxiliaryData.assign(300, 0x5A);
+    ASSERT_EQ(KeyRingInsertEntry(root), 0);
     ASSERT_EQ(KeyRingInsertEntry(data), 0);
-    ASSERT_EQ(KeyRingAddKeyEntry(test::NameOf("Server"), test::VectorPrivateKey(), kVectorPassword, "server"), 0);
+    ASSERT_EQ(KeyRingAddKeyEntry(CnName("Server"), VectorPrivateKey(), kVectorPassword, "server"), 0);
   }
-  test::TempDir dir_;
+  const std::string password_ = std::string(" '") + kVectorPassword + "'";
 };
 
-TEST_F(KeyRingPeerTest, OurRingsReadElsewhere) {
-  BuildRing();
+// Ours read there, theirs (the entries reversed) opened here and written
+// back byte for byte the same.
+TEST_F(KeyRingPeerTest, RingsAreExchangedBothWays) {
   ASSERT_EQ(KeyRingChangePassword(kVectorPassword, kVectorPassword, 0x01020304), 0);  // sets the header word
-  std::string path = dir_.Path("ours.kyr");
-  ASSERT_EQ(KeyRingWrite(path, std::nullopt), 0);
-  int status;
-  std::string output = Peer("read " + path + " '" + kVectorPassword + "'", &status);
+  const std::string ours = dir_.Path("ours.kyr"), theirs = dir_.Path("theirs.kyr"), reversed = RingLines(true);
+  ASSERT_EQ(KeyRingWrite(ours, std::nullopt), 0);
+  EXPECT_EQ(Peer("read " + ours + password_), std::pair(0, RingLines() + "headerword 16909060\n"));
+  EXPECT_EQ(Peer("read " + ours + " other").first, 1);
+
+  const auto [status, output] = Peer("write " + theirs + password_ + " " + dir_.Write("entries.txt", reversed));
   ASSERT_EQ(status, 0) << output;
-  std::string expected;
-  for (const std::string& line : RingLines()) expected += line + "\n";
-  EXPECT_EQ(output, expected + "headerword 16909060\n");
   KeyRingClear();
-  ASSERT_EQ(KeyRingOpen(path, kVectorPassword), 0);
-  EXPECT_EQ(KeyRingHeaderWord(), 0x01020304u);
-
-  std::string wrong = Peer("read " + path + " other", &status);
-  EXPECT_EQ(status, 1) << wrong;
-}
-
-TEST_F(KeyRingPeerTest, RingsWrittenElsewhereOpenHere) {
-  BuildRing();
-  const std::vector<std::string> lines = RingLines();
-  std::string list;
-  for (auto it = lines.rbegin(); it != lines.rend(); ++it) list += *it + "\n";  // reversed order
-  std::string listPath = dir_.Path("entries.txt");
-  test::WriteFileBytes(listPath, Bytes(list.begin(), list.end()));
-  std::string path = dir_.Path("theirs.kyr");
-  int status;
-  std::string output = Peer("write " + path + " '" + kVectorPassword + "' " + listPath, &status);
-  ASSERT_EQ(status, 0) << output;
-
-  KeyRingClear();
-  ASSERT_EQ(KeyRingOpen(path, kVectorPassword), 0);
-  EXPECT_EQ(RingLines(), std::vector<std::string>(lines.rbegin(), lines.rend()));
-  // Written back here, the file is the same byte for byte.
+  ASSERT_EQ(KeyRingOpen(theirs, kVectorPassword), 0);
+  EXPECT_EQ(RingLines(), reversed);
   ASSERT_EQ(KeyRingWrite(dir_.Path("again.kyr"), std::nullopt), 0);
-  EXPECT_EQ(test::ReadFileBytes(dir_.Path("again.kyr")), test::ReadFileBytes(path));
+  EXPECT_EQ(ReadFileBytes(dir_.Path("again.kyr")), ReadFileBytes(theirs));
+  ASSERT_EQ(KeyRingOpen(ours, kVectorPassword), 0);
+  EXPECT_EQ(KeyRingHeaderWord(), 0x01020304u);
 }
 
 }  // namespace
