@@ -1,2 +1,18 @@
-# Extra tests of the host interface, one file per concern.
-include(${CMAKE_CURRENT_LIST_DIR}/host_program.cmake)
+# A host in miniature: a C program that loads the installed library with
+# dlopen and calls every export, run under valgrind when it is there (not in
+# a sanitizer build, whose runtime valgrind cannot run beside).
+add_executable(host_program ${CMAKE_CURRENT_LIST_DIR}/host_program.c)
+set_target_properties(host_program PROPERTIES LINKER_LANGUAGE C C_STANDARD 99
+                      C_STANDARD_REQUIRED ON C_EXTENSIONS OFF)
+target_compile_options(host_program PRIVATE -Wall -Wextra -pedantic)
+target_include_directories(host_program PRIVATE ${PROJECT_SOURCE_DIR}/include)
+target_link_libraries(host_program PRIVATE ${CMAKE_DL_LIBS})
+add_dependencies(host_program kcertadm)  # the library it loads
+add_test(NAME host_interface.host_program
+         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/host_program.sh
+                 ${PROJECT_BINARY_DIR} $<TARGET_FILE:host_program>
+                 ${PROJECT_SOURCE_DIR}/tests/data/services)
+if(KCERTADM_SANITIZE)
+  set_tests_properties(host_interface.host_program PROPERTIES
+    ENVIRONMENT "KCERTADM_SANITIZE=${KCERTADM_SANITIZE}")
+endif()
