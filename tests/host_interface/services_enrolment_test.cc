@@ -64,27 +64,6 @@ class EnrolmentTest : public ServicesTest {
   std::string spkac_;
 };
 
-// The certificate text is the Base64 of the certificate, or with UsePKCS7 of
-// the package that holds it.
-TEST_F(EnrolmentTest, SignedKeyAndChallengeBecomesACertificate) {
-  const std::string request = ClientRequest();
-  for (const std::int32_t usePkcs7 : {0, 1}) {
-    SCOPED_TRACE(usePkcs7);
-    SecurityCmdContext signer = Signer();
-    signer.usePKCS7 = usePkcs7;
-    HostRecord issued;
-    SetText(&issued.value.reqText, request);
-    std::uint32_t error = 0;
-    ASSERT_EQ(SignClientCert(&signer, &issued.value, &error), 0) << error;
-    EXPECT_EQ(error, 30040u);
-    EXPECT_EQ(DecodeBase64(TextOf(issued.value.certText)),
-              BytesOf(usePkcs7 ? issued.value.pkcs7 : issued.value.der));
-    CertFields fields{};
-    ASSERT_EQ(ParseCert(&issued.value, &fields, &error), 0);
-    EXPECT_EQ(BytesOf(fields.subjectPublicKeyInfo), PublicKeyInfoOf("client"));
-  }
-}
-
 TEST_F(EnrolmentTest, CertFileReceivesTheRequestInCertificateArmour) {
   SecurityCmdContext client = Client(spkac_);
   const std::string path = dir_.Path("client.req");
