@@ -68,9 +68,8 @@ static const char* PathOf(const char* name) {
 static void WriteBytes(const char* name, Asn1Item bytes) {
   FILE* file = fopen(PathOf(name), "wb");
   CHECK(file != NULL, "cannot create %s", name);
-  if (file == NULL) return;
-  if (bytes.length > 0) fwrite(bytes.data, 1, (size_t)bytes.length, file);
-  fclose(file);
+  if (file != NULL && bytes.length > 0) fwrite(bytes.data, 1, (size_t)bytes.length, file);
+  if (file != NULL) fclose(file);
 }
 
 /* Base64 text into a file of the decoded bytes. */
@@ -105,55 +104,45 @@ static void Enrol(const char* spkac) {
   CertData request = {0}, issued = {0}, read = {0};
   CertFields fields;
   DnFields subject = {0};
-  char start[32], end[32];
+  char start[32], end[32] = "";
   uint32_t error = 0;
-  int32_t status = lib.ProcessClientCertReq(&client, &request, &error);
-  CHECK(status == 0 && error == 30044, "ProcessClientCertReq %d %u", (int)status, (unsigned)error);
-
+  CHECK(lib.ProcessClientCertReq(&client, &request, &error) == 0 && error == 30044, "ProcessClientCertReq %u",
+        (unsigned)error);
   /* The host hands the request text over to the record it signs. */
   issued.reqText = request.reqText;
   request.reqText.data = NULL;
-  status = lib.SignClientCert(&signer, &issued, &error);
-  CHECK(status == 0, "SignClientCert %d %u", (int)status, (unsigned)error);
-  if (status == 0) {
-    WriteBytes("client.der", issued.der);
-    WriteDecoded("client.p7b", (const char*)issued.certText.data);
-    reader.certReqFile = PathOf("client.der");
-    status = lib.ReadCert(&reader, &read, &error);
-    CHECK(status == 0 && lib.ParseCert(&read, &fields, &error) == 0 &&
-              lib.ParseDNSeq(&subject, fields.subject, &error) == 0 &&
-              lib.GetTextDates(&fields, start, end, &error) == 0,
-          "reading the certificate back %d %u", (int)status, (unsigned)error);
-    CHECK(subject.slot[DN_COMMON_NAME].length == 11 && strstr(end, "GMT") != NULL, "%s", end);
-  }
+  CHECK(lib.SignClientCert(&signer, &issued, &error) == 0, "SignClientCert %u", (unsigned)error);
+  WriteBytes("client.der", issued.der);
+  WriteDecoded("client.p7b", issued.certText.data ? (const char*)issued.certText.data : "");
+  reader.certReqFile = PathOf("client.der");
+  CHECK(lib.ReadCert(&reader, &read, &error) == 0 && lib.ParseCert(&read, &fields, &error) == 0 &&
+            lib.ParseDNSeq(&subject, fields.subject, &error) == 0 &&
+            lib.GetTextDates(&fields, start, end, &error) == 0,
+        "reading the certificate back %u", (unsigned)error);
+  CHECK(subject.slot[DN_COMMON_NAME].length == 11 && strstr(end, "GMT") != NULL, "%s", end);
   lib.FreeCertData(&request);
   lib.FreeCertData(&issued);
   lib.FreeCertData(&read);
 }
 
 static void SignRequest(const char* pkcs10) {
-  char parameters[1200], output[8192], enveloped[8192], message[512];
+  char parameters[1200], output[8192] = "", enveloped[8192] = "", message[512] = "";
   CertData record = {0};
   CertFields fields;
   uint32_t error = 0;
-  int32_t status;
-
   snprintf(parameters, sizeof parameters, "KeyFile=%s;Password=%s;ValidDays=30", keyFile, password);
-  status = lib.SignCertificate(parameters, pkcs10, output, sizeof output, message, sizeof message);
-  CHECK(status == 0, "SignCertificate %d: %s", (int)status, message);
-  if (status != 0) return;
+  CHECK(lib.SignCertificate(parameters, pkcs10, output, sizeof output, message, sizeof message) == 0,
+        "SignCertificate: %s", message);
   WriteDecoded("signed.der", output);
-  status = lib.EnvelopeCert(0, output, enveloped, sizeof enveloped, message, sizeof message);
-  CHECK(status == 0, "EnvelopeCert %d: %s", (int)status, message);
-  if (status == 0) WriteDecoded("enveloped.p7b", enveloped);
+  CHECK(lib.EnvelopeCert(0, output, enveloped, sizeof enveloped, message, sizeof message) == 0,
+        "EnvelopeCert: %s", message);
+  WriteDecoded("enveloped.p7b", enveloped);
 
   /* The record owns its blocks: it gets a copy of the request text. */
   record.reqText.length = (int32_t)strlen(pkcs10);
   record.reqText.data = malloc((size_t)record.reqText.length + 1);
-  if (record.reqText.data == NULL) return;
-  memcpy(record.reqText.data, pkcs10, (size_t)record.reqText.length + 1);
-  status = lib.ParseCertReq(&record, &fields, &error);
-  CHECK(status == 0 && fields.subjectPublicKeyInfo.length > 0, "ParseCertReq %d %u", (int)status, (unsigned)error);
+  if (record.reqText.data != NULL) memcpy(record.reqText.data, pkcs10, (size_t)record.reqText.length + 1);
+  CHECK(lib.ParseCertReq(&record, &fields, &error) == 0, "ParseCertReq %u", (unsigned)error);
   /* A second package replaces the first (valgrind sees a leak if not). */
   CHECK(lib.PackagePKCS7Cert(&record) == 0 && lib.PackagePKCS7Cert(&record) == 0 &&
             record.pkcs7.length > record.der.length,
@@ -162,42 +151,32 @@ static void SignRequest(const char* pkcs10) {
 }
 
 static void ServerKeys(void) {
-  ServerKeyData key;
   SecurityCmdContext context = {.keyFile = keyFile, .password = "wrong password", .getIssuer = 1};
+  ServerKeyData key;
   CertData cert = {0};
   DnFields issuer = {0};
   char message[512] = "";
-  int32_t status = lib.GetServerKey(keyFile, password, &key, message, sizeof message);
-  CHECK(status == 0 && key.badPassword == 0, "GetServerKey %d", (int)status);
-  if (status == 0) {
-    WriteBytes("server.p8", key.privateKey);
-    WriteBytes("server.der", key.certificate);
-    WriteBytes("server.spki", key.publicKey);
-  }
+  CHECK(lib.GetServerKey(keyFile, password, &key, message, sizeof message) == 0, "GetServerKey: %s", message);
+  WriteBytes("server.p8", key.privateKey);
+  WriteBytes("server.der", key.certificate);
+  WriteBytes("server.spki", key.publicKey);
   lib.FreeExtKeyData(&key);
-
-  status = lib.GetServerRootCert(keyFile, &key, message, sizeof message);
-  CHECK(status == 0, "GetServerRootCert %d: %s", (int)status, message);
-  if (status == 0) WriteBytes("root.der", key.rootCertificate);
+  CHECK(lib.GetServerRootCert(keyFile, &key, message, sizeof message) == 0, "GetServerRootCert: %s", message);
+  WriteBytes("root.der", key.rootCertificate);
   lib.FreeExtKeyData(&key);
-
-  status = lib.GetKeyData(&context, &key, message, sizeof message);
-  CHECK(status != 0 && key.badPassword == 1 && message[0] != '\0', "GetKeyData wrong password %d", (int)status);
+  CHECK(lib.GetKeyData(&context, &key, message, sizeof message) != 0 && key.badPassword == 1, "GetKeyData");
   lib.FreeExtKeyData(&key);
-
   /* The issuer of the server key's certificate is the root itself. */
   context.password = password;
-  status = lib.GetCertDN(&context, &cert, &issuer, message, sizeof message);
-  CHECK(status == 0 && issuer.slot[DN_COMMON_NAME].length == 9 &&
-            memcmp(issuer.slot[DN_COMMON_NAME].value, "Host Root", 9) == 0,
-        "GetCertDN %d", (int)status);
+  CHECK(lib.GetCertDN(&context, &cert, &issuer, message, sizeof message) == 0 &&
+            issuer.slot[DN_COMMON_NAME].length == 9,
+        "GetCertDN: %s", message);
   lib.FreeCertData(&cert);
 }
 
-/* Host text from the values of a Name. */
+/* Host text from the values of a Name, and Base64. */
 static void Texts(void) {
-  static const uint8_t bmp[] = {0x00, 'H', 0x00, 0xE4};
-  static const uint8_t t61[] = {'H', 0xE4};
+  static const uint8_t bmp[] = {0x00, 'H', 0x00, 0xE4}, t61[] = {'H', 0xE4};
   char text[16];
   Asn1Item base64 = {0};
   CHECK(lib.BMPToHCSET(bmp, 4, text, sizeof text) == 3 && strcmp(text, "H\xC3\xA4") == 0, "BMPToHCSET %s", text);
@@ -210,17 +189,11 @@ static void Texts(void) {
 int main(int argc, char** argv) {
   char parameters[1400], message[512];
   uint32_t error = 0;
-  void* handle;
-
-  if (argc != 5) {
-    fprintf(stderr, "usage: host_program LIBRARY WORKDIR SPKAC REQUEST\n");
-    return 2;
-  }
   /* The handle stays open for the life of the process, as a host keeps it. */
-  handle = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+  void* handle = argc == 5 ? dlopen(argv[1], RTLD_NOW | RTLD_LOCAL) : NULL;
   if (handle == NULL) {
-    fprintf(stderr, "dlopen: %s\n", dlerror());
-    return 1;
+    fprintf(stderr, "usage: host_program LIBRARY WORKDIR SPKAC REQUEST (%s)\n", argc == 5 ? dlerror() : "");
+    return 2;
   }
   EXPORTS(RESOLVE)
   if (failures != 0) return 1;
@@ -241,10 +214,6 @@ int main(int argc, char** argv) {
     ServerKeys();
     Texts();
   }
-  if (failures != 0) {
-    fprintf(stderr, "%d failure(s)\n", failures);
-    return 1;
-  }
-  printf("host program passed\n");
-  return 0;
+  fprintf(stderr, "host program: %d failure(s)\n", failures);
+  return failures == 0 ? 0 : 1;
 }

@@ -122,29 +122,22 @@ TEST_F(EnrolmentTest, HostileClientRequestsAreRefused) {
 
 TEST_F(EnrolmentTest, SignClientCertRefusesWhatItCannotSign) {
   const std::string requestText = ClientRequest();
-  const std::string noRootRing = Ring("noroot.kyr", {{"root", true, false}});
   struct Case {
     const char* why;
-    const char* keyFile;
     std::int32_t validDays;
     std::int32_t clientCert;
     std::uint32_t message;
-  };
-  const Case kTests[] = {
-      {"no signing root in the key ring", noRootRing.c_str(), 365, 1, 30035},
+  } const kTests[] = {
       // A client request is not a PKCS #10 request: without ClientCert it
       // is read as one and refused.
-      {"client request read as PKCS #10", keyFile_.c_str(), 365, 0, 30045},
+      {"client request read as PKCS #10", 365, 0, 30045},
       // Days beyond the range of the SignCert command would overflow.
-      {"negative validity", keyFile_.c_str(), -1, 1, 30005},
-      {"validity too long", keyFile_.c_str(), 10001, 1, 30005},
-      // Longer than the root's own certificate.
-      {"outlives the signer", keyFile_.c_str(), 10000, 1, 30075},
+      {"negative validity", -1, 1, 30005},
+      {"validity too long", 10001, 1, 30005},
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.why);
     SecurityCmdContext signer = Signer();
-    signer.keyFile = test.keyFile;
     signer.validDays = test.validDays;
     signer.clientCert = test.clientCert;
     HostRecord issued;
@@ -174,8 +167,6 @@ TEST_F(EnrolmentTest, SignClientCertWaitsForTheKeyRingLock) {
 
 TEST_F(EnrolmentTest, SignCertificateCopiesOnlyWhatFitsAndReportsFailures) {
   const std::string request = OpensslRequest();
-  Bytes tampered = DecodeBase64(request);
-  tampered[tampered.size() - 3] ^= 0x01;
   const std::string good = "KeyFile=" + keyFile_ + ";Password=" + kPassword;
   // The parameter text may be read-only memory: it is not changed.
   char output[4096];
@@ -197,7 +188,6 @@ TEST_F(EnrolmentTest, SignCertificateCopiesOnlyWhatFitsAndReportsFailures) {
       {"no output at all", good, request, 0, 30040, false},
       // There is no default key file for this service.
       {"no key file", std::string("Password=") + kPassword, request, sizeof output, 30004, false},
-      {"request signature does not verify", good, Base64Of(tampered), sizeof output, 30055, false},
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.why);
