@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "asn1/asn1.h"
@@ -9,8 +10,7 @@
 namespace kcertadm {
 namespace {
 
-using testing::BytesOf;
-using testing::Hex;
+using namespace testing;
 using Bytes = std::vector<std::uint8_t>;
 
 // Takes the bytes of a built item and frees it.
@@ -22,21 +22,17 @@ Bytes Take(Asn1Item* item) {
 
 // Every boundary between the length forms.
 TEST(DerHeader, SizeAndOctetsFollowTheContentLength) {
-  const struct {
-    std::int32_t length;
-    const char* header;
-  } kTests[] = {
+  const std::pair<std::int32_t, const char*> kTests[] = {
       {127, "04 7F"},          {128, "04 81 80"},          {255, "04 81 FF"},
       {256, "04 82 01 00"},    {65535, "04 82 FF FF"},     {65536, "04 83 01 00 00"},
       {16777215, "04 83 FF FF FF"}, {16777216, "04 84 01 00 00 00"}, {INT32_MAX, "04 84 7F FF FF FF"},
   };
-  for (const auto& c : kTests) {
-    SCOPED_TRACE(c.length);
-    const Bytes expected = Hex(c.header);
-    ASSERT_EQ(DerHeaderSize(c.length), static_cast<std::int32_t>(expected.size()));
-    std::uint8_t header[6] = {};
-    DerWriteHeader(header, 0x04, DerHeaderSize(c.length), c.length);
-    EXPECT_EQ(Bytes(header, header + expected.size()), expected);
+  for (const auto& [length, hex] : kTests) {
+    const Bytes expected = Hex(hex);
+    ASSERT_EQ(DerHeaderSize(length), static_cast<std::int32_t>(expected.size())) << length;
+    Bytes header(expected.size());
+    DerWriteHeader(header.data(), 0x04, DerHeaderSize(length), length);
+    EXPECT_EQ(header, expected);
   }
 }
 
@@ -76,11 +72,9 @@ TEST(DerBuilder, RefusesInputsThatCannotBeEncoded) {
       {"child without bytes", [&](Asn1Item* out) { return DerConstructed(out, 0x10, &missing); }},
   };
   for (const auto& c : kTests) {
-    SCOPED_TRACE(c.why);
     Asn1Item out{&stale, 1};
-    EXPECT_EQ(c.build(&out), -1);
-    EXPECT_EQ(out.data, nullptr);
-    EXPECT_EQ(out.length, 0);
+    EXPECT_EQ(c.build(&out), -1) << c.why;
+    EXPECT_TRUE(out.data == nullptr && out.length == 0) << c.why;
   }
 }
 
