@@ -69,38 +69,17 @@ TEST_F(CertKeyRingTest, IssuerMustBeATrustedRoot) {
   EXPECT_EQ(Check(broken), std::tuple(-1, 30055u, 0));
 }
 
-// A certificate with the given issuer and subject common names; signatures
-// are not looked at when climbing.
-Bytes Named(const std::string& issuer, const std::string& subject) {
-  return Signed(Cat({Hex("02 01 01"), kMd5WithRsa, CnName(issuer), kValidity, CnName(subject), Hex("30 03 05 01 00")}));
-}
-
-TEST_F(CertKeyRingTest, ClimbsToTheRootAndEndsOnLoops) {
-  // Entries as subject and certificate.
-  const struct { const char* name; std::vector<std::pair<std::string, Bytes>> entries; Bytes start; std::uint32_t want; Bytes root; } kTests[] = {
-      {"self-issued start", {}, Named("R", "R"), 0, Named("R", "R")},
-      {"two steps", {{"I", Named("R", "I")}, {"R", Named("R", "R")}}, Named("I", "L"), 0, Named("R", "R")},
-      {"missing issuer", {{"I", Named("R", "I")}}, Named("I", "L"), 30057, {}},
-      {"issuer without certificate", {{"I", Bytes{}}}, Named("I", "L"), 30069, {}},
-      // A and B name each other as issuer: the walk must end.
-      {"loop", {{"A", Named("B", "A")}, {"B", Named("A", "B")}}, Named("A", "L"), 30057, {}},
-  };
-  for (const auto& c : kTests) {
-    SCOPED_TRACE(c.name);
-    KeyRingClear();
-    for (const auto& [subject, certificate] : c.entries) {
-      KeyRingEntry entry;
-      entry.label = LabelBytes(subject);
-      entry.subjectName = CnName(subject);
-      entry.publicKey = Bytes{0x30, 0x00};
-      entry.certificates = certificate;
-      ASSERT_EQ(KeyRingInsertEntry(std::move(entry)), 0);
-    }
-    std::vector<std::uint8_t> root;
-    std::uint32_t error = 0;
-    const int status = ClimbToRoot(ItemOf(c.start), &root, &error);
-    EXPECT_EQ(std::tuple(status, error, root), std::tuple(c.want == 0 ? 0 : -1, c.want, c.root));
-  }
+// (Chains that climb, end or loop are climbed through GetServerRootCert.)
+TEST_F(CertKeyRingTest, ClimbingStopsAtAnIssuerWithoutCertificate) {
+  KeyRingEntry issuer;
+  issuer.label = LabelBytes("I");
+  issuer.subjectName = CnName("I");
+  issuer.publicKey = Bytes{0x30, 0x00};
+  ASSERT_EQ(KeyRingInsertEntry(std::move(issuer)), 0);
+  const Bytes leaf = Signed(Cat({Hex("02 01 01"), kMd5WithRsa, CnName("I"), kValidity, CnName("L"), Hex("30 03 05 01 00")}));
+  std::vector<std::uint8_t> root;
+  std::uint32_t error = 0;
+  EXPECT_EQ(std::tuple(ClimbToRoot(ItemOf(leaf), &root, &error), error, root.size()), std::tuple(-1, 30069u, 0u));
 }
 
 TEST_F(CertKeyRingTest, LoadsTheFirstTrustedKeyEntryWithACertificate) {
