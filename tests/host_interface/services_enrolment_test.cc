@@ -41,12 +41,12 @@ class EnrolmentTest : public ServicesTest {
     return context;
   }
 
-  SecurityCmdContext Signer() const {
+  SecurityCmdContext Signer(std::int32_t validDays, std::int32_t clientCert) const {
     SecurityCmdContext signer{};
     signer.keyFile = keyFile_.c_str();
     signer.password = kPassword;
-    signer.validDays = 365;
-    signer.clientCert = 1;
+    signer.validDays = validDays;
+    signer.clientCert = clientCert;
     return signer;
   }
 
@@ -137,9 +137,7 @@ TEST_F(EnrolmentTest, SignClientCertRefusesWhatItCannotSign) {
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.why);
-    SecurityCmdContext signer = Signer();
-    signer.validDays = test.validDays;
-    signer.clientCert = test.clientCert;
+    SecurityCmdContext signer = Signer(test.validDays, test.clientCert);
     HostRecord issued;
     SetText(&issued.value.reqText, requestText);
     std::uint32_t error = 0;
@@ -152,7 +150,7 @@ TEST_F(EnrolmentTest, SignClientCertRefusesWhatItCannotSign) {
 // The signing key is read under the key ring's file lock like every
 // command's: a writer replaces the ring and its stash one after the other.
 TEST_F(EnrolmentTest, SignClientCertWaitsForTheKeyRingLock) {
-  SecurityCmdContext signer = Signer();
+  SecurityCmdContext signer = Signer(30, 1);
   HostRecord issued;
   SetText(&issued.value.reqText, ClientRequest());
   std::uint32_t error = 0;
@@ -177,23 +175,21 @@ TEST_F(EnrolmentTest, SignCertificateCopiesOnlyWhatFitsAndReportsFailures) {
   struct Case {
     const char* why;
     std::string parameters;
-    std::string request;
     std::uint32_t size;
     std::uint32_t message;
     bool copied;
-  };
-  const Case kTests[] = {
-      {"room for the text and its NUL", "KeyFile=" + keyFile_ + ";UseStash", request, length + 1, 30040, true},
-      {"exactly the text's length: no room for the NUL", good, request, length, 30040, false},
-      {"no output at all", good, request, 0, 30040, false},
+  } const kTests[] = {
+      {"room for the text and its NUL", "KeyFile=" + keyFile_ + ";UseStash", length + 1, 30040, true},
+      {"exactly the text's length: no room for the NUL", good, length, 30040, false},
+      {"no output at all", good, 0, 30040, false},
       // There is no default key file for this service.
-      {"no key file", std::string("Password=") + kPassword, request, sizeof output, 30004, false},
+      {"no key file", std::string("Password=") + kPassword, sizeof output, 30004, false},
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.why);
     std::memset(output, 'X', sizeof output);
-    const std::int32_t status = SignCertificate(test.parameters.c_str(), test.request.c_str(), output,
-                                                test.size, message, sizeof message);
+    const std::int32_t status =
+        SignCertificate(test.parameters.c_str(), request.c_str(), output, test.size, message, sizeof message);
     EXPECT_EQ(Outcome(status, MessageIn(message)), Outcome(test.message == 30040 ? 0 : -1, test.message));
     EXPECT_EQ(std::memchr(output, '\0', sizeof output) == output + length, test.copied);
   }

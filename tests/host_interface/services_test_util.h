@@ -17,15 +17,12 @@ using testing::ReadFileBytes;
 
 inline constexpr const char* kPassword = "service pass";
 
-// tests/data/services/<name>.
-std::string ServiceDataPath(const std::string& name);
+std::string ServiceDataPath(const std::string& name);  // tests/data/services/<name>
 Bytes BytesOf(const Asn1Item& item);
 std::string TextOf(const Asn1Item& item);
-// Base64 through the exported codec.
-std::string Base64Of(const Bytes& bytes);
+std::string Base64Of(const Bytes& bytes);  // through the exported codec
 Bytes DecodeBase64(const std::string& text);
-// The standard output of a shell command line.
-std::string RunShell(const std::string& command);
+std::string RunShell(const std::string& command);  // its standard output
 // The number of the message whose text buffer holds; 0 for none.
 std::uint32_t MessageIn(const char* buffer);
 // Puts a malloc copy of text in item, as a record owns its blocks.
