@@ -1,5 +1,4 @@
-// The server's key material and names as the host reads them: GetServerKey,
-// GetKeyData, GetServerRootCert, GetCertDN and FreeExtKeyData.
+// The server's key material and names as the host reads them.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -21,27 +20,35 @@ class KeyDataTest : public ServicesTest {
 
 // Only a refused password marks the record; any other outcome clears the
 // mark. The host program checks with openssl that the key is the server's.
-TEST_F(KeyDataTest, GetServerKeyHandsOutTheServersKey) {
+TEST_F(KeyDataTest, GetKeyDataHandsOutTheServersKey) {
   const std::string chain = ChainRing();
   const std::string rootsOnly = Ring("roots.kyr", {{"root", false, true}});
   struct Case {
     const char* why;
-    const char* keyFile;
+    const std::string& keyFile;
     const char* password;
+    std::int32_t useStash;
     std::uint32_t message;  // 0: the key is handed out, with no message
     std::int32_t badPassword;
   } const kTests[] = {
-      {"the server key", chain.c_str(), kPassword, 0, 0},
-      {"no password for a protected key ring", chain.c_str(), nullptr, 30009, 1},
-      {"no entry with a private key", rootsOnly.c_str(), kPassword, 30048, 0},
+      {"the server key", chain, kPassword, 0, 0, 0},
+      // The stashed password lives for the call only: the host's context never points at it.
+      {"the stashed password", chain, nullptr, 1, 0, 0},
+      {"no password for a protected key ring", chain, nullptr, 0, 30009, 1},
+      {"no entry with a private key", rootsOnly, kPassword, 0, 30048, 0},
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.why);
+    SecurityCmdContext context{};
+    context.keyFile = test.keyFile.c_str();
+    context.password = test.password;
+    context.useStash = test.useStash;
     HostKeyData key;
     key.value.badPassword = 7;
     char message[256] = "";
-    EXPECT_EQ(GetServerKey(test.keyFile, test.password, &key.value, message, sizeof message) == 0, test.message == 0);
+    EXPECT_EQ(GetKeyData(&context, &key.value, message, sizeof message) == 0, test.message == 0);
     EXPECT_EQ(MessageIn(message), test.message);
+    EXPECT_EQ(context.password, test.password);
     EXPECT_EQ(key.value.badPassword, test.badPassword);
     EXPECT_EQ(key.value.privateKey.data != nullptr, test.message == 0);
     EXPECT_EQ(key.value.rootCertificate.data, nullptr);
@@ -50,19 +57,6 @@ TEST_F(KeyDataTest, GetServerKeyHandsOutTheServersKey) {
     EXPECT_EQ(key.value.privateKey.data, nullptr);
   }
   FreeExtKeyData(nullptr);
-}
-
-// The stashed password lives for the call only; the host's record never points at it.
-TEST_F(KeyDataTest, GetKeyDataLeavesTheHostContextAsItWas) {
-  const std::string ring = ChainRing();
-  SecurityCmdContext context{};
-  context.keyFile = ring.c_str();
-  context.useStash = 1;
-  HostKeyData key;
-  char message[256] = "";
-  ASSERT_EQ(GetKeyData(&context, &key.value, message, sizeof message), 0) << message;
-  EXPECT_GT(key.value.privateKey.length, 0);
-  EXPECT_EQ(context.password, nullptr);
 }
 
 TEST_F(KeyDataTest, GetServerRootCertClimbsToTheRoot) {
