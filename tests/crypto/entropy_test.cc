@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/scoped_env.h"
+#include "support/test_files.h"
 
 namespace kcertadm {
 namespace {

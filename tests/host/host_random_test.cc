@@ -8,8 +8,8 @@
 namespace kcertadm {
 namespace {
 
-// A source stuck at zero, repeating itself or filling only the low byte of a
-// word shows up here; a fair one fails with odds far below one in a million.
+// Catches a source stuck at zero, repeating itself or filling only low bytes;
+// a fair one fails with odds far below one in a million.
 TEST(HostRandom, WordsVaryAndBuffersFill) {
   std::set<std::uint16_t> words;
   for (int i = 0; i < 64; ++i) words.insert(HostRandomWord());

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "host/scoped_env.h"
 #include "support/test_files.h"
 
 namespace kcertadm {
@@ -19,7 +18,7 @@ TEST(ResourceCatalogue, KeepsWellFormedLinesOnly) {
       {"30000 a repeated number is skipped", 30000, "First text."},
       // 1022 ASCII bytes, then a two-byte letter that would straddle the limit.
       {"30003 " + std::string(1022, 'a') + "\xC3\xA4tail", 30003, std::string(1022, 'a')},
-      // Malformed lines never reach the host, and the lines after them are kept.
+      // Malformed lines never reach the host; the lines after them are kept.
       {"30010", 30010, std::nullopt},                 // a number without text
       {"30011 ", 30011, std::nullopt},                // an empty text
       {"x30012 text", 30012, std::nullopt},           // not a number

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "host/scoped_env.h"
+#include <utility>
+
+#include "support/test_files.h"
 
 namespace kcertadm {
 namespace {
@@ -11,33 +13,27 @@ using testing::ScopedEnv;
 
 TEST(HostReadSettingNumber, FallsBackOnAnythingButANumber) {
   constexpr const char* kName = "KCERTADM_TEST_SETTING";
-  struct Case {
-    std::optional<std::string> value;
-    std::int32_t expected;
-  } const kTests[] = {
+  const std::pair<std::optional<std::string>, std::int32_t> kTests[] = {
       {std::nullopt, 100}, {"", 100}, {"0", 0}, {" 2 ", 2}, {"-7", -7},
       {"two", 100},          // not a number
       {"2x", 100},           // trailing garbage is not silently ignored
       {"99999999999", 100},  // out of range
   };
-  for (const Case& c : kTests) {
-    SCOPED_TRACE(c.value.value_or("<unset>"));
-    ScopedEnv env(kName, c.value);
-    EXPECT_EQ(HostReadSettingNumber(kName, 100), c.expected);
+  for (const auto& [value, expected] : kTests) {
+    SCOPED_TRACE(value.value_or("<unset>"));
+    ScopedEnv env(kName, value);
+    EXPECT_EQ(HostReadSettingNumber(kName, 100), expected);
   }
 }
 
 TEST(HostGetDataDirectory, DefaultsToCurrentDirectoryAndJoinsWithOneSlash) {
-  struct Case {
-    std::optional<std::string> value;
-    const char* file;
-  } const kTests[] = {
+  const std::pair<std::optional<std::string>, const char*> kTests[] = {
       {std::nullopt, "./k.kyr"}, {"", "./k.kyr"}, {"/srv/keys//", "/srv/keys/k.kyr"}, {"/", "/k.kyr"},
   };
-  for (const Case& c : kTests) {
-    SCOPED_TRACE(c.value.value_or("<unset>"));
-    ScopedEnv env("KCERTADM_DATA_DIR", c.value);
-    EXPECT_EQ(HostJoinPath(HostGetDataDirectory(), "k.kyr"), c.file);
+  for (const auto& [value, file] : kTests) {
+    SCOPED_TRACE(value.value_or("<unset>"));
+    ScopedEnv env("KCERTADM_DATA_DIR", value);
+    EXPECT_EQ(HostJoinPath(HostGetDataDirectory(), "k.kyr"), file);
   }
   EXPECT_EQ(HostJoinPath("", "k.kyr"), "k.kyr");
 }

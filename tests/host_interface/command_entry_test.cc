@@ -70,7 +70,10 @@ TEST(ProcessSecurityCmd, NoOtherCommandSucceedsWithoutItsInputs) {
 TEST(Initialisation, EncodingChoice) {
   // 0 T61String, 2 BMPString, anything else UTF8String.
   const std::pair<std::int32_t, int> kTests[] = {{0, 20}, {2, 30}, {1, 12}, {100, 12}, {-1, 12}, {3, 12}};
-  for (const auto& [setting, tag] : kTests) EXPECT_EQ(EncodingForSetting(setting), tag) << setting;
+  for (const auto& [setting, tag] : kTests) {
+    SCOPED_TRACE(setting);
+    EXPECT_EQ(EncodingForSetting(setting), tag);
+  }
 }
 
 TEST(Initialisation, InitSecLibSetsEncodingAndLoadsTexts) {

@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-#include "host/scoped_env.h"
 #include "support/test_files.h"
 
 namespace kcertadm {

@@ -1,5 +1,6 @@
-// Files for tests: a private directory removed at scope end, and whole-file
-// reads and writes. Shared by every test program.
+// Files for tests: a private directory removed at scope end, whole-file
+// reads and writes, and environment settings for a scope. Shared by every
+// test program.
 #pragma once
 
 #include <stdlib.h>
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -73,5 +75,24 @@ inline void WriteFileBytes(const std::string& path, const std::vector<std::uint8
 inline void WriteFileText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
+
+// Sets or clears an environment variable for the life of a scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    Set(value);
+  }
+  ~ScopedEnv() { Set(old_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  void Set(const std::optional<std::string>& value) const {
+    value ? setenv(name_.c_str(), value->c_str(), 1) : unsetenv(name_.c_str());
+  }
+  std::string name_;
+  std::optional<std::string> old_;
+};
 
 }  // namespace kcertadm::testing
