@@ -46,11 +46,7 @@ TEST(PemLines, ReadStripsLineEndsAndCutsLongLines) {
 }
 
 TEST(PemArmour, WritesBeginBase64AndEndWithoutFinalLineEnd) {
-  const struct {
-    Bytes der;
-    bool isRequest;
-    std::string expected;
-  } kTests[] = {
+  const struct { Bytes der; bool isRequest; std::string expected; } kTests[] = {
       {kThree, true, "-----BEGIN NEW CERTIFICATE REQUEST-----\nAQgP\n-----END NEW CERTIFICATE REQUEST-----"},
       {Bytes(49, 0), false, "-----BEGIN CERTIFICATE-----\n" + kLine64 + "\nAA==\n-----END CERTIFICATE-----"},
   };
@@ -83,11 +79,7 @@ std::optional<std::string> ParseText(std::string text) {
 }
 
 TEST(PemArmour, LenientReaderTakesArmouredOrBareText) {
-  const struct {
-    const char* why;
-    std::string text;
-    std::optional<std::string> collected;
-  } kTests[] = {
+  const struct { const char* why; std::string text; std::optional<std::string> collected; } kTests[] = {
       {"armoured, lines joined, no line end after END",
        "\n-----BEGIN X509 CERTIFICATE-----\n" + kLine64 + "\nAQgP\n-----END X509 CERTIFICATE-----", kLine64 + "AQgP"},
       {"999 characters are still a line", "x-BEGIN\n" + std::string(992, 'A') + "AQg=   \nEND-\n",
@@ -118,13 +110,7 @@ TEST(PemStrictReaders, SniffAndStopAtTheFirstWrongLine) {
   const std::string domain = "Content-Domain:  RFC822\n", originator = "Originator-Certificate:\n AQgP\n";
   const std::string mic = "MIC-Info: RSA-MD2,RSA,\n AQgP\n\nAQgP\n", armour = "-----BEGIN CERTIFICATE-----\n";
   enum Reader { kSniff, kRequest, kCertificate };
-  const struct {
-    const char* why;
-    Reader reader;
-    std::string text;
-    int result;
-    std::string procType = "";
-  } kTests[] = {
+  const struct { const char* why; Reader reader; std::string text; int result; std::string procType = ""; } kTests[] = {
       {"MIC-ONLY, lower case", kSniff, begin + "proc-type:4,mic-only\r\n", kPemSniffMic, "proc-type:4,mic-only"},
       {"CRL after junk", kSniff, "junk\n" + begin + "Proc-Type: 4,CRL\n", kPemSniffCrl},
       {"armour inside", kSniff, begin + armour, kPemSniffArmouredCertificate},

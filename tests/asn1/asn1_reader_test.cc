@@ -102,12 +102,7 @@ TEST(Asn1MovingView, RefusedStepsLeaveTheViewAlone) {
 
 // Each row: the first step and the step after it.
 TEST(Asn1Cursor, StepsOverChildrenWithinTheirParent) {
-  const struct {
-    const char* why;
-    Bytes content;
-    std::uint32_t tag;
-    std::int32_t first, second;
-  } kTests[] = {
+  const struct { const char* why; Bytes content; std::uint32_t tag; std::int32_t first, second; } kTests[] = {
       {"the step after an indefinite child skips its end-of-contents", Hex("30 80 02 01 02 00 00 04 00"), 0x30, 1, 2},
       {"primitive parent is not walked", Hex("02 01 01"), 0x04, 0, 0},
       {"empty constructed parent has no child", Bytes{}, 0x30, 0, 0},

@@ -59,10 +59,7 @@ TEST(DerBuilder, RefusesInputsThatCannotBeEncoded) {
   const Asn1Item huge{&stale, INT32_MAX - 3};
   const Asn1Item missing{nullptr, 4};
   // Each must fail before touching the missing bytes and leave the item empty.
-  const struct {
-    const char* why;
-    std::function<std::int32_t(Asn1Item*)> build;
-  } kTests[] = {
+  const struct { const char* why; std::function<std::int32_t(Asn1Item*)> build; } kTests[] = {
       {"negative count", [&](Asn1Item* out) { return DerPrimitive(out, 0x04, &stale, -1); }},
       {"bytes missing", [&](Asn1Item* out) { return DerPrimitive(out, 0x04, nullptr, 3); }},
       {"element longer than 2^31", [&](Asn1Item* out) { return DerPrimitive(out, 0x04, &stale, INT32_MAX); }},

@@ -13,8 +13,7 @@ namespace {
 
 using testing::ToHex;
 
-// Results of Python's integers (tests/data/bignum/make_vectors.py) for
-// operands chosen to stress carries, borrows and quotient correction.
+// Python's results (bignum/make_vectors.py) for carry, borrow and quotient-correction cases.
 TEST(BigNum, MatchesReferenceVectors) {
   const auto rows = testing::ReadVectorFile("bignum/vectors.txt");
   ASSERT_GT(rows.size(), 600u);

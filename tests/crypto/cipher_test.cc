@@ -1,6 +1,3 @@
-// DES, triple DES, RC2 and RC4: published known answers, generated vectors
-// through the object calls (RC4 is pinned by those alone), and the
-// buffering and key rules.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,8 +17,7 @@ using testing::RunCipher;
 using testing::ToHex;
 using Bytes = std::vector<std::uint8_t>;
 
-// One block each way under a zero IV: DES (bits 0) or RC2 with the given
-// effective key bits.
+// One block under a zero IV: DES (bits 0) or RC2 with that many effective bits.
 std::string OneBlock(const Bytes& key, std::uint32_t bits, const Bytes& in, bool encrypt) {
   Bytes iv(8, 0), out(8);
   if (bits == 0) {
@@ -36,16 +32,9 @@ std::string OneBlock(const Bytes& key, std::uint32_t bits, const Bytes& in, bool
   return ToHex(out);
 }
 
-// DES: the textbook example and NIST variable-key and S-box entries. RC2:
-// RFC 2268 with effective key bits other than the key's length (the
-// generated vectors cover other key and effective lengths).
+// DES textbook and NIST entries; RFC 2268 with effective bits unlike the key's.
 TEST(CipherKnownAnswers, DesAndRc2) {
-  const struct {
-    const char* key;
-    std::uint32_t rc2_bits;
-    const char* plain;
-    const char* cipher;
-  } kAnswers[] = {
+  const struct { const char* key; std::uint32_t rc2_bits; const char* plain; const char* cipher; } kAnswers[] = {
       {"133457799bbcdff1", 0, "0123456789abcdef", "85e813540f0ab405"},
       {"8001010101010101", 0, "0000000000000000", "95a8d72813daa94d"},
       {"7ca110454a1a6e57", 0, "01a1d6d039776742", "690f5b0d9a26939b"},
@@ -61,8 +50,7 @@ TEST(CipherKnownAnswers, DesAndRc2) {
   }
 }
 
-// Vectors of tests/data/crypto/make_cipher_vectors.py, each message fed in
-// one piece and in pieces that straddle the block ends.
+// crypto/make_cipher_vectors.py, whole and in pieces that straddle the blocks (RC4 only here).
 TEST(CipherObjects, GeneratedVectorsInOneAndManyPieces) {
   const auto rows = testing::ReadVectorFile("crypto/cipher_vectors.txt");
   ASSERT_GT(rows.size(), 60u);
@@ -91,8 +79,7 @@ TEST(CipherObjects, GeneratedVectorsInOneAndManyPieces) {
   }
 }
 
-// A DES-CBC object copies the IV when it is set, refuses too small a buffer
-// before taking input, holds partial blocks and refuses them at Final.
+// The IV is copied when set; too small a buffer is refused before any input is taken.
 TEST(CbcBuffering, IvCopiedAndPartialBlocksHeldAndRefusedAtFinal) {
   const Bytes key = FromHex("0123456789abcdef"), in = testing::PatternBytes(16);
   Bytes iv(8, 0);
@@ -109,7 +96,7 @@ TEST(CbcBuffering, IvCopiedAndPartialBlocksHeldAndRefusedAtFinal) {
   EXPECT_EQ(written, 0u);
   ASSERT_EQ(EncryptUpdate(alg, out, &written, 16, in.data(), 12, nullptr, nullptr), 0);
   EXPECT_EQ(ToHex(out, written), OneBlock(key, 0, in, true));
-  // Three more bytes complete no block: nothing to write, even into no buffer.
+  // Three more bytes complete no block: nothing to write, and Final refuses the rest.
   EXPECT_EQ(EncryptUpdate(alg, nullptr, &written, 0, in.data(), 3, nullptr, nullptr), 0);
   EXPECT_EQ(written, 0u);
   EXPECT_EQ(EncryptFinal(alg, out, &written, sizeof(out), nullptr, nullptr), TkErrInputTooLong);
@@ -120,12 +107,7 @@ TEST(CbcBuffering, IvCopiedAndPartialBlocksHeldAndRefusedAtFinal) {
 
 TEST(CipherKeyLimits, RefusedAtInit) {
   const Bytes iv(8, 0), long_key(257, 1);
-  const struct {
-    const char* why;
-    bool rc4;
-    std::uint32_t rc2_bits, key_length;
-    int status;
-  } kCases[] = {
+  const struct { const char* why; bool rc4; std::uint32_t rc2_bits, key_length; int status; } kCases[] = {
       {"RC2 key of 129 bytes", false, 128, 129, TkErrNotFound},
       {"RC2 empty key", false, 128, 0, TkErrNotFound},
       {"RC2 effective bits 0", false, 0, 16, TkErrNotFound},

@@ -1,5 +1,3 @@
-// MD2, MD5 and SHA-1: known answers, every padding boundary, and the
-// object calls.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,8 +18,7 @@ using testing::TextBytes;
 using testing::ToHex;
 using Bytes = std::vector<std::uint8_t>;
 
-// The digest of the input fed in pieces of `piece` bytes (0: whole), after
-// an unrelated message: Final must leave the object ready for the next.
+// The digest in pieces of `piece` bytes (0: whole), after a message Final must forget.
 template <typename Digest>
 std::string HashHex(const Bytes& input, std::size_t piece = 0) {
   Digest digest;
@@ -35,14 +32,9 @@ std::string HashHex(const Bytes& input, std::size_t piece = 0) {
   return ToHex(out, sizeof(out));
 }
 
-// RFC 1319 and RFC 1321 appendix A.5, through the one-shot helpers and the
-// classes.
+// RFC 1319 and RFC 1321 appendix A.5.
 TEST(DigestKnownAnswers, RfcSuitesForMd2AndMd5) {
-  const struct {
-    const char* input;
-    const char* md2;
-    const char* md5;
-  } kRfcSuite[] = {
+  const struct { const char* input; const char* md2; const char* md5; } kRfcSuite[] = {
       {"", "8350e5a3e24c153df2275c9f80692773", "d41d8cd98f00b204e9800998ecf8427e"},
       {"a", "32ec01ec4a6dac72c0ab96fb34c0b5d1", "0cc175b9c0f1b6a831c399e269772661"},
       {"abc", "da853b0d3f88d99b30283a69e6ded6bb", "900150983cd24fb0d6963f7d28e17f72"},
@@ -64,8 +56,7 @@ TEST(DigestKnownAnswers, RfcSuitesForMd2AndMd5) {
   }
 }
 
-// Lengths around every padding boundary and long inputs, from
-// tests/data/crypto/make_digest_vectors.py, whole and in pieces.
+// crypto/make_digest_vectors.py: every padding boundary, whole and in pieces.
 TEST(DigestGeneratedVectors, EveryLengthMatches) {
   const auto rows = testing::ReadVectorFile("crypto/digest_vectors.txt");
   ASSERT_GT(rows.size(), 400u);
@@ -81,8 +72,7 @@ TEST(DigestGeneratedVectors, EveryLengthMatches) {
   }
 }
 
-// Where the processor has SHA extensions the portable block function, which
-// other machines run, is checked against them.
+// The portable block function, which other machines run, against the SHA extensions.
 TEST(Sha1BlockFunctions, PortableAndExtensionsAgree) {
   if (!sha1_internal::HaveShaExtensions()) GTEST_SKIP() << "no SHA extensions on this processor";
   const Bytes data = testing::PatternBytes(64 * 37);
@@ -95,14 +85,9 @@ TEST(Sha1BlockFunctions, PortableAndExtensionsAgree) {
   }
 }
 
-// Through the object calls (SHA-1 of "abc" is the FIPS 180 example):
-// pieces, the output buffer rule and the restart after DigestFinal.
+// The object calls ("abc" of SHA-1 from FIPS 180): pieces, buffer rule, restart after Final.
 TEST(DigestObjects, AbcInPiecesBufferRuleAndRestartAfterFinal) {
-  const struct {
-    const AlgorithmInfoType* type;
-    std::uint32_t size;
-    const char* abc;
-  } kDigests[] = {
+  const struct { const AlgorithmInfoType* type; std::uint32_t size; const char* abc; } kDigests[] = {
       {AlgInfoMd2(), 16, "da853b0d3f88d99b30283a69e6ded6bb"},
       {AlgInfoMd5(), 16, "900150983cd24fb0d6963f7d28e17f72"},
       {AlgInfoSha1(), 20, "a9993e364706816aba3e25717850c26c9cd0d89d"},

@@ -11,8 +11,6 @@
 namespace kcertadm {
 namespace {
 
-// Created and existing files are 0600 before a byte is written, even under
-// umask 0, and appending keeps the contents.
 TEST(OwnerOnly, FilesOpenedForWritingAreRestrictedBeforeWriting) {
   testing::TempDir dir;
   const std::string old_file = dir.Write("old.kyr", "old");

@@ -1,6 +1,3 @@
-// Password-based encryption (AlgInfoPbeMd5DesCbc) through the Encrypt and
-// Decrypt calls: generated vectors and the refusal of bad padding, lengths
-// and parameters.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,8 +15,7 @@ using Bytes = std::vector<std::uint8_t>;
 const Bytes kSalt = testing::TextBytes("QbQbQbQb");
 const Bytes kPassword = testing::TextBytes(std::string("pw1\0", 4));
 
-// One whole message through a PBE object, into a buffer of the input's
-// length + 17 unless `room` is given.
+// A whole message through a PBE object, into input size + 17 bytes unless `room` is given.
 int RunPbe(bool encrypt, const Bytes& password, const Bytes& in, Bytes* out, std::uint32_t iterations = 7,
            const Bytes& salt = kSalt, std::size_t piece = 0, std::uint32_t room = 0) {
   const ByteItem item{password.data(), static_cast<std::uint32_t>(password.size())};
@@ -28,8 +24,7 @@ int RunPbe(bool encrypt, const Bytes& password, const Bytes& in, Bytes* out, std
   return testing::RunCipher(setup, encrypt, in, out, piece, room ? room : static_cast<std::uint32_t>(in.size() + 17));
 }
 
-// Vectors of tests/data/crypto/make_pbe_vectors.py (every padding
-// remainder), fed in pieces that straddle the blocks.
+// crypto/make_pbe_vectors.py: every padding remainder, in pieces that straddle the blocks.
 TEST(PbeVectors, MatchIndependentImplementation) {
   const auto rows = testing::ReadVectorFile("crypto/pbe_vectors.txt");
   ASSERT_GE(rows.size(), 12u);
@@ -49,8 +44,7 @@ TEST(PbeVectors, MatchIndependentImplementation) {
   }
 }
 
-// The first blocks of a sealed message alone decrypt to exactly those
-// blocks of plaintext, whose last bytes then stand as the padding.
+// The first blocks of a sealed message alone: their last plaintext bytes stand as padding.
 Bytes SealedPrefix(const char* hex) {
   const Bytes plain = FromHex(hex);
   Bytes sealed;
@@ -59,8 +53,6 @@ Bytes SealedPrefix(const char* hex) {
   return sealed;
 }
 
-// Each forged ciphertext is made under the right key, so only the named
-// padding defect can cause the failure.
 TEST(PbeDecryptRefusals, BadPaddingAndLengths) {
   const std::pair<const char*, const char*> kBadPadding[] = {
       {"last padding byte changed to 09", "41424344454647080808080808080809"},
@@ -75,8 +67,7 @@ TEST(PbeDecryptRefusals, BadPaddingAndLengths) {
   EXPECT_EQ(out, FromHex("4142434445"));
   for (std::size_t size : {0u, 7u, 12u})  // not whole blocks
     EXPECT_EQ(RunPbe(false, kPassword, Bytes(size, 0x5a), &out), TkErrInputTooLong) << size;
-  // 13 bytes seal into 16: 8 come out of the update, 5 of Final, which
-  // needs room for them.
+  // 13 bytes seal into 16: 8 come out of the update, 5 of Final, which needs room for them.
   Bytes sealed;
   ASSERT_EQ(RunPbe(true, kPassword, testing::PatternBytes(13), &sealed), 0);
   EXPECT_EQ(RunPbe(false, kPassword, sealed, &out, 7, kSalt, 0, 12), TkErrOutputTooSmall);

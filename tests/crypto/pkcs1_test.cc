@@ -11,8 +11,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The block layout itself is proved by the signature cross-check with
-// pycryptodome; here the limits and the refusals.
+// The layout is proved by the signature cross-check; here the limits.
 TEST(Pkcs1, EncodeLimits) {
   Bytes block(64), data(64, 1);
   RandomByte never = [](std::uint8_t*) -> int { ADD_FAILURE(); return 0; };
@@ -26,8 +25,7 @@ TEST(Pkcs1, EncodeLimits) {
   EXPECT_EQ(offset + size, 12u);
 }
 
-// The byte source yields zeros every other draw; none may land in the
-// padding, and the draws go on until it is full.
+// Every other draw is zero: none may land in the padding.
 TEST(Pkcs1, Type2PaddingSkipsZeroBytes) {
   int draws = 0;
   RandomByte source = [&](std::uint8_t* byte) { return *byte = draws++ % 2 ? 0 : 0x5A, 0; };
@@ -54,11 +52,7 @@ Bytes Block(std::uint8_t type, std::size_t pad, std::uint8_t pad_byte, Bytes tai
 TEST(Pkcs1, MalformedBlocksAreRefused) {
   Bytes first_not_zero = Block(1, 8, 0xFF, {0});
   first_not_zero[0] = 1;
-  const struct {
-    const char* why;
-    bool type2;
-    Bytes block;
-  } kTests[] = {
+  const struct { const char* why; bool type2; Bytes block; } kTests[] = {
       {"first byte not 00", false, first_not_zero},
       {"block type 2 where 1 is expected", false, Block(2, 8, 0xFF, {0})},
       {"separator after the FF run is not 00", false, Block(1, 8, 0xFF, {0x01})},
@@ -88,11 +82,7 @@ TEST(DigestInfo, CheckReportsEachFault) {
   };
   Bytes long_form = whole;
   long_form.insert(long_form.begin() + 1, 0x81);
-  const struct {
-    const char* why;
-    int expected;
-    Bytes data;
-  } kTests[] = {
+  const struct { const char* why; int expected; Bytes data; } kTests[] = {
       {"well formed", 0, whole},
       {"digest bytes differ", 540, modified(33, 0xEE)},
       {"another digest algorithm named", 540, modified(13, 0x02)},

@@ -10,9 +10,7 @@ namespace {
 
 using testing::ToHex;
 
-// Keys an independent model of the generator (tests/data/rsa/
-// make_keygen_vectors.py) computes from the same random stream; the
-// 1024-bit case needs a second attempt.
+// rsa/make_keygen_vectors.py models the generator on the same stream (1024 bits retries).
 TEST(RsaKeyGen, MatchesIndependentModel) {
   const auto rows = testing::ReadVectorFile("rsa/keygen_vectors.txt");
   ASSERT_EQ(rows.size(), 7u);
@@ -37,12 +35,7 @@ TEST(RsaKeyGen, MatchesIndependentModel) {
 
 // Refused before any random byte is drawn.
 TEST(RsaKeyGen, RefusesBadParameters) {
-  const struct {
-    std::uint32_t bits;
-    std::uint64_t e;
-    int expected;
-    const char* why;
-  } kTests[] = {
+  const struct { std::uint32_t bits; std::uint64_t e; int expected; const char* why; } kTests[] = {
       {255, 65537, 533, "modulus below 256 bits"},
       {2049, 65537, 533, "modulus above 2048 bits"},
       {256, 65536, 513, "even exponent: no candidate could ever pass gcd(e, c-1)"},
@@ -73,11 +66,7 @@ TEST(RsaKeyGen, RandomFailureAndCancelStopGeneration) {
 }
 
 TEST(RsaPrime, FermatTestsSeparatePrimesFromComposites) {
-  const struct {
-    const char* hex;
-    bool passes;
-    const char* why;
-  } kTests[] = {
+  const struct { const char* hex; bool passes; const char* why; } kTests[] = {
       {"ffffffffffffffc5", true, "largest 64-bit prime"},
       {"7fffffffffffffffffffffffffffffff", true, "Mersenne prime 2^127 - 1"},
       {"ffffffffffffffc7", false, "odd composite just above a prime"},
@@ -89,8 +78,7 @@ TEST(RsaPrime, FermatTestsSeparatePrimesFromComposites) {
   for (const auto& c : kTests) EXPECT_EQ(PassesFermatTests(testing::BigNumFromHex(c.hex)), c.passes) << c.why;
 }
 
-// An even exponent shares a factor with every c - 1: the window of 128-bit
-// candidates holds no usable prime.
+// An even exponent shares a factor with every c - 1: no usable prime in the window.
 TEST(RsaPrime, WindowWithoutPrimeReportsIt) {
   std::uint8_t bytes[16] = {};
   BigNum prime;

@@ -14,10 +14,7 @@ namespace {
 using testing::TestKey;
 using Bytes = std::vector<std::uint8_t>;
 
-// The CRT operation against plain x^d mod n, and the public operation
-// undoing it: odd sizes give primes of different limb counts, and key
-// material from elsewhere may list the smaller prime first. With the
-// vector instructions where the processor has them, and without.
+// CRT against x^d mod n, with and without the vector unit; odd sizes and a smaller first prime.
 TEST(RsaOps, PrivateMatchesPlainExponentiationAndPublicInverts) {
   std::vector<std::pair<std::string, RsaKeyMaterial>> keys;
   for (std::uint32_t bits : {256u, 257u, 512u, 1023u, 1025u, 1089u, 2048u})

@@ -1,5 +1,3 @@
-// RSA through the toolkit calls: key forms, key-pair generation and the
-// PKCS #1 cipher objects (the numbers themselves are pinned elsewhere).
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -14,8 +12,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A random object seeded with fixed bytes, two empty keys and generation
-// into them.
+// A seeded random object, two empty keys and generation into them.
 struct Fixture {
   ToolkitScope lock;
   ScopedAlgorithm random;
@@ -69,8 +66,7 @@ struct RsaObject : ScopedAlgorithm {
   }
 };
 
-// Generation refusals; private-key encrypt (type 1) undone by public-key
-// decrypt and public-key encrypt (type 2) undone by private-key decrypt.
+// Generation refusals; type 1 (private encrypt) and type 2 (public encrypt) block buffering.
 TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
   Fixture f;
   EXPECT_EQ(f.Generate(2049, f.random.get()), 533) << "refused at Init";

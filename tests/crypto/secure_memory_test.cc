@@ -10,8 +10,7 @@
 namespace kcertadm {
 namespace {
 
-// The object's own bytes after its destructor ran, whether it kept its text
-// or gave it away: short texts live inside the object.
+// Short texts live inside the object: its bytes after destruction, moved away or not.
 TEST(SecureString, HoldsNoTextAfterDestructionOrMove) {
   for (const std::string text : {"pw1234", "fifteen chars!!", "a password that does not fit inline"}) {
     for (bool moved : {false, true}) {

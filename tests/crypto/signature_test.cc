@@ -75,8 +75,7 @@ TEST_F(Signatures, VerificationAndSigningFaultsGiveTheirCodes) {
   EXPECT_EQ(Sign(kSignatureMd5, data_, &signature, nullptr, 127), 536);
 }
 
-// PKCS #1 v1.5 signatures are deterministic: pycryptodome's (openssl here
-// lacks MD2) must be ours byte for byte, and its SHA-1 signature verifies.
+// Deterministic signatures: pycryptodome's (openssl lacks MD2) are ours; its SHA-1 one verifies.
 TEST_F(Signatures, AgreeWithPycryptodome) {
   if (std::system("/usr/bin/python3 -c 'import Cryptodome' 2>/dev/null") != 0) GTEST_SKIP() << "no pycryptodome";
   testing::TempDir dir;

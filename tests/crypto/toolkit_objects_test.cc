@@ -1,5 +1,3 @@
-// The object model of the toolkit: calling order, handle checks, key forms
-// and the method lists.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -51,10 +49,7 @@ TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
   Objects o;
   std::uint8_t buffer[16];
   std::uint32_t length;
-  const struct {
-    const char* why;
-    int status, expected;
-  } kCases[] = {
+  const struct { const char* why; int status, expected; } kCases[] = {
       {"null algorithm", AlgSetInfo(nullptr, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
       {"forged algorithm", AlgSetInfo(&forged_alg, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
       {"forged random object", RandomGenerate(&forged_alg, buffer, 4, nullptr), TkErrBadRandomObject},
@@ -81,8 +76,7 @@ TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
   EXPECT_TRUE(alg == nullptr && key == nullptr);
 }
 
-// Which forms can be derived from which material; only granted forms are
-// recorded.
+// Which forms derive from which material; only granted forms are recorded.
 TEST(KeyForms, Derivation) {
   const Bytes odd = kDesKey, even = FromHex("0023456789abcdef"), bytes24(24, 0x5b);
   const ByteItem item_odd{odd.data(), 8}, item_even{even.data(), 8}, item24{bytes24.data(), 24};

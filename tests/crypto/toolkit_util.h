@@ -1,5 +1,4 @@
-// Helpers shared by the toolkit tests: hex, vector files, the deterministic
-// test keys and whole messages through a cipher object.
+// Toolkit test helpers: hex, vector files, deterministic keys, whole cipher runs.
 #pragma once
 
 #include <cstdint>
@@ -29,8 +28,7 @@ std::vector<std::vector<std::string>> ReadVectorFile(const std::string& path);
 // byte[i] = (i * 7 + 3) % 251, the input the vector scripts use.
 std::vector<std::uint8_t> PatternBytes(std::size_t size);
 
-// The LCG of tests/data/rsa/make_keygen_vectors.py: each byte is the top
-// byte of the next state.
+// The LCG of rsa/make_keygen_vectors.py: each byte is the top byte of the next state.
 class Lcg {
  public:
   explicit Lcg(std::uint64_t seed) : state_(seed) {}
@@ -61,9 +59,8 @@ struct CipherSetup {
   MethodList methods;
 };
 
-// A whole message through a fresh object, fed in pieces of `piece` bytes
-// (0: whole) into a buffer of `room` bytes (0: the input's size + 16).
-// Returns the first failing status, and in `out` what was written.
+// A message through a fresh object in pieces (0: whole) into `room` bytes (0: size + 16);
+// the first failing status, and in `out` what was written.
 int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uint8_t>& in,
               std::vector<std::uint8_t>* out, std::size_t piece = 0, std::uint32_t room = 0);
 
