@@ -1,111 +1,208 @@
-// Helpers of the command and report tests: running commands in a temporary
-// directory, files, the usual key rings and an in-memory report file.
+// Helpers of the command and report tests: commands run in a temporary
+// directory with the usual key rings, and an in-memory report file.
 #pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "armour/pem.h"
 #include "asn1/hex_util.h"
-#include "support/test_files.h"
+#include "host_interface/command_entry.h"
+#include "host_interface/message_reporter.h"
+#include "host_interface/messages.h"
 #include "keyring/keyring.h"
+#include "support/test_files.h"
 
 namespace kcertadm::cmdtest {
 
+using Bytes = std::vector<std::uint8_t>;
 using testing::Hex;
 using testing::ItemOf;
+using testing::ReadFileBytes;
+using testing::ReadFileText;
+using testing::TempDir;
+using testing::WriteFileText;
 
-// The outcome of one command: its status and the message number reported.
+// The status of one command and the message it reported.
 struct Outcome {
   std::int32_t status;
   std::uint32_t message;
+  bool operator==(const Outcome&) const = default;
 };
+inline std::ostream& operator<<(std::ostream& out, const Outcome& o) {
+  return out << "{status " << o.status << ", message " << o.message << "}";
+}
+inline Outcome Ok(std::uint32_t message) { return {0, message}; }
 
 // Runs a command with a parameter text, as ProcessSecurityCmd does.
-Outcome RunCommand(const std::string& command, const std::string& parameters);
+inline Outcome RunCommand(const std::string& command, const std::string& parameters) {
+  std::string writable = parameters;
+  char buffer[512];
+  MessageReporter reporter(buffer, sizeof buffer);
+  const std::int32_t status = ProcessCommand(command, writable.data(), reporter);
+  return Outcome{status, reporter.last()};
+}
 
-// One refused call of a command: why it must fail and the message it gives.
+// One refused call: the command, why it must fail, its parameters and the
+// message it gives.
 struct Refusal {
+  const char* command;
   const char* why;
   std::string parameters;
   std::uint32_t message;
 };
-// Runs command with each row: each must fail with its message and leave
-// every file of unchanged as it was.
-void ExpectRefusals(const std::string& command, const std::vector<Refusal>& rows,
-                    const std::vector<std::string>& unchanged);
+// Each row must fail with its message and leave the files unchanged.
+inline void ExpectRefusals(const std::vector<Refusal>& rows, const std::vector<std::string>& unchanged) {
+  std::vector<Bytes> before;
+  for (const std::string& file : unchanged) before.push_back(ReadFileBytes(file));
+  for (const Refusal& row : rows) {
+    SCOPED_TRACE(std::string(row.command) + ": " + row.why);
+    const Outcome refused = RunCommand(row.command, row.parameters);
+    EXPECT_NE(refused.status, 0);
+    EXPECT_EQ(refused.message, row.message);
+    for (std::size_t i = 0; i < unchanged.size(); ++i) EXPECT_EQ(ReadFileBytes(unchanged[i]), before[i]);
+  }
+}
 
-using testing::TempDir;
-
-// The whole contents of a file, or none when it cannot be read.
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path);
-using testing::ReadFileText;
-using testing::WriteFileText;
-bool FileExists(const std::string& path);
+inline bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 // tests/data/reports/<name>, its bytes and its text.
-std::string ReportDataPath(const std::string& name);
-std::vector<std::uint8_t> ReportData(const std::string& name);
-std::string ReportText(const std::string& name);
+inline std::string ReportDataPath(const std::string& name) {
+  return std::string(KCERTADM_TEST_DATA_DIR) + "/reports/" + name;
+}
+inline Bytes ReportData(const std::string& name) { return ReadFileBytes(ReportDataPath(name)); }
+inline std::string ReportText(const std::string& name) { return ReadFileText(ReportDataPath(name)); }
 
-// Runs a shell command line; returns its exit status.
-int Shell(const std::string& commandLine);
-// True when the openssl command and Debian's python with the cryptography
-// package are there for the scenarios with another party.
-bool HaveOpenssl();
-bool HavePythonCryptography();
+// Runs a shell command line; its exit status.
+inline int Shell(const std::string& commandLine) {
+  const int status = std::system(commandLine.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 constexpr const char* kPython = "/usr/bin/python3";
+inline bool HaveOpenssl() { return Shell("openssl version >/dev/null 2>&1") == 0; }
+inline bool HavePythonCryptography() {
+  return Shell(std::string(kPython) + " -c 'import cryptography' >/dev/null 2>&1") == 0;
+}
 
 // Parameters of a key ring with the usual test password.
-std::string Ring(const std::string& keyFile, const std::string& more = "");
+inline std::string Ring(const std::string& keyFile, const std::string& more = "") {
+  return "KeyFile=" + keyFile + ";Password=secret" + (more.empty() ? "" : ";" + more);
+}
 // The entry labelled label of keyFile, opened with password.
-std::optional<KeyRingEntry> EntryOf(const std::string& keyFile, const std::string& label,
-                                    const char* password = "secret");
+inline std::optional<KeyRingEntry> EntryOf(const std::string& keyFile, const std::string& label,
+                                           const char* password = "secret") {
+  if (KeyRingOpen(keyFile, PasswordArg(password)) != 0) return std::nullopt;
+  return KeyRingFindEntry(std::string_view(label));
+}
 
-// Creates a self-signed root (label "CA") named commonName in keyFile.
-void MakeRootKeyRing(const std::string& keyFile, const std::string& commonName = "Test CA");
-// Creates a key ring with a key labelled "server" and a request for it.
-void MakeServerKeyRing(const std::string& keyFile, const std::string& requestFile,
-                       const std::string& more = "");
+// A self-signed root labelled "CA" in keyFile.
+inline void MakeRootKeyRing(const std::string& keyFile, const std::string& commonName = "Test CA") {
+  const std::string subject = "KeyName=CA;Org=Test;Country=US;CommonName=" + commonName;
+  ASSERT_EQ(RunCommand("CreateSelfSignedRoot", Ring(keyFile, subject)), Ok(kMsgSelfSignedRootCreated));
+}
+// A key labelled "server" and a request for it.
+inline void MakeServerKeyRing(const std::string& keyFile, const std::string& requestFile,
+                              const std::string& more = "") {
+  ASSERT_EQ(RunCommand("CreateKeyFile", Ring(keyFile,
+                                             "KeyName=server;CommonName=www.example.com;Org=Example;"
+                                             "CertReqFile=" +
+                                                 requestFile + (more.empty() ? "" : ";" + more))),
+            Ok(kMsgKeyFileCreated));
+}
 
 // The DER of the certificate in an armoured or PEM-reply file, or empty.
-std::vector<std::uint8_t> CertificateDerOfFile(const std::string& path);
+inline Bytes CertificateDerOfFile(const std::string& path) {
+  Bytes der;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return der;
+  if (ReadPemCertificateText(file, der) != 0) der.clear();
+  std::fclose(file);
+  return der;
+}
 
-// A certification authority and a server in one directory: ca.kyr (root
-// "CA", its certificate extracted to ca.arm) and server.kyr (key "server",
-// request in server.arm, or server.pem with UsePEM).
+// ca.kyr (root "CA", its certificate in ca.arm) and server.kyr (key
+// "server", its request in server.arm, or server.pem with UsePEM).
 struct CaAndServer {
-  explicit CaAndServer(bool pemRequest = false);
+  explicit CaAndServer(bool pemRequest = false) : request(dir / (pemRequest ? "server.pem" : "server.arm")) {
+    MakeRootKeyRing(Ca());
+    EXPECT_EQ(RunCommand("ExtractCert", Ring(Ca(), "CertFile=" + CaCert())).message, kMsgCertWritten);
+    MakeServerKeyRing(Server(), request, pemRequest ? "UsePEM" : "");
+  }
   std::string Ca() const { return dir / "ca.kyr"; }
   std::string CaCert() const { return dir / "ca.arm"; }
   std::string Server() const { return dir / "server.kyr"; }
-  std::string Request() const { return request; }
-  // SignCert of the request by the CA into out; the outcome.
-  Outcome Sign(const std::string& out, const std::string& more = "") const;
+  const std::string& Request() const { return request; }
+  // SignCert of the request by the CA into out.
+  Outcome Sign(const std::string& out, const std::string& more = "") const {
+    return RunCommand("SignCert",
+                      Ring(Ca(), "CertReqFile=" + request + ";CertFile=" + out + (more.empty() ? "" : ";" + more)));
+  }
 
   TempDir dir;
   std::string request;
 };
 
 // Element with the given tag around content, DER length form.
-std::vector<std::uint8_t> Tlv(std::uint8_t tag, const std::vector<std::uint8_t>& content);
+inline Bytes Tlv(std::uint8_t tag, const Bytes& content) {
+  const auto n = static_cast<std::uint16_t>(content.size());
+  Bytes out = n < 128   ? Bytes{tag, static_cast<std::uint8_t>(n)}
+              : n < 256 ? Bytes{tag, 0x81, static_cast<std::uint8_t>(n)}
+                        : Bytes{tag, 0x82, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
+  out.insert(out.end(), content.begin(), content.end());
+  return out;
+}
+
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
 
 // A FILE* writing into memory; Text() gives everything written so far.
 class ReportCapture {
  public:
-  ReportCapture();
-  ~ReportCapture();
+  ReportCapture() : file_(open_memstream(&buffer_, &size_)) {}
+  ~ReportCapture() {
+    if (file_ != nullptr) std::fclose(file_);
+    std::free(buffer_);
+  }
   ReportCapture(const ReportCapture&) = delete;
   ReportCapture& operator=(const ReportCapture&) = delete;
-
   std::FILE* file() const { return file_; }
-  std::string Text();
+  std::string Text() {
+    std::fflush(file_);
+    return std::string(buffer_, size_);
+  }
 
  private:
   char* buffer_ = nullptr;
   std::size_t size_ = 0;
   std::FILE* file_;
 };
+
+// Every command test runs with an empty data directory (no template key
+// ring) and no predefined roots, whatever the environment holds.
+class CommandTestEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    dataDir_.emplace();
+    ::setenv("KCERTADM_DATA_DIR", dataDir_->path().c_str(), 1);
+    ::unsetenv("KCERTADM_ROOTS");
+  }
+  void TearDown() override { dataDir_.reset(); }
+
+ private:
+  std::optional<TempDir> dataDir_;
+};
+inline ::testing::Environment* const kCommandTestEnvironment =
+    ::testing::AddGlobalTestEnvironment(new CommandTestEnvironment);
 
 }  // namespace kcertadm::cmdtest

@@ -1,15 +1,6 @@
 // GetEntries on a key ring of fixed entries: the listing against the
 // committed reports, each output choice and the refusals.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <string>
-#include <vector>
-
-#include "asn1/asn1.h"
 #include "command_test_util.h"
-#include "host_interface/messages.h"
-#include "keyring/keyring.h"
 #include "keyring/password_protection.h"
 
 namespace kcertadm {
@@ -19,9 +10,8 @@ using namespace cmdtest;
 
 constexpr char kPassword[] = "entries password";
 
-// The root's key (the PKCS #8 report data root.key) sealed as key rings
-// store private keys: EncryptedPrivateKeyInfo with pbeWithMD2AndDES-CBC,
-// here with the salt 01..08 and 3 iterations.
+// The root's key (report data root.key) sealed as key rings store it, with
+// the salt 01..08 so that its dump is fixed.
 SecureBytes SealedRootKey() {
   const std::string text = ReportText("root.key");
   const std::size_t begin = text.find('\n') + 1;
@@ -31,15 +21,13 @@ SecureBytes SealedRootKey() {
   DerivePbeKey(kPassword, Hex("01 02 03 04 05 06 07 08").data(), kPrivateKeyIterations, key);
   const SecureBytes sealed = PbeEncrypt(key, ByteView(der.data, static_cast<std::size_t>(der.length)));
   std::free(der.data);
-  Bytes info = Hex("30 1A 06 09 2A 86 48 86 F7 0D 01 05 01 30 0D 04 08 01 02 03 04 05 06 07 08 02 01 03");
-  const Bytes octets = Tlv(0x04, Bytes(sealed.begin(), sealed.end()));
-  info.insert(info.end(), octets.begin(), octets.end());
-  info = Tlv(0x30, info);
+  const Bytes info =
+      Tlv(0x30, Cat({Hex("30 1A 06 09 2A 86 48 86 F7 0D 01 05 01 30 0D 04 08 01 02 03 04 05 06 07 08 02 01 03"),
+                     Tlv(0x04, Bytes(sealed.begin(), sealed.end()))}));
   return SecureBytes(info.begin(), info.end());
 }
 
-// The entry KeyRingAddCertificate makes of a report data certificate,
-// taken out of the key ring again.
+// The entry KeyRingAddCertificate makes of a report data certificate.
 KeyRingEntry EntryFrom(const std::string& name, const std::string& label) {
   EXPECT_EQ(KeyRingAddCertificate(ReportData(name), std::string_view(label), nullptr), 0) << name;
   KeyRingEntry entry = KeyRingFindEntry(std::string_view(label)).value_or(KeyRingEntry{});
@@ -47,9 +35,8 @@ KeyRingEntry EntryFrom(const std::string& name, const std::string& label) {
   return entry;
 }
 
-// A key ring listing, in this order: a certificate entry, a trusted entry
-// without certificate, and a key entry holding the root's key and
-// certificate.
+// Listed in this order: a certificate entry, a trusted entry without
+// certificate, and a key entry with the root's key and certificate.
 void WriteTestKeyRing(const std::string& path) {
   KeyRingClear();
   KeyRingEntry server = EntryFrom("root.der", "server");
@@ -61,25 +48,6 @@ void WriteTestKeyRing(const std::string& path) {
   for (KeyRingEntry* entry : {&server, &names, &authority}) ASSERT_EQ(KeyRingInsertEntry(*entry), 0);
   ASSERT_EQ(KeyRingWrite(path, std::string_view(kPassword)), 0);
   KeyRingClear();
-}
-
-// The subject lines of the name-string certificate's report.
-std::string StringsSubjectLines() {
-  const std::string report = ReportText("strings.txt");
-  return report.substr(0, report.find("IssuerCountry"));
-}
-
-std::string ChainedEntry() {
-  return "\nEntryLabel: chained authority\n" + ReportText("chained.txt") +
-         "TrustedRoot: no\nPrivateKey: no\nKeySize: 1024\n";
-}
-std::string NamesEntry() {
-  return "\nEntryLabel: names\n" + StringsSubjectLines() +
-         "TrustedRoot: yes\nPrivateKey: no\nKeySize: 1024\n";
-}
-std::string ServerEntry() {
-  return "\nEntryLabel: server\n" + ReportText("root.txt") +
-         "TrustedRoot: no\nPrivateKey: yes\nKeySize: 1024\n";
 }
 
 class GetEntries : public ::testing::Test {
@@ -95,19 +63,24 @@ class GetEntries : public ::testing::Test {
 };
 
 TEST_F(GetEntries, ListsEntriesInKeyRingOrder) {
+  const std::string strings = ReportText("strings.txt");
+  const std::string listed = "\nEntryLabel: chained authority\n" + ReportText("chained.txt") +
+                             "TrustedRoot: no\nPrivateKey: no\nKeySize: 1024\n\nEntryLabel: names\n" +
+                             strings.substr(0, strings.find("IssuerCountry")) +
+                             "TrustedRoot: yes\nPrivateKey: no\nKeySize: 1024\n";
+  const std::string server =
+      "\nEntryLabel: server\n" + ReportText("root.txt") + "TrustedRoot: no\nPrivateKey: yes\nKeySize: 1024\n";
   const struct {
     const char* name;
     std::string flags;
     std::string expected;
   } kTests[] = {
-      {"entries with a private key only on request", "", ChainedEntry() + NamesEntry()},
-      {"with ShowPrivateKey", ";ShowPrivateKey", ChainedEntry() + NamesEntry() + ServerEntry()},
+      {"entries with a private key only on request", "", listed},
+      {"with ShowPrivateKey", ";ShowPrivateKey", listed + server},
   };
   for (const auto& test : kTests) {
     SCOPED_TRACE(test.name);
-    const Outcome outcome = RunCommand("GetEntries", Parameters(test.flags));
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.message, kMsgEntriesListed);
+    EXPECT_EQ(RunCommand("GetEntries", Parameters(test.flags)), Ok(kMsgEntriesListed));
     EXPECT_EQ(ReadFileText(out), test.expected);
     EXPECT_EQ(KeyRingEntryCount(), 0u) << "the key ring is cleared after listing";
     EXPECT_FALSE(KeyRingHasPassword());
@@ -115,9 +88,7 @@ TEST_F(GetEntries, ListsEntriesInKeyRingOrder) {
 }
 
 TEST_F(GetEntries, ShowRawCertAndDumps) {
-  const Outcome outcome =
-      RunCommand("GetEntries", Parameters(";ShowPrivateKey;ShowRawCert;WriteBER"));
-  ASSERT_EQ(outcome.message, kMsgEntriesListed);
+  ASSERT_EQ(RunCommand("GetEntries", Parameters(";ShowPrivateKey;ShowRawCert;WriteBER")), Ok(kMsgEntriesListed));
   const std::string text = ReadFileText(out);
   const std::string server = text.substr(text.find("\nEntryLabel: server\n"));
   // The armoured certificate, then its report, then its dump at level 1.
@@ -129,8 +100,7 @@ TEST_F(GetEntries, ShowRawCertAndDumps) {
   EXPECT_NE(report, std::string::npos);
   EXPECT_LT(report, dump);
   EXPECT_LT(dump, trusted);
-  // The stored private key is dumped encrypted: EncryptedPrivateKeyInfo with
-  // pbeWithMD2AndDES-CBC, the salt and 3 iterations.
+  // The stored private key is dumped as stored, encrypted.
   const std::string keyDump = server.substr(trusted + 32);
   const std::string keyHead =
       "  Sequence: Record Length = 672\n"
@@ -146,14 +116,14 @@ TEST_F(GetEntries, ShowRawCertAndDumps) {
 
 TEST_F(GetEntries, Refusals) {
   const std::string ring = "KeyFile=" + keyFile + ";Password=" + kPassword;
-  ExpectRefusals("GetEntries",
-                 {
-                     {"no EntriesFile", ring, kMsgNoEntriesFile},
-                     {"the output cannot be created", ring + ";EntriesFile=" + (dir / "no/dir.txt"),
-                      kMsgEntriesFileCreateFailed},
-                     {"the output is the key ring", ring + ";EntriesFile=" + keyFile, kMsgEntriesFileCreateFailed},
-                 },
-                 {keyFile});
+  ExpectRefusals(
+      {
+          {"GetEntries", "no EntriesFile", ring, kMsgNoEntriesFile},
+          {"GetEntries", "the output cannot be created", ring + ";EntriesFile=" + (dir / "no/dir.txt"),
+           kMsgEntriesFileCreateFailed},
+          {"GetEntries", "the output is the key ring", ring + ";EntriesFile=" + keyFile, kMsgEntriesFileCreateFailed},
+      },
+      {keyFile});
   EXPECT_EQ(KeyRingEntryCount(), 0u);
 }
 

@@ -1,42 +1,49 @@
-// The hex, value and ASN.1 structure dumps of the reports.
+// The value and ASN.1 structure dumps of the reports.
 #include "commands/report_dump.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "command_test_util.h"
-#include "host_interface/messages.h"
 
 namespace kcertadm {
 namespace {
 
 using namespace cmdtest;
 
-std::string ValueDump(const std::vector<std::uint8_t>& region, int level, std::uint32_t* error,
-                      int* status) {
+struct Dumped {
+  std::string text;
+  int status;
+  std::uint32_t error;
+};
+
+// The value dump of the children of the SEQUENCE region, or the structure
+// dump of all of der.
+Dumped Dump(bool structure, const Bytes& der, int level) {
   ReportCapture capture;
-  Asn1Cursor cursor;
-  EXPECT_EQ(Asn1FirstChild(ItemOf(region), kAsn1Sequence, &cursor), 1);
-  *status = WriteValueDump(capture.file(), cursor, level, error);
-  return capture.Text();
+  Dumped out{"", -1, 0};
+  if (structure) {
+    out.status = WriteStructureDump(capture.file(), ItemOf(der), level, &out.error);
+  } else {
+    Asn1Cursor cursor;
+    EXPECT_EQ(Asn1FirstChild(ItemOf(der), kAsn1Sequence, &cursor), 1);
+    out.status = WriteValueDump(capture.file(), cursor, level, &out.error);
+  }
+  out.text = capture.Text();
+  return out;
 }
 
-std::vector<std::uint8_t> Nested(int depth) {
-  std::vector<std::uint8_t> element = Hex("05 00");
+Bytes Nested(int depth) {
+  Bytes element = Hex("05 00");
   for (int i = 0; i < depth; ++i) element = Tlv(0x30, element);
   return element;
 }
 
-TEST(ReportValueDump, EveryElementStartsWithATab) {
+TEST(ReportDump, ValueDumpStartsEveryElementWithATab) {
   // SEQUENCE { [2] "ab", SET { INTEGER 5, NULL }, [0] { BOOLEAN TRUE } }, OCTET STRING,
   // UTF8String, T61String and tag 26, each "AB"
-  const auto region = Hex("30 10 82 02 61 62 31 05 02 01 05 05 00 A0 03 01 01 FF  04 01 07"
-                          "0C 02 41 42  14 02 41 42  1A 02 41 42");
-  std::uint32_t error = 0;
-  int status = -1;
-  EXPECT_EQ(ValueDump(region, 0, &error, &status),
+  const Dumped dump = Dump(false,
+                           Hex("30 10 82 02 61 62 31 05 02 01 05 05 00 A0 03 01 01 FF  04 01 07"
+                               "0C 02 41 42  14 02 41 42  1A 02 41 42"),
+                           0);
+  EXPECT_EQ(dump.text,
             "\tSequence:\n"
             "\t  Unknown type (0x82): 0x61 0x62 \n"
             "\t  Set:\n"
@@ -48,48 +55,16 @@ TEST(ReportValueDump, EveryElementStartsWithATab) {
             "\tUTF8 string:0x41 0x42 \n"  // no blank after the label, bytes in hex
             "\tT61 string: \"AB\"\n"
             "\tUnknown type 0x1A (as string): \"AB\"\n");
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(error, 0u);
-  ValueDump(Nested(kMaxDumpDepth - 1), 0, &error, &status);
-  EXPECT_EQ(status, 0) << "the deepest nesting allowed";
+  EXPECT_EQ(dump.status, 0);
+  EXPECT_EQ(Dump(false, Nested(kMaxDumpDepth - 1), 0).status, 0) << "the deepest nesting allowed";
 }
 
-TEST(ReportValueDump, StopsWith30046OnChildrenThatDoNotDecode) {
-  const struct {
-    const char* why;
-    std::vector<std::uint8_t> region;
-  } kTests[] = {
-      {"a child's length runs past its parent", Hex("30 04 02 05 01 02")},
-      {"a sibling's header is cut off", Hex("30 00 02")},
-      {"a long-form length with too many octets", Hex("30 07 04 85 00 00 00 00 01")},
-      // Each level is a recursion: a hostile depth must not exhaust the stack.
-      {"nested too deeply", Nested(kMaxDumpDepth + 5)},
-  };
-  for (const auto& test : kTests) {
-    SCOPED_TRACE(test.why);
-    std::uint32_t error = 0;
-    int status = 0;
-    ValueDump(test.region, 0, &error, &status);
-    EXPECT_EQ(status, -1);
-    EXPECT_EQ(error, kMsgBadCertificate);
-  }
-}
-
-std::string StructureDump(const std::vector<std::uint8_t>& der, int level, std::uint32_t* error,
-                          int* status) {
-  ReportCapture capture;
-  *status = WriteStructureDump(capture.file(), ItemOf(der), level, error);
-  return capture.Text();
-}
-
-TEST(ReportStructureDump, NamesConstructedElementsWithTheirContentLength) {
+TEST(ReportDump, StructureDumpNamesConstructedElementsWithTheirContentLength) {
   // SEQUENCE { [0] { INTEGER 2 }, SET { PrintableString "x" }, [APPLICATION 1] { },
-  //            [3] { OCTET STRING { } } } followed by a NULL and a SEQUENCE of
-  // indefinite length.
-  const auto der = Hex("30 10 A0 03 02 01 02 31 03 13 01 78 61 00 A3 02 04 00 05 00  30 80 02 01 07 00 00");
-  std::uint32_t error = 0;
-  int status = -1;
-  EXPECT_EQ(StructureDump(der, 1, &error, &status),
+  // [3] { OCTET STRING { } } }, NULL, SEQUENCE of indefinite length
+  const Dumped dump =
+      Dump(true, Hex("30 10 A0 03 02 01 02 31 03 13 01 78 61 00 A3 02 04 00 05 00  30 80 02 01 07 00 00"), 1);
+  EXPECT_EQ(dump.text,
             "  Sequence: Record Length = 16\n"
             "    Context Specific (0) : Record Length = 3\n"
             "      Integer: 0x02 \n"
@@ -101,29 +76,33 @@ TEST(ReportStructureDump, NamesConstructedElementsWithTheirContentLength) {
             "  Null\n"
             "  Sequence: Record Length = 3\n"
             "    Integer: 0x07 \n");
-  EXPECT_EQ(status, 0);
+  EXPECT_EQ(dump.status, 0);
 }
 
-TEST(ReportStructureDump, StopsCleanlyWith30046) {
+TEST(ReportDump, StopsWith30046OnElementsThatDoNotDecode) {
   const struct {
     const char* why;
-    std::vector<std::uint8_t> der;
+    bool structure;
+    Bytes der;
   } kTests[] = {
-      {"nothing to open", {}},
-      {"a lone tag octet", Hex("30")},
-      {"the first element is longer than the data", Hex("30 05 02 01 01")},
-      {"a child runs past its parent", Hex("30 03 02 05 01")},
-      {"a trailing element is truncated", Hex("05 00 02 04 01")},
-      {"an indefinite length without its end", Hex("30 80 02 01 07")},
-      {"nested too deeply", Nested(kMaxDumpDepth + 1)},
+      {"a child's length runs past its parent", false, Hex("30 04 02 05 01 02")},
+      {"a sibling's header is cut off", false, Hex("30 00 02")},
+      {"a long-form length with too many octets", false, Hex("30 07 04 85 00 00 00 00 01")},
+      // Each level is a recursion: a hostile depth must not exhaust the stack.
+      {"values nested too deeply", false, Nested(kMaxDumpDepth + 5)},
+      {"nothing to open", true, {}},
+      {"a lone tag octet", true, Hex("30")},
+      {"the first element is longer than the data", true, Hex("30 05 02 01 01")},
+      {"a child runs past its parent", true, Hex("30 03 02 05 01")},
+      {"a trailing element is truncated", true, Hex("05 00 02 04 01")},
+      {"an indefinite length without its end", true, Hex("30 80 02 01 07")},
+      {"structure nested too deeply", true, Nested(kMaxDumpDepth + 1)},
   };
   for (const auto& test : kTests) {
     SCOPED_TRACE(test.why);
-    std::uint32_t error = 0;
-    int status = 0;
-    StructureDump(test.der, 0, &error, &status);
-    EXPECT_EQ(status, -1);
-    EXPECT_EQ(error, kMsgBadCertificate);
+    const Dumped dump = Dump(test.structure, test.der, 0);
+    EXPECT_EQ(dump.status, -1);
+    EXPECT_EQ(dump.error, kMsgBadCertificate);
   }
 }
 

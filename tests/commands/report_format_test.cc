@@ -1,10 +1,5 @@
-// The indent, hex dump and text value forms of the reports.
+// The hex dump and text value forms of the reports.
 #include "commands/report_format.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 #include "command_test_util.h"
 
@@ -13,37 +8,19 @@ namespace {
 
 using cmdtest::ReportCapture;
 
-std::vector<std::uint8_t> Sequential(std::size_t count) {
-  std::vector<std::uint8_t> bytes(count);
-  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(0xA0 + i);
-  return bytes;
-}
-
+// The dump of count bytes A0 A1 A2 ...
 std::string HexDump(std::size_t count, int level, HexForm form) {
   ReportCapture capture;
-  const auto bytes = Sequential(count);
+  std::vector<std::uint8_t> bytes(count);
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(0xA0 + i);
   WriteHexDump(capture.file(), bytes.data(), bytes.size(), level, form);
   return capture.Text();
 }
 
 std::string Text(const std::string& value, int level) {
   ReportCapture capture;
-  WriteTextValue(capture.file(), reinterpret_cast<const std::uint8_t*>(value.data()), value.size(),
-                 level);
+  WriteTextValue(capture.file(), reinterpret_cast<const std::uint8_t*>(value.data()), value.size(), level);
   return capture.Text();
-}
-
-TEST(ReportIndent, TwoBlanksALevelUpToEighty) {
-  const struct {
-    int level;
-    std::size_t blanks;
-  } kTests[] = {{0, 0}, {1, 2}, {3, 6}, {40, 80}, {41, 80}, {1000, 80}, {-1, 0}};
-  for (const auto& test : kTests) {
-    SCOPED_TRACE(test.level);
-    ReportCapture capture;
-    WriteIndent(capture.file(), test.level);
-    EXPECT_EQ(capture.Text(), std::string(test.blanks, ' '));
-  }
 }
 
 TEST(ReportHexDump, OneLineFollowsTheLabelSeveralStartWithALineEnd) {

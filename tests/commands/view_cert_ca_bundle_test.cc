@@ -1,18 +1,11 @@
-// Every certificate of the machine's CA bundle viewed, and the fields of its
-// report compared with openssl's reading of the same file: names, serial
-// number, dates and fingerprint of real-world certificates, whose
-// extensions must not stop the report either.
-#include <gtest/gtest.h>
-
+// Every certificate of the machine's CA bundle viewed, and the names, serial
+// number, dates and fingerprint of its report compared with openssl's
+// reading: real-world extensions must not stop the report either.
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "command_test_util.h"
-#include "host_interface/messages.h"
 
 namespace kcertadm {
 namespace {
@@ -20,21 +13,7 @@ namespace {
 using namespace cmdtest;
 
 constexpr char kBundleDir[] = "/etc/ssl/certs";
-
 using Fields = std::multimap<std::string, std::string>;
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// "2018-12-20 09:37:33Z" as the report writes it: "12-20-18 09:37 GMT".
-std::string ReportDate(const std::string& iso) {
-  if (iso.size() < 16) return "unreadable: " + iso;
-  return iso.substr(5, 2) + "-" + iso.substr(8, 2) + "-" + iso.substr(2, 2) + " " + iso.substr(11, 5) + " GMT";
-}
 
 std::string WithoutLeadingZeros(std::string hex) {
   hex.erase(std::remove(hex.begin(), hex.end(), ':'), hex.end());
@@ -45,56 +24,47 @@ std::string WithoutLeadingZeros(std::string hex) {
 // The report's lines, as they should be, from openssl's output.
 Fields ExpectedFields(const std::string& openssl) {
   static const std::map<std::string, std::string> kAttributes = {
-      {"C", "Country"}, {"ST", "State"},        {"L", "City"},         {"O", "Org"},
-      {"CN", "CommonName"}, {"emailAddress", "E-mail"}};
+      {"C", "Country"}, {"ST", "State"}, {"L", "City"}, {"O", "Org"}, {"CN", "CommonName"}, {"emailAddress", "E-mail"}};
   static const char* const kUnits[] = {"OrgUnit", "OrgUnit2", "OrgUnit3"};
   Fields fields;
   std::string prefix;
-  std::map<std::string, std::string> names;
+  std::map<std::string, std::string> names;  // a later value replaces an earlier one
   int units = 0;
-  auto flushName = [&]() {
+  std::istringstream in(openssl + "end=\n");
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t equals = line.find('=');
+    if (line.starts_with("    ")) {
+      const std::string key = line.substr(4, equals - 4), value = line.substr(equals + 1);
+      if (key == "OU" && units < 3) names[kUnits[units++]] = value;
+      if (kAttributes.count(key) != 0) names[kAttributes.at(key)] = value;
+      continue;
+    }
     for (const auto& [name, value] : names) fields.emplace(prefix + name, value);
     names.clear();
     units = 0;
-  };
-  for (const std::string& line : Lines(openssl)) {
-    if (line.rfind("    ", 0) == 0) {
-      const std::size_t equals = line.find('=');
-      const std::string key = line.substr(4, equals - 4);
-      const std::string value = line.substr(equals + 1);
-      if (key == "OU") {
-        if (units < 3) names[kUnits[units++]] = value;
-      } else if (kAttributes.count(key) != 0) {
-        names[kAttributes.at(key)] = value;  // a later value replaces an earlier one
-      }
-      continue;
-    }
-    flushName();
-    const std::size_t equals = line.find('=');
-    const std::string key = line.substr(0, equals);
-    const std::string value = line.substr(equals + 1);
+    const std::string key = line.substr(0, equals), value = line.substr(equals + 1);
+    // "2018-12-20 09:37:33Z" as the report writes it: "12-20-18 09:37 GMT".
+    const std::string date = value.size() < 16 ? "unreadable: " + value
+                                               : value.substr(5, 2) + "-" + value.substr(8, 2) + "-" +
+                                                     value.substr(2, 2) + " " + value.substr(11, 5) + " GMT";
     if (key == "serial") fields.emplace("Serial number", WithoutLeadingZeros(value));
-    if (key == "notBefore") fields.emplace("StartDate", ReportDate(value));
-    if (key == "notAfter") fields.emplace("EndDate", ReportDate(value));
+    if (key == "notBefore") fields.emplace("StartDate", date);
+    if (key == "notAfter") fields.emplace("EndDate", date);
     if (key == "md5 Fingerprint") fields.emplace("Fingerprint", value);
-    if (key == "subject") prefix = "Subject";
-    if (key == "issuer") prefix = "Issuer";
+    if (key == "subject" || key == "issuer") prefix = key == "subject" ? "Subject" : "Issuer";
   }
-  flushName();
   return fields;
 }
 
 // The same lines read back from a report, up to its extension lines.
 Fields ReportFields(const std::string& report) {
   Fields fields;
-  for (const std::string& line : Lines(report)) {
-    if (line.rfind("Extension - ", 0) == 0) break;
+  std::istringstream in(report);
+  for (std::string line; std::getline(in, line) && !line.starts_with("Extension - ");) {
     const std::size_t colon = line.find(": ");
     if (colon == std::string::npos) continue;
-    std::string value = line.substr(colon + 2);
-    const std::string key = line.substr(0, colon);
-    if (key == "Serial number") value = WithoutLeadingZeros(value);
-    fields.emplace(key, value);
+    const std::string key = line.substr(0, colon), value = line.substr(colon + 2);
+    fields.emplace(key, key == "Serial number" ? WithoutLeadingZeros(value) : value);
   }
   return fields;
 }
