@@ -1,8 +1,6 @@
-// Passwords leave no copy in memory the library gives back. While a
-// sequence of commands runs, every block released through operator delete
-// is searched for the passwords, and every block the wiping allocator
-// releases must be all zeros. This program replaces the global operator
-// new and delete for that; the other test programs keep the standard ones.
+// Passwords leave no copy in memory the library releases: this program
+// replaces operator new and delete to search every released block, and
+// checks that the wiping allocator releases only zeroed blocks.
 #include <malloc.h>
 
 #include <algorithm>
@@ -11,43 +9,34 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "crypto/secure_memory.h"
+#include "run_command.h"
 #include "support/test_files.h"
-#include "host_interface/command_entry.h"
-#include "host_interface/message_reporter.h"
 
 namespace {
 
-// A long password lives in an allocated block, a short one inside the
-// string object.
+// A long password lives in an allocated block, a short one inside the string.
 constexpr const char* kSecrets[] = {"Long-Secret-Of-The-Old-Ring-7Qx", "Zq9!kT"};
-
 std::atomic<bool> scanning{false};
-std::atomic<int> blocksWithSecrets{0};
-std::atomic<int> wipedBlocks{0};
-std::atomic<int> unwipedBlocks{0};
-
-void Inspect(void* block) {
-  if (block == nullptr || !scanning.load(std::memory_order_relaxed)) return;
-  const std::size_t size = malloc_usable_size(block);
-  for (const char* secret : kSecrets) {
-    if (memmem(block, size, secret, std::strlen(secret)) != nullptr) ++blocksWithSecrets;
-  }
-}
-
-void* Allocate(std::size_t n) noexcept { return std::malloc(n == 0 ? 1 : n); }
-void Release(void* block) noexcept {
-  Inspect(block);
-  std::free(block);
-}
+std::atomic<int> blocksWithSecrets{0}, wipedBlocks{0}, unwipedBlocks{0};
 
 void ObserveWipe(const void* block, std::size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(block);
-  const bool zero = std::all_of(bytes, bytes + size, [](unsigned char b) { return b == 0; });
-  ++(zero ? wipedBlocks : unwipedBlocks);
+  ++(std::all_of(bytes, bytes + size, [](unsigned char b) { return b == 0; }) ? wipedBlocks : unwipedBlocks);
+}
+
+// Every released block is searched while scanning.
+void* Allocate(std::size_t n) noexcept { return std::malloc(n == 0 ? 1 : n); }
+void Release(void* block) noexcept {
+  if (block != nullptr && scanning.load(std::memory_order_relaxed)) {
+    for (const char* secret : kSecrets)
+      if (memmem(block, malloc_usable_size(block), secret, std::strlen(secret)) != nullptr) ++blocksWithSecrets;
+  }
+  std::free(block);
 }
 
 }  // namespace
@@ -69,13 +58,6 @@ void operator delete[](void* block, const std::nothrow_t&) noexcept { Release(bl
 namespace kcertadm {
 namespace {
 
-std::uint32_t RunCommand(const char* command, SecureString parameters) {
-  char message[512] = "";
-  MessageReporter reporter(message, sizeof message);
-  ProcessCommand(command, parameters.data(), reporter);
-  return reporter.last();
-}
-
 // Creating a ring, making a request, changing the password, opening with
 // the stash and listing: every path that takes, stores or reads a password.
 TEST(ReleasedSecrets, CommandsLeaveNoPasswordInReleasedMemory) {
@@ -95,10 +77,8 @@ TEST(ReleasedSecrets, CommandsLeaveNoPasswordInReleasedMemory) {
   };
   scanning = false;
   SetSecureReleaseObserverForTesting(nullptr);
-  EXPECT_EQ(messages[0], 30020u);
-  EXPECT_EQ(messages[1], 30044u);
-  EXPECT_EQ(messages[2], 30060u);
-  EXPECT_EQ(messages[3], 30053u);
+  EXPECT_EQ(std::vector<std::uint32_t>(std::begin(messages), std::end(messages)),
+            (std::vector<std::uint32_t>{30020, 30044, 30060, 30053}));
   EXPECT_EQ(blocksWithSecrets, 0) << "released blocks held a password";
   EXPECT_GT(wipedBlocks, 0);
   EXPECT_EQ(unwipedBlocks, 0);

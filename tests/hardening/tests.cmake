@@ -1,6 +1,5 @@
-# Hardening checks that need a program of their own: the kcertadm tool run
-# as many processes at once and killed while it writes, and an allocator
-# that inspects every block the library gives back.
+# Checks that need a program of their own: the tool run as many processes
+# at once and killed while it writes, and a replaced global allocator.
 file(GLOB hardening_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*_test.cc)
 add_executable(test_hardening ${hardening_tests})
 target_link_libraries(test_hardening PRIVATE kcertadm_static GTest::gtest GTest::gtest_main)
