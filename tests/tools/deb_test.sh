@@ -5,11 +5,8 @@
 set -u
 BUILD=$1
 VERSION=$2
-failures=0
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/kcertadm-deb.XXXXXX")
-trap 'rm -rf "$WORK"' EXIT
-unset HeronResLang KCERTADM_MSG_DIR
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/test_lib.sh"
+unset KCERTADM_MSG_DIR
 
 cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$WORK/out" >"$WORK/cpack.log" 2>&1 ||
   { cat "$WORK/cpack.log"; echo "cpack failed"; exit 1; }
@@ -17,12 +14,10 @@ DEB=$(find "$WORK/out" -maxdepth 1 -name 'kcertadm_*.deb' | head -n 1)
 [ -n "$DEB" ] || { echo "no package made"; exit 1; }
 
 dpkg-deb -I "$DEB" >"$WORK/info"
-grep -q '^ Package: kcertadm$' "$WORK/info" || fail "package name"
-grep -q "^ Version: $VERSION" "$WORK/info" || fail "package version is not $VERSION"
-grep -q '^ Depends:.*libc6' "$WORK/info" || fail "no dependency on libc6"
-grep -q '^ Depends:.*libstdc++6' "$WORK/info" || fail "no dependency on libstdc++6"
-grep -q '^ Recommends: bash-completion' "$WORK/info" || fail "bash-completion is not recommended"
-grep -q ' shlibs *$' "$WORK/info" || fail "no shlibs file"
+for field in '^ Package: kcertadm$' "^ Version: $VERSION" '^ Depends:.*libc6' '^ Depends:.*libstdc++6' \
+             '^ Recommends: bash-completion' ' shlibs *$'; do
+  grep -q "$field" "$WORK/info" || fail "package information lacks $field"
+done
 grep -q '^ *;' "$WORK/info" && fail "the description holds list separators"
 # ldconfig runs after installing, by a trigger or by the maintainer script.
 { dpkg-deb -I "$DEB" triggers; dpkg-deb -I "$DEB" postinst; } 2>/dev/null | grep -q ldconfig ||
@@ -30,11 +25,9 @@ grep -q '^ *;' "$WORK/info" && fail "the description holds list separators"
 
 dpkg-deb -c "$DEB" >"$WORK/contents"
 for path in ./usr/bin/kcertadm ./usr/include/kcertadm.h ./usr/lib/libkcertadm.so.$VERSION \
-            ./usr/lib/cmake/kcertadm/kcertadmConfig.cmake \
-            ./usr/lib/cmake/kcertadm/kcertadmConfigVersion.cmake \
-            ./usr/lib/pkgconfig/kcertadm.pc ./usr/lib/kcertadm/kmsglib.msg \
-            ./usr/lib/kcertadm/kmsglde.msg ./usr/share/man/man1/kcertadm.1 \
-            ./usr/share/bash-completion/completions/kcertadm \
+            ./usr/lib/cmake/kcertadm/kcertadmConfig.cmake ./usr/lib/cmake/kcertadm/kcertadmConfigVersion.cmake \
+            ./usr/lib/pkgconfig/kcertadm.pc ./usr/lib/kcertadm/kmsglib.msg ./usr/lib/kcertadm/kmsglde.msg \
+            ./usr/share/man/man1/kcertadm.1 ./usr/share/bash-completion/completions/kcertadm \
             ./usr/share/doc/kcertadm/README.md ./usr/share/doc/kcertadm/docs/commands.md; do
   grep -q " $path\( \|$\)" "$WORK/contents" || fail "package lacks $path"
 done
@@ -47,9 +40,4 @@ out=$(cd "$WORK" && "$WORK/root/usr/bin/kcertadm" AdminSecurity)
 [ "$out" = "30065: Key ring administration is available." ] || fail "unpacked tool printed \"$out\""
 out=$(PKG_CONFIG_PATH=$WORK/root/usr/lib/pkgconfig pkg-config --variable=includedir kcertadm)
 [ -f "$out/kcertadm.h" ] || fail "pkg-config includedir \"$out\" holds no header"
-
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "package checks passed"
+finish
