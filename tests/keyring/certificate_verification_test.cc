@@ -1,6 +1,4 @@
-// Verification of received certificates against the trusted roots, the
-// root cache, the predefined roots and RSA signing, with certificates made
-// by the openssl command.
+// Certificate verification against trusted roots, with certificates openssl makes.
 #include "keyring/certificate_verification.h"
 
 #include <cstdlib>

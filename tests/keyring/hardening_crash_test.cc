@@ -1,6 +1,4 @@
-// Crash safety of key ring and stash files: writes that fail at any byte,
-// at the sync or at the rename; temporaries killed writers leave; the lock;
-// owner-only files whatever the umask. (Killed processes: tests/hardening.)
+// Crash safety of key ring and stash files (killed processes: tests/hardening).
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>

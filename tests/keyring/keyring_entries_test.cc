@@ -1,5 +1,4 @@
-// Entry lookups and changes of the in-memory key ring (without private keys;
-// the key entries are tested with the private-key protection).
+// Entry lookups and changes of the in-memory key ring.
 #include "crypto/entropy.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/keyring_test_util.h"
@@ -64,20 +63,16 @@ TEST_F(KeyRingEntriesTest, MarkAndUnmarkEveryEntryWithTheKey) {
   EXPECT_EQ(KeyRingMarkRoot(Bytes{0x30, 0x00}), 8);
 }
 
-TEST_F(KeyRingEntriesTest, AddCertificateFillsTheOwnerOrMakesAnEntry) {
+// (Which entry a certificate goes to is covered by ReceiveCert.)
+TEST_F(KeyRingEntriesTest, AddCertificateStoresTheKeyCanonicallyAndReplaces) {
   const Bytes modulus = Hex("00c1d2e3f405060708090a0b0c0d0e0f");
   const Bytes first = FakeCertificate("Server", modulus, {1, 0, 1}), second = FakeCertificate("Renewed", modulus, {1, 0, 1});
-  std::string label;
-  EXPECT_EQ(KeyRingAddCertificate(first, std::nullopt, &label), 12) << "no owner and no label";
-  ASSERT_EQ(KeyRingAddCertificate(first, "server", &label), 0);
-  EXPECT_EQ(label, "server");
-  // The key is stored canonically: without the modulus's leading zero.
+  ASSERT_EQ(KeyRingAddCertificate(first, "server", nullptr), 0);
+  // Without the modulus's leading zero.
   EXPECT_EQ(KeyRingFindEntry("server")->publicKey, CanonicalPublicKey(ByteView(modulus).subspan(1), Bytes{1, 0, 1}));
-
-  ASSERT_EQ(KeyRingAddCertificate(second, "ignored", &label), 0);
-  EXPECT_EQ(std::pair(label, KeyRingEntryCount()), std::pair(std::string("server"), std::size_t{1})) << "the owner keeps its label";
+  ASSERT_EQ(KeyRingAddCertificate(second, "ignored", nullptr), 0);
   auto entry = KeyRingFindEntry("server");
-  EXPECT_EQ(std::pair(entry->certificates, entry->subjectName), std::pair(second, CnName("Server")))
+  EXPECT_EQ(std::tuple(KeyRingEntryCount(), entry->certificates, entry->subjectName), std::tuple(1u, second, CnName("Server")))
       << "the certificate replaced, not appended; the subject unchanged";
   EXPECT_LT(KeyRingAddCertificate(Bytes{0x30, 0x03, 0x02, 0x01}, "bad", nullptr), 0);
   EXPECT_EQ(KeyRingAddCertificate(FakeCertificate("No key", {}, {}), "nokey", nullptr), 3);

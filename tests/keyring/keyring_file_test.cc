@@ -1,6 +1,4 @@
-// The key ring file: password rules, every class of damage and the record
-// limits. (Its byte layout is pinned by the independent layout script, writes
-// that fail part way by the crash-safety tests.)
+// The key ring file: password rules, damage and record limits (layout: the peer test).
 #include <sys/stat.h>
 #include <unistd.h>
 

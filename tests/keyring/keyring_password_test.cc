@@ -1,5 +1,4 @@
-// Key entries, the key ring password and its change, through the file.
-// (Protected data in the file is checked by the independent layout script.)
+// Key entries, the key ring password and its change.
 #include "keyring/certificate_parts.h"
 #include "keyring/keyring_test_util.h"
 #include "keyring/password_protection.h"

@@ -1,6 +1,4 @@
-// Key rings exchanged with an independent reader and writer of the file
-// layout (tests/data/keyring/keyring_layout.py, pycryptodome for the
-// protected data).
+// Key rings exchanged with the independent layout script tests/data/keyring/keyring_layout.py.
 #include <algorithm>
 
 #include "keyring/keyring_test_util.h"

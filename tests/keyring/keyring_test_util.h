@@ -1,5 +1,4 @@
-// Shared helpers of the key ring tests (the fixture also serves the
-// certificate tests).
+// Helpers of the key ring tests; the fixture also serves the certificate tests.
 #pragma once
 
 #include <gtest/gtest.h>

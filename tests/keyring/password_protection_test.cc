@@ -1,6 +1,4 @@
-// Private-key encryption (PKCS #8, pbeWithMD2AndDES-CBC) and the protected
-// data of entries, against vectors made independently with pycryptodome
-// (tests/data/keyring/make_private_key_vector.py).
+// Private-key and protected-data encryption against pycryptodome's vector (make_private_key_vector.py).
 #include "keyring/password_protection.h"
 
 #include <sstream>
