@@ -1,5 +1,4 @@
-// Host character services: UTF-8 host text, UCS-2 in machine order, and the
-// T61String translation table.
+// Host text (UTF-8), UCS-2 in machine order, and the T61String translation table.
 #include "host/charset.h"
 
 #include <gtest/gtest.h>
@@ -53,8 +52,7 @@ TEST(HostTextToUnicode, EncodesMachineOrderUnits) {
   }
 }
 
-// Text from certificates is repaired; host text that is not UTF-8 is read
-// as ISO 8859-1.
+// Text from certificates is repaired; host text that is not UTF-8 is ISO 8859-1.
 TEST(HostUtf8, CertificateTextIsRepairedHostTextIsKept) {
   const struct { const char* name; std::string in, fromCertificate, fromHost; } kTests[] = {
       {"stray octet", "a\xE9", "a\xEF\xBF\xBD", "a\xC3\xA9"},

@@ -20,8 +20,7 @@ struct IntlEncodingScope {
   const int saved;
 };
 
-// A certificate record owning a malloc copy of the bytes, released with
-// FreeCertData.
+// A certificate record owning a malloc copy of the bytes.
 struct Record {
   Record() = default;
   explicit Record(const Bytes& der);
@@ -31,8 +30,8 @@ struct Record {
   CertFields fields{};
 };
 
-// A request, or a self-signed certificate valid for 365 days, of the vector
-// key (tests/data/cert/vector_key.pem) and subject, made at `when`.
+// A request, or a self-signed certificate for 365 days, of the vector key
+// (tests/data/cert/vector_key.pem) and subject, made at `when`.
 Bytes BuildForVectorKey(bool selfSigned, std::time_t when);
 
 // The vector key with its self-signed certificate as a signer.

@@ -13,8 +13,7 @@ namespace {
 
 using namespace test;
 
-// BMPString units are big-endian whatever the machine's order; input longer
-// than the conversion buffer is cut to it, never copied past.
+// Big-endian units whatever the machine's order; longer input is cut to the buffer.
 TEST(BMPToHCSET, ConvertsBigEndianUnitsWithinTheBuffer) {
   const std::uint8_t bmp[] = {0x00, 0x41, 0x20, 0xAC};
   std::vector<char> out(4096);

@@ -1,6 +1,4 @@
-// Validity times: comparable forms, checks against an injected clock, the
-// period of a new certificate and the text form. (The text form of readable
-// times is compared with openssl's over the CA bundle by the ViewCert tests.)
+// Validity times (their text form is compared with openssl's by the ViewCert tests).
 #include "cert/validity.h"
 
 #include <gtest/gtest.h>
