@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "armour/pem.h"
-#include "asn1/hex_util.h"
+#include "cert/der_util.h"
 #include "host_interface/command_entry.h"
 #include "host_interface/message_reporter.h"
 #include "host_interface/messages.h"
@@ -25,6 +25,8 @@
 namespace kcertadm::cmdtest {
 
 using Bytes = std::vector<std::uint8_t>;
+using test::Cat;
+using test::Tlv;
 using testing::Hex;
 using testing::ItemOf;
 using testing::ReadFileBytes;
@@ -150,22 +152,6 @@ struct CaAndServer {
   std::string request;
 };
 
-// Element with the given tag around content, DER length form.
-inline Bytes Tlv(std::uint8_t tag, const Bytes& content) {
-  const auto n = static_cast<std::uint16_t>(content.size());
-  Bytes out = n < 128   ? Bytes{tag, static_cast<std::uint8_t>(n)}
-              : n < 256 ? Bytes{tag, 0x81, static_cast<std::uint8_t>(n)}
-                        : Bytes{tag, 0x82, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
-  out.insert(out.end(), content.begin(), content.end());
-  return out;
-}
-
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
-
 // A FILE* writing into memory; Text() gives everything written so far.
 class ReportCapture {
  public:
@@ -190,19 +176,8 @@ class ReportCapture {
 
 // Every command test runs with an empty data directory (no template key
 // ring) and no predefined roots, whatever the environment holds.
-class CommandTestEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    dataDir_.emplace();
-    ::setenv("KCERTADM_DATA_DIR", dataDir_->path().c_str(), 1);
-    ::unsetenv("KCERTADM_ROOTS");
-  }
-  void TearDown() override { dataDir_.reset(); }
-
- private:
-  std::optional<TempDir> dataDir_;
-};
-inline ::testing::Environment* const kCommandTestEnvironment =
-    ::testing::AddGlobalTestEnvironment(new CommandTestEnvironment);
+inline const TempDir kDataDir;
+inline const testing::ScopedEnv kDataDirSetting("KCERTADM_DATA_DIR", kDataDir.path());
+inline const testing::ScopedEnv kNoRoots("KCERTADM_ROOTS", std::nullopt);
 
 }  // namespace kcertadm::cmdtest

@@ -1,8 +1,5 @@
 // CreateKeyFile, CreateSelfSigned, CreateSelfSignedRoot and ChangePassword
 // through the command entry, on real files.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "command_test_util.h"
 
 namespace kcertadm {
@@ -43,8 +40,8 @@ TEST_F(KeyFileCreation, EachCommandStoresTheKeyAndItsCertificate) {
   };
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.command + c.more);
-    ::unlink(Key().c_str());
-    ::unlink(Stash().c_str());
+    std::filesystem::remove(Key());
+    std::filesystem::remove(Stash());
     ASSERT_EQ(Create(c.command, c.more), Ok(c.message));
     std::optional<KeyRingEntry> entry = EntryOf(Key(), "server");
     ASSERT_TRUE(entry);
@@ -52,9 +49,9 @@ TEST_F(KeyFileCreation, EachCommandStoresTheKeyAndItsCertificate) {
     EXPECT_EQ(entry->HasCertificates(), c.certificate);
     EXPECT_EQ(entry->IsTrustedRoot(), c.root);
     EXPECT_TRUE(FileExists(Stash()));
-    struct stat st;
-    ASSERT_EQ(::stat(Key().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u) << "key ring files are the owner's alone";
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(Key()).permissions(), perms::owner_read | perms::owner_write)
+        << "key ring files are the owner's alone";
   }
   const std::string text = ReadFileText(request);
   EXPECT_TRUE(text.starts_with("-----BEGIN NEW CERTIFICATE REQUEST-----\n"));
@@ -62,7 +59,10 @@ TEST_F(KeyFileCreation, EachCommandStoresTheKeyAndItsCertificate) {
 }
 
 TEST_F(KeyFileCreation, RefusalsCreateNothing) {
-  const std::string subject = kSubject;
+  const std::string subject = kSubject, ring2 = dir_ / "ring2.sth", dangling = dir_ / "dangling.kyr";
+  const std::string existing = dir_.Write("existing.kyr", "never replaced");
+  std::filesystem::create_symlink(dir_ / "nowhere", dangling);
+  std::filesystem::create_directory(dir_ / "nostash.sth");  // its stash file cannot be written
   ExpectRefusals(
       {
           {"CreateKeyFile", "no common name", Ring(Key(), "KeyName=server;Org=Example"), kMsgBadSubjectName},
@@ -74,33 +74,21 @@ TEST_F(KeyFileCreation, RefusalsCreateNothing) {
           {"CreateKeyFile", "request file is the stash file", Ring(Key(), subject + ";CertReqFile=" + Stash()),
            kMsgRequestFileIsKeyFile},
           {"CreateKeyFile", "key size too small", Ring(Key(), subject + ";KeySize=100"), kMsgKeyGenFailed},
+          {"CreateKeyFile", "an existing key ring", Ring(existing, subject), kMsgKeyFileExists},
+          {"CreateSelfSigned", "an existing key ring", Ring(existing, subject), kMsgKeyFileExists},
+          // A name that exists but cannot be opened counts as existing too.
+          {"CreateKeyFile", "a dangling link", Ring(dangling, subject), kMsgKeyFileExists},
+          // A key ring without its stash file is not left behind.
+          {"CreateKeyFile", "the stash cannot be written", Ring(dir_ / "nostash.kyr", subject), kMsgStashFailed},
           // The stash would overwrite the key ring it names.
-          {"CreateKeyFile", "key ring named like its stash", Ring(dir_ / "ring2.sth", subject), kMsgStashFailed},
+          {"CreateKeyFile", "key ring named like its stash", Ring(ring2, subject), kMsgStashFailed},
       },
-      {Key(), Stash(), dir_ / "ring2.sth"});
-  for (const std::string& file : {Key(), Stash(), dir_ / "ring2.sth"}) EXPECT_FALSE(FileExists(file)) << file;
-  EXPECT_EQ(RunCommand("CreateKeyFile", Ring(dir_ / "ring2.sth", subject + ";NoStashFile")), Ok(kMsgKeyFileCreated));
-  EXPECT_TRUE(EntryOf(dir_ / "ring2.sth", "server")) << "NoStashFile wrote nothing over the ring";
-}
-
-TEST_F(KeyFileCreation, ExistingKeyFileIsNeverReplaced) {
-  ASSERT_EQ(Create("CreateKeyFile").status, 0);
-  const auto before = ReadFileBytes(Key());
-  EXPECT_EQ(RunCommand("CreateSelfSigned", Ring(Key(), "KeyName=other;CommonName=other")).message, kMsgKeyFileExists);
-  EXPECT_EQ(ReadFileBytes(Key()), before);
-  // A name that exists but cannot be opened counts as existing too.
-  const std::string dangling = dir_ / "dangling.kyr";
-  ASSERT_EQ(::symlink((dir_ / "nowhere").c_str(), dangling.c_str()), 0);
-  EXPECT_EQ(RunCommand("CreateKeyFile", Ring(dangling, kSubject)).message, kMsgKeyFileExists);
-  EXPECT_FALSE(FileExists(dir_ / "nowhere"));
-}
-
-TEST_F(KeyFileCreation, FailedStashLeavesNoKeyRingBehind) {
-  ASSERT_EQ(::mkdir(Stash().c_str(), 0700), 0);  // the stash file cannot be written
-  const Outcome failed = Create("CreateKeyFile");
-  EXPECT_NE(failed.status, 0);
-  EXPECT_EQ(failed.message, kMsgStashFailed);
-  EXPECT_FALSE(FileExists(Key()));
+      {existing});
+  for (const std::string& file : {Key(), Stash(), ring2, dir_ / "nowhere", dir_ / "nostash.kyr"}) {
+    EXPECT_FALSE(FileExists(file)) << file;
+  }
+  EXPECT_EQ(RunCommand("CreateKeyFile", Ring(ring2, subject + ";NoStashFile")), Ok(kMsgKeyFileCreated));
+  EXPECT_TRUE(EntryOf(ring2, "server")) << "NoStashFile wrote nothing over the ring";
 }
 
 TEST_F(KeyFileCreation, TemplateEntriesStartTheNewKeyRing) {
@@ -116,7 +104,7 @@ TEST_F(KeyFileCreation, TemplateEntriesStartTheNewKeyRing) {
   ASSERT_EQ(KeyRingWrite(templatePath, std::nullopt), 0);
 
   const Outcome made = Create("CreateKeyFile");
-  ::unlink(templatePath.c_str());
+  std::filesystem::remove(templatePath);
   ASSERT_EQ(made.status, 0);
   std::optional<KeyRingEntry> copied = EntryOf(Key(), "Template CA");
   ASSERT_TRUE(copied);
@@ -146,7 +134,7 @@ TEST_F(KeyFileCreation, PasswordStashAndChangePassword) {
   ASSERT_EQ(RunCommand("ChangePassword", "KeyFile=" + Key() + ";UseStash;NewPassword=").status, 0);
   EXPECT_EQ(OpenWith("Password=;UseStash"), kMsgCertWritten);
   EXPECT_TRUE(EntryOf(Key(), "server", ""));
-  ::unlink(Stash().c_str());
+  std::filesystem::remove(Stash());
   EXPECT_EQ(OpenWith("UseStash"), kMsgBadPassword);
 }
 

@@ -9,14 +9,9 @@ namespace {
 
 using namespace cmdtest;
 
-Bytes Name(const std::string& oid, std::uint8_t tag, const Bytes& value) {
-  return Tlv(0x30, Tlv(0x31, Tlv(0x30, Cat({Tlv(0x06, Hex(oid)), Tlv(tag, value)}))));
-}
-
 TEST(ReportNameLines, CutBeforeConversionAndRefusal) {
-  Bytes bmp;
-  std::string cut;
-  for (int i = 0; i < 100; ++i) bmp.insert(bmp.end(), {0x00, 0xE9});  // e acute
+  std::string bmp, cut;
+  for (int i = 0; i < 100; ++i) bmp += std::string("\0\xE9", 2);  // e acute
   for (int i = 0; i < 64; ++i) cut += "\xC3\xA9";
   const struct {
     const char* why;
@@ -25,8 +20,9 @@ TEST(ReportNameLines, CutBeforeConversionAndRefusal) {
     std::uint32_t error;
   } kTests[] = {
       // 128 bytes of the value, not of its UTF-8 text.
-      {"a value that grows when converted", Name("55 04 0A", 0x1E, bmp), "SubjectOrg: " + cut + "\n", 0},
-      {"a UniversalString is not read", Name("55 04 03", 0x1C, Hex("78")), "", kMsgBadCertificate},
+      {"a value that grows when converted", test::Name({test::Rdn(Hex("55 04 0A"), 0x1E, bmp)}),
+       "SubjectOrg: " + cut + "\n", 0},
+      {"a UniversalString is not read", test::Name({test::Rdn(Hex("55 04 03"), 0x1C, "x")}), "", kMsgBadCertificate},
   };
   for (const auto& test : kTests) {
     SCOPED_TRACE(test.why);
