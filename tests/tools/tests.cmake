@@ -4,35 +4,19 @@ target_sources(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools/password_source.cc
                                   ${PROJECT_SOURCE_DIR}/tools/password_plan.cc)
 target_include_directories(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools)
 
-add_test(NAME tools.cli
-         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/cli_test.sh $<TARGET_FILE:kcertadm_cli>)
-
-add_test(NAME tools.prompt
-         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/prompt_test.py
-                 $<TARGET_FILE:kcertadm_cli>)
-set_tests_properties(tools.prompt PROPERTIES
-  ENVIRONMENT "KCERTADM_MSG_DIR=${PROJECT_SOURCE_DIR}/messages" TIMEOUT 120)
-
-add_test(NAME tools.completion
-         COMMAND /bin/bash ${CMAKE_CURRENT_LIST_DIR}/completion_test.sh
-                 ${PROJECT_SOURCE_DIR}/packaging/kcertadm.bash-completion
-                 $<TARGET_FILE_DIR:kcertadm_cli>)
-
-add_test(NAME tools.docs
-         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/docs_test.sh
-                 $<TARGET_FILE:kcertadm_cli> ${PROJECT_SOURCE_DIR})
-
-add_test(NAME tools.install
-         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/install_test.sh
-                 ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION})
+set(tools_cli $<TARGET_FILE:kcertadm_cli>)
+set(tools_messages "KCERTADM_MSG_DIR=${PROJECT_SOURCE_DIR}/messages")
+add_test(NAME tools.cli COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/cli_test.sh ${tools_cli})
+add_test(NAME tools.prompt COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/prompt_test.py ${tools_cli})
+add_test(NAME tools.completion COMMAND /bin/bash ${CMAKE_CURRENT_LIST_DIR}/completion_test.sh
+                                       ${PROJECT_SOURCE_DIR}/packaging/kcertadm.bash-completion
+                                       $<TARGET_FILE_DIR:kcertadm_cli>)
+add_test(NAME tools.docs COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/docs_test.sh ${tools_cli} ${PROJECT_SOURCE_DIR})
+add_test(NAME tools.install COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/install_test.sh
+                                    ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION})
+add_test(NAME tools.deb COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/deb_test.sh ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
+add_test(NAME tools.workflow COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/workflow_test.sh ${tools_cli})
+set_tests_properties(tools.prompt PROPERTIES ENVIRONMENT "${tools_messages}" TIMEOUT 120)
 set_tests_properties(tools.install PROPERTIES TIMEOUT 120)
-
-add_test(NAME tools.deb
-         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/deb_test.sh
-                 ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
 set_tests_properties(tools.deb PROPERTIES TIMEOUT 180)
-
-add_test(NAME tools.workflow
-         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/workflow_test.sh $<TARGET_FILE:kcertadm_cli>)
-set_tests_properties(tools.workflow PROPERTIES
-  ENVIRONMENT "KCERTADM_MSG_DIR=${PROJECT_SOURCE_DIR}/messages" TIMEOUT 300)
+set_tests_properties(tools.workflow PROPERTIES ENVIRONMENT "${tools_messages}" TIMEOUT 300)
