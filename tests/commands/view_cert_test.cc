@@ -1,22 +1,19 @@
-// ViewCert through the command entry: each output choice against the
-// committed reports, and the refusals.
+// ViewCert through the command entry: each output choice and each kind of
+// certificate against the committed reports, written by hand from the
+// input's fields (as openssl shows them); and the refusals.
 #include "command_test_util.h"
+#include "commands/report_format.h"
 
 namespace kcertadm {
 namespace {
 
 using namespace cmdtest;
 
-// The "0x" dump of a whole file: 14 bytes a line, every line after a line end.
+// The "0x" dump of a whole file, as the report unit writes it.
 std::string PrefixedDump(const Bytes& bytes) {
-  std::string out;
-  char cell[8];
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i % 14 == 0) out += "\n";
-    std::snprintf(cell, sizeof cell, "0x%02X ", bytes[i]);
-    out += cell;
-  }
-  return out + "\n";
+  ReportCapture capture;
+  WriteHexDump(capture.file(), bytes.data(), bytes.size(), 0, HexForm::kPrefixed);
+  return capture.Text();
 }
 
 Outcome View(const std::string& input, const std::string& out, const std::string& flags) {
@@ -32,7 +29,10 @@ TEST(ViewCert, EachOutputChoice) {
     std::string expected;
     bool prefixOnly;
   } kTests[] = {
-      {"report of a DER file", "root.der", "UseBER", ReportText("root.txt"), false},
+      {"a self-signed root verified", "root.der", "UseBER;Verify", ReportText("root.txt"), false},
+      {"an issued certificate is not verified", "chained.der", "UseBER;Verify", ReportText("chained.txt"), false},
+      {"name strings", "strings.der", "UseBER", ReportText("strings.txt"), false},
+      {"a certificate in a SEQUENCE", "sequence.der", "UseBER", ReportText("sequence.txt"), false},
       {"report of an armoured file", "root.pem", "", ReportText("root.txt"), false},
       {"report of every certificate of a PKCS #7 bundle", "bundle.p7b", "UseBER", ReportText("bundle.txt"), false},
       {"report of a request", "request.pem", "UsePKCS", ReportText("request.txt"), false},
@@ -57,7 +57,15 @@ TEST(ViewCert, Refusals) {
   const std::string out = dir / "out.txt";
   const Bytes der = ReportData("root.der");
   const std::string input = dir.Write("root.der", std::string(der.begin(), der.end()));
-  const std::string cut = dir.Write("cut.der", std::string(der.begin(), der.begin() + 300));
+  auto write = [&](const char* name, const Bytes& bytes) {
+    return dir.Write(name, std::string(bytes.begin(), bytes.end()));
+  };
+  const std::string cut = write("cut.der", Bytes(der.begin(), der.begin() + 300));
+  Bytes broken = der, otherTime = der, request = ReportData("request.der");
+  broken[broken.size() - 3] ^= 0x40;  // inside the signature
+  request[request.size() - 2] ^= 0x01;
+  ASSERT_EQ(otherTime.at(166), 0x17);  // the notBefore UTCTime
+  otherTime[166] = 0x04;
   const std::string ring = dir.Write("a.kyr", "key ring"), empty = dir.Write("empty.der", "");
   auto view = [&](const std::string& in, const std::string& to, const std::string& flags = "UseBER") {
     return "CertReqFile=" + in + ";EntriesFile=" + to + ";" + flags;
@@ -80,6 +88,17 @@ TEST(ViewCert, Refusals) {
           {"ViewCert", "a truncated certificate", view(cut, out), kMsgBadCertificate},
           {"ViewCert", "a truncated certificate dumped", view(cut, out, "UseBER;WriteBER"), kMsgBadCertificate},
           {"ViewCert", "a certificate read as a request", view(input, out, "UseBER;UsePKCS"), kMsgBadRequest},
+          {"ViewCert", "a broken signature", view(write("broken.der", broken), out, "UseBER;Verify"), kMsgBadSignature},
+          {"ViewCert", "a request whose signature is broken",
+           view(write("request.der", request), out, "UseBER;UsePKCS"), kMsgBadSignature},
+          {"ViewCert", "a validity time of another type", view(write("time.der", otherTime), out), kMsgBadCertificate},
+          {"ViewCert", "a container of an unknown content type",
+           view(write("enveloped.p7", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 07 03 A0 00")), out), kMsgBadCertificate},
+          {"ViewCert", "SignedData without certificates",
+           view(write("empty.p7", Hex("30 1C 06 09 2A 86 48 86 F7 0D 01 07 02 A0 0F 30 0D 02 01 01 31 00 30 02 06 00 "
+                                      "31 00 00 00")),
+                out),
+           kMsgBadCertificate},
       },
       {input, ring});
 }
