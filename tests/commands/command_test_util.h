@@ -110,16 +110,6 @@ inline void MakeRootKeyRing(const std::string& keyFile, const std::string& commo
   const std::string subject = "KeyName=CA;Org=Test;Country=US;CommonName=" + commonName;
   ASSERT_EQ(RunCommand("CreateSelfSignedRoot", Ring(keyFile, subject)), Ok(kMsgSelfSignedRootCreated));
 }
-// A key labelled "server" and a request for it.
-inline void MakeServerKeyRing(const std::string& keyFile, const std::string& requestFile,
-                              const std::string& more = "") {
-  ASSERT_EQ(RunCommand("CreateKeyFile", Ring(keyFile,
-                                             "KeyName=server;CommonName=www.example.com;Org=Example;"
-                                             "CertReqFile=" +
-                                                 requestFile + (more.empty() ? "" : ";" + more))),
-            Ok(kMsgKeyFileCreated));
-}
-
 // The DER of the certificate in an armoured or PEM-reply file, or empty.
 inline Bytes CertificateDerOfFile(const std::string& path) {
   Bytes der;
@@ -136,7 +126,9 @@ struct CaAndServer {
   explicit CaAndServer(bool pemRequest = false) : request(dir / (pemRequest ? "server.pem" : "server.arm")) {
     MakeRootKeyRing(Ca());
     EXPECT_EQ(RunCommand("ExtractCert", Ring(Ca(), "CertFile=" + CaCert())).message, kMsgCertWritten);
-    MakeServerKeyRing(Server(), request, pemRequest ? "UsePEM" : "");
+    const std::string server = "KeyName=server;CommonName=www.example.com;Org=Example;CertReqFile=" + request;
+    EXPECT_EQ(RunCommand("CreateKeyFile", Ring(Server(), server + (pemRequest ? ";UsePEM" : ""))),
+              Ok(kMsgKeyFileCreated));
   }
   std::string Ca() const { return dir / "ca.kyr"; }
   std::string CaCert() const { return dir / "ca.arm"; }
