@@ -48,10 +48,6 @@ TEST(DigestKnownAnswers, RfcSuitesForMd2AndMd5) {
   for (const auto& test : kRfcSuite) {
     SCOPED_TRACE(test.input);
     const Bytes input = TextBytes(test.input);
-    std::uint8_t md2[16], md5[16];
-    Md2Digest(input.data(), input.size(), md2);
-    Md5Digest(input.data(), input.size(), md5);
-    EXPECT_EQ(ToHex(md2, 16) + " " + ToHex(md5, 16), std::string(test.md2) + " " + test.md5);
     EXPECT_EQ(HashHex<Md2>(input) + " " + HashHex<Md5>(input), std::string(test.md2) + " " + test.md5);
   }
 }
