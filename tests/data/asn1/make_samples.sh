@@ -3,8 +3,6 @@
 # expected parts of each with Python's cryptography package:
 #   certN.der       certificates (cert3 has a GeneralizedTime notAfter)
 #   certN.tbs .subject .issuer .spki .sig   its parts, byte for byte
-#   req.der, req.tbs .subject .spki .sig     a PKCS #10 request and its parts
-#   p7.der          PKCS #7 certificates-only message holding cert1..cert3
 #   ber.der         signed CMS message in streaming (indefinite-length) BER
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -19,10 +17,6 @@ openssl req -new -x509 -key "$work/key.pem" -subj "/CN=Second/emailAddress=a@exa
 openssl req -new -x509 -key "$work/key.pem" -subj "/CN=Far Future" -days 20000 \
   -out "$work/cert3.pem"
 for i in 1 2 3; do openssl x509 -in "$work/cert$i.pem" -outform DER -out "cert$i.der"; done
-openssl req -new -key "$work/key.pem" -subj "/C=DE/L=Berlin/O=Example/CN=client" \
-  -outform DER -out req.der
-cat "$work/cert1.pem" "$work/cert2.pem" "$work/cert3.pem" > "$work/all.pem"
-openssl crl2pkcs7 -nocrl -certfile "$work/all.pem" -outform DER -out p7.der
 printf 'sample\n' > "$work/msg"
 openssl cms -sign -in "$work/msg" -signer "$work/cert1.pem" -inkey "$work/key.pem" \
   -outform DER -stream -out ber.der
@@ -42,8 +36,4 @@ for i in (1, 2, 3):
              "sig": c.signature}
     for name, data in parts.items():
         open(f"cert{i}.{name}", "wb").write(data)
-r = x509.load_der_x509_csr(open("req.der", "rb").read())
-for name, data in {"tbs": r.tbs_certrequest_bytes, "subject": r.subject.public_bytes(),
-                   "spki": spki(r.public_key()), "sig": r.signature}.items():
-    open(f"req.{name}", "wb").write(data)
 PY
