@@ -88,7 +88,8 @@ TEST(HostTranslation, T61TableBothWays) {
     char out[32];
     std::memset(out, 'x', sizeof out);
     std::uint16_t room = c.room;
-    const int status = HostTranslate(reinterpret_cast<const std::uint8_t*>(c.in.data()), c.in.size(), out, &room, c.mode, table);
+    const auto* in = reinterpret_cast<const std::uint8_t*>(c.in.data());
+    const int status = HostTranslate(in, c.in.size(), out, &room, c.mode, table);
     EXPECT_EQ(std::pair(status, std::string(out, room)), std::pair(c.status, c.want));
     if (c.mode != kTranslateFromHost) {
       EXPECT_EQ(out[room], '\0');  // host text is terminated

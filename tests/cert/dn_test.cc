@@ -22,9 +22,9 @@ std::string Parse(const Bytes& der) {
   std::string out;
   for (int slot = 0; slot < DN_SLOT_COUNT; ++slot) {
     const DnField& v = fields.slot[slot];
-    if (v.value) out += (out.empty() ? "" : " ") + std::to_string(slot) + "=" + std::string(reinterpret_cast<const char*>(v.value), v.length);
+    if (v.value) out += " " + std::to_string(slot) + "=" + std::string(reinterpret_cast<const char*>(v.value), v.length);
   }
-  return out;
+  return out.empty() ? out : out.substr(1);
 }
 
 TEST(ParseDNSeq, MapsAttributesToSlots) {
@@ -34,8 +34,8 @@ TEST(ParseDNSeq, MapsAttributesToSlots) {
        Name({a, b, Rdn(kOrgUnit, 0x13, "C"), Rdn(kOrgUnit, 0x13, "D")}), "4=A 7=B 8=C"},
       {"serial number and unknown X.520 types are ignored",
        Name({Rdn(Hex("55 04 05"), 0x13, "123"), Rdn(Hex("55 04 2A"), 0x0C, "G"), Rdn(kCn, 0x0C, "X")}), "5=X"},
-      {"pkcs-9 other than e-mail is ignored", Name({Rdn(Hex("2A 86 48 86 F7 0D 01 09 02"), 0x16, "u"), Rdn(kEmail, 0x16, "a@b")}),
-       "6=a@b"},
+      {"pkcs-9 other than e-mail is ignored",
+       Name({Rdn(Hex("2A 86 48 86 F7 0D 01 09 02"), 0x16, "u"), Rdn(kEmail, 0x16, "a@b")}), "6=a@b"},
       {"OIDs of other lengths are skipped",
        Name({Rdn(Hex("09 92 26 89 93 F2 2C 64 01 19"), 0x16, "com"), Rdn(kCountry, 0x13, "DE")}), "0=DE"},
       // Only the X.520 arc has slots: another 3-octet OID ending in 3 is not a common name.

@@ -87,7 +87,8 @@ TEST(BuildValidityAt, BackdatesTwelveHoursAndEndsAtDayEnd) {
 TEST(BuildValidityAt, RefusesToOutliveTheIssuer) {
   // Certificates whose only meaningful part is their validity.
   auto issuer = [](const Bytes& validity) {
-    return Signed(Cat({Hex("A0 03 02 01 02 02 01 01"), kMd5WithRsa, CnName("I"), validity, CnName("I"), Hex("30 03 05 01 00")}));
+    const Bytes name = CnName("I");
+    return Signed(Cat({Hex("A0 03 02 01 02 02 01 01"), kMd5WithRsa, name, validity, name, Hex("30 03 05 01 00")}));
   };
   const Bytes since = Utc("200101000000Z");
   const struct { const char* name; Bytes issuerCert; std::uint32_t want; } kTests[] = {

@@ -55,7 +55,9 @@ TEST_F(KeyRingEntriesTest, MarkAndUnmarkEveryEntryWithTheKey) {
   ASSERT_EQ(KeyRingInsertEntry(SampleEntry("one", 1)), 0);
   ASSERT_EQ(KeyRingInsertEntry(SampleEntry("other", 2)), 0);
   const Bytes key = SampleEntry("x", 1).publicKey;
-  auto flags = [] { return std::vector{KeyRingFindEntry("one")->flags, KeyRingFindEntry("twin")->flags, KeyRingFindEntry("other")->flags}; };
+  auto flags = [] {
+    return std::vector{KeyRingFindEntry("one")->flags, KeyRingFindEntry("twin")->flags, KeyRingFindEntry("other")->flags};
+  };
   EXPECT_EQ(KeyRingMarkRoot(key), 0);
   EXPECT_EQ(flags(), (std::vector<decltype(KeyRingEntry::flags)>{kKeyRingTrustedRoot, 0x41, 0}));
   EXPECT_EQ(KeyRingUnmarkRoot(key), 0);

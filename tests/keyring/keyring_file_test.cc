@@ -91,14 +91,14 @@ TEST_F(KeyRingFileTest, EveryDamagedOrTruncatedFileIsRefused) {
 }
 
 TEST_F(KeyRingFileTest, RecordsAreLimitedTo8000BytesAnd16BitFields) {
-  const Bytes header = {0x37, 0x48, 0x01, 0x01, 0, 0, 0, 0};  // no password
+  const Bytes header = {0x37, 0x48, 0x01, 0x01, 0, 0, 0, 0}, recordHead = {0, 1, 0, 0, 0, 0, 0, 0, 0, 0};  // no password
   // A body over the record buffer is refused before it is read.
   for (const auto& [bodyLength, status] : {std::pair<std::size_t, int>{8000, 0}, {8001, 1}}) {
     SCOPED_TRACE(bodyLength);
     // A label of one zero byte; the rest of the body is certificates; the end marker and the trailer.
     const std::size_t n = bodyLength - 1;
     Bytes file = Cat({header, Slice(Md5Of(header), 0, 8),
-                      {0, 1, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n), 0, 0, 0, 0},
+                      recordHead, {static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n), 0, 0, 0, 0},
                       {0}, Bytes(n, 0x42), Bytes(16, 0)});
     WriteFileBytes(path_, Cat({file, Md5Of(file)}));
     EXPECT_EQ(KeyRingOpen(path_, std::nullopt), status);

@@ -13,7 +13,8 @@ using KeyRingPasswordTest = KeyRingTest;
 // the numbers need not be consistent.
 RsaPrivateNumbers SampleNumbers(std::uint8_t seed) {
   auto bytes = [&](std::size_t n, std::uint8_t fill) { return SecureBytes(n, static_cast<std::uint8_t>(fill + seed)); };
-  return {bytes(64, 0xC0), SecureBytes{1, 0, 1}, bytes(64, 3), bytes(32, 5), bytes(32, 7), bytes(32, 9), bytes(32, 11), bytes(32, 13)};
+  return {bytes(64, 0xC0), SecureBytes{1, 0, 1}, bytes(64, 3),  bytes(32, 5),
+          bytes(32, 7),    bytes(32, 9),         bytes(32, 11), bytes(32, 13)};
 }
 
 Bytes Sealed(std::uint8_t seed, std::string_view password) {
@@ -46,7 +47,8 @@ TEST_F(KeyRingPasswordTest, AddKeyEntrySettlesThePassword) {
   // The same label again replaces the entry, and puts it first.
   ASSERT_EQ(KeyRingAddKeyEntry(subject, Sealed(4, "pw"), "pw", "server"), 0);
   KeyRingCursor cursor;
-  EXPECT_EQ(std::pair(KeyRingEntryCount(), KeyRingNextEntry(cursor)->LabelText()), std::pair(std::size_t{2}, std::string("server")));
+  EXPECT_EQ(KeyRingNextEntry(cursor)->LabelText(), "server");
+  EXPECT_EQ(KeyRingEntryCount(), 2u);
   EXPECT_EQ(PrivateKeyOf("server"), Sealed(4, "pw"));
 
   // A damaged private key does not open the ring with the password.
