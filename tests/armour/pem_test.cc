@@ -17,7 +17,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-// A temporary file holding text, positioned at its start.
 File FileWith(const std::string& text) {
   File f(std::tmpfile(), std::fclose);
   std::fputs(text.c_str(), f.get());
@@ -32,9 +31,7 @@ std::string Contents(std::FILE* f) {
   return out;
 }
 
-// Their Base64 is "AQgP" and "AQgPFh0k".
-const Bytes kThree = {0x01, 0x08, 0x0F};
-const Bytes kSix = {0x01, 0x08, 0x0F, 0x16, 0x1D, 0x24};
+const Bytes kThree = {0x01, 0x08, 0x0F}, kSix = {0x01, 0x08, 0x0F, 0x16, 0x1D, 0x24};  // "AQgP", "AQgPFh0k"
 const std::string kLine64(64, 'A');  // 48 zero octets
 
 TEST(PemLines, ReadStripsLineEndsAndCutsLongLines) {
@@ -54,16 +51,14 @@ TEST(PemArmour, WritesBeginBase64AndEndWithoutFinalLineEnd) {
     Bytes der = c.der;
     CertData cert{};
     cert.der = Asn1Item{der.data(), static_cast<std::int32_t>(der.size())};
-    File f(std::tmpfile(), std::fclose);
+    File f = FileWith("");
     ASSERT_EQ(WriteArmouredObject(cert, f.get(), c.isRequest), 0);
     EXPECT_EQ(Contents(f.get()), c.expected);
   }
-  File readOnly(std::fopen("/dev/null", "r"), std::fclose);
-  EXPECT_EQ(PemWriteBase64(readOnly.get(), kSix.data(), 6, 0), -1) << "a failed write is reported";
+  EXPECT_EQ(PemWriteBase64(File(std::fopen("/dev/null", "r"), std::fclose).get(), kSix.data(), 6, 0), -1) << "write failed";
 }
 
-// The Base64 the lenient reader collects, or none when it refused the text
-// with the decode failure.
+// The Base64 the lenient reader collects, or none when it refused the text with the decode failure.
 std::optional<std::string> ParseText(std::string text) {
   CertData cert{};
   cert.fileText = Asn1Item{reinterpret_cast<std::uint8_t*>(text.data()), static_cast<std::int32_t>(text.size())};
@@ -82,20 +77,16 @@ TEST(PemArmour, LenientReaderTakesArmouredOrBareText) {
   const struct { const char* why; std::string text; std::optional<std::string> collected; } kTests[] = {
       {"armoured, lines joined, no line end after END",
        "\n-----BEGIN X509 CERTIFICATE-----\n" + kLine64 + "\nAQgP\n-----END X509 CERTIFICATE-----", kLine64 + "AQgP"},
-      {"999 characters are still a line", "x-BEGIN\n" + std::string(992, 'A') + "AQg=   \nEND-\n",
-       std::string(992, 'A') + "AQg=   "},
-      {"only armour lines: nothing collected", "-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----",
-       std::nullopt},
+      {"999 chars: a line", "x-BEGIN\n" + std::string(992, 'A') + "AQg=   \nEND-\n", std::string(992, 'A') + "AQg=   "},
+      {"nothing between armour", "-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----", std::nullopt},
       {"a line of 1000 characters", "-BEGIN\n" + std::string(1000, 'A') + "\nEND-\n", std::nullopt},
-      {"a PEM message is not armour",
-       std::string(kPemMessageBegin) + "\nProc-Type: 4,MIC-ONLY\nContent-Domain: RFC822\n" + kPemMessageEnd,
-       std::nullopt},
+      {"PEM message", std::string(kPemMessageBegin) + "\nProc-Type: 4,MIC-ONLY\n" + kPemMessageEnd, std::nullopt},
   };
   for (const auto& c : kTests) EXPECT_EQ(ParseText(c.text), c.collected) << c.why;
 }
 
 TEST(PemRequest, WrittenRequestHasTheExactLayout) {
-  File f(std::tmpfile(), std::fclose);
+  File f = FileWith("");
   ASSERT_EQ(WritePemRequestSigned(f.get(), kThree.data(), 3, kPemRequestBody, kSix), 0);
   EXPECT_EQ(Contents(f.get()),
             "\n-----BEGIN PRIVACY-ENHANCED MESSAGE-----\nProc-Type: 4,MIC-ONLY\nContent-Domain: RFC822\n"
@@ -103,8 +94,7 @@ TEST(PemRequest, WrittenRequestHasTheExactLayout) {
             "VGhpcyBpcyBhbiBSRkMtMTQyNCBDU1IuCg==\n-----END PRIVACY-ENHANCED MESSAGE-----\n");
 }
 
-// The sniffer tells what a file holds (and the Proc-Type line it saw); the
-// request and certificate readers stop at the first unexpected line.
+// The sniffer tells what a file holds (and its Proc-Type line); the readers stop at the first unexpected line.
 TEST(PemStrictReaders, SniffAndStopAtTheFirstWrongLine) {
   const std::string begin = std::string(kPemMessageBegin) + "\n", end = std::string(kPemMessageEnd) + "\n";
   const std::string domain = "Content-Domain:  RFC822\n", originator = "Originator-Certificate:\n AQgP\n";
@@ -118,15 +108,12 @@ TEST(PemStrictReaders, SniffAndStopAtTheFirstWrongLine) {
       {"complete, lines after the end ignored", kRequest, domain + originator + mic + end + "junk\n", kPemRequestOk},
       {"wrong domain", kRequest, "Content-Domain: RFC1154\n" + originator + mic + end, kPemRequestBadDomain},
       {"no originator", kRequest, domain + "Issuer-Certificate:\n AQgP\n" + mic + end, kPemRequestBadOriginator},
-      {"other header after the certificate", kRequest, domain + originator + "Key-Info: RSA,\n" + mic + end,
-       kPemRequestUnexpectedHeader},
+      {"header after certificate", kRequest, domain + originator + "Key-Info: RSA,\n" + mic + end, kPemRequestUnexpectedHeader},
       {"no certificate text", kRequest, domain + "Originator-Certificate:\n" + mic + end, kPemRequestNoCertificate},
       {"no MIC", kRequest, domain + originator, kPemRequestNoMic},
-      {"certificate not Base64", kRequest, domain + "Originator-Certificate:\n A*gP\n" + mic + end,
-       kPemRequestNotBase64},
+      {"certificate not Base64", kRequest, domain + "Originator-Certificate:\n A*gP\n" + mic + end, kPemRequestNotBase64},
       {"armour without final line end", kCertificate, "x\n" + armour + "AQgP\n-----END CERTIFICATE-----", 0},
-      {"message ends inside the certificate lines", kCertificate, begin + "originator-certificate:\n AQgP\n",
-       kPemCertificateIncomplete},
+      {"ends in certificate lines", kCertificate, begin + "originator-certificate:\n AQgP\n", kPemCertificateIncomplete},
       {"armour not Base64", kCertificate, armour + "*\n-----END CERTIFICATE-----\n", kPemCertificateNotBase64},
   };
   for (const auto& c : kTests) {
@@ -142,9 +129,8 @@ TEST(PemStrictReaders, SniffAndStopAtTheFirstWrongLine) {
   }
   PemMic parts;
   EXPECT_TRUE(SplitPemMic(mic, parts) && parts.digest == 1);
-  // Empty, SHA-1, no signature, no body.
   for (const char* bad : {"", "MIC-Info: RSA-SHA1,RSA,\n AQgP\n\nAQgP\n", "MIC-Info: RSA-MD5,RSA,\n\nAQgP\n",
-                          "MIC-Info: RSA-MD5,RSA,\n AQgP\n\n"})
+                          "MIC-Info: RSA-MD5,RSA,\n AQgP\n\n"})  // empty, SHA-1, no signature, no body
     EXPECT_FALSE(SplitPemMic(bad, parts)) << bad;
 }
 
