@@ -13,7 +13,6 @@ namespace {
 using namespace testing;
 using Bytes = std::vector<std::uint8_t>;
 
-// Takes the bytes of a built item and frees it.
 Bytes Take(Asn1Item* item) {
   Bytes bytes = BytesOf(*item);
   DerFree(item);
@@ -56,8 +55,7 @@ TEST(DerConstructed, ConcatenatesNonEmptyChildrenInOrder) {
 
 TEST(DerBuilder, RefusesInputsThatCannotBeEncoded) {
   std::uint8_t stale = 0;
-  const Asn1Item huge{&stale, INT32_MAX - 3};
-  const Asn1Item missing{nullptr, 4};
+  const Asn1Item huge{&stale, INT32_MAX - 3}, missing{nullptr, 4};
   // Each must fail before touching the missing bytes and leave the item empty.
   const struct { const char* why; std::function<std::int32_t(Asn1Item*)> build; } kTests[] = {
       {"negative count", [&](Asn1Item* out) { return DerPrimitive(out, 0x04, &stale, -1); }},
