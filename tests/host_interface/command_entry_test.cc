@@ -27,13 +27,9 @@ std::pair<std::int32_t, std::string> RunCommand(const char* command, const char*
 }
 
 TEST(ProcessSecurityCmd, OutcomesByCommand) {
-  struct Case {
-    const char* command;
-    const char* parameters;
-    std::int32_t status;
-    std::uint32_t number;
-    const char* why;
-  } const kTests[] = {
+  struct Case { const char* command; const char* parameters; std::int32_t status;
+                 std::uint32_t number; const char* why; };
+  const Case kTests[] = {
       {"AdminSecurity", "", 0, kMsgAdminSecurity, "the one command that needs nothing"},
       {"adminsecurity", nullptr, 0, kMsgAdminSecurity, "command names ignore letter case"},
       {"AdminSecurity", "Version=1", -1, kMsgBadVersion, "its parameters are still parsed"},

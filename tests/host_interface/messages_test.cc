@@ -28,11 +28,7 @@ TEST(Catalogues, HaveARealTextForEveryNumber) {
 }
 
 TEST(CatalogueFileName, ChoosesByLanguageSetting) {
-  struct Case {
-    std::optional<std::string> setting;
-    const char* file;
-    const char* why;
-  } const kTests[] = {
+  struct Case { std::optional<std::string> setting; const char* file; const char* why; } const kTests[] = {
       {std::nullopt, "kmsglib.msg", "absent setting"},
       {"", "kmsglib.msg", "empty setting"},
       {"de_AT", "kmsglde.msg", "only two characters count"},
@@ -69,12 +65,7 @@ TEST(ReportMessage, WritesNothingBeyondTheGivenSize) {
   ASSERT_TRUE(LoadMessageTexts());
   const std::string text = MessageText(kMsgAdminSecurity);
   ASSERT_GT(text.size(), 8u);
-  struct Case {
-    std::uint32_t number;
-    bool buffer;
-    std::uint32_t size;
-    std::string expected;  // what the buffer holds afterwards
-  } const kTests[] = {
+  struct Case { std::uint32_t number; bool buffer; std::uint32_t size; std::string expected; } const kTests[] = {
       {kMsgAdminSecurity, true, 200, text + std::string(200 - text.size(), '\0') + "x"},
       {kMsgAdminSecurity, true, 5, text.substr(0, 4) + '\0' + "x"},
       {kMsgAdminSecurity, true, 1, std::string(1, '\0') + "x"},

@@ -19,6 +19,7 @@ struct Parsed {
   explicit Parsed(const std::string& text, CommandId command = CommandId::kAdminSecurity)
       : buffer(text.begin(), text.end()) {
     buffer.push_back('\0');
+    std::memset(&context, 0xAB, sizeof context);  // the reset must clear every field
     ResetCommandContext(context);
     status = ParseParameters(buffer.data(), context, command, slot);
   }
@@ -31,10 +32,7 @@ struct Parsed {
 std::string Str(const char* text) { return text ? std::string("\"") + text + "\"" : "none"; }
 
 TEST(FindKeyword, AbbreviationsSelectTheFirstMatchInTableOrder) {
-  struct Case {
-    const char* token;
-    int id;
-  } const kTests[] = {
+  struct Case { const char* token; int id; } const kTests[] = {
       {"Ci", kKwCity},
       {"Key", kKwKeyFile},         // KeyFile comes before KeyName and KeySize
       {"Org", kKwOrg},             // not OrgUnit
@@ -43,10 +41,7 @@ TEST(FindKeyword, AbbreviationsSelectTheFirstMatchInTableOrder) {
       {"KeyFileX", -1},            // longer than every keyword it starts with
       {"Pass word", -1},           // blanks belong to the token
   };
-  for (const Case& c : kTests) {
-    SCOPED_TRACE(c.token);
-    EXPECT_EQ(FindKeyword(c.token), c.id);
-  }
+  for (const Case& c : kTests) EXPECT_EQ(FindKeyword(c.token), c.id) << c.token;
 }
 
 TEST(ParseParameters, StoresTextValues) {
@@ -71,11 +66,7 @@ TEST(ParseParameters, StoresTextValues) {
 
 // How each way of writing an item leaves a text field and a number field.
 TEST(ParseParameters, ValueForms) {
-  struct Case {
-    const char* text;
-    const char* label;  // expected label, null for none
-    std::int32_t key_size;
-  } const kTests[] = {
+  struct Case { const char* text; const char* label; std::int32_t key_size; } const kTests[] = {
       {"KeyName=a;EntryLabel=b", "b", 512},  // same field: the later item wins
       {"KeyName", nullptr, 512},             // bare at the end: no value
       {"KeyName;KeySize", "", 512},          // bare before ";": the empty text
@@ -86,33 +77,19 @@ TEST(ParseParameters, ValueForms) {
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.text);
     Parsed p(c.text);
-    ASSERT_EQ(p.status, 0);
-    EXPECT_EQ(Str(p.context.label), Str(c.label));
-    EXPECT_EQ(p.context.keySize, c.key_size);
+    EXPECT_EQ(Str(p.context.label) + std::to_string(p.context.keySize) + std::to_string(p.status),
+              Str(c.label) + std::to_string(c.key_size) + "0");
   }
 }
 
 // A wrapped value could pass a range check: 4294967296 would become 0.
 TEST(ParseDecimal, HoldsValuesBeyondThe32BitRange) {
-  struct Case {
-    const char* text;
-    std::int32_t value;
-  } const kTests[] = {
-      {"4294967296", INT32_MAX},
-      {"99999999999999999999999", INT32_MAX},
-      {"-99999999999999999999999", INT32_MIN},
-      {"2147483647", INT32_MAX},
-      {"-2147483648", INT32_MIN},
-      {"\t\n 42", 42},
-      {" 2048xyz", 2048},  // stops at a non-digit
-      {"+768", 768},
-      {"- 3", 0},
-      {"", 0},
+  struct Case { const char* text; std::int32_t value; } const kTests[] = {
+      {"4294967296", INT32_MAX}, {"99999999999999999999999", INT32_MAX}, {"-99999999999999999999999", INT32_MIN},
+      {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}, {"\t\n 42", 42},
+      {" 2048xyz", 2048} /* stops at a non-digit */, {"+768", 768}, {"- 3", 0}, {"", 0},
   };
-  for (const Case& c : kTests) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(ParseDecimal(c.text), c.value);
-  }
+  for (const Case& c : kTests) EXPECT_EQ(ParseDecimal(c.text), c.value) << c.text;
 }
 
 TEST(ParseParameters, FlagsIgnoreTheirValue) {
@@ -131,12 +108,7 @@ TEST(ParseParameters, FlagsIgnoreTheirValue) {
 
 TEST(ParseParameters, ChecksPerCommand) {
   using enum CommandId;
-  struct Case {
-    const char* text;
-    CommandId command;
-    std::uint32_t message;  // 0: accepted
-    const char* why;
-  } const kTests[] = {
+  struct Case { const char* text; CommandId command; std::uint32_t message; const char* why; } const kTests[] = {
       {"Bogus=1", kAdminSecurity, kMsgUnknownKeyword, "unknown keyword"},
       {"KeyFile=a;Bogus", kViewCert, kMsgUnknownKeyword, "unknown keyword later"},
       {"Version=3", kAdminSecurity, kMsgBadVersion, "only version 2"},
@@ -160,29 +132,22 @@ TEST(ParseParameters, ChecksPerCommand) {
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.why);
     Parsed p(c.text, c.command);
-    EXPECT_EQ(p.status, c.message == 0 ? 0 : -1);
-    EXPECT_EQ(p.slot, c.message);
+    EXPECT_EQ(std::make_pair(p.status, p.slot), std::make_pair(c.message == 0 ? 0 : -1, c.message));
   }
 }
 
 TEST(ParseParameters, NullTextLeavesTheDefaults) {
-  SecurityCmdContext context;
-  std::memset(&context, 0xAB, sizeof context);
-  std::uint32_t slot = 0;
-  ResetCommandContext(context);
-  EXPECT_EQ(ParseParameters(nullptr, context, CommandId::kAdminSecurity, slot), 0);
-  EXPECT_EQ(context.validDays, 365);
-  EXPECT_EQ(context.keySize, 512);
-  EXPECT_EQ(context.password, nullptr);
-  EXPECT_EQ(context.reserved40, 0u);
-  EXPECT_STREQ(context.keyFile, "keyfile.kyr");
+  Parsed p("");
+  EXPECT_EQ(ParseParameters(nullptr, p.context, CommandId::kAdminSecurity, p.slot), 0);
+  const SecurityCmdContext& c = p.context;
+  EXPECT_EQ(std::to_string(c.validDays) + " " + std::to_string(c.keySize) + " " + Str(c.password) + " " +
+                std::to_string(c.reserved40) + " " + Str(c.keyFile), "365 512 none 0 \"keyfile.kyr\"");
 }
 
 // A keyword token longer than 65535 bytes must not be read as a short one.
 TEST(ParseParameters, LongTokensAreNotCutToAShortCount) {
   Parsed p("CommonName" + std::string(65536, 'x') + "=v");
-  EXPECT_EQ(p.status, -1);
-  EXPECT_EQ(p.slot, kMsgUnknownKeyword);
+  EXPECT_EQ(std::make_pair(p.status, p.slot), std::make_pair(-1, std::uint32_t{kMsgUnknownKeyword}));
 }
 
 }  // namespace

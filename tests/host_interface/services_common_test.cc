@@ -1,5 +1,4 @@
-// The refusals the certificate services reach through shared steps, checked
-// once over every service that takes the step.
+// Refusals of shared steps, checked over every service that takes the step; and certificate packaging.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,15 +13,12 @@ namespace {
 
 using SharedChecksTest = ServicesTest;
 
-// Base64 text from the host that does not decode is refused with 30043, and
-// nothing is built from it.
+// Base64 text from the host that does not decode is refused with 30043, and nothing is built from it.
 TEST_F(SharedChecksTest, TextThatDoesNotDecodeIsRefused) {
   for (const char* text : {"not base64!", "", static_cast<const char*>(nullptr)}) {
     SCOPED_TRACE(text != nullptr ? "\"" + std::string(text) + "\"" : "no text");
-    SecurityCmdContext client{};
-    client.commonName = "Client";
-    client.requestText = text;
-    client.requestTextLength = text != nullptr ? static_cast<std::uint32_t>(std::strlen(text)) : 0;
+    SecurityCmdContext client{.commonName = "Client", .requestText = text,
+                              .requestTextLength = text ? static_cast<std::uint32_t>(std::strlen(text)) : 0};
     HostRecord request, record;
     if (text != nullptr) SetText(&record.value.reqText, text);
     CertFields fields{};
@@ -40,8 +36,7 @@ TEST_F(SharedChecksTest, TextThatDoesNotDecodeIsRefused) {
   }
 }
 
-// A key ring that does not open is refused alike, with a nonzero status, by
-// the services that read one.
+// A key ring that does not open is refused alike by the services that read one.
 TEST_F(SharedChecksTest, KeyRingThatDoesNotOpenIsRefused) {
   const std::string ring = Ring("chain.kyr", {{"server", true, false}, {"root", false, true}});
   const std::string missing = dir_.Path("missing.kyr");
@@ -55,9 +50,7 @@ TEST_F(SharedChecksTest, KeyRingThatDoesNotOpenIsRefused) {
     HostKeyData key;
     EXPECT_NE(GetServerKey(keyFile.c_str(), password, &key.value, message, sizeof message), 0);
     EXPECT_EQ(MessageIn(message), expected);
-    SecurityCmdContext context{};
-    context.keyFile = keyFile.c_str();
-    context.password = password;
+    SecurityCmdContext context{.password = password, .keyFile = keyFile.c_str()};
     HostRecord cert;
     DnFields name{};
     std::strcpy(message, "");
@@ -68,6 +61,34 @@ TEST_F(SharedChecksTest, KeyRingThatDoesNotOpenIsRefused) {
     std::strcpy(message, "");
     EXPECT_NE(SignCertificate(parameters.c_str(), "AAAA", output, sizeof output, message, sizeof message), 0);
     EXPECT_EQ(MessageIn(message), expected);
+  }
+}
+
+// "AAAA" decodes to three zero octets, not one DER element: nothing is packaged.
+TEST_F(SharedChecksTest, EnvelopeCertWrapsOnlyOneDerElement) {
+  char output[64] = "untouched";
+  char message[256];
+  EXPECT_EQ(Outcome(EnvelopeCert(0, "AAAA", output, sizeof output, message, sizeof message), MessageIn(message)),
+            Outcome(-1, 30046));
+  EXPECT_STREQ(output, "untouched");
+}
+
+TEST_F(SharedChecksTest, ReadCertReadsTextAndDerFiles) {
+  const Bytes certificate = ReadFileBytes(ServiceDataPath("server.der"));
+  dir_.Write("server.arm", "-----BEGIN CERTIFICATE-----\n" + Base64Of(certificate) + "\n-----END CERTIFICATE-----\n");
+  testing::WriteFileBytes(dir_.Path("server.der"), certificate);
+  struct Case { std::string file; std::int32_t useBER; std::uint32_t error; } const kTests[] = {
+      {dir_.Path("server.arm"), 0, 0},
+      {dir_.Path("server.der"), 1, 0},
+      {dir_.Path("absent.arm"), 0, 30032},
+  };
+  for (const Case& test : kTests) {
+    SCOPED_TRACE(test.file);
+    SecurityCmdContext context{.certReqFile = test.file.c_str(), .useBER = test.useBER};
+    HostRecord record;
+    std::uint32_t error = 0;
+    EXPECT_EQ(Outcome(ReadCert(&context, &record.value, &error), error), Outcome(test.error ? -1 : 0, test.error));
+    EXPECT_EQ(BytesOf(record.value.der), test.error == 0 ? certificate : Bytes{});
   }
 }
 

@@ -1,5 +1,4 @@
-// Client enrolment and request signing as a host drives them, with requests
-// made by openssl; the host program checks the issued certificates with peers.
+// Client enrolment and request signing with openssl's requests; host_program checks what is issued.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -27,36 +26,24 @@ class EnrolmentTest : public ServicesTest {
   void SetUp() override {
     ServicesTest::SetUp();
     keyFile_ = Ring("ca.kyr", {{"root", true, true}});
-    // A signed public key and challenge for the client key, MD5-signed.
     spkac_ = RunShell("openssl spkac -key '" + ServiceDataPath("client.pem") +
                       "' -challenge hello -digest md5 | sed -n 's/^SPKAC=//p' | tr -d '\\n'");
     ASSERT_FALSE(spkac_.empty());
   }
 
-  SecurityCmdContext Client(const std::string& text) const {
-    SecurityCmdContext context{};
-    context.commonName = "Client One";
-    context.requestText = text.c_str();
-    context.requestTextLength = static_cast<std::uint32_t>(text.size());
-    return context;
+  static SecurityCmdContext Client(const std::string& text) {
+    return {.commonName = "Client One", .requestText = text.c_str(),
+            .requestTextLength = static_cast<std::uint32_t>(text.size())};
   }
-
   SecurityCmdContext Signer(std::int32_t validDays, std::int32_t clientCert) const {
-    SecurityCmdContext signer{};
-    signer.keyFile = keyFile_.c_str();
-    signer.password = kPassword;
-    signer.validDays = validDays;
-    signer.clientCert = clientCert;
-    return signer;
+    return {.password = kPassword, .keyFile = keyFile_.c_str(), .validDays = validDays, .clientCert = clientCert};
   }
-
   // The client request text of the signed key and challenge.
   std::string ClientRequest() {
     SecurityCmdContext client = Client(spkac_);
     HostRecord request;
     std::uint32_t error = 0;
-    EXPECT_EQ(ProcessClientCertReq(&client, &request.value, &error), 0);
-    EXPECT_EQ(error, 30044u);
+    EXPECT_EQ(Outcome(ProcessClientCertReq(&client, &request.value, &error), error), Outcome(0, 30044));
     return TextOf(request.value.reqText);
   }
 
@@ -73,40 +60,28 @@ TEST_F(EnrolmentTest, CertFileReceivesTheRequestInCertificateArmour) {
   ASSERT_EQ(ProcessClientCertReq(&client, &request.value, &error), 0);
   EXPECT_EQ(request.value.reqText.length, 0);
   const std::string text = testing::ReadFileText(path);
-  EXPECT_TRUE(text.starts_with("-----BEGIN CERTIFICATE-----\n")) << text;
-  EXPECT_TRUE(text.ends_with("\n-----END CERTIFICATE-----")) << text;
+  EXPECT_TRUE(text.starts_with("-----BEGIN CERTIFICATE-----\n") && text.ends_with("\n-----END CERTIFICATE-----"))
+      << text;
 }
 
 TEST_F(EnrolmentTest, HostileClientRequestsAreRefused) {
   const Bytes der = DecodeBase64(spkac_);
   ASSERT_GT(der.size(), 20u);
-  Bytes badSignature = der;
+  Bytes badSignature = der, trailing = der, otherChallengeType = der;
   badSignature.at(badSignature.size() - 5) ^= 0x01;
-  Bytes trailing = der;
   trailing.push_back(0x00);
   // The IA5String challenge "hello" made a UTF8String.
-  Bytes otherChallengeType = der;
   const Bytes hello = {0x16, 0x05, 'h', 'e', 'l', 'l', 'o'};
   auto at = std::search(otherChallengeType.begin(), otherChallengeType.end(), hello.begin(), hello.end());
   ASSERT_NE(at, otherChallengeType.end());
   *at = 0x0C;
-  struct Case {
-    const char* why;
-    std::string text;
-    const char* commonName;
-    std::uint32_t message;
-  };
+  struct Case { const char* why; std::string text; const char* commonName; std::uint32_t message; };
   const Case kTests[] = {
-      // Base64 of something that is not a signed structure.
-      {"no structure", "AAAA", "Client", 30041},
-      // A changed signature must not verify with the carried key.
-      {"bad signature", Base64Of(badSignature), "Client", 30055},
-      // Bytes after the signed element: the input is not one structure.
-      {"trailing bytes", Base64Of(trailing), "Client", 30041},
-      // The challenge must be an IA5String.
-      {"challenge type", Base64Of(otherChallengeType), "Client", 30041},
-      // The subject needs a common name before anything is decoded.
-      {"no common name", spkac_, nullptr, 30061},
+      {"no structure", "AAAA", "Client", 30041},                              // not a signed structure
+      {"bad signature", Base64Of(badSignature), "Client", 30055},            // must not verify with its key
+      {"trailing bytes", Base64Of(trailing), "Client", 30041},               // not one structure
+      {"challenge type", Base64Of(otherChallengeType), "Client", 30041},     // must be an IA5String
+      {"no common name", spkac_, nullptr, 30061},                            // checked before decoding
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.why);
@@ -114,25 +89,17 @@ TEST_F(EnrolmentTest, HostileClientRequestsAreRefused) {
     client.commonName = test.commonName;
     HostRecord request;
     std::uint32_t error = 0;
-    EXPECT_EQ(ProcessClientCertReq(&client, &request.value, &error), -1);
-    EXPECT_EQ(error, test.message);
+    EXPECT_EQ(Outcome(ProcessClientCertReq(&client, &request.value, &error), error), Outcome(-1, test.message));
     EXPECT_EQ(request.value.reqText.length, 0);
   }
 }
 
 TEST_F(EnrolmentTest, SignClientCertRefusesWhatItCannotSign) {
   const std::string requestText = ClientRequest();
-  struct Case {
-    const char* why;
-    std::int32_t validDays;
-    std::int32_t clientCert;
-    std::uint32_t message;
-  } const kTests[] = {
-      // A client request is not a PKCS #10 request: without ClientCert it
-      // is read as one and refused.
-      {"client request read as PKCS #10", 365, 0, 30045},
-      // Days beyond the range of the SignCert command would overflow.
-      {"negative validity", -1, 1, 30005},
+  struct Case { const char* why; std::int32_t validDays; std::int32_t clientCert; std::uint32_t message; };
+  const Case kTests[] = {
+      {"client request read as PKCS #10", 365, 0, 30045},  // without ClientCert it is not a PKCS #10 request
+      {"negative validity", -1, 1, 30005},                 // days beyond SignCert's range would overflow
       {"validity too long", 10001, 1, 30005},
   };
   for (const Case& test : kTests) {
@@ -147,8 +114,7 @@ TEST_F(EnrolmentTest, SignClientCertRefusesWhatItCannotSign) {
   }
 }
 
-// The signing key is read under the key ring's file lock like every
-// command's: a writer replaces the ring and its stash one after the other.
+// The signing key is read under the key ring's file lock: a writer replaces ring and stash one after the other.
 TEST_F(EnrolmentTest, SignClientCertWaitsForTheKeyRingLock) {
   SecurityCmdContext signer = Signer(30, 1);
   HostRecord issued;
@@ -159,8 +125,7 @@ TEST_F(EnrolmentTest, SignClientCertWaitsForTheKeyRingLock) {
   auto signing = std::async(std::launch::async, [&] { return SignClientCert(&signer, &issued.value, &error); });
   EXPECT_EQ(signing.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
   writer.reset();
-  EXPECT_EQ(signing.get(), 0);
-  EXPECT_EQ(error, 30040u);
+  EXPECT_EQ(Outcome(signing.get(), error), Outcome(0, 30040));
 }
 
 TEST_F(EnrolmentTest, SignCertificateCopiesOnlyWhatFitsAndReportsFailures) {
@@ -172,13 +137,8 @@ TEST_F(EnrolmentTest, SignCertificateCopiesOnlyWhatFitsAndReportsFailures) {
   ASSERT_EQ(SignCertificate(good.c_str(), request.c_str(), output, sizeof output, message, sizeof message), 0)
       << message;
   const std::uint32_t length = static_cast<std::uint32_t>(std::strlen(output));
-  struct Case {
-    const char* why;
-    std::string parameters;
-    std::uint32_t size;
-    std::uint32_t message;
-    bool copied;
-  } const kTests[] = {
+  struct Case { const char* why; std::string parameters; std::uint32_t size; std::uint32_t message; bool copied; };
+  const Case kTests[] = {
       {"room for the text and its NUL", "KeyFile=" + keyFile_ + ";UseStash", length + 1, 30040, true},
       {"exactly the text's length: no room for the NUL", good, length, 30040, false},
       {"no output at all", good, 0, 30040, false},
@@ -195,9 +155,7 @@ TEST_F(EnrolmentTest, SignCertificateCopiesOnlyWhatFitsAndReportsFailures) {
   }
 }
 
-// A record that ParseCert took out of a PKCS #7 package, handed on by the
-// host: the decoded request replaces the package, which is released, and no
-// container stays behind to shadow (and leak) the request.
+// A record ParseCert unwrapped from a PKCS #7 package: the request replaces it, and no container is left to leak.
 TEST_F(EnrolmentTest, ParseCertReqReplacesAnUnwrappedPackage) {
   HostRecord record;
   SetText(&record.value.der, testing::ReadFileText(ServiceDataPath("root.der")));
@@ -209,8 +167,7 @@ TEST_F(EnrolmentTest, ParseCertReqReplacesAnUnwrappedPackage) {
   ASSERT_NE(record.value.container.data, nullptr);
   SetText(&record.value.reqText, OpensslRequest());
   ASSERT_EQ(ParseCertReq(&record.value, &fields, &error), 0) << error;
-  EXPECT_EQ(record.value.container.data, nullptr);
-  EXPECT_EQ(record.value.setRemaining, 0);
+  EXPECT_TRUE(record.value.container.data == nullptr && record.value.setRemaining == 0);
   EXPECT_EQ(BytesOf(fields.subjectPublicKeyInfo), PublicKeyInfoOf("client"));
 }
 

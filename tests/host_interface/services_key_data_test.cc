@@ -18,42 +18,31 @@ class KeyDataTest : public ServicesTest {
   std::string ChainRing() { return Ring("chain.kyr", {{"server", true, false}, {"root", false, true}}); }
 };
 
-// Only a refused password marks the record; any other outcome clears the
-// mark. The host program checks with openssl that the key is the server's.
+// Only a refused password marks the record; host_program checks with openssl that the key is the server's.
 TEST_F(KeyDataTest, GetKeyDataHandsOutTheServersKey) {
   const std::string chain = ChainRing();
   const std::string rootsOnly = Ring("roots.kyr", {{"root", false, true}});
-  struct Case {
-    const char* why;
-    const std::string& keyFile;
-    const char* password;
-    std::int32_t useStash;
-    std::uint32_t message;  // 0: the key is handed out, with no message
-    std::int32_t badPassword;
-  } const kTests[] = {
+  struct Case { const char* why; const std::string& keyFile; const char* password;
+                 std::int32_t useStash; std::uint32_t message; std::int32_t badPassword; };
+  const Case kTests[] = {
       {"the server key", chain, kPassword, 0, 0, 0},
-      // The stashed password lives for the call only: the host's context never points at it.
-      {"the stashed password", chain, nullptr, 1, 0, 0},
+      {"the stashed password", chain, nullptr, 1, 0, 0},  // lives for the call only, never in the host's context
       {"no password for a protected key ring", chain, nullptr, 0, 30009, 1},
       {"no entry with a private key", rootsOnly, kPassword, 0, 30048, 0},
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.why);
-    SecurityCmdContext context{};
-    context.keyFile = test.keyFile.c_str();
-    context.password = test.password;
-    context.useStash = test.useStash;
+    SecurityCmdContext context{.password = test.password, .keyFile = test.keyFile.c_str(), .useStash = test.useStash};
     HostKeyData key;
     key.value.badPassword = 7;
     char message[256] = "";
-    EXPECT_EQ(GetKeyData(&context, &key.value, message, sizeof message) == 0, test.message == 0);
-    EXPECT_EQ(MessageIn(message), test.message);
+    const std::int32_t status = GetKeyData(&context, &key.value, message, sizeof message);
+    EXPECT_EQ(Outcome(status != 0, MessageIn(message)), Outcome(test.message != 0, test.message));
     EXPECT_EQ(context.password, test.password);
     EXPECT_EQ(key.value.badPassword, test.badPassword);
     EXPECT_EQ(key.value.privateKey.data != nullptr, test.message == 0);
     EXPECT_EQ(key.value.rootCertificate.data, nullptr);
-    // Released twice: the first release leaves nothing to release again.
-    FreeExtKeyData(&key.value);
+    FreeExtKeyData(&key.value);  // released twice: the first leaves nothing to release again
     EXPECT_EQ(key.value.privateKey.data, nullptr);
   }
   FreeExtKeyData(nullptr);
@@ -61,19 +50,12 @@ TEST_F(KeyDataTest, GetKeyDataHandsOutTheServersKey) {
 
 TEST_F(KeyDataTest, GetServerRootCertClimbsToTheRoot) {
   const Bytes root = ReadFileBytes(ServiceDataPath("root.der"));
-  struct Case {
-    const char* why;
-    std::vector<RingEntry> entries;
-    std::uint32_t message;  // 0: the root is handed out
-  };
+  struct Case { const char* why; std::vector<RingEntry> entries; std::uint32_t message; };
   const Case kTests[] = {
       {"the server key certified by the root", {{"server", true, false}, {"root", false, true}}, 0},
       {"a self-signed server key is its own root", {{"root", true, true}}, 0},
-      // The server's issuer is not in the key ring.
-      {"missing issuer", {{"orphan", true, false}, {"root", false, true}}, 30057},
-      // Each certificate names the other as issuer: the climb must end.
-      {"issuers that loop", {{"loopa", true, false}, {"loopb", false, false}}, 30057},
-      // Only certificate entries: there is no server key.
+      {"missing issuer", {{"orphan", true, false}, {"root", false, true}}, 30057},  // issuer not in the ring
+      {"issuers that loop", {{"loopa", true, false}, {"loopb", false, false}}, 30057},  // the climb must end
       {"no server key", {{"root", false, true}}, 30026},
   };
   int n = 0;
@@ -91,11 +73,7 @@ TEST_F(KeyDataTest, GetServerRootCertClimbsToTheRoot) {
 
 TEST_F(KeyDataTest, GetCertDNReadsSubjectOrIssuer) {
   const std::string ring = ChainRing();
-  struct Case {
-    const char* label;
-    std::int32_t getIssuer;
-    const char* commonName;  // null: refused with 30026, no name read
-  } const kTests[] = {
+  struct Case { const char* label; std::int32_t getIssuer; const char* commonName; } const kTests[] = {
       {nullptr, 0, "server.example.org"},  // the server key's subject
       {nullptr, 1, "Service Root"},        // and its issuer
       {"root", 0, "Service Root"},         // a labelled entry
@@ -103,11 +81,8 @@ TEST_F(KeyDataTest, GetCertDNReadsSubjectOrIssuer) {
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(std::string(test.label ? test.label : "server key") + (test.getIssuer ? " issuer" : ""));
-    SecurityCmdContext context{};
-    context.keyFile = ring.c_str();
-    context.password = kPassword;
-    context.label = test.label;
-    context.getIssuer = test.getIssuer;
+    SecurityCmdContext context{
+        .password = kPassword, .keyFile = ring.c_str(), .label = test.label, .getIssuer = test.getIssuer};
     HostRecord cert;
     DnFields name{};
     char message[256] = "";
@@ -118,8 +93,7 @@ TEST_F(KeyDataTest, GetCertDNReadsSubjectOrIssuer) {
   }
 }
 
-// Host threads call the services at once on different key rings: each call
-// opens and reads its own key ring as one step.
+// Host threads call the services at once on different key rings: each reads its own ring as one step.
 TEST_F(KeyDataTest, ConcurrentCallsOnDifferentKeyRingsDoNotMix) {
   const std::string chain = ChainRing();
   const std::string self = Ring("self.kyr", {{"root", true, true}});
