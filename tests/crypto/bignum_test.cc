@@ -45,9 +45,8 @@ TEST(BigNum, ByteConversions) {
   EXPECT_EQ(ToHex(out), "000000010203040506070809");
   EXPECT_EQ(x.ToBytes(out.data(), 8), kBigNumOutputTooSmall) << "refused, not truncated";
   EXPECT_EQ(x.ToBytes(out.data(), 9), 0);
-  BigNum zero = BigNum::FromBytes(bytes, 2);
-  EXPECT_TRUE(zero.IsZero());
-  EXPECT_EQ(zero.ToBytes(out.data(), 0), 0);
+  const BigNum zero = BigNum::FromBytes(bytes, 2);
+  EXPECT_TRUE(zero.IsZero() && zero.ToBytes(out.data(), 0) == 0);
 }
 
 TEST(BigNum, RefusesBadArguments) {

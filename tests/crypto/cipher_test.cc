@@ -39,8 +39,7 @@ TEST(CipherKnownAnswers, DesAndRc2) {
       {"8001010101010101", 0, "0000000000000000", "95a8d72813daa94d"},
       {"7ca110454a1a6e57", 0, "01a1d6d039776742", "690f5b0d9a26939b"},
       {"0000000000000000", 63, "0000000000000000", "ebb773f993278eff"},
-      {"88bca90e90875a7f0f79c384627bafb216f80a6f85920584c42fceb0be255daf1e", 129, "0000000000000000",
-       "5b78d3a43dfff1f1"},
+      {"88bca90e90875a7f0f79c384627bafb216f80a6f85920584c42fceb0be255daf1e", 129, "0000000000000000", "5b78d3a43dfff1f1"},
   };
   for (const auto& answer : kAnswers) {
     SCOPED_TRACE(answer.key);
@@ -101,8 +100,7 @@ TEST(CbcBuffering, IvCopiedAndPartialBlocksHeldAndRefusedAtFinal) {
   EXPECT_EQ(written, 0u);
   EXPECT_EQ(EncryptFinal(alg, out, &written, sizeof(out), nullptr, nullptr), TkErrInputTooLong);
   EXPECT_EQ(DecryptUpdate(alg, out, &written, 8, out, 8, nullptr, nullptr), TkErrNotInitialised) << "other direction";
-  AlgDestroy(&alg);
-  KeyDestroy(&des);
+  AlgDestroy(&alg), KeyDestroy(&des);
 }
 
 TEST(CipherKeyLimits, RefusedAtInit) {

@@ -59,12 +59,9 @@ TEST(DigestGeneratedVectors, EveryLengthMatches) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row[0] + " length " + row[1]);
     const Bytes input = testing::PatternBytes(std::stoul(row[1]));
-    for (std::size_t piece : {0u, 1u, 17u, 63u}) {
-      EXPECT_EQ(row[0] == "md2"   ? HashHex<Md2>(input, piece)
-                : row[0] == "md5" ? HashHex<Md5>(input, piece)
-                                  : HashHex<Sha1>(input, piece),
-                row[2]) << piece;
-    }
+    for (std::size_t piece : {0u, 1u, 17u, 63u})
+      EXPECT_EQ(row[0] == "md2" ? HashHex<Md2>(input, piece) : row[0] == "md5" ? HashHex<Md5>(input, piece)
+                                                                 : HashHex<Sha1>(input, piece), row[2]) << piece;
   }
 }
 
@@ -95,9 +92,7 @@ TEST(DigestObjects, AbcInPiecesBufferRuleAndRestartAfterFinal) {
     ASSERT_EQ(DigestInit(alg, nullptr, DigestMethods, nullptr), 0);  // digests take no key
     std::uint8_t out[20];
     for (int round = 0; round < 2; ++round) {
-      ASSERT_EQ(DigestUpdate(alg, "a", 1, nullptr) | DigestUpdate(alg, "", 0, nullptr) |
-                    DigestUpdate(alg, "bc", 2, nullptr),
-                0);
+      ASSERT_EQ(DigestUpdate(alg, "a", 1, nullptr) | DigestUpdate(alg, "", 0, nullptr) | DigestUpdate(alg, "bc", 2, 0), 0);
       std::uint32_t length = 99;
       // A buffer one byte short is refused and leaves the message intact.
       EXPECT_EQ(DigestFinal(alg, out, &length, d.size - 1, nullptr), TkErrOutputTooSmall);

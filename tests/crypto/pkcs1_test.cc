@@ -75,11 +75,7 @@ TEST(DigestInfo, CheckReportsEachFault) {
   std::uint8_t good[kMaxDigestInfoSize];
   const std::size_t n = EncodeDigestInfo(SignatureDigest::kMd5, digest, good);
   const Bytes whole(good, good + n);
-  auto modified = [&](std::size_t index, std::uint8_t value) {
-    Bytes b = whole;
-    b[index] = value;
-    return b;
-  };
+  auto modified = [&](std::size_t index, std::uint8_t value) { Bytes b = whole; b[index] = value; return b; };
   Bytes long_form = whole;
   long_form.insert(long_form.begin() + 1, 0x81);
   const struct { const char* why; int expected; Bytes data; } kTests[] = {
@@ -91,10 +87,8 @@ TEST(DigestInfo, CheckReportsEachFault) {
       {"truncated", 537, Bytes(good, good + n - 1)},
       {"long-form length that is not minimal", 537, long_form},
   };
-  for (const auto& c : kTests) {
-    SCOPED_TRACE(c.why);
-    EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd5, c.data.data(), c.data.size(), digest), c.expected);
-  }
+  for (const auto& c : kTests)
+    EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd5, c.data.data(), c.data.size(), digest), c.expected) << c.why;
   EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd2, good, n, digest), 540) << "same length, other identifier";
 }
 

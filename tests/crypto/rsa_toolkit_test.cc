@@ -19,10 +19,8 @@ struct Fixture {
   ScopedKey pub, priv;
   Fixture() {
     const std::uint8_t seed[8] = {1, 1, 2, 3, 4, 5, 6, 7};
-    EXPECT_EQ(random.Create() | AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr) |
-                  RandomInit(random.get(), RandomMethods, nullptr) | RandomSeed(random.get(), seed, 8, nullptr) |
-                  pub.Create() | priv.Create(),
-              0);
+    EXPECT_EQ(random.Create() | AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr) | pub.Create() | priv.Create() |
+              RandomInit(random.get(), RandomMethods, nullptr) | RandomSeed(random.get(), seed, 8, nullptr), 0);
   }
   int Generate(std::uint32_t bits, AlgorithmObject* source) {
     ScopedAlgorithm generator;
@@ -60,9 +58,8 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
 // An RSA cipher object over the key, ready to encrypt or decrypt.
 struct RsaObject : ScopedAlgorithm {
   RsaObject(const AlgorithmInfoType* type, KeyObject* key, bool encrypt) {
-    EXPECT_EQ(Create() | AlgSetInfo(get(), type, nullptr) |
-                  (encrypt ? EncryptInit : DecryptInit)(get(), key, KeyRingMethods, nullptr),
-              0);
+    const auto init = encrypt ? EncryptInit : DecryptInit;
+    EXPECT_EQ(Create() | AlgSetInfo(get(), type, nullptr) | init(get(), key, KeyRingMethods, nullptr), 0);
   }
 };
 
@@ -74,8 +71,7 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
   ASSERT_EQ(f.Generate(512, f.random.get()), 0);
   EXPECT_EQ(f.Generate(512, f.random.get()), 526) << "keys that already hold material";
   const Bytes message = testing::TextBytes("hello");
-  const AlgorithmInfoType* const priv = AlgInfoRsaPrivatePkcs();
-  const AlgorithmInfoType* const pub = AlgInfoRsaPublicPkcs();
+  const AlgorithmInfoType *const priv = AlgInfoRsaPrivatePkcs(), *const pub = AlgInfoRsaPublicPkcs();
   for (bool type1 : {true, false}) {
     SCOPED_TRACE(type1 ? "type 1" : "type 2");
     Bytes block(64), out(5);

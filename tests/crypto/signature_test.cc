@@ -64,9 +64,7 @@ TEST_F(Signatures, VerificationAndSigningFaultsGiveTheirCodes) {
   EXPECT_EQ(Verify(kSignatureMd5, data_, signature), 525);
   // A well-padded block whose data is longer than any DigestInfo.
   Bytes block(128, 0xFF);
-  block[0] = 0;
-  block[1] = 1;
-  block[128 - 71] = 0;
+  block[0] = block[128 - 71] = 0, block[1] = 1;
   RsaPrivateKeyOp op;
   signature.resize(128);
   ASSERT_EQ(op.Init(testing::TestKey(1024)) | op.Apply(block.data(), 128, signature.data(), 128), 0);
@@ -84,11 +82,8 @@ TEST_F(Signatures, AgreeWithPycryptodome) {
   const Bytes data(1000, 'x');
   testing::WriteFileBytes(dir / "data", data);
   const std::string script = dir.Write("sign.py",
-      "import sys\n"
-      "from Cryptodome.PublicKey import RSA\n"
-      "from Cryptodome.Signature import pkcs1_15\n"
-      "from Cryptodome.Hash import MD2, MD5, SHA1\n"
-      "k = pkcs1_15.new(RSA.import_key(open(sys.argv[1], 'rb').read()))\n"
+      "import sys\nfrom Cryptodome.PublicKey import RSA\nfrom Cryptodome.Signature import pkcs1_15\n"
+      "from Cryptodome.Hash import MD2, MD5, SHA1\nk = pkcs1_15.new(RSA.import_key(open(sys.argv[1], 'rb').read()))\n"
       "d = open(sys.argv[2], 'rb').read()\n"
       "for i, h in enumerate((MD2, MD5, SHA1)): open(sys.argv[2] + str(i + 1), 'wb').write(k.sign(h.new(d)))\n");
   ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + (dir / "key.der") + " " + (dir / "data")).c_str()), 0);

@@ -53,33 +53,26 @@ TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
       {"null algorithm", AlgSetInfo(nullptr, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
       {"forged algorithm", AlgSetInfo(&forged_alg, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
       {"forged random object", RandomGenerate(&forged_alg, buffer, 4, nullptr), TkErrBadRandomObject},
-      {"forged random argument", EncryptUpdate(o.alg, buffer, &length, 16, buffer, 8, &forged_alg, nullptr),
-       TkErrBadRandomObject},
+      {"forged random", EncryptUpdate(o.alg, buffer, &length, 16, buffer, 8, &forged_alg, nullptr), TkErrBadRandomObject},
       {"forged key", EncryptInit(o.alg, &forged_key, DesCbcMethods, nullptr), TkErrBadKeyObject},
       {"a key form as algorithm", AlgSetInfo(o.alg, KeyInfoDes8(), kDesKey.data()), TkErrWrongAlgInfoKind},
       {"an algorithm as key form", KeySetInfo(o.key, AlgInfoMd5(), nullptr), TkErrWrongKind},
       {"the kind is checked before the handle", KeySetInfo(nullptr, AlgInfoMd5(), nullptr), TkErrWrongKind},
       {"algorithms cannot be read back", AlgGetInfo(nullptr, o.alg, AlgInfoMd5()), TkErrNotSupported},
   };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(c.why);
-    EXPECT_EQ(c.status, c.expected);
-  }
+  for (const auto& c : kCases) EXPECT_EQ(c.status, c.expected) << c.why;
   EXPECT_EQ(o.alg->infoCount + o.key->infoCount, 0u);
   // Destroying clears the handle whether it was valid, forged or null.
   AlgorithmObject* alg = &forged_alg;
-  AlgDestroy(&alg);
-  AlgDestroy(nullptr);
   KeyObject* key = &forged_key;
-  KeyDestroy(&key);
+  AlgDestroy(&alg), AlgDestroy(nullptr), KeyDestroy(&key);
   EXPECT_TRUE(alg == nullptr && key == nullptr);
 }
 
 // Which forms derive from which material; only granted forms are recorded.
 TEST(KeyForms, Derivation) {
   const Bytes odd = kDesKey, even = FromHex("0023456789abcdef"), bytes24(24, 0x5b);
-  const ByteItem item_odd{odd.data(), 8}, item_even{even.data(), 8}, item24{bytes24.data(), 24};
-  const ByteItem item7{bytes24.data(), 7};
+  const ByteItem item_odd{odd.data(), 8}, item_even{even.data(), 8}, item24{bytes24.data(), 24}, item7{bytes24.data(), 7};
   const struct { const char* why; const KeyInfoType *set_type, *get_type; const void* material; int status; } kCases[] = {
       {"Des8 from 8-byte item", KeyInfoItem(), KeyInfoDes8(), &item_odd, 0},
       {"Des8 from 7-byte item", KeyInfoItem(), KeyInfoDes8(), &item7, TkErrBadKeyForm},
@@ -114,13 +107,8 @@ TEST(KeyForms, MaterialCopiedOnceParityForcedAndDerivedFormsCached) {
 
 TEST(MethodLookup, ListsAndKeys) {
   const ByteItem item7{kDesKey.data(), 7};
-  const struct {
-    const char* why;
-    MethodList methods;
-    bool with_key;
-    const void* item;  // KeyInfoItem material, or null for Des8
-    int status;
-  } kCases[] = {
+  // item: KeyInfoItem material, or null for Des8
+  const struct { const char* why; MethodList methods; bool with_key; const void* item; int status; } kCases[] = {
       {"null list", nullptr, true, nullptr, TkErrNoMethod},
       {"list without the algorithm", Rc4Methods, true, nullptr, TkErrNoMethod},
       {"key form cannot be derived", DesCbcMethods, true, &item7, TkErrBadKeyForm},

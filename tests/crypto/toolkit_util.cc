@@ -54,13 +54,6 @@ std::vector<std::uint8_t> PatternBytes(std::size_t size) {
   return out;
 }
 
-void Lcg::Fill(std::uint8_t* out, std::size_t size) {
-  for (std::size_t i = 0; i < size; ++i) {
-    state_ = state_ * 6364136223846793005ull + 1442695040888963407ull;
-    out[i] = static_cast<std::uint8_t>(state_ >> 56);
-  }
-}
-
 const RsaKeyMaterial& TestKey(std::uint32_t bits) {
   static std::mutex mutex;
   static std::map<std::uint32_t, std::unique_ptr<RsaKeyMaterial>> keys;

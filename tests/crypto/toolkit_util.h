@@ -29,16 +29,12 @@ std::vector<std::vector<std::string>> ReadVectorFile(const std::string& path);
 std::vector<std::uint8_t> PatternBytes(std::size_t size);
 
 // The LCG of rsa/make_keygen_vectors.py: each byte is the top byte of the next state.
-class Lcg {
- public:
-  explicit Lcg(std::uint64_t seed) : state_(seed) {}
-  void Fill(std::uint8_t* out, std::size_t size);
-  RandomFill AsRandomFill() {
-    return [this](std::uint8_t* out, std::size_t size) { return Fill(out, size), 0; };
+struct Lcg {
+  std::uint64_t state;
+  void Fill(std::uint8_t* out, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) out[i] = (state = state * 6364136223846793005ull + 1442695040888963407ull) >> 56;
   }
-
- private:
-  std::uint64_t state_;
+  RandomFill AsRandomFill() { return [this](std::uint8_t* out, std::size_t size) { return Fill(out, size), 0; }; }
 };
 
 // A key of the given size generated deterministically (cached per size).
@@ -52,11 +48,7 @@ KeyObject* PublicKeyObject(KeyObject* privateKey);
 
 // A cipher as the toolkit is asked for it.
 struct CipherSetup {
-  const AlgorithmInfoType* type;
-  const void* params;
-  const KeyInfoType* keyForm;
-  const void* keyMaterial;
-  MethodList methods;
+  const AlgorithmInfoType* type; const void* params; const KeyInfoType* keyForm; const void* keyMaterial; MethodList methods;
 };
 
 // A message through a fresh object in pieces (0: whole) into `room` bytes (0: size + 16);
