@@ -54,8 +54,7 @@ inline Outcome RunCommand(const std::string& command, const std::string& paramet
   return Outcome{status, reporter.last()};
 }
 
-// One refused call: the command, why it must fail, its parameters and the
-// message it gives.
+// One refused call: the command, why it must fail, its parameters and the message it gives.
 struct Refusal {
   const char* command;
   const char* why;

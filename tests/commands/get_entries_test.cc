@@ -10,8 +10,7 @@ using namespace cmdtest;
 
 constexpr char kPassword[] = "entries password";
 
-// The root's key (report data root.key) sealed as key rings store it, with
-// the salt 01..08 so that its dump is fixed.
+// The root's key (report data root.key) sealed as key rings store it, with the salt 01..08 so that its dump is fixed.
 SecureBytes SealedRootKey() {
   const std::string text = ReportText("root.key");
   const std::size_t begin = text.find('\n') + 1;

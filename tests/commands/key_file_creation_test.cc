@@ -1,5 +1,4 @@
-// CreateKeyFile, CreateSelfSigned, CreateSelfSignedRoot and ChangePassword
-// through the command entry, on real files.
+// CreateKeyFile, CreateSelfSigned, CreateSelfSignedRoot and ChangePassword through the command entry, on real files.
 #include "command_test_util.h"
 
 namespace kcertadm {
@@ -92,8 +91,7 @@ TEST_F(KeyFileCreation, RefusalsCreateNothing) {
 }
 
 TEST_F(KeyFileCreation, TemplateEntriesStartTheNewKeyRing) {
-  // A template without password holding another key ring's root as a
-  // trusted certificate entry.
+  // A template without password holding another key ring's root as a trusted certificate entry.
   MakeRootKeyRing(dir_ / "ca.kyr");
   std::optional<KeyRingEntry> ca = EntryOf(dir_ / "ca.kyr", "CA");
   ASSERT_TRUE(ca);

@@ -14,8 +14,7 @@ struct Dumped {
   std::uint32_t error;
 };
 
-// The value dump of the children of the SEQUENCE region, or the structure
-// dump of all of der.
+// The value dump of the children of the SEQUENCE region, or the structure dump of all of der.
 Dumped Dump(bool structure, const Bytes& der, int level) {
   ReportCapture capture;
   Dumped out{"", -1, 0};

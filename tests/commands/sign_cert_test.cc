@@ -1,5 +1,4 @@
-// SignCert and CreateCertReq through the command entry: requests made here
-// and signed here, in both request forms.
+// SignCert and CreateCertReq through the command entry: requests made here and signed here, in both request forms.
 #include "command_test_util.h"
 
 namespace kcertadm {
@@ -46,8 +45,7 @@ TEST(SignCert, PemRequestGetsPemReplyTheServerReceives) {
   for (std::size_t at = 0; at < caLines.size(); at = caLines.find('\n', at) + 1) caLines.insert(at++, " ");
   EXPECT_NE(text.find("Issuer-Certificate:\n" + caLines + "MIC-Info: "), std::string::npos);
 
-  // The reply is for the server's key; the PEM reader checks its signature
-  // with a trusted root.
+  // The reply is for the server's key; the PEM reader checks its signature with a trusted root.
   const std::string receive = Ring(env.Server(), "CertReqFile=" + reply);
   EXPECT_EQ(RunCommand("ReceiveCert", receive).message, kMsgCertFileReadFailed);
   ASSERT_EQ(RunCommand("ReceiveRootCert", Ring(env.Server(), "CertReqFile=" + env.CaCert() + ";EntryLabel=CA")).status,

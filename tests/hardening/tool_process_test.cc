@@ -175,8 +175,7 @@ TEST_F(ToolProcessTest, ConcurrentWritersLoseNoEntry) {
   }
 }
 
-// Four processes create one ring at once: one creates it, the others find
-// it there; the ring is wholly the creator's.
+// Four processes create one ring at once: one creates it, the others find it there; the ring is wholly the creator's.
 TEST_F(ToolProcessTest, ConcurrentCreationsMakeOneRing) {
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);

@@ -1,6 +1,5 @@
 #!/bin/sh
-# What the kcertadm tool adds to the library: its arguments, output line,
-# exit status, help and password sources.
+# What the kcertadm tool adds to the library: its arguments, output line, exit status, help and password sources.
 # usage: cli_test.sh KCERTADM
 set -u
 KCERTADM=$1
@@ -8,8 +7,7 @@ KCERTADM=$1
 cd "$WORK" || exit 1
 unset KCERTADM_MSG_DIR
 
-# expect STATUS PATTERN ARGS...: the exit status, and standard output
-# matches the grep pattern.
+# expect STATUS PATTERN ARGS...: the exit status, and standard output matches the grep pattern.
 expect() {
   want_status=$1 pattern=$2
   shift 2
@@ -54,8 +52,7 @@ awk 'length > 80 { print; bad = 1 } END { exit bad }' help.txt || fail "help lin
 expect 0 '^kcertadm [0-9][0-9.]*$' --version
 expect_usage --bogus AdminSecurity
 
-# A password from --passin reaches the library (which cannot read the
-# missing key ring) and is printed nowhere.
+# A password from --passin reaches the library (which cannot read the missing key ring) and is printed nowhere.
 export KCERTADM_TEST_PW=frombenv
 expect 1 '^30010: ' --passin=env:KCERTADM_TEST_PW GetEntries KeyFile=none.kyr EntriesFile=o.txt
 ! grep -q 'frombenv' out err || fail "the password was printed"
@@ -65,8 +62,7 @@ expect 1 '^30010: ' GetEntries UseStash KeyFile=none.kyr EntriesFile=o.txt --pas
 printf 'unread\n' >in.txt
 STDIN=in.txt expect 0 '^30065: ' AdminSecurity --passin stdin
 expect 1 '^30002: ' GetEntries Bogus=1 --passin env:KCERTADM_TEST_UNSET
-# Refused: a ";" the parameter syntax cannot carry, an unset variable, a
-# password given twice or not at all.
+# Refused: a ";" the parameter syntax cannot carry, an unset variable, a password given twice or not at all.
 expect_usage GetEntries KeyFile=a.kyr --passin 'pass:se;cret'
 grep -q '";"' err || fail "the refusal of a password with \";\" does not say why"
 expect_usage GetEntries KeyFile=a.kyr --passin env:KCERTADM_TEST_UNSET

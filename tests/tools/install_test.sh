@@ -9,8 +9,7 @@ SOURCE=$2
 . "$(dirname "$0")/test_lib.sh"
 PREFIX=$WORK/prefix
 unset KCERTADM_MSG_DIR
-# The consumers are built without a sanitizer build's runtime, so it cannot
-# come first in their load order.
+# The consumers are built without a sanitizer build's runtime, so it cannot come first in their load order.
 export ASAN_OPTIONS="verify_asan_link_order=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 
 cmake --install "$BUILD" --prefix "$PREFIX" >/dev/null || { echo "install failed"; exit 1; }

@@ -75,8 +75,7 @@ TEST(PasswordFile, LineContentCases) {
   }
 }
 
-// Reading one file or descriptor again takes its next line, and reads no
-// further than that line.
+// Reading one file or descriptor again takes its next line, and reads no further than that line.
 TEST(PasswordReader, ConsecutiveReadsTakeConsecutiveLines) {
   kcertadm::testing::TempDir dir;
   int fds[2];

@@ -52,16 +52,14 @@ def check(condition, what, shown):
 
 with tempfile.TemporaryDirectory() as work:
     os.environ.pop("HeronResLang", None)
-    # The password reaches the command and is not echoed; the terminal
-    # echoes again afterwards.
+    # The password reaches the command and is not echoed; the terminal echoes again afterwards.
     status, shown, echo = run(["GetEntries", "KeyFile=none.kyr", "EntriesFile=o.txt"], [b"Typed-Secret\n"], work)
     check("Key ring password: " in shown, "no prompt", shown)
     check("Typed-Secret" not in shown, "the password was echoed", shown)
     check("30010:" in shown, "the typed password did not arrive", shown)
     check(echo, "the terminal was left without echo after a prompt", shown)
 
-    # A new key ring: asked twice; answers that differ, or an empty
-    # password, create nothing.
+    # A new key ring: asked twice; answers that differ, or an empty password, create nothing.
     create = ["CreateKeyFile", "KeyFile=new.kyr", "KeyName=k", "CommonName=c"]
     status, shown, _ = run(create, [b"one\n", b"two\n"], work)
     check(status == 2 and "differ" in shown and "--help" not in shown, "differing passwords were accepted", shown)
@@ -70,8 +68,7 @@ with tempfile.TemporaryDirectory() as work:
     check(status == 2 and "empty" in shown, "an empty new password was accepted", shown)
     check(not os.path.exists(os.path.join(work, "new.kyr")), "a key ring was created", shown)
 
-    # End of input instead of a password; Ctrl-C ends the tool by the
-    # signal, and the terminal echoes again.
+    # End of input instead of a password; Ctrl-C ends the tool by the signal, and the terminal echoes again.
     status, shown, _ = run(["DeleteEntry", "KeyFile=a.kyr", "EntryLabel=x"], [b"\x04"], work)
     check(status == 2, "end of input was taken as a password", shown)
     status, shown, echo = run(["GetEntries", "KeyFile=a.kyr"], [b"\x03"], work)
@@ -82,8 +79,7 @@ with tempfile.TemporaryDirectory() as work:
     status, shown, _ = run(["ChangePassword", "KeyFile=none.kyr"], [b"old\n", b"new\n", b"new\n"], work)
     check(shown.count("password: ") == 3 and "30010:" in shown, "ChangePassword did not ask three times", shown)
 
-    # A key ring created with a typed password opens with that password
-    # only (NoStashFile: nothing else may open it).
+    # A key ring created with a typed password opens with that password only (NoStashFile: nothing else may open it).
     status, shown, _ = run(create + ["KeySize=1024", "NoStashFile"], [b"Ring pw=1\n", b"Ring pw=1\n"], work)
     check(status == 0 and "30020:" in shown, "the key ring was not created", shown)
     check("warning" in shown and "1024 bits" in shown, "no warning for a 1024-bit key", shown)

@@ -1,5 +1,4 @@
-# The kcertadm tool and the installed package, run as a user would run
-# them; the tool's own units in the gtest program.
+# The kcertadm tool and the installed package, run as a user would run them; the tool's own units in the gtest program.
 target_sources(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools/password_source.cc
                                   ${PROJECT_SOURCE_DIR}/tools/password_plan.cc)
 target_include_directories(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools)
