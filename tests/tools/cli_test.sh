@@ -1,11 +1,12 @@
 #!/bin/sh
-# What the kcertadm tool adds to the library: its arguments, output line, exit status, help and password sources.
+# What the kcertadm tool adds to the library: its arguments, output line, exit status, help and password sources;
+# then the main steps of docs/getting-started.md on real key rings.
 # usage: cli_test.sh KCERTADM
 set -u
 KCERTADM=$1
 . "$(dirname "$0")/test_lib.sh"
 cd "$WORK" || exit 1
-unset KCERTADM_MSG_DIR
+unset KCERTADM_MSG_DIR KCERTADM_DATA_DIR KCERTADM_ROOTS
 
 # expect STATUS PATTERN ARGS...: the exit status, and standard output matches the grep pattern.
 expect() {
@@ -73,4 +74,25 @@ expect_usage GetEntries KeyFile=a.kyr --passin
 # Without a terminal nothing is asked: the command says 30003, with a hint.
 expect 1 '^30003: ' GetEntries KeyFile=a.kyr EntriesFile=o.txt
 grep -q -- '--passin' err || fail "no hint at --passin without a terminal"
+
+# The guide's steps, the passwords in files instead of typed; the weak-key warning.
+printf 'ca secret\n' >ca.pass
+printf 'web=secret\n' >web.pass
+expect 0 '^30029: ' CreateSelfSignedRoot KeyFile=ca.kyr KeyName=ca "CommonName=Example CA" "Org=Example Ltd" \
+       KeySize=2048 ValidDays=3650 --passin file:ca.pass
+! grep -q warning err || fail "a warning for a 2048-bit key"
+expect 0 '^30020: ' CreateKeyFile KeyFile=web.kyr KeyName=web CommonName=www.example.com "Org=Example Ltd" \
+       KeySize=2048 CertReqFile=web.csr --passin file:web.pass
+expect 0 '^30040: ' SignCert KeyFile=ca.kyr CertReqFile=web.csr CertFile=web.crt ValidDays=365 --passin file:ca.pass
+expect 0 '^30054: ' ExtractCert KeyFile=ca.kyr EntryLabel=ca CertFile=ca.crt UseStash
+expect 0 '^30030: ' ReceiveRootCert KeyFile=web.kyr CertReqFile=ca.crt EntryLabel=example-ca --passin file:web.pass
+expect 0 '^30025: ' ReceiveCert KeyFile=web.kyr CertReqFile=web.crt UseStash
+expect 0 '^30020: ' CreateKeyFile KeyFile=weak.kyr KeyName=w CommonName=w --passin pass:x NoStashFile
+grep -q 'warning:.* 512 bits' err || fail "no warning for a 512-bit key: $(cat err)"
+# Old and new password from one file: first and second line; the stash follows.
+printf 'web=secret\nnew secret\n' >change.pass
+expect 0 '^30060: ' ChangePassword KeyFile=web.kyr --passin file:change.pass --newpassin file:change.pass
+expect 1 '^30009: ' ExtractCert KeyFile=web.kyr --passin file:web.pass
+expect 0 '^30054: ' ExtractCert KeyFile=web.kyr --passin 'pass:new secret'
+expect 0 '^30054: ' ExtractCert KeyFile=web.kyr UseStash
 finish

@@ -14,8 +14,7 @@ add_test(NAME tools.docs COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/docs_test.sh 
 add_test(NAME tools.install COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/install_test.sh
                                     ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION})
 add_test(NAME tools.deb COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/deb_test.sh ${PROJECT_BINARY_DIR} ${PROJECT_VERSION})
-add_test(NAME tools.workflow COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/workflow_test.sh ${tools_cli})
 set_tests_properties(tools.prompt PROPERTIES ENVIRONMENT "${tools_messages}" TIMEOUT 120)
 set_tests_properties(tools.install PROPERTIES TIMEOUT 120)
 set_tests_properties(tools.deb PROPERTIES TIMEOUT 180)
-set_tests_properties(tools.workflow PROPERTIES ENVIRONMENT "${tools_messages}" TIMEOUT 300)
+set_tests_properties(tools.cli PROPERTIES TIMEOUT 300)
