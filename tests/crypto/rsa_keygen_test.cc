@@ -32,7 +32,6 @@ TEST(RsaKeyGen, MatchesIndependentModel) {
   }
 }
 
-// Refused before any random byte is drawn.
 TEST(RsaKeyGen, RefusesBadParameters) {
   const struct { std::uint32_t bits; std::uint64_t e; int expected; const char* why; } kTests[] = {
       {255, 65537, 533, "modulus below 256 bits"},
