@@ -16,8 +16,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 TEST(Asn1DecodeTemplate, MatchesEntriesAndRefusesMissingOrOverlongChildren) {
   // outs ("" for absent) are checked only when the result is 0
-  const struct { const char* name; std::vector<std::uint32_t> specs; const char* input; int contentMode; std::int32_t result;
-                 std::vector<std::string> outs; } kTests[] = {
+  const struct { const char* name; std::vector<std::uint32_t> specs; const char* input; int contentMode;
+                 std::int32_t result; std::vector<std::string> outs; } kTests[] = {
       {"content mode gives contents", {0x2A0, 0x02}, "A0 03 02 01 02 02 01 05", 1, 0, {"02 01 02", "05"}},
       {"absent optional [0] left alone, the next decodes", {0x2A0, 0x02}, "30 03 02 01 05", 0, 0, {"untouched", "02 01 05"}},
       {"a UTCTime entry takes a GeneralizedTime", {0x17}, "18 01 32", 1, 0, {"32"}},
@@ -65,8 +65,7 @@ TEST(Asn1RealDer, CertificatesSplitIntoTheirFields) {
     const Bytes der = Sample(base + ".der");
     Asn1Item tbs{}, algorithm{}, signature{}, version{}, serial{}, issuer{}, validity{}, subject{}, spki{},
         unique1{}, unique2{}, extensions{};
-    const Asn1TemplateEntry kSigned[] = {
-        {kAsn1Sequence, &tbs}, {kAsn1Sequence, &algorithm}, {kAsn1BitString, &signature}};
+    const Asn1TemplateEntry kSigned[] = {{kAsn1Sequence, &tbs}, {kAsn1Sequence, &algorithm}, {kAsn1BitString, &signature}};
     const Asn1TemplateEntry kTbs[] = {{kAsn1Context0 | ASN1_OPTIONAL, &version}, {kAsn1Integer, &serial},
         {kAsn1Sequence, &algorithm}, {kAsn1Sequence, &issuer}, {kAsn1Sequence, &validity}, {kAsn1Sequence, &subject},
         {kAsn1Sequence, &spki}, {kAsn1Context1 | ASN1_OPTIONAL, &unique1}, {kAsn1Context2 | ASN1_OPTIONAL, &unique2},
