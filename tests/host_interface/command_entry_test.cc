@@ -40,9 +40,8 @@ TEST(ProcessSecurityCmd, OutcomesByCommand) {
       {"GetEntries", nullptr, -1, kMsgNoPassword, "null parameters still checked"},
   };
   for (const Case& c : kTests) {
-    SCOPED_TRACE(c.why);
-    const auto outcome = RunCommand(c.command, c.parameters);
-    EXPECT_EQ(outcome, std::make_pair(c.status, std::string(MessageText(c.number))));
+    const auto outcome = RunCommand(c.command, c.parameters);  // loads the texts first
+    EXPECT_EQ(outcome, std::make_pair(c.status, std::string(MessageText(c.number)))) << c.why;
   }
   // A one-byte buffer holds the NUL alone; no buffer at all is allowed.
   char buffer[1] = {'x'};
@@ -51,8 +50,7 @@ TEST(ProcessSecurityCmd, OutcomesByCommand) {
   EXPECT_EQ(ProcessSecurityCmd("AdminSecurity", nullptr, nullptr, 0), 0);
 }
 
-// No command but AdminSecurity can succeed on a key ring that does not
-// exist; each says why with a message.
+// No command but AdminSecurity succeeds on a key ring that does not exist; each says why.
 TEST(ProcessSecurityCmd, NoOtherCommandSucceedsWithoutItsInputs) {
   for (const Command& command : Commands()) {
     if (command.id == CommandId::kAdminSecurity) continue;
@@ -66,22 +64,17 @@ TEST(ProcessSecurityCmd, NoOtherCommandSucceedsWithoutItsInputs) {
 TEST(Initialisation, EncodingChoice) {
   // 0 T61String, 2 BMPString, anything else UTF8String.
   const std::pair<std::int32_t, int> kTests[] = {{0, 20}, {2, 30}, {1, 12}, {100, 12}, {-1, 12}, {3, 12}};
-  for (const auto& [setting, tag] : kTests) {
-    SCOPED_TRACE(setting);
-    EXPECT_EQ(EncodingForSetting(setting), tag);
-  }
+  for (const auto& [setting, tag] : kTests) EXPECT_EQ(EncodingForSetting(setting), tag) << setting;
 }
 
 TEST(Initialisation, InitSecLibSetsEncodingAndLoadsTexts) {
   std::uint32_t error = 0;
   EXPECT_EQ(InitSecLib(&error), 1);
-  EXPECT_EQ(InitSecLib(nullptr), 1);
   EXPECT_EQ(error, 0u);
+  EXPECT_EQ(InitSecLib(nullptr), 1);
   EXPECT_TRUE(IsLibraryInitialised());
-  EXPECT_EQ(IntlStringEncoding(),
-            EncodingForSetting(HostReadSettingNumber("IntlDERStringEncodeType", 100)));
-  // Initialising directly must not leave the texts unloaded.
-  EXPECT_NE(MessageText(kMsgAdminSecurity), nullptr);
+  EXPECT_EQ(IntlStringEncoding(), EncodingForSetting(HostReadSettingNumber("IntlDERStringEncodeType", 100)));
+  EXPECT_NE(MessageText(kMsgAdminSecurity), nullptr);  // initialising directly loads the texts too
 }
 
 // The first calls race to initialise the library: each must find the texts.

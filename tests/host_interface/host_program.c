@@ -1,9 +1,5 @@
-/*
- * A host server in miniature, C99 against the installed header only: loads
- * the library with dlopen, resolves every export by name and calls each as a
- * host does, leaving in WORKDIR what host_program.sh checks with peers.
- * usage: host_program LIBRARY WORKDIR SPKAC REQUEST  (both requests Base64)
- */
+/* A host in miniature (C99, installed header only): dlopens the library, calls every export as a host does and
+ * leaves in WORKDIR what host_program.sh checks with peers. usage: host_program LIBRARY WORKDIR SPKAC REQUEST */
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -13,14 +9,10 @@
 
 static int failures = 0;
 
-#define CHECK(condition, ...)                   \
-  do {                                          \
-    if (!(condition)) {                         \
-      fprintf(stderr, "FAIL %s: ", #condition); \
-      fprintf(stderr, __VA_ARGS__);             \
-      fprintf(stderr, "\n");                    \
-      ++failures;                               \
-    }                                           \
+#define CHECK(condition, ...)                                                                         \
+  do {                                                                                                \
+    if (!(condition)) fprintf(stderr, "FAIL %s: ", #condition), fprintf(stderr, __VA_ARGS__),       \
+                      fprintf(stderr, "\n"), ++failures;                                              \
   } while (0)
 
 /* Every export: its result, name and parameters. */
@@ -67,9 +59,8 @@ static const char* PathOf(const char* name) {
 
 static void WriteBytes(const char* name, Asn1Item bytes) {
   FILE* file = fopen(PathOf(name), "wb");
-  CHECK(file != NULL, "cannot create %s", name);
-  if (file != NULL && bytes.length > 0) fwrite(bytes.data, 1, (size_t)bytes.length, file);
-  if (file != NULL) fclose(file);
+  CHECK(file != NULL && fwrite(bytes.data, 1, (size_t)bytes.length, file) == (size_t)bytes.length && fclose(file) == 0,
+        "cannot write %s", name);
 }
 
 /* Base64 text into a file of the decoded bytes. */
@@ -120,9 +111,7 @@ static void Enrol(const char* spkac) {
             lib.GetTextDates(&fields, start, end, &error) == 0,
         "reading the certificate back %u", (unsigned)error);
   CHECK(subject.slot[DN_COMMON_NAME].length == 11 && strstr(end, "GMT") != NULL, "%s", end);
-  lib.FreeCertData(&request);
-  lib.FreeCertData(&issued);
-  lib.FreeCertData(&read);
+  lib.FreeCertData(&request), lib.FreeCertData(&issued), lib.FreeCertData(&read);
 }
 
 static void SignRequest(const char* pkcs10) {
@@ -140,8 +129,7 @@ static void SignRequest(const char* pkcs10) {
 
   /* The record owns its blocks: it gets a copy of the request text. */
   record.reqText.length = (int32_t)strlen(pkcs10);
-  record.reqText.data = malloc((size_t)record.reqText.length + 1);
-  if (record.reqText.data != NULL) memcpy(record.reqText.data, pkcs10, (size_t)record.reqText.length + 1);
+  record.reqText.data = memcpy(malloc((size_t)record.reqText.length + 1), pkcs10, (size_t)record.reqText.length + 1);
   CHECK(lib.ParseCertReq(&record, &fields, &error) == 0, "ParseCertReq %u", (unsigned)error);
   /* A second package replaces the first (valgrind sees a leak if not). */
   CHECK(lib.PackagePKCS7Cert(&record) == 0 && lib.PackagePKCS7Cert(&record) == 0 &&

@@ -21,8 +21,7 @@ TEST(Catalogues, HaveARealTextForEveryNumber) {
     for (std::uint32_t number = kFirstMessage; number <= kLastMessage; ++number) {
       const auto text = catalogue->Text(number);
       ASSERT_TRUE(text.has_value()) << number;
-      EXPECT_GT(text->size(), 10u) << number;
-      EXPECT_EQ(text->back(), '.') << number;  // whole sentences
+      EXPECT_TRUE(text->size() > 10 && text->back() == '.') << number;  // whole sentences
     }
   }
 }
@@ -36,10 +35,7 @@ TEST(CatalogueFileName, ChoosesByLanguageSetting) {
       {"../x", "kmsglib.msg", "path characters never reach a file name"},
       {"d/", "kmsglib.msg", "path characters never reach a file name"},
   };
-  for (const Case& c : kTests) {
-    SCOPED_TRACE(c.why);
-    EXPECT_EQ(CatalogueFileName(c.setting), c.file);
-  }
+  for (const Case& c : kTests) EXPECT_EQ(CatalogueFileName(c.setting), c.file) << c.why;
 }
 
 TEST(LoadCatalogueFor, FallsBackToTheDefaultCatalogue) {
@@ -59,8 +55,7 @@ TEST(LoadCatalogueFor, FallsBackToTheDefaultCatalogue) {
   EXPECT_EQ(textFor("en"), "English.");
 }
 
-// Like strncpy, always terminated: the rest of the buffer is NUL-filled and
-// nothing is written beyond the given size.
+// Like strncpy but always terminated: the rest is NUL-filled, nothing is written beyond the given size.
 TEST(ReportMessage, WritesNothingBeyondTheGivenSize) {
   ASSERT_TRUE(LoadMessageTexts());
   const std::string text = MessageText(kMsgAdminSecurity);

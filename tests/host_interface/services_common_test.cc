@@ -23,15 +23,15 @@ TEST_F(SharedChecksTest, TextThatDoesNotDecodeIsRefused) {
     if (text != nullptr) SetText(&record.value.reqText, text);
     CertFields fields{};
     std::uint32_t error = 0;
-    EXPECT_EQ(Outcome(ProcessClientCertReq(&client, &request.value, &error), error), Outcome(-1, 30043));
-    EXPECT_EQ(Outcome(ParseCertReq(&record.value, &fields, &error), error), Outcome(-1, 30043));
+    EXPECT_EQ((Outcome{ProcessClientCertReq(&client, &request.value, &error), error}), (Outcome{-1, 30043}));
+    EXPECT_EQ((Outcome{ParseCertReq(&record.value, &fields, &error), error}), (Outcome{-1, 30043}));
     char output[64] = "untouched";
     char message[256];
     const std::int32_t signing =
         SignCertificate("KeyFile=k;Password=p", text, output, sizeof output, message, sizeof message);
-    EXPECT_EQ(Outcome(signing, MessageIn(message)), Outcome(-1, 30043));
+    EXPECT_EQ((Outcome{signing, MessageIn(message)}), (Outcome{-1, 30043}));
     const std::int32_t enveloping = EnvelopeCert(0, text, output, sizeof output, message, sizeof message);
-    EXPECT_EQ(Outcome(enveloping, MessageIn(message)), Outcome(-1, 30043));
+    EXPECT_EQ((Outcome{enveloping, MessageIn(message)}), (Outcome{-1, 30043}));
     EXPECT_STREQ(output, "untouched");
   }
 }
@@ -68,8 +68,8 @@ TEST_F(SharedChecksTest, KeyRingThatDoesNotOpenIsRefused) {
 TEST_F(SharedChecksTest, EnvelopeCertWrapsOnlyOneDerElement) {
   char output[64] = "untouched";
   char message[256];
-  EXPECT_EQ(Outcome(EnvelopeCert(0, "AAAA", output, sizeof output, message, sizeof message), MessageIn(message)),
-            Outcome(-1, 30046));
+  EXPECT_EQ((Outcome{EnvelopeCert(0, "AAAA", output, sizeof output, message, sizeof message), MessageIn(message)}),
+            (Outcome{-1, 30046}));
   EXPECT_STREQ(output, "untouched");
 }
 
@@ -87,7 +87,7 @@ TEST_F(SharedChecksTest, ReadCertReadsTextAndDerFiles) {
     SecurityCmdContext context{.certReqFile = test.file.c_str(), .useBER = test.useBER};
     HostRecord record;
     std::uint32_t error = 0;
-    EXPECT_EQ(Outcome(ReadCert(&context, &record.value, &error), error), Outcome(test.error ? -1 : 0, test.error));
+    EXPECT_EQ((Outcome{ReadCert(&context, &record.value, &error), error}), (Outcome{test.error ? -1 : 0, test.error}));
     EXPECT_EQ(BytesOf(record.value.der), test.error == 0 ? certificate : Bytes{});
   }
 }

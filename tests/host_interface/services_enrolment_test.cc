@@ -43,7 +43,7 @@ class EnrolmentTest : public ServicesTest {
     SecurityCmdContext client = Client(spkac_);
     HostRecord request;
     std::uint32_t error = 0;
-    EXPECT_EQ(Outcome(ProcessClientCertReq(&client, &request.value, &error), error), Outcome(0, 30044));
+    EXPECT_EQ((Outcome{ProcessClientCertReq(&client, &request.value, &error), error}), (Outcome{0, 30044}));
     return TextOf(request.value.reqText);
   }
 
@@ -89,7 +89,7 @@ TEST_F(EnrolmentTest, HostileClientRequestsAreRefused) {
     client.commonName = test.commonName;
     HostRecord request;
     std::uint32_t error = 0;
-    EXPECT_EQ(Outcome(ProcessClientCertReq(&client, &request.value, &error), error), Outcome(-1, test.message));
+    EXPECT_EQ((Outcome{ProcessClientCertReq(&client, &request.value, &error), error}), (Outcome{-1, test.message}));
     EXPECT_EQ(request.value.reqText.length, 0);
   }
 }
@@ -125,7 +125,7 @@ TEST_F(EnrolmentTest, SignClientCertWaitsForTheKeyRingLock) {
   auto signing = std::async(std::launch::async, [&] { return SignClientCert(&signer, &issued.value, &error); });
   EXPECT_EQ(signing.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
   writer.reset();
-  EXPECT_EQ(Outcome(signing.get(), error), Outcome(0, 30040));
+  EXPECT_EQ((Outcome{signing.get(), error}), (Outcome{0, 30040}));
 }
 
 TEST_F(EnrolmentTest, SignCertificateCopiesOnlyWhatFitsAndReportsFailures) {
@@ -150,7 +150,7 @@ TEST_F(EnrolmentTest, SignCertificateCopiesOnlyWhatFitsAndReportsFailures) {
     std::memset(output, 'X', sizeof output);
     const std::int32_t status =
         SignCertificate(test.parameters.c_str(), request.c_str(), output, test.size, message, sizeof message);
-    EXPECT_EQ(Outcome(status, MessageIn(message)), Outcome(test.message == 30040 ? 0 : -1, test.message));
+    EXPECT_EQ((Outcome{status, MessageIn(message)}), (Outcome{test.message == 30040 ? 0 : -1, test.message}));
     EXPECT_EQ(std::memchr(output, '\0', sizeof output) == output + length, test.copied);
   }
 }

@@ -37,7 +37,7 @@ TEST_F(KeyDataTest, GetKeyDataHandsOutTheServersKey) {
     key.value.badPassword = 7;
     char message[256] = "";
     const std::int32_t status = GetKeyData(&context, &key.value, message, sizeof message);
-    EXPECT_EQ(Outcome(status != 0, MessageIn(message)), Outcome(test.message != 0, test.message));
+    EXPECT_EQ((Outcome{status != 0, MessageIn(message)}), (Outcome{test.message != 0, test.message}));
     EXPECT_EQ(context.password, test.password);
     EXPECT_EQ(key.value.badPassword, test.badPassword);
     EXPECT_EQ(key.value.privateKey.data != nullptr, test.message == 0);
@@ -65,7 +65,7 @@ TEST_F(KeyDataTest, GetServerRootCertClimbsToTheRoot) {
     HostKeyData key;
     char message[256] = "";
     const std::int32_t status = GetServerRootCert(ring.c_str(), &key.value, message, sizeof message);
-    EXPECT_EQ(Outcome(status, MessageIn(message)), Outcome(test.message == 0 ? 0 : -1, test.message));
+    EXPECT_EQ((Outcome{status, MessageIn(message)}), (Outcome{test.message == 0 ? 0 : -1, test.message}));
     EXPECT_EQ(BytesOf(key.value.rootCertificate), test.message == 0 ? root : Bytes{});
     EXPECT_EQ(key.value.privateKey.data, nullptr);
   }
@@ -87,7 +87,7 @@ TEST_F(KeyDataTest, GetCertDNReadsSubjectOrIssuer) {
     DnFields name{};
     char message[256] = "";
     const std::int32_t status = GetCertDN(&context, &cert.value, &name, message, sizeof message);
-    EXPECT_EQ(Outcome(status, MessageIn(message)), Outcome(test.commonName ? 0 : -1, test.commonName ? 0 : 30026));
+    EXPECT_EQ((Outcome{status, MessageIn(message)}), (Outcome{test.commonName ? 0 : -1, test.commonName ? 0u : 30026u}));
     const DnField& cn = name.slot[DN_COMMON_NAME];
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(cn.value), cn.length), test.commonName ? test.commonName : "");
   }

@@ -20,8 +20,7 @@ std::string ServiceDataPath(const std::string& name) {
 }
 
 Bytes BytesOf(const Asn1Item& item) {
-  if (item.data == nullptr || item.length <= 0) return {};
-  return Bytes(item.data, item.data + item.length);
+  return item.data == nullptr || item.length <= 0 ? Bytes{} : Bytes(item.data, item.data + item.length);
 }
 
 std::string TextOf(const Asn1Item& item) {
@@ -48,8 +47,8 @@ Bytes DecodeBase64(const std::string& text) {
 std::string RunShell(const std::string& command) {
   std::string output;
   FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
   char buffer[4096];
+  if (pipe == nullptr) return output;
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
   pclose(pipe);
   return output;
@@ -105,18 +104,14 @@ Bytes SubjectOf(const Bytes& certificate) {
 bool AddEntry(const RingEntry& entry) {
   const Bytes certificate = ReadFileBytes(ServiceDataPath(entry.name + ".der"));
   if (certificate.empty()) return false;
-  if (entry.withKey) {
-    const SecureBytes sealed = SealedKey(entry.name);
-    if (sealed.empty() || KeyRingAddKeyEntry(SubjectOf(certificate), sealed, kPassword, entry.name) != 0 ||
-        KeyRingAddCertificate(certificate, std::nullopt, nullptr) != 0) {
-      return false;
-    }
-  } else if (KeyRingAddCertificate(certificate, std::string_view(entry.name), nullptr) != 0) {
-    return false;
-  }
-  if (!entry.trustedRoot) return true;
-  const std::optional<KeyRingEntry> added = KeyRingFindEntry(std::string_view(entry.name));
-  return added && KeyRingMarkRoot(added->publicKey) == 0;
+  const SecureBytes sealed = entry.withKey ? SealedKey(entry.name) : SecureBytes{};
+  const bool added = entry.withKey
+      ? !sealed.empty() && KeyRingAddKeyEntry(SubjectOf(certificate), sealed, kPassword, entry.name) == 0 &&
+            KeyRingAddCertificate(certificate, std::nullopt, nullptr) == 0
+      : KeyRingAddCertificate(certificate, std::string_view(entry.name), nullptr) == 0;
+  if (!added || !entry.trustedRoot) return added;
+  const std::optional<KeyRingEntry> root = KeyRingFindEntry(std::string_view(entry.name));
+  return root && KeyRingMarkRoot(root->publicKey) == 0;
 }
 
 }  // namespace

@@ -34,11 +34,7 @@ void SetText(Asn1Item* item, const std::string& text);
 Bytes PublicKeyInfoOf(const std::string& name);
 
 // What a service did: its status and the number of its message.
-struct Outcome {
-  std::int32_t status;
-  std::uint32_t message;
-  bool operator==(const Outcome&) const = default;
-};
+struct Outcome { std::int32_t status; std::uint32_t message; bool operator==(const Outcome&) const = default; };
 inline std::ostream& operator<<(std::ostream& out, const Outcome& o) {
   return out << o.status << "/" << o.message;
 }
@@ -56,18 +52,13 @@ using HostRecord = Released<CertData, FreeCertData>;
 using HostKeyData = Released<ServerKeyData, FreeExtKeyData>;
 
 // One key ring entry, made from <name>.der and, with a key, <name>.pem.
-struct RingEntry {
-  std::string name;
-  bool withKey;
-  bool trustedRoot;
-};
+struct RingEntry { std::string name; bool withKey; bool trustedRoot; };
 
 // An initialised library and a directory for the test's key rings.
 class ServicesTest : public ::testing::Test {
  protected:
   void SetUp() override { InitSecLib(nullptr); }
-  // Writes a key ring holding the entries in that order under kPassword,
-  // with its stash file; returns its path.
+  // Writes a key ring of the entries in that order under kPassword, with its stash file; returns its path.
   std::string Ring(const std::string& name, const std::vector<RingEntry>& entries);
   testing::TempDir dir_;
 };
