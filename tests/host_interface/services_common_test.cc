@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "kcertadm.h"
 #include "services_test_util.h"
@@ -46,21 +47,17 @@ TEST_F(SharedChecksTest, KeyRingThatDoesNotOpenIsRefused) {
   };
   for (const auto& [why, keyFile, password, expected] : kTests) {
     SCOPED_TRACE(why);
-    char message[256] = "";
+    char key_message[256] = "", name_message[256] = "", sign_message[256] = "", output[64];
     HostKeyData key;
-    EXPECT_NE(GetServerKey(keyFile.c_str(), password, &key.value, message, sizeof message), 0);
-    EXPECT_EQ(MessageIn(message), expected);
     SecurityCmdContext context{.password = password, .keyFile = keyFile.c_str()};
     HostRecord cert;
     DnFields name{};
-    std::strcpy(message, "");
-    EXPECT_NE(GetCertDN(&context, &cert.value, &name, message, sizeof message), 0);
-    EXPECT_EQ(MessageIn(message), expected);
     const std::string parameters = "KeyFile=" + keyFile + ";Password=" + password;
-    char output[64];
-    std::strcpy(message, "");
-    EXPECT_NE(SignCertificate(parameters.c_str(), "AAAA", output, sizeof output, message, sizeof message), 0);
-    EXPECT_EQ(MessageIn(message), expected);
+    EXPECT_NE(GetServerKey(keyFile.c_str(), password, &key.value, key_message, sizeof key_message), 0);
+    EXPECT_NE(GetCertDN(&context, &cert.value, &name, name_message, sizeof name_message), 0);
+    EXPECT_NE(SignCertificate(parameters.c_str(), "AAAA", output, sizeof output, sign_message, sizeof sign_message), 0);
+    EXPECT_EQ(std::vector({MessageIn(key_message), MessageIn(name_message), MessageIn(sign_message)}),
+              std::vector(3, expected));
   }
 }
 

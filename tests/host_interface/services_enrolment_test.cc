@@ -108,8 +108,8 @@ TEST_F(EnrolmentTest, SignClientCertRefusesWhatItCannotSign) {
     HostRecord issued;
     SetText(&issued.value.reqText, requestText);
     std::uint32_t error = 0;
-    EXPECT_NE(SignClientCert(&signer, &issued.value, &error), 0);
-    EXPECT_EQ(error, test.message);
+    const std::int32_t status = SignClientCert(&signer, &issued.value, &error);
+    EXPECT_EQ((Outcome{status != 0, error}), (Outcome{1, test.message}));
     EXPECT_EQ(issued.value.certText.length, 0);
   }
 }
@@ -132,18 +132,15 @@ TEST_F(EnrolmentTest, SignCertificateCopiesOnlyWhatFitsAndReportsFailures) {
   const std::string request = OpensslRequest();
   const std::string good = "KeyFile=" + keyFile_ + ";Password=" + kPassword;
   // The parameter text may be read-only memory: it is not changed.
-  char output[4096];
-  char message[256];
-  ASSERT_EQ(SignCertificate(good.c_str(), request.c_str(), output, sizeof output, message, sizeof message), 0)
-      << message;
+  char output[4096], message[256];
+  ASSERT_EQ(SignCertificate(good.c_str(), request.c_str(), output, sizeof output, message, sizeof message), 0) << message;
   const std::uint32_t length = static_cast<std::uint32_t>(std::strlen(output));
   struct Case { const char* why; std::string parameters; std::uint32_t size; std::uint32_t message; bool copied; };
   const Case kTests[] = {
       {"room for the text and its NUL", "KeyFile=" + keyFile_ + ";UseStash", length + 1, 30040, true},
       {"exactly the text's length: no room for the NUL", good, length, 30040, false},
       {"no output at all", good, 0, 30040, false},
-      // There is no default key file for this service.
-      {"no key file", std::string("Password=") + kPassword, sizeof output, 30004, false},
+      {"no key file", std::string("Password=") + kPassword, sizeof output, 30004, false},  // none by default here
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.why);
