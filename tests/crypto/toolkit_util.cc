@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "crypto/toolkit_scope.h"
+
 namespace kcertadm::testing {
 
 std::vector<std::uint8_t> FromHex(std::string_view hex) {
@@ -96,29 +98,27 @@ KeyObject* PublicKeyObject(KeyObject* privateKey) {
 
 int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uint8_t>& in,
               std::vector<std::uint8_t>* out, std::size_t piece, std::uint32_t room) {
-  AlgorithmObject* alg = nullptr;
-  KeyObject* key = nullptr;
-  int status = AlgCreate(&alg) | KeyCreate(&key);
-  if (status == 0) status = KeySetInfo(key, setup.keyForm, setup.keyMaterial);
-  if (status == 0) status = AlgSetInfo(alg, setup.type, setup.params);
-  if (status == 0) status = (encrypt ? EncryptInit : DecryptInit)(alg, key, setup.methods, nullptr);
+  ScopedAlgorithm alg;
+  ScopedKey key;
+  int status = alg.Create() | key.Create();
+  if (status == 0) status = KeySetInfo(key.get(), setup.keyForm, setup.keyMaterial);
+  if (status == 0) status = AlgSetInfo(alg.get(), setup.type, setup.params);
+  if (status == 0) status = (encrypt ? EncryptInit : DecryptInit)(alg.get(), key.get(), setup.methods, nullptr);
   out->assign(room != 0 ? room : in.size() + 16, 0);
   std::uint32_t total = 0, written = 0;
   if (piece == 0) piece = std::max<std::size_t>(in.size(), 1);
   for (std::size_t at = 0; status == 0 && at < in.size(); at += piece, total += written) {
     const auto n = static_cast<std::uint32_t>(std::min(piece, in.size() - at));
-    status = (encrypt ? EncryptUpdate : DecryptUpdate)(alg, out->data() + total, &written,
-                                                       static_cast<std::uint32_t>(out->size() - total),
-                                                       in.data() + at, n, nullptr, nullptr);
+    const auto left = static_cast<std::uint32_t>(out->size() - total);
+    status = (encrypt ? EncryptUpdate : DecryptUpdate)(alg.get(), out->data() + total, &written, left, in.data() + at, n,
+                                                       nullptr, nullptr);
   }
   if (status == 0) {
-    status = (encrypt ? EncryptFinal : DecryptFinal)(alg, out->data() + total, &written,
-                                                     static_cast<std::uint32_t>(out->size() - total), nullptr, nullptr);
+    const auto left = static_cast<std::uint32_t>(out->size() - total);
+    status = (encrypt ? EncryptFinal : DecryptFinal)(alg.get(), out->data() + total, &written, left, nullptr, nullptr);
     total += written;
   }
   out->resize(total);
-  AlgDestroy(&alg);
-  KeyDestroy(&key);
   return status;
 }
 
