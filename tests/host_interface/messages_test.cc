@@ -9,9 +9,6 @@
 namespace kcertadm {
 namespace {
 
-using testing::ScopedEnv;
-using testing::TempDir;
-
 TEST(Catalogues, HaveARealTextForEveryNumber) {
   for (const char* name : {"kmsglib.msg", "kmsglde.msg"}) {
     SCOPED_TRACE(name);
@@ -39,8 +36,8 @@ TEST(CatalogueFileName, ChoosesByLanguageSetting) {
 }
 
 TEST(LoadCatalogueFor, FallsBackToTheDefaultCatalogue) {
-  TempDir dir;
-  ScopedEnv env("KCERTADM_MSG_DIR", dir.path());
+  testing::TempDir dir;
+  testing::ScopedEnv env("KCERTADM_MSG_DIR", dir.path());
   auto textFor = [](const char* language) -> std::string {
     const auto catalogue = LoadCatalogueFor(language);
     return catalogue ? std::string(catalogue->Text(30065).value_or("?")) : "no catalogue";

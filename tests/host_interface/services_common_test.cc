@@ -39,7 +39,7 @@ TEST_F(SharedChecksTest, TextThatDoesNotDecodeIsRefused) {
 
 // A key ring that does not open is refused alike by the services that read one.
 TEST_F(SharedChecksTest, KeyRingThatDoesNotOpenIsRefused) {
-  const std::string ring = Ring("chain.kyr", {{"server", true, false}, {"root", false, true}});
+  const std::string ring = ChainRing();
   const std::string missing = dir_.Path("missing.kyr");
   const std::tuple<const char*, const std::string&, const char*, std::uint32_t> kTests[] = {
       {"wrong password", ring, "wrong", 30009},

@@ -12,11 +12,7 @@
 namespace kcertadm::test {
 namespace {
 
-class KeyDataTest : public ServicesTest {
- protected:
-  // The server key certified by the root, and the root as a trusted certificate.
-  std::string ChainRing() { return Ring("chain.kyr", {{"server", true, false}, {"root", false, true}}); }
-};
+using KeyDataTest = ServicesTest;
 
 // Only a refused password marks the record; host_program checks with openssl that the key is the server's.
 TEST_F(KeyDataTest, GetKeyDataHandsOutTheServersKey) {

@@ -60,6 +60,8 @@ class ServicesTest : public ::testing::Test {
   void SetUp() override { InitSecLib(nullptr); }
   // Writes a key ring of the entries in that order under kPassword, with its stash file; returns its path.
   std::string Ring(const std::string& name, const std::vector<RingEntry>& entries);
+  // The server key certified by the root, and the root as a trusted certificate.
+  std::string ChainRing() { return Ring("chain.kyr", {{"server", true, false}, {"root", false, true}}); }
   testing::TempDir dir_;
 };
 

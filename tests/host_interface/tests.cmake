@@ -1,6 +1,4 @@
-# A host in miniature: a C program that loads the installed library with
-# dlopen and calls every export, run under valgrind when it is there (not in
-# a sanitizer build, whose runtime valgrind cannot run beside).
+# A C host that dlopens the installed library and calls every export, under valgrind but not beside a sanitizer.
 add_executable(host_program ${CMAKE_CURRENT_LIST_DIR}/host_program.c)
 set_target_properties(host_program PROPERTIES LINKER_LANGUAGE C C_STANDARD 99
                       C_STANDARD_REQUIRED ON C_EXTENSIONS OFF)
