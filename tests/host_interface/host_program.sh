@@ -1,7 +1,5 @@
 #!/bin/sh
-# Installs the build into a fresh prefix, lets the host program enrol a
-# client (openssl makes its requests) through the installed library, and
-# checks what it wrote with openssl and an independent X.509 reader.
+# Installs the build, runs the host program on openssl's requests and checks its output with openssl and python.
 # usage: host_program.sh BUILD_DIR HOST_PROGRAM SERVICE_DATA_DIR
 set -u
 BUILD=$1 PROGRAM=$2 DATA=$3

@@ -65,7 +65,8 @@ TEST_F(EnrolmentTest, CertFileReceivesTheRequestInCertificateArmour) {
 }
 
 TEST_F(EnrolmentTest, HostileClientRequestsAreRefused) {
-  const Bytes der = DecodeBase64(spkac_);
+  const std::string decoded = RunShell("printf %s '" + spkac_ + "' | openssl base64 -d -A");
+  const Bytes der(decoded.begin(), decoded.end());
   ASSERT_GT(der.size(), 20u);
   Bytes badSignature = der, trailing = der, otherChallengeType = der;
   badSignature.at(badSignature.size() - 5) ^= 0x01;

@@ -36,14 +36,6 @@ std::string Base64Of(const Bytes& bytes) {
   return result;
 }
 
-Bytes DecodeBase64(const std::string& text) {
-  Asn1Item der{};
-  Base64Decode(text.c_str(), static_cast<std::int32_t>(text.size()), &der);
-  Bytes bytes = BytesOf(der);
-  std::free(der.data);
-  return bytes;
-}
-
 std::string RunShell(const std::string& command) {
   std::string output;
   FILE* pipe = popen(command.c_str(), "r");

@@ -24,7 +24,6 @@ std::string ServiceDataPath(const std::string& name);  // tests/data/services/<n
 Bytes BytesOf(const Asn1Item& item);
 std::string TextOf(const Asn1Item& item);
 std::string Base64Of(const Bytes& bytes);  // through the exported codec
-Bytes DecodeBase64(const std::string& text);
 std::string RunShell(const std::string& command);  // its standard output
 // The number of the message whose text buffer holds; 0 for none.
 std::uint32_t MessageIn(const char* buffer);
@@ -43,9 +42,8 @@ inline std::ostream& operator<<(std::ostream& out, const Outcome& o) {
 template <typename Record, void (*Free)(Record*)>
 struct Released {
   Released() = default;
+  Released(const Released&) = delete;  // released once only
   ~Released() { Free(&value); }
-  Released(const Released&) = delete;
-  Released& operator=(const Released&) = delete;
   Record value{};
 };
 using HostRecord = Released<CertData, FreeCertData>;
