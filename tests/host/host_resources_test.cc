@@ -8,16 +8,11 @@ namespace kcertadm {
 namespace {
 
 TEST(ResourceCatalogue, KeepsWellFormedLinesOnly) {
-  struct Case {
-    std::string line;
-    std::uint32_t number;
-    std::optional<std::string> text;  // none: the line is skipped
-  } const kTests[] = {
+  struct Case { std::string line; std::uint32_t number; std::optional<std::string> text; } const kTests[] = {
       {"30000 First text.", 30000, "First text."},
       {"30001 Windows line end.\r", 30001, "Windows line end."},
       {"30000 a repeated number is skipped", 30000, "First text."},
-      // 1022 ASCII bytes, then a two-byte letter that would straddle the limit.
-      {"30003 " + std::string(1022, 'a') + "\xC3\xA4tail", 30003, std::string(1022, 'a')},
+      {"30003 " + std::string(1022, 'a') + "\xC3\xA4tail", 30003, std::string(1022, 'a')},  // a letter across the limit
       // Malformed lines never reach the host; the lines after them are kept.
       {"30010", 30010, std::nullopt},                 // a number without text
       {"30011 ", 30011, std::nullopt},                // an empty text
@@ -31,10 +26,7 @@ TEST(ResourceCatalogue, KeepsWellFormedLinesOnly) {
   std::string content;
   for (const Case& c : kTests) content += c.line + "\n";
   const ResourceCatalogue catalogue = ResourceCatalogue::Parse(content + "\n30020 no final line end");
-  for (const Case& c : kTests) {
-    SCOPED_TRACE(c.line.substr(0, 40));
-    EXPECT_EQ(catalogue.Text(c.number), c.text);
-  }
+  for (const Case& c : kTests) EXPECT_EQ(catalogue.Text(c.number), c.text) << c.line.substr(0, 40);
   EXPECT_EQ(catalogue.Text(30020), "no final line end");
   EXPECT_EQ(catalogue.size(), 4u);
 }

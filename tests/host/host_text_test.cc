@@ -5,8 +5,7 @@
 namespace kcertadm {
 namespace {
 
-// Command and keyword lookups fold ASCII letters only: a fold that sets bit
-// 0x20 of every byte would also match these pairs.
+// Lookups fold ASCII letters only: a fold setting bit 0x20 of every byte would match these pairs.
 TEST(HostCompareString, FoldsOnlyAsciiLetters) {
   EXPECT_EQ(HostCompareString("CreateKeyFile", "cREATEkEYfILE"), 0);
   EXPECT_NE(HostCompareString("\xC3\x84", "\xC3\xA4"), 0);  // Ä and ä

@@ -61,13 +61,10 @@ TEST(ProcessSecurityCmd, NoOtherCommandSucceedsWithoutItsInputs) {
   }
 }
 
-TEST(Initialisation, EncodingChoice) {
+TEST(Initialisation, InitSecLibSetsEncodingAndLoadsTexts) {
   // 0 T61String, 2 BMPString, anything else UTF8String.
   const std::pair<std::int32_t, int> kTests[] = {{0, 20}, {2, 30}, {1, 12}, {100, 12}, {-1, 12}, {3, 12}};
   for (const auto& [setting, tag] : kTests) EXPECT_EQ(EncodingForSetting(setting), tag) << setting;
-}
-
-TEST(Initialisation, InitSecLibSetsEncodingAndLoadsTexts) {
   std::uint32_t error = 0;
   EXPECT_EQ(InitSecLib(&error), 1);
   EXPECT_EQ(error, 0u);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "kcertadm.h"
@@ -34,10 +35,9 @@ TEST_F(KeyDataTest, GetKeyDataHandsOutTheServersKey) {
     char message[256] = "";
     const std::int32_t status = GetKeyData(&context, &key.value, message, sizeof message);
     EXPECT_EQ((Outcome{status != 0, MessageIn(message)}), (Outcome{test.message != 0, test.message}));
-    EXPECT_EQ(context.password, test.password);
-    EXPECT_EQ(key.value.badPassword, test.badPassword);
-    EXPECT_EQ(key.value.privateKey.data != nullptr, test.message == 0);
-    EXPECT_EQ(key.value.rootCertificate.data, nullptr);
+    EXPECT_EQ(std::tuple(context.password, key.value.badPassword, key.value.privateKey.data != nullptr,
+                         key.value.rootCertificate.data),
+              std::tuple(test.password, test.badPassword, test.message == 0, static_cast<std::uint8_t*>(nullptr)));
     FreeExtKeyData(&key.value);  // released twice: the first leaves nothing to release again
     EXPECT_EQ(key.value.privateKey.data, nullptr);
   }
