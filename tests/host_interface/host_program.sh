@@ -18,9 +18,8 @@ REQUEST=$(openssl req -new -key "$DATA/client.pem" -subj "/C=DE/CN=Host Request"
 
 # A sanitizer build (KCERTADM_SANITIZE set) checks memory by itself.
 RUN=""
-if [ -z "${KCERTADM_SANITIZE:-}" ] && command -v valgrind >/dev/null 2>&1; then
-  RUN="valgrind --quiet --leak-check=full --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect --error-exitcode=99"
-fi
+[ -z "${KCERTADM_SANITIZE:-}" ] && command -v valgrind >/dev/null 2>&1 && RUN="valgrind --quiet --leak-check=full \
+  --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect --error-exitcode=99"
 $RUN "$PROGRAM" "$LIB" "$WORK" "$SPKAC" "$REQUEST" || { echo "host program failed"; exit 1; }
 
 cd "$WORK" || exit 1

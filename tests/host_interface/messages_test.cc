@@ -16,9 +16,8 @@ TEST(Catalogues, HaveARealTextForEveryNumber) {
     ASSERT_TRUE(catalogue.has_value());
     EXPECT_EQ(catalogue->size(), kMessageCount);
     for (std::uint32_t number = kFirstMessage; number <= kLastMessage; ++number) {
-      const auto text = catalogue->Text(number);
-      ASSERT_TRUE(text.has_value()) << number;
-      EXPECT_TRUE(text->size() > 10 && text->back() == '.') << number;  // whole sentences
+      const std::string text(catalogue->Text(number).value_or(""));
+      EXPECT_TRUE(text.size() > 10 && text.back() == '.') << number;  // whole sentences
     }
   }
 }
