@@ -9,11 +9,9 @@
 
 static int failures = 0;
 
-#define CHECK(condition, ...)                                                                         \
-  do {                                                                                                \
-    if (!(condition)) fprintf(stderr, "FAIL %s: ", #condition), fprintf(stderr, __VA_ARGS__),       \
-                      fprintf(stderr, "\n"), ++failures;                                              \
-  } while (0)
+static void Fail(const char* condition) { fprintf(stderr, "FAIL %s: ", condition), ++failures; }
+#define CHECK(condition, ...) \
+  do { if (!(condition)) Fail(#condition), fprintf(stderr, __VA_ARGS__), fputs("\n", stderr); } while (0)
 
 /* Every export: its result, name and parameters. */
 #define EXPORTS(X)                                                                       \

@@ -33,8 +33,8 @@ TEST_F(KeyDataTest, GetKeyDataHandsOutTheServersKey) {
     HostKeyData key;
     key.value.badPassword = 7;
     char message[256] = "";
-    const std::int32_t status = GetKeyData(&context, &key.value, message, sizeof message);
-    EXPECT_EQ((Outcome{status != 0, MessageIn(message)}), (Outcome{test.message != 0, test.message}));
+    EXPECT_EQ((Outcome{GetKeyData(&context, &key.value, message, sizeof message) != 0, MessageIn(message)}),
+              (Outcome{test.message != 0, test.message}));
     EXPECT_EQ(std::tuple(context.password, key.value.badPassword, key.value.privateKey.data != nullptr,
                          key.value.rootCertificate.data),
               std::tuple(test.password, test.badPassword, test.message == 0, static_cast<std::uint8_t*>(nullptr)));

@@ -24,8 +24,7 @@ Bytes BytesOf(const Asn1Item& item) {
 }
 
 std::string TextOf(const Asn1Item& item) {
-  const Bytes bytes = BytesOf(item);
-  return std::string(bytes.begin(), bytes.end());
+  return item.data == nullptr || item.length <= 0 ? "" : std::string(reinterpret_cast<char*>(item.data), item.length);
 }
 
 std::string Base64Of(const Bytes& bytes) {
