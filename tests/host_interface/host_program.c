@@ -93,8 +93,7 @@ static void Enrol(const char* spkac) {
   DnFields subject = {0};
   char start[32], end[32] = "";
   uint32_t error = 0;
-  CHECK(lib.ProcessClientCertReq(&client, &request, &error) == 0 && error == 30044, "ProcessClientCertReq %u",
-        (unsigned)error);
+  CHECK(lib.ProcessClientCertReq(&client, &request, &error) == 0 && error == 30044, "%u", (unsigned)error);
   /* The host hands the request text over to the record it signs. */
   issued.reqText = request.reqText;
   request.reqText.data = NULL;
@@ -115,11 +114,9 @@ static void SignRequest(const char* pkcs10) {
   CertFields fields;
   uint32_t error = 0;
   snprintf(parameters, sizeof parameters, "KeyFile=%s;Password=%s;ValidDays=30", keyFile, password);
-  CHECK(lib.SignCertificate(parameters, pkcs10, output, sizeof output, message, sizeof message) == 0,
-        "SignCertificate: %s", message);
+  CHECK(lib.SignCertificate(parameters, pkcs10, output, sizeof output, message, sizeof message) == 0, "%s", message);
   WriteDecoded("signed.der", output);
-  CHECK(lib.EnvelopeCert(0, output, enveloped, sizeof enveloped, message, sizeof message) == 0,
-        "EnvelopeCert: %s", message);
+  CHECK(lib.EnvelopeCert(0, output, enveloped, sizeof enveloped, message, sizeof message) == 0, "%s", message);
   WriteDecoded("enveloped.p7b", enveloped);
 
   /* The record owns its blocks: it gets a copy of the request text. */

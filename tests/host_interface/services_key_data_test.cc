@@ -53,14 +53,13 @@ TEST_F(KeyDataTest, GetServerRootCertClimbsToTheRoot) {
       {"issuers that loop", {{"loopa", true, false}, {"loopb", false, false}}, 30057},  // the climb must end
       {"no server key", {{"root", false, true}}, 30026},
   };
-  int n = 0;
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.why);
-    const std::string ring = Ring("ring" + std::to_string(n++) + ".kyr", test.entries);
+    const std::string ring = Ring(std::string(test.why) + ".kyr", test.entries);
     HostKeyData key;
     char message[256] = "";
-    const std::int32_t status = GetServerRootCert(ring.c_str(), &key.value, message, sizeof message);
-    EXPECT_EQ((Outcome{status, MessageIn(message)}), (Outcome{test.message == 0 ? 0 : -1, test.message}));
+    EXPECT_EQ((Outcome{GetServerRootCert(ring.c_str(), &key.value, message, sizeof message), MessageIn(message)}),
+              (Outcome{test.message == 0 ? 0 : -1, test.message}));
     EXPECT_EQ(BytesOf(key.value.rootCertificate), test.message == 0 ? root : Bytes{});
     EXPECT_EQ(key.value.privateKey.data, nullptr);
   }
@@ -81,8 +80,8 @@ TEST_F(KeyDataTest, GetCertDNReadsSubjectOrIssuer) {
     HostRecord cert;
     DnFields name{};
     char message[256] = "";
-    const std::int32_t status = GetCertDN(&context, &cert.value, &name, message, sizeof message);
-    EXPECT_EQ((Outcome{status, MessageIn(message)}), (Outcome{test.commonName ? 0 : -1, test.commonName ? 0u : 30026u}));
+    EXPECT_EQ((Outcome{GetCertDN(&context, &cert.value, &name, message, sizeof message), MessageIn(message)}),
+              (Outcome{test.commonName ? 0 : -1, test.commonName ? 0u : 30026u}));
     const DnField& cn = name.slot[DN_COMMON_NAME];
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(cn.value), cn.length), test.commonName ? test.commonName : "");
   }

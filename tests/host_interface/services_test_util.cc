@@ -84,12 +84,10 @@ SecureBytes SealedKey(const std::string& name) {
 
 // The subject Name of a DER certificate.
 Bytes SubjectOf(const Bytes& certificate) {
-  CertData cert{};
-  cert.der = Asn1View(certificate.data(), certificate.size());
+  CertData cert{.der = Asn1View(certificate.data(), certificate.size())};
   CertFields fields{};
   std::uint32_t error = 0;
-  if (ParseSignedCert(&cert, &fields, &error) != 0) return {};
-  return BytesOf(fields.subject);
+  return ParseSignedCert(&cert, &fields, &error) == 0 ? BytesOf(fields.subject) : Bytes{};
 }
 
 bool AddEntry(const RingEntry& entry) {
