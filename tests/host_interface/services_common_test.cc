@@ -40,8 +40,7 @@ TEST_F(SharedChecksTest, KeyRingThatDoesNotOpenIsRefused) {
   const std::string ring = ChainRing();
   const std::string missing = dir_.Path("missing.kyr");
   const std::tuple<const char*, const std::string&, const char*, std::uint32_t> kTests[] = {
-      {"wrong password", ring, "wrong", 30009},
-      {"no key ring file", missing, kPassword, 30010},
+      {"wrong password", ring, "wrong", 30009}, {"no key ring file", missing, kPassword, 30010},
   };
   for (const auto& [why, keyFile, password, expected] : kTests) {
     SCOPED_TRACE(why);
@@ -73,9 +72,7 @@ TEST_F(SharedChecksTest, ReadCertReadsTextAndDerFiles) {
   dir_.Write("server.arm", "-----BEGIN CERTIFICATE-----\n" + Base64Of(certificate) + "\n-----END CERTIFICATE-----\n");
   testing::WriteFileBytes(dir_.Path("server.der"), certificate);
   struct Case { std::string file; std::int32_t useBER; std::uint32_t error; } const kTests[] = {
-      {dir_.Path("server.arm"), 0, 0},
-      {dir_.Path("server.der"), 1, 0},
-      {dir_.Path("absent.arm"), 0, 30032},
+      {dir_.Path("server.arm"), 0, 0}, {dir_.Path("server.der"), 1, 0}, {dir_.Path("absent.arm"), 0, 30032},
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(test.file);

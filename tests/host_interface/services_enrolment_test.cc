@@ -48,8 +48,7 @@ class EnrolmentTest : public ServicesTest {
     return TextOf(request.value.reqText);
   }
 
-  std::string keyFile_;
-  std::string spkac_;
+  std::string keyFile_, spkac_;
 };
 
 TEST_F(EnrolmentTest, CertFileReceivesTheRequestInCertificateArmour) {

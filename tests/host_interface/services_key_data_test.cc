@@ -89,10 +89,8 @@ TEST_F(KeyDataTest, GetCertDNReadsSubjectOrIssuer) {
 
 // Host threads call the services at once on different key rings: each reads its own ring as one step.
 TEST_F(KeyDataTest, ConcurrentCallsOnDifferentKeyRingsDoNotMix) {
-  const std::string chain = ChainRing();
-  const std::string self = Ring("self.kyr", {{"root", true, true}});
-  const Bytes server = ReadFileBytes(ServiceDataPath("server.der"));
-  const Bytes root = ReadFileBytes(ServiceDataPath("root.der"));
+  const std::string chain = ChainRing(), self = Ring("self.kyr", {{"root", true, true}});
+  const Bytes server = ReadFileBytes(ServiceDataPath("server.der")), root = ReadFileBytes(ServiceDataPath("root.der"));
   std::atomic<int> wrong{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {

@@ -34,9 +34,7 @@ Bytes PublicKeyInfoOf(const std::string& name);
 
 // What a service did: its status and the number of its message.
 struct Outcome { std::int32_t status; std::uint32_t message; bool operator==(const Outcome&) const = default; };
-inline std::ostream& operator<<(std::ostream& out, const Outcome& o) {
-  return out << o.status << "/" << o.message;
-}
+inline std::ostream& operator<<(std::ostream& out, const Outcome& o) { return out << o.status << "/" << o.message; }
 
 // A host record released by its free function at scope end.
 template <typename Record, void (*Free)(Record*)>
