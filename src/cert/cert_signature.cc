@@ -2,6 +2,7 @@
 
 #include "asn1/asn1.h"
 #include "crypto/md5.h"
+#include "crypto/signature.h"
 
 namespace kcertadm {
 namespace {
@@ -9,13 +10,7 @@ namespace {
 constexpr std::uint8_t kRsaEncryptionOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
                                               0x0D, 0x01, 0x01, 0x01};
 
-// SEQUENCE { OBJECT IDENTIFIER, NULL } of each recognised signature.
-constexpr std::uint8_t kMd2WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                                        0xF7, 0x0D, 0x01, 0x01, 0x02, 0x05, 0x00};
-constexpr std::uint8_t kMd5WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                                        0xF7, 0x0D, 0x01, 0x01, 0x04, 0x05, 0x00};
-constexpr std::uint8_t kSha1WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                                         0xF7, 0x0D, 0x01, 0x01, 0x05, 0x05, 0x00};
+// The older OIW form of SHA-1 with RSA, also recognised.
 constexpr std::uint8_t kOiwSha1WithRsa[] = {0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
                                             0x03, 0x02, 0x1D, 0x05, 0x00};
 
@@ -56,10 +51,10 @@ int ExtractRsaKey(const Asn1Item& spki, RsaPublicKeyParts* parts) {
 }
 
 int SignatureDigestId(const Asn1Item& algorithmId) {
-  if (Asn1ItemEquals(algorithmId, kMd2WithRsa, sizeof kMd2WithRsa)) return 1;
-  if (Asn1ItemEquals(algorithmId, kMd5WithRsa, sizeof kMd5WithRsa)) return 2;
-  if (Asn1ItemEquals(algorithmId, kSha1WithRsa, sizeof kSha1WithRsa)) return 3;
-  if (Asn1ItemEquals(algorithmId, kOiwSha1WithRsa, sizeof kOiwSha1WithRsa)) return 3;
+  if (Asn1ItemEquals(algorithmId, kMd2WithRsa, sizeof kMd2WithRsa)) return kSignatureMd2;
+  if (Asn1ItemEquals(algorithmId, kMd5WithRsa, sizeof kMd5WithRsa)) return kSignatureMd5;
+  if (Asn1ItemEquals(algorithmId, kSha1WithRsa, sizeof kSha1WithRsa)) return kSignatureSha1;
+  if (Asn1ItemEquals(algorithmId, kOiwSha1WithRsa, sizeof kOiwSha1WithRsa)) return kSignatureSha1;
   return -1;
 }
 

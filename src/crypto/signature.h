@@ -17,6 +17,15 @@ inline constexpr int kSignatureMd2 = 1;
 inline constexpr int kSignatureMd5 = 2;
 inline constexpr int kSignatureSha1 = 3;
 
+// The RSA signature AlgorithmIdentifiers of the three selectors, as whole
+// elements with their NULL parameters.
+inline constexpr std::uint8_t kMd2WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
+                                               0xF7, 0x0D, 0x01, 0x01, 0x02, 0x05, 0x00};
+inline constexpr std::uint8_t kMd5WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
+                                               0xF7, 0x0D, 0x01, 0x01, 0x04, 0x05, 0x00};
+inline constexpr std::uint8_t kSha1WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
+                                                0xF7, 0x0D, 0x01, 0x01, 0x05, 0x05, 0x00};
+
 // Signing never uses SHA-1: MD5 for 2, MD2 for any other selector.
 const AlgorithmInfoType* SigningAlgorithm(int selector);
 // Verifying: MD2 for 1, SHA-1 for 3, MD5 for any other selector.

@@ -16,13 +16,6 @@
 namespace kcertadm {
 namespace {
 
-// The two signature algorithms a received certificate may carry, as whole
-// AlgorithmIdentifier elements with NULL parameters.
-constexpr std::uint8_t kMd2WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                                        0xF7, 0x0D, 0x01, 0x01, 0x02, 0x05, 0x00};
-constexpr std::uint8_t kMd5WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                                        0xF7, 0x0D, 0x01, 0x01, 0x04, 0x05, 0x00};
-
 struct TrustedRootCache {
   int count = -2;  // not built yet
   std::array<Bytes, kTrustedRootCacheSlots> names;
