@@ -61,11 +61,7 @@ int CreateCertReq(SecurityCmdContext& context, CommandSession& session, std::uin
 }  // namespace
 
 std::int32_t HandleCreateCertReq(SecurityCmdContext& context, MessageReporter& reporter) {
-  CommandSession session;
-  std::uint32_t slot = kMsgNone;
-  const int status = CreateCertReq(context, session, &slot);
-  reporter.Report(slot);
-  return status;
+  return RunCommandStep(CreateCertReq, context, reporter);
 }
 
 }  // namespace kcertadm

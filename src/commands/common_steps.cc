@@ -9,6 +9,7 @@
 #include "cert/dn.h"
 #include "commands/file_identity.h"
 #include "commands/input_file.h"
+#include "host_interface/message_reporter.h"
 #include "host_interface/messages.h"
 #include "keyring/certificate_verification.h"
 #include "keyring/file_replace.h"
@@ -60,6 +61,15 @@ int SubjectValues::Build(const SecurityCmdContext& context, std::uint32_t* slot)
       context.country,    context.state, context.city,     context.org,     context.orgUnit,
       context.commonName, context.email, context.orgUnit2, context.orgUnit3};
   return BuildSubjectName(fields, values, 1, slot) == 1 ? 0 : FailWith(slot, kMsgBadSubjectName);
+}
+
+std::int32_t RunCommandStep(CommandStep step, SecurityCmdContext& context,
+                            MessageReporter& reporter) {
+  CommandSession session;
+  std::uint32_t slot = kMsgNone;
+  const int status = step(context, session, &slot);
+  reporter.Report(slot);
+  return status;
 }
 
 int RequireLabel(const SecurityCmdContext& context, std::uint32_t* slot) {

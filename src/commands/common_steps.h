@@ -19,6 +19,7 @@
 
 namespace kcertadm {
 
+class MessageReporter;
 struct SigningKey;
 
 struct FileCloser {
@@ -60,6 +61,12 @@ class SubjectValues {
 
   DnValue values[DN_SLOT_COUNT] = {};
 };
+
+// The frame of a command handler: a session for the whole command, the
+// step, and the message the step left in its slot reported.
+using CommandStep = int (*)(SecurityCmdContext&, CommandSession&, std::uint32_t*);
+std::int32_t RunCommandStep(CommandStep step, SecurityCmdContext& context,
+                            MessageReporter& reporter);
 
 // True when text is given and not empty.
 inline bool HasText(const char* text) { return text != nullptr && text[0] != '\0'; }

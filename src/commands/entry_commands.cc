@@ -66,28 +66,18 @@ int ExtractCert(SecurityCmdContext& context, CommandSession& session, std::uint3
   return status;
 }
 
-using Step = int (*)(SecurityCmdContext&, CommandSession&, std::uint32_t*);
-
-std::int32_t Run(Step step, SecurityCmdContext& context, MessageReporter& reporter) {
-  CommandSession session;
-  std::uint32_t slot = kMsgNone;
-  const int status = step(context, session, &slot);
-  reporter.Report(slot);
-  return status;
-}
-
 }  // namespace
 
 std::int32_t HandleDesignateRoot(SecurityCmdContext& context, MessageReporter& reporter) {
-  return Run(DesignateRoot, context, reporter);
+  return RunCommandStep(DesignateRoot, context, reporter);
 }
 
 std::int32_t HandleDeleteEntry(SecurityCmdContext& context, MessageReporter& reporter) {
-  return Run(DeleteEntry, context, reporter);
+  return RunCommandStep(DeleteEntry, context, reporter);
 }
 
 std::int32_t HandleExtractCert(SecurityCmdContext& context, MessageReporter& reporter) {
-  return Run(ExtractCert, context, reporter);
+  return RunCommandStep(ExtractCert, context, reporter);
 }
 
 }  // namespace kcertadm

@@ -134,15 +134,10 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
 }  // namespace
 
 std::int32_t HandleCreateKeyFile(SecurityCmdContext& context, MessageReporter& reporter) {
-  CommandSession session;
-  std::uint32_t slot = kMsgNone;
-  const int status = CreateKeyFile(context, session, &slot);
-  reporter.Report(slot);
-  return status;
+  return RunCommandStep(CreateKeyFile, context, reporter);
 }
 
 std::int32_t HandleCreateSelfSigned(SecurityCmdContext& context, MessageReporter& reporter) {
-  CommandSession session;
   context.selfSigned = 1;
   const std::int32_t status = HandleCreateKeyFile(context, reporter);
   if (status == 0) reporter.Report(kMsgSelfSignedCreated);
@@ -150,7 +145,6 @@ std::int32_t HandleCreateSelfSigned(SecurityCmdContext& context, MessageReporter
 }
 
 std::int32_t HandleCreateSelfSignedRoot(SecurityCmdContext& context, MessageReporter& reporter) {
-  CommandSession session;
   context.designateRoot = 1;
   const std::int32_t status = HandleCreateSelfSigned(context, reporter);
   if (status == 0) reporter.Report(kMsgSelfSignedRootCreated);

@@ -92,15 +92,10 @@ int ReceiveCert(SecurityCmdContext& context, CommandSession& session, std::uint3
 }  // namespace
 
 std::int32_t HandleReceiveCert(SecurityCmdContext& context, MessageReporter& reporter) {
-  CommandSession session;
-  std::uint32_t slot = kMsgNone;
-  const int status = ReceiveCert(context, session, &slot);
-  reporter.Report(slot);
-  return status;
+  return RunCommandStep(ReceiveCert, context, reporter);
 }
 
 std::int32_t HandleReceiveRootCert(SecurityCmdContext& context, MessageReporter& reporter) {
-  CommandSession session;
   context.designateRoot = 1;
   const std::int32_t status = HandleReceiveCert(context, reporter);
   if (status == 0) reporter.Report(kMsgRootCertReceived);

@@ -91,11 +91,7 @@ int SignCert(SecurityCmdContext& context, CommandSession& session, std::uint32_t
 }  // namespace
 
 std::int32_t HandleSignCert(SecurityCmdContext& context, MessageReporter& reporter) {
-  CommandSession session;
-  std::uint32_t slot = kMsgNone;
-  const int status = SignCert(context, session, &slot);
-  reporter.Report(slot);
-  return status;
+  return RunCommandStep(SignCert, context, reporter);
 }
 
 }  // namespace kcertadm
