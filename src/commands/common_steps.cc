@@ -11,7 +11,6 @@
 #include "commands/input_file.h"
 #include "host_interface/message_reporter.h"
 #include "host_interface/messages.h"
-#include "keyring/certificate_verification.h"
 #include "keyring/file_replace.h"
 #include "keyring/keyring.h"
 #include "keyring/stash.h"
@@ -154,9 +153,6 @@ int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
     if (status == kKeyRingWrongPassword) return FailWith(slot, kMsgBadPassword, 1);
     if (status != kKeyRingOk) return FailWith(slot, kMsgKeyRingReadFailed, 1);
   }
-  // Certificates are verified against the roots of this key ring, not of
-  // one that an earlier command of the process opened.
-  TrustedRootCacheRebuild();
   return 0;
 }
 

@@ -100,7 +100,7 @@ bool WithinValidity(ByteView tbs) {
 
 void SetVerificationClockForTesting(std::time_t (*clock)()) { verificationClock = clock; }
 
-int TrustedRootCacheRebuild() {
+void TrustedRootCacheRelease() {
   KeyRingGuard guard;
   TrustedRootCache& cache = Cache();
   for (int i = 0; i < kTrustedRootCacheSlots; ++i) {
@@ -108,6 +108,13 @@ int TrustedRootCacheRebuild() {
     if (cache.keys[i]) DestroyKey(cache.keys[i]);
     cache.keyLengths[i] = 0;
   }
+  cache.count = -2;
+}
+
+int TrustedRootCacheRebuild() {
+  KeyRingGuard guard;
+  TrustedRootCacheRelease();
+  TrustedRootCache& cache = Cache();
   int used = 0;
   KeyRingCursor cursor;
   do {

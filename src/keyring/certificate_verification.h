@@ -31,6 +31,11 @@ int KeyRingAddHostRoots();
 
 // Rebuilds the cache from the trusted entries of the key ring. 0.
 int TrustedRootCacheRebuild();
+// Releases the cached roots; the next lookup builds the cache anew from
+// the key ring then in memory. Every KeyRingClear (so every KeyRingOpen)
+// calls it: certificates are checked against the roots of the key ring
+// open now, never of one opened before.
+void TrustedRootCacheRelease();
 // The key of the first cached root with this subject name (owned by the
 // cache), or null. Builds the cache on first use.
 KeyObject* TrustedRootCacheFindKey(ByteView issuerName);

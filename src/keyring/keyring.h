@@ -60,7 +60,7 @@ int KeyRingOpen(const std::string& path, OptionalPassword password);
 int KeyRingWrite(const std::string& path, OptionalPassword password);
 
 // Empties the in-memory key ring: entries released, password wiped, header
-// word 0.
+// word 0, and the trusted-root cache released with its entries.
 void KeyRingClear();
 
 // --- State ------------------------------------------------------------------

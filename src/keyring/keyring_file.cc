@@ -15,6 +15,7 @@
 #include <new>
 
 #include "crypto/md5.h"
+#include "keyring/certificate_verification.h"
 #include "keyring/file_replace.h"
 #include "keyring/keyring.h"
 #include "keyring/keyring_crypto.h"
@@ -225,6 +226,7 @@ void KeyRingClear() {
   ring.entries.clear();
   ring.password.reset();  // SecureString wipes itself
   ring.headerWord = 0;
+  TrustedRootCacheRelease();
 }
 
 int KeyRingOpen(const std::string& path, OptionalPassword password) {
