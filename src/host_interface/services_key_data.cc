@@ -32,6 +32,19 @@ void Report(std::uint32_t slot, char* buffer, std::uint32_t size) {
   if (slot != kMsgNone) ReportMessage(slot, buffer, size);
 }
 
+// The last certificate of entry, which is released; none with 30026 when
+// there is no entry, or with 30069 when it holds no certificate.
+std::optional<Bytes> TakeLastCertificate(std::optional<KeyRingEntry> entry, std::uint32_t* slot) {
+  if (!entry) {
+    FailWith(slot, kMsgNoSuchEntry);
+    return std::nullopt;
+  }
+  std::optional<Bytes> certificate = LastCertificate(*entry);
+  KeyRingEntryFree(entry);
+  if (!certificate) FailWith(slot, kMsgNoCertificate);
+  return certificate;
+}
+
 std::int32_t FillKeyData(const SecurityCmdContext& hostContext, ServerKeyData* keyData,
                          std::uint32_t* slot) {
   KeyRingSession ring(hostContext);
@@ -65,11 +78,8 @@ std::int32_t FillRootCertificate(const SecurityCmdContext& hostContext, ServerKe
   KeyRingSession ring(hostContext);
   if (const int status = ring.Open(slot); status != 0) return status;
 
-  std::optional<KeyRingEntry> entry = KeyRingDefaultKeyEntry();
-  if (!entry) return FailWith(slot, kMsgNoSuchEntry);
-  std::optional<Bytes> certificate = LastCertificate(*entry);
-  KeyRingEntryFree(entry);
-  if (!certificate) return FailWith(slot, kMsgNoCertificate);
+  std::optional<Bytes> certificate = TakeLastCertificate(KeyRingDefaultKeyEntry(), slot);
+  if (!certificate) return -1;
 
   std::vector<std::uint8_t> root;
   if (ClimbToRoot(Asn1View(certificate->data(), certificate->size()), &root, slot) != 0) {
@@ -85,13 +95,10 @@ std::int32_t ReadCertificateName(const SecurityCmdContext& hostContext, CertData
   if (const int status = ring.Open(slot); status != 0) return status;
   *cert = CertData{};
 
-  std::optional<KeyRingEntry> entry = HasText(ring.context.label)
-                                          ? KeyRingFindEntry(ring.context.label)
-                                          : KeyRingDefaultKeyEntry();
-  if (!entry) return FailWith(slot, kMsgNoSuchEntry);
-  std::optional<Bytes> certificate = LastCertificate(*entry);
-  KeyRingEntryFree(entry);
-  if (!certificate) return FailWith(slot, kMsgNoCertificate);
+  std::optional<Bytes> certificate = TakeLastCertificate(
+      HasText(ring.context.label) ? KeyRingFindEntry(ring.context.label) : KeyRingDefaultKeyEntry(),
+      slot);
+  if (!certificate) return -1;
   if (!CopyToItem(*certificate, &cert->der)) return FailWith(slot, kMsgOutOfMemory);
 
   CertFields fields{};
@@ -186,8 +193,6 @@ extern "C" KCERTADM_API std::int32_t GetCertDN(SecurityCmdContext* context, Cert
     }
     return kcertadm::ReadCertificateName(*context, cert, name, &slot);
   });
-  if (status != 0 && slot != kcertadm::kMsgNone) {
-    kcertadm::ReportMessage(slot, messageBuffer, messageBufferSize);
-  }
+  if (status != 0) kcertadm::Report(slot, messageBuffer, messageBufferSize);
   return status;
 }
