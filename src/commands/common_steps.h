@@ -51,15 +51,15 @@ class CommandSession {
 // are released at the end of the scope.
 class SubjectValues {
  public:
-  SubjectValues() = default;
-  ~SubjectValues();
-  SubjectValues(const SubjectValues&) = delete;
-  SubjectValues& operator=(const SubjectValues&) = delete;
-
   // 0, or -1 with 30061 when a field does not fit its attribute.
   int Build(const SecurityCmdContext& context, std::uint32_t* slot);
 
   DnValue values[DN_SLOT_COUNT] = {};
+
+  SubjectValues() = default;
+  ~SubjectValues();
+  SubjectValues(const SubjectValues&) = delete;
+  SubjectValues& operator=(const SubjectValues&) = delete;
 };
 
 // The frame of a command handler: a session for the whole command, the
