@@ -110,7 +110,7 @@ TEST_F(EnrolmentTest, SignClientCertRefusesWhatItCannotSign) {
 }
 
 // The signing key is read under the key ring's file lock: a writer replaces ring and stash one after the other.
-TEST_F(EnrolmentTest, SignClientCertWaitsForTheKeyRingLock) {
+TEST_F(EnrolmentTest, SignClientCertWaitsWhileAnotherThreadHoldsTheRingLock) {
   SecurityCmdContext signer = Signer(30, 1);
   HostRecord issued;
   SetText(&issued.value.reqText, ClientRequest());
