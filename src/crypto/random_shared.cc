@@ -98,10 +98,7 @@ AlgorithmObject* CreateSeededRandom() {
     ToolkitScope lock;
     RandomSeed(random, data, static_cast<std::uint32_t>(size), nullptr);
   };
-  SeedFromClocks(seed);
-  SeedFromFileStatus(seed);
-  SeedFromKeyRingEntries(seed);
-  SeedFromCommandOutput(seed);
+  SeedFromMachine(seed);
   return random;
 }
 

@@ -2,10 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <ctime>
+#include <memory>
+#include <new>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "crypto/random_md5.h"
 #include "support/test_files.h"
 
 namespace kcertadm {
@@ -45,26 +53,131 @@ TEST(Entropy, KeyRingFieldSampling) {
     KeyRingSampleBatch batch(r.sink(), c.start);
     batch.Field(data, c.size);
     EXPECT_EQ(batch.phase(), c.next);
-    batch.Flush();
+    batch.Finish();
     EXPECT_EQ(r.calls, c.fed.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.fed});
   }
+}
 
-  // Fields larger than a batch arrive in full batches, nothing lost at the
-  // seams, and the phase carries from one field into the next.
-  std::string big(8 * KeyRingSampleBatch::kBatchSize + 20, '\0');
-  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i / 8);
-  Recorder r;
-  {
-    KeyRingSampleBatch batch(r.sink(), 0);
-    batch.Field(reinterpret_cast<const std::uint8_t*>(big.data()), big.size());
-    batch.Field(data, 20);  // phase 3 after the big field: "dlt"
+// A key ring standing in for the real one: 300 entries of five fields of
+// varied sizes (some empty, some shorter than any phase), about 140 KiB of
+// samples, so batches fill up and a worker thread digests them.
+std::vector<std::string>& FakeRingFields() {
+  static std::vector<std::string> fields = [] {
+    std::vector<std::string> made;
+    for (std::uint32_t i = 0; i < 5 * 300; ++i) {
+      std::string field((i * 7919) % 1601, '\0');
+      for (std::size_t k = 0; k < field.size(); ++k) field[k] = static_cast<char>((i * 131 + k * 17) >> 3);
+      made.push_back(field);
+    }
+    return made;
+  }();
+  return fields;
+}
+
+void FakeRingSampler(KeyRingFieldSample sample, void* context) {
+  for (const std::string& field : FakeRingFields())
+    sample(context, reinterpret_cast<const std::uint8_t*>(field.data()), field.size());
+}
+
+// The samples one byte at a time, straight from the sampling rule.
+std::string OneByteSamples(std::uint32_t phase) {
+  std::string samples;
+  for (const std::string& field : FakeRingFields()) {
+    if (field.empty() || phase > field.size()) {
+      phase -= static_cast<std::uint32_t>(field.size());
+    } else if (phase == field.size()) {
+      phase = 7;
+    } else {
+      for (std::size_t i = phase; i < field.size(); i += 8) samples += field[i];
+      phase = static_cast<std::uint32_t>(7 - (field.size() - phase) % 8);
+    }
   }
-  ASSERT_EQ(r.calls.size(), 2u);
-  EXPECT_EQ(r.calls[0].size(), KeyRingSampleBatch::kBatchSize);
+  return samples;
+}
+
+// The whole seeding, its samples digested on a worker thread while the
+// command output is gathered and the rest by the caller, leaves the
+// generator exactly where seeding every sample and text byte by its own
+// one-byte seed does.
+TEST(Entropy, SeedingThroughTheWorkerThreadMatchesOneByteSeeds) {
+  SetKeyRingEntrySampler(&FakeRingSampler);
+  std::vector<std::string> calls;
+  std::time_t before, after;
+  std::unique_ptr<Md5RandomGenerator> seeded;
+  do {  // the phase comes from time(): retry across a second boundary
+    calls.clear();
+    seeded = std::make_unique<Md5RandomGenerator>();
+    before = std::time(nullptr);
+    SeedFromMachine([&](const std::uint8_t* data, std::size_t size) {
+      calls.emplace_back(reinterpret_cast<const char*>(data), size);
+      seeded->Seed(data, size);
+    });
+    after = std::time(nullptr);
+  } while (before != after);
+  SetKeyRingEntrySampler(nullptr);
+
+  ASSERT_GE(calls.size(), 4u);
+  ASSERT_EQ(calls[0].size(), 12u);   // clocks
+  ASSERT_EQ(calls[1].size(), 144u);  // file status
+  ASSERT_EQ(calls.back().size(), 32u);
+  std::string rest;
+  for (std::size_t i = 2; i + 1 < calls.size(); ++i) rest += calls[i];
+  const std::string samples = OneByteSamples(static_cast<std::uint32_t>(before % 8));
+  ASSERT_GT(samples.size(), 2 * KeyRingSampleBatch::kBatchSize);
+  ASSERT_EQ(rest.compare(0, samples.size(), samples), 0) << "the samples first, in order";
+  EXPECT_NE(rest.find(" etc\n", samples.size()), std::string::npos) << "then the listing text";
+
+  Md5RandomGenerator reference;
+  reference.Seed(reinterpret_cast<const std::uint8_t*>(calls[0].data()), 12);
+  reference.Seed(reinterpret_cast<const std::uint8_t*>(calls[1].data()), 144);
+  for (const char c : rest) reference.Seed(reinterpret_cast<const std::uint8_t*>(&c), 1);
+  reference.Seed(reinterpret_cast<const std::uint8_t*>(calls.back().data()), 32);
+  std::uint8_t got[64], want[64];
+  seeded->Generate(got, sizeof got);
+  reference.Generate(want, sizeof want);
+  EXPECT_EQ(0, std::memcmp(got, want, sizeof got));
+}
+
+// Once closed, the worker feeds every queued batch by itself, in order;
+// what the sink throws there reaches the caller instead of ending the
+// process.
+TEST(Entropy, WorkerThreadFeedsInOrderAndReportsFailure) {
+  std::string field(4 * 8 * KeyRingSampleBatch::kBatchSize + 5, '\0');
+  for (std::size_t i = 0; i < field.size(); ++i) field[i] = static_cast<char>(i / 8 + i / 4096);
+  const auto* data = reinterpret_cast<const std::uint8_t*>(field.data());
+  std::string fed;
+  std::atomic<std::size_t> fed_size{0};
+  std::set<std::thread::id> feeders;
+  {
+    KeyRingSampleBatch batch(
+        [&](const std::uint8_t* bytes, std::size_t size) {
+          fed.append(reinterpret_cast<const char*>(bytes), size);
+          feeders.insert(std::this_thread::get_id());
+          fed_size += size;
+        },
+        0);
+    batch.Field(data, field.size());
+    batch.Close();
+    for (int i = 0; i < 1000 && fed_size < field.size() / 8; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    batch.Finish();
+  }
   std::string expected;
-  for (std::size_t i = 0; i < big.size(); i += 8) expected += big[i];
-  expected += "dlt";
-  EXPECT_TRUE(r.calls[0] + r.calls[1] == expected);
+  for (std::size_t i = 0; i < field.size(); i += 8) expected += field[i];
+  EXPECT_TRUE(fed == expected);
+  if (std::thread::hardware_concurrency() > 1) {
+    EXPECT_EQ(feeders.count(std::this_thread::get_id()), 0u) << "all fed by the worker";
+  }
+
+  KeyRingSampleBatch failing([](const std::uint8_t*, std::size_t) { throw std::bad_alloc(); }, 0);
+  EXPECT_THROW(
+      {
+        failing.Field(data, field.size());
+        failing.Close();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        failing.Finish();
+      },
+      std::bad_alloc);
 }
 
 TEST(Entropy, TextIsFedInLineReaderPieces) {
