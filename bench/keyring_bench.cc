@@ -269,16 +269,20 @@ BENCHMARK(BM_DeleteEntryInMemory) RING_SIZES;
 
 // --- Seeding ------------------------------------------------------------------------
 
-// CreateSeededRandom with the in-memory key ring holding n entries (0: none),
-// which the seeding samples.
+// The first seeding of the shared generator with the in-memory key ring
+// holding n entries (0: none), which the seeding samples: the first
+// GetRandomBytes of a process, which creates SharedRandom by
+// CreateSeededRandom under KeyRingLock and RandomLock. The generator is
+// dropped again between iterations.
 void BM_SeedRandom(benchmark::State& state) {
   KeyRingClear();
   if (state.range(0) > 0) OpenOrDie(state, RingFile(state.range(0)));
   for (auto _ : state) {
-    AlgorithmObject* random = CreateSeededRandom();
-    if (random == nullptr) state.SkipWithError("CreateSeededRandom failed");
-    ToolkitScope lock;
-    AlgDestroy(&random);
+    state.PauseTiming();
+    InstallSharedRandomForTesting(nullptr);
+    state.ResumeTiming();
+    std::uint8_t byte;
+    if (GetRandomBytes(&byte, 1) != 0) state.SkipWithError("GetRandomBytes failed");
   }
   KeyRingClear();
 }

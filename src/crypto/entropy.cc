@@ -159,36 +159,51 @@ void SeedFromFileStatus(const SeedSink& sink) {
   sink(records, sizeof records);
 }
 
-// Feeds queued batches to the sink, in order, on its own thread. At the
-// end the caller feeds what the thread has not started on itself rather
-// than wait for it: on a busy machine every wait for another thread can
-// cost a scheduler tick.
+// Feeds queued batches to the sink, in order, on its own thread once
+// Start has started one. At the end the caller feeds what the thread has
+// not started on itself rather than wait for it: on a busy machine every
+// wait for another thread can cost a scheduler tick.
 class KeyRingSampleBatch::Worker {
  public:
-  // Starts the thread; throws std::system_error or std::bad_alloc when
-  // none can be had.
-  explicit Worker(const SeedSink& sink) : sink_(sink), thread_([this] { Run(); }) {}
+  explicit Worker(const SeedSink& sink) : sink_(sink) {}
   ~Worker() {
     Close();
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
   }
   Worker(const Worker&) = delete;
   Worker& operator=(const Worker&) = delete;
 
-  // Queues the first `size` bytes of batch for the sink.
-  void Queue(SecureBytes batch, std::size_t size) {
+  // False when no thread can be had.
+  bool Start() noexcept {
+    try {
+      thread_ = std::thread([this] { Run(); });
+      return true;
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return false;
+  }
+  bool Started() const { return thread_.joinable(); }
+
+  // Queues the first `size` bytes of batch for the sink; returns how many
+  // batches are queued.
+  std::size_t Queue(SecureBytes batch, std::size_t size) {
+    std::size_t queued;
     {
       std::lock_guard lock(mutex_);
       queued_.emplace_back(std::move(batch), size);
+      queued = queued_.size();
     }
     changed_.notify_all();
+    return queued;
   }
 
   // A buffer of kBatchSize bytes to fill next: a new one while fewer than
-  // kMaxQueued are queued, else one the thread is done with.
+  // kMaxQueued + 1 exist or no thread runs, else one the thread is done
+  // with (waiting for it if need be).
   SecureBytes Spare() {
     std::unique_lock lock(mutex_);
-    if (spare_.empty() && buffers_ < kMaxQueued + 1) {
+    if (spare_.empty() && (buffers_ < kMaxQueued + 1 || !thread_.joinable())) {
       ++buffers_;
       lock.unlock();
       return SecureBytes(kBatchSize);
@@ -266,7 +281,7 @@ class KeyRingSampleBatch::Worker {
   bool feeding_ = false;     // the thread has a batch in hand
   bool closed_ = false;
   std::exception_ptr failure_;
-  std::thread thread_;  // last: starts once the rest is ready
+  std::thread thread_;  // none until Start
 };
 
 KeyRingSampleBatch::KeyRingSampleBatch(SeedSink sink, std::uint32_t phase)
@@ -298,27 +313,26 @@ void KeyRingSampleBatch::Field(const std::uint8_t* data, std::size_t size) {
   }
 }
 
-// A worker pays for itself only with batches still to come (a full one was
-// just made) and a second core to run it on.
+// A thread pays for itself only on a machine with a second core and with
+// enough samples: it starts once kBatchesBeforeThread full batches wait.
+// Until then, and with a small key ring altogether, the batches wait in
+// the worker's queue and the caller feeds them at the end.
 void KeyRingSampleBatch::PassOn(bool full) {
   if (count_ == 0) return;
   static const bool several_cores = std::thread::hardware_concurrency() > 1;
-  if (!worker_ && full && several_cores && !inline_only_) {
-    try {
-      worker_ = std::make_unique<Worker>(sink_);
-    } catch (const std::system_error&) {
-      inline_only_ = true;
-    } catch (const std::bad_alloc&) {
-      inline_only_ = true;
-    }
-  }
+  if (!worker_ && full && several_cores && !inline_only_) worker_ = std::make_unique<Worker>(sink_);
   const std::size_t size = std::exchange(count_, 0);
   if (!worker_) {
     sink_(filling_.data(), size);
     return;
   }
-  worker_->Queue(std::move(filling_), size);
-  if (full) filling_ = worker_->Spare();
+  const std::size_t queued = worker_->Queue(std::move(filling_), size);
+  if (!worker_->Started() && queued >= kBatchesBeforeThread && !worker_->Start()) {
+    inline_only_ = true;  // no thread to be had: the rest is fed here
+    const std::unique_ptr<Worker> worker = std::move(worker_);
+    worker->Finish();
+  }
+  if (full) filling_ = worker_ ? worker_->Spare() : SecureBytes(kBatchSize);
 }
 
 void KeyRingSampleBatch::Close() {

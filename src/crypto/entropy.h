@@ -72,17 +72,18 @@ void SeedFromKeyRingEntries(const SeedSink& sink, const std::function<void()>& m
 // warmed up and before any output is taken, so every seed lands in the same
 // running digest and the batches feed exactly what one-byte seeds would.
 //
-// Digesting the samples costs several times what gathering them does, so
-// once a batch is full on a machine with more than one core, a worker
-// thread feeds the batches to the sink, in order, while the caller goes on
-// sampling (up to kMaxQueued batches ahead) and then with other work
-// until Finish. The sink must therefore be callable from another thread;
-// it is never called from two at once.
-// Without a worker (a small key ring, one core, or no thread to be had)
-// the caller feeds every batch itself.
+// Digesting the samples costs more than gathering them, so once
+// kBatchesBeforeThread batches are full on a machine with more than one
+// core, a worker thread feeds the batches to the sink, in order, while the
+// caller goes on sampling (up to kMaxQueued batches ahead) and then with
+// other work until Finish. The sink must therefore be callable from
+// another thread; it is never called from two at once. Without a thread
+// (a small key ring, one core, or no thread to be had) the caller feeds
+// every batch itself.
 class KeyRingSampleBatch {
  public:
   static constexpr std::size_t kBatchSize = 64 * 1024;
+  static constexpr std::size_t kBatchesBeforeThread = 2;
   static constexpr std::size_t kMaxQueued = 32;
 
   KeyRingSampleBatch(SeedSink sink, std::uint32_t phase);

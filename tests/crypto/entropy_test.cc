@@ -58,13 +58,13 @@ TEST(Entropy, KeyRingFieldSampling) {
   }
 }
 
-// A key ring standing in for the real one: 300 entries of five fields of
-// varied sizes (some empty, some shorter than any phase), about 140 KiB of
-// samples, so batches fill up and a worker thread digests them.
+// A key ring standing in for the real one: 600 entries of five fields of
+// varied sizes (some empty, some shorter than any phase), about 300 KiB of
+// samples, so enough batches fill up for a worker thread to digest them.
 std::vector<std::string>& FakeRingFields() {
   static std::vector<std::string> fields = [] {
     std::vector<std::string> made;
-    for (std::uint32_t i = 0; i < 5 * 300; ++i) {
+    for (std::uint32_t i = 0; i < 5 * 600; ++i) {
       std::string field((i * 7919) % 1601, '\0');
       for (std::size_t k = 0; k < field.size(); ++k) field[k] = static_cast<char>((i * 131 + k * 17) >> 3);
       made.push_back(field);
@@ -123,7 +123,7 @@ TEST(Entropy, SeedingThroughTheWorkerThreadMatchesOneByteSeeds) {
   std::string rest;
   for (std::size_t i = 2; i + 1 < calls.size(); ++i) rest += calls[i];
   const std::string samples = OneByteSamples(static_cast<std::uint32_t>(before % 8));
-  ASSERT_GT(samples.size(), 2 * KeyRingSampleBatch::kBatchSize);
+  ASSERT_GT(samples.size(), KeyRingSampleBatch::kBatchesBeforeThread * KeyRingSampleBatch::kBatchSize);
   ASSERT_EQ(rest.compare(0, samples.size(), samples), 0) << "the samples first, in order";
   EXPECT_NE(rest.find(" etc\n", samples.size()), std::string::npos) << "then the listing text";
 
@@ -142,7 +142,7 @@ TEST(Entropy, SeedingThroughTheWorkerThreadMatchesOneByteSeeds) {
 // what the sink throws there reaches the caller instead of ending the
 // process.
 TEST(Entropy, WorkerThreadFeedsInOrderAndReportsFailure) {
-  std::string field(4 * 8 * KeyRingSampleBatch::kBatchSize + 5, '\0');
+  std::string field(8 * KeyRingSampleBatch::kBatchesBeforeThread * KeyRingSampleBatch::kBatchSize + 5, '\0');
   for (std::size_t i = 0; i < field.size(); ++i) field[i] = static_cast<char>(i / 8 + i / 4096);
   const auto* data = reinterpret_cast<const std::uint8_t*>(field.data());
   std::string fed;
@@ -158,7 +158,7 @@ TEST(Entropy, WorkerThreadFeedsInOrderAndReportsFailure) {
         0);
     batch.Field(data, field.size());
     batch.Close();
-    for (int i = 0; i < 1000 && fed_size < field.size() / 8; ++i)
+    for (int i = 0; i < 1000 && fed_size < (field.size() + 7) / 8; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     batch.Finish();
   }
