@@ -36,6 +36,7 @@ if [ "${SKIP_BUILD:-0}" != 1 ]; then
   cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
   cmake --build "$build" -j2 --target "${targets[@]}" > /dev/null
 fi
+build=$(cd "$build" && pwd)  # the commands below run in other directories
 tool=$build/kcertadm
 for target in "${targets[@]}"; do
   case $target in

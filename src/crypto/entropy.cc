@@ -159,51 +159,37 @@ void SeedFromFileStatus(const SeedSink& sink) {
   sink(records, sizeof records);
 }
 
-// Feeds queued batches to the sink, in order, on its own thread once
-// Start has started one. At the end the caller feeds what the thread has
-// not started on itself rather than wait for it: on a busy machine every
-// wait for another thread can cost a scheduler tick.
+// Feeds queued batches to the sink, in order, on its own thread. At the
+// end the caller feeds what the thread has not started on itself rather
+// than wait for it: on a busy machine every wait for another thread can
+// cost a scheduler tick.
 class KeyRingSampleBatch::Worker {
  public:
-  explicit Worker(const SeedSink& sink) : sink_(sink) {}
+  // Starts the thread; throws std::system_error or std::bad_alloc when
+  // none can be had.
+  explicit Worker(const SeedSink& sink) : sink_(sink), thread_([this] { Run(); }) {}
   ~Worker() {
     Close();
-    if (thread_.joinable()) thread_.join();
+    thread_.join();
   }
   Worker(const Worker&) = delete;
   Worker& operator=(const Worker&) = delete;
 
-  // False when no thread can be had.
-  bool Start() noexcept {
-    try {
-      thread_ = std::thread([this] { Run(); });
-      return true;
-    } catch (const std::system_error&) {
-    } catch (const std::bad_alloc&) {
-    }
-    return false;
-  }
-  bool Started() const { return thread_.joinable(); }
-
-  // Queues the first `size` bytes of batch for the sink; returns how many
-  // batches are queued.
-  std::size_t Queue(SecureBytes batch, std::size_t size) {
-    std::size_t queued;
+  // Queues the first `size` bytes of batch for the sink.
+  void Queue(SecureBytes batch, std::size_t size) {
     {
       std::lock_guard lock(mutex_);
       queued_.emplace_back(std::move(batch), size);
-      queued = queued_.size();
     }
     changed_.notify_all();
-    return queued;
   }
 
   // A buffer of kBatchSize bytes to fill next: a new one while fewer than
-  // kMaxQueued + 1 exist or no thread runs, else one the thread is done
-  // with (waiting for it if need be).
+  // kMaxQueued + 1 exist, else one the thread is done with (waiting for it
+  // if need be).
   SecureBytes Spare() {
     std::unique_lock lock(mutex_);
-    if (spare_.empty() && (buffers_ < kMaxQueued + 1 || !thread_.joinable())) {
+    if (spare_.empty() && buffers_ < kMaxQueued + 1) {
       ++buffers_;
       lock.unlock();
       return SecureBytes(kBatchSize);
@@ -224,8 +210,8 @@ class KeyRingSampleBatch::Worker {
   }
 
   // Takes back the batches the thread has not started on, waits for the
-  // one it is feeding, feeds the rest on the calling thread and ends the
-  // thread. Rethrows what the sink threw on the thread.
+  // one it is feeding, feeds the rest on the calling thread and lets the
+  // thread end. Rethrows what the sink threw on the thread.
   void Finish() {
     std::deque<Batch> rest;
     std::exception_ptr failure;
@@ -281,7 +267,7 @@ class KeyRingSampleBatch::Worker {
   bool feeding_ = false;     // the thread has a batch in hand
   bool closed_ = false;
   std::exception_ptr failure_;
-  std::thread thread_;  // none until Start
+  std::thread thread_;  // last: starts once the rest is ready
 };
 
 KeyRingSampleBatch::KeyRingSampleBatch(SeedSink sink, std::uint32_t phase)
@@ -314,25 +300,25 @@ void KeyRingSampleBatch::Field(const std::uint8_t* data, std::size_t size) {
 }
 
 // A thread pays for itself only on a machine with a second core and with
-// enough samples: it starts once kBatchesBeforeThread full batches wait.
-// Until then, and with a small key ring altogether, the batches wait in
-// the worker's queue and the caller feeds them at the end.
+// enough samples, so the first kBatchesBeforeThread - 1 full batches are
+// fed here, from the one buffer; the thread starts with the next.
 void KeyRingSampleBatch::PassOn(bool full) {
   if (count_ == 0) return;
   static const bool several_cores = std::thread::hardware_concurrency() > 1;
-  if (!worker_ && full && several_cores && !inline_only_) worker_ = std::make_unique<Worker>(sink_);
+  if (full && ++full_batches_ == kBatchesBeforeThread && several_cores) {
+    try {
+      worker_ = std::make_unique<Worker>(sink_);
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+  }
   const std::size_t size = std::exchange(count_, 0);
   if (!worker_) {
     sink_(filling_.data(), size);
     return;
   }
-  const std::size_t queued = worker_->Queue(std::move(filling_), size);
-  if (!worker_->Started() && queued >= kBatchesBeforeThread && !worker_->Start()) {
-    inline_only_ = true;  // no thread to be had: the rest is fed here
-    const std::unique_ptr<Worker> worker = std::move(worker_);
-    worker->Finish();
-  }
-  if (full) filling_ = worker_ ? worker_->Spare() : SecureBytes(kBatchSize);
+  worker_->Queue(std::move(filling_), size);
+  if (full) filling_ = worker_->Spare();
 }
 
 void KeyRingSampleBatch::Close() {

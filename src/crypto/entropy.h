@@ -72,8 +72,8 @@ void SeedFromKeyRingEntries(const SeedSink& sink, const std::function<void()>& m
 // warmed up and before any output is taken, so every seed lands in the same
 // running digest and the batches feed exactly what one-byte seeds would.
 //
-// Digesting the samples costs more than gathering them, so once
-// kBatchesBeforeThread batches are full on a machine with more than one
+// Digesting the samples costs more than gathering them, so from the
+// kBatchesBeforeThread-th full batch on, on a machine with more than one
 // core, a worker thread feeds the batches to the sink, in order, while the
 // caller goes on sampling (up to kMaxQueued batches ahead) and then with
 // other work until Finish. The sink must therefore be callable from
@@ -108,7 +108,7 @@ class KeyRingSampleBatch {
   std::uint32_t phase_;
   SecureBytes filling_;
   std::size_t count_ = 0;
-  bool inline_only_ = false;
+  std::size_t full_batches_ = 0;
   std::unique_ptr<Worker> worker_;
 };
 
