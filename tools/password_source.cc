@@ -20,7 +20,10 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 std::optional<PasswordSource> ParsePasswordSource(std::string_view source_text, std::string& problem) {
   using Kind = PasswordSource::Kind;
   if (source_text == "stdin") return PasswordSource{Kind::kStdin, "stdin", STDIN_FILENO};
-  if (StartsWith(source_text, "pass:")) return PasswordSource{Kind::kText, std::string(source_text.substr(5))};
+  if (StartsWith(source_text, "pass:")) {
+    const std::string_view text = source_text.substr(5);
+    return PasswordSource{Kind::kText, {}, -1, SecureString(text.begin(), text.end())};
+  }
   if (StartsWith(source_text, "env:")) {
     if (source_text.size() == 4) {
       problem = "env: needs the name of an environment variable";
@@ -60,7 +63,7 @@ std::optional<SecureString> PasswordReader::Read(const PasswordSource& source,
   using Kind = PasswordSource::Kind;
   switch (source.kind) {
     case Kind::kText:
-      return SecureString(source.argument.begin(), source.argument.end());
+      return source.text;
     case Kind::kEnvironment: {
       const char* value = std::getenv(source.argument.c_str());
       if (value == nullptr) {

@@ -14,8 +14,9 @@ namespace kcertadm::cli {
 struct PasswordSource {
   enum class Kind { kText, kEnvironment, kFile, kDescriptor, kStdin };
   Kind kind;
-  std::string argument;  // the text, variable name or path; the descriptor number
+  std::string argument;  // the variable name or path; the descriptor number
   int descriptor = -1;   // for kDescriptor and kStdin
+  SecureString text;     // for kText: the password itself, wiped when dropped
 };
 
 // Reads a password source such as "env:NAME"; on a malformed one returns nullopt and

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "crypto/secure_memory.h"
+#include "password_source.h"
 #include "run_command.h"
 #include "support/test_files.h"
 
@@ -82,6 +83,20 @@ TEST(ReleasedSecrets, CommandsLeaveNoPasswordInReleasedMemory) {
   EXPECT_EQ(blocksWithSecrets, 0) << "released blocks held a password";
   EXPECT_GT(wipedBlocks, 0);
   EXPECT_EQ(unwipedBlocks, 0);
+}
+
+// The tool's pass:TEXT source holds the password until it is read.
+TEST(ReleasedSecrets, TextPasswordSourceLeavesNoPlainCopy) {
+  scanning = true;
+  {
+    std::string problem;
+    const auto source = cli::ParsePasswordSource("pass:Long-Secret-Of-The-Old-Ring-7Qx", problem);
+    ASSERT_TRUE(source.has_value()) << problem;
+    cli::PasswordReader reader;
+    EXPECT_EQ(reader.Read(*source, problem), SecureString(kSecrets[0]));
+  }
+  scanning = false;
+  EXPECT_EQ(blocksWithSecrets, 0) << "released blocks held the password";
 }
 
 }  // namespace

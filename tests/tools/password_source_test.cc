@@ -34,7 +34,9 @@ TEST(PasswordSourceText, ReadsEachFormAndRefusesMalformedOnes) {
     const auto source = ParsePasswordSource(test.source_text, problem);
     ASSERT_TRUE(source.has_value()) << problem;
     EXPECT_EQ(source->kind, test.kind);
-    EXPECT_EQ(source->argument, test.argument);
+    // A password is kept only in a container that wipes itself.
+    EXPECT_EQ(test.kind == Kind::kText ? std::string(source->text.begin(), source->text.end()) : source->argument,
+              test.argument);
     EXPECT_EQ(source->descriptor, test.descriptor);
   }
   // Refused: a bare password would land on the command line by mistake; a
