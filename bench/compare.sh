@@ -17,8 +17,10 @@
 #
 # Usage: bench/compare.sh [build-dir]   (default: build-release)
 # Environment: RUNS (default 11), KEYGEN_RUNS (default 21), RING_SIZE
-# (default 1000), SKIP_BUILD=1 to use the build as it is, SEEDING_ONLY=1
-# for the seeding figures alone (no OpenSSL comparisons, no scaling).
+# (default 1000), CERT_BUNDLE (PEM certificates to list instead of
+# RING_SIZE generated ones), SKIP_BUILD=1 to use the build as it is,
+# SEEDING_ONLY=1 for the seeding figures alone (no OpenSSL comparisons, no
+# scaling).
 set -euo pipefail
 export LC_ALL=C
 
@@ -171,8 +173,19 @@ compare "SignCert" 1.0 "$RUNS" ours_sign openssl_sign
 
 # --- GetEntries --------------------------------------------------------------
 
-"$PYTHON" "$source_dir/bench/make_certs.py" "$work/certs" "$RING_SIZE"
-"$build/bench/keyring_bench" --make-ring "$work/certs/ring.kyr" "$password" "$work/certs/bundle.der"
+# With CERT_BUNDLE (a file of PEM certificates) the listing runs over those
+# certificates instead; both sides list the ones the key ring takes.
+if [ -n "${CERT_BUNDLE:-}" ]; then
+  mkdir -p "$work/certs"
+  "$PYTHON" "$source_dir/bench/cert_bundle.py" to-der "$CERT_BUNDLE" "$work/certs/given.der"
+  "$build/bench/keyring_bench" --make-ring "$work/certs/ring.kyr" "$password" "$work/certs/given.der" \
+    "$work/certs/bundle.der"
+  "$PYTHON" "$source_dir/bench/cert_bundle.py" to-pem "$work/certs/bundle.der" "$work/certs/bundle.pem"
+  RING_SIZE=$(grep -c "BEGIN CERTIFICATE" "$work/certs/bundle.pem")
+else
+  "$PYTHON" "$source_dir/bench/make_certs.py" "$work/certs" "$RING_SIZE"
+  "$build/bench/keyring_bench" --make-ring "$work/certs/ring.kyr" "$password" "$work/certs/bundle.der"
+fi
 ours_list() {
   wall_ms "$tool" GetEntries "KeyFile=$work/certs/ring.kyr" "Password=$password" \
     "EntriesFile=$work/certs/ours$1.txt"

@@ -7,9 +7,10 @@
 // above what was in use before the operation (peak_bytes); peak_per_file is
 // their ratio. bench/compare.sh turns the times into growth ratios.
 //
-// With --make-ring OUT PASSWORD BUNDLE the program instead builds a key ring
-// file at OUT from the DER certificates held back to back in BUNDLE, one
-// certificate entry per certificate (labels cert0, cert1, ...), and exits.
+// With --make-ring OUT PASSWORD BUNDLE [KEPT] the program instead builds a
+// key ring file at OUT from the DER certificates held back to back in
+// BUNDLE, one certificate entry per certificate (labels cert0, cert1, ...),
+// writes the certificates it took to KEPT, and exits.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -310,13 +311,17 @@ BENCHMARK(BM_KeyGenShared)->Arg(1024)->Unit(benchmark::kMillisecond)
 
 // --- Ring building for the whole-process comparisons -------------------------------
 
-int MakeRing(const char* out, const char* password, const char* bundlePath) {
+// Certificates the key ring refuses (keys other than RSA, for one) are
+// left out and counted; with `kept` the certificates taken are written
+// there back to back, so that the other side lists the same ones.
+int MakeRing(const char* out, const char* password, const char* bundlePath, const char* kept) {
   std::ifstream in(bundlePath, std::ios::binary);
   const Bytes bundle((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   der::View rest(bundle.data(), bundle.size());
   KeyRingClear();
-  std::size_t count = 0;
-  while (!rest.empty()) {
+  Bytes taken;
+  std::size_t count = 0, refused = 0;
+  for (; !rest.empty(); ++count) {
     auto element = der::Next(rest);
     if (!element) {
       std::fprintf(stderr, "%s: certificate %zu does not decode\n", bundlePath, count);
@@ -324,14 +329,29 @@ int MakeRing(const char* out, const char* password, const char* bundlePath) {
     }
     const std::string label = "cert" + std::to_string(count);
     if (int status = KeyRingAddCertificate(element->whole, label, nullptr); status != 0) {
-      std::fprintf(stderr, "%s: certificate %zu refused (%d)\n", bundlePath, count, status);
-      return 1;
+      if (refused++ == 0) std::fprintf(stderr, "%s: certificate %zu left out (status %d)\n", bundlePath, count, status);
+      continue;
     }
-    ++count;
+    taken.insert(taken.end(), element->whole.begin(), element->whole.end());
   }
+  if (refused == count) {
+    std::fprintf(stderr, "%s: no certificate taken\n", bundlePath);
+    return 1;
+  }
+  if (refused != 0)
+    std::fprintf(stderr, "%s: %zu of %zu certificates taken, the first left out as above\n", bundlePath,
+                 count - refused, count);
   if (int status = KeyRingWrite(out, password); status != 0) {
     std::fprintf(stderr, "%s: write failed (%d)\n", out, status);
     return 1;
+  }
+  if (kept != nullptr) {
+    std::ofstream keptFile(kept, std::ios::binary);
+    keptFile.write(reinterpret_cast<const char*>(taken.data()), static_cast<std::streamsize>(taken.size()));
+    if (!keptFile.flush()) {
+      std::fprintf(stderr, "%s: cannot write\n", kept);
+      return 1;
+    }
   }
   return 0;
 }
@@ -341,8 +361,8 @@ int MakeRing(const char* out, const char* password, const char* bundlePath) {
 
 int main(int argc, char** argv) {
   InitSecLib(nullptr);
-  if (argc == 5 && std::strcmp(argv[1], "--make-ring") == 0)
-    return kcertadm::MakeRing(argv[2], argv[3], argv[4]);
+  if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "--make-ring") == 0)
+    return kcertadm::MakeRing(argv[2], argv[3], argv[4], argc == 6 ? argv[5] : nullptr);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
