@@ -57,8 +57,7 @@ password=bench-password
 # The first seeding of the random generator against one 1024-bit key
 # generation, both in one run of keyring_bench with their repetitions
 # interleaved, so a change of load falls on both alike. Wall time decides
-# (what the caller waits); CPU time is the whole process's, the seeding's
-# worker thread included.
+# (what the caller waits); CPU time is the whole process's.
 seeding() {
   local csv
   csv=$("$build/bench/keyring_bench" --benchmark_filter='BM_(SeedRandom|KeyGenShared)' \

@@ -10,16 +10,11 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <condition_variable>
 #include <cstring>
 #include <ctime>
-#include <deque>
-#include <exception>
-#include <mutex>
 #include <sstream>
-#include <system_error>
-#include <thread>
 
+#include "crypto/secure_memory.h"
 #include "host/host_random.h"
 
 namespace kcertadm {
@@ -159,126 +154,9 @@ void SeedFromFileStatus(const SeedSink& sink) {
   sink(records, sizeof records);
 }
 
-// Feeds queued batches to the sink, in order, on its own thread. At the
-// end the caller feeds what the thread has not started on itself rather
-// than wait for it: on a busy machine every wait for another thread can
-// cost a scheduler tick.
-class KeyRingSampleBatch::Worker {
- public:
-  // Starts the thread; throws std::system_error or std::bad_alloc when
-  // none can be had.
-  explicit Worker(const SeedSink& sink) : sink_(sink), thread_([this] { Run(); }) {}
-  ~Worker() {
-    Close();
-    thread_.join();
-  }
-  Worker(const Worker&) = delete;
-  Worker& operator=(const Worker&) = delete;
-
-  // Queues the first `size` bytes of batch for the sink.
-  void Queue(SecureBytes batch, std::size_t size) {
-    {
-      std::lock_guard lock(mutex_);
-      queued_.emplace_back(std::move(batch), size);
-    }
-    changed_.notify_all();
-  }
-
-  // A buffer of kBatchSize bytes to fill next: a new one while fewer than
-  // kMaxQueued + 1 exist, else one the thread is done with (waiting for it
-  // if need be).
-  SecureBytes Spare() {
-    std::unique_lock lock(mutex_);
-    if (spare_.empty() && buffers_ < kMaxQueued + 1) {
-      ++buffers_;
-      lock.unlock();
-      return SecureBytes(kBatchSize);
-    }
-    changed_.wait(lock, [this] { return !spare_.empty(); });
-    SecureBytes next = std::move(spare_.back());
-    spare_.pop_back();
-    return next;
-  }
-
-  // No batch follows: the thread ends once the queue is empty.
-  void Close() {
-    {
-      std::lock_guard lock(mutex_);
-      closed_ = true;
-    }
-    changed_.notify_all();
-  }
-
-  // Takes back the batches the thread has not started on, waits for the
-  // one it is feeding, feeds the rest on the calling thread and lets the
-  // thread end. Rethrows what the sink threw on the thread.
-  void Finish() {
-    std::deque<Batch> rest;
-    std::exception_ptr failure;
-    {
-      std::unique_lock lock(mutex_);
-      closed_ = true;
-      rest.swap(queued_);
-      changed_.wait(lock, [this] { return !feeding_; });
-      failure = failure_;
-    }
-    changed_.notify_all();
-    if (failure) std::rethrow_exception(failure);
-    for (const auto& [batch, size] : rest) sink_(batch.data(), size);
-  }
-
- private:
-  using Batch = std::pair<SecureBytes, std::size_t>;
-
-  void Run() noexcept {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      changed_.wait(lock, [this] { return !queued_.empty() || closed_; });
-      if (queued_.empty()) return;
-      Batch batch = std::move(queued_.front());
-      queued_.pop_front();
-      feeding_ = true;
-      const bool failed = failure_ != nullptr;
-      lock.unlock();
-      // After a failure the queue is still emptied, so the caller never
-      // waits for a buffer, but nothing more is fed.
-      std::exception_ptr error;
-      if (!failed) {
-        try {
-          sink_(batch.first.data(), batch.second);
-        } catch (...) {
-          error = std::current_exception();
-        }
-      }
-      lock.lock();
-      if (error) failure_ = error;
-      feeding_ = false;
-      spare_.push_back(std::move(batch.first));
-      changed_.notify_all();
-    }
-  }
-
-  const SeedSink& sink_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<Batch> queued_;
-  std::vector<SecureBytes> spare_;
-  std::size_t buffers_ = 1;  // the caller's own included
-  bool feeding_ = false;     // the thread has a batch in hand
-  bool closed_ = false;
-  std::exception_ptr failure_;
-  std::thread thread_;  // last: starts once the rest is ready
-};
-
-KeyRingSampleBatch::KeyRingSampleBatch(SeedSink sink, std::uint32_t phase)
-    : sink_(std::move(sink)), phase_(phase) {}
-
 KeyRingSampleBatch::~KeyRingSampleBatch() {
-  try {
-    Finish();
-  } catch (...) {
-    // A destructor cannot report it; Finish called directly does.
-  }
+  Flush();
+  SecureWipe(samples_, sizeof samples_);
 }
 
 void KeyRingSampleBatch::Field(const std::uint8_t* data, std::size_t size) {
@@ -288,64 +166,30 @@ void KeyRingSampleBatch::Field(const std::uint8_t* data, std::size_t size) {
     return;
   }
   phase_ = static_cast<std::uint32_t>(7 - ((size - start) % 8));
-  if (filling_.empty()) filling_.resize(kBatchSize);
   for (std::size_t pos = start; pos < size;) {
     const std::size_t take = std::min(kBatchSize - count_, (size - pos + 7) / 8);
-    std::uint8_t* const samples = filling_.data() + count_;  // a new buffer after each full one
-    for (std::size_t k = 0; k < take; ++k) samples[k] = data[pos + 8 * k];
+    for (std::size_t k = 0; k < take; ++k) samples_[count_ + k] = data[pos + 8 * k];
     count_ += take;
     pos += 8 * take;
-    if (count_ == kBatchSize) PassOn(true);
+    if (count_ == kBatchSize) Flush();
   }
 }
 
-// A thread pays for itself only on a machine with a second core and with
-// enough samples, so the first kBatchesBeforeThread - 1 full batches are
-// fed here, from the one buffer; the thread starts with the next.
-void KeyRingSampleBatch::PassOn(bool full) {
+void KeyRingSampleBatch::Flush() {
   if (count_ == 0) return;
-  static const bool several_cores = std::thread::hardware_concurrency() > 1;
-  if (full && ++full_batches_ == kBatchesBeforeThread && several_cores) {
-    try {
-      worker_ = std::make_unique<Worker>(sink_);
-    } catch (const std::system_error&) {
-    } catch (const std::bad_alloc&) {
-    }
-  }
-  const std::size_t size = std::exchange(count_, 0);
-  if (!worker_) {
-    sink_(filling_.data(), size);
-    return;
-  }
-  worker_->Queue(std::move(filling_), size);
-  if (full) filling_ = worker_->Spare();
+  sink_(samples_, count_);
+  count_ = 0;
 }
 
-void KeyRingSampleBatch::Close() {
-  PassOn(false);
-  if (worker_) worker_->Close();
-}
-
-void KeyRingSampleBatch::Finish() {
-  PassOn(false);
-  if (worker_) {
-    const std::unique_ptr<Worker> worker = std::move(worker_);
-    worker->Finish();
-  }
-}
-
-void SeedFromKeyRingEntries(const SeedSink& sink, const std::function<void()>& meanwhile) {
+void SeedFromKeyRingEntries(const SeedSink& sink) {
+  const KeyRingSampleFn sampler = g_sampler.load();
+  if (sampler == nullptr) return;
   KeyRingSampleBatch batch(sink, static_cast<std::uint32_t>(std::time(nullptr) % 8));
-  if (const KeyRingSampleFn sampler = g_sampler.load()) {
-    sampler(
-        [](void* raw, const std::uint8_t* data, std::size_t size) {
-          static_cast<KeyRingSampleBatch*>(raw)->Field(data, size);
-        },
-        &batch);
-  }
-  batch.Close();
-  if (meanwhile) meanwhile();
-  batch.Finish();
+  sampler(
+      [](void* raw, const std::uint8_t* data, std::size_t size) {
+        static_cast<KeyRingSampleBatch*>(raw)->Field(data, size);
+      },
+      &batch);
 }
 
 std::string CommandOutputText() {
@@ -386,16 +230,10 @@ void SeedTextPieces(const SeedSink& sink, const std::string& text) {
   SecureWipe(kept.data(), kept.size());
 }
 
-namespace {
-
-void SeedFromKeyRingAndCommandOutput(const SeedSink& sink) {
-  std::string text;
-  struct WipeText {
-    std::string& text;
-    ~WipeText() { SecureWipe(text.data(), text.size()); }
-  } wipe_text{text};
-  SeedFromKeyRingEntries(sink, [&text] { text = CommandOutputText(); });
+void SeedFromCommandOutput(const SeedSink& sink) {
+  std::string text = CommandOutputText();
   SeedTextPieces(sink, text);
+  SecureWipe(text.data(), text.size());
   std::uint8_t host[32];
   for (std::size_t i = 0; i < sizeof host; i += 2) {
     const std::uint16_t word = HostRandomWord();
@@ -406,12 +244,11 @@ void SeedFromKeyRingAndCommandOutput(const SeedSink& sink) {
   SecureWipe(host, sizeof host);
 }
 
-}  // namespace
-
 void SeedFromMachine(const SeedSink& sink) {
   SeedFromClocks(sink);
   SeedFromFileStatus(sink);
-  SeedFromKeyRingAndCommandOutput(sink);
+  SeedFromKeyRingEntries(sink);
+  SeedFromCommandOutput(sink);
 }
 
 }  // namespace kcertadm

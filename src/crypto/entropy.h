@@ -10,12 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "crypto/secure_memory.h"
 
 namespace kcertadm {
 
@@ -57,10 +54,7 @@ void SeedFromFileStatus(const SeedSink& sink);
 
 // Samples the key ring entries through the registered sampler: phase
 // starts at time() mod 8 and runs through every field (KeyRingSampleBatch).
-// `meanwhile`, if given, runs on the calling thread once the last sample is
-// taken, while earlier samples may still be on their way to the sink; every
-// sample has reached the sink when the call returns.
-void SeedFromKeyRingEntries(const SeedSink& sink, const std::function<void()>& meanwhile = {});
+void SeedFromKeyRingEntries(const SeedSink& sink);
 
 // Samples key ring fields one after another: of each field the bytes
 // data[phase], data[phase + 8], ... below its size; the phase for the next
@@ -71,45 +65,25 @@ void SeedFromKeyRingEntries(const SeedSink& sink, const std::function<void()>& m
 // than one seed per byte. The seeding steps come after the generator has
 // warmed up and before any output is taken, so every seed lands in the same
 // running digest and the batches feed exactly what one-byte seeds would.
-//
-// Digesting the samples costs more than gathering them, so from the
-// kBatchesBeforeThread-th full batch on, on a machine with more than one
-// core, a worker thread feeds the batches to the sink, in order, while the
-// caller goes on sampling (up to kMaxQueued batches ahead) and then with
-// other work until Finish. The sink must therefore be callable from
-// another thread; it is never called from two at once. Without a thread
-// (a small key ring, one core, or no thread to be had) the caller feeds
-// every batch itself.
 class KeyRingSampleBatch {
  public:
-  static constexpr std::size_t kBatchSize = 64 * 1024;
-  static constexpr std::size_t kBatchesBeforeThread = 2;
-  static constexpr std::size_t kMaxQueued = 32;
+  static constexpr std::size_t kBatchSize = 4096;
 
-  KeyRingSampleBatch(SeedSink sink, std::uint32_t phase);
-  ~KeyRingSampleBatch();  // Finish, with any failure dropped
+  KeyRingSampleBatch(SeedSink sink, std::uint32_t phase) : sink_(std::move(sink)), phase_(phase) {}
+  ~KeyRingSampleBatch();  // flushes, then wipes the batch
   KeyRingSampleBatch(const KeyRingSampleBatch&) = delete;
   KeyRingSampleBatch& operator=(const KeyRingSampleBatch&) = delete;
 
   void Field(const std::uint8_t* data, std::size_t size);
-  // No field follows: the last samples are handed on, and a worker ends
-  // once it has fed what it holds.
-  void Close();
-  // Every sample has reached the sink, the worker, if one ran, has ended.
-  // Rethrows what the sink threw on the worker.
-  void Finish();
+  // Hands the samples gathered so far to the sink (nothing when none).
+  void Flush();
   std::uint32_t phase() const { return phase_; }
 
  private:
-  class Worker;
-  void PassOn(bool full);
-
   SeedSink sink_;
   std::uint32_t phase_;
-  SecureBytes filling_;
   std::size_t count_ = 0;
-  std::size_t full_batches_ = 0;
-  std::unique_ptr<Worker> worker_;
+  std::uint8_t samples_[kBatchSize];
 };
 
 // The text a network listing and a root directory listing would show:
@@ -120,10 +94,11 @@ std::string CommandOutputText();
 // to its first NUL byte. The pieces go to the sink back to back as one
 // seed, which feeds the running digest the same bytes as one seed each.
 void SeedTextPieces(const SeedSink& sink, const std::string& text);
-// Every step in order: clocks, file status, the key ring samples
-// (SeedFromKeyRingEntries), CommandOutputText in pieces, then 32 bytes from
-// HostRandomWord (sixteen calls, low byte then high byte of each) as one
-// seed. The text is gathered while the samples are still being digested.
+// CommandOutputText in pieces, then 32 bytes from HostRandomWord (sixteen
+// calls, low byte then high byte of each) as one seed.
+void SeedFromCommandOutput(const SeedSink& sink);
+// Every step in order, on the calling thread: clocks, file status, the key
+// ring samples, the command output.
 void SeedFromMachine(const SeedSink& sink);
 
 }  // namespace kcertadm

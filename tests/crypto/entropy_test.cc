@@ -2,15 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <memory>
-#include <new>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "crypto/random_md5.h"
@@ -53,14 +48,31 @@ TEST(Entropy, KeyRingFieldSampling) {
     KeyRingSampleBatch batch(r.sink(), c.start);
     batch.Field(data, c.size);
     EXPECT_EQ(batch.phase(), c.next);
-    batch.Finish();
+    batch.Flush();
     EXPECT_EQ(r.calls, c.fed.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.fed});
   }
+
+  // Fields larger than a batch arrive in full batches, nothing lost at the
+  // seams, and the phase carries from one field into the next.
+  std::string big(8 * KeyRingSampleBatch::kBatchSize + 20, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i / 8);
+  Recorder r;
+  {
+    KeyRingSampleBatch batch(r.sink(), 0);
+    batch.Field(reinterpret_cast<const std::uint8_t*>(big.data()), big.size());
+    batch.Field(data, 20);  // phase 3 after the big field: "dlt"
+  }
+  ASSERT_EQ(r.calls.size(), 2u);
+  EXPECT_EQ(r.calls[0].size(), KeyRingSampleBatch::kBatchSize);
+  std::string expected;
+  for (std::size_t i = 0; i < big.size(); i += 8) expected += big[i];
+  expected += "dlt";
+  EXPECT_TRUE(r.calls[0] + r.calls[1] == expected);
 }
 
 // A key ring standing in for the real one: 600 entries of five fields of
 // varied sizes (some empty, some shorter than any phase), about 300 KiB of
-// samples, so enough batches fill up for a worker thread to digest them.
+// samples, many batches' worth.
 std::vector<std::string>& FakeRingFields() {
   static std::vector<std::string> fields = [] {
     std::vector<std::string> made;
@@ -95,11 +107,10 @@ std::string OneByteSamples(std::uint32_t phase) {
   return samples;
 }
 
-// The whole seeding, its samples digested on a worker thread while the
-// command output is gathered and the rest by the caller, leaves the
-// generator exactly where seeding every sample and text byte by its own
-// one-byte seed does.
-TEST(Entropy, SeedingThroughTheWorkerThreadMatchesOneByteSeeds) {
+// The whole seeding, its samples fed in batches, leaves the generator
+// exactly where seeding every sample and text byte by its own one-byte
+// seed does.
+TEST(Entropy, WholeSeedingMatchesOneByteSeeds) {
   SetKeyRingEntrySampler(&FakeRingSampler);
   std::vector<std::string> calls;
   std::time_t before, after;
@@ -123,7 +134,7 @@ TEST(Entropy, SeedingThroughTheWorkerThreadMatchesOneByteSeeds) {
   std::string rest;
   for (std::size_t i = 2; i + 1 < calls.size(); ++i) rest += calls[i];
   const std::string samples = OneByteSamples(static_cast<std::uint32_t>(before % 8));
-  ASSERT_GT(samples.size(), KeyRingSampleBatch::kBatchesBeforeThread * KeyRingSampleBatch::kBatchSize);
+  ASSERT_GT(samples.size(), 8 * KeyRingSampleBatch::kBatchSize);
   ASSERT_EQ(rest.compare(0, samples.size(), samples), 0) << "the samples first, in order";
   EXPECT_NE(rest.find(" etc\n", samples.size()), std::string::npos) << "then the listing text";
 
@@ -136,54 +147,6 @@ TEST(Entropy, SeedingThroughTheWorkerThreadMatchesOneByteSeeds) {
   seeded->Generate(got, sizeof got);
   reference.Generate(want, sizeof want);
   EXPECT_EQ(0, std::memcmp(got, want, sizeof got));
-}
-
-// Once closed, the worker feeds every queued batch by itself, in order,
-// after those the caller fed before it started; what the sink throws
-// there reaches the caller instead of ending the process.
-TEST(Entropy, WorkerThreadFeedsInOrderAndReportsFailure) {
-  std::string field(8 * (KeyRingSampleBatch::kBatchesBeforeThread + 3) * KeyRingSampleBatch::kBatchSize + 5, '\0');
-  for (std::size_t i = 0; i < field.size(); ++i) field[i] = static_cast<char>(i / 8 + i / 4096);
-  const auto* data = reinterpret_cast<const std::uint8_t*>(field.data());
-  std::string fed;
-  std::atomic<std::size_t> fed_size{0};
-  std::set<std::thread::id> feeders;
-  {
-    KeyRingSampleBatch batch(
-        [&](const std::uint8_t* bytes, std::size_t size) {
-          fed.append(reinterpret_cast<const char*>(bytes), size);
-          feeders.insert(std::this_thread::get_id());
-          fed_size += size;
-        },
-        0);
-    batch.Field(data, field.size());
-    batch.Close();
-    for (int i = 0; i < 1000 && fed_size < (field.size() + 7) / 8; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    batch.Finish();
-  }
-  std::string expected;
-  for (std::size_t i = 0; i < field.size(); i += 8) expected += field[i];
-  EXPECT_TRUE(fed == expected);
-  if (std::thread::hardware_concurrency() > 1) {
-    EXPECT_EQ(feeders.size(), 2u) << "the first batches fed by the caller, the rest by the worker";
-  }
-
-  const std::thread::id caller = std::this_thread::get_id();
-  std::atomic<bool> thrown{false};
-  KeyRingSampleBatch failing(
-      [&](const std::uint8_t*, std::size_t) {
-        if (std::this_thread::get_id() == caller) return;
-        thrown = true;
-        throw std::bad_alloc();
-      },
-      0);
-  failing.Field(data, field.size());
-  failing.Close();
-  if (std::thread::hardware_concurrency() > 1) {  // else there is no worker to fail
-    for (int i = 0; i < 1000 && !thrown; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_THROW(failing.Finish(), std::bad_alloc);
-  }
 }
 
 TEST(Entropy, TextIsFedInLineReaderPieces) {
