@@ -59,26 +59,20 @@ password=bench-password
 # interleaved, so a change of load falls on both alike. Wall time decides
 # (what the caller waits); CPU time is the whole process's.
 seeding() {
-  local csv
+  local csv s=/process_time/real_time_median keygen rows
   csv=$("$build/bench/keyring_bench" --benchmark_filter='BM_(SeedRandom|KeyGenShared)' \
-        --benchmark_enable_random_interleaving=true --benchmark_format=csv 2> /dev/null)
-  local s=/process_time/real_time_median
-  echo "$csv" | awk -F, -v s="$s" '
-    { gsub(/"/, "", $1) }
-    $1 ~ "^BM_SeedRandom/[0-9]+/repeats:[0-9]+" s "$" { split($1, p, "/"); n[++k] = p[2]; w[k] = $3; c[k] = $4 }
-    $1 ~ "^BM_KeyGenShared/1024/.*" s "$" { kw = $3; kc = $4 }
-    END {
-      if (k == 0 || kw == "") { print "seeding: benchmark figures missing"; exit 1 }
-      for (i = 2; i <= k; i++)  # by the number of entries
-        for (j = i; j > 1 && n[j] + 0 < n[j - 1] + 0; j--) {
-          t = n[j]; n[j] = n[j - 1]; n[j - 1] = t; t = w[j]; w[j] = w[j - 1]; w[j - 1] = t
-          t = c[j]; c[j] = c[j - 1]; c[j - 1] = t }
-      printf "first seeding of the random generator (median of 9) against one 1024-bit key generation (median of 51)\n"
-      printf "%-22s %12s %12s %12s %12s\n", "key ring entries", "wall ms", "CPU ms", "wall ratio", "CPU ratio"
-      for (i = 1; i <= k; i++)
-        printf "%-22s %12.2f %12.2f %12.2f %12.2f  %s\n", n[i], w[i], c[i], w[i] / kw, c[i] / kc, (w[i] / kw < 1 ? "met" : "MISSED")
-      printf "%-22s %12.2f %12.2f\n", "1024-bit keygen", kw, kc
-      printf "target: wall ratio below 1\n" }'
+        --benchmark_enable_random_interleaving=true --benchmark_format=csv 2> /dev/null | tr -d '"')
+  # "entries wall CPU" per ring size, by the number of entries; "wall CPU" of the key generation.
+  rows=$(echo "$csv" | awk -F, -v s="$s" '$1 ~ "^BM_SeedRandom/[0-9]+/repeats:[0-9]+" s "$" {
+    split($1, p, "/"); print p[2], $3, $4 }' | sort -n)
+  keygen=$(echo "$csv" | awk -F, -v s="$s" '$1 ~ "^BM_KeyGenShared/1024/.*" s "$" { print $3, $4 }')
+  if [ -z "$rows" ] || [ -z "$keygen" ]; then echo "seeding: benchmark figures missing"; return 1; fi
+  echo "first seeding of the random generator (median of 9) against one 1024-bit key generation (median of 51)"
+  printf '%-22s %12s %12s %12s %12s\n' "key ring entries" "wall ms" "CPU ms" "wall ratio" "CPU ratio"
+  echo "$rows" | awk -v kw="${keygen% *}" -v kc="${keygen#* }" '{
+    printf "%-22s %12.2f %12.2f %12.2f %12.2f  %s\n", $1, $2, $3, $2 / kw, $3 / kc, ($2 / kw < 1 ? "met" : "MISSED") }'
+  printf '%-22s %12.2f %12.2f\n' "1024-bit keygen" "${keygen% *}" "${keygen#* }"
+  echo "target: wall ratio below 1"
 }
 
 if [ "$SEEDING_ONLY" = 1 ]; then
