@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "crypto/montgomery.h"
 #include "crypto/toolkit_util.h"
 

@@ -1,21 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "crypto/des.h"
 #include "crypto/rc2.h"
-#include "crypto/toolkit.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {
 namespace {
 
 using testing::CipherSetup;
-using testing::FromHex;
+using testing::Hex;
 using testing::RunCipher;
 using testing::ToHex;
-using Bytes = std::vector<std::uint8_t>;
 
 // One block under a zero IV: DES (bits 0) or RC2 with that many effective bits.
 std::string OneBlock(const Bytes& key, std::uint32_t bits, const Bytes& in, bool encrypt) {
@@ -43,9 +38,9 @@ TEST(CipherKnownAnswers, DesAndRc2) {
   };
   for (const auto& answer : kAnswers) {
     SCOPED_TRACE(answer.key);
-    const Bytes key = FromHex(answer.key);
-    EXPECT_EQ(OneBlock(key, answer.rc2_bits, FromHex(answer.plain), true), answer.cipher);
-    EXPECT_EQ(OneBlock(key, answer.rc2_bits, FromHex(answer.cipher), false), answer.plain);
+    const Bytes key = Hex(answer.key);
+    EXPECT_EQ(OneBlock(key, answer.rc2_bits, Hex(answer.plain), true), answer.cipher);
+    EXPECT_EQ(OneBlock(key, answer.rc2_bits, Hex(answer.cipher), false), answer.plain);
   }
 }
 
@@ -56,8 +51,8 @@ TEST(CipherObjects, GeneratedVectorsInOneAndManyPieces) {
   for (const auto& row : rows) {
     const std::string& name = row[0];
     SCOPED_TRACE(name + " key " + row[1] + " length " + row[4]);
-    const Bytes key = FromHex(row[1]), iv = row[2] == "-" ? Bytes(8, 0) : FromHex(row[2]);
-    const Bytes plain = testing::PatternBytes(std::stoul(row[4])), expected = FromHex(row[5]);
+    const Bytes key = Hex(row[1]), iv = row[2] == "-" ? Bytes(8, 0) : Hex(row[2]);
+    const Bytes plain = testing::PatternBytes(std::stoul(row[4])), expected = Hex(row[5]);
     const CbcParams cbc{iv.data()};
     const Rc2CbcParams rc2{static_cast<std::uint32_t>(std::stoul(row[3])), iv.data()};
     const ByteItem item{key.data(), static_cast<std::uint32_t>(key.size())};
@@ -80,7 +75,7 @@ TEST(CipherObjects, GeneratedVectorsInOneAndManyPieces) {
 
 // The IV is copied when set; too small a buffer is refused before any input is taken.
 TEST(CbcBuffering, IvCopiedAndPartialBlocksHeldAndRefusedAtFinal) {
-  const Bytes key = FromHex("0123456789abcdef"), in = testing::PatternBytes(16);
+  const Bytes key = Hex("0123456789abcdef"), in = testing::PatternBytes(16);
   Bytes iv(8, 0);
   const CbcParams params{iv.data()};
   AlgorithmObject* alg = nullptr;

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "crypto/md2.h"
 #include "crypto/md5.h"
 #include "crypto/sha1.h"
 #include "crypto/sha1_compress.h"
-#include "crypto/toolkit.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {
@@ -16,7 +13,6 @@ namespace {
 
 using testing::TextBytes;
 using testing::ToHex;
-using Bytes = std::vector<std::uint8_t>;
 
 // The digest in pieces of `piece` bytes (0: whole), after a message Final must forget.
 template <typename Digest>

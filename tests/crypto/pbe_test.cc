@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "crypto/toolkit_scope.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {
 namespace {
 
-using testing::FromHex;
-using Bytes = std::vector<std::uint8_t>;
+using testing::Hex;
 
 const Bytes kSalt = testing::TextBytes("QbQbQbQb");
 const Bytes kPassword = testing::TextBytes(std::string("pw1\0", 4));
@@ -30,15 +26,15 @@ TEST(PbeVectors, MatchIndependentImplementation) {
   ASSERT_GE(rows.size(), 12u);
   for (const auto& row : rows) {
     SCOPED_TRACE(row[0] + " length " + row[3]);
-    const Bytes password = row[0] == "-" ? Bytes() : FromHex(row[0]);
+    const Bytes password = row[0] == "-" ? Bytes() : Hex(row[0]);
     const Bytes plain = testing::PatternBytes(std::stoul(row[3]));
     const auto iterations = static_cast<std::uint32_t>(std::stoul(row[2]));
     for (std::size_t piece : {0u, 1u, 7u, 9u}) {
       SCOPED_TRACE(piece);
       Bytes sealed, opened;
-      ASSERT_EQ(RunPbe(true, password, plain, &sealed, iterations, FromHex(row[1]), piece), 0);
+      ASSERT_EQ(RunPbe(true, password, plain, &sealed, iterations, Hex(row[1]), piece), 0);
       EXPECT_EQ(testing::ToHex(sealed), row[4]);
-      ASSERT_EQ(RunPbe(false, password, sealed, &opened, iterations, FromHex(row[1]), piece), 0);
+      ASSERT_EQ(RunPbe(false, password, sealed, &opened, iterations, Hex(row[1]), piece), 0);
       EXPECT_EQ(opened, plain);
     }
   }
@@ -46,7 +42,7 @@ TEST(PbeVectors, MatchIndependentImplementation) {
 
 // The first blocks of a sealed message alone: their last plaintext bytes stand as padding.
 Bytes SealedPrefix(const char* hex) {
-  const Bytes plain = FromHex(hex);
+  const Bytes plain = Hex(hex);
   Bytes sealed;
   EXPECT_EQ(RunPbe(true, kPassword, plain, &sealed), 0);
   sealed.resize(plain.size());
@@ -64,7 +60,7 @@ TEST(PbeDecryptRefusals, BadPaddingAndLengths) {
   for (const auto& [why, plain] : kBadPadding)
     EXPECT_EQ(RunPbe(false, kPassword, SealedPrefix(plain), &out), TkErrBadData) << why;
   EXPECT_EQ(RunPbe(false, kPassword, SealedPrefix("4142434445030303"), &out), 0);
-  EXPECT_EQ(out, FromHex("4142434445"));
+  EXPECT_EQ(out, Hex("4142434445"));
   for (std::size_t size : {0u, 7u, 12u})  // not whole blocks
     EXPECT_EQ(RunPbe(false, kPassword, Bytes(size, 0x5a), &out), TkErrInputTooLong) << size;
   // 13 bytes seal into 16: 8 come out of the update, 5 of Final, which needs room for them.

@@ -2,18 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {
 namespace {
 
-// Scenarios replayed against an independent model of the generator
-// (tests/data/random/make_generator_vectors.py): output before any seed,
-// warm-up, chaining of S into later seeds, requests across block ends.
-// Each row: a name, steps "s:<hex seed>" or "g:<count>", "=", the bytes
-// generated.
+// random/make_generator_vectors.py: rows of a name, steps "s:<hex seed>" or "g:<count>", "=", the bytes out.
 TEST(Md5RandomGenerator, MatchesIndependentModel) {
   const auto rows = testing::ReadVectorFile("random/generator_vectors.txt");
   ASSERT_EQ(rows.size(), 8u);
@@ -23,7 +17,7 @@ TEST(Md5RandomGenerator, MatchesIndependentModel) {
     std::vector<std::uint8_t> taken;
     for (std::size_t i = 1; i + 2 < row.size(); ++i) {
       if (row[i][0] == 's') {
-        const auto seed = testing::FromHex(row[i].substr(2));
+        const auto seed = testing::Hex(row[i].substr(2));
         generator.Seed(seed.data(), seed.size());
       } else {
         std::vector<std::uint8_t> out(std::stoul(row[i].substr(2)));

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <future>
 #include <thread>
-#include <vector>
 
 #include "crypto/entropy.h"
 #include "crypto/random_md5.h"
@@ -19,30 +19,17 @@ namespace {
 AlgorithmObject* NewRandom() {
   ToolkitScope lock;
   AlgorithmObject* random = nullptr;
-  EXPECT_EQ(AlgCreate(&random), 0);
-  EXPECT_EQ(AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
-  EXPECT_EQ(RandomInit(random, RandomMethods, nullptr), 0);
+  EXPECT_EQ(AlgCreate(&random) | AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
   return random;
 }
 
-// The object serves the generator's stream (its splitting of requests is
-// pinned by the generator's vectors), and only once initialised.
-TEST(RandomObject, ServesTheGeneratorOnceInitialised) {
+// The object serves the generator (see ThreeHundredCallsThenReseed) only once initialised.
+TEST(RandomObject, RefusedUntilInitialised) {
   AlgorithmObject* random = NewRandom();
   ToolkitScope lock;
-  Md5RandomGenerator mirror;
-  const std::uint8_t seed[] = "seed material";
-  ASSERT_EQ(RandomSeed(random, seed, sizeof seed, nullptr), 0);
-  mirror.Seed(seed, sizeof seed);
-  std::uint8_t a[32], b[32];
-  ASSERT_EQ(RandomGenerate(random, a, 32, nullptr), 0);
-  mirror.Generate(b, 32);
-  EXPECT_EQ(0, std::memcmp(a, b, 32));
-  AlgDestroy(&random);
-  ASSERT_EQ(AlgCreate(&random), 0);
-  ASSERT_EQ(AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
-  EXPECT_EQ(RandomGenerate(random, a, 1, nullptr), 538);
-  EXPECT_EQ(RandomSeed(random, seed, 1, nullptr), 538);
+  std::uint8_t byte = 0;
+  EXPECT_EQ(RandomGenerate(random, &byte, 1, nullptr), 538);
+  EXPECT_EQ(RandomSeed(random, &byte, 1, nullptr), 538);
   AlgDestroy(&random);
 }
 
@@ -51,28 +38,25 @@ TEST(ReseedSchedule, ReseedsOnThe301stCallOrAfter300Seconds) {
   schedule.Restart(1000);
   for (int call = 1; call <= 300; ++call) ASSERT_FALSE(schedule.RecordCall(1000 + call % 7)) << call;
   EXPECT_TRUE(schedule.RecordCall(1001));
-
   schedule.Restart(5000);
   EXPECT_FALSE(schedule.RecordCall(5300));  // 300 seconds: still within
   EXPECT_TRUE(schedule.RecordCall(5301));   // more than 300 seconds
   std::uint8_t table[1200];
-  schedule.TableBytes(table);
-  // Entry 0 now holds 5300 (little-endian); entry 1 is left from before.
+  schedule.TableBytes(table);  // entry 0 rewritten after the restart, entry 1 left from the first round
   EXPECT_EQ(table[0] | table[1] << 8, 5300);
-  EXPECT_EQ(table[4] | table[5] << 8, 1002);  // the second call of the first round
+  EXPECT_EQ(table[4] | table[5] << 8, 1002);
 }
 
 std::uint32_t FixedClock() { return 123456; }
 
-// SharedRandom replaced by a known object: GetRandomBytes serves 300 calls
-// from it, then reseeds from its own 16 bytes and the table of call times.
+// GetRandomBytes serves 300 calls from the object, then reseeds it from its own 16 bytes and the call times.
 TEST(SharedRandom, ThreeHundredCallsThenReseed) {
   SetRandomClockForTesting(&FixedClock);
   AlgorithmObject* random = NewRandom();
   const std::uint8_t seed[] = {1, 2, 3};
   {
     ToolkitScope lock;
-    ASSERT_EQ(RandomSeed(random, seed, 3, nullptr), 0);
+    ASSERT_EQ(RandomInit(random, RandomMethods, nullptr) | RandomSeed(random, seed, 3, nullptr), 0);
   }
   InstallSharedRandomForTesting(random);
   Md5RandomGenerator mirror;
@@ -84,14 +68,12 @@ TEST(SharedRandom, ThreeHundredCallsThenReseed) {
     ASSERT_EQ(0, std::memcmp(got, want, 3)) << "call " << call;
   }
   // The 301st call reseeds first.
-  std::uint8_t fresh[16], table[1200];
+  std::uint8_t fresh[16];
+  std::uint32_t table[300];  // the call times, little-endian as the host
   mirror.Generate(fresh, 16);
   mirror.Seed(fresh, 16);
-  for (int i = 0; i < 300; ++i) {
-    const std::uint32_t t = FixedClock();
-    std::memcpy(table + 4 * i, &t, 4);  // little-endian host
-  }
-  mirror.Seed(table, sizeof table);
+  std::fill(table, table + 300, FixedClock());
+  mirror.Seed(reinterpret_cast<const std::uint8_t*>(table), sizeof table);
   ASSERT_EQ(GetRandomBytes(got, 3), 0);
   mirror.Generate(want, 3);
   EXPECT_EQ(0, std::memcmp(got, want, 3));
@@ -108,9 +90,7 @@ void LockingSampler(KeyRingFieldSample sample, void* context) {
   }
 }
 
-// One thread holds KeyRingLock and then asks for random bytes while another
-// creates SharedRandom (which reads the key ring): neither may wait for the
-// other forever.
+// One thread holds KeyRingLock, then asks for random bytes while another creates SharedRandom from the key ring.
 TEST(SharedRandom, FirstCreationDoesNotDeadlockAgainstKeyRingHolders) {
   SetKeyRingEntrySampler(&LockingSampler);
   for (int round = 0; round < 3; ++round) {

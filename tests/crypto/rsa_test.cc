@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "crypto/toolkit_util.h"
 
@@ -12,7 +10,6 @@ namespace kcertadm {
 namespace {
 
 using testing::TestKey;
-using Bytes = std::vector<std::uint8_t>;
 
 // CRT against x^d mod n, with and without the vector unit; odd sizes and a smaller first prime.
 TEST(RsaOps, PrivateMatchesPlainExponentiationAndPublicInverts) {

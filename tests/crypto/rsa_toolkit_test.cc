@@ -1,16 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
-#include "crypto/rsa_key_info.h"
 #include "crypto/rsa_keygen_method.h"
 #include "crypto/toolkit_scope.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // A seeded random object, two empty keys and generation into them.
 struct Fixture {

@@ -3,18 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <string>
-#include <vector>
 
-#include "crypto/rsa_key_info.h"
 #include "crypto/toolkit_scope.h"
 #include "crypto/toolkit_util.h"
 #include "support/test_files.h"
 
 namespace kcertadm {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 class Signatures : public ::testing::Test {
  protected:
@@ -37,26 +32,16 @@ class Signatures : public ::testing::Test {
   const Bytes data_ = testing::TextBytes("toBeSigned");
 };
 
-TEST_F(Signatures, SignAndVerifyWithEachDigest) {
-  ASSERT_NE(public_.get(), nullptr);
+// Signing and verifying agree with the peer (below); here the selectors and the fault codes.
+TEST_F(Signatures, SelectorsAndFaultsGiveTheirCodes) {
   EXPECT_EQ(SigningAlgorithm(kSignatureSha1), AlgInfoMd2WithRsa()) << "never signs with SHA-1";
   EXPECT_EQ(VerifyingAlgorithm(7), AlgInfoMd5WithRsa());
-  for (int selector : {kSignatureMd2, kSignatureMd5}) {
-    SCOPED_TRACE(selector);
-    Bytes signature, other = data_;
-    ASSERT_EQ(Sign(selector, data_, &signature), 0);
-    EXPECT_EQ(signature.size(), 128u);
-    EXPECT_EQ(Verify(selector, data_, signature), 0);
-    EXPECT_EQ(Verify(selector, data_, signature, private_.get()), 0) << "the public form derived from the private";
-    other.back() ^= 1;
-    EXPECT_EQ(Verify(selector, other, signature), 540);
-    EXPECT_EQ(Verify(kSignatureMd2 + kSignatureMd5 - selector, data_, signature), 540) << "another digest";
-  }
-}
-
-TEST_F(Signatures, VerificationAndSigningFaultsGiveTheirCodes) {
-  Bytes signature;
+  Bytes signature, other = data_;
   ASSERT_EQ(Sign(kSignatureMd5, data_, &signature), 0);
+  EXPECT_EQ(Verify(kSignatureMd5, data_, signature, private_.get()), 0) << "the public form derived from the private";
+  other.back() ^= 1;
+  EXPECT_EQ(Verify(kSignatureMd5, other, signature), 540);
+  EXPECT_EQ(Verify(kSignatureMd2, data_, signature), 540) << "another digest";
   signature.push_back(0);
   EXPECT_EQ(Verify(kSignatureMd5, data_, signature), 525);
   signature.resize(127);

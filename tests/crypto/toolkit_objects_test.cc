@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
-#include "crypto/toolkit.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {
 namespace {
 
-using testing::FromHex;
-using Bytes = std::vector<std::uint8_t>;
+using testing::Hex;
 
 struct Objects {
   AlgorithmObject* alg = nullptr;
@@ -18,7 +14,7 @@ struct Objects {
   ~Objects() { AlgDestroy(&alg), KeyDestroy(&key); }
 };
 
-const Bytes kDesKey = FromHex("0123456789abcdef");
+const Bytes kDesKey = Hex("0123456789abcdef");
 const Bytes kIv(8, 0);
 const CbcParams kCbc{kIv.data()};
 
@@ -71,7 +67,7 @@ TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
 
 // Which forms derive from which material; only granted forms are recorded.
 TEST(KeyForms, Derivation) {
-  const Bytes odd = kDesKey, even = FromHex("0023456789abcdef"), bytes24(24, 0x5b);
+  const Bytes odd = kDesKey, even = Hex("0023456789abcdef"), bytes24(24, 0x5b);
   const ByteItem item_odd{odd.data(), 8}, item_even{even.data(), 8}, item24{bytes24.data(), 24}, item7{bytes24.data(), 7};
   const struct { const char* why; const KeyInfoType *set_type, *get_type; const void* material; int status; } kCases[] = {
       {"Des8 from 8-byte item", KeyInfoItem(), KeyInfoDes8(), &item_odd, 0},

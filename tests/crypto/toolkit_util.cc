@@ -5,20 +5,12 @@
 #include <iterator>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <sstream>
 #include <stdexcept>
 
 #include "crypto/toolkit_scope.h"
 
 namespace kcertadm::testing {
-
-std::vector<std::uint8_t> FromHex(std::string_view hex) {
-  std::vector<std::uint8_t> out;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-    out.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
-  return out;
-}
 
 std::string ToHex(const std::uint8_t* data, std::size_t size) {
   static const char kDigits[] = "0123456789abcdef";
@@ -28,7 +20,7 @@ std::string ToHex(const std::uint8_t* data, std::size_t size) {
 }
 
 BigNum BigNumFromHex(std::string_view hex) {
-  const auto bytes = FromHex(hex.size() % 2 ? "0" + std::string(hex) : std::string(hex));
+  const auto bytes = Hex(hex.size() % 2 ? "0" + std::string(hex) : std::string(hex));
   return BigNum::FromBytes(bytes.data(), bytes.size());
 }
 
@@ -57,9 +49,7 @@ std::vector<std::uint8_t> PatternBytes(std::size_t size) {
 }
 
 const RsaKeyMaterial& TestKey(std::uint32_t bits) {
-  static std::mutex mutex;
   static std::map<std::uint32_t, std::unique_ptr<RsaKeyMaterial>> keys;
-  std::lock_guard<std::mutex> lock(mutex);
   auto& slot = keys[bits];
   if (!slot) {
     slot = std::make_unique<RsaKeyMaterial>();

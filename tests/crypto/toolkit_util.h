@@ -1,4 +1,4 @@
-// Toolkit test helpers: hex, vector files, deterministic keys, whole cipher runs.
+// Toolkit test helpers: hex, vector files, deterministic keys, whole cipher runs (Hex from asn1/hex_util.h).
 #pragma once
 
 #include <cstdint>
@@ -6,15 +6,16 @@
 #include <string_view>
 #include <vector>
 
+#include "asn1/hex_util.h"
 #include "crypto/bignum.h"
 #include "crypto/rsa_key_info.h"
 #include "crypto/rsa_keygen.h"
 #include "crypto/toolkit.h"
+#include "keyring/keyring_entry.h"  // Bytes
 #include "keyring/password_protection.h"
 
 namespace kcertadm::testing {
 
-std::vector<std::uint8_t> FromHex(std::string_view hex);
 std::string ToHex(const std::uint8_t* data, std::size_t size);
 inline std::string ToHex(const std::vector<std::uint8_t>& v) { return ToHex(v.data(), v.size()); }
 // Big numbers in hex without leading zeros ("0" for zero).
@@ -37,7 +38,7 @@ struct Lcg {
   RandomFill AsRandomFill() { return [this](std::uint8_t* out, std::size_t size) { return Fill(out, size), 0; }; }
 };
 
-// A key of the given size generated deterministically (cached per size).
+// A key of the given size generated deterministically (cached per size; tests run on one thread).
 const RsaKeyMaterial& TestKey(std::uint32_t bits);
 RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& key);
 // The toolkit's private-key record over numbers that outlive it.
