@@ -33,29 +33,37 @@ std::string Str(const char* text) { return text ? std::string("\"") + text + "\"
 
 TEST(FindKeyword, AbbreviationsSelectTheFirstMatchInTableOrder) {
   struct Case { const char* token; int id; } const kTests[] = {
-      {"Key", kKwKeyFile},         // KeyFile comes before KeyName and KeySize
-      {"Org", kKwOrg},             // not OrgUnit
-      {"UsePKCS", kKwUsePKCS},     // not UsePKCS7
-      {"usepem", kKwUsePEM},       // letter case does not matter
-      {"KeyFileX", -1},            // longer than every keyword it starts with
-      {"Pass word", -1},           // blanks belong to the token
+      {"Key", kKwKeyFile},  // KeyFile comes before KeyName and KeySize
+      {"Org", kKwOrg},  {"UsePKCS", kKwUsePKCS},  // not OrgUnit, not UsePKCS7
+      {"usepem", kKwUsePEM},  // letter case does not matter
+      {"KeyFileX", -1},       // longer than every keyword it starts with
+      {"Pass word", -1},      // blanks belong to the token
   };
   for (const Case& c : kTests) EXPECT_EQ(FindKeyword(c.token), c.id) << c.token;
 }
 
-TEST(ParseParameters, StoresTextValues) {
-  Parsed p("KeyFile=a=b;CommonName=Web Server ;EMail=x@y;Country=DE;State=Bavaria;"
-           "City=Munich;Org=Acme;OrgUnit=IT;ZipCode=80331;NewPassword=n;CertReqFile=r;"
-           "CertFile=c;EntriesFile=e");
+// Each text keyword fills its own field, blanks kept; flags are set whatever their value; the rest keep defaults.
+TEST(ParseParameters, StoresEachKeywordInItsField) {
+  Parsed p("KeyFile=a=b;CommonName=Web Server ;EMail=x@y;Country=DE;State=Bavaria;City=Munich;Org=Acme;OrgUnit=IT;"
+           "ZipCode=80331;NewPassword=n;CertReqFile=r;CertFile=c;EntriesFile=e;UsePEM=0;UsePKCS;UsePKCS7;"
+           "ShowPrivateKey;ShowRawCert;SelfSigned;NoTrust;ClientCert;UseBER;WriteBinary;WriteBER;GetIssuer;Verify;"
+           "UseStash;NoStashFile=no");
   ASSERT_EQ(p.status, 0);
   const SecurityCmdContext& c = p.context;
   std::string fields;
   for (const char* field : {c.keyFile, c.commonName, c.email, c.country, c.state, c.city, c.org, c.orgUnit,
-                            c.zipCode, c.newPassword, c.certReqFile, c.certFile, c.entriesFile, c.orgUnit2})
+                            c.zipCode, c.newPassword, c.certReqFile, c.certFile, c.entriesFile, c.orgUnit2, c.password})
     fields += Str(field) + " ";
-  // Blanks are kept; OrgUnit2 is not given.
-  EXPECT_EQ(fields, R"("a=b" "Web Server " "x@y" "DE" "Bavaria" "Munich" "Acme" "IT" "80331" "n" "r" "c" "e" none )");
+  for (std::int32_t flag : {c.usePEM, c.usePKCS, c.usePKCS7, c.showPrivateKey, c.showRawCert, c.selfSigned,
+                            c.noTrust, c.clientCert, c.useBER, c.writeBinary, c.writeBER, c.getIssuer, c.verify,
+                            c.useStash, c.noStashFile, c.designateRoot, c.noZavFlag})
+    fields += std::to_string(flag);
+  fields += " " + std::to_string(c.validDays) + " " + std::to_string(c.keySize) + " " + std::to_string(c.reserved40);
+  // No keyword sets DesignateRoot or OrgUnit2.
+  EXPECT_EQ(fields, R"("a=b" "Web Server " "x@y" "DE" "Bavaria" "Munich" "Acme" "IT" "80331" "n" "r" "c" "e" )"
+                    "none none 11111111111111100 365 512 0");
   EXPECT_TRUE(c.keyFile >= p.buffer.data() && c.keyFile < p.buffer.data() + p.buffer.size());  // in the caller's text
+  EXPECT_STREQ(Parsed("").context.keyFile, "keyfile.kyr");
   // An empty item is the empty token, which names CommonName: it clears it.
   EXPECT_STREQ(Parsed("CommonName=web;KeyFile=k;;").context.commonName, "");
 }
@@ -87,56 +95,34 @@ TEST(ParseDecimal, HoldsValuesBeyondThe32BitRange) {
   for (const Case& c : kTests) EXPECT_EQ(ParseDecimal(c.text), c.value) << c.text;
 }
 
-TEST(ParseParameters, FlagsIgnoreTheirValue) {
-  Parsed p("UsePEM=0;UsePKCS;UsePKCS7;ShowPrivateKey;ShowRawCert;SelfSigned;NoTrust;"
-           "ClientCert;UseBER;WriteBinary;WriteBER;GetIssuer;Verify;UseStash;NoStashFile=no");
-  ASSERT_EQ(p.status, 0);
-  const SecurityCmdContext& c = p.context;
-  std::string flags;
-  for (std::int32_t flag : {c.usePEM, c.usePKCS, c.usePKCS7, c.showPrivateKey, c.showRawCert, c.selfSigned,
-                            c.noTrust, c.clientCert, c.useBER, c.writeBinary, c.writeBER, c.getIssuer, c.verify,
-                            c.useStash, c.noStashFile, c.designateRoot, c.noZavFlag})
-    flags += std::to_string(flag);
-  EXPECT_EQ(flags, "111111111111111" "00");  // no keyword sets DesignateRoot; NoZAV is not given
-}
-
+// Each command's texts with the message they end on (0: accepted).
 TEST(ParseParameters, ChecksPerCommand) {
   using enum CommandId;
-  struct Case { std::string text; CommandId command; std::uint32_t message; const char* why; } const kTests[] = {
-      {"Bogus=1", kAdminSecurity, kMsgUnknownKeyword, "unknown keyword"},
-      {"KeyFile=a;Bogus", kViewCert, kMsgUnknownKeyword, "unknown keyword later"},
-      {"Version=3", kAdminSecurity, kMsgBadVersion, "only version 2"},
-      {"Version", kAdminSecurity, kMsgBadVersion, "version without value"},
-      {"Version=2 ", kAdminSecurity, kMsgBadVersion, "blank is part of the value"},
-      {"Version=2;NoZAV", kAdminSecurity, 0, "version 2"},
-      {"KeyFile=", kViewCert, 0, "no key ring needed"},
-      {"", kGetEntries, kMsgNoPassword, "no password"},
-      {"Password=", kGetEntries, kMsgNoPassword, "empty password"},
-      {"UseStash", kGetEntries, 0, "the stash stands in; the default key file counts"},
-      {"Password=p;KeyFile=", kGetEntries, kMsgNoKeyFile, "key file emptied"},
-      {"UseStash;KeyFile", kChangePassword, kMsgNoKeyFile, "key file without value"},
-      {"Password=p;ValidDays=10001", kSignCert, kMsgBadValidDays, "too many days"},
-      {"Password=p;ValidDays=10000", kSignCert, 0, "the most days"},
-      {"Password=p;ValidDays=0", kSignCert, 0, "no days"},
-      {"Password=p;ValidDays=-1", kSignCert, kMsgBadValidDays, "negative days"},
-      {"Password=p;ValidDays=10001", kCreateSelfSigned, 0, "days checked only for SignCert"},
-      {"ValidDays=20000", kSignCert, kMsgBadValidDays, "days checked before password"},
-      {"ValidDays=5", kSignCert, kMsgNoPassword, "sign needs a password too"},
-      {"CommonName" + std::string(65536, 'x') + "=v", kAdminSecurity, kMsgUnknownKeyword, "not cut to a short count"},
+  using Texts = std::vector<std::pair<std::string, std::uint32_t>>;
+  const std::pair<CommandId, Texts> kTests[] = {
+      // Only version 2 with its value exactly; the blank is part of the value.
+      {kAdminSecurity, {{"Version=3", kMsgBadVersion}, {"Version", kMsgBadVersion}, {"Version=2 ", kMsgBadVersion},
+                        {"Version=2;NoZAV", 0}, {"Bogus=1", kMsgUnknownKeyword},
+                        // a 64 KiB token must not be cut to a short count that matches a keyword
+                        {"CommonName" + std::string(65536, 'x') + "=v", kMsgUnknownKeyword}}},
+      {kViewCert, {{"KeyFile=", 0} /* no key ring needed */, {"KeyFile=a;Bogus", kMsgUnknownKeyword}}},
+      // The stash stands in for the password; the default key file counts, an emptied one does not.
+      {kGetEntries, {{"", kMsgNoPassword}, {"Password=", kMsgNoPassword}, {"UseStash", 0},
+                     {"Password=p;KeyFile=", kMsgNoKeyFile}}},
+      {kChangePassword, {{"UseStash;KeyFile", kMsgNoKeyFile}}},
+      // Days are checked in 0..10000, before the password, and only for SignCert.
+      {kSignCert, {{"Password=p;ValidDays=10001", kMsgBadValidDays}, {"Password=p;ValidDays=10000", 0},
+                   {"Password=p;ValidDays=0", 0}, {"ValidDays=20000", kMsgBadValidDays},
+                   {"ValidDays=5", kMsgNoPassword}}},
+      {kCreateSelfSigned, {{"Password=p;ValidDays=10001", 0}}},
   };
-  for (const Case& c : kTests) {
-    SCOPED_TRACE(c.why);
-    Parsed p(c.text, c.command);
-    EXPECT_EQ(std::make_pair(p.status, p.slot), std::make_pair(c.message == 0 ? 0 : -1, c.message));
+  for (const auto& [command, texts] : kTests) {
+    for (const auto& [text, message] : texts) {
+      SCOPED_TRACE(text.substr(0, 40));
+      Parsed p(text, command);
+      EXPECT_EQ(std::make_pair(p.status, p.slot), std::make_pair(message == 0 ? 0 : -1, message));
+    }
   }
-}
-
-TEST(ParseParameters, NullTextLeavesTheDefaults) {
-  Parsed p("");
-  EXPECT_EQ(ParseParameters(nullptr, p.context, CommandId::kAdminSecurity, p.slot), 0);
-  const SecurityCmdContext& c = p.context;
-  EXPECT_EQ(std::to_string(c.validDays) + " " + std::to_string(c.keySize) + " " + Str(c.password) + " " +
-                std::to_string(c.reserved40) + " " + Str(c.keyFile), "365 512 none 0 \"keyfile.kyr\"");
 }
 
 }  // namespace
