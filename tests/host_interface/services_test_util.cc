@@ -37,11 +37,10 @@ std::string Base64Of(const Bytes& bytes) {
 
 std::string RunShell(const std::string& command) {
   std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
   char buffer[4096];
-  if (pipe == nullptr) return output;
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  pclose(pipe);
+  FILE* pipe = popen(command.c_str(), "r");
+  for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  if (pipe != nullptr) pclose(pipe);
   return output;
 }
 
@@ -57,11 +56,6 @@ void SetText(Asn1Item* item, const std::string& text) {
   item->data = static_cast<std::uint8_t*>(std::malloc(text.size() + 1));
   std::memcpy(item->data, text.c_str(), text.size() + 1);
   item->length = static_cast<std::int32_t>(text.size());
-}
-
-Bytes PublicKeyInfoOf(const std::string& name) {
-  const std::string der = RunShell("openssl pkey -in '" + ServiceDataPath(name + ".pem") + "' -pubout -outform DER");
-  return Bytes(der.begin(), der.end());
 }
 
 namespace {

@@ -25,12 +25,8 @@ Bytes BytesOf(const Asn1Item& item);
 std::string TextOf(const Asn1Item& item);
 std::string Base64Of(const Bytes& bytes);  // through the exported codec
 std::string RunShell(const std::string& command);  // its standard output
-// The number of the message whose text buffer holds; 0 for none.
-std::uint32_t MessageIn(const char* buffer);
-// Puts a malloc copy of text in item, as a record owns its blocks.
-void SetText(Asn1Item* item, const std::string& text);
-// The DER SubjectPublicKeyInfo of the RSA key in <name>.pem, as openssl writes it.
-Bytes PublicKeyInfoOf(const std::string& name);
+std::uint32_t MessageIn(const char* buffer);  // the number of the message buffer holds; 0 for none
+void SetText(Asn1Item* item, const std::string& text);  // a malloc copy, as a record owns its blocks
 
 // What a service did: its status and the number of its message.
 struct Outcome { std::int32_t status; std::uint32_t message; bool operator==(const Outcome&) const = default; };
