@@ -3,19 +3,16 @@
 
 #include <cstdlib>
 
-#include "crypto/toolkit_scope.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/host_roots.h"
 #include "keyring/keyring_test_util.h"
-#include "keyring/password_protection.h"
 
 namespace kcertadm {
 namespace {
 
 using namespace test;
 
-// Made once: self-signed MD5 certificates "root" and "other"; "md5" and
-// "sha1", leaves root signs with those digests. PEM (roots) and DER in it.
+// Made once: self-signed MD5 "root" and "other", and leaves "md5" and "sha1" root signs; PEM and DER.
 const TempDir& Made() {
   static const TempDir dir;
   static const int status = RunCommand(
@@ -112,20 +109,6 @@ TEST_F(CertificateVerificationTest, HostRootsComeFromThePemFile) {
   EXPECT_NE(KeyRingAddHostRoots(), 0) << "a block that is no certificate";
   ::setenv(kHostRootsVariable, dir_.Path("missing.pem").c_str(), 1);
   EXPECT_NE(KeyRingAddHostRoots(), 0) << "a configured file that is missing";
-}
-
-// (Signatures are checked against peers where the toolkit makes them.)
-TEST(RsaData, SignaturesVerifyWithTheirDigestAndData) {
-  KeyObject* key = DecryptPrivateKey(VectorPrivateKey(), kVectorPassword);
-  ASSERT_NE(key, nullptr);
-  const Bytes data = Text("sign me");
-  auto md5 = RsaSignData(2, key, data), md2 = RsaSignData(1, key, data);
-  ASSERT_TRUE(md5 && md2);
-  EXPECT_EQ(RsaVerifyData(1, data, *md2, key), 0);
-  EXPECT_EQ(RsaVerifyData(1, data, *md5, key), -1) << "another digest";
-  EXPECT_EQ(RsaVerifyData(2, Bytes{1}, *md5, key), -1) << "other data";
-  ToolkitScope lock;
-  KeyDestroy(&key);
 }
 
 }  // namespace

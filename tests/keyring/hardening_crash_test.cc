@@ -121,8 +121,7 @@ TEST_F(CrashSafetyTest, TakingTheLockRemovesStaleTemporaries) {
   EXPECT_EQ(std::pair(ReadFileBytes(ring_), ReadFileBytes(StashFileName(ring_))), std::pair(oldRing_, oldStash_));
 }
 
-// While one holder has the lock, nobody else gets it, not even a second
-// holder in the same process (each holder has its own open file).
+// While one holds the lock nobody else gets it, not even a second holder in the same process.
 TEST_F(CrashSafetyTest, TheRingLockExcludesOtherHolders) {
   auto tryLock = [&] {
     const int fd = ::open(KeyRingFileLock::LockFileName(ring_).c_str(), O_RDWR | O_CLOEXEC);

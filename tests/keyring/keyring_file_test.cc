@@ -61,8 +61,7 @@ TEST_F(KeyRingFileTest, EveryDamagedOrTruncatedFileIsRefused) {
   ASSERT_EQ(KeyRingInsertEntry(newer), 0);
   ASSERT_EQ(KeyRingWrite(path_, std::nullopt), 0);
   const Bytes good = ReadFileBytes(path_);
-  // Bit 0 flipped at each offset; the first record has its lengths at 16,
-  // its flags at 30 and its body at 32.
+  // Bit 0 flipped at each offset; the first record: lengths at 16, flags at 30, body at 32.
   const struct { std::size_t offset; int status; const char* why; } kFlips[] = {
       {1, 3, "magic"},
       {7, 4, "header word is under the check value"},
@@ -124,8 +123,7 @@ TEST_F(KeyRingFileTest, ALinkedRingIsReplacedWhereItLies) {
   EXPECT_EQ(KeyRingEntryCount(), 1u);
 }
 
-// Opening a key ring, right password or wrong, takes nothing from the shared
-// random generator: commands that need no random bytes must not seed it.
+// Opening a ring, right password or wrong, takes no random bytes: such commands must not seed it.
 TEST_F(KeyRingFileTest, OpeningTakesNoRandomBytes) {
   ASSERT_EQ(KeyRingInsertEntry(SampleEntry("one", 1)), 0);
   ASSERT_EQ(KeyRingWrite(path_, std::nullopt), 0);

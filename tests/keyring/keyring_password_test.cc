@@ -9,8 +9,7 @@ namespace {
 using namespace test;
 using KeyRingPasswordTest = KeyRingTest;
 
-// A small RSA key; only the encryption and the public half are used, so
-// the numbers need not be consistent.
+// A small RSA key whose numbers need not be consistent: only encrypted and its public half used.
 RsaPrivateNumbers SampleNumbers(std::uint8_t seed) {
   auto bytes = [&](std::size_t n, std::uint8_t fill) { return SecureBytes(n, static_cast<std::uint8_t>(fill + seed)); };
   return {bytes(64, 0xC0), SecureBytes{1, 0, 1}, bytes(64, 3),  bytes(32, 5),
@@ -60,24 +59,16 @@ TEST_F(KeyRingPasswordTest, AddKeyEntrySettlesThePassword) {
   EXPECT_EQ(std::pair(KeyRingEntryCount(), KeyRingHasPassword()), std::pair(std::size_t{0}, false));
 }
 
+// (Wrong old passwords and the new one opening the ring: the ChangePassword command tests.)
 TEST_F(KeyRingPasswordTest, ChangeReEncryptsEveryKey) {
   const std::string ring = dir_.Path("ring.kyr");
   ASSERT_EQ(KeyRingAddKeyEntry(CnName("A"), Sealed(1, "old"), "old", "a"), 0);
   ASSERT_EQ(KeyRingAddKeyEntry(CnName("B"), Sealed(2, "old"), "old", "b"), 0);
   ASSERT_EQ(KeyRingInsertEntry(SampleEntry("root", 3)), 0);
-  const Bytes keyA = PrivateKeyOf("a");
-  EXPECT_EQ(KeyRingChangePassword("wrong", "new", 0), 4);
-  EXPECT_EQ(KeyRingChangePassword(std::nullopt, "new", 0), 4);
-  EXPECT_EQ(std::pair(*KeyRingPasswordCopy(), PrivateKeyOf("a")), std::pair(SecureString("old"), keyA));
-
+  EXPECT_EQ(KeyRingChangePassword(std::nullopt, "new", 0), 4) << "the ring has a password";
+  EXPECT_EQ(std::pair(*KeyRingPasswordCopy(), PrivateKeyOf("a")), std::pair(SecureString("old"), Sealed(1, "old")));
   ASSERT_EQ(KeyRingChangePassword("old", "new", 0), 0);
-  EXPECT_NE(PrivateKeyOf("a"), keyA);
-  EXPECT_TRUE(DecryptPrivateKeyNumbers(PrivateKeyOf("a"), "new"));
-  ASSERT_EQ(KeyRingWrite(ring, std::nullopt), 0);
-  EXPECT_EQ(KeyRingOpen(ring, "old"), 4);
-  EXPECT_EQ(KeyRingOpen(ring, "new"), 0);
-  EXPECT_EQ(KeyRingEntryCount(), 3u);
-
+  EXPECT_TRUE(DecryptPrivateKeyNumbers(PrivateKeyOf("a"), "new") && DecryptPrivateKeyNumbers(PrivateKeyOf("b"), "new"));
   // The empty password checks like none, but private keys still need it.
   ASSERT_EQ(KeyRingChangePassword("new", "", 0), 0);
   ASSERT_EQ(KeyRingWrite(ring, std::nullopt), 0);

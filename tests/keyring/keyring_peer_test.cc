@@ -39,8 +39,7 @@ std::pair<int, std::string> Peer(const std::string& arguments) {
   return {status, output};
 }
 
-// Every kind of entry: certificate entries, a marked root with a flag bit
-// this system does not use, a key entry, protected and auxiliary data.
+// Every kind of entry: a marked root with an unused flag bit, protected and auxiliary data, a key entry.
 class KeyRingPeerTest : public KeyRingTest {
  protected:
   void SetUp() override {
@@ -56,8 +55,7 @@ class KeyRingPeerTest : public KeyRingTest {
   const std::string password_ = std::string(" '") + kVectorPassword + "'";
 };
 
-// Ours read there, theirs (the entries reversed) opened here and written
-// back byte for byte the same.
+// Ours read there; theirs (entries reversed) opened here and written back byte for byte.
 TEST_F(KeyRingPeerTest, RingsAreExchangedBothWays) {
   ASSERT_EQ(KeyRingChangePassword(kVectorPassword, kVectorPassword, 0x01020304), 0);  // sets the header word
   const std::string ours = dir_.Path("ours.kyr"), theirs = dir_.Path("theirs.kyr"), reversed = RingLines(true);

@@ -53,8 +53,7 @@ inline KeyRingEntry SampleEntry(const std::string& label, std::uint8_t seed) {
   return e;
 }
 
-// A well-formed certificate (its signature is not real) of the common name
-// and RSA key; the modulus may carry a leading zero.
+// A well-formed certificate, its signature not real, of the common name and RSA key.
 inline Bytes FakeCertificate(const std::string& commonName, const Bytes& modulus, const Bytes& exponent) {
   const Bytes key = Tlv(0x30, Cat({Tlv(0x02, modulus), Tlv(0x02, exponent)}));
   const Bytes spki = Tlv(0x30, Cat({Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 01 05 00"), Tlv(0x03, Cat({{0}, key}))}));
@@ -62,8 +61,7 @@ inline Bytes FakeCertificate(const std::string& commonName, const Bytes& modulus
                 Hex("01 02 03"));
 }
 
-// The values named `name` in tests/data/keyring/private_key_vector.txt (the
-// rest of each such line), in file order.
+// The rest of each line of tests/data/keyring/private_key_vector.txt that starts with `name`.
 inline std::vector<std::string> VectorValues(const std::string& name) {
   std::ifstream in(std::string(KCERTADM_TEST_DATA_DIR) + "/keyring/private_key_vector.txt");
   std::vector<std::string> values;
