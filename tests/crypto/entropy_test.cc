@@ -99,7 +99,6 @@ TEST(Entropy, WholeSeedingMatchesOneByteSeeds) {
     after = std::time(nullptr);
   } while (before != after);
   SetKeyRingEntrySampler(nullptr);
-
   ASSERT_GE(calls.size(), 4u);
   ASSERT_EQ(calls[0].size(), 12u);   // clocks
   ASSERT_EQ(calls[1].size(), 144u);  // file status
@@ -111,7 +110,6 @@ TEST(Entropy, WholeSeedingMatchesOneByteSeeds) {
   EXPECT_EQ(calls[2].size(), KeyRingSampleBatch::kBatchSize) << "in full batches";
   ASSERT_EQ(rest.compare(0, samples.size(), samples), 0) << "the samples first, in order";
   EXPECT_NE(rest.find(" etc\n", samples.size()), std::string::npos) << "then the listing text";
-
   Md5RandomGenerator reference;
   reference.Seed(reinterpret_cast<const std::uint8_t*>(calls[0].data()), 12);
   reference.Seed(reinterpret_cast<const std::uint8_t*>(calls[1].data()), 144);
@@ -124,36 +122,25 @@ TEST(Entropy, WholeSeedingMatchesOneByteSeeds) {
 }
 
 TEST(Entropy, TextIsFedInLineReaderPieces) {
-  const std::string long_line(250, 'x');
-  const std::string exact(120, 'y');
-  const std::string text = "short\n" + long_line + "\n" + exact + "\n" +
-                           std::string("nul\0hidden\n", 11) + "tail";
+  const std::string long_line(250, 'x'), exact(120, 'y');
   Recorder r;
-  SeedTextPieces(r.sink(), text);
+  SeedTextPieces(r.sink(), "short\n" + long_line + "\n" + exact + "\n" + std::string("nul\0hidden\n", 11) + "tail");
   const std::vector<std::string> expected = {"short\n" + long_line + "\n" + exact + "\nnultail"};
   EXPECT_EQ(r.calls, expected) << "each piece cut at its NUL byte, the pieces fed as one seed";
 }
 
 TEST(Entropy, FileStatusRecordsAndPaths) {
-  std::uint8_t a[36], b[36], zero[36] = {};
-  FileStatusRecord("/etc", a);
-  FileStatusRecord("/etc/", b);  // trailing slash dropped before the query
-  EXPECT_EQ(0, std::memcmp(a, b, 36));
-  EXPECT_NE(0, std::memcmp(a, zero, 36));
-  FileStatusRecord("/", a);  // the root keeps its slash
-  EXPECT_NE(0, std::memcmp(a, zero, 36));
-  FileStatusRecord("/no/such/path", a);  // failed queries feed zeros
-  EXPECT_EQ(0, std::memcmp(a, zero, 36));
-
-  {
-    testing::ScopedEnv env("TMPDIR", "/var/tmp");
+  std::uint8_t etc[36], slashed[36], root[36], none[36], zero[36] = {};
+  FileStatusRecord("/etc", etc), FileStatusRecord("/etc/", slashed), FileStatusRecord("/", root);
+  FileStatusRecord("/no/such/path", none);
+  EXPECT_TRUE(std::memcmp(etc, slashed, 36) == 0 && std::memcmp(etc, zero, 36) != 0) << "a trailing slash dropped";
+  EXPECT_NE(0, std::memcmp(root, zero, 36)) << "the root keeps its slash";
+  EXPECT_EQ(0, std::memcmp(none, zero, 36)) << "failed queries feed zeros";
+  for (const std::string& tmpdir : {std::string("/var/tmp"), std::string(300, 'a')}) {  // too long: the fallback
+    testing::ScopedEnv env("TMPDIR", tmpdir);
     const std::vector<std::string> paths = StatusSeedPaths();
-    ASSERT_EQ(paths.size(), 4u);
-    EXPECT_EQ(std::vector<std::string>(paths.begin() + 1, paths.end()),
-              (std::vector<std::string>{"/usr", "/var/tmp", "/etc"}));
+    EXPECT_EQ(paths, (std::vector<std::string>{paths.at(0), "/usr", tmpdir.size() < 300 ? tmpdir : "/tmp", "/etc"}));
   }
-  testing::ScopedEnv env("TMPDIR", std::string(300, 'a'));  // too long: the fallback
-  EXPECT_EQ(StatusSeedPaths()[2], "/tmp");
 }
 
 }  // namespace
