@@ -1,4 +1,4 @@
-// Building requests and certificates against independently built vectors, and PKCS #7 packages.
+// Building requests and certificates against independently built vectors (PKCS #7 packages: the host program).
 #include "cert/cert_build.h"
 
 #include <gtest/gtest.h>
@@ -64,19 +64,6 @@ TEST(ParseRequest, RefusesBadSignaturesAndKeys) {
     CertFields fields;
     std::uint32_t error = 0;
     EXPECT_EQ(std::pair(ParseRequest(&cert, &fields, &error), error), std::pair(-1, c.want));
-  }
-}
-
-TEST(PackagePkcs7, WrapsTheCertificate) {
-  for (std::size_t n : {std::size_t{5}, std::size_t{300}}) {  // short and long lengths
-    SCOPED_TRACE(n);
-    const Bytes certificate = Tlv(0x30, Bytes(n - (n < 130 ? 2 : 4), 0xAB));
-    Record r(certificate);
-    ASSERT_EQ(PackagePkcs7(&r.cert), 0);
-    EXPECT_EQ(BytesOf(r.cert.pkcs7),
-              Tlv(0x30, Cat({Hex("06 09 2A 86 48 86 F7 0D 01 07 02"),
-                             Tlv(0xA0, Tlv(0x30, Cat({Hex("02 01 01 31 00 30 0B 06 09 2A 86 48 86 F7 0D 01 07 01"),
-                                                      Tlv(0xA0, certificate), Hex("31 00")})))})));
   }
 }
 

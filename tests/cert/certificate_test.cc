@@ -43,23 +43,6 @@ TEST(ParseCert, FieldViewsOfVersionThreeAndOne) {
   EXPECT_EQ(BytesOf(r.fields.extensions), extension);
 }
 
-TEST(ParseCert, UnwrapsContainersCertificateByCertificate) {
-  const struct { const char* file; int count; } kTests[] = {{"three.p7b", 3}, {"nseq.der", 2}};
-  const Bytes ca = TestData("v3_ca.der"), leaf = TestData("v1_leaf.der");
-  for (const auto& c : kTests) {
-    SCOPED_TRACE(c.file);
-    Record r(TestData(c.file));
-    std::uint32_t error = 0;
-    int seen = 0;
-    do {
-      ASSERT_EQ(ParseCert(&r.cert, &r.fields, &error), 0) << seen;
-      EXPECT_TRUE(BytesOf(r.cert.der) == ca || BytesOf(r.cert.der) == leaf) << seen;
-      ++seen;
-    } while (NextCertInSet(&r.cert) == 1);
-    EXPECT_EQ(std::pair(seen, NextCertInSet(&r.cert)), std::pair(c.count, 0));
-  }
-}
-
 TEST(ParseCert, ContainerShapesAndHostileInput) {
   const Bytes tbs = Cat({Hex("02 01 01"), kMd5WithRsa, kName, kValidity, kName, kNoKey}), cert = Signed(tbs);
   const Bytes signedData = Hex("06 09 2A 86 48 86 F7 0D 01 07 02"), nseq = Hex("06 09 60 86 48 01 86 F8 42 02 05");

@@ -95,9 +95,6 @@ TEST(HostTranslation, T61TableBothWays) {
       EXPECT_EQ(out[room], '\0');  // host text is terminated
     }
   }
-  std::uint16_t room = 8;
-  char out[8];
-  EXPECT_NE(HostTranslate(reinterpret_cast<const std::uint8_t*>("abc"), 3, out, &room, 3, table), 0) << "unknown mode";
   HostCloseTranslation(table);
 }
 

@@ -1,5 +1,4 @@
-// DER writers for well-formed and hostile certificate inputs; header-only so
-// that the key ring tests share them.
+// DER writers for well-formed and hostile certificate inputs, shared by the key ring and command tests.
 #pragma once
 
 #include <initializer_list>

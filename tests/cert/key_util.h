@@ -1,5 +1,4 @@
-// The fixed RSA key of the test vectors, the subject of the build vectors,
-// and a signer made from them.
+// The fixed RSA key and subject of the build vectors, and a signer made from them.
 #pragma once
 
 #include <ctime>
@@ -30,8 +29,7 @@ struct Record {
   CertFields fields{};
 };
 
-// A request, or a self-signed certificate for 365 days, of the vector key
-// (tests/data/cert/vector_key.pem) and subject, made at `when`.
+// A request, or a 365-day self-signed certificate, of the vector key and subject made at `when`.
 Bytes BuildForVectorKey(bool selfSigned, std::time_t when);
 
 // The vector key with its self-signed certificate as a signer.

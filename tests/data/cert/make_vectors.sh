@@ -36,20 +36,9 @@ openssl req -new -key vector_key.pem -utf8 -subj "$(printf "/CN=Z\303\274rich le
   -out "$tmp/leaf.csr"
 openssl x509 -req -in "$tmp/leaf.csr" -CA v3_ca.der -CAform DER -CAkey vector_key.pem \
   -set_serial 0x0102030405060708090A -days 30 -sha1 -outform DER -out v1_leaf.der 2>/dev/null
-openssl x509 -inform DER -in v1_leaf.der -out "$tmp/leaf.pem"
 openssl x509 -inform DER -in v3_ca.der -out vector_ca.pem
-cp vector_ca.pem "$tmp/ca.pem"
 
 # A request with an extension request attribute.
 openssl req -new -key vector_key.pem -subj "/C=US/CN=Request/emailAddress=r@example.com" \
   -addext "subjectAltName=DNS:example.com" -md5 -outform DER -out request.der
 
-# Containers: PKCS #7 certificates-only with three certificates, and the
-# certificate sequence.
-openssl crl2pkcs7 -nocrl -certfile "$tmp/ca.pem" -certfile "$tmp/leaf.pem" \
-  -certfile "$tmp/ca.pem" -outform DER -out three.p7b
-openssl crl2pkcs7 -nocrl -certfile "$tmp/leaf.pem" -certfile "$tmp/ca.pem" \
-  -outform PEM -out "$tmp/nseq_src.p7b"
-cat "$tmp/leaf.pem" "$tmp/ca.pem" > "$tmp/chain.pem"
-openssl nseq -toseq -in "$tmp/chain.pem" -out "$tmp/nseq.pem"
-openssl asn1parse -in "$tmp/nseq.pem" -out nseq.der >/dev/null
