@@ -13,6 +13,8 @@ std::string NamesIn(const std::string& file) {
   return report.substr(0, report.find("StartDate: "));
 }
 constexpr char kServerName[] = "SubjectOrg: Example\nSubjectCommonName: www.example.com\n";
+const std::string kSelfSignedNames =
+    kServerName + std::string("IssuerOrg: Example\nIssuerCommonName: www.example.com\n");
 
 TEST(SignCert, IssuesForThePkcs10RequestUnderTheCaName) {
   CaAndServer env;
@@ -31,6 +33,7 @@ TEST(SignCert, PemRequestGetsPemReplyTheServerReceives) {
   // The body is the single line "This is an RFC-1424 CSR."
   const std::string body = "VGhpcyBpcyBhbiBSRkMtMTQyNCBDU1IuCg==\n";
   EXPECT_NE(request.find("\n" + body), std::string::npos);
+  EXPECT_EQ(NamesIn(env.Request()), kSelfSignedNames) << "ViewCert shows a PEM message's originator certificate";
 
   const std::string reply = env.dir / "server.reply";
   ASSERT_EQ(env.Sign(reply), Ok(kMsgCertSigned));
@@ -69,8 +72,7 @@ TEST(CreateCertReq, RequestsForKeysTheKeyRingHolds) {
   EXPECT_EQ(sign(env.dir / "again.pem").message, kMsgCertSigned);
   // The self-signed form: a certificate of the key's own name.
   ASSERT_EQ(request("KeyName=server;SelfSigned;", env.dir / "self.arm").status, 0);
-  EXPECT_EQ(NamesIn(env.dir / "self.arm"),
-            kServerName + std::string("IssuerOrg: Example\nIssuerCommonName: www.example.com\n"));
+  EXPECT_EQ(NamesIn(env.dir / "self.arm"), kSelfSignedNames);
   // The default key entry is the first with a private key and a certificate.
   EXPECT_EQ(RunCommand("CreateCertReq", Ring(env.Ca(), "CertReqFile=" + (env.dir / "ca.req"))).message,
             kMsgCertReqCreated);

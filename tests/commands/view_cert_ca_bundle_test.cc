@@ -25,7 +25,8 @@ for n, path in enumerate(sorted(glob.glob("/etc/ssl/certs/*.pem")), 1):
     lines += [label + ": " + time.strftime("%m-%d-%y %H:%M GMT")
               for label, time in (("StartDate", cert.not_valid_before), ("EndDate", cert.not_valid_after))]
     serial = cert.serial_number.to_bytes(cert.serial_number.bit_length() // 8 + 1, "big", signed=True)
-    lines += ["Serial number: " + serial.hex(":").upper(), "Fingerprint: " + cert.fingerprint(hashes.MD5()).hex(":").upper()]
+    lines += ["Serial number: " + serial.hex(":").upper(),
+              "Fingerprint: " + cert.fingerprint(hashes.MD5()).hex(":").upper()]
     os.symlink(path, os.path.join(sys.argv[1], "%d.pem" % n))
     open(os.path.join(sys.argv[1], "%d.txt" % n), "w").write("\n".join(lines) + "\n")
 )";

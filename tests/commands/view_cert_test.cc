@@ -1,6 +1,4 @@
-// ViewCert through the command entry: each output choice and each kind of
-// certificate against the committed reports, written by hand from the
-// input's fields (as openssl shows them); and the refusals.
+// ViewCert: each output choice and kind of input against the committed reports (written by hand), and the refusals.
 #include "command_test_util.h"
 #include "commands/report_format.h"
 
@@ -101,22 +99,6 @@ TEST(ViewCert, Refusals) {
            kMsgBadCertificate},
       },
       {input, ring});
-}
-
-TEST(ViewCert, APemMessageShowsItsOriginatorCertificate) {
-  TempDir dir;
-  const Bytes der = ReportData("root.der");
-  std::FILE* file = std::fopen((dir / "request.pem").c_str(), "w");
-  ASSERT_NE(file, nullptr);
-  // The MIC is not checked when viewing: any signature octets do.
-  ASSERT_EQ(WritePemRequestSigned(file, der.data(), static_cast<std::int32_t>(der.size()), "This is an RFC-1424 CSR.\n",
-                                  Bytes(64, 7)),
-            0);
-  std::fclose(file);
-  EXPECT_EQ(View(dir / "request.pem", dir / "out.txt", "").message, kMsgCertWritten);
-  EXPECT_EQ(ReadFileText(dir / "out.txt"), ReportText("root.txt"));
-  // With UseBER no PEM message is looked for: the text is not Base64.
-  EXPECT_EQ(View(dir / "request.pem", dir / "out.txt", "UseBER;WriteBER").message, kMsgBadCertificate);
 }
 
 }  // namespace
