@@ -28,7 +28,7 @@ TEST(CipherKnownAnswers, DesAndRc2) {
     const ByteItem item{key.data(), static_cast<std::uint32_t>(key.size())};
     const Rc2CbcParams rc2{answer.rc2_bits, kZeroIv.data()};
     const CipherSetup setup = answer.rc2_bits ? CipherSetup{AlgInfoRc2Cbc(), &rc2, KeyInfoItem(), &item, Rc2CbcMethods}
-                                              : CipherSetup{AlgInfoDesCbc(), &kZeroCbc, KeyInfoDes8(), key.data(), DesCbcMethods};
+                              : CipherSetup{AlgInfoDesCbc(), &kZeroCbc, KeyInfoDes8(), key.data(), DesCbcMethods};
     Bytes out;
     EXPECT_EQ(RunCipher(setup, true, Hex(answer.plain), &out), 0);
     EXPECT_EQ(ToHex(out), answer.cipher);

@@ -7,26 +7,6 @@
 namespace kcertadm {
 namespace {
 
-// A seeded random object, two empty keys and generation into them.
-struct Fixture {
-  ToolkitScope lock;
-  ScopedAlgorithm random;
-  ScopedKey pub, priv;
-  Fixture() {
-    const std::uint8_t seed[8] = {1, 1, 2, 3, 4, 5, 6, 7};
-    EXPECT_EQ(random.Create() | AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr) | pub.Create() | priv.Create() |
-              RandomInit(random.get(), RandomMethods, nullptr) | RandomSeed(random.get(), seed, 8, nullptr), 0);
-  }
-  int Generate(std::uint32_t bits, AlgorithmObject* source) {
-    ScopedAlgorithm generator;
-    const Bytes e = {1, 0, 1};
-    const RsaKeyGenParams params{bits, ByteItem{e.data(), 3}};
-    EXPECT_EQ(generator.Create() | AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params), 0);
-    if (int status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr)) return status;
-    return KeyPairGenerate(generator.get(), pub.get(), priv.get(), source, nullptr);
-  }
-};
-
 TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   ToolkitScope lock;
   const RsaKeyMaterial& m = testing::TestKey(512);
@@ -60,30 +40,43 @@ struct RsaObject : ScopedAlgorithm {
 
 // Generation refusals; type 1 (private encrypt) and type 2 (public encrypt) block buffering.
 TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
-  Fixture f;
-  EXPECT_EQ(f.Generate(2049, f.random.get()), 533) << "refused at Init";
-  EXPECT_EQ(f.Generate(512, nullptr), 539);
-  ASSERT_EQ(f.Generate(512, f.random.get()), 0);
-  EXPECT_EQ(f.Generate(512, f.random.get()), 526) << "keys that already hold material";
+  ToolkitScope lock;
+  ScopedAlgorithm random;
+  ScopedKey pub_key, priv_key;
+  const std::uint8_t seed[8] = {1, 1, 2, 3, 4, 5, 6, 7};
+  ASSERT_EQ(random.Create() | AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr) | pub_key.Create() |
+            priv_key.Create() | RandomInit(random.get(), RandomMethods, nullptr) | RandomSeed(random.get(), seed, 8, 0), 0);
+  auto generate = [&](std::uint32_t bits, AlgorithmObject* source) {
+    ScopedAlgorithm generator;
+    const Bytes e = {1, 0, 1};
+    const RsaKeyGenParams params{bits, ByteItem{e.data(), 3}};
+    EXPECT_EQ(generator.Create() | AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params), 0);
+    if (int status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr)) return status;
+    return KeyPairGenerate(generator.get(), pub_key.get(), priv_key.get(), source, nullptr);
+  };
+  EXPECT_EQ(generate(2049, random.get()), 533) << "refused at Init";
+  EXPECT_EQ(generate(512, nullptr), 539);
+  ASSERT_EQ(generate(512, random.get()), 0);
+  EXPECT_EQ(generate(512, random.get()), 526) << "keys that already hold material";
   const Bytes message = testing::TextBytes("hello");
   const AlgorithmInfoType *const priv = AlgInfoRsaPrivatePkcs(), *const pub = AlgInfoRsaPublicPkcs();
   for (bool type1 : {true, false}) {
     SCOPED_TRACE(type1 ? "type 1" : "type 2");
     Bytes block(64), out(5);
     std::uint32_t n = 0;
-    RsaObject enc(type1 ? priv : pub, type1 ? f.priv.get() : f.pub.get(), true);
-    ASSERT_EQ(EncryptUpdate(enc.get(), nullptr, &n, 0, message.data(), 5, f.random.get(), nullptr), 0);
+    RsaObject enc(type1 ? priv : pub, type1 ? priv_key.get() : pub_key.get(), true);
+    ASSERT_EQ(EncryptUpdate(enc.get(), nullptr, &n, 0, message.data(), 5, random.get(), nullptr), 0);
     EXPECT_EQ(n, 0u);
-    EXPECT_EQ(EncryptFinal(enc.get(), block.data(), &n, 63, f.random.get(), nullptr), 536);
-    ASSERT_EQ(EncryptFinal(enc.get(), block.data(), &n, 64, f.random.get(), nullptr), 0);
+    EXPECT_EQ(EncryptFinal(enc.get(), block.data(), &n, 63, random.get(), nullptr), 536);
+    ASSERT_EQ(EncryptFinal(enc.get(), block.data(), &n, 64, random.get(), nullptr), 0);
     EXPECT_EQ(n, 64u);
-    RsaObject dec(type1 ? pub : priv, type1 ? f.pub.get() : f.priv.get(), false);
+    RsaObject dec(type1 ? pub : priv, type1 ? pub_key.get() : priv_key.get(), false);
     ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 60, nullptr, nullptr), 0);
     ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data() + 60, 4, nullptr, nullptr), 0);
     EXPECT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 1, nullptr, nullptr), 525) << "a second block";
     ASSERT_EQ(DecryptFinal(dec.get(), out.data(), &n, 5, nullptr, nullptr), 0);
     EXPECT_EQ(out, message);
-    RsaObject cut(type1 ? pub : priv, type1 ? f.pub.get() : f.priv.get(), false);
+    RsaObject cut(type1 ? pub : priv, type1 ? pub_key.get() : priv_key.get(), false);
     ASSERT_EQ(DecryptUpdate(cut.get(), nullptr, &n, 0, block.data(), 63, nullptr, nullptr), 0);
     EXPECT_EQ(DecryptFinal(cut.get(), out.data(), &n, 5, nullptr, nullptr), 525) << "an incomplete block";
   }

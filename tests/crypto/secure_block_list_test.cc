@@ -14,17 +14,13 @@ TEST(SecureBlockList, BlocksAreZeroedCopiedAndResizedInPlaceOfTheEntry) {
   SecureBlockList list;
   for (int i = 0; i < 11; ++i) {  // past the first growth of the entry array
     auto* zeroed = static_cast<std::uint8_t*>(list.Allocate(32));
-    ASSERT_NE(zeroed, nullptr);
-    EXPECT_EQ(std::count(zeroed, zeroed + 32, 0), 32);
+    ASSERT_TRUE(zeroed != nullptr && std::count(zeroed, zeroed + 32, 0) == 32);
   }
-  void* copy = list.AllocateCopy("abcd", 4);
-  ASSERT_NE(copy, nullptr);
-  auto* grown = static_cast<std::uint8_t*>(list.Resize(copy, 64));
+  auto* grown = static_cast<std::uint8_t*>(list.Resize(list.AllocateCopy("abcd", 4), 64));
   ASSERT_NE(grown, nullptr);
   EXPECT_EQ(std::memcmp(grown, "abcd\0", 5), 0);
   EXPECT_EQ(grown[63], 0);
-  EXPECT_TRUE(list.Owns(grown));
-  EXPECT_EQ(list.count(), 12u);
+  EXPECT_TRUE(list.Owns(grown) && list.count() == 12u);
   int outside = 0;
   EXPECT_EQ(list.Resize(&outside, 8), nullptr);
 }
