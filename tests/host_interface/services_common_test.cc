@@ -1,12 +1,7 @@
 // Refusals of shared steps, checked over every service that takes the step; and certificate packaging.
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <string>
 #include <tuple>
-#include <vector>
 
-#include "kcertadm.h"
 #include "services_test_util.h"
 
 namespace kcertadm::test {
@@ -28,17 +23,19 @@ TEST_F(SharedChecksTest, TextThatDoesNotDecodeIsRefused) {
     const std::vector<Outcome> outcomes = {  // a braced list runs the calls in order
         {ProcessClientCertReq(&client, &request.value, &error), error},
         {ParseCertReq(&record.value, &fields, &error), error},
-        {SignCertificate("KeyFile=k;Password=p", text, output, sizeof output, message, sizeof message), MessageIn(message)},
-        {EnvelopeCert(0, text, output, sizeof output, message, sizeof message), MessageIn(message)}};
-    EXPECT_EQ(outcomes, std::vector<Outcome>(4, {-1, 30043}));
+        {SignCertificate("KeyFile=k;Password=p", text, output, sizeof output, message, sizeof message),
+         MessageIn(message)},
+        {EnvelopeCert(0, text, output, sizeof output, message, sizeof message), MessageIn(message)},
+        // "AAAA" decodes to three zero octets, not one DER element: nothing is packaged.
+        {EnvelopeCert(0, "AAAA", output, sizeof output, message, sizeof message), MessageIn(message)}};
+    EXPECT_EQ(outcomes, (std::vector<Outcome>{{-1, 30043}, {-1, 30043}, {-1, 30043}, {-1, 30043}, {-1, 30046}}));
     EXPECT_STREQ(output, "untouched");
   }
 }
 
 // A key ring that does not open is refused alike by the services that read one.
 TEST_F(SharedChecksTest, KeyRingThatDoesNotOpenIsRefused) {
-  const std::string ring = ChainRing();
-  const std::string missing = dir_.Path("missing.kyr");
+  const std::string ring = ChainRing(), missing = dir_.Path("missing.kyr");
   const std::tuple<const char*, const std::string&, const char*, std::uint32_t> kTests[] = {
       {"wrong password", ring, "wrong", 30009}, {"no key ring file", missing, kPassword, 30010},
   };
@@ -58,29 +55,18 @@ TEST_F(SharedChecksTest, KeyRingThatDoesNotOpenIsRefused) {
   }
 }
 
-// "AAAA" decodes to three zero octets, not one DER element: nothing is packaged.
-TEST_F(SharedChecksTest, EnvelopeCertWrapsOnlyOneDerElement) {
-  char output[64] = "untouched";
-  char message[256];
-  EXPECT_EQ((Outcome{EnvelopeCert(0, "AAAA", output, sizeof output, message, sizeof message), MessageIn(message)}),
-            (Outcome{-1, 30046}));
-  EXPECT_STREQ(output, "untouched");
-}
-
-TEST_F(SharedChecksTest, ReadCertReadsTextAndDerFiles) {
+// An armoured certificate file is read as its DER (host_program reads a DER one); a missing file is refused.
+TEST_F(SharedChecksTest, ReadCertReadsArmouredFiles) {
   const Bytes certificate = ReadFileBytes(ServiceDataPath("server.der"));
   dir_.Write("server.arm", "-----BEGIN CERTIFICATE-----\n" + Base64Of(certificate) + "\n-----END CERTIFICATE-----\n");
-  testing::WriteFileBytes(dir_.Path("server.der"), certificate);
-  struct Case { std::string file; std::int32_t useBER; std::uint32_t error; } const kTests[] = {
-      {dir_.Path("server.arm"), 0, 0}, {dir_.Path("server.der"), 1, 0}, {dir_.Path("absent.arm"), 0, 30032},
-  };
-  for (const Case& test : kTests) {
-    SCOPED_TRACE(test.file);
-    SecurityCmdContext context{.certReqFile = test.file.c_str(), .useBER = test.useBER};
+  for (const auto& [file, error_expected] : {std::pair{dir_.Path("server.arm"), 0u}, {dir_.Path("absent"), 30032u}}) {
+    SCOPED_TRACE(file);
+    SecurityCmdContext context{.certReqFile = file.c_str()};
     HostRecord record;
     std::uint32_t error = 0;
-    EXPECT_EQ((Outcome{ReadCert(&context, &record.value, &error), error}), (Outcome{test.error ? -1 : 0, test.error}));
-    EXPECT_EQ(BytesOf(record.value.der), test.error == 0 ? certificate : Bytes{});
+    EXPECT_EQ((Outcome{ReadCert(&context, &record.value, &error), error}),
+              (Outcome{error_expected ? -1 : 0, error_expected}));
+    EXPECT_EQ(BytesOf(record.value.der), error_expected == 0 ? certificate : Bytes{});
   }
 }
 

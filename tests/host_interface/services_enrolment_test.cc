@@ -1,14 +1,9 @@
 // Client enrolment and request signing with openssl's requests; host_program checks what is issued.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstring>
 #include <future>
 #include <optional>
-#include <string>
-#include <utility>
 
-#include "kcertadm.h"
 #include "keyring/file_lock.h"
 #include "services_test_util.h"
 

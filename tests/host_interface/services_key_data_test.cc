@@ -1,13 +1,8 @@
 // The server's key material and names as the host reads them.
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <string>
 #include <thread>
 #include <tuple>
-#include <vector>
 
-#include "kcertadm.h"
 #include "services_test_util.h"
 
 namespace kcertadm::test {
@@ -19,8 +14,8 @@ using KeyDataTest = ServicesTest;
 TEST_F(KeyDataTest, GetKeyDataHandsOutTheServersKey) {
   const std::string chain = ChainRing();
   const std::string rootsOnly = Ring("roots.kyr", {{"root", false, true}});
-  struct Case { const char* why; const std::string& keyFile; const char* password;
-                 std::int32_t useStash; std::uint32_t message; std::int32_t badPassword; };
+  struct Case { const char* why; const std::string& keyFile; const char* password; std::int32_t useStash;
+                std::uint32_t message; std::int32_t badPassword; };
   const Case kTests[] = {
       {"the server key", chain, kPassword, 0, 0, 0},
       {"the stashed password", chain, nullptr, 1, 0, 0},  // lives for the call only, never in the host's context
@@ -103,7 +98,7 @@ TEST_F(KeyDataTest, ConcurrentCallsOnDifferentKeyRingsDoNotMix) {
                   BytesOf(key.value.certificate) == server
             : GetServerRootCert(self.c_str(), &key.value, message, sizeof message) == 0 &&
                   BytesOf(key.value.rootCertificate) == root;
-        if (!right) ++wrong;
+        wrong += !right;
       }
     });
   }
