@@ -1,5 +1,4 @@
-/* A host in miniature (C99, installed header only): dlopens the library, calls every export as a host does and
- * leaves in WORKDIR what host_program.sh checks with peers. usage: host_program LIBRARY WORKDIR SPKAC REQUEST */
+/* A host in miniature: dlopens the library, calls every export and leaves in WORKDIR what host_program.sh checks. */
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -13,37 +12,18 @@ static void Fail(const char* condition) { fprintf(stderr, "FAIL %s: ", condition
 #define CHECK(condition, ...) \
   do { if (!(condition)) Fail(#condition), fprintf(stderr, __VA_ARGS__), fputs("\n", stderr); } while (0)
 
-/* Every export: its result, name and parameters. */
-#define EXPORTS(X)                                                                       \
-  X(int32_t, InitSecLib, (uint32_t*))                                                    \
-  X(int32_t, ProcessSecurityCmd, (const char*, char*, char*, uint32_t))                  \
-  X(int32_t, ProcessClientCertReq, (SecurityCmdContext*, CertData*, uint32_t*))          \
-  X(int32_t, SignClientCert, (SecurityCmdContext*, CertData*, uint32_t*))                \
-  X(int32_t, SignCertificate, (const char*, const char*, char*, uint32_t, char*, uint32_t)) \
-  X(int32_t, ParseCertReq, (CertData*, CertFields*, uint32_t*))                          \
-  X(int32_t, PackagePKCS7Cert, (CertData*))                                              \
-  X(int32_t, EnvelopeCert, (int32_t, const char*, char*, uint32_t, char*, uint32_t))     \
-  X(int32_t, ReadCert, (SecurityCmdContext*, CertData*, uint32_t*))                      \
-  X(int32_t, GetServerKey, (const char*, const char*, ServerKeyData*, char*, uint32_t))  \
-  X(int32_t, GetServerRootCert, (const char*, ServerKeyData*, char*, uint32_t))          \
-  X(int32_t, GetKeyData, (SecurityCmdContext*, ServerKeyData*, char*, uint32_t))         \
-  X(void, FreeExtKeyData, (ServerKeyData*))                                              \
-  X(int32_t, GetCertDN, (SecurityCmdContext*, CertData*, DnFields*, char*, uint32_t))    \
-  X(int32_t, ParseCert, (CertData*, CertFields*, uint32_t*))                             \
-  X(void, FreeCertData, (CertData*))                                                     \
-  X(int32_t, ParseDNSeq, (DnFields*, Asn1Item, uint32_t*))                               \
-  X(int32_t, GetTextDates, (CertFields*, char*, char*, uint32_t*))                       \
-  X(uint16_t, BMPToHCSET, (const uint8_t*, int32_t, char*, int32_t))                     \
-  X(uint16_t, T61ToHCSET, (const uint8_t*, int32_t, char*, int32_t))                     \
-  X(int32_t, Base64Encode, (const uint8_t*, int32_t, Asn1Item*))                         \
-  X(int32_t, Base64Decode, (const char*, int32_t, Asn1Item*))
+/* Every export, typed by its declaration in the header. */
+#define EXPORTS(X)                                                                                                 \
+  X(InitSecLib) X(ProcessSecurityCmd) X(ProcessClientCertReq) X(SignClientCert) X(SignCertificate) X(ParseCertReq) \
+  X(PackagePKCS7Cert) X(EnvelopeCert) X(ReadCert) X(GetServerKey) X(GetServerRootCert) X(GetKeyData)             \
+  X(FreeExtKeyData) X(GetCertDN) X(ParseCert) X(FreeCertData) X(ParseDNSeq) X(GetTextDates) X(BMPToHCSET)        \
+  X(T61ToHCSET) X(Base64Encode) X(Base64Decode)
 
-#define DECLARE(result, name, parameters) result(*name) parameters;
+#define DECLARE(name) __typeof__(&name) name;
 static struct {
   EXPORTS(DECLARE)
 } lib;
-#define RESOLVE(result, name, parameters) \
-  CHECK((*(void**)(&lib.name) = dlsym(handle, #name)) != NULL, "%s not exported", #name);
+#define RESOLVE(name) CHECK((*(void**)(&lib.name) = dlsym(handle, #name)) != NULL, "%s not exported", #name);
 
 static const char* dir;
 static char keyFile[1024];
