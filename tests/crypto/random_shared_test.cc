@@ -104,14 +104,11 @@ TEST(SharedRandom, FirstCreationDoesNotDeadlockAgainstKeyRingHolders) {
       return GetRandomBytes(salt, sizeof salt);
     });
     holding.get_future().wait();
-    auto creator = std::async(std::launch::async, [] {
-      std::uint8_t bytes[8];
-      return GetRandomBytes(bytes, sizeof bytes);
-    });
-    ASSERT_EQ(creator.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "deadlock";
-    ASSERT_EQ(key_ring_user.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "deadlock";
-    EXPECT_EQ(creator.get(), 0);
-    EXPECT_EQ(key_ring_user.get(), 0);
+    auto creator = std::async(std::launch::async, [] { std::uint8_t bytes[8]; return GetRandomBytes(bytes, 8); });
+    for (auto* user : {&creator, &key_ring_user}) {
+      ASSERT_EQ(user->wait_for(std::chrono::seconds(30)), std::future_status::ready) << "deadlock";
+      EXPECT_EQ(user->get(), 0);
+    }
   }
   SetKeyRingEntrySampler(nullptr);
 }

@@ -15,16 +15,13 @@ class Signatures : public ::testing::Test {
  protected:
   // The status, and in `out` the signature made with the selector's digest.
   int Sign(int selector, const Bytes& data, Bytes* out, KeyObject* key = nullptr, std::uint32_t room = 128) {
-    out->assign(room, 0);
     std::uint32_t length = 0;
-    const int status = SignData(selector, key ? key : private_.get(), data.data(),
-                                static_cast<std::uint32_t>(data.size()), out->data(), &length, room);
-    out->resize(status == 0 ? length : 0);
-    return status;
+    out->assign(room, 0);
+    const int status = SignData(selector, key ? key : private_.get(), data.data(), data.size(), out->data(), &length, room);
+    return out->resize(status == 0 ? length : 0), status;
   }
   int Verify(int selector, const Bytes& data, const Bytes& signature, KeyObject* key = nullptr) {
-    return VerifyData(selector, key ? key : public_.get(), data.data(), static_cast<std::uint32_t>(data.size()),
-                      signature.data(), static_cast<std::uint32_t>(signature.size()));
+    return VerifyData(selector, key ? key : public_.get(), data.data(), data.size(), signature.data(), signature.size());
   }
   ToolkitScope lock_;
   ScopedKey private_{testing::PrivateKeyObject(testing::TestKey(1024))};

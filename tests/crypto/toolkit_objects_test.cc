@@ -112,11 +112,10 @@ TEST(MethodLookup, ListsAndKeys) {
       {"DES from the key ring's list", PbeMethods, true, nullptr, 0},
   };
   for (const auto& c : kCases) {
-    SCOPED_TRACE(c.why);
     Objects o;
     ASSERT_EQ(AlgSetInfo(o.alg, AlgInfoDesCbc(), &kCbc), 0);
     ASSERT_EQ(c.item ? KeySetInfo(o.key, KeyInfoItem(), c.item) : KeySetInfo(o.key, KeyInfoDes8(), kDesKey.data()), 0);
-    EXPECT_EQ(EncryptInit(o.alg, c.with_key ? o.key : nullptr, c.methods, nullptr), c.status);
+    EXPECT_EQ(EncryptInit(o.alg, c.with_key ? o.key : nullptr, c.methods, nullptr), c.status) << c.why;
   }
 }
 
