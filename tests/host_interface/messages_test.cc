@@ -23,12 +23,10 @@ TEST(Catalogues, HaveARealTextForEveryNumber) {
 
 TEST(CatalogueFileName, ChoosesByLanguageSetting) {
   struct Case { std::optional<std::string> setting; const char* file; const char* why; } const kTests[] = {
-      {std::nullopt, "kmsglib.msg", "absent setting"},
-      {"", "kmsglib.msg", "empty setting"},
+      {std::nullopt, "kmsglib.msg", "absent setting"}, {"", "kmsglib.msg", "empty setting"},
       {"DE_at", "kmsglde.msg", "only two characters count, in either case"},
       {"e", "kmsgle.msg", "a one-letter code"},
-      {"../x", "kmsglib.msg", "path characters never reach a file name"},
-      {"d/", "kmsglib.msg", "path characters never reach a file name"},
+      {"../x", "kmsglib.msg", "path characters never reach a file name"}, {"d/", "kmsglib.msg", "nor one of two"},
   };
   for (const Case& c : kTests) EXPECT_EQ(CatalogueFileName(c.setting), c.file) << c.why;
 }
