@@ -9,12 +9,12 @@ namespace {
 
 using C = CommandId;
 
-// The plan in words: "takes" (a password at all), "asks", "given", "twice" (a new key ring and key), "asks-new", the key size.
+// The plan in words: "takes" a password, "asks", "given", "twice" (new key ring and key), "asks-new", the key size.
 std::string Words(const PasswordPlan& p) {
   std::string out;
-  for (const auto& [on, word] : {std::pair{p.takes_password, "takes"}, {p.needs_password, "asks"}, {p.has_password, "given"},
-                                 {p.creates_key_ring && p.creates_key, "twice"}, {p.creates_key_ring != p.creates_key, "half"},
-                                 {p.needs_new_password, "asks-new"}})
+  for (const auto& [on, word] : {std::pair{p.takes_password, "takes"}, {p.needs_password, "asks"},
+                                 {p.has_password, "given"}, {p.creates_key_ring && p.creates_key, "twice"},
+                                 {p.creates_key_ring != p.creates_key, "half"}, {p.needs_new_password, "asks-new"}})
     if (on) out += std::string(word) + " ";
   return out + std::to_string(p.key_size);
 }
