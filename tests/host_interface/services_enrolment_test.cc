@@ -1,4 +1,4 @@
-// Client enrolment and request signing with openssl's requests; host_program checks what is issued.
+// Client enrolment, request signing and packaging with openssl's requests; host_program checks what is issued.
 #include <chrono>
 #include <cstring>
 #include <future>
@@ -146,6 +146,42 @@ TEST_F(EnrolmentTest, ParseCertReqReplacesAnUnwrappedPackage) {
   EXPECT_TRUE(record.value.container.data == nullptr && record.value.setRemaining == 0);
   EXPECT_EQ(TextOf(fields.subjectPublicKeyInfo),
             RunShell("openssl pkey -in '" + ServiceDataPath("client.pem") + "' -pubout -outform DER"));
+}
+
+// Base64 text from the host that does not decode is refused with 30043, and nothing is built from it.
+TEST_F(ServicesTest, TextThatDoesNotDecodeIsRefused) {
+  for (const char* text : {"not base64!", "", static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(text != nullptr ? "\"" + std::string(text) + "\"" : "no text");
+    SecurityCmdContext client{.commonName = "Client", .requestText = text,
+                              .requestTextLength = text ? static_cast<std::uint32_t>(std::strlen(text)) : 0};
+    HostRecord request, record;
+    if (text != nullptr) SetText(&record.value.reqText, text);
+    CertFields fields{};
+    std::uint32_t error = 0;
+    char output[64] = "untouched", message[256];
+    const std::vector<Outcome> outcomes = {  // a braced list runs the calls in order
+        {ProcessClientCertReq(&client, &request.value, &error), error},
+        {ParseCertReq(&record.value, &fields, &error), error},
+        {SignCertificate("KeyFile=k;Password=p", text, output, sizeof output, message, sizeof message),
+         MessageIn(message)},
+        {EnvelopeCert(0, text, output, sizeof output, message, sizeof message), MessageIn(message)},
+        // "AAAA" decodes to three zero octets, not one DER element: nothing is packaged.
+        {EnvelopeCert(0, "AAAA", output, sizeof output, message, sizeof message), MessageIn(message)}};
+    EXPECT_EQ(outcomes, (std::vector<Outcome>{{-1, 30043}, {-1, 30043}, {-1, 30043}, {-1, 30043}, {-1, 30046}}));
+    EXPECT_STREQ(output, "untouched");
+  }
+}
+
+// An armoured certificate file is read as its DER (host_program reads a DER one, the commands a missing one).
+TEST_F(ServicesTest, ReadCertReadsArmouredFiles) {
+  const Bytes certificate = ReadFileBytes(ServiceDataPath("server.der"));
+  const std::string file = dir_.Write(
+      "server.arm", "-----BEGIN CERTIFICATE-----\n" + Base64Of(certificate) + "\n-----END CERTIFICATE-----\n");
+  SecurityCmdContext context{.certReqFile = file.c_str()};
+  HostRecord record;
+  std::uint32_t error = 0;
+  ASSERT_EQ(ReadCert(&context, &record.value, &error), 0) << error;
+  EXPECT_EQ(BytesOf(record.value.der), certificate);
 }
 
 }  // namespace

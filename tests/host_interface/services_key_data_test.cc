@@ -63,10 +63,8 @@ TEST_F(KeyDataTest, GetServerRootCertClimbsToTheRoot) {
 TEST_F(KeyDataTest, GetCertDNReadsSubjectOrIssuer) {
   const std::string ring = ChainRing();
   struct Case { const char* label; std::int32_t getIssuer; const char* commonName; } const kTests[] = {
-      {nullptr, 0, "server.example.org"},  // the server key's subject
-      {nullptr, 1, "Service Root"},        // and its issuer
-      {"root", 0, "Service Root"},         // a labelled entry
-      {"nobody", 0, nullptr},              // no such label
+      {nullptr, 0, "server.example.org"}, {nullptr, 1, "Service Root"},  // the server key's subject and issuer
+      {"root", 0, "Service Root"}, {"nobody", 0, nullptr},               // a labelled entry; no such label
   };
   for (const Case& test : kTests) {
     SCOPED_TRACE(std::string(test.label ? test.label : "server key") + (test.getIssuer ? " issuer" : ""));
@@ -104,6 +102,21 @@ TEST_F(KeyDataTest, ConcurrentCallsOnDifferentKeyRingsDoNotMix) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(wrong.load(), 0);
+}
+
+// A key ring that does not open is refused alike by the services that read one (a bad password: GetKeyData).
+TEST_F(KeyDataTest, KeyRingThatDoesNotOpenIsRefused) {
+  const std::string missing = dir_.Path("missing.kyr"), parameters = "KeyFile=" + missing + ";Password=p";
+  SecurityCmdContext context{.password = "p", .keyFile = missing.c_str()};
+  HostKeyData key, root;
+  HostRecord cert;
+  DnFields name{};
+  char messages[4][256] = {}, output[64];
+  EXPECT_NE(GetServerKey(missing.c_str(), "p", &key.value, messages[0], sizeof messages[0]), 0);
+  EXPECT_NE(GetServerRootCert(missing.c_str(), &root.value, messages[1], sizeof messages[1]), 0);
+  EXPECT_NE(GetCertDN(&context, &cert.value, &name, messages[2], sizeof messages[2]), 0);
+  EXPECT_NE(SignCertificate(parameters.c_str(), "AAAA", output, sizeof output, messages[3], sizeof messages[3]), 0);
+  for (const char* message : messages) EXPECT_EQ(MessageIn(message), 30010u) << message;
 }
 
 }  // namespace
