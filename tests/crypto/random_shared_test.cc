@@ -16,23 +16,6 @@
 namespace kcertadm {
 namespace {
 
-AlgorithmObject* NewRandom() {
-  ToolkitScope lock;
-  AlgorithmObject* random = nullptr;
-  EXPECT_EQ(AlgCreate(&random) | AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
-  return random;
-}
-
-// The object serves the generator (see ThreeHundredCallsThenReseed) only once initialised.
-TEST(RandomObject, RefusedUntilInitialised) {
-  AlgorithmObject* random = NewRandom();
-  ToolkitScope lock;
-  std::uint8_t byte = 0;
-  EXPECT_EQ(RandomGenerate(random, &byte, 1, nullptr), 538);
-  EXPECT_EQ(RandomSeed(random, &byte, 1, nullptr), 538);
-  AlgDestroy(&random);
-}
-
 TEST(ReseedSchedule, ReseedsOnThe301stCallOrAfter300Seconds) {
   ReseedSchedule schedule;
   schedule.Restart(1000);
@@ -52,11 +35,12 @@ std::uint32_t FixedClock() { return 123456; }
 // GetRandomBytes serves 300 calls from the object, then reseeds it from its own 16 bytes and the call times.
 TEST(SharedRandom, ThreeHundredCallsThenReseed) {
   SetRandomClockForTesting(&FixedClock);
-  AlgorithmObject* random = NewRandom();
+  AlgorithmObject* random = nullptr;
   const std::uint8_t seed[] = {1, 2, 3};
   {
     ToolkitScope lock;
-    ASSERT_EQ(RandomInit(random, RandomMethods, nullptr) | RandomSeed(random, seed, 3, nullptr), 0);
+    ASSERT_EQ(AlgCreate(&random) | AlgSetInfo(random, AlgInfoRandomMd5(), nullptr) |
+              RandomInit(random, RandomMethods, nullptr) | RandomSeed(random, seed, 3, nullptr), 0);
   }
   InstallSharedRandomForTesting(random);
   Md5RandomGenerator mirror;
