@@ -1,5 +1,4 @@
-// Helpers of the command and report tests: commands run in a temporary
-// directory with the usual key rings, and an in-memory report file.
+// Helpers of the command and report tests: commands on key rings in temporary directories, reports in memory.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -119,8 +118,7 @@ inline Bytes CertificateDerOfFile(const std::string& path) {
   return der;
 }
 
-// ca.kyr (root "CA", its certificate in ca.arm) and server.kyr (key
-// "server", its request in server.arm, or server.pem with UsePEM).
+// ca.kyr (root "CA", its certificate in ca.arm) and server.kyr (key "server", its request server.arm or server.pem).
 struct CaAndServer {
   explicit CaAndServer(bool pemRequest = false) : request(dir / (pemRequest ? "server.pem" : "server.arm")) {
     MakeRootKeyRing(Ca());
@@ -143,30 +141,20 @@ struct CaAndServer {
   std::string request;
 };
 
-// A FILE* writing into memory; Text() gives everything written so far.
-class ReportCapture {
- public:
-  ReportCapture() : file_(open_memstream(&buffer_, &size_)) {}
-  ~ReportCapture() {
-    if (file_ != nullptr) std::fclose(file_);
-    std::free(buffer_);
-  }
-  ReportCapture(const ReportCapture&) = delete;
-  ReportCapture& operator=(const ReportCapture&) = delete;
-  std::FILE* file() const { return file_; }
-  std::string Text() {
-    std::fflush(file_);
-    return std::string(buffer_, size_);
-  }
+// What write(FILE*) writes, as text.
+template <typename Write>
+std::string Captured(Write write) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* file = open_memstream(&buffer, &size);
+  write(file);
+  std::fclose(file);
+  std::string text(buffer, size);
+  std::free(buffer);
+  return text;
+}
 
- private:
-  char* buffer_ = nullptr;
-  std::size_t size_ = 0;
-  std::FILE* file_;
-};
-
-// Every command test runs with an empty data directory (no template key
-// ring) and no predefined roots, whatever the environment holds.
+// Every command test runs with an empty data directory (no template key ring) and no predefined roots.
 inline const TempDir kDataDir;
 inline const testing::ScopedEnv kDataDirSetting("KCERTADM_DATA_DIR", kDataDir.path());
 inline const testing::ScopedEnv kNoRoots("KCERTADM_ROOTS", std::nullopt);

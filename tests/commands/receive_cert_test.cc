@@ -20,7 +20,12 @@ class ReceiveCertTest : public ::testing::Test {
 TEST_F(ReceiveCertTest, RootThenIssuedCertificate) {
   // The issuer must be trusted, unless NoTrust.
   EXPECT_EQ(Receive("ReceiveCert", issued_).message, kMsgIssuerNotFound);
-  EXPECT_EQ(Receive("ReceiveRootCert", env_.CaCert(), ";EntryLabel=CA"), Ok(kMsgRootCertReceived));
+  EXPECT_EQ(Receive("ReceiveCert", issued_, ";NoTrust"), Ok(kMsgCertReceived));
+  // A DER root is read with UseBER only.
+  const Bytes der = CertificateDerOfFile(env_.CaCert());
+  WriteFileText(env_.dir / "ca.der", std::string(der.begin(), der.end()));
+  EXPECT_EQ(Receive("ReceiveRootCert", env_.dir / "ca.der", ";EntryLabel=CA").message, kMsgDecodeFailed);
+  EXPECT_EQ(Receive("ReceiveRootCert", env_.dir / "ca.der", ";EntryLabel=CA;UseBER"), Ok(kMsgRootCertReceived));
   std::optional<KeyRingEntry> ca = EntryOf(env_.Server(), "CA");
   ASSERT_TRUE(ca);
   EXPECT_TRUE(ca->IsTrustedRoot());
@@ -30,14 +35,6 @@ TEST_F(ReceiveCertTest, RootThenIssuedCertificate) {
   ASSERT_TRUE(server);
   EXPECT_TRUE(server->HasPrivateKey());
   EXPECT_EQ(server->certificates, CertificateDerOfFile(issued_)) << "stored in the key's own entry";
-}
-
-TEST_F(ReceiveCertTest, NoTrustAndDerInput) {
-  EXPECT_EQ(Receive("ReceiveCert", issued_, ";NoTrust"), Ok(kMsgCertReceived));
-  const Bytes der = CertificateDerOfFile(env_.CaCert());
-  WriteFileText(env_.dir / "ca.der", std::string(der.begin(), der.end()));
-  EXPECT_EQ(Receive("ReceiveRootCert", env_.dir / "ca.der", ";EntryLabel=CA").message, kMsgDecodeFailed);
-  EXPECT_EQ(Receive("ReceiveRootCert", env_.dir / "ca.der", ";EntryLabel=CA;UseBER"), Ok(kMsgRootCertReceived));
 }
 
 TEST_F(ReceiveCertTest, RefusalsLeaveKeyRingAsItWas) {

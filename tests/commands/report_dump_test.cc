@@ -16,16 +16,15 @@ struct Dumped {
 
 // The value dump of the children of the SEQUENCE region, or the structure dump of all of der.
 Dumped Dump(bool structure, const Bytes& der, int level) {
-  ReportCapture capture;
   Dumped out{"", -1, 0};
-  if (structure) {
-    out.status = WriteStructureDump(capture.file(), ItemOf(der), level, &out.error);
-  } else {
+  out.text = Captured([&](std::FILE* file) {
     Asn1Cursor cursor;
-    EXPECT_EQ(Asn1FirstChild(ItemOf(der), kAsn1Sequence, &cursor), 1);
-    out.status = WriteValueDump(capture.file(), cursor, level, &out.error);
-  }
-  out.text = capture.Text();
+    if (structure) {
+      out.status = WriteStructureDump(file, ItemOf(der), level, &out.error);
+    } else if (Asn1FirstChild(ItemOf(der), kAsn1Sequence, &cursor) == 1) {
+      out.status = WriteValueDump(file, cursor, level, &out.error);
+    }
+  });
   return out;
 }
 
@@ -35,47 +34,48 @@ Bytes Nested(int depth) {
   return element;
 }
 
-TEST(ReportDump, ValueDumpStartsEveryElementWithATab) {
-  // SEQUENCE { [2] "ab", SET { INTEGER 5, NULL }, [0] { BOOLEAN TRUE } }, OCTET STRING,
-  // UTF8String, T61String and tag 26, each "AB"
-  const Dumped dump = Dump(false,
-                           Hex("30 10 82 02 61 62 31 05 02 01 05 05 00 A0 03 01 01 FF  04 01 07"
-                               "0C 02 41 42  14 02 41 42  1A 02 41 42"),
-                           0);
-  EXPECT_EQ(dump.text,
-            "\tSequence:\n"
-            "\t  Unknown type (0x82): 0x61 0x62 \n"
-            "\t  Set:\n"
-            "\t    Integer: 0x05 \n"
-            "\t    Null\n"
-            "\t  Structured type, 0xA0:\n"
-            "\t    Unknown type (0x1): 0xFF \n"
-            "\tOctet string: 0x07 \n"
-            "\tUTF8 string:0x41 0x42 \n"  // no blank after the label, bytes in hex
-            "\tT61 string: \"AB\"\n"
-            "\tUnknown type 0x1A (as string): \"AB\"\n");
-  EXPECT_EQ(dump.status, 0);
+TEST(ReportDump, ValueAndStructureDumps) {
+  const struct {
+    bool structure;
+    Bytes der;
+    std::string expected;
+  } kTests[] = {
+      // SEQUENCE { [2] "ab", SET { INTEGER 5, NULL }, [0] { BOOLEAN TRUE } }, OCTET STRING, UTF8String,
+      // T61String and tag 26, each "AB": every element starts with a tab.
+      {false,
+       Hex("30 10 82 02 61 62 31 05 02 01 05 05 00 A0 03 01 01 FF  04 01 07 0C 02 41 42  14 02 41 42  1A 02 41 42"),
+       "\tSequence:\n"
+       "\t  Unknown type (0x82): 0x61 0x62 \n"
+       "\t  Set:\n"
+       "\t    Integer: 0x05 \n"
+       "\t    Null\n"
+       "\t  Structured type, 0xA0:\n"
+       "\t    Unknown type (0x1): 0xFF \n"
+       "\tOctet string: 0x07 \n"
+       "\tUTF8 string:0x41 0x42 \n"  // no blank after the label, bytes in hex
+       "\tT61 string: \"AB\"\n"
+       "\tUnknown type 0x1A (as string): \"AB\"\n"},
+      // SEQUENCE { [0] { INTEGER 2 }, SET { PrintableString "x" }, [APPLICATION 1] { }, [3] { OCTET STRING { } } },
+      // NULL, SEQUENCE of indefinite length: constructed elements named with their content length, at level 1.
+      {true, Hex("30 10 A0 03 02 01 02 31 03 13 01 78 61 00 A3 02 04 00 05 00  30 80 02 01 07 00 00"),
+       "  Sequence: Record Length = 16\n"
+       "    Context Specific (0) : Record Length = 3\n"
+       "      Integer: 0x02 \n"
+       "    Set: Record Length = 3\n"
+       "      Printable string: \"x\"\n"
+       "    Simple Type (0x61): Record Length = 0\n"
+       "    Context Specific (3) : Record Length = 2\n"
+       "      Octet string: \n"
+       "  Null\n"
+       "  Sequence: Record Length = 3\n"
+       "    Integer: 0x07 \n"},
+  };
+  for (const auto& test : kTests) {
+    const Dumped dump = Dump(test.structure, test.der, test.structure ? 1 : 0);
+    EXPECT_EQ(dump.text, test.expected);
+    EXPECT_EQ(dump.status, 0);
+  }
   EXPECT_EQ(Dump(false, Nested(kMaxDumpDepth - 1), 0).status, 0) << "the deepest nesting allowed";
-}
-
-TEST(ReportDump, StructureDumpNamesConstructedElementsWithTheirContentLength) {
-  // SEQUENCE { [0] { INTEGER 2 }, SET { PrintableString "x" }, [APPLICATION 1] { },
-  // [3] { OCTET STRING { } } }, NULL, SEQUENCE of indefinite length
-  const Dumped dump =
-      Dump(true, Hex("30 10 A0 03 02 01 02 31 03 13 01 78 61 00 A3 02 04 00 05 00  30 80 02 01 07 00 00"), 1);
-  EXPECT_EQ(dump.text,
-            "  Sequence: Record Length = 16\n"
-            "    Context Specific (0) : Record Length = 3\n"
-            "      Integer: 0x02 \n"
-            "    Set: Record Length = 3\n"
-            "      Printable string: \"x\"\n"
-            "    Simple Type (0x61): Record Length = 0\n"
-            "    Context Specific (3) : Record Length = 2\n"
-            "      Octet string: \n"
-            "  Null\n"
-            "  Sequence: Record Length = 3\n"
-            "    Integer: 0x07 \n");
-  EXPECT_EQ(dump.status, 0);
 }
 
 TEST(ReportDump, StopsWith30046OnElementsThatDoNotDecode) {

@@ -6,21 +6,18 @@
 namespace kcertadm {
 namespace {
 
-using cmdtest::ReportCapture;
+using cmdtest::Captured;
 
 // The dump of count bytes A0 A1 A2 ...
 std::string HexDump(std::size_t count, int level, HexForm form) {
-  ReportCapture capture;
   std::vector<std::uint8_t> bytes(count);
   for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(0xA0 + i);
-  WriteHexDump(capture.file(), bytes.data(), bytes.size(), level, form);
-  return capture.Text();
+  return Captured([&](std::FILE* f) { WriteHexDump(f, bytes.data(), bytes.size(), level, form); });
 }
 
 std::string Text(const std::string& value, int level) {
-  ReportCapture capture;
-  WriteTextValue(capture.file(), reinterpret_cast<const std::uint8_t*>(value.data()), value.size(), level);
-  return capture.Text();
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(value.data());
+  return Captured([&](std::FILE* f) { WriteTextValue(f, bytes, value.size(), level); });
 }
 
 TEST(ReportHexDump, OneLineFollowsTheLabelSeveralStartWithALineEnd) {
