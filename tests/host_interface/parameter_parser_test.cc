@@ -30,8 +30,7 @@ struct Parsed {
 
 std::string Str(const char* text) { return text ? std::string("\"") + text + "\"" : "none"; }
 
-// Each text keyword fills its own field, blanks kept; flags are set whatever their value; the rest keep defaults.
-// Keywords ignore letter case and may be cut short: the first in table order matches ("Key" is KeyFile).
+// Each keyword (any case, or cut short: "Key" is the first match, KeyFile) fills its field; flags ignore values.
 TEST(ParseParameters, StoresEachKeywordInItsField) {
   Parsed p("Key=a=b;CommonName=Web Server ;EMail=x@y;Country=DE;State=Bavaria;City=Munich;Org=Acme;OrgUnit=IT;"
            "ZipCode=80331;NewPassword=n;CertReqFile=r;CertFile=c;EntriesFile=e;usepem=0;UsePKCS;UsePKCS7;"

@@ -12,13 +12,12 @@ using KeyDataTest = ServicesTest;
 
 // Only a refused password marks the record; host_program checks with openssl that the key is the server's.
 TEST_F(KeyDataTest, GetKeyDataHandsOutTheServersKey) {
-  const std::string chain = ChainRing();
-  const std::string rootsOnly = Ring("roots.kyr", {{"root", false, true}});
+  const std::string chain = ChainRing(), rootsOnly = Ring("roots.kyr", {{"root", false, true}});
   struct Case { const char* why; const std::string& keyFile; const char* password; std::int32_t useStash;
                 std::uint32_t message; std::int32_t badPassword; };
   const Case kTests[] = {
-      {"the server key", chain, kPassword, 0, 0, 0},
-      {"the stashed password", chain, nullptr, 1, 0, 0},  // lives for the call only, never in the host's context
+      // The stashed password lives for the call only, never in the host's context (host_program passes one).
+      {"the stashed password", chain, nullptr, 1, 0, 0},
       {"no password for a protected key ring", chain, nullptr, 0, 30009, 1},
       {"no entry with a private key", rootsOnly, kPassword, 0, 30048, 0},
   };
