@@ -2,14 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "crypto/signature_digest_info.h"
+#include "crypto/toolkit_util.h"
 
 namespace kcertadm {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // The layout is proved by the signature cross-check; here the limits.
 TEST(Pkcs1, EncodeLimits) {

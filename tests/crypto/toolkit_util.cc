@@ -12,18 +12,6 @@
 
 namespace kcertadm::testing {
 
-std::string ToHex(const std::uint8_t* data, std::size_t size) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (std::size_t i = 0; i < size; ++i) out += {kDigits[data[i] >> 4], kDigits[data[i] & 15]};
-  return out;
-}
-
-BigNum BigNumFromHex(std::string_view hex) {
-  const auto bytes = Hex(hex.size() % 2 ? "0" + std::string(hex) : std::string(hex));
-  return BigNum::FromBytes(bytes.data(), bytes.size());
-}
-
 std::string ToHex(const BigNum& x) {
   const SecureBytes bytes = x.ToBytes();
   const std::string hex = ToHex(bytes.data(), bytes.size());
@@ -40,12 +28,6 @@ std::vector<std::vector<std::string>> ReadVectorFile(const std::string& path) {
       rows.emplace_back(std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>());
   }
   return rows;
-}
-
-std::vector<std::uint8_t> PatternBytes(std::size_t size) {
-  std::vector<std::uint8_t> out(size);
-  for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>((i * 7 + 3) % 251);
-  return out;
 }
 
 const RsaKeyMaterial& TestKey(std::uint32_t bits) {

@@ -16,10 +16,17 @@
 
 namespace kcertadm::testing {
 
-std::string ToHex(const std::uint8_t* data, std::size_t size);
+inline std::string ToHex(const std::uint8_t* data, std::size_t size) {
+  std::string out;
+  for (std::size_t i = 0; i < size; ++i) out += {"0123456789abcdef"[data[i] >> 4], "0123456789abcdef"[data[i] & 15]};
+  return out;
+}
 inline std::string ToHex(const std::vector<std::uint8_t>& v) { return ToHex(v.data(), v.size()); }
 // Big numbers in hex without leading zeros ("0" for zero).
-BigNum BigNumFromHex(std::string_view hex);
+inline BigNum BigNumFromHex(const std::string& hex) {
+  const auto bytes = Hex(hex.size() % 2 ? "0" + hex : hex);
+  return BigNum::FromBytes(bytes.data(), bytes.size());
+}
 std::string ToHex(const BigNum& x);
 inline std::vector<std::uint8_t> TextBytes(std::string_view text) { return {text.begin(), text.end()}; }
 
@@ -27,7 +34,11 @@ inline std::vector<std::uint8_t> TextBytes(std::string_view text) { return {text
 std::vector<std::vector<std::string>> ReadVectorFile(const std::string& path);
 
 // byte[i] = (i * 7 + 3) % 251, the input the vector scripts use.
-std::vector<std::uint8_t> PatternBytes(std::size_t size);
+inline std::vector<std::uint8_t> PatternBytes(std::size_t size) {
+  std::vector<std::uint8_t> out(size);
+  for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>((i * 7 + 3) % 251);
+  return out;
+}
 
 // The LCG of rsa/make_keygen_vectors.py: each byte is the top byte of the next state.
 struct Lcg {
