@@ -47,10 +47,8 @@ Bytes Block(std::uint8_t type, std::size_t pad, std::uint8_t pad_byte, Bytes tai
 }
 
 TEST(Pkcs1, MalformedBlocksAreRefused) {
-  Bytes first_not_zero = Block(1, 8, 0xFF, {0});
-  first_not_zero[0] = 1;
   const struct { const char* why; bool type2; Bytes block; } kTests[] = {
-      {"first byte not 00", false, first_not_zero},
+      {"first byte not 00", false, [] { Bytes b = Block(1, 8, 0xFF, {0}); return b[0] = 1, b; }()},
       {"block type 2 where 1 is expected", false, Block(2, 8, 0xFF, {0})},
       {"separator after the FF run is not 00", false, Block(1, 8, 0xFF, {0x01})},
       {"FF run up to the end, no separator", false, Block(1, 30, 0xFF, {})},
@@ -73,8 +71,6 @@ TEST(DigestInfo, CheckReportsEachFault) {
   const std::size_t n = EncodeDigestInfo(SignatureDigest::kMd5, digest, good);
   const Bytes whole(good, good + n);
   auto modified = [&](std::size_t index, std::uint8_t value) { Bytes b = whole; b[index] = value; return b; };
-  Bytes long_form = whole;
-  long_form.insert(long_form.begin() + 1, 0x81);
   const struct { const char* why; int expected; Bytes data; } kTests[] = {
       {"well formed", 0, whole},
       {"digest bytes differ", 540, modified(33, 0xEE)},
@@ -82,7 +78,7 @@ TEST(DigestInfo, CheckReportsEachFault) {
       {"parameters not NULL", 524, modified(14, 0x04)},
       {"trailing byte after the DigestInfo", 537, [&] { Bytes b = whole; b.push_back(0); return b; }()},
       {"truncated", 537, Bytes(good, good + n - 1)},
-      {"long-form length that is not minimal", 537, long_form},
+      {"long-form length that is not minimal", 537, [&] { Bytes b = whole; b.insert(b.begin() + 1, 0x81); return b; }()},
   };
   for (const auto& c : kTests)
     EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd5, c.data.data(), c.data.size(), digest), c.expected) << c.why;

@@ -35,7 +35,6 @@ TEST_F(Signatures, SelectorsAndFaultsGiveTheirCodes) {
   EXPECT_EQ(VerifyingAlgorithm(7), AlgInfoMd5WithRsa());
   Bytes signature, other = data_;
   ASSERT_EQ(Sign(kSignatureMd5, data_, &signature), 0);
-  EXPECT_EQ(Verify(kSignatureMd5, data_, signature, private_.get()), 0) << "the public form derived from the private";
   other.back() ^= 1;
   EXPECT_EQ(Verify(kSignatureMd5, other, signature), 540);
   EXPECT_EQ(Verify(kSignatureMd2, data_, signature), 540) << "another digest";
