@@ -131,10 +131,8 @@ TEST_F(KeyRingFileTest, OpeningTakesNoRandomBytes) {
   AlgorithmObject* random = nullptr;
   {
     ToolkitScope lock;
-    ASSERT_EQ(AlgCreate(&random), 0);
-    ASSERT_EQ(AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
-    ASSERT_EQ(RandomInit(random, RandomMethods, nullptr), 0);
-    ASSERT_EQ(RandomSeed(random, seed, sizeof seed, nullptr), 0);
+    ASSERT_TRUE(AlgCreate(&random) == 0 && AlgSetInfo(random, AlgInfoRandomMd5(), nullptr) == 0 &&
+                RandomInit(random, RandomMethods, nullptr) == 0 && RandomSeed(random, seed, sizeof seed, nullptr) == 0);
   }
   InstallSharedRandomForTesting(random);
   EXPECT_EQ(KeyRingOpen(path_, std::nullopt), kKeyRingOk);

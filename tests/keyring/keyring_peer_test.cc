@@ -1,6 +1,4 @@
 // Key rings exchanged with the independent layout script tests/data/keyring/keyring_layout.py.
-#include <algorithm>
-
 #include "keyring/keyring_test_util.h"
 
 namespace kcertadm {
@@ -17,17 +15,15 @@ std::string HexField(const B& bytes) {
 
 // The in-memory key ring as the layout script lists it: a line per entry.
 std::string RingLines(bool reversed = false) {
-  std::vector<std::string> lines;
+  std::string text;
   KeyRingCursor cursor;
   for (std::size_t n = KeyRingEntryCount(); n > 0; --n) {
     const KeyRingEntry e = *KeyRingNextEntry(cursor);
-    lines.push_back("entry " + std::to_string(e.flags) + " " + HexField(e.label) + " " + HexField(e.subjectName) + " " +
-                    HexField(e.protectedData) + " " + HexField(e.publicKey) + " " + HexField(e.privateKey) + " " +
-                    HexField(e.certificates) + " " + HexField(e.auxiliaryData) + "\n");
+    const std::string line = "entry " + std::to_string(e.flags) + " " + HexField(e.label) + " " + HexField(e.subjectName) +
+                             " " + HexField(e.protectedData) + " " + HexField(e.publicKey) + " " + HexField(e.privateKey) +
+                             " " + HexField(e.certificates) + " " + HexField(e.auxiliaryData) + "\n";
+    text = reversed ? line + text : text + line;
   }
-  if (reversed) std::reverse(lines.begin(), lines.end());
-  std::string text;
-  for (const std::string& line : lines) text += line;
   return text;
 }
 
