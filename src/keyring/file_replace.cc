@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "crypto/owner_only.h"
+
 namespace kcertadm {
 namespace {
 
@@ -74,7 +76,7 @@ int ReplaceFile(const std::string& givenPath, const std::function<int(FileWriter
   name.push_back('\0');
   int fd = ::mkostemp(name.data(), O_CLOEXEC);  // created with mode 0600
   if (fd < 0) return kReplaceCannotCreate;
-  ::fchmod(fd, S_IRUSR | S_IWUSR);
+  RestrictFileToOwner(fd);
   FileWriter writer(fd);
   int status = fill(writer);
   if (status == 0 && (Injected(ReplaceFault::kSync) || ::fsync(fd) != 0)) status = kReplaceCannotCommit;
