@@ -8,7 +8,6 @@ namespace {
 using testing::CipherSetup;
 using testing::Hex;
 using testing::RunCipher;
-using testing::ToHex;
 
 const Bytes kZeroIv(8, 0);
 const CbcParams kZeroCbc{kZeroIv.data()};
@@ -31,9 +30,9 @@ TEST(CipherKnownAnswers, DesAndRc2) {
                               : CipherSetup{AlgInfoDesCbc(), &kZeroCbc, KeyInfoDes8(), key.data(), DesCbcMethods};
     Bytes out;
     EXPECT_EQ(RunCipher(setup, true, Hex(answer.plain), &out), 0);
-    EXPECT_EQ(ToHex(out), answer.cipher);
+    EXPECT_EQ(testing::ToHex(out), answer.cipher);
     EXPECT_EQ(RunCipher(setup, false, Hex(answer.cipher), &out), 0);
-    EXPECT_EQ(ToHex(out), answer.plain);
+    EXPECT_EQ(testing::ToHex(out), answer.plain);
   }
 }
 
@@ -85,8 +84,7 @@ TEST(CbcBuffering, IvCopiedAndPartialBlocksHeldAndRefusedAtFinal) {
   EXPECT_EQ(written, 0u);
   ASSERT_EQ(EncryptUpdate(alg, out, &written, 16, in.data(), 12, nullptr, nullptr), 0);
   EXPECT_EQ(Bytes(out, out + written), first);
-  // Three more bytes complete no block: nothing to write, and Final refuses the rest.
-  EXPECT_EQ(EncryptUpdate(alg, nullptr, &written, 0, in.data(), 3, nullptr, nullptr), 0);
+  EXPECT_EQ(EncryptUpdate(alg, nullptr, &written, 0, in.data(), 3, nullptr, nullptr), 0) << "three bytes more: no block";
   EXPECT_EQ(written, 0u);
   EXPECT_EQ(EncryptFinal(alg, out, &written, sizeof(out), nullptr, nullptr), TkErrInputTooLong);
   EXPECT_EQ(DecryptUpdate(alg, out, &written, 8, out, 8, nullptr, nullptr), TkErrNotInitialised) << "other direction";

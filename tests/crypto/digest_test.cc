@@ -12,20 +12,17 @@
 namespace kcertadm {
 namespace {
 
-using testing::ToHex;
-
 // The digest in pieces of `piece` bytes (0: whole), after a message Final must forget.
 template <typename Digest>
 std::string HashHex(const Bytes& input, std::size_t piece = 0) {
   Digest digest;
   std::uint8_t out[Digest::kDigestSize];
-  digest.Update("garbage", 7);
-  digest.Final(out);
+  digest.Update("garbage", 7), digest.Final(out);
   if (piece == 0) piece = std::max<std::size_t>(input.size(), 1);
   for (std::size_t at = 0; at < input.size(); at += piece)
     digest.Update(input.data() + at, std::min(piece, input.size() - at));
   digest.Final(out);
-  return ToHex(out, sizeof(out));
+  return testing::ToHex(out, sizeof(out));
 }
 
 // crypto/make_digest_vectors.py: every padding boundary, whole and in pieces.
@@ -46,8 +43,7 @@ TEST(Sha1BlockFunctions, PortableAndExtensionsAgree) {
   if (!sha1_internal::HaveShaExtensions()) GTEST_SKIP() << "no SHA extensions on this processor";
   const Bytes data = testing::PatternBytes(64 * 37);
   for (std::size_t blocks : {1u, 2u, 37u}) {
-    std::vector<std::uint32_t> portable = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0};
-    std::vector<std::uint32_t> extensions = portable;
+    std::vector<std::uint32_t> portable{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0}, extensions(portable);
     sha1_internal::CompressPortable(portable.data(), data.data(), blocks);
     sha1_internal::CompressShaExtensions(extensions.data(), data.data(), blocks);
     EXPECT_EQ(portable, extensions) << blocks;
@@ -82,7 +78,7 @@ TEST(DigestObjects, PublishedAnswersBufferRuleAndRestartAfterFinal) {
       EXPECT_EQ(DigestFinal(alg, out, &length, size - 1, nullptr), TkErrOutputTooSmall) << "leaves the message intact";
       EXPECT_EQ(length, 0u);
       ASSERT_EQ(DigestFinal(alg, out, &length, size, nullptr), 0);
-      EXPECT_EQ(ToHex(out, length), a.digest);
+      EXPECT_EQ(testing::ToHex(out, length), a.digest);
     }
     AlgDestroy(&alg);
   }

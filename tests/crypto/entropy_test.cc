@@ -36,12 +36,10 @@ std::string OneByteSamples(std::uint32_t phase) {
   for (const std::string& field : kFakeRingFields) {
     if (field.empty() || phase > field.size()) {
       phase -= static_cast<std::uint32_t>(field.size());
-    } else if (phase == field.size()) {
-      phase = 7;
-    } else {
-      for (std::size_t i = phase; i < field.size(); i += 8) samples += field[i];
-      phase = static_cast<std::uint32_t>(7 - (field.size() - phase) % 8);
+      continue;
     }
+    for (std::size_t i = phase; i < field.size(); i += 8) samples += field[i];
+    phase = phase == field.size() ? 7 : static_cast<std::uint32_t>(7 - (field.size() - phase) % 8);
   }
   return samples;
 }

@@ -6,8 +6,6 @@
 namespace kcertadm {
 namespace {
 
-using testing::Hex;
-
 const Bytes kSalt = testing::TextBytes("QbQbQbQb");
 const Bytes kPassword = testing::TextBytes(std::string("pw1\0", 4));
 
@@ -25,16 +23,15 @@ TEST(PbeVectors, MatchIndependentImplementation) {
   const auto rows = testing::ReadVectorFile("crypto/pbe_vectors.txt");
   ASSERT_GE(rows.size(), 12u);
   for (const auto& row : rows) {
-    SCOPED_TRACE(row[0] + " length " + row[3]);
-    const Bytes password = row[0] == "-" ? Bytes() : Hex(row[0]);
-    const Bytes plain = testing::PatternBytes(std::stoul(row[3]));
+    SCOPED_TRACE(row[0] + " length " + row[3]);  // "-": the empty password
+    const Bytes password = testing::Hex(row[0]), plain = testing::PatternBytes(std::stoul(row[3]));
     const std::uint32_t iterations = std::stoul(row[2]);
     for (std::size_t piece : {0u, 1u, 7u, 9u}) {
       SCOPED_TRACE(piece);
       Bytes sealed, opened;
-      ASSERT_EQ(RunPbe(true, password, plain, &sealed, iterations, Hex(row[1]), piece), 0);
+      ASSERT_EQ(RunPbe(true, password, plain, &sealed, iterations, testing::Hex(row[1]), piece), 0);
       EXPECT_EQ(testing::ToHex(sealed), row[4]);
-      ASSERT_EQ(RunPbe(false, password, sealed, &opened, iterations, Hex(row[1]), piece), 0);
+      ASSERT_EQ(RunPbe(false, password, sealed, &opened, iterations, testing::Hex(row[1]), piece), 0);
       EXPECT_EQ(opened, plain);
     }
   }
@@ -42,7 +39,7 @@ TEST(PbeVectors, MatchIndependentImplementation) {
 
 // The first blocks of a sealed message alone: their last plaintext bytes stand as padding.
 Bytes SealedPrefix(const char* hex) {
-  const Bytes plain = Hex(hex);
+  const Bytes plain = testing::Hex(hex);
   Bytes sealed;
   EXPECT_EQ(RunPbe(true, kPassword, plain, &sealed), 0);
   sealed.resize(plain.size());

@@ -9,16 +9,13 @@
 namespace kcertadm {
 namespace {
 
-using testing::TestKey;
-
 // CRT against x^d mod n, with and without the vector unit; odd sizes and a smaller first prime.
 TEST(RsaOps, PrivateMatchesPlainExponentiationAndPublicInverts) {
   std::vector<std::pair<std::string, RsaKeyMaterial>> keys;
   for (std::uint32_t bits : {256u, 257u, 512u, 1023u, 1025u, 1089u, 2048u})
-    keys.emplace_back(std::to_string(bits), TestKey(bits));
-  RsaKeyMaterial swapped = TestKey(1024);
-  std::swap(swapped.prime1, swapped.prime2);
-  std::swap(swapped.exponent1, swapped.exponent2);
+    keys.emplace_back(std::to_string(bits), testing::TestKey(bits));
+  RsaKeyMaterial swapped = testing::TestKey(1024);
+  std::swap(swapped.prime1, swapped.prime2), std::swap(swapped.exponent1, swapped.exponent2);
   ASSERT_EQ(BigNum::ModInverse(swapped.prime2, swapped.prime1, &swapped.coefficient), 0);
   keys.emplace_back("1024, smaller prime first", swapped);
   for (bool portable : {false, true}) {
@@ -47,7 +44,7 @@ TEST(RsaOps, PrivateMatchesPlainExponentiationAndPublicInverts) {
 }
 
 TEST(RsaOps, RefusesBadBlocksAndBuffers) {
-  const RsaKeyMaterial& key = TestKey(512);
+  const RsaKeyMaterial& key = testing::TestKey(512);
   RsaPrivateKeyOp priv;
   RsaPublicKeyOp pub;
   ASSERT_EQ(priv.Init(key) | pub.Init(key.modulus, key.public_exponent), 0);
@@ -66,7 +63,7 @@ TEST(RsaOps, RefusesBadBlocksAndBuffers) {
 }
 
 TEST(RsaOps, RefusesUnusableKeys) {
-  RsaKeyMaterial not_product = TestKey(512), even_prime = not_product, too_big = not_product;
+  RsaKeyMaterial not_product = testing::TestKey(512), even_prime = not_product, too_big = not_product;
   not_product.modulus.AddSmall(2);
   even_prime.prime2 = BigNum(2);  // cannot carry Montgomery arithmetic
   even_prime.modulus = BigNum::Mul(even_prime.prime1, even_prime.prime2);

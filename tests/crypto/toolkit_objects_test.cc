@@ -5,8 +5,6 @@
 namespace kcertadm {
 namespace {
 
-using testing::Hex;
-
 struct Objects {
   AlgorithmObject* alg = nullptr;
   KeyObject* key = nullptr;
@@ -14,7 +12,7 @@ struct Objects {
   ~Objects() { AlgDestroy(&alg), KeyDestroy(&key); }
 };
 
-const Bytes kDesKey = Hex("0123456789abcdef");
+const Bytes kDesKey = testing::Hex("0123456789abcdef");
 const Bytes kIv(8, 0);
 const CbcParams kCbc{kIv.data()};
 
@@ -68,7 +66,7 @@ TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
 
 // Which forms derive from which material; only granted forms are recorded.
 TEST(KeyForms, Derivation) {
-  const Bytes odd = kDesKey, even = Hex("0023456789abcdef"), bytes24(24, 0x5b);
+  const Bytes odd = kDesKey, even = testing::Hex("0023456789abcdef"), bytes24(24, 0x5b);
   const ByteItem item_odd{odd.data(), 8}, item_even{even.data(), 8}, item24{bytes24.data(), 24}, item7{bytes24.data(), 7};
   const struct { const char* why; const KeyInfoType *set_type, *get_type; const void* material; int status; } kCases[] = {
       {"Des8 from 8-byte item", KeyInfoItem(), KeyInfoDes8(), &item_odd, 0},
