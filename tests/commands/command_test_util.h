@@ -76,7 +76,6 @@ inline int Shell(const std::string& commandLine) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 constexpr const char* kPython = "/usr/bin/python3";
-inline bool HaveOpenssl() { return Shell("openssl version >/dev/null 2>&1") == 0; }
 inline bool HavePythonCryptography() { return Shell(kPython + std::string(" -c 'import cryptography'")) == 0; }
 
 // Parameters of a key ring with the usual test password.

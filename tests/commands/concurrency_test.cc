@@ -1,5 +1,4 @@
-// Commands from many threads at once, each on its own key ring: the one
-// in-memory key ring of the process must never mix their entries.
+// Commands from many threads, each on its own key ring: the process's one in-memory key ring must never mix them.
 #include <set>
 #include <thread>
 

@@ -68,18 +68,11 @@ TEST_F(GetEntries, ListsEntriesInKeyRingOrder) {
                              "TrustedRoot: yes\nPrivateKey: no\nKeySize: 1024\n";
   const std::string server =
       "\nEntryLabel: server\n" + ReportText("root.txt") + "TrustedRoot: no\nPrivateKey: yes\nKeySize: 1024\n";
-  const struct {
-    const char* name;
-    std::string flags;
-    std::string expected;
-  } kTests[] = {
-      {"entries with a private key only on request", "", listed},
-      {"with ShowPrivateKey", ";ShowPrivateKey", listed + server},
-  };
-  for (const auto& test : kTests) {
-    SCOPED_TRACE(test.name);
-    EXPECT_EQ(RunCommand("GetEntries", Parameters(test.flags)), Ok(kMsgEntriesListed));
-    EXPECT_EQ(ReadFileText(out), test.expected);
+  // Entries with a private key are listed only with ShowPrivateKey.
+  for (const auto& [flags, expected] : {std::pair{"", listed}, {";ShowPrivateKey", listed + server}}) {
+    SCOPED_TRACE(flags);
+    EXPECT_EQ(RunCommand("GetEntries", Parameters(flags)), Ok(kMsgEntriesListed));
+    EXPECT_EQ(ReadFileText(out), expected);
     EXPECT_EQ(KeyRingEntryCount(), 0u) << "the key ring is cleared after listing";
     EXPECT_FALSE(KeyRingHasPassword());
   }

@@ -25,12 +25,8 @@ class KeyFileCreation : public ::testing::Test {
 
 TEST_F(KeyFileCreation, EachCommandStoresTheKeyAndItsCertificate) {
   const std::string request = dir_ / "server.arm";
-  struct Case {
-    const char* command;
-    std::string more;
-    std::uint32_t message;
-    bool certificate, root;
-  } const kTests[] = {
+  struct Case { const char* command; std::string more; std::uint32_t message; bool certificate, root; };
+  const Case kTests[] = {
       {"CreateKeyFile", ";CertReqFile=" + request, kMsgKeyFileCreated, false, false},
       {"CreateKeyFile", ";SelfSigned", kMsgKeyFileCreated, true, false},
       {"CreateSelfSigned", "", kMsgSelfSignedCreated, true, false},
@@ -44,13 +40,9 @@ TEST_F(KeyFileCreation, EachCommandStoresTheKeyAndItsCertificate) {
     ASSERT_EQ(Create(c.command, c.more), Ok(c.message));
     std::optional<KeyRingEntry> entry = EntryOf(Key(), "server");
     ASSERT_TRUE(entry);
-    EXPECT_TRUE(entry->HasPrivateKey());
-    EXPECT_EQ(entry->HasCertificates(), c.certificate);
-    EXPECT_EQ(entry->IsTrustedRoot(), c.root);
-    EXPECT_TRUE(FileExists(Stash()));
-    using std::filesystem::perms;
-    EXPECT_EQ(std::filesystem::status(Key()).permissions(), perms::owner_read | perms::owner_write)
-        << "key ring files are the owner's alone";
+    EXPECT_EQ(std::tuple(entry->HasPrivateKey(), entry->HasCertificates(), entry->IsTrustedRoot(), FileExists(Stash())),
+              std::tuple(true, c.certificate, c.root, true));
+    EXPECT_EQ(std::filesystem::status(Key()).permissions(), std::filesystem::perms(0600)) << "the owner's alone";
   }
   const std::string text = ReadFileText(request);
   EXPECT_TRUE(text.starts_with("-----BEGIN NEW CERTIFICATE REQUEST-----\n"));
@@ -74,7 +66,6 @@ TEST_F(KeyFileCreation, RefusalsCreateNothing) {
            kMsgRequestFileIsKeyFile},
           {"CreateKeyFile", "key size too small", Ring(Key(), subject + ";KeySize=100"), kMsgKeyGenFailed},
           {"CreateKeyFile", "an existing key ring", Ring(existing, subject), kMsgKeyFileExists},
-          {"CreateSelfSigned", "an existing key ring", Ring(existing, subject), kMsgKeyFileExists},
           // A name that exists but cannot be opened counts as existing too.
           {"CreateKeyFile", "a dangling link", Ring(dangling, subject), kMsgKeyFileExists},
           // A key ring without its stash file is not left behind.
@@ -83,9 +74,8 @@ TEST_F(KeyFileCreation, RefusalsCreateNothing) {
           {"CreateKeyFile", "key ring named like its stash", Ring(ring2, subject), kMsgStashFailed},
       },
       {existing});
-  for (const std::string& file : {Key(), Stash(), ring2, dir_ / "nowhere", dir_ / "nostash.kyr"}) {
+  for (const std::string& file : {Key(), Stash(), ring2, dir_ / "nowhere", dir_ / "nostash.kyr"})
     EXPECT_FALSE(FileExists(file)) << file;
-  }
   EXPECT_EQ(RunCommand("CreateKeyFile", Ring(ring2, subject + ";NoStashFile")), Ok(kMsgKeyFileCreated));
   EXPECT_TRUE(EntryOf(ring2, "server")) << "NoStashFile wrote nothing over the ring";
 }

@@ -42,9 +42,8 @@ TEST_F(ReceiveCertTest, RefusalsLeaveKeyRingAsItWas) {
   const std::string otherCa = env_.dir / "other.kyr", otherCert = env_.dir / "other.arm";
   MakeRootKeyRing(otherCa, "Other CA");
   ASSERT_EQ(RunCommand("ExtractCert", Ring(otherCa, "CertFile=" + otherCert)).message, kMsgCertWritten);
-  const std::string garbage = env_.dir.Write("garbage.arm",
-                                             "-----BEGIN CERTIFICATE-----\nnot base64!\n"
-                                             "-----END CERTIFICATE-----\n");
+  const std::string garbage =
+      env_.dir.Write("garbage.arm", "-----BEGIN CERTIFICATE-----\nnot base64!\n-----END CERTIFICATE-----\n");
   const std::string notCert = env_.dir.Write("notcert.arm", "AQgP\n");
   auto in = [&](const std::string& file, const std::string& more = "") {
     return Ring(env_.Server(), "CertReqFile=" + file + more);

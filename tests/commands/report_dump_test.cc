@@ -8,11 +8,7 @@ namespace {
 
 using namespace cmdtest;
 
-struct Dumped {
-  std::string text;
-  int status;
-  std::uint32_t error;
-};
+struct Dumped { std::string text; int status; std::uint32_t error; };
 
 // The value dump of the children of the SEQUENCE region, or the structure dump of all of der.
 Dumped Dump(bool structure, const Bytes& der, int level) {
@@ -35,11 +31,7 @@ Bytes Nested(int depth) {
 }
 
 TEST(ReportDump, ValueAndStructureDumps) {
-  const struct {
-    bool structure;
-    Bytes der;
-    std::string expected;
-  } kTests[] = {
+  const struct { bool structure; Bytes der; std::string expected; } kTests[] = {
       // SEQUENCE { [2] "ab", SET { INTEGER 5, NULL }, [0] { BOOLEAN TRUE } }, OCTET STRING, UTF8String,
       // T61String and tag 26, each "AB": every element starts with a tab.
       {false,
@@ -79,11 +71,7 @@ TEST(ReportDump, ValueAndStructureDumps) {
 }
 
 TEST(ReportDump, StopsWith30046OnElementsThatDoNotDecode) {
-  const struct {
-    const char* why;
-    bool structure;
-    Bytes der;
-  } kTests[] = {
+  const struct { const char* why; bool structure; Bytes der; } kTests[] = {
       {"a child's length runs past its parent", false, Hex("30 04 02 05 01 02")},
       {"a sibling's header is cut off", false, Hex("30 00 02")},
       {"a long-form length with too many octets", false, Hex("30 07 04 85 00 00 00 00 01")},

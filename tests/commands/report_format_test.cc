@@ -23,12 +23,7 @@ std::string Text(const std::string& value, int level) {
 TEST(ReportHexDump, OneLineFollowsTheLabelSeveralStartWithALineEnd) {
   const std::string colon23 = "A0:A1:A2:A3:A4:A5:A6:A7:A8:A9:AA:AB:AC:AD:AE:AF:B0:B1:B2:B3:B4:B5:B6";
   const std::string prefixed14 = "0xA0 0xA1 0xA2 0xA3 0xA4 0xA5 0xA6 0xA7 0xA8 0xA9 0xAA 0xAB 0xAC 0xAD ";
-  const struct {
-    std::size_t count;
-    int level;
-    HexForm form;
-    std::string expected;
-  } kTests[] = {
+  const struct { std::size_t count; int level; HexForm form; std::string expected; } kTests[] = {
       {0, 0, HexForm::kColon, "\n"},
       {1, 3, HexForm::kColon, "A0\n"},
       {23, 0, HexForm::kColon, colon23 + "\n"},
@@ -47,11 +42,7 @@ TEST(ReportHexDump, OneLineFollowsTheLabelSeveralStartWithALineEnd) {
 
 TEST(ReportTextValue, PiecesOfSeventyEndedByCrOrLf) {
   const std::string x70(70, 'x');
-  const struct {
-    const char* name;
-    std::string value;
-    std::string expected;
-  } kTests[] = {
+  const struct { const char* name; std::string value; std::string expected; } kTests[] = {
       {"empty value: a lone quote", "", "\"\n"},
       {"one piece follows a blank on the same line", x70, " \"" + x70 + "\"\n"},
       {"a trailing CR LF ends the only piece", "abc\r\n", " \"abc\"\n"},

@@ -12,12 +12,7 @@ TEST(ReportNameLines, CutBeforeConversionAndRefusal) {
   std::string bmp, cut;
   for (int i = 0; i < 100; ++i) bmp += std::string("\0\xE9", 2);  // e acute
   for (int i = 0; i < 64; ++i) cut += "\xC3\xA9";
-  const struct {
-    const char* why;
-    Bytes name;
-    std::string expected;
-    std::uint32_t error;
-  } kTests[] = {
+  const struct { const char* why; Bytes name; std::string expected; std::uint32_t error; } kTests[] = {
       // 128 bytes of the value, not of its UTF-8 text.
       {"a value that grows when converted", test::Name({test::Rdn(Hex("55 04 0A"), 0x1E, bmp)}),
        "SubjectOrg: " + cut + "\n", 0},
