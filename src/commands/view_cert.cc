@@ -24,11 +24,11 @@ std::size_t Count(const Asn1Item& item) {
   return item.length > 0 ? static_cast<std::size_t>(item.length) : 0;
 }
 
-// The originator certificate of a PEM MIC message becomes the record's DER.
+// The originator certificate of a PEM MIC message (a request or a reply)
+// becomes the record's DER.
 int TakeOriginatorCertificate(std::FILE* input, CertData* cert, std::uint32_t* slot) {
   std::vector<std::uint8_t> der;
-  std::string micText;
-  if (ReadPemRequest(input, der, micText) != kPemRequestOk || der.empty()) {
+  if (std::fseek(input, 0, SEEK_SET) != 0 || ReadPemCertificateText(input, der) != 0 || der.empty()) {
     return FailWith(slot, kMsgCertFileReadFailed);
   }
   return CopyToItem(der, &cert->der) ? 0 : FailWith(slot, kMsgCertFileReadFailed);

@@ -46,6 +46,8 @@ TEST(SignCert, PemRequestGetsPemReplyTheServerReceives) {
   caLines = caLines.substr(caLines.find('\n') + 1, caLines.rfind("\n-----END") - caLines.find('\n'));
   for (std::size_t at = 0; at < caLines.size(); at = caLines.find('\n', at) + 1) caLines.insert(at++, " ");
   EXPECT_NE(text.find("Issuer-Certificate:\n" + caLines + "MIC-Info: "), std::string::npos);
+  EXPECT_EQ(NamesIn(reply), kServerName + std::string("IssuerCountry: US\nIssuerOrg: Test\nIssuerCommonName: Test CA\n"))
+      << "ViewCert shows a reply's originator certificate, the one issued";
 
   // The reply is for the server's key; the PEM reader checks its signature with a trusted root.
   const std::string receive = Ring(env.Server(), "CertReqFile=" + reply);
