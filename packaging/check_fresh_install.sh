@@ -13,8 +13,9 @@
 #      CMake package and through pkg-config, and finds the catalogues.
 #
 # Needs root, network, debootstrap and tmux.
-# usage: check_fresh_install.sh PACKAGE.deb|BUILD_DIR [ROOT_DIR]
-#   BUILD_DIR: a configured build tree; the package is made there by cpack.
+# usage: check_fresh_install.sh BUILD_DIR|PACKAGE_DIR [ROOT_DIR]
+#   BUILD_DIR: a configured build tree; the packages are made there by cpack.
+#   PACKAGE_DIR: a folder holding kcertadm_*.deb and libkcertadm<N>_*.deb.
 #   ROOT_DIR:  where the fresh root goes (default: a new temporary folder);
 #              it must not exist yet, and is removed at the end unless
 #              KEEP_ROOT=1.
@@ -31,24 +32,25 @@ ok() { echo "ok: $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 die() { echo "check_fresh_install: $*" >&2; exit 2; }
 
-[ $# -ge 1 ] || die "usage: $0 PACKAGE.deb|BUILD_DIR [ROOT_DIR]"
+[ $# -ge 1 ] || die "usage: $0 BUILD_DIR|PACKAGE_DIR [ROOT_DIR]"
 [ "$(id -u)" -eq 0 ] || die "must run as root (debootstrap, chroot)"
 for tool in debootstrap tmux dpkg-deb; do
   command -v $tool >/dev/null || die "needs $tool (apt-get install $tool)"
 done
 
-# The package: given, or made in the build tree.
-if [ -d "$1" ]; then
-  [ -f "$1/CPackConfig.cmake" ] || die "$1 is no configured build tree"
+# The packages: the tool and the library it depends on, given or made in
+# the build tree.
+[ -d "$1" ] || die "$1 is no folder"
+if [ -f "$1/CPackConfig.cmake" ]; then
   (cd "$1" && cpack -G DEB >/dev/null) || die "cpack failed in $1"
-  DEB=$(ls -t "$1"/kcertadm_*.deb | head -n 1)
-else
-  DEB=$1
 fi
-[ -f "$DEB" ] || die "no package at $DEB"
+DEB=$(ls -t "$1"/kcertadm_*.deb 2>/dev/null | head -n 1)
+[ -f "$DEB" ] || die "no kcertadm_*.deb in $1"
 DEB=$(realpath "$DEB")
 VERSION=$(dpkg-deb -f "$DEB" Version)
-echo "package: $DEB ($VERSION)"
+LIB_DEB=$(realpath "$(dirname "$DEB")/libkcertadm${VERSION%%.*}_${VERSION}_$(dpkg-deb -f "$DEB" Architecture).deb")
+[ -f "$LIB_DEB" ] || die "no library package $LIB_DEB beside $DEB"
+echo "packages: $DEB $LIB_DEB ($VERSION)"
 
 ROOT=${2:-$(mktemp -u "${TMPDIR:-/tmp}/kcertadm-fresh.XXXXXX")}
 [ ! -e "$ROOT" ] || die "$ROOT exists already; give a new folder"
@@ -87,7 +89,7 @@ for point in proc dev dev/pts; do
   mounted+=("$ROOT/$point")
 done
 cp /etc/resolv.conf "$ROOT/etc/resolv.conf"
-cp "$DEB" "$ROOT/tmp/"
+cp "$DEB" "$LIB_DEB" "$ROOT/tmp/"
 
 in_root() { chroot "$ROOT" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
 as_user() { chroot "$ROOT" /bin/su - "$USER_NAME" -c "$1"; }
@@ -98,12 +100,12 @@ apt_install() {
 
 in_root apt-get update -q >/dev/null || die "apt-get update failed in the root"
 in_root dpkg-query -W -f '${Package}\n' | sort >"$ROOT/tmp/before"
-apt_install "/tmp/$(basename "$DEB")"
+apt_install "/tmp/$(basename "$DEB")" "/tmp/$(basename "$LIB_DEB")"
 added=$(in_root dpkg-query -W -f '${Package}\n' | sort | comm -13 "$ROOT/tmp/before" - | tr '\n' ' ')
 echo "installed with the package: $added"
 [ "$(in_root dpkg-query -W -f '${Status}' kcertadm)" = "install ok installed" ] &&
   ok "the package installs on a fresh $SUITE root" || fail "the package is not installed"
-missing=$(in_root ldd /usr/bin/kcertadm "/usr/lib/libkcertadm.so.${VERSION%%.*}" 2>&1 | grep 'not found')
+missing=$(in_root sh -c "ldd /usr/bin/kcertadm /usr/lib/*/libkcertadm.so.${VERSION%%.*}" 2>&1 | grep 'not found')
 [ -z "$missing" ] && ok "every shared library it needs is there" || fail "missing libraries: $missing"
 
 out=$(in_root kcertadm --version)

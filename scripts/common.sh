@@ -9,9 +9,11 @@ KCERTADM_JOBS="${KCERTADM_JOBS:-$(nproc)}"
 # Debian packages the build and the tests use. Only missing ones are
 # installed, so a machine that has them all is left alone. valgrind checks
 # the C host program's use of the installed library for leaks and bad
-# reads; without it that test would pass unchecked.
+# reads; without it that test would pass unchecked. lintian checks the
+# Debian packages the way Debian would.
 KCERTADM_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev file pkg-config
-                   openssl python3 python3-cryptography python3-pycryptodome valgrind)
+                   openssl python3 python3-cryptography python3-pycryptodome valgrind
+                   lintian)
 
 install_missing_packages() {
   local missing=()
