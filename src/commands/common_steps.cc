@@ -138,7 +138,9 @@ int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
                            std::uint32_t* slot) {
   FailWith(slot, kMsgKeyRingReadFailed);
   const std::string keyFile = context.keyFile ? context.keyFile : "";
-  if (!session.ringFileLock && !keyFile.empty()) session.ringFileLock.emplace(keyFile);
+  if (!session.ringFileLock && KeyRingFileLock::RingExists(keyFile)) {
+    session.ringFileLock.emplace(keyFile);
+  }
   int status = KeyRingOpen(keyFile, std::nullopt);
   if (status != kKeyRingOk && status != kKeyRingWrongPassword) return -1;
   if (status == kKeyRingWrongPassword) {
