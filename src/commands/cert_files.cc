@@ -59,19 +59,18 @@ bool StoreBase64(Asn1Item& out, const Asn1Item& source) {
 }  // namespace
 
 int WriteRequestFile(const SecurityCmdContext& context, const CertData& object,
-                     KeyObject* privateKey, std::uint32_t* slot) {
+                     KeyObject* privateKey, OutputFile& file, std::uint32_t* slot) {
   if (!HasText(context.certReqFile) || NamesKeyRingFile(context, context.certReqFile)) {
     return FailWith(slot, kMsgRequestFileCreateFailed);
   }
-  FilePtr file(std::fopen(context.certReqFile, "w"));
+  file = OutputFile(context.certReqFile);
   if (!file) return FailWith(slot, kMsgRequestFileCreateFailed);
   const int written =
       context.usePEM
           ? WritePemRequest(file.get(), object.der.data, object.der.length, kPemRequestBody,
                             privateKey)
           : WriteArmouredObject(object, file.get(), true);
-  const bool closed = std::fclose(file.release()) == 0;
-  return written == 0 && closed ? 0 : FailWith(slot, kMsgOutputWriteFailed);
+  return written == 0 ? 0 : FailWith(slot, kMsgOutputWriteFailed);
 }
 
 int ReadCertificateFile(CertData* cert, std::FILE* file, bool binary, bool isRequest,

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "commands/output_file.h"
 #include "kcertadm.h"
 
 namespace kcertadm {
@@ -23,12 +24,13 @@ inline constexpr std::int32_t kPemRequestCertificateDays = 1;
 // commands read (16 MiB); larger input is refused as unreadable (30022).
 inline constexpr std::size_t kMaxCertificateFileSize = 16 << 20;
 
-// Creates CertReqFile and writes object->der to it: with UsePEM as an RFC
-// 1424 MIC-ONLY message signed with privateKey, otherwise in the armoured
-// request form. 0; -1 with 30014 when the file cannot be created (or is the
-// key ring file or its stash file); -1 with 30039 when writing fails.
+// Opens CertReqFile into file and writes object->der to it: with UsePEM as
+// an RFC 1424 MIC-ONLY message signed with privateKey, otherwise in the
+// armoured request form. The caller commits the file once the whole command
+// has succeeded. 0; -1 with 30014 when the file cannot be created (or is
+// the key ring file or its stash file); -1 with 30039 when writing fails.
 int WriteRequestFile(const SecurityCmdContext& context, const CertData& object,
-                     KeyObject* privateKey, std::uint32_t* slot);
+                     KeyObject* privateKey, OutputFile& file, std::uint32_t* slot);
 
 // Reads a whole certificate or request file into cert: with binary the
 // bytes are the DER; otherwise the text is kept in fileText while

@@ -52,8 +52,10 @@ int CreateCertReq(SecurityCmdContext& context, CommandSession& session, std::uin
   KeyHolder key(DecryptPrivateKey(entry->privateKey, context.password ? context.password : ""));
   int status = key.get() == nullptr ? FailWith(slot, kMsgKeyDecryptFailed) : 0;
   CertRecord object;
+  OutputFile requestFile;
   if (status == 0) status = BuildRequestObject(context, *entry, key.get(), object.get(), slot);
-  if (status == 0) status = WriteRequestFile(context, *object, key.get(), slot);
+  if (status == 0) status = WriteRequestFile(context, *object, key.get(), requestFile, slot);
+  if (status == 0) status = CommitOutput(requestFile, slot);
   KeyRingEntryFree(entry);
   return status == 0 ? FailWith(slot, kMsgCertReqCreated, 0) : status;
 }

@@ -94,43 +94,45 @@ FilePtr OpenInputFile(const SecurityCmdContext& context, std::uint32_t* slot) {
   return file;
 }
 
-FilePtr OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot) {
+OutputFile OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot) {
   if (!HasText(context.certFile)) {
     FailWith(slot, kMsgNoCertFile);
-    return nullptr;
+    return OutputFile();
   }
   if (NamesKeyRingFile(context, context.certFile) ||
       (HasText(context.certReqFile) && SameFile(context.certFile, context.certReqFile))) {
     FailWith(slot, kMsgCertFileCreateFailed);
-    return nullptr;
+    return OutputFile();
   }
-  FilePtr file(std::fopen(context.certFile, "w"));
+  OutputFile file(context.certFile);
   if (!file) FailWith(slot, kMsgCertFileCreateFailed);
   return file;
 }
 
-FilePtr OpenReportFile(const SecurityCmdContext& context, const char* input, bool binary,
-                       std::uint32_t* slot) {
+OutputFile OpenReportFile(const SecurityCmdContext& context, const char* input,
+                          std::uint32_t* slot) {
   if (!HasText(context.entriesFile)) {
     FailWith(slot, kMsgNoEntriesFile);
-    return nullptr;
+    return OutputFile();
   }
-  // Creating the report would empty the input before it is read, or
-  // destroy a key ring.
+  // Replacing the report would take the input's place, or a key ring's.
   if ((input != nullptr && SameFile(context.entriesFile, input)) ||
       NamesKeyRingFile(context, context.entriesFile)) {
     FailWith(slot, kMsgEntriesFileCreateFailed);
-    return nullptr;
+    return OutputFile();
   }
-  FilePtr file(std::fopen(context.entriesFile, binary ? "wb" : "w"));
+  OutputFile file(context.entriesFile);
   if (!file) FailWith(slot, kMsgEntriesFileCreateFailed);
   return file;
 }
 
-int CloseReportFile(FilePtr file, int status, std::uint32_t done, std::uint32_t* slot) {
-  const bool written = std::ferror(file.get()) == 0 && std::fclose(file.release()) == 0;
+int CommitOutput(OutputFile& file, std::uint32_t* slot) {
+  return file.Commit() ? 0 : FailWith(slot, kMsgOutputWriteFailed);
+}
+
+int CloseReportFile(OutputFile file, int status, std::uint32_t done, std::uint32_t* slot) {
   if (status != 0) return status;
-  if (!written) return FailWith(slot, kMsgOutputWriteFailed);
+  if (CommitOutput(file, slot) != 0) return -1;
   return FailWith(slot, done, 0);
 }
 
@@ -138,7 +140,9 @@ int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
                            std::uint32_t* slot) {
   FailWith(slot, kMsgKeyRingReadFailed);
   const std::string keyFile = context.keyFile ? context.keyFile : "";
-  if (!session.ringFileLock && !keyFile.empty()) session.ringFileLock.emplace(keyFile);
+  if (!session.ringFileLock && KeyRingFileLock::RingExists(keyFile)) {
+    session.ringFileLock.emplace(keyFile);
+  }
   int status = KeyRingOpen(keyFile, std::nullopt);
   if (status != kKeyRingOk && status != kKeyRingWrongPassword) return -1;
   if (status == kKeyRingWrongPassword) {

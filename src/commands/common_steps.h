@@ -12,6 +12,7 @@
 #include <optional>
 #include <string_view>
 
+#include "commands/output_file.h"
 #include "crypto/secure_memory.h"
 #include "host_interface/locks.h"
 #include "kcertadm.h"
@@ -83,26 +84,31 @@ int CheckRequestFile(const SecurityCmdContext& context, std::uint32_t* slot);
 // than kMaxCertificateFileSize.
 FilePtr OpenInputFile(const SecurityCmdContext& context, std::uint32_t* slot);
 
-// CertFile must be given (30033); it is created or truncated for writing
-// unless it is the key ring file, its stash file or the input file
-// (30034).
-FilePtr OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot);
+// CertFile must be given (30033); it is opened for writing (output_file.h)
+// unless it is the key ring file, its stash file or the input file, or
+// cannot be written (30034). The command commits it when it succeeds.
+OutputFile OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot);
 
-// EntriesFile must be given (30050); it is created or truncated for
-// writing (binary: in binary mode) unless it is the key ring file, its stash
-// file or input, the file the command reads (null: none) (30051).
-FilePtr OpenReportFile(const SecurityCmdContext& context, const char* input, bool binary,
-                       std::uint32_t* slot);
+// EntriesFile must be given (30050); it is opened for writing unless it is
+// the key ring file, its stash file or input, the file the command reads
+// (null: none), or cannot be written (30051).
+OutputFile OpenReportFile(const SecurityCmdContext& context, const char* input,
+                          std::uint32_t* slot);
 
-// Closes a report file after its writer ran with the given status: a
-// failed writer's status stands; a failed write or close gives 30039;
-// otherwise done goes in the slot and 0 is returned.
-int CloseReportFile(FilePtr file, int status, std::uint32_t done, std::uint32_t* slot);
+// Puts a command's output in place: 0, or -1 with 30039 when a write or the
+// replacement failed.
+int CommitOutput(OutputFile& file, std::uint32_t* slot);
+
+// Ends a report file after its writer ran with the given status: a failed
+// writer's status stands and the old file stays; otherwise CommitOutput,
+// and on success done goes in the slot and 0 is returned.
+int CloseReportFile(OutputFile file, int status, std::uint32_t done, std::uint32_t* slot);
 
 // Opens KeyFile into the in-memory key ring: first without password, then,
 // when one is needed, with Password or, given UseStash and no Password, the
-// stashed one (which the context then points at). 0; -1 with 30010 when
-// the first attempt fails otherwise than for a password; 1 with 30008
+// stashed one (which the context then points at). The ring's file lock is
+// taken for a ring that exists, and held by the session. 0; -1 with 30010
+// when the first attempt fails otherwise than for a password; 1 with 30008
 // (cannot open), 30009 (password) or 30010.
 int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
                            std::uint32_t* slot);

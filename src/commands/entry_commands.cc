@@ -44,7 +44,7 @@ bool WriteCertificate(std::FILE* file, ByteView certificate) {
 
 int ExtractCert(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
   if (OpenKeyRingFromContext(context, session, slot) != 0) return -1;
-  FilePtr output;
+  OutputFile output;
   if (context.certFile != nullptr) {
     output = OpenOutputFile(context, slot);
     if (!output) return -1;
@@ -59,6 +59,8 @@ int ExtractCert(SecurityCmdContext& context, CommandSession& session, std::uint3
     status = FailWith(slot, kMsgNoSuchEntry);
   } else if (output && !WriteCertificate(output.get(), certificates->front())) {
     status = FailWith(slot, kMsgOutputWriteFailed);
+  } else if (output && CommitOutput(output, slot) != 0) {
+    status = -1;
   } else {
     status = FailWith(slot, kMsgCertWritten, 0);
   }

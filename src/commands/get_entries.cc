@@ -32,7 +32,7 @@ int WriteEntries(std::FILE* file, const SecurityCmdContext& context, std::uint32
 
 int ListEntries(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
   if (OpenKeyRingFromContext(context, session, slot) != 0) return -1;
-  FilePtr file = OpenReportFile(context, nullptr, false, slot);
+  OutputFile file = OpenReportFile(context, nullptr, slot);
   if (!file) return -1;
   const int status = WriteEntries(file.get(), context, slot);
   return CloseReportFile(std::move(file), status, kMsgEntriesListed, slot);

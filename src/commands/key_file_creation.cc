@@ -89,6 +89,9 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
   }
 
   CertRecord built;
+  // Put in place only with the new ring: a failed creation keeps the old
+  // request file.
+  OutputFile requestFile;
   if (writeRequest || context.selfSigned) {
     // A PEM request carries a self-signed certificate, not a PKCS #10
     // request; unless one is wanted for the key ring as well, it is made for
@@ -102,7 +105,10 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
                                   slot) != 0) {
       return -1;
     }
-    if (writeRequest && WriteRequestFile(context, *built, keyPair.get(), slot) != 0) return -1;
+    if (writeRequest &&
+        WriteRequestFile(context, *built, keyPair.get(), requestFile, slot) != 0) {
+      return -1;
+    }
   }
 
   const std::string_view password = context.password ? context.password : "";
@@ -128,6 +134,7 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
   }
   if (context.designateRoot && DesignateRootEntry(context, slot) != 0) return -1;
   if (int status = SaveKeyRing(context, context.password, slot); status != 0) return status;
+  if (writeRequest && CommitOutput(requestFile, slot) != 0) return -1;
   return FailWith(slot, kMsgKeyFileCreated, 0);
 }
 

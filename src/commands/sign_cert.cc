@@ -65,7 +65,7 @@ int WriteReply(std::FILE* output, bool pem, const PemRequest& pemRequest,
 int SignCert(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
   FilePtr input = OpenInputFile(context, slot);
   if (!input) return -1;
-  FilePtr output = OpenOutputFile(context, slot);
+  OutputFile output = OpenOutputFile(context, slot);
   if (!output) return -1;
   SigningKey signer(kAlgMd5WithRsa);
   if (int status = LoadSigningKey(context, session, &signer, slot); status != 0) return status;
@@ -85,6 +85,7 @@ int SignCert(SecurityCmdContext& context, CommandSession& session, std::uint32_t
   CertRecord issued;
   if (IssueCertificate(&signer, fields, issued.get(), context.validDays, slot) != 0) return -1;
   if (WriteReply(output.get(), pem, pemRequest, signer, *issued, slot) != 0) return -1;
+  if (CommitOutput(output, slot) != 0) return -1;
   return FailWith(slot, kMsgCertSigned, 0);
 }
 

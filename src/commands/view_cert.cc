@@ -76,7 +76,7 @@ int WriteView(std::FILE* out, const SecurityCmdContext& context, CertData* cert,
 int ViewCertificate(SecurityCmdContext& context, std::uint32_t* slot) {
   FilePtr input = OpenInputFile(context, slot);
   if (!input) return -1;
-  FilePtr out = OpenReportFile(context, context.certReqFile, context.writeBinary != 0, slot);
+  OutputFile out = OpenReportFile(context, context.certReqFile, slot);
   if (!out) return -1;
 
   CertRecord cert;

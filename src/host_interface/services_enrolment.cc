@@ -43,12 +43,10 @@ int StoreClientRequest(CertData* cert, Asn1Item* request) {
   return 0;
 }
 
-// Writes the request in the certificate armour and closes the file.
-int WriteClientRequest(FilePtr file, const CertData& cert, std::uint32_t* slot) {
-  const int written = WriteArmouredObject(cert, file.get(), false);
-  const int closed = std::fclose(file.release());
-  if (written != 0 || closed != 0) return FailWith(slot, kMsgOutputWriteFailed);
-  return 0;
+// Writes the request in the certificate armour and puts the file in place.
+int WriteClientRequest(OutputFile& file, const CertData& cert, std::uint32_t* slot) {
+  if (WriteArmouredObject(cert, file.get(), false) != 0) return FailWith(slot, kMsgOutputWriteFailed);
+  return CommitOutput(file, slot);
 }
 
 std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
@@ -57,7 +55,7 @@ std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
   SubjectValues subject;
   if (subject.Build(*context, slot) != 0) return -1;
 
-  FilePtr output;
+  OutputFile output;
   if (HasText(context->certFile)) {
     output = OpenOutputFile(*context, slot);
     if (!output) return -1;
@@ -88,7 +86,7 @@ std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
   }
 
   if (output) {
-    if (WriteClientRequest(std::move(output), *cert, slot) != 0) return -1;
+    if (WriteClientRequest(output, *cert, slot) != 0) return -1;
   } else if (EncodeCertificateText(cert, true, slot) != 0) {
     return -1;
   }

@@ -7,14 +7,18 @@
 // ring with the old stash and fail on the password.
 //
 // The lock is an flock on a lock file beside the ring ("<ring>.lock",
-// created owner-only and never removed, since removing it would let two
-// processes lock two different files). The ring itself cannot carry the
-// lock because every write replaces it with a new file. A ring reached
-// through a symbolic link is locked where it lies, as it is written there.
+// created owner-only). The ring itself cannot carry the lock because every
+// write replaces it with a new file. A ring reached through a symbolic link
+// is locked where it lies, as it is written there. The lock file exists
+// only beside a ring: it is taken for a ring that exists or is being
+// created, and the holder that leaves no ring behind (a creation that
+// failed) removes it. Since a lock file may so vanish, whoever takes the
+// lock checks that the name still leads to the file it locked, and starts
+// again otherwise; two processes never hold two different lock files.
 //
 // Whoever takes the lock first removes what killed writers left behind: the
-// temporary files "<ring>.XXXXXX" and "<ring>.sth.XXXXXX" of file_replace.h.
-// No writer that honours the lock can be using them at that moment.
+// temporary files of the ring and of its stash (file_replace.h). No writer
+// that honours the lock can be using them at that moment.
 #pragma once
 
 #include <string>
@@ -27,6 +31,7 @@ class KeyRingFileLock {
   // created (read-only directory) leaves the lock not held: Held() is false
   // and the caller goes on as before.
   explicit KeyRingFileLock(const std::string& ringPath);
+  // Releases the lock; removes the lock file when no ring is there.
   ~KeyRingFileLock();
   KeyRingFileLock(const KeyRingFileLock&) = delete;
   KeyRingFileLock& operator=(const KeyRingFileLock&) = delete;
@@ -34,16 +39,18 @@ class KeyRingFileLock {
   bool Held() const { return fd_ >= 0; }
 
   static std::string LockFileName(const std::string& ringPath) { return ringPath + ".lock"; }
+  // True when ringPath names a regular file (through a link or not): a ring
+  // that a command may lock.
+  static bool RingExists(const std::string& ringPath);
 
  private:
+  std::string ring_;
   int fd_ = -1;
 };
 
-// Removes the temporary files left beside the ring by replacements that
-// never finished: regular files named "<ring>.XXXXXX" or
-// "<ring>.sth.XXXXXX" (six letters or digits) in the ring's directory.
-// Symbolic links and other names are left alone. Returns how many were
-// removed. Call it only while holding the ring's lock.
+// Removes the temporary files that replacements of the ring at ringPath or
+// of its stash file never finished (RemoveStaleTemporariesOf). Returns how
+// many were removed. Call it only while holding the ring's lock.
 int RemoveStaleTemporaries(const std::string& ringPath);
 
 }  // namespace kcertadm
