@@ -12,15 +12,7 @@ from cryptography.hazmat.primitives import hashes, serialization
 from cryptography.hazmat.primitives.asymmetric import padding, rsa
 import base64
 
-
-def der(tag, content):
-    n = len(content)
-    if n < 0x80:
-        head = bytes([n])
-    else:
-        octets = n.to_bytes((n.bit_length() + 7) // 8, "big")
-        head = bytes([0x80 | len(octets)]) + octets
-    return bytes([tag]) + head + content
+from der_build import der
 
 
 def oid(dotted):
