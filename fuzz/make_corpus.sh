@@ -48,6 +48,19 @@ cp "$der"/*.der "$certs/"
 cp "$here"/../tests/data/cert/*.der "$here"/../tests/data/cert/*.p7b "$certs/" 2>/dev/null || true
 cp "$here"/../tests/data/reports/*.der "$here"/../tests/data/reports/*.p7b "$certs/" 2>/dev/null || true
 
+# The report target: the same certificates and the hostile ones of the
+# report tests (hostile.pem), each as DER.
+reports="$here/corpus/report_fuzz"
+mkdir -p "$reports"
+cp "$certs"/* "$reports/"
+awk -v dir="$reports" '/^# /{name=$2} /^-----BEGIN CERTIFICATE-----/{body=""; inside=1; next}
+  /^-----END/{if (inside) print body > (dir "/" name ".b64"); inside=0; next} inside{body=body $0}' \
+  "$here"/../tests/data/reports/hostile.pem
+for f in "$reports"/*.b64; do
+  [ -f "$f" ] || continue
+  base64 -d "$f" > "${f%.b64}.der" && rm "$f"
+done
+
 # Text files for the PEM readers: armoured objects, bare Base64 and a PEM
 # certification request with its MIC.
 pem="$here/corpus/pem_fuzz"
@@ -113,5 +126,5 @@ printf '\x0bKeyFile=a.kyr;Password=old;NewPassword=new;NoStashFile' > "$params/c
 printf '\x06CertReqFile=r.pem;CertFile=c.pem;ValidDays=-5;UsePEM' > "$params/sign"
 
 echo "corpus: $(ls "$der" | wc -l) DER seeds, $(ls "$b64" | wc -l) Base64 seeds," \
-     "$(ls "$certs" | wc -l) certificates, $(ls "$pem" | wc -l) texts, $(ls "$keys" | wc -l) keys," \
+     "$(ls "$certs" | wc -l) certificates, $(ls "$reports" | wc -l) for the reports, $(ls "$pem" | wc -l) texts, $(ls "$keys" | wc -l) keys," \
      "$(ls "$rings" | wc -l) rings, $(ls "$params" | wc -l) parameter strings"

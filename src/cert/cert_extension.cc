@@ -51,17 +51,24 @@ int OpenExtension(const Asn1Item& extension, ExtensionRef* ref) {
   return 1;
 }
 
-int ReadBasicConstraints(const Asn1Item& content, std::int32_t* flag, std::int32_t* pathLength) {
+int ReadBasicConstraints(const Asn1Item& content, std::int32_t* flag,
+                         std::optional<std::uint64_t>* pathLength) {
   *flag = 0;
-  *pathLength = 0;
+  pathLength->reset();
   Asn1Item view = content;
   Asn1Item ca{};
   if (Asn1NextTagged(&view, &ca, kAsn1Boolean) != 1 || ca.length != 1) return -1;
   *flag = ca.data[0];
   Asn1Item length{};
-  if (Asn1NextTagged(&view, &length, kAsn1Integer) == 1) {
-    *pathLength = static_cast<std::int32_t>(Asn1SmallInteger(length));
+  const std::int32_t found = Asn1NextTagged(&view, &length, kAsn1Integer);
+  if (found == 0) return 0;
+  if (found < 0 || length.length < 1 || (length.data[0] & 0x80) != 0) return -1;
+  std::uint64_t value = 0;
+  for (std::int32_t i = 0; i < length.length; ++i) {
+    if (value > (~std::uint64_t{0} >> 8)) return -1;
+    value = (value << 8) | length.data[i];
   }
+  *pathLength = value;
   return 0;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "asn1/asn1.h"
 
@@ -29,8 +30,11 @@ struct ExtensionRef {
 int OpenExtension(const Asn1Item& extension, ExtensionRef* ref);
 
 // content: the content of a BasicConstraints SEQUENCE. flag receives the
-// cA octet, pathLength the path length constraint or 0. 0, or -1 when the
-// BOOLEAN is missing.
-int ReadBasicConstraints(const Asn1Item& content, std::int32_t* flag, std::int32_t* pathLength);
+// cA octet; pathLength the path length constraint, or nothing when the
+// constraint is absent (no limit) or is not a non-negative INTEGER of at
+// most 64 bits. 0, or -1 when the BOOLEAN is missing or a path length
+// constraint cannot be read.
+int ReadBasicConstraints(const Asn1Item& content, std::int32_t* flag,
+                         std::optional<std::uint64_t>* pathLength);
 
 }  // namespace kcertadm

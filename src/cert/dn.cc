@@ -127,7 +127,77 @@ bool AllOf(const char* text, std::size_t length, bool (*test)(unsigned char)) {
 
 bool IsIa5Char(unsigned char c) { return c >= 0x20 && c <= 0x7F; }
 
+// The element at region.data and its total size; 0 when its header cannot
+// be read within the region.
+std::int32_t ElementSize(const Asn1Item& region) {
+  std::int32_t total = 0;
+  return Asn1ReadHeader(region, nullptr, &total) < 0 ? 0 : total;
+}
+
+// Moves region past n octets and returns them as an item.
+Asn1Item TakeOctets(Asn1Item* region, std::int32_t n) {
+  const Asn1Item taken{region->data, n};
+  region->data += n;
+  region->length -= n;
+  return taken;
+}
+
+// One member of an RDN: SEQUENCE { OID, value } with exactly one value.
+NameAttribute ReadMember(const Asn1Item& member) {
+  Asn1Item view = member;
+  const std::int32_t content = Asn1ExpectTag(kAsn1Sequence, &view, nullptr);
+  if (content < 0) return NameAttribute{{}, member};
+  view.length = content;
+  const std::int32_t oidLength = Asn1ExpectTag(kAsn1ObjectId, &view, nullptr);
+  if (oidLength < 0) return NameAttribute{{}, member};
+  const Asn1Item oid = TakeOctets(&view, oidLength);
+  const std::int32_t valueSize = ElementSize(view);
+  if (valueSize == 0 || valueSize != view.length) return NameAttribute{{}, member};
+  return NameAttribute{oid, view};
+}
+
+// The members of one RDN (the content of its SET).
+void ReadRdnMembers(Asn1Item set, std::vector<NameAttribute>* out) {
+  while (set.length > 0) {
+    const std::int32_t size = ElementSize(set);
+    if (size == 0) {
+      out->push_back(NameAttribute{{}, set});
+      return;
+    }
+    out->push_back(ReadMember(TakeOctets(&set, size)));
+  }
+}
+
 }  // namespace
+
+std::vector<NameAttribute> ListNameAttributes(const Asn1Item& name) {
+  std::vector<NameAttribute> attributes;
+  if (name.data == nullptr || name.length <= 0) return attributes;
+  Asn1Item rest = name;
+  const std::int32_t contentLength = Asn1ExpectTag(kAsn1Sequence, &rest, nullptr);
+  if (contentLength < 0) {
+    attributes.push_back(NameAttribute{{}, name});
+    return attributes;
+  }
+  rest.length = contentLength;
+  while (rest.length > 0) {
+    const std::int32_t size = ElementSize(rest);
+    if (size == 0) {
+      attributes.push_back(NameAttribute{{}, rest});
+      break;
+    }
+    Asn1Item rdn = TakeOctets(&rest, size);
+    Asn1Item content = rdn;
+    const std::int32_t setLength = Asn1ExpectTag(kAsn1Set, &content, nullptr);
+    if (setLength < 0) {
+      attributes.push_back(NameAttribute{{}, rdn});
+      continue;
+    }
+    content.length = setLength;
+    ReadRdnMembers(content, &attributes);
+  }
+  return attributes;
+}
 
 int ChooseStringType(const char* text, DnValue* value, const DnAttributeRow& row,
                      int international) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "kcertadm.h"
 
@@ -47,6 +48,24 @@ int BuildRdn(Asn1Item* out, const std::uint8_t* oid, std::int32_t oidLength,
 // The DER Name of every slot whose bytes is set, in slot order, each its own
 // single-valued RDN. 0, or -1 when an element could not be built.
 int EncodeName(Asn1Item* out, const DnValue values[DN_SLOT_COUNT]);
+
+// One attribute of a Name as it stands, for showing every attribute: the
+// OID's content octets and the value element (tag, length and content).
+// A part of the Name that cannot be read as attributes is kept whole with
+// no OID.
+struct NameAttribute {
+  Asn1Item oid{};
+  Asn1Item value{};
+};
+
+// Every attribute of a Name element, in the order of its RDNs and of their
+// members; unlike ParseDNSeq it refuses nothing. An empty Name or RDN gives
+// no attribute. Each part that does not have the shape
+// SET { SEQUENCE { OID, value } } (a member with no value, or more than one
+// element after its OID, a SET whose member is not such a SEQUENCE, a child
+// of the Name that is not a SET) becomes one attribute without OID; a header
+// that cannot be read ends the walk with one attribute for the rest.
+std::vector<NameAttribute> ListNameAttributes(const Asn1Item& name);
 
 // Frees the bytes of every owned value and clears the entries.
 void FreeDnValues(DnValue values[DN_SLOT_COUNT]);

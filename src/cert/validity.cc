@@ -15,6 +15,7 @@ namespace {
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::int64_t kBackdate = 43200;  // twelve hours
 constexpr int kFirstGeneralizedYear = 2050;
+constexpr int kFirstUtcYearOf1900s = 50;  // UTCTime 50-99: 1950-1999
 
 // The time text of an element: its content, or for GeneralizedTime the
 // content after the century digits, bounded by what the comparable form and
@@ -31,19 +32,26 @@ bool TimeText(const Asn1Item& time, const std::uint8_t** text, std::int32_t* len
       content.length - skip > static_cast<std::int32_t>(kComparableTimeSize) - 2) {
     return false;
   }
+  for (std::int32_t i = 0; i < skip + kMinTimeText; ++i) {
+    if (content.data[i] < '0' || content.data[i] > '9') return false;
+  }
   *text = content.data + skip;
   *length = content.length - skip;
   return true;
 }
 
-// The century digit: UTCTime years 70-99 are 1970-1999 ('0'), the others
-// 2000-2069 ('1'). GeneralizedTime carries its century: 19 gives '0', 20
-// gives '1', 21 gives '2' and so on, so that a year of the 1900s is never
-// read as one of the 2000s.
-char CenturyDigit(const std::uint8_t* content, std::uint32_t tag) {
-  if (tag == kAsn1UtcTime) return content[0] >= '7' && content[0] <= '9' ? '0' : '1';
-  const int century = (content[0] - '0') * 10 + (content[1] - '0');
-  return static_cast<char>('0' + (century - 19));
+// The year of a time whose text TimeText accepted.
+int FullYear(const std::uint8_t* text, std::uint32_t tag) {
+  const int yy = (text[0] - '0') * 10 + (text[1] - '0');
+  if (tag == kAsn1GeneralizedTime) return ((text[-2] - '0') * 10 + (text[-1] - '0')) * 100 + yy;
+  return yy < kFirstUtcYearOf1900s ? 2000 + yy : 1900 + yy;
+}
+
+// The century digit: years of the 1900s give '0', of the 2000s '1', of the
+// 2100s '2' and so on, so that a year of the 1900s is never read as one of
+// the 2000s. text is the time text after any century digits.
+char CenturyDigit(const std::uint8_t* text, std::uint32_t tag) {
+  return static_cast<char>('0' + (FullYear(text, tag) / 100 - 19));
 }
 
 bool BreakDown(std::time_t t, std::tm* out) { return gmtime_r(&t, out) != nullptr; }
@@ -112,12 +120,7 @@ bool TimeToComparable(const Asn1Item& time, ComparableTime out) {
   std::int32_t length;
   std::uint32_t tag;
   if (!TimeText(time, &text, &length, &tag)) return false;
-  const std::uint8_t* content = tag == kAsn1GeneralizedTime ? text - 2 : text;
-  if (tag == kAsn1GeneralizedTime &&
-      (content[0] < '0' || content[0] > '9' || content[1] < '0' || content[1] > '9')) {
-    return false;
-  }
-  out[0] = CenturyDigit(content, tag);
+  out[0] = CenturyDigit(text, tag);
   std::memcpy(out + 1, text, static_cast<std::size_t>(length));
   out[length + 1] = '\0';
   return true;
@@ -205,6 +208,8 @@ int BuildValidity(SigningKey* key, std::int32_t days, std::uint32_t* error) {
 
 namespace {
 
+constexpr std::size_t kTextDateSize = 19;  // "MM-DD-YY HH:MM GMT" and a NUL
+
 // "MM-DD-YY HH:MM GMT" from the first ten characters of the time text.
 bool FormatTextDate(const Asn1Item& time, char* out) {
   const std::uint8_t* text;
@@ -224,6 +229,19 @@ bool FormatTextDate(const Asn1Item& time, char* out) {
 }
 
 }  // namespace
+
+std::string kcertadm::TimeReportText(const Asn1Item& time) {
+  char twoDigitYear[kTextDateSize];
+  if (!FormatTextDate(time, twoDigitYear)) return {};
+  const std::uint8_t* text;
+  std::int32_t length;
+  std::uint32_t tag;
+  TimeText(time, &text, &length, &tag);
+  const int year = FullYear(text, tag);
+  if (year >= 1900 + kFirstUtcYearOf1900s && year < 2000 + kFirstUtcYearOf1900s) return twoDigitYear;
+  std::string wide = twoDigitYear;
+  return wide.insert(6, std::to_string(year / 100));
+}
 
 extern "C" KCERTADM_API int32_t GetTextDates(CertFields* fields, char* startText, char* endText,
                                             uint32_t* error) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 #include "kcertadm.h"
 
@@ -11,15 +12,15 @@ namespace kcertadm {
 
 struct SigningKey;
 
-// Comparable form of a time: a century digit (0 for 1970-1999, 1 for
-// 2000-2069 and for GeneralizedTime), then the time text with a two-digit
-// year. The current time has no seconds: "%03d%02d%02d%02d%02dZ" of years
+// Comparable form of a time: a century digit (0 for the 1900s, 1 for the
+// 2000s; UTCTime years 50-99 are 1950-1999 and 00-49 are 2000-2049, as RFC
+// 5280 reads them), then the time text with a two-digit year. The current time has no seconds: "%03d%02d%02d%02d%02dZ" of years
 // since 1900, month, day, hour and minute.
 inline constexpr std::size_t kComparableTimeSize = 17;  // 16 characters and a NUL
 using ComparableTime = char[kComparableTimeSize];
 
 // Shortest and longest time text kept: the text form reads ten characters
-// (YYMMDDHHMM); the comparable form holds sixteen.
+// (YYMMDDHHMM), which must be digits; the comparable form holds sixteen.
 inline constexpr std::int32_t kMinTimeText = 10;
 
 // Decodes fields->validity into notBefore and notAfter (UTCTime or
@@ -29,6 +30,12 @@ int DecodeValidity(CertFields* fields, std::uint32_t* error);
 // The comparable form of a time element (tag, length, content). False for an
 // element that is not a time, or whose text is too short or too long.
 bool TimeToComparable(const Asn1Item& time, ComparableTime out);
+
+// The report form of a time element: "MM-DD-YY HH:MM GMT" for a year from
+// 1950 to 2049 (all that UTCTime holds), "MM-DD-YYYY HH:MM GMT" for any
+// other, so that two digits always mean the RFC 5280 window. Empty for an
+// element that is not a readable time.
+std::string TimeReportText(const Asn1Item& time);
 
 // The comparable form of a moment.
 void NowToComparable(std::time_t now, ComparableTime out);

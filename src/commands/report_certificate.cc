@@ -4,6 +4,7 @@
 #include "asn1/asn1.h"
 #include "cert/cert_signature.h"
 #include "cert/certificate.h"
+#include "cert/validity.h"
 #include "commands/report.h"
 #include "commands/report_extensions.h"
 #include "commands/report_format.h"
@@ -14,7 +15,6 @@ namespace kcertadm {
 namespace {
 
 constexpr std::size_t kFingerprintSize = 16;
-constexpr std::size_t kTextDateSize = 20;
 
 // Attributes of a request that carry the requested extensions: PKCS #9
 // extensionRequest and its older Microsoft twin.
@@ -27,13 +27,24 @@ std::size_t Count(const Asn1Item& item) {
   return item.length > 0 ? static_cast<std::size_t>(item.length) : 0;
 }
 
-int WriteDates(std::FILE* file, CertFields* fields, std::uint32_t* error) {
-  char start[kTextDateSize] = {};
-  char end[kTextDateSize] = {};
-  if (GetTextDates(fields, start, end, error) != 0) return FailWith(error, kMsgBadCertificate);
-  std::fprintf(file, "StartDate: %s\n", start);
-  std::fprintf(file, "EndDate: %s\n", end);
-  return 0;
+// The two times of the Validity, each in its report form, or as '#' and the
+// hex of its element (of the rest of the Validity when no element can be
+// read there) when it is not a readable time; a missing time has no line.
+void WriteDates(std::FILE* file, const CertFields& fields) {
+  Asn1Item rest = fields.validity;
+  const std::int32_t length = Asn1ExpectTag(kAsn1Sequence, &rest, nullptr);
+  if (length < 0) return;
+  rest.length = length;
+  for (const char* label : {"StartDate", "EndDate"}) {
+    if (rest.length <= 0) return;
+    const std::int32_t total = Asn1TotalSize(rest);
+    const Asn1Item time{rest.data, total > 0 ? total : rest.length};
+    std::string text = TimeReportText(time);
+    if (text.empty()) text = HexValueText(time.data, Count(time));
+    std::fprintf(file, "%s: %s\n", label, text.c_str());
+    rest.data += time.length;
+    rest.length -= time.length;
+  }
 }
 
 int WriteSerialAndFingerprint(std::FILE* file, const CertFields& fields, std::uint32_t* error) {
@@ -61,16 +72,13 @@ int VerifySelfIssued(const CertFields& fields, std::uint32_t* error) {
 }
 
 int WriteOneCertificate(std::FILE* file, CertFields* fields, bool verify, std::uint32_t* error) {
-  if (WriteNameLines(file, fields->subject, "Subject", error) != 0) return -1;
+  WriteNameLines(file, fields->subject, "Subject");
   if (fields->issuer.length > 0) {
-    if (WriteNameLines(file, fields->issuer, "Issuer", error) != 0) return -1;
-    if (WriteDates(file, fields, error) != 0) return -1;
+    WriteNameLines(file, fields->issuer, "Issuer");
+    WriteDates(file, *fields);
   }
   if (WriteSerialAndFingerprint(file, *fields, error) != 0) return -1;
-  if (fields->extensions.length > 0 &&
-      WriteExtensionLines(file, fields->extensions, error) != 0) {
-    return -1;
-  }
+  if (fields->extensions.length > 0) WriteExtensionLines(file, fields->extensions);
   if (verify && IsSelfIssued(*fields) == 1) return VerifySelfIssued(*fields, error);
   return 0;
 }
@@ -96,9 +104,7 @@ int WriteRequestedExtensions(std::FILE* file, const Asn1Cursor& attribute, std::
   if (first < 0) return FailWith(error, kMsgBadCertificate);
   for (int more = first; more > 0; more = Asn1NextChild(&value)) {
     if (value.tag != kAsn1Sequence) return FailWith(error, kMsgBadCertificate);
-    if (value.length > 0 && WriteExtensionLines(file, Asn1CursorItem(value), error) != 0) {
-      return -1;
-    }
+    if (value.length > 0) WriteExtensionLines(file, Asn1CursorItem(value));
   }
   return 0;
 }
@@ -138,7 +144,7 @@ int WriteCertificateReport(std::FILE* file, CertData* cert, bool verify, std::ui
 int WriteRequestReport(std::FILE* file, CertData* cert, std::uint32_t* error) {
   CertFields fields{};
   if (ParseRequest(cert, &fields, error) != 0) return -1;
-  if (WriteNameLines(file, fields.subject, "Subject", error) != 0) return -1;
+  WriteNameLines(file, fields.subject, "Subject");
   return WriteRequestAttributes(file, fields, error);
 }
 

@@ -45,69 +45,80 @@ int CursorOver(const Asn1Item& region, Asn1Cursor* cursor) {
   return Asn1FirstChild(region, kAsn1Sequence, cursor);
 }
 
-int StructureDumpFrom(std::FILE* file, Asn1Cursor cursor, int level, std::uint32_t* error);
-
-// The children of the constructed element at the cursor, one level deeper.
-template <typename DumpChildren>
-int DumpChildrenOf(const Asn1Cursor& parent, int level, std::uint32_t* error,
-                   DumpChildren dumpChildren) {
-  if (level + 1 >= kMaxDumpDepth) return Fail(error);
-  Asn1Cursor child;
-  const int first = Asn1FirstChild(Asn1CursorItem(parent), parent.tag, &child);
-  if (first < 0) return Fail(error);
-  if (first == 0) return 0;
-  return dumpChildren(child, level + 1);
+// Octets that cannot be dumped as elements, in hex at the indent of level.
+void WriteOctetsLine(std::FILE* file, const char* label, const std::uint8_t* bytes,
+                  std::size_t count, int level, bool tab) {
+  if (tab) std::fputc('\t', file);
+  WriteIndent(file, level);
+  std::fputs(label, file);
+  WriteHexDump(file, bytes, count, level + 1, HexForm::kPrefixed);
 }
 
-int StructureDumpFrom(std::FILE* file, Asn1Cursor cursor, int level, std::uint32_t* error) {
-  for (;;) {
-    if (IsConstructed(cursor.tag)) {
-      WriteIndent(file, level);
-      if ((cursor.tag & kClassMask) == kAsn1ContextSpecific) {
-        std::fprintf(file, "Context Specific (%d) ", static_cast<int>(cursor.tag & 0x0F));
-      } else if (cursor.tag == kAsn1Sequence) {
-        std::fputs("Sequence", file);
-      } else if (cursor.tag == kAsn1Set) {
-        std::fputs("Set", file);
-      } else {
-        std::fprintf(file, "Simple Type (0x%x)", cursor.tag);
-      }
-      std::fprintf(file, ": Record Length = %d\n", cursor.length);
-      const int status = DumpChildrenOf(cursor, level, error, [&](Asn1Cursor c, int l) {
-        return StructureDumpFrom(file, c, l, error);
-      });
-      if (status != 0) return status;
-    } else {
-      WritePrimitiveLine(file, cursor.tag, Asn1CursorItem(cursor), level);
-    }
-    const std::int32_t step = Asn1NextChild(&cursor);
-    if (step == 0) return 0;
-    if (step < 0) return Fail(error);
+// One constructed element's header line, by dump.
+using HeaderWriter = void (*)(std::FILE* file, const Asn1Cursor& element, int level);
+
+void StructureHeader(std::FILE* file, const Asn1Cursor& cursor, int level) {
+  WriteIndent(file, level);
+  if ((cursor.tag & kClassMask) == kAsn1ContextSpecific) {
+    std::fprintf(file, "Context Specific (%d) ", static_cast<int>(cursor.tag & 0x0F));
+  } else if (cursor.tag == kAsn1Sequence) {
+    std::fputs("Sequence", file);
+  } else if (cursor.tag == kAsn1Set) {
+    std::fputs("Set", file);
+  } else {
+    std::fprintf(file, "Simple Type (0x%x)", cursor.tag);
+  }
+  std::fprintf(file, ": Record Length = %d\n", cursor.length);
+}
+
+void ValueHeader(std::FILE* file, const Asn1Cursor& cursor, int level) {
+  WriteIndent(file, level);
+  if (cursor.tag == kAsn1Sequence) {
+    std::fputs("Sequence:\n", file);
+  } else if (cursor.tag == kAsn1Set) {
+    std::fputs("Set:\n", file);
+  } else {
+    std::fprintf(file, "Structured type, 0x%X:\n", cursor.tag);
   }
 }
 
-int ValueDumpFrom(std::FILE* file, Asn1Cursor cursor, int level, std::uint32_t* error) {
+// The element at the cursor and its siblings; the value dump starts every
+// element with a tab.
+void DumpFrom(std::FILE* file, Asn1Cursor cursor, int level, bool tab, HeaderWriter header);
+
+// The children of the constructed element at the cursor, one level deeper;
+// in hex when they nest too deeply or the first does not decode.
+void DumpChildrenOf(std::FILE* file, const Asn1Cursor& parent, int level, bool tab,
+                    HeaderWriter header) {
+  const std::size_t count = parent.length > 0 ? static_cast<std::size_t>(parent.length) : 0;
+  if (level + 1 >= kMaxDumpDepth) {
+    WriteOctetsLine(file, "Nested too deeply: ", parent.pos, count, level + 1, tab);
+    return;
+  }
+  Asn1Cursor child;
+  const int first = Asn1FirstChild(Asn1CursorItem(parent), parent.tag, &child);
+  if (first < 0) WriteOctetsLine(file, "Undecodable: ", parent.pos, count, level + 1, tab);
+  if (first == 1) DumpFrom(file, child, level + 1, tab, header);
+}
+
+void DumpFrom(std::FILE* file, Asn1Cursor cursor, int level, bool tab, HeaderWriter header) {
   for (;;) {
-    std::fputc('\t', file);
     if (IsConstructed(cursor.tag)) {
-      WriteIndent(file, level);
-      if (cursor.tag == kAsn1Sequence) {
-        std::fputs("Sequence:\n", file);
-      } else if (cursor.tag == kAsn1Set) {
-        std::fputs("Set:\n", file);
-      } else {
-        std::fprintf(file, "Structured type, 0x%X:\n", cursor.tag);
-      }
-      const int status = DumpChildrenOf(cursor, level, error, [&](Asn1Cursor c, int l) {
-        return ValueDumpFrom(file, c, l, error);
-      });
-      if (status != 0) return status;
+      if (tab) std::fputc('\t', file);
+      header(file, cursor, level);
+      DumpChildrenOf(file, cursor, level, tab, header);
     } else {
+      if (tab) std::fputc('\t', file);
       WritePrimitiveLine(file, cursor.tag, Asn1CursorItem(cursor), level);
     }
+    const std::uint8_t* next = cursor.end - cursor.remaining;
+    const std::size_t left = cursor.remaining > 0 ? static_cast<std::size_t>(cursor.remaining) : 0;
     const std::int32_t step = Asn1NextChild(&cursor);
-    if (step == 0) return 0;
-    if (step < 0) return Fail(error);
+    if (step == 0) return;
+    if (step < 0) {
+      WriteOctetsLine(file, "Undecodable: ", next, left, level, tab);
+      return;
+    }
   }
 }
 
@@ -132,15 +143,15 @@ void WritePrimitiveLine(std::FILE* file, std::uint32_t tag, const Asn1Item& cont
   }
 }
 
-int WriteValueDump(std::FILE* file, Asn1Cursor cursor, int level, std::uint32_t* error) {
-  if (level >= kMaxDumpDepth) return Fail(error);
-  return ValueDumpFrom(file, cursor, level, error);
+void WriteValueDump(std::FILE* file, Asn1Cursor cursor, int level) {
+  DumpFrom(file, cursor, level, true, ValueHeader);
 }
 
 int WriteStructureDump(std::FILE* file, const Asn1Item& der, int level, std::uint32_t* error) {
   Asn1Cursor cursor;
-  if (level >= kMaxDumpDepth || CursorOver(der, &cursor) != 1) return Fail(error);
-  return StructureDumpFrom(file, cursor, level, error);
+  if (CursorOver(der, &cursor) != 1) return Fail(error);
+  DumpFrom(file, cursor, level, false, StructureHeader);
+  return 0;
 }
 
 }  // namespace kcertadm

@@ -9,7 +9,8 @@
 
 namespace kcertadm {
 
-// Dumps stop (30046) below this many levels of nesting.
+// Below this many levels of nesting an element's content is dumped in hex
+// (a line "Nested too deeply: "), not as elements.
 inline constexpr int kMaxDumpDepth = 48;
 
 // The label of a primitive element at the indent of level, then its content
@@ -19,13 +20,14 @@ void WritePrimitiveLine(std::FILE* file, std::uint32_t tag, const Asn1Item& cont
 
 // The value dump: the element at the cursor and each sibling after it, every
 // element starting with a tab; a constructed element gets a header line and
-// its children one level deeper. 0, or -1 with 30046 for children that do
-// not decode or nest too deeply (what was written stays).
-int WriteValueDump(std::FILE* file, Asn1Cursor cursor, int level, std::uint32_t* error);
+// its children one level deeper. Octets that do not decode as elements are
+// written in hex on a line "Undecodable: ", at the level where they stand.
+void WriteValueDump(std::FILE* file, Asn1Cursor cursor, int level);
 
 // The ASN.1 structure dump of the elements in der, from the first to the
-// last that follows it. 0, or -1 with 30046 when the first element cannot be
-// opened or any element does not decode or nests too deeply.
+// last that follows it, with undecodable octets and deep nesting written as
+// in the value dump. 0, or -1 with 30046 when the first element cannot be
+// opened.
 int WriteStructureDump(std::FILE* file, const Asn1Item& der, int level, std::uint32_t* error);
 
 }  // namespace kcertadm

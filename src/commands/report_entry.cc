@@ -7,6 +7,7 @@
 #include "cert/cert_signature.h"
 #include "commands/report.h"
 #include "commands/report_dump.h"
+#include "commands/report_format.h"
 #include "commands/report_names.h"
 #include "host_interface/messages.h"
 #include "keyring/keyring_entry.h"
@@ -78,12 +79,12 @@ int WriteEntryReport(std::FILE* file, const KeyRingEntry& entry, const EntryRepo
                      std::uint32_t* error) {
   std::string label = entry.LabelText();
   if (label.size() > kLabelShown) label.resize(kLabelShown);
-  std::fprintf(file, "\nEntryLabel: %s\n", label.c_str());
+  std::fprintf(file, "\nEntryLabel: %s\n", EscapeReportText(label).c_str());
 
   if (entry.HasCertificates()) {
     if (WriteCertificates(file, entry, options, error) != 0) return -1;
   } else if (!entry.subjectName.empty()) {
-    if (WriteNameLines(file, ItemOver(entry.subjectName), "Subject", error) != 0) return -1;
+    WriteNameLines(file, ItemOver(entry.subjectName), "Subject");
   }
   std::fprintf(file, "TrustedRoot: %s\n", YesNo(entry.IsTrustedRoot()));
   std::fprintf(file, "PrivateKey: %s\n", YesNo(entry.HasPrivateKey()));

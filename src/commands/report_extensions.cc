@@ -1,9 +1,10 @@
 #include "commands/report_extensions.h"
 
+#include <optional>
+
 #include "cert/string_convert.h"
 #include "commands/report_dump.h"
 #include "commands/report_format.h"
-#include "host_interface/messages.h"
 
 namespace kcertadm {
 namespace {
@@ -30,11 +31,6 @@ const char* StandardName(std::int32_t number) {
     case 37: return "Extended Key Usage";
     default: return nullptr;
   }
-}
-
-int Fail(std::uint32_t* error) {
-  if (error != nullptr) *error = kMsgBadCertificate;
-  return -1;
 }
 
 std::size_t Count(const Asn1Item& item) {
@@ -160,67 +156,80 @@ void WriteCertificatePolicies(std::FILE* file, const Asn1Cursor& value) {
   }
 }
 
-int WriteBasicConstraints(std::FILE* file, const ExtensionRef& ref, std::uint32_t* error) {
+// BasicConstraints ::= SEQUENCE { cA BOOLEAN, pathLenConstraint INTEGER
+// OPTIONAL }: the path length line only when the constraint is there.
+void WriteBasicConstraints(std::FILE* file, const ExtensionRef& ref) {
   std::int32_t isCa = 0;
-  std::int32_t pathLength = 0;
+  std::optional<std::uint64_t> pathLength;
   if (ref.cursor.tag == kAsn1Sequence &&
       ReadBasicConstraints(Asn1CursorItem(ref.cursor), &isCa, &pathLength) == 0) {
     std::fprintf(file, "Basic Constraints\n\tValue is: CA = %s", isCa != 0 ? "Yes" : "No");
-    std::fprintf(file, "\n\tValue is: Path length constraint = %d\n", pathLength);
-    return 0;
+    if (pathLength) {
+      std::fprintf(file, "\n\tValue is: Path length constraint = %llu",
+                   static_cast<unsigned long long>(*pathLength));
+    }
+    std::fputc('\n', file);
+    return;
   }
   std::fputs("Basic Constraints\n", file);
-  return WriteValueDump(file, ref.cursor, 0, error);
+  WriteValueDump(file, ref.cursor, 0);
 }
 
-int WriteStandard(std::FILE* file, const ExtensionRef& ref, std::uint32_t* error) {
+void WriteStandard(std::FILE* file, const ExtensionRef& ref) {
   std::fputs("Extension - Standard: ", file);
   if (ref.critical != 0) std::fputs("Critical, ", file);
-  if (ref.number == kBasicConstraints) return WriteBasicConstraints(file, ref, error);
-  if (ref.number == kCertificatePolicies) {
-    WriteCertificatePolicies(file, ref.cursor);
-    return 0;
-  }
+  if (ref.number == kBasicConstraints) return WriteBasicConstraints(file, ref);
+  if (ref.number == kCertificatePolicies) return WriteCertificatePolicies(file, ref.cursor);
   if (const char* name = StandardName(ref.number)) {
     std::fprintf(file, "%s\n", name);
   } else {
     std::fprintf(file, "OID = 0x%x\n", static_cast<unsigned>(ref.number));
   }
-  return WriteValueDump(file, ref.cursor, 0, error);
+  WriteValueDump(file, ref.cursor, 0);
 }
 
-int WriteExtension(std::FILE* file, const ExtensionRef& ref, std::uint32_t* error) {
+void WriteExtension(std::FILE* file, const ExtensionRef& ref) {
   switch (ref.family) {
     case kExtensionStandard:
-      return WriteStandard(file, ref, error);
+      return WriteStandard(file, ref);
     case kExtensionPrivate:
       std::fputs("Extension - Private: OID = ", file);
       WriteHexDump(file, ref.cursor.pos, Count(Asn1CursorItem(ref.cursor)), 0, HexForm::kPrefixed);
-      return 0;
+      return;
     case kExtensionNetscape:
       std::fputs("Extension - Netscape: ", file);
       std::fprintf(file, "OID = 0x%x\n", static_cast<unsigned>(ref.number));
-      return WriteValueDump(file, ref.cursor, 0, error);
+      return WriteValueDump(file, ref.cursor, 0);
     default:
       std::fputs("Extension - Unknown: OID = ", file);
       WriteHexDump(file, ref.cursor.pos, Count(Asn1CursorItem(ref.cursor)), 0, HexForm::kPrefixed);
-      return 0;
+      return;
   }
+}
+
+void WriteUnreadable(std::FILE* file, const std::uint8_t* bytes, std::size_t count) {
+  std::fputs("Extension - Unreadable: ", file);
+  WriteHexDump(file, bytes, count, 0, HexForm::kPrefixed);
 }
 
 }  // namespace
 
-int WriteExtensionLines(std::FILE* file, const Asn1Item& list, std::uint32_t* error) {
+void WriteExtensionLines(std::FILE* file, const Asn1Item& list) {
   Asn1Cursor extension;
-  int more = Asn1FirstChild(list, kAsn1Sequence, &extension);
-  for (; more > 0; more = Asn1NextChild(&extension)) {
+  if (Asn1FirstChild(list, kAsn1Sequence, &extension) < 0) return WriteUnreadable(file, list.data, Count(list));
+  for (;;) {
     ExtensionRef ref;
-    if (extension.tag != kAsn1Sequence || OpenExtension(Asn1CursorItem(extension), &ref) < 0) {
-      return Fail(error);
+    if (extension.tag == kAsn1Sequence && OpenExtension(Asn1CursorItem(extension), &ref) >= 0) {
+      WriteExtension(file, ref);
+    } else {
+      WriteUnreadable(file, extension.pos, Count(Asn1CursorItem(extension)));
     }
-    if (WriteExtension(file, ref, error) != 0) return -1;
+    const std::uint8_t* next = extension.end - extension.remaining;
+    const std::size_t left = extension.remaining > 0 ? static_cast<std::size_t>(extension.remaining) : 0;
+    const std::int32_t step = Asn1NextChild(&extension);
+    if (step == 0) return;
+    if (step < 0) return WriteUnreadable(file, next, left);
   }
-  return more < 0 ? Fail(error) : 0;
 }
 
 }  // namespace kcertadm

@@ -11,7 +11,9 @@
 namespace kcertadm {
 
 // One block per Extension of list (the content of a SEQUENCE OF Extension).
-// 0, or -1 with 30046 when an Extension or a dumped value does not decode.
-int WriteExtensionLines(std::FILE* file, const Asn1Item& list, std::uint32_t* error);
+// An Extension that cannot be read is written as "Extension - Unreadable: "
+// and the "0x" hex of its content (of the rest of the list when its header
+// cannot be read); nothing in the list is refused.
+void WriteExtensionLines(std::FILE* file, const Asn1Item& list);
 
 }  // namespace kcertadm

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 namespace kcertadm {
 
@@ -26,11 +28,23 @@ void WriteIndent(std::FILE* file, int level);
 void WriteHexDump(std::FILE* file, const std::uint8_t* bytes, std::size_t count, int level,
                   HexForm form);
 
-// A quoted text value, cut into pieces at 70 characters and at CR, LF or
-// CR LF. One piece: blank, quote, piece. Several: each on its own line at
-// the indent of level, the first after a quote, the later ones after a
-// blank. Then the closing quote and a line end. An empty value is a quote
-// and a line end.
+// The report form of a value, which never starts a line of its own: valid
+// UTF-8 stays as it is, while control characters (C0 with CR and LF, DEL,
+// C1), the line and paragraph separators U+2028 and U+2029, the
+// bidirectional controls U+202A-U+202E and U+2066-U+2069, the backslash and
+// every octet that is not part of valid UTF-8 become "\xNN", one per octet
+// (upper-case hex).
+std::string EscapeReportText(const std::uint8_t* bytes, std::size_t count);
+std::string EscapeReportText(std::string_view text);
+
+// Every octet as "\\xNN", for octets that belong to no character.
+std::string OctetEscapes(const std::uint8_t* bytes, std::size_t count);
+
+// A quoted text value in its report form, cut into pieces of at most 70
+// characters (an escape counts its four, and is never cut). One piece:
+// blank, quote, piece. Several: each on its own line at the indent of level,
+// the first after a quote, the later ones after a blank. Then the closing
+// quote and a line end. An empty value is a quote and a line end.
 void WriteTextValue(std::FILE* file, const std::uint8_t* bytes, std::size_t count, int level);
 
 }  // namespace kcertadm

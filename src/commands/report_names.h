@@ -1,28 +1,39 @@
-// Name lines of the reports: one "<prefix><attribute>: <value>" line per
-// attribute of a Name that fills one of the nine slots.
+// Name lines of the reports: every attribute of a Name, one line each.
+//
+// The nine named lines come first, in this order, each with the first value
+// of its attribute: Country, State, City, Org, OrgUnit, CommonName, E-mail,
+// OrgUnit2 and OrgUnit3 (the second and third organizational units). Then,
+// in the order of the Name, one line for every further value:
+//   <prefix><line name><n>: value   the n-th value of a named attribute
+//                                   (CommonName2, Org2, OrgUnit4, ...);
+//   <prefix>Other: <OID> = value    an attribute without a named line, its
+//                                   OID in dotted form (2.5.4.5 = 42);
+//   <prefix>Unreadable: #<hex>      a part of the Name that is not an
+//                                   attribute, as its DER in hex.
+// Values are in their report form (EscapeReportText); a value that is not
+// a character string is shown as '#' and the hex of its DER element.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "kcertadm.h"
 
 namespace kcertadm {
 
-// Attribute values are cut to this many bytes before conversion, and
-// converted text is cut to kNameDisplayMax bytes.
-inline constexpr std::int32_t kNameValueMax = 128;
-inline constexpr std::size_t kNameDisplayMax = 385;
+// The report form of one attribute value element (tag, length, content):
+// UTF8String, PrintableString, IA5String, NumericString and VisibleString
+// as they are, T61String read as ISO 8859-1, BMPString and UniversalString
+// converted, everything escaped; any other element (or a string whose
+// characters cannot be read) is '#' and the hex of the element.
+std::string NameValueText(const Asn1Item& value);
 
-// The display text of one slot value by its string tag: UTF8String,
-// T61String and BMPString converted, PrintableString and IA5String as they
-// are, any other tag empty. out holds kNameDisplayMax + 1 bytes; returns the
-// length written (text stops at a zero byte).
-std::size_t NameValueText(const DnField& field, char* out);
+// '#' and the hex of the bytes, upper case (RFC 4514 form).
+std::string HexValueText(const std::uint8_t* bytes, std::size_t count);
 
-// Parses the Name element and writes its lines in slot order. 0, or -1 with
-// 30046 when the Name cannot be read (nothing is then written).
-int WriteNameLines(std::FILE* file, const Asn1Item& name, const char* prefix,
-                   std::uint32_t* error);
+// The lines of every attribute of the Name element, as described above.
+// Nothing in a Name is refused; an empty Name writes nothing.
+void WriteNameLines(std::FILE* file, const Asn1Item& name, const char* prefix);
 
 }  // namespace kcertadm

@@ -11,68 +11,6 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr std::size_t kMaxCount = std::numeric_limits<std::uint16_t>::max();
 
-// Reads one UTF-8 character at in[*pos]. Returns false (consuming nothing)
-// when the octets there are not a well-formed, shortest-form sequence of a
-// scalar value.
-bool DecodeUtf8(const std::uint8_t* in, std::size_t length, std::size_t* pos, char32_t* c) {
-  const std::size_t at = *pos;
-  const std::uint8_t lead = in[at];
-  if (lead < 0x80) {
-    *c = lead;
-    *pos = at + 1;
-    return true;
-  }
-  std::size_t extra;
-  char32_t value;
-  char32_t minimum;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, value = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, value = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, value = lead & 0x07, minimum = 0x10000;
-  } else {
-    return false;
-  }
-  if (length - at <= extra) return false;
-  for (std::size_t i = 1; i <= extra; ++i) {
-    const std::uint8_t next = in[at + i];
-    if ((next & 0xC0) != 0x80) return false;
-    value = (value << 6) | (next & 0x3F);
-  }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
-  *c = value;
-  *pos = at + 1 + extra;
-  return true;
-}
-
-std::size_t Utf8Length(char32_t c) {
-  return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-}
-
-void EncodeUtf8(char32_t c, std::uint8_t* out) {
-  switch (Utf8Length(c)) {
-    case 1:
-      out[0] = static_cast<std::uint8_t>(c);
-      break;
-    case 2:
-      out[0] = static_cast<std::uint8_t>(0xC0 | (c >> 6));
-      out[1] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
-      break;
-    case 3:
-      out[0] = static_cast<std::uint8_t>(0xE0 | (c >> 12));
-      out[1] = static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F));
-      out[2] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
-      break;
-    default:
-      out[0] = static_cast<std::uint8_t>(0xF0 | (c >> 18));
-      out[1] = static_cast<std::uint8_t>(0x80 | ((c >> 12) & 0x3F));
-      out[2] = static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F));
-      out[3] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
-      break;
-  }
-}
-
 // Collects UTF-8 output into a bounded buffer, whole characters only.
 class Utf8Sink {
  public:
@@ -153,6 +91,65 @@ std::uint16_t TextToLatin1(const std::uint8_t* in, std::size_t inLength, char* o
 }
 
 }  // namespace
+
+bool DecodeUtf8(const std::uint8_t* in, std::size_t length, std::size_t* pos, char32_t* c) {
+  const std::size_t at = *pos;
+  const std::uint8_t lead = in[at];
+  if (lead < 0x80) {
+    *c = lead;
+    *pos = at + 1;
+    return true;
+  }
+  std::size_t extra;
+  char32_t value;
+  char32_t minimum;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1, value = lead & 0x1F, minimum = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2, value = lead & 0x0F, minimum = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3, value = lead & 0x07, minimum = 0x10000;
+  } else {
+    return false;
+  }
+  if (length - at <= extra) return false;
+  for (std::size_t i = 1; i <= extra; ++i) {
+    const std::uint8_t next = in[at + i];
+    if ((next & 0xC0) != 0x80) return false;
+    value = (value << 6) | (next & 0x3F);
+  }
+  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+  *c = value;
+  *pos = at + 1 + extra;
+  return true;
+}
+
+std::size_t Utf8Length(char32_t c) {
+  return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+}
+
+void EncodeUtf8(char32_t c, std::uint8_t* out) {
+  switch (Utf8Length(c)) {
+    case 1:
+      out[0] = static_cast<std::uint8_t>(c);
+      break;
+    case 2:
+      out[0] = static_cast<std::uint8_t>(0xC0 | (c >> 6));
+      out[1] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
+      break;
+    case 3:
+      out[0] = static_cast<std::uint8_t>(0xE0 | (c >> 12));
+      out[1] = static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F));
+      out[2] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
+      break;
+    default:
+      out[0] = static_cast<std::uint8_t>(0xF0 | (c >> 18));
+      out[1] = static_cast<std::uint8_t>(0x80 | ((c >> 12) & 0x3F));
+      out[2] = static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F));
+      out[3] = static_cast<std::uint8_t>(0x80 | (c & 0x3F));
+      break;
+  }
+}
 
 struct HostTranslationTable {
   int number;

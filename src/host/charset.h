@@ -14,6 +14,15 @@
 
 namespace kcertadm {
 
+// Reads one UTF-8 character at in[*pos] (pos < length). Returns false
+// (consuming nothing) when the octets there are not a well-formed,
+// shortest-form sequence of a scalar value.
+bool DecodeUtf8(const std::uint8_t* in, std::size_t length, std::size_t* pos, char32_t* c);
+
+// Octets of the UTF-8 form of a scalar value, and that form written to out.
+std::size_t Utf8Length(char32_t c);
+void EncodeUtf8(char32_t c, std::uint8_t* out);
+
 // UCS-2 in machine order (octet count) to host text. Surrogate pairs are
 // joined; a lone surrogate becomes U+FFFD.
 std::uint16_t HostUnicodeToText(const void* ucs2, std::size_t octets, char* out,

@@ -56,7 +56,8 @@ std::optional<std::string> YearsSince1900(const der::Element& time) {
   if (text.size() <= yearDigits) return std::nullopt;
   for (std::size_t i = 0; i < yearDigits; ++i)
     if (text[i] < '0' || text[i] > '9') return std::nullopt;
-  if (time.tag == der::kUtcTime) return (text[0] < '7' ? "1" : "0") + text;
+  // UTCTime years 00-49 are 2000-2049, 50-99 are 1950-1999 (RFC 5280).
+  if (time.tag == der::kUtcTime) return (text[0] < '5' ? "1" : "0") + text;
   int year = std::stoi(text.substr(0, 4));
   if (year < 1900 || year > 2899) return std::nullopt;
   char prefix[8];

@@ -26,7 +26,10 @@ std::string Comparable(const Bytes& time) {
 TEST(ComparableTime, CenturyAndForm) {
   const struct { const char* name; Bytes time; std::string want; } kTests[] = {
       {"1970", Utc("700101000000Z"), "0700101000000Z"},
-      {"69 is 2069", Utc("691231235959Z"), "1691231235959Z"},
+      // UTCTime 50-99 are 1950-1999 and 00-49 are 2000-2049; 50-69 were read as 2050-2069.
+      {"69 is 1969", Utc("691231235959Z"), "0691231235959Z"},
+      {"50 is 1950", Utc("500101000000Z"), "0500101000000Z"},
+      {"49 is 2049", Utc("491231235959Z"), "1491231235959Z"},
       {"without seconds", Utc("2612041603Z"), "12612041603Z"},
       // A GeneralizedTime keeps its century: 1999 is not read as 2099.
       {"generalized 1999", Gen("19991231235959Z"), "0991231235959Z"},
@@ -36,6 +39,9 @@ TEST(ComparableTime, CenturyAndForm) {
       {"sixteen characters", Utc("2612041603001234"), "<refused>"},
       {"fractional seconds", Gen("20301231235959.123Z"), "<refused>"},
       {"generalized century not digits", Gen("A0301231235959Z"), "<refused>"},
+      // The text form shows these characters: a line end there would add a line to the report.
+      {"a line end in the date", Utc("26\n2041603Z"), "<refused>"},
+      {"a sign in the year", Utc("-61204160300Z"), "<refused>"},
       {"not a time", Tlv(0x04, Text("261204160300Z")), "<refused>"},
       {"content past the end", Hex("17 0D 32 36"), "<refused>"},
   };
@@ -55,6 +61,9 @@ TEST(CheckValidityAt, JudgesBothEnds) {
       {"not yet valid", Period(Utc("261204160400Z"), later), 30062},
       {"expired", Period(earlier, Utc("261204160259Z")), 30063},
       {"generalized 1999 end is expired", Period(Utc("961201000000Z"), Gen("19991231235959Z")), 30063},
+      // A root valid from 1969 was not yet valid; one that expired in 1965 was valid.
+      {"valid since 1969", Period(Utc("690101000000Z"), Utc("491231235959Z")), 0},
+      {"expired in 1965", Period(Utc("600101000000Z"), Utc("651231235959Z")), 30063},
       {"one time only", Tlv(0x30, earlier), 30046},
       {"not a time", Period(earlier, Tlv(0x04, Text("271201000000Z"))), 30046},
   };
@@ -105,6 +114,21 @@ TEST(BuildValidityAt, RefusesToOutliveTheIssuer) {
     EXPECT_EQ(std::pair(BuildValidityAt(&key, 365, kDec4At1603, &error), error), std::pair(c.want == 0 ? 0 : -1, c.want));
     EXPECT_EQ(key.validityDer.data == nullptr, c.want != 0) << "nothing built when refused";
   }
+}
+
+// Two-digit years mean 1950-2049 as UTCTime does; other years are written with four digits.
+TEST(TimeReportText, TwoDigitYearsOnlyWithinTheUtcTimeWindow) {
+  const struct { Bytes time; std::string want; } kTests[] = {
+      {Utc("691231235959Z"), "12-31-69 23:59 GMT"},
+      {Utc("491231235959Z"), "12-31-49 23:59 GMT"},
+      {Gen("19500101000000Z"), "01-01-50 00:00 GMT"},
+      {Gen("20491231235900Z"), "12-31-49 23:59 GMT"},
+      {Gen("20550630235959Z"), "06-30-2055 23:59 GMT"},  // was 06-30-55, which reads as 1955
+      {Gen("19491231235959Z"), "12-31-1949 23:59 GMT"},
+      {Utc("7001010Z"), ""},
+      {Tlv(0x04, Text("261204160300Z")), ""},
+  };
+  for (const auto& c : kTests) EXPECT_EQ(TimeReportText(ItemOf(c.time)), c.want);
 }
 
 // (Validities that do not decode: CheckValidityAt; their text form: the ViewCert tests.)

@@ -40,22 +40,38 @@ TEST(ReportHexDump, OneLineFollowsTheLabelSeveralStartWithALineEnd) {
   }
 }
 
-TEST(ReportTextValue, PiecesOfSeventyEndedByCrOrLf) {
-  const std::string x70(70, 'x');
+TEST(ReportTextValue, PiecesOfSeventyCharactersInTheirReportForm) {
+  const std::string x70(70, 'x'), x68(68, 'x');
   const struct { const char* name; std::string value; std::string expected; } kTests[] = {
       {"empty value: a lone quote", "", "\"\n"},
       {"one piece follows a blank on the same line", x70, " \"" + x70 + "\"\n"},
-      {"a trailing CR LF ends the only piece", "abc\r\n", " \"abc\"\n"},
-      {"only a line end is one empty piece", "\n", " \"\"\n"},
       {"cut at seventy", x70 + "yz", "\n    \"" + x70 + "\n     yz\"\n"},
-      {"a line end right after seventy adds no piece", x70 + "\nyz", "\n    \"" + x70 + "\n     yz\"\n"},
-      {"CR LF is one end", "ab\r\ncd", "\n    \"ab\n     cd\"\n"},
-      {"a lone CR ends a piece", "ab\rcd", "\n    \"ab\n     cd\"\n"},
-      {"LF CR is two ends", "ab\n\rcd", "\n    \"ab\n     \n     cd\"\n"},
+      // A line end in a value used to start a line of the value's choosing.
+      {"a line end is escaped, not a piece end", "ab\r\nTrustedRoot: yes", " \"ab\\x0D\\x0ATrustedRoot: yes\"\n"},
+      {"an escape is never cut", x68 + "\n", "\n    \"" + x68 + "\n     \\x0A\"\n"},
+      {"a UTF-8 letter counts once and is never cut", std::string(69, 'x') + "\u00e9\u00e9",
+       "\n    \"" + std::string(69, 'x') + "\u00e9\n     \u00e9\"\n"},
   };
   for (const auto& test : kTests) {
     SCOPED_TRACE(test.name);
     EXPECT_EQ(Text(test.value, 2), test.expected);
+  }
+}
+
+TEST(ReportEscape, OneValueIsOneLineOfValidUtf8) {
+  const struct { std::string value, shown; } kTests[] = {
+      {"Example Org, Inc. (Test) #1", "Example Org, Inc. (Test) #1"},
+      {std::string("a\0b\tc\r\n", 7), "a\\x00b\\x09c\\x0D\\x0A"},
+      {"\x1b\x7f\\", "\\x1B\\x7F\\x5C"},
+      {"\xc2\x85 \xc2\xa0", "\\xC2\\x85 \xc2\xa0"},  // NEL is a C1 control, a no-break space is not
+      {"\u2028\u2029\u202a\u2066\u200b", "\\xE2\\x80\\xA8\\xE2\\x80\\xA9\\xE2\\x80\\xAA\\xE2\\x81\\xA6\u200b"},
+      {"\xc3\xa9\xe6\x97\xa5\xf0\x9f\x98\x80", "\xc3\xa9\xe6\x97\xa5\xf0\x9f\x98\x80"},
+      // Not UTF-8: a lone continuation, an overlong slash, a surrogate, a cut sequence.
+      {"\x80/\xc0\xaf\xed\xa0\x80\xe6\x97", "\\x80/\\xC0\\xAF\\xED\\xA0\\x80\\xE6\\x97"},
+  };
+  for (const auto& test : kTests) {
+    SCOPED_TRACE(test.shown);
+    EXPECT_EQ(EscapeReportText(test.value), test.shown);
   }
 }
 

@@ -74,6 +74,14 @@ TEST_F(CertificateVerificationTest, TrustFollowsTheRootMarkAndTheClock) {
   EXPECT_EQ(VerifyCertificate(leaf), kVerifyUntrusted);
 }
 
+// UTCTime 50-99 are 1950-1999: a root valid since 1969 was refused as not yet valid, one that expired in 1965
+// was taken.
+TEST_F(CertificateVerificationTest, UtcTimeYearsFromFiftyAreOfTheNineteenHundreds) {
+  auto report = [](const std::string& name) { return ReadFileBytes(KCERTADM_TEST_DATA_DIR "/reports/" + name); };
+  EXPECT_EQ(VerifyCertificate(report("md5_1969.der")), kVerifySelfSigned);
+  EXPECT_EQ(VerifyCertificate(report("md5_1965.der")), kVerifyNotValidNow);
+}
+
 TEST_F(CertificateVerificationTest, TheCacheHoldsThirtyTwoRoots) {
   AddRoot();
   // 32 more marked roots ahead of it in list order push it out of the cache.

@@ -9,15 +9,7 @@ from cryptography.hazmat.primitives import hashes, serialization
 from cryptography.hazmat.primitives.asymmetric import padding, rsa
 from cryptography import x509
 
-
-def der(tag, content):
-    n = len(content)
-    if n < 0x80:
-        head = bytes([n])
-    else:
-        octets = n.to_bytes((n.bit_length() + 7) // 8, "big")
-        head = bytes([0x80 | len(octets)]) + octets
-    return bytes([tag]) + head + content
+from der_build import der
 
 
 def rdn(oid_hex, tag, value):
@@ -36,7 +28,7 @@ subject = der(0x30, b"".join([
     rdn("55040B", 0x13, b"Entwicklung"),
     rdn("55040B", 0x1E, "\u00c4rger".encode("utf-16-be")),
     rdn("550405", 0x13, b"12345"),                       # serialNumber: no slot
-    rdn("55040B", 0x0C, b"x" * 140),                     # cut at 128 bytes
+    rdn("55040B", 0x0C, b"x" * 140),                     # longer than 128 bytes
     rdn("550403", 0x0C, "Stra\u00dfe \u65e5\u672c".encode("utf-8")),
     rdn("2A864886F70D010901", 0x16, b"info@example.de"),
 ]))
