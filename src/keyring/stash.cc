@@ -9,7 +9,11 @@ namespace kcertadm {
 
 std::string StashFileName(std::string_view keyRingPath) {
   std::string name(keyRingPath);
-  std::size_t look = std::min<std::size_t>(4, name.size());
+  // Only the last path component can have an extension: the dot of
+  // "./r1" or "ca.d/a" belongs to a directory.
+  const std::size_t slash = name.rfind('/');
+  const std::size_t componentSize = slash == std::string::npos ? name.size() : name.size() - slash - 1;
+  const std::size_t look = std::min<std::size_t>(4, componentSize);
   for (std::size_t i = 1; i <= look; ++i) {
     std::size_t pos = name.size() - i;
     if (name[pos] == '.') return name.substr(0, pos + 1) + "sth";

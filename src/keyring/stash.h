@@ -14,7 +14,8 @@ inline constexpr std::size_t kStashBlockSize = 129;
 inline constexpr std::size_t kStashPasswordMax = 128;
 inline constexpr unsigned char kStashMask = 0x9D;
 
-// keyfile.kyr -> keyfile.sth; keys.data -> keys.data.sth; master -> master.sth.
+// keyfile.kyr -> keyfile.sth; keys.data -> keys.data.sth; master -> master.sth;
+// ./r1 -> ./r1.sth: the extension is looked for in the last path component.
 std::string StashFileName(std::string_view keyRingPath);
 
 // 0; 1 empty path; 7 the password does not fit the block (nothing written)
