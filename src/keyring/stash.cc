@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "host/regular_file.h"
 #include "keyring/file_replace.h"
 
 namespace kcertadm {
@@ -38,7 +39,10 @@ std::optional<SecureString> StashRead(std::string_view keyRingPath) {
   if (keyRingPath.empty()) return std::nullopt;
   std::array<std::uint8_t, kStashBlockSize> block{};
   WipeOnExit wipe(block);
-  if (!ReadFilePrefix(StashFileName(keyRingPath), block.data(), block.size())) return std::nullopt;
+  // Read straight into the block: a stdio buffer would keep a copy of it
+  // in memory the C library releases without wiping.
+  RegularFile file(StashFileName(keyRingPath));
+  if (file.Read(block.data(), block.size()) != block.size()) return std::nullopt;
   for (auto& b : block) b ^= kStashMask;
   auto end = std::find(block.begin(), block.end(), std::uint8_t{0});
   if (end == block.end()) return std::nullopt;

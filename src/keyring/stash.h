@@ -22,8 +22,8 @@ std::string StashFileName(std::string_view keyRingPath);
 // or the file cannot be written. The file is replaced only when complete.
 int StashWrite(std::string_view keyRingPath, std::string_view password);
 
-// The stashed password, or none (empty path, no file, short file, no
-// terminator in the block).
+// The stashed password, or none (empty path, no file, not a regular file,
+// short file, no terminator in the block).
 std::optional<SecureString> StashRead(std::string_view keyRingPath);
 
 }  // namespace kcertadm
