@@ -9,6 +9,7 @@
 #include "cert/dn.h"
 #include "commands/file_identity.h"
 #include "commands/input_file.h"
+#include "host/regular_file.h"
 #include "host_interface/message_reporter.h"
 #include "host_interface/messages.h"
 #include "keyring/file_replace.h"
@@ -23,17 +24,8 @@ namespace {
 class FileSnapshot {
  public:
   explicit FileSnapshot(std::string path) : path_(std::move(path)) {
-    std::FILE* file = std::fopen(path_.c_str(), "rb");
-    if (file == nullptr) return;
-    existed_ = true;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-      contents_.insert(contents_.end(), buffer, buffer + n);
-    }
-    std::fclose(file);
+    existed_ = ReadRegularFile(path_, kNoFileSizeLimit, contents_) == FileReadStatus::kOk;
   }
-  ~FileSnapshot() { SecureWipe(contents_.data(), contents_.size()); }
 
   void Restore() const {
     if (!existed_) {
@@ -48,7 +40,7 @@ class FileSnapshot {
  private:
   std::string path_;
   bool existed_ = false;
-  std::vector<std::uint8_t> contents_;
+  SecureBytes contents_;  // a stash file holds the password
 };
 
 }  // namespace
@@ -140,6 +132,8 @@ int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
                            std::uint32_t* slot) {
   FailWith(slot, kMsgKeyRingReadFailed);
   const std::string keyFile = context.keyFile ? context.keyFile : "";
+  // Not even locked: a pipe or a device is no key ring.
+  if (IsNonRegularFile(keyFile)) return -1;
   if (!session.ringFileLock && KeyRingFileLock::RingExists(keyFile)) {
     session.ringFileLock.emplace(keyFile);
   }
@@ -180,8 +174,12 @@ int SaveKeyRing(const SecurityCmdContext& context, const char* password, std::ui
   const std::string keyFile = context.keyFile ? context.keyFile : "";
   const std::string stashFile = StashFileName(keyFile);
   const bool stash = !context.noStashFile;
-  // A key ring whose stash file would be itself (ring.sth) cannot have one.
-  if (stash && SameFile(stashFile, keyFile)) return FailWith(slot, kMsgStashFailed);
+  // A key ring whose stash file would be itself (ring.sth) cannot have one;
+  // nor can one whose stash name holds a pipe or a device (or a link to
+  // one), which would be replaced.
+  if (stash && (SameFile(stashFile, keyFile) || IsNonRegularFile(stashFile))) {
+    return FailWith(slot, kMsgStashFailed);
+  }
 
   const FileSnapshot keyRingBefore(keyFile);
   const int status = KeyRingWrite(keyFile, PasswordArg(password));

@@ -7,10 +7,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "host/host_settings.h"
+#include "host/regular_file.h"
 
 #ifndef KCERTADM_INSTALL_LIBDIR
 #define KCERTADM_INSTALL_LIBDIR "lib"
@@ -129,15 +128,8 @@ ResourceCatalogue ResourceCatalogue::Parse(std::string_view content) {
 }
 
 std::optional<ResourceCatalogue> ResourceCatalogue::Load(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
   std::string content;
-  char chunk[4096];
-  while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
-    content.append(chunk, static_cast<std::size_t>(file.gcount()));
-    if (content.size() > kMaxFileSize) return std::nullopt;
-  }
-  if (file.bad()) return std::nullopt;
+  if (ReadRegularFile(path, kMaxFileSize, content) != FileReadStatus::kOk) return std::nullopt;
   return Parse(content);
 }
 

@@ -217,14 +217,6 @@ bool ReplaceFileContents(const std::string& path, const std::function<bool(FileW
   return ReplaceFile(path, [&](FileWriter& w) { return fill(w) ? 0 : 1; }) == 0;
 }
 
-bool ReadFilePrefix(const std::string& path, void* out, std::size_t n) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::size_t got = std::fread(out, 1, n, f);
-  std::fclose(f);
-  return got == n;
-}
-
 void SetWriteFailureAfterForTesting(long long bytes) { writeBudget = bytes; }
 
 void SetReplaceFaultForTesting(ReplaceFault fault) { injectedFault = fault; }

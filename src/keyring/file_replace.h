@@ -84,10 +84,6 @@ int ReplaceFile(const std::string& path, const std::function<int(FileWriter&)>& 
 // Convenience for fixed contents: true when path now holds them.
 bool ReplaceFileContents(const std::string& path, const std::function<bool(FileWriter&)>& fill);
 
-// Reads exactly n bytes from the start of path; false when it cannot be
-// opened or is shorter.
-bool ReadFilePrefix(const std::string& path, void* out, std::size_t n);
-
 // For tests: make writes fail once this many more bytes have been written
 // (negative: never). Simulates a full disk or an interrupted write.
 void SetWriteFailureAfterForTesting(long long bytes);

@@ -1,10 +1,9 @@
 #include "keyring/host_roots.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
+#include "host/regular_file.h"
 #include "kcertadm.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/der_view.h"
@@ -113,9 +112,8 @@ int HostGetTrustedRoots(std::vector<HostRootRow>& rows) {
   rows.clear();
   const char* path = std::getenv(kHostRootsVariable);
   if (!path || !*path) return 0;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return -1;
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::string text;
+  if (ReadRegularFile(path, kNoFileSizeLimit, text) != FileReadStatus::kOk) return -1;
   return ParseHostRoots(text, rows);
 }
 

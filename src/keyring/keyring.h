@@ -51,7 +51,8 @@ inline OptionalPassword PasswordArg(const char* text) { return OptionalPassword(
 // --- The file ---------------------------------------------------------------
 
 // Replaces the whole in-memory key ring by the contents of the file at path.
-// On any failure the key ring is left empty and without password.
+// On any failure the key ring is left empty and without password. Anything
+// but a regular file (a FIFO, a device) cannot be opened: 2.
 int KeyRingOpen(const std::string& path, OptionalPassword password);
 
 // Writes the whole in-memory key ring to path. A given password is adopted

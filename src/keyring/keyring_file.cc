@@ -15,6 +15,7 @@
 #include <new>
 
 #include "crypto/md5.h"
+#include "host/regular_file.h"
 #include "keyring/certificate_verification.h"
 #include "keyring/file_replace.h"
 #include "keyring/keyring.h"
@@ -240,7 +241,7 @@ int KeyRingOpen(const std::string& path, OptionalPassword password) {
     } catch (const std::bad_alloc&) {
       return kKeyRingCannotOpen;
     }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(RegularFile(path).ReleaseToStream());
     if (!file) {
       KeyRingClear();
       return kKeyRingCannotOpen;

@@ -6,7 +6,7 @@ namespace kcertadm {
 
 inline constexpr int kKeyRingOk = 0;
 inline constexpr int kKeyRingTruncated = 1;         // header or record body cut short
-inline constexpr int kKeyRingCannotOpen = 2;        // file cannot be opened
+inline constexpr int kKeyRingCannotOpen = 2;        // file cannot be opened, or is no regular file
 inline constexpr int kKeyRingBadFormat = 3;         // bad magic, marker, trailer; unusable data
 inline constexpr int kKeyRingWrongPassword = 4;     // check value or private key refuses the password
 inline constexpr int kKeyRingNoMemory = 5;

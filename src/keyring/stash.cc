@@ -3,13 +3,18 @@
 #include <algorithm>
 #include <array>
 
+#include "host/regular_file.h"
 #include "keyring/file_replace.h"
 
 namespace kcertadm {
 
 std::string StashFileName(std::string_view keyRingPath) {
   std::string name(keyRingPath);
-  std::size_t look = std::min<std::size_t>(4, name.size());
+  // Only the last path component can have an extension: the dot of
+  // "./r1" or "ca.d/a" belongs to a directory.
+  const std::size_t slash = name.rfind('/');
+  const std::size_t componentSize = slash == std::string::npos ? name.size() : name.size() - slash - 1;
+  const std::size_t look = std::min<std::size_t>(4, componentSize);
   for (std::size_t i = 1; i <= look; ++i) {
     std::size_t pos = name.size() - i;
     if (name[pos] == '.') return name.substr(0, pos + 1) + "sth";
@@ -34,7 +39,10 @@ std::optional<SecureString> StashRead(std::string_view keyRingPath) {
   if (keyRingPath.empty()) return std::nullopt;
   std::array<std::uint8_t, kStashBlockSize> block{};
   WipeOnExit wipe(block);
-  if (!ReadFilePrefix(StashFileName(keyRingPath), block.data(), block.size())) return std::nullopt;
+  // Read straight into the block: a stdio buffer would keep a copy of it
+  // in memory the C library releases without wiping.
+  RegularFile file(StashFileName(keyRingPath));
+  if (file.Read(block.data(), block.size()) != block.size()) return std::nullopt;
   for (auto& b : block) b ^= kStashMask;
   auto end = std::find(block.begin(), block.end(), std::uint8_t{0});
   if (end == block.end()) return std::nullopt;

@@ -1,9 +1,7 @@
 // The kcertadm tool as separate processes on one key ring: killed at
 // random moments while it rewrites the ring, several receiving
 // certificates at once, and several creating the same ring at once.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,37 +19,12 @@
 
 #include "keyring/keyring.h"
 #include "support/test_files.h"
-
-extern char** environ;
+#include "tool_run.h"
 
 namespace kcertadm {
 namespace {
 
-using Args = std::vector<std::string>;
 constexpr char kPassword[] = "ring password";
-
-// Starts the tool with args, its standard output going to outPath.
-pid_t Start(const Args& args, const std::string& outPath = "/dev/null") {
-  std::vector<char*> argv{const_cast<char*>(KCERTADM_TOOL)};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, KCERTADM_TOOL, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// The exit status, or 128 + the signal that ended the process.
-int Wait(pid_t pid) {
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 // The labels of the ring opened with kPassword; none when it does not open.
 std::set<std::string> Labels(const std::string& ring) {

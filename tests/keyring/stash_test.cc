@@ -8,15 +8,26 @@ namespace {
 
 using namespace test;
 
-TEST(StashFileName, ReplacesAShortExtensionOrAppends) {
+TEST(StashFileName, ReplacesAShortExtensionOfTheLastComponentOrAppends) {
   const std::string deep(5000, 'd');
-  const struct { std::string keyRing, stash; } kTests[] = {
+  // Names whose stash files are already stored keep their stash name.
+  const struct { std::string keyRing, stash; } kKept[] = {
       {"keyfile.kyr", "keyfile.sth"}, {"ring.", "ring.sth"},
       {"keys.data", "keys.data.sth"},  // the dot is five from the end
       {"master", "master.sth"},       {"/keys/a.b.c", "/keys/a.b.sth"},
       {"/dir.d/keyfile", "/dir.d/keyfile.sth"}, {deep + "/ring.kyr", deep + "/ring.sth"},
+      {"a.b/cd", "a.b/cd.sth"},  // the dot is four from the end, but a slash comes first
+      {"d/.k", "d/.sth"}, {"d/x.k", "d/x.sth"}, {"/.kyr", "/.sth"},
   };
-  for (const auto& c : kTests) EXPECT_EQ(StashFileName(c.keyRing), c.stash) << c.keyRing.size();
+  for (const auto& c : kKept) EXPECT_EQ(StashFileName(c.keyRing), c.stash) << c.keyRing.size();
+  // A dot among the last four characters but before the last slash belongs
+  // to a directory: the stash stays beside the ring instead of becoming
+  // "./.sth", "ca.sth" or "../.sth", shared by every ring so named.
+  const struct { std::string keyRing, stash; } kFixed[] = {
+      {"./r1", "./r1.sth"}, {"./r2", "./r2.sth"}, {"ca.d/a", "ca.d/a.sth"},
+      {"x/.d/k", "x/.d/k.sth"}, {"../r", "../r.sth"}, {"/a.b/", "/a.b/.sth"},
+  };
+  for (const auto& c : kFixed) EXPECT_EQ(StashFileName(c.keyRing), c.stash) << c.keyRing;
 }
 
 // The expected file: password, zero, filler i at offset i, all masked.
@@ -54,6 +65,18 @@ TEST(Stash, WritesTheMaskedBlockAndReadsItBack) {
     WriteFileBytes(stash, c.file);
     EXPECT_EQ(ReadBack(ring), c.want) << c.why;
   }
+}
+
+// Two rings in a directory whose name has a short extension each keep
+// their own password: neither stash lands in the parent directory.
+TEST(Stash, RingsInADottedDirectoryKeepTheirOwnStash) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "ca.d");
+  ASSERT_EQ(StashWrite(dir / "ca.d/a", "password of a"), 0);
+  ASSERT_EQ(StashWrite(dir / "ca.d/b", "password of b"), 0);
+  EXPECT_EQ(std::pair(ReadBack(dir / "ca.d/a"), ReadBack(dir / "ca.d/b")),
+            std::pair(std::string("password of a"), std::string("password of b")));
+  EXPECT_EQ(dir.Files(), std::vector<std::string>{"ca.d"});
 }
 
 }  // namespace
