@@ -22,6 +22,24 @@ Bytes Sealed(std::uint8_t seed, std::string_view password) {
   return Bytes(s.begin(), s.end());
 }
 
+// Every entry's fields and the password, to tell whether the ring changed.
+std::vector<Bytes> RingContents() {
+  std::vector<Bytes> out;
+  KeyRingCursor cursor;
+  do {
+    auto e = KeyRingNextEntry(cursor);
+    if (!e) break;
+    for (const auto* field : {&e->label, &e->subjectName, &e->publicKey, &e->certificates, &e->auxiliaryData})
+      out.push_back(*field);
+    out.emplace_back(e->privateKey.begin(), e->privateKey.end());
+    out.emplace_back(e->protectedData.begin(), e->protectedData.end());
+    out.push_back({e->flags});
+  } while (!cursor.AtEnd());
+  auto password = KeyRingPasswordCopy();
+  out.emplace_back(password ? Bytes(password->begin(), password->end()) : Bytes{0xFF});
+  return out;
+}
+
 Bytes PrivateKeyOf(const char* label) {
   auto e = KeyRingFindEntry(label);
   return Bytes(e->privateKey.begin(), e->privateKey.end());
@@ -81,6 +99,34 @@ TEST_F(KeyRingPasswordTest, ChangeReEncryptsEveryKey) {
   EXPECT_EQ(std::pair(*KeyRingPasswordCopy(), KeyRingHeaderWord()), std::pair(SecureString("first"), 7u));
   ASSERT_EQ(KeyRingChangePassword("first", "first", 0), 0) << "same password: nothing to re-encrypt";
   EXPECT_EQ(KeyRingHeaderWord(), 0u);
+}
+
+// Memory running out at any allocation of a change (the toolkit's included)
+// either leaves the ring exactly as it was and reports the failure, or the
+// change completes with every key sealed under the new password. A key
+// whose re-encryption failed was once dropped from the ring with status 0.
+TEST_F(KeyRingPasswordTest, ChangeRunningOutOfMemoryLosesNoKey) {
+  bool completed = false;
+  for (std::uint32_t nth = 1; !completed && nth < 5000; ++nth) {
+    SCOPED_TRACE("allocation " + std::to_string(nth) + " fails");
+    KeyRingClear();
+    ASSERT_EQ(KeyRingAddKeyEntry(CnName("A"), Sealed(1, "old"), "old", "a"), 0);
+    ASSERT_EQ(KeyRingInsertEntry(SampleEntry("root", 3)), 0);
+    ASSERT_EQ(KeyRingAddKeyEntry(CnName("B"), Sealed(2, "old"), "old", "b"), 0);
+    const std::vector<Bytes> before = RingContents();
+    FailSecureAllocationForTesting(nth);
+    const int status = KeyRingChangePassword("old", "new", 0);
+    completed = SecureAllocationFailurePending();
+    FailSecureAllocationForTesting(0);
+    if (status != 0) {
+      EXPECT_EQ(RingContents(), before);
+      continue;
+    }
+    EXPECT_EQ(*KeyRingPasswordCopy(), SecureString("new"));
+    EXPECT_TRUE(DecryptPrivateKeyNumbers(PrivateKeyOf("a"), "new")) << "key a kept";
+    EXPECT_TRUE(DecryptPrivateKeyNumbers(PrivateKeyOf("b"), "new")) << "key b kept";
+  }
+  EXPECT_TRUE(completed) << "the change never got past its allocations";
 }
 
 }  // namespace
