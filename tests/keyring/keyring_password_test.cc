@@ -1,4 +1,6 @@
 // Key entries, the key ring password and its change.
+#include <chrono>
+
 #include "keyring/certificate_parts.h"
 #include "keyring/keyring_test_util.h"
 #include "keyring/password_protection.h"
@@ -68,13 +70,79 @@ TEST_F(KeyRingPasswordTest, AddKeyEntrySettlesThePassword) {
   EXPECT_EQ(KeyRingEntryCount(), 2u);
   EXPECT_EQ(PrivateKeyOf("server"), Sealed(4, "pw"));
 
-  // A damaged private key does not open the ring with the password.
+  // A damaged private key does not open the ring with the password: the
+  // trailer finds the change before any key is tried.
   ASSERT_EQ(KeyRingWrite(dir_.Path("ring.kyr"), std::nullopt), 0);
   Bytes bad = ReadFileBytes(dir_.Path("ring.kyr"));
   bad[bad.size() - 40] ^= 0x10;  // inside the last key entry's private key, the last field present
   WriteFileBytes(dir_.Path("bad.kyr"), bad);
-  EXPECT_EQ(KeyRingOpen(dir_.Path("bad.kyr"), "pw"), 4);
+  EXPECT_EQ(KeyRingOpen(dir_.Path("bad.kyr"), "pw"), 3);
   EXPECT_EQ(std::pair(KeyRingEntryCount(), KeyRingHasPassword()), std::pair(std::size_t{0}, false));
+}
+
+// An EncryptedPrivateKeyInfo of the sample key with the given iteration
+// count (INTEGER contents); its data is sealed with countForData
+// iterations, 0 for the count itself.
+Bytes SealedWithCount(const Bytes& countDigits, std::string_view password, std::uint32_t countForData = 0) {
+  if (countForData == 0)
+    for (std::uint8_t b : countDigits) countForData = countForData << 8 | b;
+  const std::uint8_t salt[8] = {9, 8, 7, 6, 5, 4, 3, 2};
+  PbeKey key;
+  DerivePbeKey(password, salt, countForData, key);
+  const SecureBytes data = PbeEncrypt(key, EncodePrivateKeyInfo(SampleNumbers(1)));
+  const Bytes parameters = Tlv(0x30, Cat({Tlv(0x04, Bytes(salt, salt + 8)), Tlv(0x02, countDigits)}));
+  const Bytes algorithm = Tlv(0x30, Cat({Hex("06 09 2A 86 48 86 F7 0D 01 05 01"), parameters}));
+  return Tlv(0x30, Cat({algorithm, Tlv(0x04, Bytes(data.begin(), data.end()))}));
+}
+
+// A ring file under "pw" holding one key entry with the given private key.
+void WriteRingWithKey(const std::string& path, const Bytes& privateKey) {
+  KeyRingClear();
+  KeyRingEntry entry = SampleEntry("server", 1);
+  entry.certificates.clear();
+  entry.privateKey.assign(privateKey.begin(), privateKey.end());
+  ASSERT_EQ(KeyRingInsertEntry(std::move(entry)), 0);
+  ASSERT_EQ(KeyRingWrite(path, "pw"), 0);
+  KeyRingClear();
+}
+
+// A stored key's iteration count costs one MD2 run each: counts beyond the
+// bound are a damaged field (3), refused before any is run; a count near
+// 2^32 once held the ring for a day.
+TEST_F(KeyRingPasswordTest, OpeningRefusesIterationCountsBeyondTheBound) {
+  struct Case { const char* why; Bytes count; std::uint32_t countForData; int status; };
+  const Case kTests[] = {
+      {"the count this system writes", {3}, 0, 0},
+      {"the bound itself still opens", {0x08, 0x00}, 0, 0},
+      {"one above the bound", {0x08, 0x01}, 0, 3},
+      {"2^32 - 1", {0x00, 0xFF, 0xFF, 0xFF, 0xFF}, 3, 3},
+      {"beyond 32 bits", {0x01, 0x00, 0x00, 0x00, 0x00}, 3, 3},
+      {"beyond 64 bits", Bytes(12, 0x7F), 3, 3},
+  };
+  const std::string ring = dir_.Path("ring.kyr");
+  for (const Case& c : kTests) {
+    SCOPED_TRACE(c.why);
+    WriteRingWithKey(ring, SealedWithCount(c.count, "pw", c.countForData));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(KeyRingOpen(ring, "pw"), c.status);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  }
+  // The bound holds wherever a key is decrypted, not only on opening.
+  EXPECT_FALSE(DecryptPrivateKeyNumbers(SealedWithCount({0x08, 0x01}, "pw"), "pw"));
+}
+
+// The trailer is checked before any private key is tried: a record copied in
+// from another ring (its key sealed under another password) without a
+// matching trailer is a damaged file, not a wrong password, and costs no
+// decryption.
+TEST_F(KeyRingPasswordTest, OpeningChecksTheTrailerBeforeTheKeys) {
+  const std::string ring = dir_.Path("ring.kyr");
+  WriteRingWithKey(ring, Sealed(2, "another password"));
+  EXPECT_EQ(KeyRingOpen(ring, "pw"), 4) << "the trailer matches: the key decides";
+  Bytes file = ReadFileBytes(ring);
+  file.back() ^= 0x01;
+  WriteFileBytes(ring, file);
+  EXPECT_EQ(KeyRingOpen(ring, "pw"), 3);
 }
 
 // (Wrong old passwords and the new one opening the ring: the ChangePassword command tests.)
