@@ -51,4 +51,7 @@ int EncodeName(Asn1Item* out, const DnValue values[DN_SLOT_COUNT]);
 // Frees the bytes of every owned value and clears the entries.
 void FreeDnValues(DnValue values[DN_SLOT_COUNT]);
 
+// The exported ParseDNSeq (kcertadm.h says what it does).
+std::int32_t ParseNameSequence(DnFields* fields, Asn1Item name, std::uint32_t* error);
+
 }  // namespace kcertadm

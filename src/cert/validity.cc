@@ -225,8 +225,8 @@ bool FormatTextDate(const Asn1Item& time, char* out) {
 
 }  // namespace
 
-extern "C" KCERTADM_API int32_t GetTextDates(CertFields* fields, char* startText, char* endText,
-                                            uint32_t* error) {
+std::int32_t kcertadm::FormatValidityDates(CertFields* fields, char* startText, char* endText,
+                                           std::uint32_t* error) {
   if (fields == nullptr || startText == nullptr || endText == nullptr ||
       kcertadm::DecodeValidity(fields, error) != 0 ||
       !FormatTextDate(fields->notBefore, startText) || !FormatTextDate(fields->notAfter, endText)) {
