@@ -16,6 +16,7 @@
 #include "host_interface/keyword_table.h"
 #include "host_interface/message_reporter.h"
 #include "host_interface/messages.h"
+#include "keyring/certificate_verification.h"
 #include "password_plan.h"
 #include "password_source.h"
 #include "terminal_prompt.h"
@@ -234,6 +235,17 @@ int ListForCompletion(int argc, char** argv) {
   return kExitSuccess;
 }
 
+// A new key ring takes the roots of KCERTADM_ROOTS that it can hold; say
+// how many were left out, since a system bundle holds elliptic-curve roots.
+void NoteSkippedRoots() {
+  const std::size_t skipped = kcertadm::KeyRingHostRootsSkipped();
+  if (skipped == 0) return;
+  std::fprintf(stderr,
+               "kcertadm: note: %zu certificate%s of KCERTADM_ROOTS left out: a key ring "
+               "holds only RSA keys, in records of at most 8000 bytes\n",
+               skipped, skipped == 1 ? "" : "s");
+}
+
 int RunCommand(const CommandLine& line) {
   SecureString parameters;
   for (const char* item : line.items) {
@@ -271,6 +283,7 @@ int RunCommand(const CommandLine& line) {
     status = -1;
   }
   std::printf("%u: %s\n", static_cast<unsigned>(reporter.last()), message);
+  if (status == 0 && plan.creates_key_ring) NoteSkippedRoots();
   if (status == 0 && plan.creates_key && plan.key_size < kWeakKeyBits) {
     std::fprintf(stderr,
                  "kcertadm: warning: the new RSA key has only %d bits, which is weak; "

@@ -49,9 +49,7 @@ std::int32_t Base64NextSymbol(const char** text, std::int32_t* remaining) noexce
   return Base64SymbolCode(c);
 }
 
-namespace {
-
-std::int32_t Encode(const std::uint8_t* bytes, std::int32_t count, Asn1Item* out) noexcept {
+std::int32_t Base64EncodeItem(const std::uint8_t* bytes, std::int32_t count, Asn1Item* out) noexcept {
   if (bytes == nullptr || count <= 0 || out == nullptr) return 0;
   const std::int64_t groups = (std::int64_t{count} + 2) / 3;
   const std::int64_t textLength = groups * 4;
@@ -69,7 +67,7 @@ std::int32_t Encode(const std::uint8_t* bytes, std::int32_t count, Asn1Item* out
   return static_cast<int32_t>(textLength);
 }
 
-std::int32_t Decode(const char* text, std::int32_t length, Asn1Item* out) noexcept {
+std::int32_t Base64DecodeItem(const char* text, std::int32_t length, Asn1Item* out) noexcept {
   if (text == nullptr || length <= 0 || out == nullptr) return 0;
   const std::size_t capacity = (static_cast<std::size_t>(length) / 4 + 1) * 3;
   auto* block = static_cast<uint8_t*>(std::malloc(capacity));
@@ -105,14 +103,5 @@ std::int32_t Decode(const char* text, std::int32_t length, Asn1Item* out) noexce
   return static_cast<int32_t>(used);
 }
 
-}  // namespace
-
 }  // namespace kcertadm
 
-extern "C" int32_t Base64Encode(const uint8_t* bytes, int32_t count, Asn1Item* out) {
-  return kcertadm::Encode(bytes, count, out);
-}
-
-extern "C" int32_t Base64Decode(const char* text, int32_t length, Asn1Item* out) {
-  return kcertadm::Decode(text, length, out);
-}

@@ -1,8 +1,8 @@
 // Base64 (RFC 1421 / RFC 2045 alphabet and padding).
 //
-// Base64Encode and Base64Decode are exported through kcertadm.h; this
-// header adds the symbol reader used by the decoders and the line-broken
-// writer used by the PEM writers.
+// Base64EncodeItem and Base64DecodeItem are what the exports Base64Encode
+// and Base64Decode of kcertadm.h run; this header adds the symbol reader
+// used by the decoders and the line-broken writer used by the PEM writers.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,10 @@
 #include "kcertadm.h"
 
 namespace kcertadm {
+
+// The exported Base64Encode and Base64Decode (kcertadm.h says what they do).
+std::int32_t Base64EncodeItem(const std::uint8_t* bytes, std::int32_t count, Asn1Item* out) noexcept;
+std::int32_t Base64DecodeItem(const char* text, std::int32_t length, Asn1Item* out) noexcept;
 
 // Symbol code of a character: "=" is 0, the alphabet A..Z a..z 0..9 + /
 // gives 1..64, anything else -1.

@@ -223,10 +223,9 @@ int IsSelfIssued(const CertFields& fields) {
 
 }  // namespace kcertadm
 
-extern "C" {
+namespace kcertadm {
 
-KCERTADM_API int32_t ParseCert(CertData* cert, CertFields* fields, uint32_t* error) {
-  using namespace kcertadm;
+std::int32_t ParseCertificateData(CertData* cert, CertFields* fields, std::uint32_t* error) {
   if (cert == nullptr || fields == nullptr || cert->der.data == nullptr || cert->der.length < 2 ||
       UnwrapContainer(cert) < 0) {
     if (fields != nullptr) *fields = CertFields{};
@@ -236,8 +235,7 @@ KCERTADM_API int32_t ParseCert(CertData* cert, CertFields* fields, uint32_t* err
   return ParseSignedCert(cert, fields, error) == 0 ? 0 : -1;
 }
 
-KCERTADM_API void FreeCertData(CertData* cert) {
-  using namespace kcertadm;
+void FreeCertificateData(CertData* cert) {
   if (cert == nullptr) return;
   std::free(cert->owned0);
   cert->owned0 = nullptr;
@@ -253,7 +251,7 @@ KCERTADM_API void FreeCertData(CertData* cert) {
   cert->procTypeLine = nullptr;
 }
 
-}  // extern "C"
+}  // namespace kcertadm
 
 // The records cross the C interface: field order fixed, pointers of natural
 // size, every other word 32 bits.

@@ -38,6 +38,10 @@ int ParseTbs(CertFields* fields, std::uint32_t* error);
 // SplitSigned and ParseTbs on cert->der. 0, or -1 with 30046.
 int ParseSignedCert(CertData* cert, CertFields* fields, std::uint32_t* error);
 
+// The exported ParseCert and FreeCertData (kcertadm.h says what they do).
+std::int32_t ParseCertificateData(CertData* cert, CertFields* fields, std::uint32_t* error);
+void FreeCertificateData(CertData* cert);
+
 // Parses and self-verifies the PKCS #10 request in cert->der. 0, or -1 with
 // 30056 (key), 30055 (signature) or 30045.
 int ParseRequest(CertData* cert, CertFields* fields, std::uint32_t* error);

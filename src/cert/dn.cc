@@ -282,7 +282,7 @@ void FreeDnValues(DnValue values[DN_SLOT_COUNT]) {
 
 }  // namespace kcertadm
 
-extern "C" KCERTADM_API int32_t ParseDNSeq(DnFields* fields, Asn1Item name, uint32_t* error) {
+std::int32_t kcertadm::ParseNameSequence(DnFields* fields, Asn1Item name, std::uint32_t* error) {
   if (fields != nullptr && kcertadm::ParseName(fields, name)) return 0;
   if (error != nullptr) *error = kcertadm::kMsgBadCertificate;
   return -1;

@@ -70,4 +70,7 @@ std::vector<NameAttribute> ListNameAttributes(const Asn1Item& name);
 // Frees the bytes of every owned value and clears the entries.
 void FreeDnValues(DnValue values[DN_SLOT_COUNT]);
 
+// The exported ParseDNSeq (kcertadm.h says what it does).
+std::int32_t ParseNameSequence(DnFields* fields, Asn1Item name, std::uint32_t* error);
+
 }  // namespace kcertadm

@@ -129,10 +129,8 @@ std::uint16_t T61Translate(const std::uint8_t* in, std::size_t length, char* out
 
 }  // namespace kcertadm
 
-extern "C" {
-
-KCERTADM_API uint16_t BMPToHCSET(const uint8_t* bmp, int32_t length, char* out,
-                                 int32_t outSize) {
+std::uint16_t kcertadm::BmpToHostText(const std::uint8_t* bmp, std::int32_t length, char* out,
+                                      std::int32_t outSize) {
   if (out == nullptr || outSize < 1 || length < 0) return 0;
   std::uint8_t swapped[kcertadm::kConversionBufferSize];
   const std::size_t units =
@@ -141,11 +139,9 @@ KCERTADM_API uint16_t BMPToHCSET(const uint8_t* bmp, int32_t length, char* out,
   return kcertadm::HostUnicodeToText(swapped, units, out, static_cast<std::size_t>(outSize));
 }
 
-KCERTADM_API uint16_t T61ToHCSET(const uint8_t* t61, int32_t length, char* out,
-                                 int32_t outSize) {
+std::uint16_t kcertadm::T61ToHostText(const std::uint8_t* t61, std::int32_t length, char* out,
+                                      std::int32_t outSize) {
   if (out == nullptr || outSize < 1 || length < 0 || (t61 == nullptr && length > 0)) return 0;
   return kcertadm::T61Translate(t61, static_cast<std::size_t>(length), out,
                                 static_cast<std::size_t>(outSize), kcertadm::kTranslateToHost);
 }
-
-}  // extern "C"

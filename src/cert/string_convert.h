@@ -44,4 +44,10 @@ std::uint16_t T61ToDisplay(const std::uint8_t* in, std::size_t length, char* out
 std::uint16_t T61Translate(const std::uint8_t* in, std::size_t length, char* out,
                            std::size_t outSize, int mode);
 
+// The exported BMPToHCSET and T61ToHCSET (kcertadm.h says what they do).
+std::uint16_t BmpToHostText(const std::uint8_t* bmp, std::int32_t length, char* out,
+                            std::int32_t outSize);
+std::uint16_t T61ToHostText(const std::uint8_t* t61, std::int32_t length, char* out,
+                            std::int32_t outSize);
+
 }  // namespace kcertadm

@@ -243,8 +243,8 @@ std::string kcertadm::TimeReportText(const Asn1Item& time) {
   return wide.insert(6, std::to_string(year / 100));
 }
 
-extern "C" KCERTADM_API int32_t GetTextDates(CertFields* fields, char* startText, char* endText,
-                                            uint32_t* error) {
+std::int32_t kcertadm::FormatValidityDates(CertFields* fields, char* startText, char* endText,
+                                           std::uint32_t* error) {
   if (fields == nullptr || startText == nullptr || endText == nullptr ||
       kcertadm::DecodeValidity(fields, error) != 0 ||
       !FormatTextDate(fields->notBefore, startText) || !FormatTextDate(fields->notAfter, endText)) {

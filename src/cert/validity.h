@@ -58,4 +58,8 @@ int CheckValidityNow(CertFields* fields, std::uint32_t* error);
 int BuildValidityAt(SigningKey* key, std::int32_t days, std::time_t now, std::uint32_t* error);
 int BuildValidity(SigningKey* key, std::int32_t days, std::uint32_t* error);
 
+// The exported GetTextDates (kcertadm.h says what it does).
+std::int32_t FormatValidityDates(CertFields* fields, char* startText, char* endText,
+                                 std::uint32_t* error);
+
 }  // namespace kcertadm

@@ -28,6 +28,7 @@ SecureBlockList::Block* SecureBlockList::Find(const void* data) const {
 // A full array is replaced by one with count + 10 entries.
 bool SecureBlockList::Reserve() {
   if (count_ + 1 <= capacity_) return true;
+  if (SecureAllocationRefused()) return false;
   const std::uint32_t new_capacity = count_ + 10;
   auto* grown = static_cast<Block*>(std::calloc(new_capacity, sizeof(Block)));
   if (grown == nullptr) return false;
@@ -53,7 +54,7 @@ bool SecureBlockList::Adopt(void* data, std::size_t size, ReleaseFunction releas
 }
 
 void* SecureBlockList::Allocate(std::size_t size) {
-  if (size > std::numeric_limits<std::uint32_t>::max()) return nullptr;
+  if (size > std::numeric_limits<std::uint32_t>::max() || SecureAllocationRefused()) return nullptr;
   void* data = std::calloc(size == 0 ? 1 : size, 1);
   if (data == nullptr) return nullptr;
   if (!Adopt(data, size, nullptr)) {
@@ -72,7 +73,7 @@ void* SecureBlockList::AllocateCopy(const void* source, std::size_t size) {
 void* SecureBlockList::Resize(void* data, std::size_t new_size) {
   Block* block = Find(data);
   if (block == nullptr || block->release != nullptr ||
-      new_size > std::numeric_limits<std::uint32_t>::max())
+      new_size > std::numeric_limits<std::uint32_t>::max() || SecureAllocationRefused())
     return nullptr;
   void* grown = std::calloc(new_size == 0 ? 1 : new_size, 1);
   if (grown == nullptr) return nullptr;

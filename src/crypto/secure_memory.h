@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,16 @@ using SecureReleaseObserver = void (*)(const void* block, std::size_t size);
 void SetSecureReleaseObserverForTesting(SecureReleaseObserver observer) noexcept;
 void NoteSecureRelease(const void* block, std::size_t size) noexcept;
 
+// For tests: the nth allocation of secret memory from now on (the wiping
+// allocator and the toolkit's block lists) fails, as when memory runs out;
+// the others succeed. 0 turns it off.
+void FailSecureAllocationForTesting(std::uint32_t nth) noexcept;
+// True while the failure armed above has not happened yet.
+bool SecureAllocationFailurePending() noexcept;
+// Asked by every allocator of secret memory: true when this allocation is
+// the one to fail. False unless a test armed a failure.
+bool SecureAllocationRefused() noexcept;
+
 // Allocator that wipes every block before releasing it.
 template <typename T>
 struct WipingAllocator {
@@ -27,7 +38,10 @@ struct WipingAllocator {
   WipingAllocator() noexcept = default;
   template <typename U>
   WipingAllocator(const WipingAllocator<U>&) noexcept {}
-  T* allocate(std::size_t n) { return std::allocator<T>().allocate(n); }
+  T* allocate(std::size_t n) {
+    if (SecureAllocationRefused()) throw std::bad_alloc();
+    return std::allocator<T>().allocate(n);
+  }
   void deallocate(T* p, std::size_t n) noexcept {
     SecureWipe(p, n * sizeof(T));
     NoteSecureRelease(p, n * sizeof(T));

@@ -4,6 +4,7 @@
 
 #include "host_interface/command_context.h"
 #include "host_interface/command_table.h"
+#include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
 #include "host_interface/messages.h"
 #include "host_interface/parameter_parser.h"
@@ -33,28 +34,11 @@ std::int32_t ProcessCommand(std::string_view command, char* parameters, MessageR
   return status;
 }
 
+std::int32_t InitSecLibService(std::uint32_t* errorNumber) {
+  std::uint32_t slot = kMsgNone;
+  if (InitialiseLibrary(slot)) return 1;
+  FailWith(errorNumber, kMsgInitFailed);
+  return 0;
+}
+
 }  // namespace kcertadm
-
-extern "C" KCERTADM_API std::int32_t InitSecLib(std::uint32_t* errorNumber) {
-  try {
-    std::uint32_t slot = kcertadm::kMsgNone;
-    if (kcertadm::InitialiseLibrary(slot)) return 1;
-    if (errorNumber != nullptr) *errorNumber = kcertadm::kMsgInitFailed;
-    return 0;
-  } catch (...) {
-    if (errorNumber != nullptr) *errorNumber = kcertadm::kMsgInitFailed;
-    return 0;
-  }
-}
-
-extern "C" KCERTADM_API std::int32_t ProcessSecurityCmd(const char* command, char* parameters,
-                                                        char* messageBuffer,
-                                                        std::uint32_t messageBufferSize) {
-  kcertadm::MessageReporter reporter(messageBuffer, messageBufferSize);
-  try {
-    return kcertadm::ProcessCommand(command ? command : "", parameters, reporter);
-  } catch (...) {
-    reporter.Report(kcertadm::kMsgOutOfMemory);
-    return -1;
-  }
-}

@@ -6,21 +6,19 @@
 #include <optional>
 
 #include "commands/common_steps.h"
+#include "host_interface/export_guard.h"
 #include "host_interface/messages.h"
 #include "keyring/keyring_entry.h"
 #include "kcertadm.h"
 
 namespace kcertadm {
 
-// Runs a service body so that no exception reaches the host: running out of
-// memory becomes 30070 in the slot and -1.
+// Runs a service body through the exports' guard where a service still
+// has work to do after it (a message to report): running out of memory
+// becomes 30070 in the slot and -1.
 template <typename Body>
 std::int32_t RunService(std::uint32_t* slot, Body body) {
-  try {
-    return body();
-  } catch (...) {
-    return FailWith(slot, kMsgOutOfMemory);
-  }
+  return GuardExport<std::int32_t>(-1, body, OutOfMemoryIn(slot));
 }
 
 // The key ring named by a copy of the host's context, opened as the commands

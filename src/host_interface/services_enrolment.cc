@@ -16,6 +16,7 @@
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
 #include "host_interface/command_table.h"
+#include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
 #include "host_interface/messages.h"
 #include "host_interface/parameter_parser.h"
@@ -155,23 +156,23 @@ std::int32_t SignCertificateText(const char* parameters, const char* requestText
 using kcertadm::RunService;
 using kcertadm::FailWith;
 
-extern "C" KCERTADM_API std::int32_t ProcessClientCertReq(SecurityCmdContext* context,
-                                                          CertData* cert, std::uint32_t* error) {
+std::int32_t kcertadm::ProcessClientCertReqService(SecurityCmdContext* context,
+                                                   CertData* cert, std::uint32_t* error) {
   if (!kcertadm::IsLibraryInitialised()) return FailWith(error, kcertadm::kMsgInitFailed);
   return RunService(error, [&] { return kcertadm::ProcessClientRequest(context, cert, error); });
 }
 
-extern "C" KCERTADM_API std::int32_t SignClientCert(SecurityCmdContext* context, CertData* cert,
-                                                    std::uint32_t* error) {
+std::int32_t kcertadm::SignClientCertService(SecurityCmdContext* context, CertData* cert,
+                                             std::uint32_t* error) {
   if (!kcertadm::IsLibraryInitialised()) return FailWith(error, kcertadm::kMsgInitFailed);
   return RunService(error, [&] { return kcertadm::SignClientRequest(context, cert, error); });
 }
 
-extern "C" KCERTADM_API std::int32_t SignCertificate(const char* parameters,
-                                                     const char* requestText, char* output,
-                                                     std::uint32_t outputSize,
-                                                     char* messageBuffer,
-                                                     std::uint32_t messageBufferSize) {
+std::int32_t kcertadm::SignCertificateService(const char* parameters,
+                                              const char* requestText, char* output,
+                                              std::uint32_t outputSize,
+                                              char* messageBuffer,
+                                              std::uint32_t messageBufferSize) {
   std::uint32_t slot = kcertadm::kMsgNone;
   const std::int32_t status = RunService(&slot, [&] {
     return kcertadm::SignCertificateText(parameters, requestText, output, outputSize, &slot);
@@ -180,8 +181,8 @@ extern "C" KCERTADM_API std::int32_t SignCertificate(const char* parameters,
   return status;
 }
 
-extern "C" KCERTADM_API std::int32_t ParseCertReq(CertData* cert, CertFields* fields,
-                                                  std::uint32_t* error) {
+std::int32_t kcertadm::ParseCertReqService(CertData* cert, CertFields* fields,
+                                           std::uint32_t* error) {
   if (!kcertadm::IsLibraryInitialised()) return FailWith(error, kcertadm::kMsgInitFailed);
   if (cert == nullptr || fields == nullptr) return FailWith(error, kcertadm::kMsgBadRequest);
   return RunService(error, [&] {

@@ -10,6 +10,7 @@
 #include "cert/certificate.h"
 #include "commands/common_steps.h"
 #include "crypto/secure_memory.h"
+#include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
 #include "host_interface/messages.h"
 #include "host_interface/services_common.h"
@@ -134,9 +135,9 @@ std::int32_t KeyDataService(ServerKeyData* keyData, char* messageBuffer,
 
 }  // namespace kcertadm
 
-extern "C" KCERTADM_API std::int32_t GetKeyData(SecurityCmdContext* context,
-                                                ServerKeyData* keyData, char* messageBuffer,
-                                                std::uint32_t messageBufferSize) {
+std::int32_t kcertadm::GetKeyDataService(SecurityCmdContext* context,
+                                         ServerKeyData* keyData, char* messageBuffer,
+                                         std::uint32_t messageBufferSize) {
   return kcertadm::KeyDataService(keyData, messageBuffer, messageBufferSize,
                                   [&](std::uint32_t* slot) -> std::int32_t {
                                     if (context == nullptr) {
@@ -147,19 +148,19 @@ extern "C" KCERTADM_API std::int32_t GetKeyData(SecurityCmdContext* context,
                                   });
 }
 
-extern "C" KCERTADM_API std::int32_t GetServerKey(const char* keyFile, const char* password,
-                                                  ServerKeyData* keyData, char* messageBuffer,
-                                                  std::uint32_t messageBufferSize) {
+std::int32_t kcertadm::GetServerKeyService(const char* keyFile, const char* password,
+                                           ServerKeyData* keyData, char* messageBuffer,
+                                           std::uint32_t messageBufferSize) {
   SecurityCmdContext context{};
   context.keyFile = keyFile;
   context.password = password;
-  return GetKeyData(&context, keyData, messageBuffer, messageBufferSize);
+  return kcertadm::GetKeyDataService(&context, keyData, messageBuffer, messageBufferSize);
 }
 
-extern "C" KCERTADM_API std::int32_t GetServerRootCert(const char* keyFile,
-                                                       ServerKeyData* keyData,
-                                                       char* messageBuffer,
-                                                       std::uint32_t messageBufferSize) {
+std::int32_t kcertadm::GetServerRootCertService(const char* keyFile,
+                                                ServerKeyData* keyData,
+                                                char* messageBuffer,
+                                                std::uint32_t messageBufferSize) {
   SecurityCmdContext context{};
   context.keyFile = keyFile;
   context.useStash = 1;
@@ -169,7 +170,7 @@ extern "C" KCERTADM_API std::int32_t GetServerRootCert(const char* keyFile,
                                   });
 }
 
-extern "C" KCERTADM_API void FreeExtKeyData(ServerKeyData* keyData) {
+void kcertadm::FreeExtKeyDataService(ServerKeyData* keyData) {
   if (keyData == nullptr) return;
   if (keyData->privateKey.data != nullptr && keyData->privateKey.length > 0) {
     kcertadm::SecureWipe(keyData->privateKey.data,
@@ -182,9 +183,9 @@ extern "C" KCERTADM_API void FreeExtKeyData(ServerKeyData* keyData) {
   *keyData = ServerKeyData{};
 }
 
-extern "C" KCERTADM_API std::int32_t GetCertDN(SecurityCmdContext* context, CertData* cert,
-                                               DnFields* name, char* messageBuffer,
-                                               std::uint32_t messageBufferSize) {
+std::int32_t kcertadm::GetCertDNService(SecurityCmdContext* context, CertData* cert,
+                                        DnFields* name, char* messageBuffer,
+                                        std::uint32_t messageBufferSize) {
   std::uint32_t slot = kcertadm::kMsgNone;
   const std::int32_t status = kcertadm::RunService(&slot, [&]() -> std::int32_t {
     if (kcertadm::LazyInitialise(slot) != 0) return -1;

@@ -8,6 +8,7 @@
 #include "commands/cert_files.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
+#include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
 #include "host_interface/messages.h"
 #include "host_interface/services_common.h"
@@ -51,7 +52,7 @@ std::int32_t ReadCertificateForHost(SecurityCmdContext* context, CertData* cert,
 using kcertadm::RunService;
 using kcertadm::FailWith;
 
-extern "C" KCERTADM_API std::int32_t PackagePKCS7Cert(CertData* cert) {
+std::int32_t kcertadm::PackagePKCS7CertService(CertData* cert) {
   if (!kcertadm::IsLibraryInitialised() || cert == nullptr) return -1;
   std::uint32_t slot = kcertadm::kMsgNone;
   return RunService(&slot, [&] {
@@ -60,10 +61,10 @@ extern "C" KCERTADM_API std::int32_t PackagePKCS7Cert(CertData* cert) {
   });
 }
 
-extern "C" KCERTADM_API std::int32_t EnvelopeCert(std::int32_t /*ignored*/, const char* certText,
-                                                  char* output, std::uint32_t outputSize,
-                                                  char* messageBuffer,
-                                                  std::uint32_t messageBufferSize) {
+std::int32_t kcertadm::EnvelopeCertService(std::int32_t /*ignored*/, const char* certText,
+                                           char* output, std::uint32_t outputSize,
+                                           char* messageBuffer,
+                                           std::uint32_t messageBufferSize) {
   std::uint32_t slot = kcertadm::kMsgNone;
   const std::int32_t status = RunService(&slot, [&] {
     return kcertadm::EnvelopeCertificateText(certText, output, outputSize, &slot);
@@ -72,8 +73,8 @@ extern "C" KCERTADM_API std::int32_t EnvelopeCert(std::int32_t /*ignored*/, cons
   return status;
 }
 
-extern "C" KCERTADM_API std::int32_t ReadCert(SecurityCmdContext* context, CertData* cert,
-                                              std::uint32_t* error) {
+std::int32_t kcertadm::ReadCertService(SecurityCmdContext* context, CertData* cert,
+                                       std::uint32_t* error) {
   if (!kcertadm::IsLibraryInitialised()) return FailWith(error, kcertadm::kMsgInitFailed);
   return RunService(error,
                     [&] { return kcertadm::ReadCertificateForHost(context, cert, error); });

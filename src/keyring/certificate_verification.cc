@@ -1,6 +1,7 @@
 #include "keyring/certificate_verification.h"
 
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <new>
@@ -238,16 +239,30 @@ int VerifyCertificate(ByteView certificate) {
   }
 }
 
+namespace {
+std::atomic<std::size_t> hostRootsSkipped{0};
+}  // namespace
+
 int KeyRingAddHostRoots() {
   std::vector<HostRootRow> rows;
-  int status = HostGetTrustedRoots(rows);
+  std::size_t skipped = 0;
+  int status = HostGetTrustedRoots(rows, skipped);
+  hostRootsSkipped = skipped;
   if (status != 0) return status;
   for (const HostRootRow& row : rows) {
     status = KeyRingAddCertificate(row.certificate, row.label, nullptr);
+    if (status == kKeyRingBadFormat || status == kKeyRingShortWrite) {
+      ++skipped;  // too large for a field or a record
+      status = kKeyRingOk;
+      continue;
+    }
     if (status == 0 && (row.flags & kKeyRingTrustedRoot) != 0) status = KeyRingMarkRoot(row.publicKey);
     if (status != 0) break;
   }
+  hostRootsSkipped = skipped;
   return status;
 }
+
+std::size_t KeyRingHostRootsSkipped() { return hostRootsSkipped; }
 
 }  // namespace kcertadm

@@ -3,6 +3,7 @@
 // the verification of a received certificate against the trusted roots.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -25,9 +26,16 @@ inline constexpr int kTrustedRootCacheSlots = 32;
 
 // Adds the host's predefined roots (the PEM file named by KCERTADM_ROOTS;
 // none configured is an empty table) to the in-memory key ring as
-// certificate entries, marking those the host trusts. 0, or the status of
-// the failing add or mark.
+// certificate entries, marking those the host trusts. Roots a key ring
+// cannot hold (a key that is not RSA, a certificate too large for a
+// record) are skipped and counted. 0, or the status of the failing add or
+// mark.
 int KeyRingAddHostRoots();
+
+// How many roots the last KeyRingAddHostRoots of this process skipped; 0
+// before any. The library prints nothing: the command-line tool reads this
+// after creating a key ring and tells its user.
+std::size_t KeyRingHostRootsSkipped();
 
 // Rebuilds the cache from the trusted entries of the key ring. 0.
 int TrustedRootCacheRebuild();

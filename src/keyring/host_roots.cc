@@ -32,24 +32,25 @@ std::optional<Bytes> DecodeBase64(const std::string& text) {
   return out;
 }
 
+enum class RowOutcome { kMade, kNotRsa, kUndecodable };
+
 // One row from a certificate and the label given for it, if any.
-std::optional<HostRootRow> MakeRow(Bytes der, std::string label, std::size_t index) {
+RowOutcome MakeRow(Bytes der, std::string label, std::size_t index, HostRootRow& row) {
   Bytes tbs, subject, spki;
-  if (CertificateParts(der, &tbs, nullptr, nullptr) != 0) return std::nullopt;
+  if (CertificateParts(der, &tbs, nullptr, nullptr) != 0) return RowOutcome::kUndecodable;
   std::array<Bytes*, kTbsFieldCount> fields{};
   fields[kTbsSubject] = &subject;
   fields[kTbsSubjectPublicKeyInfo] = &spki;
-  if (TbsCertificateFields(tbs, fields) != 0) return std::nullopt;
+  if (TbsCertificateFields(tbs, fields) != 0) return RowOutcome::kUndecodable;
   auto key = CanonicalPublicKeyFromSpki(spki);
-  if (!key) return std::nullopt;
+  if (!key) return RowOutcome::kNotRsa;
   if (label.empty()) label = NameCommonName(subject);
   if (label.empty()) label = "Root " + std::to_string(index);
-  HostRootRow row;
   row.flags = kKeyRingTrustedRoot;
   row.label = std::move(label);
   row.certificate = std::move(der);
   row.publicKey = std::move(*key);
-  return row;
+  return RowOutcome::kMade;
 }
 
 }  // namespace
@@ -76,7 +77,7 @@ std::string NameCommonName(ByteView name) {
   return {};
 }
 
-int ParseHostRoots(const std::string& text, std::vector<HostRootRow>& rows) {
+int ParseHostRoots(const std::string& text, std::vector<HostRootRow>& rows, std::size_t& skipped) {
   std::istringstream in(text);
   std::string line, label, base64;
   bool inside = false;
@@ -100,21 +101,27 @@ int ParseHostRoots(const std::string& text, std::vector<HostRootRow>& rows) {
     inside = false;
     auto der = DecodeBase64(base64);
     if (!der) return -1;
-    auto row = MakeRow(std::move(*der), label, rows.size() + 1);
-    if (!row) return -1;
-    rows.push_back(std::move(*row));
+    HostRootRow row;
+    const RowOutcome outcome = MakeRow(std::move(*der), label, rows.size() + 1, row);
+    if (outcome == RowOutcome::kUndecodable) return -1;
+    if (outcome == RowOutcome::kNotRsa) {
+      ++skipped;
+    } else {
+      rows.push_back(std::move(row));
+    }
     label.clear();
   }
   return inside ? -1 : 0;
 }
 
-int HostGetTrustedRoots(std::vector<HostRootRow>& rows) {
+int HostGetTrustedRoots(std::vector<HostRootRow>& rows, std::size_t& skipped) {
   rows.clear();
+  skipped = 0;
   const char* path = std::getenv(kHostRootsVariable);
   if (!path || !*path) return 0;
   std::string text;
   if (ReadRegularFile(path, kNoFileSizeLimit, text) != FileReadStatus::kOk) return -1;
-  return ParseHostRoots(text, rows);
+  return ParseHostRoots(text, rows, skipped);
 }
 
 }  // namespace kcertadm

@@ -8,6 +8,7 @@
 // without one the label is the subject's common name, or "Root N".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,11 +27,13 @@ struct HostRootRow {
 inline constexpr const char* kHostRootsVariable = "KCERTADM_ROOTS";
 
 // Rows of the table: 0; -1 when a configured file cannot be read or holds a
-// block that does not decode.
-int HostGetTrustedRoots(std::vector<HostRootRow>& rows);
+// block that does not decode. A certificate whose key is not RSA (an
+// elliptic-curve root of a system bundle, say) gives no row: a key ring
+// cannot hold it. `skipped` counts those.
+int HostGetTrustedRoots(std::vector<HostRootRow>& rows, std::size_t& skipped);
 
 // The same for a given PEM text.
-int ParseHostRoots(const std::string& text, std::vector<HostRootRow>& rows);
+int ParseHostRoots(const std::string& text, std::vector<HostRootRow>& rows, std::size_t& skipped);
 
 // The subject common name of a DER Name, or empty.
 std::string NameCommonName(ByteView name);

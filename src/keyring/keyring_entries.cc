@@ -241,6 +241,8 @@ int KeyRingChangePassword(OptionalPassword oldPassword, std::string_view newPass
             auto numbers = DecryptPrivateKeyNumbers(copy.privateKey, current);
             if (!numbers) return kKeyRingWrongPassword;
             copy.privateKey = SealWithFreshSalt(*numbers, newPassword);
+            // Sealing a key that just decrypted fails only for want of memory.
+            if (copy.privateKey.empty()) return kKeyRingNoMemory;
             if (KeyRingEntryStorable(copy) != kKeyRingOk) return kKeyRingBadFormat;
           }
           renewed.push_back(std::move(copy));

@@ -104,14 +104,25 @@ int ParseRecord(const Block16& header, const SecureBytes& body, const KeyRingSta
     if (status != 0) return status;
     if (entry.protectedData.size() > kKeyRingFieldMax) return kKeyRingBadFormat;
   }
-  if (!privateKey.empty()) {
+  return kKeyRingOk;
+}
+
+// Every private key must open with the key ring password: a test
+// decryption, run only on a file whose trailer matched, so that a record
+// copied in from elsewhere costs nothing. An iteration count beyond the
+// bound marks a damaged field.
+int TestPrivateKeys(const KeyRingState& ring) {
+  for (const KeyRingEntry& entry : ring.entries) {
+    if (!entry.HasPrivateKey()) continue;
     if (!ring.password) return kKeyRingWrongPassword;
-    if (!DecryptPrivateKeyNumbers(privateKey, *PasswordView(ring.password))) return kKeyRingWrongPassword;
+    if (SealedKeyIterationsOverBound(entry.privateKey)) return kKeyRingBadFormat;
+    if (!DecryptPrivateKeyNumbers(entry.privateKey, *PasswordView(ring.password))) return kKeyRingWrongPassword;
   }
   return kKeyRingOk;
 }
 
-// Reads header, records, end marker and trailer into the (cleared) ring.
+// Reads header, records, end marker and trailer into the (cleared) ring,
+// then tests the private keys.
 int ReadKeyRing(std::FILE* file, KeyRingState& ring) {
   Md5 md5;
   HashPassword(md5, ring.password);
@@ -155,7 +166,7 @@ int ReadKeyRing(std::FILE* file, KeyRingState& ring) {
   std::uint8_t trailer[Md5::kDigestSize];
   if (std::fread(trailer, 1, sizeof trailer, file) != sizeof trailer) return kKeyRingBadFormat;
   if (std::memcmp(digest, trailer, sizeof digest) != 0) return kKeyRingBadFormat;
-  return kKeyRingOk;
+  return TestPrivateKeys(ring);
 }
 
 // Appends the record of one entry to buffer. 0 or a status.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "crypto/md2.h"
 #include "keyring/der_view.h"
@@ -67,6 +68,41 @@ std::optional<RsaPrivateNumbers> DecodePrivateKeyInfo(der::View plain) {
   auto key = der::Expect(in, der::kOctetString);
   if (!key) return std::nullopt;
   return DecodeRsaPrivateKey(key->content);
+}
+
+// The parts of an EncryptedPrivateKeyInfo sealed with pbeWithMD2AndDES-CBC:
+// views into it, and the iteration count (a count beyond 64 bits reads as
+// the largest one). None when it does not decode that far.
+struct SealedKey {
+  der::View salt;
+  std::uint64_t iterations;
+  der::View encryptedData;
+};
+
+std::optional<SealedKey> SplitSealedKey(der::View in) {
+  auto outer = der::Expect(in, der::kSequence);
+  if (!outer) return std::nullopt;
+  der::View body = outer->content;
+  auto algorithm = der::Expect(body, der::kSequence);
+  auto data = der::Expect(body, der::kOctetString);
+  if (!algorithm || !data) return std::nullopt;
+
+  der::View alg = algorithm->content;
+  auto oid = der::Expect(alg, der::kOid);
+  if (!oid || !der::Equal(oid->content, kPbeMd2DesOid)) return std::nullopt;
+  auto parameter = der::Expect(alg, der::kSequence);
+  if (!parameter) return std::nullopt;
+  der::View param = parameter->content;
+  auto salt = der::Expect(param, der::kOctetString);
+  auto count = der::Expect(param, der::kInteger);
+  if (!salt || !count || salt->content.size() < kPbeSaltSize) return std::nullopt;
+  der::View digits = count->content;
+  if (digits.empty() || (digits[0] & 0x80) != 0) return std::nullopt;  // none, or negative
+  while (digits.size() > 1 && digits[0] == 0) digits = digits.subspan(1);
+  std::uint64_t iterations = 0;
+  for (std::uint8_t b : digits) iterations = iterations << 8 | b;
+  if (digits.size() > sizeof iterations) iterations = std::numeric_limits<std::uint64_t>::max();
+  return SealedKey{salt->content.first(kPbeSaltSize), iterations, data->content};
 }
 
 }  // namespace
@@ -150,37 +186,19 @@ SecureBytes EncryptPrivateKeyNumbers(const RsaPrivateNumbers& numbers, std::stri
 }
 
 std::optional<RsaPrivateNumbers> DecryptPrivateKeyNumbers(ByteView encrypted, std::string_view password) {
-  der::View in = encrypted;
-  auto outer = der::Expect(in, der::kSequence);
-  if (!outer) return std::nullopt;
-  der::View body = outer->content;
-  auto algorithm = der::Expect(body, der::kSequence);
-  auto data = der::Expect(body, der::kOctetString);
-  if (!algorithm || !data) return std::nullopt;
-
-  der::View alg = algorithm->content;
-  auto oid = der::Expect(alg, der::kOid);
-  if (!oid || !der::Equal(oid->content, kPbeMd2DesOid)) return std::nullopt;
-  auto parameter = der::Expect(alg, der::kSequence);
-  if (!parameter) return std::nullopt;
-  der::View param = parameter->content;
-  auto salt = der::Expect(param, der::kOctetString);
-  auto count = der::Expect(param, der::kInteger);
-  if (!salt || !count || salt->content.size() < kPbeSaltSize) return std::nullopt;
-  // A count that is negative, zero, or beyond 32 bits fails.
-  der::View digits = count->content;
-  if (digits.empty() || (digits[0] & 0x80) != 0) return std::nullopt;
-  while (digits.size() > 1 && digits[0] == 0) digits = digits.subspan(1);
-  if (digits.size() > 4) return std::nullopt;
-  std::uint32_t iterations = 0;
-  for (std::uint8_t b : digits) iterations = iterations << 8 | b;
-  if (iterations < 1) return std::nullopt;
+  auto sealed = SplitSealedKey(encrypted);
+  if (!sealed || sealed->iterations < 1 || sealed->iterations > kMaxPrivateKeyIterations) return std::nullopt;
 
   PbeKey pbeKey;
-  DerivePbeKey(password, salt->content.data(), iterations, pbeKey);
-  auto plain = PbeDecrypt(pbeKey, data->content);
+  DerivePbeKey(password, sealed->salt.data(), static_cast<std::uint32_t>(sealed->iterations), pbeKey);
+  auto plain = PbeDecrypt(pbeKey, sealed->encryptedData);
   if (!plain || plain->empty() || (*plain)[0] != der::kSequence) return std::nullopt;
   return DecodePrivateKeyInfo(AsView(*plain));
+}
+
+bool SealedKeyIterationsOverBound(ByteView encrypted) {
+  auto sealed = SplitSealedKey(encrypted);
+  return sealed && sealed->iterations > kMaxPrivateKeyIterations;
 }
 
 int EncryptProtectedData(ByteView data, std::optional<std::string_view> password, SecureBytes& out) {

@@ -38,6 +38,11 @@ struct PbeKey {
 };
 
 inline constexpr std::uint32_t kPrivateKeyIterations = 3;
+// The most iterations a stored private key may ask for. This system seals
+// with 3, and 2048 is already far above what other tools choose by
+// default; every iteration is one MD2 run, so a count near 2^32 would hold
+// the key ring for a day.
+inline constexpr std::uint32_t kMaxPrivateKeyIterations = 2048;
 inline constexpr std::size_t kPbeSaltSize = 8;
 
 // T1 = MD2(password, salt), Ti = MD2(Ti-1); key = first 8 bytes of the last
@@ -55,10 +60,16 @@ std::optional<SecureBytes> PbeDecrypt(const PbeKey& pbeKey, ByteView ciphertext)
 SecureBytes EncryptPrivateKeyNumbers(const RsaPrivateNumbers& numbers, std::string_view password,
                                      const std::uint8_t salt[kPbeSaltSize]);
 // Decrypts an EncryptedPrivateKeyInfo; none on any failure (bad encoding,
-// another algorithm, wrong password). The numbers are the INTEGER contents
+// another algorithm, an iteration count outside 1 to
+// kMaxPrivateKeyIterations, wrong password). The numbers are the INTEGER contents
 // as encoded, a leading zero byte included.
 std::optional<RsaPrivateNumbers> DecryptPrivateKeyNumbers(ByteView encrypted,
                                                           std::string_view password);
+
+// True when the EncryptedPrivateKeyInfo asks for more iterations than
+// kMaxPrivateKeyIterations: a damaged or crafted field, refused before any
+// work is spent on it.
+bool SealedKeyIterationsOverBound(ByteView encrypted);
 
 // DER RSAPrivateKey and PrivateKeyInfo of the numbers.
 SecureBytes EncodeRsaPrivateKey(const RsaPrivateNumbers& numbers);

@@ -122,5 +122,30 @@ TEST_F(KeyFileCreation, PasswordStashAndChangePassword) {
   EXPECT_EQ(OpenWith("UseStash"), kMsgBadPassword);
 }
 
+// A ChangePassword whose memory runs out at any one allocation either
+// leaves the key ring file byte for byte as it was, or has saved the ring
+// under the new password with its key (a stash that could not be written
+// after that save is reported as such).
+TEST_F(KeyFileCreation, ChangePasswordRunningOutOfMemoryKeepsTheRing) {
+  ASSERT_EQ(Create("CreateSelfSigned").status, 0);
+  const Bytes original = ReadFileBytes(Key());
+  bool completed = false;
+  for (std::uint32_t nth = 1; !completed && nth < 20000; ++nth) {
+    SCOPED_TRACE("allocation " + std::to_string(nth) + " fails");
+    testing::WriteFileBytes(Key(), original);
+    FailSecureAllocationForTesting(nth);
+    const Outcome outcome = RunCommand("ChangePassword", Ring(Key(), "NoStashFile;NewPassword=fresh"));
+    completed = SecureAllocationFailurePending();
+    FailSecureAllocationForTesting(0);
+    if (outcome.status != 0) {
+      ASSERT_EQ(ReadFileBytes(Key()), original) << outcome;
+      continue;
+    }
+    auto entry = EntryOf(Key(), "server", "fresh");
+    ASSERT_TRUE(entry && entry->HasPrivateKey()) << "the key survives the change";
+  }
+  EXPECT_TRUE(completed);
+}
+
 }  // namespace
 }  // namespace kcertadm

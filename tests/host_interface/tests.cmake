@@ -11,3 +11,12 @@ if(KCERTADM_SANITIZE)
   set_tests_properties(host_interface.host_program PROPERTIES
     ENVIRONMENT "KCERTADM_SANITIZE=${KCERTADM_SANITIZE}")
 endif()
+
+# The exports with every operator new failing: a program of its own, since it replaces the global allocator.
+add_executable(test_export_guard ${CMAKE_CURRENT_LIST_DIR}/export_guard_probe.cc)
+target_link_libraries(test_export_guard PRIVATE kcertadm_static GTest::gtest GTest::gtest_main)
+target_include_directories(test_export_guard PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+target_compile_definitions(test_export_guard PRIVATE KCERTADM_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
+  KCERTADM_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+gtest_discover_tests(test_export_guard DISCOVERY_MODE PRE_TEST
+  PROPERTIES ENVIRONMENT "KCERTADM_MSG_DIR=${PROJECT_SOURCE_DIR}/messages")

@@ -116,5 +116,36 @@ TEST_F(CertificateVerificationTest, HostRootsComeFromThePemFile) {
   EXPECT_NE(KeyRingAddHostRoots(), 0) << "a configured file that is missing";
 }
 
+// An armoured certificate block of der.
+std::string PemOf(const Bytes& der) {
+  Asn1Item text{};
+  EXPECT_GT(Base64Encode(der.data(), static_cast<std::int32_t>(der.size()), &text), 0);
+  const std::string pem = "-----BEGIN CERTIFICATE-----\n" + std::string(reinterpret_cast<char*>(text.data)) +
+                          "\n-----END CERTIFICATE-----\n";
+  std::free(text.data);
+  return pem;
+}
+
+// A system bundle holds roots a key ring cannot hold: elliptic-curve keys,
+// certificates too large for a record. They are skipped and counted, the
+// others taken; one of them once failed every new key ring.
+TEST_F(CertificateVerificationTest, HostRootsAKeyRingCannotHoldAreSkipped) {
+  const Bytes huge = FakeCertificate("Huge", Bytes(8100, 0xC5), {1, 0, 1});
+  const std::string ecRoot = testing::ReadFileText(KCERTADM_TEST_DATA_DIR "/keyring/ec_root.pem");
+  const std::string roots = dir_.Write("roots.pem", ecRoot + testing::ReadFileText(Made() / "root.pem") + PemOf(huge) +
+                                                        ecRoot + testing::ReadFileText(Made() / "other.pem"));
+  ::setenv(kHostRootsVariable, roots.c_str(), 1);
+  ASSERT_EQ(KeyRingAddHostRoots(), 0);
+  EXPECT_EQ(KeyRingHostRootsSkipped(), 3u);
+  EXPECT_EQ(KeyRingEntryCount(), 2u);
+  EXPECT_TRUE(KeyRingFindEntry("root")->IsTrustedRoot());
+  EXPECT_TRUE(KeyRingFindEntry("other")->IsTrustedRoot());
+
+  KeyRingClear();
+  ::setenv(kHostRootsVariable, dir_.Write("rsa.pem", testing::ReadFileText(Made() / "root.pem")).c_str(), 1);
+  ASSERT_EQ(KeyRingAddHostRoots(), 0);
+  EXPECT_EQ(KeyRingHostRootsSkipped(), 0u) << "each import counts afresh";
+}
+
 }  // namespace
 }  // namespace kcertadm

@@ -5,6 +5,7 @@
 set -u
 KCERTADM=$1
 . "$(dirname "$0")/test_lib.sh"
+DATA=$(cd "$(dirname "$0")/../data" && pwd)
 cd "$WORK" || exit 1
 unset KCERTADM_MSG_DIR KCERTADM_DATA_DIR KCERTADM_ROOTS
 
@@ -85,6 +86,13 @@ expect 0 '^30020: ' CreateKeyFile KeyFile=web.kyr KeyName=web CommonName=www.exa
        KeySize=2048 CertReqFile=web.csr --passin file:web.pass
 expect 0 '^30040: ' SignCert KeyFile=ca.kyr CertReqFile=web.csr CertFile=web.crt ValidDays=365 --passin file:ca.pass
 expect 0 '^30054: ' ExtractCert KeyFile=ca.kyr EntryLabel=ca CertFile=ca.crt UseStash
+# A roots file with a root a key ring cannot hold (an elliptic-curve key): the others are taken, with a note.
+cat "$DATA/keyring/ec_root.pem" ca.crt >roots.pem
+KCERTADM_ROOTS=roots.pem expect 0 '^30020: ' CreateKeyFile KeyFile=rooted.kyr KeyName=r CommonName=r \
+       --passin pass:x NoStashFile
+grep -q 'note: 1 certificate of KCERTADM_ROOTS left out' err || fail "no note of the skipped root: $(cat err)"
+expect 0 '^30' GetEntries KeyFile=rooted.kyr EntriesFile=rooted.txt --passin pass:x
+grep -q 'Example CA' rooted.txt || fail "the RSA root was not taken"
 expect 0 '^30030: ' ReceiveRootCert KeyFile=web.kyr CertReqFile=ca.crt EntryLabel=example-ca --passin file:web.pass
 expect 0 '^30025: ' ReceiveCert KeyFile=web.kyr CertReqFile=web.crt UseStash
 expect 0 '^30020: ' CreateKeyFile KeyFile=weak.kyr KeyName=w CommonName=w --passin pass:x NoStashFile
