@@ -31,8 +31,6 @@ class PbeHandler final : public CbcStreamHandler {
   int BindDigest(MethodList methods, const DigestImplementation** digest);
   int DeriveKeyAndIv(const DigestImplementation& digest, const ByteItem& password, std::uint8_t* derived);
   int BindCipher(MethodList methods, const std::uint8_t* derived, bool encrypt);
-
-  void* context_ = nullptr;  // DES key schedule, owned by the object's block list
 };
 
 int PbeHandler::Init(KeyObject* password_key, MethodList methods, bool encrypt) {
@@ -85,19 +83,7 @@ int PbeHandler::BindCipher(MethodList methods, const std::uint8_t* derived, bool
   if (status == TkOk) {
     status = LookupMethod(methods, kPbeMd5DesCbcParts.cipher(), encrypt ? 1 : 0, des_key,
                           [&](const AlgorithmMethod& method, const void* key_record) {
-                            const auto* cbc = dynamic_cast<const CbcImplementation*>(method.implementation);
-                            if (cbc == nullptr || key_record == nullptr) return TkErrInternal;
-                            void* context = object().blocks.Allocate(cbc->ContextSize());
-                            if (context == nullptr) return TkErrNoMemory;
-                            if (int code = cbc->Init(context, key_record, nullptr)) {
-                              object().blocks.Release(context);
-                              return MapImplementationCode(code);
-                            }
-                            object().blocks.Release(context_);
-                            context_ = context;
-                            engine_.Start(cbc, context, derived + 8, encrypt, true);
-                            encrypt_ = encrypt;
-                            return TkOk;
+                            return BindEngine(method, key_record, nullptr, derived + 8, encrypt, true);
                           });
   }
   KeyDestroy(&des_key);
