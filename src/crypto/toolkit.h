@@ -30,7 +30,7 @@ struct ByteItem {
   std::uint32_t length;
 };
 
-// AlgInfoDesCbc, AlgInfoDesEde3Cbc: an 8-byte IV.
+// AlgInfoDesCbc, AlgInfoDesEde3Cbc: an 8-byte IV; the AES types: a 16-byte IV.
 struct CbcParams {
   const std::uint8_t* iv;
 };
@@ -65,6 +65,10 @@ const AlgorithmInfoType* AlgInfoDesCbc();      // CbcParams
 const AlgorithmInfoType* AlgInfoDesEde3Cbc();  // CbcParams
 const AlgorithmInfoType* AlgInfoRc2Cbc();      // Rc2CbcParams
 const AlgorithmInfoType* AlgInfoRc4();         // no parameters
+// AES-CBC with PKCS #5 padding, keyed by a KeyInfoItem of 16, 24 or 32 bytes.
+const AlgorithmInfoType* AlgInfoAes128CbcPad();  // CbcParams
+const AlgorithmInfoType* AlgInfoAes192CbcPad();  // CbcParams
+const AlgorithmInfoType* AlgInfoAes256CbcPad();  // CbcParams
 // Password-based encryption (PKCS #5 v1.5, MD5 and DES-CBC).
 const AlgorithmInfoType* AlgInfoPbeMd5DesCbc();  // PbeParams
 // RSA, signatures, key generation and random generator (crypto/rsa*,
@@ -95,6 +99,7 @@ extern const AlgorithmMethod* const DesCbcMethods[];      // DES-CBC both ways
 extern const AlgorithmMethod* const Rc2CbcMethods[];      // RC2-CBC both ways
 extern const AlgorithmMethod* const Rc4Methods[];         // RC4 both ways
 extern const AlgorithmMethod* const DesEde3CbcMethods[];  // triple-DES-CBC both ways
+extern const AlgorithmMethod* const AesCbcMethods[];      // AES-128/192/256-CBC-pad both ways
 
 // ---------------------------------------------------------------- operations
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "crypto/aes.h"
+#include "crypto/aes_kernel_util.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {
@@ -10,12 +11,8 @@ namespace {
 
 using testing::Hex;
 
-class AesKernelTest : public ::testing::TestWithParam<AesKernel> {
+class AesKernelTest : public testing::AesKernelParam {
  protected:
-  void SetUp() override {
-    if (GetParam() == AesKernel::kAesNi && !AesNiAvailable())
-      GTEST_SKIP() << "this processor has no AES instructions: the AES-NI kernel cannot run here";
-  }
   AesKeySchedule Schedule(const Bytes& key) {
     AesKeySchedule schedule;
     AesSetKey(schedule, key.data(), key.size(), GetParam());
@@ -72,8 +69,7 @@ TEST_P(AesKernelTest, Sp80038aCbc) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothKernels, AesKernelTest, ::testing::Values(AesKernel::kPortable, AesKernel::kAesNi),
-                         [](const auto& info) { return info.param == AesKernel::kAesNi ? "AesNi" : "Portable"; });
+INSTANTIATE_TEST_SUITE_P(BothKernels, AesKernelTest, testing::kBothAesKernels, testing::AesKernelName);
 
 // Random keys and messages of 1..13 blocks (whole and partial groups of the
 // kernels' parallel decryption): the portable kernel gives what AES-NI gives.
