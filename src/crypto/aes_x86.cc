@@ -21,19 +21,22 @@ KCERTADM_AESNI inline void Store(std::uint8_t* p, __m128i v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
 }
 
-// The four ciphertexts of a decryption group go through the rounds side by
+// The eight ciphertexts of a decryption group go through the rounds side by
 // side, so that the instructions overlap in the pipeline.
-constexpr std::size_t kParallel = 4;
+constexpr std::size_t kParallel = 8;
 
 KCERTADM_AESNI void DecryptGroup(const AesKeySchedule& schedule, __m128i (&x)[kParallel]) {
   const std::uint32_t rounds = schedule.rounds;
   const __m128i first = Load(schedule.decrypt[0]);
+#pragma GCC unroll 8
   for (auto& v : x) v = _mm_xor_si128(v, first);
   for (std::uint32_t round = 1; round < rounds; ++round) {
     const __m128i key = Load(schedule.decrypt[round]);
+#pragma GCC unroll 8
     for (auto& v : x) v = _mm_aesdec_si128(v, key);
   }
   const __m128i last = Load(schedule.decrypt[rounds]);
+#pragma GCC unroll 8
   for (auto& v : x) v = _mm_aesdeclast_si128(v, last);
 }
 
@@ -81,8 +84,10 @@ KCERTADM_AESNI void NiCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv
   __m128i chain = Load(iv);
   for (; blocks >= kParallel; blocks -= kParallel, in += kParallel * kAesBlockSize, out += kParallel * kAesBlockSize) {
     __m128i cipher[kParallel], x[kParallel];
+#pragma GCC unroll 8
     for (std::size_t i = 0; i < kParallel; ++i) x[i] = cipher[i] = Load(in + i * kAesBlockSize);
     DecryptGroup(schedule, x);
+#pragma GCC unroll 8
     for (std::size_t i = 0; i < kParallel; ++i) {
       Store(out + i * kAesBlockSize, _mm_xor_si128(x[i], chain));
       chain = cipher[i];
