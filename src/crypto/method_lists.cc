@@ -25,4 +25,8 @@ const AlgorithmMethod* const AesCbcMethods[] = {&kAes128CbcEncryptMethod, &kAes1
                                                 &kAes192CbcEncryptMethod, &kAes192CbcDecryptMethod,
                                                 &kAes256CbcEncryptMethod, &kAes256CbcDecryptMethod, nullptr};
 
+const AlgorithmMethod* const Pkcs12PbeMethods[] = {&kSha1DigestMethod,         &kDesEde3CbcEncryptMethod,
+                                                   &kDesEde3CbcDecryptMethod, &kRc2CbcEncryptMethod,
+                                                   &kRc2CbcDecryptMethod,     nullptr};
+
 }  // namespace kcertadm
