@@ -83,25 +83,34 @@ class CbcStreamHandler : public CipherHandler {
   void* context_ = nullptr;  // key schedule, owned by the object's block list
 };
 
-// AddInfo of the CBC types: a copy of the record followed by the object's
-// own copy of its `iv_size`-byte IV, to which the copy points.
+// AddInfo of the types whose record points to bytes (an IV, a salt): a
+// copy of the record followed by the object's own copy of the `size` bytes
+// that `member` points to, to which the copy then points.
 template <typename Params>
-int StoreWithIv(AlgorithmObject& object, const AlgorithmInfoType* type, const Params& params,
-                std::uint32_t iv_size = kCbcBlockSize) {
-  if (params.iv == nullptr) return TkErrBadParameter;
-  void* block = object.blocks.Allocate(sizeof(Params) + iv_size);
+int StoreWithBytes(AlgorithmObject& object, const AlgorithmInfoType* type, const Params& params,
+                   const std::uint8_t* Params::*member, std::uint32_t size) {
+  void* block = object.blocks.Allocate(sizeof(Params) + size);
   if (block == nullptr) return TkErrNoMemory;
   auto* copy = static_cast<Params*>(block);
-  auto* iv = static_cast<std::uint8_t*>(block) + sizeof(Params);
-  std::memcpy(iv, params.iv, iv_size);
+  auto* bytes = static_cast<std::uint8_t*>(block) + sizeof(Params);
+  if (size > 0) std::memcpy(bytes, params.*member, size);
   *copy = params;
-  copy->iv = iv;
+  copy->*member = bytes;
   if (object.AddInfo(type, copy) != TkOk) {
     object.blocks.Release(block);
     return TkErrNoMemory;
   }
-  object.flags |= kAlgFlagHasIv;
   return TkOk;
+}
+
+// AddInfo of the CBC types: the record with its `iv_size`-byte IV.
+template <typename Params>
+int StoreWithIv(AlgorithmObject& object, const AlgorithmInfoType* type, const Params& params,
+                std::uint32_t iv_size = kCbcBlockSize) {
+  if (params.iv == nullptr) return TkErrBadParameter;
+  const int status = StoreWithBytes(object, type, params, &Params::iv, iv_size);
+  if (status == TkOk) object.flags |= kAlgFlagHasIv;
+  return status;
 }
 
 }  // namespace kcertadm

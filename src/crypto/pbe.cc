@@ -2,7 +2,6 @@
 // toolkit object: AlgInfoPbeMd5DesCbc. Init derives the DES key and IV from
 // the password (KeyInfoItem of the key object) and the salt; the data then
 // goes through DES-CBC with PKCS #5 padding.
-#include <cstring>
 
 #include "crypto/cbc_handler.h"
 #include "crypto/md5.h"
@@ -96,17 +95,7 @@ class PbeMd5DesCbcInfoType final : public AlgorithmInfoType {
   int AddInfo(AlgorithmObject& object, const void* parameters) const override {
     const auto* params = static_cast<const PbeParams*>(parameters);
     if (params == nullptr || params->salt == nullptr) return TkErrBadParameter;
-    void* block = object.blocks.Allocate(sizeof(PbeParams) + kSaltSize);
-    if (block == nullptr) return TkErrNoMemory;
-    auto* copy = static_cast<PbeParams*>(block);
-    auto* salt = static_cast<std::uint8_t*>(block) + sizeof(PbeParams);
-    std::memcpy(salt, params->salt, kSaltSize);
-    *copy = PbeParams{salt, params->iterationCount};
-    if (object.AddInfo(this, copy) != TkOk) {
-      object.blocks.Release(block);
-      return TkErrNoMemory;
-    }
-    return TkOk;
+    return StoreWithBytes(object, this, *params, &PbeParams::salt, kSaltSize);
   }
   AlgorithmHandler* NewHandler(AlgorithmObject& object) const override {
     return NewHandlerFor<PbeHandler>(object);

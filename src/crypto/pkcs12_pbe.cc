@@ -5,8 +5,6 @@
 // IV (ID 2) from the password, a KeyInfoItem holding its BMPString, and the
 // salt with the PKCS #12 key derivation over SHA-1; the data then goes
 // through the CBC cipher with PKCS #5 padding.
-#include <cstring>
-
 #include "crypto/cbc_handler.h"
 #include "crypto/pkcs12_kdf.h"
 #include "crypto/secure_memory.h"
@@ -80,17 +78,7 @@ class Pkcs12PbeInfoType final : public AlgorithmInfoType {
   int AddInfo(AlgorithmObject& object, const void* parameters) const override {
     const auto* params = static_cast<const Pkcs12PbeParams*>(parameters);
     if (params == nullptr || (params->salt == nullptr && params->saltLength > 0)) return TkErrBadParameter;
-    void* block = object.blocks.Allocate(sizeof(Pkcs12PbeParams) + params->saltLength);
-    if (block == nullptr) return TkErrNoMemory;
-    auto* copy = static_cast<Pkcs12PbeParams*>(block);
-    auto* salt = static_cast<std::uint8_t*>(block) + sizeof(Pkcs12PbeParams);
-    if (params->saltLength > 0) std::memcpy(salt, params->salt, params->saltLength);
-    *copy = Pkcs12PbeParams{salt, params->saltLength, params->iterationCount};
-    if (object.AddInfo(this, copy) != TkOk) {
-      object.blocks.Release(block);
-      return TkErrNoMemory;
-    }
-    return TkOk;
+    return StoreWithBytes(object, this, *params, &Pkcs12PbeParams::salt, params->saltLength);
   }
   AlgorithmHandler* NewHandler(AlgorithmObject& object) const override {
     return NewHandlerFor<Pkcs12PbeHandler>(object);
