@@ -89,48 +89,13 @@ class CbcCipherHandler final : public CbcStreamHandler {
   int Init(KeyObject* key, MethodList methods, bool encrypt) override {
     return LookupMethod(methods, info_type(), encrypt ? 1 : 0, key,
                         [&](const AlgorithmMethod& method, const void* key_record) {
-                          return Bind(method, key_record, encrypt);
+                          return BindEngine(method, key_record, parameters(),
+                                            InstalledIv(info_type(), parameters()), encrypt, false);
                         });
   }
-
-  int Bind(const AlgorithmMethod& method, const void* key_record, bool encrypt) {
-    const auto* implementation = dynamic_cast<const CbcImplementation*>(method.implementation);
-    if (implementation == nullptr || key_record == nullptr) return TkErrInternal;
-    void* context = object().blocks.Allocate(implementation->ContextSize());
-    if (context == nullptr) return TkErrNoMemory;
-    if (int code = implementation->Init(context, key_record, parameters())) {
-      object().blocks.Release(context);
-      return MapImplementationCode(code);
-    }
-    object().blocks.Release(context_);
-    context_ = context;
-    engine_.Start(implementation, context, InstalledIv(info_type(), parameters()), encrypt, false);
-    encrypt_ = encrypt;
-    return TkOk;
-  }
-
-  void* context_ = nullptr;  // key schedule, owned by the object's block list
 };
 
 // --------------------------------------------------------------- info types
-
-// Stores a copy of the record followed by the object's own copy of the IV.
-template <typename Params>
-int StoreWithIv(AlgorithmObject& object, const AlgorithmInfoType* type, const Params& params) {
-  void* block = object.blocks.Allocate(sizeof(Params) + kCbcBlockSize);
-  if (block == nullptr) return TkErrNoMemory;
-  auto* copy = static_cast<Params*>(block);
-  auto* iv = static_cast<std::uint8_t*>(block) + sizeof(Params);
-  std::memcpy(iv, params.iv, kCbcBlockSize);
-  *copy = params;
-  copy->iv = iv;
-  if (object.AddInfo(type, copy) != TkOk) {
-    object.blocks.Release(block);
-    return TkErrNoMemory;
-  }
-  object.flags |= kAlgFlagHasIv;
-  return TkOk;
-}
 
 class CbcInfoType : public AlgorithmInfoType {
  public:
@@ -147,7 +112,7 @@ class DesFamilyInfoType final : public CbcInfoType {
  public:
   int AddInfo(AlgorithmObject& object, const void* parameters) const override {
     const auto* params = static_cast<const CbcParams*>(parameters);
-    if (params == nullptr || params->iv == nullptr) return TkErrBadParameter;
+    if (params == nullptr) return TkErrBadParameter;
     return StoreWithIv(object, this, *params);
   }
 };
@@ -157,8 +122,7 @@ class Rc2InfoType final : public CbcInfoType {
  public:
   int AddInfo(AlgorithmObject& object, const void* parameters) const override {
     const auto* params = static_cast<const Rc2CbcParams*>(parameters);
-    if (params == nullptr || params->iv == nullptr) return TkErrBadParameter;
-    if (params->effectiveBits > kRc2MaxEffectiveBits) return TkErrBadParameter;
+    if (params == nullptr || params->effectiveBits > kRc2MaxEffectiveBits) return TkErrBadParameter;
     return StoreWithIv(object, this, *params);
   }
 };

@@ -17,7 +17,8 @@ void CbcEngine::Start(const CbcImplementation* implementation, const void* conte
   context_ = context;
   encrypt_ = encrypt;
   padding_ = padding;
-  std::memcpy(iv_, iv, sizeof(iv_));
+  block_size_ = implementation->BlockSize();
+  std::memcpy(iv_, iv, block_size_);
   SecureWipe(pending_, sizeof(pending_));
   pending_length_ = 0;
 }
@@ -37,25 +38,25 @@ int CbcEngine::Update(std::uint8_t* out, std::uint32_t* out_length, std::uint32_
   // Padded decryption keeps the last block (complete or not) for Final.
   const bool hold_last_block = padding_ && !encrypt_;
   const std::uint64_t produce =
-      hold_last_block ? (total == 0 ? 0 : (total - 1) / kCbcBlockSize * kCbcBlockSize)
-                      : total / kCbcBlockSize * kCbcBlockSize;
+      hold_last_block ? (total == 0 ? 0 : (total - 1) / block_size_ * block_size_)
+                      : total / block_size_ * block_size_;
   if (produce > out_size || (produce > 0 && out == nullptr)) return TkErrOutputTooSmall;
 
   std::uint64_t done = 0;
   if (pending_length_ > 0 && produce > 0) {
-    const std::uint32_t take = kCbcBlockSize - pending_length_;
+    const std::uint32_t take = block_size_ - pending_length_;
     std::memcpy(pending_ + pending_length_, in, take);
     in += take;
     in_length -= take;
     Process(pending_, out, 1);
     SecureWipe(pending_, sizeof(pending_));
     pending_length_ = 0;
-    done = kCbcBlockSize;
+    done = block_size_;
   }
-  const std::size_t blocks = static_cast<std::size_t>((produce - done) / kCbcBlockSize);
+  const std::size_t blocks = static_cast<std::size_t>((produce - done) / block_size_);
   Process(in, out + done, blocks);
-  in += blocks * kCbcBlockSize;
-  in_length -= static_cast<std::uint32_t>(blocks * kCbcBlockSize);
+  in += blocks * block_size_;
+  in_length -= static_cast<std::uint32_t>(blocks * block_size_);
   if (in_length > 0) {
     std::memcpy(pending_ + pending_length_, in, in_length);
     pending_length_ += in_length;
@@ -71,28 +72,33 @@ int CbcEngine::Final(std::uint8_t* out, std::uint32_t* out_length, std::uint32_t
     return TkOk;
   }
   if (!encrypt_) return FinalDecryptPadded(out, out_length, out_size);
-  if (out == nullptr || out_size < kCbcBlockSize) return TkErrOutputTooSmall;
-  const auto pad = static_cast<std::uint8_t>(kCbcBlockSize - pending_length_);
+  if (out == nullptr || out_size < block_size_) return TkErrOutputTooSmall;
+  const auto pad = static_cast<std::uint8_t>(block_size_ - pending_length_);
   std::memset(pending_ + pending_length_, pad, pad);
   Process(pending_, out, 1);
   SecureWipe(pending_, sizeof(pending_));
   pending_length_ = 0;
-  *out_length = kCbcBlockSize;
+  *out_length = block_size_;
   return TkOk;
 }
 
+// The padding is checked over the whole block without early exits or
+// branches on its bytes, so that its timing tells nothing of where a bad
+// byte sits; only the verdict decides what follows.
 int CbcEngine::FinalDecryptPadded(std::uint8_t* out, std::uint32_t* out_length, std::uint32_t out_size) {
-  if (pending_length_ != kCbcBlockSize) return TkErrInputTooLong;
-  std::uint8_t last[kCbcBlockSize];
+  if (pending_length_ != block_size_) return TkErrInputTooLong;
+  std::uint8_t last[kCbcMaxBlockSize];
   Process(pending_, last, 1);
   SecureWipe(pending_, sizeof(pending_));
   pending_length_ = 0;
-  const std::uint8_t pad = last[kCbcBlockSize - 1];
-  int status = TkOk;
-  if (pad == 0 || pad > kCbcBlockSize) status = TkErrBadData;
-  for (std::uint32_t i = kCbcBlockSize - pad; status == TkOk && i < kCbcBlockSize; ++i)
-    if (last[i] != pad) status = TkErrBadData;
-  const std::uint32_t keep = kCbcBlockSize - pad;
+  const std::uint32_t pad = last[block_size_ - 1];
+  std::uint32_t bad = ((pad - 1) >> 8) | ((block_size_ - pad) >> 8);  // pad 0 or above the block size
+  for (std::uint32_t i = 0; i < block_size_; ++i) {
+    const std::uint32_t in_padding = (block_size_ - 1 - i - pad) >> 8 & 1;  // i >= block size - pad
+    bad |= in_padding & ((last[i] ^ pad) + 0xff) >> 8;
+  }
+  int status = (bad & 1) ? TkErrBadData : TkOk;
+  const std::uint32_t keep = block_size_ - pad;
   if (status == TkOk && keep > 0 && (out == nullptr || keep > out_size)) status = TkErrOutputTooSmall;
   if (status == TkOk) {
     if (keep > 0) std::memcpy(out, last, keep);

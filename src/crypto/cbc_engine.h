@@ -10,12 +10,15 @@
 
 namespace kcertadm {
 
-inline constexpr std::uint32_t kCbcBlockSize = 8;
+inline constexpr std::uint32_t kCbcBlockSize = 8;      // DES, triple DES, RC2
+inline constexpr std::uint32_t kCbcMaxBlockSize = 16;  // AES
 
 // What the CBC cipher methods point to. Codes are implementation codes.
 class CbcImplementation : public MethodImplementation {
  public:
   virtual std::size_t ContextSize() const = 0;
+  // 8 unless the cipher says otherwise; at most kCbcMaxBlockSize.
+  virtual std::uint32_t BlockSize() const { return kCbcBlockSize; }
   // Key schedule into `context` from the record of the method's key form
   // and the algorithm's parameter record.
   virtual int Init(void* context, const void* key_record, const void* parameters) const = 0;
@@ -28,8 +31,8 @@ class CbcImplementation : public MethodImplementation {
 
 // One direction of CBC over a bound implementation. Update outputs whole
 // blocks and keeps the rest; with padding (PKCS #5) the encrypt Final adds
-// 1..8 bytes of their count and the decrypt side keeps the last block back
-// until Final checks and strips the padding. Without padding a partial block
+// 1..block size bytes of their count and the decrypt side keeps the last
+// block back until Final checks and strips the padding, in constant time. Without padding a partial block
 // at Final is 525. Input and output may be the same buffer only while
 // nothing is pending from an earlier Update; otherwise they must not overlap.
 class CbcEngine {
@@ -42,6 +45,7 @@ class CbcEngine {
   void Start(const CbcImplementation* implementation, const void* context, const std::uint8_t* iv,
              bool encrypt, bool padding);
   bool started() const { return implementation_ != nullptr; }
+  std::uint32_t block_size() const { return block_size_; }
 
   int Update(std::uint8_t* out, std::uint32_t* out_length, std::uint32_t out_size, const std::uint8_t* in,
              std::uint32_t in_length);
@@ -55,8 +59,9 @@ class CbcEngine {
   const void* context_ = nullptr;
   bool encrypt_ = true;
   bool padding_ = false;
-  std::uint8_t iv_[kCbcBlockSize] = {};
-  std::uint8_t pending_[kCbcBlockSize] = {};
+  std::uint32_t block_size_ = kCbcBlockSize;
+  std::uint8_t iv_[kCbcMaxBlockSize] = {};
+  std::uint8_t pending_[kCbcMaxBlockSize] = {};
   std::uint32_t pending_length_ = 0;
 };
 

@@ -1,8 +1,10 @@
 // Cipher handler over a CbcEngine: the direction chosen by the Init call
-// must match every Update and Final. Subclasses only bind the engine.
+// must match every Update and Final. Subclasses only choose the method and
+// bind the engine with BindEngine.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "crypto/cbc_engine.h"
 #include "crypto/toolkit.h"
@@ -11,9 +13,10 @@ namespace kcertadm {
 
 class CbcStreamHandler : public CipherHandler {
  public:
-  explicit CbcStreamHandler(AlgorithmObject& object) : CipherHandler(object) {}
+  CbcStreamHandler(AlgorithmObject& object, std::uint32_t block_size = kCbcBlockSize)
+      : CipherHandler(object), block_size_(block_size) {}
 
-  std::uint32_t BlockSize() const override { return kCbcBlockSize; }
+  std::uint32_t BlockSize() const override { return block_size_; }
   int EncryptInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
     return Init(key, methods, true);
   }
@@ -38,11 +41,29 @@ class CbcStreamHandler : public CipherHandler {
   }
 
  protected:
-  // Binds the engine for one direction and sets encrypt_.
+  // Binds the engine for one direction (through BindEngine).
   virtual int Init(KeyObject* key, MethodList methods, bool encrypt) = 0;
 
-  CbcEngine engine_;
-  bool encrypt_ = true;
+  // The key schedule of `method`'s implementation from `key_record` and
+  // `parameters`, in memory of the object (any earlier one released), and
+  // the engine started on it; a toolkit status.
+  int BindEngine(const AlgorithmMethod& method, const void* key_record, const void* parameters,
+                 const std::uint8_t* iv, bool encrypt, bool padding) {
+    const auto* implementation = dynamic_cast<const CbcImplementation*>(method.implementation);
+    if (implementation == nullptr || key_record == nullptr || implementation->BlockSize() != block_size_)
+      return TkErrInternal;
+    void* context = object().blocks.Allocate(implementation->ContextSize());
+    if (context == nullptr) return TkErrNoMemory;
+    if (int code = implementation->Init(context, key_record, parameters)) {
+      object().blocks.Release(context);
+      return MapImplementationCode(code);
+    }
+    object().blocks.Release(context_);
+    context_ = context;
+    engine_.Start(implementation, context, iv, encrypt, padding);
+    encrypt_ = encrypt;
+    return TkOk;
+  }
 
  private:
   // An Init of the other direction is needed first.
@@ -55,6 +76,41 @@ class CbcStreamHandler : public CipherHandler {
     if (encrypt != encrypt_) return TkErrNotInitialised;
     return engine_.Final(out, outLength, outSize);
   }
+
+  const std::uint32_t block_size_;
+  CbcEngine engine_;
+  bool encrypt_ = true;
+  void* context_ = nullptr;  // key schedule, owned by the object's block list
 };
+
+// AddInfo of the types whose record points to bytes (an IV, a salt): a
+// copy of the record followed by the object's own copy of the `size` bytes
+// that `member` points to, to which the copy then points.
+template <typename Params>
+int StoreWithBytes(AlgorithmObject& object, const AlgorithmInfoType* type, const Params& params,
+                   const std::uint8_t* Params::*member, std::uint32_t size) {
+  void* block = object.blocks.Allocate(sizeof(Params) + size);
+  if (block == nullptr) return TkErrNoMemory;
+  auto* copy = static_cast<Params*>(block);
+  auto* bytes = static_cast<std::uint8_t*>(block) + sizeof(Params);
+  if (size > 0) std::memcpy(bytes, params.*member, size);
+  *copy = params;
+  copy->*member = bytes;
+  if (object.AddInfo(type, copy) != TkOk) {
+    object.blocks.Release(block);
+    return TkErrNoMemory;
+  }
+  return TkOk;
+}
+
+// AddInfo of the CBC types: the record with its `iv_size`-byte IV.
+template <typename Params>
+int StoreWithIv(AlgorithmObject& object, const AlgorithmInfoType* type, const Params& params,
+                std::uint32_t iv_size = kCbcBlockSize) {
+  if (params.iv == nullptr) return TkErrBadParameter;
+  const int status = StoreWithBytes(object, type, params, &Params::iv, iv_size);
+  if (status == TkOk) object.flags |= kAlgFlagHasIv;
+  return status;
+}
 
 }  // namespace kcertadm

@@ -21,4 +21,12 @@ const AlgorithmMethod* const Rc4Methods[] = {&kRc4EncryptMethod, &kRc4DecryptMet
 const AlgorithmMethod* const DesEde3CbcMethods[] = {&kDesEde3CbcEncryptMethod, &kDesEde3CbcDecryptMethod,
                                                     nullptr};
 
+const AlgorithmMethod* const AesCbcMethods[] = {&kAes128CbcEncryptMethod, &kAes128CbcDecryptMethod,
+                                                &kAes192CbcEncryptMethod, &kAes192CbcDecryptMethod,
+                                                &kAes256CbcEncryptMethod, &kAes256CbcDecryptMethod, nullptr};
+
+const AlgorithmMethod* const Pkcs12PbeMethods[] = {&kSha1DigestMethod,         &kDesEde3CbcEncryptMethod,
+                                                   &kDesEde3CbcDecryptMethod, &kRc2CbcEncryptMethod,
+                                                   &kRc2CbcDecryptMethod,     nullptr};
+
 }  // namespace kcertadm

@@ -2,7 +2,6 @@
 // toolkit object: AlgInfoPbeMd5DesCbc. Init derives the DES key and IV from
 // the password (KeyInfoItem of the key object) and the salt; the data then
 // goes through DES-CBC with PKCS #5 padding.
-#include <cstring>
 
 #include "crypto/cbc_handler.h"
 #include "crypto/md5.h"
@@ -31,8 +30,6 @@ class PbeHandler final : public CbcStreamHandler {
   int BindDigest(MethodList methods, const DigestImplementation** digest);
   int DeriveKeyAndIv(const DigestImplementation& digest, const ByteItem& password, std::uint8_t* derived);
   int BindCipher(MethodList methods, const std::uint8_t* derived, bool encrypt);
-
-  void* context_ = nullptr;  // DES key schedule, owned by the object's block list
 };
 
 int PbeHandler::Init(KeyObject* password_key, MethodList methods, bool encrypt) {
@@ -85,19 +82,7 @@ int PbeHandler::BindCipher(MethodList methods, const std::uint8_t* derived, bool
   if (status == TkOk) {
     status = LookupMethod(methods, kPbeMd5DesCbcParts.cipher(), encrypt ? 1 : 0, des_key,
                           [&](const AlgorithmMethod& method, const void* key_record) {
-                            const auto* cbc = dynamic_cast<const CbcImplementation*>(method.implementation);
-                            if (cbc == nullptr || key_record == nullptr) return TkErrInternal;
-                            void* context = object().blocks.Allocate(cbc->ContextSize());
-                            if (context == nullptr) return TkErrNoMemory;
-                            if (int code = cbc->Init(context, key_record, nullptr)) {
-                              object().blocks.Release(context);
-                              return MapImplementationCode(code);
-                            }
-                            object().blocks.Release(context_);
-                            context_ = context;
-                            engine_.Start(cbc, context, derived + 8, encrypt, true);
-                            encrypt_ = encrypt;
-                            return TkOk;
+                            return BindEngine(method, key_record, nullptr, derived + 8, encrypt, true);
                           });
   }
   KeyDestroy(&des_key);
@@ -110,17 +95,7 @@ class PbeMd5DesCbcInfoType final : public AlgorithmInfoType {
   int AddInfo(AlgorithmObject& object, const void* parameters) const override {
     const auto* params = static_cast<const PbeParams*>(parameters);
     if (params == nullptr || params->salt == nullptr) return TkErrBadParameter;
-    void* block = object.blocks.Allocate(sizeof(PbeParams) + kSaltSize);
-    if (block == nullptr) return TkErrNoMemory;
-    auto* copy = static_cast<PbeParams*>(block);
-    auto* salt = static_cast<std::uint8_t*>(block) + sizeof(PbeParams);
-    std::memcpy(salt, params->salt, kSaltSize);
-    *copy = PbeParams{salt, params->iterationCount};
-    if (object.AddInfo(this, copy) != TkOk) {
-      object.blocks.Release(block);
-      return TkErrNoMemory;
-    }
-    return TkOk;
+    return StoreWithBytes(object, this, *params, &PbeParams::salt, kSaltSize);
   }
   AlgorithmHandler* NewHandler(AlgorithmObject& object) const override {
     return NewHandlerFor<PbeHandler>(object);

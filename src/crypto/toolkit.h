@@ -30,7 +30,7 @@ struct ByteItem {
   std::uint32_t length;
 };
 
-// AlgInfoDesCbc, AlgInfoDesEde3Cbc: an 8-byte IV.
+// AlgInfoDesCbc, AlgInfoDesEde3Cbc: an 8-byte IV; the AES types: a 16-byte IV.
 struct CbcParams {
   const std::uint8_t* iv;
 };
@@ -44,6 +44,14 @@ struct Rc2CbcParams {
 // AlgInfoPbeMd5DesCbc: an 8-byte salt and the number of MD5 computations.
 struct PbeParams {
   const std::uint8_t* salt;
+  std::uint32_t iterationCount;
+};
+
+// AlgInfoPkcs12PbeSha1DesEde3Cbc, AlgInfoPkcs12PbeSha1Rc2Cbc40: the salt
+// (any length) and the number of SHA-1 computations per derived block.
+struct Pkcs12PbeParams {
+  const std::uint8_t* salt;
+  std::uint32_t saltLength;
   std::uint32_t iterationCount;
 };
 
@@ -65,8 +73,17 @@ const AlgorithmInfoType* AlgInfoDesCbc();      // CbcParams
 const AlgorithmInfoType* AlgInfoDesEde3Cbc();  // CbcParams
 const AlgorithmInfoType* AlgInfoRc2Cbc();      // Rc2CbcParams
 const AlgorithmInfoType* AlgInfoRc4();         // no parameters
+// AES-CBC with PKCS #5 padding, keyed by a KeyInfoItem of 16, 24 or 32 bytes.
+const AlgorithmInfoType* AlgInfoAes128CbcPad();  // CbcParams
+const AlgorithmInfoType* AlgInfoAes192CbcPad();  // CbcParams
+const AlgorithmInfoType* AlgInfoAes256CbcPad();  // CbcParams
 // Password-based encryption (PKCS #5 v1.5, MD5 and DES-CBC).
 const AlgorithmInfoType* AlgInfoPbeMd5DesCbc();  // PbeParams
+// Password-based encryption of PKCS #12 (key derivation of RFC 7292 over
+// SHA-1, PKCS #5 padding); the password key holds a KeyInfoItem with the
+// password's BMPString and its two zero bytes.
+const AlgorithmInfoType* AlgInfoPkcs12PbeSha1DesEde3Cbc();  // Pkcs12PbeParams
+const AlgorithmInfoType* AlgInfoPkcs12PbeSha1Rc2Cbc40();    // Pkcs12PbeParams
 // RSA, signatures, key generation and random generator (crypto/rsa*,
 // crypto/signature*, crypto/random*).
 const AlgorithmInfoType* AlgInfoRsaKeyGen();
@@ -95,6 +112,8 @@ extern const AlgorithmMethod* const DesCbcMethods[];      // DES-CBC both ways
 extern const AlgorithmMethod* const Rc2CbcMethods[];      // RC2-CBC both ways
 extern const AlgorithmMethod* const Rc4Methods[];         // RC4 both ways
 extern const AlgorithmMethod* const DesEde3CbcMethods[];  // triple-DES-CBC both ways
+extern const AlgorithmMethod* const AesCbcMethods[];      // AES-128/192/256-CBC-pad both ways
+extern const AlgorithmMethod* const Pkcs12PbeMethods[];   // SHA-1, triple-DES-CBC and RC2-CBC both ways
 
 // ---------------------------------------------------------------- operations
 

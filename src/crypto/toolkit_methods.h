@@ -18,5 +18,11 @@ extern const AlgorithmMethod kRc2CbcEncryptMethod;
 extern const AlgorithmMethod kRc2CbcDecryptMethod;
 extern const AlgorithmMethod kRc4EncryptMethod;
 extern const AlgorithmMethod kRc4DecryptMethod;
+extern const AlgorithmMethod kAes128CbcEncryptMethod;
+extern const AlgorithmMethod kAes128CbcDecryptMethod;
+extern const AlgorithmMethod kAes192CbcEncryptMethod;
+extern const AlgorithmMethod kAes192CbcDecryptMethod;
+extern const AlgorithmMethod kAes256CbcEncryptMethod;
+extern const AlgorithmMethod kAes256CbcDecryptMethod;
 
 }  // namespace kcertadm
