@@ -1,6 +1,9 @@
 // SignCert and CreateCertReq through the command entry: requests made here and signed here, in both request forms.
 #include "command_test_util.h"
 
+#include <cstring>
+#include <set>
+
 namespace kcertadm {
 namespace {
 
@@ -23,6 +26,31 @@ TEST(SignCert, IssuesForThePkcs10RequestUnderTheCaName) {
   // Its key is the server's: the receiving tests store it in the key's entry.
   EXPECT_EQ(NamesIn(out), kServerName + std::string("IssuerCountry: US\nIssuerOrg: Test\nIssuerCommonName: Test CA\n"));
   EXPECT_EQ(env.Sign(env.dir / "zero.crt", "ValidDays=0").message, kMsgCertSigned);
+}
+
+// A root and the certificates it issues within one second never share a serial: each is a positive
+// INTEGER of 16 octets (02 10 4x..7x ...) from the random generator.
+TEST(SignCert, SerialNumbersAreRandomAndNeverShared) {
+  CaAndServer env;
+  const std::string first = env.dir / "first.crt", second = env.dir / "second.crt";
+  ASSERT_EQ(env.Sign(first), Ok(kMsgCertSigned));
+  ASSERT_EQ(env.Sign(second), Ok(kMsgCertSigned));
+  std::set<Bytes> serials;
+  for (const std::string& file : {env.CaCert(), first, second}) {
+    SCOPED_TRACE(file);
+    const Bytes der = CertificateDerOfFile(file);
+    CertData cert{};
+    cert.der = ItemOf(der);
+    CertFields fields;
+    std::uint32_t error = 0;
+    ASSERT_EQ(ParseCert(&cert, &fields, &error), 0);
+    const Bytes serial = testing::BytesOf(fields.serialNumber);
+    ASSERT_EQ(serial.size(), 18u);
+    EXPECT_EQ(serial[1], 0x10);
+    EXPECT_EQ(serial[2] & 0xC0, 0x40);
+    serials.insert(serial);
+  }
+  EXPECT_EQ(serials.size(), 3u);
 }
 
 TEST(SignCert, PemRequestGetsPemReplyTheServerReceives) {
