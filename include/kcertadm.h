@@ -322,7 +322,7 @@ KCERTADM_API int32_t SignCertificate(const char* parameters, const char* request
 /*
  * Decodes the request in cert->reqText (or cert->fileText) into cert->der,
  * then parses it into fields and checks its signature with its own key.
- * Returns 0, or non-zero with 30043, 30045, 30055 or 30056 in *error.
+ * Returns 0, or non-zero with 30043, 30045, 30077, 30055 or 30056 in *error.
  * Release cert with FreeCertData. The library must have been initialised.
  */
 KCERTADM_API int32_t ParseCertReq(CertData* cert, CertFields* fields, uint32_t* error);

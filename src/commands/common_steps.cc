@@ -140,6 +140,11 @@ int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
   const std::string keyFile = context.keyFile ? context.keyFile : "";
   if (!session.ringFileLock && !keyFile.empty()) session.ringFileLock.emplace(keyFile);
   int status = KeyRingOpen(keyFile, std::nullopt);
+  // A key ring that is there but may not be read is told apart from one
+  // that is missing or damaged.
+  if (status == kKeyRingCannotOpen && ::access(keyFile.c_str(), F_OK) == 0) {
+    return FailWith(slot, kMsgKeyRingOpenFailed);
+  }
   if (status != kKeyRingOk && status != kKeyRingWrongPassword) return -1;
   if (status == kKeyRingWrongPassword) {
     if (!HasText(context.password) && context.useStash) {

@@ -101,9 +101,10 @@ int CloseReportFile(FilePtr file, int status, std::uint32_t done, std::uint32_t*
 
 // Opens KeyFile into the in-memory key ring: first without password, then,
 // when one is needed, with Password or, given UseStash and no Password, the
-// stashed one (which the context then points at). 0; -1 with 30010 when
-// the first attempt fails otherwise than for a password; 1 with 30008
-// (cannot open), 30009 (password) or 30010.
+// stashed one (which the context then points at). 0; -1 with 30008 when
+// the file is there but cannot be opened, or 30010 when the first attempt
+// fails otherwise than for a password; 1 with 30008 (cannot open), 30009
+// (password) or 30010.
 int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
                            std::uint32_t* slot);
 

@@ -105,7 +105,9 @@ int ParseRecord(const Block16& header, const SecureBytes& body, const KeyRingSta
   }
   if (!privateKey.empty()) {
     if (!ring.password) return kKeyRingWrongPassword;
-    if (!DecryptPrivateKeyNumbers(privateKey, *PasswordView(ring.password))) return kKeyRingWrongPassword;
+    // The header's check value has accepted the password: a key that does
+    // not decrypt under it is damaged.
+    if (!DecryptPrivateKeyNumbers(privateKey, *PasswordView(ring.password))) return kKeyRingBadFormat;
   }
   return kKeyRingOk;
 }
