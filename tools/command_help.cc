@@ -97,7 +97,7 @@ constexpr KeywordHelp kReceiveCert[] = {
      "it, it joins the key holding its public key",
      false},
     kUseBerInput,
-    {"NoTrust", "store it without checking its issuer, signature and dates", false}};
+    {"NoTrust", "do not check its issuer and signature (its dates\nare still checked)", false}};
 
 constexpr KeywordHelp kReceiveRootCert[] = {
     kPassword,
@@ -106,7 +106,9 @@ constexpr KeywordHelp kReceiveRootCert[] = {
     kInputCert,
     {"EntryLabel=LABEL", "label of the new root entry", false},
     kUseBerInput,
-    {"NoTrust", "store it without checking it (and without the root mark)", false}};
+    {"NoTrust",
+     "do not check its issuer and signature (its dates\nare still checked); the root mark stays off",
+     false}};
 
 constexpr KeywordHelp kDesignateRoot[] = {
     kPassword, kUseStash, kKeyFile, kLabel,
