@@ -69,7 +69,7 @@ int WriteRequestFile(const SecurityCmdContext& context, const CertData& object,
       context.usePEM
           ? WritePemRequest(file.get(), object.der.data, object.der.length, kPemRequestBody,
                             privateKey)
-          : WriteArmouredObject(object, file.get(), true);
+          : WriteArmouredObject(object, file.get(), !context.selfSigned);
   const bool closed = std::fclose(file.release()) == 0;
   return written == 0 && closed ? 0 : FailWith(slot, kMsgOutputWriteFailed);
 }

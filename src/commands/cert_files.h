@@ -24,9 +24,11 @@ inline constexpr std::int32_t kPemRequestCertificateDays = 1;
 inline constexpr std::size_t kMaxCertificateFileSize = 16 << 20;
 
 // Creates CertReqFile and writes object->der to it: with UsePEM as an RFC
-// 1424 MIC-ONLY message signed with privateKey, otherwise in the armoured
-// request form. 0; -1 with 30014 when the file cannot be created (or is the
-// key ring file or its stash file); -1 with 30039 when writing fails.
+// 1424 MIC-ONLY message signed with privateKey, otherwise armoured, as a
+// CERTIFICATE with SelfSigned (the object is then a certificate, which
+// openssl x509 reads) and as a NEW CERTIFICATE REQUEST without. 0; -1 with
+// 30014 when the file cannot be created (or is the key ring file or its
+// stash file); -1 with 30039 when writing fails.
 int WriteRequestFile(const SecurityCmdContext& context, const CertData& object,
                      KeyObject* privateKey, std::uint32_t* slot);
 

@@ -98,9 +98,17 @@ TEST(CreateCertReq, RequestsForKeysTheKeyRingHolds) {
   EXPECT_EQ(sign(env.dir / "again.arm").message, kMsgCertSigned);
   ASSERT_EQ(request("KeyName=server;UsePEM;", env.dir / "again.pem").status, 0);
   EXPECT_EQ(sign(env.dir / "again.pem").message, kMsgCertSigned);
-  // The self-signed form: a certificate of the key's own name.
+  // The self-signed form: a certificate of the key's own name, labelled as one.
   ASSERT_EQ(request("KeyName=server;SelfSigned;", env.dir / "self.arm").status, 0);
+  std::string self = ReadFileText(env.dir / "self.arm");
+  EXPECT_TRUE(self.starts_with("-----BEGIN CERTIFICATE-----\n") && self.ends_with("\n-----END CERTIFICATE-----"));
   EXPECT_EQ(NamesIn(env.dir / "self.arm"), kSelfSignedNames);
+  // Such files written before under the request label are still read.
+  for (const std::string edge : {"-----BEGIN ", "-----END "})
+    self.replace(self.find(edge), edge.size() + std::strlen("CERTIFICATE"), edge + "NEW CERTIFICATE REQUEST");
+  const std::string old = env.dir.Write("old.arm", self);
+  EXPECT_EQ(NamesIn(old), kSelfSignedNames);
+  EXPECT_EQ(RunCommand("ReceiveCert", Ring(env.Ca(), "EntryLabel=old;CertReqFile=" + old)), Ok(kMsgCertReceived));
   // The default key entry is the first with a private key and a certificate.
   EXPECT_EQ(RunCommand("CreateCertReq", Ring(env.Ca(), "CertReqFile=" + (env.dir / "ca.req"))).message,
             kMsgCertReqCreated);
