@@ -53,6 +53,10 @@ TEST_F(EnrolmentTest, CertFileReceivesTheRequestInCertificateArmour) {
   EXPECT_EQ(request.value.reqText.length, 0);
   const std::string text = testing::ReadFileText(path);
   EXPECT_TRUE(text.starts_with("-----BEGIN CERTIFICATE-----\n") && text.ends_with("\n-----END CERTIFICATE-----"));
+  // An empty name is no file, and not a wish for the text either.
+  HostRecord unnamed;
+  EXPECT_EQ(Enrol(spkac_, unnamed, "Client", ""), (Outcome{-1, 30033}));
+  EXPECT_EQ(unnamed.value.reqText.length, 0);
 }
 
 TEST_F(EnrolmentTest, HostileClientRequestsAreRefused) {
