@@ -285,8 +285,8 @@ typedef struct ServerKeyData {
  * Base64 lands in cert->reqText.
  * cert is the caller's zero-filled record; release it with FreeCertData
  * whatever the result. Returns 0 with 30044 in *error, or -1 with the
- * message number (30061, 30033/30034, 30043, 30056, 30077, 30055, 30041,
- * 30039).
+ * message number (30061, 30033/30034, 30043, 30076, 30056, 30077, 30055,
+ * 30041, 30039).
  * The library must have been initialised.
  */
 KCERTADM_API int32_t ProcessClientCertReq(SecurityCmdContext* context, CertData* cert,
@@ -324,7 +324,8 @@ KCERTADM_API int32_t SignCertificate(const char* parameters, const char* request
 /*
  * Decodes the request in cert->reqText (or cert->fileText) into cert->der,
  * then parses it into fields and checks its signature with its own key.
- * Returns 0, or non-zero with 30043, 30045, 30077, 30055 or 30056 in *error.
+ * Returns 0, or non-zero with 30043, 30045, 30076, 30056, 30077 or 30055 in
+ * *error.
  * Release cert with FreeCertData. The library must have been initialised.
  */
 KCERTADM_API int32_t ParseCertReq(CertData* cert, CertFields* fields, uint32_t* error);

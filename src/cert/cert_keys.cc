@@ -27,7 +27,7 @@ int PublicKeyFromSpki(const Asn1Item& spki, KeyObject** key, std::uint32_t* erro
       return 0;
     }
   }
-  FailWith(error, kMsgBadPublicKey);
+  FailWith(error, IsForeignKeyType(spki) ? kMsgUnsupportedKeyType : kMsgBadPublicKey);
   return -1;
 }
 

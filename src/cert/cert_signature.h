@@ -26,7 +26,8 @@ int ExtractRsaKey(const Asn1Item& spki, RsaPublicKeyParts* parts);
 bool IsForeignKeyType(const Asn1Item& spki);
 
 // A new RSA public key object from a SubjectPublicKeyInfo. 0, or -1 with
-// 30056. Release with DestroyKey.
+// 30076 (a key that is not RSA) or 30056 (an RSA key that cannot be read).
+// Release with DestroyKey.
 int PublicKeyFromSpki(const Asn1Item& spki, KeyObject** key, std::uint32_t* error);
 
 // Destroys a key object (null is fine) and sets the pointer to null.

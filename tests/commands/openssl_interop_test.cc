@@ -74,6 +74,10 @@ TEST_F(OpensslInterop, ForeignKeyTypesAndSignaturesAreNamed) {
       EXPECT_EQ(RunCommand("ReceiveCert", Ring(env_.Server(), receive + ";NoTrust")).message, c.want);
     }
   }
+  // A request for such a key is not signed, and says why.
+  ASSERT_EQ(Run("openssl req -new -key ec.key -subj /CN=ec -out ec.req"), 0);
+  const std::string sign = "CertReqFile=" + env_.dir / "ec.req" + ";CertFile=" + env_.dir / "ec.crt";
+  EXPECT_EQ(RunCommand("SignCert", Ring(env_.Ca(), sign)).message, kMsgUnsupportedKeyType);
 }
 
 // A self-signed certificate written in place of a request carries the label openssl reads it by.
