@@ -281,10 +281,12 @@ typedef struct ServerKeyData {
  * with the key it carries, and an unsigned request { version, subject, key }
  * is built with the subject taken from the context's name fields. With
  * context->certFile set the request is written there in the "-----BEGIN
- * CERTIFICATE-----" armour; otherwise its Base64 lands in cert->reqText.
+ * CERTIFICATE-----" armour (an empty name gives 30033); otherwise its
+ * Base64 lands in cert->reqText.
  * cert is the caller's zero-filled record; release it with FreeCertData
  * whatever the result. Returns 0 with 30044 in *error, or -1 with the
- * message number (30061, 30033/30034, 30043, 30056, 30055, 30041, 30039).
+ * message number (30061, 30033/30034, 30043, 30076, 30056, 30077, 30055,
+ * 30041, 30039).
  * The library must have been initialised.
  */
 KCERTADM_API int32_t ProcessClientCertReq(SecurityCmdContext* context, CertData* cert,
@@ -322,7 +324,8 @@ KCERTADM_API int32_t SignCertificate(const char* parameters, const char* request
 /*
  * Decodes the request in cert->reqText (or cert->fileText) into cert->der,
  * then parses it into fields and checks its signature with its own key.
- * Returns 0, or non-zero with 30043, 30045, 30055 or 30056 in *error.
+ * Returns 0, or non-zero with 30043, 30045, 30076, 30056, 30077 or 30055 in
+ * *error.
  * Release cert with FreeCertData. The library must have been initialised.
  */
 KCERTADM_API int32_t ParseCertReq(CertData* cert, CertFields* fields, uint32_t* error);
@@ -338,8 +341,8 @@ KCERTADM_API int32_t PackagePKCS7Cert(CertData* cert);
  * Packages the certificate whose Base64 is certText as PKCS #7 and copies
  * the package's Base64 to output under the rule of SignCertificate. The
  * first argument is ignored. The message (30040 on success, 30043 when the
- * text does not decode, 30042) is left in messageBuffer. Returns 0 or
- * non-zero.
+ * text does not decode, 30046 when it is not one complete DER element,
+ * 30041, 30042) is left in messageBuffer. Returns 0 or non-zero.
  */
 KCERTADM_API int32_t EnvelopeCert(int32_t ignored, const char* certText, char* output,
                                   uint32_t outputSize, char* messageBuffer,

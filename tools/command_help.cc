@@ -97,7 +97,7 @@ constexpr KeywordHelp kReceiveCert[] = {
      "it, it joins the key holding its public key",
      false},
     kUseBerInput,
-    {"NoTrust", "store it without checking its issuer, signature and dates", false}};
+    {"NoTrust", "do not check its issuer and signature (its dates\nare still checked)", false}};
 
 constexpr KeywordHelp kReceiveRootCert[] = {
     kPassword,
@@ -106,7 +106,10 @@ constexpr KeywordHelp kReceiveRootCert[] = {
     kInputCert,
     {"EntryLabel=LABEL", "label of the new root entry", false},
     kUseBerInput,
-    {"NoTrust", "store it without checking it (and without the root mark)", false}};
+    {"NoTrust",
+     "do not check its issuer and signature (its dates\n"
+     "are still checked); the root mark stays off",
+     false}};
 
 constexpr KeywordHelp kDesignateRoot[] = {
     kPassword, kUseStash, kKeyFile, kLabel,
@@ -119,14 +122,17 @@ constexpr KeywordHelp kExtractCert[] = {
     kUseStash,
     kKeyFile,
     {"EntryLabel=LABEL", "the entry (default: the first key with a certificate)", false},
-    {"CertFile=FILE", "where to write the certificate (without it:\nnothing is written)", false}};
+    {"CertFile=FILE",
+     "where to write the certificate (- for standard\n"
+     "output; without it: nothing is written)",
+     false}};
 
 constexpr KeywordHelp kSignCert[] = {
     kPassword,
     kUseStash,
     kKeyFile,
     {"CertReqFile=FILE", "the request to sign (PKCS #10 or RFC 1424 PEM)", true},
-    {"CertFile=FILE", "where to write the new certificate", true},
+    {"CertFile=FILE", "where to write the new certificate (- for\nstandard output)", true},
     {"ValidDays=DAYS", "validity of the new certificate, 0 to 10000 (default 365)", false},
     {"UseBER", "do not look for an RFC 1424 PEM message in\nthe request file", false}};
 
@@ -134,7 +140,7 @@ constexpr KeywordHelp kGetEntries[] = {
     kPassword,
     kUseStash,
     kKeyFile,
-    {"EntriesFile=FILE", "the report file to write", true},
+    {"EntriesFile=FILE", "the report file to write (- for standard output)", true},
     {"ShowPrivateKey", "also list the entries that hold a private key", false},
     {"ShowRawCert", "include each certificate in armoured form", false},
     {"WriteBER", "include the ASN.1 structure of each certificate", false},
@@ -142,7 +148,8 @@ constexpr KeywordHelp kGetEntries[] = {
 
 constexpr KeywordHelp kViewCert[] = {
     {"CertReqFile=FILE", "the certificate or request file to read", true},
-    {"EntriesFile=FILE", "the file to write", true},
+    {"EntriesFile=FILE", "the file to write (- for standard output)", true},
+    {"KeyFile=FILE", "a key ring the output must not overwrite\n(default keyfile.kyr)", false},
     {"UseBER", "the input holds binary DER", false},
     {"UsePKCS", "the input is a certificate request", false},
     {"ShowRawCert", "write the armoured form (with WriteBinary: a hex dump)", false},
@@ -249,13 +256,17 @@ std::string_view KeywordOf(const KeywordHelp& keyword) {
 void PrintUsage(std::FILE* out) {
   std::fputs(
       "usage: kcertadm [OPTION ...] COMMAND [ITEM ...]\n"
-      "       kcertadm help COMMAND\n"
+      "       kcertadm help COMMAND    (or kcertadm COMMAND --help)\n"
       "\n"
       "Each ITEM is Keyword=value or a bare Keyword (a flag); the items are joined\n"
       "with \";\", so one ITEM may also hold several items. A value cannot hold \";\".\n"
       "Keywords and commands ignore letter case; a keyword may be abbreviated.\n"
-      "Prints one line, \"NUMBER: TEXT\", telling the outcome. Exit status: 0 success,\n"
-      "1 failure, 2 usage error.\n"
+      "KeySize and ValidDays take decimal digits only. A keyword the command does\n"
+      "not read draws a warning. EntriesFile=- and CertFile=- write to standard\n"
+      "output.\n"
+      "Prints one line, \"NUMBER: TEXT\", telling the outcome (on standard error when\n"
+      "standard output takes a file). Exit status: 0 success, 1 failure, 2 usage\n"
+      "error.\n"
       "\n"
       "options:\n"
       "  --passin SOURCE     read the key ring password from SOURCE\n"

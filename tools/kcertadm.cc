@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,8 +18,11 @@
 #include "host_interface/message_reporter.h"
 #include "host_interface/messages.h"
 #include "keyring/certificate_verification.h"
+#include "item_checks.h"
+#include "left_out_entries.h"
 #include "password_plan.h"
 #include "password_source.h"
+#include "standard_output.h"
 #include "terminal_prompt.h"
 
 #ifndef KCERTADM_VERSION
@@ -45,6 +49,7 @@ struct UsageError {
 
 struct CommandLine {
   const char* command = nullptr;
+  bool help = false;  // COMMAND --help
   std::vector<const char*> items;
   std::optional<PasswordSource> passin;
   std::optional<PasswordSource> newpassin;
@@ -62,6 +67,7 @@ std::optional<std::string> CheckItem(std::string_view item) {
     const std::size_t end = item.find(';');
     const std::string_view piece = item.substr(0, end);
     if (piece.empty()) return "an empty item in \"" + std::string(item) + "\"";
+    if (auto problem = ItemProblem(piece)) return problem;
     if (!first) {
       const std::string_view keyword = piece.substr(0, piece.find('='));
       if (kcertadm::FindKeywordExact(keyword) < 0) {
@@ -112,6 +118,10 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     if (!options_end && arg.size() > 1 && arg[0] == '-') {
       if (arg == "--") {
         options_end = true;
+        continue;
+      }
+      if (line.command != nullptr && (arg == "--help" || arg == "-h")) {
+        line.help = true;
         continue;
       }
       if (TakeOption("--passin", argc, argv, i, line.passin)) continue;
@@ -208,15 +218,19 @@ SecureString PasswordItems(const CommandLine& line, const PasswordPlan& plan,
   return items;
 }
 
+int CommandHelpFor(const char* command) {
+  const CommandHelp* help = FindCommandHelp(command);
+  if (help == nullptr) return Usage(std::string("unknown command \"") + command + "\"");
+  PrintCommandHelp(*help, stdout);
+  return kExitSuccess;
+}
+
 int Help(int argc, char** argv) {
   if (argc < 3) {
     PrintUsage(stdout);
     return kExitSuccess;
   }
-  const CommandHelp* help = FindCommandHelp(argv[2]);
-  if (help == nullptr) return Usage(std::string("unknown command \"") + argv[2] + "\"");
-  PrintCommandHelp(*help, stdout);
-  return kExitSuccess;
+  return CommandHelpFor(argv[2]);
 }
 
 // For shell completion: the command names, or the keywords of one command.
@@ -246,12 +260,55 @@ void NoteSkippedRoots() {
                skipped, skipped == 1 ? "" : "s");
 }
 
-int RunCommand(const CommandLine& line) {
+// Warns about an item the command does not read: the library accepts it
+// and nothing comes of it.
+void WarnIfUnread(const CommandHelp* help, std::string_view item) {
+  if (help == nullptr || CommandReads(*help, item)) return;
+  const std::string_view keyword = ItemKeyword(item);
+  std::fprintf(stderr, "kcertadm: warning: %s does not read %.*s; the item has no effect\n",
+               help->name, static_cast<int>(keyword.size()), keyword.data());
+}
+
+// The parameter text of the command line's items, each item checked for
+// being read and "-" output names redirected to temporary files.
+SecureString JoinItems(const CommandLine& line, StandardOutputFiles& outputs) {
+  const CommandHelp* help = FindCommandHelp(line.command);
   SecureString parameters;
-  for (const char* item : line.items) {
-    if (!parameters.empty()) parameters += ';';
-    parameters += item;
+  for (const char* argument : line.items) {
+    std::string_view rest = argument;
+    while (true) {
+      const std::size_t end = rest.find(';');
+      const std::string_view item = rest.substr(0, end);
+      WarnIfUnread(help, item);
+      if (!parameters.empty()) parameters += ';';
+      if (std::optional<std::string> redirected = outputs.Redirect(item)) {
+        parameters += *redirected;
+      } else {
+        parameters += item;
+      }
+      if (end == std::string_view::npos) break;
+      rest.remove_prefix(end + 1);
+    }
   }
+  return parameters;
+}
+
+// After GetEntries without ShowPrivateKey: an empty report of a key ring
+// whose entries all hold keys is explained.
+void ExplainEmptyReport(const SecureString& parameters) {
+  const std::optional<EntryCounts> counts = CountLeftOutEntries(parameters);
+  if (!counts || counts->withPrivateKey == 0 || counts->withPrivateKey != counts->total) return;
+  std::fprintf(stderr,
+               "kcertadm: note: the report lists no entry: the %zu entr%s of the key ring "
+               "hold%s a private key, listed only with ShowPrivateKey\n",
+               counts->total, counts->total == 1 ? "y" : "ies", counts->total == 1 ? "s" : "");
+}
+
+int RunCommand(const CommandLine& line) {
+  StandardOutputFiles outputs;
+  SecureString parameters = JoinItems(line, outputs);
+  // With standard output taken by a file, the message goes to errors.
+  std::FILE* const message_out = outputs.Any() ? stderr : stdout;
   char message[1024] = "";
   kcertadm::MessageReporter reporter(message, sizeof message);
   const kcertadm::Command* command = kcertadm::FindCommand(line.command);
@@ -264,7 +321,7 @@ int RunCommand(const CommandLine& line) {
       std::uint32_t slot = kcertadm::kMsgNone;
       kcertadm::LazyInitialise(slot);  // loads the message texts
       reporter.Report(kcertadm::kMsgKeyFileExists);
-      std::printf("%u: %s\n", static_cast<unsigned>(reporter.last()), message);
+      std::fprintf(message_out, "%u: %s\n", static_cast<unsigned>(reporter.last()), message);
       return kExitFailure;
     }
     SecureString items = PasswordItems(line, plan, command->id);
@@ -282,7 +339,14 @@ int RunCommand(const CommandLine& line) {
     reporter.Report(kcertadm::kMsgOutOfMemory);
     status = -1;
   }
-  std::printf("%u: %s\n", static_cast<unsigned>(reporter.last()), message);
+  if (status == 0 && !outputs.CopyToStandardOutput()) {
+    std::fputs("kcertadm: the output could not be copied to standard output\n", stderr);
+    status = -1;
+  }
+  std::fprintf(message_out, "%u: %s\n", static_cast<unsigned>(reporter.last()), message);
+  if (status == 0 && command != nullptr && command->id == kcertadm::CommandId::kGetEntries) {
+    ExplainEmptyReport(parameters);
+  }
   if (status == 0 && plan.creates_key_ring) NoteSkippedRoots();
   if (status == 0 && plan.creates_key && plan.key_size < kWeakKeyBits) {
     std::fprintf(stderr,
@@ -309,9 +373,14 @@ int Run(int argc, char** argv) {
       PrintUsage(stderr);
       return kExitUsage;
     }
-    return RunCommand(ReadCommandLine(argc, argv));
+    const CommandLine line = ReadCommandLine(argc, argv);
+    if (line.help) return CommandHelpFor(line.command);
+    return RunCommand(line);
   } catch (const UsageError& error) {
     return Usage(error.problem, error.point_to_help);
+  } catch (const std::runtime_error& error) {
+    std::fprintf(stderr, "kcertadm: %s\n", error.what());
+    return kExitFailure;
   }
 }
 

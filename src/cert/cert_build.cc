@@ -7,6 +7,7 @@
 #include "asn1/asn1.h"
 #include "cert/certificate.h"
 #include "cert/dn.h"
+#include "cert/serial_number.h"
 #include "cert/signing_key.h"
 #include "cert/validity.h"
 #include "crypto/rsa_key_info.h"
@@ -124,15 +125,17 @@ int BuildRequestInfo(CertData* cert, const Asn1Item& subject, const Asn1Item& pu
 
 int BuildTbsCertificate(CertData* cert, const SigningKey& key, const Asn1Item& subject,
                         const Asn1Item& publicKeyInfo) {
-  if (key.issuerName.length <= 0 || key.validityDer.length <= 0) return -1;
+  if (key.issuerName.length <= 0 || key.validityDer.length <= 0 || key.serial.empty()) return -1;
   Temporaries t;
   Asn1Item* two = t.New();
   Asn1Item* version = t.New();
   Asn1Item* serial = t.New();
   Asn1Item* algorithm = t.New();
   Asn1Item tbs{};
+  const auto serialLength = static_cast<std::int32_t>(key.serial.size());
   if (DerInteger(two, 2) != 0 || DerWrap(version, kAsn1Context0, *two) != 0 ||
-      DerInteger(serial, key.serial) != 0 || BuildAlgorithmId(algorithm, key.algorithm) != 0 ||
+      DerPrimitive(serial, kAsn1Integer, key.serial.data(), serialLength) != 0 ||
+      BuildAlgorithmId(algorithm, key.algorithm) != 0 ||
       DerConstructed(&tbs, kSequence, version, serial, algorithm, &key.issuerName,
                      &key.validityDer, &subject, &publicKeyInfo) != 0) {
     return -1;
@@ -169,7 +172,8 @@ int SignTbs(CertData* cert, KeyObject* privateKey, std::int32_t algorithm) {
 
 int BuildRequestOrCertificateAt(const DnValue values[DN_SLOT_COUNT], CertData* cert,
                                 KeyObject* keyPair, const SecurityCmdContext* context,
-                                std::time_t now, std::uint32_t* error) {
+                                std::time_t now, std::span<const std::uint8_t> serial,
+                                std::uint32_t* error) {
   DerFree(&cert->subjectDer);
   DerFree(&cert->publicKeyInfoDer);
   if (EncodeName(&cert->subjectDer, values) != 0 ||
@@ -186,6 +190,7 @@ int BuildRequestOrCertificateAt(const DnValue values[DN_SLOT_COUNT], CertData* c
     SigningKey selfSigner(kAlgMd5WithRsa);
     if (BuildValidityAt(&selfSigner, context->validDays, now, error) != 0) return -1;
     selfSigner.issuerName = cert->subjectDer;
+    selfSigner.serial.assign(serial.begin(), serial.end());
     if (BuildTbsCertificate(cert, selfSigner, cert->subjectDer, cert->publicKeyInfoDer) != 0) {
       FailWith(error, kMsgSubjectNameFailed);
       return -1;
@@ -201,7 +206,8 @@ int BuildRequestOrCertificateAt(const DnValue values[DN_SLOT_COUNT], CertData* c
 int BuildRequestOrCertificate(const DnValue values[DN_SLOT_COUNT], CertData* cert,
                               KeyObject* keyPair, const SecurityCmdContext* context,
                               std::uint32_t* error) {
-  return BuildRequestOrCertificateAt(values, cert, keyPair, context, std::time(nullptr), error);
+  return BuildRequestOrCertificateAt(values, cert, keyPair, context, std::time(nullptr),
+                                     NewSerialNumber(), error);
 }
 
 int IssueCertificateAt(SigningKey* key, const CertFields& request, CertData* cert,
@@ -224,6 +230,7 @@ int IssueCertificateAt(SigningKey* key, const CertFields& request, CertData* cer
 
 int IssueCertificate(SigningKey* key, const CertFields& request, CertData* cert,
                      std::int32_t validDays, std::uint32_t* error) {
+  key->serial = NewSerialNumber();
   return IssueCertificateAt(key, request, cert, validDays, std::time(nullptr), error);
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <span>
 
 #include "kcertadm.h"
 
@@ -26,7 +27,7 @@ int BuildPublicKeyInfo(Asn1Item* out, KeyObject* key);
 int BuildRequestInfo(CertData* cert, const Asn1Item& subject, const Asn1Item& publicKeyInfo);
 
 // cert->tbs = TBSCertificate { [0] { 2 }, serial, algorithm, issuerName,
-// validity, subject, key }. 0 or -1.
+// validity, subject, key }. 0, or -1 (also when the key has no serial).
 int BuildTbsCertificate(CertData* cert, const SigningKey& key, const Asn1Item& subject,
                         const Asn1Item& publicKeyInfo);
 
@@ -36,23 +37,29 @@ int BuildTbsCertificate(CertData* cert, const SigningKey& key, const Asn1Item& s
 int SignTbs(CertData* cert, KeyObject* privateKey, std::int32_t algorithm);
 
 // A request (or, with context->selfSigned, a self-signed certificate valid
-// for context->validDays) for the key pair, with the subject built from
-// values. Fills subjectDer, publicKeyInfoDer, tbs and der. 0, or -1 with
-// 30075 (validity) or 30015 (any other failure: the subject, the key or the
-// signature could not be put into the request or certificate).
+// for context->validDays, with a new random serial number) for the key pair,
+// with the subject built from values. Fills subjectDer, publicKeyInfoDer,
+// tbs and der. 0, or -1 with 30075 (validity) or 30015 (any other failure:
+// the subject, the key, the serial or the signature could not be put into
+// the request or certificate).
 int BuildRequestOrCertificate(const DnValue values[DN_SLOT_COUNT], CertData* cert,
                               KeyObject* keyPair, const SecurityCmdContext* context,
                               std::uint32_t* error);
+// The certificate's moment and serial number given (content octets of a
+// positive INTEGER).
 int BuildRequestOrCertificateAt(const DnValue values[DN_SLOT_COUNT], CertData* cert,
                                 KeyObject* keyPair, const SecurityCmdContext* context,
-                                std::time_t now, std::uint32_t* error);
+                                std::time_t now, std::span<const std::uint8_t> serial,
+                                std::uint32_t* error);
 
 // The certificate for a parsed request (its subject Name and
-// SubjectPublicKeyInfo kept byte for byte), signed with key. Replaces
-// cert->der. 0, or -1 with 30075 or 30046 (validity against the signer's
-// certificate) or 30041 (the certificate could not be built or signed).
+// SubjectPublicKeyInfo kept byte for byte, a new random serial number in
+// key->serial), signed with key. Replaces cert->der. 0, or -1 with 30075 or
+// 30046 (validity against the signer's certificate) or 30041 (the
+// certificate could not be built or signed).
 int IssueCertificate(SigningKey* key, const CertFields& request, CertData* cert,
                      std::int32_t validDays, std::uint32_t* error);
+// At a given moment, with the serial number already in key->serial.
 int IssueCertificateAt(SigningKey* key, const CertFields& request, CertData* cert,
                        std::int32_t validDays, std::time_t now, std::uint32_t* error);
 

@@ -58,6 +58,10 @@ std::optional<Bytes> LastCertificate(const KeyRingEntry& entry) {
 
 int CheckCertificate(CertData* cert, CertFields* fields, int verify, std::uint32_t* error) {
   if (ParseCert(cert, fields, error) != 0) return -1;
+  // The key ring holds RSA keys only.
+  if (IsForeignKeyType(fields->subjectPublicKeyInfo)) {
+    return FailWith(error, kMsgUnsupportedKeyType);
+  }
   if (verify) {
     KeyObject* key = TrustedIssuerKey(fields->issuer);
     if (key == nullptr && IsSelfIssued(*fields)) {

@@ -14,11 +14,12 @@ namespace kcertadm {
 
 struct SigningKey;
 
-// ParseCert; with verify set, the issuer's key is taken from the first
-// trusted-root entry whose subject equals the issuer (or, for a self-issued
-// certificate not in the key ring, the certificate's own key, which sets
-// isSelfSigned) and the signature checked; then the validity is checked
-// against the clock. 0, or -1 with 30046, 30056 (own key unusable), 30057,
+// ParseCert, and a key the key ring can hold (RSA: else 30076); with verify
+// set, the issuer's key is taken from the first trusted-root entry whose
+// subject equals the issuer (or, for a self-issued certificate not in the
+// key ring, the certificate's own key, which sets isSelfSigned) and the
+// signature checked; then the validity is checked against the clock. 0, or
+// -1 with 30046, 30076, 30057 (also when the own key is unusable), 30077,
 // 30055, 30062 or 30063.
 int CheckCertificate(CertData* cert, CertFields* fields, int verify, std::uint32_t* error);
 

@@ -27,7 +27,7 @@ int PublicKeyFromSpki(const Asn1Item& spki, KeyObject** key, std::uint32_t* erro
       return 0;
     }
   }
-  FailWith(error, kMsgBadPublicKey);
+  FailWith(error, IsForeignKeyType(spki) ? kMsgUnsupportedKeyType : kMsgBadPublicKey);
   return -1;
 }
 
@@ -39,7 +39,11 @@ void DestroyKey(KeyObject** key) {
 
 int VerifySignature(const CertFields& fields, KeyObject* key, std::uint32_t* error) {
   const int digest = SignatureDigestId(fields.signatureAlgorithm);
-  if (digest > 0 && key != nullptr && fields.toBeSigned.length > 0) {
+  if (digest <= 0) {
+    FailWith(error, kMsgUnsupportedSignature);
+    return -1;
+  }
+  if (key != nullptr && fields.toBeSigned.length > 0) {
     ToolkitScope lock;
     if (VerifyData(digest, key, fields.toBeSigned.data,
                    static_cast<std::uint32_t>(fields.toBeSigned.length),

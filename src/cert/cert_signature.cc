@@ -50,6 +50,18 @@ int ExtractRsaKey(const Asn1Item& spki, RsaPublicKeyParts* parts) {
   return 0;
 }
 
+bool IsForeignKeyType(const Asn1Item& spki) {
+  Asn1Item content = spki;
+  if (content.data == nullptr || Asn1PeekTag(kAsn1Sequence, &content, 1) != 1) return false;
+  Asn1Item algorithm{};
+  Asn1Item oid{};
+  if (Asn1NextTagged(&content, &algorithm, kAsn1Sequence) != 1 ||
+      Asn1NextTagged(&algorithm, &oid, kAsn1ObjectId) != 1) {
+    return false;
+  }
+  return !Asn1ItemEquals(oid, kRsaEncryptionOid, sizeof kRsaEncryptionOid);
+}
+
 int SignatureDigestId(const Asn1Item& algorithmId) {
   if (Asn1ItemEquals(algorithmId, kMd2WithRsa, sizeof kMd2WithRsa)) return kSignatureMd2;
   if (Asn1ItemEquals(algorithmId, kMd5WithRsa, sizeof kMd5WithRsa)) return kSignatureMd5;

@@ -20,8 +20,14 @@ struct RsaPublicKeyParts {
 // is RSA (rsaEncryption; parameters are not examined).
 int ExtractRsaKey(const Asn1Item& spki, RsaPublicKeyParts* parts);
 
+// True when a SubjectPublicKeyInfo names an algorithm other than
+// rsaEncryption (an elliptic-curve, DSA or Ed25519 key, say); false for an
+// RSA key, damaged or not, and for an element that cannot be read.
+bool IsForeignKeyType(const Asn1Item& spki);
+
 // A new RSA public key object from a SubjectPublicKeyInfo. 0, or -1 with
-// 30056. Release with DestroyKey.
+// 30076 (a key that is not RSA) or 30056 (an RSA key that cannot be read).
+// Release with DestroyKey.
 int PublicKeyFromSpki(const Asn1Item& spki, KeyObject** key, std::uint32_t* error);
 
 // Destroys a key object (null is fine) and sets the pointer to null.
@@ -32,7 +38,8 @@ void DestroyKey(KeyObject** key);
 int SignatureDigestId(const Asn1Item& algorithmId);
 
 // Verifies signatureValue over the whole toBeSigned element with the key.
-// 0, or -1 with 30055.
+// 0, or -1 with 30077 (an algorithm SignatureDigestId does not know) or
+// 30055 (the signature is wrong).
 int VerifySignature(const CertFields& fields, KeyObject* key, std::uint32_t* error);
 
 // MD5 of the item's bytes into out; returns the digest length (16).

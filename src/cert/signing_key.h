@@ -29,7 +29,7 @@ struct SigningKey {
   Asn1Item issuerCert{};   // the signer's certificate DER; empty when self-signed
   Asn1Item issuerName{};   // the Name placed in the issuer field
   Asn1Item validityDer{};  // owned Validity SEQUENCE
-  std::uint32_t serial = 0;
+  std::vector<std::uint8_t> serial;  // content octets of a positive INTEGER
   KeyObject* signerKey = nullptr;  // owned private key object
   std::int32_t algorithm;
 

@@ -196,7 +196,6 @@ int BuildValidityAt(SigningKey* key, std::int32_t days, std::time_t now, std::ui
     DerFree(&key->validityDer);
     return -1;
   }
-  key->serial = static_cast<std::uint32_t>(now);
   return 0;
 }
 

@@ -51,8 +51,8 @@ int CheckValidityAt(CertFields* fields, std::time_t now, std::uint32_t* error);
 int CheckValidityNow(CertFields* fields, std::uint32_t* error);
 
 // Fills key->validityDer with notBefore = the date twelve hours before now at
-// 00:00:00 and notAfter = that date plus days at 23:59:00, and key->serial
-// with now. Years from 2050 on are written as GeneralizedTime. With an
+// 00:00:00 and notAfter = that date plus days at 23:59:00. Years from 2050
+// on are written as GeneralizedTime. With an
 // issuer certificate in the key, an end after the issuer's gives 30075 (an
 // unreadable issuer certificate 30046). 0 or -1.
 int BuildValidityAt(SigningKey* key, std::int32_t days, std::time_t now, std::uint32_t* error);

@@ -69,7 +69,7 @@ int WriteRequestFile(const SecurityCmdContext& context, const CertData& object,
       context.usePEM
           ? WritePemRequest(file.get(), object.der.data, object.der.length, kPemRequestBody,
                             privateKey)
-          : WriteArmouredObject(object, file.get(), true);
+          : WriteArmouredObject(object, file.get(), !context.selfSigned);
   return written == 0 ? 0 : FailWith(slot, kMsgOutputWriteFailed);
 }
 

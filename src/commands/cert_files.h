@@ -25,10 +25,12 @@ inline constexpr std::int32_t kPemRequestCertificateDays = 1;
 inline constexpr std::size_t kMaxCertificateFileSize = 16 << 20;
 
 // Opens CertReqFile into file and writes object->der to it: with UsePEM as
-// an RFC 1424 MIC-ONLY message signed with privateKey, otherwise in the
-// armoured request form. The caller commits the file once the whole command
-// has succeeded. 0; -1 with 30014 when the file cannot be created (or is
-// the key ring file or its stash file); -1 with 30039 when writing fails.
+// an RFC 1424 MIC-ONLY message signed with privateKey, otherwise armoured,
+// as a CERTIFICATE with SelfSigned (the object is then a certificate, which
+// openssl x509 reads) and as a NEW CERTIFICATE REQUEST without. The caller
+// commits the file once the whole command has succeeded. 0; -1 with 30014
+// when the file cannot be created (or is the key ring file or its stash
+// file); -1 with 30039 when writing fails.
 int WriteRequestFile(const SecurityCmdContext& context, const CertData& object,
                      KeyObject* privateKey, OutputFile& file, std::uint32_t* slot);
 

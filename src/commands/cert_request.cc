@@ -1,5 +1,6 @@
 // CreateCertReq: a certificate request for a key the key ring holds.
 #include "cert/cert_build.h"
+#include "cert/serial_number.h"
 #include "cert/signing_key.h"
 #include "cert/validity.h"
 #include "commands/cert_files.h"
@@ -31,6 +32,7 @@ int BuildRequestObject(const SecurityCmdContext& context, KeyRingEntry& entry, K
     SigningKey selfSigner(kAlgMd5WithRsa);
     if (BuildValidity(&selfSigner, kPemRequestCertificateDays, slot) != 0) return -1;
     selfSigner.issuerName = subject;
+    selfSigner.serial = NewSerialNumber();
     if (BuildTbsCertificate(object, selfSigner, subject, publicKey) != 0) {
       return FailWith(slot, kMsgSubjectNameFailed);
     }

@@ -138,6 +138,11 @@ int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
     session.ringFileLock.emplace(keyFile);
   }
   int status = KeyRingOpen(keyFile, std::nullopt);
+  // A key ring that is there but may not be read is told apart from one
+  // that is missing or damaged.
+  if (status == kKeyRingCannotOpen && ::access(keyFile.c_str(), F_OK) == 0) {
+    return FailWith(slot, kMsgKeyRingOpenFailed);
+  }
   if (status != kKeyRingOk && status != kKeyRingWrongPassword) return -1;
   if (status == kKeyRingWrongPassword) {
     if (!HasText(context.password) && context.useStash) {

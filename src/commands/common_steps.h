@@ -107,9 +107,10 @@ int CloseReportFile(OutputFile file, int status, std::uint32_t done, std::uint32
 // Opens KeyFile into the in-memory key ring: first without password, then,
 // when one is needed, with Password or, given UseStash and no Password, the
 // stashed one (which the context then points at). The ring's file lock is
-// taken for a ring that exists, and held by the session. 0; -1 with 30010
-// when the first attempt fails otherwise than for a password; 1 with 30008
-// (cannot open), 30009 (password) or 30010.
+// taken for a ring that exists, and held by the session. 0; -1 with 30008
+// when the file is there but cannot be opened, or 30010 when the first
+// attempt fails otherwise than for a password; 1 with 30008 (cannot open),
+// 30009 (password) or 30010.
 int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
                            std::uint32_t* slot);
 

@@ -55,8 +55,10 @@ int ExtractCert(SecurityCmdContext& context, CommandSession& session, std::uint3
   std::optional<std::vector<ByteView>> certificates;
   if (entry) certificates = KeyRingEntryCertificates(*entry);
   int status = 0;
-  if (!certificates || certificates->empty()) {
+  if (!entry) {
     status = FailWith(slot, kMsgNoSuchEntry);
+  } else if (!certificates || certificates->empty()) {
+    status = FailWith(slot, kMsgNoCertificate);
   } else if (output && !WriteCertificate(output.get(), certificates->front())) {
     status = FailWith(slot, kMsgOutputWriteFailed);
   } else if (output && CommitOutput(output, slot) != 0) {

@@ -6,6 +6,7 @@
 
 #include "asn1/asn1.h"
 #include "cert/cert_build.h"
+#include "crypto/pkcs1.h"
 #include "crypto/random_shared.h"
 #include "cert/dn.h"
 #include "commands/cert_files.h"
@@ -23,6 +24,10 @@ namespace kcertadm {
 namespace {
 
 constexpr const char* kTemplateKeyRing = "master.kyr";
+
+// The new key signs its request or certificate with MD5 with RSA: the
+// 34-octet DigestInfo in a PKCS #1 block needs a modulus of 45 octets.
+constexpr std::int32_t kSmallestKeyBits = (34 + kPkcs1Overhead) * 8;
 
 bool PathExists(const char* path) {
   struct stat st;
@@ -65,6 +70,8 @@ bool SubjectNameOf(const CertData& built, const DnValue (&values)[DN_SLOT_COUNT]
 }
 
 int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
+  // A new key ring has no stash file to stand in for its password.
+  if (!HasText(context.password)) return FailWith(slot, kMsgNoPassword);
   SubjectValues subject;
   if (subject.Build(context, slot) != 0) return -1;
   const bool writeRequest = context.certReqFile != nullptr;
@@ -82,7 +89,7 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
   }
 
   KeyHolder keyPair;
-  if (context.keySize <= 0 ||
+  if (context.keySize < kSmallestKeyBits ||
       GenerateRsaPrivateKey(static_cast<std::uint32_t>(context.keySize), keyPair.out()) != 0 ||
       keyPair.get() == nullptr) {
     return FailWith(slot, kMsgKeyGenFailed);

@@ -90,8 +90,8 @@ enum MessageNumber : std::uint32_t {
   kMsgTemplateHasKey = 30073,
   kMsgUnused30074 = 30074,
   kMsgValidityTimeFailed = 30075,
-  kMsgUnused30076 = 30076,
-  kMsgUnused30077 = 30077,
+  kMsgUnsupportedKeyType = 30076,     // a certificate's public key is not RSA
+  kMsgUnsupportedSignature = 30077,   // a signature algorithm that is not supported
   kMsgUnused30078 = 30078,
   kMsgUnused30079 = 30079,
 };

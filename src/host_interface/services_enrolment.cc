@@ -57,7 +57,8 @@ std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
   if (subject.Build(*context, slot) != 0) return -1;
 
   OutputFile output;
-  if (HasText(context->certFile)) {
+  // An empty file name is a mistake of the caller's, not a wish for text.
+  if (context->certFile != nullptr) {
     output = OpenOutputFile(*context, slot);
     if (!output) return -1;
   }

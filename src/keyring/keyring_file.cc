@@ -116,7 +116,9 @@ int TestPrivateKeys(const KeyRingState& ring) {
     if (!entry.HasPrivateKey()) continue;
     if (!ring.password) return kKeyRingWrongPassword;
     if (SealedKeyIterationsOverBound(entry.privateKey)) return kKeyRingBadFormat;
-    if (!DecryptPrivateKeyNumbers(entry.privateKey, *PasswordView(ring.password))) return kKeyRingWrongPassword;
+    // The header's check value has accepted the password: a key that does
+    // not decrypt under it is damaged.
+    if (!DecryptPrivateKeyNumbers(entry.privateKey, *PasswordView(ring.password))) return kKeyRingBadFormat;
   }
   return kKeyRingOk;
 }

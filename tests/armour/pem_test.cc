@@ -105,8 +105,13 @@ TEST(PemStrictReaders, SniffAndStopAtTheFirstWrongLine) {
       {"CRL after junk", kSniff, "junk\n" + begin + "Proc-Type: 4,CRL\n", kPemSniffCrl},
       {"armour inside", kSniff, begin + armour, kPemSniffArmouredCertificate},
       {"encrypted messages are not taken", kSniff, begin + "Proc-Type: 4,ENCRYPTED\n", kPemSniffNone},
+      // A header line is its constant whole: text after it makes another header.
+      {"text after MIC-ONLY", kSniff, begin + "Proc-Type: 4,MIC-ONLYX\n", kPemSniffNone},
       {"complete, lines after the end ignored", kRequest, domain + originator + mic + end + "junk\n", kPemRequestOk},
       {"wrong domain", kRequest, "Content-Domain: RFC1154\n" + originator + mic + end, kPemRequestBadDomain},
+      {"text after the domain", kRequest, "Content-Domain: RFC822X\n" + originator + mic + end, kPemRequestBadDomain},
+      {"Base64 on the originator line", kRequest, domain + "Originator-Certificate: AQgP\n" + mic + end,
+       kPemRequestBadOriginator},
       {"no originator", kRequest, domain + "Issuer-Certificate:\n AQgP\n" + mic + end, kPemRequestBadOriginator},
       {"header after certificate", kRequest, domain + originator + "Key-Info: RSA,\n" + mic + end, kPemRequestUnexpectedHeader},
       {"no certificate text", kRequest, domain + "Originator-Certificate:\n" + mic + end, kPemRequestNoCertificate},

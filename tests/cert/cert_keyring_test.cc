@@ -67,6 +67,37 @@ TEST_F(CertKeyRingTest, IssuerMustBeATrustedRoot) {
   EXPECT_EQ(Check(broken), std::tuple(-1, 30055u, 0));
 }
 
+// A self-issued certificate whose algorithm cannot be checked is told apart from one whose signature is
+// wrong; one whose key is not RSA cannot be stored, checked or not.
+TEST_F(CertKeyRingTest, UnsupportedAlgorithmsAndKeyTypesHaveTheirOwnMessages) {
+  Record parsed(root);
+  std::uint32_t error = 0;
+  ASSERT_EQ(ParseCert(&parsed.cert, &parsed.fields, &error), 0);
+  const Bytes rsaKey = BytesOf(parsed.fields.subjectPublicKeyInfo);
+  auto self = [](const Bytes& algorithm, const Bytes& spki) {
+    const Bytes tbs = Cat({Hex("A0 03 02 01 02 02 01 01"), algorithm, CnName("Self"), kValidity, CnName("Self"), spki});
+    return Tlv(0x30, Cat({Tlv(0x30, tbs), algorithm, Tlv(0x03, Hex("00 01 02 03"))}));
+  };
+  auto keyOf = [](const Bytes& algorithm) { return Tlv(0x30, Cat({Tlv(0x30, algorithm), Tlv(0x03, Bytes(33, 0))})); };
+  const Bytes ecdsaWithSha256 = Hex("30 0A 06 08 2A 86 48 CE 3D 04 03 02");
+  const Bytes ecKey = keyOf(Hex("06 07 2A 86 48 CE 3D 02 01 06 08 2A 86 48 CE 3D 03 01 07"));  // P-256
+  const struct { const char* why; Bytes der; int verify; std::uint32_t want; } kTests[] = {
+      {"sha224WithRSAEncryption", self(Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 0E 05 00"), rsaKey), 1, 30077},
+      {"RSASSA-PSS", self(Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 0A 30 00"), rsaKey), 1, 30077},
+      {"ecdsa-with-SHA256", self(ecdsaWithSha256, rsaKey), 1, 30077},
+      {"MD5 with RSA, signature wrong", self(kMd5WithRsa, rsaKey), 1, 30055},
+      {"elliptic-curve key", self(ecdsaWithSha256, ecKey), 0, 30076},
+      {"DSA key", self(kMd5WithRsa, keyOf(Hex("06 07 2A 86 48 CE 38 04 01"))), 0, 30076},
+      {"Ed25519 key, checked", self(Hex("30 05 06 03 2B 65 70"), keyOf(Hex("06 03 2B 65 70"))), 1, 30076},
+  };
+  for (const auto& c : kTests) {
+    SCOPED_TRACE(c.why);
+    Record r(c.der);
+    error = 0;
+    EXPECT_EQ(std::pair(CheckCertificate(&r.cert, &r.fields, c.verify, &error), error), std::pair(-1, c.want));
+  }
+}
+
 // (Chains that climb, end or loop are climbed through GetServerRootCert.)
 TEST_F(CertKeyRingTest, ClimbingStopsAtAnIssuerWithoutCertificate) {
   KeyRingEntry issuer;

@@ -56,7 +56,7 @@ KeyObject* BuildVectorRecord(bool selfSigned, std::time_t when, Record& r) {
   context.selfSigned = selfSigned ? 1 : 0;
   context.validDays = 365;
   KeyObject* key = LoadVectorKey();
-  EXPECT_EQ(BuildRequestOrCertificateAt(subject, &r.cert, key, &context, when, &error), 0) << error;
+  EXPECT_EQ(BuildRequestOrCertificateAt(subject, &r.cert, key, &context, when, kVectorSerial, &error), 0) << error;
   FreeDnValues(subject);
   return key;
 }
@@ -76,6 +76,7 @@ VectorSigner::VectorSigner(std::time_t when) {
   signer.signerSubject = BytesOf(self.cert.subjectDer);
   signer.issuerCert = ItemOf(signer.signerCertificate);
   signer.issuerName = ItemOf(signer.signerSubject);
+  signer.serial = kVectorSerial;
 }
 
 }  // namespace kcertadm::test

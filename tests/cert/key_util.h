@@ -11,6 +11,8 @@
 namespace kcertadm::test {
 
 inline constexpr std::time_t kDec4At1603 = 1796400180;  // 2026-12-04 16:03:00 UTC
+// The serial number of the built vectors (the number 1796400180).
+inline const Bytes kVectorSerial = {0x6B, 0x12, 0xE4, 0x34};
 
 // Sets the process-wide international string type for one scope.
 struct IntlEncodingScope {

@@ -89,7 +89,7 @@ TEST(BuildValidityAt, BackdatesTwelveHoursAndEndsAtDayEnd) {
     SigningKey key;
     std::uint32_t error = 0;
     ASSERT_EQ(BuildValidityAt(&key, c.days, c.now, &error), 0);
-    EXPECT_EQ(std::pair(BytesOf(key.validityDer), key.serial), std::pair(c.want, static_cast<std::uint32_t>(c.now)));
+    EXPECT_EQ(BytesOf(key.validityDer), c.want);
   }
 }
 

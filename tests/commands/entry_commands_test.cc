@@ -1,6 +1,8 @@
 // DesignateRoot, DeleteEntry and ExtractCert through the command entry.
 #include "command_test_util.h"
 
+#include <unistd.h>
+
 namespace kcertadm {
 namespace {
 
@@ -29,6 +31,10 @@ TEST_F(EntryCommands, RefusalsLeaveKeyRingAsItWas) {
   const std::string bare = dir_ / "bare.kyr";
   ASSERT_EQ(RunCommand("CreateKeyFile", Ring(bare, "KeyName=key;CommonName=k;NoStashFile")).status, 0);
   const std::string wrong = "KeyFile=" + Key() + ";Password=wrong;EntryLabel=server";
+  Bytes sealed = ReadFileBytes(bare);
+  sealed[sealed.size() - 40] ^= 0x10;  // the last block of the key's private key, its last field
+  const std::string damaged = dir_ / "damaged.kyr";
+  testing::WriteFileBytes(damaged, sealed);
   ExpectRefusals(
       {
           {"DesignateRoot", "no label", Ring(Key()), kMsgNoLabel},
@@ -44,9 +50,28 @@ TEST_F(EntryCommands, RefusalsLeaveKeyRingAsItWas) {
           {"ExtractCert", "empty output name", Ring(Key(), "CertFile="), kMsgNoCertFile},
           {"ExtractCert", "no such label", Ring(Key(), "EntryLabel=nobody"), kMsgNoSuchEntry},
           {"ExtractCert", "no default key entry with a certificate", Ring(bare), kMsgNoSuchEntry},
-          {"ExtractCert", "an entry without certificate", Ring(bare, "EntryLabel=key"), kMsgNoSuchEntry},
+          {"ExtractCert", "an entry without certificate", Ring(bare, "EntryLabel=key"), kMsgNoCertificate},
+          // The password opens the header; the key it seals is damaged, not the password wrong.
+          {"ExtractCert", "a damaged private key", Ring(damaged, "EntryLabel=key"), kMsgKeyRingReadFailed},
       },
-      {Key(), bare});
+      {Key(), bare, damaged});
+}
+
+// A key ring that is there but may not be read is neither missing nor damaged. As root the command
+// runs in a child process that has become nobody, its message told by its exit status.
+TEST_F(EntryCommands, KeyRingThatMayNotBeReadCannotBeOpened) {
+  using std::filesystem::perms;
+  std::filesystem::permissions(dir_.path(), perms::owner_all | perms::group_exec | perms::others_exec);
+  std::filesystem::permissions(Key(), perms::none);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(255);
+    ::_exit(static_cast<int>(RunCommand("ExtractCert", Ring(Key())).message - kMsgInitFailed));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 255) << status;
+  EXPECT_EQ(kMsgInitFailed + static_cast<std::uint32_t>(WEXITSTATUS(status)), kMsgKeyRingOpenFailed);
 }
 
 TEST_F(EntryCommands, ExtractCertWritesTheArmouredCertificate) {

@@ -65,6 +65,13 @@ TEST_F(KeyFileCreation, RefusalsCreateNothing) {
           {"CreateKeyFile", "request file is the stash file", Ring(Key(), subject + ";CertReqFile=" + Stash()),
            kMsgRequestFileIsKeyFile},
           {"CreateKeyFile", "key size too small", Ring(Key(), subject + ";KeySize=100"), kMsgKeyGenFailed},
+          // The smallest key that signs a request with MD5 has 360 bits.
+          {"CreateSelfSigned", "key too small to sign its certificate", Ring(Key(), subject + ";KeySize=256"),
+           kMsgKeyGenFailed},
+          {"CreateKeyFile", "key too small to sign a request later", Ring(Key(), subject + ";KeySize=359"),
+           kMsgKeyGenFailed},
+          {"CreateKeyFile", "UseStash without password: a new ring has no stash",
+           "KeyFile=" + Key() + ";UseStash;" + subject, kMsgNoPassword},
           {"CreateKeyFile", "an existing key ring", Ring(existing, subject), kMsgKeyFileExists},
           // A name that exists but cannot be opened counts as existing too.
           {"CreateKeyFile", "a dangling link", Ring(dangling, subject), kMsgKeyFileExists},

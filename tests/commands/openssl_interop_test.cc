@@ -35,9 +35,9 @@ TEST_F(OpensslInterop, WeSignOpensslRequests) {
                             "-out $1.der && openssl req -in $1.req -pubkey -noout | openssl pkey -pubin -outform DER "
                             "-out $1.spki && " + std::string(kPython) + " " KCERTADM_TEST_DATA_DIR
                             "/services/check_issued.py $1.der ca.der $1.spki | grep -qx \"CN=$1,O=Peer Org,C=DE\"";
-  // A request signed with a digest the toolkit does not know cannot be checked.
+  // A request signed with a digest the toolkit does not know cannot be checked, and says so.
   const std::pair<const char*, std::uint32_t> kTests[] = {
-      {"md5", kMsgCertSigned}, {"sha1", kMsgCertSigned}, {"sha256", kMsgBadSignature}};
+      {"md5", kMsgCertSigned}, {"sha1", kMsgCertSigned}, {"sha224", kMsgUnsupportedSignature}};
   for (const auto& [digest, message] : kTests) {
     SCOPED_TRACE(digest);
     const std::string name = std::string("peer-") + digest;
@@ -51,6 +51,40 @@ TEST_F(OpensslInterop, WeSignOpensslRequests) {
     if (message != kMsgCertSigned) continue;
     EXPECT_EQ(Run("sh -c '" + check + "' - " + name), 0) << ReadFileText(env_.dir / "out.log");
   }
+}
+
+// Certificates the key ring cannot hold or check are refused by name, with NoTrust as without.
+TEST_F(OpensslInterop, ForeignKeyTypesAndSignaturesAreNamed) {
+  ASSERT_EQ(Run("openssl genpkey -genparam -algorithm DSA -pkeyopt dsa_paramgen_bits:1024 -out dsa.param"), 0);
+  const struct { const char* name; const char* key; std::uint32_t want; } kTests[] = {
+      {"ec", "-newkey ec -pkeyopt ec_paramgen_curve:P-256", kMsgUnsupportedKeyType},
+      {"dsa", "-newkey dsa:dsa.param", kMsgUnsupportedKeyType},
+      {"ed25519", "-newkey ed25519", kMsgUnsupportedKeyType},
+      {"pss", "-newkey rsa:1024 -sha256 -sigopt rsa_padding_mode:pss", kMsgUnsupportedSignature},
+  };
+  for (const auto& c : kTests) {
+    SCOPED_TRACE(c.name);
+    const std::string file = env_.dir / (std::string(c.name) + ".pem");
+    ASSERT_EQ(Run("openssl req -x509 " + std::string(c.key) + " -nodes -subj /CN=" + c.name +
+                  " -days 30 -keyout " + c.name + ".key -out " + file),
+              0);
+    const std::string receive = "EntryLabel=" + std::string(c.name) + ";CertReqFile=" + file;
+    EXPECT_EQ(RunCommand("ReceiveRootCert", Ring(env_.Server(), receive)).message, c.want);
+    if (c.want == kMsgUnsupportedKeyType) {
+      EXPECT_EQ(RunCommand("ReceiveCert", Ring(env_.Server(), receive + ";NoTrust")).message, c.want);
+    }
+  }
+  // A request for such a key is not signed, and says why.
+  ASSERT_EQ(Run("openssl req -new -key ec.key -subj /CN=ec -out ec.req"), 0);
+  const std::string sign = "CertReqFile=" + env_.dir / "ec.req" + ";CertFile=" + env_.dir / "ec.crt";
+  EXPECT_EQ(RunCommand("SignCert", Ring(env_.Ca(), sign)).message, kMsgUnsupportedKeyType);
+}
+
+// A self-signed certificate written in place of a request carries the label openssl reads it by.
+TEST_F(OpensslInterop, OpensslReadsOurSelfSignedRequestFile) {
+  const std::string request = "KeyName=server;SelfSigned;CertReqFile=" + env_.dir / "self.pem";
+  ASSERT_EQ(RunCommand("CreateCertReq", Ring(env_.Server(), request)), Ok(kMsgCertReqCreated));
+  EXPECT_EQ(Run("openssl x509 -in self.pem -noout -subject"), 0) << ReadFileText(env_.dir / "out.log");
 }
 
 }  // namespace

@@ -48,6 +48,16 @@ TEST_F(ReceiveCertTest, RefusalsLeaveKeyRingAsItWas) {
   auto in = [&](const std::string& file, const std::string& more = "") {
     return Ring(env_.Server(), "CertReqFile=" + file + more);
   };
+  // NoTrust skips the issuer and the signature, never the dates.
+  auto outside = [&](const char* name, const char* from, const char* to) {
+    const Bytes key = Tlv(0x30, Cat({Tlv(0x02, {0x00, 0xC1}), Tlv(0x02, {0x03})}));
+    const Bytes spki = Tlv(0x30, Cat({Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 01 05 00"), Tlv(0x03, Cat({{0}, key}))}));
+    const Bytes validity = Tlv(0x30, Cat({Tlv(0x17, test::Text(from)), Tlv(0x17, test::Text(to))}));
+    const std::string path = env_.dir / name;
+    testing::WriteFileBytes(path, test::Signed(Cat({Hex("02 01 01"), test::kMd5WithRsa, test::CnName("Old"), validity,
+                                                    test::CnName("Old"), spki})));
+    return in(path, ";UseBER;NoTrust;EntryLabel=dated");
+  };
   ExpectRefusals(
       {
           {"ReceiveCert", "no input named", Ring(env_.Server()), kMsgNoRequestFile},
@@ -61,6 +71,10 @@ TEST_F(ReceiveCertTest, RefusalsLeaveKeyRingAsItWas) {
           {"ReceiveCert", "a certificate entry holds the key", in(env_.CaCert(), ";EntryLabel=again"),
            kMsgPublicKeyInEntry},
           {"ReceiveCert", "the label is taken", in(otherCert, ";EntryLabel=server"), kMsgLabelExists},
+          {"ReceiveCert", "expired, with NoTrust", outside("old.der", "010101000000Z", "020101000000Z"),
+           kMsgCertExpired},
+          {"ReceiveCert", "not yet valid, with NoTrust", outside("new.der", "400101000000Z", "410101000000Z"),
+           kMsgCertNotYetValid},
           // A root matches no key of the key ring: it needs a label.
           {"ReceiveRootCert", "a root without label", in(otherCert), kMsgCertMatchesNoKey},
       },

@@ -1,6 +1,9 @@
 // SignCert and CreateCertReq through the command entry: requests made here and signed here, in both request forms.
 #include "command_test_util.h"
 
+#include <cstring>
+#include <set>
+
 namespace kcertadm {
 namespace {
 
@@ -23,6 +26,31 @@ TEST(SignCert, IssuesForThePkcs10RequestUnderTheCaName) {
   // Its key is the server's: the receiving tests store it in the key's entry.
   EXPECT_EQ(NamesIn(out), kServerName + std::string("IssuerCountry: US\nIssuerOrg: Test\nIssuerCommonName: Test CA\n"));
   EXPECT_EQ(env.Sign(env.dir / "zero.crt", "ValidDays=0").message, kMsgCertSigned);
+}
+
+// A root and the certificates it issues within one second never share a serial: each is a positive
+// INTEGER of 16 octets (02 10 4x..7x ...) from the random generator.
+TEST(SignCert, SerialNumbersAreRandomAndNeverShared) {
+  CaAndServer env;
+  const std::string first = env.dir / "first.crt", second = env.dir / "second.crt";
+  ASSERT_EQ(env.Sign(first), Ok(kMsgCertSigned));
+  ASSERT_EQ(env.Sign(second), Ok(kMsgCertSigned));
+  std::set<Bytes> serials;
+  for (const std::string& file : {env.CaCert(), first, second}) {
+    SCOPED_TRACE(file);
+    const Bytes der = CertificateDerOfFile(file);
+    CertData cert{};
+    cert.der = ItemOf(der);
+    CertFields fields;
+    std::uint32_t error = 0;
+    ASSERT_EQ(ParseCert(&cert, &fields, &error), 0);
+    const Bytes serial = testing::BytesOf(fields.serialNumber);
+    ASSERT_EQ(serial.size(), 18u);
+    EXPECT_EQ(serial[1], 0x10);
+    EXPECT_EQ(serial[2] & 0xC0, 0x40);
+    serials.insert(serial);
+  }
+  EXPECT_EQ(serials.size(), 3u);
 }
 
 TEST(SignCert, PemRequestGetsPemReplyTheServerReceives) {
@@ -70,9 +98,17 @@ TEST(CreateCertReq, RequestsForKeysTheKeyRingHolds) {
   EXPECT_EQ(sign(env.dir / "again.arm").message, kMsgCertSigned);
   ASSERT_EQ(request("KeyName=server;UsePEM;", env.dir / "again.pem").status, 0);
   EXPECT_EQ(sign(env.dir / "again.pem").message, kMsgCertSigned);
-  // The self-signed form: a certificate of the key's own name.
+  // The self-signed form: a certificate of the key's own name, labelled as one.
   ASSERT_EQ(request("KeyName=server;SelfSigned;", env.dir / "self.arm").status, 0);
+  std::string self = ReadFileText(env.dir / "self.arm");
+  EXPECT_TRUE(self.starts_with("-----BEGIN CERTIFICATE-----\n") && self.ends_with("\n-----END CERTIFICATE-----"));
   EXPECT_EQ(NamesIn(env.dir / "self.arm"), kSelfSignedNames);
+  // Such files written before under the request label are still read.
+  for (const std::string edge : {"-----BEGIN ", "-----END "})
+    self.replace(self.find(edge), edge.size() + std::strlen("CERTIFICATE"), edge + "NEW CERTIFICATE REQUEST");
+  const std::string old = env.dir.Write("old.arm", self);
+  EXPECT_EQ(NamesIn(old), kSelfSignedNames);
+  EXPECT_EQ(RunCommand("ReceiveCert", Ring(env.Ca(), "EntryLabel=old;CertReqFile=" + old)), Ok(kMsgCertReceived));
   // The default key entry is the first with a private key and a certificate.
   EXPECT_EQ(RunCommand("CreateCertReq", Ring(env.Ca(), "CertReqFile=" + (env.dir / "ca.req"))).message,
             kMsgCertReqCreated);

@@ -5,9 +5,11 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host_interface/command_context.h"
+#include "host_interface/keyword_table.h"
 #include "host_interface/messages.h"
 
 namespace kcertadm {
@@ -54,6 +56,25 @@ TEST(ParseParameters, StoresEachKeywordInItsField) {
   EXPECT_STREQ(Parsed("").context.keyFile, "keyfile.kyr");
   // An empty item is the empty token, which names CommonName: it clears it.
   EXPECT_STREQ(Parsed("CommonName=web;KeyFile=k;;").context.commonName, "");
+}
+
+// A keyword cut short selects the first keyword of the table that begins with it, even when a later one is
+// a closer fit; a whole keyword that begins a longer one selects itself.
+TEST(FindKeyword, AbbreviationSelectsTheFirstKeywordItBegins) {
+  const struct { const char* token; int want; const char* why; } kTests[] = {
+      {"Cert", kKwCertReqFile, "CertReqFile stands before CertFile"},
+      {"Entr", kKwEntriesFile, "EntriesFile stands before EntryLabel"},
+      {"Use", kKwUsePEM, "the first of six keywords beginning Use"},
+      {"UsePKCS", kKwUsePKCS, "a whole keyword, not UsePKCS7 which it begins"},
+      {"usepkcs7", kKwUsePKCS7, "letter case ignored"},
+      {"UsePKCS7X", -1, "longer than every keyword"},
+  };
+  for (const auto& c : kTests) EXPECT_EQ(FindKeyword(c.token), c.want) << c.token << ": " << c.why;
+  // Through the parser: the abbreviation sets the field of the keyword it selects.
+  const Parsed p("Cert=r;Entr=e;Use;UsePKCS");
+  EXPECT_EQ(std::tuple(Str(p.context.certReqFile), Str(p.context.certFile), Str(p.context.entriesFile),
+                       Str(p.context.label), p.context.usePEM, p.context.usePKCS, p.context.usePKCS7),
+            std::tuple(Str("r"), Str(nullptr), Str("e"), Str(nullptr), 1, 1, 0));
 }
 
 // How each way of writing an item leaves a text field and a number field.

@@ -53,6 +53,10 @@ TEST_F(EnrolmentTest, CertFileReceivesTheRequestInCertificateArmour) {
   EXPECT_EQ(request.value.reqText.length, 0);
   const std::string text = testing::ReadFileText(path);
   EXPECT_TRUE(text.starts_with("-----BEGIN CERTIFICATE-----\n") && text.ends_with("\n-----END CERTIFICATE-----"));
+  // An empty name is no file, and not a wish for the text either.
+  HostRecord unnamed;
+  EXPECT_EQ(Enrol(spkac_, unnamed, "Client", ""), (Outcome{-1, 30033}));
+  EXPECT_EQ(unnamed.value.reqText.length, 0);
 }
 
 TEST_F(EnrolmentTest, HostileClientRequestsAreRefused) {
@@ -66,8 +70,16 @@ TEST_F(EnrolmentTest, HostileClientRequestsAreRefused) {
   auto at = std::search(otherChallengeType.begin(), otherChallengeType.end(), hello.begin(), hello.end());
   ASSERT_NE(at, otherChallengeType.end());
   *at = 0x0C;
+  auto spkac = [](const std::string& key, const char* digest) {
+    return RunShell(key + " | openssl spkac -key /dev/stdin -challenge hello -digest " + digest +
+                    " | sed -n 's/^SPKAC=//p' | tr -d '\\n'");
+  };
+  const std::string ecKey = "openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256";
+  const std::string rsaKey = "cat '" + ServiceDataPath("client.pem") + "'";
   struct Case { const char* why; std::string text; const char* commonName; std::uint32_t message; };
   const Case kTests[] = {
+      {"elliptic-curve key", spkac(ecKey, "sha256"), "Client", 30076},        // the key type, by name
+      {"sha224 signature", spkac(rsaKey, "sha224"), "Client", 30077},         // cannot be checked: not "wrong"
       {"no structure", "AAAA", "Client", 30041},                              // not a signed structure
       {"bad signature", Base64Of(badSignature), "Client", 30055},            // must not verify with its key
       {"trailing bytes", Base64Of(trailing), "Client", 30041},               // not one structure

@@ -103,4 +103,32 @@ expect 0 '^30060: ' ChangePassword KeyFile=web.kyr --passin file:change.pass --n
 expect 1 '^30009: ' ExtractCert KeyFile=web.kyr --passin file:web.pass
 expect 0 '^30054: ' ExtractCert KeyFile=web.kyr --passin 'pass:new secret'
 expect 0 '^30054: ' ExtractCert KeyFile=web.kyr UseStash
+
+# The tool is strict where the library is lenient: numbers are decimal digits, an item has a keyword.
+for item in ValidDays=abc ValidDays=0x10 "ValidDays=5 days" KeySize=1024x =x; do
+  expect_usage SignCert KeyFile=ca.kyr UseStash CertReqFile=web.csr CertFile=x.crt "$item"
+  grep -qF "\"$item\"" err || fail "the refusal of $item does not name it: $(cat err)"
+done
+[ ! -e x.crt ] || fail "a refused command line ran"
+# A keyword the command does not read is accepted, with a warning.
+expect 0 '^30054: ' ExtractCert KeyFile=ca.kyr UseStash ShowPrivateKey
+grep -q 'warning: ExtractCert does not read ShowPrivateKey' err || fail "no warning for an unread keyword"
+# "-" names standard output; the message line then goes to errors.
+"$KCERTADM" ExtractCert KeyFile=ca.kyr UseStash CertFile=- >out 2>err || fail "ExtractCert CertFile=- failed"
+cmp -s out ca.crt || fail "CertFile=- wrote \"$(cat out)\""
+grep -q '^30054: ' err || fail "no message line with CertFile=-: $(cat err)"
+"$KCERTADM" GetEntries KeyFile=ca.kyr UseStash Entr=- ShowPrivateKey >out 2>err || fail "GetEntries Entr=- failed"
+grep -q '^EntryLabel: ca$' out || fail "EntriesFile=- wrote \"$(cat out)\""
+"$KCERTADM" ExtractCert KeyFile=ca.kyr UseStash EntryLabel=none CertFile=- >out 2>err
+[ $? -eq 1 ] && [ ! -s out ] && grep -q '^30026: ' err || fail "a failed CertFile=- wrote \"$(cat out)\""
+[ ! -e ./- ] || fail "a file named - was written"
+# COMMAND --help is help COMMAND.
+expect 0 '^kcertadm ExtractCert - ' ExtractCert --help
+expect_usage NoSuchCommand --help
+# A report without entries says why: every entry holds a private key.
+expect 0 '^30053: ' GetEntries KeyFile=weak.kyr EntriesFile=weak.txt --passin pass:x
+[ ! -s weak.txt ] || fail "the key entry was listed without ShowPrivateKey"
+grep -q '1 entry .* private key.*ShowPrivateKey' err || fail "no note on the empty report: $(cat err)"
+expect 0 '^30053: ' GetEntries KeyFile=web.kyr EntriesFile=web.txt UseStash
+! grep -q 'note:' err || fail "a note on a report that lists entries"
 finish

@@ -1,6 +1,8 @@
 # The kcertadm tool and the installed package, run as a user would run them; the tool's own units in the gtest program.
 target_sources(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools/password_source.cc
-                                  ${PROJECT_SOURCE_DIR}/tools/password_plan.cc)
+                                  ${PROJECT_SOURCE_DIR}/tools/password_plan.cc
+                                  ${PROJECT_SOURCE_DIR}/tools/item_checks.cc
+                                  ${PROJECT_SOURCE_DIR}/tools/command_help.cc)
 target_include_directories(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools)
 
 set(tools_cli $<TARGET_FILE:kcertadm_cli>)

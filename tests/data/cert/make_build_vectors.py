@@ -11,6 +11,7 @@ from Cryptodome.Signature import pkcs1_15
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 NOW = 1796400180
+SERIAL = 1796400180  # the serial number the tests hand the builder
 VALID_DAYS = 365
 
 
@@ -84,7 +85,7 @@ def main():
     end = start + datetime.timedelta(days=VALID_DAYS)
     validity = seq(tlv(0x17, start.strftime("%y%m%d000000Z").encode()),
                    tlv(0x17, end.strftime("%y%m%d235900Z").encode()))
-    tbs = seq(tlv(0xA0, integer(2)), integer(NOW), md5_alg, SUBJECT, validity, SUBJECT, spki)
+    tbs = seq(tlv(0xA0, integer(2)), integer(SERIAL), md5_alg, SUBJECT, validity, SUBJECT, spki)
     with open(os.path.join(HERE, "built_self_signed.der"), "wb") as f:
         f.write(signed(tbs))
 
