@@ -60,6 +60,9 @@ struct PbeParams {
 const AlgorithmInfoType* AlgInfoMd2();
 const AlgorithmInfoType* AlgInfoMd5();
 const AlgorithmInfoType* AlgInfoSha1();
+const AlgorithmInfoType* AlgInfoSha256();
+const AlgorithmInfoType* AlgInfoSha384();
+const AlgorithmInfoType* AlgInfoSha512();
 // Ciphers.
 const AlgorithmInfoType* AlgInfoDesCbc();      // CbcParams
 const AlgorithmInfoType* AlgInfoDesEde3Cbc();  // CbcParams
@@ -89,7 +92,7 @@ const KeyInfoType* KeyInfoRsaCrt();
 
 extern const AlgorithmMethod* const KeyRingMethods[];     // RSA, key generation, digests
 extern const AlgorithmMethod* const PbeMethods[];         // MD5, DES-CBC both ways
-extern const AlgorithmMethod* const DigestMethods[];      // MD2, MD5, SHA-1
+extern const AlgorithmMethod* const DigestMethods[];      // MD2, MD5, SHA-1, SHA-256/384/512
 extern const AlgorithmMethod* const RandomMethods[];      // MD5 random generator
 extern const AlgorithmMethod* const DesCbcMethods[];      // DES-CBC both ways
 extern const AlgorithmMethod* const Rc2CbcMethods[];      // RC2-CBC both ways
