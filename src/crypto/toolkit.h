@@ -78,6 +78,9 @@ const AlgorithmInfoType* AlgInfoRsaPublicPkcs();
 const AlgorithmInfoType* AlgInfoMd2WithRsa();
 const AlgorithmInfoType* AlgInfoMd5WithRsa();
 const AlgorithmInfoType* AlgInfoSha1WithRsa();
+const AlgorithmInfoType* AlgInfoSha256WithRsa();
+const AlgorithmInfoType* AlgInfoSha384WithRsa();
+const AlgorithmInfoType* AlgInfoSha512WithRsa();
 const AlgorithmInfoType* AlgInfoRandomMd5();
 
 const KeyInfoType* KeyInfoItem();
