@@ -48,6 +48,8 @@ TEST_F(ReceiveCertTest, TodaysPublicRoots) {
     EXPECT_EQ(RunCommand("ViewCert", "CertReqFile=" + root + ";EntriesFile=" + env_.dir / "view.txt;Verify"),
               Ok(kMsgCertWritten));
   }
+  EXPECT_EQ(RunCommand("GetEntries", Ring(env_.Server(), "EntriesFile=" + env_.dir / "list.txt;Verify")),
+            Ok(kMsgEntriesListed));
 }
 
 TEST_F(ReceiveCertTest, RefusalsLeaveKeyRingAsItWas) {
