@@ -7,6 +7,7 @@
 #include "crypto/des.h"
 #include "crypto/md5.h"
 #include "crypto/sha1.h"
+#include "crypto/sha2.h"
 #include "crypto/toolkit.h"
 
 namespace kcertadm {
@@ -34,6 +35,9 @@ void BM_RawDigest(benchmark::State& state) {
 }
 BENCHMARK(BM_RawDigest<Md5>)->Name("Md5Raw/8192");
 BENCHMARK(BM_RawDigest<Sha1>)->Name("Sha1Raw/8192");
+BENCHMARK(BM_RawDigest<Sha256>)->Name("Sha256Raw/8192");
+BENCHMARK(BM_RawDigest<Sha384>)->Name("Sha384Raw/8192");
+BENCHMARK(BM_RawDigest<Sha512>)->Name("Sha512Raw/8192");
 
 void BM_DigestObject(benchmark::State& state, const AlgorithmInfoType* type) {
   const auto data = Input();
@@ -41,7 +45,7 @@ void BM_DigestObject(benchmark::State& state, const AlgorithmInfoType* type) {
   AlgCreate(&alg);
   AlgSetInfo(alg, type, nullptr);
   DigestInit(alg, nullptr, DigestMethods, nullptr);
-  std::uint8_t out[20];
+  std::uint8_t out[64];
   std::uint32_t length;
   for (auto _ : state) {
     DigestUpdate(alg, data.data(), kBufferSize, nullptr);
@@ -53,6 +57,7 @@ void BM_DigestObject(benchmark::State& state, const AlgorithmInfoType* type) {
 }
 BENCHMARK_CAPTURE(BM_DigestObject, Md5, AlgInfoMd5())->Name("Md5Object/8192");
 BENCHMARK_CAPTURE(BM_DigestObject, Sha1, AlgInfoSha1())->Name("Sha1Object/8192");
+BENCHMARK_CAPTURE(BM_DigestObject, Sha256, AlgInfoSha256())->Name("Sha256Object/8192");
 
 void BM_CipherObject(benchmark::State& state, const AlgorithmInfoType* type, const KeyInfoType* form,
                      std::size_t key_size, MethodList methods) {

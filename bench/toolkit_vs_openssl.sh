@@ -9,8 +9,9 @@ bench="$build/bench/toolkit_bench"
 
 echo "load: $(cut -d' ' -f1-3 /proc/loadavg)"
 ours=$("$bench" --benchmark_min_time=1 --benchmark_format=csv \
-        --benchmark_filter='Md5Raw|Sha1Raw|DesCbcObject/|DesEde3CbcObject' 2>/dev/null)
+        --benchmark_filter='Md5Raw|Sha1Raw|Sha256Object|Sha384Raw|Sha512Raw|DesCbcObject/|DesEde3CbcObject' 2>/dev/null)
 theirs=$( { openssl speed -seconds 3 -bytes 8192 md5 sha1 2>/dev/null;
+            for d in sha256 sha384 sha512; do openssl speed -seconds 3 -bytes 8192 -evp $d 2>/dev/null; done;
             openssl speed -seconds 3 -bytes 8192 -evp des-ede3-cbc 2>/dev/null;
             openssl speed -seconds 3 -bytes 8192 -provider legacy -provider default -evp des-cbc 2>/dev/null; } )
 
@@ -20,7 +21,8 @@ ours_rate() { echo "$ours" | awk -F, -v n="\"$1\"" '$1 == n { print $6 }'; }
 theirs_rate() { echo "$theirs" | awk -v n="$1" '$1 == n { v = $NF; sub(/k$/, "", v); print v * 1000 }'; }
 
 printf '%-14s %14s %14s %7s\n' algorithm toolkit_MB/s openssl_MB/s ratio
-for pair in "md5:Md5Raw/8192:md5" "sha1:Sha1Raw/8192:sha1" \
+for pair in "md5:Md5Raw/8192:md5" "sha1:Sha1Raw/8192:sha1" "sha256:Sha256Object/8192:sha256" \
+            "sha384:Sha384Raw/8192:sha384" "sha512:Sha512Raw/8192:sha512" \
             "des-cbc:DesCbcObject/8192:DES-CBC" "des-ede3-cbc:DesEde3CbcObject/8192:DES-EDE3-CBC"; do
   IFS=: read -r label mine other <<<"$pair"
   a=$(ours_rate "$mine"); b=$(theirs_rate "$other")

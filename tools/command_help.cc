@@ -37,7 +37,7 @@ constexpr KeywordHelp kOrgUnit = {"OrgUnit=TEXT", "subject organizational unit, 
 constexpr KeywordHelp kEMail = {"EMail=ADDRESS", "subject e-mail address, 1 to 64 characters",
                                 false};
 constexpr KeywordHelp kKeySize = {
-    "KeySize=BITS", "RSA key size in bits; the default, 512, is\nweak: give 2048 or more", false};
+    "KeySize=BITS", "RSA key size in bits, up to 4096; the default,\n512, is weak: give 2048 or more", false};
 constexpr KeywordHelp kCreateRequest = {
     "CertReqFile=FILE", "also write a certificate request for the new key to FILE", false};
 constexpr KeywordHelp kCreateSelfSignedFlag = {

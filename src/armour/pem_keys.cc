@@ -12,18 +12,6 @@
 namespace kcertadm {
 namespace {
 
-bool Equals(const Bytes& bytes, const std::uint8_t* expected, std::size_t n) {
-  return bytes.size() == n && std::equal(bytes.begin(), bytes.end(), expected);
-}
-
-// The signature kind of an AlgorithmIdentifier, or 0 for one not checked.
-int SignatureKind(const Bytes& algorithm) {
-  if (Equals(algorithm, kMd2WithRsa, sizeof kMd2WithRsa)) return kSignatureMd2;
-  if (Equals(algorithm, kMd5WithRsa, sizeof kMd5WithRsa)) return kSignatureMd5;
-  if (Equals(algorithm, kSha1WithRsa, sizeof kSha1WithRsa)) return kSignatureSha1;
-  return 0;
-}
-
 void ReleaseKey(KeyObject*& key) {
   ToolkitScope lock;
   KeyDestroy(&key);
@@ -54,7 +42,7 @@ KeyObject* OriginatorKeyFromDer(const std::vector<std::uint8_t>& certificate,
   if (TbsCertificateFields(tbs, fields) != 0) return nullptr;
   if (issuer != subject) return nullptr;
   // A signature this system cannot check is no proof of the key either.
-  const int kind = SignatureKind(algorithm);
+  const int kind = SignatureSelectorOf(algorithm.data(), algorithm.size());
   if (kind == 0) return nullptr;
   KeyObject* key = CertificatePublicKey(tbs);
   if (key == nullptr) return nullptr;

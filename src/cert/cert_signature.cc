@@ -63,11 +63,10 @@ bool IsForeignKeyType(const Asn1Item& spki) {
 }
 
 int SignatureDigestId(const Asn1Item& algorithmId) {
-  if (Asn1ItemEquals(algorithmId, kMd2WithRsa, sizeof kMd2WithRsa)) return kSignatureMd2;
-  if (Asn1ItemEquals(algorithmId, kMd5WithRsa, sizeof kMd5WithRsa)) return kSignatureMd5;
-  if (Asn1ItemEquals(algorithmId, kSha1WithRsa, sizeof kSha1WithRsa)) return kSignatureSha1;
   if (Asn1ItemEquals(algorithmId, kOiwSha1WithRsa, sizeof kOiwSha1WithRsa)) return kSignatureSha1;
-  return -1;
+  if (algorithmId.data == nullptr || algorithmId.length <= 0) return -1;
+  const int selector = SignatureSelectorOf(algorithmId.data, static_cast<std::size_t>(algorithmId.length));
+  return selector == 0 ? -1 : selector;
 }
 
 int CertFingerprint(const Asn1Item& item, std::uint8_t out[16]) {

@@ -33,8 +33,9 @@ int PublicKeyFromSpki(const Asn1Item& spki, KeyObject** key, std::uint32_t* erro
 // Destroys a key object (null is fine) and sets the pointer to null.
 void DestroyKey(KeyObject** key);
 
-// 1 (MD2), 2 (MD5) or 3 (SHA-1) for an RSA signature AlgorithmIdentifier
-// with NULL parameters, compared as a whole element; -1 otherwise.
+// 1 (MD2), 2 (MD5), 3 (SHA-1), 4 (SHA-256), 5 (SHA-384) or 6 (SHA-512) for
+// an RSA signature AlgorithmIdentifier with NULL parameters, compared as a
+// whole element; -1 otherwise.
 int SignatureDigestId(const Asn1Item& algorithmId);
 
 // Verifies signatureValue over the whole toBeSigned element with the key.

@@ -15,6 +15,10 @@ inline std::uint32_t LoadBe32(const std::uint8_t* p) {
          std::uint32_t{p[3]};
 }
 
+inline std::uint64_t LoadBe64(const std::uint8_t* p) {
+  return std::uint64_t{LoadBe32(p)} << 32 | LoadBe32(p + 4);
+}
+
 inline void StoreLe32(std::uint8_t* p, std::uint32_t v) {
   p[0] = static_cast<std::uint8_t>(v);
   p[1] = static_cast<std::uint8_t>(v >> 8);
@@ -41,6 +45,14 @@ inline void StoreBe64(std::uint8_t* p, std::uint64_t v) {
 
 inline constexpr std::uint32_t Rotl32(std::uint32_t v, int n) {
   return (v << n) | (v >> (32 - n));
+}
+
+inline constexpr std::uint32_t Rotr32(std::uint32_t v, int n) {
+  return (v >> n) | (v << (32 - n));
+}
+
+inline constexpr std::uint64_t Rotr64(std::uint64_t v, int n) {
+  return (v >> n) | (v << (64 - n));
 }
 
 }  // namespace kcertadm::bytes

@@ -1,17 +1,19 @@
 // The digest algorithms as toolkit objects: info types AlgInfoMd2,
-// AlgInfoMd5, AlgInfoSha1, their implementations and the digest handler.
+// AlgInfoMd5, AlgInfoSha1, AlgInfoSha256, AlgInfoSha384, AlgInfoSha512,
+// their implementations and the digest handler.
 #include <new>
 
 #include "crypto/md2.h"
 #include "crypto/md5.h"
 #include "crypto/sha1.h"
+#include "crypto/sha2.h"
 #include "crypto/toolkit.h"
 #include "crypto/toolkit_methods.h"
 
 namespace kcertadm {
 namespace {
 
-// One implementation per digest class (Md2, Md5, Sha1); the context is the
+// One implementation per digest class (Md2, Md5, Sha1, Sha256, ...); the context is the
 // digest object itself, built in place in memory the handler owns.
 template <typename Digest>
 class DigestOf final : public DigestImplementation {
@@ -28,6 +30,9 @@ class DigestOf final : public DigestImplementation {
 const DigestOf<Md2> kMd2Implementation;
 const DigestOf<Md5> kMd5Implementation;
 const DigestOf<Sha1> kSha1Implementation;
+const DigestOf<Sha256> kSha256Implementation;
+const DigestOf<Sha384> kSha384Implementation;
+const DigestOf<Sha512> kSha512Implementation;
 
 class DigestObjectHandler final : public DigestHandler {
  public:
@@ -84,15 +89,24 @@ class DigestInfoType final : public ParameterlessAlgInfoType {
 const DigestInfoType kMd2Info;
 const DigestInfoType kMd5Info;
 const DigestInfoType kSha1Info;
+const DigestInfoType kSha256Info;
+const DigestInfoType kSha384Info;
+const DigestInfoType kSha512Info;
 
 }  // namespace
 
 const AlgorithmInfoType* AlgInfoMd2() { return &kMd2Info; }
 const AlgorithmInfoType* AlgInfoMd5() { return &kMd5Info; }
 const AlgorithmInfoType* AlgInfoSha1() { return &kSha1Info; }
+const AlgorithmInfoType* AlgInfoSha256() { return &kSha256Info; }
+const AlgorithmInfoType* AlgInfoSha384() { return &kSha384Info; }
+const AlgorithmInfoType* AlgInfoSha512() { return &kSha512Info; }
 
 const AlgorithmMethod kMd2DigestMethod{AlgInfoMd2, 0, nullptr, &kMd2Implementation};
 const AlgorithmMethod kMd5DigestMethod{AlgInfoMd5, 0, nullptr, &kMd5Implementation};
 const AlgorithmMethod kSha1DigestMethod{AlgInfoSha1, 0, nullptr, &kSha1Implementation};
+const AlgorithmMethod kSha256DigestMethod{AlgInfoSha256, 0, nullptr, &kSha256Implementation};
+const AlgorithmMethod kSha384DigestMethod{AlgInfoSha384, 0, nullptr, &kSha384Implementation};
+const AlgorithmMethod kSha512DigestMethod{AlgInfoSha512, 0, nullptr, &kSha512Implementation};
 
 }  // namespace kcertadm

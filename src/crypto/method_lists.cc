@@ -6,7 +6,9 @@
 
 namespace kcertadm {
 
-const AlgorithmMethod* const DigestMethods[] = {&kMd2DigestMethod, &kMd5DigestMethod, &kSha1DigestMethod,
+const AlgorithmMethod* const DigestMethods[] = {&kMd2DigestMethod,    &kMd5DigestMethod,
+                                                &kSha1DigestMethod,   &kSha256DigestMethod,
+                                                &kSha384DigestMethod, &kSha512DigestMethod,
                                                 nullptr};
 
 const AlgorithmMethod* const PbeMethods[] = {&kMd5DigestMethod, &kDesCbcEncryptMethod, &kDesCbcDecryptMethod,

@@ -11,7 +11,7 @@
 
 namespace kcertadm {
 
-constexpr std::size_t kMaxMontLimbs = 32;
+constexpr std::size_t kMaxMontLimbs = 128;  // 8192 bits
 
 class MontgomeryContext {
  public:

@@ -19,7 +19,7 @@ enum RsaStatus : int {
   kRsaOk = 0,
   kRsaBadData = 524,          // input integer not smaller than the modulus
   kRsaInputTooLong = 525,     // block not exactly k bytes
-  kRsaBadModulusSize = 533,   // modulus above 2048 bits
+  kRsaBadModulusSize = 533,   // modulus above kRsaMaxBits (8192) bits
   kRsaOutputTooSmall = 536,
   kRsaBadKeyForm = 542,       // inconsistent private key material
 };

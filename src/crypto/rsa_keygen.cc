@@ -13,7 +13,7 @@ void RsaKeyMaterial::Wipe() {
 }
 
 int CheckRsaKeyGenParameters(std::uint32_t bits, const BigNum& e) {
-  if (bits < kRsaMinKeyGenBits || bits > kRsaMaxBits) return kRsaKeyGenBadModulusSize;
+  if (bits < kRsaMinKeyGenBits || bits > kRsaMaxKeyGenBits) return kRsaKeyGenBadModulusSize;
   if (e.BitLength() >= bits) return kRsaKeyGenExponentTooLong;
   if (!e.IsOdd() || e.Compare(BigNum(3)) < 0) return kRsaKeyGenBadParameter;
   return kRsaKeyGenOk;

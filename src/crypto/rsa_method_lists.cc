@@ -1,4 +1,4 @@
-// KeyRingMethods: RSA key generation, the four RSA operations and the three
+// KeyRingMethods: RSA key generation, the four RSA operations and the
 // digests, in this order.
 #include "crypto/rsa_methods.h"
 #include "crypto/toolkit_methods.h"
@@ -8,6 +8,7 @@ namespace kcertadm {
 const AlgorithmMethod* const KeyRingMethods[] = {
     &kRsaKeyGenMethod,         &kRsaPublicEncryptMethod,  &kRsaPublicDecryptMethod,
     &kRsaPrivateEncryptMethod, &kRsaPrivateDecryptMethod, &kMd2DigestMethod,
-    &kMd5DigestMethod,         &kSha1DigestMethod,        nullptr};
+    &kMd5DigestMethod,         &kSha1DigestMethod,        &kSha256DigestMethod,
+    &kSha384DigestMethod,      &kSha512DigestMethod,      nullptr};
 
 }  // namespace kcertadm

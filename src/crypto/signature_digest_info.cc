@@ -1,5 +1,6 @@
 #include "crypto/signature_digest_info.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kcertadm {
@@ -10,25 +11,34 @@ constexpr int kEncoding = 537;
 constexpr int kMismatch = 540;
 
 struct DigestDescriptor {
-  std::uint8_t oid[8];
+  std::uint8_t oid[9];
   std::size_t oid_size;
   std::size_t digest_size;
 };
 
 // Object identifier contents: md2 and md5 under 1.2.840.113549.2, sha1 is
-// 1.3.14.3.2.26.
+// 1.3.14.3.2.26, sha256, sha384 and sha512 are 2.16.840.1.101.3.4.2.1 to 3.
 constexpr DigestDescriptor kMd2{{0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x02, 0x02}, 8, 16};
 constexpr DigestDescriptor kMd5{{0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x02, 0x05}, 8, 16};
 constexpr DigestDescriptor kSha1{{0x2B, 0x0E, 0x03, 0x02, 0x1A}, 5, 20};
+constexpr DigestDescriptor kSha256{{0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01}, 9, 32};
+constexpr DigestDescriptor kSha384{{0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x02}, 9, 48};
+constexpr DigestDescriptor kSha512{{0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x03}, 9, 64};
 
 const DigestDescriptor& Descriptor(SignatureDigest digest) {
   switch (digest) {
     case SignatureDigest::kMd2: return kMd2;
     case SignatureDigest::kMd5: return kMd5;
+    case SignatureDigest::kSha256: return kSha256;
+    case SignatureDigest::kSha384: return kSha384;
+    case SignatureDigest::kSha512: return kSha512;
     case SignatureDigest::kSha1: break;
   }
   return kSha1;
 }
+
+// SEQUENCE { SEQUENCE { OID, NULL }, OCTET STRING }: three headers, NULL.
+std::size_t DigestInfoSize(const DigestDescriptor& d) { return 2 + 2 + 2 + d.oid_size + 2 + 2 + d.digest_size; }
 
 // A bounded view that reads one DER element at a time.
 struct DerView {
@@ -59,11 +69,15 @@ std::size_t SignatureDigestSize(SignatureDigest digest) {
   return Descriptor(digest).digest_size;
 }
 
+std::size_t MaxSignatureDataSize(SignatureDigest digest) {
+  return std::max<std::size_t>(64, DigestInfoSize(Descriptor(digest)));
+}
+
 std::size_t EncodeDigestInfo(SignatureDigest digest, const std::uint8_t* digest_bytes,
                              std::uint8_t* out) {
   const DigestDescriptor& d = Descriptor(digest);
   const std::size_t algorithm_size = 2 + d.oid_size + 2;
-  const std::size_t total = 2 + 2 + algorithm_size + 2 + d.digest_size;
+  const std::size_t total = DigestInfoSize(d);
   std::size_t i = 0;
   out[i++] = 0x30;
   out[i++] = static_cast<std::uint8_t>(total - 2);

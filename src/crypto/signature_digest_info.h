@@ -7,13 +7,16 @@
 
 namespace kcertadm {
 
-enum class SignatureDigest { kMd2, kMd5, kSha1 };
+enum class SignatureDigest { kMd2, kMd5, kSha1, kSha256, kSha384, kSha512 };
 
-// Longest DigestInfo (SHA-1) and longest block data a verification accepts.
-constexpr std::size_t kMaxDigestInfoSize = 35;
-constexpr std::size_t kMaxSignatureDataSize = 64;
+// Longest DigestInfo (SHA-512).
+constexpr std::size_t kMaxDigestInfoSize = 83;
 
 std::size_t SignatureDigestSize(SignatureDigest digest);
+
+// Longest block data a verification decodes: 64 bytes, or the DigestInfo
+// of a digest that needs more (SHA-384, SHA-512).
+std::size_t MaxSignatureDataSize(SignatureDigest digest);
 
 // Writes the DER DigestInfo for `digest_bytes` (SignatureDigestSize bytes)
 // to out (kMaxDigestInfoSize bytes of room); returns its length.

@@ -1,9 +1,12 @@
 // The signature handlers: a digest chosen from the method list, and the RSA
 // private-key operation with block type 1 (signing) or the public-key
 // operation with block-type-1 checking (verification).
+#include <cstring>
 #include <new>
+#include <vector>
 
 #include "crypto/pkcs1.h"
+#include "crypto/rsa_key_info.h"
 #include "crypto/rsa_methods.h"
 #include "crypto/signature.h"
 #include "crypto/signature_digest_info.h"
@@ -71,11 +74,14 @@ class RsaSignatureHandler final : public SignatureHandler {
     digest_->Final(digest_context_, digest);
     const std::size_t k = rsa_.k();
     if (signature == nullptr || signatureLength != k) return TkErrInputTooLong;
+    // A signature not below the modulus would be reduced by the public-key
+    // operation: s + n must not pass for s.
+    if (std::memcmp(signature, modulus_.data(), k) >= 0) return TkErrBadData;
     SecureBytes block(k);
     if (int status = rsa_.Apply(signature, k, block.data(), k, progress)) return status;
     std::size_t offset = 0, size = 0;
     if (int status = Pkcs1DecodeType1(block.data(), k, &offset, &size)) return status;
-    if (size > kMaxSignatureDataSize) return TkErrBadData;
+    if (size > MaxSignatureDataSize(info_type_->digest())) return TkErrBadData;
     return CheckDigestInfo(info_type_->digest(), block.data() + offset, size, digest);
   }
 
@@ -88,11 +94,22 @@ class RsaSignatureHandler final : public SignatureHandler {
     if (status != TkOk) return status;
     const AlgorithmInfoType* rsa_type = direction == 1 ? AlgInfoRsaPrivatePkcs() : AlgInfoRsaPublicPkcs();
     status = LookupMethod(methods, rsa_type, direction, key,
-                          [this](const AlgorithmMethod& method, const void* record) {
-                            return rsa_.Bind(method, record);
+                          [this, direction](const AlgorithmMethod& method, const void* record) {
+                            const int bound = rsa_.Bind(method, record);
+                            if (bound == TkOk && direction == 0)
+                              KeepModulus(*static_cast<const RsaPublicKeyRecord*>(record));
+                            return bound;
                           });
     if (status == TkOk) direction_ = direction;
     return status;
+  }
+
+  // The modulus as exactly k big-endian bytes, for comparing signatures.
+  void KeepModulus(const RsaPublicKeyRecord& record) {
+    BigNum n, e;
+    PublicKeyNumbers(record, &n, &e);
+    modulus_.assign(rsa_.k(), 0);
+    n.ToBytes(modulus_.data(), modulus_.size());
   }
 
   int BindDigest(const AlgorithmMethod& method) {
@@ -125,6 +142,7 @@ class RsaSignatureHandler final : public SignatureHandler {
   const DigestImplementation* digest_ = nullptr;
   void* digest_context_ = nullptr;  // owned by the object's block list
   RsaBlockOperation rsa_;
+  std::vector<std::uint8_t> modulus_;  // verification only
   int direction_ = -1;
 };
 
@@ -135,18 +153,53 @@ AlgorithmHandler* SignatureInfoType::NewHandler(AlgorithmObject& object) const {
 const SignatureInfoType kMd2WithRsaInfo(AlgInfoMd2, SignatureDigest::kMd2);
 const SignatureInfoType kMd5WithRsaInfo(AlgInfoMd5, SignatureDigest::kMd5);
 const SignatureInfoType kSha1WithRsaInfo(AlgInfoSha1, SignatureDigest::kSha1);
+const SignatureInfoType kSha256WithRsaInfo(AlgInfoSha256, SignatureDigest::kSha256);
+const SignatureInfoType kSha384WithRsaInfo(AlgInfoSha384, SignatureDigest::kSha384);
+const SignatureInfoType kSha512WithRsaInfo(AlgInfoSha512, SignatureDigest::kSha512);
 
 }  // namespace
 
 const AlgorithmInfoType* AlgInfoMd2WithRsa() { return &kMd2WithRsaInfo; }
 const AlgorithmInfoType* AlgInfoMd5WithRsa() { return &kMd5WithRsaInfo; }
 const AlgorithmInfoType* AlgInfoSha1WithRsa() { return &kSha1WithRsaInfo; }
+const AlgorithmInfoType* AlgInfoSha256WithRsa() { return &kSha256WithRsaInfo; }
+const AlgorithmInfoType* AlgInfoSha384WithRsa() { return &kSha384WithRsaInfo; }
+const AlgorithmInfoType* AlgInfoSha512WithRsa() { return &kSha512WithRsaInfo; }
+
+namespace {
+
+// The SHA-2 handler of a selector, or null.
+const AlgorithmInfoType* Sha2Algorithm(int selector) {
+  if (selector == kSignatureSha256) return AlgInfoSha256WithRsa();
+  if (selector == kSignatureSha384) return AlgInfoSha384WithRsa();
+  if (selector == kSignatureSha512) return AlgInfoSha512WithRsa();
+  return nullptr;
+}
+
+}  // namespace
+
+int SignatureSelectorOf(const std::uint8_t* algorithm, std::size_t size) {
+  struct Known {
+    const std::uint8_t* identifier;
+    int selector;
+  };
+  static constexpr Known kKnown[] = {{kMd2WithRsa, kSignatureMd2},       {kMd5WithRsa, kSignatureMd5},
+                                     {kSha1WithRsa, kSignatureSha1},     {kSha256WithRsa, kSignatureSha256},
+                                     {kSha384WithRsa, kSignatureSha384}, {kSha512WithRsa, kSignatureSha512}};
+  // All identifiers have the same length.
+  if (algorithm == nullptr || size != sizeof kMd5WithRsa) return 0;
+  for (const Known& known : kKnown)
+    if (std::memcmp(algorithm, known.identifier, size) == 0) return known.selector;
+  return 0;
+}
 
 const AlgorithmInfoType* SigningAlgorithm(int selector) {
+  if (const AlgorithmInfoType* sha2 = Sha2Algorithm(selector)) return sha2;
   return selector == kSignatureMd5 ? AlgInfoMd5WithRsa() : AlgInfoMd2WithRsa();
 }
 
 const AlgorithmInfoType* VerifyingAlgorithm(int selector) {
+  if (const AlgorithmInfoType* sha2 = Sha2Algorithm(selector)) return sha2;
   if (selector == kSignatureMd2) return AlgInfoMd2WithRsa();
   if (selector == kSignatureSha1) return AlgInfoSha1WithRsa();
   return AlgInfoMd5WithRsa();

@@ -55,6 +55,16 @@ struct Pkcs12PbeParams {
   std::uint32_t iterationCount;
 };
 
+// AlgInfoPbkdf2: the salt, the iteration count (1 or more), the length of
+// the derived key (1 or more) and the HMAC of its pseudorandom function
+// (AlgInfoHmacSha1 ... AlgInfoHmacSha512).
+struct Pbkdf2Params {
+  ByteItem salt;
+  std::uint32_t iterationCount;
+  std::uint32_t keyLength;
+  const AlgorithmInfoType* prf;
+};
+
 // Key forms and their material (KeySetInfo) / records (KeyGetInfo):
 //   KeyInfoItem        const ByteItem*               (record: const ByteItem*)
 //   KeyInfoDes8        const std::uint8_t* (8 bytes) (record: const std::uint8_t*)
@@ -68,6 +78,17 @@ struct Pkcs12PbeParams {
 const AlgorithmInfoType* AlgInfoMd2();
 const AlgorithmInfoType* AlgInfoMd5();
 const AlgorithmInfoType* AlgInfoSha1();
+const AlgorithmInfoType* AlgInfoSha256();
+const AlgorithmInfoType* AlgInfoSha384();
+const AlgorithmInfoType* AlgInfoSha512();
+// HMAC: keyed digests (the key a KeyInfoItem at DigestInit, HmacMethods).
+const AlgorithmInfoType* AlgInfoHmacSha1();
+const AlgorithmInfoType* AlgInfoHmacSha256();
+const AlgorithmInfoType* AlgInfoHmacSha384();
+const AlgorithmInfoType* AlgInfoHmacSha512();
+// PBKDF2 (Pbkdf2Params): the password a KeyInfoItem at DigestInit
+// (HmacMethods), no DigestUpdate (541), the derived key from DigestFinal.
+const AlgorithmInfoType* AlgInfoPbkdf2();
 // Ciphers.
 const AlgorithmInfoType* AlgInfoDesCbc();      // CbcParams
 const AlgorithmInfoType* AlgInfoDesEde3Cbc();  // CbcParams
@@ -92,6 +113,9 @@ const AlgorithmInfoType* AlgInfoRsaPublicPkcs();
 const AlgorithmInfoType* AlgInfoMd2WithRsa();
 const AlgorithmInfoType* AlgInfoMd5WithRsa();
 const AlgorithmInfoType* AlgInfoSha1WithRsa();
+const AlgorithmInfoType* AlgInfoSha256WithRsa();
+const AlgorithmInfoType* AlgInfoSha384WithRsa();
+const AlgorithmInfoType* AlgInfoSha512WithRsa();
 const AlgorithmInfoType* AlgInfoRandomMd5();
 
 const KeyInfoType* KeyInfoItem();
@@ -106,7 +130,8 @@ const KeyInfoType* KeyInfoRsaCrt();
 
 extern const AlgorithmMethod* const KeyRingMethods[];     // RSA, key generation, digests
 extern const AlgorithmMethod* const PbeMethods[];         // MD5, DES-CBC both ways
-extern const AlgorithmMethod* const DigestMethods[];      // MD2, MD5, SHA-1
+extern const AlgorithmMethod* const DigestMethods[];      // MD2, MD5, SHA-1, SHA-256/384/512
+extern const AlgorithmMethod* const HmacMethods[];        // HMAC with SHA-1, SHA-256/384/512
 extern const AlgorithmMethod* const RandomMethods[];      // MD5 random generator
 extern const AlgorithmMethod* const DesCbcMethods[];      // DES-CBC both ways
 extern const AlgorithmMethod* const Rc2CbcMethods[];      // RC2-CBC both ways

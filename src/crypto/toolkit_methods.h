@@ -1,5 +1,5 @@
 // The method entries of the digests and symmetric ciphers, for method lists
-// assembled in other files (KeyRingMethods holds the three digests).
+// assembled in other files (KeyRingMethods holds the digests).
 #pragma once
 
 #include "crypto/toolkit_framework.h"
@@ -9,6 +9,9 @@ namespace kcertadm {
 extern const AlgorithmMethod kMd2DigestMethod;
 extern const AlgorithmMethod kMd5DigestMethod;
 extern const AlgorithmMethod kSha1DigestMethod;
+extern const AlgorithmMethod kSha256DigestMethod;
+extern const AlgorithmMethod kSha384DigestMethod;
+extern const AlgorithmMethod kSha512DigestMethod;
 
 extern const AlgorithmMethod kDesCbcEncryptMethod;
 extern const AlgorithmMethod kDesCbcDecryptMethod;

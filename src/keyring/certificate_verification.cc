@@ -217,14 +217,9 @@ int VerifyCertificate(ByteView certificate) {
       selfSigned = true;
     }
 
-    int kind;
-    if (der::Equal(algorithm, kMd2WithRsa)) {
-      kind = kSignatureMd2;
-    } else if (der::Equal(algorithm, kMd5WithRsa)) {
-      kind = kSignatureMd5;
-    } else {
-      return kVerifyBadEncoding;
-    }
+    // MD2, MD5 and SHA-2; SHA-1 is not taken on this path.
+    const int kind = SignatureSelectorOf(algorithm.data(), algorithm.size());
+    if (kind == 0 || kind == kSignatureSha1) return kVerifyBadEncoding;
     if (RsaVerifyData(kind, tbs, signature, issuerKey) != 0) return kVerifyUntrusted;
     if (!WithinValidity(tbs)) return kVerifyNotValidNow;
 

@@ -56,11 +56,11 @@ KeyObject* CertificatePublicKey(ByteView tbsCertificate);
 KeyObject* CertificatePublicKeyFromDer(ByteView certificate);
 
 // Signature kinds: 1 md2WithRSAEncryption, 2 md5WithRSAEncryption,
-// 3 sha1WithRSAEncryption.
+// 3 sha1WithRSAEncryption, 4 to 6 sha256/384/512WithRSAEncryption.
 // 0 when signature is a good signature of data under publicKey, else -1.
 int RsaVerifyData(int kind, ByteView data, ByteView signature, KeyObject* publicKey);
-// Signature of data (MD5 for kind 2, MD2 for any other), modulus-sized; none
-// on failure.
+// Signature of data (MD5 for kind 2, SHA-2 for 4 to 6, MD2 for any other),
+// modulus-sized; none on failure.
 std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data);
 
 // Verifies a DER certificate: issuer's signature and validity period.

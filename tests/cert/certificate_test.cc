@@ -123,7 +123,11 @@ TEST(SignatureDigestId, WholeAlgorithmIdentifiers) {
       {"md2", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 02 05 00"), 1},
       {"sha1 OIW", Hex("30 09 06 05 2B 0E 03 02 1D 05 00"), 3},
       {"md5 without NULL", Hex("30 0B 06 09 2A 86 48 86 F7 0D 01 01 04"), -1},
-      {"sha256", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 0B 05 00"), -1},
+      {"sha256", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 0B 05 00"), 4},
+      {"sha384", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 0C 05 00"), 5},
+      {"sha512", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 0D 05 00"), 6},
+      {"sha256 without NULL", Hex("30 0B 06 09 2A 86 48 86 F7 0D 01 01 0B"), -1},
+      {"sha224", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 0E 05 00"), -1},
       {"md5 with trailing octet", Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 04 05 00 00"), -1},
   };
   for (const auto& c : kTests) EXPECT_EQ(SignatureDigestId(ItemOf(c.id)), c.want) << c.name;

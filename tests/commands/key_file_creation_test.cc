@@ -1,5 +1,6 @@
 // CreateKeyFile, CreateSelfSigned, CreateSelfSignedRoot and ChangePassword through the command entry, on real files.
 #include "command_test_util.h"
+#include "keyring/certificate_parts.h"
 
 namespace kcertadm {
 namespace {
@@ -49,6 +50,23 @@ TEST_F(KeyFileCreation, EachCommandStoresTheKeyAndItsCertificate) {
   EXPECT_TRUE(text.ends_with("\n-----END NEW CERTIFICATE REQUEST-----"));
 }
 
+// Today's key sizes: the stored key has the size asked for, and its self-signed certificate verifies.
+TEST_F(KeyFileCreation, KeysOf3072And4096Bits) {
+  for (int bits : {3072, 4096}) {
+    SCOPED_TRACE(bits);
+    std::filesystem::remove(Key());
+    ASSERT_EQ(Create("CreateSelfSigned", ";KeySize=" + std::to_string(bits)), Ok(kMsgSelfSignedCreated));
+    std::optional<KeyRingEntry> entry = EntryOf(Key(), "server");
+    ASSERT_TRUE(entry);
+    ByteView modulus, exponent;
+    ASSERT_EQ(SpkiModulusExponent(entry->publicKey, modulus, exponent), 0);
+    EXPECT_EQ(modulus.size(), bits / 8 + 1u) << "a leading zero and the modulus";
+    const std::string cert = dir_.Write("self.der", std::string(entry->certificates.begin(), entry->certificates.end()));
+    EXPECT_EQ(RunCommand("ViewCert", "CertReqFile=" + cert + ";EntriesFile=" + dir_ / "view.txt;UseBER;Verify"),
+              Ok(kMsgCertWritten));
+  }
+}
+
 TEST_F(KeyFileCreation, RefusalsCreateNothing) {
   const std::string subject = kSubject, ring2 = dir_ / "ring2.sth", dangling = dir_ / "dangling.kyr";
   const std::string existing = dir_.Write("existing.kyr", "never replaced");
@@ -72,6 +90,7 @@ TEST_F(KeyFileCreation, RefusalsCreateNothing) {
            kMsgKeyGenFailed},
           {"CreateKeyFile", "UseStash without password: a new ring has no stash",
            "KeyFile=" + Key() + ";UseStash;" + subject, kMsgNoPassword},
+          {"CreateKeyFile", "key size above 4096 bits", Ring(Key(), subject + ";KeySize=4097"), kMsgKeyGenFailed},
           {"CreateKeyFile", "an existing key ring", Ring(existing, subject), kMsgKeyFileExists},
           // A name that exists but cannot be opened counts as existing too.
           {"CreateKeyFile", "a dangling link", Ring(dangling, subject), kMsgKeyFileExists},

@@ -17,15 +17,22 @@ class OpensslInterop : public ::testing::Test {
   CaAndServer env_;  // our CA, and a server key with its request in server.arm
 };
 
+// Roots of today's sizes and digests, and the certificates they issue, are received.
 TEST_F(OpensslInterop, OpensslCaSignsOurArmouredRequest) {
-  ASSERT_EQ(Run("openssl req -x509 -newkey rsa:1024 -nodes -md5 -subj '/CN=OpenSSL CA/O=Peer' -days 30 "
-                "-keyout ca.key -out ca.pem"),
-            0);
+  const struct { const char* digest; int rootBits; } kTests[] = {{"md5", 1024}, {"sha256", 4096}, {"sha384", 3072},
+                                                               {"sha512", 2050}};
   ASSERT_EQ(Run("openssl req -in server.arm -noout -verify"), 0) << "openssl accepts our request";
-  ASSERT_EQ(Run("openssl x509 -req -in server.arm -CA ca.pem -CAkey ca.key -set_serial 7 -days 10 -md5 -out s.pem"), 0);
-  EXPECT_EQ(RunCommand("ReceiveRootCert", Ring(env_.Server(), "EntryLabel=OpenSSL;CertReqFile=" + env_.dir / "ca.pem")),
-            Ok(kMsgRootCertReceived));
-  EXPECT_EQ(RunCommand("ReceiveCert", Ring(env_.Server(), "CertReqFile=" + env_.dir / "s.pem")), Ok(kMsgCertReceived));
+  for (const auto& [digest, bits] : kTests) {
+    SCOPED_TRACE(digest);
+    const std::string label = std::string("OpenSSL-") + digest, ca = label + ".pem", issued = label + ".crt";
+    ASSERT_EQ(Run("openssl req -x509 -newkey rsa:" + std::to_string(bits) + " -nodes -" + digest + " -subj '/CN=" +
+                  label + "/O=Peer' -days 30 -keyout ca.key -out " + ca), 0);
+    ASSERT_EQ(Run("openssl x509 -req -in server.arm -CA " + ca + " -CAkey ca.key -set_serial 7 -days 10 -" + digest +
+                  " -out " + issued), 0);
+    EXPECT_EQ(RunCommand("ReceiveRootCert", Ring(env_.Server(), "EntryLabel=" + label + ";CertReqFile=" + env_.dir / ca)),
+              Ok(kMsgRootCertReceived));
+    EXPECT_EQ(RunCommand("ReceiveCert", Ring(env_.Server(), "CertReqFile=" + env_.dir / issued)), Ok(kMsgCertReceived));
+  }
 }
 
 TEST_F(OpensslInterop, WeSignOpensslRequests) {
@@ -36,12 +43,13 @@ TEST_F(OpensslInterop, WeSignOpensslRequests) {
                             "-out $1.spki && " + std::string(kPython) + " " KCERTADM_TEST_DATA_DIR
                             "/services/check_issued.py $1.der ca.der $1.spki | grep -qx \"CN=$1,O=Peer Org,C=DE\"";
   // A request signed with a digest the toolkit does not know cannot be checked, and says so.
-  const std::pair<const char*, std::uint32_t> kTests[] = {
-      {"md5", kMsgCertSigned}, {"sha1", kMsgCertSigned}, {"sha224", kMsgUnsupportedSignature}};
-  for (const auto& [digest, message] : kTests) {
+  const struct { const char* digest; int bits; std::uint32_t message; } kTests[] = {
+      {"md5", 1024, kMsgCertSigned},    {"sha1", 1024, kMsgCertSigned},    {"sha256", 2050, kMsgCertSigned},
+      {"sha384", 3072, kMsgCertSigned}, {"sha512", 4096, kMsgCertSigned},  {"sha224", 1024, kMsgUnsupportedSignature}};
+  for (const auto& [digest, bits, message] : kTests) {
     SCOPED_TRACE(digest);
     const std::string name = std::string("peer-") + digest;
-    ASSERT_EQ(Run("openssl req -newkey rsa:1024 -nodes -" + std::string(digest) +
+    ASSERT_EQ(Run("openssl req -newkey rsa:" + std::to_string(bits) + " -nodes -" + std::string(digest) +
                   " -subj '/C=DE/O=Peer Org/CN=" + name + "' -keyout " + name + ".key -out " + name + ".req"),
               0);
     ASSERT_EQ(RunCommand("SignCert", Ring(env_.Ca(), "CertReqFile=" + env_.dir / (name + ".req") +

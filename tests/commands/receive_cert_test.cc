@@ -37,6 +37,21 @@ TEST_F(ReceiveCertTest, RootThenIssuedCertificate) {
   EXPECT_EQ(server->certificates, CertificateDerOfFile(issued_)) << "stored in the key's own entry";
 }
 
+// Roots public authorities use today (SHA-256; 4096 and 2048-bit keys), from the system's certificate store, and
+// an 8192-bit SHA-512 root openssl made (valid for 100 years).
+TEST_F(ReceiveCertTest, TodaysPublicRoots) {
+  for (const std::string name : {"ISRG_Root_X1", "DigiCert_Global_Root_G2", "rsa8192_sha512"}) {
+    SCOPED_TRACE(name);
+    const std::string root = KCERTADM_TEST_DATA_DIR "/roots/" + name + ".pem";
+    EXPECT_EQ(Receive("ReceiveRootCert", root, ";EntryLabel=" + name), Ok(kMsgRootCertReceived));
+    EXPECT_TRUE(EntryOf(env_.Server(), name)->IsTrustedRoot());
+    EXPECT_EQ(RunCommand("ViewCert", "CertReqFile=" + root + ";EntriesFile=" + env_.dir / "view.txt;Verify"),
+              Ok(kMsgCertWritten));
+  }
+  EXPECT_EQ(RunCommand("GetEntries", Ring(env_.Server(), "EntriesFile=" + env_.dir / "list.txt;Verify")),
+            Ok(kMsgEntriesListed));
+}
+
 TEST_F(ReceiveCertTest, RefusalsLeaveKeyRingAsItWas) {
   ASSERT_EQ(Receive("ReceiveRootCert", env_.CaCert(), ";EntryLabel=CA").status, 0);
   const std::string otherCa = env_.dir / "other.kyr", otherCert = env_.dir / "other.arm";

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "crypto/md2.h"
 #include "crypto/md5.h"
 #include "crypto/sha1.h"
 #include "crypto/sha1_compress.h"
+#include "crypto/sha2.h"
+#include "crypto/sha256_compress.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {
@@ -25,16 +28,19 @@ std::string HashHex(const Bytes& input, std::size_t piece = 0) {
   return testing::ToHex(out, sizeof(out));
 }
 
+using HashFunction = std::string (*)(const Bytes&, std::size_t);
+const std::map<std::string, HashFunction> kHashes = {
+    {"md2", HashHex<Md2>},       {"md5", HashHex<Md5>},       {"sha1", HashHex<Sha1>},
+    {"sha256", HashHex<Sha256>}, {"sha384", HashHex<Sha384>}, {"sha512", HashHex<Sha512>}};
+
 // crypto/make_digest_vectors.py: every padding boundary, whole and in pieces.
 TEST(DigestGeneratedVectors, EveryLengthMatches) {
   const auto rows = testing::ReadVectorFile("crypto/digest_vectors.txt");
-  ASSERT_GT(rows.size(), 400u);
+  ASSERT_GT(rows.size(), 1100u);
   for (const auto& row : rows) {
     SCOPED_TRACE(row[0] + " length " + row[1]);
     const Bytes input = testing::PatternBytes(std::stoul(row[1]));
-    for (std::size_t piece : {0u, 1u, 17u, 63u})
-      EXPECT_EQ(row[0] == "md2" ? HashHex<Md2>(input, piece) : row[0] == "md5" ? HashHex<Md5>(input, piece)
-                                                                 : HashHex<Sha1>(input, piece), row[2]) << piece;
+    for (std::size_t piece : {0u, 1u, 17u, 63u, 127u}) EXPECT_EQ(kHashes.at(row[0])(input, piece), row[2]) << piece;
   }
 }
 
@@ -47,12 +53,19 @@ TEST(Sha1BlockFunctions, PortableAndExtensionsAgree) {
     sha1_internal::CompressPortable(portable.data(), data.data(), blocks);
     sha1_internal::CompressShaExtensions(extensions.data(), data.data(), blocks);
     EXPECT_EQ(portable, extensions) << blocks;
+    std::vector<std::uint32_t> portable256(Sha256Variant::kInitialState, Sha256Variant::kInitialState + 8),
+        extensions256(portable256);
+    sha256_internal::CompressPortable(portable256.data(), data.data(), blocks);
+    sha256_internal::CompressShaExtensions(extensions256.data(), data.data(), blocks);
+    EXPECT_EQ(portable256, extensions256) << blocks;
   }
 }
 
 // RFC 1319, RFC 1321 A.5 and FIPS 180 answers through the objects: split input, buffer rule, restart after Final.
 TEST(DigestObjects, PublishedAnswersBufferRuleAndRestartAfterFinal) {
   const std::string digits = "12345678901234567890123456789012345678901234567890123456789012345678901234567890";
+  const std::string kTwoBlocks =
+      "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu";
   const struct { const AlgorithmInfoType* type; std::string input; const char* digest; } kAnswers[] = {
       {AlgInfoMd2(), "", "8350e5a3e24c153df2275c9f80692773"},
       {AlgInfoMd2(), "abc", "da853b0d3f88d99b30283a69e6ded6bb"},
@@ -63,6 +76,20 @@ TEST(DigestObjects, PublishedAnswersBufferRuleAndRestartAfterFinal) {
       {AlgInfoMd5(), "message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
       {AlgInfoMd5(), digits, "57edf4a22be3c955ac49da2e2107b67a"},
       {AlgInfoSha1(), "abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+      // FIPS 180-4 examples: one block, two blocks (SHA-256 448 bits, SHA-384/512 896 bits).
+      {AlgInfoSha256(), "abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {AlgInfoSha256(), "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {AlgInfoSha384(), "abc",
+       "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7"},
+      {AlgInfoSha384(), kTwoBlocks,
+       "09330c33f71147e83d192fc782cd1b4753111b173b3b05d22fa08086e3b0f712fcc7c71a557e2db966c3e9fa91746039"},
+      {AlgInfoSha512(), "abc",
+       "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23a3feebbd"
+       "454d4423643ce80e2a9ac94fa54ca49f"},
+      {AlgInfoSha512(), kTwoBlocks,
+       "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018501d289e4900f7e4331b99dec4b5433a"
+       "c7d329eeb6dd26545e96e55b874be909"},
   };
   for (const auto& a : kAnswers) {
     SCOPED_TRACE(a.digest);
@@ -70,7 +97,7 @@ TEST(DigestObjects, PublishedAnswersBufferRuleAndRestartAfterFinal) {
     ASSERT_EQ(AlgCreate(&alg) | AlgSetInfo(alg, a.type, nullptr), 0);
     ASSERT_EQ(DigestInit(alg, nullptr, DigestMethods, nullptr), 0);  // digests take no key
     const std::uint32_t half = a.input.size() / 2, size = std::strlen(a.digest) / 2;
-    std::uint8_t out[20];
+    std::uint8_t out[64];
     for (int round = 0; round < 2; ++round) {
       ASSERT_EQ(DigestUpdate(alg, a.input.data(), half, nullptr) | DigestUpdate(alg, "", 0, nullptr) |
                 DigestUpdate(alg, a.input.data() + half, a.input.size() - half, nullptr), 0);

@@ -83,5 +83,25 @@ TEST(DigestInfo, CheckReportsEachFault) {
   EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd2, good, n, digest), 540) << "same length, other identifier";
 }
 
+// The encodings before the digest bytes, as PKCS #1 (RFC 8017, 9.2 note 1) lists them.
+TEST(DigestInfo, EncodingsCarryThePublishedPrefixes) {
+  const struct { SignatureDigest digest; const char* prefix; } kTests[] = {
+      {SignatureDigest::kMd5, "3020300c06082a864886f70d020505000410"},
+      {SignatureDigest::kSha1, "3021300906052b0e03021a05000414"},
+      {SignatureDigest::kSha256, "3031300d060960864801650304020105000420"},
+      {SignatureDigest::kSha384, "3041300d060960864801650304020205000430"},
+      {SignatureDigest::kSha512, "3051300d060960864801650304020305000440"},
+  };
+  for (const auto& c : kTests) {
+    SCOPED_TRACE(c.prefix);
+    const Bytes digest(SignatureDigestSize(c.digest), 0xAB);
+    std::uint8_t info[kMaxDigestInfoSize];
+    const std::size_t n = EncodeDigestInfo(c.digest, digest.data(), info);
+    EXPECT_EQ(testing::ToHex(info, n), c.prefix + testing::ToHex(digest));
+    EXPECT_EQ(CheckDigestInfo(c.digest, info, n, digest.data()), 0);
+    EXPECT_GE(MaxSignatureDataSize(c.digest), n) << "the verifier reads the whole DigestInfo";
+  }
+}
+
 }  // namespace
 }  // namespace kcertadm

@@ -67,15 +67,15 @@ TEST(RsaOps, RefusesUnusableKeys) {
   not_product.modulus.AddSmall(2);
   even_prime.prime2 = BigNum(2);  // cannot carry Montgomery arithmetic
   even_prime.modulus = BigNum::Mul(even_prime.prime1, even_prime.prime2);
-  too_big.modulus.SetBit(2048);
+  too_big.modulus.SetBit(8192);
   auto init = [](const RsaKeyMaterial& key) { return RsaPrivateKeyOp().Init(key); };
   EXPECT_EQ(init(not_product), kRsaBadKeyForm);
   EXPECT_EQ(init(even_prime), kRsaBadKeyForm);
   EXPECT_EQ(init(too_big), kRsaBadModulusSize);
-  // A public modulus of 2049 bits is refused, one of 2048 taken.
+  // A public modulus of 8193 bits is refused, one of 8192 taken.
   RsaPublicKeyOp pub;
-  EXPECT_EQ(pub.Init(testing::BigNumFromHex("1" + std::string(511, '0') + "1"), BigNum(65537)), kRsaBadModulusSize);
-  EXPECT_EQ(pub.Init(testing::BigNumFromHex("8" + std::string(510, '0') + "1"), BigNum(65537)), 0);
+  EXPECT_EQ(pub.Init(testing::BigNumFromHex("1" + std::string(2047, '0') + "1"), BigNum(65537)), kRsaBadModulusSize);
+  EXPECT_EQ(pub.Init(testing::BigNumFromHex("8" + std::string(2046, '0') + "1"), BigNum(65537)), 0);
 }
 
 }  // namespace

@@ -11,9 +11,9 @@ namespace kcertadm::test {
 namespace {
 
 // A PKCS #10 request for the client key made by openssl, as Base64 on one line.
-std::string OpensslRequest() {
-  return RunShell("openssl req -new -key '" + ServiceDataPath("client.pem") +
-                  "' -subj /CN=Client -md5 -outform DER | openssl base64 -A");
+std::string OpensslRequest(const std::string& digest = "md5") {
+  return RunShell("openssl req -new -key '" + ServiceDataPath("client.pem") + "' -subj /CN=Client -" + digest +
+                  " -outform DER | openssl base64 -A");
 }
 
 class EnrolmentTest : public ServicesTest {
@@ -141,6 +141,27 @@ TEST_F(EnrolmentTest, SignCertificateCopiesOnlyWhatFitsAndReportsFailures) {
         SignCertificate(test.parameters.c_str(), request.c_str(), output, test.size, message, sizeof message);
     EXPECT_EQ((Outcome{status, MessageIn(message)}), (Outcome{test.message == 30040 ? 0 : -1, test.message}));
     EXPECT_EQ(std::memchr(output, '\0', sizeof output) == output + length, test.copied);
+  }
+}
+
+// Requests and client requests signed with SHA-2 are checked and signed like MD5 ones.
+TEST_F(EnrolmentTest, Sha2RequestsAreTaken) {
+  const std::string parameters = "KeyFile=" + keyFile_ + ";Password=" + kPassword;
+  for (const char* digest : {"sha256", "sha384", "sha512"}) {
+    SCOPED_TRACE(digest);
+    const std::string request = OpensslRequest(digest);
+    HostRecord record;
+    SetText(&record.value.reqText, request);
+    CertFields fields{};
+    std::uint32_t error = 0;
+    EXPECT_EQ((Outcome{ParseCertReq(&record.value, &fields, &error), error}), (Outcome{0, 0}));
+    char output[4096], message[256];
+    EXPECT_EQ(SignCertificate(parameters.c_str(), request.c_str(), output, sizeof output, message, sizeof message), 0)
+        << message;
+    const std::string spkac = RunShell("openssl spkac -key '" + ServiceDataPath("client.pem") +
+                                       "' -challenge hello -digest " + digest + " | sed -n 's/^SPKAC=//p' | tr -d '\\n'");
+    HostRecord enrolled;
+    EXPECT_EQ(Enrol(spkac, enrolled), (Outcome{0, 30044}));
   }
 }
 

@@ -12,13 +12,13 @@ namespace {
 
 using namespace test;
 
-// Made once: self-signed MD5 "root" and "other", and leaves "md5" and "sha1" root signs; PEM and DER.
+// Made once: self-signed MD5 "root" and "other", and leaves "md5", "sha1", "sha256", "sha512" root signs; PEM and DER.
 const TempDir& Made() {
   static const TempDir dir;
   static const int status = RunCommand(
       "cd " + dir.path() + " && (for n in root other; do openssl req -x509 -newkey rsa:1024 -nodes -keyout $n.key "
       "-md5 -days 30 -subj /CN=$n -out $n.pem && openssl x509 -in $n.pem -outform DER -out $n.der || exit 1; done && "
-      "openssl req -newkey rsa:1024 -nodes -keyout leaf.key -subj /CN=Leaf -out leaf.csr && for d in md5 sha1; do "
+      "openssl req -newkey rsa:1024 -nodes -keyout leaf.key -subj /CN=Leaf -out leaf.csr && for d in md5 sha1 sha256 sha512; do "
       "openssl x509 -req -in leaf.csr -CA root.pem -CAkey root.key -$d -days 10 -outform DER -out $d.der || exit 1; "
       "done) >/dev/null 2>&1");
   EXPECT_EQ(status, 0);
@@ -59,6 +59,8 @@ TEST_F(CertificateVerificationTest, TrustFollowsTheRootMarkAndTheClock) {
   badTbs[40] ^= 0x01;  // inside the serial number or algorithm: signed bytes
   const struct { const char* why; Bytes certificate; int status; } kTests[] = {
       {"SHA-1 signatures are not taken", Der("sha1"), kVerifyBadEncoding},
+      {"SHA-256 signatures are", Der("sha256"), kVerifyTrusted},
+      {"SHA-512 signatures are", Der("sha512"), kVerifyTrusted},
       {"a changed signature does not verify", badSignature, kVerifyUntrusted},
       {"changed signed bytes do not verify", badTbs, kVerifyUntrusted},
       {"cut short", Slice(leaf, 0, leaf.size() - 1), kVerifyBadEncoding},
