@@ -10,7 +10,7 @@ out="${KCERTADM_FUZZ_BUILD:-$here/../build-fuzz}"
 "$here/build.sh"
 [ -d "$here/corpus" ] || "$here/make_corpus.sh"
 status=0
-for target in "$out"/*_fuzz; do
+for target in "$out"/fuzz/*_fuzz; do
   name="$(basename "$target")"
   mkdir -p "$here/corpus/$name" "$here/artifacts/$name"
   seeds=("$here/corpus/$name")

@@ -74,7 +74,9 @@ TEST(CbcBuffering, IvCopiedAndPartialBlocksHeldAndRefusedAtFinal) {
   const CbcParams params{iv.data()};
   AlgorithmObject* alg = nullptr;
   KeyObject* des = nullptr;
-  ASSERT_EQ(AlgCreate(&alg) | KeyCreate(&des) | KeySetInfo(des, KeyInfoDes8(), key.data()), 0);
+  ASSERT_EQ(AlgCreate(&alg), 0);
+  ASSERT_EQ(KeyCreate(&des), 0);
+  ASSERT_EQ(KeySetInfo(des, KeyInfoDes8(), key.data()), 0);
   ASSERT_EQ(AlgSetInfo(alg, AlgInfoDesCbc(), &params), 0);
   iv.assign(8, 0xEE);  // after AlgSetInfo: changes nothing
   ASSERT_EQ(EncryptInit(alg, des, DesCbcMethods, nullptr), 0);

@@ -39,8 +39,10 @@ TEST(SharedRandom, ThreeHundredCallsThenReseed) {
   const std::uint8_t seed[] = {1, 2, 3};
   {
     ToolkitScope lock;
-    ASSERT_EQ(AlgCreate(&random) | AlgSetInfo(random, AlgInfoRandomMd5(), nullptr) |
-              RandomInit(random, RandomMethods, nullptr) | RandomSeed(random, seed, 3, nullptr), 0);
+    ASSERT_EQ(AlgCreate(&random), 0);
+    ASSERT_EQ(AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
+    ASSERT_EQ(RandomInit(random, RandomMethods, nullptr), 0);
+    ASSERT_EQ(RandomSeed(random, seed, 3, nullptr), 0);
   }
   InstallSharedRandomForTesting(random);
   Md5RandomGenerator mirror;

@@ -14,7 +14,10 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   numbers.modulus.insert(numbers.modulus.begin(), {0, 0});  // leading zeros, which are dropped
   RsaPrivateKeyRecord record = testing::RecordOf(numbers);
   ScopedKey key;
-  auto set = [&](const KeyInfoType* form) { return key.Create() | KeySetInfo(key.get(), form, &record); };
+  auto set = [&](const KeyInfoType* form) {
+    if (int status = key.Create()) return status;
+    return KeySetInfo(key.get(), form, &record);
+  };
   EXPECT_EQ(set(KeyInfoRsaCrt()), 517) << "the internal form cannot be set directly";
   record.privateExponent = ByteItem{nullptr, 0};  // computed from the others (complete records: every other test)
   ASSERT_EQ(set(KeyInfoRsaPrivate()), 0);
@@ -31,7 +34,9 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
 struct RsaObject : ScopedAlgorithm {
   RsaObject(const AlgorithmInfoType* type, KeyObject* key, bool encrypt) {
     const auto init = encrypt ? EncryptInit : DecryptInit;
-    EXPECT_EQ(Create() | AlgSetInfo(get(), type, nullptr) | init(get(), key, KeyRingMethods, nullptr), 0);
+    EXPECT_EQ(Create(), 0);
+    EXPECT_EQ(AlgSetInfo(get(), type, nullptr), 0);
+    EXPECT_EQ(init(get(), key, KeyRingMethods, nullptr), 0);
   }
 };
 
@@ -41,13 +46,18 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
   ScopedAlgorithm random;
   ScopedKey pub_key, priv_key;
   const std::uint8_t seed[8] = {1, 1, 2, 3, 4, 5, 6, 7};
-  ASSERT_EQ(random.Create() | AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr) | pub_key.Create() |
-            priv_key.Create() | RandomInit(random.get(), RandomMethods, nullptr) | RandomSeed(random.get(), seed, 8, 0), 0);
+  ASSERT_EQ(random.Create(), 0);
+  ASSERT_EQ(AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr), 0);
+  ASSERT_EQ(RandomInit(random.get(), RandomMethods, nullptr), 0);
+  ASSERT_EQ(RandomSeed(random.get(), seed, 8, 0), 0);
+  ASSERT_EQ(pub_key.Create(), 0);
+  ASSERT_EQ(priv_key.Create(), 0);
   auto generate = [&](std::uint32_t bits, AlgorithmObject* source) {
     ScopedAlgorithm generator;
     const Bytes e = {1, 0, 1};
     const RsaKeyGenParams params{bits, ByteItem{e.data(), 3}};
-    EXPECT_EQ(generator.Create() | AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params), 0);
+    EXPECT_EQ(generator.Create(), 0);
+    EXPECT_EQ(AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params), 0);
     if (int status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr)) return status;
     return KeyPairGenerate(generator.get(), pub_key.get(), priv_key.get(), source, nullptr);
   };

@@ -8,7 +8,10 @@ namespace {
 struct Objects {
   AlgorithmObject* alg = nullptr;
   KeyObject* key = nullptr;
-  Objects() { EXPECT_EQ(AlgCreate(&alg) | KeyCreate(&key), 0); }
+  Objects() {
+    EXPECT_EQ(AlgCreate(&alg), 0);
+    EXPECT_EQ(KeyCreate(&key), 0);
+  }
   ~Objects() { AlgDestroy(&alg), KeyDestroy(&key); }
 };
 
