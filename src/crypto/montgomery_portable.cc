@@ -1,0 +1,37 @@
+// The portable 64-bit kernel: limb products through unsigned __int128.
+#include "crypto/montgomery_kernel.h"
+#include "crypto/montgomery_rows.h"
+
+namespace kcertadm {
+namespace {
+
+struct PortableRow {
+  template <std::size_t N>
+  static Limb Add(Limb* t, const Limb* a, Limb b, std::size_t n) {
+    if constexpr (N != 0) n = N;
+    Limb carry = 0;
+#pragma GCC unroll 64
+    for (std::size_t j = 0; j < n; ++j) {
+      const rows::Wide s = static_cast<rows::Wide>(a[j]) * b + t[j] + carry;
+      t[j] = static_cast<Limb>(s);
+      carry = static_cast<Limb>(s >> 64);
+    }
+    return carry;
+  }
+};
+
+void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::size_t size) {
+  rows::MulAnySize<PortableRow>(r, a, b, n, n0, size);
+}
+
+void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size) {
+  rows::SqrAnySize<PortableRow>(r, a, n, n0, size);
+}
+
+constexpr LimbKernel kPortable{&Mul, &Sqr};
+
+}  // namespace
+
+const LimbKernel& PortableLimbKernel() { return kPortable; }
+
+}  // namespace kcertadm
