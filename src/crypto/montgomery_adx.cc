@@ -37,15 +37,7 @@ struct AdxRow {
   }
 };
 
-void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::size_t size) {
-  rows::MulAnySize<AdxRow>(r, a, b, n, n0, size);
-}
-
-void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size) {
-  rows::SqrAnySize<AdxRow>(r, a, n, n0, size);
-}
-
-constexpr LimbKernel kAdx{&Mul, &Sqr};
+constexpr LimbKernel kAdx{&rows::MulAnySize<AdxRow>, &rows::SqrAnySize<AdxRow>};
 
 }  // namespace
 }  // namespace kcertadm

@@ -20,15 +20,7 @@ struct PortableRow {
   }
 };
 
-void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::size_t size) {
-  rows::MulAnySize<PortableRow>(r, a, b, n, n0, size);
-}
-
-void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size) {
-  rows::SqrAnySize<PortableRow>(r, a, n, n0, size);
-}
-
-constexpr LimbKernel kPortable{&Mul, &Sqr};
+constexpr LimbKernel kPortable{&rows::MulAnySize<PortableRow>, &rows::SqrAnySize<PortableRow>};
 
 }  // namespace
 

@@ -19,12 +19,65 @@ using Wide = unsigned __int128;
 // returning the limb that carries out; N is n when known at compile time
 // (so the row unrolls), 0 otherwise.
 
+// t += a * b + carry, carry = the high limb.
+inline void Step(Limb& t, Limb a, Limb b, Limb& carry) {
+  const Wide s = static_cast<Wide>(a) * b + t + carry;
+  t = static_cast<Limb>(s);
+  carry = static_cast<Limb>(s >> 64);
+}
+
+// Two rows at once, the second one limb up and one step behind, so that
+// their carry chains overlap: t[0 .. n) += a b0 and then t[1 .. n + 1) +=
+// a b1, with t[n] written (not added to) and the top limb returned.
+template <std::size_t N>
+inline Limb AddTwoRows(Limb* t, const Limb* a, Limb b0, Limb b1, std::size_t n) {
+  if constexpr (N != 0) n = N;
+  Limb c0 = 0, c1 = 0;
+  Step(t[0], a[0], b0, c0);
+#pragma GCC unroll 64
+  for (std::size_t j = 1; j < n; ++j) {
+    Step(t[j], a[j], b0, c0);
+    Step(t[j], a[j - 1], b1, c1);
+  }
+  const Wide s = static_cast<Wide>(a[n - 1]) * b1 + c0 + c1;
+  t[n] = static_cast<Limb>(s);
+  return static_cast<Limb>(s >> 64);
+}
+
+// Two reduction rows at once: the second multiplier is known once the
+// first row has passed limb 1. extra is the carry into t[n] and comes back
+// as the carry into t[n + 2].
+template <std::size_t N>
+inline void ReduceTwoRows(Limb* t, const Limb* n, Limb n0, std::size_t size, Limb& extra) {
+  if constexpr (N != 0) size = N;
+  Limb c0 = 0, c1 = 0;
+  const Limb m0 = t[0] * n0;
+  Step(t[0], n[0], m0, c0);
+  Step(t[1], n[1], m0, c0);
+  const Limb m1 = t[1] * n0;
+  Step(t[1], n[0], m1, c1);
+#pragma GCC unroll 64
+  for (std::size_t j = 2; j < size; ++j) {
+    Step(t[j], n[j], m0, c0);
+    Step(t[j], n[j - 1], m1, c1);
+  }
+  Wide s = static_cast<Wide>(t[size]) + c0 + extra;
+  t[size] = static_cast<Limb>(s);
+  const Limb middle = static_cast<Limb>(s >> 64);
+  Step(t[size], n[size - 1], m1, c1);
+  s = static_cast<Wide>(t[size + 1]) + c1 + middle;
+  t[size + 1] = static_cast<Limb>(s);
+  extra = static_cast<Limb>(s >> 64);
+}
+
 // r = t / 2^(64 size) mod n for t of 2 size limbs below 2^(64 size) n; t is
 // overwritten. The last subtraction of n is chosen by a mask.
 template <class Row, std::size_t N>
 inline void Reduce(Limb* r, Limb* t, const Limb* n, Limb n0, std::size_t size) {
-  Limb extra = 0;  // carry into t[i + size + 1]
-  for (std::size_t i = 0; i < size; ++i) {
+  Limb extra = 0;  // carry into t[i + size]
+  std::size_t i = 0;
+  for (; i + 1 < size; i += 2) ReduceTwoRows<N>(t + i, n, n0, size, extra);
+  for (; i < size; ++i) {
     const Limb carry = Row::template Add<N>(t + i, n, t[i] * n0, size);
     const Wide s = static_cast<Wide>(t[i + size]) + carry + extra;
     t[i + size] = static_cast<Limb>(s);
@@ -46,7 +99,9 @@ template <class Row, std::size_t N>
 inline void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::size_t size) {
   Limb t[2 * kMaxMontLimbs];
   for (std::size_t j = 0; j < size; ++j) t[j] = 0;
-  for (std::size_t i = 0; i < size; ++i) t[i + size] = Row::template Add<N>(t + i, a, b[i], size);
+  std::size_t i = 0;
+  for (; i + 1 < size; i += 2) t[i + size + 1] = AddTwoRows<N>(t + i, a, b[i], b[i + 1], size);
+  for (; i < size; ++i) t[i + size] = Row::template Add<N>(t + i, a, b[i], size);
   Reduce<Row, N>(r, t, n, n0, size);
 }
 
