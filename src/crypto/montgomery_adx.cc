@@ -1,6 +1,5 @@
-// The BMI2/ADX kernel: mulx leaves the flags alone, so a row's additions
-// can run as two carry chains. Compiled for those instructions here only
-// and chosen at run time.
+// The BMI2/ADX kernel: the portable design compiled for mulx and the ADX
+// carry instructions, here only, and chosen at run time.
 #include <immintrin.h>
 
 #include "crypto/montgomery_kernel.h"
@@ -12,28 +11,24 @@
 namespace kcertadm {
 namespace {
 
-// All products of the row first (mulx), then the low halves added along
-// one carry chain (adcx) and the high halves, one limb up, along the other
-// (adox); the two chains share no flag, so they overlap.
+// mulx leaves the flags alone, so the additions of one product do not
+// wait for it. (Two carry chains through _addcarryx_u64, one for the low
+// and one for the high halves, measured slower: g++ 12 turns them into one
+// chain with the carries saved and restored.)
 struct AdxRow {
   template <std::size_t N>
   static Limb Add(Limb* t, const Limb* a, Limb b, std::size_t n) {
     if constexpr (N != 0) n = N;
-    if (n == 0) return 0;
-    unsigned long long low[kMaxMontLimbs], high[kMaxMontLimbs];
+    Limb carry = 0;
 #pragma GCC unroll 64
-    for (std::size_t j = 0; j < n; ++j) low[j] = _mulx_u64(a[j], b, &high[j]);
-    unsigned char low_carry = 0, high_carry = 0;
-    auto* sum = reinterpret_cast<unsigned long long*>(t);
-    low_carry = _addcarryx_u64(low_carry, sum[0], low[0], &sum[0]);
-#pragma GCC unroll 64
-    for (std::size_t j = 1; j < n; ++j) {
-      low_carry = _addcarryx_u64(low_carry, sum[j], low[j], &sum[j]);
-      high_carry = _addcarryx_u64(high_carry, sum[j], high[j - 1], &sum[j]);
+    for (std::size_t j = 0; j < n; ++j) {
+      unsigned long long high;
+      const unsigned long long low = _mulx_u64(a[j], b, &high);
+      const rows::Wide s = static_cast<rows::Wide>(low) + t[j] + carry;
+      t[j] = static_cast<Limb>(s);
+      carry = high + static_cast<Limb>(s >> 64);
     }
-    // The row's top limb: the last high half and both carries (no overflow,
-    // as t + a b < 2^(64 (n + 1))).
-    return high[n - 1] + low_carry + high_carry;
+    return carry;
   }
 };
 

@@ -41,15 +41,15 @@ enum class RsaKernel {
 };
 
 const char* RsaKernelName(RsaKernel kernel);
-// The kernels this processor can run, from the plainest to the fastest.
+// The kernels this processor can run.
 std::vector<RsaKernel> AvailableRsaKernels();
 bool RsaKernelAvailable(RsaKernel kernel);
 // The kernel new Montgomery contexts use: the one named by the environment
 // variable KCERTADM_RSA_KERNEL (portable, adx or ifma; read once) when the
-// processor runs it, otherwise the fastest available.
+// processor runs it, otherwise ifma where available, else portable.
 RsaKernel ActiveRsaKernel();
-// The 64-bit kernel that goes with an RSA kernel (IFMA uses the fastest
-// other one for everything outside its exponentiations).
+// The 64-bit kernel that goes with an RSA kernel (IFMA uses the portable
+// one for everything outside its exponentiations).
 const LimbKernel& LimbKernelFor(RsaKernel kernel);
 
 // For tests and benchmarks: the kernel ActiveRsaKernel() returns from now

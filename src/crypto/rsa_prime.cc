@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "crypto/bignum_ct.h"
 #include "crypto/montgomery.h"
 
 namespace kcertadm {
@@ -107,13 +108,19 @@ int FindPrime(const std::uint8_t* bytes, std::size_t bits, const BigNum& e,
   }
   SecureWipe(remainders.data(), remainders.size() * sizeof(std::uint32_t));
 
-  BigNum c = x;
+  // gcd(e, c - 1) = 1 exactly when (c - 1) mod e has an inverse modulo e;
+  // both steps in constant time, as c may become the secret prime.
+  MontgomeryContext mod_e;
+  if (int code = mod_e.Init(e)) return code;
+  LimbVector residue(mod_e.size());
+  BigNum c = x, unused;
   for (std::size_t k = 0; k < kWindow; ++k) {
     if (k > 0) c.AddSmall(2);
     if (flagged[k]) continue;
     BigNum c_minus_1 = c;
     c_minus_1.SubSmall(1);
-    if (!BigNum::Gcd(e, c_minus_1).IsOne()) continue;
+    mod_e.Reduce(residue.data(), c_minus_1.limbs().data(), c_minus_1.limbs().size());
+    if (ConstTimeModInverse(BigNum::FromLimbs(residue.data(), residue.size()), e, &unused) != kBigNumOk) continue;
     if (!PassesFermatTests(c)) continue;
     *prime = std::move(c);
     x.Wipe();
