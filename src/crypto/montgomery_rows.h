@@ -2,8 +2,9 @@
 // needs about half the limb products), then Montgomery reduction, all made
 // of rows "t += a * b" over limb arrays. A kernel supplies its row; the
 // kernel's translation unit includes this header, so each gets its own
-// copy compiled for its instruction set (the row has internal linkage, so
-// the instantiations never merge).
+// copy compiled for its instruction set. Everything here has internal
+// linkage: a copy compiled for ADX must never stand in for the portable one
+// at link time.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,7 @@
 #include "crypto/montgomery_kernel.h"
 
 namespace kcertadm::rows {
+namespace {
 
 using Wide = unsigned __int128;
 
@@ -157,4 +159,5 @@ void SqrAnySize(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size
   }
 }
 
+}  // namespace
 }  // namespace kcertadm::rows
