@@ -28,6 +28,9 @@ constexpr const char* kTemplateKeyRing = "master.kyr";
 // The new key signs its request or certificate with MD5 with RSA: the
 // 34-octet DigestInfo in a PKCS #1 block needs a modulus of 45 octets.
 constexpr std::int32_t kSmallestKeyBits = (34 + kPkcs1Overhead) * 8;
+// The largest key a key ring makes: larger keys take minutes to generate
+// and no peer asks for them.
+constexpr std::int32_t kLargestKeyBits = 4096;
 
 bool PathExists(const char* path) {
   struct stat st;
@@ -89,7 +92,7 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
   }
 
   KeyHolder keyPair;
-  if (context.keySize < kSmallestKeyBits ||
+  if (context.keySize < kSmallestKeyBits || context.keySize > kLargestKeyBits ||
       GenerateRsaPrivateKey(static_cast<std::uint32_t>(context.keySize), keyPair.out()) != 0 ||
       keyPair.get() == nullptr) {
     return FailWith(slot, kMsgKeyGenFailed);

@@ -1,67 +1,13 @@
 #include "crypto/montgomery.h"
 
 #include <algorithm>
-#include <array>
-#include <utility>
+
+#include "crypto/montgomery_ifma.h"
 
 namespace kcertadm {
 namespace {
 
 using Wide = unsigned __int128;
-
-// Coarsely integrated operand scanning Montgomery multiplication for N
-// limbs known at compile time. The final subtraction of the modulus is
-// done by masks, not by a branch. The stack temporaries are not wiped per
-// call (the next call overwrites them); the exponentiations wipe their own
-// buffers.
-template <std::size_t N>
-void MontMulFixed(Limb* r, const Limb* a, const Limb* b, const Limb* n,
-                  Limb n0) {
-  Limb t[N + 2] = {};
-  for (std::size_t i = 0; i < N; ++i) {
-    const Limb bi = b[i];
-    Limb carry = 0;
-    for (std::size_t j = 0; j < N; ++j) {
-      const Wide s = static_cast<Wide>(a[j]) * bi + t[j] + carry;
-      t[j] = static_cast<Limb>(s);
-      carry = static_cast<Limb>(s >> 64);
-    }
-    Wide s = static_cast<Wide>(t[N]) + carry;
-    t[N] = static_cast<Limb>(s);
-    t[N + 1] = static_cast<Limb>(s >> 64);
-
-    const Limb m = t[0] * n0;
-    s = static_cast<Wide>(m) * n[0] + t[0];
-    carry = static_cast<Limb>(s >> 64);
-    for (std::size_t j = 1; j < N; ++j) {
-      s = static_cast<Wide>(m) * n[j] + t[j] + carry;
-      t[j - 1] = static_cast<Limb>(s);
-      carry = static_cast<Limb>(s >> 64);
-    }
-    s = static_cast<Wide>(t[N]) + carry;
-    t[N - 1] = static_cast<Limb>(s);
-    t[N] = t[N + 1] + static_cast<Limb>(s >> 64);
-  }
-  // t < 2n: subtract n unless that borrows past the top limb t[N].
-  Limb d[N];
-  Limb borrow = 0;
-  for (std::size_t j = 0; j < N; ++j) {
-    const Wide diff = static_cast<Wide>(t[j]) - n[j] - borrow;
-    d[j] = static_cast<Limb>(diff);
-    borrow = static_cast<Limb>(diff >> 64) & 1;
-  }
-  const Limb keep_t = Limb{0} - (borrow & ~t[N] & 1);
-  for (std::size_t j = 0; j < N; ++j) r[j] = (t[j] & keep_t) | (d[j] & ~keep_t);
-}
-
-template <std::size_t... I>
-constexpr std::array<MontgomeryContext::MulFn, sizeof...(I)> MakeMulTable(
-    std::index_sequence<I...>) {
-  return {&MontMulFixed<I + 1>...};
-}
-
-constexpr auto kMulTable =
-    MakeMulTable(std::make_index_sequence<kMaxMontLimbs>{});
 
 // -n^-1 mod 2^64 for odd n (Newton iteration).
 Limb NegInverse(Limb n) {
@@ -70,10 +16,14 @@ Limb NegInverse(Limb n) {
   return Limb{0} - x;
 }
 
-// Constant-time equality mask: all ones when a == b.
-inline Limb EqualMask(Limb a, Limb b) {
-  const Limb x = a ^ b;
-  return ((x | (Limb{0} - x)) >> 63) - 1;
+// 2^bit mod modulus as exactly `count` limbs.
+LimbVector PowerOfTwoMod(std::size_t bit, const BigNum& modulus, std::size_t count) {
+  BigNum power, rem;
+  power.SetBit(bit);
+  BigNum::Mod(power, modulus, &rem);
+  LimbVector out(count, 0);
+  rem.CopyLimbs(out.data(), count);
+  return out;
 }
 
 }  // namespace
@@ -98,39 +48,45 @@ Limb LimbsAdd(Limb* r, const Limb* a, const Limb* b, std::size_t n) {
   return carry;
 }
 
-void LimbsSelect(Limb* r, Limb mask, const Limb* a, const Limb* b,
-                 std::size_t n) {
+void LimbsMul(Limb* r, const Limb* a, std::size_t na, const Limb* b, std::size_t nb) {
+  std::fill(r, r + na + nb, 0);
+  for (std::size_t i = 0; i < nb; ++i) {
+    Limb carry = 0;
+    for (std::size_t j = 0; j < na; ++j) {
+      const Wide t = static_cast<Wide>(a[j]) * b[i] + r[i + j] + carry;
+      r[i + j] = static_cast<Limb>(t);
+      carry = static_cast<Limb>(t >> 64);
+    }
+    r[i + na] = carry;
+  }
+}
+
+void LimbsSelect(Limb* r, Limb mask, const Limb* a, const Limb* b, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) r[i] = (a[i] & mask) | (b[i] & ~mask);
 }
 
-int MontgomeryContext::Init(const BigNum& modulus) {
+int MontgomeryContext::Init(const BigNum& modulus, RsaKernel kernel) {
   if (!modulus.IsOdd() || modulus.IsOne()) return kBigNumBadArgument;
+  if (modulus.limbs().size() > kMaxMontLimbs) return kBigNumTooLarge;
   size_ = modulus.limbs().size();
-  if (size_ > kMaxMontLimbs) return kBigNumTooLarge;
+  kernel_ = RsaKernelAvailable(kernel) ? kernel : RsaKernel::kPortable;
+  limb_ = &LimbKernelFor(kernel_);
   n_.assign(modulus.limbs().begin(), modulus.limbs().end());
   n0_ = NegInverse(n_[0]);
-  mul_ = kMulTable[size_ - 1];
-  sqr_ = mul_;
-
-  // R mod n and R^2 mod n with R = 2^(64 size).
-  BigNum r;
-  r.SetBit(64 * size_);
-  BigNum rem;
-  BigNum::Mod(r, modulus, &rem);
-  one_.assign(size_, 0);
-  rem.CopyLimbs(one_.data(), size_);
-  BigNum r2;
-  r2.SetBit(128 * size_);
-  BigNum::Mod(r2, modulus, &rem);
-  rr_.assign(size_, 0);
-  rem.CopyLimbs(rr_.data(), size_);
+  one_ = PowerOfTwoMod(64 * size_, modulus, size_);
+  rr_ = PowerOfTwoMod(128 * size_, modulus, size_);
+  if (kernel_ == RsaKernel::kIfma) {
+    digits_ = ifma::DigitsFor(modulus.BitLength());
+    const std::size_t words = ifma::Words(digits_);
+    n52_.assign(words, 0);
+    ifma::ToDigits(n52_.data(), words, n_.data(), size_);
+    k52_ = n0_ & ifma::kDigitMask;
+    const std::size_t rr_limbs = (2 * ifma::kDigitBits * digits_) / 64 + 1;
+    const LimbVector rr = PowerOfTwoMod(2 * ifma::kDigitBits * digits_, modulus, rr_limbs);
+    rr52_.assign(words, 0);
+    ifma::ToDigits(rr52_.data(), words, rr.data(), rr_limbs);
+  }
   return kBigNumOk;
-}
-
-void MontgomeryContext::ToMont(Limb* r, const BigNum& x) const {
-  LimbVector tmp(size_);
-  x.CopyLimbs(tmp.data(), size_);
-  Mul(r, tmp.data(), rr_.data());
 }
 
 void MontgomeryContext::FromMont(Limb* r, const Limb* a) const {
@@ -139,105 +95,27 @@ void MontgomeryContext::FromMont(Limb* r, const Limb* a) const {
   Mul(r, a, unit.data());
 }
 
-BigNum MontgomeryContext::Exp(const BigNum& base, const BigNum& exponent) const {
-  const std::size_t n = size_;
-  BigNum reduced;
-  if (base.limbs().size() > n || !(base < BigNum::FromLimbs(n_.data(), n))) {
-    BigNum::Mod(base, BigNum::FromLimbs(n_.data(), n), &reduced);
-  } else {
-    reduced = base;
+void MontgomeryContext::Reduce(Limb* r, const Limb* x, std::size_t x_limbs) const {
+  // x R = sum of chunk_i R^(i + 1): each chunk of size() limbs is multiplied
+  // by R^(i + 2) mod n.
+  LimbVector acc(size_, 0), chunk(size_), term(size_), sum(size_), power(rr_);
+  for (std::size_t start = 0; start < x_limbs; start += size_) {
+    std::fill(chunk.begin(), chunk.end(), 0);
+    std::copy_n(x + start, std::min(size_, x_limbs - start), chunk.begin());
+    Mul(term.data(), chunk.data(), power.data());
+    const Limb carry = LimbsAdd(acc.data(), acc.data(), term.data(), size_);
+    const Limb borrow = LimbsSub(sum.data(), acc.data(), n_.data(), size_);
+    LimbsSelect(acc.data(), Limb{0} - (borrow & ~carry & 1), acc.data(), sum.data(), size_);
+    if (start + size_ < x_limbs) Mul(power.data(), power.data(), rr_.data());
   }
-  LimbVector acc(n), b(n);
-  ToMont(b.data(), reduced);
-  const std::size_t bits = exponent.BitLength();
-  if (bits == 0) {
-    FromMont(acc.data(), one_.data());
-    return BigNum::FromLimbs(acc.data(), n);
-  }
-  // Sliding window over the exponent; odd powers base^1, base^3, ...
-  const int window = bits > 512 ? 5 : bits > 128 ? 4 : bits > 24 ? 3 : 1;
-  const std::size_t table_size = std::size_t{1} << (window - 1);
-  LimbVector table(table_size * n), b2(n);
-  std::copy(b.begin(), b.end(), table.begin());
-  if (table_size > 1) {
-    Sqr(b2.data(), b.data());
-    for (std::size_t i = 1; i < table_size; ++i)
-      Mul(&table[i * n], &table[(i - 1) * n], b2.data());
-  }
-  bool started = false;
-  std::size_t i = bits;
-  while (i > 0) {
-    if (!exponent.Bit(i - 1)) {
-      if (started) Sqr(acc.data(), acc.data());
-      --i;
-      continue;
-    }
-    // Longest window of at most `window` bits ending in a 1 bit.
-    std::size_t len = std::min<std::size_t>(window, i);
-    while (!exponent.Bit(i - len)) --len;
-    Limb value = 0;
-    for (std::size_t k = 0; k < len; ++k)
-      value = (value << 1) | (exponent.Bit(i - 1 - k) ? 1 : 0);
-    if (started) {
-      for (std::size_t k = 0; k < len; ++k) Sqr(acc.data(), acc.data());
-      Mul(acc.data(), acc.data(), &table[(value >> 1) * n]);
-    } else {
-      std::copy_n(&table[(value >> 1) * n], n, acc.begin());
-      started = true;
-    }
-    i -= len;
-  }
-  FromMont(acc.data(), acc.data());
-  return BigNum::FromLimbs(acc.data(), n);
+  FromMont(r, acc.data());
 }
 
-void MontgomeryContext::ExpConstTime(Limb* r, const Limb* base_mont,
-                                     const Limb* exp,
-                                     std::size_t exp_bits) const {
-  constexpr std::size_t kWindow = 5;
-  constexpr std::size_t kEntries = std::size_t{1} << kWindow;
-  const std::size_t n = size_;
-  LimbVector table(kEntries * n), selected(n), acc(n);
-  std::copy_n(one_.data(), n, &table[0]);
-  std::copy_n(base_mont, n, &table[n]);
-  for (std::size_t i = 2; i < kEntries; ++i) {
-    if (i % 2 == 0)
-      Sqr(&table[i * n], &table[(i / 2) * n]);
-    else
-      Mul(&table[i * n], &table[(i - 1) * n], base_mont);
-  }
-
-  auto window_at = [&](std::size_t low_bit) {
-    Limb value = 0;
-    for (std::size_t k = kWindow; k-- > 0;) {
-      const std::size_t bit = low_bit + k;
-      const Limb b = bit < exp_bits ? (exp[bit / 64] >> (bit % 64)) & 1 : 0;
-      value = (value << 1) | b;
-    }
-    return value;
-  };
-  auto select = [&](Limb value) {
-    std::fill(selected.begin(), selected.end(), 0);
-    for (std::size_t e = 0; e < kEntries; ++e) {
-      const Limb mask = EqualMask(e, value);
-      const Limb* entry = &table[e * n];
-      for (std::size_t j = 0; j < n; ++j) selected[j] |= entry[j] & mask;
-    }
-  };
-
-  const std::size_t windows = (exp_bits + kWindow - 1) / kWindow;
-  if (windows == 0) {
-    std::copy_n(one_.data(), n, r);
-    return;
-  }
-  select(window_at((windows - 1) * kWindow));
-  acc = selected;
-  for (std::size_t w = windows - 1; w-- > 0;) {
-    for (std::size_t k = 0; k < kWindow; ++k) Sqr(acc.data(), acc.data());
-    select(window_at(w * kWindow));
-    Mul(acc.data(), acc.data(), selected.data());
-  }
-  std::copy_n(acc.data(), n, r);
+void MontgomeryContext::SubMod(Limb* r, const Limb* a, const Limb* b) const {
+  LimbVector sum(size_);
+  const Limb borrow = LimbsSub(r, a, b, size_);
+  LimbsAdd(sum.data(), r, n_.data(), size_);
+  LimbsSelect(r, Limb{0} - borrow, sum.data(), r, size_);
 }
 
 }  // namespace kcertadm

@@ -1,63 +1,74 @@
-// Montgomery arithmetic modulo an odd number of at most kMaxMontLimbs limbs.
-// All values are fixed-length arrays of size() limbs. Multiplication and the
-// constant-time exponentiation have an access pattern and running time that
-// depend only on size() and on the exponent length given, never on values.
+// Arithmetic modulo an odd number of at most kMaxMontLimbs limbs, on
+// fixed-length arrays of size() limbs, and the exponentiations of RSA.
+//
+// One design for every processor: the context runs its products on the
+// 64-bit kernel that goes with its RsaKernel, and its exponentiations on
+// that kernel or, for RsaKernel::kIfma, on 52-bit digits with AVX-512 IFMA.
+// Everything but Exp takes time and touches memory in a way that depends
+// only on the sizes and on the exponent length given, never on values.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "crypto/bignum.h"
+#include "crypto/montgomery_kernel.h"
 
 namespace kcertadm {
 
-constexpr std::size_t kMaxMontLimbs = 128;  // 8192 bits
-
 class MontgomeryContext {
  public:
-  using MulFn = void (*)(Limb* r, const Limb* a, const Limb* b, const Limb* n,
-                         Limb n0);
-
   // The modulus must be odd, greater than 1 and of at most kMaxMontLimbs
-  // limbs; 257 or 263 otherwise.
-  int Init(const BigNum& modulus);
+  // limbs; 257 or 263 otherwise. Without a kernel, ActiveRsaKernel().
+  int Init(const BigNum& modulus) { return Init(modulus, ActiveRsaKernel()); }
+  int Init(const BigNum& modulus, RsaKernel kernel);
 
   std::size_t size() const { return size_; }
   const Limb* modulus() const { return n_.data(); }
+  RsaKernel kernel() const { return kernel_; }
 
-  // r = a * b / R mod n. Inputs below n (or a*b < R*n); r may alias a or b.
-  void Mul(Limb* r, const Limb* a, const Limb* b) const {
-    mul_(r, a, b, n_.data(), n0_);
-  }
-  void Sqr(Limb* r, const Limb* a) const { sqr_(r, a, a, n_.data(), n0_); }
-
-  // Montgomery form of x (x < n, or x < R when given as limbs).
-  void ToMont(Limb* r, const BigNum& x) const;
+  // Montgomery form with R = 2^(64 size()).
+  // r = a * b / R mod n for a * b < R n (a below R, b below n); r may alias.
+  void Mul(Limb* r, const Limb* a, const Limb* b) const { limb_->mul(r, a, b, n_.data(), n0_, size_); }
+  void Sqr(Limb* r, const Limb* a) const { limb_->sqr(r, a, n_.data(), n0_, size_); }
+  // r = x R mod n for x below R; r = a / R mod n.
   void ToMont(Limb* r, const Limb* x) const { Mul(r, x, rr_.data()); }
-  // Value of a Montgomery form.
   void FromMont(Limb* r, const Limb* a) const;
   const Limb* one() const { return one_.data(); }  // R mod n
   const Limb* rr() const { return rr_.data(); }    // R^2 mod n
 
-  // Variable-time exponentiation for public values; result is an ordinary
-  // residue.
+  // Plain residues.
+  // r = x mod n for x of x_limbs limbs.
+  void Reduce(Limb* r, const Limb* x, std::size_t x_limbs) const;
+  // r = a - b mod n for a, b below n.
+  void SubMod(Limb* r, const Limb* a, const Limb* b) const;
+
+  // base^exponent mod n, variable time: for public exponents only.
   BigNum Exp(const BigNum& base, const BigNum& exponent) const;
 
-  // Constant-time exponentiation: r = base^exp in Montgomery form, where
-  // base is in Montgomery form and exp is given as exp_limbs limbs of which
-  // the low exp_bits bits are used. Fixed 5-bit windows; every table entry is
-  // read for every window.
-  void ExpConstTime(Limb* r, const Limb* base_mont, const Limb* exp,
-                    std::size_t exp_bits) const;
+  // r = x^exp mod n for x below n, exp given as limbs of which the low
+  // exp_bits bits are used: fixed windows, every table entry read for every
+  // window.
+  void ExpConstTime(Limb* r, const Limb* x, const Limb* exp, std::size_t exp_bits) const;
+  // Two such exponentiations with exponents of exp_bits bits at once (the
+  // IFMA kernel interleaves them when both moduli take as many digits).
+  static void ExpConstTimePair(const MontgomeryContext& a, Limb* ra, const Limb* xa, const Limb* ea,
+                               const MontgomeryContext& b, Limb* rb, const Limb* xb, const Limb* eb,
+                               std::size_t exp_bits);
 
  private:
   std::size_t size_ = 0;
-  LimbVector n_;
-  LimbVector rr_;
-  LimbVector one_;
+  RsaKernel kernel_ = RsaKernel::kPortable;
+  const LimbKernel* limb_ = nullptr;
+  LimbVector n_, rr_, one_;
   Limb n0_ = 0;
-  MulFn mul_ = nullptr;
-  MulFn sqr_ = nullptr;
+  // The IFMA form of the modulus: digits, n and R^2 mod n in digits.
+  std::size_t digits_ = 0;
+  LimbVector n52_, rr52_;
+  std::uint64_t k52_ = 0;
+
+  friend class LimbField;
+  friend class IfmaField;
 };
 
 // Constant-time helpers on fixed-length limb arrays.
@@ -65,8 +76,9 @@ class MontgomeryContext {
 Limb LimbsSub(Limb* r, const Limb* a, const Limb* b, std::size_t n);
 // r = a + b over n limbs; returns the carry.
 Limb LimbsAdd(Limb* r, const Limb* a, const Limb* b, std::size_t n);
+// r = a * b (na + nb limbs; r must not overlap a or b).
+void LimbsMul(Limb* r, const Limb* a, std::size_t na, const Limb* b, std::size_t nb);
 // r = mask ? a : b, mask all ones or all zeros.
-void LimbsSelect(Limb* r, Limb mask, const Limb* a, const Limb* b,
-                 std::size_t n);
+void LimbsSelect(Limb* r, Limb mask, const Limb* a, const Limb* b, std::size_t n);
 
 }  // namespace kcertadm

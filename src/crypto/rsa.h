@@ -9,7 +9,6 @@
 
 #include "crypto/bignum.h"
 #include "crypto/montgomery.h"
-#include "crypto/rsa_ifma.h"
 #include "crypto/rsa_keygen.h"
 
 namespace kcertadm {
@@ -36,8 +35,6 @@ class RsaPublicKeyOp {
  private:
   BigNum n_, e_;
   MontgomeryContext mont_;
-  bool use_ifma_ = false;
-  IfmaPublicExp ifma_;
   std::size_t k_ = 0;
 };
 
@@ -54,25 +51,17 @@ class RsaPrivateKeyOp {
  private:
   struct Half {
     MontgomeryContext mont;
-    LimbVector exponent;    // exponent1 or exponent2, size limbs
-    std::size_t exponent_bits = 0;
-    LimbVector r_powers;    // R^2, R^3, ... mod prime, for reducing x
-    std::size_t chunks = 0;
-    bool use_ifma = false;
-    IfmaMontgomery ifma;
-    int Init(const BigNum& prime, const BigNum& exponent, std::size_t x_limbs);
-    // r = x * R mod prime, x given as x_limbs limbs.
-    void ReduceToMont(Limb* r, const Limb* x, std::size_t x_limbs) const;
-    // r = y^exponent mod prime (plain residue) for y * R mod prime in ym.
-    void Power(Limb* r, const Limb* ym) const;
+    LimbVector exponent;  // exponent1 or exponent2 reduced mod prime - 1
+    int Init(const BigNum& prime, const BigNum& exponent, std::size_t exp_limbs);
   };
 
   BigNum n_;
   std::size_t k_ = 0;
   std::size_t n_limbs_ = 0;
   Half p_, q_;
-  LimbVector q_limbs_;      // prime2, q_.mont.size() limbs
-  LimbVector coefficient_;  // coefficient mod prime1, p_.mont.size() limbs
+  std::size_t exponent_bits_ = 0;  // bits of the longer prime
+  LimbVector q_limbs_;             // prime2, q_.mont.size() limbs
+  LimbVector coefficient_;         // coefficient R mod prime1 (Montgomery form)
 };
 
 }  // namespace kcertadm

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "crypto/bignum_ct.h"
 #include "crypto/rsa_prime.h"
 
 namespace kcertadm {
@@ -13,7 +14,7 @@ void RsaKeyMaterial::Wipe() {
 }
 
 int CheckRsaKeyGenParameters(std::uint32_t bits, const BigNum& e) {
-  if (bits < kRsaMinKeyGenBits || bits > kRsaMaxKeyGenBits) return kRsaKeyGenBadModulusSize;
+  if (bits < kRsaMinKeyGenBits || bits > kRsaMaxBits) return kRsaKeyGenBadModulusSize;
   if (e.BitLength() >= bits) return kRsaKeyGenExponentTooLong;
   if (!e.IsOdd() || e.Compare(BigNum(3)) < 0) return kRsaKeyGenBadParameter;
   return kRsaKeyGenOk;
@@ -40,11 +41,12 @@ int GenerateRsaKeyAttempt(std::uint32_t bits, const BigNum& e,
   BigNum phi = BigNum::Mul(p1, q1);
   k.modulus = BigNum::Mul(k.prime1, k.prime2);
   k.public_exponent = e;
-  if (BigNum::ModInverse(e, phi, &k.private_exponent) != kBigNumOk)
-    return kNoPrimeFound;
-  BigNum::Mod(k.private_exponent, p1, &k.exponent1);
-  BigNum::Mod(k.private_exponent, q1, &k.exponent2);
-  if (BigNum::ModInverse(k.prime2, k.prime1, &k.coefficient) != kBigNumOk)
+  // The private values by constant-time inversions: d mod (p - 1) is the
+  // inverse of e modulo p - 1, and so on.
+  if (InverseOfPublicOdd(e, phi, &k.private_exponent) != kBigNumOk ||
+      InverseOfPublicOdd(e, p1, &k.exponent1) != kBigNumOk ||
+      InverseOfPublicOdd(e, q1, &k.exponent2) != kBigNumOk ||
+      ConstTimeModInverse(k.prime2, k.prime1, &k.coefficient) != kBigNumOk)
     return kNoPrimeFound;
   p1.Wipe();
   q1.Wipe();

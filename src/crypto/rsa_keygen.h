@@ -11,9 +11,6 @@
 namespace kcertadm {
 
 constexpr std::uint32_t kRsaMinKeyGenBits = 256;
-constexpr std::uint32_t kRsaMaxKeyGenBits = 4096;
-// Largest modulus the RSA operations take (verification of today's roots
-// and of 8192-bit keys).
 constexpr std::uint32_t kRsaMaxBits = 8192;
 
 // Key-generation results and failures (toolkit statuses).
@@ -44,7 +41,7 @@ inline std::size_t RsaKeyGenRandomBytes(std::uint32_t bits) {
 }
 
 // Checks the parameters as the generator's init does: 533 for a modulus
-// size outside 256..4096, 522 for an exponent of as many bits as the
+// size outside 256..8192, 522 for an exponent of as many bits as the
 // modulus or more, 513 for an exponent that is even or below 3 (no prime
 // could ever pass the gcd check with an even one).
 int CheckRsaKeyGenParameters(std::uint32_t bits, const BigNum& e);

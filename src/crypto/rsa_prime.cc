@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "crypto/bignum_ct.h"
 #include "crypto/montgomery.h"
 
 namespace kcertadm {
@@ -11,8 +12,6 @@ namespace {
 constexpr std::size_t kWindow = 500;
 constexpr std::uint32_t kSieveLimit = 3 + 126 * 512;  // exclusive
 constexpr std::uint32_t kFermatBases[] = {3, 5, 7, 11};
-
-using Wide = unsigned __int128;
 
 // Odd primes below kSieveLimit by a plain sieve of Eratosthenes; the
 // factors up to 251 suffice because 253 * 253 > kSieveLimit.
@@ -48,42 +47,17 @@ void SieveRemainders(const BigNum& x, const std::vector<std::uint32_t>& primes,
   for (; i < primes.size(); ++i) (*out)[i] = x.ModSmall(primes[i]);
 }
 
-bool LimbsLess(const Limb* a, const Limb* b, std::size_t n) {
-  for (std::size_t i = n; i-- > 0;)
-    if (a[i] != b[i]) return a[i] < b[i];
-  return false;
-}
-
-// base^c mod c for a small base, left to right: a Montgomery squaring per
-// bit and, for set bits, a multiplication by the small base followed by a
-// few subtractions. Candidates are public, so timing does not matter here.
+// base^c mod c == base, by the constant-time exponentiation: the candidate
+// that passes becomes a secret prime, so neither the sequence of products
+// nor the memory touched may follow its bits.
 bool FermatTest(const MontgomeryContext& mont, const BigNum& c, Limb base) {
   const std::size_t n = mont.size();
-  const Limb* mod = mont.modulus();
-  LimbVector acc(n), wide(n + 1), tmp(n);
-  mont.ToMont(acc.data(), BigNum(base));
-  auto times_base = [&]() {
-    Limb carry = 0;
-    for (std::size_t j = 0; j < n; ++j) {
-      const Wide t = static_cast<Wide>(acc[j]) * base + carry;
-      wide[j] = static_cast<Limb>(t);
-      carry = static_cast<Limb>(t >> 64);
-    }
-    wide[n] = carry;
-    while (wide[n] != 0 || !LimbsLess(wide.data(), mod, n)) {
-      const Limb borrow = LimbsSub(wide.data(), wide.data(), mod, n);
-      wide[n] -= borrow;
-    }
-    std::copy_n(wide.begin(), n, acc.begin());
-  };
-  const std::size_t bits = c.BitLength();
-  for (std::size_t i = bits - 1; i-- > 0;) {
-    mont.Sqr(acc.data(), acc.data());
-    if (c.Bit(i)) times_base();
-  }
-  mont.FromMont(tmp.data(), acc.data());
-  return tmp[0] == base &&
-         std::all_of(tmp.begin() + 1, tmp.end(), [](Limb v) { return v == 0; });
+  LimbVector x(n, 0), r(n);
+  x[0] = base;
+  mont.ExpConstTime(r.data(), x.data(), c.limbs().data(), c.BitLength());
+  Limb difference = r[0] ^ base;
+  for (std::size_t i = 1; i < n; ++i) difference |= r[i];
+  return difference == 0;
 }
 
 }  // namespace
@@ -134,13 +108,19 @@ int FindPrime(const std::uint8_t* bytes, std::size_t bits, const BigNum& e,
   }
   SecureWipe(remainders.data(), remainders.size() * sizeof(std::uint32_t));
 
-  BigNum c = x;
+  // gcd(e, c - 1) = 1 exactly when (c - 1) mod e has an inverse modulo e;
+  // both steps in constant time, as c may become the secret prime.
+  MontgomeryContext mod_e;
+  if (int code = mod_e.Init(e)) return code;
+  LimbVector residue(mod_e.size());
+  BigNum c = x, unused;
   for (std::size_t k = 0; k < kWindow; ++k) {
     if (k > 0) c.AddSmall(2);
     if (flagged[k]) continue;
     BigNum c_minus_1 = c;
     c_minus_1.SubSmall(1);
-    if (!BigNum::Gcd(e, c_minus_1).IsOne()) continue;
+    mod_e.Reduce(residue.data(), c_minus_1.limbs().data(), c_minus_1.limbs().size());
+    if (ConstTimeModInverse(BigNum::FromLimbs(residue.data(), residue.size()), e, &unused) != kBigNumOk) continue;
     if (!PassesFermatTests(c)) continue;
     *prime = std::move(c);
     x.Wipe();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "crypto/bignum_ct.h"
 #include "crypto/montgomery.h"
 #include "crypto/toolkit_util.h"
 
@@ -10,10 +11,11 @@ namespace {
 
 using testing::ToHex;
 
-// Python's results (bignum/make_vectors.py) for carry, borrow and quotient-correction cases.
+// Python's results (bignum/make_vectors.py) for carry, borrow and quotient-correction cases; sums that
+// need a limb more than their operands.
 TEST(BigNum, MatchesReferenceVectors) {
   const auto rows = testing::ReadVectorFile("bignum/vectors.txt");
-  ASSERT_GT(rows.size(), 600u);
+  ASSERT_GT(rows.size(), 740u);
   for (const auto& row : rows) {
     const std::string& op = row[0];
     SCOPED_TRACE(op + " " + row[1].substr(0, 40) + " " + row[2].substr(0, 40));
@@ -21,6 +23,8 @@ TEST(BigNum, MatchesReferenceVectors) {
     BigNum q, r;
     std::string got;
     if (op == "mul") got = ToHex(BigNum::Mul(x, y));
+    if (op == "add") got = ToHex(BigNum::Add(x, y));
+    if (op == "sub") got = ToHex(BigNum::Sub(x, y));
     if (op == "gcd") got = ToHex(BigNum::Gcd(x, y));
     if (op == "divmod") got = BigNum::DivMod(x, y, &q, &r) ? "error" : ToHex(q) + ":" + ToHex(r);
     if (op == "inv") {
@@ -49,9 +53,40 @@ TEST(BigNum, RefusesBadArguments) {
   EXPECT_EQ(BigNum::DivMod(BigNum(5), BigNum(), nullptr, &r), kBigNumBadArgument);
   EXPECT_EQ(BigNum::ModInverse(BigNum(5), BigNum(1), &r), kBigNumBadArgument);
   EXPECT_EQ(BigNum::ModExp(BigNum(5), BigNum(3), BigNum(10), &r), kBigNumBadArgument);
-  huge.SetBit(64 * kMaxMontLimbs);
+  huge.SetBit(64 * kMaxMontLimbs);  // one bit above the largest modulus
   huge.SetBit(0);
   EXPECT_EQ(BigNum::ModExp(BigNum(5), BigNum(3), huge, &r), kBigNumTooLarge);
+}
+
+// The constant-time inverses of key generation against Euclid: moduli of all ones and of a lone top bit
+// run the borrows and the halving through every limb; even moduli for the public-exponent form.
+TEST(BigNum, ConstantTimeInversesMatchEuclid) {
+  const struct { const char* x; const char* m; const char* why; } kTests[] = {
+      {"2", "3", "smallest modulus"},
+      {"10001", "ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff", "modulus of all ones"},
+      {"fffffffffffffffffffffffffffffffe", "1000000000000000000000000000000000000000000000001", "top bit alone"},
+      {"123456789abcdef", "fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffb", "value of one limb"},
+      {"0", "65", "zero has no inverse"},
+      {"f", "2d", "common factor 3"},
+  };
+  for (const auto& c : kTests) {
+    SCOPED_TRACE(c.why);
+    const BigNum x = testing::BigNumFromHex(c.x), m = testing::BigNumFromHex(c.m);
+    BigNum expected, got;
+    const int code = BigNum::ModInverse(x, m, &expected);
+    ASSERT_EQ(ConstTimeModInverse(x, m, &got), code);
+    if (code == 0) EXPECT_EQ(got, expected);
+  }
+  const RsaKeyMaterial& key = testing::TestKey(1024);
+  BigNum p1 = key.prime1, got, expected;
+  p1.SubSmall(1);
+  for (const BigNum& m : {p1, testing::BigNumFromHex("10000000000000000"), testing::BigNumFromHex("c0000000000000000000000000000006")}) {
+    ASSERT_EQ(InverseOfPublicOdd(BigNum(65537), m, &got), 0);
+    ASSERT_EQ(BigNum::ModInverse(BigNum(65537), m, &expected), 0);
+    EXPECT_EQ(got, expected);
+  }
+  EXPECT_EQ(InverseOfPublicOdd(BigNum(3), BigNum(9), &got), kBigNumNoInverse);
+  EXPECT_EQ(ConstTimeModInverse(BigNum(3), BigNum(10), &got), kBigNumBadArgument) << "even modulus";
 }
 
 }  // namespace

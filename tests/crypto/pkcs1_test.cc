@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "crypto/rsa_key_info.h"
 #include "crypto/signature_digest_info.h"
 #include "crypto/toolkit_util.h"
 
@@ -36,11 +39,20 @@ TEST(Pkcs1, Type2PaddingSkipsZeroBytes) {
   EXPECT_EQ(Pkcs1EncodeType2(data.data(), 3, 16, [](std::uint8_t*) { return 539; }, block.data()), 539);
 }
 
+// 00 and a well-formed MD5 DigestInfo, as a signature block carries it.
+Bytes Md5DigestInfo() {
+  std::uint8_t digest[16] = {1, 2, 3}, info[kMaxDigestInfoSize];
+  const std::size_t n = EncodeDigestInfo(SignatureDigest::kMd5, digest, info);
+  Bytes out = {0x00};
+  out.insert(out.end(), info, info + n);
+  return out;
+}
+
 Bytes Block(std::uint8_t type, std::size_t pad, std::uint8_t pad_byte, Bytes tail) {
   Bytes block = {0x00, type};
   block.insert(block.end(), pad, pad_byte);
   block.insert(block.end(), tail.begin(), tail.end());
-  block.resize(32, 0x42);
+  block.resize(std::max<std::size_t>(block.size(), 32), 0x42);
   return block;
 }
 
@@ -51,6 +63,9 @@ TEST(Pkcs1, MalformedBlocksAreRefused) {
       {"separator after the FF run is not 00", false, Block(1, 8, 0xFF, {0x01})},
       {"FF run up to the end, no separator", false, Block(1, 30, 0xFF, {})},
       {"only seven padding bytes", false, Block(1, 7, 0xFF, {0})},
+      // A scan for the separator alone would take this one.
+      {"FE inside the FF run, then 00 and a DigestInfo", false,
+       [] { Bytes b = Block(1, 12, 0xFF, Md5DigestInfo()); return b[6] = 0xFE, b; }()},
       {"type 2 without any 00 separator", true, Block(2, 30, 0x01, {})},
       {"type 2 with a short padding", true, Block(2, 3, 0x01, {0})},
       {"type 1 block where 2 is expected", true, Block(1, 8, 0xFF, {0})},
@@ -58,9 +73,40 @@ TEST(Pkcs1, MalformedBlocksAreRefused) {
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
     std::size_t offset = 99, size = 99;
-    EXPECT_EQ((c.type2 ? Pkcs1DecodeType2 : Pkcs1DecodeType1)(c.block.data(), 32, &offset, &size), 524);
+    EXPECT_EQ((c.type2 ? Pkcs1DecodeType2 : Pkcs1DecodeType1)(c.block.data(), c.block.size(), &offset, &size), 524);
     EXPECT_EQ(offset, 99u);
   }
+}
+
+// Every RSAES-PKCS1-v1_5 decryption case of Wycheproof (wycheproof/make_pkcs1_decrypt_vectors.py) through
+// the type-2 handler: the message of the valid ones, a refusal (524, or 525 for a ciphertext that is not
+// exactly one block) for the rest.
+TEST(Pkcs1, WycheproofDecryptionVectors) {
+  std::unique_ptr<RsaPrivateNumbers> numbers;
+  RsaPrivateKeyRecord record{};
+  std::size_t cases = 0;
+  for (const auto& row : testing::ReadVectorFile("wycheproof/rsa_pkcs1_decrypt_vectors.txt")) {
+    if (row[0] == "key") {
+      auto bytes = [&](std::size_t i) { const Bytes b = testing::Hex(row[i]); return SecureBytes(b.begin(), b.end()); };
+      numbers.reset(new RsaPrivateNumbers{bytes(1), bytes(2), bytes(3), bytes(4), bytes(5), bytes(6), bytes(7), bytes(8)});
+      record = testing::RecordOf(*numbers);
+      continue;
+    }
+    SCOPED_TRACE(row[0]);
+    ++cases;
+    const Bytes ciphertext = row[2] == "-" ? Bytes() : testing::Hex(row[2]);
+    const Bytes message = row[3] == "-" ? Bytes() : testing::Hex(row[3]);
+    const testing::CipherSetup setup{AlgInfoRsaPrivatePkcs(), nullptr, KeyInfoRsaPrivate(), &record, KeyRingMethods};
+    Bytes out;
+    const int status = testing::RunCipher(setup, false, ciphertext, &out, 0, 512);
+    if (row[1] == "valid") {
+      ASSERT_EQ(status, 0);
+      EXPECT_EQ(out, message);
+    } else {
+      EXPECT_TRUE(status == 524 || status == 525) << status;
+    }
+  }
+  EXPECT_EQ(cases, 201u);
 }
 
 TEST(DigestInfo, CheckReportsEachFault) {

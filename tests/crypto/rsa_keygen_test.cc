@@ -35,7 +35,7 @@ TEST(RsaKeyGen, MatchesIndependentModel) {
 TEST(RsaKeyGen, RefusesBadParametersAndStopsOnFailureOrCancel) {
   const struct { std::uint32_t bits; std::uint64_t e; int expected; const char* why; } kTests[] = {
       {255, 65537, 533, "modulus below 256 bits"},
-      {4097, 65537, 533, "modulus above 4096 bits"},
+      {8193, 65537, 533, "modulus above 8192 bits"},
       {256, 65536, 513, "even exponent: no candidate could ever pass gcd(e, c-1)"},
       {256, 1, 513, "exponent 1 is no encryption"},
   };

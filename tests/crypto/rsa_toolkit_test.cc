@@ -61,7 +61,7 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
     if (int status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr)) return status;
     return KeyPairGenerate(generator.get(), pub_key.get(), priv_key.get(), source, nullptr);
   };
-  EXPECT_EQ(generate(4097, random.get()), 533) << "refused at Init";
+  EXPECT_EQ(generate(8193, random.get()), 533) << "refused at Init";
   EXPECT_EQ(generate(512, nullptr), 539);
   ASSERT_EQ(generate(512, random.get()), 0);
   EXPECT_EQ(generate(512, random.get()), 526) << "keys that already hold material";

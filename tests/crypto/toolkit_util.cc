@@ -18,6 +18,17 @@ std::string ToHex(const BigNum& x) {
   return x.IsZero() ? "0" : hex[0] == '0' ? hex.substr(1) : hex;
 }
 
+BigNum PlainModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus) {
+  BigNum result(1), b;
+  BigNum::Mod(base, modulus, &b);
+  for (std::size_t i = exponent.BitLength(); i-- > 0;) {
+    BigNum::Mod(BigNum::Mul(result, result), modulus, &result);
+    if (exponent.Bit(i)) BigNum::Mod(BigNum::Mul(result, b), modulus, &result);
+  }
+  BigNum::Mod(result, modulus, &result);
+  return result;
+}
+
 std::vector<std::vector<std::string>> ReadVectorFile(const std::string& path) {
   std::ifstream in(std::string(KCERTADM_TEST_DATA_DIR) + "/" + path);
   if (!in) throw std::runtime_error("cannot open " + path);

@@ -28,6 +28,9 @@ inline BigNum BigNumFromHex(const std::string& hex) {
   return BigNum::FromBytes(bytes.data(), bytes.size());
 }
 std::string ToHex(const BigNum& x);
+// base^exponent mod modulus by square and multiply over BigNum::Mul and Mod: a reference that
+// shares no code with the Montgomery kernels.
+BigNum PlainModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus);
 inline std::vector<std::uint8_t> TextBytes(std::string_view text) { return {text.begin(), text.end()}; }
 
 // Lines of tests/data/<path> split on blanks, without comments and blank lines.

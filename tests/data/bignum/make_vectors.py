@@ -3,7 +3,7 @@
 
 Each line: operation a b c expected (hex, "-" where unused). Operations:
 mul a*b, divmod a//b and a%b (expected "q:r"), gcd, inv a^-1 mod b ("none"
-when there is none), exp a^b mod c.
+when there is none), exp a^b mod c, add a+b, sub a-b (a >= b).
 """
 import math
 import random
@@ -68,5 +68,14 @@ for bits in [3, 64, 65, 128, 512, 1024, 2048]:
         a = rng.randrange(0, m * 2)
         e = rand_bits(e_bits)
         lines.append(f"exp {h(a)} {h(e)} {h(m)} {h(pow(a, e, m))}")
+# Sums that need one more limb than either operand, and differences whose
+# borrow runs through every limb and empties the top ones.
+for limbs in [1, 2, 3, 8, 32]:
+    top = 1 << (64 * limbs)
+    for a, b in [(top - 1, 1), (top - 1, top - 1), ((top >> 1) + 5, top >> 1),
+                 (top - 1, rand_bits(64 * limbs - 3))]:
+        lines.append(f"add {h(a)} {h(b)} - {h(a + b)}")
+    for a, b in [(top, 1), (top, top - 1), (top + 1, 2), (rand_bits(64 * limbs + 1), top - 1)]:
+        lines.append(f"sub {h(a)} {h(b)} - {h(a - b)}")
 with open("vectors.txt", "w") as f:
     f.write("\n".join(lines) + "\n")

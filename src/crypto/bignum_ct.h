@@ -1,0 +1,19 @@
+// Inverses for key generation whose running time and memory accesses
+// depend only on the lengths of their operands, not on the secret values.
+#pragma once
+
+#include "crypto/bignum.h"
+
+namespace kcertadm {
+
+// x^-1 mod m for an odd m > 1 and x < m, by a binary extended Euclid of a
+// fixed number of steps; 267 when gcd(x, m) != 1, 257 for an even m.
+int ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse);
+
+// e^-1 mod m for a public odd e >= 3 and a secret m > 1 of any parity (the
+// private exponent modulo (p - 1)(q - 1), p - 1 or q - 1): with u = (m mod
+// e)^-1 mod e, the inverse is (1 + (e - u) m) / e, the division exact. 267
+// when gcd(e, m) != 1.
+int InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse);
+
+}  // namespace kcertadm
