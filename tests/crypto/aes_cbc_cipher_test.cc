@@ -105,8 +105,11 @@ TEST(AesCbcPad, SixteenByteBlocksBufferedAndHeldBack) {
 
   AlgorithmObject* alg = nullptr;
   KeyObject* aes = nullptr;
-  ASSERT_EQ(AlgCreate(&alg) | KeyCreate(&aes) | KeySetInfo(aes, KeyInfoItem(), &item), 0);
-  ASSERT_EQ(AlgSetInfo(alg, AlgInfoAes256CbcPad(), &params) | DecryptInit(alg, aes, AesCbcMethods, nullptr), 0);
+  ASSERT_EQ(AlgCreate(&alg), 0);
+  ASSERT_EQ(KeyCreate(&aes), 0);
+  ASSERT_EQ(KeySetInfo(aes, KeyInfoItem(), &item), 0);
+  ASSERT_EQ(AlgSetInfo(alg, AlgInfoAes256CbcPad(), &params), 0);
+  ASSERT_EQ(DecryptInit(alg, aes, AesCbcMethods, nullptr), 0);
   std::uint8_t buffer[32];
   std::uint32_t written = 99;
   ASSERT_EQ(DecryptUpdate(alg, buffer, &written, sizeof(buffer), cipher.data(), 32, nullptr, nullptr), 0);

@@ -21,7 +21,9 @@ const std::map<std::string, const AlgorithmInfoType*> kHmacs = {{"sha1", AlgInfo
 // An object of `type` set up with `params` and initialised with `key` as a KeyInfoItem; 0 or the first failure.
 int Prepare(ScopedAlgorithm& alg, ScopedKey& key, const AlgorithmInfoType* type, const void* params, const Bytes& secret) {
   const ByteItem item{secret.data(), static_cast<std::uint32_t>(secret.size())};
-  if (int status = alg.Create() | key.Create() | KeySetInfo(key.get(), KeyInfoItem(), &item)) return status;
+  if (int status = alg.Create()) return status;
+  if (int status = key.Create()) return status;
+  if (int status = KeySetInfo(key.get(), KeyInfoItem(), &item)) return status;
   if (int status = AlgSetInfo(alg.get(), type, params)) return status;
   return DigestInit(alg.get(), key.get(), HmacMethods, nullptr);
 }
@@ -144,7 +146,8 @@ TEST(HmacObjects, RestartBufferRuleAndRefusals) {
     EXPECT_EQ(testing::ToHex(out, length), "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7");
   }
   ScopedAlgorithm unkeyed;
-  ASSERT_EQ(unkeyed.Create() | AlgSetInfo(unkeyed.get(), AlgInfoHmacSha1(), nullptr), 0);
+  ASSERT_EQ(unkeyed.Create(), 0);
+  ASSERT_EQ(AlgSetInfo(unkeyed.get(), AlgInfoHmacSha1(), nullptr), 0);
   EXPECT_NE(DigestInit(unkeyed.get(), nullptr, HmacMethods, nullptr), 0) << "an HMAC needs its key";
 
   const Bytes salt = testing::TextBytes("salt");
