@@ -24,6 +24,7 @@
 #include "keyring/stash.h"
 #include "password_source.h"
 #include "run_command.h"
+#include "support/replaced_operator_new.h"
 #include "support/test_files.h"
 
 // The C library's own release, which this program's free() passes blocks
@@ -65,8 +66,6 @@ void ObserveWipe(const void* block, std::size_t size) {
   ++(std::all_of(bytes, bytes + size, [](unsigned char b) { return b == 0; }) ? wipedBlocks : unwipedBlocks);
 }
 
-void* Allocate(std::size_t n) noexcept { return std::malloc(n == 0 ? 1 : n); }
-
 // 32 bytes from the middle of the ring's private exponent, once it is known.
 Pattern privateKeyPattern;
 std::atomic<int> blocksWithKey{0};
@@ -88,19 +87,7 @@ extern "C" __attribute__((no_sanitize_address)) void free(void* block) noexcept 
   KCERTADM_RELEASE_BLOCK(block);
 }
 
-void* operator new(std::size_t n) {
-  if (void* block = Allocate(n)) return block;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void* TestAllocate(std::size_t n) noexcept { return std::malloc(n == 0 ? 1 : n); }
 
 namespace kcertadm {
 namespace {

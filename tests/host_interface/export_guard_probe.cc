@@ -17,32 +17,19 @@
 
 #include "host_interface/messages.h"
 #include "kcertadm.h"
+#include "support/replaced_operator_new.h"
 #include "support/test_files.h"
 
 namespace {
 
 std::atomic<bool> allocationsFail{false};
 
-void* Allocate(std::size_t n) noexcept {
+}  // namespace
+
+void* TestAllocate(std::size_t n) noexcept {
   if (allocationsFail.load(std::memory_order_relaxed)) return nullptr;
   return std::malloc(n == 0 ? 1 : n);
 }
-
-}  // namespace
-
-void* operator new(std::size_t n) {
-  if (void* block = Allocate(n)) return block;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
 
 namespace kcertadm {
 namespace {
