@@ -1,5 +1,6 @@
 // The BMI2/ADX kernel: the portable design compiled for mulx and the ADX
 // carry instructions, here only, and chosen at run time.
+#include <cpuid.h>
 #include <immintrin.h>
 
 #include "crypto/montgomery_kernel.h"
@@ -41,7 +42,11 @@ constexpr LimbKernel kAdx{&rows::MulAnySize<AdxRow>, &rows::SqrAnySize<AdxRow>};
 namespace kcertadm {
 
 const LimbKernel* AdxLimbKernel() {
-  static const bool available = __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("adx");
+  // Asked of cpuid itself: not every compiler's __builtin_cpu_supports knows "adx".
+  static const bool available = [] {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_BMI2) != 0 && (b & bit_ADX) != 0;
+  }();
   return available ? &kAdx : nullptr;
 }
 
