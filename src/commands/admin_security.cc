@@ -4,7 +4,8 @@
 namespace kcertadm {
 
 // Touches nothing; tells the host that the library is there and working.
-std::int32_t HandleAdminSecurity(SecurityCmdContext& /*context*/, MessageReporter& reporter) {
+std::int32_t HandleAdminSecurity(SecurityCmdContext& /*context*/, const CommandOptions& /*options*/,
+                                 MessageReporter& reporter) {
   reporter.Report(kMsgAdminSecurity);
   return 0;
 }

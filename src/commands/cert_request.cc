@@ -64,8 +64,9 @@ int CreateCertReq(SecurityCmdContext& context, CommandSession& session, std::uin
 
 }  // namespace
 
-std::int32_t HandleCreateCertReq(SecurityCmdContext& context, MessageReporter& reporter) {
-  return RunCommandStep(CreateCertReq, context, reporter);
+std::int32_t HandleCreateCertReq(SecurityCmdContext& context, const CommandOptions& options,
+                                 MessageReporter& reporter) {
+  return RunCommandStep(CreateCertReq, context, options, reporter);
 }
 
 }  // namespace kcertadm

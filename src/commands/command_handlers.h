@@ -4,24 +4,39 @@
 
 #include <cstdint>
 
+#include "commands/command_options.h"
 #include "host_interface/message_reporter.h"
 #include "kcertadm.h"
 
 namespace kcertadm {
 
-std::int32_t HandleCreateSelfSigned(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleCreateKeyFile(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleReceiveCert(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleReceiveRootCert(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleDesignateRoot(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleCreateSelfSignedRoot(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleSignCert(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleGetEntries(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleDeleteEntry(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleCreateCertReq(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleViewCert(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleChangePassword(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleExtractCert(SecurityCmdContext& context, MessageReporter& reporter);
-std::int32_t HandleAdminSecurity(SecurityCmdContext& context, MessageReporter& reporter);
+std::int32_t HandleCreateSelfSigned(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleCreateKeyFile(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleReceiveCert(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleReceiveRootCert(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleDesignateRoot(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleCreateSelfSignedRoot(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleSignCert(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleGetEntries(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleDeleteEntry(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleCreateCertReq(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleViewCert(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleChangePassword(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleExtractCert(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
+std::int32_t HandleAdminSecurity(SecurityCmdContext& context, const CommandOptions& options,
+                                      MessageReporter& reporter);
 
 }  // namespace kcertadm

@@ -55,8 +55,8 @@ int SubjectValues::Build(const SecurityCmdContext& context, std::uint32_t* slot)
 }
 
 std::int32_t RunCommandStep(CommandStep step, SecurityCmdContext& context,
-                            MessageReporter& reporter) {
-  CommandSession session;
+                            const CommandOptions& options, MessageReporter& reporter) {
+  CommandSession session(options);
   std::uint32_t slot = kMsgNone;
   const int status = step(context, session, &slot);
   reporter.Report(slot);

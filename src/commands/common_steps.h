@@ -12,6 +12,7 @@
 #include <optional>
 #include <string_view>
 
+#include "commands/command_options.h"
 #include "commands/output_file.h"
 #include "crypto/secure_memory.h"
 #include "host_interface/locks.h"
@@ -35,9 +36,12 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 class CommandSession {
  public:
   CommandSession() = default;
+  explicit CommandSession(const CommandOptions& chosen) : options(chosen) {}
   CommandSession(const CommandSession&) = delete;
   CommandSession& operator=(const CommandSession&) = delete;
 
+  // What the keywords beyond the context record chose.
+  CommandOptions options;
   SecureString stashedPassword;
   // Taken when the key ring is opened and held to the end of the command,
   // so that another process cannot change the ring in between.
@@ -67,7 +71,7 @@ class SubjectValues {
 // step, and the message the step left in its slot reported.
 using CommandStep = int (*)(SecurityCmdContext&, CommandSession&, std::uint32_t*);
 std::int32_t RunCommandStep(CommandStep step, SecurityCmdContext& context,
-                            MessageReporter& reporter);
+                            const CommandOptions& options, MessageReporter& reporter);
 
 // True when text is given and not empty.
 inline bool HasText(const char* text) { return text != nullptr && text[0] != '\0'; }

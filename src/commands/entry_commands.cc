@@ -72,16 +72,19 @@ int ExtractCert(SecurityCmdContext& context, CommandSession& session, std::uint3
 
 }  // namespace
 
-std::int32_t HandleDesignateRoot(SecurityCmdContext& context, MessageReporter& reporter) {
-  return RunCommandStep(DesignateRoot, context, reporter);
+std::int32_t HandleDesignateRoot(SecurityCmdContext& context, const CommandOptions& options,
+                                 MessageReporter& reporter) {
+  return RunCommandStep(DesignateRoot, context, options, reporter);
 }
 
-std::int32_t HandleDeleteEntry(SecurityCmdContext& context, MessageReporter& reporter) {
-  return RunCommandStep(DeleteEntry, context, reporter);
+std::int32_t HandleDeleteEntry(SecurityCmdContext& context, const CommandOptions& options,
+                               MessageReporter& reporter) {
+  return RunCommandStep(DeleteEntry, context, options, reporter);
 }
 
-std::int32_t HandleExtractCert(SecurityCmdContext& context, MessageReporter& reporter) {
-  return RunCommandStep(ExtractCert, context, reporter);
+std::int32_t HandleExtractCert(SecurityCmdContext& context, const CommandOptions& options,
+                               MessageReporter& reporter) {
+  return RunCommandStep(ExtractCert, context, options, reporter);
 }
 
 }  // namespace kcertadm

@@ -40,8 +40,9 @@ int ListEntries(SecurityCmdContext& context, CommandSession& session, std::uint3
 
 }  // namespace
 
-std::int32_t HandleGetEntries(SecurityCmdContext& context, MessageReporter& reporter) {
-  CommandSession session;
+std::int32_t HandleGetEntries(SecurityCmdContext& context, const CommandOptions& options,
+                              MessageReporter& reporter) {
+  CommandSession session(options);
   std::uint32_t slot = kMsgNone;
   const std::int32_t status = ListEntries(context, session, &slot);
   KeyRingClear();

@@ -150,26 +150,30 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
 
 }  // namespace
 
-std::int32_t HandleCreateKeyFile(SecurityCmdContext& context, MessageReporter& reporter) {
-  return RunCommandStep(CreateKeyFile, context, reporter);
+std::int32_t HandleCreateKeyFile(SecurityCmdContext& context, const CommandOptions& options,
+                                 MessageReporter& reporter) {
+  return RunCommandStep(CreateKeyFile, context, options, reporter);
 }
 
-std::int32_t HandleCreateSelfSigned(SecurityCmdContext& context, MessageReporter& reporter) {
+std::int32_t HandleCreateSelfSigned(SecurityCmdContext& context, const CommandOptions& options,
+                                    MessageReporter& reporter) {
   context.selfSigned = 1;
-  const std::int32_t status = HandleCreateKeyFile(context, reporter);
+  const std::int32_t status = HandleCreateKeyFile(context, options, reporter);
   if (status == 0) reporter.Report(kMsgSelfSignedCreated);
   return status;
 }
 
-std::int32_t HandleCreateSelfSignedRoot(SecurityCmdContext& context, MessageReporter& reporter) {
+std::int32_t HandleCreateSelfSignedRoot(SecurityCmdContext& context, const CommandOptions& options,
+                                        MessageReporter& reporter) {
   context.designateRoot = 1;
-  const std::int32_t status = HandleCreateSelfSigned(context, reporter);
+  const std::int32_t status = HandleCreateSelfSigned(context, options, reporter);
   if (status == 0) reporter.Report(kMsgSelfSignedRootCreated);
   return status;
 }
 
-std::int32_t HandleChangePassword(SecurityCmdContext& context, MessageReporter& reporter) {
-  CommandSession session;
+std::int32_t HandleChangePassword(SecurityCmdContext& context, const CommandOptions& options,
+                                  MessageReporter& reporter) {
+  CommandSession session(options);
   std::uint32_t slot = kMsgNone;
   int status = OpenKeyRingFromContext(context, session, &slot);
   if (status == 0 && context.newPassword == nullptr) status = FailWith(&slot, kMsgNoNewPassword);

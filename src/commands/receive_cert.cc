@@ -91,13 +91,15 @@ int ReceiveCert(SecurityCmdContext& context, CommandSession& session, std::uint3
 
 }  // namespace
 
-std::int32_t HandleReceiveCert(SecurityCmdContext& context, MessageReporter& reporter) {
-  return RunCommandStep(ReceiveCert, context, reporter);
+std::int32_t HandleReceiveCert(SecurityCmdContext& context, const CommandOptions& options,
+                               MessageReporter& reporter) {
+  return RunCommandStep(ReceiveCert, context, options, reporter);
 }
 
-std::int32_t HandleReceiveRootCert(SecurityCmdContext& context, MessageReporter& reporter) {
+std::int32_t HandleReceiveRootCert(SecurityCmdContext& context, const CommandOptions& options,
+                                   MessageReporter& reporter) {
   context.designateRoot = 1;
-  const std::int32_t status = HandleReceiveCert(context, reporter);
+  const std::int32_t status = HandleReceiveCert(context, options, reporter);
   if (status == 0) reporter.Report(kMsgRootCertReceived);
   return status;
 }

@@ -91,8 +91,9 @@ int SignCert(SecurityCmdContext& context, CommandSession& session, std::uint32_t
 
 }  // namespace
 
-std::int32_t HandleSignCert(SecurityCmdContext& context, MessageReporter& reporter) {
-  return RunCommandStep(SignCert, context, reporter);
+std::int32_t HandleSignCert(SecurityCmdContext& context, const CommandOptions& options,
+                            MessageReporter& reporter) {
+  return RunCommandStep(SignCert, context, options, reporter);
 }
 
 }  // namespace kcertadm

@@ -87,7 +87,8 @@ int ViewCertificate(SecurityCmdContext& context, std::uint32_t* slot) {
 
 }  // namespace
 
-std::int32_t HandleViewCert(SecurityCmdContext& context, MessageReporter& reporter) {
+std::int32_t HandleViewCert(SecurityCmdContext& context, const CommandOptions& /*options*/,
+                            MessageReporter& reporter) {
   std::uint32_t slot = kMsgNone;
   const std::int32_t status = ViewCertificate(context, &slot);
   reporter.Report(slot);

@@ -25,11 +25,12 @@ std::int32_t ProcessCommand(std::string_view command, char* parameters, MessageR
   }
   SecurityCmdContext context;
   ResetCommandContext(context);
-  if (ParseParameters(parameters, context, found->id, slot) != 0) {
+  CommandOptions options;
+  if (ParseParameters(parameters, context, options, found->id, slot) != 0) {
     if (slot != kMsgNone) reporter.Report(slot);
     return -1;
   }
-  const std::int32_t status = found->handler(context, reporter);
+  const std::int32_t status = found->handler(context, options, reporter);
   if (slot != kMsgNone) reporter.Report(slot);
   return status;
 }

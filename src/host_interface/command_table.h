@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "commands/command_options.h"
 #include "host_interface/message_reporter.h"
 #include "kcertadm.h"
 
@@ -29,7 +30,8 @@ enum class CommandId : int {
 
 // A handler runs one command on a parsed context, reports its own message
 // and returns its status (0 on success).
-using CommandHandler = std::int32_t (*)(SecurityCmdContext& context, MessageReporter& reporter);
+using CommandHandler = std::int32_t (*)(SecurityCmdContext& context, const CommandOptions& options,
+                                        MessageReporter& reporter);
 
 struct Command {
   const char* name;

@@ -10,13 +10,20 @@ namespace {
 using C = SecurityCmdContext;
 
 constexpr Keyword Text(const char* name, KeywordId id, const char* C::*field) {
-  return {name, id, KeywordKind::kText, field, nullptr};
+  return {name, id, KeywordKind::kText, field, nullptr, nullptr, nullptr};
 }
 constexpr Keyword Number(const char* name, KeywordId id, std::int32_t C::*field) {
-  return {name, id, KeywordKind::kNumber, nullptr, field};
+  return {name, id, KeywordKind::kNumber, nullptr, field, nullptr, nullptr};
 }
 constexpr Keyword Flag(const char* name, KeywordId id, std::int32_t C::*field) {
-  return {name, id, KeywordKind::kFlag, nullptr, field};
+  return {name, id, KeywordKind::kFlag, nullptr, field, nullptr, nullptr};
+}
+
+constexpr Keyword OptionText(const char* name, KeywordId id, const char* CommandOptions::*option) {
+  return {name, id, KeywordKind::kOptionText, nullptr, nullptr, option, nullptr};
+}
+constexpr Keyword OptionFlag(const char* name, KeywordId id, std::int32_t CommandOptions::*option) {
+  return {name, id, KeywordKind::kOptionFlag, nullptr, nullptr, nullptr, option};
 }
 
 constexpr std::array<Keyword, kKeywordCount> kKeywords = {{
@@ -55,7 +62,14 @@ constexpr std::array<Keyword, kKeywordCount> kKeywords = {{
     Flag("UseStash", kKwUseStash, &C::useStash),
     {"NoZAV", kKwNoZAV, KeywordKind::kClear, nullptr, &C::noZavFlag},
     Flag("NoStashFile", kKwNoStashFile, &C::noStashFile),
+    OptionText("Digest", kKwDigest, &CommandOptions::digest),
+    OptionText("SubjectAltName", kKwSubjectAltName, &CommandOptions::subjectAltName),
+    OptionFlag("WithChain", kKwWithChain, &CommandOptions::withChain),
+    OptionText("FilePassword", kKwFilePassword, &CommandOptions::filePassword),
+    OptionFlag("PemKey", kKwPemKey, &CommandOptions::pemKey),
 }};
+
+static_assert(kRecordKeywordCount == 35);
 
 }  // namespace
 

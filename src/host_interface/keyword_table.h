@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "commands/command_options.h"
 #include "kcertadm.h"
 
 namespace kcertadm {
@@ -15,6 +16,8 @@ enum class KeywordKind {
   kFlag,     // sets the field to 1 whatever the value says
   kVersion,  // only checks that the value is "2"
   kClear,    // sets the field to 0
+  kOptionText,  // stores the value in the command's options
+  kOptionFlag,  // sets the option to 1 whatever the value says
 };
 
 enum KeywordId : int {
@@ -24,6 +27,8 @@ enum KeywordId : int {
   kKwUsePEM, kKwUsePKCS, kKwUsePKCS7, kKwShowPrivateKey, kKwShowRawCert,
   kKwSelfSigned, kKwNoTrust, kKwClientCert, kKwUseBER, kKwWriteBinary, kKwWriteBER,
   kKwVersion, kKwGetIssuer, kKwVerify, kKwUseStash, kKwNoZAV, kKwNoStashFile,
+  // Appended, so that every abbreviation of the first 35 keeps its keyword.
+  kKwDigest, kKwSubjectAltName, kKwWithChain, kKwFilePassword, kKwPemKey,
   kKeywordCount
 };
 
@@ -34,9 +39,15 @@ struct Keyword {
   // The field the keyword sets; null for kVersion.
   const char* SecurityCmdContext::*text;
   std::int32_t SecurityCmdContext::*number;
+  // The option the keyword sets, for the two option kinds.
+  const char* CommandOptions::*optionText = nullptr;
+  std::int32_t CommandOptions::*optionFlag = nullptr;
 };
 
-// All 35 keywords in table order (index == id).
+// The keywords of the original table; those after them set options.
+inline constexpr int kRecordKeywordCount = kKwDigest;
+
+// All keywords in table order (index == id).
 std::span<const Keyword> Keywords();
 
 // The first keyword, in table order, whose leading characters equal `token`

@@ -12,7 +12,7 @@ namespace {
 bool IsSet(const char* text) { return text != nullptr && text[0] != '\0'; }
 
 bool StoreItem(const Keyword& keyword, const char* value, SecurityCmdContext& context,
-               std::uint32_t& slot) {
+               CommandOptions& options, std::uint32_t& slot) {
   switch (keyword.kind) {
     case KeywordKind::kText:
       context.*keyword.text = value;
@@ -29,6 +29,12 @@ bool StoreItem(const Keyword& keyword, const char* value, SecurityCmdContext& co
       return false;
     case KeywordKind::kClear:
       context.*keyword.number = 0;
+      return true;
+    case KeywordKind::kOptionText:
+      options.*keyword.optionText = value;
+      return true;
+    case KeywordKind::kOptionFlag:
+      options.*keyword.optionFlag = 1;
       return true;
   }
   return true;
@@ -89,6 +95,12 @@ std::int32_t ParseDecimal(const char* text) {
 
 std::int32_t ParseParameters(char* parameters, SecurityCmdContext& context, CommandId command,
                              std::uint32_t& slot) {
+  CommandOptions ignored;
+  return ParseParameters(parameters, context, ignored, command, slot);
+}
+
+std::int32_t ParseParameters(char* parameters, SecurityCmdContext& context,
+                             CommandOptions& options, CommandId command, std::uint32_t& slot) {
   char* cursor = parameters;
   while (cursor != nullptr && *cursor != '\0') {
     const char* value = nullptr;
@@ -97,7 +109,9 @@ std::int32_t ParseParameters(char* parameters, SecurityCmdContext& context, Comm
       slot = kMsgUnknownKeyword;
       return -1;
     }
-    if (!StoreItem(Keywords()[static_cast<std::size_t>(id)], value, context, slot)) return -1;
+    if (!StoreItem(Keywords()[static_cast<std::size_t>(id)], value, context, options, slot)) {
+      return -1;
+    }
   }
   return CheckForCommand(context, command, slot);
 }

@@ -77,6 +77,39 @@ TEST(FindKeyword, AbbreviationSelectsTheFirstKeywordItBegins) {
             std::tuple(Str("r"), Str(nullptr), Str("e"), Str(nullptr), 1, 1, 0));
 }
 
+// The keywords appended after the original 35 set the command's options and
+// leave the record alone; every abbreviation that selected one of the 35
+// still selects it, and the new ones are reached by their own prefixes.
+TEST(ParseParameters, AppendedKeywordsSetOptionsOnly) {
+  const struct { const char* token; int want; const char* why; } kTests[] = {
+      {"S", kKwState, "State stands before SubjectAltName"},
+      {"W", kKwWriteBinary, "WriteBinary stands before WithChain"},
+      {"P", kKwPassword, "Password stands before PemKey"},
+      {"Su", kKwSubjectAltName, "no keyword of the 35 begins Su"},
+      {"Wi", kKwWithChain, "no keyword of the 35 begins Wi"},
+      {"Pe", kKwPemKey, "no keyword of the 35 begins Pe"},
+      {"D", kKwDigest, "no keyword of the 35 begins D"},
+      {"F", kKwFilePassword, "no keyword of the 35 begins F"},
+  };
+  for (const auto& c : kTests) EXPECT_EQ(FindKeyword(c.token), c.want) << c.token << ": " << c.why;
+
+  std::vector<char> text;
+  for (char ch : std::string("Digest=SHA256;SubjectAltName=DNS:a,IP:192.0.2.1;WithChain;FilePassword=f;PemKey=0"))
+    text.push_back(ch);
+  text.push_back('\0');
+  SecurityCmdContext context;
+  ResetCommandContext(context);
+  SecurityCmdContext untouched;
+  ResetCommandContext(untouched);
+  CommandOptions options;
+  std::uint32_t slot = 0;
+  ASSERT_EQ(ParseParameters(text.data(), context, options, CommandId::kAdminSecurity, slot), 0);
+  EXPECT_EQ(std::tuple(Str(options.digest), Str(options.subjectAltName), options.withChain,
+                       Str(options.filePassword), options.pemKey),
+            std::tuple(Str("SHA256"), Str("DNS:a,IP:192.0.2.1"), 1, Str("f"), 1));
+  EXPECT_EQ(std::memcmp(&context, &untouched, sizeof context), 0);
+}
+
 // How each way of writing an item leaves a text field and a number field.
 TEST(ParseParameters, ValueForms) {
   struct Case { const char* text; const char* label; std::int32_t key_size; } const kTests[] = {
