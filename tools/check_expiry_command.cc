@@ -1,6 +1,7 @@
 #include "check_expiry_command.h"
 
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>

@@ -31,7 +31,9 @@ std::size_t Count(const Asn1Item& item) {
 void ForEachExtension(const Asn1Item& list,
                       const std::function<void(const Asn1Item&, const Asn1Cursor*)>& visit) {
   Asn1Cursor extension;
-  if (Asn1FirstChild(list, kAsn1Sequence, &extension) < 0) return visit(list, nullptr);
+  const std::int32_t first = Asn1FirstChild(list, kAsn1Sequence, &extension);
+  if (first < 0) return visit(list, nullptr);
+  if (first == 0) return;
   const std::uint8_t* start = list.data;
   for (;;) {
     const std::uint8_t* next = extension.end - extension.remaining;
