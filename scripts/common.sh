@@ -10,10 +10,11 @@ KCERTADM_JOBS="${KCERTADM_JOBS:-$(nproc)}"
 # installed, so a machine that has them all is left alone. valgrind checks
 # the C host program's use of the installed library for leaks and bad
 # reads; without it that test would pass unchecked. lintian checks the
-# Debian packages the way Debian would.
+# Debian packages the way Debian would, and python3-jsonschema the tool's
+# JSON output against its schema.
 KCERTADM_PACKAGES=(cmake ninja-build g++ libgtest-dev libbenchmark-dev file pkg-config
                    openssl python3 python3-cryptography python3-pycryptodome valgrind
-                   lintian)
+                   lintian python3-jsonschema)
 
 install_missing_packages() {
   local missing=()

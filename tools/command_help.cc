@@ -157,6 +157,13 @@ constexpr KeywordHelp kViewCert[] = {
     {"WriteBER", "write the ASN.1 structure", false},
     {"Verify", "check the signature of a self-signed certificate", false}};
 
+constexpr KeywordHelp kCheckExpiry[] = {
+    kPassword,
+    kUseStash,
+    kKeyFile,
+    {"Days=DAYS", "the window: certificates ending within DAYS\ndays are listed (default 30)",
+     false}};
+
 constexpr KeywordHelp kNone[] = {{"Version=2", "only checks that the value is 2", false}};
 
 constexpr CommandHelp kHelp[] = {
@@ -213,14 +220,26 @@ constexpr CommandHelp kHelp[] = {
      "    CertFile=web.crt ValidDays=365"},
     {"GetEntries", "write a report of the key ring's entries",
      "Writes one block per entry: label, subject, issuer, dates, serial number,\n"
-     "fingerprint, extensions, trusted-root mark and key size.",
+     "fingerprint, extensions, trusted-root mark and key size. With --json, the\n"
+     "same entries as one JSON document (standard output without EntriesFile).",
      kGetEntries, "kcertadm GetEntries KeyFile=web.kyr EntriesFile=entries.txt ShowPrivateKey"},
     {"ViewCert", "write a report of a certificate file, or convert it",
      "Reads a certificate (or with UsePKCS a request) without any key ring and\n"
-     "writes a report, its ASN.1 structure, a hex dump, the armoured form or DER.",
+     "writes a report, its ASN.1 structure, a hex dump, the armoured form or DER.\n"
+     "With --json, the certificates as one JSON document.",
      kViewCert,
      "kcertadm ViewCert CertReqFile=web.crt EntriesFile=web.txt\n"
      "kcertadm ViewCert CertReqFile=web.crt EntriesFile=web.der WriteBinary"},
+    {"CheckExpiry", "list certificates that expire soon (monitoring)",
+     "Lists the certificates of the key ring that have expired or expire within\n"
+     "Days days, after a status line for monitoring systems, and exits with\n"
+     "0 (OK: none), 1 (WARNING: some expire within the window), 2 (CRITICAL:\n"
+     "some have expired) or 3 (UNKNOWN: the key ring could not be checked).\n"
+     "With --json the result is a JSON document instead. A command of the\n"
+     "tool, not of the library.",
+     kCheckExpiry,
+     "kcertadm CheckExpiry KeyFile=web.kyr UseStash Days=30\n"
+     "kcertadm --json CheckExpiry KeyFile=web.kyr --passin file:/etc/web.pw"},
     {"AdminSecurity", "check that the library is there and working",
      "Reports message 30065 and touches nothing.", kNone, "kcertadm AdminSecurity"},
 };
@@ -266,12 +285,14 @@ void PrintUsage(std::FILE* out) {
       "output.\n"
       "Prints one line, \"NUMBER: TEXT\", telling the outcome (on standard error when\n"
       "standard output takes a file). Exit status: 0 success, 1 failure, 2 usage\n"
-      "error.\n"
+      "error (CheckExpiry: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN).\n"
       "\n"
       "options:\n"
       "  --passin SOURCE     read the key ring password from SOURCE\n"
       "  --newpassin SOURCE  read the new password of ChangePassword from SOURCE\n"
       "                      SOURCE: pass:TEXT, env:NAME, file:PATH, fd:NUMBER, stdin\n"
+      "  --json              GetEntries, ViewCert, CheckExpiry: write JSON (to\n"
+      "                      standard output unless EntriesFile is given)\n"
       "  --version           print the version\n"
       "  --help              print this help\n"
       "Without Password, UseStash or --passin, the password is asked for.\n"

@@ -2,6 +2,7 @@
 // prints its message as "NUMBER: TEXT".
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -9,8 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "check_expiry_command.h"
 #include "command_help.h"
+#include "expiry_check.h"
 #include "crypto/secure_memory.h"
+#include "host/host_text.h"
 #include "host_interface/command_entry.h"
 #include "host_interface/command_table.h"
 #include "host_interface/initialisation.h"
@@ -19,6 +23,7 @@
 #include "host_interface/messages.h"
 #include "keyring/certificate_verification.h"
 #include "item_checks.h"
+#include "json_listing.h"
 #include "left_out_entries.h"
 #include "password_plan.h"
 #include "password_source.h"
@@ -37,6 +42,7 @@ using namespace kcertadm::cli;
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitCheckUnknown = static_cast<int>(PluginStatus::kUnknown);
 constexpr int kWeakKeyBits = 2048;
 
 // A refusal: exit status 2 with a reason on stderr. A password that could
@@ -50,6 +56,7 @@ struct UsageError {
 struct CommandLine {
   const char* command = nullptr;
   bool help = false;  // COMMAND --help
+  bool json = false;  // --json: the listing as JSON
   std::vector<const char*> items;
   std::optional<PasswordSource> passin;
   std::optional<PasswordSource> newpassin;
@@ -122,6 +129,10 @@ CommandLine ReadCommandLine(int argc, char** argv) {
       }
       if (line.command != nullptr && (arg == "--help" || arg == "-h")) {
         line.help = true;
+        continue;
+      }
+      if (arg == "--json") {
+        line.json = true;
         continue;
       }
       if (TakeOption("--passin", argc, argv, i, line.passin)) continue;
@@ -269,27 +280,34 @@ void WarnIfUnread(const CommandHelp* help, std::string_view item) {
                help->name, static_cast<int>(keyword.size()), keyword.data());
 }
 
+// Calls take(item) for every item of the command line's arguments.
+template <typename Take>
+void ForEachItem(const CommandLine& line, Take take) {
+  for (const char* argument : line.items) {
+    std::string_view rest = argument;
+    while (true) {
+      const std::size_t end = rest.find(';');
+      take(rest.substr(0, end));
+      if (end == std::string_view::npos) break;
+      rest.remove_prefix(end + 1);
+    }
+  }
+}
+
 // The parameter text of the command line's items, each item checked for
 // being read and "-" output names redirected to temporary files.
 SecureString JoinItems(const CommandLine& line, StandardOutputFiles& outputs) {
   const CommandHelp* help = FindCommandHelp(line.command);
   SecureString parameters;
-  for (const char* argument : line.items) {
-    std::string_view rest = argument;
-    while (true) {
-      const std::size_t end = rest.find(';');
-      const std::string_view item = rest.substr(0, end);
-      WarnIfUnread(help, item);
-      if (!parameters.empty()) parameters += ';';
-      if (std::optional<std::string> redirected = outputs.Redirect(item)) {
-        parameters += *redirected;
-      } else {
-        parameters += item;
-      }
-      if (end == std::string_view::npos) break;
-      rest.remove_prefix(end + 1);
+  ForEachItem(line, [&](std::string_view item) {
+    WarnIfUnread(help, item);
+    if (!parameters.empty()) parameters += ';';
+    if (std::optional<std::string> redirected = outputs.Redirect(item)) {
+      parameters += *redirected;
+    } else {
+      parameters += item;
     }
-  }
+  });
   return parameters;
 }
 
@@ -304,14 +322,41 @@ void ExplainEmptyReport(const SecureString& parameters) {
                counts->total, counts->total == 1 ? "y" : "ies", counts->total == 1 ? "s" : "");
 }
 
-int RunCommand(const CommandLine& line) {
+// The password items go before the user's items.
+void AddPasswordItems(SecureString& parameters, SecureString items) {
+  if (items.empty()) return;
+  if (parameters.empty()) items.pop_back();  // the ";" before nothing
+  parameters.insert(0, items);
+}
+
+// --json writes to standard output unless EntriesFile names a file.
+void DefaultToStandardOutput(CommandLine& line) {
+  bool named = false;
+  ForEachItem(line, [&](std::string_view item) {
+    named = named || kcertadm::FindKeyword(ItemKeyword(item)) == kcertadm::kKwEntriesFile;
+  });
+  if (!named) line.items.push_back("EntriesFile=-");
+}
+
+bool IsJsonListing(const kcertadm::Command* command) {
+  return command != nullptr && (command->id == kcertadm::CommandId::kGetEntries ||
+                                command->id == kcertadm::CommandId::kViewCert);
+}
+
+int RunCommand(CommandLine line) {
+  const kcertadm::Command* command = kcertadm::FindCommand(line.command);
+  if (line.json) {
+    if (!IsJsonListing(command)) {
+      throw UsageError{"--json is for GetEntries, ViewCert and CheckExpiry"};
+    }
+    DefaultToStandardOutput(line);
+  }
   StandardOutputFiles outputs;
   SecureString parameters = JoinItems(line, outputs);
   // With standard output taken by a file, the message goes to errors.
   std::FILE* const message_out = outputs.Any() ? stderr : stdout;
   char message[1024] = "";
   kcertadm::MessageReporter reporter(message, sizeof message);
-  const kcertadm::Command* command = kcertadm::FindCommand(line.command);
   PasswordPlan plan;
   if (command != nullptr) {
     plan = PlanPasswords(command->id, parameters);
@@ -324,17 +369,14 @@ int RunCommand(const CommandLine& line) {
       std::fprintf(message_out, "%u: %s\n", static_cast<unsigned>(reporter.last()), message);
       return kExitFailure;
     }
-    SecureString items = PasswordItems(line, plan, command->id);
-    if (!items.empty()) {
-      if (parameters.empty()) items.pop_back();  // the ";" before nothing
-      parameters.insert(0, items);
-    }
+    AddPasswordItems(parameters, PasswordItems(line, plan, command->id));
   }
   SecureString writable(parameters);  // the parser writes into its text
 
   std::int32_t status;
   try {
-    status = kcertadm::ProcessCommand(line.command, writable.data(), reporter);
+    status = line.json ? RunJsonListing(command->id, writable, reporter)
+                       : kcertadm::ProcessCommand(line.command, writable.data(), reporter);
   } catch (const std::bad_alloc&) {
     reporter.Report(kcertadm::kMsgOutOfMemory);
     status = -1;
@@ -357,6 +399,56 @@ int RunCommand(const CommandLine& line) {
   return status == 0 ? kExitSuccess : kExitFailure;
 }
 
+bool IsCheckExpiry(std::string_view command) {
+  return kcertadm::HostCompareString(command, kCheckExpiryCommand) == 0;
+}
+
+// CheckExpiry's Days items, which the library does not know, are taken out
+// of the command line; the last one counts. kept holds the items left.
+int TakeDays(CommandLine& line, std::vector<std::string>& kept) {
+  int days = kDefaultExpiryDays;
+  ForEachItem(line, [&](std::string_view item) {
+    const std::string_view keyword = ItemKeyword(item);
+    if (kcertadm::HostCompareString(keyword, "Days") != 0) {
+      kept.emplace_back(item);
+      return;
+    }
+    const std::optional<int> value =
+        keyword.size() < item.size() ? ParseExpiryDays(item.substr(keyword.size() + 1))
+                                     : std::nullopt;
+    if (!value) throw UsageError{"Days takes a number of days from 0 to 36500"};
+    days = *value;
+  });
+  line.items.clear();
+  for (const std::string& item : kept) line.items.push_back(item.c_str());
+  return days;
+}
+
+// CheckExpiry opens the key ring as GetEntries does, with its passwords.
+int RunExpiryCheck(CommandLine line) {
+  std::vector<std::string> kept;
+  const int days = TakeDays(line, kept);
+  StandardOutputFiles outputs;
+  SecureString parameters = JoinItems(line, outputs);
+  const PasswordPlan plan = PlanPasswords(kcertadm::CommandId::kGetEntries, parameters);
+  AddPasswordItems(parameters, PasswordItems(line, plan, kcertadm::CommandId::kGetEntries));
+  return RunCheckExpiry(parameters, days, line.json, std::time(nullptr));
+}
+
+// The command word of the arguments: the first that is neither an option
+// nor an option's value; null when there is none.
+const char* CommandWord(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--passin" || arg == "-passin" || arg == "--newpassin" || arg == "-newpassin") {
+      ++i;
+    } else if (arg.empty() || arg[0] != '-') {
+      return argv[i];
+    }
+  }
+  return nullptr;
+}
+
 int Run(int argc, char** argv) {
   if (argc >= 2) {
     const std::string_view first = argv[1];
@@ -367,20 +459,27 @@ int Run(int argc, char** argv) {
     }
     if (first == "--commands" || first == "--keywords") return ListForCompletion(argc, argv);
   }
+  // CheckExpiry answers as a monitoring plugin: 3 when it could not check.
+  const char* word = CommandWord(argc, argv);
+  const bool checks_expiry = word != nullptr && IsCheckExpiry(word);
   try {
     if (argc < 2) {
       std::fputs("kcertadm: no command given\n\n", stderr);
       PrintUsage(stderr);
       return kExitUsage;
     }
-    const CommandLine line = ReadCommandLine(argc, argv);
+    CommandLine line = ReadCommandLine(argc, argv);
     if (line.help) return CommandHelpFor(line.command);
-    return RunCommand(line);
+    if (IsCheckExpiry(line.command)) return RunExpiryCheck(std::move(line));
+    return RunCommand(std::move(line));
   } catch (const UsageError& error) {
-    return Usage(error.problem, error.point_to_help);
+    if (checks_expiry) std::printf("KCERTADM EXPIRY UNKNOWN - %s\n", error.problem.c_str());
+    const int status = Usage(error.problem, error.point_to_help);
+    return checks_expiry ? kExitCheckUnknown : status;
   } catch (const std::runtime_error& error) {
+    if (checks_expiry) std::printf("KCERTADM EXPIRY UNKNOWN - %s\n", error.what());
     std::fprintf(stderr, "kcertadm: %s\n", error.what());
-    return kExitFailure;
+    return checks_expiry ? kExitCheckUnknown : kExitFailure;
   }
 }
 

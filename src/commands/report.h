@@ -4,12 +4,17 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "kcertadm.h"
 
 namespace kcertadm {
 
 struct KeyRingEntry;
+
+// Bits of the modulus of an RSA SubjectPublicKeyInfo (the KeySize line);
+// none when it does not decode.
+std::optional<int> RsaModulusBits(const Asn1Item& spki);
 
 // What the entry report adds to each entry, taken from the command context.
 struct EntryReportOptions {

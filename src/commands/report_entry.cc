@@ -21,23 +21,9 @@ Asn1Item ItemOver(ByteView bytes) { return Asn1View(bytes.data(), bytes.size());
 
 const char* YesNo(bool value) { return value ? "yes" : "no"; }
 
-// Bits of the modulus of an RSA SubjectPublicKeyInfo; none when it does not
-// decode.
 std::optional<int> ModulusBits(const KeyRingEntry& entry) {
-  RsaPublicKeyParts parts{};
-  if (entry.publicKey.empty() || ExtractRsaKey(ItemOver(entry.publicKey), &parts) != 0) {
-    return std::nullopt;
-  }
-  const std::uint8_t* p = parts.modulus.data;
-  std::int32_t n = parts.modulus.length;
-  while (n > 0 && *p == 0) {
-    ++p;
-    --n;
-  }
-  if (n <= 0) return std::nullopt;
-  int bits = (n - 1) * 8;
-  for (std::uint8_t top = *p; top != 0; top >>= 1) ++bits;
-  return bits;
+  if (entry.publicKey.empty()) return std::nullopt;
+  return RsaModulusBits(ItemOver(entry.publicKey));
 }
 
 int WriteCertificates(std::FILE* file, const KeyRingEntry& entry,
@@ -65,6 +51,21 @@ int WriteCertificates(std::FILE* file, const KeyRingEntry& entry,
 }
 
 }  // namespace
+
+std::optional<int> RsaModulusBits(const Asn1Item& spki) {
+  RsaPublicKeyParts parts{};
+  if (ExtractRsaKey(spki, &parts) != 0) return std::nullopt;
+  const std::uint8_t* p = parts.modulus.data;
+  std::int32_t n = parts.modulus.length;
+  while (n > 0 && *p == 0) {
+    ++p;
+    --n;
+  }
+  if (n <= 0) return std::nullopt;
+  int bits = (n - 1) * 8;
+  for (std::uint8_t top = *p; top != 0; top >>= 1) ++bits;
+  return bits;
+}
 
 EntryReportOptions EntryReportOptionsFrom(const SecurityCmdContext& context) {
   EntryReportOptions options;

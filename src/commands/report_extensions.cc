@@ -15,7 +15,9 @@ constexpr std::uint8_t kUserNoticeQualifier[] = {0x2B, 0x06, 0x01, 0x05, 0x05, 0
 constexpr std::int32_t kBasicConstraints = 19;
 constexpr std::int32_t kCertificatePolicies = 32;
 
-const char* StandardName(std::int32_t number) {
+}  // namespace
+
+const char* StandardExtensionName(std::int32_t number) {
   switch (number) {
     case 9: return "Subject Directory Attributes";
     case 14: return "Subject Key Identifier";
@@ -23,8 +25,10 @@ const char* StandardName(std::int32_t number) {
     case 16: return "Private Key Usage Period";
     case 17: return "Subject Alternative Name";
     case 18: return "Issuer Alternative Name";
+    case 19: return "Basic Constraints";
     case 30: return "Name Constraints";
     case 31: return "CRL Distributions Points";
+    case 32: return "Certificate Policies";
     case 33: return "Policy Mappings";
     case 35: return "Authority Key Identifier";
     case 36: return "Policy Constraints";
@@ -32,6 +36,8 @@ const char* StandardName(std::int32_t number) {
     default: return nullptr;
   }
 }
+
+namespace {
 
 std::size_t Count(const Asn1Item& item) {
   return item.length > 0 ? static_cast<std::size_t>(item.length) : 0;
@@ -180,7 +186,7 @@ void WriteStandard(std::FILE* file, const ExtensionRef& ref) {
   if (ref.critical != 0) std::fputs("Critical, ", file);
   if (ref.number == kBasicConstraints) return WriteBasicConstraints(file, ref);
   if (ref.number == kCertificatePolicies) return WriteCertificatePolicies(file, ref.cursor);
-  if (const char* name = StandardName(ref.number)) {
+  if (const char* name = StandardExtensionName(ref.number)) {
     std::fprintf(file, "%s\n", name);
   } else {
     std::fprintf(file, "OID = 0x%x\n", static_cast<unsigned>(ref.number));

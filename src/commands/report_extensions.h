@@ -10,6 +10,10 @@
 
 namespace kcertadm {
 
+// The name of a standard extension (2.5.29.number) as the reports write
+// it ("Key Usage"), or null for a number without one.
+const char* StandardExtensionName(std::int32_t number);
+
 // One block per Extension of list (the content of a SEQUENCE OF Extension).
 // An Extension that cannot be read is written as "Extension - Unreadable: "
 // and the "0x" hex of its content (of the rest of the list when its header

@@ -94,34 +94,6 @@ std::string T61Text(const std::uint8_t* bytes, std::size_t count, bool* readable
   return EscapeReportText(text);
 }
 
-// Dotted form of an OID's content octets; '#' and their hex when they are
-// not a well-formed OID.
-std::string OidText(const Asn1Item& oid) {
-  std::string text;
-  std::uint64_t arc = 0;
-  bool first = true;
-  for (std::int32_t i = 0; i < oid.length; ++i) {
-    if (arc > (std::numeric_limits<std::uint64_t>::max() >> 7) || (arc == 0 && oid.data[i] == 0x80)) {
-      arc = ~std::uint64_t{0};
-      break;
-    }
-    arc = (arc << 7) | (oid.data[i] & 0x7F);
-    if ((oid.data[i] & 0x80) != 0) continue;
-    if (first) {
-      const std::uint64_t top = arc < 80 ? arc / 40 : 2;
-      text = std::to_string(top) + "." + std::to_string(arc - 40 * top);
-      first = false;
-    } else {
-      text += "." + std::to_string(arc);
-    }
-    arc = 0;
-  }
-  if (oid.length <= 0 || arc != 0 || (oid.data[oid.length - 1] & 0x80) != 0) {
-    return HexValueText(oid.data, oid.length > 0 ? static_cast<std::size_t>(oid.length) : 0);
-  }
-  return text;
-}
-
 int AttributeNumber(const Asn1Item& oid) {
   if (oid.data == nullptr) return kOtherAttribute;
   if (Asn1ItemEquals(oid, kEmailOid, sizeof kEmailOid)) return kEmailAttribute;
@@ -153,6 +125,32 @@ struct Occurrence {
 };
 
 }  // namespace
+
+std::string DottedOid(const Asn1Item& oid) {
+  std::string text;
+  std::uint64_t arc = 0;
+  bool first = true;
+  for (std::int32_t i = 0; i < oid.length; ++i) {
+    if (arc > (std::numeric_limits<std::uint64_t>::max() >> 7) || (arc == 0 && oid.data[i] == 0x80)) {
+      arc = ~std::uint64_t{0};
+      break;
+    }
+    arc = (arc << 7) | (oid.data[i] & 0x7F);
+    if ((oid.data[i] & 0x80) != 0) continue;
+    if (first) {
+      const std::uint64_t top = arc < 80 ? arc / 40 : 2;
+      text = std::to_string(top) + "." + std::to_string(arc - 40 * top);
+      first = false;
+    } else {
+      text += "." + std::to_string(arc);
+    }
+    arc = 0;
+  }
+  if (oid.length <= 0 || arc != 0 || (oid.data[oid.length - 1] & 0x80) != 0) {
+    return HexValueText(oid.data, oid.length > 0 ? static_cast<std::size_t>(oid.length) : 0);
+  }
+  return text;
+}
 
 std::string HexValueText(const std::uint8_t* bytes, std::size_t count) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -196,7 +194,7 @@ std::string NameValueText(const Asn1Item& value) {
   return readable ? text : whole();
 }
 
-void WriteNameLines(std::FILE* file, const Asn1Item& name, const char* prefix) {
+std::vector<NameLine> ListNameLines(const Asn1Item& name) {
   const std::vector<NameAttribute> attributes = ListNameAttributes(name);
   std::vector<Occurrence> occurrences;
   for (const NameAttribute& attribute : attributes) {
@@ -207,24 +205,35 @@ void WriteNameLines(std::FILE* file, const Asn1Item& name, const char* prefix) {
     }
     occurrences.push_back(Occurrence{&attribute, number, seen});
   }
+  std::vector<NameLine> lines;
   for (const NamedLine& line : kNamedLines) {
     for (const Occurrence& o : occurrences) {
       if (o.number != line.attribute || o.occurrence != line.occurrence) continue;
-      std::fprintf(file, "%s%s: %s\n", prefix, line.name, NameValueText(o.attribute->value).c_str());
+      lines.push_back({line.name, DottedOid(o.attribute->oid), NameValueText(o.attribute->value)});
     }
   }
   for (const Occurrence& o : occurrences) {
     const NameAttribute& attribute = *o.attribute;
     if (LineOf(o.number, o.occurrence) != nullptr) continue;
     const std::string further = FurtherLineName(o.number, o.occurrence);
-    const std::string value = NameValueText(attribute.value);
-    if (!further.empty()) {
-      std::fprintf(file, "%s%s: %s\n", prefix, further.c_str(), value.c_str());
-    } else if (attribute.oid.data != nullptr) {
-      std::fprintf(file, "%sOther: %s = %s\n", prefix, OidText(attribute.oid).c_str(), value.c_str());
+    if (attribute.oid.data == nullptr) {
+      lines.push_back({"Unreadable", "",
+                       HexValueText(attribute.value.data,
+                                    static_cast<std::size_t>(attribute.value.length))});
     } else {
-      std::fprintf(file, "%sUnreadable: %s\n", prefix,
-                   HexValueText(attribute.value.data, static_cast<std::size_t>(attribute.value.length)).c_str());
+      lines.push_back({further.empty() ? "Other" : further, DottedOid(attribute.oid),
+                       NameValueText(attribute.value)});
+    }
+  }
+  return lines;
+}
+
+void WriteNameLines(std::FILE* file, const Asn1Item& name, const char* prefix) {
+  for (const NameLine& line : ListNameLines(name)) {
+    if (line.name == "Other") {
+      std::fprintf(file, "%sOther: %s = %s\n", prefix, line.oid.c_str(), line.value.c_str());
+    } else {
+      std::fprintf(file, "%s%s: %s\n", prefix, line.name.c_str(), line.value.c_str());
     }
   }
 }

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "kcertadm.h"
 
@@ -31,6 +32,23 @@ std::string NameValueText(const Asn1Item& value);
 
 // '#' and the hex of the bytes, upper case (RFC 4514 form).
 std::string HexValueText(const std::uint8_t* bytes, std::size_t count);
+
+// Dotted form of an OID's content octets ("2.5.4.3"); '#' and their hex
+// when they are not a well-formed OID.
+std::string DottedOid(const Asn1Item& oid);
+
+// One name line: its name ("CommonName", "OrgUnit4", "Other" or
+// "Unreadable"), the attribute's OID in dotted form (empty for a part that
+// is not an attribute) and the value in its report form (for an unreadable
+// part, '#' and the hex of its DER).
+struct NameLine {
+  std::string name;
+  std::string oid;
+  std::string value;
+};
+
+// The name lines of the Name element, in the order described above.
+std::vector<NameLine> ListNameLines(const Asn1Item& name);
 
 // The lines of every attribute of the Name element, as described above.
 // Nothing in a Name is refused; an empty Name writes nothing.

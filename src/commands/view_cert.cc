@@ -15,6 +15,7 @@
 #include "commands/report.h"
 #include "commands/report_dump.h"
 #include "commands/report_format.h"
+#include "commands/view_input.h"
 #include "host_interface/messages.h"
 
 namespace kcertadm {
@@ -32,18 +33,6 @@ int TakeOriginatorCertificate(std::FILE* input, CertData* cert, std::uint32_t* s
     return FailWith(slot, kMsgCertFileReadFailed);
   }
   return CopyToItem(der, &cert->der) ? 0 : FailWith(slot, kMsgCertFileReadFailed);
-}
-
-int ReadInput(std::FILE* input, const SecurityCmdContext& context, CertData* cert,
-              std::uint32_t* slot) {
-  if (context.useBER == 0) {
-    std::string procType;
-    if (SniffPemFile(input, &procType) == kPemSniffMic) {
-      return TakeOriginatorCertificate(input, cert, slot);
-    }
-    if (std::fseek(input, 0, SEEK_SET) != 0) return FailWith(slot, kMsgCertFileReadFailed);
-  }
-  return ReadCertificateFile(cert, input, context.useBER != 0, context.usePKCS != 0, slot);
 }
 
 // The output chosen by the flags, in this order of precedence.
@@ -80,12 +69,24 @@ int ViewCertificate(SecurityCmdContext& context, std::uint32_t* slot) {
   if (!out) return -1;
 
   CertRecord cert;
-  if (ReadInput(input.get(), context, cert.get(), slot) != 0) return -1;
+  if (ReadViewInput(input.get(), context, cert.get(), slot) != 0) return -1;
   const int status = WriteView(out.get(), context, cert.get(), slot);
   return CloseReportFile(std::move(out), status, kMsgCertWritten, slot);
 }
 
 }  // namespace
+
+int ReadViewInput(std::FILE* input, const SecurityCmdContext& context, CertData* cert,
+                  std::uint32_t* slot) {
+  if (context.useBER == 0) {
+    std::string procType;
+    if (SniffPemFile(input, &procType) == kPemSniffMic) {
+      return TakeOriginatorCertificate(input, cert, slot);
+    }
+    if (std::fseek(input, 0, SEEK_SET) != 0) return FailWith(slot, kMsgCertFileReadFailed);
+  }
+  return ReadCertificateFile(cert, input, context.useBER != 0, context.usePKCS != 0, slot);
+}
 
 std::int32_t HandleViewCert(SecurityCmdContext& context, const CommandOptions& /*options*/,
                             MessageReporter& reporter) {
