@@ -136,6 +136,30 @@ TEST_F(ReceiveChainTest, UntrustedChainsAreRefused) {
   EXPECT_EQ(Receive("ReceiveCert", untrusting, "chain.pem", ";NoTrust"), Ok(kMsgCertReceived)) << "NoTrust skips the walk";
 }
 
+// A path has at most ten intermediates: ten are followed, eleven are refused.
+TEST_F(ReceiveChainTest, ChainsEndAfterTenIntermediates) {
+  MakeAuthorities();
+  // Hop k certified by hop k - 1 (hop 1 by the root); one key serves every hop, the names make the path.
+  for (int hop = 1; hop <= 11; ++hop) {
+    const std::string name = "hop" + std::to_string(hop), issuer = hop == 1 ? "root" : "hop" + std::to_string(hop - 1);
+    ASSERT_EQ(Run("openssl req -new -key int.key -subj /CN=Hop" + std::to_string(hop) + " -out " + name + ".csr && "
+                  "openssl x509 -req -in " + name + ".csr -CA " + issuer + ".pem -CAkey " +
+                  (hop == 1 ? "root" : "int") + ".key -set_serial " + std::to_string(10 + hop) +
+                  " -days 9 -extfile ca.ext -out " + name + ".pem"), 0);
+  }
+  std::string ten = "openssl x509 -req -in server.arm -CA hop10.pem -CAkey int.key -set_serial 30 -days 9 -out ten.pem";
+  std::string eleven = "openssl x509 -req -in server.arm -CA hop11.pem -CAkey int.key -set_serial 31 -days 9 -out eleven.pem";
+  for (int hop = 1; hop <= 11; ++hop) {
+    if (hop <= 10) ten += " && cat hop" + std::to_string(hop) + ".pem >> ten.pem";
+    eleven += " && cat hop" + std::to_string(hop) + ".pem >> eleven.pem";
+  }
+  ASSERT_EQ(Run(ten + " && " + eleven), 0);
+  const std::string ring = RingTrustingRoot("hops.kyr");
+  ExpectRefusals({{"ReceiveCert", "eleven intermediates", Ring(ring, "CertReqFile=" + Path("eleven.pem")),
+                   kMsgChainNotTrusted}}, {ring});
+  EXPECT_EQ(Receive("ReceiveCert", ring, "ten.pem"), Ok(kMsgCertReceived));
+}
+
 // Hostile files: each is refused with a message that says why, and the key ring stays as it was.
 TEST_F(ReceiveChainTest, HostileFilesAreRefused) {
   MakeChain("sha256");
@@ -193,18 +217,22 @@ TEST_F(ReceiveChainTest, ExtractWithChainIsAcceptedByOpenssl) {
 // A bundle of roots: the self-signed RSA ones are trusted, the others counted as skipped.
 TEST_F(ReceiveChainTest, RootBundleTakesWhatItCanHold) {
   MakeChain("sha512");
+  // A second root of the same name, with another key, is labelled apart.
   ASSERT_EQ(Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=EcRoot -days 30 "
-                "-keyout ec.key -out ec.pem && cat root.pem ec.pem int-sha512.pem > bundle.pem"), 0);
+                "-keyout ec.key -out ec.pem && openssl req -x509 -newkey rsa:1024 -nodes -subj '/CN=Chain Root' "
+                "-days 30 -keyout twin.key -out twin.pem && cat root.pem ec.pem int-sha512.pem twin.pem > bundle.pem"), 0);
   const std::string ring = Path("bundle.kyr");
   std::filesystem::copy_file(env_.Server(), ring);
   EXPECT_EQ(Receive("ReceiveRootCert", ring, "bundle.pem"), Ok(kMsgBundleRootsSkipped));
   EXPECT_EQ(ReceivedBundleSkipped(), 2u) << "the elliptic-curve root and the intermediate";
-  const std::optional<KeyRingEntry> root = EntryOf(ring, "Chain Root");
-  ASSERT_TRUE(root);
-  EXPECT_TRUE(root->IsTrustedRoot());
+  for (const char* label : {"Chain Root", "Chain Root (2)"}) {
+    const std::optional<KeyRingEntry> root = EntryOf(ring, label);
+    ASSERT_TRUE(root) << label;
+    EXPECT_TRUE(root->IsTrustedRoot());
+  }
   // Received again: nothing is stored twice; a bundle of nothing the key ring can hold is refused.
   EXPECT_EQ(Receive("ReceiveRootCert", ring, "bundle.pem"), Ok(kMsgBundleRootsSkipped));
-  EXPECT_FALSE(EntryOf(ring, "Chain Root (2)"));
+  EXPECT_FALSE(EntryOf(ring, "Chain Root (3)"));
   ASSERT_EQ(Run("cat ec.pem int-sha512.pem > useless.pem"), 0);
   ExpectRefusals({{"ReceiveRootCert", "no certificate can be a trusted root", Ring(ring, "CertReqFile=" +
                    Path("useless.pem")), kMsgBundleRootsSkipped}}, {ring});
