@@ -17,7 +17,7 @@ inline constexpr std::size_t kMaxChainDepth = 10;
 
 // Signatures the walk checks at most, whatever the candidates: a file of
 // many certificates with the same name cannot make it run for long.
-inline constexpr std::size_t kMaxChainSignatureChecks = 4096;
+inline constexpr std::size_t kMaxChainSignatureChecks = 256;
 
 // One certificate of a chain: its DER and the fields parsed from it (views
 // into der, which a move keeps where it is).
