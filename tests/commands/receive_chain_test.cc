@@ -160,6 +160,34 @@ TEST_F(ReceiveChainTest, ChainsEndAfterTenIntermediates) {
   EXPECT_EQ(Receive("ReceiveCert", ring, "ten.pem"), Ok(kMsgCertReceived));
 }
 
+// Certificates that bear the issuer's name but not its key: the walk checks at most 256 signatures, so 300 of them
+// before the true intermediate end it, and 200 do not.
+TEST_F(ReceiveChainTest, SignatureChecksAreBounded) {
+  if (!HavePythonCryptography()) GTEST_SKIP() << "python cryptography is not installed";
+  MakeChain("sha256");
+  WriteFileText(Path("decoys.py"), R"(import datetime, sys
+from cryptography import x509
+from cryptography.hazmat.primitives import hashes
+from cryptography.hazmat.primitives.asymmetric import rsa
+from cryptography.hazmat.primitives.serialization import Encoding
+count, named, out = int(sys.argv[1]), sys.argv[2], open(sys.argv[3], "wb")
+name = x509.load_pem_x509_certificate(open(named, "rb").read()).subject
+key, now = rsa.generate_private_key(public_exponent=65537, key_size=1024), datetime.datetime.utcnow()
+for serial in range(1, count + 1):
+    out.write(x509.CertificateBuilder().subject_name(name).issuer_name(name).public_key(key.public_key())
+              .serial_number(serial).not_valid_before(now - datetime.timedelta(days=1))
+              .not_valid_after(now + datetime.timedelta(days=9)).sign(key, hashes.SHA256()).public_bytes(Encoding.PEM))
+)");
+  const std::string decoys = std::string(kPython) + " decoys.py ";
+  ASSERT_EQ(Run(decoys + "300 int-sha256.pem d300.pem && " + decoys + "200 int-sha256.pem d200.pem && "
+                "cat leaf-sha256.pem d300.pem int-sha256.pem > c300.pem && "
+                "cat leaf-sha256.pem d200.pem int-sha256.pem > c200.pem"), 0) << ReadFileText(Path("out.log"));
+  const std::string ring = RingTrustingRoot("decoys.kyr");
+  ExpectRefusals({{"ReceiveCert", "300 certificates of the issuer's name and another key come first",
+                   Ring(ring, "CertReqFile=" + Path("c300.pem")), kMsgChainNotTrusted}}, {ring});
+  EXPECT_EQ(Receive("ReceiveCert", ring, "c200.pem"), Ok(kMsgCertReceived));
+}
+
 // Hostile files: each is refused with a message that says why, and the key ring stays as it was.
 TEST_F(ReceiveChainTest, HostileFilesAreRefused) {
   MakeChain("sha256");
