@@ -1,17 +1,20 @@
 // The text readers over arbitrary bytes: the lenient reader of armoured or
 // bare Base64 certificate text, and the strict PEM message readers (the
 // file sniffer, the request reader with its MIC split, and the certificate
-// text reader for import), each reading from an in-memory file.
+// text reader for import), each reading from an in-memory file; and the
+// reader of chain files (several armour blocks, PKCS #7 bundles).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "armour/pem.h"
 #include "cert/certificate.h"
+#include "commands/chain_file.h"
 
 using namespace kcertadm;
 
@@ -60,6 +63,13 @@ void PemCertificate(const std::uint8_t* data, std::size_t size) {
   (void)ReadPemCertificateText(in.file, der);
 }
 
+void Chain(const std::uint8_t* data, std::size_t size, bool binary) {
+  std::vector<std::vector<std::uint8_t>> certificates;
+  std::uint32_t error = 0;
+  (void)ReadChainFile(std::span<const std::uint8_t>(data, size), binary, certificates, &error);
+  (void)HoldsSeveralBlocks(std::span<const std::uint8_t>(data, size));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -68,6 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Lenient(data, size, true);
   PemRequest(data, size);
   PemCertificate(data, size);
+  Chain(data, size, false);
+  Chain(data, size, true);
   // The MIC splitter over the raw bytes too.
   PemMic parts;
   (void)SplitPemMic(std::string_view(reinterpret_cast<const char*>(data), size), parts);

@@ -94,7 +94,8 @@ constexpr KeywordHelp kReceiveCert[] = {
     kInputCert,
     {"EntryLabel=LABEL",
      "store it as a new entry under LABEL; without\n"
-     "it, it joins the key holding its public key",
+     "it, it joins the key holding its public key\n"
+     "(a chain: its certificate goes to key LABEL)",
      false},
     kUseBerInput,
     {"NoTrust", "do not check its issuer and signature (its dates\nare still checked)", false}};
@@ -125,6 +126,10 @@ constexpr KeywordHelp kExtractCert[] = {
     {"CertFile=FILE",
      "where to write the certificate (- for standard\n"
      "output; without it: nothing is written)",
+     false},
+    {"WithChain",
+     "write the intermediates up to the trusted root\n"
+     "after it (not the root): a TLS server's chain",
      false}};
 
 constexpr KeywordHelp kSignCert[] = {
@@ -195,10 +200,16 @@ constexpr CommandHelp kHelp[] = {
      kCreateCertReq, "kcertadm CreateCertReq KeyFile=web.kyr KeyName=web CertReqFile=web.csr"},
     {"ReceiveCert", "add a certificate to the key ring",
      "Reads a certificate, checks it against the key ring's trusted roots and\n"
-     "stores it with the key that it certifies, or under EntryLabel.",
+     "stores it with the key that it certifies, or under EntryLabel. A file of\n"
+     "several certificates (fullchain.pem, PKCS #7) is a chain: the one for a\n"
+     "key goes to it, the others become untrusted authority entries, and the\n"
+     "chain must lead to a trusted root.",
      kReceiveCert, "kcertadm ReceiveCert KeyFile=web.kyr CertReqFile=web.crt"},
     {"ReceiveRootCert", "add a certificate and mark it as trusted root",
-     "As ReceiveCert, and the stored certificate is marked as trusted root.", kReceiveRootCert,
+     "As ReceiveCert, and the stored certificate is marked as trusted root. A\n"
+     "bundle (ca-certificates.crt) makes every self-signed RSA root it holds\n"
+     "trusted and counts those it skips (30085).",
+     kReceiveRootCert,
      "kcertadm ReceiveRootCert KeyFile=web.kyr CertReqFile=ca.crt \\\n"
      "    EntryLabel=example-ca"},
     {"DesignateRoot", "mark an entry as trusted root (NoTrust clears the mark)",
@@ -209,7 +220,7 @@ constexpr CommandHelp kHelp[] = {
      "kcertadm DeleteEntry KeyFile=web.kyr EntryLabel=old-ca"},
     {"ExtractCert", "write an entry's certificate to a file",
      "Writes the certificate of the entry as an armoured CERTIFICATE, which\n"
-     "openssl x509 reads.",
+     "openssl x509 reads; WithChain adds its intermediates.",
      kExtractCert, "kcertadm ExtractCert KeyFile=web.kyr EntryLabel=web CertFile=web.crt"},
     {"SignCert", "sign a request with the key ring's root key",
      "Issues a certificate for the request, signed by the first entry that has a\n"

@@ -20,6 +20,7 @@
 #include "host_interface/initialisation.h"
 #include "host_interface/keyword_table.h"
 #include "host_interface/message_reporter.h"
+#include "commands/receive_chain.h"
 #include "host_interface/messages.h"
 #include "keyring/certificate_verification.h"
 #include "item_checks.h"
@@ -271,6 +272,17 @@ void NoteSkippedRoots() {
                skipped, skipped == 1 ? "" : "s");
 }
 
+// ReceiveRootCert of a bundle answers 30085 when it skipped certificates;
+// the message has no room for the number, so say it here.
+void NoteSkippedBundleCertificates(std::uint32_t message) {
+  if (message != kcertadm::kMsgBundleRootsSkipped) return;
+  const std::size_t skipped = kcertadm::ReceivedBundleSkipped();
+  std::fprintf(stderr,
+               "kcertadm: note: %zu certificate%s of the bundle skipped: a key ring holds "
+               "self-signed RSA roots, valid now, in records of at most 8000 bytes\n",
+               skipped, skipped == 1 ? "" : "s");
+}
+
 // Warns about an item the command does not read: the library accepts it
 // and nothing comes of it.
 void WarnIfUnread(const CommandHelp* help, std::string_view item) {
@@ -390,6 +402,7 @@ int RunCommand(CommandLine line) {
     ExplainEmptyReport(parameters);
   }
   if (status == 0 && plan.creates_key_ring) NoteSkippedRoots();
+  NoteSkippedBundleCertificates(reporter.last());
   if (status == 0 && plan.creates_key && plan.key_size < kWeakKeyBits) {
     std::fprintf(stderr,
                  "kcertadm: warning: the new RSA key has only %d bits, which is weak; "

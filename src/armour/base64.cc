@@ -103,5 +103,17 @@ std::int32_t Base64DecodeItem(const char* text, std::int32_t length, Asn1Item* o
   return static_cast<int32_t>(used);
 }
 
+bool Base64DecodeBytes(std::string_view text, std::vector<std::uint8_t>& out) {
+  out.clear();
+  if (text.empty() || text.size() > 0x7FFFFFFF) return false;
+  Asn1Item decoded{nullptr, 0};
+  if (Base64DecodeItem(text.data(), static_cast<std::int32_t>(text.size()), &decoded) <= 0) {
+    return false;
+  }
+  out.assign(decoded.data, decoded.data + decoded.length);
+  std::free(decoded.data);
+  return true;
+}
+
 }  // namespace kcertadm
 

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
+#include <vector>
 
 #include "kcertadm.h"
 
@@ -15,6 +17,10 @@ namespace kcertadm {
 // The exported Base64Encode and Base64Decode (kcertadm.h says what they do).
 std::int32_t Base64EncodeItem(const std::uint8_t* bytes, std::int32_t count, Asn1Item* out) noexcept;
 std::int32_t Base64DecodeItem(const char* text, std::int32_t length, Asn1Item* out) noexcept;
+
+// Base64DecodeItem of text into out (cleared first). False for an empty
+// text, one too long for an item, or one that does not decode.
+bool Base64DecodeBytes(std::string_view text, std::vector<std::uint8_t>& out);
 
 // Symbol code of a character: "=" is 0, the alphabet A..Z a..z 0..9 + /
 // gives 1..64, anything else -1.

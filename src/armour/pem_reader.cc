@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "armour/base64.h"
 #include "armour/pem.h"
 
 namespace kcertadm {
@@ -16,18 +17,6 @@ bool StartsWithBlank(std::string_view line) {
 std::string_view AfterColon(std::string_view line) {
   const std::size_t colon = line.find(':');
   return colon == std::string_view::npos ? std::string_view() : line.substr(colon + 1);
-}
-
-bool DecodeBase64(std::string_view text, std::vector<std::uint8_t>& out) {
-  out.clear();
-  if (text.empty() || text.size() > 0x7FFFFFFF) return false;
-  Asn1Item decoded{nullptr, 0};
-  if (Base64Decode(text.data(), static_cast<std::int32_t>(text.size()), &decoded) <= 0) {
-    return false;
-  }
-  out.assign(decoded.data, decoded.data + decoded.length);
-  std::free(decoded.data);
-  return true;
 }
 
 bool IsMicInfo(std::string_view line) {
@@ -116,7 +105,7 @@ int ReadPemRequest(std::FILE* file, std::vector<std::uint8_t>& der, std::string&
     return kPemRequestNoCertificate;
   }
   if (micText.empty()) return kPemRequestNoMic;
-  if (!DecodeBase64(certificateText, der)) return kPemRequestNotBase64;
+  if (!Base64DecodeBytes(certificateText, der)) return kPemRequestNotBase64;
   return kPemRequestOk;
 }
 
@@ -145,7 +134,7 @@ bool SplitPemMic(std::string_view micText, PemMic& out) {
   // The line that ended the MIC-Info header is the empty separator; the
   // body follows.
   std::string bodyText(micText.substr(pos < micText.size() ? pos : micText.size()));
-  return DecodeBase64(signatureText, out.signature) && DecodeBase64(bodyText, out.body);
+  return Base64DecodeBytes(signatureText, out.signature) && Base64DecodeBytes(bodyText, out.body);
 }
 
 int ReadPemCertificateText(std::FILE* file, std::vector<std::uint8_t>& der) {
@@ -186,7 +175,7 @@ int ReadPemCertificateText(std::FILE* file, std::vector<std::uint8_t>& der) {
     }
   }
   if (!ended) return kPemCertificateIncomplete;
-  if (!DecodeBase64(text, der)) return kPemCertificateNotBase64;
+  if (!Base64DecodeBytes(text, der)) return kPemCertificateNotBase64;
   return 0;
 }
 

@@ -89,6 +89,16 @@ int ReadCertificateFile(CertData* cert, std::FILE* file, bool binary, bool isReq
   return status;
 }
 
+int ReadWholeCertificateFile(std::FILE* file, std::vector<std::uint8_t>& bytes,
+                             std::uint32_t* slot) {
+  std::uint8_t* block = nullptr;
+  std::int32_t length = 0;
+  if (!ReadWholeFile(file, &block, &length)) return FailWith(slot, kMsgCertFileReadFailed);
+  bytes.assign(block, block + length);
+  std::free(block);
+  return 0;
+}
+
 int DecodeCertificateText(CertData* cert, bool isRequest, std::uint32_t* slot) {
   if (cert->fileText.data != nullptr) return ParseCertificateText(cert, isRequest, slot);
   const Asn1Item& text = isRequest ? cert->reqText : cert->certText;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "commands/output_file.h"
 #include "kcertadm.h"
@@ -40,6 +41,11 @@ int WriteRequestFile(const SecurityCmdContext& context, const CertData& object,
 // read) or 30043.
 int ReadCertificateFile(CertData* cert, std::FILE* file, bool binary, bool isRequest,
                         std::uint32_t* slot);
+
+// The whole file (at most kMaxCertificateFileSize bytes) into bytes. 0, or
+// -1 with 30022 (nothing read, or too large).
+int ReadWholeCertificateFile(std::FILE* file, std::vector<std::uint8_t>& bytes,
+                             std::uint32_t* slot);
 
 // fileText through ParseCertificateText when present; otherwise reqText
 // (isRequest) or certText Base64-decoded into der. 0, or -1 with 30043.

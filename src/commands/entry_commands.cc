@@ -1,6 +1,7 @@
 // Commands on single entries: DesignateRoot, DeleteEntry and ExtractCert.
 #include "armour/base64.h"
 #include "armour/pem.h"
+#include "cert/cert_chain.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
@@ -42,6 +43,28 @@ bool WriteCertificate(std::FILE* file, ByteView certificate) {
          std::fwrite(end.data(), 1, end.size(), file) == end.size() && std::fflush(file) == 0;
 }
 
+// WithChain: the certificate, then the intermediates on its path to a
+// trusted root (the root itself left out, as TLS servers want it), each
+// armour block ended by a line feed. 0, or -1 with 30046, 30084 or 30039.
+int WriteCertificateChain(std::FILE* file, ByteView certificate, std::uint32_t* slot) {
+  ChainLink leaf;
+  if (MakeChainLink(certificate, &leaf, slot) != 0) return -1;
+  const std::vector<ChainLink> pool = StoredChainLinks(certificate);
+  std::vector<std::size_t> path;
+  if (FindPathToTrustedRoot(leaf.fields, pool, &path, slot) != 0) return -1;
+  bool written = WriteCertificate(file, certificate) && std::fputc('\n', file) != EOF;
+  for (std::size_t index : path) {
+    written = written && WriteCertificate(file, pool[index].der) && std::fputc('\n', file) != EOF;
+  }
+  return written && std::fflush(file) == 0 ? 0 : FailWith(slot, kMsgOutputWriteFailed);
+}
+
+int WriteExtracted(const CommandSession& session, std::FILE* file, ByteView certificate,
+                   std::uint32_t* slot) {
+  if (session.options.withChain) return WriteCertificateChain(file, certificate, slot);
+  return WriteCertificate(file, certificate) ? 0 : FailWith(slot, kMsgOutputWriteFailed);
+}
+
 int ExtractCert(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
   if (OpenKeyRingFromContext(context, session, slot) != 0) return -1;
   OutputFile output;
@@ -59,8 +82,8 @@ int ExtractCert(SecurityCmdContext& context, CommandSession& session, std::uint3
     status = FailWith(slot, kMsgNoSuchEntry);
   } else if (!certificates || certificates->empty()) {
     status = FailWith(slot, kMsgNoCertificate);
-  } else if (output && !WriteCertificate(output.get(), certificates->front())) {
-    status = FailWith(slot, kMsgOutputWriteFailed);
+  } else if (output && WriteExtracted(session, output.get(), certificates->front(), slot) != 0) {
+    status = -1;
   } else if (output && CommitOutput(output, slot) != 0) {
     status = -1;
   } else {

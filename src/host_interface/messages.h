@@ -94,6 +94,14 @@ enum MessageNumber : std::uint32_t {
   kMsgUnsupportedSignature = 30077,   // a signature algorithm that is not supported
   kMsgUnused30078 = 30078,
   kMsgUnused30079 = 30079,
+  kMsgUnused30080 = 30080,
+  kMsgUnused30081 = 30081,
+  kMsgUnused30082 = 30082,
+  kMsgUnused30083 = 30083,
+  kMsgChainNotTrusted = 30084,        // no issuer path from a certificate to a trusted root
+  kMsgBundleRootsSkipped = 30085,     // certificates of a root bundle that could not be taken
+  kMsgNoCertMatchesKeyEntry = 30086,  // not exactly one certificate of a chain file fits a key entry
+  kMsgTooManyCertificates = 30087,    // a certificate file holds more than 1000 certificates
 };
 
 // Stores message in the slot (when there is one) and returns status: the
@@ -104,7 +112,7 @@ inline int FailWith(std::uint32_t* slot, std::uint32_t message, int status = -1)
 }
 
 constexpr std::uint32_t kFirstMessage = 30000;
-constexpr std::uint32_t kLastMessage = 30079;
+constexpr std::uint32_t kLastMessage = 30087;
 constexpr std::uint32_t kMessageCount = kLastMessage - kFirstMessage + 1;
 
 // The catalogue file for a language setting: "kmsglib.msg" when the setting
@@ -121,7 +129,7 @@ constexpr const char* kDefaultCatalogue = "kmsglib.msg";
 bool LoadMessageTexts();
 
 // The loaded text of `number`, or null when there is none (no catalogue, a
-// missing line, or a number outside 30000..30079).
+// missing line, or a number outside 30000..30087).
 const char* MessageText(std::uint32_t number);
 
 // Copies the text of `number` into `buffer` like strncpy and always

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "armour/base64.h"
 #include "host/regular_file.h"
 #include "kcertadm.h"
 #include "keyring/certificate_parts.h"
@@ -20,16 +21,6 @@ std::string Trim(std::string_view s) {
   if (first == std::string_view::npos) return {};
   std::size_t last = s.find_last_not_of(" \t\r\n");
   return std::string(s.substr(first, last - first + 1));
-}
-
-std::optional<Bytes> DecodeBase64(const std::string& text) {
-  if (text.size() > 0x7FFFFFFF) return std::nullopt;
-  Asn1Item item{nullptr, 0};
-  std::int32_t n = Base64Decode(text.data(), static_cast<std::int32_t>(text.size()), &item);
-  if (n <= 0 || !item.data) return std::nullopt;
-  Bytes out(item.data, item.data + n);
-  std::free(item.data);
-  return out;
 }
 
 enum class RowOutcome { kMade, kNotRsa, kUndecodable };
@@ -99,10 +90,10 @@ int ParseHostRoots(const std::string& text, std::vector<HostRootRow>& rows, std:
       continue;
     }
     inside = false;
-    auto der = DecodeBase64(base64);
-    if (!der) return -1;
+    Bytes der;
+    if (!Base64DecodeBytes(base64, der)) return -1;
     HostRootRow row;
-    const RowOutcome outcome = MakeRow(std::move(*der), label, rows.size() + 1, row);
+    const RowOutcome outcome = MakeRow(std::move(der), label, rows.size() + 1, row);
     if (outcome == RowOutcome::kUndecodable) return -1;
     if (outcome == RowOutcome::kNotRsa) {
       ++skipped;
