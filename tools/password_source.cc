@@ -19,7 +19,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 std::optional<PasswordSource> ParsePasswordSource(std::string_view source_text, std::string& problem) {
   using Kind = PasswordSource::Kind;
-  if (source_text == "stdin") return PasswordSource{Kind::kStdin, "stdin", STDIN_FILENO};
+  if (source_text == "stdin") return PasswordSource{Kind::kStdin, "stdin", STDIN_FILENO, {}};
   if (StartsWith(source_text, "pass:")) {
     const std::string_view text = source_text.substr(5);
     return PasswordSource{Kind::kText, {}, -1, SecureString(text.begin(), text.end())};
@@ -29,14 +29,14 @@ std::optional<PasswordSource> ParsePasswordSource(std::string_view source_text, 
       problem = "env: needs the name of an environment variable";
       return std::nullopt;
     }
-    return PasswordSource{Kind::kEnvironment, std::string(source_text.substr(4))};
+    return PasswordSource{Kind::kEnvironment, std::string(source_text.substr(4)), -1, {}};
   }
   if (StartsWith(source_text, "file:")) {
     if (source_text.size() == 5) {
       problem = "file: needs a file name";
       return std::nullopt;
     }
-    return PasswordSource{Kind::kFile, std::string(source_text.substr(5))};
+    return PasswordSource{Kind::kFile, std::string(source_text.substr(5)), -1, {}};
   }
   if (StartsWith(source_text, "fd:")) {
     const std::string_view digits = source_text.substr(3);
@@ -47,7 +47,7 @@ std::optional<PasswordSource> ParsePasswordSource(std::string_view source_text, 
       problem = "fd: needs a file descriptor number, not \"" + std::string(digits) + "\"";
       return std::nullopt;
     }
-    return PasswordSource{Kind::kDescriptor, std::string(digits), number};
+    return PasswordSource{Kind::kDescriptor, std::string(digits), number, {}};
   }
   problem = "\"" + std::string(source_text) +
             "\" is not a password source; use pass:TEXT, env:NAME, file:PATH, fd:NUMBER or stdin";

@@ -93,7 +93,7 @@ std::optional<SecureString> PromptHidden(const char* prompt, std::string& proble
     EchoOff quiet(terminal);  // before the prompt, so nothing typed after it shows
     WriteAll(terminal, prompt);
     PasswordReader reader;
-    line = reader.Read(PasswordSource{PasswordSource::Kind::kDescriptor, "the terminal", terminal},
+    line = reader.Read(PasswordSource{PasswordSource::Kind::kDescriptor, "the terminal", terminal, {}},
                        problem);
   }
   WriteAll(terminal, "\n");

@@ -17,8 +17,8 @@ namespace {
 
 class SignatureInfoType final : public ParameterlessAlgInfoType {
  public:
-  constexpr SignatureInfoType(AlgInfoAccessor digest_type, SignatureDigest digest)
-      : digest_type_(digest_type), digest_(digest) {}
+  constexpr SignatureInfoType(AlgInfoAccessor digestType, SignatureDigest digestUsed)
+      : digest_type_(digestType), digest_(digestUsed) {}
   AlgorithmHandler* NewHandler(AlgorithmObject& object) const override;
   AlgInfoAccessor digest_type() const { return digest_type_; }
   SignatureDigest digest() const { return digest_; }

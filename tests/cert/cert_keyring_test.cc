@@ -106,9 +106,9 @@ TEST_F(CertKeyRingTest, ClimbingStopsAtAnIssuerWithoutCertificate) {
   issuer.publicKey = Bytes{0x30, 0x00};
   ASSERT_EQ(KeyRingInsertEntry(std::move(issuer)), 0);
   const Bytes leaf = Signed(Cat({Hex("02 01 01"), kMd5WithRsa, CnName("I"), kValidity, CnName("L"), Hex("30 03 05 01 00")}));
-  std::vector<std::uint8_t> root;
+  std::vector<std::uint8_t> found;
   std::uint32_t error = 0;
-  EXPECT_EQ(std::tuple(ClimbToRoot(ItemOf(leaf), &root, &error), error, root.size()), std::tuple(-1, 30069u, 0u));
+  EXPECT_EQ(std::tuple(ClimbToRoot(ItemOf(leaf), &found, &error), error, found.size()), std::tuple(-1, 30069u, 0u));
 }
 
 TEST_F(CertKeyRingTest, LoadsTheFirstTrustedKeyEntryWithACertificate) {

@@ -75,7 +75,9 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
     BigNum expected, got;
     const int code = BigNum::ModInverse(x, m, &expected);
     ASSERT_EQ(ConstTimeModInverse(x, m, &got), code);
-    if (code == 0) EXPECT_EQ(got, expected);
+    if (code == 0) {
+      EXPECT_EQ(got, expected);
+    }
   }
   const RsaKeyMaterial& key = testing::TestKey(1024);
   BigNum p1 = key.prime1, got, expected;

@@ -21,7 +21,9 @@ TEST(ItemProblem, NumbersMustBePlainDecimalDigits) {
   for (const auto& c : kTests) {
     const std::optional<std::string> problem = ItemProblem(c.item);
     EXPECT_EQ(problem.has_value(), c.refused) << c.item;
-    if (problem) EXPECT_NE(problem->find(std::string("\"") + c.item + "\""), std::string::npos) << *problem;
+    if (problem) {
+      EXPECT_NE(problem->find(std::string("\"") + c.item + "\""), std::string::npos) << *problem;
+    }
   }
 }
 

@@ -69,7 +69,7 @@ TEST(PasswordFile, LineContentCases) {
     SCOPED_TRACE(test.name);
     PasswordReader reader;
     std::string problem;
-    auto password = reader.Read({Kind::kFile, dir.Write("pw", test.content)}, problem);
+    auto password = reader.Read({Kind::kFile, dir.Write("pw", test.content), -1, {}}, problem);
     ASSERT_EQ(password.has_value(), test.password.has_value()) << problem;
     if (password) {
       EXPECT_EQ(std::string(password->begin(), password->end()), *test.password);
@@ -88,7 +88,8 @@ TEST(PasswordReader, ConsecutiveReadsTakeConsecutiveLines) {
   PasswordReader reader;
   std::string problem;
   for (const PasswordSource& source :
-       {PasswordSource{Kind::kFile, dir.Write("pw", data)}, PasswordSource{Kind::kDescriptor, "pipe", fds[0]}}) {
+       {PasswordSource{Kind::kFile, dir.Write("pw", data), -1, {}},
+        PasswordSource{Kind::kDescriptor, "pipe", fds[0], {}}}) {
     EXPECT_EQ(std::string(reader.Read(source, problem)->c_str()), "first");
     EXPECT_EQ(std::string(reader.Read(source, problem)->c_str()), "second");
   }
@@ -103,13 +104,13 @@ TEST(PasswordReader, EnvironmentAndMissingSources) {
   unsetenv("KCERTADM_TEST_NONE");
   PasswordReader reader;
   std::string problem;
-  auto value = reader.Read({Kind::kEnvironment, "KCERTADM_TEST_PW"}, problem);
+  auto value = reader.Read({Kind::kEnvironment, "KCERTADM_TEST_PW", -1, {}}, problem);
   ASSERT_TRUE(value);
   EXPECT_EQ(std::string(value->c_str()), "from env");
-  EXPECT_FALSE(reader.Read({Kind::kEnvironment, "KCERTADM_TEST_NONE"}, problem));
+  EXPECT_FALSE(reader.Read({Kind::kEnvironment, "KCERTADM_TEST_NONE", -1, {}}, problem));
   EXPECT_NE(problem.find("KCERTADM_TEST_NONE"), std::string::npos);
-  EXPECT_FALSE(reader.Read({Kind::kFile, "/nonexistent/kcertadm-pw"}, problem));
-  EXPECT_FALSE(reader.Read({Kind::kDescriptor, "987", 987}, problem));
+  EXPECT_FALSE(reader.Read({Kind::kFile, "/nonexistent/kcertadm-pw", -1, {}}, problem));
+  EXPECT_FALSE(reader.Read({Kind::kDescriptor, "987", 987, {}}, problem));
 }
 
 }  // namespace
