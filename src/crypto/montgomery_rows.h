@@ -10,6 +10,7 @@
 #include <cstddef>
 
 #include "crypto/montgomery_kernel.h"
+#include "crypto/secure_memory.h"
 
 namespace kcertadm::rows {
 namespace {
@@ -72,22 +73,10 @@ inline void ReduceTwoRows(Limb* t, const Limb* n, Limb n0, std::size_t size, Lim
   extra = static_cast<Limb>(s >> 64);
 }
 
-// r = t / 2^(64 size) mod n for t of 2 size limbs below 2^(64 size) n; t is
-// overwritten. The last subtraction of n is chosen by a mask.
-template <class Row, std::size_t N>
-inline void Reduce(Limb* r, Limb* t, const Limb* n, Limb n0, std::size_t size) {
-  Limb extra = 0;  // carry into t[i + size]
-  std::size_t i = 0;
-  for (; i + 1 < size; i += 2) ReduceTwoRows<N>(t + i, n, n0, size, extra);
-  for (; i < size; ++i) {
-    const Limb carry = Row::template Add<N>(t + i, n, t[i] * n0, size);
-    const Wide s = static_cast<Wide>(t[i + size]) + carry + extra;
-    t[i + size] = static_cast<Limb>(s);
-    extra = static_cast<Limb>(s >> 64);
-  }
-  // t[size ..] + extra 2^(64 size) < 2n: subtract n unless that borrows.
+// r = high + extra 2^(64 size), minus n unless that borrows, for a value
+// below 2n; the choice is made by a mask.
+inline void SubtractModulusOnce(Limb* r, const Limb* high, Limb extra, const Limb* n, std::size_t size) {
   Limb borrow = 0;
-  Limb* high = t + size;
   for (std::size_t j = 0; j < size; ++j) {
     const Wide d = static_cast<Wide>(high[j]) - n[j] - borrow;
     r[j] = static_cast<Limb>(d);
@@ -97,24 +86,9 @@ inline void Reduce(Limb* r, Limb* t, const Limb* n, Limb n0, std::size_t size) {
   for (std::size_t j = 0; j < size; ++j) r[j] = (high[j] & keep_high) | (r[j] & ~keep_high);
 }
 
-template <class Row, std::size_t N>
-inline void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::size_t size) {
-  Limb t[2 * kMaxMontLimbs];
-  for (std::size_t j = 0; j < size; ++j) t[j] = 0;
-  std::size_t i = 0;
-  for (; i + 1 < size; i += 2) t[i + size + 1] = AddTwoRows<N>(t + i, a, b[i], b[i + 1], size);
-  for (; i < size; ++i) t[i + size] = Row::template Add<N>(t + i, a, b[i], size);
-  Reduce<Row, N>(r, t, n, n0, size);
-}
-
-template <class Row, std::size_t N>
-inline void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size) {
-  Limb t[2 * kMaxMontLimbs];
-  // The products a[i] a[j] with i < j, once each.
-  for (std::size_t j = 0; j < 2 * size; ++j) t[j] = 0;
-  for (std::size_t i = 0; i + 1 < size; ++i)
-    t[i + size] = Row::template Add<0>(t + 2 * i + 1, a + i + 1, a[i], size - i - 1);
-  // Doubled, plus the squares a[i]^2 on the diagonal.
+// t[0 .. 2 size) holds the products a[i] a[j] with i < j, once each: double
+// it and add the squares a[i]^2 on the diagonal.
+inline void AddDoubledSquares(Limb* t, const Limb* a, std::size_t size) {
   Limb shifted_out = 0, carry = 0;
   for (std::size_t i = 0; i < size; ++i) {
     const Wide square = static_cast<Wide>(a[i]) * a[i];
@@ -128,7 +102,45 @@ inline void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size
     t[2 * i + 1] = static_cast<Limb>(s);
     carry = static_cast<Limb>(s >> 64);
   }
+}
+
+// r = t / 2^(64 size) mod n for t of 2 size limbs below 2^(64 size) n; t is
+// overwritten. The last subtraction of n is chosen by a mask.
+template <class Row, std::size_t N>
+inline void Reduce(Limb* r, Limb* t, const Limb* n, Limb n0, std::size_t size) {
+  Limb extra = 0;  // carry into t[i + size]
+  std::size_t i = 0;
+  for (; i + 1 < size; i += 2) ReduceTwoRows<N>(t + i, n, n0, size, extra);
+  for (; i < size; ++i) {
+    const Limb carry = Row::template Add<N>(t + i, n, t[i] * n0, size);
+    const Wide s = static_cast<Wide>(t[i + size]) + carry + extra;
+    t[i + size] = static_cast<Limb>(s);
+    extra = static_cast<Limb>(s >> 64);
+  }
+  SubtractModulusOnce(r, t + size, extra, n, size);
+}
+
+template <class Row, std::size_t N>
+inline void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::size_t size) {
+  Limb t[2 * kMaxMontLimbs];
+  for (std::size_t j = 0; j < size; ++j) t[j] = 0;
+  std::size_t i = 0;
+  for (; i + 1 < size; i += 2) t[i + size + 1] = AddTwoRows<N>(t + i, a, b[i], b[i + 1], size);
+  for (; i < size; ++i) t[i + size] = Row::template Add<N>(t + i, a, b[i], size);
   Reduce<Row, N>(r, t, n, n0, size);
+  SecureWipe(t, 2 * size * sizeof(Limb));
+}
+
+template <class Row, std::size_t N>
+inline void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size) {
+  Limb t[2 * kMaxMontLimbs];
+  // The products a[i] a[j] with i < j, once each.
+  for (std::size_t j = 0; j < 2 * size; ++j) t[j] = 0;
+  for (std::size_t i = 0; i + 1 < size; ++i)
+    t[i + size] = Row::template Add<0>(t + 2 * i + 1, a + i + 1, a[i], size - i - 1);
+  AddDoubledSquares(t, a, size);
+  Reduce<Row, N>(r, t, n, n0, size);
+  SecureWipe(t, 2 * size * sizeof(Limb));
 }
 
 // The kernel's product and square, unrolled for the sizes of the usual
