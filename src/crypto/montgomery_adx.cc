@@ -78,23 +78,6 @@ void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::siz
   SecureWipe(t, sizeof t);
 }
 
-// The products a[i] a[j] with i < j, once each: row i adds a[i + 1 ..) a[i]
-// at limb 2i + 1, every row of its own constant length.
-template <std::size_t N, std::size_t... I>
-inline void AddCrossProducts(Limb* t, const Limb* a, std::index_sequence<I...>) {
-  ((t[I + N] = AddRow<N - 1 - I>(t + 2 * I + 1, a + I + 1, a[I])), ...);
-}
-
-template <std::size_t N>
-void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t) {
-  Limb t[2 * N];
-  for (std::size_t j = 0; j < 2 * N; ++j) t[j] = 0;
-  AddCrossProducts<N>(t, a, std::make_index_sequence<N - 1>{});
-  rows::AddDoubledSquares(t, a, N);
-  Reduce<N>(r, t, n, n0);
-  SecureWipe(t, sizeof t);
-}
-
 // The row of the other sizes: mulx, one carry chain.
 struct MulxRow {
   template <std::size_t N>
@@ -112,6 +95,17 @@ struct MulxRow {
   }
 };
 
+// The assembly row where the length is known at compile time.
+struct AsmRow {
+  template <std::size_t N>
+  static Limb Add(Limb* t, const Limb* a, Limb b, std::size_t n) {
+    if constexpr (N != 0)
+      return AddRow<N>(t, a, b);
+    else
+      return MulxRow::Add<0>(t, a, b, n);
+  }
+};
+
 void MulAnySize(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::size_t size) {
   switch (size) {
     case 8: return Mul<8>(r, a, b, n, n0, size);
@@ -124,8 +118,17 @@ void MulAnySize(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, s
   }
 }
 
-// The squares of the larger sizes are products: their triangles of rows
-// would take tens of kilobytes of code for the public operations alone.
+template <std::size_t N>
+void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t) {
+  Limb t[2 * N];
+  for (std::size_t j = 0; j < 2 * N; ++j) t[j] = 0;
+  rows::AddCrossProducts<AsmRow, N>(t, a, std::make_index_sequence<N - 1>{});
+  rows::AddDoubledSquares(t, a, N);
+  Reduce<N>(r, t, n, n0);
+  SecureWipe(t, sizeof t);
+}
+
+// Squares of more than rows::kMaxUnrolledTriangle limbs are products.
 void SqrAnySize(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size) {
   switch (size) {
     case 8: return Sqr<8>(r, a, n, n0, size);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
 
 #include "crypto/montgomery_kernel.h"
 #include "crypto/secure_memory.h"
@@ -86,6 +87,17 @@ inline void SubtractModulusOnce(Limb* r, const Limb* high, Limb extra, const Lim
   for (std::size_t j = 0; j < size; ++j) r[j] = (high[j] & keep_high) | (r[j] & ~keep_high);
 }
 
+// Squares up to this many limbs unroll each row of their triangle of
+// products below; beyond, the rows would take tens of kilobytes of code.
+constexpr std::size_t kMaxUnrolledTriangle = 32;
+
+// The products a[i] a[j] with i < j, once each, into t (zero before): row i
+// adds a[i + 1 ..) a[i] at limb 2i + 1, each row of its own constant length.
+template <class Row, std::size_t N, std::size_t... I>
+inline void AddCrossProducts(Limb* t, const Limb* a, std::index_sequence<I...>) {
+  ((t[I + N] = Row::template Add<N - 1 - I>(t + 2 * I + 1, a + I + 1, a[I], N - 1 - I)), ...);
+}
+
 // t[0 .. 2 size) holds the products a[i] a[j] with i < j, once each: double
 // it and add the squares a[i]^2 on the diagonal.
 inline void AddDoubledSquares(Limb* t, const Limb* a, std::size_t size) {
@@ -134,10 +146,12 @@ inline void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, s
 template <class Row, std::size_t N>
 inline void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size) {
   Limb t[2 * kMaxMontLimbs];
-  // The products a[i] a[j] with i < j, once each.
   for (std::size_t j = 0; j < 2 * size; ++j) t[j] = 0;
-  for (std::size_t i = 0; i + 1 < size; ++i)
-    t[i + size] = Row::template Add<0>(t + 2 * i + 1, a + i + 1, a[i], size - i - 1);
+  if constexpr (N != 0 && N <= kMaxUnrolledTriangle)
+    AddCrossProducts<Row, N>(t, a, std::make_index_sequence<N - 1>{});
+  else
+    for (std::size_t i = 0; i + 1 < size; ++i)
+      t[i + size] = Row::template Add<0>(t + 2 * i + 1, a + i + 1, a[i], size - i - 1);
   AddDoubledSquares(t, a, size);
   Reduce<Row, N>(r, t, n, n0, size);
   SecureWipe(t, 2 * size * sizeof(Limb));
