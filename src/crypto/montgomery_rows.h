@@ -23,11 +23,19 @@ using Wide = unsigned __int128;
 // returning the limb that carries out; N is n when known at compile time
 // (so the row unrolls), 0 otherwise.
 
-// t += a * b + carry, carry = the high limb.
+// t += a * b + carry, carry = the high limb. The additions are written on
+// 64-bit halves, with their carries as comparisons: g++ 12 turns these
+// into add and adc, while sums of 128-bit values make it spill the zero
+// high halves to memory and add them back.
 inline void Step(Limb& t, Limb a, Limb b, Limb& carry) {
-  const Wide s = static_cast<Wide>(a) * b + t + carry;
-  t = static_cast<Limb>(s);
-  carry = static_cast<Limb>(s >> 64);
+  const Wide p = static_cast<Wide>(a) * b;
+  Limb lo = static_cast<Limb>(p), hi = static_cast<Limb>(p >> 64);
+  lo += t;
+  hi += lo < t;
+  lo += carry;
+  hi += lo < carry;
+  t = lo;
+  carry = hi;
 }
 
 // Two rows at once, the second one limb up and one step behind, so that
