@@ -62,9 +62,7 @@ inline void Reduce(Limb* r, Limb* t, const Limb* n, Limb n0) {
   Limb extra = 0;  // carry into t[i + N]
   for (std::size_t i = 0; i < N; ++i) {
     const Limb carry = AddRow<N>(t + i, n, t[i] * n0);
-    const rows::Wide s = static_cast<rows::Wide>(t[i + N]) + carry + extra;
-    t[i + N] = static_cast<Limb>(s);
-    extra = static_cast<Limb>(s >> 64);
+    extra = rows::AddTwo(t[i + N], carry, extra);
   }
   rows::SubtractModulusOnce(r, t + N, extra, n, N);
 }

@@ -38,6 +38,15 @@ inline void Step(Limb& t, Limb a, Limb b, Limb& carry) {
   carry = hi;
 }
 
+// t += x + y, returning the carry out (0, 1 or 2); written like Step.
+inline Limb AddTwo(Limb& t, Limb x, Limb y) {
+  t += x;
+  Limb carry = t < x;
+  t += y;
+  carry += t < y;
+  return carry;
+}
+
 // Two rows at once, the second one limb up and one step behind, so that
 // their carry chains overlap: t[0 .. n) += a b0 and then t[1 .. n + 1) +=
 // a b1, with t[n] written (not added to) and the top limb returned.
@@ -51,9 +60,9 @@ inline Limb AddTwoRows(Limb* t, const Limb* a, Limb b0, Limb b1, std::size_t n) 
     Step(t[j], a[j], b0, c0);
     Step(t[j], a[j - 1], b1, c1);
   }
-  const Wide s = static_cast<Wide>(a[n - 1]) * b1 + c0 + c1;
-  t[n] = static_cast<Limb>(s);
-  return static_cast<Limb>(s >> 64);
+  Step(c0, a[n - 1], b1, c1);
+  t[n] = c0;
+  return c1;
 }
 
 // Two reduction rows at once: the second multiplier is known once the
@@ -73,13 +82,9 @@ inline void ReduceTwoRows(Limb* t, const Limb* n, Limb n0, std::size_t size, Lim
     Step(t[j], n[j], m0, c0);
     Step(t[j], n[j - 1], m1, c1);
   }
-  Wide s = static_cast<Wide>(t[size]) + c0 + extra;
-  t[size] = static_cast<Limb>(s);
-  const Limb middle = static_cast<Limb>(s >> 64);
+  const Limb middle = AddTwo(t[size], c0, extra);
   Step(t[size], n[size - 1], m1, c1);
-  s = static_cast<Wide>(t[size + 1]) + c1 + middle;
-  t[size + 1] = static_cast<Limb>(s);
-  extra = static_cast<Limb>(s >> 64);
+  extra = AddTwo(t[size + 1], c1, middle);
 }
 
 // r = high + extra 2^(64 size), minus n unless that borrows, for a value
@@ -116,11 +121,10 @@ inline void AddDoubledSquares(Limb* t, const Limb* a, std::size_t size) {
     const Limb lo2 = (lo << 1) | shifted_out;
     const Limb hi2 = (hi << 1) | (lo >> 63);
     shifted_out = hi >> 63;
-    Wide s = static_cast<Wide>(lo2) + static_cast<Limb>(square) + carry;
-    t[2 * i] = static_cast<Limb>(s);
-    s = static_cast<Wide>(hi2) + static_cast<Limb>(square >> 64) + static_cast<Limb>(s >> 64);
-    t[2 * i + 1] = static_cast<Limb>(s);
-    carry = static_cast<Limb>(s >> 64);
+    t[2 * i] = lo2;
+    t[2 * i + 1] = hi2;
+    const Limb middle = AddTwo(t[2 * i], static_cast<Limb>(square), carry);
+    carry = AddTwo(t[2 * i + 1], static_cast<Limb>(square >> 64), middle);
   }
 }
 
@@ -133,9 +137,7 @@ inline void Reduce(Limb* r, Limb* t, const Limb* n, Limb n0, std::size_t size) {
   for (; i + 1 < size; i += 2) ReduceTwoRows<N>(t + i, n, n0, size, extra);
   for (; i < size; ++i) {
     const Limb carry = Row::template Add<N>(t + i, n, t[i] * n0, size);
-    const Wide s = static_cast<Wide>(t[i + size]) + carry + extra;
-    t[i + size] = static_cast<Limb>(s);
-    extra = static_cast<Limb>(s >> 64);
+    extra = AddTwo(t[i + size], carry, extra);
   }
   SubtractModulusOnce(r, t + size, extra, n, size);
 }
