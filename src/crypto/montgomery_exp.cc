@@ -17,6 +17,8 @@ class LimbField {
   void One(Limb* out) const { std::copy_n(c_.one_.data(), c_.size_, out); }
   void Mul(Limb* r, const Limb* a, const Limb* b) const { c_.Mul(r, a, b); }
   void Sqr(Limb* r, const Limb* a) const { c_.Sqr(r, a); }
+  // plain = Leave(acc * base): a product by the plain base leaves the form.
+  void MulLeave(Limb* plain, const Limb* acc, const Limb*, const Limb* base) const { c_.Mul(plain, acc, base); }
   void Select(Limb* sel, const Limb* table, std::size_t entries, Limb index) const;
 
  private:
@@ -48,6 +50,11 @@ class IfmaField {
   }
   void Mul(Limb* r, const Limb* a, const Limb* b) const { ifma::Mul(Product(r, a, b), c_.digits_); }
   void Sqr(Limb* r, const Limb* a) const { Mul(r, a, a); }
+  void MulLeave(Limb* plain, const Limb* acc, const Limb* entered_base, const Limb*) const {
+    LimbVector t(words_);
+    Mul(t.data(), acc, entered_base);
+    Leave(plain, t.data());
+  }
   void Select(Limb* sel, const Limb* table, std::size_t entries, Limb index) const {
     ifma::Select(sel, table, entries, words_, index);
   }
@@ -191,6 +198,10 @@ void SlidingWindowExp(const Field& f, Limb* out, const Limb* base, const BigNum&
     const Limb* odd_power = &table[(value >> 1) * words];
     if (started) {
       for (std::size_t k = 0; k < len; ++k) f.Sqr(acc.data(), acc.data());
+      if (i == len && value == 1) {  // the last product is by the base itself (odd exponents, 65537)
+        f.MulLeave(out, acc.data(), odd_power, base);
+        return;
+      }
       f.Mul(acc.data(), acc.data(), odd_power);
     } else {
       std::copy_n(odd_power, words, acc.begin());

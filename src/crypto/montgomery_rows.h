@@ -8,8 +8,10 @@
 #pragma once
 
 #include <cstddef>
+#include <utility>
 
 #include "crypto/montgomery_kernel.h"
+#include "crypto/secure_memory.h"
 
 namespace kcertadm::rows {
 namespace {
@@ -21,11 +23,28 @@ using Wide = unsigned __int128;
 // returning the limb that carries out; N is n when known at compile time
 // (so the row unrolls), 0 otherwise.
 
-// t += a * b + carry, carry = the high limb.
+// t += a * b + carry, carry = the high limb. The additions are written on
+// 64-bit halves, with their carries as comparisons: g++ 12 turns these
+// into add and adc, while sums of 128-bit values make it spill the zero
+// high halves to memory and add them back.
 inline void Step(Limb& t, Limb a, Limb b, Limb& carry) {
-  const Wide s = static_cast<Wide>(a) * b + t + carry;
-  t = static_cast<Limb>(s);
-  carry = static_cast<Limb>(s >> 64);
+  const Wide p = static_cast<Wide>(a) * b;
+  Limb lo = static_cast<Limb>(p), hi = static_cast<Limb>(p >> 64);
+  lo += t;
+  hi += lo < t;
+  lo += carry;
+  hi += lo < carry;
+  t = lo;
+  carry = hi;
+}
+
+// t += x + y, returning the carry out (0, 1 or 2); written like Step.
+inline Limb AddTwo(Limb& t, Limb x, Limb y) {
+  t += x;
+  Limb carry = t < x;
+  t += y;
+  carry += t < y;
+  return carry;
 }
 
 // Two rows at once, the second one limb up and one step behind, so that
@@ -41,9 +60,9 @@ inline Limb AddTwoRows(Limb* t, const Limb* a, Limb b0, Limb b1, std::size_t n) 
     Step(t[j], a[j], b0, c0);
     Step(t[j], a[j - 1], b1, c1);
   }
-  const Wide s = static_cast<Wide>(a[n - 1]) * b1 + c0 + c1;
-  t[n] = static_cast<Limb>(s);
-  return static_cast<Limb>(s >> 64);
+  Step(c0, a[n - 1], b1, c1);
+  t[n] = c0;
+  return c1;
 }
 
 // Two reduction rows at once: the second multiplier is known once the
@@ -63,13 +82,50 @@ inline void ReduceTwoRows(Limb* t, const Limb* n, Limb n0, std::size_t size, Lim
     Step(t[j], n[j], m0, c0);
     Step(t[j], n[j - 1], m1, c1);
   }
-  Wide s = static_cast<Wide>(t[size]) + c0 + extra;
-  t[size] = static_cast<Limb>(s);
-  const Limb middle = static_cast<Limb>(s >> 64);
+  const Limb middle = AddTwo(t[size], c0, extra);
   Step(t[size], n[size - 1], m1, c1);
-  s = static_cast<Wide>(t[size + 1]) + c1 + middle;
-  t[size + 1] = static_cast<Limb>(s);
-  extra = static_cast<Limb>(s >> 64);
+  extra = AddTwo(t[size + 1], c1, middle);
+}
+
+// r = high + extra 2^(64 size), minus n unless that borrows, for a value
+// below 2n; the choice is made by a mask.
+inline void SubtractModulusOnce(Limb* r, const Limb* high, Limb extra, const Limb* n, std::size_t size) {
+  Limb borrow = 0;
+  for (std::size_t j = 0; j < size; ++j) {
+    const Wide d = static_cast<Wide>(high[j]) - n[j] - borrow;
+    r[j] = static_cast<Limb>(d);
+    borrow = static_cast<Limb>(d >> 64) & 1;
+  }
+  const Limb keep_high = Limb{0} - (borrow & ~extra & 1);
+  for (std::size_t j = 0; j < size; ++j) r[j] = (high[j] & keep_high) | (r[j] & ~keep_high);
+}
+
+// Squares up to this many limbs unroll each row of their triangle of
+// products below; beyond, the rows would take tens of kilobytes of code.
+constexpr std::size_t kMaxUnrolledTriangle = 32;
+
+// The products a[i] a[j] with i < j, once each, into t (zero before): row i
+// adds a[i + 1 ..) a[i] at limb 2i + 1, each row of its own constant length.
+template <class Row, std::size_t N, std::size_t... I>
+inline void AddCrossProducts(Limb* t, const Limb* a, std::index_sequence<I...>) {
+  ((t[I + N] = Row::template Add<N - 1 - I>(t + 2 * I + 1, a + I + 1, a[I], N - 1 - I)), ...);
+}
+
+// t[0 .. 2 size) holds the products a[i] a[j] with i < j, once each: double
+// it and add the squares a[i]^2 on the diagonal.
+inline void AddDoubledSquares(Limb* t, const Limb* a, std::size_t size) {
+  Limb shifted_out = 0, carry = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    const Wide square = static_cast<Wide>(a[i]) * a[i];
+    const Limb lo = t[2 * i], hi = t[2 * i + 1];
+    const Limb lo2 = (lo << 1) | shifted_out;
+    const Limb hi2 = (hi << 1) | (lo >> 63);
+    shifted_out = hi >> 63;
+    t[2 * i] = lo2;
+    t[2 * i + 1] = hi2;
+    const Limb middle = AddTwo(t[2 * i], static_cast<Limb>(square), carry);
+    carry = AddTwo(t[2 * i + 1], static_cast<Limb>(square >> 64), middle);
+  }
 }
 
 // r = t / 2^(64 size) mod n for t of 2 size limbs below 2^(64 size) n; t is
@@ -81,20 +137,9 @@ inline void Reduce(Limb* r, Limb* t, const Limb* n, Limb n0, std::size_t size) {
   for (; i + 1 < size; i += 2) ReduceTwoRows<N>(t + i, n, n0, size, extra);
   for (; i < size; ++i) {
     const Limb carry = Row::template Add<N>(t + i, n, t[i] * n0, size);
-    const Wide s = static_cast<Wide>(t[i + size]) + carry + extra;
-    t[i + size] = static_cast<Limb>(s);
-    extra = static_cast<Limb>(s >> 64);
+    extra = AddTwo(t[i + size], carry, extra);
   }
-  // t[size ..] + extra 2^(64 size) < 2n: subtract n unless that borrows.
-  Limb borrow = 0;
-  Limb* high = t + size;
-  for (std::size_t j = 0; j < size; ++j) {
-    const Wide d = static_cast<Wide>(high[j]) - n[j] - borrow;
-    r[j] = static_cast<Limb>(d);
-    borrow = static_cast<Limb>(d >> 64) & 1;
-  }
-  const Limb keep_high = Limb{0} - (borrow & ~extra & 1);
-  for (std::size_t j = 0; j < size; ++j) r[j] = (high[j] & keep_high) | (r[j] & ~keep_high);
+  SubtractModulusOnce(r, t + size, extra, n, size);
 }
 
 template <class Row, std::size_t N>
@@ -105,30 +150,21 @@ inline void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, s
   for (; i + 1 < size; i += 2) t[i + size + 1] = AddTwoRows<N>(t + i, a, b[i], b[i + 1], size);
   for (; i < size; ++i) t[i + size] = Row::template Add<N>(t + i, a, b[i], size);
   Reduce<Row, N>(r, t, n, n0, size);
+  SecureWipe(t, 2 * size * sizeof(Limb));
 }
 
 template <class Row, std::size_t N>
 inline void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size) {
   Limb t[2 * kMaxMontLimbs];
-  // The products a[i] a[j] with i < j, once each.
   for (std::size_t j = 0; j < 2 * size; ++j) t[j] = 0;
-  for (std::size_t i = 0; i + 1 < size; ++i)
-    t[i + size] = Row::template Add<0>(t + 2 * i + 1, a + i + 1, a[i], size - i - 1);
-  // Doubled, plus the squares a[i]^2 on the diagonal.
-  Limb shifted_out = 0, carry = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    const Wide square = static_cast<Wide>(a[i]) * a[i];
-    const Limb lo = t[2 * i], hi = t[2 * i + 1];
-    const Limb lo2 = (lo << 1) | shifted_out;
-    const Limb hi2 = (hi << 1) | (lo >> 63);
-    shifted_out = hi >> 63;
-    Wide s = static_cast<Wide>(lo2) + static_cast<Limb>(square) + carry;
-    t[2 * i] = static_cast<Limb>(s);
-    s = static_cast<Wide>(hi2) + static_cast<Limb>(square >> 64) + static_cast<Limb>(s >> 64);
-    t[2 * i + 1] = static_cast<Limb>(s);
-    carry = static_cast<Limb>(s >> 64);
-  }
+  if constexpr (N != 0 && N <= kMaxUnrolledTriangle)
+    AddCrossProducts<Row, N>(t, a, std::make_index_sequence<N - 1>{});
+  else
+    for (std::size_t i = 0; i + 1 < size; ++i)
+      t[i + size] = Row::template Add<0>(t + 2 * i + 1, a + i + 1, a[i], size - i - 1);
+  AddDoubledSquares(t, a, size);
   Reduce<Row, N>(r, t, n, n0, size);
+  SecureWipe(t, 2 * size * sizeof(Limb));
 }
 
 // The kernel's product and square, unrolled for the sizes of the usual

@@ -80,6 +80,48 @@ TEST_P(KernelTest, ProductsMatchReference) {
   }
 }
 
+// The largest operands, whose limbs are all or nearly all ones, keep both
+// carry chains of every row busy up to the limb carried out: squares and
+// products of n - 1 and n - 2, and of R - 1 by n - 1, for n = 2^k - 1 and
+// n = 2^k - 3 at every limb count.
+TEST_P(KernelTest, LargestOperandsCarryThroughEveryRow) {
+  if (GetParam() == RsaKernel::kIfma) GTEST_SKIP() << "IFMA works in the exponentiations only";
+  std::mt19937_64 rng(29);
+  for (std::size_t limbs = 1; limbs <= kMaxMontLimbs; ++limbs) {
+    const BigNum all_ones = Operand(Shape::kAllOnes, 64 * limbs, rng);
+    for (const BigNum& n : {all_ones, BigNum::Sub(all_ones, BigNum(2))}) {
+      MontgomeryContext mont;
+      ASSERT_EQ(mont.Init(n, GetParam()), 0);
+      BigNum r_power;
+      r_power.SetBit(64 * limbs);
+      const BigNum n1 = BigNum::Sub(n, BigNum(1)), n2 = BigNum::Sub(n, BigNum(2));
+      const struct {
+        const char* what;
+        BigNum a, b;
+      } kCases[] = {{"(n-1)(n-1)", n1, n1}, {"(n-2)(n-1)", n2, n1}, {"(R-1)(n-1)", all_ones, n1}};
+      for (const auto& c : kCases) {
+        SCOPED_TRACE(::testing::Message() << limbs << " limbs, " << c.what << ", n "
+                                          << testing::ToHex(n).substr(0, 20));
+        LimbVector al(limbs), bl(limbs), r(limbs);
+        c.a.CopyLimbs(al.data(), limbs);
+        c.b.CopyLimbs(bl.data(), limbs);
+        BigNum expected, got;
+        BigNum::Mod(BigNum::Mul(c.a, c.b), n, &expected);
+        mont.Mul(r.data(), al.data(), bl.data());
+        BigNum::Mod(BigNum::Mul(BigNum::FromLimbs(r.data(), limbs), r_power), n, &got);
+        EXPECT_EQ(got, expected) << "mul";
+        EXPECT_LT(BigNum::FromLimbs(r.data(), limbs), n) << "fully reduced";
+        if (c.a < n) {
+          mont.Sqr(r.data(), al.data());
+          BigNum::Mod(BigNum::Mul(c.a, c.a), n, &expected);
+          BigNum::Mod(BigNum::Mul(BigNum::FromLimbs(r.data(), limbs), r_power), n, &got);
+          EXPECT_EQ(got, expected) << "sqr";
+        }
+      }
+    }
+  }
+}
+
 // Every exponentiation on the kernel, every size from one limb to 8192 bits, against square and multiply
 // over BigNum: the constant-time one alone and in pairs (equal and unequal sizes), and the public one.
 TEST_P(KernelTest, ExponentiationsMatchReference) {
