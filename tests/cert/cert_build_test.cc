@@ -47,6 +47,17 @@ TEST(IssueCertificate, KeepsTheRequestsSubjectAndKey) {
   EXPECT_EQ(std::pair(BytesOf(issued.subject), BytesOf(issued.subjectPublicKeyInfo)), std::pair(odd, spki));
 }
 
+// What MD5 issues stays as it always was: version element, no extensions, the
+// request's subject and key, the signer's name as issuer.
+TEST(IssueCertificate, Md5CertificateKeepsItsBytes) {
+  VectorSigner s;
+  Record r(TestData("request.der"));
+  std::uint32_t error = 0;
+  ASSERT_EQ(ParseRequest(&r.cert, &r.fields, &error), 0) << error;
+  ASSERT_EQ(IssueCertificateAt(&s.signer, r.fields, &r.cert, 30, kDec4At1603, &error), 0) << error;
+  EXPECT_EQ(BytesOf(r.cert.der), TestData("built_issued.der"));
+}
+
 TEST(ParseRequest, RefusesBadSignaturesAndKeys) {
   Bytes tamperedName = TestData("built_request.der");
   const std::string org = "Vector Org";
