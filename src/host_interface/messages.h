@@ -94,6 +94,10 @@ enum MessageNumber : std::uint32_t {
   kMsgUnsupportedSignature = 30077,   // a signature algorithm that is not supported
   kMsgUnused30078 = 30078,
   kMsgUnused30079 = 30079,
+  kMsgBadDigest = 30080,              // Digest= names no digest the library signs with
+  kMsgBadAltNameItem = 30081,         // a SubjectAltName item that cannot be read
+  kMsgBadAltNameHost = 30082,         // a SubjectAltName host name outside the host-name rules
+  kMsgAltNameNeedsSha2 = 30083,       // SubjectAltName for a certificate signed with MD5 or SHA-1
 };
 
 // Stores message in the slot (when there is one) and returns status: the
@@ -104,7 +108,7 @@ inline int FailWith(std::uint32_t* slot, std::uint32_t message, int status = -1)
 }
 
 constexpr std::uint32_t kFirstMessage = 30000;
-constexpr std::uint32_t kLastMessage = 30079;
+constexpr std::uint32_t kLastMessage = 30083;
 constexpr std::uint32_t kMessageCount = kLastMessage - kFirstMessage + 1;
 
 // The catalogue file for a language setting: "kmsglib.msg" when the setting
@@ -129,6 +133,12 @@ const char* MessageText(std::uint32_t number);
 // NUL-filled. A number without text leaves an empty string. Nothing is
 // written when `buffer` is null or `size` is 0.
 void ReportMessage(std::uint32_t number, char* buffer, std::uint32_t size);
+// The same with a value the message names (the one a command refused) in
+// quotes after a colon, before the text's closing full stop; nothing is
+// added for an empty detail.
+void ReportMessage(std::uint32_t number, std::string_view detail, char* buffer, std::uint32_t size);
+// Characters of a detail shown; a longer one is cut and ends in "...".
+inline constexpr std::size_t kMaxMessageDetail = 80;
 
 // Loads the texts for `language` from the first catalogue found among the
 // resource directories; exposed so the choice can be checked without the
