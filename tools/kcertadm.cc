@@ -19,6 +19,7 @@
 #include "host_interface/messages.h"
 #include "keyring/certificate_verification.h"
 #include "item_checks.h"
+#include "tool_defaults.h"
 #include "left_out_entries.h"
 #include "password_plan.h"
 #include "password_source.h"
@@ -314,6 +315,11 @@ int RunCommand(const CommandLine& line) {
   const kcertadm::Command* command = kcertadm::FindCommand(line.command);
   PasswordPlan plan;
   if (command != nullptr) {
+    // Before the plan, which reads the key size for its warning.
+    const std::string defaults = DefaultItems(command->id, parameters);
+    if (!defaults.empty()) {
+      parameters.insert(0, defaults.data(), parameters.empty() ? defaults.size() - 1 : defaults.size());
+    }
     plan = PlanPasswords(command->id, parameters);
     // Creating would fail on the existing file; say so before a new
     // password is asked for twice.

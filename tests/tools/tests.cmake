@@ -2,7 +2,8 @@
 target_sources(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools/password_source.cc
                                   ${PROJECT_SOURCE_DIR}/tools/password_plan.cc
                                   ${PROJECT_SOURCE_DIR}/tools/item_checks.cc
-                                  ${PROJECT_SOURCE_DIR}/tools/command_help.cc)
+                                  ${PROJECT_SOURCE_DIR}/tools/command_help.cc
+                                  ${PROJECT_SOURCE_DIR}/tools/tool_defaults.cc)
 target_include_directories(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools)
 
 set(tools_cli $<TARGET_FILE:kcertadm_cli>)
