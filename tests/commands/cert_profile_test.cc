@@ -100,6 +100,18 @@ TEST_F(CertProfile, SelfSignedServerCertificateIsAnEndEntity) {
   ASSERT_EQ(RunCommand("ExtractCert", Ring(Path("self.kyr"), "EntryLabel=self;CertFile=" + Path("self.arm"))).message,
             kMsgCertWritten);
   EXPECT_EQ(Profile("self.arm", "self.arm"), EndEntity("sha256", "DNS:self.example.com"));
+  // CreateCertReq reads the common name from the stored subject; SubjectAltName= replaces it.
+  ASSERT_EQ(RunCommand("CreateCertReq", Ring(Path("self.kyr"), "KeyName=self;Digest=SHA384;CertReqFile=" +
+                                                                   Path("self.csr"))),
+            Ok(kMsgCertReqCreated));
+  EXPECT_EQ(Run("openssl req -in self.csr -noout -verify -text 2>&1 | grep -A1 'Subject Alternative Name' | "
+                "grep -qx ' *DNS:self.example.com' && openssl req -in self.csr -noout -text | grep -q sha384"),
+            0) << Log();
+  ASSERT_EQ(RunCommand("CreateCertReq", Ring(Path("self.kyr"), "KeyName=self;SelfSigned;Digest=SHA512;"
+                                                               "SubjectAltName=IP:2001:db8::7;CertReqFile=" +
+                                                                   Path("self-pem.arm"))),
+            Ok(kMsgCertReqCreated));
+  EXPECT_EQ(Profile("self-pem.arm", "self-pem.arm"), EndEntity("sha512", "IP:2001:db8::7"));
 }
 
 // SignCert takes the subjectAltName of a request and nothing else it asks for: never CA:TRUE.
