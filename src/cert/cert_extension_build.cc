@@ -179,6 +179,9 @@ int FindAltName(Asn1Item extensions, std::vector<std::uint8_t>* names) {
 
 int RequestedSubjectAltName(const CertFields& request, std::vector<std::uint8_t>* names) {
   names->clear();
+  // The self-signed certificate of a PEM request: an issuer, and perhaps
+  // extensions (the content of its Extensions SEQUENCE).
+  if (request.issuer.length > 0) return FindAltName(request.extensions, names);
   Asn1Item info = request.toBeSigned;
   Asn1Item skipped{};
   Asn1Item attributes{};

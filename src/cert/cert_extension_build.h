@@ -44,11 +44,12 @@ int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject,
 // 0 or -1.
 int BuildRequestAttributes(Asn1Item* out, std::span<const std::uint8_t> subjectAltName);
 
-// The GeneralNames of the subjectAltName a request's extensionRequest
-// asks for, copied byte for byte into names (left empty when the request
-// asks for none); every other attribute and extension is passed over.
-// request: the fields of a parsed request. 0, or -1 when the attributes or
-// the subjectAltName cannot be read.
+// The GeneralNames of the subjectAltName a request asks for, copied byte
+// for byte into names (left empty when it asks for none): from the
+// extensionRequest of a PKCS #10 request, or from the extensions of the
+// self-signed certificate a PEM request carries (fields with an issuer).
+// Every other attribute and extension is passed over. 0, or -1 when the
+// attributes or the subjectAltName cannot be read.
 int RequestedSubjectAltName(const CertFields& request, std::vector<std::uint8_t>* names);
 
 }  // namespace kcertadm

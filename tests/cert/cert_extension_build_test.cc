@@ -63,6 +63,20 @@ TEST(RequestedSubjectAltName, TakesOnlyTheAltNameAndRefusesWhatCannotBeRead) {
   }
 }
 
+// The self-signed certificate of a PEM request has no attributes: its own extensions hold the names.
+TEST(RequestedSubjectAltName, ReadsTheExtensionsOfAPemRequestsCertificate) {
+  const Bytes issuer = CnName("x");
+  const Bytes extensions = Cat({Extension(Hex("55 1D 13"), Hex("30 00"), true), Extension(kAltNameOid, kNames)});
+  CertFields fields{};
+  fields.issuer = ItemOf(issuer);
+  std::vector<std::uint8_t> names;
+  EXPECT_EQ(RequestedSubjectAltName(fields, &names), 0) << "no extensions: a version 1 certificate";
+  EXPECT_TRUE(names.empty());
+  fields.extensions = ItemOf(extensions);
+  EXPECT_EQ(RequestedSubjectAltName(fields, &names), 0);
+  EXPECT_EQ(Bytes(names.begin(), names.end()), kNames);
+}
+
 // Without a subject the alternative name is the certificate's only identity: critical then, as RFC 5280 asks.
 TEST(BuildCertExtensions, AltNameIsCriticalOnlyWithoutSubject) {
   const Bytes spki = Hex("30 13 30 0D 06 09 2A 86 48 86 F7 0D 01 01 01 05 00 03 02 00 00");

@@ -134,6 +134,24 @@ TEST_F(CertProfile, SignCertCopiesOnlyTheRequestedAltName) {
   EXPECT_EQ(Profile("plain.crt", "ca.arm"), EndEntity("sha256", "none"));
 }
 
+// A PEM request carries a self-signed certificate: SignCert takes the subjectAltName from its extensions.
+TEST_F(CertProfile, PemRequestsGiveTheirAltNameToo) {
+  MakeRoot("Digest=SHA256;KeySize=2048");
+  ASSERT_EQ(RunCommand("CreateKeyFile", Ring(Path("pem.kyr"), "KeyName=pem;CommonName=pem.example;KeySize=2048;"
+                                                              "Digest=SHA256;UsePEM;SubjectAltName=DNS:pem.example,"
+                                                              "DNS:alias.example;CertReqFile=" + Path("pem.req"))),
+            Ok(kMsgKeyFileCreated));
+  ASSERT_EQ(RunCommand("SignCert", Ring(Path("ca.kyr"), "Digest=SHA256;CertReqFile=" + Path("pem.req") +
+                                                           ";CertFile=" + Path("pem.reply"))),
+            Ok(kMsgCertSigned));
+  ASSERT_EQ(RunCommand("ReceiveRootCert", Ring(Path("pem.kyr"), "EntryLabel=ca;CertReqFile=" + Path("ca.arm"))),
+            Ok(kMsgRootCertReceived));
+  ASSERT_EQ(RunCommand("ReceiveCert", Ring(Path("pem.kyr"), "CertReqFile=" + Path("pem.reply"))), Ok(kMsgCertReceived));
+  ASSERT_EQ(RunCommand("ExtractCert", Ring(Path("pem.kyr"), "EntryLabel=pem;CertFile=" + Path("pem.crt"))).message,
+            kMsgCertWritten);
+  EXPECT_EQ(Profile("pem.crt", "ca.arm"), EndEntity("sha256", "DNS:pem.example,DNS:alias.example"));
+}
+
 // MD5 and SHA-1 sign as ever: no extensions, whatever the request asks for; a request still carries the
 // SubjectAltName given, and openssl checks the SHA-1 signatures.
 TEST_F(CertProfile, LegacyDigestsKeepThePlainForm) {
