@@ -93,7 +93,10 @@ KCERTADM_API int32_t InitSecLib(uint32_t* errorNumber);
  * message that tells the outcome is left in messageBuffer (at most
  * messageBufferSize - 1 bytes, always terminated). Returns 0 on success,
  * -1 when the command is unknown or its parameters are refused, otherwise
- * the command's own status.
+ * the command's own status. Digest= and SubjectAltName= values that
+ * cannot be used are refused with 30080 (digest), 30081 or 30082 (an
+ * alternative name), whose text names the value, and 30083 (alternative
+ * names for a certificate signed with MD5 or SHA-1).
  */
 KCERTADM_API int32_t ProcessSecurityCmd(const char* command, char* parameters,
                                         char* messageBuffer,

@@ -37,7 +37,24 @@ constexpr KeywordHelp kOrgUnit = {"OrgUnit=TEXT", "subject organizational unit, 
 constexpr KeywordHelp kEMail = {"EMail=ADDRESS", "subject e-mail address, 1 to 64 characters",
                                 false};
 constexpr KeywordHelp kKeySize = {
-    "KeySize=BITS", "RSA key size in bits, up to 4096; the default,\n512, is weak: give 2048 or more", false};
+    "KeySize=BITS",
+    "RSA key size in bits, up to 4096; the tool\n"
+    "gives 2048 when missing (the library alone: 512)",
+    false};
+constexpr KeywordHelp kDigest = {
+    "Digest=NAME",
+    "digest of the signature: MD5, SHA1, SHA256,\n"
+    "SHA384 or SHA512; the tool gives SHA256 when\n"
+    "missing (the library alone: MD5). SHA-2 brings\n"
+    "the RFC 5280 extensions",
+    false};
+constexpr KeywordHelp kSubjectAltName = {
+    "SubjectAltName=LIST",
+    "alternative names, comma-separated:\n"
+    "DNS:host,IP:address,EMAIL:mail,URI:uri; a\n"
+    "certificate needs a SHA-2 Digest for them.\n"
+    "With SHA-2, a host name CommonName gives DNS:",
+    false};
 constexpr KeywordHelp kCreateRequest = {
     "CertReqFile=FILE", "also write a certificate request for the new key to FILE", false};
 constexpr KeywordHelp kCreateSelfSignedFlag = {
@@ -54,19 +71,21 @@ constexpr KeywordHelp kUseBerInput = {"UseBER", "the input file holds binary DER
 constexpr KeywordHelp kCreateKeyFile[] = {
     kNewRingPassword, kNewKeyFile,  kNewLabel, kCommonName, kCountry, kState,
     kCity,            kOrg,         kOrgUnit,  kEMail,      kKeySize, kCreateRequest,
-    kUsePem,          kCreateSelfSignedFlag,   kCreateValidDays,      kNoStashFile};
+    kUsePem,          kCreateSelfSignedFlag,   kCreateValidDays,      kNoStashFile,
+    kDigest,          kSubjectAltName};
 
 constexpr KeywordHelp kCreateSelfSigned[] = {
     kNewRingPassword, kNewKeyFile,  kNewLabel, kCommonName, kCountry, kState,
     kCity,            kOrg,         kOrgUnit,  kEMail,      kKeySize, kCreateValidDays,
-    kCreateRequest,   kUsePem,      kNoStashFile};
+    kCreateRequest,   kUsePem,      kNoStashFile, kDigest,  kSubjectAltName};
 
 constexpr KeywordHelp kCreateSelfSignedRoot[] = {
     kNewRingPassword, kNewKeyFile, kNewLabel, kCommonName, kCountry,
     kState,           kCity,       kOrg,      kOrgUnit,    kEMail,
     kKeySize,         kCreateValidDays,       kCreateRequest,
     kUsePem,          kNoStashFile,
-    {"NoTrust", "leave the certificate without the trusted-root mark", false}};
+    {"NoTrust", "leave the certificate without the trusted-root mark", false},
+    kDigest,          kSubjectAltName};
 
 constexpr KeywordHelp kChangePassword[] = {
     kPassword,
@@ -85,7 +104,9 @@ constexpr KeywordHelp kCreateCertReq[] = {
     {"CertReqFile=FILE", "the request file to write", true},
     {"KeyName=LABEL", "the key entry (default: the first key with a certificate)", false},
     kUsePem,
-    {"SelfSigned", "write a self-signed certificate instead of a\nPKCS #10 request", false}};
+    {"SelfSigned", "write a self-signed certificate instead of a\nPKCS #10 request", false},
+    kDigest,
+    kSubjectAltName};
 
 constexpr KeywordHelp kReceiveCert[] = {
     kPassword,
@@ -139,7 +160,14 @@ constexpr KeywordHelp kSignCert[] = {
     {"CertReqFile=FILE", "the request to sign (PKCS #10 or RFC 1424 PEM)", true},
     {"CertFile=FILE", "where to write the new certificate (- for\nstandard output)", true},
     {"ValidDays=DAYS", "validity of the new certificate, 0 to 10000 (default 365)", false},
-    {"UseBER", "do not look for an RFC 1424 PEM message in\nthe request file", false}};
+    {"UseBER", "do not look for an RFC 1424 PEM message in\nthe request file", false},
+    {"Digest=NAME",
+     "digest of the signature: MD5, SHA1, SHA256,\n"
+     "SHA384 or SHA512; the tool gives SHA256 when\n"
+     "missing (the library alone: MD5). SHA-2 issues\n"
+     "the RFC 5280 end-entity profile with the\n"
+     "request's subjectAltName",
+     false}};
 
 constexpr KeywordHelp kGetEntries[] = {
     kPassword,
@@ -294,6 +322,10 @@ void PrintUsage(std::FILE* out) {
       "KeySize and ValidDays take decimal digits only. A keyword the command does\n"
       "not read draws a warning. EntriesFile=- and CertFile=- write to standard\n"
       "output.\n"
+      "Today's defaults: the tool adds Digest=SHA256 to CreateKeyFile,\n"
+      "CreateSelfSigned, CreateSelfSignedRoot, CreateCertReq and SignCert, and\n"
+      "KeySize=2048 to the first three, each unless the command line gives it\n"
+      "(Digest=MD5 KeySize=512 keep the library's own defaults).\n"
       "Prints one line, \"NUMBER: TEXT\", telling the outcome (on standard error when\n"
       "standard output takes a file). Exit status: 0 success, 1 failure, 2 usage\n"
       "error (CheckExpiry: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN).\n"

@@ -25,6 +25,7 @@
 #include "keyring/certificate_verification.h"
 #include "item_checks.h"
 #include "json_listing.h"
+#include "tool_defaults.h"
 #include "left_out_entries.h"
 #include "password_plan.h"
 #include "password_source.h"
@@ -371,6 +372,11 @@ int RunCommand(CommandLine line) {
   kcertadm::MessageReporter reporter(message, sizeof message);
   PasswordPlan plan;
   if (command != nullptr) {
+    // Before the plan, which reads the key size for its warning.
+    const std::string defaults = DefaultItems(command->id, parameters);
+    if (!defaults.empty()) {
+      parameters.insert(0, defaults.data(), parameters.empty() ? defaults.size() - 1 : defaults.size());
+    }
     plan = PlanPasswords(command->id, parameters);
     // Creating would fail on the existing file; say so before a new
     // password is asked for twice.

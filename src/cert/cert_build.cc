@@ -1,11 +1,12 @@
 #include "cert/cert_build.h"
 
 #include <cstdlib>
-#include <deque>
 #include <vector>
 
 #include "asn1/asn1.h"
+#include "cert/cert_extension_build.h"
 #include "cert/certificate.h"
+#include "cert/der_temporaries.h"
 #include "cert/dn.h"
 #include "cert/serial_number.h"
 #include "cert/signing_key.h"
@@ -18,31 +19,33 @@
 namespace kcertadm {
 namespace {
 
-constexpr std::uint8_t kRsaEncryptionOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
-constexpr std::uint8_t kMd2WithRsaOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x02};
-constexpr std::uint8_t kMd5WithRsaOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x04};
+// 1.2.840.113549.1.1, the arc of rsaEncryption and the RSA signatures.
+constexpr std::uint8_t kPkcs1Oid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01};
 constexpr std::uint8_t kSignedDataOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
 constexpr std::uint8_t kDataOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x01};
 constexpr std::uint32_t kSequence = 0x10;     // DerConstructed tag number
 constexpr std::uint32_t kExplicit0 = 0x80;    // [0] constructed
 
-// Frees every listed builder item when it goes out of scope.
-class Temporaries {
- public:
-  Temporaries() = default;
-  ~Temporaries() {
-    for (Asn1Item& item : items_) DerFree(&item);
+// The last arc of an algorithm number's OID: rsaEncryption (1), the
+// signatures (4 MD5, 5 SHA-1, 11 to 13 SHA-256 to SHA-512), MD2 (2) for any
+// other number.
+std::uint8_t LastOidOctet(std::int32_t algorithm) {
+  switch (algorithm) {
+    case kAlgRsaEncryption: return 0x01;
+    case kAlgMd5WithRsa: return 0x04;
+    case kAlgSha1WithRsa: return 0x05;
+    case kAlgSha256WithRsa: return 0x0B;
+    case kAlgSha384WithRsa: return 0x0C;
+    case kAlgSha512WithRsa: return 0x0D;
+    default: return 0x02;
   }
-  Temporaries(const Temporaries&) = delete;
-  Temporaries& operator=(const Temporaries&) = delete;
-  Asn1Item* New() {
-    items_.emplace_back();
-    return &items_.back();
-  }
+}
 
- private:
-  std::deque<Asn1Item> items_;  // references stay valid as it grows
-};
+// The toolkit's signature selector of an algorithm number: the same number
+// for MD5 to SHA-512, MD2 for any other.
+int SignatureSelector(std::int32_t algorithm) {
+  return algorithm >= kAlgMd5WithRsa && algorithm <= kAlgSha512WithRsa ? algorithm : kSignatureMd2;
+}
 
 // INTEGER of a non-negative big-endian number (leading zeros already
 // dropped by the toolkit): one 0x00 octet in front of a high bit.
@@ -67,13 +70,13 @@ int CopyElement(Asn1Item* out, const Asn1Item& element) {
 }  // namespace
 
 int BuildAlgorithmId(Asn1Item* out, std::int32_t algorithm) {
-  const std::uint8_t* oid = algorithm == kAlgRsaEncryption ? kRsaEncryptionOid
-                            : algorithm == kAlgMd5WithRsa  ? kMd5WithRsaOid
-                                                           : kMd2WithRsaOid;
-  Temporaries t;
+  std::uint8_t oid[sizeof kPkcs1Oid + 1];
+  std::copy(std::begin(kPkcs1Oid), std::end(kPkcs1Oid), oid);
+  oid[sizeof kPkcs1Oid] = LastOidOctet(algorithm);
+  DerTemporaries t;
   Asn1Item* oidElement = t.New();
   Asn1Item* null = t.New();
-  if (DerPrimitive(oidElement, kAsn1ObjectId, oid, 9) != 0 ||
+  if (DerPrimitive(oidElement, kAsn1ObjectId, oid, sizeof oid) != 0 ||
       DerPrimitive(null, kAsn1Null, oid, 0) != 0) {
     *out = Asn1Item{};
     return -1;
@@ -83,7 +86,7 @@ int BuildAlgorithmId(Asn1Item* out, std::int32_t algorithm) {
 
 int BuildPublicKeyInfo(Asn1Item* out, KeyObject* key) {
   *out = Asn1Item{};
-  Temporaries t;
+  DerTemporaries t;
   Asn1Item* modulus = t.New();
   Asn1Item* exponent = t.New();
   {
@@ -109,12 +112,13 @@ int BuildPublicKeyInfo(Asn1Item* out, KeyObject* key) {
   return DerConstructed(out, kSequence, algorithm, bits);
 }
 
-int BuildRequestInfo(CertData* cert, const Asn1Item& subject, const Asn1Item& publicKeyInfo) {
-  Temporaries t;
+int BuildRequestInfo(CertData* cert, const Asn1Item& subject, const Asn1Item& publicKeyInfo,
+                     std::span<const std::uint8_t> subjectAltName) {
+  DerTemporaries t;
   Asn1Item* version = t.New();
   Asn1Item* attributes = t.New();
   Asn1Item tbs{};
-  if (DerInteger(version, 0) != 0 || DerEmpty(attributes, kAsn1Context0) != 0 ||
+  if (DerInteger(version, 0) != 0 || BuildRequestAttributes(attributes, subjectAltName) != 0 ||
       DerConstructed(&tbs, kSequence, version, &subject, &publicKeyInfo, attributes) != 0) {
     return -1;
   }
@@ -124,9 +128,10 @@ int BuildRequestInfo(CertData* cert, const Asn1Item& subject, const Asn1Item& pu
 }
 
 int BuildTbsCertificate(CertData* cert, const SigningKey& key, const Asn1Item& subject,
-                        const Asn1Item& publicKeyInfo) {
+                        const Asn1Item& publicKeyInfo, const Asn1Item* extensions) {
+  const Asn1Item none{};
   if (key.issuerName.length <= 0 || key.validityDer.length <= 0 || key.serial.empty()) return -1;
-  Temporaries t;
+  DerTemporaries t;
   Asn1Item* two = t.New();
   Asn1Item* version = t.New();
   Asn1Item* serial = t.New();
@@ -137,7 +142,8 @@ int BuildTbsCertificate(CertData* cert, const SigningKey& key, const Asn1Item& s
       DerPrimitive(serial, kAsn1Integer, key.serial.data(), serialLength) != 0 ||
       BuildAlgorithmId(algorithm, key.algorithm) != 0 ||
       DerConstructed(&tbs, kSequence, version, serial, algorithm, &key.issuerName,
-                     &key.validityDer, &subject, &publicKeyInfo) != 0) {
+                     &key.validityDer, &subject, &publicKeyInfo,
+                     extensions != nullptr ? extensions : &none) != 0) {
     return -1;
   }
   DerFree(&cert->tbs);
@@ -151,13 +157,13 @@ int SignTbs(CertData* cert, KeyObject* privateKey, std::int32_t algorithm) {
   std::uint32_t signatureLength = 0;
   {
     ToolkitScope lock;
-    if (SignData(algorithm == kAlgMd5WithRsa ? kSignatureMd5 : kSignatureMd2, privateKey,
+    if (SignData(SignatureSelector(algorithm), privateKey,
                  cert->tbs.data, static_cast<std::uint32_t>(cert->tbs.length), signature.data(),
                  &signatureLength, static_cast<std::uint32_t>(signature.size())) != 0) {
       return -1;
     }
   }
-  Temporaries t;
+  DerTemporaries t;
   Asn1Item* algorithmId = t.New();
   Asn1Item* bits = t.New();
   Asn1Item der{};
@@ -170,44 +176,80 @@ int SignTbs(CertData* cert, KeyObject* privateKey, std::int32_t algorithm) {
   return 0;
 }
 
+int BuildSelfSignedTbs(CertData* cert, const Asn1Item& subject, const Asn1Item& publicKeyInfo,
+                       std::int32_t validDays, std::time_t now, std::span<const std::uint8_t> serial,
+                       CertRole role, const BuildProfile& profile, std::uint32_t* error) {
+  SigningKey selfSigner(profile.algorithm);
+  if (BuildValidityAt(&selfSigner, validDays, now, error) != 0) return -1;
+  selfSigner.issuerName = subject;
+  selfSigner.serial.assign(serial.begin(), serial.end());
+  DerTemporaries t;
+  Asn1Item* extensions = t.New();
+  if ((UsesExtensionProfile(profile.algorithm) &&
+       BuildCertExtensions(extensions, role, subject, publicKeyInfo, publicKeyInfo, profile.subjectAltName) != 0) ||
+      BuildTbsCertificate(cert, selfSigner, subject, publicKeyInfo, extensions) != 0) {
+    return FailWith(error, kMsgSubjectNameFailed);
+  }
+  return 0;
+}
+
+namespace {
+
+// The request's or self-signed certificate's to-be-signed part, in
+// cert->tbs, of the subject and key already in cert. 0, or -1 with 30075
+// or 30015.
+int BuildOwnTbs(CertData* cert, const SecurityCmdContext* context, std::time_t now,
+                std::span<const std::uint8_t> serial, const BuildProfile& profile,
+                std::uint32_t* error) {
+  if (context == nullptr || context->selfSigned == 0) {
+    if (BuildRequestInfo(cert, cert->subjectDer, cert->publicKeyInfoDer, profile.subjectAltName) != 0) {
+      return FailWith(error, kMsgSubjectNameFailed);
+    }
+    return 0;
+  }
+  const CertRole role = context->designateRoot ? CertRole::kAuthority : CertRole::kEndEntity;
+  return BuildSelfSignedTbs(cert, cert->subjectDer, cert->publicKeyInfoDer, context->validDays, now, serial,
+                            role, profile, error);
+}
+
+// The extensions of a certificate issued for a request: the end-entity
+// role, the issuer's key identifier from its certificate and the
+// subjectAltName the request asks for. 0 or -1.
+int BuildIssuedExtensions(Asn1Item* out, const SigningKey& key, const Asn1Item& subject,
+                          const Asn1Item& publicKeyInfo, const CertFields& request) {
+  CertFields issuer{};
+  std::uint32_t ignored = kMsgNone;
+  std::vector<std::uint8_t> altName;
+  if (SplitSigned(key.issuerCert, &issuer) != 0 || ParseTbs(&issuer, &ignored) != 0 ||
+      RequestedSubjectAltName(request, &altName) != 0) {
+    return -1;
+  }
+  return BuildCertExtensions(out, CertRole::kEndEntity, subject, publicKeyInfo,
+                             issuer.subjectPublicKeyInfo, altName);
+}
+
+}  // namespace
+
 int BuildRequestOrCertificateAt(const DnValue values[DN_SLOT_COUNT], CertData* cert,
                                 KeyObject* keyPair, const SecurityCmdContext* context,
                                 std::time_t now, std::span<const std::uint8_t> serial,
-                                std::uint32_t* error) {
+                                std::uint32_t* error, const BuildProfile& profile) {
   DerFree(&cert->subjectDer);
   DerFree(&cert->publicKeyInfoDer);
   if (EncodeName(&cert->subjectDer, values) != 0 ||
       BuildPublicKeyInfo(&cert->publicKeyInfoDer, keyPair) != 0) {
-    FailWith(error, kMsgSubjectNameFailed);
-    return -1;
+    return FailWith(error, kMsgSubjectNameFailed);
   }
-  if (context == nullptr || context->selfSigned == 0) {
-    if (BuildRequestInfo(cert, cert->subjectDer, cert->publicKeyInfoDer) != 0) {
-      FailWith(error, kMsgSubjectNameFailed);
-      return -1;
-    }
-  } else {
-    SigningKey selfSigner(kAlgMd5WithRsa);
-    if (BuildValidityAt(&selfSigner, context->validDays, now, error) != 0) return -1;
-    selfSigner.issuerName = cert->subjectDer;
-    selfSigner.serial.assign(serial.begin(), serial.end());
-    if (BuildTbsCertificate(cert, selfSigner, cert->subjectDer, cert->publicKeyInfoDer) != 0) {
-      FailWith(error, kMsgSubjectNameFailed);
-      return -1;
-    }
-  }
-  if (SignTbs(cert, keyPair, kAlgMd5WithRsa) != 0) {
-    FailWith(error, kMsgSubjectNameFailed);
-    return -1;
-  }
+  if (BuildOwnTbs(cert, context, now, serial, profile, error) != 0) return -1;
+  if (SignTbs(cert, keyPair, profile.algorithm) != 0) return FailWith(error, kMsgSubjectNameFailed);
   return 0;
 }
 
 int BuildRequestOrCertificate(const DnValue values[DN_SLOT_COUNT], CertData* cert,
                               KeyObject* keyPair, const SecurityCmdContext* context,
-                              std::uint32_t* error) {
+                              std::uint32_t* error, const BuildProfile& profile) {
   return BuildRequestOrCertificateAt(values, cert, keyPair, context, std::time(nullptr),
-                                     NewSerialNumber(), error);
+                                     NewSerialNumber(), error, profile);
 }
 
 int IssueCertificateAt(SigningKey* key, const CertFields& request, CertData* cert,
@@ -215,12 +257,15 @@ int IssueCertificateAt(SigningKey* key, const CertFields& request, CertData* cer
   if (BuildValidityAt(key, validDays, now, error) != 0) return -1;
   // The request's elements are copied first: signing replaces the DER they
   // point into.
-  Temporaries t;
+  DerTemporaries t;
   Asn1Item* subject = t.New();
   Asn1Item* publicKeyInfo = t.New();
+  Asn1Item* extensions = t.New();
   if (CopyElement(subject, request.subject) != 0 ||
       CopyElement(publicKeyInfo, request.subjectPublicKeyInfo) != 0 ||
-      BuildTbsCertificate(cert, *key, *subject, *publicKeyInfo) != 0 ||
+      (UsesExtensionProfile(key->algorithm) &&
+       BuildIssuedExtensions(extensions, *key, *subject, *publicKeyInfo, request) != 0) ||
+      BuildTbsCertificate(cert, *key, *subject, *publicKeyInfo, extensions) != 0 ||
       SignTbs(cert, key->signerKey, key->algorithm) != 0) {
     FailWith(error, kMsgPrepareFailed);
     return -1;
@@ -236,7 +281,7 @@ int IssueCertificate(SigningKey* key, const CertFields& request, CertData* cert,
 
 int PackagePkcs7(CertData* cert) {
   if (cert->der.length <= 0) return -1;
-  Temporaries t;
+  DerTemporaries t;
   Asn1Item* version = t.New();
   Asn1Item* digestAlgorithms = t.New();
   Asn1Item* dataOid = t.New();

@@ -11,11 +11,22 @@ namespace kcertadm {
 struct KeyObject;
 
 // Signature algorithm numbers: 0 rsaEncryption (key identifier only),
-// 1 MD2 with RSA, 2 MD5 with RSA, 3 SHA-1 with RSA.
+// 1 MD2 with RSA, 2 MD5 with RSA, 3 SHA-1 with RSA, 4 to 6 SHA-256, SHA-384
+// and SHA-512 with RSA (the toolkit's signature selectors, number for
+// number).
 inline constexpr std::int32_t kAlgRsaEncryption = 0;
 inline constexpr std::int32_t kAlgMd2WithRsa = 1;
 inline constexpr std::int32_t kAlgMd5WithRsa = 2;
 inline constexpr std::int32_t kAlgSha1WithRsa = 3;
+inline constexpr std::int32_t kAlgSha256WithRsa = 4;
+inline constexpr std::int32_t kAlgSha384WithRsa = 5;
+inline constexpr std::int32_t kAlgSha512WithRsa = 6;
+
+// What is signed with a SHA-2 digest follows the RFC 5280 profile (version
+// 3 with extensions); MD5 and SHA-1 keep the plain form without extensions.
+inline bool UsesExtensionProfile(std::int32_t algorithm) {
+  return algorithm >= kAlgSha256WithRsa && algorithm <= kAlgSha512WithRsa;
+}
 
 // Lives for one command. Releasing it frees the validity element, the
 // copies taken from the signer's key ring entry and the private key object.

@@ -1,8 +1,10 @@
 // CreateCertReq: a certificate request for a key the key ring holds.
+#include <ctime>
+
 #include "cert/cert_build.h"
 #include "cert/serial_number.h"
 #include "cert/signing_key.h"
-#include "cert/validity.h"
+#include "commands/build_profile_choice.h"
 #include "commands/cert_files.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
@@ -20,24 +22,24 @@ Asn1Item ItemOf(Bytes& bytes) {
 
 // The request object, signed with the entry's key: a PKCS #10 request, or
 // with UsePEM or SelfSigned a self-signed certificate.
-int BuildRequestObject(const SecurityCmdContext& context, KeyRingEntry& entry, KeyObject* key,
-                       CertData* object, std::uint32_t* slot) {
+int BuildRequestObject(const SecurityCmdContext& context, CommandSession& session,
+                       KeyRingEntry& entry, KeyObject* key, CertData* object, std::uint32_t* slot) {
   const Asn1Item subject = ItemOf(entry.subjectName);
   const Asn1Item publicKey = ItemOf(entry.publicKey);
-  if (!context.usePEM && !context.selfSigned) {
-    if (BuildRequestInfo(object, subject, publicKey) != 0) {
-      return FailWith(slot, kMsgSubjectNameFailed);
-    }
-  } else {
-    SigningKey selfSigner(kAlgMd5WithRsa);
-    if (BuildValidity(&selfSigner, kPemRequestCertificateDays, slot) != 0) return -1;
-    selfSigner.issuerName = subject;
-    selfSigner.serial = NewSerialNumber();
-    if (BuildTbsCertificate(object, selfSigner, subject, publicKey) != 0) {
-      return FailWith(slot, kMsgSubjectNameFailed);
-    }
+  const bool certificate = context.usePEM || context.selfSigned;
+  BuildProfile profile;
+  if (ChooseBuildProfile(session, certificate, false, CommonNameOf(subject), &profile, slot) != 0) {
+    return -1;
   }
-  if (SignTbs(object, key, kAlgMd5WithRsa) != 0) return FailWith(slot, kMsgSubjectNameFailed);
+  if (!certificate) {
+    if (BuildRequestInfo(object, subject, publicKey, profile.subjectAltName) != 0) {
+      return FailWith(slot, kMsgSubjectNameFailed);
+    }
+  } else if (BuildSelfSignedTbs(object, subject, publicKey, kPemRequestCertificateDays, std::time(nullptr),
+                                NewSerialNumber(), CertRole::kEndEntity, profile, slot) != 0) {
+    return -1;
+  }
+  if (SignTbs(object, key, profile.algorithm) != 0) return FailWith(slot, kMsgSubjectNameFailed);
   return 0;
 }
 
@@ -55,7 +57,7 @@ int CreateCertReq(SecurityCmdContext& context, CommandSession& session, std::uin
   int status = key.get() == nullptr ? FailWith(slot, kMsgKeyDecryptFailed) : 0;
   CertRecord object;
   OutputFile requestFile;
-  if (status == 0) status = BuildRequestObject(context, *entry, key.get(), object.get(), slot);
+  if (status == 0) status = BuildRequestObject(context, session, *entry, key.get(), object.get(), slot);
   if (status == 0) status = WriteRequestFile(context, *object, key.get(), requestFile, slot);
   if (status == 0) status = CommitOutput(requestFile, slot);
   KeyRingEntryFree(entry);

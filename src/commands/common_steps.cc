@@ -59,7 +59,7 @@ std::int32_t RunCommandStep(CommandStep step, SecurityCmdContext& context,
   CommandSession session(options);
   std::uint32_t slot = kMsgNone;
   const int status = step(context, session, &slot);
-  reporter.Report(slot);
+  reporter.Report(slot, session.detail);
   return status;
 }
 

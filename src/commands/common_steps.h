@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "commands/command_options.h"
@@ -42,6 +43,9 @@ class CommandSession {
 
   // What the keywords beyond the context record chose.
   CommandOptions options;
+  // The value the reported message names (a refused Digest= or
+  // SubjectAltName= item); empty for most messages.
+  std::string detail;
   SecureString stashedPassword;
   // Taken when the key ring is opened and held to the end of the command,
   // so that another process cannot change the ring in between.

@@ -9,6 +9,7 @@
 #include "crypto/pkcs1.h"
 #include "crypto/random_shared.h"
 #include "cert/dn.h"
+#include "commands/build_profile_choice.h"
 #include "commands/cert_files.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
@@ -25,9 +26,18 @@ namespace {
 
 constexpr const char* kTemplateKeyRing = "master.kyr";
 
-// The new key signs its request or certificate with MD5 with RSA: the
-// 34-octet DigestInfo in a PKCS #1 block needs a modulus of 45 octets.
-constexpr std::int32_t kSmallestKeyBits = (34 + kPkcs1Overhead) * 8;
+// The new key signs its request or certificate with the digest Digest=
+// chooses: its DigestInfo in a PKCS #1 block needs a modulus of that many
+// octets more than the block's overhead (MD5: 34 + 11 = 45 octets, 360 bits).
+std::int32_t SmallestKeyBits(std::int32_t algorithm) {
+  switch (algorithm) {
+    case kAlgSha1WithRsa: return (35 + kPkcs1Overhead) * 8;
+    case kAlgSha256WithRsa: return (51 + kPkcs1Overhead) * 8;
+    case kAlgSha384WithRsa: return (67 + kPkcs1Overhead) * 8;
+    case kAlgSha512WithRsa: return (83 + kPkcs1Overhead) * 8;
+    default: return (34 + kPkcs1Overhead) * 8;
+  }
+}
 // The largest key a key ring makes: larger keys take minutes to generate
 // and no peer asks for them.
 constexpr std::int32_t kLargestKeyBits = 4096;
@@ -79,6 +89,13 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
   if (subject.Build(context, slot) != 0) return -1;
   const bool writeRequest = context.certReqFile != nullptr;
   if (writeRequest && CheckRequestFile(context, slot) != 0) return -1;
+  // A PEM request carries a self-signed certificate too.
+  const bool certificate = context.selfSigned || (writeRequest && context.usePEM);
+  BuildProfile profile;
+  if (ChooseBuildProfile(session, certificate, context.designateRoot != 0,
+                         HasText(context.commonName) ? context.commonName : "", &profile, slot) != 0) {
+    return -1;
+  }
   if (RequireLabel(context, slot) != 0) return -1;
   // Held from the check that the file does not exist until it is written:
   // of two processes creating one ring, the second finds the first's.
@@ -92,7 +109,7 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
   }
 
   KeyHolder keyPair;
-  if (context.keySize < kSmallestKeyBits || context.keySize > kLargestKeyBits ||
+  if (context.keySize < SmallestKeyBits(profile.algorithm) || context.keySize > kLargestKeyBits ||
       GenerateRsaPrivateKey(static_cast<std::uint32_t>(context.keySize), keyPair.out()) != 0 ||
       keyPair.get() == nullptr) {
     return FailWith(slot, kMsgKeyGenFailed);
@@ -112,7 +129,7 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
       builderContext.validDays = kPemRequestCertificateDays;
     }
     if (BuildRequestOrCertificate(subject.values, built.get(), keyPair.get(), &builderContext,
-                                  slot) != 0) {
+                                  slot, profile) != 0) {
       return -1;
     }
     if (writeRequest &&

@@ -11,6 +11,7 @@
 #include "cert/cert_build.h"
 #include "cert/cert_keyring.h"
 #include "cert/signing_key.h"
+#include "commands/build_profile_choice.h"
 #include "commands/cert_files.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
@@ -63,11 +64,13 @@ int WriteReply(std::FILE* output, bool pem, const PemRequest& pemRequest,
 }
 
 int SignCert(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
+  std::int32_t algorithm = kAlgMd5WithRsa;
+  if (ChooseDigest(session, &algorithm, slot) != 0) return -1;
   FilePtr input = OpenInputFile(context, slot);
   if (!input) return -1;
   OutputFile output = OpenOutputFile(context, slot);
   if (!output) return -1;
-  SigningKey signer(kAlgMd5WithRsa);
+  SigningKey signer(algorithm);
   if (int status = LoadSigningKey(context, session, &signer, slot); status != 0) return status;
 
   PemRequest pemRequest;

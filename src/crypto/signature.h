@@ -39,8 +39,8 @@ inline constexpr std::uint8_t kSha512WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 
 // above (the OIW form of SHA-1 is the certificate code's), or 0.
 int SignatureSelectorOf(const std::uint8_t* algorithm, std::size_t size);
 
-// Signing never uses SHA-1: MD5 for 2, SHA-2 for 4 to 6, MD2 for any other
-// selector.
+// Signing: MD5 for 2, SHA-1 for 3 (only when asked for by name), SHA-2 for
+// 4 to 6, MD2 for any other selector.
 const AlgorithmInfoType* SigningAlgorithm(int selector);
 // Verifying: MD2 for 1, SHA-1 for 3, SHA-2 for 4 to 6, MD5 for any other
 // selector.

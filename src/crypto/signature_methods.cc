@@ -195,6 +195,7 @@ int SignatureSelectorOf(const std::uint8_t* algorithm, std::size_t size) {
 
 const AlgorithmInfoType* SigningAlgorithm(int selector) {
   if (const AlgorithmInfoType* sha2 = Sha2Algorithm(selector)) return sha2;
+  if (selector == kSignatureSha1) return AlgInfoSha1WithRsa();
   return selector == kSignatureMd5 ? AlgInfoMd5WithRsa() : AlgInfoMd2WithRsa();
 }
 

@@ -4,8 +4,10 @@
 
 namespace kcertadm {
 
-void MessageReporter::Report(std::uint32_t number) {
-  ReportMessage(number, buffer_, size_);
+void MessageReporter::Report(std::uint32_t number) { Report(number, {}); }
+
+void MessageReporter::Report(std::uint32_t number, std::string_view detail) {
+  ReportMessage(number, detail, buffer_, size_);
   last_ = number;
 }
 

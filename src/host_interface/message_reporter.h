@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace kcertadm {
 
@@ -13,6 +14,8 @@ class MessageReporter {
   // Copies the text of `number` into the buffer (see ReportMessage) and
   // remembers the number. A later report overwrites an earlier one.
   void Report(std::uint32_t number);
+  // The same, the text followed by the value it names (see ReportMessage).
+  void Report(std::uint32_t number, std::string_view detail);
 
   // The number last reported, 0 when nothing was.
   std::uint32_t last() const { return last_; }

@@ -65,6 +65,21 @@ std::optional<ResourceCatalogue> LoadCatalogueFor(const std::optional<std::strin
   return std::nullopt;
 }
 
+namespace {
+
+// A value from the parameters shown in a message: at most
+// kMaxMessageDetail characters, control characters and quotes as '?'.
+std::string QuotableDetail(std::string_view detail) {
+  std::string shown(detail.substr(0, kMaxMessageDetail));
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '"') c = '?';
+  }
+  if (detail.size() > kMaxMessageDetail) shown += "...";
+  return shown;
+}
+
+}  // namespace
+
 bool LoadMessageTexts() {
   std::call_once(load_once, FillTable);
   return loaded.load();
@@ -77,9 +92,21 @@ const char* MessageText(std::uint32_t number) {
 }
 
 void ReportMessage(std::uint32_t number, char* buffer, std::uint32_t size) {
+  ReportMessage(number, {}, buffer, size);
+}
+
+void ReportMessage(std::uint32_t number, std::string_view detail, char* buffer, std::uint32_t size) {
   if (buffer == nullptr || size == 0) return;
   const char* text = MessageText(number);
-  std::strncpy(buffer, text ? text : "", size - 1);
+  std::string message = text ? text : "";
+  if (!detail.empty()) {
+    // Before the full stop that ends the text: 'not known: "SHA3".'
+    const bool stop = !message.empty() && message.back() == '.';
+    if (stop) message.pop_back();
+    message += ": \"" + QuotableDetail(detail) + "\"";
+    if (stop) message += '.';
+  }
+  std::strncpy(buffer, message.c_str(), size - 1);
   buffer[size - 1] = '\0';
 }
 

@@ -94,10 +94,10 @@ enum MessageNumber : std::uint32_t {
   kMsgUnsupportedSignature = 30077,   // a signature algorithm that is not supported
   kMsgUnused30078 = 30078,
   kMsgUnused30079 = 30079,
-  kMsgUnused30080 = 30080,
-  kMsgUnused30081 = 30081,
-  kMsgUnused30082 = 30082,
-  kMsgUnused30083 = 30083,
+  kMsgBadDigest = 30080,              // Digest= names no digest the library signs with
+  kMsgBadAltNameItem = 30081,         // a SubjectAltName item that cannot be read
+  kMsgBadAltNameHost = 30082,         // a SubjectAltName host name outside the host-name rules
+  kMsgAltNameNeedsSha2 = 30083,       // SubjectAltName for a certificate signed with MD5 or SHA-1
   kMsgChainNotTrusted = 30084,        // no issuer path from a certificate to a trusted root
   kMsgBundleRootsSkipped = 30085,     // certificates of a root bundle that could not be taken
   kMsgNoCertMatchesKeyEntry = 30086,  // not exactly one certificate of a chain file fits a key entry
@@ -137,6 +137,12 @@ const char* MessageText(std::uint32_t number);
 // NUL-filled. A number without text leaves an empty string. Nothing is
 // written when `buffer` is null or `size` is 0.
 void ReportMessage(std::uint32_t number, char* buffer, std::uint32_t size);
+// The same with a value the message names (the one a command refused) in
+// quotes after a colon, before the text's closing full stop; nothing is
+// added for an empty detail.
+void ReportMessage(std::uint32_t number, std::string_view detail, char* buffer, std::uint32_t size);
+// Characters of a detail shown; a longer one is cut and ends in "...".
+inline constexpr std::size_t kMaxMessageDetail = 80;
 
 // Loads the texts for `language` from the first catalogue found among the
 // resource directories; exposed so the choice can be checked without the

@@ -23,9 +23,9 @@ TEST(BuildRequestOrCertificate, MatchesTheVectors) {
   DnValue subject[DN_SLOT_COUNT]{};
   EXPECT_EQ(BuildRequestOrCertificateAt(subject, &r.cert, nullptr, &context, kDec4At1603, kVectorSerial, &error), -1);
   EXPECT_EQ(error, 30015u) << "no key pair";
-  // Signatures made here never use SHA-1: its identifier asks for MD2.
+  // Numbers without a digest of their own still ask for MD2.
   Asn1Item id{};
-  ASSERT_EQ(BuildAlgorithmId(&id, 3), 0);
+  ASSERT_EQ(BuildAlgorithmId(&id, 7), 0);
   EXPECT_EQ(BytesOf(id), Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 02 05 00"));
   DerFree(&id);
 }
@@ -45,6 +45,17 @@ TEST(IssueCertificate, KeepsTheRequestsSubjectAndKey) {
   CertFields issued;
   ASSERT_EQ(ParseCert(&r.cert, &issued, &error), 0);
   EXPECT_EQ(std::pair(BytesOf(issued.subject), BytesOf(issued.subjectPublicKeyInfo)), std::pair(odd, spki));
+}
+
+// What MD5 issues stays as it always was: version element, no extensions, the
+// request's subject and key, the signer's name as issuer.
+TEST(IssueCertificate, Md5CertificateKeepsItsBytes) {
+  VectorSigner s;
+  Record r(TestData("request.der"));
+  std::uint32_t error = 0;
+  ASSERT_EQ(ParseRequest(&r.cert, &r.fields, &error), 0) << error;
+  ASSERT_EQ(IssueCertificateAt(&s.signer, r.fields, &r.cert, 30, kDec4At1603, &error), 0) << error;
+  EXPECT_EQ(BytesOf(r.cert.der), TestData("built_issued.der"));
 }
 
 TEST(ParseRequest, RefusesBadSignaturesAndKeys) {

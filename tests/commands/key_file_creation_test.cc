@@ -90,6 +90,9 @@ TEST_F(KeyFileCreation, RefusalsCreateNothing) {
            kMsgKeyGenFailed},
           {"CreateKeyFile", "key too small to sign a request later", Ring(Key(), subject + ";KeySize=359"),
            kMsgKeyGenFailed},
+          // SHA-512's DigestInfo of 83 octets needs 94: 752 bits, refused before a key is made for nothing.
+          {"CreateSelfSigned", "key too small for the SHA-512 DigestInfo",
+           Ring(Key(), subject + ";KeySize=744;Digest=SHA512"), kMsgKeyGenFailed},
           {"CreateKeyFile", "UseStash without password: a new ring has no stash",
            "KeyFile=" + Key() + ";UseStash;" + subject, kMsgNoPassword},
           {"CreateKeyFile", "key size above 4096 bits", Ring(Key(), subject + ";KeySize=4097"), kMsgKeyGenFailed},

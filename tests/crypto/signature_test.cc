@@ -31,7 +31,7 @@ class Signatures : public ::testing::Test {
 
 // Signing and verifying agree with the peer (below); here the selectors and the fault codes.
 TEST_F(Signatures, SelectorsAndFaultsGiveTheirCodes) {
-  EXPECT_EQ(SigningAlgorithm(kSignatureSha1), AlgInfoMd2WithRsa()) << "never signs with SHA-1";
+  EXPECT_EQ(SigningAlgorithm(kSignatureSha1), AlgInfoSha1WithRsa()) << "Digest=SHA1 signs with SHA-1";
   EXPECT_EQ(SigningAlgorithm(7), AlgInfoMd2WithRsa());
   EXPECT_EQ(VerifyingAlgorithm(7), AlgInfoMd5WithRsa());
   const std::pair<int, const AlgorithmInfoType*> kSha2[] = {

@@ -64,5 +64,26 @@ TEST(ReportMessage, WritesNothingBeyondTheGivenSize) {
   EXPECT_EQ(MessageText(29999), nullptr);
 }
 
+// A value named after the text comes from the parameters: quoted, its control characters and quotes
+// masked (a line end would forge a second message line), cut short when long.
+TEST(ReportMessage, NamesTheRefusedValueSafely) {
+  ASSERT_TRUE(LoadMessageTexts());
+  std::string text = MessageText(kMsgBadDigest);
+  ASSERT_EQ(text.back(), '.');
+  text.pop_back();
+  const struct { const char* why; std::string detail; std::string shown; } kTests[] = {
+      {"as given", "SHA3", ": \"SHA3\"."},
+      {"nothing to name", "", "."},
+      {"a line end and a quote", "x\n30065: \"ok", ": \"x?30065: ?ok\"."},
+      {"a long value", std::string(100, 'a'), ": \"" + std::string(kMaxMessageDetail, 'a') + "...\"."},
+  };
+  for (const auto& c : kTests) {
+    SCOPED_TRACE(c.why);
+    char buffer[400];
+    ReportMessage(kMsgBadDigest, c.detail, buffer, sizeof buffer);
+    EXPECT_EQ(std::string(buffer), text + c.shown);
+  }
+}
+
 }  // namespace
 }  // namespace kcertadm

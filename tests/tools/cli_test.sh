@@ -95,8 +95,22 @@ expect 0 '^30' GetEntries KeyFile=rooted.kyr EntriesFile=rooted.txt --passin pas
 grep -q 'Example CA' rooted.txt || fail "the RSA root was not taken"
 expect 0 '^30030: ' ReceiveRootCert KeyFile=web.kyr CertReqFile=ca.crt EntryLabel=example-ca --passin file:web.pass
 expect 0 '^30025: ' ReceiveCert KeyFile=web.kyr CertReqFile=web.crt UseStash
-expect 0 '^30020: ' CreateKeyFile KeyFile=weak.kyr KeyName=w CommonName=w --passin pass:x NoStashFile
+expect 0 '^30020: ' CreateKeyFile KeyFile=weak.kyr KeyName=w CommonName=w KeySize=512 --passin pass:x NoStashFile
 grep -q 'warning:.* 512 bits' err || fail "no warning for a 512-bit key: $(cat err)"
+# Today's defaults where the command line names neither digest nor size; the library's own on request.
+expect 0 '^30029: ' CreateSelfSignedRoot KeyFile=now.kyr KeyName=n CommonName=n --passin pass:x NoStashFile
+! grep -q warning err || fail "a warning for the tool's default key: $(cat err)"
+expect 0 '^30054: ' ExtractCert KeyFile=now.kyr EntryLabel=n CertFile=now.crt --passin pass:x
+expect 0 '^30029: ' CreateSelfSignedRoot KeyFile=old.kyr KeyName=o CommonName=o Dig=md5 KeySize=512 \
+       --passin pass:x NoStashFile
+expect 0 '^30054: ' ExtractCert KeyFile=old.kyr EntryLabel=o CertFile=old.crt --passin pass:x
+if command -v openssl >/dev/null; then
+  openssl x509 -in now.crt -noout -text >now.txt && grep -q 'sha256WithRSAEncryption' now.txt &&
+    grep -q '(2048 bit)' now.txt && grep -q 'CA:TRUE' now.txt || fail "not SHA-256, 2048 bits, CA: $(cat now.txt)"
+  openssl x509 -in old.crt -noout -text >old.txt && grep -q 'md5WithRSAEncryption' old.txt &&
+    grep -q '(512 bit)' old.txt && ! grep -q 'X509v3' old.txt || fail "Digest=MD5 KeySize=512 changed: $(cat old.txt)"
+fi
+expect 1 '^30080: .*"SHA-1"' SignCert KeyFile=ca.kyr UseStash CertReqFile=web.csr CertFile=x.crt Digest=SHA-1
 # Old and new password from one file: first and second line; the stash follows.
 printf 'web=secret\nnew secret\n' >change.pass
 expect 0 '^30060: ' ChangePassword KeyFile=web.kyr --passin file:change.pass --newpassin file:change.pass

@@ -6,7 +6,8 @@ target_sources(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools/password_source.cc
                                   ${PROJECT_SOURCE_DIR}/tools/json_writer.cc
                                   ${PROJECT_SOURCE_DIR}/tools/expiry_check.cc
                                   ${PROJECT_SOURCE_DIR}/tools/utc_time.cc
-                                  ${PROJECT_SOURCE_DIR}/tools/extension_facts.cc)
+                                  ${PROJECT_SOURCE_DIR}/tools/extension_facts.cc
+                                  ${PROJECT_SOURCE_DIR}/tools/tool_defaults.cc)
 target_include_directories(test_tools PRIVATE ${PROJECT_SOURCE_DIR}/tools)
 
 set(tools_cli $<TARGET_FILE:kcertadm_cli>)

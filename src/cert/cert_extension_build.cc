@@ -1,0 +1,212 @@
+#include "cert/cert_extension_build.h"
+
+#include <cstring>
+
+#include "asn1/asn1.h"
+#include "cert/der_temporaries.h"
+#include "crypto/sha1.h"
+
+namespace kcertadm {
+namespace {
+
+constexpr std::uint32_t kSequence = 0x10;   // DerConstructed tag numbers
+constexpr std::uint32_t kSet = 0x11;
+constexpr std::uint32_t kContext0 = 0x80;
+constexpr std::uint32_t kContext3 = 0x83;
+
+constexpr std::uint8_t kBasicConstraintsOid[] = {0x55, 0x1D, 0x13};
+constexpr std::uint8_t kKeyUsageOid[] = {0x55, 0x1D, 0x0F};
+constexpr std::uint8_t kExtendedKeyUsageOid[] = {0x55, 0x1D, 0x25};
+constexpr std::uint8_t kSubjectKeyIdOid[] = {0x55, 0x1D, 0x0E};
+constexpr std::uint8_t kAuthorityKeyIdOid[] = {0x55, 0x1D, 0x23};
+constexpr std::uint8_t kSubjectAltNameOid[] = {0x55, 0x1D, 0x11};
+constexpr std::uint8_t kExtensionRequestOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x0E};
+
+// The extension values of the two roles, as whole elements.
+constexpr std::uint8_t kCaTrue[] = {0x30, 0x03, 0x01, 0x01, 0xFF};
+constexpr std::uint8_t kCaFalse[] = {0x30, 0x00};
+// keyCertSign (bit 5) and cRLSign (bit 6); digitalSignature (bit 0) and
+// keyEncipherment (bit 2). Trailing zero bits are counted as unused.
+constexpr std::uint8_t kAuthorityKeyUsage[] = {0x03, 0x02, 0x01, 0x06};
+constexpr std::uint8_t kEndEntityKeyUsage[] = {0x03, 0x02, 0x05, 0xA0};
+// serverAuth and clientAuth (1.3.6.1.5.5.7.3.1 and .2).
+constexpr std::uint8_t kServerAndClientAuth[] = {0x30, 0x14, 0x06, 0x08, 0x2B, 0x06, 0x01, 0x05,
+                                                 0x05, 0x07, 0x03, 0x01, 0x06, 0x08, 0x2B, 0x06,
+                                                 0x01, 0x05, 0x05, 0x07, 0x03, 0x02};
+constexpr std::uint8_t kTrue = 0xFF;
+constexpr std::uint8_t kEmptyName[] = {0x30, 0x00};
+
+using Octets = std::span<const std::uint8_t>;
+
+// Extension ::= SEQUENCE { extnID, critical (only when TRUE), extnValue }.
+int BuildExtension(Asn1Item* out, Octets oid, bool critical, Octets value) {
+  DerTemporaries t;
+  Asn1Item* id = t.New();
+  Asn1Item* flag = t.New();
+  Asn1Item* octets = t.New();
+  *out = Asn1Item{};
+  if (DerPrimitive(id, kAsn1ObjectId, oid.data(), static_cast<std::int32_t>(oid.size())) != 0 ||
+      (critical && DerPrimitive(flag, kAsn1Boolean, &kTrue, 1) != 0) ||
+      DerPrimitive(octets, kAsn1OctetString, value.data(), static_cast<std::int32_t>(value.size())) != 0) {
+    return -1;
+  }
+  return DerConstructed(out, kSequence, id, flag, octets);
+}
+
+// SubjectKeyIdentifier ::= OCTET STRING and AuthorityKeyIdentifier ::=
+// SEQUENCE { [0] keyIdentifier }, both of the key identifier.
+int BuildKeyIdentifiers(Asn1Item* subjectId, Asn1Item* authorityId, const Asn1Item& spki,
+                        const Asn1Item& issuerSpki) {
+  std::uint8_t ownId[2 + kKeyIdentifierSize] = {kAsn1OctetString, kKeyIdentifierSize};
+  std::uint8_t issuerId[4 + kKeyIdentifierSize] = {kAsn1Sequence, 2 + kKeyIdentifierSize, 0x80,
+                                                   kKeyIdentifierSize};
+  if (KeyIdentifierOf(spki, ownId + 2) != 0 || KeyIdentifierOf(issuerSpki, issuerId + 4) != 0) return -1;
+  if (BuildExtension(subjectId, kSubjectKeyIdOid, false, ownId) != 0) return -1;
+  return BuildExtension(authorityId, kAuthorityKeyIdOid, false, issuerId);
+}
+
+}  // namespace
+
+int KeyIdentifierOf(const Asn1Item& spki, std::uint8_t out[kKeyIdentifierSize]) {
+  Asn1Item view = spki;
+  Asn1Item algorithm{};
+  Asn1Item key{};
+  if (view.data == nullptr || Asn1PeekTag(kAsn1Sequence, &view, 1) != 1 ||
+      Asn1NextTagged(&view, &algorithm, kAsn1Sequence) != 1 ||
+      Asn1NextTagged(&view, &key, kAsn1BitString) != 1 || key.length < 1 || key.data[0] != 0) {
+    return -1;
+  }
+  Sha1Digest(key.data + 1, static_cast<std::size_t>(key.length - 1), out);
+  return 0;
+}
+
+int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject,
+                        const Asn1Item& spki, const Asn1Item& issuerSpki,
+                        Octets subjectAltName) {
+  const bool authority = role == CertRole::kAuthority;
+  DerTemporaries t;
+  Asn1Item* constraints = t.New();
+  Asn1Item* usage = t.New();
+  Asn1Item* extendedUsage = t.New();
+  Asn1Item* subjectId = t.New();
+  Asn1Item* authorityId = t.New();
+  Asn1Item* altName = t.New();
+  Asn1Item* list = t.New();
+  *out = Asn1Item{};
+  if (BuildExtension(constraints, kBasicConstraintsOid, true,
+                     authority ? Octets(kCaTrue) : Octets(kCaFalse)) != 0 ||
+      BuildExtension(usage, kKeyUsageOid, true,
+                     authority ? Octets(kAuthorityKeyUsage) : Octets(kEndEntityKeyUsage)) != 0 ||
+      (!authority && BuildExtension(extendedUsage, kExtendedKeyUsageOid, false, kServerAndClientAuth) != 0) ||
+      BuildKeyIdentifiers(subjectId, authorityId, spki, issuerSpki) != 0) {
+    return -1;
+  }
+  // Without a subject Name the alternative name is the only identity, and
+  // then critical (RFC 5280 section 4.2.1.6).
+  const bool emptySubject = Asn1ItemEquals(subject, kEmptyName, sizeof kEmptyName) == 1;
+  if (!subjectAltName.empty() &&
+      BuildExtension(altName, kSubjectAltNameOid, emptySubject, subjectAltName) != 0) {
+    return -1;
+  }
+  if (DerConstructed(list, kSequence, constraints, usage, extendedUsage, subjectId, authorityId,
+                     altName) != 0) {
+    return -1;
+  }
+  return DerConstructed(out, kContext3, list);
+}
+
+int BuildRequestAttributes(Asn1Item* out, Octets subjectAltName) {
+  *out = Asn1Item{};
+  if (subjectAltName.empty()) return DerEmpty(out, kAsn1Context0);
+  DerTemporaries t;
+  Asn1Item* altName = t.New();
+  Asn1Item* extensions = t.New();
+  Asn1Item* values = t.New();
+  Asn1Item* type = t.New();
+  Asn1Item* attribute = t.New();
+  if (BuildExtension(altName, kSubjectAltNameOid, false, subjectAltName) != 0 ||
+      DerConstructed(extensions, kSequence, altName) != 0 ||
+      DerConstructed(values, kSet, extensions) != 0 ||
+      DerPrimitive(type, kAsn1ObjectId, kExtensionRequestOid, sizeof kExtensionRequestOid) != 0 ||
+      DerConstructed(attribute, kSequence, type, values) != 0) {
+    return -1;
+  }
+  return DerConstructed(out, kContext0, attribute);
+}
+
+namespace {
+
+// True when the element fills the item and is a SEQUENCE of one or more
+// context-tagged GeneralName choices whose headers all read.
+bool IsGeneralNames(const Asn1Item& element) {
+  if (Asn1TotalSize(element) != element.length) return false;
+  Asn1Item names = element;
+  if (Asn1PeekTag(kAsn1Sequence, &names, 1) != 1 || names.length == 0) return false;
+  while (names.length > 0) {
+    std::uint32_t tag = 0;
+    std::int32_t size = 0;
+    Asn1Item view = names;
+    if (Asn1ReadTag(&tag, &view, &size) < 0 || (tag & 0xC0) != kAsn1ContextSpecific) return false;
+    names.data += size;
+    names.length -= size;
+  }
+  return true;
+}
+
+// The subjectAltName value in one Extensions SEQUENCE's content, copied
+// into names. 0 (found or not) or -1.
+int FindAltName(Asn1Item extensions, std::vector<std::uint8_t>* names) {
+  Asn1Item extension{};
+  for (int found; (found = Asn1NextTagged(&extensions, &extension, kAsn1Sequence)) != 0;) {
+    Asn1Item id{};
+    Asn1Item flag{};
+    Asn1Item value{};
+    if (found < 0 || Asn1NextTagged(&extension, &id, kAsn1ObjectId) != 1) return -1;
+    if (extension.length > 0 && extension.data[0] == kAsn1Boolean &&
+        Asn1NextTagged(&extension, &flag, kAsn1Boolean) != 1) {
+      return -1;
+    }
+    if (Asn1NextTagged(&extension, &value, kAsn1OctetString) != 1) return -1;
+    if (!Asn1ItemEquals(id, kSubjectAltNameOid, sizeof kSubjectAltNameOid)) continue;
+    if (!IsGeneralNames(value)) return -1;
+    names->assign(value.data, value.data + value.length);
+    return 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RequestedSubjectAltName(const CertFields& request, std::vector<std::uint8_t>* names) {
+  names->clear();
+  // The self-signed certificate of a PEM request: an issuer, and perhaps
+  // extensions (the content of its Extensions SEQUENCE).
+  if (request.issuer.length > 0) return FindAltName(request.extensions, names);
+  Asn1Item info = request.toBeSigned;
+  Asn1Item skipped{};
+  Asn1Item attributes{};
+  if (info.data == nullptr || Asn1PeekTag(kAsn1Sequence, &info, 1) != 1 ||
+      Asn1NextTagged(&info, &skipped, kAsn1Integer) != 1 ||
+      Asn1NextTagged(&info, &skipped, kAsn1Sequence) != 1 ||
+      Asn1NextTagged(&info, &skipped, kAsn1Sequence) != 1) {
+    return -1;
+  }
+  const int present = Asn1NextTagged(&info, &attributes, kAsn1Context0);
+  if (present <= 0) return present;
+  Asn1Item attribute{};
+  for (int found; (found = Asn1NextTagged(&attributes, &attribute, kAsn1Sequence)) != 0;) {
+    Asn1Item type{};
+    Asn1Item values{};
+    Asn1Item extensions{};
+    if (found < 0 || Asn1NextTagged(&attribute, &type, kAsn1ObjectId) != 1) return -1;
+    if (!Asn1ItemEquals(type, kExtensionRequestOid, sizeof kExtensionRequestOid)) continue;
+    if (Asn1NextTagged(&attribute, &values, kAsn1Set) != 1 ||
+        Asn1NextTagged(&values, &extensions, kAsn1Sequence) != 1) {
+      return -1;
+    }
+    return FindAltName(extensions, names);
+  }
+  return 0;
+}
+
+}  // namespace kcertadm
