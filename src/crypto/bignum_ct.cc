@@ -31,6 +31,20 @@ Limb IsOneMask(const LimbVector& a) {
 
 }  // namespace
 
+// Invariant r < m; 2 r + 1 may need one bit above m_limbs limbs, kept in
+// `top`, and is then certainly at least m.
+void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, std::size_t m_limbs) {
+  LimbVector diff(m_limbs);
+  std::fill(r, r + m_limbs, 0);
+  for (std::size_t bit = 64 * a_limbs; bit-- > 0;) {
+    const Limb top = r[m_limbs - 1] >> 63;
+    for (std::size_t i = m_limbs - 1; i > 0; --i) r[i] = (r[i] << 1) | (r[i - 1] >> 63);
+    r[0] = (r[0] << 1) | ((a[bit / 64] >> (bit % 64)) & 1);
+    const Limb borrow = LimbsSub(diff.data(), r, m, m_limbs);
+    LimbsSelect(r, MaskOf(top | (borrow ^ 1)), diff.data(), r, m_limbs);
+  }
+}
+
 // Invariants: a = u x and b = v x (mod m); every step makes a even and
 // halves it, after an odd a has been made the larger of the two and had b
 // taken off. The product a b at least halves per step, so after

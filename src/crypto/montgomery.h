@@ -5,7 +5,8 @@
 // 64-bit kernel that goes with its RsaKernel, and its exponentiations on
 // that kernel or, for RsaKernel::kIfma, on 52-bit digits with AVX-512 IFMA.
 // Everything but Exp takes time and touches memory in a way that depends
-// only on the sizes and on the exponent length given, never on values.
+// only on the sizes and on the exponent length given, never on values; Init
+// included, as prime candidates and private primes are moduli too.
 #pragma once
 
 #include <cstddef>
@@ -66,6 +67,8 @@ class MontgomeryContext {
   std::size_t digits_ = 0;
   LimbVector n52_, rr52_;
   std::uint64_t k52_ = 0;
+
+  LimbVector PowerOfTwoMont(std::size_t bit) const;
 
   friend class LimbField;
   friend class IfmaField;

@@ -89,5 +89,40 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
   EXPECT_EQ(ConstTimeModInverse(BigNum(3), BigNum(10), &got), kBigNumBadArgument) << "even modulus";
 }
 
+// The shift-and-subtract remainder against long division: a of all ones keeps the masked subtraction busy
+// on every bit, a modulus with its top limb's high bit set makes 2 r + 1 spill past the limbs, even moduli
+// are the p - 1 of key loading.
+TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
+  const struct { const char* a; const char* m; const char* why; } kTests[] = {
+      {"0", "7", "zero"},
+      {"6", "7", "already reduced"},
+      {"7", "7", "the modulus itself"},
+      {"ffffffffffffffffffffffffffffffffffffffffffffffff", "2", "all ones by the smallest even modulus"},
+      {"ffffffffffffffffffffffffffffffffffffffffffffffff", "1", "everything is 0 modulo 1"},
+      {"ffffffffffffffffffffffffffffffffffffffffffffffff", "fffffffffffffffffffffffffffffffe",
+       "top bit of the modulus set: the doubled remainder leaves the limbs"},
+      {"123456789abcdef0fedcba9876543210", "123456789abcdef0fedcba9876543211", "just below a two-limb modulus"},
+      {"10000000000000000000000000000000000000000000000000000000000000000",
+       "c0000000000000000000000000000006", "a power of two by an even modulus"},
+  };
+  for (const auto& c : kTests) {
+    SCOPED_TRACE(c.why);
+    const BigNum a = testing::BigNumFromHex(c.a), m = testing::BigNumFromHex(c.m);
+    BigNum expected;
+    ASSERT_EQ(BigNum::Mod(a, m, &expected), 0);
+    LimbVector got(m.limbs().size());
+    ConstTimeMod(got.data(), a.limbs().data(), a.limbs().size(), m.limbs().data(), m.limbs().size());
+    EXPECT_EQ(BigNum::FromLimbs(got.data(), got.size()), expected);
+  }
+  // d modulo p - 1: the reduction key loading makes of a key that stores d in place of exponent1.
+  const RsaKeyMaterial& key = testing::TestKey(1024);
+  BigNum p1 = key.prime1;
+  p1.SubSmall(1);
+  LimbVector got(p1.limbs().size());
+  const LimbVector& d = key.private_exponent.limbs();
+  ConstTimeMod(got.data(), d.data(), d.size(), p1.limbs().data(), p1.limbs().size());
+  EXPECT_EQ(BigNum::FromLimbs(got.data(), got.size()), key.exponent1);
+}
+
 }  // namespace
 }  // namespace kcertadm
