@@ -31,18 +31,13 @@ Limb IsOneMask(const LimbVector& a) {
 
 }  // namespace
 
-// Invariant r < m; 2 r + 1 may need one bit above m_limbs limbs, kept in
-// `top`, and is then certainly at least m.
+// Invariant r < m: a's bits shifted in from the top, each followed by a
+// masked subtraction.
 void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, std::size_t m_limbs) {
-  LimbVector diff(m_limbs);
+  LimbVector scratch(m_limbs);
   std::fill(r, r + m_limbs, 0);
-  for (std::size_t bit = 64 * a_limbs; bit-- > 0;) {
-    const Limb top = r[m_limbs - 1] >> 63;
-    for (std::size_t i = m_limbs - 1; i > 0; --i) r[i] = (r[i] << 1) | (r[i - 1] >> 63);
-    r[0] = (r[0] << 1) | ((a[bit / 64] >> (bit % 64)) & 1);
-    const Limb borrow = LimbsSub(diff.data(), r, m, m_limbs);
-    LimbsSelect(r, MaskOf(top | (borrow ^ 1)), diff.data(), r, m_limbs);
-  }
+  for (std::size_t bit = 64 * a_limbs; bit-- > 0;)
+    LimbsDoubleMod(r, (a[bit / 64] >> (bit % 64)) & 1, m, scratch.data(), m_limbs);
 }
 
 // Invariants: a = u x and b = v x (mod m); every step makes a even and

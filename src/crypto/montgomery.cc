@@ -16,32 +16,24 @@ Limb NegInverse(Limb n) {
   return Limb{0} - x;
 }
 
-// r = 2 r mod n for r below n: a shift and a masked subtraction.
-void DoubleMod(Limb* r, const Limb* n, std::size_t size) {
-  LimbVector diff(size);
-  const Limb top = r[size - 1] >> 63;
-  for (std::size_t i = size - 1; i > 0; --i) r[i] = (r[i] << 1) | (r[i - 1] >> 63);
-  r[0] <<= 1;
-  const Limb borrow = LimbsSub(diff.data(), r, n, size);
-  LimbsSelect(r, Limb{0} - (top | (borrow ^ 1)), diff.data(), r, size);
-}
-
 }  // namespace
 
 // 2^bit R mod n, the Montgomery form of 2^bit. R mod n comes from 2^(b-1)
 // (b the modulus' bit length, so below n) doubled up to R; then the power
 // is built from the bits of `bit`, high to low: a Montgomery square doubles
-// it, a DoubleMod adds one. The steps follow the sizes and `bit` only, never
-// the modulus' value: a prime candidate and a private key's primes are
-// moduli here, and a long division's corrections would follow their bits.
+// it, a LimbsDoubleMod adds one. The steps follow the sizes and `bit` only,
+// never the modulus' value: a prime candidate and a private key's primes
+// are moduli here, and a long division's corrections would follow their
+// bits.
 LimbVector MontgomeryContext::PowerOfTwoMont(std::size_t bit) const {
   const std::size_t bits = 64 * size_ - static_cast<std::size_t>(__builtin_clzll(n_[size_ - 1]));
   LimbVector r(size_, 0);
   r[(bits - 1) / 64] = Limb{1} << ((bits - 1) % 64);
-  for (std::size_t i = bits - 1; i < 64 * size_; ++i) DoubleMod(r.data(), n_.data(), size_);
+  LimbVector scratch(size_);
+  for (std::size_t i = bits - 1; i < 64 * size_; ++i) LimbsDoubleMod(r.data(), 0, n_.data(), scratch.data(), size_);
   for (std::size_t k = bit == 0 ? 0 : 64 - static_cast<std::size_t>(__builtin_clzll(bit)); k-- > 0;) {
     limb_->mul(r.data(), r.data(), r.data(), n_.data(), n0_, size_);
-    if ((bit >> k) & 1) DoubleMod(r.data(), n_.data(), size_);
+    if ((bit >> k) & 1) LimbsDoubleMod(r.data(), 0, n_.data(), scratch.data(), size_);
   }
   return r;
 }
@@ -81,6 +73,16 @@ void LimbsMul(Limb* r, const Limb* a, std::size_t na, const Limb* b, std::size_t
 
 void LimbsSelect(Limb* r, Limb mask, const Limb* a, const Limb* b, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) r[i] = (a[i] & mask) | (b[i] & ~mask);
+}
+
+// 2 r + bit may need one bit above the n limbs, kept in `top`, and is then
+// certainly at least m.
+void LimbsDoubleMod(Limb* r, Limb bit, const Limb* m, Limb* scratch, std::size_t n) {
+  const Limb top = r[n - 1] >> 63;
+  for (std::size_t i = n - 1; i > 0; --i) r[i] = (r[i] << 1) | (r[i - 1] >> 63);
+  r[0] = (r[0] << 1) | bit;
+  const Limb borrow = LimbsSub(scratch, r, m, n);
+  LimbsSelect(r, Limb{0} - (top | (borrow ^ 1)), scratch, r, n);
 }
 
 int MontgomeryContext::Init(const BigNum& modulus, RsaKernel kernel) {
