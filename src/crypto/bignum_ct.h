@@ -17,8 +17,8 @@ int ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse);
 int InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse);
 
 // r = a mod m over m_limbs limbs, for a of a_limbs limbs and a non-zero m of
-// any parity: one shift and one masked subtraction per bit of a, so the
-// time depends on a_limbs and m_limbs only. For secret values reduced once
+// any parity whose top limb is non-zero: shifts and masked subtractions
+// whose number depends on a_limbs and m's bit length only. For secret values reduced once
 // (an exponent modulo p - 1, a coefficient modulo p), where a long
 // division's corrections would follow the values.
 void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, std::size_t m_limbs);

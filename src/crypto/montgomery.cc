@@ -16,6 +16,17 @@ Limb NegInverse(Limb n) {
   return Limb{0} - x;
 }
 
+// 2^bit mod modulus as exactly `count` limbs, by long division: for public
+// moduli.
+LimbVector PowerOfTwoMod(std::size_t bit, const BigNum& modulus, std::size_t count) {
+  BigNum power, rem;
+  power.SetBit(bit);
+  BigNum::Mod(power, modulus, &rem);
+  LimbVector out(count, 0);
+  rem.CopyLimbs(out.data(), count);
+  return out;
+}
+
 }  // namespace
 
 // 2^bit R mod n, the Montgomery form of 2^bit. R mod n comes from 2^(b-1)
@@ -85,7 +96,7 @@ void LimbsDoubleMod(Limb* r, Limb bit, const Limb* m, Limb* scratch, std::size_t
   LimbsSelect(r, Limb{0} - (top | (borrow ^ 1)), scratch, r, n);
 }
 
-int MontgomeryContext::Init(const BigNum& modulus, RsaKernel kernel) {
+int MontgomeryContext::Init(const BigNum& modulus, RsaKernel kernel, Modulus kind) {
   if (!modulus.IsOdd() || modulus.IsOne()) return kBigNumBadArgument;
   if (modulus.limbs().size() > kMaxMontLimbs) return kBigNumTooLarge;
   size_ = modulus.limbs().size();
@@ -93,8 +104,9 @@ int MontgomeryContext::Init(const BigNum& modulus, RsaKernel kernel) {
   limb_ = &LimbKernelFor(kernel_);
   n_.assign(modulus.limbs().begin(), modulus.limbs().end());
   n0_ = NegInverse(n_[0]);
-  one_ = PowerOfTwoMont(0);
-  rr_ = PowerOfTwoMont(64 * size_);
+  const bool is_public = kind == Modulus::kPublic;
+  one_ = is_public ? PowerOfTwoMod(64 * size_, modulus, size_) : PowerOfTwoMont(0);
+  rr_ = is_public ? PowerOfTwoMod(128 * size_, modulus, size_) : PowerOfTwoMont(64 * size_);
   if (kernel_ == RsaKernel::kIfma) {
     digits_ = ifma::DigitsFor(modulus.BitLength());
     const std::size_t words = ifma::Words(digits_);
@@ -103,7 +115,10 @@ int MontgomeryContext::Init(const BigNum& modulus, RsaKernel kernel) {
     k52_ = n0_ & ifma::kDigitMask;
     const std::size_t rr_limbs = (2 * ifma::kDigitBits * digits_) / 64 + 1;
     LimbVector rr(rr_limbs, 0);  // 2^(2 * 52 * digits) mod n, plain
-    FromMont(rr.data(), PowerOfTwoMont(2 * ifma::kDigitBits * digits_).data());
+    if (is_public)
+      rr = PowerOfTwoMod(2 * ifma::kDigitBits * digits_, modulus, rr_limbs);
+    else
+      FromMont(rr.data(), PowerOfTwoMont(2 * ifma::kDigitBits * digits_).data());
     rr52_.assign(words, 0);
     ifma::ToDigits(rr52_.data(), words, rr.data(), rr_limbs);
   }

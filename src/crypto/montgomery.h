@@ -19,10 +19,17 @@ namespace kcertadm {
 
 class MontgomeryContext {
  public:
+  // Whether the modulus may show in the time the set-up takes.
+  enum class Modulus { kSecret, kPublic };
+
   // The modulus must be odd, greater than 1 and of at most kMaxMontLimbs
-  // limbs; 257 or 263 otherwise. Without a kernel, ActiveRsaKernel().
+  // limbs; 257 or 263 otherwise. Without a kernel, ActiveRsaKernel(). A
+  // secret modulus (a prime candidate, a private key's prime) is set up in
+  // steps that follow its length only; a public one (a public key's
+  // modulus, a public exponent) by the faster long division.
   int Init(const BigNum& modulus) { return Init(modulus, ActiveRsaKernel()); }
-  int Init(const BigNum& modulus, RsaKernel kernel);
+  int InitPublic(const BigNum& modulus) { return Init(modulus, ActiveRsaKernel(), Modulus::kPublic); }
+  int Init(const BigNum& modulus, RsaKernel kernel, Modulus kind = Modulus::kSecret);
 
   std::size_t size() const { return size_; }
   const Limb* modulus() const { return n_.data(); }

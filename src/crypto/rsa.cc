@@ -20,7 +20,7 @@ int CheckModulus(const BigNum& n) {
 int RsaPublicKeyOp::Init(const BigNum& modulus, const BigNum& public_exponent) {
   int code = CheckModulus(modulus);
   if (code != kRsaOk) return code;
-  if (mont_.Init(modulus) != kBigNumOk) return kRsaBadKeyForm;
+  if (mont_.InitPublic(modulus) != kBigNumOk) return kRsaBadKeyForm;
   n_ = modulus;
   e_ = public_exponent;
   k_ = modulus.ByteLength();

@@ -202,7 +202,7 @@ bool PassesFermatTests(const BigNum& c) {
 int FindPrime(const std::uint8_t* bytes, std::size_t bits, const BigNum& e,
               BigNum* prime) {
   MontgomeryContext mod_e;
-  if (int code = mod_e.Init(e)) return code;
+  if (int code = mod_e.InitPublic(e)) return code;
   BigNum x = PrimeCandidate(bytes, bits);
   // One limb more than x: x + 998 may carry into it when bits is a multiple
   // of 64 (a prime of bits + 1 bits then, as the generator always made).

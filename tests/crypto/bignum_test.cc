@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "crypto/bignum_ct.h"
 #include "crypto/montgomery.h"
 #include "crypto/toolkit_util.h"
@@ -122,6 +124,34 @@ TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
   const LimbVector& d = key.private_exponent.limbs();
   ConstTimeMod(got.data(), d.data(), d.size(), p1.limbs().data(), p1.limbs().size());
   EXPECT_EQ(BigNum::FromLimbs(got.data(), got.size()), key.exponent1);
+}
+
+// The fixed-step Montgomery set-up of secret moduli against the long division of public ones, on every
+// kernel here: R mod n, R^2 mod n, and an exponentiation (which on IFMA uses the 52-bit digits' R^2).
+TEST(BigNum, SecretModulusSetUpMatchesDivision) {
+  const struct { BigNum n; const char* why; } kTests[] = {
+      {BigNum(3), "smallest modulus"},
+      {BigNum(65537), "a public exponent, 17 bits in one limb"},
+      {testing::BigNumFromHex(std::string(32, 'f')), "all ones: R mod n is 1"},
+      {testing::BigNumFromHex("8" + std::string(30, '0') + "1"), "a lone top bit: the most doublings into R"},
+      {testing::TestKey(4096).prime1, "a 2048-bit prime"},
+  };
+  for (RsaKernel kernel : AvailableRsaKernels()) {
+    for (const auto& c : kTests) {
+      SCOPED_TRACE(std::string(RsaKernelName(kernel)) + ": " + c.why);
+      MontgomeryContext secret, open;
+      ASSERT_EQ(secret.Init(c.n, kernel), 0);
+      ASSERT_EQ(open.Init(c.n, kernel, MontgomeryContext::Modulus::kPublic), 0);
+      const std::size_t n = secret.size();
+      EXPECT_TRUE(std::equal(secret.one(), secret.one() + n, open.one()));
+      EXPECT_TRUE(std::equal(secret.rr(), secret.rr() + n, open.rr()));
+      LimbVector x(n, 0), e(n, ~Limb{0}), a(n), b(n);
+      x[0] = 2;
+      secret.ExpConstTime(a.data(), x.data(), e.data(), 64 * n);
+      open.ExpConstTime(b.data(), x.data(), e.data(), 64 * n);
+      EXPECT_EQ(a, b);
+    }
+  }
 }
 
 }  // namespace
