@@ -316,7 +316,7 @@ int BigNum::ModInverse(const BigNum& a, const BigNum& m, BigNum* inverse) {
 int BigNum::ModExp(const BigNum& base, const BigNum& exponent,
                    const BigNum& modulus, BigNum* result) {
   MontgomeryContext mont;
-  const int code = mont.Init(modulus);
+  const int code = mont.InitPublic(modulus);
   if (code != kBigNumOk) return code;
   *result = mont.Exp(base, exponent);
   return kBigNumOk;

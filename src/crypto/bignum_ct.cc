@@ -31,6 +31,23 @@ Limb IsOneMask(const LimbVector& a) {
 
 }  // namespace
 
+// Invariant r < m. The top bits of a, one fewer than m has, are below m as
+// they are and go straight into r; the others are shifted in from the top,
+// each followed by a masked subtraction. So a value of m's length (a stored
+// dP, reduced or not) takes a few dozen steps, and d itself as many as its
+// extra bits. All the counts follow the lengths.
+void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, std::size_t m_limbs) {
+  const std::size_t a_bits = 64 * a_limbs;
+  const std::size_t m_bits = 64 * m_limbs - static_cast<std::size_t>(__builtin_clzll(m[m_limbs - 1]));
+  const std::size_t direct = std::min(a_bits, m_bits - 1), shifted = a_bits - direct;
+  LimbVector scratch(m_limbs);
+  std::fill(r, r + m_limbs, 0);
+  for (std::size_t i = 0; i < direct; ++i)
+    r[i / 64] |= ((a[(i + shifted) / 64] >> ((i + shifted) % 64)) & 1) << (i % 64);
+  for (std::size_t bit = shifted; bit-- > 0;)
+    LimbsDoubleMod(r, (a[bit / 64] >> (bit % 64)) & 1, m, scratch.data(), m_limbs);
+}
+
 // Invariants: a = u x and b = v x (mod m); every step makes a even and
 // halves it, after an odd a has been made the larger of the two and had b
 // taken off. The product a b at least halves per step, so after
@@ -77,7 +94,7 @@ int InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse) {
   const std::size_t ne = e.limbs().size(), nm = m.limbs().size(), nx = ne + nm;
   // u = (m mod e)^-1 mod e, then k = e - u.
   MontgomeryContext mod_e;
-  if (int code = mod_e.Init(e)) return code;
+  if (int code = mod_e.InitPublic(e)) return code;
   LimbVector t(ne), k(ne), x(nx), e_inverse(nx), q(2 * nx);
   mod_e.Reduce(t.data(), m.limbs().data(), nm);
   BigNum u;

@@ -16,7 +16,8 @@ Limb NegInverse(Limb n) {
   return Limb{0} - x;
 }
 
-// 2^bit mod modulus as exactly `count` limbs.
+// 2^bit mod modulus as exactly `count` limbs, by long division: for public
+// moduli.
 LimbVector PowerOfTwoMod(std::size_t bit, const BigNum& modulus, std::size_t count) {
   BigNum power, rem;
   power.SetBit(bit);
@@ -27,6 +28,26 @@ LimbVector PowerOfTwoMod(std::size_t bit, const BigNum& modulus, std::size_t cou
 }
 
 }  // namespace
+
+// 2^bit R mod n, the Montgomery form of 2^bit. R mod n comes from 2^(b-1)
+// (b the modulus' bit length, so below n) doubled up to R; then the power
+// is built from the bits of `bit`, high to low: a Montgomery square doubles
+// it, a LimbsDoubleMod adds one. The steps follow the sizes and `bit` only,
+// never the modulus' value: a prime candidate and a private key's primes
+// are moduli here, and a long division's corrections would follow their
+// bits.
+LimbVector MontgomeryContext::PowerOfTwoMont(std::size_t bit) const {
+  const std::size_t bits = 64 * size_ - static_cast<std::size_t>(__builtin_clzll(n_[size_ - 1]));
+  LimbVector r(size_, 0);
+  r[(bits - 1) / 64] = Limb{1} << ((bits - 1) % 64);
+  LimbVector scratch(size_);
+  for (std::size_t i = bits - 1; i < 64 * size_; ++i) LimbsDoubleMod(r.data(), 0, n_.data(), scratch.data(), size_);
+  for (std::size_t k = bit == 0 ? 0 : 64 - static_cast<std::size_t>(__builtin_clzll(bit)); k-- > 0;) {
+    limb_->mul(r.data(), r.data(), r.data(), n_.data(), n0_, size_);
+    if ((bit >> k) & 1) LimbsDoubleMod(r.data(), 0, n_.data(), scratch.data(), size_);
+  }
+  return r;
+}
 
 Limb LimbsSub(Limb* r, const Limb* a, const Limb* b, std::size_t n) {
   Limb borrow = 0;
@@ -65,7 +86,17 @@ void LimbsSelect(Limb* r, Limb mask, const Limb* a, const Limb* b, std::size_t n
   for (std::size_t i = 0; i < n; ++i) r[i] = (a[i] & mask) | (b[i] & ~mask);
 }
 
-int MontgomeryContext::Init(const BigNum& modulus, RsaKernel kernel) {
+// 2 r + bit may need one bit above the n limbs, kept in `top`, and is then
+// certainly at least m.
+void LimbsDoubleMod(Limb* r, Limb bit, const Limb* m, Limb* scratch, std::size_t n) {
+  const Limb top = r[n - 1] >> 63;
+  for (std::size_t i = n - 1; i > 0; --i) r[i] = (r[i] << 1) | (r[i - 1] >> 63);
+  r[0] = (r[0] << 1) | bit;
+  const Limb borrow = LimbsSub(scratch, r, m, n);
+  LimbsSelect(r, Limb{0} - (top | (borrow ^ 1)), scratch, r, n);
+}
+
+int MontgomeryContext::Init(const BigNum& modulus, RsaKernel kernel, Modulus kind) {
   if (!modulus.IsOdd() || modulus.IsOne()) return kBigNumBadArgument;
   if (modulus.limbs().size() > kMaxMontLimbs) return kBigNumTooLarge;
   size_ = modulus.limbs().size();
@@ -73,8 +104,9 @@ int MontgomeryContext::Init(const BigNum& modulus, RsaKernel kernel) {
   limb_ = &LimbKernelFor(kernel_);
   n_.assign(modulus.limbs().begin(), modulus.limbs().end());
   n0_ = NegInverse(n_[0]);
-  one_ = PowerOfTwoMod(64 * size_, modulus, size_);
-  rr_ = PowerOfTwoMod(128 * size_, modulus, size_);
+  const bool is_public = kind == Modulus::kPublic;
+  one_ = is_public ? PowerOfTwoMod(64 * size_, modulus, size_) : PowerOfTwoMont(0);
+  rr_ = is_public ? PowerOfTwoMod(128 * size_, modulus, size_) : PowerOfTwoMont(64 * size_);
   if (kernel_ == RsaKernel::kIfma) {
     digits_ = ifma::DigitsFor(modulus.BitLength());
     const std::size_t words = ifma::Words(digits_);
@@ -82,7 +114,11 @@ int MontgomeryContext::Init(const BigNum& modulus, RsaKernel kernel) {
     ifma::ToDigits(n52_.data(), words, n_.data(), size_);
     k52_ = n0_ & ifma::kDigitMask;
     const std::size_t rr_limbs = (2 * ifma::kDigitBits * digits_) / 64 + 1;
-    const LimbVector rr = PowerOfTwoMod(2 * ifma::kDigitBits * digits_, modulus, rr_limbs);
+    LimbVector rr(rr_limbs, 0);  // 2^(2 * 52 * digits) mod n, plain
+    if (is_public)
+      rr = PowerOfTwoMod(2 * ifma::kDigitBits * digits_, modulus, rr_limbs);
+    else
+      FromMont(rr.data(), PowerOfTwoMont(2 * ifma::kDigitBits * digits_).data());
     rr52_.assign(words, 0);
     ifma::ToDigits(rr52_.data(), words, rr.data(), rr_limbs);
   }

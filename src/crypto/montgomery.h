@@ -5,7 +5,8 @@
 // 64-bit kernel that goes with its RsaKernel, and its exponentiations on
 // that kernel or, for RsaKernel::kIfma, on 52-bit digits with AVX-512 IFMA.
 // Everything but Exp takes time and touches memory in a way that depends
-// only on the sizes and on the exponent length given, never on values.
+// only on the sizes and on the exponent length given, never on values; Init
+// included, as prime candidates and private primes are moduli too.
 #pragma once
 
 #include <cstddef>
@@ -18,10 +19,17 @@ namespace kcertadm {
 
 class MontgomeryContext {
  public:
+  // Whether the modulus may show in the time the set-up takes.
+  enum class Modulus { kSecret, kPublic };
+
   // The modulus must be odd, greater than 1 and of at most kMaxMontLimbs
-  // limbs; 257 or 263 otherwise. Without a kernel, ActiveRsaKernel().
+  // limbs; 257 or 263 otherwise. Without a kernel, ActiveRsaKernel(). A
+  // secret modulus (a prime candidate, a private key's prime) is set up in
+  // steps that follow its length only; a public one (a public key's
+  // modulus, a public exponent) by the faster long division.
   int Init(const BigNum& modulus) { return Init(modulus, ActiveRsaKernel()); }
-  int Init(const BigNum& modulus, RsaKernel kernel);
+  int InitPublic(const BigNum& modulus) { return Init(modulus, ActiveRsaKernel(), Modulus::kPublic); }
+  int Init(const BigNum& modulus, RsaKernel kernel, Modulus kind = Modulus::kSecret);
 
   std::size_t size() const { return size_; }
   const Limb* modulus() const { return n_.data(); }
@@ -67,6 +75,8 @@ class MontgomeryContext {
   LimbVector n52_, rr52_;
   std::uint64_t k52_ = 0;
 
+  LimbVector PowerOfTwoMont(std::size_t bit) const;
+
   friend class LimbField;
   friend class IfmaField;
 };
@@ -80,5 +90,8 @@ Limb LimbsAdd(Limb* r, const Limb* a, const Limb* b, std::size_t n);
 void LimbsMul(Limb* r, const Limb* a, std::size_t na, const Limb* b, std::size_t nb);
 // r = mask ? a : b, mask all ones or all zeros.
 void LimbsSelect(Limb* r, Limb mask, const Limb* a, const Limb* b, std::size_t n);
+// r = 2 r + bit mod m over n limbs, for r below m and bit 0 or 1 (m of any
+// parity); scratch holds n limbs.
+void LimbsDoubleMod(Limb* r, Limb bit, const Limb* m, Limb* scratch, std::size_t n);
 
 }  // namespace kcertadm

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "crypto/bignum_ct.h"
+
 namespace kcertadm {
 namespace {
 
@@ -18,7 +20,7 @@ int CheckModulus(const BigNum& n) {
 int RsaPublicKeyOp::Init(const BigNum& modulus, const BigNum& public_exponent) {
   int code = CheckModulus(modulus);
   if (code != kRsaOk) return code;
-  if (mont_.Init(modulus) != kBigNumOk) return kRsaBadKeyForm;
+  if (mont_.InitPublic(modulus) != kBigNumOk) return kRsaBadKeyForm;
   n_ = modulus;
   e_ = public_exponent;
   k_ = modulus.ByteLength();
@@ -33,17 +35,16 @@ int RsaPublicKeyOp::Apply(const std::uint8_t* in, std::size_t in_size,
   return y.ToBytes(out, k_) == kBigNumOk ? kRsaOk : kRsaOutputTooSmall;
 }
 
+// The stored exponent is reduced modulo prime - 1 whether or not it already
+// is (a key may carry d itself there): ConstTimeMod takes as long for every
+// value of its length, and checking first would branch on the secret.
 int RsaPrivateKeyOp::Half::Init(const BigNum& prime, const BigNum& exp, std::size_t exp_limbs) {
   if (mont.Init(prime) != kBigNumOk) return kRsaBadKeyForm;
-  const std::size_t n = exp_limbs;
-  BigNum reduced_exp;
-  BigNum p1 = prime;
-  p1.SubSmall(1);
-  BigNum::Mod(exp, p1, &reduced_exp);
-  exponent.assign(n, 0);
-  reduced_exp.CopyLimbs(exponent.data(), n);
-  reduced_exp.Wipe();
-  p1.Wipe();
+  const std::size_t n = mont.size();
+  LimbVector prime_minus_1(mont.modulus(), mont.modulus() + n);
+  prime_minus_1[0] &= ~Limb{1};  // the prime is odd
+  exponent.assign(exp_limbs, 0);  // exp_limbs >= n: the longer prime's length
+  ConstTimeMod(exponent.data(), exp.limbs().data(), exp.limbs().size(), prime_minus_1.data(), n);
   return kRsaOk;
 }
 
@@ -63,12 +64,12 @@ int RsaPrivateKeyOp::Init(const RsaKeyMaterial& key) {
   if ((code = q_.Init(key.prime2, key.exponent2, exp_limbs)) != kRsaOk) return code;
   q_limbs_.assign(q_.mont.size(), 0);
   key.prime2.CopyLimbs(q_limbs_.data(), q_limbs_.size());
-  BigNum coefficient;
-  BigNum::Mod(key.coefficient, key.prime1, &coefficient);
+  // coefficient R mod prime1 for a coefficient of any length, by the
+  // fixed-pattern reduction of the Montgomery context.
+  const LimbVector& coefficient = key.coefficient.limbs();
   coefficient_.assign(p_.mont.size(), 0);
-  coefficient.CopyLimbs(coefficient_.data(), coefficient_.size());
+  if (!coefficient.empty()) p_.mont.Reduce(coefficient_.data(), coefficient.data(), coefficient.size());
   p_.mont.ToMont(coefficient_.data(), coefficient_.data());
-  coefficient.Wipe();
   return kRsaOk;
 }
 

@@ -1,7 +1,11 @@
 // The raw RSA operations on one block of exactly k bytes, k the modulus
 // length in bytes. The private-key operation works by the Chinese remainder
 // theorem on fixed-length limb arrays: no branch and no memory index depends
-// on the private key or on intermediate values.
+// on the private key or on intermediate values. Its Init likewise: the
+// Montgomery set-up of each prime, the reduction of exponent1 and exponent2
+// modulo prime - 1 and of the coefficient modulo prime1 follow the stored
+// values' lengths only. What may branch there are the checks that refuse a
+// key (modulus = prime1 * prime2, odd primes): a refused key is never used.
 #pragma once
 
 #include <cstddef>

@@ -3,6 +3,9 @@
 #include <cstring>
 #include <new>
 
+#include "crypto/bignum_ct.h"
+#include "crypto/montgomery.h"
+
 namespace kcertadm {
 namespace {
 
@@ -48,8 +51,20 @@ int AddStored(KeyObject& key, const KeyInfoType* type, Record* stored) {
   return TkOk;
 }
 
+// value mod m (m > 0) by the fixed-pattern remainder: the values completed
+// here are secret.
+BigNum SecretMod(const BigNum& value, const BigNum& m) {
+  LimbVector r(m.limbs().size());
+  ConstTimeMod(r.data(), value.limbs().data(), value.limbs().size(), m.limbs().data(), r.size());
+  return BigNum::FromLimbs(r.data(), r.size());
+}
+
 // Fills in a missing exponent (public from private or private from public)
-// and the CRT parts, all modulo (p - 1)(q - 1).
+// and the CRT parts, all modulo (p - 1)(q - 1). The private values come
+// from constant-time steps (for an odd public exponent above 1, the only
+// kind the generator makes); a public exponent computed from the private
+// one goes through the variable-time Euclid, which a key that lacks its
+// public exponent has to accept.
 int CompleteMaterial(RsaKeyMaterial* k) {
   if (k->modulus.IsZero() || k->prime1.IsZero() || k->prime2.IsZero()) return TkErrBadKeyForm;
   BigNum p1 = k->prime1, q1 = k->prime2;
@@ -61,13 +76,16 @@ int CompleteMaterial(RsaKeyMaterial* k) {
   if (k->public_exponent.IsZero() &&
       BigNum::ModInverse(k->private_exponent, phi, &k->public_exponent) != kBigNumOk)
     return TkErrBadKeyForm;
-  if (k->private_exponent.IsZero() &&
-      BigNum::ModInverse(k->public_exponent, phi, &k->private_exponent) != kBigNumOk)
-    return TkErrBadKeyForm;
-  if (k->exponent1.IsZero()) BigNum::Mod(k->private_exponent, p1, &k->exponent1);
-  if (k->exponent2.IsZero()) BigNum::Mod(k->private_exponent, q1, &k->exponent2);
+  if (k->private_exponent.IsZero()) {
+    const BigNum& e = k->public_exponent;
+    const int code = e.IsOdd() && !e.IsOne() ? InverseOfPublicOdd(e, phi, &k->private_exponent)
+                                             : BigNum::ModInverse(e, phi, &k->private_exponent);
+    if (code != kBigNumOk) return TkErrBadKeyForm;
+  }
+  if (k->exponent1.IsZero()) k->exponent1 = SecretMod(k->private_exponent, p1);
+  if (k->exponent2.IsZero()) k->exponent2 = SecretMod(k->private_exponent, q1);
   if (k->coefficient.IsZero() &&
-      BigNum::ModInverse(k->prime2, k->prime1, &k->coefficient) != kBigNumOk)
+      ConstTimeModInverse(SecretMod(k->prime2, k->prime1), k->prime1, &k->coefficient) != kBigNumOk)
     return TkErrBadKeyForm;
   return TkOk;
 }

@@ -3,9 +3,34 @@
 #include <utility>
 
 #include "crypto/bignum_ct.h"
+#include "crypto/montgomery.h"
 #include "crypto/rsa_prime.h"
 
 namespace kcertadm {
+namespace {
+
+// Puts the larger prime first. Primes of as many limbs are compared by the
+// borrow of a full-length subtraction and swapped under a mask, so neither
+// the order nor where the primes first differ shows in the time; only
+// equality (which ends the attempt) is told. Returns false for equal primes.
+bool OrderPrimes(BigNum* larger, BigNum* smaller) {
+  const std::size_t n = larger->limbs().size();
+  if (n != smaller->limbs().size()) {  // lengths are public
+    if (n < smaller->limbs().size()) std::swap(*larger, *smaller);
+    return true;
+  }
+  LimbVector a(larger->limbs()), b(smaller->limbs()), diff(n), swapped(n);
+  const Limb swap = Limb{0} - LimbsSub(diff.data(), a.data(), b.data(), n);
+  Limb differ = 0;
+  for (Limb d : diff) differ |= d;
+  LimbsSelect(swapped.data(), swap, b.data(), a.data(), n);
+  LimbsSelect(b.data(), swap, a.data(), b.data(), n);
+  *larger = BigNum::FromLimbs(swapped.data(), n);
+  *smaller = BigNum::FromLimbs(b.data(), n);
+  return differ != 0;
+}
+
+}  // namespace
 
 void RsaKeyMaterial::Wipe() {
   for (BigNum* part : {&modulus, &public_exponent, &private_exponent, &prime1,
@@ -31,9 +56,7 @@ int GenerateRsaKeyAttempt(std::uint32_t bits, const BigNum& e,
   if (code != kBigNumOk) return code;
   code = FindPrime(random + q_offset, q_bits, e, &k.prime2);
   if (code != kBigNumOk) return code;
-  const int order = k.prime1.Compare(k.prime2);
-  if (order == 0) return kNoPrimeFound;  // no usable key from equal primes
-  if (order < 0) std::swap(k.prime1, k.prime2);
+  if (!OrderPrimes(&k.prime1, &k.prime2)) return kNoPrimeFound;  // no key from equal primes
 
   BigNum p1 = k.prime1, q1 = k.prime2;
   p1.SubSmall(1);

@@ -22,6 +22,9 @@ inline std::size_t PrimeSeedBytes(std::size_t bits) {
 // The odd primes from 3 to 64,514 (6,453 of them) used by the sieve.
 const std::vector<std::uint32_t>& SievePrimes();
 
+// x mod r for every sieve prime r, in their order, in constant time.
+void SieveRemainders(const LimbVector& x, std::vector<std::uint32_t>* out);
+
 // The starting candidate of the window: PrimeSeedBytes(bits) bytes taken
 // two at a time as 16-bit big-endian digits, least significant digit first;
 // the two top bits set, everything above bit bits-1 cleared, made odd.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "crypto/bignum_ct.h"
 #include "crypto/montgomery.h"
 #include "crypto/toolkit_util.h"
@@ -89,6 +91,69 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
   }
   EXPECT_EQ(InverseOfPublicOdd(BigNum(3), BigNum(9), &got), kBigNumNoInverse);
   EXPECT_EQ(ConstTimeModInverse(BigNum(3), BigNum(10), &got), kBigNumBadArgument) << "even modulus";
+}
+
+// The shift-and-subtract remainder against long division: a of all ones keeps the masked subtraction busy
+// on every bit, a modulus with its top limb's high bit set makes 2 r + 1 spill past the limbs, even moduli
+// are the p - 1 of key loading.
+TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
+  const struct { const char* a; const char* m; const char* why; } kTests[] = {
+      {"0", "7", "zero"},
+      {"6", "7", "already reduced"},
+      {"7", "7", "the modulus itself"},
+      {"ffffffffffffffffffffffffffffffffffffffffffffffff", "2", "all ones by the smallest even modulus"},
+      {"ffffffffffffffffffffffffffffffffffffffffffffffff", "1", "everything is 0 modulo 1"},
+      {"ffffffffffffffffffffffffffffffffffffffffffffffff", "fffffffffffffffffffffffffffffffe",
+       "top bit of the modulus set: the doubled remainder leaves the limbs"},
+      {"123456789abcdef0fedcba9876543210", "123456789abcdef0fedcba9876543211", "just below a two-limb modulus"},
+      {"10000000000000000000000000000000000000000000000000000000000000000",
+       "c0000000000000000000000000000006", "a power of two by an even modulus"},
+  };
+  for (const auto& c : kTests) {
+    SCOPED_TRACE(c.why);
+    const BigNum a = testing::BigNumFromHex(c.a), m = testing::BigNumFromHex(c.m);
+    BigNum expected;
+    ASSERT_EQ(BigNum::Mod(a, m, &expected), 0);
+    LimbVector got(m.limbs().size());
+    ConstTimeMod(got.data(), a.limbs().data(), a.limbs().size(), m.limbs().data(), m.limbs().size());
+    EXPECT_EQ(BigNum::FromLimbs(got.data(), got.size()), expected);
+  }
+  // d modulo p - 1: the reduction key loading makes of a key that stores d in place of exponent1.
+  const RsaKeyMaterial& key = testing::TestKey(1024);
+  BigNum p1 = key.prime1;
+  p1.SubSmall(1);
+  LimbVector got(p1.limbs().size());
+  const LimbVector& d = key.private_exponent.limbs();
+  ConstTimeMod(got.data(), d.data(), d.size(), p1.limbs().data(), p1.limbs().size());
+  EXPECT_EQ(BigNum::FromLimbs(got.data(), got.size()), key.exponent1);
+}
+
+// The fixed-step Montgomery set-up of secret moduli against the long division of public ones, on every
+// kernel here: R mod n, R^2 mod n, and an exponentiation (which on IFMA uses the 52-bit digits' R^2).
+TEST(BigNum, SecretModulusSetUpMatchesDivision) {
+  const struct { BigNum n; const char* why; } kTests[] = {
+      {BigNum(3), "smallest modulus"},
+      {BigNum(65537), "a public exponent, 17 bits in one limb"},
+      {testing::BigNumFromHex(std::string(32, 'f')), "all ones: R mod n is 1"},
+      {testing::BigNumFromHex("8" + std::string(30, '0') + "1"), "a lone top bit: the most doublings into R"},
+      {testing::TestKey(4096).prime1, "a 2048-bit prime"},
+  };
+  for (RsaKernel kernel : AvailableRsaKernels()) {
+    for (const auto& c : kTests) {
+      SCOPED_TRACE(std::string(RsaKernelName(kernel)) + ": " + c.why);
+      MontgomeryContext secret, open;
+      ASSERT_EQ(secret.Init(c.n, kernel), 0);
+      ASSERT_EQ(open.Init(c.n, kernel, MontgomeryContext::Modulus::kPublic), 0);
+      const std::size_t n = secret.size();
+      EXPECT_TRUE(std::equal(secret.one(), secret.one() + n, open.one()));
+      EXPECT_TRUE(std::equal(secret.rr(), secret.rr() + n, open.rr()));
+      LimbVector x(n, 0), e(n, ~Limb{0}), a(n), b(n);
+      x[0] = 2;
+      secret.ExpConstTime(a.data(), x.data(), e.data(), 64 * n);
+      open.ExpConstTime(b.data(), x.data(), e.data(), 64 * n);
+      EXPECT_EQ(a, b);
+    }
+  }
 }
 
 }  // namespace

@@ -65,5 +65,26 @@ TEST(RsaPrime, FermatTestsSeparatePrimesFromComposites) {
   for (const auto& c : kTests) EXPECT_EQ(PassesFermatTests(testing::BigNumFromHex(c.hex)), c.passes) << c.why;
 }
 
+// The sieve's Barrett remainders against division. All-ones limbs give the largest partial remainders
+// (the estimate one short most often); a multiple of the first sieve primes must give exact zeros.
+TEST(RsaPrime, SieveRemaindersMatchDivision) {
+  const std::vector<std::uint32_t>& primes = SievePrimes();
+  BigNum product(1);
+  for (std::size_t i = 0; i < 12; ++i) product = BigNum::Mul(product, BigNum(primes[i]));
+  const struct { BigNum x; const char* why; } kTests[] = {
+      {BigNum(), "zero"},
+      {testing::BigNumFromHex(std::string(256, 'f')), "all ones, 1024 bits"},
+      {BigNum::Mul(product, testing::BigNumFromHex("fffffffffffffffffffffffffffffffb")), "multiple of 3 ... 41"},
+      {testing::BigNumFromHex("8000000000000000000000000000000000000000000000000000000000000001"), "top and bottom bits"},
+  };
+  std::vector<std::uint32_t> got;
+  for (const auto& c : kTests) {
+    SCOPED_TRACE(c.why);
+    SieveRemainders(c.x.limbs(), &got);
+    ASSERT_EQ(got.size(), primes.size());
+    for (std::size_t i = 0; i < primes.size(); ++i) ASSERT_EQ(got[i], c.x.ModSmall(primes[i])) << primes[i];
+  }
+}
+
 }  // namespace
 }  // namespace kcertadm

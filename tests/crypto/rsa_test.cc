@@ -77,6 +77,25 @@ TEST(RsaOps, RefusesBadBlocksAndBuffers) {
   EXPECT_EQ(pub.Apply(x.data(), 64, out.data(), 63), kRsaOutputTooSmall);
 }
 
+// Key loading reduces exponent1, exponent2 and coefficient itself: a key that stores d in place of both
+// exponents and a coefficient above prime1 signs exactly like the reduced key.
+TEST(RsaOps, ReducesUnreducedCrtValues) {
+  const RsaKeyMaterial& key = testing::TestKey(1024);
+  RsaKeyMaterial loose = key;
+  loose.exponent1 = key.private_exponent;
+  // d + q^2 - 1 = d (mod q - 1), as q = 1 there.
+  loose.exponent2 = BigNum::Add(key.private_exponent, BigNum::Mul(key.prime2, key.prime2));
+  loose.exponent2.SubSmall(1);
+  loose.coefficient = BigNum::Add(BigNum::Mul(key.prime1, BigNum(5)), key.coefficient);
+  RsaPrivateKeyOp reduced, unreduced;
+  ASSERT_EQ(reduced.Init(key) | unreduced.Init(loose), 0);
+  const std::size_t k = reduced.ModulusBytes();
+  Bytes x(k, 0x5a), expected(k), got(k);
+  x[0] = 0;
+  ASSERT_EQ(reduced.Apply(x.data(), k, expected.data(), k) | unreduced.Apply(x.data(), k, got.data(), k), 0);
+  EXPECT_EQ(got, expected);
+}
+
 TEST(RsaOps, RefusesUnusableKeys) {
   RsaKeyMaterial not_product = testing::TestKey(512), even_prime = not_product, too_big = not_product;
   not_product.modulus.AddSmall(2);

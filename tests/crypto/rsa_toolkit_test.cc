@@ -19,13 +19,19 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
     return KeySetInfo(key.get(), form, &record);
   };
   EXPECT_EQ(set(KeyInfoRsaCrt()), 517) << "the internal form cannot be set directly";
-  record.privateExponent = ByteItem{nullptr, 0};  // computed from the others (complete records: every other test)
+  // The secret values computed from the others (complete records: every other test).
+  for (ByteItem* part : {&record.privateExponent, &record.exponent1, &record.exponent2, &record.coefficient})
+    *part = ByteItem{nullptr, 0};
   ASSERT_EQ(set(KeyInfoRsaPrivate()), 0);
   const void* stored = nullptr;
   ASSERT_EQ(KeyGetInfo(&stored, key.get(), KeyInfoRsaPrivate()), 0);
   const auto& r = *static_cast<const RsaPrivateKeyRecord*>(stored);
   EXPECT_EQ(r.modulus.length, 64u);
-  EXPECT_EQ(BigNum::FromBytes(r.privateExponent.data, r.privateExponent.length), m.private_exponent);
+  auto number = [](const ByteItem& item) { return BigNum::FromBytes(item.data, item.length); };
+  EXPECT_EQ(number(r.privateExponent), m.private_exponent);
+  EXPECT_EQ(number(r.exponent1), m.exponent1);
+  EXPECT_EQ(number(r.exponent2), m.exponent2);
+  EXPECT_EQ(number(r.coefficient), m.coefficient);
   record.publicExponent = ByteItem{nullptr, 0};
   EXPECT_EQ(set(KeyInfoRsaPrivate()), 542) << "nothing to compute the private exponent from";
 }
