@@ -94,6 +94,26 @@ enum MessageNumber : std::uint32_t {
   kMsgUnsupportedSignature = 30077,   // a signature algorithm that is not supported
   kMsgUnused30078 = 30078,
   kMsgUnused30079 = 30079,
+  kMsgUnused30080 = 30080,
+  kMsgUnused30081 = 30081,
+  kMsgUnused30082 = 30082,
+  kMsgUnused30083 = 30083,
+  kMsgUnused30084 = 30084,
+  kMsgUnused30085 = 30085,
+  kMsgUnused30086 = 30086,
+  kMsgUnused30087 = 30087,
+  kMsgKeyFileWrongPassword = 30088,   // the file password fails the MAC or the key
+  kMsgKeyFileUnsupported = 30089,     // a key file damaged, of an unknown kind, or an inconsistent key
+  kMsgUnused30090 = 30090,
+  kMsgUnused30091 = 30091,
+  kMsgUnused30092 = 30092,
+  kMsgUnused30093 = 30093,
+  kMsgUnused30094 = 30094,
+  kMsgKeyFileIterations = 30095,      // a key file asks for too many iterations
+  kMsgKeyFileNoCertificate = 30096,   // no key in the key file, or no certificate for it
+  kMsgNoFilePassword = 30097,         // FilePassword missing, or empty for export
+  kMsgKeyImported = 30098,
+  kMsgKeyExported = 30099,
 };
 
 // Stores message in the slot (when there is one) and returns status: the
@@ -104,7 +124,7 @@ inline int FailWith(std::uint32_t* slot, std::uint32_t message, int status = -1)
 }
 
 constexpr std::uint32_t kFirstMessage = 30000;
-constexpr std::uint32_t kLastMessage = 30079;
+constexpr std::uint32_t kLastMessage = 30099;
 constexpr std::uint32_t kMessageCount = kLastMessage - kFirstMessage + 1;
 
 // The catalogue file for a language setting: "kmsglib.msg" when the setting

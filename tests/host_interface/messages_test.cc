@@ -53,7 +53,7 @@ TEST(ReportMessage, WritesNothingBeyondTheGivenSize) {
       {kMsgAdminSecurity, true, 5, text.substr(0, 4) + '\0' + "x"},
       {kMsgAdminSecurity, true, 0, "x"},                                     // nothing at all
       {kMsgAdminSecurity, false, 10, "x"},                                   // no buffer
-      {30080, true, 4, std::string(4, '\0') + "x"},                         // a number without text
+      {kLastMessage + 1, true, 4, std::string(4, '\0') + "x"},              // a number without text
   };
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.size);
