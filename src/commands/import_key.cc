@@ -1,6 +1,5 @@
 // ImportKey: a private key with its certificates from a PKCS #12 or PEM key
 // file into a new key entry.
-#include <algorithm>
 #include <string>
 #include <vector>
 

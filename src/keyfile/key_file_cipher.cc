@@ -28,6 +28,7 @@ const AesChoice kAesChoices[] = {
     {oid::kAes192Cbc, AlgInfoAes192CbcPad, 24},
     {oid::kAes256Cbc, AlgInfoAes256CbcPad, 32},
 };
+const AesChoice& kWrittenAes = kAesChoices[2];  // AES-256-CBC
 
 struct PrfChoice {
   der::View oid;
@@ -203,7 +204,7 @@ KeyFileStatus EncryptWithPbes2(std::string_view password, ByteView plain, Bytes&
     std::uint8_t salt[kWrittenSaltSize], iv[kAesIvSize];
     if (GetRandomBytes(salt, sizeof salt) != 0 || GetRandomBytes(iv, sizeof iv) != 0)
       return KeyFileStatus::kNoMemory;
-    const AesChoice& aes = kAesChoices[2];
+    const AesChoice& aes = kWrittenAes;
     SecureBytes key(aes.keySize);
     const auto* text = reinterpret_cast<const std::uint8_t*>(password.data());
     if (DerivePbkdf2(AlgInfoHmacSha256(), ByteView(text, password.size()), salt, kKeyFileWriteIterations,
@@ -232,7 +233,6 @@ KeyFileStatus EncryptWithPbes2(std::string_view password, ByteView plain, Bytes&
     content.insert(content.end(), pbes2Params.begin(), pbes2Params.end());
     algorithm.clear();
     der::Append(algorithm, der::kSequence, content);
-    SecureWipe(salt, sizeof salt);
     return KeyFileStatus::kOk;
   } catch (const std::bad_alloc&) {
     return KeyFileStatus::kNoMemory;
