@@ -66,6 +66,10 @@ TEST_F(KeyImportExport, ImportsWhatPeersWrite) {
       {"openssl pkcs12 -legacy (triple-DES key, RC2-40 certificates, HMAC-SHA1)",
        "openssl pkcs12 -export -legacy -in server.crt -inkey server.key -certfile root.crt -passout pass:pw -out in.p12",
        true},
+      {"openssl pkcs12 without MAC or encryption (a plain keyBag)",
+       "openssl pkcs12 -export -nomac -keypbe NONE -certpbe NONE -in server.crt -inkey server.key -certfile root.crt "
+       "-passout pass:pw -out in.p12",
+       false},
       {"PKCS #8 with PBES2, AES-256-CBC",
        "openssl pkcs8 -topk8 -v2 aes-256-cbc -in server.key -passout pass:pw -out in.p12 && cat server.crt root.crt >>in.p12",
        false},
