@@ -97,6 +97,27 @@ openssl pkcs8 -topk8 -in "$work/key.pem" -v1 PBE-MD5-DES -passout "pass:" \
   -outform DER -out "$keys/empty_password.der" 2>/dev/null || true
 cp "$der/pkcs8.der" "$keys/"
 
+# Key files for the key file target: PKCS #12 as OpenSSL 3 and -legacy
+# write it, without MAC and without encryption (so that mutations reach the
+# bags), and PEM keys with their certificate, under the target's password.
+keyfiles="$here/corpus/key_file_fuzz"
+mkdir -p "$keyfiles"
+p12() {  # NAME OPTIONS...
+  local name="$1"
+  shift
+  openssl pkcs12 -export -in "$work/cert.pem" -inkey "$work/key.pem" -passout "pass:fuzz password" \
+    -out "$keyfiles/$name.p12" "$@" 2>/dev/null || true
+}
+p12 default
+p12 legacy -legacy
+p12 plain -nomac -keypbe NONE -certpbe NONE
+p12 nomac -nomac
+openssl pkcs8 -topk8 -v2 aes-256-cbc -in "$work/key.pem" -passout "pass:fuzz password" \
+  -out "$keyfiles/encrypted.pem" 2>/dev/null || true
+cat "$work/cert.pem" >> "$keyfiles/encrypted.pem"
+cat "$work/key.pem" "$work/cert.pem" > "$keyfiles/plain.pem"
+find "$keyfiles" -type f -empty -delete
+
 # Key rings made by the independent layout writer: the first byte is the
 # target's mode (1: repair the checks; 3: and open with the password).
 rings="$here/corpus/keyring_fuzz"
@@ -129,5 +150,5 @@ printf '\x0bKeyFile=a.kyr;Password=old;NewPassword=new;NoStashFile' > "$params/c
 printf '\x06CertReqFile=r.pem;CertFile=c.pem;ValidDays=-5;UsePEM' > "$params/sign"
 
 echo "corpus: $(ls "$der" | wc -l) DER seeds, $(ls "$b64" | wc -l) Base64 seeds," \
-     "$(ls "$certs" | wc -l) certificates, $(ls "$reports" | wc -l) for the reports, $(ls "$pem" | wc -l) texts, $(ls "$keys" | wc -l) keys," \
+     "$(ls "$certs" | wc -l) certificates, $(ls "$reports" | wc -l) for the reports, $(ls "$pem" | wc -l) texts, $(ls "$keys" | wc -l) keys, $(ls "$keyfiles" | wc -l) key files," \
      "$(ls "$rings" | wc -l) rings, $(ls "$params" | wc -l) parameter strings"

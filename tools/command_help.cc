@@ -153,6 +153,38 @@ constexpr KeywordHelp kExtractCert[] = {
      "after it (not the root): a TLS server's chain",
      false}};
 
+constexpr KeywordHelp kImportKey[] = {
+    kPassword,
+    kUseStash,
+    kKeyFile,
+    {"CertReqFile=FILE",
+     "the key file: PKCS #12 (.p12, .pfx), or PEM\n"
+     "with a private key and its certificates",
+     true},
+    {"FilePassword=TEXT",
+     "the key file's password (asked for when\n"
+     "missing, or give --filepassin)",
+     false},
+    {"KeyName=LABEL",
+     "label of the new key entry (EntryLabel is the\n"
+     "same; default: the certificate's common name)",
+     false}};
+
+constexpr KeywordHelp kExportKey[] = {
+    kPassword,
+    kUseStash,
+    kKeyFile,
+    {"EntryLabel=LABEL", "the key entry (default: the first key with a certificate)", false},
+    {"CertFile=FILE", "the key file to write (mode 0600; - for\nstandard output)", true},
+    {"FilePassword=TEXT",
+     "the key file's password, not empty (asked for\n"
+     "twice when missing, or give --filepassin)",
+     true},
+    {"PemKey",
+     "write an encrypted PEM private key and the\n"
+     "certificates instead of PKCS #12",
+     false}};
+
 constexpr KeywordHelp kSignCert[] = {
     kPassword,
     kUseStash,
@@ -269,6 +301,20 @@ constexpr CommandHelp kHelp[] = {
      kViewCert,
      "kcertadm ViewCert CertReqFile=web.crt EntriesFile=web.txt\n"
      "kcertadm ViewCert CertReqFile=web.crt EntriesFile=web.der WriteBinary"},
+    {"ImportKey", "add a private key and its certificates from a key file",
+     "Reads a PKCS #12 file or a PEM private key with its certificates, checks\n"
+     "the key, and stores it with its certificate as a new key entry; the\n"
+     "file's other certificates become CA certificate entries (not trusted).",
+     kImportKey,
+     "kcertadm ImportKey KeyFile=web.kyr CertReqFile=web.p12 KeyName=web \\\n"
+     "    --filepassin file:p12pass.txt"},
+    {"ExportKey", "write a key entry with its certificates to a key file",
+     "Writes the key, its certificate and its issuers found in the key ring as\n"
+     "PKCS #12 (AES-256, HMAC-SHA256), or with PemKey as an ENCRYPTED PRIVATE\n"
+     "KEY followed by the certificates, under FilePassword.",
+     kExportKey,
+     "kcertadm ExportKey KeyFile=web.kyr EntryLabel=web CertFile=web.p12\n"
+     "kcertadm ExportKey KeyFile=web.kyr EntryLabel=web CertFile=web.pem PemKey"},
     {"CheckExpiry", "list certificates that expire soon (monitoring)",
      "Lists the certificates of the key ring that have expired or expire within\n"
      "Days days, after a status line for monitoring systems, and exits with\n"
@@ -333,12 +379,15 @@ void PrintUsage(std::FILE* out) {
       "options:\n"
       "  --passin SOURCE     read the key ring password from SOURCE\n"
       "  --newpassin SOURCE  read the new password of ChangePassword from SOURCE\n"
+      "  --filepassin SOURCE read the key file password of ImportKey and\n"
+      "                      ExportKey (FilePassword) from SOURCE\n"
       "                      SOURCE: pass:TEXT, env:NAME, file:PATH, fd:NUMBER, stdin\n"
       "  --json              GetEntries, ViewCert, CheckExpiry: write JSON (to\n"
       "                      standard output unless EntriesFile is given)\n"
       "  --version           print the version\n"
       "  --help              print this help\n"
-      "Without Password, UseStash or --passin, the password is asked for.\n"
+      "Without Password, UseStash or --passin, the password is asked for; so is\n"
+      "the key file password without FilePassword or --filepassin.\n"
       "\n"
       "commands:\n",
       out);

@@ -62,6 +62,7 @@ struct CommandLine {
   std::vector<const char*> items;
   std::optional<PasswordSource> passin;
   std::optional<PasswordSource> newpassin;
+  std::optional<PasswordSource> filepassin;
 };
 
 // The parameter syntax has no escape, so a ";" inside a value would split
@@ -139,6 +140,7 @@ CommandLine ReadCommandLine(int argc, char** argv) {
       }
       if (TakeOption("--passin", argc, argv, i, line.passin)) continue;
       if (TakeOption("--newpassin", argc, argv, i, line.newpassin)) continue;
+      if (TakeOption("--filepassin", argc, argv, i, line.filepassin)) continue;
       throw UsageError{"unknown option \"" + std::string(arg) + "\""};
     }
     if (line.command == nullptr) {
@@ -184,6 +186,37 @@ SecureString Ask(const char* prompt, const char* again, bool is_new, const char*
   return Checked(std::move(*first), what);
 }
 
+// The FilePassword item of ImportKey and ExportKey when the command line
+// lacks it: from --filepassin, or asked on the terminal (twice, and not
+// empty, for the file ExportKey protects).
+void AppendFilePasswordItem(const CommandLine& line, const PasswordPlan& plan, PasswordReader& reader,
+                            SecureString& items) {
+  if (!plan.takes_file_password) {
+    if (line.filepassin) throw UsageError{"--filepassin is for ImportKey and ExportKey"};
+    return;
+  }
+  std::optional<SecureString> password;
+  if (line.filepassin) {
+    if (plan.has_file_password) {
+      throw UsageError{"--filepassin and a FilePassword item both give the file password"};
+    }
+    password = ReadFrom(reader, *line.filepassin, "the file password");
+    if (plan.new_file_password && password->empty()) {
+      throw PasswordProblem("an empty file password is not accepted for ExportKey");
+    }
+  } else if (!plan.has_file_password && CanPrompt()) {
+    password = plan.new_file_password
+                   ? Ask("New key file password: ", "Repeat the key file password: ", true,
+                         "the file password")
+                   : Ask("Key file password: ", nullptr, false, "the file password");
+  }
+  if (password) {
+    items += "FilePassword=";
+    items += *password;
+    items += ';';
+  }
+}
+
 // The items that carry the passwords this command line still lacks, put
 // before the user's items (a later item would change the meaning of a bare
 // KeySize or ValidDays at the end).
@@ -191,7 +224,7 @@ SecureString PasswordItems(const CommandLine& line, const PasswordPlan& plan,
                            kcertadm::CommandId command) {
   SecureString items;
   if (!plan.takes_password) return items;  // nothing to read, nothing to ask
-  items.reserve(2 * kMaxPasswordLength + 64);
+  items.reserve(3 * kMaxPasswordLength + 96);
   PasswordReader reader;
   std::optional<SecureString> password;
   if (line.passin) {
@@ -212,6 +245,7 @@ SecureString PasswordItems(const CommandLine& line, const PasswordPlan& plan,
     items += *password;
     items += ';';
   }
+  AppendFilePasswordItem(line, plan, reader, items);
   if (command != kcertadm::CommandId::kChangePassword) return items;
   std::optional<SecureString> new_password;
   if (line.newpassin) {

@@ -31,8 +31,9 @@ PasswordPlan PlanPasswords(CommandId command, std::string_view parameters) {
   copy.push_back('\0');
   SecurityCmdContext context;
   ResetCommandContext(context);
+  CommandOptions options;
   std::uint32_t slot = kMsgNone;
-  if (ParseParameters(reinterpret_cast<char*>(copy.data()), context, command, slot) != 0 &&
+  if (ParseParameters(reinterpret_cast<char*>(copy.data()), context, options, command, slot) != 0 &&
       slot != kMsgNoPassword) {
     return plan;
   }
@@ -44,6 +45,9 @@ PasswordPlan PlanPasswords(CommandId command, std::string_view parameters) {
   plan.key_ring_exists = plan.creates_key_ring && ::lstat(context.keyFile, &status) == 0;
   plan.creates_key = plan.creates_key_ring;
   plan.key_size = context.keySize;
+  plan.takes_file_password = command == CommandId::kImportKey || command == CommandId::kExportKey;
+  plan.has_file_password = options.filePassword != nullptr;
+  plan.new_file_password = command == CommandId::kExportKey;
   if (command == CommandId::kChangePassword) {
     plan.has_new_password = context.newPassword != nullptr;
     plan.needs_new_password = !plan.has_new_password;

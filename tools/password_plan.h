@@ -16,6 +16,9 @@ struct PasswordPlan {
   bool key_ring_exists = false;     // ... but the key ring to create exists already
   bool needs_new_password = false;  // ChangePassword without NewPassword
   bool has_new_password = false;    // a NewPassword item is present
+  bool takes_file_password = false;  // ImportKey, ExportKey: a key file's password
+  bool has_file_password = false;    // a FilePassword item is present
+  bool new_file_password = false;    // ExportKey: ask twice, never empty
   bool creates_key = false;         // the command generates a key pair
   int key_size = 0;                 // its size in bits
 };

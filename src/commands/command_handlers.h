@@ -1,4 +1,4 @@
-// The handlers of the fourteen commands. Each runs on a parsed context,
+// The handlers of the sixteen commands. Each runs on a parsed context,
 // reports exactly the message that tells its outcome and returns its status.
 #pragma once
 
@@ -38,5 +38,9 @@ std::int32_t HandleExtractCert(SecurityCmdContext& context, const CommandOptions
                                       MessageReporter& reporter);
 std::int32_t HandleAdminSecurity(SecurityCmdContext& context, const CommandOptions& options,
                                       MessageReporter& reporter);
+std::int32_t HandleImportKey(SecurityCmdContext& context, const CommandOptions& options,
+                             MessageReporter& reporter);
+std::int32_t HandleExportKey(SecurityCmdContext& context, const CommandOptions& options,
+                             MessageReporter& reporter);
 
 }  // namespace kcertadm

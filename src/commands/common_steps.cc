@@ -86,7 +86,8 @@ FilePtr OpenInputFile(const SecurityCmdContext& context, std::uint32_t* slot) {
   return file;
 }
 
-OutputFile OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot) {
+OutputFile OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot,
+                          NewFileAccess access) {
   if (!HasText(context.certFile)) {
     FailWith(slot, kMsgNoCertFile);
     return OutputFile();
@@ -96,7 +97,7 @@ OutputFile OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot
     FailWith(slot, kMsgCertFileCreateFailed);
     return OutputFile();
   }
-  OutputFile file(context.certFile);
+  OutputFile file(context.certFile, access);
   if (!file) FailWith(slot, kMsgCertFileCreateFailed);
   return file;
 }

@@ -95,7 +95,9 @@ FilePtr OpenInputFile(const SecurityCmdContext& context, std::uint32_t* slot);
 // CertFile must be given (30033); it is opened for writing (output_file.h)
 // unless it is the key ring file, its stash file or the input file, or
 // cannot be written (30034). The command commits it when it succeeds.
-OutputFile OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot);
+// With kOwnerOnly the file is one that holds a private key (OutputFile).
+OutputFile OpenOutputFile(const SecurityCmdContext& context, std::uint32_t* slot,
+                          NewFileAccess access = NewFileAccess::kUmask);
 
 // EntriesFile must be given (30050); it is opened for writing unless it is
 // the key ring file, its stash file or input, the file the command reads

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <utility>
 
+#include "crypto/owner_only.h"
+
 namespace kcertadm {
 namespace {
 
@@ -41,7 +43,7 @@ std::FILE* StreamOnCopyOf(int fd) {
 
 OutputFile::Memory::~Memory() { std::free(data); }
 
-OutputFile::OutputFile(const std::string& path) : path_(path) {
+OutputFile::OutputFile(const std::string& path, NewFileAccess access) : path_(path) {
   const bool exists = Exists(path);
   // Replacing a file may not do more than truncating it could.
   if (exists && !MayWrite(path)) return;
@@ -49,11 +51,16 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
     OpenInMemory();
     return;
   }
-  auto replacement = std::make_unique<FileReplacement>(path, NewFileAccess::kUmask);
+  const bool ownerOnly = access == NewFileAccess::kOwnerOnly;
+  auto replacement = std::make_unique<FileReplacement>(path, access);
   if (replacement->fd() < 0) {
-    if (exists) OpenInMemory();  // a directory closed to new files
+    // A directory closed to new files; a key is not written into a file
+    // whose mode others may read.
+    if (exists && !ownerOnly) OpenInMemory();
     return;
   }
+  // The replaced file's mode may let others read it; a key's may not.
+  if (ownerOnly && RestrictFileToOwner(replacement->fd()) == 0) return;
   file_ = StreamOnCopyOf(replacement->fd());
   if (file_ != nullptr) replacement_ = std::move(replacement);
 }

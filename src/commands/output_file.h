@@ -26,8 +26,11 @@ class OutputFile {
   OutputFile() = default;
   // Prepares path for writing. Not open (false) when it cannot be written:
   // an existing file the caller may not write, a directory that does not
-  // exist or takes no new file.
-  explicit OutputFile(const std::string& path);
+  // exist or takes no new file. With kOwnerOnly (files holding a private
+  // key) the file ends up with mode 0600 even when it replaces one that
+  // others could read, and an existing regular file that cannot be
+  // replaced is not written in place.
+  explicit OutputFile(const std::string& path, NewFileAccess access = NewFileAccess::kUmask);
   ~OutputFile();
   OutputFile(OutputFile&& other) noexcept;
   OutputFile& operator=(OutputFile&& other) noexcept;

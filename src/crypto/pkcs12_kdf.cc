@@ -10,13 +10,13 @@ namespace kcertadm {
 namespace {
 
 // The digests the derivation runs on, with their input block size v (the
-// digest's own length u comes from its implementation). SHA-256 (v = 64)
-// and SHA-384/512 (v = 128) join here with one row each.
+// digest's own length u comes from its implementation). SHA-384/512
+// (v = 128) would join here with one row each.
 struct DigestBlockSize {
   AlgInfoAccessor digest;
   std::uint32_t block_size;
 };
-constexpr DigestBlockSize kDigestBlockSizes[] = {{AlgInfoSha1, 64}};
+constexpr DigestBlockSize kDigestBlockSizes[] = {{AlgInfoSha1, 64}, {AlgInfoSha256, 64}};
 
 std::uint32_t BlockSizeOf(const AlgorithmInfoType* digest) {
   for (const auto& row : kDigestBlockSizes)

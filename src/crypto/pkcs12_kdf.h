@@ -13,7 +13,8 @@ namespace kcertadm {
 enum class Pkcs12Purpose : std::uint8_t { kKey = 1, kIv = 2, kMac = 3 };
 
 struct Pkcs12KdfInput {
-  // The digest: AlgInfoSha1(). Others join through the table of digest
+  // The digest: AlgInfoSha1() or AlgInfoSha256() (the MAC of current
+  // PKCS #12 files). Others join through the table of digest
   // block sizes in pkcs12_kdf.cc; any other type is refused with 545.
   const AlgorithmInfoType* digest;
   Pkcs12Purpose purpose;

@@ -8,7 +8,7 @@
 namespace kcertadm {
 namespace {
 
-constexpr std::array<Command, 14> kCommands = {{
+constexpr std::array<Command, 16> kCommands = {{
     {"CreateSelfSigned", CommandId::kCreateSelfSigned, HandleCreateSelfSigned},
     {"CreateKeyFile", CommandId::kCreateKeyFile, HandleCreateKeyFile},
     {"ReceiveCert", CommandId::kReceiveCert, HandleReceiveCert},
@@ -23,6 +23,8 @@ constexpr std::array<Command, 14> kCommands = {{
     {"ChangePassword", CommandId::kChangePassword, HandleChangePassword},
     {"ExtractCert", CommandId::kExtractCert, HandleExtractCert},
     {"AdminSecurity", CommandId::kAdminSecurity, HandleAdminSecurity},
+    {"ImportKey", CommandId::kImportKey, HandleImportKey},
+    {"ExportKey", CommandId::kExportKey, HandleExportKey},
 }};
 
 }  // namespace

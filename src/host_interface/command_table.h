@@ -1,4 +1,5 @@
-// The fourteen commands of ProcessSecurityCmd.
+// The commands of ProcessSecurityCmd: the fourteen of the original table,
+// then those appended after it.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,8 @@ enum class CommandId : int {
   kChangePassword = 11,
   kExtractCert = 12,
   kAdminSecurity = 13,
+  kImportKey = 14,
+  kExportKey = 15,
 };
 
 // A handler runs one command on a parsed context, reports its own message

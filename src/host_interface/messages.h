@@ -102,6 +102,18 @@ enum MessageNumber : std::uint32_t {
   kMsgBundleRootsSkipped = 30085,     // certificates of a root bundle that could not be taken
   kMsgNoCertMatchesKeyEntry = 30086,  // not exactly one certificate of a chain file fits a key entry
   kMsgTooManyCertificates = 30087,    // a certificate file holds more than 1000 certificates
+  kMsgKeyFileWrongPassword = 30088,   // the file password fails the MAC or the key
+  kMsgKeyFileUnsupported = 30089,     // a key file damaged, of an unknown kind, or an inconsistent key
+  kMsgUnused30090 = 30090,
+  kMsgUnused30091 = 30091,
+  kMsgUnused30092 = 30092,
+  kMsgUnused30093 = 30093,
+  kMsgUnused30094 = 30094,
+  kMsgKeyFileIterations = 30095,      // a key file asks for too many iterations
+  kMsgKeyFileNoCertificate = 30096,   // no key in the key file, or no certificate for it
+  kMsgNoFilePassword = 30097,         // FilePassword missing, or empty for export
+  kMsgKeyImported = 30098,
+  kMsgKeyExported = 30099,
 };
 
 // Stores message in the slot (when there is one) and returns status: the
@@ -112,7 +124,7 @@ inline int FailWith(std::uint32_t* slot, std::uint32_t message, int status = -1)
 }
 
 constexpr std::uint32_t kFirstMessage = 30000;
-constexpr std::uint32_t kLastMessage = 30087;
+constexpr std::uint32_t kLastMessage = 30099;
 constexpr std::uint32_t kMessageCount = kLastMessage - kFirstMessage + 1;
 
 // The catalogue file for a language setting: "kmsglib.msg" when the setting

@@ -38,6 +38,12 @@ std::optional<Element> Expect(View& in, std::uint8_t tag) {
   return e;
 }
 
+std::optional<Element> ExpectOnly(View in, std::uint8_t tag) {
+  auto e = Expect(in, tag);
+  if (!e || !in.empty()) return std::nullopt;
+  return e;
+}
+
 std::size_t HeaderSize(std::size_t contentLength) {
   if (contentLength < 0x80) return 2;
   std::size_t octets = 0;

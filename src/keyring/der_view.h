@@ -40,6 +40,10 @@ std::optional<Element> Next(View& in);
 // As Next, but the element must carry the tag.
 std::optional<Element> Expect(View& in, std::uint8_t tag);
 
+// As Expect, but the element must be all of in: none when anything follows
+// it. in itself is not moved.
+std::optional<Element> ExpectOnly(View in, std::uint8_t tag);
+
 // Number of octets DER uses for the header of a content of this length.
 std::size_t HeaderSize(std::size_t contentLength);
 

@@ -23,9 +23,6 @@ constexpr std::size_t kMaxMessage = 0x7FFFFFF0;
 
 void KeyRingRandomBytes(std::uint8_t* out, std::size_t n) { GetRandomBytes(out, n); }
 
-namespace {
-
-// Runs one whole message through a cipher object: Init, one Update, Final.
 int RunCipher(bool encrypt, AlgorithmObject* cipher, KeyObject* key, MethodList methods, ByteView in,
               SecureBytes& out) {
   int status = encrypt ? EncryptInit(cipher, key, methods, nullptr) : DecryptInit(cipher, key, methods, nullptr);
@@ -48,6 +45,8 @@ int RunCipher(bool encrypt, AlgorithmObject* cipher, KeyObject* key, MethodList 
   out.resize(first + last);
   return 0;
 }
+
+namespace {
 
 // DES-CBC without padding over whole blocks.
 int DesCbcBlocks(bool encrypt, const std::uint8_t key[8], const std::uint8_t iv[8], ByteView in,

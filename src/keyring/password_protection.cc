@@ -38,7 +38,9 @@ bool IsZeroInteger(der::View content) {
   return !content.empty() && std::all_of(content.begin(), content.end(), [](std::uint8_t b) { return b == 0; });
 }
 
-std::optional<RsaPrivateNumbers> DecodeRsaPrivateKey(der::View der_) {
+}  // namespace
+
+std::optional<RsaPrivateNumbers> DecodeRsaPrivateKey(ByteView der_) {
   auto outer = der::Expect(der_, der::kSequence);
   if (!outer) return std::nullopt;
   der::View in = outer->content;
@@ -52,6 +54,8 @@ std::optional<RsaPrivateNumbers> DecodeRsaPrivateKey(der::View der_) {
   }
   return numbers;
 }
+
+namespace {
 
 // PrivateKeyInfo -> numbers: version 0, rsaEncryption, RSAPrivateKey.
 std::optional<RsaPrivateNumbers> DecodePrivateKeyInfo(der::View plain) {

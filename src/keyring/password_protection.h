@@ -71,6 +71,10 @@ std::optional<RsaPrivateNumbers> DecryptPrivateKeyNumbers(ByteView encrypted,
 // work is spent on it.
 bool SealedKeyIterationsOverBound(ByteView encrypted);
 
+// The numbers of a DER RSAPrivateKey (the version is read, not checked;
+// what follows the eighth number is ignored); none when it does not decode.
+std::optional<RsaPrivateNumbers> DecodeRsaPrivateKey(ByteView der);
+
 // DER RSAPrivateKey and PrivateKeyInfo of the numbers.
 SecureBytes EncodeRsaPrivateKey(const RsaPrivateNumbers& numbers);
 SecureBytes EncodePrivateKeyInfo(const RsaPrivateNumbers& numbers);

@@ -13,11 +13,11 @@ namespace {
 
 using testing::Hex;
 
-// The derivation with SHA-1 from DigestMethods; the status, and the bytes in `out`.
+// The derivation with SHA-1 (or digest) from DigestMethods; the status, and the bytes in `out`.
 int Derive(Pkcs12Purpose purpose, const Bytes& password, const Bytes& salt, std::uint32_t iterations,
-           std::size_t length, Bytes* out) {
+           std::size_t length, Bytes* out, const AlgorithmInfoType* digest = AlgInfoSha1()) {
   out->assign(length, 0);
-  const Pkcs12KdfInput input{AlgInfoSha1(), purpose, {password.data(), static_cast<std::uint32_t>(password.size())},
+  const Pkcs12KdfInput input{digest, purpose, {password.data(), static_cast<std::uint32_t>(password.size())},
                              {salt.data(), static_cast<std::uint32_t>(salt.size())}, iterations};
   return Pkcs12DeriveKey(input, DigestMethods, out->data(), static_cast<std::uint32_t>(length));
 }
@@ -56,21 +56,26 @@ TEST(Pkcs12Kdf, AgreesWithOpensslOnRandomInputs) {
   const struct { std::size_t password, salt, length; std::uint32_t iterations; } kShapes[] = {
       {2, 8, 24, 1}, {10, 8, 20, 2}, {64, 1, 21, 3}, {66, 20, 64, 1}, {130, 65, 100, 7}, {18, 16, 32, 2048},
   };
-  for (const auto& shape : kShapes) {
-    for (auto purpose : {Pkcs12Purpose::kKey, Pkcs12Purpose::kIv, Pkcs12Purpose::kMac}) {
-      SCOPED_TRACE(::testing::Message() << "password " << shape.password << " salt " << shape.salt << " length "
-                                        << shape.length << " id " << int(purpose));
-      Bytes password(shape.password), salt(shape.salt), ours;
-      lcg.Fill(password.data(), password.size()), lcg.Fill(salt.data(), salt.size());
-      if (shape.password == 2) password.assign(2, 0);
-      ASSERT_EQ(Derive(purpose, password, salt, shape.iterations, shape.length, &ours), 0);
-      const std::string line = "openssl kdf -keylen " + std::to_string(shape.length) +
-                               " -kdfopt digest:SHA1 -kdfopt hexpass:" + testing::ToHex(password) +
-                               " -kdfopt hexsalt:" + testing::ToHex(salt) + " -kdfopt iter:" +
-                               std::to_string(shape.iterations) + " -kdfopt id:" + std::to_string(int(purpose)) +
-                               " -binary -out " + (dir / "key") + " PKCS12KDF";
-      ASSERT_EQ(std::system(line.c_str()), 0);
-      EXPECT_EQ(ours, testing::ReadFileBytes(dir / "key"));
+  // SHA-256 keys the MAC of the PKCS #12 files OpenSSL 3 writes.
+  const struct { const char* name; const AlgorithmInfoType* digest; } kDigests[] = {{"SHA1", AlgInfoSha1()},
+                                                                                   {"SHA256", AlgInfoSha256()}};
+  for (const auto& [digestName, digest] : kDigests) {
+    for (const auto& shape : kShapes) {
+      for (auto purpose : {Pkcs12Purpose::kKey, Pkcs12Purpose::kIv, Pkcs12Purpose::kMac}) {
+        SCOPED_TRACE(::testing::Message() << digestName << " password " << shape.password << " salt " << shape.salt
+                                          << " length " << shape.length << " id " << int(purpose));
+        Bytes password(shape.password), salt(shape.salt), ours;
+        lcg.Fill(password.data(), password.size()), lcg.Fill(salt.data(), salt.size());
+        if (shape.password == 2) password.assign(2, 0);
+        ASSERT_EQ(Derive(purpose, password, salt, shape.iterations, shape.length, &ours, digest), 0);
+        const std::string line = "openssl kdf -keylen " + std::to_string(shape.length) + " -kdfopt digest:" +
+                                 digestName + " -kdfopt hexpass:" + testing::ToHex(password) +
+                                 " -kdfopt hexsalt:" + testing::ToHex(salt) + " -kdfopt iter:" +
+                                 std::to_string(shape.iterations) + " -kdfopt id:" + std::to_string(int(purpose)) +
+                                 " -binary -out " + (dir / "key") + " PKCS12KDF";
+        ASSERT_EQ(std::system(line.c_str()), 0);
+        EXPECT_EQ(ours, testing::ReadFileBytes(dir / "key"));
+      }
     }
   }
 }

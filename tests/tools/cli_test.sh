@@ -145,4 +145,20 @@ expect 0 '^30053: ' GetEntries KeyFile=weak.kyr EntriesFile=weak.txt --passin pa
 grep -q '1 entry .* private key.*ShowPrivateKey' err || fail "no note on the empty report: $(cat err)"
 expect 0 '^30053: ' GetEntries KeyFile=web.kyr EntriesFile=web.txt UseStash
 ! grep -q 'note:' err || fail "a note on a report that lists entries"
+# Keys out and in: the file password from --filepassin, never empty for an export, given once only; the key file
+# is the owner's alone; the imported key is labelled by its common name.
+expect 0 '^30099: ' ExportKey KeyFile=web.kyr EntryLabel=web CertFile=web.p12 --passin 'pass:new secret' \
+       --filepassin 'pass:file secret'
+[ "$(stat -c %a web.p12)" = 600 ] || fail "the key file has mode $(stat -c %a web.p12)"
+expect_usage ExportKey KeyFile=web.kyr UseStash CertFile=x.p12 --filepassin pass:
+expect_usage ExportKey KeyFile=web.kyr UseStash CertFile=x.p12 FilePassword=a --filepassin pass:b
+expect_usage GetEntries KeyFile=web.kyr UseStash EntriesFile=x.txt --filepassin pass:b
+[ ! -e x.p12 ] && [ ! -e x.txt ] || fail "a refused command line wrote a file"
+expect 1 '^30097: ' ExportKey KeyFile=web.kyr UseStash CertFile=x.p12
+expect 1 '^30088: ' ImportKey KeyFile=rooted.kyr CertReqFile=web.p12 --passin pass:x --filepassin pass:wrong
+expect 0 '^30098: ' ImportKey KeyFile=rooted.kyr CertReqFile=web.p12 --passin pass:x \
+       --filepassin 'pass:file secret'
+expect 0 '^30053: ' GetEntries KeyFile=rooted.kyr EntriesFile=imported.txt ShowPrivateKey --passin pass:x
+grep -q '^EntryLabel: www.example.com$' imported.txt || fail "the key was not labelled by its common name"
+expect 0 '^  \* FilePassword=TEXT' help ExportKey
 finish

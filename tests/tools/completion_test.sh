@@ -31,6 +31,7 @@ offers "kcertadm CreateS" CreateSelfSigned CreateSelfSignedRoot
 offers "kcertadm help Rec" ReceiveCert ReceiveRootCert
 offers "kcertadm --pass" --passin
 offers "kcertadm --passin f" file: fd:
+offers "kcertadm --filepassin f" file: fd:
 offers "kcertadm --passin pass:x Del" DeleteEntry
 offers "kcertadm GetEntries Ent" EntriesFile=
 offers "kcertadm GetEntries Show" ShowPrivateKey ShowRawCert

@@ -14,7 +14,9 @@ std::string Words(const PasswordPlan& p) {
   std::string out;
   for (const auto& [on, word] : {std::pair{p.takes_password, "takes"}, {p.needs_password, "asks"},
                                  {p.has_password, "given"}, {p.creates_key_ring && p.creates_key, "twice"},
-                                 {p.creates_key_ring != p.creates_key, "half"}, {p.needs_new_password, "asks-new"}})
+                                 {p.creates_key_ring != p.creates_key, "half"}, {p.needs_new_password, "asks-new"},
+                                 {p.takes_file_password, "file"}, {p.has_file_password, "file-given"},
+                                 {p.new_file_password, "file-twice"}})
     if (on) out += std::string(word) + " ";
   return out + std::to_string(p.key_size);
 }
@@ -31,6 +33,10 @@ TEST(PasswordPlan, FollowsTheParser) {
       {"root create", C::kCreateSelfSignedRoot, "KeySize=4096", "takes asks twice 4096"},
       {"new password missing", C::kChangePassword, "Password=x", "takes given asks-new 512"},
       {"new password empty is given", C::kChangePassword, "NewPassword=", "takes asks 512"},
+      {"import asks the file password", C::kImportKey, "Password=x;CertReqFile=a.p12", "takes given file 512"},
+      {"an empty file password is a given one", C::kImportKey, "UseStash;FilePassword=", "takes file file-given 512"},
+      {"export asks it twice", C::kExportKey, "Password=x;CertFile=a.p12", "takes given file file-twice 512"},
+      {"export given", C::kExportKey, "FilePassword=y;PemKey", "takes asks file file-given file-twice 512"},
       {"takes no password", C::kViewCert, "CertReqFile=a", "0"},
       {"takes no password", C::kAdminSecurity, "", "0"},
       {"unknown keyword stops the parse", C::kGetEntries, "Bogus=1", "0"},

@@ -87,6 +87,17 @@ with tempfile.TemporaryDirectory() as work:
         status, shown, _ = run(["ExtractCert", "KeyFile=new.kyr"], [password], work)
         check(number in shown, "the typed password %r did not give %s" % (password, number), shown)
 
+    # ExportKey asks for the key file password twice and refuses an empty one; ImportKey asks once.
+    export = ["ExportKey", "KeyFile=new.kyr", "CertFile=k.p12", "--passin", "pass:Ring pw=1"]
+    status, shown, _ = run(export, [b"\n"], work)
+    check(status == 2 and "empty" in shown, "an empty key file password was accepted", shown)
+    status, shown, _ = run(export, [b"File pw\n", b"File pw\n"], work)
+    check(shown.count("key file password: ") == 2 and "30026:" in shown and "File pw" not in shown,
+          "ExportKey did not ask twice for the key file password", shown)
+    status, shown, _ = run(["ImportKey", "KeyFile=new.kyr", "CertReqFile=none.p12", "--passin", "pass:Ring pw=1"],
+                           [b"File pw\n"], work)
+    check(shown.count("password") == 1 and "30032:" in shown, "ImportKey did not ask once", shown)
+
     # Creating over an existing key ring fails before any password is asked.
     status, shown, _ = run(create, [], work)
     check(status == 1 and "30072: " in shown and "password: " not in shown,
