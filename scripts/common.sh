@@ -32,7 +32,7 @@ install_missing_packages() {
 
 build_project() {
   if [ ! -f "$KCERTADM_BUILD/build.ninja" ]; then
-    cmake -S "$KCERTADM_ROOT" -B "$KCERTADM_BUILD" -G Ninja "$@"
+    cmake -S "$KCERTADM_ROOT" -B "$KCERTADM_BUILD" -G Ninja -DKCERTADM_WERROR=ON "$@"
   fi
   cmake --build "$KCERTADM_BUILD" -j "$KCERTADM_JOBS"
 }

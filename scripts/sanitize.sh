@@ -80,7 +80,7 @@ case "$kind" in
       exit 1
     fi
     if [ ! -f "$KCERTADM_BUILD/build.ninja" ]; then
-      cmake -S "$KCERTADM_ROOT" -B "$KCERTADM_BUILD" -G Ninja \
+      cmake -S "$KCERTADM_ROOT" -B "$KCERTADM_BUILD" -G Ninja -DKCERTADM_WERROR=ON \
         -DKCERTADM_SANITIZE=thread -DKCERTADM_BUILD_BENCH=OFF
     fi
     cmake --build "$KCERTADM_BUILD" --target "${programs[@]}" -j "$KCERTADM_JOBS"

@@ -154,8 +154,8 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
   if (added != 0) return FailWith(slot, kMsgAddKeyEntryFailed);
 
   if (context.selfSigned) {
-    const ByteView certificate(built->der.data, static_cast<std::size_t>(built->der.length));
-    if (KeyRingAddCertificate(certificate, std::string_view(context.label), nullptr) != 0) {
+    const ByteView selfSigned(built->der.data, static_cast<std::size_t>(built->der.length));
+    if (KeyRingAddCertificate(selfSigned, std::string_view(context.label), nullptr) != 0) {
       return FailWith(slot, kMsgAddCertFailed);
     }
   }

@@ -10,7 +10,7 @@
 namespace kcertadm {
 namespace {
 
-using namespace testing;
+using namespace test_support;
 using Bytes = std::vector<std::uint8_t>;
 
 // n indefinite-length SEQUENCEs inside each other around one INTEGER.

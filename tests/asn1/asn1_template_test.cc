@@ -11,7 +11,7 @@
 namespace kcertadm {
 namespace {
 
-using namespace testing;
+using namespace test_support;
 using Bytes = std::vector<std::uint8_t>;
 
 TEST(Asn1DecodeTemplate, MatchesEntriesAndRefusesMissingOrOverlongChildren) {

@@ -9,7 +9,7 @@
 
 #include "asn1/asn1.h"
 
-namespace kcertadm::testing {
+namespace kcertadm::test_support {
 
 // "30 03 02 01 05" -> bytes; anything but hex digits is ignored.
 inline std::vector<std::uint8_t> Hex(std::string_view text) {
@@ -28,4 +28,4 @@ inline std::vector<std::uint8_t> BytesOf(const Asn1Item& item) {
   return item.length <= 0 ? std::vector<std::uint8_t>{} : std::vector<std::uint8_t>(item.data, item.data + item.length);
 }
 
-}  // namespace kcertadm::testing
+}  // namespace kcertadm::test_support

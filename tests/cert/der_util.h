@@ -10,9 +10,9 @@
 namespace kcertadm::test {
 
 using Bytes = std::vector<std::uint8_t>;
-using testing::BytesOf;
-using testing::Hex;
-using testing::ItemOf;  // a view: keep the bytes alive
+using test_support::BytesOf;
+using test_support::Hex;
+using test_support::ItemOf;  // a view: keep the bytes alive
 
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes out;
@@ -49,7 +49,7 @@ inline Bytes Signed(const Bytes& tbsContents, const Bytes& signature = {0}) {
 
 // A file of tests/data/cert.
 inline Bytes TestData(const std::string& name) {
-  return testing::ReadFileBytes(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/" + name);
+  return test_support::ReadFileBytes(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/" + name);
 }
 
 }  // namespace kcertadm::test

@@ -24,7 +24,7 @@ namespace {
 
 // The PKCS #1 RSAPrivateKey of the PEM file, as a key object.
 KeyObject* LoadVectorKey() {
-  const std::string pem = testing::ReadFileText(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/vector_key.pem");
+  const std::string pem = test_support::ReadFileText(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/vector_key.pem");
   const std::size_t body = pem.find('\n') + 1;
   const std::string base64 = pem.substr(body, pem.find("-----END") - body);
   Asn1Item der{};

@@ -27,12 +27,12 @@ namespace kcertadm::cmdtest {
 using Bytes = std::vector<std::uint8_t>;
 using test::Cat;
 using test::Tlv;
-using testing::Hex;
-using testing::ItemOf;
-using testing::ReadFileBytes;
-using testing::ReadFileText;
-using testing::TempDir;
-using testing::WriteFileText;
+using test_support::Hex;
+using test_support::ItemOf;
+using test_support::ReadFileBytes;
+using test_support::ReadFileText;
+using test_support::TempDir;
+using test_support::WriteFileText;
 
 // The status of one command and the message it reported.
 struct Outcome { std::int32_t status; std::uint32_t message; bool operator==(const Outcome&) const = default; };
@@ -140,7 +140,7 @@ std::string Captured(Write write) {
 
 // Every command test runs with an empty data directory (no template key ring) and no predefined roots.
 inline const TempDir kDataDir;
-inline const testing::ScopedEnv kDataDirSetting("KCERTADM_DATA_DIR", kDataDir.path());
-inline const testing::ScopedEnv kNoRoots("KCERTADM_ROOTS", std::nullopt);
+inline const test_support::ScopedEnv kDataDirSetting("KCERTADM_DATA_DIR", kDataDir.path());
+inline const test_support::ScopedEnv kNoRoots("KCERTADM_ROOTS", std::nullopt);
 
 }  // namespace kcertadm::cmdtest

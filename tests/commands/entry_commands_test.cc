@@ -34,7 +34,7 @@ TEST_F(EntryCommands, RefusalsLeaveKeyRingAsItWas) {
   Bytes sealed = ReadFileBytes(bare);
   sealed[sealed.size() - 40] ^= 0x10;  // the last block of the key's private key, its last field
   const std::string damaged = dir_ / "damaged.kyr";
-  testing::WriteFileBytes(damaged, sealed);
+  test_support::WriteFileBytes(damaged, sealed);
   ExpectRefusals(
       {
           {"DesignateRoot", "no label", Ring(Key()), kMsgNoLabel},

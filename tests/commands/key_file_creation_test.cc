@@ -163,7 +163,7 @@ TEST_F(KeyFileCreation, ChangePasswordRunningOutOfMemoryKeepsTheRing) {
   bool completed = false;
   for (std::uint32_t nth = 1; !completed && nth < 20000; ++nth) {
     SCOPED_TRACE("allocation " + std::to_string(nth) + " fails");
-    testing::WriteFileBytes(Key(), original);
+    test_support::WriteFileBytes(Key(), original);
     FailSecureAllocationForTesting(nth);
     // The exported entry turns an allocation failure that unwinds the command into 30070.
     Outcome outcome{-1, kMsgOutOfMemory};

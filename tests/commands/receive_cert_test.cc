@@ -69,7 +69,7 @@ TEST_F(ReceiveCertTest, RefusalsLeaveKeyRingAsItWas) {
     const Bytes spki = Tlv(0x30, Cat({Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 01 05 00"), Tlv(0x03, Cat({{0}, key}))}));
     const Bytes validity = Tlv(0x30, Cat({Tlv(0x17, test::Text(from)), Tlv(0x17, test::Text(to))}));
     const std::string path = env_.dir / name;
-    testing::WriteFileBytes(path, test::Signed(Cat({Hex("02 01 01"), test::kMd5WithRsa, test::CnName("Old"), validity,
+    test_support::WriteFileBytes(path, test::Signed(Cat({Hex("02 01 01"), test::kMd5WithRsa, test::CnName("Old"), validity,
                                                     test::CnName("Old"), spki})));
     return in(path, ";UseBER;NoTrust;EntryLabel=dated");
   };

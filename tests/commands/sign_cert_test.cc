@@ -44,7 +44,7 @@ TEST(SignCert, SerialNumbersAreRandomAndNeverShared) {
     CertFields fields;
     std::uint32_t error = 0;
     ASSERT_EQ(ParseCert(&cert, &fields, &error), 0);
-    const Bytes serial = testing::BytesOf(fields.serialNumber);
+    const Bytes serial = test_support::BytesOf(fields.serialNumber);
     ASSERT_EQ(serial.size(), 18u);
     EXPECT_EQ(serial[1], 0x10);
     EXPECT_EQ(serial[2] & 0xC0, 0x40);

@@ -12,16 +12,16 @@
 namespace kcertadm {
 namespace {
 
-using testing::CipherSetup;
-using testing::Hex;
-using testing::RunCipher;
+using test_support::CipherSetup;
+using test_support::Hex;
+using test_support::RunCipher;
 
 const AlgorithmInfoType* AesTypeFor(std::size_t key_size) {
   return key_size == 16 ? AlgInfoAes128CbcPad() : key_size == 24 ? AlgInfoAes192CbcPad() : AlgInfoAes256CbcPad();
 }
 
 // New key schedules, those of the objects included, take the kernel of the run.
-class AesCbcPadOnKernel : public testing::AesKernelParam {
+class AesCbcPadOnKernel : public test_support::AesKernelParam {
  protected:
   void SetUp() override {
     AesKernelParam::SetUp();
@@ -35,7 +35,7 @@ class AesCbcPadOnKernel : public testing::AesKernelParam {
 // vector encrypts to its ciphertext and back, whole and in pieces that
 // straddle blocks; an invalid one (bad or missing padding) must not decrypt.
 TEST_P(AesCbcPadOnKernel, EveryWycheproofVector) {
-  const auto rows = testing::ReadVectorFile("wycheproof/aes_cbc_pkcs5.txt");
+  const auto rows = test_support::ReadVectorFile("wycheproof/aes_cbc_pkcs5.txt");
   ASSERT_EQ(rows.size(), 216u);
   for (const auto& row : rows) {
     SCOPED_TRACE("tcId " + row[0] + " " + row[6]);
@@ -60,7 +60,7 @@ TEST_P(AesCbcPadOnKernel, EveryWycheproofVector) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothKernels, AesCbcPadOnKernel, testing::kBothAesKernels, testing::AesKernelName);
+INSTANTIATE_TEST_SUITE_P(BothKernels, AesCbcPadOnKernel, test_support::kBothAesKernels, test_support::AesKernelName);
 
 // Each type takes only its own key length; a missing IV is a bad parameter.
 TEST(AesCbcPad, KeysOfAnotherLengthAndMissingIvRefused) {
@@ -91,7 +91,7 @@ TEST(AesCbcPad, KeysOfAnotherLengthAndMissingIvRefused) {
 // is 32; decryption holds a whole block back until Final and refuses a
 // ciphertext that stops inside a block.
 TEST(AesCbcPad, SixteenByteBlocksBufferedAndHeldBack) {
-  const Bytes key(32, 1), iv(16, 2), plain = testing::PatternBytes(16);
+  const Bytes key(32, 1), iv(16, 2), plain = test_support::PatternBytes(16);
   const ByteItem item{key.data(), 32};
   const CbcParams params{iv.data()};
   const CipherSetup setup{AlgInfoAes256CbcPad(), &params, KeyInfoItem(), &item, AesCbcMethods};
@@ -123,19 +123,19 @@ TEST(AesCbcPad, SixteenByteBlocksBufferedAndHeldBack) {
 // openssl enc as the other party, on messages of random lengths and bytes.
 TEST(AesCbcPad, AgreesWithOpensslEnc) {
   if (std::system("openssl version >/dev/null 2>&1") != 0) GTEST_SKIP() << "openssl is not installed";
-  testing::TempDir dir;
-  testing::Lcg lcg{77};
+  test_support::TempDir dir;
+  test_support::Lcg lcg{77};
   for (std::size_t key_size : {16u, 24u, 32u}) {
     for (std::size_t length : {0u, 1u, 15u, 16u, 17u, 333u}) {
       SCOPED_TRACE(::testing::Message() << key_size << "-byte key, " << length << " bytes");
       Bytes key(key_size), iv(16), plain(length);
       lcg.Fill(key.data(), key.size()), lcg.Fill(iv.data(), 16), lcg.Fill(plain.data(), length);
-      testing::WriteFileBytes(dir / "plain", plain);
+      test_support::WriteFileBytes(dir / "plain", plain);
       const std::string line = "openssl enc -aes-" + std::to_string(key_size * 8) + "-cbc -K " +
-                               testing::ToHex(key) + " -iv " + testing::ToHex(iv) + " -in " + (dir / "plain") +
+                               test_support::ToHex(key) + " -iv " + test_support::ToHex(iv) + " -in " + (dir / "plain") +
                                " -out " + (dir / "cipher");
       ASSERT_EQ(std::system(line.c_str()), 0);
-      const Bytes theirs = testing::ReadFileBytes(dir / "cipher");
+      const Bytes theirs = test_support::ReadFileBytes(dir / "cipher");
       const ByteItem item{key.data(), static_cast<std::uint32_t>(key_size)};
       const CbcParams params{iv.data()};
       const CipherSetup setup{AesTypeFor(key_size), &params, KeyInfoItem(), &item, AesCbcMethods};

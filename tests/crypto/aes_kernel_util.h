@@ -6,7 +6,7 @@
 
 #include "crypto/aes.h"
 
-namespace kcertadm::testing {
+namespace kcertadm::test_support {
 
 class AesKernelParam : public ::testing::TestWithParam<AesKernel> {
  protected:
@@ -21,4 +21,4 @@ inline std::string AesKernelName(const ::testing::TestParamInfo<AesKernel>& info
   return info.param == AesKernel::kAesNi ? "AesNi" : "Portable";
 }
 
-}  // namespace kcertadm::testing
+}  // namespace kcertadm::test_support

@@ -9,9 +9,9 @@
 namespace kcertadm {
 namespace {
 
-using testing::Hex;
+using test_support::Hex;
 
-class AesKernelTest : public testing::AesKernelParam {
+class AesKernelTest : public test_support::AesKernelParam {
  protected:
   AesKeySchedule Schedule(const Bytes& key) {
     AesKeySchedule schedule;
@@ -69,13 +69,13 @@ TEST_P(AesKernelTest, Sp80038aCbc) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothKernels, AesKernelTest, testing::kBothAesKernels, testing::AesKernelName);
+INSTANTIATE_TEST_SUITE_P(BothKernels, AesKernelTest, test_support::kBothAesKernels, test_support::AesKernelName);
 
 // Random keys and messages of 1..13 blocks (whole and partial groups of the
 // kernels' parallel decryption): the portable kernel gives what AES-NI gives.
 TEST(AesKernels, AgreeOnRandomMessages) {
   if (!AesNiAvailable()) GTEST_SKIP() << "this processor has no AES instructions: nothing to compare with";
-  testing::Lcg lcg{2024};
+  test_support::Lcg lcg{2024};
   for (std::size_t key_size : {16u, 24u, 32u}) {
     for (std::size_t blocks = 1; blocks <= 13; ++blocks) {
       SCOPED_TRACE(::testing::Message() << key_size << "-byte key, " << blocks << " blocks");

@@ -11,17 +11,17 @@
 namespace kcertadm {
 namespace {
 
-using testing::ToHex;
+using test_support::ToHex;
 
 // Python's results (bignum/make_vectors.py) for carry, borrow and quotient-correction cases; sums that
 // need a limb more than their operands.
 TEST(BigNum, MatchesReferenceVectors) {
-  const auto rows = testing::ReadVectorFile("bignum/vectors.txt");
+  const auto rows = test_support::ReadVectorFile("bignum/vectors.txt");
   ASSERT_GT(rows.size(), 740u);
   for (const auto& row : rows) {
     const std::string& op = row[0];
     SCOPED_TRACE(op + " " + row[1].substr(0, 40) + " " + row[2].substr(0, 40));
-    const BigNum x = testing::BigNumFromHex(row[1]), y = testing::BigNumFromHex(row[2]);
+    const BigNum x = test_support::BigNumFromHex(row[1]), y = test_support::BigNumFromHex(row[2]);
     BigNum q, r;
     std::string got;
     if (op == "mul") got = ToHex(BigNum::Mul(x, y));
@@ -33,7 +33,7 @@ TEST(BigNum, MatchesReferenceVectors) {
       const int code = BigNum::ModInverse(x, y, &r);
       got = code == 0 ? ToHex(r) : code == kBigNumNoInverse ? "none" : "error";
     }
-    if (op == "exp") got = BigNum::ModExp(x, y, testing::BigNumFromHex(row[3]), &r) ? "error" : ToHex(r);
+    if (op == "exp") got = BigNum::ModExp(x, y, test_support::BigNumFromHex(row[3]), &r) ? "error" : ToHex(r);
     EXPECT_EQ(got, row[4]);
   }
 }
@@ -73,7 +73,7 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
-    const BigNum x = testing::BigNumFromHex(c.x), m = testing::BigNumFromHex(c.m);
+    const BigNum x = test_support::BigNumFromHex(c.x), m = test_support::BigNumFromHex(c.m);
     BigNum expected, got;
     const int code = BigNum::ModInverse(x, m, &expected);
     ASSERT_EQ(ConstTimeModInverse(x, m, &got), code);
@@ -81,10 +81,10 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
       EXPECT_EQ(got, expected);
     }
   }
-  const RsaKeyMaterial& key = testing::TestKey(1024);
+  const RsaKeyMaterial& key = test_support::TestKey(1024);
   BigNum p1 = key.prime1, got, expected;
   p1.SubSmall(1);
-  for (const BigNum& m : {p1, testing::BigNumFromHex("10000000000000000"), testing::BigNumFromHex("c0000000000000000000000000000006")}) {
+  for (const BigNum& m : {p1, test_support::BigNumFromHex("10000000000000000"), test_support::BigNumFromHex("c0000000000000000000000000000006")}) {
     ASSERT_EQ(InverseOfPublicOdd(BigNum(65537), m, &got), 0);
     ASSERT_EQ(BigNum::ModInverse(BigNum(65537), m, &expected), 0);
     EXPECT_EQ(got, expected);
@@ -111,7 +111,7 @@ TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
-    const BigNum a = testing::BigNumFromHex(c.a), m = testing::BigNumFromHex(c.m);
+    const BigNum a = test_support::BigNumFromHex(c.a), m = test_support::BigNumFromHex(c.m);
     BigNum expected;
     ASSERT_EQ(BigNum::Mod(a, m, &expected), 0);
     LimbVector got(m.limbs().size());
@@ -119,7 +119,7 @@ TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
     EXPECT_EQ(BigNum::FromLimbs(got.data(), got.size()), expected);
   }
   // d modulo p - 1: the reduction key loading makes of a key that stores d in place of exponent1.
-  const RsaKeyMaterial& key = testing::TestKey(1024);
+  const RsaKeyMaterial& key = test_support::TestKey(1024);
   BigNum p1 = key.prime1;
   p1.SubSmall(1);
   LimbVector got(p1.limbs().size());
@@ -134,9 +134,9 @@ TEST(BigNum, SecretModulusSetUpMatchesDivision) {
   const struct { BigNum n; const char* why; } kTests[] = {
       {BigNum(3), "smallest modulus"},
       {BigNum(65537), "a public exponent, 17 bits in one limb"},
-      {testing::BigNumFromHex(std::string(32, 'f')), "all ones: R mod n is 1"},
-      {testing::BigNumFromHex("8" + std::string(30, '0') + "1"), "a lone top bit: the most doublings into R"},
-      {testing::TestKey(4096).prime1, "a 2048-bit prime"},
+      {test_support::BigNumFromHex(std::string(32, 'f')), "all ones: R mod n is 1"},
+      {test_support::BigNumFromHex("8" + std::string(30, '0') + "1"), "a lone top bit: the most doublings into R"},
+      {test_support::TestKey(4096).prime1, "a 2048-bit prime"},
   };
   for (RsaKernel kernel : AvailableRsaKernels()) {
     for (const auto& c : kTests) {

@@ -5,9 +5,9 @@
 namespace kcertadm {
 namespace {
 
-using testing::CipherSetup;
-using testing::Hex;
-using testing::RunCipher;
+using test_support::CipherSetup;
+using test_support::Hex;
+using test_support::RunCipher;
 
 const Bytes kZeroIv(8, 0);
 const CbcParams kZeroCbc{kZeroIv.data()};
@@ -30,21 +30,21 @@ TEST(CipherKnownAnswers, DesAndRc2) {
                               : CipherSetup{AlgInfoDesCbc(), &kZeroCbc, KeyInfoDes8(), key.data(), DesCbcMethods};
     Bytes out;
     EXPECT_EQ(RunCipher(setup, true, Hex(answer.plain), &out), 0);
-    EXPECT_EQ(testing::ToHex(out), answer.cipher);
+    EXPECT_EQ(test_support::ToHex(out), answer.cipher);
     EXPECT_EQ(RunCipher(setup, false, Hex(answer.cipher), &out), 0);
-    EXPECT_EQ(testing::ToHex(out), answer.plain);
+    EXPECT_EQ(test_support::ToHex(out), answer.plain);
   }
 }
 
 // crypto/make_cipher_vectors.py, whole and in pieces that straddle the blocks (RC4 only here).
 TEST(CipherObjects, GeneratedVectorsInOneAndManyPieces) {
-  const auto rows = testing::ReadVectorFile("crypto/cipher_vectors.txt");
+  const auto rows = test_support::ReadVectorFile("crypto/cipher_vectors.txt");
   ASSERT_GT(rows.size(), 60u);
   for (const auto& row : rows) {
     const std::string& name = row[0];
     SCOPED_TRACE(name + " key " + row[1] + " length " + row[4]);
     const Bytes key = Hex(row[1]), iv = row[2] == "-" ? Bytes(8, 0) : Hex(row[2]);
-    const Bytes plain = testing::PatternBytes(std::stoul(row[4])), expected = Hex(row[5]);
+    const Bytes plain = test_support::PatternBytes(std::stoul(row[4])), expected = Hex(row[5]);
     const CbcParams cbc{iv.data()};
     const Rc2CbcParams rc2{static_cast<std::uint32_t>(std::stoul(row[3])), iv.data()};
     const ByteItem item{key.data(), static_cast<std::uint32_t>(key.size())};
@@ -67,7 +67,7 @@ TEST(CipherObjects, GeneratedVectorsInOneAndManyPieces) {
 
 // The IV is copied when set; too small a buffer is refused before any input is taken.
 TEST(CbcBuffering, IvCopiedAndPartialBlocksHeldAndRefusedAtFinal) {
-  const Bytes key = Hex("0123456789abcdef"), in = testing::PatternBytes(16);
+  const Bytes key = Hex("0123456789abcdef"), in = test_support::PatternBytes(16);
   Bytes iv(8, 0), first;
   const CipherSetup des_cbc{AlgInfoDesCbc(), &kZeroCbc, KeyInfoDes8(), key.data(), DesCbcMethods};
   ASSERT_EQ(RunCipher(des_cbc, true, Bytes(in.begin(), in.begin() + 8), &first), 0);

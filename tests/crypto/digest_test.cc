@@ -25,7 +25,7 @@ std::string HashHex(const Bytes& input, std::size_t piece = 0) {
   for (std::size_t at = 0; at < input.size(); at += piece)
     digest.Update(input.data() + at, std::min(piece, input.size() - at));
   digest.Final(out);
-  return testing::ToHex(out, sizeof(out));
+  return test_support::ToHex(out, sizeof(out));
 }
 
 using HashFunction = std::string (*)(const Bytes&, std::size_t);
@@ -35,11 +35,11 @@ const std::map<std::string, HashFunction> kHashes = {
 
 // crypto/make_digest_vectors.py: every padding boundary, whole and in pieces.
 TEST(DigestGeneratedVectors, EveryLengthMatches) {
-  const auto rows = testing::ReadVectorFile("crypto/digest_vectors.txt");
+  const auto rows = test_support::ReadVectorFile("crypto/digest_vectors.txt");
   ASSERT_GT(rows.size(), 1100u);
   for (const auto& row : rows) {
     SCOPED_TRACE(row[0] + " length " + row[1]);
-    const Bytes input = testing::PatternBytes(std::stoul(row[1]));
+    const Bytes input = test_support::PatternBytes(std::stoul(row[1]));
     for (std::size_t piece : {0u, 1u, 17u, 63u, 127u}) EXPECT_EQ(kHashes.at(row[0])(input, piece), row[2]) << piece;
   }
 }
@@ -47,7 +47,7 @@ TEST(DigestGeneratedVectors, EveryLengthMatches) {
 // The portable block function, which other machines run, against the SHA extensions.
 TEST(Sha1BlockFunctions, PortableAndExtensionsAgree) {
   if (!sha1_internal::HaveShaExtensions()) GTEST_SKIP() << "no SHA extensions on this processor";
-  const Bytes data = testing::PatternBytes(64 * 37);
+  const Bytes data = test_support::PatternBytes(64 * 37);
   for (std::size_t blocks : {1u, 2u, 37u}) {
     std::vector<std::uint32_t> portable{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0}, extensions(portable);
     sha1_internal::CompressPortable(portable.data(), data.data(), blocks);
@@ -107,7 +107,7 @@ TEST(DigestObjects, PublishedAnswersBufferRuleAndRestartAfterFinal) {
       EXPECT_EQ(DigestFinal(alg, out, &length, size - 1, nullptr), TkErrOutputTooSmall) << "leaves the message intact";
       EXPECT_EQ(length, 0u);
       ASSERT_EQ(DigestFinal(alg, out, &length, size, nullptr), 0);
-      EXPECT_EQ(testing::ToHex(out, length), a.digest);
+      EXPECT_EQ(test_support::ToHex(out, length), a.digest);
     }
     AlgDestroy(&alg);
   }

@@ -95,7 +95,7 @@ TEST(Entropy, FileStatusRecordsAndPaths) {
   EXPECT_NE(0, std::memcmp(root, zero, 36)) << "the root keeps its slash";
   EXPECT_EQ(0, std::memcmp(none, zero, 36)) << "failed queries feed zeros";
   for (const std::string& tmpdir : {std::string("/var/tmp"), std::string(300, 'a')}) {  // too long: the fallback
-    testing::ScopedEnv env("TMPDIR", tmpdir);
+    test_support::ScopedEnv env("TMPDIR", tmpdir);
     const std::vector<std::string> paths = StatusSeedPaths();
     EXPECT_EQ(paths, (std::vector<std::string>{paths.at(0), "/usr", tmpdir.size() < 300 ? tmpdir : "/tmp", "/etc"}));
   }

@@ -41,7 +41,7 @@ std::string HmacHex(const std::string& digest, const Bytes& key, const Bytes& me
       DigestUpdate(alg.get(), message.data() + half, message.size() - half, nullptr) ||
       DigestFinal(alg.get(), out, &length, sizeof out, nullptr))
     return "";
-  return testing::ToHex(out, length);
+  return test_support::ToHex(out, length);
 }
 
 std::string Pbkdf2Hex(const std::string& digest, const Bytes& password, const Bytes& salt, std::uint32_t iterations,
@@ -55,13 +55,13 @@ std::string Pbkdf2Hex(const std::string& digest, const Bytes& password, const By
   if (Prepare(alg, key, AlgInfoPbkdf2(), &params, password) ||
       DigestFinal(alg.get(), out.data(), &length, size, nullptr))
     return "";
-  return testing::ToHex(out.data(), length);
+  return test_support::ToHex(out.data(), length);
 }
 
 TEST(Hmac, PublishedAnswers) {
-  const Bytes jefe = testing::TextBytes("Jefe"), want = testing::TextBytes("what do ya want for nothing?");
-  const Bytes long_key(131, 0xaa), long_data = testing::TextBytes("Test Using Larger Than Block-Size Key - Hash Key First");
-  const Bytes key1(20, 0x0b), hi = testing::TextBytes("Hi There");
+  const Bytes jefe = test_support::TextBytes("Jefe"), want = test_support::TextBytes("what do ya want for nothing?");
+  const Bytes long_key(131, 0xaa), long_data = test_support::TextBytes("Test Using Larger Than Block-Size Key - Hash Key First");
+  const Bytes key1(20, 0x0b), hi = test_support::TextBytes("Hi There");
   // RFC 2202 cases 1 and 2 (SHA-1); RFC 4231 cases 1, 2 and 6 (a key longer than the block).
   const struct { const char* digest; const Bytes& key; const Bytes& data; const char* mac; } kTests[] = {
       {"sha1", key1, hi, "b617318655057264e28bc0b6fb378c8ef146be00"},
@@ -89,17 +89,17 @@ TEST(Hmac, PublishedAnswers) {
 }
 
 TEST(Pbkdf2, PublishedAnswers) {
-  const Bytes password = testing::TextBytes("password"), salt = testing::TextBytes("salt");
+  const Bytes password = test_support::TextBytes("password"), salt = test_support::TextBytes("salt");
   // RFC 6070 (SHA-1; all but the 16,777,216 iterations) and RFC 7914, 11 (SHA-256).
   const struct { const char* digest; Bytes password, salt; std::uint32_t iterations; const char* key; } kTests[] = {
       {"sha1", password, salt, 1, "0c60c80f961f0e71f3a9b524af6012062fe037a6"},
       {"sha1", password, salt, 2, "ea6c014dc72d6f8ccd1ed92ace1d41f0d8de8957"},
       {"sha1", password, salt, 4096, "4b007901b765489abead49d926f721d065a429c1"},
-      {"sha1", testing::TextBytes("passwordPASSWORDpassword"), testing::TextBytes("saltSALTsaltSALTsaltSALTsaltSALTsalt"),
+      {"sha1", test_support::TextBytes("passwordPASSWORDpassword"), test_support::TextBytes("saltSALTsaltSALTsaltSALTsaltSALTsalt"),
        4096, "3d2eec4fe41c849b80c8d83662c0e44a8b291a964cf2f07038"},
       {"sha1", Bytes{'p', 'a', 's', 's', 0, 'w', 'o', 'r', 'd'}, Bytes{'s', 'a', 0, 'l', 't'}, 4096,
        "56fa6aa75548099dcc37d7f03425e0c3"},
-      {"sha256", testing::TextBytes("passwd"), salt, 1,
+      {"sha256", test_support::TextBytes("passwd"), salt, 1,
        "55ac046e56e3089fec1691c22544b605f94185216dde0465e68b9d57c20dacbc49ca9cccf179b645991664b39d77ef317c71b845b1e3"
        "0bd509112041d3a19783"},
   };
@@ -113,17 +113,17 @@ TEST(Pbkdf2, PublishedAnswers) {
 // 16,777,216 iterations (RFC 6070's last) is left out: minutes under the sanitizers.
 TEST(WycheproofMacAndKdf, EveryVectorGivesItsExpectedResult) {
   std::map<std::string, int> counts;
-  for (const auto& row : testing::ReadVectorFile("wycheproof/mac_kdf_vectors.txt")) {
+  for (const auto& row : test_support::ReadVectorFile("wycheproof/mac_kdf_vectors.txt")) {
     SCOPED_TRACE(row[0] + " " + row[1] + " " + row[2]);
     if (row[0] == "hmac") {
-      const std::string mac = HmacHex(row[1], testing::Hex(row[4]), testing::Hex(row[5]));
+      const std::string mac = HmacHex(row[1], test_support::Hex(row[4]), test_support::Hex(row[5]));
       const std::string tag = row[6] == "-" ? "" : row[6];
       EXPECT_EQ(mac.compare(0, tag.size(), tag) == 0, row[3] == "valid");
     } else {
       const std::uint32_t iterations = std::stoul(row[6]);
       if (iterations > 100000) continue;
       EXPECT_EQ(row[3], "valid");
-      EXPECT_EQ(Pbkdf2Hex(row[1], testing::Hex(row[4]), testing::Hex(row[5]), iterations, row[7].size() / 2), row[7]);
+      EXPECT_EQ(Pbkdf2Hex(row[1], test_support::Hex(row[4]), test_support::Hex(row[5]), iterations, row[7].size() / 2), row[7]);
     }
     ++counts[row[0] + " " + row[3]];
   }
@@ -135,7 +135,7 @@ TEST(HmacObjects, RestartBufferRuleAndRefusals) {
   ToolkitScope lock;
   ScopedAlgorithm alg;
   ScopedKey key;
-  const Bytes secret(20, 0x0b), hi = testing::TextBytes("Hi There");
+  const Bytes secret(20, 0x0b), hi = test_support::TextBytes("Hi There");
   ASSERT_EQ(Prepare(alg, key, AlgInfoHmacSha256(), nullptr, secret), 0);
   std::uint8_t out[32];
   std::uint32_t length = 99;
@@ -143,14 +143,14 @@ TEST(HmacObjects, RestartBufferRuleAndRefusals) {
     ASSERT_EQ(DigestUpdate(alg.get(), hi.data(), hi.size(), nullptr), 0);
     EXPECT_EQ(DigestFinal(alg.get(), out, &length, 31, nullptr), TkErrOutputTooSmall) << "leaves the message intact";
     ASSERT_EQ(DigestFinal(alg.get(), out, &length, 32, nullptr), 0);
-    EXPECT_EQ(testing::ToHex(out, length), "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7");
+    EXPECT_EQ(test_support::ToHex(out, length), "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7");
   }
   ScopedAlgorithm unkeyed;
   ASSERT_EQ(unkeyed.Create(), 0);
   ASSERT_EQ(AlgSetInfo(unkeyed.get(), AlgInfoHmacSha1(), nullptr), 0);
   EXPECT_NE(DigestInit(unkeyed.get(), nullptr, HmacMethods, nullptr), 0) << "an HMAC needs its key";
 
-  const Bytes salt = testing::TextBytes("salt");
+  const Bytes salt = test_support::TextBytes("salt");
   const struct { const char* why; Pbkdf2Params params; } kBad[] = {
       {"no iterations", {{salt.data(), 4}, 0, 20, AlgInfoHmacSha1()}},
       {"no derived key", {{salt.data(), 4}, 1, 0, AlgInfoHmacSha1()}},
@@ -164,12 +164,12 @@ TEST(HmacObjects, RestartBufferRuleAndRefusals) {
   }
   ScopedAlgorithm kdf;
   const Pbkdf2Params params{{salt.data(), 4}, 2, 20, AlgInfoHmacSha1()};
-  ASSERT_EQ(Prepare(kdf, key, AlgInfoPbkdf2(), &params, testing::TextBytes("password")), 0);
+  ASSERT_EQ(Prepare(kdf, key, AlgInfoPbkdf2(), &params, test_support::TextBytes("password")), 0);
   EXPECT_EQ(DigestUpdate(kdf.get(), salt.data(), 4, nullptr), TkErrNotSupported) << "the password is the key";
   std::uint8_t derived[20];
   EXPECT_EQ(DigestFinal(kdf.get(), derived, &length, 19, nullptr), TkErrOutputTooSmall);
   ASSERT_EQ(DigestFinal(kdf.get(), derived, &length, 20, nullptr), 0);
-  EXPECT_EQ(testing::ToHex(derived, length), "ea6c014dc72d6f8ccd1ed92ace1d41f0d8de8957");
+  EXPECT_EQ(test_support::ToHex(derived, length), "ea6c014dc72d6f8ccd1ed92ace1d41f0d8de8957");
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ TEST_P(KernelTest, ProductsMatchReference) {
       for (Shape sa : {Shape::kRandom, Shape::kAllOnes, Shape::kZero}) {
         for (Shape sb : {Shape::kRandom, Shape::kAllOnes, Shape::kTopBit}) {
           SCOPED_TRACE(::testing::Message() << limbs << " limbs, shapes " << int(sa) << "," << int(sb) << ", n "
-                                            << testing::ToHex(n).substr(0, 20));
+                                            << test_support::ToHex(n).substr(0, 20));
           const BigNum a = Operand(sa, 64 * limbs, rng);  // up to R - 1
           BigNum b;
           BigNum::Mod(Operand(sb, 64 * limbs, rng), n, &b);
@@ -101,7 +101,7 @@ TEST_P(KernelTest, LargestOperandsCarryThroughEveryRow) {
       } kCases[] = {{"(n-1)(n-1)", n1, n1}, {"(n-2)(n-1)", n2, n1}, {"(R-1)(n-1)", all_ones, n1}};
       for (const auto& c : kCases) {
         SCOPED_TRACE(::testing::Message() << limbs << " limbs, " << c.what << ", n "
-                                          << testing::ToHex(n).substr(0, 20));
+                                          << test_support::ToHex(n).substr(0, 20));
         LimbVector al(limbs), bl(limbs), r(limbs);
         c.a.CopyLimbs(al.data(), limbs);
         c.b.CopyLimbs(bl.data(), limbs);
@@ -132,7 +132,7 @@ TEST_P(KernelTest, ExponentiationsMatchReference) {
       const BigNum& n = moduli[i];
       const BigNum& other = moduli[(i + 1) % moduli.size()];
       const BigNum shorter = Moduli(bits - 53, rng)[i];
-      SCOPED_TRACE(::testing::Message() << bits << " bits, n " << testing::ToHex(n).substr(0, 20));
+      SCOPED_TRACE(::testing::Message() << bits << " bits, n " << test_support::ToHex(n).substr(0, 20));
       MontgomeryContext mont, mont_other, mont_shorter;
       ASSERT_EQ(mont.Init(n, GetParam()) | mont_other.Init(other, GetParam()) |
                     mont_shorter.Init(shorter, GetParam()), 0);
@@ -153,7 +153,7 @@ TEST_P(KernelTest, ExponentiationsMatchReference) {
       z.CopyLimbs(zl.data(), zl.size());
       e1.CopyLimbs(el1.data(), 1);
       e2.CopyLimbs(el2.data(), 1);
-      const BigNum expected_x = testing::PlainModExp(x, e1, n);
+      const BigNum expected_x = test_support::PlainModExp(x, e1, n);
       mont.ExpConstTime(r1.data(), xl.data(), el1.data(), 23);
       EXPECT_EQ(BigNum::FromLimbs(r1.data(), limbs), expected_x) << "constant time";
       EXPECT_EQ(mont.Exp(x, e1), expected_x) << "variable time";
@@ -161,11 +161,11 @@ TEST_P(KernelTest, ExponentiationsMatchReference) {
       MontgomeryContext::ExpConstTimePair(mont, r1.data(), xl.data(), el1.data(), mont_other, r2.data(),
                                           yl.data(), el2.data(), 31);
       EXPECT_EQ(BigNum::FromLimbs(r1.data(), limbs), expected_x) << "pair, first";
-      EXPECT_EQ(BigNum::FromLimbs(r2.data(), limbs), testing::PlainModExp(y, e2, other)) << "pair, second";
+      EXPECT_EQ(BigNum::FromLimbs(r2.data(), limbs), test_support::PlainModExp(y, e2, other)) << "pair, second";
       MontgomeryContext::ExpConstTimePair(mont, r1.data(), xl.data(), el2.data(), mont_shorter, r3.data(),
                                           zl.data(), el1.data(), 31);
-      EXPECT_EQ(BigNum::FromLimbs(r1.data(), limbs), testing::PlainModExp(x, e2, n)) << "unequal pair, first";
-      EXPECT_EQ(BigNum::FromLimbs(r3.data(), r3.size()), testing::PlainModExp(z, e1, shorter))
+      EXPECT_EQ(BigNum::FromLimbs(r1.data(), limbs), test_support::PlainModExp(x, e2, n)) << "unequal pair, first";
+      EXPECT_EQ(BigNum::FromLimbs(r3.data(), r3.size()), test_support::PlainModExp(z, e1, shorter))
           << "unequal pair, second";
     }
   }
@@ -216,7 +216,7 @@ TEST(Montgomery, ReduceAndSubtract) {
 
 INSTANTIATE_TEST_SUITE_P(Kernels, KernelTest,
                          ::testing::Values(RsaKernel::kPortable, RsaKernel::kAdx, RsaKernel::kIfma),
-                         [](const auto& info) { return std::string(RsaKernelName(info.param)); });
+                         [](const auto& kernel) { return std::string(RsaKernelName(kernel.param)); });
 
 }  // namespace
 }  // namespace kcertadm

@@ -6,32 +6,32 @@
 namespace kcertadm {
 namespace {
 
-const Bytes kSalt = testing::TextBytes("QbQbQbQb");
-const Bytes kPassword = testing::TextBytes(std::string("pw1\0", 4));
+const Bytes kSalt = test_support::TextBytes("QbQbQbQb");
+const Bytes kPassword = test_support::TextBytes(std::string("pw1\0", 4));
 
 // A whole message through a PBE object, into input size + 17 bytes unless `room` is given.
 int RunPbe(bool encrypt, const Bytes& password, const Bytes& in, Bytes* out, std::uint32_t iterations = 7,
            const Bytes& salt = kSalt, std::size_t piece = 0, std::uint32_t room = 0) {
   const ByteItem item{password.data(), static_cast<std::uint32_t>(password.size())};
   const PbeParams params{salt.data(), iterations};
-  const testing::CipherSetup setup{AlgInfoPbeMd5DesCbc(), &params, KeyInfoItem(), &item, PbeMethods};
-  return testing::RunCipher(setup, encrypt, in, out, piece, room ? room : static_cast<std::uint32_t>(in.size() + 17));
+  const test_support::CipherSetup setup{AlgInfoPbeMd5DesCbc(), &params, KeyInfoItem(), &item, PbeMethods};
+  return test_support::RunCipher(setup, encrypt, in, out, piece, room ? room : static_cast<std::uint32_t>(in.size() + 17));
 }
 
 // crypto/make_pbe_vectors.py: every padding remainder, in pieces that straddle the blocks.
 TEST(PbeVectors, MatchIndependentImplementation) {
-  const auto rows = testing::ReadVectorFile("crypto/pbe_vectors.txt");
+  const auto rows = test_support::ReadVectorFile("crypto/pbe_vectors.txt");
   ASSERT_GE(rows.size(), 12u);
   for (const auto& row : rows) {
     SCOPED_TRACE(row[0] + " length " + row[3]);  // "-": the empty password
-    const Bytes password = testing::Hex(row[0]), plain = testing::PatternBytes(std::stoul(row[3]));
+    const Bytes password = test_support::Hex(row[0]), plain = test_support::PatternBytes(std::stoul(row[3]));
     const std::uint32_t iterations = std::stoul(row[2]);
     for (std::size_t piece : {0u, 1u, 7u, 9u}) {
       SCOPED_TRACE(piece);
       Bytes sealed, opened;
-      ASSERT_EQ(RunPbe(true, password, plain, &sealed, iterations, testing::Hex(row[1]), piece), 0);
-      EXPECT_EQ(testing::ToHex(sealed), row[4]);
-      ASSERT_EQ(RunPbe(false, password, sealed, &opened, iterations, testing::Hex(row[1]), piece), 0);
+      ASSERT_EQ(RunPbe(true, password, plain, &sealed, iterations, test_support::Hex(row[1]), piece), 0);
+      EXPECT_EQ(test_support::ToHex(sealed), row[4]);
+      ASSERT_EQ(RunPbe(false, password, sealed, &opened, iterations, test_support::Hex(row[1]), piece), 0);
       EXPECT_EQ(opened, plain);
     }
   }
@@ -39,7 +39,7 @@ TEST(PbeVectors, MatchIndependentImplementation) {
 
 // The first blocks of a sealed message alone: their last plaintext bytes stand as padding.
 Bytes SealedPrefix(const char* hex) {
-  const Bytes plain = testing::Hex(hex);
+  const Bytes plain = test_support::Hex(hex);
   Bytes sealed;
   EXPECT_EQ(RunPbe(true, kPassword, plain, &sealed), 0);
   sealed.resize(plain.size());
@@ -60,7 +60,7 @@ TEST(PbeDecryptRefusals, BadPaddingAndLengths) {
     EXPECT_EQ(RunPbe(false, kPassword, Bytes(size, 0x5a), &out), TkErrInputTooLong) << size;
   // 13 bytes seal into 16: 8 come out of the update, 5 of Final, which needs room for them.
   Bytes sealed;
-  ASSERT_EQ(RunPbe(true, kPassword, testing::PatternBytes(13), &sealed), 0);
+  ASSERT_EQ(RunPbe(true, kPassword, test_support::PatternBytes(13), &sealed), 0);
   EXPECT_EQ(RunPbe(false, kPassword, sealed, &out, 7, kSalt, 0, 12), TkErrOutputTooSmall);
   EXPECT_EQ(RunPbe(false, kPassword, sealed, &out, 7, kSalt, 0, 13), 0);
 }

@@ -11,7 +11,7 @@
 namespace kcertadm {
 namespace {
 
-using testing::Hex;
+using test_support::Hex;
 
 // The derivation with SHA-1 (or digest) from DigestMethods; the status, and the bytes in `out`.
 int Derive(Pkcs12Purpose purpose, const Bytes& password, const Bytes& salt, std::uint32_t iterations,
@@ -41,7 +41,7 @@ TEST(Pkcs12Kdf, PublishedAnswersForSha1) {
     SCOPED_TRACE(answer.out);
     Bytes out;
     ASSERT_EQ(Derive(answer.purpose, answer.password, Hex(answer.salt), answer.iterations, Hex(answer.out).size(), &out), 0);
-    EXPECT_EQ(testing::ToHex(out), answer.out);
+    EXPECT_EQ(test_support::ToHex(out), answer.out);
   }
 }
 
@@ -51,8 +51,8 @@ TEST(Pkcs12Kdf, PublishedAnswersForSha1) {
 TEST(Pkcs12Kdf, AgreesWithOpensslOnRandomInputs) {
   if (std::system("openssl list -kdf-algorithms 2>/dev/null | grep -q PKCS12KDF") != 0)
     GTEST_SKIP() << "this openssl has no PKCS12KDF";
-  testing::TempDir dir;
-  testing::Lcg lcg{12};
+  test_support::TempDir dir;
+  test_support::Lcg lcg{12};
   const struct { std::size_t password, salt, length; std::uint32_t iterations; } kShapes[] = {
       {2, 8, 24, 1}, {10, 8, 20, 2}, {64, 1, 21, 3}, {66, 20, 64, 1}, {130, 65, 100, 7}, {18, 16, 32, 2048},
   };
@@ -69,12 +69,12 @@ TEST(Pkcs12Kdf, AgreesWithOpensslOnRandomInputs) {
         if (shape.password == 2) password.assign(2, 0);
         ASSERT_EQ(Derive(purpose, password, salt, shape.iterations, shape.length, &ours, digest), 0);
         const std::string line = "openssl kdf -keylen " + std::to_string(shape.length) + " -kdfopt digest:" +
-                                 digestName + " -kdfopt hexpass:" + testing::ToHex(password) +
-                                 " -kdfopt hexsalt:" + testing::ToHex(salt) + " -kdfopt iter:" +
+                                 digestName + " -kdfopt hexpass:" + test_support::ToHex(password) +
+                                 " -kdfopt hexsalt:" + test_support::ToHex(salt) + " -kdfopt iter:" +
                                  std::to_string(shape.iterations) + " -kdfopt id:" + std::to_string(int(purpose)) +
                                  " -binary -out " + (dir / "key") + " PKCS12KDF";
         ASSERT_EQ(std::system(line.c_str()), 0);
-        EXPECT_EQ(ours, testing::ReadFileBytes(dir / "key"));
+        EXPECT_EQ(ours, test_support::ReadFileBytes(dir / "key"));
       }
     }
   }

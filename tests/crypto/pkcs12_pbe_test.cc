@@ -24,7 +24,7 @@ int RunPbe(const AlgorithmInfoType* type, bool encrypt, const Bytes& password, c
         std::uint32_t iterations, const Bytes& in, Bytes* out, std::size_t piece = 0) {
   const Pkcs12PbeParams params{salt.data(), static_cast<std::uint32_t>(salt.size()), iterations};
   const ByteItem item{password.data(), static_cast<std::uint32_t>(password.size())};
-  return testing::RunCipher({type, &params, KeyInfoItem(), &item, Pkcs12PbeMethods}, encrypt, in, out, piece);
+  return test_support::RunCipher({type, &params, KeyInfoItem(), &item, Pkcs12PbeMethods}, encrypt, in, out, piece);
 }
 
 // The parts of a DER EncryptedPrivateKeyInfo with PKCS #12 parameters.
@@ -50,10 +50,10 @@ bool ReadEncryptedKey(const Bytes& der, EncryptedKey* key) {
 // PKCS #8, and encrypting that with the same salt and count gives its bytes.
 TEST(Pkcs12Pbe, OpensslPkcs8KeysOpenAndEncryptTheSame) {
   if (std::system("openssl version >/dev/null 2>&1") != 0) GTEST_SKIP() << "openssl is not installed";
-  testing::TempDir dir;
+  test_support::TempDir dir;
   const std::string key = std::string(KCERTADM_TEST_DATA_DIR) + "/cert/vector_key.pem";
   ASSERT_EQ(std::system(("openssl pkcs8 -topk8 -nocrypt -in " + key + " -outform DER -out " + (dir / "plain.der")).c_str()), 0);
-  const Bytes plain = testing::ReadFileBytes(dir / "plain.der"), password = BmpPassword(u"p\u00e4ss w\u00f6rd \u20ac");
+  const Bytes plain = test_support::ReadFileBytes(dir / "plain.der"), password = BmpPassword(u"p\u00e4ss w\u00f6rd \u20ac");
   const struct { const char* scheme; const AlgorithmInfoType* type; } kSchemes[] = {
       {"PBE-SHA1-3DES", AlgInfoPkcs12PbeSha1DesEde3Cbc()},
       {"PBE-SHA1-RC2-40 -provider legacy -provider default", AlgInfoPkcs12PbeSha1Rc2Cbc40()},
@@ -64,7 +64,7 @@ TEST(Pkcs12Pbe, OpensslPkcs8KeysOpenAndEncryptTheSame) {
                            " -passout 'pass:p\u00e4ss w\u00f6rd \u20ac' -outform DER -out " + (dir / "key.der")).c_str()),
               0);
     EncryptedKey encrypted;
-    ASSERT_TRUE(ReadEncryptedKey(testing::ReadFileBytes(dir / "key.der"), &encrypted));
+    ASSERT_TRUE(ReadEncryptedKey(test_support::ReadFileBytes(dir / "key.der"), &encrypted));
     EXPECT_EQ(encrypted.iterations, 1500u);
     Bytes out;
     for (std::size_t piece : {0u, 7u}) {
@@ -77,7 +77,7 @@ TEST(Pkcs12Pbe, OpensslPkcs8KeysOpenAndEncryptTheSame) {
 }
 
 TEST(Pkcs12Pbe, Refusals) {
-  const Bytes salt(8, 0x5a), password = BmpPassword(u"right"), message = testing::PatternBytes(40);
+  const Bytes salt(8, 0x5a), password = BmpPassword(u"right"), message = test_support::PatternBytes(40);
   Bytes cipher, out;
   ASSERT_EQ(RunPbe(AlgInfoPkcs12PbeSha1DesEde3Cbc(), true, password, salt, 3, message, &cipher), 0);
   ASSERT_EQ(cipher.size(), 48u);

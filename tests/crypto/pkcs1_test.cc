@@ -85,20 +85,20 @@ TEST(Pkcs1, WycheproofDecryptionVectors) {
   std::unique_ptr<RsaPrivateNumbers> numbers;
   RsaPrivateKeyRecord record{};
   std::size_t cases = 0;
-  for (const auto& row : testing::ReadVectorFile("wycheproof/rsa_pkcs1_decrypt_vectors.txt")) {
+  for (const auto& row : test_support::ReadVectorFile("wycheproof/rsa_pkcs1_decrypt_vectors.txt")) {
     if (row[0] == "key") {
-      auto bytes = [&](std::size_t i) { const Bytes b = testing::Hex(row[i]); return SecureBytes(b.begin(), b.end()); };
+      auto bytes = [&](std::size_t i) { const Bytes b = test_support::Hex(row[i]); return SecureBytes(b.begin(), b.end()); };
       numbers.reset(new RsaPrivateNumbers{bytes(1), bytes(2), bytes(3), bytes(4), bytes(5), bytes(6), bytes(7), bytes(8)});
-      record = testing::RecordOf(*numbers);
+      record = test_support::RecordOf(*numbers);
       continue;
     }
     SCOPED_TRACE(row[0]);
     ++cases;
-    const Bytes ciphertext = row[2] == "-" ? Bytes() : testing::Hex(row[2]);
-    const Bytes message = row[3] == "-" ? Bytes() : testing::Hex(row[3]);
-    const testing::CipherSetup setup{AlgInfoRsaPrivatePkcs(), nullptr, KeyInfoRsaPrivate(), &record, KeyRingMethods};
+    const Bytes ciphertext = row[2] == "-" ? Bytes() : test_support::Hex(row[2]);
+    const Bytes message = row[3] == "-" ? Bytes() : test_support::Hex(row[3]);
+    const test_support::CipherSetup setup{AlgInfoRsaPrivatePkcs(), nullptr, KeyInfoRsaPrivate(), &record, KeyRingMethods};
     Bytes out;
-    const int status = testing::RunCipher(setup, false, ciphertext, &out, 0, 512);
+    const int status = test_support::RunCipher(setup, false, ciphertext, &out, 0, 512);
     if (row[1] == "valid") {
       ASSERT_EQ(status, 0);
       EXPECT_EQ(out, message);
@@ -143,7 +143,7 @@ TEST(DigestInfo, EncodingsCarryThePublishedPrefixes) {
     const Bytes digest(SignatureDigestSize(c.digest), 0xAB);
     std::uint8_t info[kMaxDigestInfoSize];
     const std::size_t n = EncodeDigestInfo(c.digest, digest.data(), info);
-    EXPECT_EQ(testing::ToHex(info, n), c.prefix + testing::ToHex(digest));
+    EXPECT_EQ(test_support::ToHex(info, n), c.prefix + test_support::ToHex(digest));
     EXPECT_EQ(CheckDigestInfo(c.digest, info, n, digest.data()), 0);
     EXPECT_GE(MaxSignatureDataSize(c.digest), n) << "the verifier reads the whole DigestInfo";
   }

@@ -10,12 +10,12 @@ namespace {
 
 // rsa/make_keygen_vectors.py models the generator; at 1024 bits the first window has no prime and it draws again.
 TEST(RsaKeyGen, MatchesIndependentModel) {
-  const auto rows = testing::ReadVectorFile("rsa/keygen_vectors.txt");
+  const auto rows = test_support::ReadVectorFile("rsa/keygen_vectors.txt");
   ASSERT_EQ(rows.size(), 7u);
   for (const auto& row : rows) {
     const auto bits = static_cast<std::uint32_t>(std::stoul(row[0]));
     SCOPED_TRACE(bits);
-    testing::Lcg lcg(std::stoull(row[1]));
+    test_support::Lcg lcg(std::stoull(row[1]));
     int calls = 0;
     RandomFill fill = [&](std::uint8_t* out, std::size_t size) {
       EXPECT_EQ(size, RsaKeyGenRandomBytes(bits));
@@ -27,7 +27,7 @@ TEST(RsaKeyGen, MatchesIndependentModel) {
     std::vector<std::string> got;
     for (const BigNum* n : {&key.prime1, &key.prime2, &key.modulus, &key.private_exponent, &key.exponent1,
                             &key.exponent2, &key.coefficient})
-      got.push_back(testing::ToHex(*n));
+      got.push_back(test_support::ToHex(*n));
     EXPECT_EQ(got, std::vector<std::string>(row.begin() + 3, row.end()));
   }
 }
@@ -43,11 +43,11 @@ TEST(RsaKeyGen, RefusesBadParametersAndStopsOnFailureOrCancel) {
   const RandomFill never = [](std::uint8_t*, std::size_t) { return ADD_FAILURE(), 0; };
   for (const auto& c : kTests) EXPECT_EQ(GenerateRsaKey(c.bits, BigNum(c.e), never, nullptr, &key), c.expected) << c.why;
   // An exponent as long as the modulus is refused, one bit shorter taken.
-  EXPECT_EQ(CheckRsaKeyGenParameters(256, testing::BigNumFromHex("8" + std::string(62, '0') + "1")), 522);
-  EXPECT_EQ(CheckRsaKeyGenParameters(256, testing::BigNumFromHex("4" + std::string(62, '0') + "1")), 0);
+  EXPECT_EQ(CheckRsaKeyGenParameters(256, test_support::BigNumFromHex("8" + std::string(62, '0') + "1")), 522);
+  EXPECT_EQ(CheckRsaKeyGenParameters(256, test_support::BigNumFromHex("4" + std::string(62, '0') + "1")), 0);
   // A failing random source or a cancel stops generation.
   EXPECT_EQ(GenerateRsaKey(512, BigNum(65537), [](std::uint8_t*, std::size_t) { return 539; }, nullptr, &key), 539);
-  testing::Lcg lcg(9);
+  test_support::Lcg lcg(9);
   EXPECT_EQ(GenerateRsaKey(512, BigNum(65537), lcg.AsRandomFill(), [] { return true; }, &key), 519);
   EXPECT_TRUE(key.modulus.IsZero());
 }
@@ -62,7 +62,7 @@ TEST(RsaPrime, FermatTestsSeparatePrimesFromComposites) {
       {"451", true, "Carmichael number 1105 = 5 * 13 * 17"},
       {"bfa17dc7", true, "pseudoprime 151 * 751 * 28351 to all four bases"},
   };
-  for (const auto& c : kTests) EXPECT_EQ(PassesFermatTests(testing::BigNumFromHex(c.hex)), c.passes) << c.why;
+  for (const auto& c : kTests) EXPECT_EQ(PassesFermatTests(test_support::BigNumFromHex(c.hex)), c.passes) << c.why;
 }
 
 // The sieve's Barrett remainders against division. All-ones limbs give the largest partial remainders
@@ -73,9 +73,9 @@ TEST(RsaPrime, SieveRemaindersMatchDivision) {
   for (std::size_t i = 0; i < 12; ++i) product = BigNum::Mul(product, BigNum(primes[i]));
   const struct { BigNum x; const char* why; } kTests[] = {
       {BigNum(), "zero"},
-      {testing::BigNumFromHex(std::string(256, 'f')), "all ones, 1024 bits"},
-      {BigNum::Mul(product, testing::BigNumFromHex("fffffffffffffffffffffffffffffffb")), "multiple of 3 ... 41"},
-      {testing::BigNumFromHex("8000000000000000000000000000000000000000000000000000000000000001"), "top and bottom bits"},
+      {test_support::BigNumFromHex(std::string(256, 'f')), "all ones, 1024 bits"},
+      {BigNum::Mul(product, test_support::BigNumFromHex("fffffffffffffffffffffffffffffffb")), "multiple of 3 ... 41"},
+      {test_support::BigNumFromHex("8000000000000000000000000000000000000000000000000000000000000001"), "top and bottom bits"},
   };
   std::vector<std::uint32_t> got;
   for (const auto& c : kTests) {

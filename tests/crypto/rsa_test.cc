@@ -15,7 +15,7 @@ class RsaOpsOnKernel : public ::testing::TestWithParam<RsaKernel> {
   static constexpr std::uint32_t kSizes[] = {256, 257, 512, 1023, 1024, 1025, 1089, 2048, 3072, 4096, 8192};
   // The keys are made once, on the fastest kernel.
   static void SetUpTestSuite() {
-    for (std::uint32_t bits : kSizes) testing::TestKey(bits);
+    for (std::uint32_t bits : kSizes) test_support::TestKey(bits);
   }
   void SetUp() override {
     if (!RsaKernelAvailable(GetParam())) GTEST_SKIP() << "this processor cannot run " << RsaKernelName(GetParam());
@@ -28,8 +28,8 @@ class RsaOpsOnKernel : public ::testing::TestWithParam<RsaKernel> {
 TEST_P(RsaOpsOnKernel, PrivateMatchesPlainExponentiationAndPublicInverts) {
   std::vector<std::pair<std::string, RsaKeyMaterial>> keys;
   for (std::uint32_t bits : kSizes)
-    keys.emplace_back(std::to_string(bits), testing::TestKey(bits));
-  RsaKeyMaterial swapped = testing::TestKey(1024);
+    keys.emplace_back(std::to_string(bits), test_support::TestKey(bits));
+  RsaKeyMaterial swapped = test_support::TestKey(1024);
   std::swap(swapped.prime1, swapped.prime2), std::swap(swapped.exponent1, swapped.exponent2);
   ASSERT_EQ(BigNum::ModInverse(swapped.prime2, swapped.prime1, &swapped.coefficient), 0);
   keys.emplace_back("1024, smaller prime first", swapped);
@@ -40,14 +40,15 @@ TEST_P(RsaOpsOnKernel, PrivateMatchesPlainExponentiationAndPublicInverts) {
     ASSERT_EQ(priv.Init(key) | pub.Init(key.modulus, key.public_exponent), 0);
     const std::size_t k = priv.ModulusBytes();
     ASSERT_EQ(k, (key.modulus.BitLength() + 7) / 8);
-    testing::Lcg lcg(k);
+    test_support::Lcg lcg(k);
     for (int round = 0; round < 3; ++round) {
       Bytes x(k), y(k), back(k);
       if (round != 1) lcg.Fill(x.data() + 1, k - 1);  // below n; zero in round 1
       ASSERT_EQ(priv.Apply(x.data(), k, y.data(), k), 0);
-      if (k <= 256)  // the reference is slow; longer keys are held to the round trip
-        EXPECT_EQ(BigNum::FromBytes(y.data(), k), testing::PlainModExp(BigNum::FromBytes(x.data(), k),
+      if (k <= 256) {  // the reference is slow; longer keys are held to the round trip
+        EXPECT_EQ(BigNum::FromBytes(y.data(), k), test_support::PlainModExp(BigNum::FromBytes(x.data(), k),
                                                                        key.private_exponent, key.modulus));
+      }
       ASSERT_EQ(pub.Apply(y.data(), k, back.data(), k), 0);
       EXPECT_EQ(back, x);
     }
@@ -56,10 +57,10 @@ TEST_P(RsaOpsOnKernel, PrivateMatchesPlainExponentiationAndPublicInverts) {
 
 INSTANTIATE_TEST_SUITE_P(Kernels, RsaOpsOnKernel,
                          ::testing::Values(RsaKernel::kPortable, RsaKernel::kAdx, RsaKernel::kIfma),
-                         [](const auto& info) { return std::string(RsaKernelName(info.param)); });
+                         [](const auto& kernel) { return std::string(RsaKernelName(kernel.param)); });
 
 TEST(RsaOps, RefusesBadBlocksAndBuffers) {
-  const RsaKeyMaterial& key = testing::TestKey(512);
+  const RsaKeyMaterial& key = test_support::TestKey(512);
   RsaPrivateKeyOp priv;
   RsaPublicKeyOp pub;
   ASSERT_EQ(priv.Init(key) | pub.Init(key.modulus, key.public_exponent), 0);
@@ -80,7 +81,7 @@ TEST(RsaOps, RefusesBadBlocksAndBuffers) {
 // Key loading reduces exponent1, exponent2 and coefficient itself: a key that stores d in place of both
 // exponents and a coefficient above prime1 signs exactly like the reduced key.
 TEST(RsaOps, ReducesUnreducedCrtValues) {
-  const RsaKeyMaterial& key = testing::TestKey(1024);
+  const RsaKeyMaterial& key = test_support::TestKey(1024);
   RsaKeyMaterial loose = key;
   loose.exponent1 = key.private_exponent;
   // d + q^2 - 1 = d (mod q - 1), as q = 1 there.
@@ -97,7 +98,7 @@ TEST(RsaOps, ReducesUnreducedCrtValues) {
 }
 
 TEST(RsaOps, RefusesUnusableKeys) {
-  RsaKeyMaterial not_product = testing::TestKey(512), even_prime = not_product, too_big = not_product;
+  RsaKeyMaterial not_product = test_support::TestKey(512), even_prime = not_product, too_big = not_product;
   not_product.modulus.AddSmall(2);
   even_prime.prime2 = BigNum(2);  // cannot carry Montgomery arithmetic
   even_prime.modulus = BigNum::Mul(even_prime.prime1, even_prime.prime2);
@@ -108,8 +109,8 @@ TEST(RsaOps, RefusesUnusableKeys) {
   EXPECT_EQ(init(too_big), kRsaBadModulusSize);
   // A public modulus of 8193 bits is refused, one of 8192 taken.
   RsaPublicKeyOp pub;
-  EXPECT_EQ(pub.Init(testing::BigNumFromHex("1" + std::string(2047, '0') + "1"), BigNum(65537)), kRsaBadModulusSize);
-  EXPECT_EQ(pub.Init(testing::BigNumFromHex("8" + std::string(2046, '0') + "1"), BigNum(65537)), 0);
+  EXPECT_EQ(pub.Init(test_support::BigNumFromHex("1" + std::string(2047, '0') + "1"), BigNum(65537)), kRsaBadModulusSize);
+  EXPECT_EQ(pub.Init(test_support::BigNumFromHex("8" + std::string(2046, '0') + "1"), BigNum(65537)), 0);
 }
 
 }  // namespace

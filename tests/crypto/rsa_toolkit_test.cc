@@ -9,10 +9,10 @@ namespace {
 
 TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   ToolkitScope lock;
-  const RsaKeyMaterial& m = testing::TestKey(512);
-  RsaPrivateNumbers numbers = testing::NumbersOf(m);
+  const RsaKeyMaterial& m = test_support::TestKey(512);
+  RsaPrivateNumbers numbers = test_support::NumbersOf(m);
   numbers.modulus.insert(numbers.modulus.begin(), {0, 0});  // leading zeros, which are dropped
-  RsaPrivateKeyRecord record = testing::RecordOf(numbers);
+  RsaPrivateKeyRecord record = test_support::RecordOf(numbers);
   ScopedKey key;
   auto set = [&](const KeyInfoType* form) {
     if (int status = key.Create()) return status;
@@ -71,7 +71,7 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
   EXPECT_EQ(generate(512, nullptr), 539);
   ASSERT_EQ(generate(512, random.get()), 0);
   EXPECT_EQ(generate(512, random.get()), 526) << "keys that already hold material";
-  const Bytes message = testing::TextBytes("hello");
+  const Bytes message = test_support::TextBytes("hello");
   const AlgorithmInfoType *const priv = AlgInfoRsaPrivatePkcs(), *const pub = AlgInfoRsaPublicPkcs();
   for (bool type1 : {true, false}) {
     SCOPED_TRACE(type1 ? "type 1" : "type 2");

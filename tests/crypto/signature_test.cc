@@ -24,9 +24,9 @@ class Signatures : public ::testing::Test {
     return VerifyData(selector, key ? key : public_.get(), data.data(), data.size(), signature.data(), signature.size());
   }
   ToolkitScope lock_;
-  ScopedKey private_{testing::PrivateKeyObject(testing::TestKey(1024))};
-  ScopedKey public_{testing::PublicKeyObject(private_.get())};
-  const Bytes data_ = testing::TextBytes("toBeSigned");
+  ScopedKey private_{test_support::PrivateKeyObject(test_support::TestKey(1024))};
+  ScopedKey public_{test_support::PublicKeyObject(private_.get())};
+  const Bytes data_ = test_support::TextBytes("toBeSigned");
 };
 
 // Signing and verifying agree with the peer (below); here the selectors and the fault codes.
@@ -51,19 +51,19 @@ TEST_F(Signatures, SelectorsAndFaultsGiveTheirCodes) {
   block[0] = block[128 - 71] = 0, block[1] = 1;
   RsaPrivateKeyOp op;
   signature.resize(128);
-  ASSERT_EQ(op.Init(testing::TestKey(1024)), 0);
+  ASSERT_EQ(op.Init(test_support::TestKey(1024)), 0);
   ASSERT_EQ(op.Apply(block.data(), 128, signature.data(), 128), 0);
   EXPECT_EQ(Verify(kSignatureMd5, data_, signature), 524);
   EXPECT_EQ(Sign(kSignatureMd5, data_, &signature, public_.get()), 542) << "only the public form";
   EXPECT_EQ(Sign(kSignatureMd5, data_, &signature, nullptr, 127), 536);
-  ScopedKey small{testing::PrivateKeyObject(testing::TestKey(512))};
+  ScopedKey small{test_support::PrivateKeyObject(test_support::TestKey(512))};
   EXPECT_EQ(Sign(kSignatureSha512, data_, &signature, small.get()), 525) << "83-byte DigestInfo in a 64-byte block";
 }
 
 // The public-key operation reduces its input: a signature plus the modulus
 // must not verify as the signature (the same signature in two encodings).
 TEST_F(Signatures, SignatureNotBelowTheModulusIsRefused) {
-  const BigNum n = testing::TestKey(1024).modulus;
+  const BigNum n = test_support::TestKey(1024).modulus;
   int tried = 0;
   for (std::uint8_t c = 'a'; c <= 'z'; ++c) {
     const Bytes message{c};
@@ -85,11 +85,11 @@ TEST_F(Signatures, SignatureNotBelowTheModulusIsRefused) {
 // Deterministic signatures: pycryptodome's (openssl lacks MD2) verify, and ours are the same bytes.
 TEST_F(Signatures, AgreeWithPycryptodome) {
   if (std::system("/usr/bin/python3 -c 'import Cryptodome' 2>/dev/null") != 0) GTEST_SKIP() << "no pycryptodome";
-  testing::TempDir dir;
-  const SecureBytes key = EncodeRsaPrivateKey(testing::NumbersOf(testing::TestKey(1024)));
-  testing::WriteFileBytes(dir / "key.der", Bytes(key.begin(), key.end()));
+  test_support::TempDir dir;
+  const SecureBytes key = EncodeRsaPrivateKey(test_support::NumbersOf(test_support::TestKey(1024)));
+  test_support::WriteFileBytes(dir / "key.der", Bytes(key.begin(), key.end()));
   const Bytes data(1000, 'x');
-  testing::WriteFileBytes(dir / "data", data);
+  test_support::WriteFileBytes(dir / "data", data);
   const std::string script = dir.Write("sign.py",
       "import sys\nfrom Cryptodome.PublicKey import RSA\nfrom Cryptodome.Signature import pkcs1_15\n"
       "from Cryptodome.Hash import MD2, MD5, SHA1, SHA256, SHA384, SHA512\n"
@@ -99,7 +99,7 @@ TEST_F(Signatures, AgreeWithPycryptodome) {
   ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + (dir / "key.der") + " " + (dir / "data")).c_str()), 0);
   for (int selector : {kSignatureMd2, kSignatureMd5, kSignatureSha1, kSignatureSha256, kSignatureSha384, kSignatureSha512}) {
     SCOPED_TRACE(selector);
-    const Bytes peer = testing::ReadFileBytes(dir / ("data" + std::to_string(selector)));
+    const Bytes peer = test_support::ReadFileBytes(dir / ("data" + std::to_string(selector)));
     EXPECT_EQ(Verify(selector, data, peer), 0);
     if (selector == kSignatureSha1) continue;  // never signed with
     Bytes ours;

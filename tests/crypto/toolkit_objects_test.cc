@@ -15,7 +15,7 @@ struct Objects {
   ~Objects() { AlgDestroy(&alg), KeyDestroy(&key); }
 };
 
-const Bytes kDesKey = testing::Hex("0123456789abcdef");
+const Bytes kDesKey = test_support::Hex("0123456789abcdef");
 const Bytes kIv(8, 0);
 const CbcParams kCbc{kIv.data()};
 
@@ -69,7 +69,7 @@ TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
 
 // Which forms derive from which material; only granted forms are recorded.
 TEST(KeyForms, Derivation) {
-  const Bytes odd = kDesKey, even = testing::Hex("0023456789abcdef"), bytes24(24, 0x5b);
+  const Bytes odd = kDesKey, even = test_support::Hex("0023456789abcdef"), bytes24(24, 0x5b);
   const ByteItem item_odd{odd.data(), 8}, item_even{even.data(), 8}, item24{bytes24.data(), 24}, item7{bytes24.data(), 7};
   const struct { const char* why; const KeyInfoType *set_type, *get_type; const void* material; int status; } kCases[] = {
       {"Des8 from 8-byte item", KeyInfoItem(), KeyInfoDes8(), &item_odd, 0},
@@ -100,7 +100,7 @@ TEST(KeyForms, MaterialCopiedOnceParityForcedAndDerivedFormsCached) {
   EXPECT_EQ(KeySetInfo(o.key, KeyInfoDes8(), kDesKey.data()), TkErrKeyAlreadySet);
   ASSERT_EQ(KeyGetInfo(&first, o.key, KeyInfoDes8()) | KeyGetInfo(&second, o.key, KeyInfoDes8()), 0);
   EXPECT_EQ(first, second);
-  EXPECT_EQ(testing::ToHex(static_cast<const std::uint8_t*>(first), 8), "0101010101010101");
+  EXPECT_EQ(test_support::ToHex(static_cast<const std::uint8_t*>(first), 8), "0101010101010101");
 }
 
 TEST(MethodLookup, ListsAndKeys) {

@@ -10,7 +10,7 @@
 
 #include "crypto/toolkit_scope.h"
 
-namespace kcertadm::testing {
+namespace kcertadm::test_support {
 
 std::string ToHex(const BigNum& x) {
   const SecureBytes bytes = x.ToBytes();
@@ -105,4 +105,4 @@ int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uin
   return status;
 }
 
-}  // namespace kcertadm::testing
+}  // namespace kcertadm::test_support

@@ -14,7 +14,7 @@
 #include "keyring/keyring_entry.h"  // Bytes
 #include "keyring/password_protection.h"
 
-namespace kcertadm::testing {
+namespace kcertadm::test_support {
 
 inline std::string ToHex(const std::uint8_t* data, std::size_t size) {
   std::string out;
@@ -71,4 +71,4 @@ struct CipherSetup {
 int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uint8_t>& in,
               std::vector<std::uint8_t>* out, std::size_t piece = 0, std::uint32_t room = 0);
 
-}  // namespace kcertadm::testing
+}  // namespace kcertadm::test_support

@@ -15,7 +15,7 @@ namespace {
 
 // A public key object of a vector group; null when the toolkit refuses it.
 KeyObject* GroupKey(const std::string& modulus, const std::string& exponent) {
-  Bytes n = testing::Hex(modulus), e = testing::Hex(exponent);
+  Bytes n = test_support::Hex(modulus), e = test_support::Hex(exponent);
   while (n.size() > 1 && n[0] == 0) n.erase(n.begin());
   const RsaPublicKeyRecord record{{n.data(), static_cast<std::uint32_t>(n.size())},
                                   {e.data(), static_cast<std::uint32_t>(e.size())}};
@@ -35,7 +35,7 @@ TEST(WycheproofRsaSignatures, EveryVectorGivesItsExpectedResult) {
   std::unique_ptr<ScopedKey> key;
   int selector = 0;
   std::map<std::string, int> counts;
-  for (const auto& row : testing::ReadVectorFile("wycheproof/rsa_signature_vectors.txt")) {
+  for (const auto& row : test_support::ReadVectorFile("wycheproof/rsa_signature_vectors.txt")) {
     ASSERT_EQ(row.size(), 4u);
     if (row[0] == "key") {
       key = std::make_unique<ScopedKey>(GroupKey(row[2], row[3]));
@@ -44,7 +44,7 @@ TEST(WycheproofRsaSignatures, EveryVectorGivesItsExpectedResult) {
       continue;
     }
     SCOPED_TRACE(row[0] + " " + row[1]);
-    const Bytes message = testing::Hex(row[2]), signature = testing::Hex(row[3]);
+    const Bytes message = test_support::Hex(row[2]), signature = test_support::Hex(row[3]);
     const int status = VerifyData(selector, key->get(), message.data(), static_cast<std::uint32_t>(message.size()),
                                   signature.data(), static_cast<std::uint32_t>(signature.size()));
     if (row[1] == "valid") EXPECT_EQ(status, 0);

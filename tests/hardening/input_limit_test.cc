@@ -14,8 +14,8 @@ namespace kcertadm {
 namespace {
 
 TEST(InputLimit, InputUpToTheLimitIsReadAndLargerInputIsRefusedUnread) {
-  testing::TempDir dir;
-  const std::string pem = testing::ReadFileText(KCERTADM_SOURCE_DIR "/tests/data/cert/vector_ca.pem");
+  test_support::TempDir dir;
+  const std::string pem = test_support::ReadFileText(KCERTADM_SOURCE_DIR "/tests/data/cert/vector_ca.pem");
   ASSERT_FALSE(pem.empty());
   // A file of the given size: the certificate, then holes that read as zeros.
   auto sparse = [&](const char* name, const std::string& text, off_t size) {

@@ -100,7 +100,7 @@ class NonRegularFileTest : public ::testing::Test {
   // A ring with password "pw" and no stash, made once and copied into each
   // row's directory as good.kyr; and a certificate to receive or view.
   static void SetUpTestSuite() {
-    ring_ = new testing::TempDir;
+    ring_ = new test_support::TempDir;
     const int made = RunTool(ring_->path(), {"CreateKeyFile", "KeyFile=@good.kyr", "Password=pw", "KeyName=k",
                                              "CommonName=k", "KeySize=512", "NoStashFile"}, {});
     ASSERT_EQ(made, 30020);
@@ -109,9 +109,9 @@ class NonRegularFileTest : public ::testing::Test {
     delete ring_;
     ring_ = nullptr;
   }
-  static testing::TempDir* ring_;
+  static test_support::TempDir* ring_;
 };
-testing::TempDir* NonRegularFileTest::ring_ = nullptr;
+test_support::TempDir* NonRegularFileTest::ring_ = nullptr;
 
 TEST_F(NonRegularFileTest, IsRefusedInEveryPositionWithoutWaiting) {
   const std::string certificate = KCERTADM_SOURCE_DIR "/tests/data/cert/vector_ca.pem";
@@ -146,13 +146,13 @@ TEST_F(NonRegularFileTest, IsRefusedInEveryPositionWithoutWaiting) {
   for (const auto& test : kTests) {
     for (const auto& kind : kKinds) {
       SCOPED_TRACE(std::string(kind.name) + " as " + test.why);
-      testing::TempDir dir;
+      test_support::TempDir dir;
       std::filesystem::copy_file(ring_->Path("good.kyr"), dir / "good.kyr");
-      const std::vector<std::uint8_t> ringBefore = testing::ReadFileBytes(dir / "good.kyr");
+      const std::vector<std::uint8_t> ringBefore = test_support::ReadFileBytes(dir / "good.kyr");
       MakeSpecial(kind.kind, dir / test.special);
       EXPECT_EQ(RunTool(dir.path(), test.args, test.variables), test.message);
       EXPECT_TRUE(StillSpecial(kind.kind, dir / test.special));
-      EXPECT_EQ(testing::ReadFileBytes(dir / "good.kyr"), ringBefore);
+      EXPECT_EQ(test_support::ReadFileBytes(dir / "good.kyr"), ringBefore);
       EXPECT_EQ(std::filesystem::exists(dir / "new.kyr"), test.message == 30020);
     }
   }

@@ -112,7 +112,7 @@ void LearnPrivateKey(const std::string& ringPath) {
 // that takes, stores or reads a password, and after the creation every
 // path that decrypts, uses or re-encrypts the private key.
 TEST(ReleasedSecrets, CommandsLeaveNoPasswordOrKeyInReleasedMemory) {
-  testing::TempDir dir;
+  test_support::TempDir dir;
   ::setenv("KCERTADM_DATA_DIR", dir.path().c_str(), 1);
   const SecureString ring = SecureString("KeyFile=") + dir.path().c_str() + "/ring.kyr;";
   const SecureString oldPassword = SecureString("Password=") + kSecrets[0] + ";";

@@ -39,7 +39,7 @@ std::set<std::string> Labels(const std::string& ring) {
 
 // Self-signed certificates of their own keys, made by openssl when first wanted.
 std::string Certificate(int i) {
-  static const testing::TempDir dir;
+  static const test_support::TempDir dir;
   static const int made = std::system(("cd '" + dir.path() +
                                        "' && for i in $(seq 0 100); do openssl req -x509 -newkey rsa:512 -nodes "
                                        "-keyout /dev/null -subj /CN=cert$i -days 30 -sha1 -out cert$i.pem "
@@ -67,7 +67,7 @@ class ToolProcessTest : public ::testing::Test {
   }
   int Run(const Args& args) const { return Wait(Start(args, dir_ / "run.out")); }
 
-  testing::TempDir dir_;
+  test_support::TempDir dir_;
   std::string ring_ = dir_ / "ring.kyr";
 };
 

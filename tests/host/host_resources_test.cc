@@ -32,11 +32,11 @@ TEST(ResourceCatalogue, KeepsWellFormedLinesOnly) {
 }
 
 TEST(ResourceCatalogue, LoadFindsTheSourceCataloguesAndRefusesOversizedFiles) {
-  testing::ScopedEnv env("KCERTADM_MSG_DIR", std::nullopt);
+  test_support::ScopedEnv env("KCERTADM_MSG_DIR", std::nullopt);
   const auto found = HostFindResourceFile("kmsglib.msg");
   ASSERT_TRUE(found.has_value());
   EXPECT_TRUE(ResourceCatalogue::Load(*found).has_value());
-  testing::TempDir dir;
+  test_support::TempDir dir;
   EXPECT_FALSE(ResourceCatalogue::Load(dir.Write("big.msg", std::string(ResourceCatalogue::kMaxFileSize + 1, '#'))));
 }
 

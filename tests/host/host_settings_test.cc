@@ -9,7 +9,7 @@
 namespace kcertadm {
 namespace {
 
-using testing::ScopedEnv;
+using test_support::ScopedEnv;
 
 TEST(HostReadSettingNumber, FallsBackOnAnythingButANumber) {
   constexpr const char* kName = "KCERTADM_TEST_SETTING";

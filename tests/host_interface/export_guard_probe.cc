@@ -35,7 +35,7 @@ namespace kcertadm {
 namespace {
 
 std::vector<std::uint8_t> CertificateDer() {
-  return testing::ReadFileBytes(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/v3_ca.der");
+  return test_support::ReadFileBytes(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/v3_ca.der");
 }
 
 // A record holding a malloc copy of der, as the host hands it over.
@@ -73,7 +73,7 @@ TEST(ExportGuard, NoExceptionCrossesTheCInterface) {
   ASSERT_GT(Base64Encode(der.data(), static_cast<std::int32_t>(der.size()), &base64), 0);
   const std::string certText(reinterpret_cast<char*>(base64.data), static_cast<std::size_t>(base64.length));
   std::free(base64.data);
-  const testing::TempDir dir;
+  const test_support::TempDir dir;
   const std::string missingRing = dir.Path("missing.kyr");
 
   char start[32], end[32], message[256], output[4096];
@@ -122,7 +122,7 @@ TEST(ExportGuard, NoExceptionCrossesTheCInterface) {
 
 // Every export is defined in one file, each through the one guard.
 TEST(ExportGuard, EveryExportIsDefinedBehindTheGuard) {
-  const std::string exports = testing::ReadFileText(KCERTADM_SOURCE_DIR "/src/host_interface/exports.cc");
+  const std::string exports = test_support::ReadFileText(KCERTADM_SOURCE_DIR "/src/host_interface/exports.cc");
   const std::regex definition(R"(extern "C" KCERTADM_API [^(]+\([^{]*\{[^{}]*GuardExport\()");
   EXPECT_EQ(std::distance(std::sregex_iterator(exports.begin(), exports.end(), definition), std::sregex_iterator()), 22);
   const int status = std::system("grep -rl --include=*.cc 'extern \"C\"' " KCERTADM_SOURCE_DIR

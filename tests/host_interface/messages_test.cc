@@ -33,8 +33,8 @@ TEST(CatalogueFileName, ChoosesByLanguageSetting) {
 
 // A missing language file, or a directory in its place, falls back to the default catalogue.
 TEST(LoadCatalogueFor, FallsBackToTheDefaultCatalogue) {
-  testing::TempDir dir;
-  testing::ScopedEnv env("KCERTADM_MSG_DIR", dir.path());
+  test_support::TempDir dir;
+  test_support::ScopedEnv env("KCERTADM_MSG_DIR", dir.path());
   dir.Write("kmsglib.msg", "30065 English.\n");
   ASSERT_EQ(mkdir(dir.Path("kmsglfr.msg").c_str(), 0700), 0);
   for (const char* language : {"de", "fr"}) {

@@ -51,7 +51,7 @@ TEST_F(EnrolmentTest, CertFileReceivesTheRequestInCertificateArmour) {
   HostRecord request;
   EXPECT_EQ(Enrol(spkac_, request, "Client", path.c_str()), (Outcome{0, 30044}));
   EXPECT_EQ(request.value.reqText.length, 0);
-  const std::string text = testing::ReadFileText(path);
+  const std::string text = test_support::ReadFileText(path);
   EXPECT_TRUE(text.starts_with("-----BEGIN CERTIFICATE-----\n") && text.ends_with("\n-----END CERTIFICATE-----"));
   // An empty name is no file, and not a wish for the text either.
   HostRecord unnamed;
@@ -168,7 +168,7 @@ TEST_F(EnrolmentTest, Sha2RequestsAreTaken) {
 // A record ParseCert unwrapped from a PKCS #7 package: the request replaces it, and no container is left to leak.
 TEST_F(EnrolmentTest, ParseCertReqReplacesAnUnwrappedPackage) {
   HostRecord record;
-  SetText(&record.value.der, testing::ReadFileText(ServiceDataPath("root.der")));
+  SetText(&record.value.der, test_support::ReadFileText(ServiceDataPath("root.der")));
   ASSERT_EQ(PackagePKCS7Cert(&record.value), 0);
   std::swap(record.value.der, record.value.pkcs7);
   CertFields fields{};

@@ -27,7 +27,7 @@
 namespace kcertadm::test {
 
 using Bytes = std::vector<std::uint8_t>;
-using testing::ReadFileBytes;
+using test_support::ReadFileBytes;
 
 inline constexpr const char* kPassword = "service pass";
 
@@ -139,7 +139,7 @@ class ServicesTest : public ::testing::Test {
   }
   // The server key certified by the root, and the root as a trusted certificate.
   std::string ChainRing() { return Ring("chain.kyr", {{"server", true, false}, {"root", false, true}}); }
-  testing::TempDir dir_;
+  test_support::TempDir dir_;
 };
 
 }  // namespace kcertadm::test

@@ -15,10 +15,10 @@ namespace {
 
 using test::Cat;
 using test::Tlv;
-using testing::Hex;
+using test_support::Hex;
 
 std::string DataText(const std::string& name) {
-  return testing::ReadFileText(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/" + name);
+  return test_support::ReadFileText(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/" + name);
 }
 Bytes BytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
 

@@ -102,8 +102,8 @@ TEST_F(CertificateVerificationTest, TheCacheHoldsThirtyTwoRoots) {
 }
 
 TEST_F(CertificateVerificationTest, HostRootsComeFromThePemFile) {
-  const std::string roots = dir_.Write("roots.pem", "# Our own root\n" + testing::ReadFileText(Made() / "root.pem") +
-                                                        "\nsome text\n" + testing::ReadFileText(Made() / "other.pem"));
+  const std::string roots = dir_.Write("roots.pem", "# Our own root\n" + test_support::ReadFileText(Made() / "root.pem") +
+                                                        "\nsome text\n" + test_support::ReadFileText(Made() / "other.pem"));
   ::setenv(kHostRootsVariable, roots.c_str(), 1);
   ASSERT_EQ(KeyRingAddHostRoots(), 0);
   EXPECT_EQ(KeyRingEntryCount(), 2u);
@@ -133,9 +133,9 @@ std::string PemOf(const Bytes& der) {
 // others taken; one of them once failed every new key ring.
 TEST_F(CertificateVerificationTest, HostRootsAKeyRingCannotHoldAreSkipped) {
   const Bytes huge = FakeCertificate("Huge", Bytes(8100, 0xC5), {1, 0, 1});
-  const std::string ecRoot = testing::ReadFileText(KCERTADM_TEST_DATA_DIR "/keyring/ec_root.pem");
-  const std::string roots = dir_.Write("roots.pem", ecRoot + testing::ReadFileText(Made() / "root.pem") + PemOf(huge) +
-                                                        ecRoot + testing::ReadFileText(Made() / "other.pem"));
+  const std::string ecRoot = test_support::ReadFileText(KCERTADM_TEST_DATA_DIR "/keyring/ec_root.pem");
+  const std::string roots = dir_.Write("roots.pem", ecRoot + test_support::ReadFileText(Made() / "root.pem") + PemOf(huge) +
+                                                        ecRoot + test_support::ReadFileText(Made() / "other.pem"));
   ::setenv(kHostRootsVariable, roots.c_str(), 1);
   ASSERT_EQ(KeyRingAddHostRoots(), 0);
   EXPECT_EQ(KeyRingHostRootsSkipped(), 3u);
@@ -144,7 +144,7 @@ TEST_F(CertificateVerificationTest, HostRootsAKeyRingCannotHoldAreSkipped) {
   EXPECT_TRUE(KeyRingFindEntry("other")->IsTrustedRoot());
 
   KeyRingClear();
-  ::setenv(kHostRootsVariable, dir_.Write("rsa.pem", testing::ReadFileText(Made() / "root.pem")).c_str(), 1);
+  ::setenv(kHostRootsVariable, dir_.Write("rsa.pem", test_support::ReadFileText(Made() / "root.pem")).c_str(), 1);
   ASSERT_EQ(KeyRingAddHostRoots(), 0);
   EXPECT_EQ(KeyRingHostRootsSkipped(), 0u) << "each import counts afresh";
 }

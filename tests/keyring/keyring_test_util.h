@@ -14,9 +14,9 @@
 
 namespace kcertadm::test {
 
-using testing::ReadFileBytes;
-using testing::TempDir;
-using testing::WriteFileBytes;
+using test_support::ReadFileBytes;
+using test_support::TempDir;
+using test_support::WriteFileBytes;
 
 // The in-memory key ring starts and ends empty; a private directory.
 class KeyRingTest : public ::testing::Test {

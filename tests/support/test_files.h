@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace kcertadm::testing {
+namespace kcertadm::test_support {
 
 // A fresh directory under TMPDIR (else /tmp), removed with its files at
 // scope end.
@@ -95,4 +95,4 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-}  // namespace kcertadm::testing
+}  // namespace kcertadm::test_support

@@ -51,7 +51,7 @@ TEST(PasswordSourceText, ReadsEachFormAndRefusesMalformedOnes) {
 }
 
 TEST(PasswordFile, LineContentCases) {
-  kcertadm::testing::TempDir dir;
+  kcertadm::test_support::TempDir dir;
   struct Case {
     const char* name;
     std::string content;
@@ -79,7 +79,7 @@ TEST(PasswordFile, LineContentCases) {
 
 // Reading one file or descriptor again takes its next line, and reads no further than that line.
 TEST(PasswordReader, ConsecutiveReadsTakeConsecutiveLines) {
-  kcertadm::testing::TempDir dir;
+  kcertadm::test_support::TempDir dir;
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   const char data[] = "first\nsecond\nrest";
