@@ -16,16 +16,16 @@ namespace kcertadm {
 // The longest chain an export follows up from the key's certificate.
 inline constexpr std::size_t kMaxExportChain = 16;
 
-// The subject common name of a certificate as an entry label: none when the
-// certificate does not decode or its subject has no common name that is
-// text without zero bytes.
+// The subject's first common name (SubjectCommonName) as an entry label:
+// none when the certificate does not decode or its subject has no common
+// name, or an empty one.
 std::optional<std::string> SubjectCommonNameLabel(ByteView certificate);
 
-// Stores each certificate as a CA certificate entry without the
-// trusted-root mark, labelled by its subject's common name (made unique by
-// " (2)", " (3)" ...). A certificate whose public key the key ring already
-// holds is skipped, and so is one whose key the key ring cannot hold (not
-// RSA). 0, or -1 with 30024 when one cannot be added.
+// Stores the certificates that decode as untrusted CA certificate entries
+// (StoreAuthorities: labelled from the subject, made unique by " (2)",
+// " (3)" ...; one the key ring holds by DER or by public key is skipped,
+// and so is one whose key the key ring cannot hold). 0, or -1 with 30024
+// when one cannot be added.
 int StoreChainCertificates(const std::vector<ByteView>& certificates, std::uint32_t* slot);
 
 // The issuers of certificate found in the key ring by issuer name, nearest

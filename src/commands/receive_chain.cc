@@ -11,9 +11,8 @@
 #include "cert/cert_keyring.h"
 #include "cert/cert_signature.h"
 #include "cert/certificate.h"
-#include "cert/dn.h"
 #include "cert/validity.h"
-#include "commands/report_names.h"
+#include "commands/authority_entries.h"
 #include "host_interface/messages.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/certificate_verification.h"
@@ -22,17 +21,7 @@
 namespace kcertadm {
 namespace {
 
-constexpr std::uint8_t kCommonNameOid[] = {0x55, 0x04, 0x03};
-// Labels made from a subject are cut to this many bytes before a suffix.
-constexpr std::size_t kMaxMadeLabel = 128;
-
 std::atomic<std::size_t> bundleSkipped{0};
-
-ByteView ViewOf(const Asn1Item& item) {
-  return item.data == nullptr || item.length <= 0
-             ? ByteView()
-             : ByteView(item.data, static_cast<std::size_t>(item.length));
-}
 
 // The file's certificates parsed, each DER once, in file order.
 int ParseLinks(const std::vector<Bytes>& certificates, std::vector<ChainLink>& links,
@@ -45,81 +34,6 @@ int ParseLinks(const std::vector<Bytes>& certificates, std::vector<ChainLink>& l
     links.push_back(std::move(link));
   }
   return 0;
-}
-
-// What the key ring holds now: every stored certificate and every label.
-struct StoredState {
-  std::set<Bytes> certificates;
-  std::set<std::string> labels;
-};
-
-StoredState ReadStoredState() {
-  StoredState state;
-  KeyRingCursor cursor;
-  do {
-    std::optional<KeyRingEntry> entry = KeyRingNextEntry(cursor);
-    if (!entry) break;
-    state.labels.insert(entry->LabelText());
-    if (const auto list = KeyRingEntryCertificates(*entry)) {
-      for (ByteView certificate : *list) state.certificates.emplace(certificate.begin(), certificate.end());
-    }
-    KeyRingEntryFree(entry);
-  } while (!cursor.AtEnd());
-  return state;
-}
-
-// The subject's common name, or the text of all its attributes; cut short
-// at a character boundary.
-std::string SubjectLabel(const Asn1Item& subject) {
-  std::string label;
-  for (const NameAttribute& attribute : ListNameAttributes(subject)) {
-    const std::string value = NameValueText(attribute.value);
-    if (Asn1ItemEquals(attribute.oid, kCommonNameOid, sizeof kCommonNameOid) == 1) {
-      label = value;
-      break;
-    }
-    if (!label.empty()) label += ", ";
-    label += value;
-  }
-  if (label.size() > kMaxMadeLabel) {
-    std::size_t cut = kMaxMadeLabel;
-    while (cut > 0 && (static_cast<unsigned char>(label[cut]) & 0xC0) == 0x80) --cut;
-    label.resize(cut);
-  }
-  return label.empty() ? std::string("CA certificate") : label;
-}
-
-// A label no entry has: the subject's, or it with " (2)", " (3)", ...
-std::string UniqueLabel(const Asn1Item& subject, std::set<std::string>& labels) {
-  const std::string base = SubjectLabel(subject);
-  std::string label = base;
-  for (int n = 2; labels.count(label) != 0; ++n) label = base + " (" + std::to_string(n) + ")";
-  labels.insert(label);
-  return label;
-}
-
-std::optional<Bytes> CanonicalKeyOf(const ChainLink& link) {
-  return CanonicalPublicKeyFromSpki(ViewOf(link.fields.subjectPublicKeyInfo));
-}
-
-// A key ring entry for a certificate the key ring does not hold yet.
-KeyRingEntry CertificateEntry(const ChainLink& link, Bytes publicKey, std::set<std::string>& labels,
-                              std::uint8_t flags) {
-  KeyRingEntry entry;
-  entry.label = LabelBytes(UniqueLabel(link.fields.subject, labels));
-  const ByteView subject = ViewOf(link.fields.subject);
-  entry.subjectName.assign(subject.begin(), subject.end());
-  entry.publicKey = std::move(publicKey);
-  entry.certificates = link.der;
-  entry.flags = flags;
-  return entry;
-}
-
-bool KeyHeldByEntry(const Bytes& publicKey) {
-  std::optional<KeyRingEntry> holder = KeyRingFindByPublicKey(publicKey);
-  const bool held = holder.has_value();
-  KeyRingEntryFree(holder);
-  return held;
 }
 
 // The index of the one link whose key a key entry holds (the entry of
@@ -141,21 +55,6 @@ int FindKeyEntryCertificate(const std::vector<ChainLink>& links, const char* lab
     found = static_cast<int>(i);
   }
   return found >= 0 ? found : FailWith(slot, kMsgNoCertMatchesKeyEntry);
-}
-
-// Stores the links the key ring holds neither by DER nor by key as
-// untrusted certificate entries. 0, or -1 with 30024.
-int StoreAuthorities(const std::vector<ChainLink>& links, std::uint32_t* slot) {
-  StoredState stored = ReadStoredState();
-  for (const ChainLink& link : links) {
-    if (stored.certificates.count(link.der) != 0) continue;
-    std::optional<Bytes> publicKey = CanonicalKeyOf(link);
-    if (!publicKey || KeyHeldByEntry(*publicKey)) continue;
-    if (KeyRingInsertEntry(CertificateEntry(link, std::move(*publicKey), stored.labels, 0)) != 0) {
-      return FailWith(slot, kMsgAddCertFailed);
-    }
-  }
-  return 0;
 }
 
 int WriteReceived(const SecurityCmdContext& context, std::uint32_t message, std::uint32_t* slot) {
