@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "crypto/aes.h"
+#include "crypto/cipher/aes.h"
 
 namespace kcertadm {
 namespace {

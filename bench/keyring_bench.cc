@@ -29,9 +29,9 @@
 #include <vector>
 
 #include "commands/report.h"
-#include "crypto/random_shared.h"
-#include "crypto/toolkit.h"
-#include "crypto/toolkit_scope.h"
+#include "crypto/random/random_shared.h"
+#include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "kcertadm.h"
 #include "keyring/der_view.h"
 #include "keyring/keyring.h"

@@ -12,9 +12,9 @@
 #include <random>
 #include <vector>
 
-#include "crypto/montgomery_kernel.h"
-#include "crypto/rsa.h"
-#include "crypto/rsa_keygen.h"
+#include "crypto/bignum/montgomery_kernel.h"
+#include "crypto/rsa/rsa.h"
+#include "crypto/rsa/rsa_keygen.h"
 
 namespace kcertadm {
 namespace {

@@ -4,11 +4,11 @@
 
 #include <vector>
 
-#include "crypto/des.h"
-#include "crypto/md5.h"
-#include "crypto/sha1.h"
-#include "crypto/sha2.h"
-#include "crypto/toolkit.h"
+#include "crypto/cipher/des.h"
+#include "crypto/digest/md5.h"
+#include "crypto/digest/sha1.h"
+#include "crypto/digest/sha2.h"
+#include "crypto/toolkit/toolkit.h"
 
 namespace kcertadm {
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "commands/report.h"
-#include "crypto/md5.h"
+#include "crypto/digest/md5.h"
 #include "keyring/keyring.h"
 #include "keyring/stash.h"
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "crypto/toolkit.h"
+#include "crypto/toolkit/toolkit.h"
 #include "keyring/password_protection.h"
 
 using namespace kcertadm;

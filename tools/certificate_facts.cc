@@ -6,8 +6,8 @@
 #include "commands/command_steps_util.h"
 #include "commands/report.h"
 #include "commands/report_format.h"
-#include "crypto/sha2.h"
-#include "host_interface/messages.h"
+#include "crypto/digest/sha2.h"
+#include "host/messages.h"
 #include "keyring/keyring_entry.h"
 #include "utc_time.h"
 

@@ -9,7 +9,7 @@
 #include "certificate_facts.h"
 #include "commands/common_steps.h"
 #include "expiry_check.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyring/keyring.h"
 #include "listing_json.h"
 #include "parsed_command.h"

@@ -8,7 +8,7 @@
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
 #include "commands/view_input.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyring/keyring.h"
 #include "listing_json.h"
 #include "parsed_command.h"

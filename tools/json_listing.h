@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "host_interface/command_table.h"
-#include "host_interface/message_reporter.h"
+#include "host/message_reporter.h"
 
 namespace kcertadm::cli {
 

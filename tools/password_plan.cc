@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 #include "host_interface/command_context.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "host_interface/parameter_parser.h"
 
 namespace kcertadm::cli {

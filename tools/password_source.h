@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 
 namespace kcertadm::cli {
 

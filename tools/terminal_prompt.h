@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 
 namespace kcertadm::cli {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "armour/base64_alphabet.h"
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 
 namespace kcertadm {
 

@@ -8,7 +8,7 @@
 #include "armour/pem.h"
 #include "cert/certificate.h"
 #include "host/host_text.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "asn1/asn1.h"
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 
 namespace kcertadm {
 

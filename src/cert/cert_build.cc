@@ -11,10 +11,10 @@
 #include "cert/serial_number.h"
 #include "cert/signing_key.h"
 #include "cert/validity.h"
-#include "crypto/rsa_key_info.h"
-#include "crypto/signature.h"
-#include "crypto/toolkit_scope.h"
-#include "host_interface/messages.h"
+#include "crypto/rsa/rsa_key_info.h"
+#include "crypto/rsa/signature.h"
+#include "crypto/toolkit/toolkit_scope.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

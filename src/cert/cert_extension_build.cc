@@ -4,7 +4,7 @@
 
 #include "asn1/asn1.h"
 #include "cert/der_temporaries.h"
-#include "crypto/sha1.h"
+#include "crypto/digest/sha1.h"
 
 namespace kcertadm {
 namespace {

@@ -1,10 +1,10 @@
 // Key objects and signature checks of certificates, through the toolkit.
 #include "asn1/asn1.h"
 #include "cert/cert_signature.h"
-#include "crypto/rsa_key_info.h"
-#include "crypto/signature.h"
-#include "crypto/toolkit_scope.h"
-#include "host_interface/messages.h"
+#include "crypto/rsa/rsa_key_info.h"
+#include "crypto/rsa/signature.h"
+#include "crypto/toolkit/toolkit_scope.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

@@ -1,8 +1,8 @@
 #include "cert/cert_signature.h"
 
 #include "asn1/asn1.h"
-#include "crypto/md5.h"
-#include "crypto/signature.h"
+#include "crypto/digest/md5.h"
+#include "crypto/rsa/signature.h"
 
 namespace kcertadm {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "asn1/asn1.h"
 #include "cert/cert_signature.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

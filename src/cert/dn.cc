@@ -6,7 +6,7 @@
 #include "asn1/asn1.h"
 #include "cert/string_convert.h"
 #include "host/host_text.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 

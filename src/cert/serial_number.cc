@@ -1,7 +1,7 @@
 #include "cert/serial_number.h"
 
-#include "crypto/random_shared.h"
-#include "crypto/toolkit_status.h"
+#include "crypto/random/random_shared.h"
+#include "crypto/toolkit/toolkit_status.h"
 
 namespace kcertadm {
 

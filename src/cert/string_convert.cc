@@ -6,9 +6,9 @@
 #include <limits>
 
 #include "asn1/asn1.h"
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 #include "host/charset.h"
-#include "host_interface/library_state.h"
+#include "base/library_state.h"
 
 namespace kcertadm {
 namespace {

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "asn1/asn1.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

@@ -7,7 +7,7 @@
 #include "cert/certificate.h"
 #include "cert/signing_key.h"
 #include "host/host_text.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

@@ -1,5 +1,5 @@
 #include "commands/command_handlers.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 

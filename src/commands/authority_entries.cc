@@ -5,7 +5,7 @@
 #include "asn1/asn1.h"
 #include "cert/dn.h"
 #include "commands/report_names.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/keyring.h"
 

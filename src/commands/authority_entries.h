@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cert/cert_chain.h"
+#include "commands/cert_chain.h"
 #include "kcertadm.h"
 #include "keyring/keyring_entry.h"
 

@@ -7,7 +7,7 @@
 #include "cert/dn.h"
 #include "cert/subject_alt_name.h"
 #include "commands/common_steps.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

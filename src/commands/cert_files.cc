@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "armour/pem.h"
-#include "armour/pem_keys.h"
+#include "commands/pem_keys.h"
 #include "cert/certificate.h"
 #include "commands/common_steps.h"
 #include "commands/file_identity.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

@@ -9,7 +9,7 @@
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyring/keyring.h"
 #include "keyring/password_protection.h"
 

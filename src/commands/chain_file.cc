@@ -6,7 +6,7 @@
 #include "armour/base64.h"
 #include "asn1/asn1.h"
 #include "cert/certificate.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

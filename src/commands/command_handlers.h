@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "commands/command_options.h"
-#include "host_interface/message_reporter.h"
+#include "host/message_reporter.h"
 #include "kcertadm.h"
 
 namespace kcertadm {

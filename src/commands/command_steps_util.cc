@@ -1,6 +1,6 @@
 #include "commands/command_steps_util.h"
 
-#include "crypto/toolkit_scope.h"
+#include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm {
 

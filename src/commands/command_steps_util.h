@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "kcertadm.h"
 
 namespace kcertadm {

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "cert/cert_keyring.h"
+#include "commands/cert_keyring.h"
 #include "cert/dn.h"
 #include "commands/file_identity.h"
 #include "commands/input_file.h"
 #include "host/regular_file.h"
-#include "host_interface/message_reporter.h"
-#include "host_interface/messages.h"
+#include "host/message_reporter.h"
+#include "host/messages.h"
 #include "keyring/file_replace.h"
 #include "keyring/keyring.h"
 #include "keyring/stash.h"

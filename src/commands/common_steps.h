@@ -15,8 +15,8 @@
 
 #include "commands/command_options.h"
 #include "commands/output_file.h"
-#include "crypto/secure_memory.h"
-#include "host_interface/locks.h"
+#include "base/secure_memory.h"
+#include "base/locks.h"
 #include "kcertadm.h"
 #include "keyring/file_lock.h"
 

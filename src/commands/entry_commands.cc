@@ -1,11 +1,11 @@
 // Commands on single entries: DesignateRoot, DeleteEntry and ExtractCert.
 #include "armour/base64.h"
 #include "armour/pem.h"
-#include "cert/cert_chain.h"
+#include "commands/cert_chain.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyring/keyring.h"
 
 namespace kcertadm {

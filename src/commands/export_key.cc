@@ -6,7 +6,7 @@
 #include "commands/command_handlers.h"
 #include "commands/common_steps.h"
 #include "commands/key_chain.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyfile/key_file.h"
 #include "keyring/keyring.h"
 #include "keyring/password_protection.h"

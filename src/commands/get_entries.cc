@@ -8,7 +8,7 @@
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
 #include "commands/report.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyring/keyring.h"
 
 namespace kcertadm {

@@ -3,17 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "cert/cert_keyring.h"
+#include "commands/cert_keyring.h"
 #include "cert/certificate.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
 #include "commands/cert_files.h"
 #include "commands/key_chain.h"
-#include "crypto/rsa_key_info.h"
-#include "crypto/toolkit_scope.h"
+#include "crypto/rsa/rsa_key_info.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "host/regular_file.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyfile/key_file.h"
 #include "keyfile/rsa_key_check.h"
 #include "keyring/certificate_parts.h"

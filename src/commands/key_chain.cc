@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "cert/cert_chain.h"
+#include "commands/cert_chain.h"
 #include "commands/authority_entries.h"
 #include "keyring/keyring.h"
 

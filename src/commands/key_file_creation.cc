@@ -6,8 +6,8 @@
 
 #include "asn1/asn1.h"
 #include "cert/cert_build.h"
-#include "crypto/pkcs1.h"
-#include "crypto/random_shared.h"
+#include "crypto/rsa/pkcs1.h"
+#include "crypto/random/random_shared.h"
 #include "cert/dn.h"
 #include "commands/build_profile_choice.h"
 #include "commands/cert_files.h"
@@ -16,7 +16,7 @@
 #include "commands/common_steps.h"
 
 #include "host/host_settings.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyring/certificate_verification.h"
 #include "keyring/keyring.h"
 #include "keyring/password_protection.h"

@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "armour/pem.h"
-#include "armour/pem_keys.h"
-#include "cert/cert_chain.h"
+#include "commands/pem_keys.h"
+#include "commands/cert_chain.h"
 #include "cert/certificate.h"
-#include "cert/cert_keyring.h"
+#include "commands/cert_keyring.h"
 #include "cert/validity.h"
 #include "commands/cert_files.h"
 #include "commands/chain_file.h"
@@ -14,7 +14,7 @@
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
 #include "commands/receive_chain.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/certificate_verification.h"
 #include "keyring/keyring.h"

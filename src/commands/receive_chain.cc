@@ -7,13 +7,13 @@
 #include <string>
 
 #include "asn1/asn1.h"
-#include "cert/cert_chain.h"
-#include "cert/cert_keyring.h"
+#include "commands/cert_chain.h"
+#include "commands/cert_keyring.h"
 #include "cert/cert_signature.h"
 #include "cert/certificate.h"
 #include "cert/validity.h"
 #include "commands/authority_entries.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/certificate_verification.h"
 #include "keyring/keyring.h"

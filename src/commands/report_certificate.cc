@@ -9,7 +9,7 @@
 #include "commands/report_extensions.h"
 #include "commands/report_format.h"
 #include "commands/report_names.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

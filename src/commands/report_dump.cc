@@ -1,7 +1,7 @@
 #include "commands/report_dump.h"
 
 #include "commands/report_format.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

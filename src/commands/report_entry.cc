@@ -9,7 +9,7 @@
 #include "commands/report_dump.h"
 #include "commands/report_format.h"
 #include "commands/report_names.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyring/keyring_entry.h"
 
 namespace kcertadm {

@@ -6,17 +6,17 @@
 #include <vector>
 
 #include "armour/pem.h"
-#include "armour/pem_keys.h"
+#include "commands/pem_keys.h"
 #include "cert/certificate.h"
 #include "cert/cert_build.h"
-#include "cert/cert_keyring.h"
+#include "commands/cert_keyring.h"
 #include "cert/signing_key.h"
 #include "commands/build_profile_choice.h"
 #include "commands/cert_files.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

@@ -6,7 +6,7 @@
 #include "host_interface/command_table.h"
 #include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "host_interface/parameter_parser.h"
 #include "kcertadm.h"
 

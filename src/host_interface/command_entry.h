@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "host_interface/message_reporter.h"
+#include "host/message_reporter.h"
 
 namespace kcertadm {
 

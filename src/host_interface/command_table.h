@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "commands/command_options.h"
-#include "host_interface/message_reporter.h"
+#include "host/message_reporter.h"
 #include "kcertadm.h"
 
 namespace kcertadm {

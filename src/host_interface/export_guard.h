@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 

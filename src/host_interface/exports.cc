@@ -11,7 +11,7 @@
 #include "host_interface/command_entry.h"
 #include "host_interface/export_guard.h"
 #include "host_interface/exported_services.h"
-#include "host_interface/message_reporter.h"
+#include "host/message_reporter.h"
 #include "kcertadm.h"
 
 using kcertadm::GuardExport;

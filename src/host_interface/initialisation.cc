@@ -4,9 +4,9 @@
 #include <mutex>
 
 #include "host/host_settings.h"
-#include "host_interface/library_state.h"
-#include "host_interface/locks.h"
-#include "host_interface/messages.h"
+#include "base/library_state.h"
+#include "base/locks.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

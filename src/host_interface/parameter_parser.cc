@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "host_interface/keyword_table.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

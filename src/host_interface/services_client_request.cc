@@ -3,7 +3,7 @@
 #include "asn1/asn1.h"
 #include "cert/cert_signature.h"
 #include "cert/certificate.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "host_interface/services_common.h"
 
 namespace kcertadm {

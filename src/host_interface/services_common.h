@@ -7,7 +7,7 @@
 
 #include "commands/common_steps.h"
 #include "host_interface/export_guard.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "keyring/keyring_entry.h"
 #include "kcertadm.h"
 

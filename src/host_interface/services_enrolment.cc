@@ -18,7 +18,7 @@
 #include "host_interface/command_table.h"
 #include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "host_interface/parameter_parser.h"
 #include "host_interface/services_client_request.h"
 #include "host_interface/services_common.h"

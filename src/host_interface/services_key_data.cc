@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "asn1/asn1.h"
-#include "cert/cert_keyring.h"
+#include "commands/cert_keyring.h"
 #include "cert/certificate.h"
 #include "commands/common_steps.h"
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 #include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "host_interface/services_common.h"
 #include "keyring/keyring.h"
 #include "kcertadm.h"

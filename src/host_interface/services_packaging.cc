@@ -10,7 +10,7 @@
 #include "commands/common_steps.h"
 #include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "host_interface/services_common.h"
 #include "kcertadm.h"
 

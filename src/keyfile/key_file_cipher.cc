@@ -3,8 +3,8 @@
 #include <atomic>
 #include <new>
 
-#include "crypto/random_shared.h"
-#include "crypto/toolkit.h"
+#include "crypto/random/random_shared.h"
+#include "crypto/toolkit/toolkit.h"
 #include "keyfile/key_file_crypto.h"
 #include "keyfile/key_file_oids.h"
 

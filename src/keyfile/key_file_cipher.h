@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 #include "keyfile/key_file_status.h"
 #include "keyring/der_view.h"
 #include "keyring/keyring_entry.h"

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "crypto/pkcs12_kdf.h"
-#include "crypto/toolkit_scope.h"
+#include "crypto/cipher/pkcs12_kdf.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "host/charset.h"
 #include "keyring/keyring_crypto.h"
 

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string_view>
 
-#include "crypto/secure_memory.h"
-#include "crypto/toolkit.h"
+#include "base/secure_memory.h"
+#include "crypto/toolkit/toolkit.h"
 #include "keyring/keyring_entry.h"
 
 namespace kcertadm {

@@ -1,6 +1,6 @@
 #include "keyfile/pkcs12_reader.h"
 
-#include "crypto/toolkit.h"
+#include "crypto/toolkit/toolkit.h"
 #include "keyfile/key_file_crypto.h"
 #include "keyfile/key_file_oids.h"
 #include "keyfile/pkcs8_key.h"

@@ -1,8 +1,8 @@
 #include "keyfile/pkcs12_writer.h"
 
-#include "crypto/random_shared.h"
-#include "crypto/sha1.h"
-#include "crypto/toolkit.h"
+#include "crypto/random/random_shared.h"
+#include "crypto/digest/sha1.h"
+#include "crypto/toolkit/toolkit.h"
 #include "keyfile/key_file_cipher.h"
 #include "keyfile/key_file_crypto.h"
 #include "keyfile/key_file_oids.h"

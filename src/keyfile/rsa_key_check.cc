@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "crypto/bignum.h"
+#include "crypto/bignum/bignum.h"
 
 namespace kcertadm {
 namespace {

@@ -6,9 +6,9 @@
 #include <ctime>
 #include <new>
 
-#include "crypto/rsa_key_info.h"
-#include "crypto/signature.h"
-#include "crypto/toolkit_scope.h"
+#include "crypto/rsa/rsa_key_info.h"
+#include "crypto/rsa/signature.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/der_view.h"
 #include "keyring/host_roots.h"

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <utility>
 
-#include "crypto/owner_only.h"
+#include "host/owner_only.h"
 
 namespace kcertadm {
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "crypto/secure_memory.h"
-#include "host_interface/locks.h"
+#include "base/secure_memory.h"
+#include "base/locks.h"
 #include "keyring/keyring_entry.h"
 #include "keyring/keyring_status.h"
 

@@ -5,12 +5,12 @@
 #include <new>
 #include <vector>
 
-#include "crypto/entropy.h"
-#include "crypto/random_shared.h"
-#include "crypto/toolkit.h"
-#include "crypto/toolkit_scope.h"
-#include "crypto/toolkit_status.h"
-#include "host_interface/locks.h"
+#include "crypto/random/entropy.h"
+#include "crypto/random/random_shared.h"
+#include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
+#include "crypto/toolkit/toolkit_status.h"
+#include "base/locks.h"
 #include "keyring/keyring.h"
 #include "keyring/keyring_state.h"
 #include "keyring/keyring_status.h"

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "crypto/secure_memory.h"
-#include "crypto/toolkit.h"
+#include "base/secure_memory.h"
+#include "crypto/toolkit/toolkit.h"
 #include "keyring/keyring_entry.h"
 
 namespace kcertadm {

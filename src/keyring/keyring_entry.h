@@ -9,12 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "crypto/secure_memory.h"
+#include "base/byte_view.h"
+#include "base/secure_memory.h"
 
 namespace kcertadm {
-
-using Bytes = std::vector<std::uint8_t>;
-using ByteView = std::span<const std::uint8_t>;
 
 // Entry flag bit 0: the entry is a trusted root. Other bits are carried.
 inline constexpr std::uint8_t kKeyRingTrustedRoot = 0x01;

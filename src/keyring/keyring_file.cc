@@ -14,7 +14,7 @@
 #include <memory>
 #include <new>
 
-#include "crypto/md5.h"
+#include "crypto/digest/md5.h"
 #include "host/regular_file.h"
 #include "keyring/certificate_verification.h"
 #include "keyring/file_replace.h"

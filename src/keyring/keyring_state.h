@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 #include "keyring/keyring_entry.h"
 
 namespace kcertadm {

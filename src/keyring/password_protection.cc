@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "crypto/md2.h"
+#include "crypto/digest/md2.h"
 #include "keyring/der_view.h"
 #include "keyring/keyring_crypto.h"
 #include "keyring/keyring_status.h"

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 #include "keyring/keyring_entry.h"
 
 namespace kcertadm {

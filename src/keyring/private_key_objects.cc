@@ -3,8 +3,8 @@
 
 #include <new>
 
-#include "crypto/rsa_key_info.h"
-#include "crypto/toolkit_scope.h"
+#include "crypto/rsa/rsa_key_info.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/keyring_crypto.h"
 #include "keyring/keyring_status.h"
 #include "keyring/password_protection.h"

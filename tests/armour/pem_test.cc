@@ -9,7 +9,7 @@
 
 #include "armour/base64.h"
 #include "armour/pem.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

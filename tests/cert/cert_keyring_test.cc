@@ -1,5 +1,5 @@
 // Certificates against the key ring: issuers, chains, the signing key, private keys.
-#include "cert/cert_keyring.h"
+#include "commands/cert_keyring.h"
 
 #include <gtest/gtest.h>
 

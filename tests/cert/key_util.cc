@@ -9,8 +9,8 @@
 #include "cert/cert_build.h"
 #include "cert/cert_signature.h"
 #include "cert/dn.h"
-#include "crypto/rsa_key_info.h"
-#include "crypto/toolkit_scope.h"
+#include "crypto/rsa/rsa_key_info.h"
+#include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm::test {
 

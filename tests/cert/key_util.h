@@ -5,7 +5,7 @@
 
 #include "cert/signing_key.h"
 #include "der_util.h"
-#include "host_interface/library_state.h"
+#include "base/library_state.h"
 #include "kcertadm.h"
 
 namespace kcertadm::test {

@@ -17,8 +17,8 @@
 #include "armour/pem.h"
 #include "cert/der_util.h"
 #include "host_interface/command_entry.h"
-#include "host_interface/message_reporter.h"
-#include "host_interface/messages.h"
+#include "host/message_reporter.h"
+#include "host/messages.h"
 #include "keyring/keyring.h"
 #include "support/test_files.h"
 

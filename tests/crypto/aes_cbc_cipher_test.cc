@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "crypto/aes.h"
+#include "crypto/cipher/aes.h"
 #include "crypto/aes_kernel_util.h"
 #include "crypto/toolkit_util.h"
 #include "support/test_files.h"

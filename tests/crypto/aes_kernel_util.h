@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "crypto/aes.h"
+#include "crypto/cipher/aes.h"
 
 namespace kcertadm::test_support {
 

@@ -2,7 +2,7 @@
 // the two kernels against each other.
 #include <gtest/gtest.h>
 
-#include "crypto/aes.h"
+#include "crypto/cipher/aes.h"
 #include "crypto/aes_kernel_util.h"
 #include "crypto/toolkit_util.h"
 

@@ -1,11 +1,11 @@
-#include "crypto/bignum.h"
+#include "crypto/bignum/bignum.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "crypto/bignum_ct.h"
-#include "crypto/montgomery.h"
+#include "crypto/bignum/bignum_ct.h"
+#include "crypto/bignum/montgomery.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {

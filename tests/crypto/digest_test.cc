@@ -4,12 +4,12 @@
 #include <cstring>
 #include <map>
 
-#include "crypto/md2.h"
-#include "crypto/md5.h"
-#include "crypto/sha1.h"
-#include "crypto/sha1_compress.h"
-#include "crypto/sha2.h"
-#include "crypto/sha256_compress.h"
+#include "crypto/digest/md2.h"
+#include "crypto/digest/md5.h"
+#include "crypto/digest/sha1.h"
+#include "crypto/digest/sha1_compress.h"
+#include "crypto/digest/sha2.h"
+#include "crypto/digest/sha256_compress.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {

@@ -1,4 +1,4 @@
-#include "crypto/entropy.h"
+#include "crypto/random/entropy.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "crypto/random_md5.h"
+#include "crypto/random/random_md5.h"
 #include "support/test_files.h"
 
 namespace kcertadm {

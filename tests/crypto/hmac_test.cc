@@ -1,13 +1,13 @@
 // HMAC and PBKDF2 through their toolkit objects: published answers, the
 // Wycheproof sets, and the object rules.
-#include "crypto/hmac.h"
+#include "crypto/digest/hmac.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <map>
 
-#include "crypto/toolkit_scope.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {

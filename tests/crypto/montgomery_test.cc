@@ -1,10 +1,10 @@
-#include "crypto/montgomery.h"
+#include "crypto/bignum/montgomery.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "crypto/montgomery_ifma.h"
+#include "crypto/bignum/montgomery_ifma.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {

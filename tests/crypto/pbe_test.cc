@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "crypto/toolkit_scope.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "crypto/pkcs12_kdf.h"
+#include "crypto/cipher/pkcs12_kdf.h"
 #include "crypto/toolkit_util.h"
 #include "support/test_files.h"
 

@@ -1,11 +1,11 @@
-#include "crypto/pkcs1.h"
+#include "crypto/rsa/pkcs1.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "crypto/rsa_key_info.h"
-#include "crypto/signature_digest_info.h"
+#include "crypto/rsa/rsa_key_info.h"
+#include "crypto/rsa/signature_digest_info.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {

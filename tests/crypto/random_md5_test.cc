@@ -1,4 +1,4 @@
-#include "crypto/random_md5.h"
+#include "crypto/random/random_md5.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "crypto/random_shared.h"
+#include "crypto/random/random_shared.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,10 @@
 #include <future>
 #include <thread>
 
-#include "crypto/entropy.h"
-#include "crypto/random_md5.h"
-#include "crypto/toolkit_scope.h"
-#include "host_interface/locks.h"
+#include "crypto/random/entropy.h"
+#include "crypto/random/random_md5.h"
+#include "crypto/toolkit/toolkit_scope.h"
+#include "base/locks.h"
 
 namespace kcertadm {
 namespace {

@@ -1,8 +1,8 @@
-#include "crypto/rsa_keygen.h"
+#include "crypto/rsa/rsa_keygen.h"
 
 #include <gtest/gtest.h>
 
-#include "crypto/rsa_prime.h"
+#include "crypto/rsa/rsa_prime.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {

@@ -1,5 +1,5 @@
-#include "crypto/rsa.h"
-#include "crypto/montgomery_kernel.h"
+#include "crypto/rsa/rsa.h"
+#include "crypto/bignum/montgomery_kernel.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "crypto/rsa_keygen_method.h"
-#include "crypto/toolkit_scope.h"
+#include "crypto/rsa/rsa_keygen_method.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {

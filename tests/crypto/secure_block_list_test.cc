@@ -1,4 +1,4 @@
-#include "crypto/secure_block_list.h"
+#include "crypto/toolkit/secure_block_list.h"
 
 #include <gtest/gtest.h>
 

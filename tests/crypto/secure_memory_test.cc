@@ -1,4 +1,4 @@
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 
 #include <gtest/gtest.h>
 

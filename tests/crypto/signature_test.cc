@@ -1,10 +1,10 @@
-#include "crypto/signature.h"
+#include "crypto/rsa/signature.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "crypto/toolkit_scope.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "crypto/toolkit_util.h"
 #include "support/test_files.h"
 

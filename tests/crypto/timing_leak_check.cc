@@ -46,10 +46,10 @@
 #include <x86intrin.h>
 #endif
 
-#include "crypto/montgomery.h"
-#include "crypto/rsa.h"
-#include "crypto/rsa_keygen.h"
-#include "crypto/rsa_prime.h"
+#include "crypto/bignum/montgomery.h"
+#include "crypto/rsa/rsa.h"
+#include "crypto/rsa/rsa_keygen.h"
+#include "crypto/rsa/rsa_prime.h"
 
 namespace kcertadm {
 namespace {

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "crypto/toolkit_scope.h"
+#include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm::test_support {
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "asn1/hex_util.h"
-#include "crypto/bignum.h"
-#include "crypto/rsa_key_info.h"
-#include "crypto/rsa_keygen.h"
-#include "crypto/toolkit.h"
+#include "crypto/bignum/bignum.h"
+#include "crypto/rsa/rsa_key_info.h"
+#include "crypto/rsa/rsa_keygen.h"
+#include "crypto/toolkit/toolkit.h"
 #include "keyring/keyring_entry.h"  // Bytes
 #include "keyring/password_protection.h"
 

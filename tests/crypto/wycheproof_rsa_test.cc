@@ -6,8 +6,8 @@
 #include <map>
 #include <memory>
 
-#include "crypto/signature.h"
-#include "crypto/toolkit_scope.h"
+#include "crypto/rsa/signature.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "crypto/toolkit_util.h"
 
 namespace kcertadm {

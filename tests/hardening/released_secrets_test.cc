@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "crypto/secure_memory.h"
+#include "base/secure_memory.h"
 #include "keyring/keyring.h"
 #include "keyring/password_protection.h"
 #include "keyring/stash.h"

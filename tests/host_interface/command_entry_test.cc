@@ -9,8 +9,8 @@
 #include "host/host_settings.h"
 #include "host_interface/command_table.h"
 #include "host_interface/initialisation.h"
-#include "host_interface/library_state.h"
-#include "host_interface/messages.h"
+#include "base/library_state.h"
+#include "host/messages.h"
 #include "kcertadm.h"
 
 namespace kcertadm {

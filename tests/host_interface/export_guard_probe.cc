@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "host_interface/messages.h"
+#include "host/messages.h"
 #include "kcertadm.h"
 #include "support/replaced_operator_new.h"
 #include "support/test_files.h"

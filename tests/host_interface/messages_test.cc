@@ -1,4 +1,4 @@
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 
 #include "host_interface/command_context.h"
 #include "host_interface/keyword_table.h"
-#include "host_interface/messages.h"
+#include "host/messages.h"
 
 namespace kcertadm {
 namespace {

@@ -13,8 +13,8 @@
 
 #include "asn1/asn1.h"
 #include "cert/certificate.h"
-#include "host_interface/locks.h"
-#include "host_interface/messages.h"
+#include "base/locks.h"
+#include "host/messages.h"
 #include "kcertadm.h"
 #include "keyring/keyring.h"
 #include "keyring/password_protection.h"

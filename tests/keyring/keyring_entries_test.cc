@@ -1,5 +1,5 @@
 // Entry lookups and changes of the in-memory key ring.
-#include "crypto/entropy.h"
+#include "crypto/random/entropy.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/keyring_test_util.h"
 

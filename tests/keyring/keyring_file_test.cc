@@ -2,10 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "crypto/md5.h"
-#include "crypto/random_md5.h"
-#include "crypto/random_shared.h"
-#include "crypto/toolkit_scope.h"
+#include "crypto/digest/md5.h"
+#include "crypto/random/random_md5.h"
+#include "crypto/random/random_shared.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/keyring_test_util.h"
 
 namespace kcertadm {

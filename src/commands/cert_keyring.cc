@@ -1,0 +1,187 @@
+#include "commands/cert_keyring.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "asn1/asn1.h"
+#include "cert/cert_signature.h"
+#include "cert/certificate.h"
+#include "cert/signing_key.h"
+#include "cert/validity.h"
+#include "base/secure_memory.h"
+#include "host/messages.h"
+#include "keyring/keyring.h"
+#include "keyring/password_protection.h"
+
+namespace kcertadm {
+namespace {
+
+ByteView ViewOf(const Asn1Item& item) {
+  return item.data == nullptr || item.length <= 0
+             ? ByteView()
+             : ByteView(item.data, static_cast<std::size_t>(item.length));
+}
+
+bool SameBytes(const Bytes& stored, const Asn1Item& item) {
+  const ByteView view = ViewOf(item);
+  return !view.empty() && stored.size() == view.size() &&
+         std::equal(stored.begin(), stored.end(), view.begin());
+}
+
+// The key of the first trusted root whose subject is the issuer, or none.
+KeyObject* TrustedIssuerKey(const Asn1Item& issuer) {
+  KeyRingCursor cursor;
+  do {
+    std::optional<KeyRingEntry> entry = KeyRingNextEntry(cursor);
+    if (!entry) break;
+    if (entry->IsTrustedRoot() && SameBytes(entry->subjectName, issuer)) {
+      KeyObject* key = nullptr;
+      Asn1Item spki{entry->publicKey.data(), static_cast<std::int32_t>(entry->publicKey.size())};
+      PublicKeyFromSpki(spki, &key, nullptr);
+      KeyRingEntryFree(entry);
+      return key;  // null when the stored key is unusable
+    }
+    KeyRingEntryFree(entry);
+  } while (!cursor.AtEnd());
+  return nullptr;
+}
+
+}  // namespace
+
+std::optional<Bytes> LastCertificate(const KeyRingEntry& entry) {
+  const auto list = KeyRingEntryCertificates(entry);
+  if (!list || list->empty()) return std::nullopt;
+  return Bytes(list->back().begin(), list->back().end());
+}
+
+int CheckCertificate(CertData* cert, CertFields* fields, int verify, std::uint32_t* error) {
+  if (ParseCert(cert, fields, error) != 0) return -1;
+  // The key ring holds RSA keys only.
+  if (IsForeignKeyType(fields->subjectPublicKeyInfo)) {
+    return FailWith(error, kMsgUnsupportedKeyType);
+  }
+  if (verify) {
+    KeyObject* key = TrustedIssuerKey(fields->issuer);
+    if (key == nullptr && IsSelfIssued(*fields)) {
+      if (PublicKeyFromSpki(fields->subjectPublicKeyInfo, &key, error) != 0) {
+        FailWith(error, kMsgIssuerNotFound);
+        return -1;
+      }
+      cert->isSelfSigned = 1;
+    }
+    if (key == nullptr) {
+      FailWith(error, kMsgIssuerNotFound);
+      return -1;
+    }
+    const int verified = VerifySignature(*fields, key, error);
+    DestroyKey(&key);
+    if (verified != 0) return -1;
+  }
+  return CheckValidityNow(fields, error);
+}
+
+int ClimbToRoot(const Asn1Item& certificate, std::vector<std::uint8_t>* root,
+                std::uint32_t* error) {
+  Bytes current(certificate.data, certificate.data + std::max(certificate.length, 0));
+  // Each step moves to another entry; more steps than entries means a loop.
+  const std::size_t limit = KeyRingEntryCount() + 1;
+  for (std::size_t step = 0; step < limit; ++step) {
+    CertData cert{};
+    cert.der = Asn1Item{current.data(), static_cast<std::int32_t>(current.size())};
+    CertFields fields{};
+    if (ParseCert(&cert, &fields, error) != 0) return -1;
+    if (IsSelfIssued(fields)) {
+      root->assign(cert.der.data, cert.der.data + cert.der.length);
+      return 0;
+    }
+    std::optional<KeyRingEntry> issuer = KeyRingFindBySubject(ViewOf(fields.issuer));
+    if (!issuer) {
+      FailWith(error, kMsgIssuerNotFound);
+      return -1;
+    }
+    std::optional<Bytes> next = LastCertificate(*issuer);
+    KeyRingEntryFree(issuer);
+    if (!next) {
+      FailWith(error, kMsgNoCertificate);
+      return -1;
+    }
+    current = std::move(*next);
+  }
+  FailWith(error, kMsgIssuerNotFound);
+  return -1;
+}
+
+int LoadSigningKeyFromKeyRing(const char* password, SigningKey* signer, std::uint32_t* error) {
+  KeyRingCursor cursor;
+  std::optional<KeyRingEntry> chosen;
+  do {
+    std::optional<KeyRingEntry> entry = KeyRingNextEntry(cursor);
+    if (!entry) break;
+    if (entry->HasPrivateKey() && entry->HasCertificates() && entry->IsTrustedRoot()) {
+      chosen = std::move(entry);
+      break;
+    }
+    KeyRingEntryFree(entry);
+  } while (!cursor.AtEnd());
+  if (!chosen) {
+    FailWith(error, kMsgNoSigner);
+    return -1;
+  }
+  const auto certificates = KeyRingEntryCertificates(*chosen);
+  KeyObject* key = nullptr;
+  if (certificates && !certificates->empty()) {
+    key = DecryptPrivateKey(ByteView(chosen->privateKey.data(), chosen->privateKey.size()),
+                            password != nullptr ? std::string_view(password) : std::string_view());
+  }
+  if (key == nullptr) {
+    KeyRingEntryFree(chosen);
+    FailWith(error, certificates && !certificates->empty() ? kMsgKeyDecryptFailed : kMsgNoSigner);
+    return -1;
+  }
+  signer->signerCertificate.assign(certificates->front().begin(), certificates->front().end());
+  signer->signerSubject = chosen->subjectName;
+  signer->issuerCert = Asn1Item{signer->signerCertificate.data(),
+                                static_cast<std::int32_t>(signer->signerCertificate.size())};
+  signer->issuerName = Asn1Item{signer->signerSubject.data(),
+                                static_cast<std::int32_t>(signer->signerSubject.size())};
+  DestroyKey(&signer->signerKey);
+  signer->signerKey = key;
+  KeyRingEntryFree(chosen);
+  return 0;
+}
+
+int DecryptPrivateKeyInfo(const Asn1Item& encrypted, const char* password, Asn1Item* plain,
+                          std::uint32_t* error) {
+  *plain = Asn1Item{};
+  Asn1Item content = encrypted;
+  Asn1Item algorithm{};
+  Asn1Item data{};
+  const Asn1TemplateEntry outer[] = {{kAsn1Sequence, &algorithm}, {kAsn1OctetString, &data}};
+  Asn1Item oid{};
+  Asn1Item parameters{};
+  const Asn1TemplateEntry identifier[] = {{kAsn1ObjectId, &oid}, {ASN1_ANY, &parameters}};
+  Asn1Item salt{};
+  Asn1Item iterations{};
+  const Asn1TemplateEntry pbe[] = {{kAsn1OctetString, &salt}, {kAsn1Integer, &iterations}};
+  if (content.data != nullptr && Asn1PeekTag(kAsn1Sequence, &content, 1) == 1 &&
+      Asn1DecodeTemplate(outer, 2, content, 1) == 0 &&
+      Asn1DecodeTemplate(identifier, 2, algorithm, 1) == 0 &&
+      Asn1DecodeTemplate(pbe, 2, parameters, 1) == 0 && salt.length >= 8 &&
+      Asn1SmallInteger(iterations) >= 1) {
+    PbeKey key;
+    DerivePbeKey(password != nullptr ? std::string_view(password) : std::string_view(), salt.data,
+                 Asn1SmallInteger(iterations), key);
+    std::optional<SecureBytes> decrypted =
+        PbeDecrypt(key, ByteView(data.data, static_cast<std::size_t>(data.length)));
+    if (decrypted && !decrypted->empty() && (*decrypted)[0] == kAsn1Sequence &&
+        CopyToItem(*decrypted, plain)) {
+      return 0;
+    }
+  }
+  FailWith(error, kMsgKeyDecryptFailed);
+  return -1;
+}
+
+}  // namespace kcertadm

@@ -1,0 +1,119 @@
+#include "crypto/bignum/bignum_ct.h"
+
+#include <algorithm>
+
+#include "crypto/bignum/montgomery.h"
+
+namespace kcertadm {
+namespace {
+
+Limb MaskOf(Limb bit) { return Limb{0} - (bit & 1); }
+
+void CondSwap(LimbVector& a, LimbVector& b, Limb mask) {
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const Limb t = (a[i] ^ b[i]) & mask;
+    a[i] ^= t;
+    b[i] ^= t;
+  }
+}
+
+void ShiftRightOne(LimbVector& a) {
+  for (std::size_t i = 0; i + 1 < a.size(); ++i) a[i] = (a[i] >> 1) | (a[i + 1] << 63);
+  a.back() >>= 1;
+}
+
+// All ones when a == 1 over its limbs.
+Limb IsOneMask(const LimbVector& a) {
+  Limb bits = a[0] ^ 1;
+  for (std::size_t i = 1; i < a.size(); ++i) bits |= a[i];
+  return ((bits | (Limb{0} - bits)) >> 63) - 1;
+}
+
+}  // namespace
+
+// Invariant r < m. The top bits of a, one fewer than m has, are below m as
+// they are and go straight into r; the others are shifted in from the top,
+// each followed by a masked subtraction. So a value of m's length (a stored
+// dP, reduced or not) takes a few dozen steps, and d itself as many as its
+// extra bits. All the counts follow the lengths.
+void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, std::size_t m_limbs) {
+  const std::size_t a_bits = 64 * a_limbs;
+  const std::size_t m_bits = 64 * m_limbs - static_cast<std::size_t>(__builtin_clzll(m[m_limbs - 1]));
+  const std::size_t direct = std::min(a_bits, m_bits - 1), shifted = a_bits - direct;
+  LimbVector scratch(m_limbs);
+  std::fill(r, r + m_limbs, 0);
+  for (std::size_t i = 0; i < direct; ++i)
+    r[i / 64] |= ((a[(i + shifted) / 64] >> ((i + shifted) % 64)) & 1) << (i % 64);
+  for (std::size_t bit = shifted; bit-- > 0;)
+    LimbsDoubleMod(r, (a[bit / 64] >> (bit % 64)) & 1, m, scratch.data(), m_limbs);
+}
+
+// Invariants: a = u x and b = v x (mod m); every step makes a even and
+// halves it, after an odd a has been made the larger of the two and had b
+// taken off. The product a b at least halves per step, so after
+// bits(x) + bits(m) steps a is 0 and b is gcd(x, m).
+int ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse) {
+  if (!m.IsOdd() || m.IsOne()) return kBigNumBadArgument;
+  const std::size_t n = m.limbs().size();
+  LimbVector a(n), b(m.limbs()), u(n, 0), v(n, 0), half(n), diff(n), sum(n);
+  x.CopyLimbs(a.data(), n);
+  u[0] = 1;
+  // (m + 1) / 2 = (m >> 1) + 1: adding it to u >> 1 halves an odd u mod m.
+  std::copy(b.begin(), b.end(), half.begin());
+  ShiftRightOne(half);
+  std::fill(sum.begin(), sum.end(), 0);
+  sum[0] = 1;
+  LimbsAdd(half.data(), half.data(), sum.data(), n);
+  const std::size_t steps = 2 * m.BitLength();
+  for (std::size_t step = 0; step < steps; ++step) {
+    const Limb odd = MaskOf(a[0]);
+    const Limb a_below_b = LimbsSub(diff.data(), a.data(), b.data(), n);
+    const Limb swap = odd & MaskOf(a_below_b);
+    CondSwap(a, b, swap);
+    CondSwap(u, v, swap);
+    LimbsSub(diff.data(), a.data(), b.data(), n);
+    LimbsSelect(a.data(), odd, diff.data(), a.data(), n);
+    const Limb borrow = LimbsSub(diff.data(), u.data(), v.data(), n);
+    LimbsAdd(sum.data(), diff.data(), m.limbs().data(), n);
+    LimbsSelect(diff.data(), MaskOf(borrow), sum.data(), diff.data(), n);
+    LimbsSelect(u.data(), odd, diff.data(), u.data(), n);
+    ShiftRightOne(a);
+    const Limb u_odd = MaskOf(u[0]);
+    ShiftRightOne(u);
+    LimbsAdd(sum.data(), u.data(), half.data(), n);
+    LimbsSelect(u.data(), u_odd, sum.data(), u.data(), n);
+  }
+  const bool coprime = IsOneMask(b) != 0;
+  if (!coprime) return kBigNumNoInverse;
+  *inverse = BigNum::FromLimbs(v.data(), n);
+  return kBigNumOk;
+}
+
+int InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse) {
+  if (!e.IsOdd() || e.IsOne() || m.IsZero() || m.IsOne()) return kBigNumBadArgument;
+  const std::size_t ne = e.limbs().size(), nm = m.limbs().size(), nx = ne + nm;
+  // u = (m mod e)^-1 mod e, then k = e - u.
+  MontgomeryContext mod_e;
+  if (int code = mod_e.InitPublic(e)) return code;
+  LimbVector t(ne), k(ne), x(nx), e_inverse(nx), q(2 * nx);
+  mod_e.Reduce(t.data(), m.limbs().data(), nm);
+  BigNum u;
+  if (int code = ConstTimeModInverse(BigNum::FromLimbs(t.data(), ne), e, &u)) return code;
+  u.CopyLimbs(t.data(), ne);
+  LimbsSub(k.data(), e.limbs().data(), t.data(), ne);
+  // x = 1 + k m, a multiple of e; x / e = x e^-1 mod 2^(64 nx).
+  LimbsMul(x.data(), k.data(), ne, m.limbs().data(), nm);
+  LimbVector one(nx, 0);
+  one[0] = 1;
+  LimbsAdd(x.data(), x.data(), one.data(), nx);
+  BigNum power, e_inv;
+  power.SetBit(64 * nx);
+  if (int code = BigNum::ModInverse(e, power, &e_inv)) return code;  // e is public
+  e_inv.CopyLimbs(e_inverse.data(), nx);
+  LimbsMul(q.data(), x.data(), nx, e_inverse.data(), nx);
+  *inverse = BigNum::FromLimbs(q.data(), nx);
+  u.Wipe();
+  return kBigNumOk;
+}
+
+}  // namespace kcertadm

@@ -1,0 +1,26 @@
+// Inverses and a remainder for key generation and key loading whose running time and memory accesses
+// depend only on the lengths of their operands, not on the secret values.
+#pragma once
+
+#include "crypto/bignum/bignum.h"
+
+namespace kcertadm {
+
+// x^-1 mod m for an odd m > 1 and x < m, by a binary extended Euclid of a
+// fixed number of steps; 267 when gcd(x, m) != 1, 257 for an even m.
+int ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse);
+
+// e^-1 mod m for a public odd e >= 3 and a secret m > 1 of any parity (the
+// private exponent modulo (p - 1)(q - 1), p - 1 or q - 1): with u = (m mod
+// e)^-1 mod e, the inverse is (1 + (e - u) m) / e, the division exact. 267
+// when gcd(e, m) != 1.
+int InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse);
+
+// r = a mod m over m_limbs limbs, for a of a_limbs limbs and a non-zero m of
+// any parity whose top limb is non-zero: shifts and masked subtractions
+// whose number depends on a_limbs and m's bit length only. For secret values reduced once
+// (an exponent modulo p - 1, a coefficient modulo p), where a long
+// division's corrections would follow the values.
+void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, std::size_t m_limbs);
+
+}  // namespace kcertadm
