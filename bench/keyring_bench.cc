@@ -100,7 +100,8 @@ class PeakMeter {
 
 std::string TempDirectory() {
   static const std::string dir = [] {
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/kcertadm-bench-XXXXXX";
+    std::string pattern =
+        std::filesystem::temp_directory_path().string() + "/kcertadm-bench-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (::mkdtemp(name.data()) == nullptr) std::abort();
@@ -289,8 +290,17 @@ void BM_SeedRandom(benchmark::State& state) {
 }
 // Medians of 9 repetitions, to be set beside the median key generation.
 // Wall time is what the caller waits; the CPU time is the whole process's.
-BENCHMARK(BM_SeedRandom)->Arg(0)->Arg(100)->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()->UseRealTime()->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_SeedRandom)
+    ->Arg(0)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
 
 // The key ring's key-pair creation on the (already seeded) shared generator.
 void BM_KeyGenShared(benchmark::State& state) {
@@ -305,8 +315,14 @@ void BM_KeyGenShared(benchmark::State& state) {
   }
 }
 // One key per repetition; the median is the figure compared.
-BENCHMARK(BM_KeyGenShared)->Arg(1024)->Unit(benchmark::kMillisecond)
-    ->MeasureProcessCPUTime()->UseRealTime()->Iterations(1)->Repetitions(51)->ReportAggregatesOnly(true);
+BENCHMARK(BM_KeyGenShared)
+    ->Arg(1024)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(51)
+    ->ReportAggregatesOnly(true);
 
 // --- Ring building for the whole-process comparisons -------------------------------
 
@@ -328,7 +344,9 @@ int MakeRing(const char* out, const char* password, const char* bundlePath, cons
     }
     const std::string label = "cert" + std::to_string(count);
     if (int status = KeyRingAddCertificate(element->whole, label, nullptr); status != 0) {
-      if (refused++ == 0) std::fprintf(stderr, "%s: certificate %zu left out (status %d)\n", bundlePath, count, status);
+      if (refused++ == 0)
+        std::fprintf(stderr, "%s: certificate %zu left out (status %d)\n", bundlePath, count,
+                     status);
       continue;
     }
     taken.insert(taken.end(), element->whole.begin(), element->whole.end());
@@ -338,15 +356,16 @@ int MakeRing(const char* out, const char* password, const char* bundlePath, cons
     return 1;
   }
   if (refused != 0)
-    std::fprintf(stderr, "%s: %zu of %zu certificates taken, the first left out as above\n", bundlePath,
-                 count - refused, count);
+    std::fprintf(stderr, "%s: %zu of %zu certificates taken, the first left out as above\n",
+                 bundlePath, count - refused, count);
   if (int status = KeyRingWrite(out, password); status != 0) {
     std::fprintf(stderr, "%s: write failed (%d)\n", out, status);
     return 1;
   }
   if (kept != nullptr) {
     std::ofstream keptFile(kept, std::ios::binary);
-    keptFile.write(reinterpret_cast<const char*>(taken.data()), static_cast<std::streamsize>(taken.size()));
+    keptFile.write(reinterpret_cast<const char*>(taken.data()),
+                   static_cast<std::streamsize>(taken.size()));
     if (!keptFile.flush()) {
       std::fprintf(stderr, "%s: cannot write\n", kept);
       return 1;

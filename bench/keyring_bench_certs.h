@@ -24,18 +24,22 @@ class CertificateMaker {
     std::mt19937_64 random(std::uint64_t{seed_} << 32 | index);
     Bytes tbs;
     Append(tbs, der::kContext0, Tlv(der::kInteger, {0x02}));
-    Bytes serial{0x01, static_cast<std::uint8_t>(index >> 24), static_cast<std::uint8_t>(index >> 16),
-                 static_cast<std::uint8_t>(index >> 8), static_cast<std::uint8_t>(index)};
+    Bytes serial{0x01, static_cast<std::uint8_t>(index >> 24),
+                 static_cast<std::uint8_t>(index >> 16), static_cast<std::uint8_t>(index >> 8),
+                 static_cast<std::uint8_t>(index)};
     Append(tbs, der::kInteger, serial);
     tbs.insert(tbs.end(), kSha1Rsa, kSha1Rsa + sizeof kSha1Rsa);
-    Bytes issuer = Name({{kCountry, "GB"}, {kOrganization, "Bench Authority Ltd"},
-                         {kUnit, "Certification Services"}, {kCommonName, "Bench Authority Root"}});
+    Bytes issuer = Name({{kCountry, "GB"},
+                         {kOrganization, "Bench Authority Ltd"},
+                         {kUnit, "Certification Services"},
+                         {kCommonName, "Bench Authority Root"}});
     tbs.insert(tbs.end(), issuer.begin(), issuer.end());
     Bytes validity;
     Append(validity, der::kUtcTime, Text("200101000000Z"));
     Append(validity, der::kUtcTime, Text("491231235959Z"));
     Append(tbs, der::kSequence, validity);
-    Bytes subject = Name({{kCountry, "GB"}, {kOrganization, "Bench Subscribers"},
+    Bytes subject = Name({{kCountry, "GB"},
+                          {kOrganization, "Bench Subscribers"},
                           {kCommonName, "host" + std::to_string(index) + ".bench.example"}});
     tbs.insert(tbs.end(), subject.begin(), subject.end());
     Bytes spki = PublicKeyInfo(random);

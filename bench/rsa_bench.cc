@@ -73,8 +73,14 @@ void BM_RsaKeyGen(benchmark::State& state) {
 // One key per repetition; with --benchmark_repetitions=21 (as
 // compare_openssl.sh passes it) the median is the figure compared, as prime
 // search time varies from key to key.
-BENCHMARK(BM_RsaKeyGen)->Arg(1024)->Arg(2048)->Arg(3072)->Arg(4096)->Unit(benchmark::kMillisecond)
-    ->Iterations(1)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RsaKeyGen)
+    ->Arg(1024)
+    ->Arg(2048)
+    ->Arg(3072)
+    ->Arg(4096)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 }  // namespace kcertadm

@@ -59,8 +59,8 @@ BENCHMARK_CAPTURE(BM_DigestObject, Md5, AlgInfoMd5())->Name("Md5Object/8192");
 BENCHMARK_CAPTURE(BM_DigestObject, Sha1, AlgInfoSha1())->Name("Sha1Object/8192");
 BENCHMARK_CAPTURE(BM_DigestObject, Sha256, AlgInfoSha256())->Name("Sha256Object/8192");
 
-void BM_CipherObject(benchmark::State& state, const AlgorithmInfoType* type, const KeyInfoType* form,
-                     std::size_t key_size, MethodList methods) {
+void BM_CipherObject(benchmark::State& state, const AlgorithmInfoType* type,
+                     const KeyInfoType* form, std::size_t key_size, MethodList methods) {
   const auto data = Input();
   std::vector<std::uint8_t> out(kBufferSize), key(key_size), iv(8, 0x42);
   for (std::size_t i = 0; i < key_size; ++i) key[i] = static_cast<std::uint8_t>(i * 37 + 1);
@@ -74,7 +74,8 @@ void BM_CipherObject(benchmark::State& state, const AlgorithmInfoType* type, con
   EncryptInit(alg, key_object, methods, nullptr);
   std::uint32_t length;
   for (auto _ : state) {
-    EncryptUpdate(alg, out.data(), &length, kBufferSize, data.data(), kBufferSize, nullptr, nullptr);
+    EncryptUpdate(alg, out.data(), &length, kBufferSize, data.data(), kBufferSize, nullptr,
+                  nullptr);
     benchmark::DoNotOptimize(out.data());
   }
   AlgDestroy(&alg);
@@ -83,7 +84,8 @@ void BM_CipherObject(benchmark::State& state, const AlgorithmInfoType* type, con
 }
 BENCHMARK_CAPTURE(BM_CipherObject, Des, AlgInfoDesCbc(), KeyInfoDes8(), 8, DesCbcMethods)
     ->Name("DesCbcObject/8192");
-BENCHMARK_CAPTURE(BM_CipherObject, DesEde3, AlgInfoDesEde3Cbc(), KeyInfoDesEde3(), 24, DesEde3CbcMethods)
+BENCHMARK_CAPTURE(BM_CipherObject, DesEde3, AlgInfoDesEde3Cbc(), KeyInfoDesEde3(), 24,
+                  DesEde3CbcMethods)
     ->Name("DesEde3CbcObject/8192");
 
 // Key ring use: a new DES object per 8-byte block (key schedule each time).

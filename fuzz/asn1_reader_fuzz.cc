@@ -60,10 +60,16 @@ void Templates(const Asn1Item& input) {
     Asn1Item bits = items[2];
     if (Asn1UnwrapBitString(&bits) == 0) CheckInside(bits);
     Asn1Item tbs[10] = {};
-    const Asn1TemplateEntry kTbs[] = {
-        {0xA0 | ASN1_OPTIONAL, &tbs[0]}, {0x02, &tbs[1]}, {0x30, &tbs[2]}, {0x30, &tbs[3]},
-        {0x30, &tbs[4]}, {0x30, &tbs[5]}, {0x30, &tbs[6]}, {0xA1 | ASN1_OPTIONAL, &tbs[7]},
-        {0xA2 | ASN1_OPTIONAL, &tbs[8]}, {0xA3 | ASN1_OPTIONAL, &tbs[9]}};
+    const Asn1TemplateEntry kTbs[] = {{0xA0 | ASN1_OPTIONAL, &tbs[0]},
+                                      {0x02, &tbs[1]},
+                                      {0x30, &tbs[2]},
+                                      {0x30, &tbs[3]},
+                                      {0x30, &tbs[4]},
+                                      {0x30, &tbs[5]},
+                                      {0x30, &tbs[6]},
+                                      {0xA1 | ASN1_OPTIONAL, &tbs[7]},
+                                      {0xA2 | ASN1_OPTIONAL, &tbs[8]},
+                                      {0xA3 | ASN1_OPTIONAL, &tbs[9]}};
     if (Asn1DecodeTemplate(kTbs, 10, items[0], 0) == 0) {
       for (const Asn1Item& item : tbs) CheckInside(item);
       Asn1Item times[2] = {};
@@ -77,7 +83,8 @@ void Templates(const Asn1Item& input) {
   Asn1Item content = input;
   if (Asn1Enter(&content) >= 0) {
     CheckInside(content);
-    const Asn1TemplateEntry kContentInfo[] = {{0x06, &items[3]}, {0xA0 | ASN1_OPTIONAL, &items[4]},
+    const Asn1TemplateEntry kContentInfo[] = {{0x06, &items[3]},
+                                              {0xA0 | ASN1_OPTIONAL, &items[4]},
                                               {ASN1_ANY | ASN1_OPTIONAL, &items[5]}};
     if (Asn1DecodeTemplate(kContentInfo, 3, content, 1) == 0) {
       CheckInside(items[3]);

@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > (1u << 20)) return 0;
   // Arbitrary text: whatever decodes must survive encoding and decoding.
   Asn1Item decoded{};
-  const std::int32_t n = Base64Decode(reinterpret_cast<const char*>(data),
-                                      static_cast<std::int32_t>(size), &decoded);
+  const std::int32_t n =
+      Base64Decode(reinterpret_cast<const char*>(data), static_cast<std::int32_t>(size), &decoded);
   if (n < 0 || (n == 0 && decoded.data != nullptr)) std::abort();
   if (n > 0) {
     if (static_cast<std::size_t>(n) > (size / 4) * 3) std::abort();

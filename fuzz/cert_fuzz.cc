@@ -33,7 +33,8 @@ void Load(CertData* cert, const std::uint8_t* data, std::size_t size) {
 void CheckInside(const Asn1Item& item, const CertData& cert) {
   if (item.data == nullptr || item.length == 0) return;
   const Asn1Item& base = cert.container.data ? cert.container : cert.der;
-  if (item.length < 0 || item.data < base.data || item.data + item.length > base.data + base.length) {
+  if (item.length < 0 || item.data < base.data ||
+      item.data + item.length > base.data + base.length) {
     std::abort();
   }
 }

@@ -36,11 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (status != 0 && slot == 0) std::abort();
   const char* begin = text.data();
   const char* end = text.data() + text.size();
-  const char* const fields[] = {context.country,    context.state,       context.city,
-                                context.org,        context.orgUnit,     context.commonName,
-                                context.email,      context.zipCode,     context.password,
-                                context.newPassword, context.keyFile,    context.label,
-                                context.certReqFile, context.certFile,   context.entriesFile};
+  const char* const fields[] = {context.country,     context.state,    context.city,
+                                context.org,         context.orgUnit,  context.commonName,
+                                context.email,       context.zipCode,  context.password,
+                                context.newPassword, context.keyFile,  context.label,
+                                context.certReqFile, context.certFile, context.entriesFile};
   for (const char* field : fields) CheckText(field, begin, end);
   // The number reader alone, over the same text.
   (void)ParseDecimal(text.data());

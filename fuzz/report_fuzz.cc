@@ -51,14 +51,16 @@ bool StartsWith(std::string_view line, std::string_view prefix) {
 bool IsNameLine(std::string_view line) {
   std::size_t at = StartsWith(line, "Subject") ? 7 : StartsWith(line, "Issuer") ? 6 : 0;
   if (at == 0) return false;
-  while (at < line.size() && (std::isalnum(static_cast<unsigned char>(line[at])) || line[at] == '-')) ++at;
+  while (at < line.size() &&
+         (std::isalnum(static_cast<unsigned char>(line[at])) || line[at] == '-'))
+    ++at;
   return line.substr(at, 2) == ": ";
 }
 
 bool IsReportLine(std::string_view line) {
   if (line.empty() || line[0] == '\t' || line[0] == ' ' || StartsWith(line, "0x")) return true;
-  for (std::string_view keyword : {"StartDate: ", "EndDate: ", "Serial number: ", "Fingerprint: ",
-                                   "Extension - "}) {
+  for (std::string_view keyword :
+       {"StartDate: ", "EndDate: ", "Serial number: ", "Fingerprint: ", "Extension - "}) {
     if (StartsWith(line, keyword)) return true;
   }
   return IsNameLine(line);

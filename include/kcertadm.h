@@ -33,45 +33,45 @@ extern "C" {
  * fixed and checked when the library is built.
  */
 typedef struct SecurityCmdContext {
-  const char* country;        /* Country */
-  const char* state;          /* State */
-  const char* city;           /* City */
-  const char* org;            /* Org */
-  const char* orgUnit;        /* OrgUnit */
-  const char* commonName;     /* CommonName */
-  const char* email;          /* EMail */
-  const char* orgUnit2;       /* second organizational unit (no keyword) */
-  const char* orgUnit3;       /* third organizational unit (no keyword) */
-  const char* zipCode;        /* ZipCode (stored, used by nothing) */
+  const char* country;    /* Country */
+  const char* state;      /* State */
+  const char* city;       /* City */
+  const char* org;        /* Org */
+  const char* orgUnit;    /* OrgUnit */
+  const char* commonName; /* CommonName */
+  const char* email;      /* EMail */
+  const char* orgUnit2;   /* second organizational unit (no keyword) */
+  const char* orgUnit3;   /* third organizational unit (no keyword) */
+  const char* zipCode;    /* ZipCode (stored, used by nothing) */
   uint32_t reserved10;
-  const char* requestText;    /* set by the host for client requests */
+  const char* requestText; /* set by the host for client requests */
   uint32_t requestTextLength;
-  const char* password;       /* Password */
-  const char* newPassword;    /* NewPassword */
-  const char* keyFile;        /* KeyFile, default "keyfile.kyr" */
-  const char* label;          /* KeyName or EntryLabel */
-  int32_t keySize;            /* KeySize, bits, default 512 */
-  const char* certReqFile;    /* CertReqFile */
-  const char* certFile;       /* CertFile */
-  int32_t validDays;          /* ValidDays, default 365 */
-  const char* entriesFile;    /* EntriesFile */
-  int32_t usePEM;             /* flags below: 0 or 1 */
+  const char* password;    /* Password */
+  const char* newPassword; /* NewPassword */
+  const char* keyFile;     /* KeyFile, default "keyfile.kyr" */
+  const char* label;       /* KeyName or EntryLabel */
+  int32_t keySize;         /* KeySize, bits, default 512 */
+  const char* certReqFile; /* CertReqFile */
+  const char* certFile;    /* CertFile */
+  int32_t validDays;       /* ValidDays, default 365 */
+  const char* entriesFile; /* EntriesFile */
+  int32_t usePEM;          /* flags below: 0 or 1 */
   int32_t usePKCS;
   int32_t usePKCS7;
   int32_t showPrivateKey;
   int32_t showRawCert;
-  int32_t designateRoot;      /* set by the root commands, no keyword */
+  int32_t designateRoot; /* set by the root commands, no keyword */
   int32_t selfSigned;
   int32_t noTrust;
   int32_t clientCert;
   int32_t useBER;
   int32_t writeBinary;
   int32_t writeBER;
-  uint32_t reserved34;        /* Version is only checked */
+  uint32_t reserved34; /* Version is only checked */
   int32_t getIssuer;
   int32_t verify;
   int32_t useStash;
-  int32_t noZavFlag;          /* NoZAV clears it */
+  int32_t noZavFlag; /* NoZAV clears it */
   int32_t noStashFile;
   uint32_t reserved40;
 } SecurityCmdContext;
@@ -98,8 +98,7 @@ KCERTADM_API int32_t InitSecLib(uint32_t* errorNumber);
  * alternative name), whose text names the value, and 30083 (alternative
  * names for a certificate signed with MD5 or SHA-1).
  */
-KCERTADM_API int32_t ProcessSecurityCmd(const char* command, char* parameters,
-                                        char* messageBuffer,
+KCERTADM_API int32_t ProcessSecurityCmd(const char* command, char* parameters, char* messageBuffer,
                                         uint32_t messageBufferSize);
 
 /* ---- Encoded elements and Base64 ------------------------------------- */
@@ -256,10 +255,8 @@ KCERTADM_API int32_t GetTextDates(CertFields* fields, char* startText, char* end
  * T61ToHCSET also when no translation table is available). BMP input beyond
  * 392 octets is ignored.
  */
-KCERTADM_API uint16_t BMPToHCSET(const uint8_t* bmp, int32_t length, char* out,
-                                 int32_t outSize);
-KCERTADM_API uint16_t T61ToHCSET(const uint8_t* t61, int32_t length, char* out,
-                                 int32_t outSize);
+KCERTADM_API uint16_t BMPToHCSET(const uint8_t* bmp, int32_t length, char* out, int32_t outSize);
+KCERTADM_API uint16_t T61ToHCSET(const uint8_t* t61, int32_t length, char* out, int32_t outSize);
 
 /* ---- Certificate services ------------------------------------------------ */
 
@@ -308,8 +305,7 @@ KCERTADM_API int32_t ProcessClientCertReq(SecurityCmdContext* context, CertData*
  * FreeCertData. Returns 0, or -1 with the message number in *error.
  * The library must have been initialised.
  */
-KCERTADM_API int32_t SignClientCert(SecurityCmdContext* context, CertData* cert,
-                                    uint32_t* error);
+KCERTADM_API int32_t SignClientCert(SecurityCmdContext* context, CertData* cert, uint32_t* error);
 
 /*
  * SignClientCert for a host that holds text only. parameters is read as by
@@ -320,9 +316,9 @@ KCERTADM_API int32_t SignClientCert(SecurityCmdContext* context, CertData* cert,
  * still succeeds. The message (30040 on success) is left in messageBuffer.
  * Returns 0 or non-zero.
  */
-KCERTADM_API int32_t SignCertificate(const char* parameters, const char* requestText,
-                                     char* output, uint32_t outputSize,
-                                     char* messageBuffer, uint32_t messageBufferSize);
+KCERTADM_API int32_t SignCertificate(const char* parameters, const char* requestText, char* output,
+                                     uint32_t outputSize, char* messageBuffer,
+                                     uint32_t messageBufferSize);
 
 /*
  * Decodes the request in cert->reqText (or cert->fileText) into cert->der,
@@ -372,9 +368,8 @@ KCERTADM_API int32_t GetKeyData(SecurityCmdContext* context, ServerKeyData* keyD
                                 char* messageBuffer, uint32_t messageBufferSize);
 
 /* GetKeyData for the key ring keyFile opened with password. */
-KCERTADM_API int32_t GetServerKey(const char* keyFile, const char* password,
-                                  ServerKeyData* keyData, char* messageBuffer,
-                                  uint32_t messageBufferSize);
+KCERTADM_API int32_t GetServerKey(const char* keyFile, const char* password, ServerKeyData* keyData,
+                                  char* messageBuffer, uint32_t messageBufferSize);
 
 /*
  * Opens the key ring keyFile with the password of its stash file and climbs

@@ -68,8 +68,7 @@ int ReadOneCertificate(const CertFields& fields, CertificateFacts* facts, std::u
 
 }  // namespace
 
-int ReadCertificateFacts(CertData* cert, std::vector<CertificateFacts>* out,
-                         std::uint32_t* error) {
+int ReadCertificateFacts(CertData* cert, std::vector<CertificateFacts>* out, std::uint32_t* error) {
   CertFields fields{};
   if (ParseCert(cert, &fields, error) != 0) return FailWith(error, kMsgBadCertificate);
   for (;;) {

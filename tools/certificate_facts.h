@@ -43,8 +43,7 @@ struct EntryFacts {
 // The certificate in cert->der, or each certificate of the PKCS #7 or
 // certificate-sequence container it holds. 0, or -1 with 30046 or 30066 as
 // the certificate report gives them.
-int ReadCertificateFacts(CertData* cert, std::vector<CertificateFacts>* out,
-                         std::uint32_t* error);
+int ReadCertificateFacts(CertData* cert, std::vector<CertificateFacts>* out, std::uint32_t* error);
 
 // One key ring entry and its certificates. 0, or -1 with 30046 or 30066.
 int ReadEntryFacts(const KeyRingEntry& entry, EntryFacts* out, std::uint32_t* error);

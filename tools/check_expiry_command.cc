@@ -102,7 +102,7 @@ void PrintJson(const ExpiryReport& report, int days, std::int64_t now, PluginSta
     WriteTimeJson(json, finding.notAfter);
     json.Key("daysLeft");
     finding.verdict.state == ExpiryState::kUnreadable ? json.Null()
-                                                       : json.Integer(finding.verdict.daysLeft);
+                                                      : json.Integer(finding.verdict.daysLeft);
     json.StringMember("state", StateName(finding.verdict.state));
     json.EndObject();
   }

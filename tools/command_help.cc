@@ -6,16 +6,14 @@ namespace kcertadm::cli {
 namespace {
 
 // Keyword texts that several commands share.
-constexpr KeywordHelp kPassword = {
-    "Password=TEXT",
-    "the key ring password (asked for when\n"
-    "missing, or give UseStash or --passin)",
-    true};
-constexpr KeywordHelp kNewRingPassword = {
-    "Password=TEXT",
-    "password of the new key ring (asked for\n"
-    "twice when missing, or give --passin)",
-    true};
+constexpr KeywordHelp kPassword = {"Password=TEXT",
+                                   "the key ring password (asked for when\n"
+                                   "missing, or give UseStash or --passin)",
+                                   true};
+constexpr KeywordHelp kNewRingPassword = {"Password=TEXT",
+                                          "password of the new key ring (asked for\n"
+                                          "twice when missing, or give --passin)",
+                                          true};
 constexpr KeywordHelp kUseStash = {
     "UseStash", "take the password from the key ring's stash\nfile (web.kyr: web.sth)", false};
 constexpr KeywordHelp kKeyFile = {"KeyFile=FILE", "the key ring file (default keyfile.kyr)", true};
@@ -36,56 +34,81 @@ constexpr KeywordHelp kOrgUnit = {"OrgUnit=TEXT", "subject organizational unit, 
                                   false};
 constexpr KeywordHelp kEMail = {"EMail=ADDRESS", "subject e-mail address, 1 to 64 characters",
                                 false};
-constexpr KeywordHelp kKeySize = {
-    "KeySize=BITS",
-    "RSA key size in bits, up to 4096; the tool\n"
-    "gives 2048 when missing (the library alone: 512)",
-    false};
-constexpr KeywordHelp kDigest = {
-    "Digest=NAME",
-    "digest of the signature: MD5, SHA1, SHA256,\n"
-    "SHA384 or SHA512; the tool gives SHA256 when\n"
-    "missing (the library alone: MD5). SHA-2 brings\n"
-    "the RFC 5280 extensions",
-    false};
-constexpr KeywordHelp kSubjectAltName = {
-    "SubjectAltName=LIST",
-    "alternative names, comma-separated:\n"
-    "DNS:host,IP:address,EMAIL:mail,URI:uri; a\n"
-    "certificate needs a SHA-2 Digest for them.\n"
-    "With SHA-2, a host name CommonName gives DNS:",
-    false};
+constexpr KeywordHelp kKeySize = {"KeySize=BITS",
+                                  "RSA key size in bits, up to 4096; the tool\n"
+                                  "gives 2048 when missing (the library alone: 512)",
+                                  false};
+constexpr KeywordHelp kDigest = {"Digest=NAME",
+                                 "digest of the signature: MD5, SHA1, SHA256,\n"
+                                 "SHA384 or SHA512; the tool gives SHA256 when\n"
+                                 "missing (the library alone: MD5). SHA-2 brings\n"
+                                 "the RFC 5280 extensions",
+                                 false};
+constexpr KeywordHelp kSubjectAltName = {"SubjectAltName=LIST",
+                                         "alternative names, comma-separated:\n"
+                                         "DNS:host,IP:address,EMAIL:mail,URI:uri; a\n"
+                                         "certificate needs a SHA-2 Digest for them.\n"
+                                         "With SHA-2, a host name CommonName gives DNS:",
+                                         false};
 constexpr KeywordHelp kCreateRequest = {
     "CertReqFile=FILE", "also write a certificate request for the new key to FILE", false};
-constexpr KeywordHelp kCreateSelfSignedFlag = {
-    "SelfSigned", "give the new key a self-signed certificate", false};
+constexpr KeywordHelp kCreateSelfSignedFlag = {"SelfSigned",
+                                               "give the new key a self-signed certificate", false};
 constexpr KeywordHelp kCreateValidDays = {
     "ValidDays=DAYS", "validity of the self-signed certificate (default 365)", false};
 constexpr KeywordHelp kUsePem = {
     "UsePEM", "write the request as an RFC 1424 PEM message\ninstead of PKCS #10", false};
 constexpr KeywordHelp kNoStashFile = {"NoStashFile", "do not write the stash file", false};
 constexpr KeywordHelp kInputCert = {
-    "CertReqFile=FILE", "the certificate file to read (Base64,\narmoured, PEM, or DER with UseBER)", true};
+    "CertReqFile=FILE", "the certificate file to read (Base64,\narmoured, PEM, or DER with UseBER)",
+    true};
 constexpr KeywordHelp kUseBerInput = {"UseBER", "the input file holds binary DER", false};
 
-constexpr KeywordHelp kCreateKeyFile[] = {
-    kNewRingPassword, kNewKeyFile,  kNewLabel, kCommonName, kCountry, kState,
-    kCity,            kOrg,         kOrgUnit,  kEMail,      kKeySize, kCreateRequest,
-    kUsePem,          kCreateSelfSignedFlag,   kCreateValidDays,      kNoStashFile,
-    kDigest,          kSubjectAltName};
+constexpr KeywordHelp kCreateKeyFile[] = {kNewRingPassword,
+                                          kNewKeyFile,
+                                          kNewLabel,
+                                          kCommonName,
+                                          kCountry,
+                                          kState,
+                                          kCity,
+                                          kOrg,
+                                          kOrgUnit,
+                                          kEMail,
+                                          kKeySize,
+                                          kCreateRequest,
+                                          kUsePem,
+                                          kCreateSelfSignedFlag,
+                                          kCreateValidDays,
+                                          kNoStashFile,
+                                          kDigest,
+                                          kSubjectAltName};
 
 constexpr KeywordHelp kCreateSelfSigned[] = {
-    kNewRingPassword, kNewKeyFile,  kNewLabel, kCommonName, kCountry, kState,
-    kCity,            kOrg,         kOrgUnit,  kEMail,      kKeySize, kCreateValidDays,
-    kCreateRequest,   kUsePem,      kNoStashFile, kDigest,  kSubjectAltName};
+    kNewRingPassword, kNewKeyFile, kNewLabel,    kCommonName,
+    kCountry,         kState,      kCity,        kOrg,
+    kOrgUnit,         kEMail,      kKeySize,     kCreateValidDays,
+    kCreateRequest,   kUsePem,     kNoStashFile, kDigest,
+    kSubjectAltName};
 
 constexpr KeywordHelp kCreateSelfSignedRoot[] = {
-    kNewRingPassword, kNewKeyFile, kNewLabel, kCommonName, kCountry,
-    kState,           kCity,       kOrg,      kOrgUnit,    kEMail,
-    kKeySize,         kCreateValidDays,       kCreateRequest,
-    kUsePem,          kNoStashFile,
+    kNewRingPassword,
+    kNewKeyFile,
+    kNewLabel,
+    kCommonName,
+    kCountry,
+    kState,
+    kCity,
+    kOrg,
+    kOrgUnit,
+    kEMail,
+    kKeySize,
+    kCreateValidDays,
+    kCreateRequest,
+    kUsePem,
+    kNoStashFile,
     {"NoTrust", "leave the certificate without the trusted-root mark", false},
-    kDigest,          kSubjectAltName};
+    kDigest,
+    kSubjectAltName};
 
 constexpr KeywordHelp kChangePassword[] = {
     kPassword,
@@ -134,7 +157,10 @@ constexpr KeywordHelp kReceiveRootCert[] = {
      false}};
 
 constexpr KeywordHelp kDesignateRoot[] = {
-    kPassword, kUseStash, kKeyFile, kLabel,
+    kPassword,
+    kUseStash,
+    kKeyFile,
+    kLabel,
     {"NoTrust", "clear the trusted-root mark instead of setting it", false}};
 
 constexpr KeywordHelp kDeleteEntry[] = {kPassword, kUseStash, kKeyFile, kLabel};
@@ -153,22 +179,21 @@ constexpr KeywordHelp kExtractCert[] = {
      "after it (not the root): a TLS server's chain",
      false}};
 
-constexpr KeywordHelp kImportKey[] = {
-    kPassword,
-    kUseStash,
-    kKeyFile,
-    {"CertReqFile=FILE",
-     "the key file: PKCS #12 (.p12, .pfx), or PEM\n"
-     "with a private key and its certificates",
-     true},
-    {"FilePassword=TEXT",
-     "the key file's password (asked for when\n"
-     "missing, or give --filepassin)",
-     false},
-    {"KeyName=LABEL",
-     "label of the new key entry (EntryLabel is the\n"
-     "same; default: the certificate's common name)",
-     false}};
+constexpr KeywordHelp kImportKey[] = {kPassword,
+                                      kUseStash,
+                                      kKeyFile,
+                                      {"CertReqFile=FILE",
+                                       "the key file: PKCS #12 (.p12, .pfx), or PEM\n"
+                                       "with a private key and its certificates",
+                                       true},
+                                      {"FilePassword=TEXT",
+                                       "the key file's password (asked for when\n"
+                                       "missing, or give --filepassin)",
+                                       false},
+                                      {"KeyName=LABEL",
+                                       "label of the new key entry (EntryLabel is the\n"
+                                       "same; default: the certificate's common name)",
+                                       false}};
 
 constexpr KeywordHelp kExportKey[] = {
     kPassword,
@@ -253,7 +278,8 @@ constexpr CommandHelp kHelp[] = {
     {"ChangePassword", "change the key ring password",
      "Re-protects the key ring under NewPassword and rewrites its stash file.", kChangePassword,
      "kcertadm ChangePassword KeyFile=web.kyr\n"
-     "kcertadm ChangePassword KeyFile=web.kyr \\\n    --passin file:old.txt --newpassin file:new.txt"},
+     "kcertadm ChangePassword KeyFile=web.kyr \\\n    --passin file:old.txt --newpassin "
+     "file:new.txt"},
     {"CreateCertReq", "write a certificate request for a key of the key ring",
      "Writes a PKCS #10 request (armoured as NEW CERTIFICATE REQUEST) for the\n"
      "key KeyName, to be sent to a certification authority.",

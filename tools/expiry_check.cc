@@ -41,10 +41,14 @@ PluginStatus StatusOf(const ExpiryCounts& counts) {
 
 const char* StatusName(PluginStatus status) {
   switch (status) {
-    case PluginStatus::kOk: return "OK";
-    case PluginStatus::kWarning: return "WARNING";
-    case PluginStatus::kCritical: return "CRITICAL";
-    case PluginStatus::kUnknown: break;
+    case PluginStatus::kOk:
+      return "OK";
+    case PluginStatus::kWarning:
+      return "WARNING";
+    case PluginStatus::kCritical:
+      return "CRITICAL";
+    case PluginStatus::kUnknown:
+      break;
   }
   return "UNKNOWN";
 }
@@ -78,10 +82,14 @@ std::optional<int> ParseExpiryDays(std::string_view text) {
 
 const char* StateName(ExpiryState state) {
   switch (state) {
-    case ExpiryState::kValid: return "valid";
-    case ExpiryState::kExpiring: return "expiring";
-    case ExpiryState::kExpired: return "expired";
-    case ExpiryState::kUnreadable: break;
+    case ExpiryState::kValid:
+      return "valid";
+    case ExpiryState::kExpiring:
+      return "expiring";
+    case ExpiryState::kExpired:
+      return "expired";
+    case ExpiryState::kUnreadable:
+      break;
   }
   return "unreadable";
 }

@@ -113,12 +113,17 @@ std::string IpText(const Asn1Item& address) {
 AltName ReadAltName(const Asn1Cursor& name, const std::uint8_t* start) {
   const Asn1Item content = Asn1CursorItem(name);
   switch (name.tag) {
-    case kEmailTag: return {"email", EscapeReportText(content.data, Count(content))};
-    case kDnsTag: return {"dns", EscapeReportText(content.data, Count(content))};
-    case kUriTag: return {"uri", EscapeReportText(content.data, Count(content))};
-    case kIpTag: return {"ip", IpText(content)};
+    case kEmailTag:
+      return {"email", EscapeReportText(content.data, Count(content))};
+    case kDnsTag:
+      return {"dns", EscapeReportText(content.data, Count(content))};
+    case kUriTag:
+      return {"uri", EscapeReportText(content.data, Count(content))};
+    case kIpTag:
+      return {"ip", IpText(content)};
     default:
-      return {"other", HexValueText(start, static_cast<std::size_t>(name.pos + name.length - start))};
+      return {"other",
+              HexValueText(start, static_cast<std::size_t>(name.pos + name.length - start))};
   }
 }
 

@@ -22,8 +22,10 @@ void WarnAboutReportFlags(const SecurityCmdContext& context) {
       context.verify == 0) {
     return;
   }
-  std::fputs("kcertadm: warning: ShowRawCert, WriteBER, WriteBinary and Verify have no "
-             "effect with --json\n", stderr);
+  std::fputs(
+      "kcertadm: warning: ShowRawCert, WriteBER, WriteBinary and Verify have no "
+      "effect with --json\n",
+      stderr);
 }
 
 int Finish(OutputFile file, const JsonWriter& json, std::uint32_t done, std::uint32_t* slot) {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "host_interface/command_table.h"
 #include "host/message_reporter.h"
+#include "host_interface/command_table.h"
 
 namespace kcertadm::cli {
 

@@ -10,27 +10,27 @@
 #include <string_view>
 #include <vector>
 
+#include "base/secure_memory.h"
 #include "check_expiry_command.h"
 #include "command_help.h"
+#include "commands/receive_chain.h"
 #include "expiry_check.h"
-#include "base/secure_memory.h"
 #include "host/host_text.h"
+#include "host/message_reporter.h"
+#include "host/messages.h"
 #include "host_interface/command_entry.h"
 #include "host_interface/command_table.h"
 #include "host_interface/initialisation.h"
 #include "host_interface/keyword_table.h"
-#include "host/message_reporter.h"
-#include "commands/receive_chain.h"
-#include "host/messages.h"
-#include "keyring/certificate_verification.h"
 #include "item_checks.h"
 #include "json_listing.h"
-#include "tool_defaults.h"
+#include "keyring/certificate_verification.h"
 #include "left_out_entries.h"
 #include "password_plan.h"
 #include "password_source.h"
 #include "standard_output.h"
 #include "terminal_prompt.h"
+#include "tool_defaults.h"
 
 #ifndef KCERTADM_VERSION
 #define KCERTADM_VERSION "unknown"
@@ -189,8 +189,8 @@ SecureString Ask(const char* prompt, const char* again, bool is_new, const char*
 // The FilePassword item of ImportKey and ExportKey when the command line
 // lacks it: from --filepassin, or asked on the terminal (twice, and not
 // empty, for the file ExportKey protects).
-void AppendFilePasswordItem(const CommandLine& line, const PasswordPlan& plan, PasswordReader& reader,
-                            SecureString& items) {
+void AppendFilePasswordItem(const CommandLine& line, const PasswordPlan& plan,
+                            PasswordReader& reader, SecureString& items) {
   if (!plan.takes_file_password) {
     if (line.filepassin) throw UsageError{"--filepassin is for ImportKey and ExportKey"};
     return;
@@ -236,8 +236,10 @@ SecureString PasswordItems(const CommandLine& line, const PasswordPlan& plan,
                      ? Ask("New key ring password: ", "Repeat the password: ", true, "the password")
                      : Ask("Key ring password: ", nullptr, false, "the password");
     } else {
-      std::fputs("kcertadm: no password given and no terminal to ask on; "
-                 "give Password=, UseStash or --passin\n", stderr);
+      std::fputs(
+          "kcertadm: no password given and no terminal to ask on; "
+          "give Password=, UseStash or --passin\n",
+          stderr);
     }
   }
   if (password) {
@@ -409,7 +411,8 @@ int RunCommand(CommandLine line) {
     // Before the plan, which reads the key size for its warning.
     const std::string defaults = DefaultItems(command->id, parameters);
     if (!defaults.empty()) {
-      parameters.insert(0, defaults.data(), parameters.empty() ? defaults.size() - 1 : defaults.size());
+      parameters.insert(0, defaults.data(),
+                        parameters.empty() ? defaults.size() - 1 : defaults.size());
     }
     plan = PlanPasswords(command->id, parameters);
     // Creating would fail on the existing file; say so before a new
@@ -466,9 +469,9 @@ int TakeDays(CommandLine& line, std::vector<std::string>& kept) {
       kept.emplace_back(item);
       return;
     }
-    const std::optional<int> value =
-        keyword.size() < item.size() ? ParseExpiryDays(item.substr(keyword.size() + 1))
-                                     : std::nullopt;
+    const std::optional<int> value = keyword.size() < item.size()
+                                         ? ParseExpiryDays(item.substr(keyword.size() + 1))
+                                         : std::nullopt;
     if (!value) throw UsageError{"Days takes a number of days from 0 to 36500"};
     days = *value;
   });

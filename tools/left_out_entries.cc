@@ -1,10 +1,10 @@
 #include "left_out_entries.h"
 
-#include "commands/common_steps.h"
 #include "base/secure_memory.h"
+#include "commands/common_steps.h"
+#include "host/messages.h"
 #include "host_interface/command_context.h"
 #include "host_interface/command_table.h"
-#include "host/messages.h"
 #include "host_interface/parameter_parser.h"
 #include "keyring/keyring.h"
 

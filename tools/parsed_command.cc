@@ -1,9 +1,9 @@
 #include "parsed_command.h"
 
 #include "base/secure_memory.h"
+#include "host/messages.h"
 #include "host_interface/command_context.h"
 #include "host_interface/initialisation.h"
-#include "host/messages.h"
 #include "host_interface/parameter_parser.h"
 
 namespace kcertadm::cli {

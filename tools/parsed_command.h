@@ -7,8 +7,8 @@
 #include <functional>
 #include <string_view>
 
-#include "host_interface/command_table.h"
 #include "host/message_reporter.h"
+#include "host_interface/command_table.h"
 #include "kcertadm.h"
 
 namespace kcertadm::cli {

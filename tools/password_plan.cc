@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/secure_memory.h"
-#include "host_interface/command_context.h"
 #include "host/messages.h"
+#include "host_interface/command_context.h"
 #include "host_interface/parameter_parser.h"
 
 namespace kcertadm::cli {

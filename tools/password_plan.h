@@ -9,18 +9,18 @@
 namespace kcertadm::cli {
 
 struct PasswordPlan {
-  bool takes_password = false;      // the command opens or creates a key ring
-  bool needs_password = false;      // no Password item and no UseStash
-  bool has_password = false;        // a Password item is present
-  bool creates_key_ring = false;    // a new password: ask twice
-  bool key_ring_exists = false;     // ... but the key ring to create exists already
-  bool needs_new_password = false;  // ChangePassword without NewPassword
-  bool has_new_password = false;    // a NewPassword item is present
+  bool takes_password = false;       // the command opens or creates a key ring
+  bool needs_password = false;       // no Password item and no UseStash
+  bool has_password = false;         // a Password item is present
+  bool creates_key_ring = false;     // a new password: ask twice
+  bool key_ring_exists = false;      // ... but the key ring to create exists already
+  bool needs_new_password = false;   // ChangePassword without NewPassword
+  bool has_new_password = false;     // a NewPassword item is present
   bool takes_file_password = false;  // ImportKey, ExportKey: a key file's password
   bool has_file_password = false;    // a FilePassword item is present
   bool new_file_password = false;    // ExportKey: ask twice, never empty
-  bool creates_key = false;         // the command generates a key pair
-  int key_size = 0;                 // its size in bits
+  bool creates_key = false;          // the command generates a key pair
+  int key_size = 0;                  // its size in bits
 };
 
 // The plan for `command` with these parameters. A command that takes no

@@ -17,7 +17,8 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 }  // namespace
 
-std::optional<PasswordSource> ParsePasswordSource(std::string_view source_text, std::string& problem) {
+std::optional<PasswordSource> ParsePasswordSource(std::string_view source_text,
+                                                  std::string& problem) {
   using Kind = PasswordSource::Kind;
   if (source_text == "stdin") return PasswordSource{Kind::kStdin, "stdin", STDIN_FILENO, {}};
   if (StartsWith(source_text, "pass:")) {
@@ -77,8 +78,8 @@ std::optional<SecureString> PasswordReader::Read(const PasswordSource& source,
       if (found == open_files_.end()) {
         const int descriptor = open(source.argument.c_str(), O_RDONLY | O_CLOEXEC);
         if (descriptor < 0) {
-          problem = "cannot open the password file " + source.argument + ": " +
-                    std::strerror(errno);
+          problem =
+              "cannot open the password file " + source.argument + ": " + std::strerror(errno);
           return std::nullopt;
         }
         found = open_files_.emplace(source.argument, descriptor).first;

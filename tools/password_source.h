@@ -21,7 +21,8 @@ struct PasswordSource {
 
 // Reads a password source such as "env:NAME"; on a malformed one returns nullopt and
 // sets `problem`.
-std::optional<PasswordSource> ParsePasswordSource(std::string_view source_text, std::string& problem);
+std::optional<PasswordSource> ParsePasswordSource(std::string_view source_text,
+                                                  std::string& problem);
 
 // Reads passwords from sources. Reading the same file, descriptor or
 // standard input twice takes consecutive lines, so one file may carry the

@@ -58,7 +58,7 @@ class EchoOff {
 
  private:
   bool active_ = false;
-  struct sigaction previous_[std::size(kCaughtSignals)] {};
+  struct sigaction previous_[std::size(kCaughtSignals)]{};
 };
 
 void WriteAll(int descriptor, const char* text) {
@@ -93,8 +93,8 @@ std::optional<SecureString> PromptHidden(const char* prompt, std::string& proble
     EchoOff quiet(terminal);  // before the prompt, so nothing typed after it shows
     WriteAll(terminal, prompt);
     PasswordReader reader;
-    line = reader.Read(PasswordSource{PasswordSource::Kind::kDescriptor, "the terminal", terminal, {}},
-                       problem);
+    line = reader.Read(
+        PasswordSource{PasswordSource::Kind::kDescriptor, "the terminal", terminal, {}}, problem);
   }
   WriteAll(terminal, "\n");
   close(terminal);

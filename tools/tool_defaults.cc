@@ -34,7 +34,8 @@ bool Gives(std::string_view parameters, int keyword) {
 std::string DefaultItems(CommandId command, std::string_view parameters) {
   std::string items;
   if (Signs(command) && !Gives(parameters, kKwDigest)) items += std::string(kToolDigestItem) + ";";
-  if (MakesKey(command) && !Gives(parameters, kKwKeySize)) items += std::string(kToolKeySizeItem) + ";";
+  if (MakesKey(command) && !Gives(parameters, kKwKeySize))
+    items += std::string(kToolKeySizeItem) + ";";
   return items;
 }
 

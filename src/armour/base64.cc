@@ -49,7 +49,8 @@ std::int32_t Base64NextSymbol(const char** text, std::int32_t* remaining) noexce
   return Base64SymbolCode(c);
 }
 
-std::int32_t Base64EncodeItem(const std::uint8_t* bytes, std::int32_t count, Asn1Item* out) noexcept {
+std::int32_t Base64EncodeItem(const std::uint8_t* bytes, std::int32_t count,
+                              Asn1Item* out) noexcept {
   if (bytes == nullptr || count <= 0 || out == nullptr) return 0;
   const std::int64_t groups = (std::int64_t{count} + 2) / 3;
   const std::int64_t textLength = groups * 4;
@@ -116,4 +117,3 @@ bool Base64DecodeBytes(std::string_view text, std::vector<std::uint8_t>& out) {
 }
 
 }  // namespace kcertadm
-

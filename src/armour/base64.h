@@ -15,7 +15,8 @@
 namespace kcertadm {
 
 // The exported Base64Encode and Base64Decode (kcertadm.h says what they do).
-std::int32_t Base64EncodeItem(const std::uint8_t* bytes, std::int32_t count, Asn1Item* out) noexcept;
+std::int32_t Base64EncodeItem(const std::uint8_t* bytes, std::int32_t count,
+                              Asn1Item* out) noexcept;
 std::int32_t Base64DecodeItem(const char* text, std::int32_t length, Asn1Item* out) noexcept;
 
 // Base64DecodeItem of text into out (cleared first). False for an empty

@@ -42,14 +42,14 @@ int WritePemReply(std::FILE* file, const std::vector<std::uint8_t>& issuerCert,
                   std::string_view procTypeLine) {
   if (file == nullptr) return -1;
   // The MIC text comes with its own line ends and is written unchanged.
-  const bool written =
-      WriteLine(file, kPemMessageBegin) && WriteLine(file, procTypeLine) &&
-      WriteLine(file, "Content-Domain:  RFC822") && WriteLine(file, "Originator-Certificate:") &&
-      WriteIndented(file, issuedCert.data(), issuedCert.size()) &&
-      WriteLine(file, "Issuer-Certificate:") &&
-      WriteIndented(file, issuerCert.data(), issuerCert.size()) &&
-      std::fwrite(micText.data(), 1, micText.size(), file) == micText.size() &&
-      WriteLine(file, kPemMessageEnd);
+  const bool written = WriteLine(file, kPemMessageBegin) && WriteLine(file, procTypeLine) &&
+                       WriteLine(file, "Content-Domain:  RFC822") &&
+                       WriteLine(file, "Originator-Certificate:") &&
+                       WriteIndented(file, issuedCert.data(), issuedCert.size()) &&
+                       WriteLine(file, "Issuer-Certificate:") &&
+                       WriteIndented(file, issuerCert.data(), issuerCert.size()) &&
+                       std::fwrite(micText.data(), 1, micText.size(), file) == micText.size() &&
+                       WriteLine(file, kPemMessageEnd);
   return written && std::fflush(file) == 0 ? 0 : -1;
 }
 

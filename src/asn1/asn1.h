@@ -105,17 +105,18 @@ std::int32_t Asn1Enter(Asn1Item* item) noexcept;
 // is at the current child's content and length is its content length.
 struct Asn1Cursor {
   std::uint8_t* pos = nullptr;
-  std::int32_t length = 0;       // content length of the current child
-  std::uint32_t tag = 0;         // tag octet of the current child
-  std::int32_t remaining = 0;    // parent content not yet stepped over
-  std::uint8_t* end = nullptr;   // end of the parent's content
+  std::int32_t length = 0;      // content length of the current child
+  std::uint32_t tag = 0;        // tag octet of the current child
+  std::int32_t remaining = 0;   // parent content not yet stepped over
+  std::uint8_t* end = nullptr;  // end of the parent's content
 };
 
 // content: data at the element's content, length the content length; tag:
 // the element's tag octet. Only a constructed tag (0x20 set) is walked.
 // Returns 1 and fills the cursor with the first child, 0 when there is none
 // (or the tag is primitive), -1 when the first child's header is malformed.
-std::int32_t Asn1FirstChild(const Asn1Item& content, std::uint32_t tag, Asn1Cursor* cursor) noexcept;
+std::int32_t Asn1FirstChild(const Asn1Item& content, std::uint32_t tag,
+                            Asn1Cursor* cursor) noexcept;
 
 // Steps to the next child: returns its total size, 0 when no children are
 // left, -1 on a malformed header (the cursor is then used up).

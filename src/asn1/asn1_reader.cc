@@ -93,9 +93,7 @@ void Advance(Asn1Item* view, std::int32_t count) noexcept {
   view->length -= count;
 }
 
-bool HasOctet(const Asn1Item& item) noexcept {
-  return item.data != nullptr && item.length >= 1;
-}
+bool HasOctet(const Asn1Item& item) noexcept { return item.data != nullptr && item.length >= 1; }
 
 }  // namespace
 
@@ -143,7 +141,8 @@ std::int32_t Asn1Enter(Asn1Item* item) noexcept {
   return header.contentLength;
 }
 
-std::int32_t Asn1FirstChild(const Asn1Item& content, std::uint32_t tag, Asn1Cursor* cursor) noexcept {
+std::int32_t Asn1FirstChild(const Asn1Item& content, std::uint32_t tag,
+                            Asn1Cursor* cursor) noexcept {
   if (cursor == nullptr) return -1;
   *cursor = Asn1Cursor{};
   if ((tag & kAsn1Constructed) == 0 || !HasOctet(content)) return 0;

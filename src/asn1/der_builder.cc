@@ -20,11 +20,13 @@ std::int32_t Fail(Asn1Item* out) noexcept {
 
 // Allocates an element with the given content length and writes its header.
 // Returns the start of the content area, or null.
-std::uint8_t* StartElement(Asn1Item* element, std::uint32_t tag, std::int64_t contentLength) noexcept {
+std::uint8_t* StartElement(Asn1Item* element, std::uint32_t tag,
+                           std::int64_t contentLength) noexcept {
   if (contentLength < 0 || contentLength > kMaxContent) return nullptr;
   const auto content = static_cast<std::int32_t>(contentLength);
   const std::int32_t headerSize = DerHeaderSize(content);
-  auto* block = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(headerSize) + content));
+  auto* block =
+      static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(headerSize) + content));
   if (block == nullptr) return nullptr;
   DerWriteHeader(block, tag, headerSize, content);
   *element = Asn1Item{block, headerSize + content};

@@ -14,6 +14,7 @@ std::mutex& ToolkitLock();
 class KeyRingGuard {
  public:
   KeyRingGuard() : lock_(KeyRingLock()) {}
+
  private:
   std::lock_guard<std::recursive_mutex> lock_;
 };
@@ -21,6 +22,7 @@ class KeyRingGuard {
 class RandomGuard {
  public:
   RandomGuard() : lock_(RandomLock()) {}
+
  private:
   std::lock_guard<std::mutex> lock_;
 };
@@ -28,6 +30,7 @@ class RandomGuard {
 class ToolkitGuard {
  public:
   ToolkitGuard() : lock_(ToolkitLock()) {}
+
  private:
   std::lock_guard<std::mutex> lock_;
 };

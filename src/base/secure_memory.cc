@@ -29,7 +29,9 @@ void NoteSecureRelease(const void* block, std::size_t size) noexcept {
   }
 }
 
-void FailSecureAllocationForTesting(std::uint32_t nth) noexcept { allocationsUntilFailure.store(nth); }
+void FailSecureAllocationForTesting(std::uint32_t nth) noexcept {
+  allocationsUntilFailure.store(nth);
+}
 
 bool SecureAllocationFailurePending() noexcept { return allocationsUntilFailure.load() != 0; }
 

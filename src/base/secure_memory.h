@@ -48,7 +48,9 @@ struct WipingAllocator {
     std::allocator<T>().deallocate(p, n);
   }
   template <typename U>
-  bool operator==(const WipingAllocator<U>&) const noexcept { return true; }
+  bool operator==(const WipingAllocator<U>&) const noexcept {
+    return true;
+  }
 };
 
 // Byte buffer for secrets.

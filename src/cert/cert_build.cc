@@ -23,21 +23,28 @@ namespace {
 constexpr std::uint8_t kPkcs1Oid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01};
 constexpr std::uint8_t kSignedDataOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
 constexpr std::uint8_t kDataOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x01};
-constexpr std::uint32_t kSequence = 0x10;     // DerConstructed tag number
-constexpr std::uint32_t kExplicit0 = 0x80;    // [0] constructed
+constexpr std::uint32_t kSequence = 0x10;   // DerConstructed tag number
+constexpr std::uint32_t kExplicit0 = 0x80;  // [0] constructed
 
 // The last arc of an algorithm number's OID: rsaEncryption (1), the
 // signatures (4 MD5, 5 SHA-1, 11 to 13 SHA-256 to SHA-512), MD2 (2) for any
 // other number.
 std::uint8_t LastOidOctet(std::int32_t algorithm) {
   switch (algorithm) {
-    case kAlgRsaEncryption: return 0x01;
-    case kAlgMd5WithRsa: return 0x04;
-    case kAlgSha1WithRsa: return 0x05;
-    case kAlgSha256WithRsa: return 0x0B;
-    case kAlgSha384WithRsa: return 0x0C;
-    case kAlgSha512WithRsa: return 0x0D;
-    default: return 0x02;
+    case kAlgRsaEncryption:
+      return 0x01;
+    case kAlgMd5WithRsa:
+      return 0x04;
+    case kAlgSha1WithRsa:
+      return 0x05;
+    case kAlgSha256WithRsa:
+      return 0x0B;
+    case kAlgSha384WithRsa:
+      return 0x0C;
+    case kAlgSha512WithRsa:
+      return 0x0D;
+    default:
+      return 0x02;
   }
 }
 
@@ -141,9 +148,8 @@ int BuildTbsCertificate(CertData* cert, const SigningKey& key, const Asn1Item& s
   if (DerInteger(two, 2) != 0 || DerWrap(version, kAsn1Context0, *two) != 0 ||
       DerPrimitive(serial, kAsn1Integer, key.serial.data(), serialLength) != 0 ||
       BuildAlgorithmId(algorithm, key.algorithm) != 0 ||
-      DerConstructed(&tbs, kSequence, version, serial, algorithm, &key.issuerName,
-                     &key.validityDer, &subject, &publicKeyInfo,
-                     extensions != nullptr ? extensions : &none) != 0) {
+      DerConstructed(&tbs, kSequence, version, serial, algorithm, &key.issuerName, &key.validityDer,
+                     &subject, &publicKeyInfo, extensions != nullptr ? extensions : &none) != 0) {
     return -1;
   }
   DerFree(&cert->tbs);
@@ -157,9 +163,9 @@ int SignTbs(CertData* cert, KeyObject* privateKey, std::int32_t algorithm) {
   std::uint32_t signatureLength = 0;
   {
     ToolkitScope lock;
-    if (SignData(SignatureSelector(algorithm), privateKey,
-                 cert->tbs.data, static_cast<std::uint32_t>(cert->tbs.length), signature.data(),
-                 &signatureLength, static_cast<std::uint32_t>(signature.size())) != 0) {
+    if (SignData(SignatureSelector(algorithm), privateKey, cert->tbs.data,
+                 static_cast<std::uint32_t>(cert->tbs.length), signature.data(), &signatureLength,
+                 static_cast<std::uint32_t>(signature.size())) != 0) {
       return -1;
     }
   }
@@ -177,8 +183,9 @@ int SignTbs(CertData* cert, KeyObject* privateKey, std::int32_t algorithm) {
 }
 
 int BuildSelfSignedTbs(CertData* cert, const Asn1Item& subject, const Asn1Item& publicKeyInfo,
-                       std::int32_t validDays, std::time_t now, std::span<const std::uint8_t> serial,
-                       CertRole role, const BuildProfile& profile, std::uint32_t* error) {
+                       std::int32_t validDays, std::time_t now,
+                       std::span<const std::uint8_t> serial, CertRole role,
+                       const BuildProfile& profile, std::uint32_t* error) {
   SigningKey selfSigner(profile.algorithm);
   if (BuildValidityAt(&selfSigner, validDays, now, error) != 0) return -1;
   selfSigner.issuerName = subject;
@@ -186,7 +193,8 @@ int BuildSelfSignedTbs(CertData* cert, const Asn1Item& subject, const Asn1Item& 
   DerTemporaries t;
   Asn1Item* extensions = t.New();
   if ((UsesExtensionProfile(profile.algorithm) &&
-       BuildCertExtensions(extensions, role, subject, publicKeyInfo, publicKeyInfo, profile.subjectAltName) != 0) ||
+       BuildCertExtensions(extensions, role, subject, publicKeyInfo, publicKeyInfo,
+                           profile.subjectAltName) != 0) ||
       BuildTbsCertificate(cert, selfSigner, subject, publicKeyInfo, extensions) != 0) {
     return FailWith(error, kMsgSubjectNameFailed);
   }
@@ -202,14 +210,15 @@ int BuildOwnTbs(CertData* cert, const SecurityCmdContext* context, std::time_t n
                 std::span<const std::uint8_t> serial, const BuildProfile& profile,
                 std::uint32_t* error) {
   if (context == nullptr || context->selfSigned == 0) {
-    if (BuildRequestInfo(cert, cert->subjectDer, cert->publicKeyInfoDer, profile.subjectAltName) != 0) {
+    if (BuildRequestInfo(cert, cert->subjectDer, cert->publicKeyInfoDer, profile.subjectAltName) !=
+        0) {
       return FailWith(error, kMsgSubjectNameFailed);
     }
     return 0;
   }
   const CertRole role = context->designateRoot ? CertRole::kAuthority : CertRole::kEndEntity;
-  return BuildSelfSignedTbs(cert, cert->subjectDer, cert->publicKeyInfoDer, context->validDays, now, serial,
-                            role, profile, error);
+  return BuildSelfSignedTbs(cert, cert->subjectDer, cert->publicKeyInfoDer, context->validDays, now,
+                            serial, role, profile, error);
 }
 
 // The extensions of a certificate issued for a request: the end-entity

@@ -54,8 +54,9 @@ int BuildTbsCertificate(CertData* cert, const SigningKey& key, const Asn1Item& s
 // the extensions of the role and the profile's subjectAltName. 0, or -1
 // with 30075 (validity) or 30015.
 int BuildSelfSignedTbs(CertData* cert, const Asn1Item& subject, const Asn1Item& publicKeyInfo,
-                       std::int32_t validDays, std::time_t now, std::span<const std::uint8_t> serial,
-                       CertRole role, const BuildProfile& profile, std::uint32_t* error);
+                       std::int32_t validDays, std::time_t now,
+                       std::span<const std::uint8_t> serial, CertRole role,
+                       const BuildProfile& profile, std::uint32_t* error);
 
 // cert->der = SEQUENCE { tbs, AlgorithmIdentifier, BIT STRING signature }
 // signed with the private key (the digest of the algorithm number, MD2 for

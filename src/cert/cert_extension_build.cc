@@ -9,7 +9,7 @@
 namespace kcertadm {
 namespace {
 
-constexpr std::uint32_t kSequence = 0x10;   // DerConstructed tag numbers
+constexpr std::uint32_t kSequence = 0x10;  // DerConstructed tag numbers
 constexpr std::uint32_t kSet = 0x11;
 constexpr std::uint32_t kContext0 = 0x80;
 constexpr std::uint32_t kContext3 = 0x83;
@@ -20,7 +20,8 @@ constexpr std::uint8_t kExtendedKeyUsageOid[] = {0x55, 0x1D, 0x25};
 constexpr std::uint8_t kSubjectKeyIdOid[] = {0x55, 0x1D, 0x0E};
 constexpr std::uint8_t kAuthorityKeyIdOid[] = {0x55, 0x1D, 0x23};
 constexpr std::uint8_t kSubjectAltNameOid[] = {0x55, 0x1D, 0x11};
-constexpr std::uint8_t kExtensionRequestOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x0E};
+constexpr std::uint8_t kExtensionRequestOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
+                                                 0x0D, 0x01, 0x09, 0x0E};
 
 // The extension values of the two roles, as whole elements.
 constexpr std::uint8_t kCaTrue[] = {0x30, 0x03, 0x01, 0x01, 0xFF};
@@ -47,7 +48,8 @@ int BuildExtension(Asn1Item* out, Octets oid, bool critical, Octets value) {
   *out = Asn1Item{};
   if (DerPrimitive(id, kAsn1ObjectId, oid.data(), static_cast<std::int32_t>(oid.size())) != 0 ||
       (critical && DerPrimitive(flag, kAsn1Boolean, &kTrue, 1) != 0) ||
-      DerPrimitive(octets, kAsn1OctetString, value.data(), static_cast<std::int32_t>(value.size())) != 0) {
+      DerPrimitive(octets, kAsn1OctetString, value.data(),
+                   static_cast<std::int32_t>(value.size())) != 0) {
     return -1;
   }
   return DerConstructed(out, kSequence, id, flag, octets);
@@ -60,7 +62,8 @@ int BuildKeyIdentifiers(Asn1Item* subjectId, Asn1Item* authorityId, const Asn1It
   std::uint8_t ownId[2 + kKeyIdentifierSize] = {kAsn1OctetString, kKeyIdentifierSize};
   std::uint8_t issuerId[4 + kKeyIdentifierSize] = {kAsn1Sequence, 2 + kKeyIdentifierSize, 0x80,
                                                    kKeyIdentifierSize};
-  if (KeyIdentifierOf(spki, ownId + 2) != 0 || KeyIdentifierOf(issuerSpki, issuerId + 4) != 0) return -1;
+  if (KeyIdentifierOf(spki, ownId + 2) != 0 || KeyIdentifierOf(issuerSpki, issuerId + 4) != 0)
+    return -1;
   if (BuildExtension(subjectId, kSubjectKeyIdOid, false, ownId) != 0) return -1;
   return BuildExtension(authorityId, kAuthorityKeyIdOid, false, issuerId);
 }
@@ -80,9 +83,8 @@ int KeyIdentifierOf(const Asn1Item& spki, std::uint8_t out[kKeyIdentifierSize]) 
   return 0;
 }
 
-int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject,
-                        const Asn1Item& spki, const Asn1Item& issuerSpki,
-                        Octets subjectAltName) {
+int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject, const Asn1Item& spki,
+                        const Asn1Item& issuerSpki, Octets subjectAltName) {
   const bool authority = role == CertRole::kAuthority;
   DerTemporaries t;
   Asn1Item* constraints = t.New();
@@ -97,7 +99,8 @@ int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject,
                      authority ? Octets(kCaTrue) : Octets(kCaFalse)) != 0 ||
       BuildExtension(usage, kKeyUsageOid, true,
                      authority ? Octets(kAuthorityKeyUsage) : Octets(kEndEntityKeyUsage)) != 0 ||
-      (!authority && BuildExtension(extendedUsage, kExtendedKeyUsageOid, false, kServerAndClientAuth) != 0) ||
+      (!authority &&
+       BuildExtension(extendedUsage, kExtendedKeyUsageOid, false, kServerAndClientAuth) != 0) ||
       BuildKeyIdentifiers(subjectId, authorityId, spki, issuerSpki) != 0) {
     return -1;
   }

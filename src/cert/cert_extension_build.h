@@ -35,9 +35,8 @@ enum class CertRole {
 // a self-signed certificate) and, unless subjectAltName (a GeneralNames
 // element) is empty, the subjectAltName extension, critical when the
 // subject Name is empty. 0 or -1.
-int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject,
-                        const Asn1Item& spki, const Asn1Item& issuerSpki,
-                        std::span<const std::uint8_t> subjectAltName);
+int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject, const Asn1Item& spki,
+                        const Asn1Item& issuerSpki, std::span<const std::uint8_t> subjectAltName);
 
 // out = the [0] attributes of a CertificationRequestInfo: empty (A0 00)
 // without a subjectAltName, else one PKCS #9 extensionRequest holding it.

@@ -46,8 +46,7 @@ int VerifySignature(const CertFields& fields, KeyObject* key, std::uint32_t* err
   if (key != nullptr && fields.toBeSigned.length > 0) {
     ToolkitScope lock;
     if (VerifyData(digest, key, fields.toBeSigned.data,
-                   static_cast<std::uint32_t>(fields.toBeSigned.length),
-                   fields.signatureValue.data,
+                   static_cast<std::uint32_t>(fields.toBeSigned.length), fields.signatureValue.data,
                    static_cast<std::uint32_t>(fields.signatureValue.length)) == 0) {
       return 0;
     }

@@ -7,8 +7,7 @@
 namespace kcertadm {
 namespace {
 
-constexpr std::uint8_t kRsaEncryptionOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
-                                              0x0D, 0x01, 0x01, 0x01};
+constexpr std::uint8_t kRsaEncryptionOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
 
 // The older OIW form of SHA-1 with RSA, also recognised.
 constexpr std::uint8_t kOiwSha1WithRsa[] = {0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
@@ -65,12 +64,15 @@ bool IsForeignKeyType(const Asn1Item& spki) {
 int SignatureDigestId(const Asn1Item& algorithmId) {
   if (Asn1ItemEquals(algorithmId, kOiwSha1WithRsa, sizeof kOiwSha1WithRsa)) return kSignatureSha1;
   if (algorithmId.data == nullptr || algorithmId.length <= 0) return -1;
-  const int selector = SignatureSelectorOf(algorithmId.data, static_cast<std::size_t>(algorithmId.length));
+  const int selector =
+      SignatureSelectorOf(algorithmId.data, static_cast<std::size_t>(algorithmId.length));
   return selector == 0 ? -1 : selector;
 }
 
 int CertFingerprint(const Asn1Item& item, std::uint8_t out[16]) {
-  Md5Digest(item.data, item.data == nullptr || item.length < 0 ? 0 : static_cast<std::size_t>(item.length), out);
+  Md5Digest(item.data,
+            item.data == nullptr || item.length < 0 ? 0 : static_cast<std::size_t>(item.length),
+            out);
   return static_cast<int>(Md5::kDigestSize);
 }
 

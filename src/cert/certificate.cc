@@ -188,9 +188,10 @@ int ParseRequest(CertData* cert, CertFields* fields, std::uint32_t* error) {
                                       {kAsn1Sequence, &fields->subject},
                                       {kAsn1Sequence, &fields->subjectPublicKeyInfo},
                                       {kAsn1Context0 | kOptional, &fields->extensions}};
-    status = fields->toBeSigned.length >= 2 && Asn1DecodeTemplate(info, 4, fields->toBeSigned, 0) == 0
-                 ? 0
-                 : -1;
+    status =
+        fields->toBeSigned.length >= 2 && Asn1DecodeTemplate(info, 4, fields->toBeSigned, 0) == 0
+            ? 0
+            : -1;
   }
   if (status == 0 && fields->extensions.length > 0) {
     // The attributes: the content of the first attribute SEQUENCE, if any.

@@ -38,17 +38,23 @@ bool IsNameStringTag(std::uint32_t tag) {
 // The slot a three-octet X.520 attribute fills, or -1 when it is ignored.
 int X520Slot(std::uint8_t number, const DnFields& fields) {
   switch (number) {
-    case 3: return DN_COMMON_NAME;
-    case 6: return DN_COUNTRY;
-    case 7: return DN_LOCALITY;
-    case 8: return DN_STATE;
-    case 10: return DN_ORGANIZATION;
+    case 3:
+      return DN_COMMON_NAME;
+    case 6:
+      return DN_COUNTRY;
+    case 7:
+      return DN_LOCALITY;
+    case 8:
+      return DN_STATE;
+    case 10:
+      return DN_ORGANIZATION;
     case 11:
       if (fields.slot[DN_ORG_UNIT].value == nullptr) return DN_ORG_UNIT;
       if (fields.slot[DN_ORG_UNIT2].value == nullptr) return DN_ORG_UNIT2;
       if (fields.slot[DN_ORG_UNIT3].value == nullptr) return DN_ORG_UNIT3;
       return -1;  // a fourth organizational unit has no slot
-    default: return -1;
+    default:
+      return -1;
   }
 }
 
@@ -225,10 +231,9 @@ int BuildSubjectName(const char* const strings[DN_SLOT_COUNT], DnValue values[DN
   for (int slot = 0; slot < DN_SLOT_COUNT; ++slot) {
     values[slot] = DnValue{};
     const char* text = strings[slot];
-    const bool fits = text != nullptr
-                          ? ChooseStringType(text, &values[slot], DnAttributeTable[slot],
-                                             international) == 1
-                          : !DnAttributeTable[slot].required;
+    const bool fits = text != nullptr ? ChooseStringType(text, &values[slot],
+                                                         DnAttributeTable[slot], international) == 1
+                                      : !DnAttributeTable[slot].required;
     if (!fits) {
       if (error != nullptr) *error = kMsgBadSubjectName;
       return 0;
@@ -237,8 +242,7 @@ int BuildSubjectName(const char* const strings[DN_SLOT_COUNT], DnValue values[DN
   return 1;
 }
 
-int BuildRdn(Asn1Item* out, const std::uint8_t* oid, std::int32_t oidLength,
-             const DnValue& value) {
+int BuildRdn(Asn1Item* out, const std::uint8_t* oid, std::int32_t oidLength, const DnValue& value) {
   *out = Asn1Item{};
   Asn1Item oidElement{};
   Asn1Item valueElement{};

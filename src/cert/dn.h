@@ -42,8 +42,7 @@ int ChooseStringType(const char* text, DnValue* value, const DnAttributeRow& row
                      int international = 1);
 
 // One relative distinguished name: SET { SEQUENCE { OID, value } }.
-int BuildRdn(Asn1Item* out, const std::uint8_t* oid, std::int32_t oidLength,
-             const DnValue& value);
+int BuildRdn(Asn1Item* out, const std::uint8_t* oid, std::int32_t oidLength, const DnValue& value);
 
 // The DER Name of every slot whose bytes is set, in slot order, each its own
 // single-valued RDN. 0, or -1 when an element could not be built.

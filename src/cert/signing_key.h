@@ -31,17 +31,16 @@ inline bool UsesExtensionProfile(std::int32_t algorithm) {
 // Lives for one command. Releasing it frees the validity element, the
 // copies taken from the signer's key ring entry and the private key object.
 struct SigningKey {
-  explicit SigningKey(std::int32_t algorithmNumber = kAlgMd5WithRsa)
-      : algorithm(algorithmNumber) {}
+  explicit SigningKey(std::int32_t algorithmNumber = kAlgMd5WithRsa) : algorithm(algorithmNumber) {}
   ~SigningKey();
   SigningKey(const SigningKey&) = delete;
   SigningKey& operator=(const SigningKey&) = delete;
 
-  Asn1Item issuerCert{};   // the signer's certificate DER; empty when self-signed
-  Asn1Item issuerName{};   // the Name placed in the issuer field
-  Asn1Item validityDer{};  // owned Validity SEQUENCE
+  Asn1Item issuerCert{};             // the signer's certificate DER; empty when self-signed
+  Asn1Item issuerName{};             // the Name placed in the issuer field
+  Asn1Item validityDer{};            // owned Validity SEQUENCE
   std::vector<std::uint8_t> serial;  // content octets of a positive INTEGER
-  KeyObject* signerKey = nullptr;  // owned private key object
+  KeyObject* signerKey = nullptr;    // owned private key object
   std::int32_t algorithm;
 
   // Owned copies of the signer entry's certificate and subject name, which

@@ -6,9 +6,9 @@
 #include <limits>
 
 #include "asn1/asn1.h"
+#include "base/library_state.h"
 #include "base/secure_memory.h"
 #include "host/charset.h"
-#include "base/library_state.h"
 
 namespace kcertadm {
 namespace {
@@ -36,7 +36,8 @@ std::size_t T61FromText(const char* text, std::size_t length,
 }
 
 std::uint16_t Clamp16(std::size_t n) {
-  return static_cast<std::uint16_t>(std::min<std::size_t>(n, std::numeric_limits<std::uint16_t>::max()));
+  return static_cast<std::uint16_t>(
+      std::min<std::size_t>(n, std::numeric_limits<std::uint16_t>::max()));
 }
 
 }  // namespace
@@ -134,8 +135,9 @@ std::uint16_t kcertadm::BmpToHostText(const std::uint8_t* bmp, std::int32_t leng
   if (out == nullptr || outSize < 1 || length < 0) return 0;
   std::uint8_t swapped[kcertadm::kConversionBufferSize];
   const std::size_t units =
-      bmp == nullptr ? 0
-                     : kcertadm::SwapUcs2(bmp, std::min<std::size_t>(length, sizeof swapped), swapped);
+      bmp == nullptr
+          ? 0
+          : kcertadm::SwapUcs2(bmp, std::min<std::size_t>(length, sizeof swapped), swapped);
   return kcertadm::HostUnicodeToText(swapped, units, out, static_cast<std::size_t>(outSize));
 }
 

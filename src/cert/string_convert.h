@@ -23,9 +23,9 @@ std::size_t SwapUcs2(const std::uint8_t* in, std::size_t count, std::uint8_t* ou
 // Host text of length octets into the configured international string type
 // (IntlStringEncoding()). value receives a new malloc block with the octets,
 // their length, the tag and owned = 1. T61String octets are ISO 8859-1; a
-// value with a character beyond ISO 8859-1 becomes UTF8String instead. When the conversion produces nothing,
-// value keeps text with length 0, not owned; when the allocation fails,
-// value is {nullptr, 0}. Returns the length.
+// value with a character beyond ISO 8859-1 becomes UTF8String instead. When the conversion produces
+// nothing, value keeps text with length 0, not owned; when the allocation fails, value is {nullptr,
+// 0}. Returns the length.
 std::int32_t ConvertIntlString(const char* text, std::size_t length, DnValue* value);
 
 // Certificate strings into native text for reports. Each writes at most

@@ -28,7 +28,8 @@ bool IsLetterOrDigit(char c) {
 bool IsLabel(std::string_view label) {
   if (label.empty() || label.size() > kMaxLabel) return false;
   if (label.front() == '-' || label.back() == '-') return false;
-  return std::all_of(label.begin(), label.end(), [](char c) { return IsLetterOrDigit(c) || c == '-'; });
+  return std::all_of(label.begin(), label.end(),
+                     [](char c) { return IsLetterOrDigit(c) || c == '-'; });
 }
 
 // Labels joined by dots; one label is enough here.
@@ -36,7 +37,8 @@ bool IsDomain(std::string_view name) {
   if (name.empty() || name.size() > kMaxHostName) return false;
   for (std::size_t start = 0;;) {
     const std::size_t dot = name.find('.', start);
-    if (!IsLabel(name.substr(start, dot == std::string_view::npos ? dot : dot - start))) return false;
+    if (!IsLabel(name.substr(start, dot == std::string_view::npos ? dot : dot - start)))
+      return false;
     if (dot == std::string_view::npos) return true;
     start = dot + 1;
   }
@@ -61,9 +63,8 @@ bool HasUriScheme(std::string_view uri) {
   const std::size_t colon = uri.find(':');
   if (colon == 0 || colon == std::string_view::npos || colon + 1 == uri.size()) return false;
   if (!((uri[0] >= 'a' && uri[0] <= 'z') || (uri[0] >= 'A' && uri[0] <= 'Z'))) return false;
-  return std::all_of(uri.begin(), uri.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
-    return IsLetterOrDigit(c) || c == '+' || c == '-' || c == '.';
-  });
+  return std::all_of(uri.begin(), uri.begin() + static_cast<std::ptrdiff_t>(colon),
+                     [](char c) { return IsLetterOrDigit(c) || c == '+' || c == '-' || c == '.'; });
 }
 
 // The octets of an IPv4 or IPv6 address in text form; empty when it does
@@ -81,7 +82,8 @@ std::vector<std::uint8_t> AddressOctets(std::string_view text) {
 
 // One GeneralName: 0 with its tag and content, or the message that
 // refuses it.
-std::uint32_t ReadItem(std::string_view item, std::uint32_t* tag, std::vector<std::uint8_t>* content) {
+std::uint32_t ReadItem(std::string_view item, std::uint32_t* tag,
+                       std::vector<std::uint8_t>* content) {
   const std::size_t colon = item.find(':');
   if (colon == std::string_view::npos) return kMsgBadAltNameItem;
   const std::string type(Trimmed(item.substr(0, colon)));
@@ -103,8 +105,9 @@ std::uint32_t ReadItem(std::string_view item, std::uint32_t* tag, std::vector<st
   }
   if (::strcasecmp(type.c_str(), "URI") == 0) {
     *tag = kUri;
-    return value.size() <= kMaxUri && IsVisibleAscii(value) && HasUriScheme(value) ? kMsgNone
-                                                                                  : kMsgBadAltNameItem;
+    return value.size() <= kMaxUri && IsVisibleAscii(value) && HasUriScheme(value)
+               ? kMsgNone
+               : kMsgBadAltNameItem;
   }
   if (::strcasecmp(type.c_str(), "IP") == 0) {
     *tag = kIpAddress;
@@ -122,22 +125,24 @@ bool IsHostName(std::string_view name) {
   return host.find('.') != std::string_view::npos && IsDomain(host);
 }
 
-int ParseSubjectAltName(std::string_view text, std::vector<std::uint8_t>* der,
-                        std::string* badItem, std::uint32_t* error) {
+int ParseSubjectAltName(std::string_view text, std::vector<std::uint8_t>* der, std::string* badItem,
+                        std::uint32_t* error) {
   der->clear();
   std::vector<Asn1Item> names;
   const auto release = [&names] { DerFreeItems(names.data(), names.size()); };
   std::uint32_t refused = kMsgNone;
   for (std::size_t start = 0; refused == kMsgNone;) {
     const std::size_t comma = text.find(',', start);
-    const std::string_view item = text.substr(start, comma == std::string_view::npos ? comma : comma - start);
+    const std::string_view item =
+        text.substr(start, comma == std::string_view::npos ? comma : comma - start);
     *badItem = std::string(item);
     std::uint32_t tag = 0;
     std::vector<std::uint8_t> content;
     refused = names.size() == kMaxAltNames ? kMsgBadAltNameItem : ReadItem(item, &tag, &content);
     if (refused == kMsgNone) {
       names.emplace_back();
-      if (DerPrimitive(&names.back(), tag, content.data(), static_cast<std::int32_t>(content.size())) != 0) {
+      if (DerPrimitive(&names.back(), tag, content.data(),
+                       static_cast<std::int32_t>(content.size())) != 0) {
         refused = kMsgSubjectNameFailed;
       }
     }

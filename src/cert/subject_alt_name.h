@@ -26,7 +26,7 @@ bool IsHostName(std::string_view name);
 // unknown type, an address that does not parse, a URI without scheme, too
 // many items) or 30082 (a DNS name or mail domain outside the host-name
 // rules, non-ASCII text included).
-int ParseSubjectAltName(std::string_view text, std::vector<std::uint8_t>* der,
-                        std::string* badItem, std::uint32_t* error);
+int ParseSubjectAltName(std::string_view text, std::vector<std::uint8_t>* der, std::string* badItem,
+                        std::uint32_t* error);
 
 }  // namespace kcertadm

@@ -66,8 +66,8 @@ int BuildTime(Asn1Item* out, const std::tm& tm, int hour, int minute) {
     text = HostFormat("%04d%02d%02d%02d%02d00Z", year, tm.tm_mon + 1, tm.tm_mday, hour, minute);
     tag = kAsn1GeneralizedTime;
   } else {
-    text = HostFormat("%02d%02d%02d%02d%02d00Z", tm.tm_year % 100, tm.tm_mon + 1, tm.tm_mday,
-                      hour, minute);
+    text = HostFormat("%02d%02d%02d%02d%02d00Z", tm.tm_year % 100, tm.tm_mon + 1, tm.tm_mday, hour,
+                      minute);
     tag = kAsn1UtcTime;
   }
   return DerPrimitive(out, tag, text.data(), static_cast<std::int32_t>(text.size()));
@@ -130,7 +130,7 @@ void NowToComparable(std::time_t now, ComparableTime out) {
   std::tm tm{};
   BreakDown(now, &tm);
   const std::string text = HostFormat("%03d%02d%02d%02d%02dZ", tm.tm_year % 1000, tm.tm_mon + 1,
-                                     tm.tm_mday, tm.tm_hour, tm.tm_min);
+                                      tm.tm_mday, tm.tm_hour, tm.tm_min);
   HostStringCopy(out, kComparableTimeSize, text);
 }
 
@@ -221,8 +221,8 @@ bool FormatTextDate(const Asn1Item& time, char* out) {
     pairs[i][1] = static_cast<char>(text[2 * i + 1]);
     pairs[i][2] = '\0';
   }
-  const std::string formatted = kcertadm::HostFormat("%s-%s-%s %s:%s GMT", pairs[1], pairs[2],
-                                                     pairs[0], pairs[3], pairs[4]);
+  const std::string formatted =
+      kcertadm::HostFormat("%s-%s-%s %s:%s GMT", pairs[1], pairs[2], pairs[0], pairs[3], pairs[4]);
   std::memcpy(out, formatted.c_str(), formatted.size() + 1);  // always 18 + NUL
   return true;
 }
@@ -237,7 +237,8 @@ std::string kcertadm::TimeReportText(const Asn1Item& time) {
   std::uint32_t tag;
   TimeText(time, &text, &length, &tag);
   const int year = FullYear(text, tag);
-  if (year >= 1900 + kFirstUtcYearOf1900s && year < 2000 + kFirstUtcYearOf1900s) return twoDigitYear;
+  if (year >= 1900 + kFirstUtcYearOf1900s && year < 2000 + kFirstUtcYearOf1900s)
+    return twoDigitYear;
   std::string wide = twoDigitYear;
   return wide.insert(6, std::to_string(year / 100));
 }

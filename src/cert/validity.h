@@ -14,8 +14,8 @@ struct SigningKey;
 
 // Comparable form of a time: a century digit (0 for the 1900s, 1 for the
 // 2000s; UTCTime years 50-99 are 1950-1999 and 00-49 are 2000-2049, as RFC
-// 5280 reads them), then the time text with a two-digit year. The current time has no seconds: "%03d%02d%02d%02d%02dZ" of years
-// since 1900, month, day, hour and minute.
+// 5280 reads them), then the time text with a two-digit year. The current time has no seconds:
+// "%03d%02d%02d%02d%02dZ" of years since 1900, month, day, hour and minute.
 inline constexpr std::size_t kComparableTimeSize = 17;  // 16 characters and a NUL
 using ComparableTime = char[kComparableTimeSize];
 

@@ -60,7 +60,8 @@ StoredState ReadStoredState() {
     if (!entry) break;
     state.labels.insert(entry->LabelText());
     if (const auto list = KeyRingEntryCertificates(*entry)) {
-      for (ByteView certificate : *list) state.certificates.emplace(certificate.begin(), certificate.end());
+      for (ByteView certificate : *list)
+        state.certificates.emplace(certificate.begin(), certificate.end());
     }
     KeyRingEntryFree(entry);
   } while (!cursor.AtEnd());

@@ -51,11 +51,13 @@ std::string CommonNameOf(const Asn1Item& name) {
   std::string found;
   for (const NameAttribute& attribute : ListNameAttributes(name)) {
     Asn1Item value = attribute.value;
-    if (!Asn1ItemEquals(attribute.oid, kCommonNameOid, sizeof kCommonNameOid) || Asn1Enter(&value) < 0) {
+    if (!Asn1ItemEquals(attribute.oid, kCommonNameOid, sizeof kCommonNameOid) ||
+        Asn1Enter(&value) < 0) {
       continue;
     }
     const std::string text(value.data, value.data + value.length);
-    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return c > 0x1F && c < 0x7F; });
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](char c) { return c > 0x1F && c < 0x7F; });
     if (ascii) found = text;
   }
   return found;

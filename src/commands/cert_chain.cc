@@ -5,10 +5,10 @@
 #include <optional>
 
 #include "cert/cert_extension.h"
-#include "commands/cert_keyring.h"
 #include "cert/cert_signature.h"
 #include "cert/certificate.h"
 #include "cert/validity.h"
+#include "commands/cert_keyring.h"
 #include "host/messages.h"
 #include "keyring/keyring.h"
 
@@ -89,7 +89,8 @@ struct Reached {
 
 std::vector<std::size_t> PathTo(const std::vector<Reached>& reached, std::size_t last) {
   std::vector<std::size_t> path;
-  for (std::size_t at = last; reached[at].index; at = reached[at].from) path.push_back(*reached[at].index);
+  for (std::size_t at = last; reached[at].index; at = reached[at].from)
+    path.push_back(*reached[at].index);
   std::reverse(path.begin(), path.end());
   return path;
 }
@@ -128,7 +129,8 @@ std::vector<ChainLink> StoredChainLinks(ByteView skip) {
     KeyRingEntryFree(entry);
     ChainLink link;
     std::uint32_t ignored = 0;
-    if (certificate && !std::equal(certificate->begin(), certificate->end(), skip.begin(), skip.end()) &&
+    if (certificate &&
+        !std::equal(certificate->begin(), certificate->end(), skip.begin(), skip.end()) &&
         MakeChainLink(*certificate, &link, &ignored) == 0) {
       links.push_back(std::move(link));
     }

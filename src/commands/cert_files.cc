@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "armour/pem.h"
-#include "commands/pem_keys.h"
 #include "cert/certificate.h"
 #include "commands/common_steps.h"
 #include "commands/file_identity.h"
+#include "commands/pem_keys.h"
 #include "host/messages.h"
 
 namespace kcertadm {
@@ -65,11 +65,10 @@ int WriteRequestFile(const SecurityCmdContext& context, const CertData& object,
   }
   file = OutputFile(context.certReqFile);
   if (!file) return FailWith(slot, kMsgRequestFileCreateFailed);
-  const int written =
-      context.usePEM
-          ? WritePemRequest(file.get(), object.der.data, object.der.length, kPemRequestBody,
-                            privateKey)
-          : WriteArmouredObject(object, file.get(), !context.selfSigned);
+  const int written = context.usePEM
+                          ? WritePemRequest(file.get(), object.der.data, object.der.length,
+                                            kPemRequestBody, privateKey)
+                          : WriteArmouredObject(object, file.get(), !context.selfSigned);
   return written == 0 ? 0 : FailWith(slot, kMsgOutputWriteFailed);
 }
 

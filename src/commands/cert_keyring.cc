@@ -6,11 +6,11 @@
 #include <string_view>
 
 #include "asn1/asn1.h"
+#include "base/secure_memory.h"
 #include "cert/cert_signature.h"
 #include "cert/certificate.h"
 #include "cert/signing_key.h"
 #include "cert/validity.h"
-#include "base/secure_memory.h"
 #include "host/messages.h"
 #include "keyring/keyring.h"
 #include "keyring/password_protection.h"

@@ -33,8 +33,7 @@ std::optional<Bytes> LastCertificate(const KeyRingEntry& entry);
 // entries, so a chain that loops cannot run forever. 0, or -1 with 30046
 // (a certificate does not parse), 30057 (an issuer is missing, or the chain
 // loops) or 30069 (an issuer's entry holds no certificate).
-int ClimbToRoot(const Asn1Item& certificate, std::vector<std::uint8_t>* root,
-                std::uint32_t* error);
+int ClimbToRoot(const Asn1Item& certificate, std::vector<std::uint8_t>* root, std::uint32_t* error);
 
 // Fills the signer from the key ring: the first entry that holds a private
 // key and a certificate and is marked as trusted root (none: 30035). Its

@@ -35,8 +35,9 @@ int BuildRequestObject(const SecurityCmdContext& context, CommandSession& sessio
     if (BuildRequestInfo(object, subject, publicKey, profile.subjectAltName) != 0) {
       return FailWith(slot, kMsgSubjectNameFailed);
     }
-  } else if (BuildSelfSignedTbs(object, subject, publicKey, kPemRequestCertificateDays, std::time(nullptr),
-                                NewSerialNumber(), CertRole::kEndEntity, profile, slot) != 0) {
+  } else if (BuildSelfSignedTbs(object, subject, publicKey, kPemRequestCertificateDays,
+                                std::time(nullptr), NewSerialNumber(), CertRole::kEndEntity,
+                                profile, slot) != 0) {
     return -1;
   }
   if (SignTbs(object, key, profile.algorithm) != 0) return FailWith(slot, kMsgSubjectNameFailed);
@@ -57,7 +58,8 @@ int CreateCertReq(SecurityCmdContext& context, CommandSession& session, std::uin
   int status = key.get() == nullptr ? FailWith(slot, kMsgKeyDecryptFailed) : 0;
   CertRecord object;
   OutputFile requestFile;
-  if (status == 0) status = BuildRequestObject(context, session, *entry, key.get(), object.get(), slot);
+  if (status == 0)
+    status = BuildRequestObject(context, session, *entry, key.get(), object.get(), slot);
   if (status == 0) status = WriteRequestFile(context, *object, key.get(), requestFile, slot);
   if (status == 0) status = CommitOutput(requestFile, slot);
   KeyRingEntryFree(entry);

@@ -54,7 +54,8 @@ bool IsText(ByteView bytes) {
 
 bool IsOneDerElement(ByteView bytes) {
   if (bytes.size() < 2 || bytes.size() > 0x7FFFFFFF || bytes[0] != kAsn1Sequence) return false;
-  const Asn1Item item{const_cast<std::uint8_t*>(bytes.data()), static_cast<std::int32_t>(bytes.size())};
+  const Asn1Item item{const_cast<std::uint8_t*>(bytes.data()),
+                      static_cast<std::int32_t>(bytes.size())};
   return Asn1TotalSize(item) == item.length;
 }
 
@@ -65,7 +66,8 @@ int TooMany(std::uint32_t* slot) { return FailWith(slot, kMsgTooManyCertificates
 int CertificatesOfDer(ByteView der, std::vector<Bytes>& certificates, std::uint32_t* slot) {
   if (!IsOneDerElement(der)) return FailWith(slot, kMsgBadCertificate);
   CertData record{};  // views into der; nothing to free
-  record.der = Asn1Item{const_cast<std::uint8_t*>(der.data()), static_cast<std::int32_t>(der.size())};
+  record.der =
+      Asn1Item{const_cast<std::uint8_t*>(der.data()), static_cast<std::int32_t>(der.size())};
   CertFields fields{};
   if (ParseCert(&record, &fields, slot) != 0) return -1;
   if (record.container.data == nullptr) {

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "commands/cert_keyring.h"
 #include "cert/dn.h"
+#include "commands/cert_keyring.h"
 #include "commands/file_identity.h"
 #include "commands/input_file.h"
-#include "host/regular_file.h"
 #include "host/message_reporter.h"
 #include "host/messages.h"
+#include "host/regular_file.h"
 #include "keyring/file_replace.h"
 #include "keyring/keyring.h"
 #include "keyring/stash.h"
@@ -32,9 +32,8 @@ class FileSnapshot {
       ::unlink(path_.c_str());
       return;
     }
-    ReplaceFileContents(path_, [this](FileWriter& out) {
-      return out.Write(contents_.data(), contents_.size());
-    });
+    ReplaceFileContents(
+        path_, [this](FileWriter& out) { return out.Write(contents_.data(), contents_.size()); });
   }
 
  private:
@@ -48,9 +47,9 @@ class FileSnapshot {
 SubjectValues::~SubjectValues() { FreeDnValues(values); }
 
 int SubjectValues::Build(const SecurityCmdContext& context, std::uint32_t* slot) {
-  const char* const fields[DN_SLOT_COUNT] = {
-      context.country,    context.state, context.city,     context.org,     context.orgUnit,
-      context.commonName, context.email, context.orgUnit2, context.orgUnit3};
+  const char* const fields[DN_SLOT_COUNT] = {context.country, context.state,    context.city,
+                                             context.org,     context.orgUnit,  context.commonName,
+                                             context.email,   context.orgUnit2, context.orgUnit3};
   return BuildSubjectName(fields, values, 1, slot) == 1 ? 0 : FailWith(slot, kMsgBadSubjectName);
 }
 

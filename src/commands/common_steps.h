@@ -13,10 +13,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/locks.h"
+#include "base/secure_memory.h"
 #include "commands/command_options.h"
 #include "commands/output_file.h"
-#include "base/secure_memory.h"
-#include "base/locks.h"
 #include "kcertadm.h"
 #include "keyring/file_lock.h"
 

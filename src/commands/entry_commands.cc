@@ -14,7 +14,8 @@ namespace {
 int WriteKeyRingOnly(const SecurityCmdContext& context, std::uint32_t* slot,
                      std::uint32_t success) {
   const int written = KeyRingWrite(context.keyFile, PasswordArg(context.password));
-  return written == 0 ? FailWith(slot, success, 0) : FailWith(slot, kMsgKeyRingWriteFailed, written);
+  return written == 0 ? FailWith(slot, success, 0)
+                      : FailWith(slot, kMsgKeyRingWriteFailed, written);
 }
 
 int DesignateRoot(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {

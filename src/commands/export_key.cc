@@ -16,8 +16,10 @@ namespace {
 
 // The entry to export: the labelled one, or the key ring's first key with
 // a certificate. 0, or -1 with 30026, 30048 or 30069.
-int FindKeyEntry(const SecurityCmdContext& context, std::optional<KeyRingEntry>& entry, std::uint32_t* slot) {
-  entry = HasText(context.label) ? KeyRingFindEntry(std::string_view(context.label)) : KeyRingDefaultKeyEntry();
+int FindKeyEntry(const SecurityCmdContext& context, std::optional<KeyRingEntry>& entry,
+                 std::uint32_t* slot) {
+  entry = HasText(context.label) ? KeyRingFindEntry(std::string_view(context.label))
+                                 : KeyRingDefaultKeyEntry();
   if (!entry) return FailWith(slot, kMsgNoSuchEntry);
   if (!entry->HasPrivateKey()) return FailWith(slot, kMsgNoPrivateKeyEntry);
   if (!entry->HasCertificates()) return FailWith(slot, kMsgNoCertificate);
@@ -25,12 +27,13 @@ int FindKeyEntry(const SecurityCmdContext& context, std::optional<KeyRingEntry>&
 }
 
 // The key file's bytes for the entry, under the file password.
-int EncodeKeyFile(const SecurityCmdContext& context, const CommandOptions& options, const KeyRingEntry& entry,
-                  SecureBytes& file, std::uint32_t* slot) {
+int EncodeKeyFile(const SecurityCmdContext& context, const CommandOptions& options,
+                  const KeyRingEntry& entry, SecureBytes& file, std::uint32_t* slot) {
   std::optional<std::vector<ByteView>> certificates = KeyRingEntryCertificates(entry);
   if (!certificates || certificates->empty()) return FailWith(slot, kMsgNoCertificate);
   const std::string_view ringPassword = context.password ? context.password : "";
-  std::optional<RsaPrivateNumbers> numbers = DecryptPrivateKeyNumbers(entry.privateKey, ringPassword);
+  std::optional<RsaPrivateNumbers> numbers =
+      DecryptPrivateKeyNumbers(entry.privateKey, ringPassword);
   if (!numbers) return FailWith(slot, kMsgKeyDecryptFailed);
   const std::vector<Bytes> chain = IssuerChainOf(certificates->front());
   const std::string label = entry.LabelText();

@@ -24,7 +24,7 @@ std::optional<StatResult> StatFile(const std::string& path) {
 
 std::optional<std::string> Canonical(const std::string& path) {
   std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
-                                                         &std::free);
+                                                       &std::free);
   if (!resolved) return std::nullopt;
   return std::string(resolved.get());
 }

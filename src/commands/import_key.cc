@@ -3,17 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "commands/cert_keyring.h"
 #include "cert/certificate.h"
+#include "commands/cert_files.h"
+#include "commands/cert_keyring.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
-#include "commands/cert_files.h"
 #include "commands/key_chain.h"
 #include "crypto/rsa/rsa_key_info.h"
 #include "crypto/toolkit/toolkit_scope.h"
-#include "host/regular_file.h"
 #include "host/messages.h"
+#include "host/regular_file.h"
 #include "keyfile/key_file.h"
 #include "keyfile/rsa_key_check.h"
 #include "keyring/certificate_parts.h"
@@ -24,14 +24,21 @@ namespace {
 
 std::uint32_t MessageOf(KeyFileStatus status) {
   switch (status) {
-    case KeyFileStatus::kOk: return kMsgNone;
-    case KeyFileStatus::kWrongPassword: return kMsgKeyFileWrongPassword;
-    case KeyFileStatus::kTooManyIterations: return kMsgKeyFileIterations;
-    case KeyFileStatus::kNotRsa: return kMsgUnsupportedKeyType;
-    case KeyFileStatus::kNoPrivateKey: return kMsgKeyFileNoCertificate;
-    case KeyFileStatus::kNoMemory: return kMsgOutOfMemory;
+    case KeyFileStatus::kOk:
+      return kMsgNone;
+    case KeyFileStatus::kWrongPassword:
+      return kMsgKeyFileWrongPassword;
+    case KeyFileStatus::kTooManyIterations:
+      return kMsgKeyFileIterations;
+    case KeyFileStatus::kNotRsa:
+      return kMsgUnsupportedKeyType;
+    case KeyFileStatus::kNoPrivateKey:
+      return kMsgKeyFileNoCertificate;
+    case KeyFileStatus::kNoMemory:
+      return kMsgOutOfMemory;
     case KeyFileStatus::kUnsupported:
-    case KeyFileStatus::kBadPrivateKey: break;
+    case KeyFileStatus::kBadPrivateKey:
+      break;
   }
   return kMsgKeyFileUnsupported;
 }
@@ -39,7 +46,8 @@ std::uint32_t MessageOf(KeyFileStatus status) {
 // The key file, read whole (wiped when released: it may hold a plain key).
 int ReadKeyFileBytes(const SecurityCmdContext& context, Bytes& bytes, std::uint32_t* slot) {
   if (CheckRequestFile(context, slot) != 0) return -1;
-  const FileReadStatus status = ReadRegularFile(context.certReqFile, kMaxCertificateFileSize, bytes);
+  const FileReadStatus status =
+      ReadRegularFile(context.certReqFile, kMaxCertificateFileSize, bytes);
   if (status == FileReadStatus::kCannotOpen) return FailWith(slot, kMsgRequestFileOpenFailed);
   if (status != FileReadStatus::kOk || bytes.empty()) return FailWith(slot, kMsgCertFileReadFailed);
   return 0;
@@ -54,7 +62,8 @@ std::optional<std::size_t> CertificateOfKey(const KeyFileContents& contents) {
     Bytes tbs, spki;
     std::array<Bytes*, kTbsFieldCount> fields{};
     fields[kTbsSubjectPublicKeyInfo] = &spki;
-    if (CertificateParts(certificate, &tbs, nullptr, nullptr) != 0 || TbsCertificateFields(tbs, fields) != 0)
+    if (CertificateParts(certificate, &tbs, nullptr, nullptr) != 0 ||
+        TbsCertificateFields(tbs, fields) != 0)
       continue;
     if (CanonicalPublicKeyFromSpki(spki) == publicKey) return i;
   }
@@ -67,14 +76,15 @@ ByteItem ItemOf(const SecureBytes& bytes) {
 
 // The key sealed as the key ring stores its keys (CreateKeyFile's way).
 int SealKey(const RsaPrivateNumbers& numbers, std::string_view password, SecureBytes& sealed) {
-  const RsaPrivateKeyRecord record{ItemOf(numbers.modulus),   ItemOf(numbers.publicExponent),
+  const RsaPrivateKeyRecord record{ItemOf(numbers.modulus),         ItemOf(numbers.publicExponent),
                                    ItemOf(numbers.privateExponent), ItemOf(numbers.prime1),
-                                   ItemOf(numbers.prime2),    ItemOf(numbers.exponent1),
-                                   ItemOf(numbers.exponent2), ItemOf(numbers.coefficient)};
+                                   ItemOf(numbers.prime2),          ItemOf(numbers.exponent1),
+                                   ItemOf(numbers.exponent2),       ItemOf(numbers.coefficient)};
   KeyHolder key;
   {
     ToolkitScope lock;
-    if (KeyCreate(key.out()) != 0 || KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0) return -1;
+    if (KeyCreate(key.out()) != 0 || KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0)
+      return -1;
   }
   return EncryptPrivateKey(key.get(), password, sealed);
 }
@@ -96,10 +106,12 @@ int ChooseLabel(const SecurityCmdContext& context, ByteView certificate, std::st
 }
 
 // The certificate decodes, holds an RSA key no entry holds yet.
-int CheckKeyCertificate(ByteView certificate, CertFields& fields, CertRecord& cert, std::uint32_t* slot) {
+int CheckKeyCertificate(ByteView certificate, CertFields& fields, CertRecord& cert,
+                        std::uint32_t* slot) {
   if (!CopyToItem(certificate, &cert->der)) return FailWith(slot, kMsgOutOfMemory);
   if (CheckCertificate(cert.get(), &fields, 0, slot) != 0) return -1;
-  const ByteView spki(fields.subjectPublicKeyInfo.data, static_cast<std::size_t>(fields.subjectPublicKeyInfo.length));
+  const ByteView spki(fields.subjectPublicKeyInfo.data,
+                      static_cast<std::size_t>(fields.subjectPublicKeyInfo.length));
   std::optional<Bytes> publicKey = CanonicalPublicKeyFromSpki(spki);
   std::optional<KeyRingEntry> holder;
   if (publicKey) holder = KeyRingFindByPublicKey(*publicKey);
@@ -110,8 +122,8 @@ int CheckKeyCertificate(ByteView certificate, CertFields& fields, CertRecord& ce
 }
 
 // Adds the key entry with its certificate, then the other certificates.
-int StoreKeyEntry(const SecurityCmdContext& context, const KeyFileContents& contents, std::size_t own,
-                  std::uint32_t* slot) {
+int StoreKeyEntry(const SecurityCmdContext& context, const KeyFileContents& contents,
+                  std::size_t own, std::uint32_t* slot) {
   const ByteView certificate = contents.certificates[own];
   CertRecord cert;
   CertFields fields{};
@@ -124,7 +136,8 @@ int StoreKeyEntry(const SecurityCmdContext& context, const KeyFileContents& cont
   const ByteView subject(fields.subject.data, static_cast<std::size_t>(fields.subject.length));
   if (KeyRingAddKeyEntry(subject, sealed, PasswordArg(context.password), label) != 0)
     return FailWith(slot, kMsgAddKeyEntryFailed);
-  if (KeyRingAddCertificate(certificate, std::nullopt, nullptr) != 0) return FailWith(slot, kMsgAddCertFailed);
+  if (KeyRingAddCertificate(certificate, std::nullopt, nullptr) != 0)
+    return FailWith(slot, kMsgAddCertFailed);
   std::vector<ByteView> others;
   for (std::size_t i = 0; i < contents.certificates.size(); ++i)
     if (i != own) others.emplace_back(contents.certificates[i]);
@@ -137,8 +150,10 @@ int ImportKey(SecurityCmdContext& context, CommandSession& session, std::uint32_
   {
     Bytes file;
     const int read = ReadKeyFileBytes(context, file, slot);
-    const std::string_view password = session.options.filePassword ? session.options.filePassword : "";
-    const KeyFileStatus status = read == 0 ? ReadKeyFile(file, password, contents) : KeyFileStatus::kOk;
+    const std::string_view password =
+        session.options.filePassword ? session.options.filePassword : "";
+    const KeyFileStatus status =
+        read == 0 ? ReadKeyFile(file, password, contents) : KeyFileStatus::kOk;
     SecureWipe(file.data(), file.size());
     if (read != 0) return -1;
     if (status != KeyFileStatus::kOk) return FailWith(slot, MessageOf(status));

@@ -46,7 +46,8 @@ int CloseMemory(void* cookie) {
 FilePtr OpenBoundedInput(const char* path, InputProblem& problem) {
   auto input = std::make_unique<MemoryInput>();
   const FileReadStatus status = ReadRegularFile(path, kMaxCertificateFileSize, input->bytes);
-  problem = status == FileReadStatus::kCannotOpen ? InputProblem::kCannotOpen : InputProblem::kCannotRead;
+  problem =
+      status == FileReadStatus::kCannotOpen ? InputProblem::kCannotOpen : InputProblem::kCannotRead;
   if (status != FileReadStatus::kOk) return nullptr;
   FilePtr file(::fopencookie(input.get(), "r", {ReadMemory, nullptr, SeekMemory, CloseMemory}));
   if (!file) return nullptr;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "commands/cert_chain.h"
 #include "commands/authority_entries.h"
+#include "commands/cert_chain.h"
 #include "keyring/keyring.h"
 
 namespace kcertadm {
@@ -22,7 +22,8 @@ std::optional<std::string> SubjectCommonNameLabel(ByteView certificate) {
   std::optional<ChainLink> link = LinkOf(certificate);
   if (!link) return std::nullopt;
   std::optional<std::string> commonName = SubjectCommonName(link->fields.subject);
-  if (!commonName || commonName->empty() || commonName->find('\0') != std::string::npos) return std::nullopt;
+  if (!commonName || commonName->empty() || commonName->find('\0') != std::string::npos)
+    return std::nullopt;
   return commonName;
 }
 

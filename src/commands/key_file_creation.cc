@@ -6,14 +6,14 @@
 
 #include "asn1/asn1.h"
 #include "cert/cert_build.h"
-#include "crypto/rsa/pkcs1.h"
-#include "crypto/random/random_shared.h"
 #include "cert/dn.h"
 #include "commands/build_profile_choice.h"
 #include "commands/cert_files.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
+#include "crypto/random/random_shared.h"
+#include "crypto/rsa/pkcs1.h"
 
 #include "host/host_settings.h"
 #include "host/messages.h"
@@ -31,11 +31,16 @@ constexpr const char* kTemplateKeyRing = "master.kyr";
 // octets more than the block's overhead (MD5: 34 + 11 = 45 octets, 360 bits).
 std::int32_t SmallestKeyBits(std::int32_t algorithm) {
   switch (algorithm) {
-    case kAlgSha1WithRsa: return (35 + kPkcs1Overhead) * 8;
-    case kAlgSha256WithRsa: return (51 + kPkcs1Overhead) * 8;
-    case kAlgSha384WithRsa: return (67 + kPkcs1Overhead) * 8;
-    case kAlgSha512WithRsa: return (83 + kPkcs1Overhead) * 8;
-    default: return (34 + kPkcs1Overhead) * 8;
+    case kAlgSha1WithRsa:
+      return (35 + kPkcs1Overhead) * 8;
+    case kAlgSha256WithRsa:
+      return (51 + kPkcs1Overhead) * 8;
+    case kAlgSha384WithRsa:
+      return (67 + kPkcs1Overhead) * 8;
+    case kAlgSha512WithRsa:
+      return (83 + kPkcs1Overhead) * 8;
+    default:
+      return (34 + kPkcs1Overhead) * 8;
   }
 }
 // The largest key a key ring makes: larger keys take minutes to generate
@@ -93,7 +98,8 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
   const bool certificate = context.selfSigned || (writeRequest && context.usePEM);
   BuildProfile profile;
   if (ChooseBuildProfile(session, certificate, context.designateRoot != 0,
-                         HasText(context.commonName) ? context.commonName : "", &profile, slot) != 0) {
+                         HasText(context.commonName) ? context.commonName : "", &profile,
+                         slot) != 0) {
     return -1;
   }
   if (RequireLabel(context, slot) != 0) return -1;
@@ -128,12 +134,11 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
       builderContext.selfSigned = 1;
       builderContext.validDays = kPemRequestCertificateDays;
     }
-    if (BuildRequestOrCertificate(subject.values, built.get(), keyPair.get(), &builderContext,
-                                  slot, profile) != 0) {
+    if (BuildRequestOrCertificate(subject.values, built.get(), keyPair.get(), &builderContext, slot,
+                                  profile) != 0) {
       return -1;
     }
-    if (writeRequest &&
-        WriteRequestFile(context, *built, keyPair.get(), requestFile, slot) != 0) {
+    if (writeRequest && WriteRequestFile(context, *built, keyPair.get(), requestFile, slot) != 0) {
       return -1;
     }
   }

@@ -3,16 +3,16 @@
 #include <vector>
 
 #include "armour/pem.h"
-#include "commands/pem_keys.h"
-#include "commands/cert_chain.h"
 #include "cert/certificate.h"
-#include "commands/cert_keyring.h"
 #include "cert/validity.h"
+#include "commands/cert_chain.h"
 #include "commands/cert_files.h"
+#include "commands/cert_keyring.h"
 #include "commands/chain_file.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
+#include "commands/pem_keys.h"
 #include "commands/receive_chain.h"
 #include "host/messages.h"
 #include "keyring/certificate_parts.h"
@@ -134,7 +134,8 @@ int ReceiveCert(SecurityCmdContext& context, CommandSession& session, std::uint3
   CertRecord cert;
   bool forceLabel = false;
   if (scan != 0) found.clear();
-  if (ReadSingleCertificate(context, input.get(), cert.get(), forceLabel, found, slot) != 0) return -1;
+  if (ReadSingleCertificate(context, input.get(), cert.get(), forceLabel, found, slot) != 0)
+    return -1;
   CertFields fields{};
   if (CheckReceivedCertificate(cert.get(), &fields, !context.noTrust, slot) != 0) return -1;
 
@@ -166,7 +167,8 @@ std::int32_t HandleReceiveRootCert(SecurityCmdContext& context, const CommandOpt
   context.designateRoot = 1;
   const std::int32_t status = HandleReceiveCert(context, options, reporter);
   // A bundle some of whose certificates were skipped says so instead.
-  if (status == 0 && reporter.last() != kMsgBundleRootsSkipped) reporter.Report(kMsgRootCertReceived);
+  if (status == 0 && reporter.last() != kMsgBundleRootsSkipped)
+    reporter.Report(kMsgRootCertReceived);
   return status;
 }
 

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "asn1/asn1.h"
-#include "commands/cert_chain.h"
-#include "commands/cert_keyring.h"
 #include "cert/cert_signature.h"
 #include "cert/certificate.h"
 #include "cert/validity.h"
 #include "commands/authority_entries.h"
+#include "commands/cert_chain.h"
+#include "commands/cert_keyring.h"
 #include "host/messages.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/certificate_verification.h"
@@ -43,7 +43,8 @@ int FindKeyEntryCertificate(const std::vector<ChainLink>& links, const char* lab
                             std::uint32_t* slot) {
   int found = -1;
   for (std::size_t i = 0; i < links.size(); ++i) {
-    if (IsForeignKeyType(links[i].fields.subjectPublicKeyInfo)) return FailWith(slot, kMsgUnsupportedKeyType);
+    if (IsForeignKeyType(links[i].fields.subjectPublicKeyInfo))
+      return FailWith(slot, kMsgUnsupportedKeyType);
     const std::optional<Bytes> publicKey = CanonicalKeyOf(links[i]);
     if (!publicKey) return FailWith(slot, kMsgBadPublicKey);
     std::optional<KeyRingEntry> holder = KeyRingFindByPublicKey(*publicKey);
@@ -66,7 +67,8 @@ int WriteReceived(const SecurityCmdContext& context, std::uint32_t message, std:
 // True for a self-signed certificate the key ring can hold as a trusted
 // root: an RSA key that verifies its own signature, and valid now.
 bool CanBeRoot(const ChainLink& link) {
-  if (IsForeignKeyType(link.fields.subjectPublicKeyInfo) || !IsSelfIssued(link.fields)) return false;
+  if (IsForeignKeyType(link.fields.subjectPublicKeyInfo) || !IsSelfIssued(link.fields))
+    return false;
   if (!SignedByKeyOf(link.fields, link.fields.subjectPublicKeyInfo)) return false;
   CertFields fields = link.fields;
   std::uint32_t ignored = 0;
@@ -97,7 +99,8 @@ int ReceiveChain(const SecurityCmdContext& context, const std::vector<Bytes>& ce
   if (CheckValidityNow(&leaf.fields, slot) != 0) return -1;
 
   if (StoreAuthorities(links, slot) != 0) return -1;
-  if (KeyRingAddCertificate(leaf.der, std::nullopt, nullptr) != 0) return FailWith(slot, kMsgAddCertFailed);
+  if (KeyRingAddCertificate(leaf.der, std::nullopt, nullptr) != 0)
+    return FailWith(slot, kMsgAddCertFailed);
   return WriteReceived(context, kMsgCertReceived, slot);
 }
 

@@ -18,8 +18,7 @@ constexpr std::size_t kFingerprintSize = 16;
 
 // Attributes of a request that carry the requested extensions: PKCS #9
 // extensionRequest and its older Microsoft twin.
-constexpr std::uint8_t kExtensionRequest[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
-                                              0x0D, 0x01, 0x09, 0x0E};
+constexpr std::uint8_t kExtensionRequest[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x0E};
 constexpr std::uint8_t kMsExtensionRequest[] = {0x2B, 0x06, 0x01, 0x04, 0x01,
                                                 0x82, 0x37, 0x02, 0x01, 0x0E};
 

@@ -16,19 +16,32 @@ int Fail(std::uint32_t* error) {
 
 const char* PrimitiveLabel(std::uint32_t tag) {
   switch (tag) {
-    case kAsn1Integer: return "Integer: ";
-    case kAsn1BitString: return "Bit string: ";
-    case kAsn1OctetString: return "Octet string: ";
-    case kAsn1Null: return "Null\n";
-    case kAsn1ObjectId: return "OID: ";
-    case kAsn1Utf8String: return "UTF8 string:";
-    case kAsn1PrintableString: return "Printable string:";
-    case kAsn1T61String: return "T61 string:";
-    case kAsn1Ia5String: return "IA5 string:";
-    case kAsn1UtcTime: return "UTC time: ";
-    case kVisibleString: return "Unknown type 0x1A (as string):";
-    case kAsn1BmpString: return "BMP string:";
-    default: return nullptr;
+    case kAsn1Integer:
+      return "Integer: ";
+    case kAsn1BitString:
+      return "Bit string: ";
+    case kAsn1OctetString:
+      return "Octet string: ";
+    case kAsn1Null:
+      return "Null\n";
+    case kAsn1ObjectId:
+      return "OID: ";
+    case kAsn1Utf8String:
+      return "UTF8 string:";
+    case kAsn1PrintableString:
+      return "Printable string:";
+    case kAsn1T61String:
+      return "T61 string:";
+    case kAsn1Ia5String:
+      return "IA5 string:";
+    case kAsn1UtcTime:
+      return "UTC time: ";
+    case kVisibleString:
+      return "Unknown type 0x1A (as string):";
+    case kAsn1BmpString:
+      return "BMP string:";
+    default:
+      return nullptr;
   }
 }
 
@@ -47,7 +60,7 @@ int CursorOver(const Asn1Item& region, Asn1Cursor* cursor) {
 
 // Octets that cannot be dumped as elements, in hex at the indent of level.
 void WriteOctetsLine(std::FILE* file, const char* label, const std::uint8_t* bytes,
-                  std::size_t count, int level, bool tab) {
+                     std::size_t count, int level, bool tab) {
   if (tab) std::fputc('\t', file);
   WriteIndent(file, level);
   std::fputs(label, file);

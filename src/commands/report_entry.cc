@@ -26,8 +26,8 @@ std::optional<int> ModulusBits(const KeyRingEntry& entry) {
   return RsaModulusBits(ItemOver(entry.publicKey));
 }
 
-int WriteCertificates(std::FILE* file, const KeyRingEntry& entry,
-                      const EntryReportOptions& options, std::uint32_t* error) {
+int WriteCertificates(std::FILE* file, const KeyRingEntry& entry, const EntryReportOptions& options,
+                      std::uint32_t* error) {
   const std::optional<std::vector<ByteView>> certificates = KeyRingEntryCertificates(entry);
   if (!certificates) {
     if (error != nullptr) *error = kMsgBadCertificate;
@@ -93,7 +93,8 @@ int WriteEntryReport(std::FILE* file, const KeyRingEntry& entry, const EntryRepo
       WriteStructureDump(file, ItemOver(entry.privateKey), 1, error) != 0) {
     return -1;
   }
-  if (const std::optional<int> bits = ModulusBits(entry)) std::fprintf(file, "KeySize: %d\n", *bits);
+  if (const std::optional<int> bits = ModulusBits(entry))
+    std::fprintf(file, "KeySize: %d\n", *bits);
   return 0;
 }
 

@@ -19,21 +19,36 @@ constexpr std::int32_t kCertificatePolicies = 32;
 
 const char* StandardExtensionName(std::int32_t number) {
   switch (number) {
-    case 9: return "Subject Directory Attributes";
-    case 14: return "Subject Key Identifier";
-    case 15: return "Key Usage";
-    case 16: return "Private Key Usage Period";
-    case 17: return "Subject Alternative Name";
-    case 18: return "Issuer Alternative Name";
-    case 19: return "Basic Constraints";
-    case 30: return "Name Constraints";
-    case 31: return "CRL Distributions Points";
-    case 32: return "Certificate Policies";
-    case 33: return "Policy Mappings";
-    case 35: return "Authority Key Identifier";
-    case 36: return "Policy Constraints";
-    case 37: return "Extended Key Usage";
-    default: return nullptr;
+    case 9:
+      return "Subject Directory Attributes";
+    case 14:
+      return "Subject Key Identifier";
+    case 15:
+      return "Key Usage";
+    case 16:
+      return "Private Key Usage Period";
+    case 17:
+      return "Subject Alternative Name";
+    case 18:
+      return "Issuer Alternative Name";
+    case 19:
+      return "Basic Constraints";
+    case 30:
+      return "Name Constraints";
+    case 31:
+      return "CRL Distributions Points";
+    case 32:
+      return "Certificate Policies";
+    case 33:
+      return "Policy Mappings";
+    case 35:
+      return "Authority Key Identifier";
+    case 36:
+      return "Policy Constraints";
+    case 37:
+      return "Extended Key Usage";
+    default:
+      return nullptr;
   }
 }
 
@@ -222,7 +237,8 @@ void WriteUnreadable(std::FILE* file, const std::uint8_t* bytes, std::size_t cou
 
 void WriteExtensionLines(std::FILE* file, const Asn1Item& list) {
   Asn1Cursor extension;
-  if (Asn1FirstChild(list, kAsn1Sequence, &extension) < 0) return WriteUnreadable(file, list.data, Count(list));
+  if (Asn1FirstChild(list, kAsn1Sequence, &extension) < 0)
+    return WriteUnreadable(file, list.data, Count(list));
   for (;;) {
     ExtensionRef ref;
     if (extension.tag == kAsn1Sequence && OpenExtension(Asn1CursorItem(extension), &ref) >= 0) {
@@ -231,7 +247,8 @@ void WriteExtensionLines(std::FILE* file, const Asn1Item& list) {
       WriteUnreadable(file, extension.pos, Count(Asn1CursorItem(extension)));
     }
     const std::uint8_t* next = extension.end - extension.remaining;
-    const std::size_t left = extension.remaining > 0 ? static_cast<std::size_t>(extension.remaining) : 0;
+    const std::size_t left =
+        extension.remaining > 0 ? static_cast<std::size_t>(extension.remaining) : 0;
     const std::int32_t step = Asn1NextChild(&extension);
     if (step == 0) return;
     if (step < 0) return WriteUnreadable(file, next, left);

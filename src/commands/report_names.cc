@@ -33,9 +33,15 @@ struct NamedLine {
   int occurrence;  // 1 for the first value of the attribute
 };
 constexpr NamedLine kNamedLines[] = {
-    {"Country", 6, 1},  {"State", 8, 1},                  {"City", 7, 1},
-    {"Org", 10, 1},     {"OrgUnit", 11, 1},               {"CommonName", 3, 1},
-    {"E-mail", kEmailAttribute, 1}, {"OrgUnit2", 11, 2}, {"OrgUnit3", 11, 3},
+    {"Country", 6, 1},
+    {"State", 8, 1},
+    {"City", 7, 1},
+    {"Org", 10, 1},
+    {"OrgUnit", 11, 1},
+    {"CommonName", 3, 1},
+    {"E-mail", kEmailAttribute, 1},
+    {"OrgUnit2", 11, 2},
+    {"OrgUnit3", 11, 3},
 };
 
 // True when a UTF-16 surrogate (big-endian units) has no partner: the host
@@ -131,7 +137,8 @@ std::string DottedOid(const Asn1Item& oid) {
   std::uint64_t arc = 0;
   bool first = true;
   for (std::int32_t i = 0; i < oid.length; ++i) {
-    if (arc > (std::numeric_limits<std::uint64_t>::max() >> 7) || (arc == 0 && oid.data[i] == 0x80)) {
+    if (arc > (std::numeric_limits<std::uint64_t>::max() >> 7) ||
+        (arc == 0 && oid.data[i] == 0x80)) {
       arc = ~std::uint64_t{0};
       break;
     }
@@ -217,9 +224,9 @@ std::vector<NameLine> ListNameLines(const Asn1Item& name) {
     if (LineOf(o.number, o.occurrence) != nullptr) continue;
     const std::string further = FurtherLineName(o.number, o.occurrence);
     if (attribute.oid.data == nullptr) {
-      lines.push_back({"Unreadable", "",
-                       HexValueText(attribute.value.data,
-                                    static_cast<std::size_t>(attribute.value.length))});
+      lines.push_back(
+          {"Unreadable", "",
+           HexValueText(attribute.value.data, static_cast<std::size_t>(attribute.value.length))});
     } else {
       lines.push_back({further.empty() ? "Other" : further, DottedOid(attribute.oid),
                        NameValueText(attribute.value)});

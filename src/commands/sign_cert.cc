@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "armour/pem.h"
-#include "commands/pem_keys.h"
-#include "cert/certificate.h"
 #include "cert/cert_build.h"
-#include "commands/cert_keyring.h"
+#include "cert/certificate.h"
 #include "cert/signing_key.h"
 #include "commands/build_profile_choice.h"
 #include "commands/cert_files.h"
+#include "commands/cert_keyring.h"
 #include "commands/command_handlers.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
+#include "commands/pem_keys.h"
 #include "host/messages.h"
 
 namespace kcertadm {
@@ -49,14 +49,16 @@ int ReadPemRequestFile(std::FILE* file, PemRequest& pem, CertData* request, Cert
   return 0;
 }
 
-int WriteReply(std::FILE* output, bool pem, const PemRequest& pemRequest,
-               const SigningKey& signer, const CertData& issued, std::uint32_t* slot) {
+int WriteReply(std::FILE* output, bool pem, const PemRequest& pemRequest, const SigningKey& signer,
+               const CertData& issued, std::uint32_t* slot) {
   int written;
   if (pem) {
     const std::vector<std::uint8_t> issuerCert(signer.issuerCert.data,
                                                signer.issuerCert.data + signer.issuerCert.length);
-    const std::vector<std::uint8_t> issuedCert(issued.der.data, issued.der.data + issued.der.length);
-    written = WritePemReply(output, issuerCert, issuedCert, pemRequest.micText, pemRequest.procType);
+    const std::vector<std::uint8_t> issuedCert(issued.der.data,
+                                               issued.der.data + issued.der.length);
+    written =
+        WritePemReply(output, issuerCert, issuedCert, pemRequest.micText, pemRequest.procType);
   } else {
     written = WriteArmouredObject(issued, output, false);
   }
@@ -74,7 +76,8 @@ int SignCert(SecurityCmdContext& context, CommandSession& session, std::uint32_t
   if (int status = LoadSigningKey(context, session, &signer, slot); status != 0) return status;
 
   PemRequest pemRequest;
-  const bool pem = !context.useBER && SniffPemFile(input.get(), &pemRequest.procType) == kPemSniffMic;
+  const bool pem =
+      !context.useBER && SniffPemFile(input.get(), &pemRequest.procType) == kPemSniffMic;
   CertRecord request;
   CertFields fields{};
   if (pem) {

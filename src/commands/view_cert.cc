@@ -29,7 +29,8 @@ std::size_t Count(const Asn1Item& item) {
 // becomes the record's DER.
 int TakeOriginatorCertificate(std::FILE* input, CertData* cert, std::uint32_t* slot) {
   std::vector<std::uint8_t> der;
-  if (std::fseek(input, 0, SEEK_SET) != 0 || ReadPemCertificateText(input, der) != 0 || der.empty()) {
+  if (std::fseek(input, 0, SEEK_SET) != 0 || ReadPemCertificateText(input, der) != 0 ||
+      der.empty()) {
     return FailWith(slot, kMsgCertFileReadFailed);
   }
   return CopyToItem(der, &cert->der) ? 0 : FailWith(slot, kMsgCertFileReadFailed);

@@ -46,8 +46,8 @@ class Utf8Sink {
 
 enum class Malformed { kReplace, kLatin1 };
 
-std::uint16_t CopyUtf8(const std::uint8_t* in, std::size_t length, void* out,
-                       std::size_t size, bool text, Malformed policy) {
+std::uint16_t CopyUtf8(const std::uint8_t* in, std::size_t length, void* out, std::size_t size,
+                       bool text, Malformed policy) {
   Utf8Sink sink(out, size, text);
   std::size_t pos = 0;
   while (pos < length) {
@@ -124,9 +124,7 @@ bool DecodeUtf8(const std::uint8_t* in, std::size_t length, std::size_t* pos, ch
   return true;
 }
 
-std::size_t Utf8Length(char32_t c) {
-  return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-}
+std::size_t Utf8Length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
 
 void EncodeUtf8(char32_t c, std::uint8_t* out) {
   switch (Utf8Length(c)) {
@@ -159,8 +157,7 @@ namespace {
 constexpr HostTranslationTable kT61Table{kTranslationTableT61};
 }  // namespace
 
-std::uint16_t HostUnicodeToText(const void* ucs2, std::size_t octets, char* out,
-                                std::size_t size) {
+std::uint16_t HostUnicodeToText(const void* ucs2, std::size_t octets, char* out, std::size_t size) {
   const auto* in = static_cast<const std::uint8_t*>(ucs2);
   Utf8Sink sink(out, size, true);
   const std::size_t units = octets / 2;
@@ -179,8 +176,7 @@ std::uint16_t HostUnicodeToText(const void* ucs2, std::size_t octets, char* out,
   return sink.Count();
 }
 
-std::uint16_t HostTextToUnicode(const char* text, std::size_t length, void* out,
-                                std::size_t size) {
+std::uint16_t HostTextToUnicode(const char* text, std::size_t length, void* out, std::size_t size) {
   const auto* in = reinterpret_cast<const std::uint8_t*>(text);
   auto* dst = static_cast<std::uint8_t*>(out);
   const std::size_t room = std::min(size, kMaxCount) & ~std::size_t{1};
@@ -214,8 +210,7 @@ std::uint16_t HostTextToUtf8(const char* text, std::size_t length, std::uint8_t*
                   Malformed::kLatin1);
 }
 
-std::uint16_t HostToNativeText(const char* text, std::size_t length, char* out,
-                               std::size_t size) {
+std::uint16_t HostToNativeText(const char* text, std::size_t length, char* out, std::size_t size) {
   return CopyUtf8(reinterpret_cast<const std::uint8_t*>(text), length, out, size, true,
                   Malformed::kLatin1);
 }

@@ -25,14 +25,12 @@ void EncodeUtf8(char32_t c, std::uint8_t* out);
 
 // UCS-2 in machine order (octet count) to host text. Surrogate pairs are
 // joined; a lone surrogate becomes U+FFFD.
-std::uint16_t HostUnicodeToText(const void* ucs2, std::size_t octets, char* out,
-                                std::size_t size);
+std::uint16_t HostUnicodeToText(const void* ucs2, std::size_t octets, char* out, std::size_t size);
 
 // Host text to UCS-2 in machine order; characters above U+FFFF become
 // surrogate pairs. Returns octets written; no terminator is added (the
 // output is binary).
-std::uint16_t HostTextToUnicode(const char* text, std::size_t length, void* out,
-                                std::size_t size);
+std::uint16_t HostTextToUnicode(const char* text, std::size_t length, void* out, std::size_t size);
 
 // UTF-8 from a certificate to host text; malformed sequences become U+FFFD.
 std::uint16_t HostUtf8ToText(const std::uint8_t* utf8, std::size_t length, char* out,
@@ -45,8 +43,7 @@ std::uint16_t HostTextToUtf8(const char* text, std::size_t length, std::uint8_t*
                              std::size_t size);
 
 // Host text to native text (the same encoding: a checked copy).
-std::uint16_t HostToNativeText(const char* text, std::size_t length, char* out,
-                               std::size_t size);
+std::uint16_t HostToNativeText(const char* text, std::size_t length, char* out, std::size_t size);
 
 // Text from a resource (message catalogue) into host text. Mode 1 is the
 // only mode in use; every mode copies, repairing malformed UTF-8 as

@@ -147,8 +147,9 @@ std::vector<std::string> HostResourceDirectories() {
   std::vector<std::string> directories;
   for (const std::string& code : CodeDirectories()) {
     AddOnce(directories, HostJoinPath(code, "kcertadm"));
-    const std::string installed =
-        (!libdir.empty() && libdir.front() == '/') ? libdir : HostJoinPath(DirectoryOf(code), libdir);
+    const std::string installed = (!libdir.empty() && libdir.front() == '/')
+                                      ? libdir
+                                      : HostJoinPath(DirectoryOf(code), libdir);
     AddOnce(directories, HostJoinPath(installed, "kcertadm"));
   }
 #ifdef KCERTADM_MSG_BUILD_DIR

@@ -39,7 +39,8 @@ void FillTable() {
   if (!catalogue) return;
   MessageTable& table = Table();
   for (std::uint32_t number = kFirstMessage; number <= kLastMessage; ++number) {
-    if (auto text = catalogue->Text(number)) table.texts[number - kFirstMessage] = std::string(*text);
+    if (auto text = catalogue->Text(number))
+      table.texts[number - kFirstMessage] = std::string(*text);
   }
   loaded.store(true);
 }
@@ -58,7 +59,8 @@ std::optional<ResourceCatalogue> LoadCatalogueFor(const std::optional<std::strin
   const std::string chosen = CatalogueFileName(language);
   for (const std::string& name : {chosen, std::string(kDefaultCatalogue)}) {
     if (const std::optional<std::string> path = HostFindResourceFile(name)) {
-      if (std::optional<ResourceCatalogue> catalogue = ResourceCatalogue::Load(*path)) return catalogue;
+      if (std::optional<ResourceCatalogue> catalogue = ResourceCatalogue::Load(*path))
+        return catalogue;
     }
     if (name == kDefaultCatalogue) break;
   }
@@ -95,7 +97,8 @@ void ReportMessage(std::uint32_t number, char* buffer, std::uint32_t size) {
   ReportMessage(number, {}, buffer, size);
 }
 
-void ReportMessage(std::uint32_t number, std::string_view detail, char* buffer, std::uint32_t size) {
+void ReportMessage(std::uint32_t number, std::string_view detail, char* buffer,
+                   std::uint32_t size) {
   if (buffer == nullptr || size == 0) return;
   const char* text = MessageText(number);
   std::string message = text ? text : "";

@@ -12,7 +12,6 @@
 
 namespace kcertadm {
 
-
 // The catalogue file for a language setting: "kmsglib.msg" when the setting
 // is absent, empty or "en" (any letter case), else "kmsgl" + code + ".msg"
 // with the code folded to lower case. Only the first two characters of the

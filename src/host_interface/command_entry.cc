@@ -2,11 +2,11 @@
 
 #include <new>
 
+#include "host/messages.h"
 #include "host_interface/command_context.h"
 #include "host_interface/command_table.h"
 #include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
-#include "host/messages.h"
 #include "host_interface/parameter_parser.h"
 #include "kcertadm.h"
 

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <mutex>
 
-#include "host/host_settings.h"
 #include "base/library_state.h"
 #include "base/locks.h"
+#include "host/host_settings.h"
 #include "host/messages.h"
 
 namespace kcertadm {
@@ -38,8 +38,8 @@ bool InitialiseLibrary(std::uint32_t& /*slot*/) {
   KeyRingLock();
   RandomLock();
   ToolkitLock();
-  SetIntlStringEncoding(
-      EncodingForSetting(HostReadSettingNumber("IntlDERStringEncodeType", kEncodingSettingFallback)));
+  SetIntlStringEncoding(EncodingForSetting(
+      HostReadSettingNumber("IntlDERStringEncodeType", kEncodingSettingFallback)));
   LoadMessageTexts();
   initialised.store(true, std::memory_order_release);
   return true;

@@ -11,24 +11,57 @@
 namespace kcertadm {
 
 enum class KeywordKind {
-  kText,     // stores the value (none, empty or text)
-  kNumber,   // stores the decimal value when one is given
-  kFlag,     // sets the field to 1 whatever the value says
-  kVersion,  // only checks that the value is "2"
-  kClear,    // sets the field to 0
+  kText,        // stores the value (none, empty or text)
+  kNumber,      // stores the decimal value when one is given
+  kFlag,        // sets the field to 1 whatever the value says
+  kVersion,     // only checks that the value is "2"
+  kClear,       // sets the field to 0
   kOptionText,  // stores the value in the command's options
   kOptionFlag,  // sets the option to 1 whatever the value says
 };
 
 enum KeywordId : int {
-  kKwCommonName = 0, kKwEMail, kKwOrg, kKwOrgUnit, kKwCity, kKwState, kKwZipCode,
-  kKwCountry, kKwPassword, kKwNewPassword, kKwKeyFile, kKwKeyName, kKwKeySize,
-  kKwCertReqFile, kKwCertFile, kKwValidDays, kKwEntriesFile, kKwEntryLabel,
-  kKwUsePEM, kKwUsePKCS, kKwUsePKCS7, kKwShowPrivateKey, kKwShowRawCert,
-  kKwSelfSigned, kKwNoTrust, kKwClientCert, kKwUseBER, kKwWriteBinary, kKwWriteBER,
-  kKwVersion, kKwGetIssuer, kKwVerify, kKwUseStash, kKwNoZAV, kKwNoStashFile,
+  kKwCommonName = 0,
+  kKwEMail,
+  kKwOrg,
+  kKwOrgUnit,
+  kKwCity,
+  kKwState,
+  kKwZipCode,
+  kKwCountry,
+  kKwPassword,
+  kKwNewPassword,
+  kKwKeyFile,
+  kKwKeyName,
+  kKwKeySize,
+  kKwCertReqFile,
+  kKwCertFile,
+  kKwValidDays,
+  kKwEntriesFile,
+  kKwEntryLabel,
+  kKwUsePEM,
+  kKwUsePKCS,
+  kKwUsePKCS7,
+  kKwShowPrivateKey,
+  kKwShowRawCert,
+  kKwSelfSigned,
+  kKwNoTrust,
+  kKwClientCert,
+  kKwUseBER,
+  kKwWriteBinary,
+  kKwWriteBER,
+  kKwVersion,
+  kKwGetIssuer,
+  kKwVerify,
+  kKwUseStash,
+  kKwNoZAV,
+  kKwNoStashFile,
   // Appended, so that every abbreviation of the first 35 keeps its keyword.
-  kKwDigest, kKwSubjectAltName, kKwWithChain, kKwFilePassword, kKwPemKey,
+  kKwDigest,
+  kKwSubjectAltName,
+  kKwWithChain,
+  kKwFilePassword,
+  kKwPemKey,
   kKeywordCount
 };
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "host_interface/keyword_table.h"
 #include "host/messages.h"
+#include "host_interface/keyword_table.h"
 
 namespace kcertadm {
 namespace {
@@ -99,8 +99,8 @@ std::int32_t ParseParameters(char* parameters, SecurityCmdContext& context, Comm
   return ParseParameters(parameters, context, ignored, command, slot);
 }
 
-std::int32_t ParseParameters(char* parameters, SecurityCmdContext& context,
-                             CommandOptions& options, CommandId command, std::uint32_t& slot) {
+std::int32_t ParseParameters(char* parameters, SecurityCmdContext& context, CommandOptions& options,
+                             CommandId command, std::uint32_t& slot) {
   char* cursor = parameters;
   while (cursor != nullptr && *cursor != '\0') {
     const char* value = nullptr;

@@ -26,8 +26,8 @@ std::int32_t ParseDecimal(const char* text);
 // Parses `parameters` (null means none) into `context`, which holds its
 // defaults already, and `options`, then makes the checks of `command`. Returns 0, or -1
 // with the message number in `slot`.
-std::int32_t ParseParameters(char* parameters, SecurityCmdContext& context,
-                             CommandOptions& options, CommandId command, std::uint32_t& slot);
+std::int32_t ParseParameters(char* parameters, SecurityCmdContext& context, CommandOptions& options,
+                             CommandId command, std::uint32_t& slot);
 // The same for a caller that needs none of the options.
 std::int32_t ParseParameters(char* parameters, SecurityCmdContext& context, CommandId command,
                              std::uint32_t& slot);

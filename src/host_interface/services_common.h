@@ -6,10 +6,10 @@
 #include <optional>
 
 #include "commands/common_steps.h"
-#include "host_interface/export_guard.h"
 #include "host/messages.h"
-#include "keyring/keyring_entry.h"
+#include "host_interface/export_guard.h"
 #include "kcertadm.h"
+#include "keyring/keyring_entry.h"
 
 namespace kcertadm {
 

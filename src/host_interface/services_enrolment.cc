@@ -15,10 +15,10 @@
 #include "commands/cert_files.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
+#include "host/messages.h"
 #include "host_interface/command_table.h"
 #include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
-#include "host/messages.h"
 #include "host_interface/parameter_parser.h"
 #include "host_interface/services_client_request.h"
 #include "host_interface/services_common.h"
@@ -46,7 +46,8 @@ int StoreClientRequest(CertData* cert, Asn1Item* request) {
 
 // Writes the request in the certificate armour and puts the file in place.
 int WriteClientRequest(OutputFile& file, const CertData& cert, std::uint32_t* slot) {
-  if (WriteArmouredObject(cert, file.get(), false) != 0) return FailWith(slot, kMsgOutputWriteFailed);
+  if (WriteArmouredObject(cert, file.get(), false) != 0)
+    return FailWith(slot, kMsgOutputWriteFailed);
   return CommitOutput(file, slot);
 }
 
@@ -95,8 +96,7 @@ std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
   return FailWith(slot, kMsgCertReqCreated, 0);
 }
 
-std::int32_t SignClientRequest(SecurityCmdContext* context, CertData* cert,
-                               std::uint32_t* slot) {
+std::int32_t SignClientRequest(SecurityCmdContext* context, CertData* cert, std::uint32_t* slot) {
   if (context == nullptr || cert == nullptr) return FailWith(slot, kMsgPrepareFailed);
   if (context->validDays < 0 || context->validDays > kMaxValidDays) {
     return FailWith(slot, kMsgBadValidDays);
@@ -126,9 +126,8 @@ std::int32_t SignClientRequest(SecurityCmdContext* context, CertData* cert,
   return FailWith(slot, kMsgCertSigned, 0);
 }
 
-std::int32_t SignCertificateText(const char* parameters, const char* requestText,
-                                 char* output, std::uint32_t outputSize,
-                                 std::uint32_t* slot) {
+std::int32_t SignCertificateText(const char* parameters, const char* requestText, char* output,
+                                 std::uint32_t outputSize, std::uint32_t* slot) {
   if (LazyInitialise(*slot) != 0) return -1;
 
   // The parser writes into the text it reads; the host's text stays as it
@@ -154,11 +153,11 @@ std::int32_t SignCertificateText(const char* parameters, const char* requestText
 
 }  // namespace kcertadm
 
-using kcertadm::RunService;
 using kcertadm::FailWith;
+using kcertadm::RunService;
 
-std::int32_t kcertadm::ProcessClientCertReqService(SecurityCmdContext* context,
-                                                   CertData* cert, std::uint32_t* error) {
+std::int32_t kcertadm::ProcessClientCertReqService(SecurityCmdContext* context, CertData* cert,
+                                                   std::uint32_t* error) {
   if (!kcertadm::IsLibraryInitialised()) return FailWith(error, kcertadm::kMsgInitFailed);
   return RunService(error, [&] { return kcertadm::ProcessClientRequest(context, cert, error); });
 }
@@ -169,9 +168,8 @@ std::int32_t kcertadm::SignClientCertService(SecurityCmdContext* context, CertDa
   return RunService(error, [&] { return kcertadm::SignClientRequest(context, cert, error); });
 }
 
-std::int32_t kcertadm::SignCertificateService(const char* parameters,
-                                              const char* requestText, char* output,
-                                              std::uint32_t outputSize,
+std::int32_t kcertadm::SignCertificateService(const char* parameters, const char* requestText,
+                                              char* output, std::uint32_t outputSize,
                                               char* messageBuffer,
                                               std::uint32_t messageBufferSize) {
   std::uint32_t slot = kcertadm::kMsgNone;

@@ -6,16 +6,16 @@
 #include <vector>
 
 #include "asn1/asn1.h"
-#include "commands/cert_keyring.h"
-#include "cert/certificate.h"
-#include "commands/common_steps.h"
 #include "base/secure_memory.h"
+#include "cert/certificate.h"
+#include "commands/cert_keyring.h"
+#include "commands/common_steps.h"
+#include "host/messages.h"
 #include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
-#include "host/messages.h"
 #include "host_interface/services_common.h"
-#include "keyring/keyring.h"
 #include "kcertadm.h"
+#include "keyring/keyring.h"
 
 namespace kcertadm {
 
@@ -57,8 +57,8 @@ std::int32_t FillKeyData(const SecurityCmdContext& hostContext, ServerKeyData* k
     return FailWith(slot, kMsgNoPrivateKeyEntry);
   }
   const Asn1Item encrypted = Asn1View(entry->privateKey.data(), entry->privateKey.size());
-  std::int32_t status = DecryptPrivateKeyInfo(encrypted, ring.context.password,
-                                              &keyData->privateKey, slot);
+  std::int32_t status =
+      DecryptPrivateKeyInfo(encrypted, ring.context.password, &keyData->privateKey, slot);
   if (status == 0 && !CopyToItem(entry->publicKey, &keyData->publicKey)) {
     status = FailWith(slot, kMsgOutOfMemory);
   }
@@ -135,17 +135,15 @@ std::int32_t KeyDataService(ServerKeyData* keyData, char* messageBuffer,
 
 }  // namespace kcertadm
 
-std::int32_t kcertadm::GetKeyDataService(SecurityCmdContext* context,
-                                         ServerKeyData* keyData, char* messageBuffer,
-                                         std::uint32_t messageBufferSize) {
-  return kcertadm::KeyDataService(keyData, messageBuffer, messageBufferSize,
-                                  [&](std::uint32_t* slot) -> std::int32_t {
-                                    if (context == nullptr) {
-                                      return kcertadm::FailWith(slot,
-                                                                kcertadm::kMsgKeyRingReadFailed);
-                                    }
-                                    return kcertadm::FillKeyData(*context, keyData, slot);
-                                  });
+std::int32_t kcertadm::GetKeyDataService(SecurityCmdContext* context, ServerKeyData* keyData,
+                                         char* messageBuffer, std::uint32_t messageBufferSize) {
+  return kcertadm::KeyDataService(
+      keyData, messageBuffer, messageBufferSize, [&](std::uint32_t* slot) -> std::int32_t {
+        if (context == nullptr) {
+          return kcertadm::FailWith(slot, kcertadm::kMsgKeyRingReadFailed);
+        }
+        return kcertadm::FillKeyData(*context, keyData, slot);
+      });
 }
 
 std::int32_t kcertadm::GetServerKeyService(const char* keyFile, const char* password,
@@ -157,17 +155,15 @@ std::int32_t kcertadm::GetServerKeyService(const char* keyFile, const char* pass
   return kcertadm::GetKeyDataService(&context, keyData, messageBuffer, messageBufferSize);
 }
 
-std::int32_t kcertadm::GetServerRootCertService(const char* keyFile,
-                                                ServerKeyData* keyData,
+std::int32_t kcertadm::GetServerRootCertService(const char* keyFile, ServerKeyData* keyData,
                                                 char* messageBuffer,
                                                 std::uint32_t messageBufferSize) {
   SecurityCmdContext context{};
   context.keyFile = keyFile;
   context.useStash = 1;
-  return kcertadm::KeyDataService(keyData, messageBuffer, messageBufferSize,
-                                  [&](std::uint32_t* slot) {
-                                    return kcertadm::FillRootCertificate(context, keyData, slot);
-                                  });
+  return kcertadm::KeyDataService(
+      keyData, messageBuffer, messageBufferSize,
+      [&](std::uint32_t* slot) { return kcertadm::FillRootCertificate(context, keyData, slot); });
 }
 
 void kcertadm::FreeExtKeyDataService(ServerKeyData* keyData) {
@@ -183,9 +179,8 @@ void kcertadm::FreeExtKeyDataService(ServerKeyData* keyData) {
   *keyData = ServerKeyData{};
 }
 
-std::int32_t kcertadm::GetCertDNService(SecurityCmdContext* context, CertData* cert,
-                                        DnFields* name, char* messageBuffer,
-                                        std::uint32_t messageBufferSize) {
+std::int32_t kcertadm::GetCertDNService(SecurityCmdContext* context, CertData* cert, DnFields* name,
+                                        char* messageBuffer, std::uint32_t messageBufferSize) {
   std::uint32_t slot = kcertadm::kMsgNone;
   const std::int32_t status = kcertadm::RunService(&slot, [&]() -> std::int32_t {
     if (kcertadm::LazyInitialise(slot) != 0) return -1;

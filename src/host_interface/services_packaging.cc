@@ -8,9 +8,9 @@
 #include "commands/cert_files.h"
 #include "commands/command_steps_util.h"
 #include "commands/common_steps.h"
+#include "host/messages.h"
 #include "host_interface/exported_services.h"
 #include "host_interface/initialisation.h"
-#include "host/messages.h"
 #include "host_interface/services_common.h"
 #include "kcertadm.h"
 
@@ -18,8 +18,8 @@ namespace kcertadm {
 
 namespace {
 
-std::int32_t EnvelopeCertificateText(const char* certText, char* output,
-                                     std::uint32_t outputSize, std::uint32_t* slot) {
+std::int32_t EnvelopeCertificateText(const char* certText, char* output, std::uint32_t outputSize,
+                                     std::uint32_t* slot) {
   if (LazyInitialise(*slot) != 0) return -1;
   CertRecord cert;
   const std::size_t length = certText != nullptr ? std::strlen(certText) : 0;
@@ -41,16 +41,15 @@ std::int32_t ReadCertificateForHost(SecurityCmdContext* context, CertData* cert,
   if (context == nullptr || cert == nullptr) return FailWith(slot, kMsgCertFileReadFailed);
   FilePtr file = OpenInputFile(*context, slot);
   if (!file) return -1;
-  return ReadCertificateFile(cert, file.get(), context->useBER != 0, context->usePKCS != 0,
-                             slot);
+  return ReadCertificateFile(cert, file.get(), context->useBER != 0, context->usePKCS != 0, slot);
 }
 
 }  // namespace
 
 }  // namespace kcertadm
 
-using kcertadm::RunService;
 using kcertadm::FailWith;
+using kcertadm::RunService;
 
 std::int32_t kcertadm::PackagePKCS7CertService(CertData* cert) {
   if (!kcertadm::IsLibraryInitialised() || cert == nullptr) return -1;
@@ -63,8 +62,7 @@ std::int32_t kcertadm::PackagePKCS7CertService(CertData* cert) {
 
 std::int32_t kcertadm::EnvelopeCertService(std::int32_t /*ignored*/, const char* certText,
                                            char* output, std::uint32_t outputSize,
-                                           char* messageBuffer,
-                                           std::uint32_t messageBufferSize) {
+                                           char* messageBuffer, std::uint32_t messageBufferSize) {
   std::uint32_t slot = kcertadm::kMsgNone;
   const std::int32_t status = RunService(&slot, [&] {
     return kcertadm::EnvelopeCertificateText(certText, output, outputSize, &slot);
@@ -76,6 +74,5 @@ std::int32_t kcertadm::EnvelopeCertService(std::int32_t /*ignored*/, const char*
 std::int32_t kcertadm::ReadCertService(SecurityCmdContext* context, CertData* cert,
                                        std::uint32_t* error) {
   if (!kcertadm::IsLibraryInitialised()) return FailWith(error, kcertadm::kMsgInitFailed);
-  return RunService(error,
-                    [&] { return kcertadm::ReadCertificateForHost(context, cert, error); });
+  return RunService(error, [&] { return kcertadm::ReadCertificateForHost(context, cert, error); });
 }

@@ -24,7 +24,8 @@ KeyFileStatus ReadKeyFile(ByteView file, std::string_view password, KeyFileConte
   }
 }
 
-KeyFileStatus WritePkcs12KeyFile(const KeyFileExport& contents, std::string_view password, Bytes& out) {
+KeyFileStatus WritePkcs12KeyFile(const KeyFileExport& contents, std::string_view password,
+                                 Bytes& out) {
   try {
     return WritePkcs12(contents, password, out);
   } catch (const std::bad_alloc&) {
@@ -32,7 +33,8 @@ KeyFileStatus WritePkcs12KeyFile(const KeyFileExport& contents, std::string_view
   }
 }
 
-KeyFileStatus WritePemKeyFile(const KeyFileExport& contents, std::string_view password, SecureBytes& out) {
+KeyFileStatus WritePemKeyFile(const KeyFileExport& contents, std::string_view password,
+                              SecureBytes& out) {
   try {
     return WritePemKeyText(contents, password, out);
   } catch (const std::bad_alloc&) {

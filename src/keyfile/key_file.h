@@ -38,10 +38,12 @@ struct KeyFileExport {
 };
 
 // The PKCS #12 file of an export (pkcs12_writer.h says what it holds).
-KeyFileStatus WritePkcs12KeyFile(const KeyFileExport& contents, std::string_view password, Bytes& out);
+KeyFileStatus WritePkcs12KeyFile(const KeyFileExport& contents, std::string_view password,
+                                 Bytes& out);
 
 // The PEM text of an export: "ENCRYPTED PRIVATE KEY", then the certificate
 // and the chain as "CERTIFICATE" blocks.
-KeyFileStatus WritePemKeyFile(const KeyFileExport& contents, std::string_view password, SecureBytes& out);
+KeyFileStatus WritePemKeyFile(const KeyFileExport& contents, std::string_view password,
+                              SecureBytes& out);
 
 }  // namespace kcertadm

@@ -97,11 +97,13 @@ KeyFileStatus ReadPbkdf2(der::View keyDerivation, Pbkdf2Parts& out) {
   if (!salt || !count || salt->content.empty() || salt->content.size() > kMaxSaltSize)
     return KeyFileStatus::kUnsupported;
   out.salt = salt->content;
-  if (KeyFileStatus s = ReadIterationCount(count->content, out.iterations); s != KeyFileStatus::kOk) return s;
+  if (KeyFileStatus s = ReadIterationCount(count->content, out.iterations); s != KeyFileStatus::kOk)
+    return s;
   if (auto peek = der::Peek(in); peek && peek->tag == der::kInteger) {
     der::Next(in);
     std::uint32_t length = 0;
-    if (ReadIterationCount(peek->content, length) != KeyFileStatus::kOk) return KeyFileStatus::kUnsupported;
+    if (ReadIterationCount(peek->content, length) != KeyFileStatus::kOk)
+      return KeyFileStatus::kUnsupported;
     out.keyLength = length;
   }
   if (!in.empty()) {
@@ -146,18 +148,21 @@ KeyFileStatus DecryptPbes2(der::View parameters, const FilePassword& password, d
 
 // pkcs-12PbeParams: SEQUENCE { salt OCTET STRING, iterations INTEGER }.
 KeyFileStatus DecryptPkcs12Pbe(const Pkcs12PbeChoice& choice, der::View parameters,
-                               const FilePassword& password, der::View ciphertext, SecureBytes& plain) {
+                               const FilePassword& password, der::View ciphertext,
+                               SecureBytes& plain) {
   auto params = der::ExpectOnly(parameters, der::kSequence);
   if (!params) return KeyFileStatus::kUnsupported;
   der::View in = params->content;
   auto salt = der::Expect(in, der::kOctetString);
   auto count = der::Expect(in, der::kInteger);
-  if (!salt || !count || !in.empty() || salt->content.size() > kMaxSaltSize) return KeyFileStatus::kUnsupported;
+  if (!salt || !count || !in.empty() || salt->content.size() > kMaxSaltSize)
+    return KeyFileStatus::kUnsupported;
   std::uint32_t iterations = 0;
-  if (KeyFileStatus s = ReadIterationCount(count->content, iterations); s != KeyFileStatus::kOk) return s;
+  if (KeyFileStatus s = ReadIterationCount(count->content, iterations); s != KeyFileStatus::kOk)
+    return s;
   if (ciphertext.empty() || ciphertext.size() % 8 != 0) return KeyFileStatus::kUnsupported;
-  return FromToolkit(
-      Pkcs12PbeCipher(false, choice.pbe(), password.bmp, salt->content, iterations, ciphertext, plain));
+  return FromToolkit(Pkcs12PbeCipher(false, choice.pbe(), password.bmp, salt->content, iterations,
+                                     ciphertext, plain));
 }
 
 }  // namespace
@@ -189,7 +194,8 @@ KeyFileStatus DecryptWithAlgorithm(der::View algorithm, const FilePassword& pass
   try {
     auto split = SplitAlgorithm(algorithm);
     if (!split) return KeyFileStatus::kUnsupported;
-    if (der::Equal(split->oid, oid::kPbes2)) return DecryptPbes2(split->parameters, password, ciphertext, plain);
+    if (der::Equal(split->oid, oid::kPbes2))
+      return DecryptPbes2(split->parameters, password, ciphertext, plain);
     if (const Pkcs12PbeChoice* choice = Find(kPkcs12PbeChoices, split->oid))
       return DecryptPkcs12Pbe(*choice, split->parameters, password, ciphertext, plain);
     return KeyFileStatus::kUnsupported;
@@ -207,8 +213,8 @@ KeyFileStatus EncryptWithPbes2(std::string_view password, ByteView plain, Bytes&
     const AesChoice& aes = kWrittenAes;
     SecureBytes key(aes.keySize);
     const auto* text = reinterpret_cast<const std::uint8_t*>(password.data());
-    if (DerivePbkdf2(AlgInfoHmacSha256(), ByteView(text, password.size()), salt, kKeyFileWriteIterations,
-                     key.data(), aes.keySize) != 0 ||
+    if (DerivePbkdf2(AlgInfoHmacSha256(), ByteView(text, password.size()), salt,
+                     kKeyFileWriteIterations, key.data(), aes.keySize) != 0 ||
         AesCbcPad(true, aes.cipher(), key, iv, plain, cipher) != 0)
       return KeyFileStatus::kNoMemory;
 

@@ -17,7 +17,8 @@ constexpr std::size_t kMaxInput = 64u << 20;
 // A ByteItem over bytes; an empty view still points somewhere.
 ByteItem ItemOf(ByteView bytes) {
   static const std::uint8_t kNothing = 0;
-  return ByteItem{bytes.empty() ? &kNothing : bytes.data(), static_cast<std::uint32_t>(bytes.size())};
+  return ByteItem{bytes.empty() ? &kNothing : bytes.data(),
+                  static_cast<std::uint32_t>(bytes.size())};
 }
 
 int NewItemKey(ScopedKey& key, ByteView material) {
@@ -107,7 +108,8 @@ int Pkcs12PbeCipher(bool encrypt, const AlgorithmInfoType* pbe, ByteView bmpPass
 int Pkcs12MacKey(const AlgorithmInfoType* digest, ByteView bmpPassword, ByteView salt,
                  std::uint32_t iterations, std::uint8_t* out, std::uint32_t length) {
   if (bmpPassword.size() > kMaxInput || salt.size() > kMaxInput) return TkErrBadParameter;
-  const Pkcs12KdfInput input{digest, Pkcs12Purpose::kMac, ItemOf(bmpPassword), ItemOf(salt), iterations};
+  const Pkcs12KdfInput input{digest, Pkcs12Purpose::kMac, ItemOf(bmpPassword), ItemOf(salt),
+                             iterations};
   ToolkitScope lock;
   return Pkcs12DeriveKey(input, DigestMethods, out, length);
 }
@@ -122,7 +124,8 @@ int HmacOf(const AlgorithmInfoType* hmac, ByteView key, ByteView data, std::uint
   if (int status = mac.Create()) return status;
   if (int status = AlgSetInfo(mac.get(), hmac, nullptr)) return status;
   if (int status = DigestInit(mac.get(), macKey.get(), HmacMethods, nullptr)) return status;
-  if (int status = DigestUpdate(mac.get(), data.data(), static_cast<std::uint32_t>(data.size()), nullptr))
+  if (int status =
+          DigestUpdate(mac.get(), data.data(), static_cast<std::uint32_t>(data.size()), nullptr))
     return status;
   return DigestFinal(mac.get(), out, length, outSize, nullptr);
 }

@@ -8,12 +8,12 @@ namespace kcertadm {
 
 enum class KeyFileStatus : std::uint8_t {
   kOk,
-  kWrongPassword,       // the MAC does not verify, or the key does not decrypt
-  kUnsupported,         // not a key file this library reads, damaged, or an unknown algorithm
-  kTooManyIterations,   // a key derivation asks for more than kMaxKeyFileIterations
-  kNotRsa,              // the private key is of another type
-  kNoPrivateKey,        // the file holds no private key
-  kBadPrivateKey,       // the RSA numbers do not belong together
+  kWrongPassword,      // the MAC does not verify, or the key does not decrypt
+  kUnsupported,        // not a key file this library reads, damaged, or an unknown algorithm
+  kTooManyIterations,  // a key derivation asks for more than kMaxKeyFileIterations
+  kNotRsa,             // the private key is of another type
+  kNoPrivateKey,       // the file holds no private key
+  kBadPrivateKey,      // the RSA numbers do not belong together
   kNoMemory,
 };
 

@@ -14,7 +14,14 @@ constexpr std::string_view kEnd = "-----END ";
 constexpr std::string_view kDashes = "-----";
 constexpr std::size_t kLineWidth = 64;
 
-enum class BlockKind { kOther, kCertificate, kPrivateKeyInfo, kRsaPrivateKey, kEncryptedKey, kForeignKey };
+enum class BlockKind {
+  kOther,
+  kCertificate,
+  kPrivateKeyInfo,
+  kRsaPrivateKey,
+  kEncryptedKey,
+  kForeignKey
+};
 
 struct BlockLabel {
   std::string_view label;
@@ -41,13 +48,15 @@ bool NextLine(std::string_view& text, std::string_view& line) {
   const std::size_t end = text.find('\n');
   line = text.substr(0, end);
   text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+    line.remove_suffix(1);
   return true;
 }
 
 // The label of a "-----BEGIN label-----" or "-----END label-----" line.
 std::optional<std::string_view> LabelOf(std::string_view line, std::string_view start) {
-  if (!line.starts_with(start) || !line.ends_with(kDashes) || line.size() < start.size() + kDashes.size())
+  if (!line.starts_with(start) || !line.ends_with(kDashes) ||
+      line.size() < start.size() + kDashes.size())
     return std::nullopt;
   return line.substr(start.size(), line.size() - start.size() - kDashes.size());
 }
@@ -76,7 +85,8 @@ bool ReadBlockBody(std::string_view& text, std::string_view label, PemBlock& blo
 bool DecodeBase64(const SecureString& base64, SecureBytes& out) {
   if (base64.empty() || base64.size() > 0x7FFFFFFF) return false;
   Asn1Item decoded{nullptr, 0};
-  if (Base64DecodeItem(base64.data(), static_cast<std::int32_t>(base64.size()), &decoded) <= 0) return false;
+  if (Base64DecodeItem(base64.data(), static_cast<std::int32_t>(base64.size()), &decoded) <= 0)
+    return false;
   out.assign(decoded.data, decoded.data + decoded.length);
   DerFree(&decoded);  // wiped
   return true;
@@ -84,7 +94,8 @@ bool DecodeBase64(const SecureString& base64, SecureBytes& out) {
 
 KeyFileStatus TakeBlock(const PemBlock& block, const FilePassword& password, KeyFileContents& out) {
   if (block.kind == BlockKind::kOther) return KeyFileStatus::kOk;
-  if (block.kind == BlockKind::kForeignKey) return out.key ? KeyFileStatus::kOk : KeyFileStatus::kNotRsa;
+  if (block.kind == BlockKind::kForeignKey)
+    return out.key ? KeyFileStatus::kOk : KeyFileStatus::kNotRsa;
   // Old OpenSSL encryption (Proc-Type: 4,ENCRYPTED and DEK-Info) is not read.
   if (block.hasHeaders) return KeyFileStatus::kUnsupported;
   SecureBytes der;
@@ -100,12 +111,15 @@ KeyFileStatus TakeBlock(const PemBlock& block, const FilePassword& password, Key
   KeyFileStatus status = KeyFileStatus::kUnsupported;
   if (block.kind == BlockKind::kPrivateKeyInfo) status = DecodeRsaPrivateKeyInfo(view, numbers);
   if (block.kind == BlockKind::kRsaPrivateKey) status = DecodePkcs1PrivateKey(view, numbers);
-  if (block.kind == BlockKind::kEncryptedKey) status = DecryptPrivateKeyInfo(view, password, numbers);
+  if (block.kind == BlockKind::kEncryptedKey)
+    status = DecryptPrivateKeyInfo(view, password, numbers);
   if (status == KeyFileStatus::kOk) out.key = std::move(numbers);
   return status;
 }
 
-void AppendText(SecureBytes& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
+void AppendText(SecureBytes& out, std::string_view text) {
+  out.insert(out.end(), text.begin(), text.end());
+}
 
 bool AppendBlock(SecureBytes& out, std::string_view label, ByteView der) {
   Asn1Item text{nullptr, 0};
@@ -115,7 +129,8 @@ bool AppendBlock(SecureBytes& out, std::string_view label, ByteView der) {
   AppendText(out, kBegin);
   AppendText(out, label);
   AppendText(out, "-----\n");
-  const std::string_view base64(reinterpret_cast<const char*>(text.data), static_cast<std::size_t>(text.length));
+  const std::string_view base64(reinterpret_cast<const char*>(text.data),
+                                static_cast<std::size_t>(text.length));
   for (std::size_t at = 0; at < base64.size(); at += kLineWidth) {
     AppendText(out, base64.substr(at, kLineWidth));
     out.push_back('\n');
@@ -145,14 +160,19 @@ KeyFileStatus ReadPemKeyText(ByteView bytes, const FilePassword& password, KeyFi
   return anyBlock ? KeyFileStatus::kOk : KeyFileStatus::kUnsupported;
 }
 
-KeyFileStatus WritePemKeyText(const KeyFileExport& contents, std::string_view password, SecureBytes& out) {
+KeyFileStatus WritePemKeyText(const KeyFileExport& contents, std::string_view password,
+                              SecureBytes& out) {
   if (contents.key == nullptr) return KeyFileStatus::kNoPrivateKey;
   SecureBytes encrypted;
-  if (KeyFileStatus s = EncryptPrivateKeyInfo(*contents.key, password, encrypted); s != KeyFileStatus::kOk) return s;
+  if (KeyFileStatus s = EncryptPrivateKeyInfo(*contents.key, password, encrypted);
+      s != KeyFileStatus::kOk)
+    return s;
   out.clear();
-  bool written = AppendBlock(out, "ENCRYPTED PRIVATE KEY", ByteView(encrypted.data(), encrypted.size())) &&
-                 AppendBlock(out, "CERTIFICATE", contents.certificate);
-  for (ByteView certificate : contents.chain) written = written && AppendBlock(out, "CERTIFICATE", certificate);
+  bool written =
+      AppendBlock(out, "ENCRYPTED PRIVATE KEY", ByteView(encrypted.data(), encrypted.size())) &&
+      AppendBlock(out, "CERTIFICATE", contents.certificate);
+  for (ByteView certificate : contents.chain)
+    written = written && AppendBlock(out, "CERTIFICATE", certificate);
   return written ? KeyFileStatus::kOk : KeyFileStatus::kNoMemory;
 }
 

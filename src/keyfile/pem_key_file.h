@@ -15,6 +15,7 @@ namespace kcertadm {
 KeyFileStatus ReadPemKeyText(ByteView text, const FilePassword& password, KeyFileContents& out);
 
 // "ENCRYPTED PRIVATE KEY" (PBES2), then the certificate and the chain.
-KeyFileStatus WritePemKeyText(const KeyFileExport& contents, std::string_view password, SecureBytes& out);
+KeyFileStatus WritePemKeyText(const KeyFileExport& contents, std::string_view password,
+                              SecureBytes& out);
 
 }  // namespace kcertadm

@@ -54,8 +54,9 @@ bool SameBytes(der::View a, const std::uint8_t* b, std::size_t size) {
 }
 
 // True when the MAC computed over authSafe under the password is expected.
-bool MacMatches(const MacChoice& choice, ByteView password, der::View salt, std::uint32_t iterations,
-                der::View authSafe, der::View expected, KeyFileStatus& failure) {
+bool MacMatches(const MacChoice& choice, ByteView password, der::View salt,
+                std::uint32_t iterations, der::View authSafe, der::View expected,
+                KeyFileStatus& failure) {
   std::uint8_t key[kMaxMacSize], mac[kMaxMacSize];
   std::uint32_t length = 0;
   bool matches = false;
@@ -82,7 +83,8 @@ KeyFileStatus VerifyMac(der::View macData, const FilePassword& password, der::Vi
   if (!in.empty()) {
     auto count = der::ExpectOnly(in, der::kInteger);
     if (!count) return KeyFileStatus::kUnsupported;
-    if (KeyFileStatus s = ReadIterationCount(count->content, iterations); s != KeyFileStatus::kOk) return s;
+    if (KeyFileStatus s = ReadIterationCount(count->content, iterations); s != KeyFileStatus::kOk)
+      return s;
   }
   der::View info = digestInfo->content;
   auto algorithm = der::Expect(info, der::kSequence);
@@ -96,11 +98,13 @@ KeyFileStatus VerifyMac(der::View macData, const FilePassword& password, der::Vi
     if (der::Equal(c.digestOid, id->content)) choice = &c;
   if (choice == nullptr) return KeyFileStatus::kUnsupported;
   KeyFileStatus failure = KeyFileStatus::kWrongPassword;
-  if (MacMatches(*choice, password.bmp, salt->content, iterations, authSafe, digest->content, failure))
+  if (MacMatches(*choice, password.bmp, salt->content, iterations, authSafe, digest->content,
+                 failure))
     return KeyFileStatus::kOk;
   // Tools differ on the empty password: its BMPString, or no bytes at all.
   if (failure == KeyFileStatus::kWrongPassword && password.text.empty() &&
-      MacMatches(*choice, ByteView(), salt->content, iterations, authSafe, digest->content, failure))
+      MacMatches(*choice, ByteView(), salt->content, iterations, authSafe, digest->content,
+                 failure))
     return KeyFileStatus::kOk;
   return failure;
 }
@@ -133,7 +137,8 @@ class BagReader {
     }
     if (der::Equal(id->content, oid::kCertBag)) return ReadCertBag(value->content);
     const bool shrouded = der::Equal(id->content, oid::kShroudedKeyBag);
-    if (!shrouded && !der::Equal(id->content, oid::kKeyBag)) return KeyFileStatus::kOk;  // CRLs, secrets
+    if (!shrouded && !der::Equal(id->content, oid::kKeyBag))
+      return KeyFileStatus::kOk;              // CRLs, secrets
     if (out_.key) return KeyFileStatus::kOk;  // the first key is the one
     RsaPrivateNumbers numbers;
     auto key = der::ExpectOnly(value->content, der::kSequence);
@@ -179,7 +184,8 @@ KeyFileStatus ReadEncryptedData(der::View content, const FilePassword& password,
   auto type = der::Expect(infoIn, der::kOid);
   auto algorithm = der::Expect(infoIn, der::kSequence);
   auto encrypted = der::Expect(infoIn, kImplicitContent0);
-  if (!type || !der::Equal(type->content, oid::kPkcs7Data) || !algorithm || !encrypted || !infoIn.empty())
+  if (!type || !der::Equal(type->content, oid::kPkcs7Data) || !algorithm || !encrypted ||
+      !infoIn.empty())
     return KeyFileStatus::kUnsupported;
   SecureBytes plain;
   if (KeyFileStatus s = DecryptWithAlgorithm(algorithm->whole, password, encrypted->content, plain);
@@ -191,7 +197,8 @@ KeyFileStatus ReadEncryptedData(der::View content, const FilePassword& password,
 }
 
 // AuthenticatedSafe: SEQUENCE OF ContentInfo, each data or encryptedData.
-KeyFileStatus ReadAuthenticatedSafe(der::View authSafe, const FilePassword& password, KeyFileContents& out) {
+KeyFileStatus ReadAuthenticatedSafe(der::View authSafe, const FilePassword& password,
+                                    KeyFileContents& out) {
   auto sequence = der::ExpectOnly(authSafe, der::kSequence);
   if (!sequence) return KeyFileStatus::kUnsupported;
   BagReader bags(password, out);
@@ -202,7 +209,8 @@ KeyFileStatus ReadAuthenticatedSafe(der::View authSafe, const FilePassword& pass
     if (!info) return KeyFileStatus::kUnsupported;
     KeyFileStatus s = KeyFileStatus::kUnsupported;
     if (der::Equal(info->type, oid::kPkcs7Data)) {
-      if (std::optional<der::View> octets = DataOctets(info->content)) s = bags.ReadSafeContents(*octets);
+      if (std::optional<der::View> octets = DataOctets(info->content))
+        s = bags.ReadSafeContents(*octets);
     } else if (der::Equal(info->type, oid::kPkcs7EncryptedData)) {
       s = ReadEncryptedData(info->content, password, bags);
     }

@@ -69,7 +69,8 @@ KeyFileStatus EncryptPrivateKeyInfo(const RsaPrivateNumbers& numbers, std::strin
     const SecureBytes plain = EncodePrivateKeyInfo(numbers);
     Bytes algorithm;
     SecureBytes cipher;
-    if (KeyFileStatus s = EncryptWithPbes2(password, der::View(plain.data(), plain.size()), algorithm, cipher);
+    if (KeyFileStatus s =
+            EncryptWithPbes2(password, der::View(plain.data(), plain.size()), algorithm, cipher);
         s != KeyFileStatus::kOk)
       return s;
     SecureBytes content(algorithm.begin(), algorithm.end());

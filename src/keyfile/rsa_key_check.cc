@@ -7,7 +7,9 @@
 namespace kcertadm {
 namespace {
 
-BigNum FromNumber(const SecureBytes& bytes) { return BigNum::FromBytes(bytes.data(), bytes.size()); }
+BigNum FromNumber(const SecureBytes& bytes) {
+  return BigNum::FromBytes(bytes.data(), bytes.size());
+}
 
 // a mod m (m non-zero).
 BigNum Mod(const BigNum& a, const BigNum& m) {

@@ -83,7 +83,8 @@ int SpkiModulusExponent(ByteView spki, ByteView& modulus, ByteView& exponent) {
   der::View body = outer->content;
   auto algorithm = der::Expect(body, der::kSequence);
   auto bits = der::Expect(body, der::kBitString);
-  if (!algorithm || !bits || bits->content.empty() || bits->content[0] != 0) return kCertPartBadEncoding;
+  if (!algorithm || !bits || bits->content.empty() || bits->content[0] != 0)
+    return kCertPartBadEncoding;
   der::View keyBytes = bits->content.subspan(1);
   auto key = der::Expect(keyBytes, der::kSequence);
   if (!key) return kCertPartBadEncoding;

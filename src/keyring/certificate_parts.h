@@ -11,7 +11,7 @@
 
 namespace kcertadm {
 
-inline constexpr int kCertPartMissing = -1;     // an asked-for part is absent
+inline constexpr int kCertPartMissing = -1;  // an asked-for part is absent
 inline constexpr int kCertPartBadEncoding = -15;
 inline constexpr int kCertPartNoMemory = -20;
 
@@ -23,14 +23,14 @@ int CertificateParts(ByteView certificate, Bytes* tbsCertificate, Bytes* signatu
 
 // Fields of the tbsCertificate, in order.
 enum TbsField : int {
-  kTbsVersion = 0,        // INTEGER contents inside the optional [0]
-  kTbsSerialNumber,       // INTEGER contents
-  kTbsSignature,          // whole elements from here on
+  kTbsVersion = 0,   // INTEGER contents inside the optional [0]
+  kTbsSerialNumber,  // INTEGER contents
+  kTbsSignature,     // whole elements from here on
   kTbsIssuer,
   kTbsValidity,
   kTbsSubject,
   kTbsSubjectPublicKeyInfo,
-  kTbsTrailing1,          // up to three optional trailing elements
+  kTbsTrailing1,  // up to three optional trailing elements
   kTbsTrailing2,
   kTbsTrailing3,
   kTbsFieldCount

@@ -31,7 +31,9 @@ TrustedRootCache& Cache() {
 
 std::time_t (*verificationClock)() = nullptr;
 
-ByteItem Item(ByteView bytes) { return ByteItem{bytes.data(), static_cast<std::uint32_t>(bytes.size())}; }
+ByteItem Item(ByteView bytes) {
+  return ByteItem{bytes.data(), static_cast<std::uint32_t>(bytes.size())};
+}
 
 // A public key object from modulus and exponent; null on failure. Takes
 // ToolkitLock.
@@ -71,8 +73,8 @@ std::string CurrentTimeText() {
   std::tm utc{};
   gmtime_r(&now, &utc);
   char text[32];
-  std::snprintf(text, sizeof text, "%03d%02d%02d%02d%02dZ", utc.tm_year, utc.tm_mon + 1, utc.tm_mday,
-                utc.tm_hour, utc.tm_min);
+  std::snprintf(text, sizeof text, "%03d%02d%02d%02d%02dZ", utc.tm_year, utc.tm_mon + 1,
+                utc.tm_mday, utc.tm_hour, utc.tm_min);
   return text;
 }
 
@@ -183,8 +185,8 @@ std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data)
   std::uint32_t size = static_cast<const RsaPublicKeyRecord*>(record)->modulus.length;
   Bytes signature(size);
   std::uint32_t length = 0;
-  if (SignData(kind, privateKey, data.data(), static_cast<std::uint32_t>(data.size()), signature.data(),
-               &length, size) != 0)
+  if (SignData(kind, privateKey, data.data(), static_cast<std::uint32_t>(data.size()),
+               signature.data(), &length, size) != 0)
     return std::nullopt;
   signature.resize(length);
   return signature;
@@ -251,7 +253,8 @@ int KeyRingAddHostRoots() {
       status = kKeyRingOk;
       continue;
     }
-    if (status == 0 && (row.flags & kKeyRingTrustedRoot) != 0) status = KeyRingMarkRoot(row.publicKey);
+    if (status == 0 && (row.flags & kKeyRingTrustedRoot) != 0)
+      status = KeyRingMarkRoot(row.publicKey);
     if (status != 0) break;
   }
   hostRootsSkipped = skipped;

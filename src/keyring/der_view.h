@@ -26,7 +26,7 @@ inline constexpr std::uint8_t kContext0 = 0xA0;
 
 struct Element {
   std::uint8_t tag = 0;
-  View whole;    // tag, length octets and contents
+  View whole;  // tag, length octets and contents
   View content;
 };
 

@@ -15,7 +15,8 @@ namespace {
 
 // True when name still leads to the open file fd.
 bool StillNames(int fd, const std::string& name) {
-  struct stat open {}, named {};
+  struct stat open {
+  }, named{};
   return ::fstat(fd, &open) == 0 && ::stat(name.c_str(), &named) == 0 &&
          open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }

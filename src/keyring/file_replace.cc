@@ -11,8 +11,8 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 #include <utility>
 
@@ -87,8 +87,7 @@ int CreateTemporary(const std::string& target, mode_t mode, std::string& name) {
   const std::string prefix = directory + "/." + base + std::string(kTemporaryMarker);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     name = prefix + RandomPart();
-    const int fd =
-        ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;

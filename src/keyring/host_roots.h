@@ -20,8 +20,8 @@ namespace kcertadm {
 struct HostRootRow {
   std::uint32_t flags = 0;  // bit 0: trusted root
   std::string label;
-  Bytes certificate;        // DER
-  Bytes publicKey;          // canonical SubjectPublicKeyInfo
+  Bytes certificate;  // DER
+  Bytes publicKey;    // canonical SubjectPublicKeyInfo
 };
 
 inline constexpr const char* kHostRootsVariable = "KCERTADM_ROOTS";

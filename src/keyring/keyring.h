@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "base/secure_memory.h"
 #include "base/locks.h"
+#include "base/secure_memory.h"
 #include "keyring/keyring_entry.h"
 #include "keyring/keyring_status.h"
 
@@ -99,8 +99,7 @@ std::optional<KeyRingEntry> KeyRingNextEntry(KeyRingCursor& cursor);
 // head. labelOut (may be null) receives the entry's label.
 // 0; 3 no usable RSA key or data too long to store; 5; 7 the record would
 // not fit; 12 no entry and no label; negative: the certificate does not decode.
-int KeyRingAddCertificate(ByteView certificate, OptionalText label,
-                          std::string* labelOut);
+int KeyRingAddCertificate(ByteView certificate, OptionalText label, std::string* labelOut);
 
 // Adds a key entry (replacing one with the same label) from a subject name
 // and an encrypted private key made by EncryptPrivateKey under password.

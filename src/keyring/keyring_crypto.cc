@@ -5,12 +5,12 @@
 #include <new>
 #include <vector>
 
+#include "base/locks.h"
 #include "crypto/random/entropy.h"
 #include "crypto/random/random_shared.h"
 #include "crypto/toolkit/toolkit.h"
 #include "crypto/toolkit/toolkit_scope.h"
 #include "crypto/toolkit/toolkit_status.h"
-#include "base/locks.h"
 #include "keyring/keyring.h"
 #include "keyring/keyring_state.h"
 #include "keyring/keyring_status.h"
@@ -23,9 +23,10 @@ constexpr std::size_t kMaxMessage = 0x7FFFFFF0;
 
 void KeyRingRandomBytes(std::uint8_t* out, std::size_t n) { GetRandomBytes(out, n); }
 
-int RunCipher(bool encrypt, AlgorithmObject* cipher, KeyObject* key, MethodList methods, ByteView in,
-              SecureBytes& out) {
-  int status = encrypt ? EncryptInit(cipher, key, methods, nullptr) : DecryptInit(cipher, key, methods, nullptr);
+int RunCipher(bool encrypt, AlgorithmObject* cipher, KeyObject* key, MethodList methods,
+              ByteView in, SecureBytes& out) {
+  int status = encrypt ? EncryptInit(cipher, key, methods, nullptr)
+                       : DecryptInit(cipher, key, methods, nullptr);
   if (status != 0) return status;
   const std::uint32_t size = static_cast<std::uint32_t>(in.size() + 17);
   out.assign(size, 0);
@@ -35,8 +36,9 @@ int RunCipher(bool encrypt, AlgorithmObject* cipher, KeyObject* key, MethodList 
                    : DecryptUpdate(cipher, out.data(), &first, size, in.data(),
                                    static_cast<std::uint32_t>(in.size()), nullptr, nullptr);
   if (status == 0) {
-    status = encrypt ? EncryptFinal(cipher, out.data() + first, &last, size - first, nullptr, nullptr)
-                     : DecryptFinal(cipher, out.data() + first, &last, size - first, nullptr, nullptr);
+    status = encrypt
+                 ? EncryptFinal(cipher, out.data() + first, &last, size - first, nullptr, nullptr)
+                 : DecryptFinal(cipher, out.data() + first, &last, size - first, nullptr, nullptr);
   }
   if (status != 0) {
     out.clear();
@@ -65,14 +67,16 @@ int DesCbcBlocks(bool encrypt, const std::uint8_t key[8], const std::uint8_t iv[
 
 }  // namespace
 
-int DesCbcPadEncrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteView data, SecureBytes& out) {
+int DesCbcPadEncrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteView data,
+                     SecureBytes& out) {
   SecureBytes padded(data.begin(), data.end());
   const std::uint8_t pad = static_cast<std::uint8_t>(8 - data.size() % 8);
   padded.insert(padded.end(), pad, pad);
   return DesCbcBlocks(true, key, iv, padded, out);
 }
 
-int DesCbcPadDecrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteView data, SecureBytes& out) {
+int DesCbcPadDecrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteView data,
+                     SecureBytes& out) {
   if (data.empty() || data.size() % 8 != 0) return TkErrInputTooLong;
   if (int status = DesCbcBlocks(false, key, iv, data, out)) return status;
   const std::uint8_t pad = out.back();
@@ -86,8 +90,8 @@ int DesCbcPadDecrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteVi
   return 0;
 }
 
-int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8], std::uint32_t iterations,
-                 ByteView in, SecureBytes& out) {
+int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8],
+                 std::uint32_t iterations, ByteView in, SecureBytes& out) {
   if (in.size() > kMaxMessage || passwordItem.size() > kMaxMessage) return kKeyRingNoMemory;
   try {
     ToolkitScope lock;

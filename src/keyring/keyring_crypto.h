@@ -26,8 +26,8 @@ int DesCbcPadDecrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteVi
 // (under ToolkitLock): Init with key and methods, one Update, Final. The
 // output holds in.size() + 17 bytes until it is cut to what came out. 0 or
 // a toolkit status (out then empty).
-int RunCipher(bool encrypt, AlgorithmObject* cipher, KeyObject* key, MethodList methods, ByteView in,
-              SecureBytes& out);
+int RunCipher(bool encrypt, AlgorithmObject* cipher, KeyObject* key, MethodList methods,
+              ByteView in, SecureBytes& out);
 
 // The toolkit's pbeWithMD5AndDES-CBC over in, keyed by passwordItem (raw
 // bytes). The output buffer is in.size() + 17 bytes. 0, a toolkit status, or

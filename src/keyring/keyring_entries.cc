@@ -131,8 +131,7 @@ int KeyRingInsertEntry(KeyRingEntry entry) {
   return kKeyRingOk;
 }
 
-int KeyRingAddCertificate(ByteView certificate, OptionalText label,
-                          std::string* labelOut) {
+int KeyRingAddCertificate(ByteView certificate, OptionalText label, std::string* labelOut) {
   try {
     Bytes subject, publicKey;
     int status = SubjectAndKey(certificate, subject, publicKey);
@@ -141,8 +140,9 @@ int KeyRingAddCertificate(ByteView certificate, OptionalText label,
 
     KeyRingGuard guard;
     auto& entries = InMemoryKeyRing().entries;
-    auto owner = std::find_if(entries.begin(), entries.end(),
-                              [&](const KeyRingEntry& e) { return SameBytes(e.publicKey, publicKey); });
+    auto owner = std::find_if(entries.begin(), entries.end(), [&](const KeyRingEntry& e) {
+      return SameBytes(e.publicKey, publicKey);
+    });
     if (owner != entries.end()) {
       KeyRingEntry updated = KeyRingEntryCopy(*owner);
       updated.certificates.assign(certificate.begin(), certificate.end());
@@ -173,7 +173,8 @@ int KeyRingAddKeyEntry(ByteView subjectName, ByteView privateKey, OptionalPasswo
     KeyRingGuard guard;
     KeyRingState& ring = InMemoryKeyRing();
     for (const KeyRingEntry& e : ring.entries) {
-      if (SameBytes(e.subjectName, subjectName) && !LabelEquals(e, label)) return kKeyRingSubjectInUse;
+      if (SameBytes(e.subjectName, subjectName) && !LabelEquals(e, label))
+        return kKeyRingSubjectInUse;
     }
 
     // Settle the password: adopt one when the key ring has none; otherwise a

@@ -23,9 +23,9 @@ bool LabelEquals(const KeyRingEntry& entry, std::string_view label) {
 }
 
 bool KeyRingEntryFieldsFit(const KeyRingEntry& e) {
-  for (std::size_t n : {e.label.size(), e.subjectName.size(), e.protectedData.size(),
-                        e.publicKey.size(), e.privateKey.size(), e.certificates.size(),
-                        e.auxiliaryData.size()}) {
+  for (std::size_t n :
+       {e.label.size(), e.subjectName.size(), e.protectedData.size(), e.publicKey.size(),
+        e.privateKey.size(), e.certificates.size(), e.auxiliaryData.size()}) {
     if (n > kKeyRingFieldMax) return false;
   }
   return true;

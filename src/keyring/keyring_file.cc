@@ -100,7 +100,8 @@ int ParseRecord(const Block16& header, const SecureBytes& body, const KeyRingSta
   entry.auxiliaryData.assign(auxiliary.begin(), auxiliary.end());
   entry.flags = header[14];
   if (!protectedData.empty()) {
-    int status = DecryptProtectedData(protectedData, PasswordView(ring.password), entry.protectedData);
+    int status =
+        DecryptProtectedData(protectedData, PasswordView(ring.password), entry.protectedData);
     if (status != 0) return status;
     if (entry.protectedData.size() > kKeyRingFieldMax) return kKeyRingBadFormat;
   }
@@ -118,7 +119,8 @@ int TestPrivateKeys(const KeyRingState& ring) {
     if (SealedKeyIterationsOverBound(entry.privateKey)) return kKeyRingBadFormat;
     // The header's check value has accepted the password: a key that does
     // not decrypt under it is damaged.
-    if (!DecryptPrivateKeyNumbers(entry.privateKey, *PasswordView(ring.password))) return kKeyRingBadFormat;
+    if (!DecryptPrivateKeyNumbers(entry.privateKey, *PasswordView(ring.password)))
+      return kKeyRingBadFormat;
   }
   return kKeyRingOk;
 }
@@ -175,16 +177,19 @@ int ReadKeyRing(std::FILE* file, KeyRingState& ring) {
 int BuildRecord(const KeyRingEntry& entry, const KeyRingState& ring, SecureBytes& buffer) {
   SecureBytes protectedData;
   if (!entry.protectedData.empty()) {
-    int status = EncryptProtectedData(entry.protectedData, PasswordView(ring.password), protectedData);
+    int status =
+        EncryptProtectedData(entry.protectedData, PasswordView(ring.password), protectedData);
     if (status != 0) return status;
   }
-  if (!KeyRingEntryFieldsFit(entry) || protectedData.size() > kKeyRingFieldMax) return kKeyRingShortWrite;
-  if (KeyRingRecordSize(entry, protectedData.size()) > kKeyRingRecordBuffer) return kKeyRingShortWrite;
+  if (!KeyRingEntryFieldsFit(entry) || protectedData.size() > kKeyRingFieldMax)
+    return kKeyRingShortWrite;
+  if (KeyRingRecordSize(entry, protectedData.size()) > kKeyRingRecordBuffer)
+    return kKeyRingShortWrite;
 
   std::uint8_t header[kKeyRingRecordHeader] = {};
-  const std::size_t lengths[kFieldCount] = {entry.label.size(),     entry.subjectName.size(),
-                                            protectedData.size(),   entry.publicKey.size(),
-                                            entry.privateKey.size(), entry.certificates.size(),
+  const std::size_t lengths[kFieldCount] = {entry.label.size(),        entry.subjectName.size(),
+                                            protectedData.size(),      entry.publicKey.size(),
+                                            entry.privateKey.size(),   entry.certificates.size(),
                                             entry.auxiliaryData.size()};
   for (std::size_t i = 0; i < kFieldCount; ++i) PutBe16(header + 2 * i, lengths[i]);
   header[14] = entry.flags;

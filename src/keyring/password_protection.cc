@@ -35,7 +35,8 @@ std::array<SecureBytes*, 8> NumbersInOrder(RsaPrivateNumbers& n) {
 
 // INTEGER contents equal to zero (one or more zero bytes).
 bool IsZeroInteger(der::View content) {
-  return !content.empty() && std::all_of(content.begin(), content.end(), [](std::uint8_t b) { return b == 0; });
+  return !content.empty() &&
+         std::all_of(content.begin(), content.end(), [](std::uint8_t b) { return b == 0; });
 }
 
 }  // namespace
@@ -148,7 +149,8 @@ SecureBytes EncodeRsaPrivateKey(const RsaPrivateNumbers& numbers) {
   SecureBytes content;
   const std::uint8_t zero = 0;
   der::AppendUnsignedInteger(content, der::View(&zero, 1));
-  for (const SecureBytes* n : NumbersInOrder(numbers)) der::AppendUnsignedInteger(content, AsView(*n));
+  for (const SecureBytes* n : NumbersInOrder(numbers))
+    der::AppendUnsignedInteger(content, AsView(*n));
   SecureBytes out;
   der::Append(out, der::kSequence, AsView(content));
   SecureWipe(content.data(), content.size());
@@ -189,12 +191,15 @@ SecureBytes EncryptPrivateKeyNumbers(const RsaPrivateNumbers& numbers, std::stri
   return out;
 }
 
-std::optional<RsaPrivateNumbers> DecryptPrivateKeyNumbers(ByteView encrypted, std::string_view password) {
+std::optional<RsaPrivateNumbers> DecryptPrivateKeyNumbers(ByteView encrypted,
+                                                          std::string_view password) {
   auto sealed = SplitSealedKey(encrypted);
-  if (!sealed || sealed->iterations < 1 || sealed->iterations > kMaxPrivateKeyIterations) return std::nullopt;
+  if (!sealed || sealed->iterations < 1 || sealed->iterations > kMaxPrivateKeyIterations)
+    return std::nullopt;
 
   PbeKey pbeKey;
-  DerivePbeKey(password, sealed->salt.data(), static_cast<std::uint32_t>(sealed->iterations), pbeKey);
+  DerivePbeKey(password, sealed->salt.data(), static_cast<std::uint32_t>(sealed->iterations),
+               pbeKey);
   auto plain = PbeDecrypt(pbeKey, sealed->encryptedData);
   if (!plain || plain->empty() || (*plain)[0] != der::kSequence) return std::nullopt;
   return DecodePrivateKeyInfo(AsView(*plain));
@@ -205,18 +210,21 @@ bool SealedKeyIterationsOverBound(ByteView encrypted) {
   return sealed && sealed->iterations > kMaxPrivateKeyIterations;
 }
 
-int EncryptProtectedData(ByteView data, std::optional<std::string_view> password, SecureBytes& out) {
+int EncryptProtectedData(ByteView data, std::optional<std::string_view> password,
+                         SecureBytes& out) {
   std::string_view text = password.value_or(std::string_view());
   SecureBytes item(text.begin(), text.end());
   item.push_back(0);
   return PbeMd5DesCbc(true, AsView(item), kProtectedDataSalt, kProtectedDataIterations, data, out);
 }
 
-int DecryptProtectedData(ByteView encrypted, std::optional<std::string_view> password, SecureBytes& out) {
+int DecryptProtectedData(ByteView encrypted, std::optional<std::string_view> password,
+                         SecureBytes& out) {
   std::string_view text = password.value_or(std::string_view());
   SecureBytes item(text.begin(), text.end());
   item.push_back(0);
-  return PbeMd5DesCbc(false, AsView(item), kProtectedDataSalt, kProtectedDataIterations, encrypted, out);
+  return PbeMd5DesCbc(false, AsView(item), kProtectedDataSalt, kProtectedDataIterations, encrypted,
+                      out);
 }
 
 }  // namespace kcertadm

@@ -50,10 +50,10 @@ KeyObject* DecryptPrivateKey(ByteView encrypted, std::string_view password) {
   try {
     auto numbers = DecryptPrivateKeyNumbers(encrypted, password);
     if (!numbers) return nullptr;
-    RsaPrivateKeyRecord record{Item(numbers->modulus),   Item(numbers->publicExponent),
+    RsaPrivateKeyRecord record{Item(numbers->modulus),         Item(numbers->publicExponent),
                                Item(numbers->privateExponent), Item(numbers->prime1),
-                               Item(numbers->prime2),    Item(numbers->exponent1),
-                               Item(numbers->exponent2), Item(numbers->coefficient)};
+                               Item(numbers->prime2),          Item(numbers->exponent1),
+                               Item(numbers->exponent2),       Item(numbers->coefficient)};
     ToolkitScope lock;
     ScopedKey key;
     if (key.Create() != 0) return nullptr;

@@ -13,7 +13,8 @@ std::string StashFileName(std::string_view keyRingPath) {
   // Only the last path component can have an extension: the dot of
   // "./r1" or "ca.d/a" belongs to a directory.
   const std::size_t slash = name.rfind('/');
-  const std::size_t componentSize = slash == std::string::npos ? name.size() : name.size() - slash - 1;
+  const std::size_t componentSize =
+      slash == std::string::npos ? name.size() : name.size() - slash - 1;
   const std::size_t look = std::min<std::size_t>(4, componentSize);
   for (std::size_t i = 1; i <= look; ++i) {
     std::size_t pos = name.size() - i;
@@ -30,8 +31,9 @@ int StashWrite(std::string_view keyRingPath, std::string_view password) {
   std::copy(password.begin(), password.end(), block.begin());
   block[password.size()] = 0;
   for (auto& b : block) b ^= kStashMask;
-  bool written = ReplaceFileContents(StashFileName(keyRingPath),
-                                     [&](FileWriter& out) { return out.Write(block.data(), block.size()); });
+  bool written = ReplaceFileContents(StashFileName(keyRingPath), [&](FileWriter& out) {
+    return out.Write(block.data(), block.size());
+  });
   return written ? 0 : 7;
 }
 

@@ -38,24 +38,44 @@ std::optional<std::string> Decode(const std::string& text) {
 
 TEST(Base64, KnownTextsAndRefusals) {
   // canonical: what the encoder writes; no plain text: refused
-  const struct { std::string text; std::optional<std::string> plain; bool canonical = false; } kTests[] = {
-      {"YWJj", "abc", true}, {"YWI=", "ab", true}, {"YQ==", "a", true}, {"+/+/", "\xFB\xFF\xBF", true},
-      // White space anywhere; decoding goes on after a padded group; after "=" the fourth place only has to be valid.
-      {" \tY W\r\nJ j \r\n\t ", "abc"}, {"YQ==YWI=", "aab"}, {"YQ=A", "a"},
-      // Refused: a group cut short, outside the alphabet, misplaced padding, NUL inside the text, nothing at all.
-      {"YQ=", std::nullopt}, {"YWJjY", std::nullopt}, {"YW.j", std::nullopt}, {"=WJj", std::nullopt},
-      {std::string("YWJj\0YWJj", 9), std::nullopt}, {"YWJ\xC3", std::nullopt}, {" \r\n", std::nullopt},
+  const struct {
+    std::string text;
+    std::optional<std::string> plain;
+    bool canonical = false;
+  } kTests[] = {
+      {"YWJj", "abc", true},
+      {"YWI=", "ab", true},
+      {"YQ==", "a", true},
+      {"+/+/", "\xFB\xFF\xBF", true},
+      // White space anywhere; decoding goes on after a padded group; after "=" the fourth place
+      // only has to be valid.
+      {" \tY W\r\nJ j \r\n\t ", "abc"},
+      {"YQ==YWI=", "aab"},
+      {"YQ=A", "a"},
+      // Refused: a group cut short, outside the alphabet, misplaced padding, NUL inside the text,
+      // nothing at all.
+      {"YQ=", std::nullopt},
+      {"YWJjY", std::nullopt},
+      {"YW.j", std::nullopt},
+      {"=WJj", std::nullopt},
+      {std::string("YWJj\0YWJj", 9), std::nullopt},
+      {"YWJ\xC3", std::nullopt},
+      {" \r\n", std::nullopt},
       {"", std::nullopt},
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.text);
-    if (c.canonical) { EXPECT_EQ(Encode(Bytes(c.plain->begin(), c.plain->end())), c.text); }
+    if (c.canonical) {
+      EXPECT_EQ(Encode(Bytes(c.plain->begin(), c.plain->end())), c.text);
+    }
     EXPECT_EQ(Decode(c.text), c.plain);
   }
   std::uint8_t byte = 1;
   Asn1Item out{&byte, 5};
   EXPECT_EQ(Base64Decode(nullptr, 4, &out) + Base64Decode("YWJj", -1, &out), 0);
-  EXPECT_EQ(Base64Encode(nullptr, 3, &out) + Base64Encode(&byte, 0, &out) + Base64Encode(&byte, -4, &out), 0);
+  EXPECT_EQ(
+      Base64Encode(nullptr, 3, &out) + Base64Encode(&byte, 0, &out) + Base64Encode(&byte, -4, &out),
+      0);
   EXPECT_TRUE(out.data == &byte && out.length == 5) << "refusals leave the item alone";
 }
 

@@ -31,8 +31,9 @@ std::string Contents(std::FILE* f) {
   return out;
 }
 
-const Bytes kThree = {0x01, 0x08, 0x0F}, kSix = {0x01, 0x08, 0x0F, 0x16, 0x1D, 0x24};  // "AQgP", "AQgPFh0k"
-const std::string kLine64(64, 'A');  // 48 zero octets
+const Bytes kThree = {0x01, 0x08, 0x0F},
+            kSix = {0x01, 0x08, 0x0F, 0x16, 0x1D, 0x24};  // "AQgP", "AQgPFh0k"
+const std::string kLine64(64, 'A');                       // 48 zero octets
 
 TEST(PemLines, ReadStripsLineEndsAndCutsLongLines) {
   File f = FileWith("first\r\n\nlast" + std::string(2500, 'x'));
@@ -43,9 +44,15 @@ TEST(PemLines, ReadStripsLineEndsAndCutsLongLines) {
 }
 
 TEST(PemArmour, WritesBeginBase64AndEndWithoutFinalLineEnd) {
-  const struct { Bytes der; bool isRequest; std::string expected; } kTests[] = {
-      {kThree, true, "-----BEGIN NEW CERTIFICATE REQUEST-----\nAQgP\n-----END NEW CERTIFICATE REQUEST-----"},
-      {Bytes(49, 0), false, "-----BEGIN CERTIFICATE-----\n" + kLine64 + "\nAA==\n-----END CERTIFICATE-----"},
+  const struct {
+    Bytes der;
+    bool isRequest;
+    std::string expected;
+  } kTests[] = {
+      {kThree, true,
+       "-----BEGIN NEW CERTIFICATE REQUEST-----\nAQgP\n-----END NEW CERTIFICATE REQUEST-----"},
+      {Bytes(49, 0), false,
+       "-----BEGIN CERTIFICATE-----\n" + kLine64 + "\nAA==\n-----END CERTIFICATE-----"},
   };
   for (const auto& c : kTests) {
     Bytes der = c.der;
@@ -55,13 +62,16 @@ TEST(PemArmour, WritesBeginBase64AndEndWithoutFinalLineEnd) {
     ASSERT_EQ(WriteArmouredObject(cert, f.get(), c.isRequest), 0);
     EXPECT_EQ(Contents(f.get()), c.expected);
   }
-  EXPECT_EQ(PemWriteBase64(File(std::fopen("/dev/null", "r"), std::fclose).get(), kSix.data(), 6, 0), -1) << "write failed";
+  EXPECT_EQ(
+      PemWriteBase64(File(std::fopen("/dev/null", "r"), std::fclose).get(), kSix.data(), 6, 0), -1)
+      << "write failed";
 }
 
 // The Base64 the lenient reader collects, or none when it refused the text with the decode failure.
 std::optional<std::string> ParseText(std::string text) {
   CertData cert{};
-  cert.fileText = Asn1Item{reinterpret_cast<std::uint8_t*>(text.data()), static_cast<std::int32_t>(text.size())};
+  cert.fileText = Asn1Item{reinterpret_cast<std::uint8_t*>(text.data()),
+                           static_cast<std::int32_t>(text.size())};
   std::uint32_t error = 0;
   std::optional<std::string> collected;
   if (ParseCertificateText(&cert, false, &error) == 0 && cert.der.length > 0)
@@ -74,13 +84,21 @@ std::optional<std::string> ParseText(std::string text) {
 }
 
 TEST(PemArmour, LenientReaderTakesArmouredOrBareText) {
-  const struct { const char* why; std::string text; std::optional<std::string> collected; } kTests[] = {
+  const struct {
+    const char* why;
+    std::string text;
+    std::optional<std::string> collected;
+  } kTests[] = {
       {"armoured, lines joined, no line end after END",
-       "\n-----BEGIN X509 CERTIFICATE-----\n" + kLine64 + "\nAQgP\n-----END X509 CERTIFICATE-----", kLine64 + "AQgP"},
-      {"999 chars: a line", "x-BEGIN\n" + std::string(992, 'A') + "AQg=   \nEND-\n", std::string(992, 'A') + "AQg=   "},
-      {"nothing between armour", "-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----", std::nullopt},
+       "\n-----BEGIN X509 CERTIFICATE-----\n" + kLine64 + "\nAQgP\n-----END X509 CERTIFICATE-----",
+       kLine64 + "AQgP"},
+      {"999 chars: a line", "x-BEGIN\n" + std::string(992, 'A') + "AQg=   \nEND-\n",
+       std::string(992, 'A') + "AQg=   "},
+      {"nothing between armour", "-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----",
+       std::nullopt},
       {"a line of 1000 characters", "-BEGIN\n" + std::string(1000, 'A') + "\nEND-\n", std::nullopt},
-      {"PEM message", std::string(kPemMessageBegin) + "\nProc-Type: 4,MIC-ONLY\n" + kPemMessageEnd, std::nullopt},
+      {"PEM message", std::string(kPemMessageBegin) + "\nProc-Type: 4,MIC-ONLY\n" + kPemMessageEnd,
+       std::nullopt},
   };
   for (const auto& c : kTests) EXPECT_EQ(ParseText(c.text), c.collected) << c.why;
 }
@@ -88,38 +106,61 @@ TEST(PemArmour, LenientReaderTakesArmouredOrBareText) {
 TEST(PemRequest, WrittenRequestHasTheExactLayout) {
   File f = FileWith("");
   ASSERT_EQ(WritePemRequestSigned(f.get(), kThree.data(), 3, kPemRequestBody, kSix), 0);
-  EXPECT_EQ(Contents(f.get()),
-            "\n-----BEGIN PRIVACY-ENHANCED MESSAGE-----\nProc-Type: 4,MIC-ONLY\nContent-Domain: RFC822\n"
-            "Originator-Certificate:\n AQgP\nMIC-Info: RSA-MD5,RSA,\n AQgPFh0k\n\n"
-            "VGhpcyBpcyBhbiBSRkMtMTQyNCBDU1IuCg==\n-----END PRIVACY-ENHANCED MESSAGE-----\n");
+  EXPECT_EQ(
+      Contents(f.get()),
+      "\n-----BEGIN PRIVACY-ENHANCED MESSAGE-----\nProc-Type: 4,MIC-ONLY\nContent-Domain: RFC822\n"
+      "Originator-Certificate:\n AQgP\nMIC-Info: RSA-MD5,RSA,\n AQgPFh0k\n\n"
+      "VGhpcyBpcyBhbiBSRkMtMTQyNCBDU1IuCg==\n-----END PRIVACY-ENHANCED MESSAGE-----\n");
 }
 
-// The sniffer tells what a file holds (and its Proc-Type line); the readers stop at the first unexpected line.
+// The sniffer tells what a file holds (and its Proc-Type line); the readers stop at the first
+// unexpected line.
 TEST(PemStrictReaders, SniffAndStopAtTheFirstWrongLine) {
-  const std::string begin = std::string(kPemMessageBegin) + "\n", end = std::string(kPemMessageEnd) + "\n";
-  const std::string domain = "Content-Domain:  RFC822\n", originator = "Originator-Certificate:\n AQgP\n";
-  const std::string mic = "MIC-Info: RSA-MD2,RSA,\n AQgP\n\nAQgP\n", armour = "-----BEGIN CERTIFICATE-----\n";
+  const std::string begin = std::string(kPemMessageBegin) + "\n",
+                    end = std::string(kPemMessageEnd) + "\n";
+  const std::string domain = "Content-Domain:  RFC822\n",
+                    originator = "Originator-Certificate:\n AQgP\n";
+  const std::string mic = "MIC-Info: RSA-MD2,RSA,\n AQgP\n\nAQgP\n",
+                    armour = "-----BEGIN CERTIFICATE-----\n";
   enum Reader { kSniff, kRequest, kCertificate };
-  const struct { const char* why; Reader reader; std::string text; int result; std::string procType = ""; } kTests[] = {
-      {"MIC-ONLY, lower case", kSniff, begin + "proc-type:4,mic-only\r\n", kPemSniffMic, "proc-type:4,mic-only"},
+  const struct {
+    const char* why;
+    Reader reader;
+    std::string text;
+    int result;
+    std::string procType = "";
+  } kTests[] = {
+      {"MIC-ONLY, lower case", kSniff, begin + "proc-type:4,mic-only\r\n", kPemSniffMic,
+       "proc-type:4,mic-only"},
       {"CRL after junk", kSniff, "junk\n" + begin + "Proc-Type: 4,CRL\n", kPemSniffCrl},
       {"armour inside", kSniff, begin + armour, kPemSniffArmouredCertificate},
-      {"encrypted messages are not taken", kSniff, begin + "Proc-Type: 4,ENCRYPTED\n", kPemSniffNone},
+      {"encrypted messages are not taken", kSniff, begin + "Proc-Type: 4,ENCRYPTED\n",
+       kPemSniffNone},
       // A header line is its constant whole: text after it makes another header.
       {"text after MIC-ONLY", kSniff, begin + "Proc-Type: 4,MIC-ONLYX\n", kPemSniffNone},
-      {"complete, lines after the end ignored", kRequest, domain + originator + mic + end + "junk\n", kPemRequestOk},
-      {"wrong domain", kRequest, "Content-Domain: RFC1154\n" + originator + mic + end, kPemRequestBadDomain},
-      {"text after the domain", kRequest, "Content-Domain: RFC822X\n" + originator + mic + end, kPemRequestBadDomain},
-      {"Base64 on the originator line", kRequest, domain + "Originator-Certificate: AQgP\n" + mic + end,
+      {"complete, lines after the end ignored", kRequest,
+       domain + originator + mic + end + "junk\n", kPemRequestOk},
+      {"wrong domain", kRequest, "Content-Domain: RFC1154\n" + originator + mic + end,
+       kPemRequestBadDomain},
+      {"text after the domain", kRequest, "Content-Domain: RFC822X\n" + originator + mic + end,
+       kPemRequestBadDomain},
+      {"Base64 on the originator line", kRequest,
+       domain + "Originator-Certificate: AQgP\n" + mic + end, kPemRequestBadOriginator},
+      {"no originator", kRequest, domain + "Issuer-Certificate:\n AQgP\n" + mic + end,
        kPemRequestBadOriginator},
-      {"no originator", kRequest, domain + "Issuer-Certificate:\n AQgP\n" + mic + end, kPemRequestBadOriginator},
-      {"header after certificate", kRequest, domain + originator + "Key-Info: RSA,\n" + mic + end, kPemRequestUnexpectedHeader},
-      {"no certificate text", kRequest, domain + "Originator-Certificate:\n" + mic + end, kPemRequestNoCertificate},
+      {"header after certificate", kRequest, domain + originator + "Key-Info: RSA,\n" + mic + end,
+       kPemRequestUnexpectedHeader},
+      {"no certificate text", kRequest, domain + "Originator-Certificate:\n" + mic + end,
+       kPemRequestNoCertificate},
       {"no MIC", kRequest, domain + originator, kPemRequestNoMic},
-      {"certificate not Base64", kRequest, domain + "Originator-Certificate:\n A*gP\n" + mic + end, kPemRequestNotBase64},
-      {"armour without final line end", kCertificate, "x\n" + armour + "AQgP\n-----END CERTIFICATE-----", 0},
-      {"ends in certificate lines", kCertificate, begin + "originator-certificate:\n AQgP\n", kPemCertificateIncomplete},
-      {"armour not Base64", kCertificate, armour + "*\n-----END CERTIFICATE-----\n", kPemCertificateNotBase64},
+      {"certificate not Base64", kRequest, domain + "Originator-Certificate:\n A*gP\n" + mic + end,
+       kPemRequestNotBase64},
+      {"armour without final line end", kCertificate,
+       "x\n" + armour + "AQgP\n-----END CERTIFICATE-----", 0},
+      {"ends in certificate lines", kCertificate, begin + "originator-certificate:\n AQgP\n",
+       kPemCertificateIncomplete},
+      {"armour not Base64", kCertificate, armour + "*\n-----END CERTIFICATE-----\n",
+       kPemCertificateNotBase64},
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
@@ -134,8 +175,9 @@ TEST(PemStrictReaders, SniffAndStopAtTheFirstWrongLine) {
   }
   PemMic parts;
   EXPECT_TRUE(SplitPemMic(mic, parts) && parts.digest == 1);
-  for (const char* bad : {"", "MIC-Info: RSA-SHA1,RSA,\n AQgP\n\nAQgP\n", "MIC-Info: RSA-MD5,RSA,\n\nAQgP\n",
-                          "MIC-Info: RSA-MD5,RSA,\n AQgP\n\n"})  // empty, SHA-1, no signature, no body
+  for (const char* bad :
+       {"", "MIC-Info: RSA-SHA1,RSA,\n AQgP\n\nAQgP\n", "MIC-Info: RSA-MD5,RSA,\n\nAQgP\n",
+        "MIC-Info: RSA-MD5,RSA,\n AQgP\n\n"})  // empty, SHA-1, no signature, no body
     EXPECT_FALSE(SplitPemMic(bad, parts)) << bad;
 }
 

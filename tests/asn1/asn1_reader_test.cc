@@ -22,17 +22,23 @@ Bytes NestedIndefinite(int n) {
   return out;
 }
 
-// Accepted headers with their sizes; the hostile ones (header size -1) must be refused by both readers.
+// Accepted headers with their sizes; the hostile ones (header size -1) must be refused by both
+// readers.
 TEST(Asn1ReadHeader, ReadsValidFormsAndRefusesHostileOnes) {
   Bytes longForm = Hex("04 81 7F");
   longForm.resize(130, 0xAB);
   const Bytes deepest = NestedIndefinite(kAsn1MaxIndefiniteDepth);
   const auto deepestSize = static_cast<std::int32_t>(deepest.size());
-  const struct { const char* why; Bytes element; std::int32_t headerSize, contentLength = -1, totalSize = -1; } kTests[] = {
+  const struct {
+    const char* why;
+    Bytes element;
+    std::int32_t headerSize, contentLength = -1, totalSize = -1;
+  } kTests[] = {
       {"non-minimal long form is read", longForm, 3, 127, 130},
       {"four length octets", Hex("04 84 00 00 00 01 AA"), 6, 1, 7},
       {"trailing bytes after the element", Hex("02 01 05 FF FF"), 2, 1, 3},
-      {"nested indefinite: outer end-of-contents not content", Hex("30 80 30 80 02 01 05 00 00 00 00"), 2, 7, 11},
+      {"nested indefinite: outer end-of-contents not content",
+       Hex("30 80 30 80 02 01 05 00 00 00 00"), 2, 7, 11},
       {"empty indefinite", Hex("30 80 00 00"), 2, 0, 4},
       {"definite child of indefinite", Hex("A0 80 04 82 00 01 AA 00 00 FF"), 2, 5, 9},
       {"deep but allowed nesting", deepest, 2, deepestSize - 4, deepestSize},
@@ -52,11 +58,14 @@ TEST(Asn1ReadHeader, ReadsValidFormsAndRefusesHostileOnes) {
     SCOPED_TRACE(c.why);
     std::int32_t content = -7, total = -7;
     EXPECT_EQ(Asn1ReadHeader(ItemOf(c.element), &content, &total), c.headerSize);
-    EXPECT_TRUE(c.headerSize < 0 || (content == c.contentLength && total == c.totalSize)) << content << " " << total;
+    EXPECT_TRUE(c.headerSize < 0 || (content == c.contentLength && total == c.totalSize))
+        << content << " " << total;
     EXPECT_EQ(Asn1TotalSize(ItemOf(c.element)), c.totalSize);
   }
   const Bytes bytes = Hex("04 03 AA BB CC");  // in views that cannot exist
-  EXPECT_EQ(Asn1TotalSize(Asn1View(bytes.data(), std::size_t{1} << 40)) + Asn1TotalSize(Asn1Item{nullptr, 5}), -2);
+  EXPECT_EQ(Asn1TotalSize(Asn1View(bytes.data(), std::size_t{1} << 40)) +
+                Asn1TotalSize(Asn1Item{nullptr, 5}),
+            -2);
 }
 
 // A refused moving-pointer step leaves the view as it was, and none reads past the end of its view.
@@ -64,33 +73,52 @@ TEST(Asn1MovingView, RefusedStepsLeaveTheViewAlone) {
   const Bytes bytes = Hex("30 06 02 01 07 04 01 AA");
   std::uint32_t tag = 0;
   Asn1Item out{};
-  const struct { const char* why; std::size_t from, size; std::function<std::int32_t(Asn1Item*)> step; std::int32_t result; }
-  kTests[] = {
-      {"ExpectTag on another tag", 0, 8, [](Asn1Item* v) { return Asn1ExpectTag(0x31, v, nullptr); }, -1},
-      {"ExpectTag on a header past the view", 5, 2, [](Asn1Item* v) { return Asn1ExpectTag(0x04, v, nullptr); }, -1},
-      {"ReadTag on a header past the view", 5, 2, [&](Asn1Item* v) { return Asn1ReadTag(&tag, v, nullptr); }, -1},
+  const struct {
+    const char* why;
+    std::size_t from, size;
+    std::function<std::int32_t(Asn1Item*)> step;
+    std::int32_t result;
+  } kTests[] = {
+      {"ExpectTag on another tag", 0, 8,
+       [](Asn1Item* v) { return Asn1ExpectTag(0x31, v, nullptr); }, -1},
+      {"ExpectTag on a header past the view", 5, 2,
+       [](Asn1Item* v) { return Asn1ExpectTag(0x04, v, nullptr); }, -1},
+      {"ReadTag on a header past the view", 5, 2,
+       [&](Asn1Item* v) { return Asn1ReadTag(&tag, v, nullptr); }, -1},
       {"PeekTag on another tag", 0, 8, [](Asn1Item* v) { return Asn1PeekTag(0x31, v, 1); }, 0},
       {"PeekTag without entering", 0, 8, [](Asn1Item* v) { return Asn1PeekTag(0x30, v, 0); }, 1},
-      {"PeekTag entering a header past the view", 5, 2, [](Asn1Item* v) { return Asn1PeekTag(0x04, v, 1); }, -1},
+      {"PeekTag entering a header past the view", 5, 2,
+       [](Asn1Item* v) { return Asn1PeekTag(0x04, v, 1); }, -1},
       {"Enter on a header past the view", 0, 7, [](Asn1Item* v) { return Asn1Enter(v); }, -1},
-      {"NextTagged on another tag", 2, 6, [&](Asn1Item* v) { return Asn1NextTagged(v, &out, 0x04); }, -1},
-      {"NextTagged on a header past the view", 5, 2, [&](Asn1Item* v) { return Asn1NextTagged(v, &out, ASN1_ANY); }, -1},
-      {"NextTagged at the end", 8, 0, [&](Asn1Item* v) { return Asn1NextTagged(v, &out, ASN1_ANY); }, 0},
+      {"NextTagged on another tag", 2, 6,
+       [&](Asn1Item* v) { return Asn1NextTagged(v, &out, 0x04); }, -1},
+      {"NextTagged on a header past the view", 5, 2,
+       [&](Asn1Item* v) { return Asn1NextTagged(v, &out, ASN1_ANY); }, -1},
+      {"NextTagged at the end", 8, 0,
+       [&](Asn1Item* v) { return Asn1NextTagged(v, &out, ASN1_ANY); }, 0},
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
     Asn1Item view = Asn1View(bytes.data() + c.from, c.size);
     EXPECT_EQ(c.step(&view), c.result);
-    EXPECT_TRUE(view.data == bytes.data() + c.from && view.length == static_cast<std::int32_t>(c.size));
+    EXPECT_TRUE(view.data == bytes.data() + c.from &&
+                view.length == static_cast<std::int32_t>(c.size));
   }
   Asn1Item oid = Asn1View(bytes.data(), 3);
-  EXPECT_EQ(Asn1MatchBytes(&oid, bytes.data(), 4), 0) << "a pattern is matched only as far as the view reaches";
+  EXPECT_EQ(Asn1MatchBytes(&oid, bytes.data(), 4), 0)
+      << "a pattern is matched only as far as the view reaches";
 }
 
 // Each row: the first step and the step after it.
 TEST(Asn1Cursor, StepsOverChildrenWithinTheirParent) {
-  const struct { const char* why; Bytes content; std::uint32_t tag; std::int32_t first, second; } kTests[] = {
-      {"the step after an indefinite child skips its end-of-contents", Hex("30 80 02 01 02 00 00 04 00"), 0x30, 1, 2},
+  const struct {
+    const char* why;
+    Bytes content;
+    std::uint32_t tag;
+    std::int32_t first, second;
+  } kTests[] = {
+      {"the step after an indefinite child skips its end-of-contents",
+       Hex("30 80 02 01 02 00 00 04 00"), 0x30, 1, 2},
       {"primitive parent is not walked", Hex("02 01 01"), 0x04, 0, 0},
       {"empty constructed parent has no child", Bytes{}, 0x30, 0, 0},
       {"first child runs past the parent", Hex("02 05 01"), 0x30, -1, 0},
@@ -118,7 +146,8 @@ TEST(Asn1Values, BitStringAndSmallInteger) {
     EXPECT_EQ(BytesOf(item), good ? Bytes{} : element) << hex;
   }
   // Five octets do not fit.
-  for (const auto& [hex, value] : {std::pair{"", 0u}, {"FF FF FF FF", 0xFFFFFFFFu}, {"01 00 00 00 00", 0u}})
+  for (const auto& [hex, value] :
+       {std::pair{"", 0u}, {"FF FF FF FF", 0xFFFFFFFFu}, {"01 00 00 00 00", 0u}})
     EXPECT_EQ(Asn1SmallInteger(ItemOf(Hex(hex))), value) << hex;
 }
 
@@ -126,12 +155,14 @@ TEST(Asn1SplitSequences, OneEntryPerSequenceChild) {
   // 25 one-octet SEQUENCEs (the array grows past its first ten entries),
   // then an INTEGER: not a SEQUENCE, so the rest of the region ends the split.
   Bytes region;
-  for (int i = 0; i < 25; ++i) region.insert(region.end(), {0x30, 0x01, static_cast<std::uint8_t>(i)});
+  for (int i = 0; i < 25; ++i)
+    region.insert(region.end(), {0x30, 0x01, static_cast<std::uint8_t>(i)});
   const Bytes tail = Hex("02 01 05 30 00");
   region.insert(region.end(), tail.begin(), tail.end());
   Asn1Item* parts = nullptr;
   ASSERT_EQ(Asn1SplitSequences(ItemOf(region), &parts), 0);
-  for (int i = 0; i < 25; ++i) EXPECT_EQ(BytesOf(parts[i]), Bytes{static_cast<std::uint8_t>(i)}) << i;
+  for (int i = 0; i < 25; ++i)
+    EXPECT_EQ(BytesOf(parts[i]), Bytes{static_cast<std::uint8_t>(i)}) << i;
   EXPECT_EQ(BytesOf(parts[25]), tail);
   EXPECT_EQ(parts[26].data, nullptr);
   Asn1FreeSplit(parts);

@@ -22,9 +22,15 @@ Bytes Take(Asn1Item* item) {
 // Every boundary between the length forms.
 TEST(DerHeader, SizeAndOctetsFollowTheContentLength) {
   const std::pair<std::int32_t, const char*> kTests[] = {
-      {127, "04 7F"},          {128, "04 81 80"},          {255, "04 81 FF"},
-      {256, "04 82 01 00"},    {65535, "04 82 FF FF"},     {65536, "04 83 01 00 00"},
-      {16777215, "04 83 FF FF FF"}, {16777216, "04 84 01 00 00 00"}, {INT32_MAX, "04 84 7F FF FF FF"},
+      {127, "04 7F"},
+      {128, "04 81 80"},
+      {255, "04 81 FF"},
+      {256, "04 82 01 00"},
+      {65535, "04 82 FF FF"},
+      {65536, "04 83 01 00 00"},
+      {16777215, "04 83 FF FF FF"},
+      {16777216, "04 84 01 00 00 00"},
+      {INT32_MAX, "04 84 7F FF FF FF"},
   };
   for (const auto& [length, hex] : kTests) {
     const Bytes expected = Hex(hex);
@@ -57,13 +63,22 @@ TEST(DerBuilder, RefusesInputsThatCannotBeEncoded) {
   std::uint8_t stale = 0;
   const Asn1Item huge{&stale, INT32_MAX - 3}, missing{nullptr, 4};
   // Each must fail before touching the missing bytes and leave the item empty.
-  const struct { const char* why; std::function<std::int32_t(Asn1Item*)> build; } kTests[] = {
+  const struct {
+    const char* why;
+    std::function<std::int32_t(Asn1Item*)> build;
+  } kTests[] = {
       {"negative count", [&](Asn1Item* out) { return DerPrimitive(out, 0x04, &stale, -1); }},
       {"bytes missing", [&](Asn1Item* out) { return DerPrimitive(out, 0x04, nullptr, 3); }},
-      {"element longer than 2^31", [&](Asn1Item* out) { return DerPrimitive(out, 0x04, &stale, INT32_MAX); }},
-      {"bit string too long", [&](Asn1Item* out) { return DerBitString(out, &stale, INT32_MAX - 6); }},
-      {"negative item", [&](Asn1Item* out) { return DerWrap(out, 0x30, Asn1Item{&stale, -1}); }},
-      {"children sum past 2^31", [&](Asn1Item* out) { return DerConstructed(out, 0x10, &huge, &huge); }},
+      {"element longer than 2^31",
+       [&](Asn1Item* out) { return DerPrimitive(out, 0x04, &stale, INT32_MAX); }},
+      {"bit string too long",
+       [&](Asn1Item* out) { return DerBitString(out, &stale, INT32_MAX - 6); }},
+      {"negative item",
+       [&](Asn1Item* out) {
+         return DerWrap(out, 0x30, Asn1Item{&stale, -1});
+       }},
+      {"children sum past 2^31",
+       [&](Asn1Item* out) { return DerConstructed(out, 0x10, &huge, &huge); }},
       {"child without bytes", [&](Asn1Item* out) { return DerConstructed(out, 0x10, &missing); }},
   };
   for (const auto& c : kTests) {

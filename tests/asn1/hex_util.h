@@ -22,10 +22,13 @@ inline std::vector<std::uint8_t> Hex(std::string_view text) {
   return out;
 }
 
-inline Asn1Item ItemOf(const std::vector<std::uint8_t>& bytes) { return Asn1View(bytes.data(), bytes.size()); }
+inline Asn1Item ItemOf(const std::vector<std::uint8_t>& bytes) {
+  return Asn1View(bytes.data(), bytes.size());
+}
 
 inline std::vector<std::uint8_t> BytesOf(const Asn1Item& item) {
-  return item.length <= 0 ? std::vector<std::uint8_t>{} : std::vector<std::uint8_t>(item.data, item.data + item.length);
+  return item.length <= 0 ? std::vector<std::uint8_t>{}
+                          : std::vector<std::uint8_t>(item.data, item.data + item.length);
 }
 
 }  // namespace kcertadm::test_support

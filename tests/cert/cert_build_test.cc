@@ -1,4 +1,5 @@
-// Building requests and certificates against independently built vectors (PKCS #7 packages: the host program).
+// Building requests and certificates against independently built vectors (PKCS #7 packages: the
+// host program).
 #include "cert/cert_build.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,9 @@ TEST(BuildRequestOrCertificate, MatchesTheVectors) {
   std::uint32_t error = 0;
   SecurityCmdContext context{};
   DnValue subject[DN_SLOT_COUNT]{};
-  EXPECT_EQ(BuildRequestOrCertificateAt(subject, &r.cert, nullptr, &context, kDec4At1603, kVectorSerial, &error), -1);
+  EXPECT_EQ(BuildRequestOrCertificateAt(subject, &r.cert, nullptr, &context, kDec4At1603,
+                                        kVectorSerial, &error),
+            -1);
   EXPECT_EQ(error, 30015u) << "no key pair";
   // Numbers without a digest of their own still ask for MD2.
   Asn1Item id{};
@@ -32,7 +35,8 @@ TEST(BuildRequestOrCertificate, MatchesTheVectors) {
 
 TEST(IssueCertificate, KeepsTheRequestsSubjectAndKey) {
   // T61String and BMPString, which this system would not choose, survive.
-  const Bytes odd = Name({Rdn(Hex("55 04 03"), 0x14, "T61 name"), Rdn(Hex("55 04 0A"), 0x1E, std::string("\0O", 2))});
+  const Bytes odd = Name(
+      {Rdn(Hex("55 04 03"), 0x14, "T61 name"), Rdn(Hex("55 04 0A"), 0x1E, std::string("\0O", 2))});
   VectorSigner s;
   Record r(TestData("request.der"));
   std::uint32_t error = 0;
@@ -44,7 +48,8 @@ TEST(IssueCertificate, KeepsTheRequestsSubjectAndKey) {
   // (Its issuer and signature are checked through SignCert and by openssl.)
   CertFields issued;
   ASSERT_EQ(ParseCert(&r.cert, &issued, &error), 0);
-  EXPECT_EQ(std::pair(BytesOf(issued.subject), BytesOf(issued.subjectPublicKeyInfo)), std::pair(odd, spki));
+  EXPECT_EQ(std::pair(BytesOf(issued.subject), BytesOf(issued.subjectPublicKeyInfo)),
+            std::pair(odd, spki));
 }
 
 // What MD5 issues stays as it always was: version element, no extensions, the
@@ -64,10 +69,16 @@ TEST(ParseRequest, RefusesBadSignaturesAndKeys) {
   *std::search(tamperedName.begin(), tamperedName.end(), org.begin(), org.end()) = 'v';
   const Bytes ecKey = Hex("30 0F 30 09 06 07 2A 86 48 CE 3D 02 01 03 02 00 04");
   const Bytes rsaNoNumbers = Hex("30 13 30 0D 06 09 2A 86 48 86 F7 0D 01 01 01 05 00 03 02 00 04");
-  const struct { const char* why; Bytes der; std::uint32_t want; } kTests[] = {
+  const struct {
+    const char* why;
+    Bytes der;
+    std::uint32_t want;
+  } kTests[] = {
       {"subject changed after signing", tamperedName, 30055},
-      {"elliptic curve key", Signed(Cat({Hex("02 01 00"), CnName("Joe"), ecKey, Hex("A0 00")})), 30076},
-      {"damaged RSA key", Signed(Cat({Hex("02 01 00"), CnName("Joe"), rsaNoNumbers, Hex("A0 00")})), 30056},
+      {"elliptic curve key", Signed(Cat({Hex("02 01 00"), CnName("Joe"), ecKey, Hex("A0 00")})),
+       30076},
+      {"damaged RSA key", Signed(Cat({Hex("02 01 00"), CnName("Joe"), rsaNoNumbers, Hex("A0 00")})),
+       30056},
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);

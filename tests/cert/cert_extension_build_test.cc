@@ -1,4 +1,5 @@
-// The extension request a request carries, as SignCert reads it, and the extensions built beside it.
+// The extension request a request carries, as SignCert reads it, and the extensions built beside
+// it.
 #include "cert/cert_extension_build.h"
 
 #include <gtest/gtest.h>
@@ -29,26 +30,53 @@ Bytes RequestInfo(const Bytes& attributes) {
 }
 
 TEST(RequestedSubjectAltName, TakesOnlyTheAltNameAndRefusesWhatCannotBeRead) {
-  const Bytes challenge = Tlv(0x30, Cat({Tlv(0x06, Hex("2A 86 48 86 F7 0D 01 09 07")), Tlv(0x31, Tlv(0x13, Text("pw")))}));
+  const Bytes challenge = Tlv(
+      0x30, Cat({Tlv(0x06, Hex("2A 86 48 86 F7 0D 01 09 07")), Tlv(0x31, Tlv(0x13, Text("pw")))}));
   const Bytes caTrue = Extension(Hex("55 1D 13"), Hex("30 03 01 01 FF"), true);
-  const struct { const char* why; Bytes attributes; int status; Bytes names; } kTests[] = {
+  const struct {
+    const char* why;
+    Bytes attributes;
+    int status;
+    Bytes names;
+  } kTests[] = {
       {"no attributes at all", {}, 0, {}},
       {"the empty attribute set requests are made with", Hex("A0 00"), 0, {}},
       {"other attributes and extensions are passed over",
-       Tlv(0xA0, Cat({challenge, ExtensionRequest(Cat({caTrue, Extension(kAltNameOid, kNames, true)}))})), 0, kNames},
-      {"an extension request without an alternative name", Tlv(0xA0, ExtensionRequest(caTrue)), 0, {}},
-      {"a value that is no GeneralNames", Tlv(0xA0, ExtensionRequest(Extension(kAltNameOid, Hex("02 01 05")))), -1, {}},
-      {"an empty GeneralNames names nobody", Tlv(0xA0, ExtensionRequest(Extension(kAltNameOid, Hex("30 00")))), -1,
+       Tlv(0xA0,
+           Cat({challenge, ExtensionRequest(Cat({caTrue, Extension(kAltNameOid, kNames, true)}))})),
+       0, kNames},
+      {"an extension request without an alternative name",
+       Tlv(0xA0, ExtensionRequest(caTrue)),
+       0,
+       {}},
+      {"a value that is no GeneralNames",
+       Tlv(0xA0, ExtensionRequest(Extension(kAltNameOid, Hex("02 01 05")))),
+       -1,
+       {}},
+      {"an empty GeneralNames names nobody",
+       Tlv(0xA0, ExtensionRequest(Extension(kAltNameOid, Hex("30 00")))),
+       -1,
        {}},
       {"bytes after the GeneralNames would be copied unread",
-       Tlv(0xA0, ExtensionRequest(Extension(kAltNameOid, Cat({kNames, Hex("00")})))), -1, {}},
+       Tlv(0xA0, ExtensionRequest(Extension(kAltNameOid, Cat({kNames, Hex("00")})))),
+       -1,
+       {}},
       {"a GeneralName must be a context-tagged choice",
-       Tlv(0xA0, ExtensionRequest(Extension(kAltNameOid, Tlv(0x30, Tlv(0x16, Text("a.example")))))), -1, {}},
+       Tlv(0xA0, ExtensionRequest(Extension(kAltNameOid, Tlv(0x30, Tlv(0x16, Text("a.example")))))),
+       -1,
+       {}},
       {"a name whose length runs past its list",
-       Tlv(0xA0, ExtensionRequest(Extension(kAltNameOid, Hex("30 03 82 09 61")))), -1, {}},
+       Tlv(0xA0, ExtensionRequest(Extension(kAltNameOid, Hex("30 03 82 09 61")))),
+       -1,
+       {}},
       {"an extension request without its SET of values",
-       Tlv(0xA0, Tlv(0x30, Tlv(0x06, kExtensionRequestOid))), -1, {}},
-      {"an extension without its value", Tlv(0xA0, ExtensionRequest(Tlv(0x30, Tlv(0x06, kAltNameOid)))), -1, {}},
+       Tlv(0xA0, Tlv(0x30, Tlv(0x06, kExtensionRequestOid))),
+       -1,
+       {}},
+      {"an extension without its value",
+       Tlv(0xA0, ExtensionRequest(Tlv(0x30, Tlv(0x06, kAltNameOid)))),
+       -1,
+       {}},
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
@@ -63,10 +91,12 @@ TEST(RequestedSubjectAltName, TakesOnlyTheAltNameAndRefusesWhatCannotBeRead) {
   }
 }
 
-// The self-signed certificate of a PEM request has no attributes: its own extensions hold the names.
+// The self-signed certificate of a PEM request has no attributes: its own extensions hold the
+// names.
 TEST(RequestedSubjectAltName, ReadsTheExtensionsOfAPemRequestsCertificate) {
   const Bytes issuer = CnName("x");
-  const Bytes extensions = Cat({Extension(Hex("55 1D 13"), Hex("30 00"), true), Extension(kAltNameOid, kNames)});
+  const Bytes extensions =
+      Cat({Extension(Hex("55 1D 13"), Hex("30 00"), true), Extension(kAltNameOid, kNames)});
   CertFields fields{};
   fields.issuer = ItemOf(issuer);
   std::vector<std::uint8_t> names;
@@ -77,14 +107,17 @@ TEST(RequestedSubjectAltName, ReadsTheExtensionsOfAPemRequestsCertificate) {
   EXPECT_EQ(Bytes(names.begin(), names.end()), kNames);
 }
 
-// Without a subject the alternative name is the certificate's only identity: critical then, as RFC 5280 asks.
+// Without a subject the alternative name is the certificate's only identity: critical then, as RFC
+// 5280 asks.
 TEST(BuildCertExtensions, AltNameIsCriticalOnlyWithoutSubject) {
   const Bytes spki = Hex("30 13 30 0D 06 09 2A 86 48 86 F7 0D 01 01 01 05 00 03 02 00 00");
   for (const bool empty : {true, false}) {
     SCOPED_TRACE(empty ? "empty subject" : "subject");
     const Bytes subject = empty ? Hex("30 00") : CnName("a.example");
     Asn1Item out{};
-    ASSERT_EQ(BuildCertExtensions(&out, CertRole::kEndEntity, ItemOf(subject), ItemOf(spki), ItemOf(spki), kNames), 0);
+    ASSERT_EQ(BuildCertExtensions(&out, CertRole::kEndEntity, ItemOf(subject), ItemOf(spki),
+                                  ItemOf(spki), kNames),
+              0);
     const Bytes built = BytesOf(out);
     DerFree(&out);
     const Bytes want = Extension(kAltNameOid, kNames, empty);

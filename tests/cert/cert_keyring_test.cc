@@ -67,34 +67,46 @@ TEST_F(CertKeyRingTest, IssuerMustBeATrustedRoot) {
   EXPECT_EQ(Check(broken), std::tuple(-1, 30055u, 0));
 }
 
-// A self-issued certificate whose algorithm cannot be checked is told apart from one whose signature is
-// wrong; one whose key is not RSA cannot be stored, checked or not.
+// A self-issued certificate whose algorithm cannot be checked is told apart from one whose
+// signature is wrong; one whose key is not RSA cannot be stored, checked or not.
 TEST_F(CertKeyRingTest, UnsupportedAlgorithmsAndKeyTypesHaveTheirOwnMessages) {
   Record parsed(root);
   std::uint32_t error = 0;
   ASSERT_EQ(ParseCert(&parsed.cert, &parsed.fields, &error), 0);
   const Bytes rsaKey = BytesOf(parsed.fields.subjectPublicKeyInfo);
   auto self = [](const Bytes& algorithm, const Bytes& spki) {
-    const Bytes tbs = Cat({Hex("A0 03 02 01 02 02 01 01"), algorithm, CnName("Self"), kValidity, CnName("Self"), spki});
+    const Bytes tbs = Cat({Hex("A0 03 02 01 02 02 01 01"), algorithm, CnName("Self"), kValidity,
+                           CnName("Self"), spki});
     return Tlv(0x30, Cat({Tlv(0x30, tbs), algorithm, Tlv(0x03, Hex("00 01 02 03"))}));
   };
-  auto keyOf = [](const Bytes& algorithm) { return Tlv(0x30, Cat({Tlv(0x30, algorithm), Tlv(0x03, Bytes(33, 0))})); };
+  auto keyOf = [](const Bytes& algorithm) {
+    return Tlv(0x30, Cat({Tlv(0x30, algorithm), Tlv(0x03, Bytes(33, 0))}));
+  };
   const Bytes ecdsaWithSha256 = Hex("30 0A 06 08 2A 86 48 CE 3D 04 03 02");
-  const Bytes ecKey = keyOf(Hex("06 07 2A 86 48 CE 3D 02 01 06 08 2A 86 48 CE 3D 03 01 07"));  // P-256
-  const struct { const char* why; Bytes der; int verify; std::uint32_t want; } kTests[] = {
-      {"sha224WithRSAEncryption", self(Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 0E 05 00"), rsaKey), 1, 30077},
+  const Bytes ecKey =
+      keyOf(Hex("06 07 2A 86 48 CE 3D 02 01 06 08 2A 86 48 CE 3D 03 01 07"));  // P-256
+  const struct {
+    const char* why;
+    Bytes der;
+    int verify;
+    std::uint32_t want;
+  } kTests[] = {
+      {"sha224WithRSAEncryption", self(Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 0E 05 00"), rsaKey),
+       1, 30077},
       {"RSASSA-PSS", self(Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 0A 30 00"), rsaKey), 1, 30077},
       {"ecdsa-with-SHA256", self(ecdsaWithSha256, rsaKey), 1, 30077},
       {"MD5 with RSA, signature wrong", self(kMd5WithRsa, rsaKey), 1, 30055},
       {"elliptic-curve key", self(ecdsaWithSha256, ecKey), 0, 30076},
       {"DSA key", self(kMd5WithRsa, keyOf(Hex("06 07 2A 86 48 CE 38 04 01"))), 0, 30076},
-      {"Ed25519 key, checked", self(Hex("30 05 06 03 2B 65 70"), keyOf(Hex("06 03 2B 65 70"))), 1, 30076},
+      {"Ed25519 key, checked", self(Hex("30 05 06 03 2B 65 70"), keyOf(Hex("06 03 2B 65 70"))), 1,
+       30076},
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
     Record r(c.der);
     error = 0;
-    EXPECT_EQ(std::pair(CheckCertificate(&r.cert, &r.fields, c.verify, &error), error), std::pair(-1, c.want));
+    EXPECT_EQ(std::pair(CheckCertificate(&r.cert, &r.fields, c.verify, &error), error),
+              std::pair(-1, c.want));
   }
 }
 
@@ -105,10 +117,12 @@ TEST_F(CertKeyRingTest, ClimbingStopsAtAnIssuerWithoutCertificate) {
   issuer.subjectName = CnName("I");
   issuer.publicKey = Bytes{0x30, 0x00};
   ASSERT_EQ(KeyRingInsertEntry(std::move(issuer)), 0);
-  const Bytes leaf = Signed(Cat({Hex("02 01 01"), kMd5WithRsa, CnName("I"), kValidity, CnName("L"), Hex("30 03 05 01 00")}));
+  const Bytes leaf = Signed(Cat(
+      {Hex("02 01 01"), kMd5WithRsa, CnName("I"), kValidity, CnName("L"), Hex("30 03 05 01 00")}));
   std::vector<std::uint8_t> found;
   std::uint32_t error = 0;
-  EXPECT_EQ(std::tuple(ClimbToRoot(ItemOf(leaf), &found, &error), error, found.size()), std::tuple(-1, 30069u, 0u));
+  EXPECT_EQ(std::tuple(ClimbToRoot(ItemOf(leaf), &found, &error), error, found.size()),
+            std::tuple(-1, 30069u, 0u));
 }
 
 TEST_F(CertKeyRingTest, LoadsTheFirstTrustedKeyEntryWithACertificate) {
@@ -121,8 +135,10 @@ TEST_F(CertKeyRingTest, LoadsTheFirstTrustedKeyEntryWithACertificate) {
   std::uint32_t error = 0;
   ASSERT_EQ(LoadSigningKeyFromKeyRing("secret", &signer, &error), 0) << error;
   ASSERT_NE(signer.signerKey, nullptr);
-  EXPECT_EQ(std::pair(BytesOf(signer.issuerCert), BytesOf(signer.issuerName)), std::pair(root, root_.signer.signerSubject));
-  EXPECT_EQ(std::pair(LoadSigningKeyFromKeyRing("other", &wrong, &error), error), std::pair(-1, 30071u));
+  EXPECT_EQ(std::pair(BytesOf(signer.issuerCert), BytesOf(signer.issuerName)),
+            std::pair(root, root_.signer.signerSubject));
+  EXPECT_EQ(std::pair(LoadSigningKeyFromKeyRing("other", &wrong, &error), error),
+            std::pair(-1, 30071u));
 }
 
 TEST_F(CertKeyRingTest, DecryptsPrivateKeyInfo) {
@@ -131,7 +147,8 @@ TEST_F(CertKeyRingTest, DecryptsPrivateKeyInfo) {
   const Asn1Item encrypted{sealed.data(), static_cast<std::int32_t>(sealed.size())};
   Asn1Item plain{};
   std::uint32_t error = 0;
-  ASSERT_EQ(DecryptPrivateKeyInfo(encrypted, "pw", &plain, &error), 0);  // openssl reads it through GetServerKey
+  ASSERT_EQ(DecryptPrivateKeyInfo(encrypted, "pw", &plain, &error),
+            0);  // openssl reads it through GetServerKey
   DerFree(&plain);
   const Bytes garbage = Hex("30 06 30 00 04 02 00 00");
   for (auto [input, password] : {std::pair(encrypted, "wrong"), std::pair(ItemOf(garbage), "pw")}) {

@@ -20,9 +20,16 @@ Bytes Ucs2(std::initializer_list<std::uint16_t> units) {
 
 // Output beyond the given size is never touched.
 TEST(HostUnicodeToText, ConvertsAndBoundsOutput) {
-  const struct { const char* name; Bytes in; std::size_t size; std::string want; } kTests[] = {
+  const struct {
+    const char* name;
+    Bytes in;
+    std::size_t size;
+    std::string want;
+  } kTests[] = {
       {"surrogate pair joins", Ucs2({0xD83D, 0xDE00}), 16, "\xF0\x9F\x98\x80"},
-      {"lone high surrogate", Ucs2({0xD83D, 'A'}), 16, "\xEF\xBF\xBD" "A"},
+      {"lone high surrogate", Ucs2({0xD83D, 'A'}), 16,
+       "\xEF\xBF\xBD"
+       "A"},
       {"odd final octet ignored", {'A', 0, 'B'}, 16, "A"},
       {"the terminator needs one octet", Ucs2({'A', 'B', 'C'}), 3, "AB"},
       {"no split character", Ucs2({'A', 0xE9}), 3, "A"},
@@ -36,7 +43,12 @@ TEST(HostUnicodeToText, ConvertsAndBoundsOutput) {
 }
 
 TEST(HostTextToUnicode, EncodesMachineOrderUnits) {
-  const struct { const char* name; std::string in; std::size_t size; Bytes want; } kTests[] = {
+  const struct {
+    const char* name;
+    std::string in;
+    std::size_t size;
+    Bytes want;
+  } kTests[] = {
       {"beyond the BMP", "\xF0\x9F\x98\x80", 16, Ucs2({0xD83D, 0xDE00})},
       {"stray octet kept as its latin-1 letter", "Zo\xEB", 16, Ucs2({'Z', 'o', 0xEB})},
       {"room for whole units only", "ABC", 5, Ucs2({'A', 'B'})},
@@ -54,16 +66,21 @@ TEST(HostTextToUnicode, EncodesMachineOrderUnits) {
 
 // Text from certificates is repaired; host text that is not UTF-8 is ISO 8859-1.
 TEST(HostUtf8, CertificateTextIsRepairedHostTextIsKept) {
-  const struct { const char* name; std::string in, fromCertificate, fromHost; } kTests[] = {
+  const struct {
+    const char* name;
+    std::string in, fromCertificate, fromHost;
+  } kTests[] = {
       {"stray octet", "a\xE9", "a\xEF\xBF\xBD", "a\xC3\xA9"},
       {"overlong slash", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD", "\xC3\x80\xC2\xAF"},
-      {"encoded surrogate", "\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", "\xC3\xAD\xC2\xA0\xC2\x80"},
+      {"encoded surrogate", "\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD",
+       "\xC3\xAD\xC2\xA0\xC2\x80"},
       {"truncated sequence", "\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD", "\xC3\xA2\xC2\x82"},
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.name);
     char text[32];
-    EXPECT_EQ(HostUtf8ToText(reinterpret_cast<const std::uint8_t*>(c.in.data()), c.in.size(), text, sizeof text),
+    EXPECT_EQ(HostUtf8ToText(reinterpret_cast<const std::uint8_t*>(c.in.data()), c.in.size(), text,
+                             sizeof text),
               c.fromCertificate.size());
     EXPECT_EQ(std::string(text), c.fromCertificate);
     std::uint8_t bytes[32];
@@ -75,8 +92,16 @@ TEST(HostUtf8, CertificateTextIsRepairedHostTextIsKept) {
 TEST(HostTranslation, T61TableBothWays) {
   HostTranslationHandle table = nullptr;
   ASSERT_EQ(HostOpenTranslation(kTranslationTableT61, &table), 0);
-  const struct { const char* name; std::string in; int mode; std::uint16_t room; int status; std::string want; } kTests[] = {
-      // (Whole translations both ways: T61ToHCSET, the T61 name reports and the T61String conversion.)
+  const struct {
+    const char* name;
+    std::string in;
+    int mode;
+    std::uint16_t room;
+    int status;
+    std::string want;
+  } kTests[] = {
+      // (Whole translations both ways: T61ToHCSET, the T61 name reports and the T61String
+      // conversion.)
       {"a two-octet letter that does not fit", "M\xFCnchen", kTranslateToHost, 3, 0, "M"},
       {"no room", "abc", kTranslateFromHost, 2, 4, ""},
   };

@@ -24,11 +24,13 @@ namespace {
 
 // The PKCS #1 RSAPrivateKey of the PEM file, as a key object.
 KeyObject* LoadVectorKey() {
-  const std::string pem = test_support::ReadFileText(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/vector_key.pem");
+  const std::string pem =
+      test_support::ReadFileText(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/vector_key.pem");
   const std::size_t body = pem.find('\n') + 1;
   const std::string base64 = pem.substr(body, pem.find("-----END") - body);
   Asn1Item der{};
-  const std::int32_t length = Base64Decode(base64.data(), static_cast<std::int32_t>(base64.size()), &der);
+  const std::int32_t length =
+      Base64Decode(base64.data(), static_cast<std::int32_t>(base64.size()), &der);
   Asn1Item n[9]{};
   std::vector<Asn1TemplateEntry> entries;
   for (Asn1Item& item : n) entries.push_back({kAsn1Integer, &item});
@@ -39,7 +41,8 @@ KeyObject* LoadVectorKey() {
   const RsaPrivateKeyRecord record{b(1), b(2), b(3), b(4), b(5), b(6), b(7), b(8)};
   ToolkitScope lock;
   ScopedKey owner;
-  const bool made = read && owner.Create() == 0 && KeySetInfo(owner.get(), KeyInfoRsaPrivate(), &record) == 0;
+  const bool made =
+      read && owner.Create() == 0 && KeySetInfo(owner.get(), KeyInfoRsaPrivate(), &record) == 0;
   std::free(der.data);
   return made ? owner.release() : nullptr;
 }
@@ -47,8 +50,13 @@ KeyObject* LoadVectorKey() {
 // Builds into `r`; returns the vector key, which the caller owns.
 KeyObject* BuildVectorRecord(bool selfSigned, std::time_t when, Record& r) {
   IntlEncodingScope utf8(0x0C);
-  const char* strings[DN_SLOT_COUNT] = {"DE",   "Bayern", "M\xC3\xBCnchen", "Vector Org",
-                                        "Unit", "vector.example.org", "joe@example.org"};
+  const char* strings[DN_SLOT_COUNT] = {"DE",
+                                        "Bayern",
+                                        "M\xC3\xBCnchen",
+                                        "Vector Org",
+                                        "Unit",
+                                        "vector.example.org",
+                                        "joe@example.org"};
   DnValue subject[DN_SLOT_COUNT];
   std::uint32_t error = 0;
   EXPECT_EQ(BuildSubjectName(strings, subject, 1, &error), 1);
@@ -56,7 +64,9 @@ KeyObject* BuildVectorRecord(bool selfSigned, std::time_t when, Record& r) {
   context.selfSigned = selfSigned ? 1 : 0;
   context.validDays = 365;
   KeyObject* key = LoadVectorKey();
-  EXPECT_EQ(BuildRequestOrCertificateAt(subject, &r.cert, key, &context, when, kVectorSerial, &error), 0) << error;
+  EXPECT_EQ(
+      BuildRequestOrCertificateAt(subject, &r.cert, key, &context, when, kVectorSerial, &error), 0)
+      << error;
   FreeDnValues(subject);
   return key;
 }

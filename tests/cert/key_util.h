@@ -3,9 +3,9 @@
 
 #include <ctime>
 
+#include "base/library_state.h"
 #include "cert/signing_key.h"
 #include "der_util.h"
-#include "base/library_state.h"
 #include "kcertadm.h"
 
 namespace kcertadm::test {

@@ -21,8 +21,10 @@ TEST(BMPToHCSET, ConvertsBigEndianUnitsWithinTheBuffer) {
   EXPECT_STREQ(out.data(), "A\xE2\x82\xAC");
   Bytes longer;
   for (int i = 0; i < 1000; ++i) longer.insert(longer.end(), {0x00, 'x'});
-  EXPECT_EQ(BMPToHCSET(longer.data(), static_cast<std::int32_t>(longer.size()), out.data(), 4096), kConversionBufferSize / 2);
-  EXPECT_EQ(BmpToDisplay(longer.data(), longer.size(), out.data(), out.size()), kConversionBufferSize / 2);
+  EXPECT_EQ(BMPToHCSET(longer.data(), static_cast<std::int32_t>(longer.size()), out.data(), 4096),
+            kConversionBufferSize / 2);
+  EXPECT_EQ(BmpToDisplay(longer.data(), longer.size(), out.data(), out.size()),
+            kConversionBufferSize / 2);
 }
 
 TEST(DisplayConversions, T61NeedsTablesAndEmptyStepsStop) {
@@ -45,18 +47,24 @@ TEST(DisplayConversions, T61NeedsTablesAndEmptyStepsStop) {
 TEST(ConvertIntlString, T61StringIsIso8859OneElseUtf8String) {
   IntlEncodingScope scope(0x14);
   const std::string euro = "Z\xC3\xBC \xE2\x82\xAC";
-  const struct { std::string text; int wantTag; Bytes want; } kTests[] = {
+  const struct {
+    std::string text;
+    int wantTag;
+    Bytes want;
+  } kTests[] = {
       {"Zo\xC3\xAB", 0x14, {'Z', 'o', 0xEB}},
       {euro, 0x0C, Text(euro)},  // beyond ISO 8859-1: kept whole
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.text);
     DnValue value{};
-    EXPECT_EQ(ConvertIntlString(c.text.data(), c.text.size(), &value), static_cast<std::int32_t>(c.want.size()));
+    EXPECT_EQ(ConvertIntlString(c.text.data(), c.text.size(), &value),
+              static_cast<std::int32_t>(c.want.size()));
     ASSERT_NE(value.bytes, nullptr);
     EXPECT_NE(reinterpret_cast<const char*>(value.bytes), c.text.data());
-    EXPECT_EQ(std::tuple(value.stringTag, value.owned, Bytes(value.bytes, value.bytes + value.length)),
-              std::tuple(c.wantTag, 1, c.want));
+    EXPECT_EQ(
+        std::tuple(value.stringTag, value.owned, Bytes(value.bytes, value.bytes + value.length)),
+        std::tuple(c.wantTag, 1, c.want));
     std::free(value.bytes);
   }
 }

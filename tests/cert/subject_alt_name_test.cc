@@ -1,4 +1,5 @@
-// SubjectAltName= text into GeneralNames, and the host-name rule a CommonName must meet to become a DNS name.
+// SubjectAltName= text into GeneralNames, and the host-name rule a CommonName must meet to become a
+// DNS name.
 #include "cert/subject_alt_name.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +15,19 @@ TEST(ParseSubjectAltName, EncodesEachTypeInOrder) {
   std::vector<std::uint8_t> der;
   std::string bad;
   std::uint32_t error = 0;
-  ASSERT_EQ(ParseSubjectAltName("DNS:a.example, ip:192.0.2.1,IP:2001:db8::1,Email:x@a.example,URI:https://a.example/",
-                                &der, &bad, &error),
-            0) << bad;
+  ASSERT_EQ(
+      ParseSubjectAltName(
+          "DNS:a.example, ip:192.0.2.1,IP:2001:db8::1,Email:x@a.example,URI:https://a.example/",
+          &der, &bad, &error),
+      0)
+      << bad;
   EXPECT_EQ(Bytes(der.begin(), der.end()),
-            Cat({Hex("30 44 82 09"), Bytes{'a', '.', 'e', 'x', 'a', 'm', 'p', 'l', 'e'}, Hex("87 04 C0 00 02 01"),
+            Cat({Hex("30 44 82 09"), Bytes{'a', '.', 'e', 'x', 'a', 'm', 'p', 'l', 'e'},
+                 Hex("87 04 C0 00 02 01"),
                  Hex("87 10 20 01 0D B8 00 00 00 00 00 00 00 00 00 00 00 01 81 0B"),
                  Bytes{'x', '@', 'a', '.', 'e', 'x', 'a', 'm', 'p', 'l', 'e'}, Hex("86 12"),
-                 Bytes{'h', 't', 't', 'p', 's', ':', '/', '/', 'a', '.', 'e', 'x', 'a', 'm', 'p', 'l', 'e', '/'}}));
+                 Bytes{'h', 't', 't', 'p', 's', ':', '/', '/', 'a', '.', 'e', 'x', 'a', 'm', 'p',
+                       'l', 'e', '/'}}));
   EXPECT_TRUE(bad.empty());
 }
 
@@ -31,7 +37,12 @@ TEST(ParseSubjectAltName, RefusesHostileItemsNamingThem) {
     for (std::size_t i = 0; i < kMaxAltNames; ++i) text += ",DNS:a.example";
     return text;
   }();
-  const struct { const char* why; std::string text; std::string item; std::uint32_t message; } kTests[] = {
+  const struct {
+    const char* why;
+    std::string text;
+    std::string item;
+    std::uint32_t message;
+  } kTests[] = {
       {"nothing at all is no name", "", "", 30081},
       {"an empty DNS name names nothing", "DNS:", "DNS:", 30081},
       {"a trailing comma leaves an empty item", "DNS:a.example,", "", 30081},
@@ -51,14 +62,17 @@ TEST(ParseSubjectAltName, RefusesHostileItemsNamingThem) {
       {"an underscore is outside the host-name rules", "DNS:a_b.example", "DNS:a_b.example", 30082},
       {"a label may not start with a hyphen", "DNS:-a.example", "DNS:-a.example", 30082},
       {"an empty label between two dots", "DNS:a..example", "DNS:a..example", 30082},
-      {"a trailing dot is not in the preferred name syntax", "DNS:a.example.", "DNS:a.example.", 30082},
+      {"a trailing dot is not in the preferred name syntax", "DNS:a.example.", "DNS:a.example.",
+       30082},
       {"a wildcard only as the whole first label", "DNS:a*.example", "DNS:a*.example", 30082},
       {"a label is at most 63 characters", "DNS:" + std::string(64, 'a') + ".example",
        "DNS:" + std::string(64, 'a') + ".example", 30082},
       {"a NUL would cut the name short for C readers", std::string("DNS:a.example\0.evil", 19),
        std::string("DNS:a.example\0.evil", 19), 30082},
-      {"a mail domain follows the host-name rules", "EMAIL:x@bad_domain.example", "EMAIL:x@bad_domain.example", 30082},
-      {"the first bad item is named, after good ones", "DNS:a.example,IP:1.2.3.4.5", "IP:1.2.3.4.5", 30081},
+      {"a mail domain follows the host-name rules", "EMAIL:x@bad_domain.example",
+       "EMAIL:x@bad_domain.example", 30082},
+      {"the first bad item is named, after good ones", "DNS:a.example,IP:1.2.3.4.5", "IP:1.2.3.4.5",
+       30081},
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
@@ -73,7 +87,11 @@ TEST(ParseSubjectAltName, RefusesHostileItemsNamingThem) {
 }
 
 TEST(IsHostName, AcceptsOnlyNamesACommonNameCanStandFor) {
-  const struct { const char* name; bool host; const char* why; } kTests[] = {
+  const struct {
+    const char* name;
+    bool host;
+    const char* why;
+  } kTests[] = {
       {"www.example.com", true, "labels and dots"},
       {"*.example.com", true, "a wildcard first label"},
       {"localhost", true, "the one name without a dot"},

@@ -24,7 +24,11 @@ std::string Comparable(const Bytes& time) {
 }
 
 TEST(ComparableTime, CenturyAndForm) {
-  const struct { const char* name; Bytes time; std::string want; } kTests[] = {
+  const struct {
+    const char* name;
+    Bytes time;
+    std::string want;
+  } kTests[] = {
       {"1970", Utc("700101000000Z"), "0700101000000Z"},
       // UTCTime 50-99 are 1950-1999 and 00-49 are 2000-2049; 50-69 were read as 2050-2069.
       {"69 is 1969", Utc("691231235959Z"), "0691231235959Z"},
@@ -55,12 +59,17 @@ TEST(ComparableTime, CenturyAndForm) {
 
 TEST(CheckValidityAt, JudgesBothEnds) {
   const Bytes later = Utc("271201000000Z"), earlier = Utc("261201000000Z");
-  const struct { const char* name; Bytes validity; std::uint32_t want; /* 0 valid, else the message */ } kTests[] = {
+  const struct {
+    const char* name;
+    Bytes validity;
+    std::uint32_t want; /* 0 valid, else the message */
+  } kTests[] = {
       {"notBefore in the current minute", Period(Utc("261204160359Z"), later), 0},
       {"notAfter equal to now", Period(earlier, Utc("2612041603Z")), 0},
       {"not yet valid", Period(Utc("261204160400Z"), later), 30062},
       {"expired", Period(earlier, Utc("261204160259Z")), 30063},
-      {"generalized 1999 end is expired", Period(Utc("961201000000Z"), Gen("19991231235959Z")), 30063},
+      {"generalized 1999 end is expired", Period(Utc("961201000000Z"), Gen("19991231235959Z")),
+       30063},
       // A root valid from 1969 was not yet valid; one that expired in 1965 was valid.
       {"valid since 1969", Period(Utc("690101000000Z"), Utc("491231235959Z")), 0},
       {"expired in 1965", Period(Utc("600101000000Z"), Utc("651231235959Z")), 30063},
@@ -71,13 +80,18 @@ TEST(CheckValidityAt, JudgesBothEnds) {
     CertFields fields{};
     fields.validity = ItemOf(c.validity);
     std::uint32_t error = 0;
-    EXPECT_EQ(std::pair(CheckValidityAt(&fields, kDec4At1603, &error), error), std::pair(c.want == 0 ? 0 : -1, c.want))
+    EXPECT_EQ(std::pair(CheckValidityAt(&fields, kDec4At1603, &error), error),
+              std::pair(c.want == 0 ? 0 : -1, c.want))
         << c.name;
   }
 }
 
 TEST(BuildValidityAt, BackdatesTwelveHoursAndEndsAtDayEnd) {
-  const struct { std::time_t now; std::int32_t days; Bytes want; } kTests[] = {
+  const struct {
+    std::time_t now;
+    std::int32_t days;
+    Bytes want;
+  } kTests[] = {
       {kDec4At1603, 365, Period(Utc("261204000000Z"), Utc("271204235900Z"))},
       {kDec4At0500, 365, Period(Utc("261203000000Z"), Utc("271203235900Z"))},
       {kDec4At1603, 0, Period(Utc("261204000000Z"), Utc("261204235900Z"))},
@@ -97,10 +111,15 @@ TEST(BuildValidityAt, RefusesToOutliveTheIssuer) {
   // Certificates whose only meaningful part is their validity.
   auto issuer = [](const Bytes& validity) {
     const Bytes name = CnName("I");
-    return Signed(Cat({Hex("A0 03 02 01 02 02 01 01"), kMd5WithRsa, name, validity, name, Hex("30 03 05 01 00")}));
+    return Signed(Cat({Hex("A0 03 02 01 02 02 01 01"), kMd5WithRsa, name, validity, name,
+                       Hex("30 03 05 01 00")}));
   };
   const Bytes since = Utc("200101000000Z");
-  const struct { const char* name; Bytes issuerCert; std::uint32_t want; } kTests[] = {
+  const struct {
+    const char* name;
+    Bytes issuerCert;
+    std::uint32_t want;
+  } kTests[] = {
       {"issuer ends at the same moment", issuer(Period(since, Utc("271204235900Z"))), 0},
       {"issuer ends one day before", issuer(Period(since, Utc("271203235900Z"))), 30075},
       {"issuer with generalized end", issuer(Period(since, Gen("20491231235959Z"))), 0},
@@ -111,14 +130,18 @@ TEST(BuildValidityAt, RefusesToOutliveTheIssuer) {
     SigningKey key;
     key.issuerCert = ItemOf(c.issuerCert);
     std::uint32_t error = 0;
-    EXPECT_EQ(std::pair(BuildValidityAt(&key, 365, kDec4At1603, &error), error), std::pair(c.want == 0 ? 0 : -1, c.want));
+    EXPECT_EQ(std::pair(BuildValidityAt(&key, 365, kDec4At1603, &error), error),
+              std::pair(c.want == 0 ? 0 : -1, c.want));
     EXPECT_EQ(key.validityDer.data == nullptr, c.want != 0) << "nothing built when refused";
   }
 }
 
 // Two-digit years mean 1950-2049 as UTCTime does; other years are written with four digits.
 TEST(TimeReportText, TwoDigitYearsOnlyWithinTheUtcTimeWindow) {
-  const struct { Bytes time; std::string want; } kTests[] = {
+  const struct {
+    Bytes time;
+    std::string want;
+  } kTests[] = {
       {Utc("691231235959Z"), "12-31-69 23:59 GMT"},
       {Utc("491231235959Z"), "12-31-49 23:59 GMT"},
       {Gen("19500101000000Z"), "01-01-50 00:00 GMT"},

@@ -1,4 +1,5 @@
-// Commands from many threads, each on its own key ring: the process's one in-memory key ring must never mix them.
+// Commands from many threads, each on its own key ring: the process's one in-memory key ring must
+// never mix them.
 #include <set>
 #include <thread>
 
@@ -14,7 +15,8 @@ std::set<std::string> LabelsOf(const std::string& keyFile) {
   KeyRingCursor cursor;
   if (KeyRingOpen(keyFile, "secret") != 0) return labels;
   do {
-    if (std::optional<KeyRingEntry> entry = KeyRingNextEntry(cursor)) labels.insert(entry->LabelText());
+    if (std::optional<KeyRingEntry> entry = KeyRingNextEntry(cursor))
+      labels.insert(entry->LabelText());
   } while (!cursor.AtEnd());
   return labels;
 }
@@ -26,12 +28,14 @@ TEST(Concurrency, EightThreadsEightKeyRings) {
   std::vector<std::thread> threads;
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&, i] {
-      const std::string n = std::to_string(i), ring = dir / ("ring" + n + ".kyr"), peer = dir / ("peer" + n + ".kyr");
+      const std::string n = std::to_string(i), ring = dir / ("ring" + n + ".kyr"),
+                        peer = dir / ("peer" + n + ".kyr");
       const std::string steps[][2] = {
           {"CreateSelfSigned", Ring(ring, "KeyName=key" + n + ";CommonName=key" + n)},
           {"CreateSelfSignedRoot", Ring(peer, "KeyName=peer" + n + ";CommonName=peer" + n)},
           {"ExtractCert", Ring(peer, "CertFile=" + dir / ("peer" + n + ".crt"))},
-          {"ReceiveRootCert", Ring(ring, "CertReqFile=" + dir / ("peer" + n + ".crt") + ";EntryLabel=root" + n)},
+          {"ReceiveRootCert",
+           Ring(ring, "CertReqFile=" + dir / ("peer" + n + ".crt") + ";EntryLabel=root" + n)},
           {"DesignateRoot", Ring(ring, "EntryLabel=key" + n)},
           {"DeleteEntry", Ring(peer, "EntryLabel=peer" + n)},
       };
@@ -40,13 +44,15 @@ TEST(Concurrency, EightThreadsEightKeyRings) {
   }
   for (std::thread& t : threads) t.join();
 
-  const std::vector<std::uint32_t> expected = {kMsgSelfSignedCreated, kMsgSelfSignedRootCreated, kMsgCertWritten,
-                                               kMsgRootCertReceived,  kMsgRootDesignated,        kMsgEntryDeleted};
+  const std::vector<std::uint32_t> expected = {kMsgSelfSignedCreated, kMsgSelfSignedRootCreated,
+                                               kMsgCertWritten,       kMsgRootCertReceived,
+                                               kMsgRootDesignated,    kMsgEntryDeleted};
   for (int i = 0; i < kThreads; ++i) {
     SCOPED_TRACE(i);
     const std::string n = std::to_string(i);
     EXPECT_EQ(messages[i], expected);
-    EXPECT_EQ(LabelsOf(dir / ("ring" + n + ".kyr")), (std::set<std::string>{"key" + n, "root" + n}));
+    EXPECT_EQ(LabelsOf(dir / ("ring" + n + ".kyr")),
+              (std::set<std::string>{"key" + n, "root" + n}));
     EXPECT_TRUE(LabelsOf(dir / ("peer" + n + ".kyr")).empty());
   }
 }

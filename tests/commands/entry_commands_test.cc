@@ -29,7 +29,8 @@ TEST_F(EntryCommands, DesignateRootAndDeleteEntry) {
 
 TEST_F(EntryCommands, RefusalsLeaveKeyRingAsItWas) {
   const std::string bare = dir_ / "bare.kyr";
-  ASSERT_EQ(RunCommand("CreateKeyFile", Ring(bare, "KeyName=key;CommonName=k;NoStashFile")).status, 0);
+  ASSERT_EQ(RunCommand("CreateKeyFile", Ring(bare, "KeyName=key;CommonName=k;NoStashFile")).status,
+            0);
   const std::string wrong = "KeyFile=" + Key() + ";Password=wrong;EntryLabel=server";
   Bytes sealed = ReadFileBytes(bare);
   sealed[sealed.size() - 40] ^= 0x10;  // the last block of the key's private key, its last field
@@ -38,21 +39,25 @@ TEST_F(EntryCommands, RefusalsLeaveKeyRingAsItWas) {
   ExpectRefusals(
       {
           {"DesignateRoot", "no label", Ring(Key()), kMsgNoLabel},
-          {"DesignateRoot", "labels keep their case", Ring(Key(), "EntryLabel=Server"), kMsgNoSuchEntry},
+          {"DesignateRoot", "labels keep their case", Ring(Key(), "EntryLabel=Server"),
+           kMsgNoSuchEntry},
           {"DeleteEntry", "no label", Ring(Key()), kMsgNoLabel},
           {"DeleteEntry", "no such label", Ring(Key(), "EntryLabel=nobody"), kMsgNoSuchEntry},
           {"DeleteEntry", "wrong password", wrong, kMsgBadPassword},
-          {"DeleteEntry", "no key ring", Ring(dir_ / "missing.kyr", "EntryLabel=server"), kMsgKeyRingReadFailed},
-          {"ExtractCert", "output is the key ring", Ring(Key(), "CertFile=" + dir_.path() + "/./ring.kyr"),
-           kMsgCertFileCreateFailed},
+          {"DeleteEntry", "no key ring", Ring(dir_ / "missing.kyr", "EntryLabel=server"),
+           kMsgKeyRingReadFailed},
+          {"ExtractCert", "output is the key ring",
+           Ring(Key(), "CertFile=" + dir_.path() + "/./ring.kyr"), kMsgCertFileCreateFailed},
           {"ExtractCert", "output is the stash", Ring(Key(), "CertFile=" + dir_ / "ring.sth"),
            kMsgCertFileCreateFailed},
           {"ExtractCert", "empty output name", Ring(Key(), "CertFile="), kMsgNoCertFile},
           {"ExtractCert", "no such label", Ring(Key(), "EntryLabel=nobody"), kMsgNoSuchEntry},
           {"ExtractCert", "no default key entry with a certificate", Ring(bare), kMsgNoSuchEntry},
-          {"ExtractCert", "an entry without certificate", Ring(bare, "EntryLabel=key"), kMsgNoCertificate},
+          {"ExtractCert", "an entry without certificate", Ring(bare, "EntryLabel=key"),
+           kMsgNoCertificate},
           // The password opens the header; the key it seals is damaged, not the password wrong.
-          {"ExtractCert", "a damaged private key", Ring(damaged, "EntryLabel=key"), kMsgKeyRingReadFailed},
+          {"ExtractCert", "a damaged private key", Ring(damaged, "EntryLabel=key"),
+           kMsgKeyRingReadFailed},
       },
       {Key(), bare, damaged});
 }
@@ -61,7 +66,8 @@ TEST_F(EntryCommands, RefusalsLeaveKeyRingAsItWas) {
 // runs in a child process that has become nobody, its message told by its exit status.
 TEST_F(EntryCommands, KeyRingThatMayNotBeReadCannotBeOpened) {
   using std::filesystem::perms;
-  std::filesystem::permissions(dir_.path(), perms::owner_all | perms::group_exec | perms::others_exec);
+  std::filesystem::permissions(dir_.path(),
+                               perms::owner_all | perms::group_exec | perms::others_exec);
   std::filesystem::permissions(Key(), perms::none);
   const pid_t child = ::fork();
   if (child == 0) {
@@ -71,7 +77,8 @@ TEST_F(EntryCommands, KeyRingThatMayNotBeReadCannotBeOpened) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 255) << status;
-  EXPECT_EQ(kMsgInitFailed + static_cast<std::uint32_t>(WEXITSTATUS(status)), kMsgKeyRingOpenFailed);
+  EXPECT_EQ(kMsgInitFailed + static_cast<std::uint32_t>(WEXITSTATUS(status)),
+            kMsgKeyRingOpenFailed);
 }
 
 TEST_F(EntryCommands, ExtractCertWritesTheArmouredCertificate) {

@@ -16,7 +16,11 @@ TEST(FileIdentity, ComparesByFileNotBySpelling) {
   std::filesystem::create_symlink(dir / "a.kyr", dir / "soft");
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());  // relative names resolve against it
-  struct Case { const char* why; std::string a, b; bool same; } const kTests[] = {
+  struct Case {
+    const char* why;
+    std::string a, b;
+    bool same;
+  } const kTests[] = {
       {"same spelling", dir / "a.kyr", dir / "a.kyr", true},
       {"dot component", dir.path() + "/./a.kyr", dir / "a.kyr", true},
       {"parent component", dir.path() + "/sub/../a.kyr", dir / "a.kyr", true},

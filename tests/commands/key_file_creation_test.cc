@@ -1,4 +1,5 @@
-// CreateKeyFile, CreateSelfSigned, CreateSelfSignedRoot and ChangePassword through the command entry, on real files.
+// CreateKeyFile, CreateSelfSigned, CreateSelfSignedRoot and ChangePassword through the command
+// entry, on real files.
 #include <new>
 
 #include "command_test_util.h"
@@ -28,7 +29,12 @@ class KeyFileCreation : public ::testing::Test {
 
 TEST_F(KeyFileCreation, EachCommandStoresTheKeyAndItsCertificate) {
   const std::string request = dir_ / "server.arm";
-  struct Case { const char* command; std::string more; std::uint32_t message; bool certificate, root; };
+  struct Case {
+    const char* command;
+    std::string more;
+    std::uint32_t message;
+    bool certificate, root;
+  };
   const Case kTests[] = {
       {"CreateKeyFile", ";CertReqFile=" + request, kMsgKeyFileCreated, false, false},
       {"CreateKeyFile", ";SelfSigned", kMsgKeyFileCreated, true, false},
@@ -43,71 +49,87 @@ TEST_F(KeyFileCreation, EachCommandStoresTheKeyAndItsCertificate) {
     ASSERT_EQ(Create(c.command, c.more), Ok(c.message));
     std::optional<KeyRingEntry> entry = EntryOf(Key(), "server");
     ASSERT_TRUE(entry);
-    EXPECT_EQ(std::tuple(entry->HasPrivateKey(), entry->HasCertificates(), entry->IsTrustedRoot(), FileExists(Stash())),
+    EXPECT_EQ(std::tuple(entry->HasPrivateKey(), entry->HasCertificates(), entry->IsTrustedRoot(),
+                         FileExists(Stash())),
               std::tuple(true, c.certificate, c.root, true));
-    EXPECT_EQ(std::filesystem::status(Key()).permissions(), std::filesystem::perms(0600)) << "the owner's alone";
+    EXPECT_EQ(std::filesystem::status(Key()).permissions(), std::filesystem::perms(0600))
+        << "the owner's alone";
   }
   const std::string text = ReadFileText(request);
   EXPECT_TRUE(text.starts_with("-----BEGIN NEW CERTIFICATE REQUEST-----\n"));
   EXPECT_TRUE(text.ends_with("\n-----END NEW CERTIFICATE REQUEST-----"));
 }
 
-// Today's key sizes: the stored key has the size asked for, and its self-signed certificate verifies.
+// Today's key sizes: the stored key has the size asked for, and its self-signed certificate
+// verifies.
 TEST_F(KeyFileCreation, KeysOf3072And4096Bits) {
   for (int bits : {3072, 4096}) {
     SCOPED_TRACE(bits);
     std::filesystem::remove(Key());
-    ASSERT_EQ(Create("CreateSelfSigned", ";KeySize=" + std::to_string(bits)), Ok(kMsgSelfSignedCreated));
+    ASSERT_EQ(Create("CreateSelfSigned", ";KeySize=" + std::to_string(bits)),
+              Ok(kMsgSelfSignedCreated));
     std::optional<KeyRingEntry> entry = EntryOf(Key(), "server");
     ASSERT_TRUE(entry);
     ByteView modulus, exponent;
     ASSERT_EQ(SpkiModulusExponent(entry->publicKey, modulus, exponent), 0);
     EXPECT_EQ(modulus.size(), bits / 8 + 1u) << "a leading zero and the modulus";
-    const std::string cert = dir_.Write("self.der", std::string(entry->certificates.begin(), entry->certificates.end()));
-    EXPECT_EQ(RunCommand("ViewCert", "CertReqFile=" + cert + ";EntriesFile=" + dir_ / "view.txt;UseBER;Verify"),
+    const std::string cert =
+        dir_.Write("self.der", std::string(entry->certificates.begin(), entry->certificates.end()));
+    EXPECT_EQ(RunCommand("ViewCert",
+                         "CertReqFile=" + cert + ";EntriesFile=" + dir_ / "view.txt;UseBER;Verify"),
               Ok(kMsgCertWritten));
   }
 }
 
 TEST_F(KeyFileCreation, RefusalsCreateNothing) {
-  const std::string subject = kSubject, ring2 = dir_ / "ring2.sth", dangling = dir_ / "dangling.kyr";
+  const std::string subject = kSubject, ring2 = dir_ / "ring2.sth",
+                    dangling = dir_ / "dangling.kyr";
   const std::string existing = dir_.Write("existing.kyr", "never replaced");
   std::filesystem::create_symlink(dir_ / "nowhere", dangling);
   std::filesystem::create_directory(dir_ / "nostash.sth");  // its stash file cannot be written
   ExpectRefusals(
       {
-          {"CreateKeyFile", "no common name", Ring(Key(), "KeyName=server;Org=Example"), kMsgBadSubjectName},
-          {"CreateKeyFile", "country of three letters", Ring(Key(), subject + ";Country=USA"), kMsgBadSubjectName},
+          {"CreateKeyFile", "no common name", Ring(Key(), "KeyName=server;Org=Example"),
+           kMsgBadSubjectName},
+          {"CreateKeyFile", "country of three letters", Ring(Key(), subject + ";Country=USA"),
+           kMsgBadSubjectName},
           {"CreateKeyFile", "no label", Ring(Key(), "CommonName=www.example.com"), kMsgNoLabel},
-          {"CreateKeyFile", "empty request file name", Ring(Key(), subject + ";CertReqFile="), kMsgNoRequestFile},
+          {"CreateKeyFile", "empty request file name", Ring(Key(), subject + ";CertReqFile="),
+           kMsgNoRequestFile},
           {"CreateKeyFile", "request file is the key file, spelt otherwise",
-           Ring(Key(), subject + ";CertReqFile=" + dir_.path() + "/./ring.kyr"), kMsgRequestFileIsKeyFile},
-          {"CreateKeyFile", "request file is the stash file", Ring(Key(), subject + ";CertReqFile=" + Stash()),
+           Ring(Key(), subject + ";CertReqFile=" + dir_.path() + "/./ring.kyr"),
            kMsgRequestFileIsKeyFile},
-          {"CreateKeyFile", "key size too small", Ring(Key(), subject + ";KeySize=100"), kMsgKeyGenFailed},
+          {"CreateKeyFile", "request file is the stash file",
+           Ring(Key(), subject + ";CertReqFile=" + Stash()), kMsgRequestFileIsKeyFile},
+          {"CreateKeyFile", "key size too small", Ring(Key(), subject + ";KeySize=100"),
+           kMsgKeyGenFailed},
           // The smallest key that signs a request with MD5 has 360 bits.
-          {"CreateSelfSigned", "key too small to sign its certificate", Ring(Key(), subject + ";KeySize=256"),
-           kMsgKeyGenFailed},
-          {"CreateKeyFile", "key too small to sign a request later", Ring(Key(), subject + ";KeySize=359"),
-           kMsgKeyGenFailed},
-          // SHA-512's DigestInfo of 83 octets needs 94: 752 bits, refused before a key is made for nothing.
+          {"CreateSelfSigned", "key too small to sign its certificate",
+           Ring(Key(), subject + ";KeySize=256"), kMsgKeyGenFailed},
+          {"CreateKeyFile", "key too small to sign a request later",
+           Ring(Key(), subject + ";KeySize=359"), kMsgKeyGenFailed},
+          // SHA-512's DigestInfo of 83 octets needs 94: 752 bits, refused before a key is made for
+          // nothing.
           {"CreateSelfSigned", "key too small for the SHA-512 DigestInfo",
            Ring(Key(), subject + ";KeySize=744;Digest=SHA512"), kMsgKeyGenFailed},
           {"CreateKeyFile", "UseStash without password: a new ring has no stash",
            "KeyFile=" + Key() + ";UseStash;" + subject, kMsgNoPassword},
-          {"CreateKeyFile", "key size above 4096 bits", Ring(Key(), subject + ";KeySize=4097"), kMsgKeyGenFailed},
+          {"CreateKeyFile", "key size above 4096 bits", Ring(Key(), subject + ";KeySize=4097"),
+           kMsgKeyGenFailed},
           {"CreateKeyFile", "an existing key ring", Ring(existing, subject), kMsgKeyFileExists},
           // A name that exists but cannot be opened counts as existing too.
           {"CreateKeyFile", "a dangling link", Ring(dangling, subject), kMsgKeyFileExists},
           // A key ring without its stash file is not left behind.
-          {"CreateKeyFile", "the stash cannot be written", Ring(dir_ / "nostash.kyr", subject), kMsgStashFailed},
+          {"CreateKeyFile", "the stash cannot be written", Ring(dir_ / "nostash.kyr", subject),
+           kMsgStashFailed},
           // The stash would overwrite the key ring it names.
           {"CreateKeyFile", "key ring named like its stash", Ring(ring2, subject), kMsgStashFailed},
       },
       {existing});
   for (const std::string& file : {Key(), Stash(), ring2, dir_ / "nowhere", dir_ / "nostash.kyr"})
     EXPECT_FALSE(FileExists(file)) << file;
-  EXPECT_EQ(RunCommand("CreateKeyFile", Ring(ring2, subject + ";NoStashFile")), Ok(kMsgKeyFileCreated));
+  EXPECT_EQ(RunCommand("CreateKeyFile", Ring(ring2, subject + ";NoStashFile")),
+            Ok(kMsgKeyFileCreated));
   EXPECT_TRUE(EntryOf(ring2, "server")) << "NoStashFile wrote nothing over the ring";
 }
 
@@ -138,14 +160,17 @@ TEST_F(KeyFileCreation, PasswordStashAndChangePassword) {
       {
           {"ChangePassword", "no new password", Ring(Key()), kMsgNoNewPassword},
           {"ChangePassword", "wrong password", wrong + "NewPassword=x", kMsgBadPassword},
-          {"ChangePassword", "wrong password beats the stash", wrong + "UseStash;NewPassword=x", kMsgBadPassword},
-          {"ChangePassword", "missing key ring", Ring(dir_ / "missing.kyr", "NewPassword=x"), kMsgKeyRingReadFailed},
-          {"ChangePassword", "password too long for the stash", Ring(Key(), "NewPassword=" + std::string(129, 'p')),
-           kMsgStashFailed},
+          {"ChangePassword", "wrong password beats the stash", wrong + "UseStash;NewPassword=x",
+           kMsgBadPassword},
+          {"ChangePassword", "missing key ring", Ring(dir_ / "missing.kyr", "NewPassword=x"),
+           kMsgKeyRingReadFailed},
+          {"ChangePassword", "password too long for the stash",
+           Ring(Key(), "NewPassword=" + std::string(129, 'p')), kMsgStashFailed},
       },
       {Key(), Stash()});
   // The empty password is a password like any other; the stash file holds the new one.
-  ASSERT_EQ(RunCommand("ChangePassword", "KeyFile=" + Key() + ";UseStash;NewPassword="), Ok(kMsgPasswordChanged));
+  ASSERT_EQ(RunCommand("ChangePassword", "KeyFile=" + Key() + ";UseStash;NewPassword="),
+            Ok(kMsgPasswordChanged));
   EXPECT_EQ(OpenWith("Password=secret"), kMsgBadPassword);
   EXPECT_EQ(OpenWith("UseStash"), kMsgCertWritten);
   EXPECT_TRUE(EntryOf(Key(), "server", ""));

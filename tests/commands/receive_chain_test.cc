@@ -9,7 +9,8 @@ namespace {
 
 using namespace cmdtest;
 
-constexpr const char* kCaExtensions = "basicConstraints=critical,CA:TRUE\nkeyUsage=keyCertSign,cRLSign\n";
+constexpr const char* kCaExtensions =
+    "basicConstraints=critical,CA:TRUE\nkeyUsage=keyCertSign,cRLSign\n";
 
 class ReceiveChainTest : public ::testing::Test {
  protected:
@@ -20,13 +21,19 @@ class ReceiveChainTest : public ::testing::Test {
   }
   // The root and the intermediate's key; they serve every digest.
   void MakeAuthorities(int rootBits = 2048) {
-    ASSERT_EQ(Run("openssl req -x509 -newkey rsa:" + std::to_string(rootBits) + " -nodes -sha256 -subj "
-                  "'/CN=Chain Root/O=Peer' -days 30 -keyout root.key -out root.pem"), 0);
-    ASSERT_EQ(Run("openssl req -newkey rsa:2048 -nodes -subj '/CN=Chain Intermediate/O=Peer' -keyout int.key "
-                  "-out int.csr"), 0);
+    ASSERT_EQ(Run("openssl req -x509 -newkey rsa:" + std::to_string(rootBits) +
+                  " -nodes -sha256 -subj "
+                  "'/CN=Chain Root/O=Peer' -days 30 -keyout root.key -out root.pem"),
+              0);
+    ASSERT_EQ(Run("openssl req -newkey rsa:2048 -nodes -subj '/CN=Chain Intermediate/O=Peer' "
+                  "-keyout int.key "
+                  "-out int.csr"),
+              0);
   }
   std::string Path(const std::string& name) const { return env_.dir / name; }
-  int Run(const std::string& line) { return Shell("cd " + env_.dir.path() + " && (" + line + ") >>out.log 2>&1"); }
+  int Run(const std::string& line) {
+    return Shell("cd " + env_.dir.path() + " && (" + line + ") >>out.log 2>&1");
+  }
   Outcome Receive(const std::string& command, const std::string& ring, const std::string& file,
                   const std::string& more = "") {
     return RunCommand(command, Ring(ring, "CertReqFile=" + Path(file) + more));
@@ -34,33 +41,48 @@ class ReceiveChainTest : public ::testing::Test {
   // int-<digest>.pem signed by the root and leaf-<digest>.pem (for our server key) signed by it.
   void MakeChain(const std::string& digest) {
     if (!FileExists(Path("root.pem"))) MakeAuthorities();
-    ASSERT_EQ(Run("openssl x509 -req -in int.csr -CA root.pem -CAkey root.key -set_serial 2 -days 20 -" + digest +
-                  " -extfile ca.ext -out int-" + digest + ".pem"), 0);
-    ASSERT_EQ(Run("openssl x509 -req -in server.arm -CA int-" + digest + ".pem -CAkey int.key -set_serial 3 -days 10 -" +
-                  digest + " -extfile leaf.ext -out leaf-" + digest + ".pem"), 0);
+    ASSERT_EQ(
+        Run("openssl x509 -req -in int.csr -CA root.pem -CAkey root.key -set_serial 2 -days 20 -" +
+            digest + " -extfile ca.ext -out int-" + digest + ".pem"),
+        0);
+    ASSERT_EQ(Run("openssl x509 -req -in server.arm -CA int-" + digest +
+                  ".pem -CAkey int.key -set_serial 3 -days 10 -" + digest +
+                  " -extfile leaf.ext -out leaf-" + digest + ".pem"),
+              0);
   }
   // A copy of the server's key ring that trusts the root.
   std::string RingTrustingRoot(const std::string& name) {
     const std::string ring = Path(name);
-    std::filesystem::copy_file(env_.Server(), ring, std::filesystem::copy_options::overwrite_existing);
-    EXPECT_EQ(Receive("ReceiveRootCert", ring, "root.pem", ";EntryLabel=Root"), Ok(kMsgRootCertReceived));
+    std::filesystem::copy_file(env_.Server(), ring,
+                               std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(Receive("ReceiveRootCert", ring, "root.pem", ";EntryLabel=Root"),
+              Ok(kMsgRootCertReceived));
     return ring;
   }
 
   CaAndServer env_;  // server.kyr: key "server", its request server.arm
 };
 
-// Every form a chain comes in is received: the leaf goes to the key entry, the intermediate becomes an untrusted
-// entry labelled with its common name.
+// Every form a chain comes in is received: the leaf goes to the key entry, the intermediate becomes
+// an untrusted entry labelled with its common name.
 TEST_F(ReceiveChainTest, EveryFormOfAChainIsReceived) {
-  const struct { const char* name; const char* make; const char* more; } kForms[] = {
+  const struct {
+    const char* name;
+    const char* make;
+    const char* more;
+  } kForms[] = {
       {"fullchain", "cat leaf-D.pem int-D.pem > F", ""},
       {"root first, leaf last", "cat root.pem int-D.pem leaf-D.pem > F", ""},
-      {"x509 -text around", "openssl x509 -in leaf-D.pem -text > F && openssl x509 -in int-D.pem -text >> F", ""},
-      {"pkcs12 Bag Attributes", "cat leaf-D.pem int-D.pem > c.pem && openssl pkcs12 -export -nokeys -in c.pem "
-                                "-passout pass:x -out c.p12 && openssl pkcs12 -in c.p12 -nokeys -passin pass:x -out F", ""},
-      {"PKCS #7 PEM", "cat int-D.pem leaf-D.pem > c.pem && openssl crl2pkcs7 -nocrl -certfile c.pem -out F", ""},
-      {"PKCS #7 DER", "openssl crl2pkcs7 -nocrl -certfile int-D.pem -certfile leaf-D.pem -outform DER -out F",
+      {"x509 -text around",
+       "openssl x509 -in leaf-D.pem -text > F && openssl x509 -in int-D.pem -text >> F", ""},
+      {"pkcs12 Bag Attributes",
+       "cat leaf-D.pem int-D.pem > c.pem && openssl pkcs12 -export -nokeys -in c.pem "
+       "-passout pass:x -out c.p12 && openssl pkcs12 -in c.p12 -nokeys -passin pass:x -out F",
+       ""},
+      {"PKCS #7 PEM",
+       "cat int-D.pem leaf-D.pem > c.pem && openssl crl2pkcs7 -nocrl -certfile c.pem -out F", ""},
+      {"PKCS #7 DER",
+       "openssl crl2pkcs7 -nocrl -certfile int-D.pem -certfile leaf-D.pem -outform DER -out F",
        ";UseBER"},
   };
   MakeAuthorities(4096);
@@ -69,38 +91,48 @@ TEST_F(ReceiveChainTest, EveryFormOfAChainIsReceived) {
     for (const auto& form : kForms) {
       SCOPED_TRACE(std::string(digest) + ", " + form.name);
       std::string make = form.make;
-      for (std::size_t at; (at = make.find("-D.")) != std::string::npos;) make.replace(at, 2, "-" + std::string(digest));
-      for (std::size_t at; (at = make.find(" F")) != std::string::npos;) make.replace(at, 2, " chain.txt");
+      for (std::size_t at; (at = make.find("-D.")) != std::string::npos;)
+        make.replace(at, 2, "-" + std::string(digest));
+      for (std::size_t at; (at = make.find(" F")) != std::string::npos;)
+        make.replace(at, 2, " chain.txt");
       ASSERT_EQ(Run(make), 0) << ReadFileText(Path("out.log"));
       const std::string ring = RingTrustingRoot("chain.kyr");
       ASSERT_EQ(Receive("ReceiveCert", ring, "chain.txt", form.more), Ok(kMsgCertReceived));
       const std::optional<KeyRingEntry> server = EntryOf(ring, "server");
       ASSERT_TRUE(server);
-      EXPECT_EQ(server->certificates, CertificateDerOfFile(Path("leaf-" + std::string(digest) + ".pem")));
+      EXPECT_EQ(server->certificates,
+                CertificateDerOfFile(Path("leaf-" + std::string(digest) + ".pem")));
       const std::optional<KeyRingEntry> intermediate = EntryOf(ring, "Chain Intermediate");
       ASSERT_TRUE(intermediate);
-      EXPECT_EQ(intermediate->certificates, CertificateDerOfFile(Path("int-" + std::string(digest) + ".pem")));
+      EXPECT_EQ(intermediate->certificates,
+                CertificateDerOfFile(Path("int-" + std::string(digest) + ".pem")));
       EXPECT_FALSE(intermediate->IsTrustedRoot() || intermediate->HasPrivateKey());
-      EXPECT_FALSE(EntryOf(ring, "Chain Root (2)")) << "the root the key ring holds is not stored twice";
-      // Again: nothing new is stored, and the leaf alone now finds its issuer among the stored intermediates.
+      EXPECT_FALSE(EntryOf(ring, "Chain Root (2)"))
+          << "the root the key ring holds is not stored twice";
+      // Again: nothing new is stored, and the leaf alone now finds its issuer among the stored
+      // intermediates.
       const std::size_t entries = KeyRingEntryCount();
       ASSERT_EQ(Receive("ReceiveCert", ring, "chain.txt", form.more), Ok(kMsgCertReceived));
       ASSERT_EQ(KeyRingOpen(ring, PasswordArg("secret")), 0);
       EXPECT_EQ(KeyRingEntryCount(), entries);
-      EXPECT_EQ(Receive("ReceiveCert", ring, "leaf-" + std::string(digest) + ".pem"), Ok(kMsgCertReceived));
+      EXPECT_EQ(Receive("ReceiveCert", ring, "leaf-" + std::string(digest) + ".pem"),
+                Ok(kMsgCertReceived));
     }
   }
 }
 
-// A single certificate keeps its messages: the leaf without its intermediate lacks its issuer, as before.
+// A single certificate keeps its messages: the leaf without its intermediate lacks its issuer, as
+// before.
 TEST_F(ReceiveChainTest, SingleCertificateKeepsItsMessages) {
   MakeChain("sha256");
   const std::string ring = RingTrustingRoot("single.kyr");
-  ExpectRefusals({{"ReceiveCert", "the issuer is neither trusted nor stored", Ring(ring, "CertReqFile=" +
-                   Path("leaf-sha256.pem")), kMsgIssuerNotFound}}, {ring});
+  ExpectRefusals({{"ReceiveCert", "the issuer is neither trusted nor stored",
+                   Ring(ring, "CertReqFile=" + Path("leaf-sha256.pem")), kMsgIssuerNotFound}},
+                 {ring});
   // Text around a single certificate: read, where the plain reader could not decode it.
   ASSERT_EQ(Run("openssl x509 -in int-sha256.pem -text > int.txt"), 0);
-  EXPECT_EQ(Receive("ReceiveCert", ring, "int.txt", ";EntryLabel=Intermediate"), Ok(kMsgCertReceived));
+  EXPECT_EQ(Receive("ReceiveCert", ring, "int.txt", ";EntryLabel=Intermediate"),
+            Ok(kMsgCertReceived));
   EXPECT_EQ(Receive("ReceiveCert", ring, "leaf-sha256.pem"), Ok(kMsgCertReceived));
 }
 
@@ -108,60 +140,89 @@ TEST_F(ReceiveChainTest, SingleCertificateKeepsItsMessages) {
 TEST_F(ReceiveChainTest, UntrustedChainsAreRefused) {
   MakeChain("sha256");
   // Two authorities that certify each other, the leaf issued by one of them.
-  ASSERT_EQ(Run("openssl req -x509 -newkey rsa:1024 -nodes -subj /CN=LoopA -days 30 -keyout a.key -out a-self.pem && "
-                "openssl req -x509 -newkey rsa:1024 -nodes -subj /CN=LoopB -days 30 -keyout b.key -out b-self.pem && "
+  ASSERT_EQ(Run("openssl req -x509 -newkey rsa:1024 -nodes -subj /CN=LoopA -days 30 -keyout a.key "
+                "-out a-self.pem && "
+                "openssl req -x509 -newkey rsa:1024 -nodes -subj /CN=LoopB -days 30 -keyout b.key "
+                "-out b-self.pem && "
                 "openssl x509 -x509toreq -in a-self.pem -signkey a.key -out a.csr && "
                 "openssl x509 -x509toreq -in b-self.pem -signkey b.key -out b.csr && "
-                "openssl x509 -req -in a.csr -CA b-self.pem -CAkey b.key -set_serial 5 -days 9 -extfile ca.ext -out a.pem && "
-                "openssl x509 -req -in b.csr -CA a-self.pem -CAkey a.key -set_serial 6 -days 9 -extfile ca.ext -out b.pem && "
-                "openssl x509 -req -in server.arm -CA a.pem -CAkey a.key -set_serial 7 -days 9 -out loop-leaf.pem && "
-                "cat loop-leaf.pem a.pem b.pem > loop.pem"), 0) << ReadFileText(Path("out.log"));
-  // An end-entity certificate cannot act as an authority: the same intermediate key, certified CA:FALSE.
-  ASSERT_EQ(Run("openssl x509 -req -in int.csr -CA root.pem -CAkey root.key -set_serial 8 -days 20 -extfile leaf.ext "
-                "-out int-not-ca.pem && cat leaf-sha256.pem int-not-ca.pem > not-ca.pem"), 0);
-  ASSERT_EQ(Run("cat int-sha256.pem root.pem > no-leaf.pem && cat leaf-sha256.pem int-sha256.pem > chain.pem"), 0);
+                "openssl x509 -req -in a.csr -CA b-self.pem -CAkey b.key -set_serial 5 -days 9 "
+                "-extfile ca.ext -out a.pem && "
+                "openssl x509 -req -in b.csr -CA a-self.pem -CAkey a.key -set_serial 6 -days 9 "
+                "-extfile ca.ext -out b.pem && "
+                "openssl x509 -req -in server.arm -CA a.pem -CAkey a.key -set_serial 7 -days 9 "
+                "-out loop-leaf.pem && "
+                "cat loop-leaf.pem a.pem b.pem > loop.pem"),
+            0)
+      << ReadFileText(Path("out.log"));
+  // An end-entity certificate cannot act as an authority: the same intermediate key, certified
+  // CA:FALSE.
+  ASSERT_EQ(Run("openssl x509 -req -in int.csr -CA root.pem -CAkey root.key -set_serial 8 -days 20 "
+                "-extfile leaf.ext "
+                "-out int-not-ca.pem && cat leaf-sha256.pem int-not-ca.pem > not-ca.pem"),
+            0);
+  ASSERT_EQ(Run("cat int-sha256.pem root.pem > no-leaf.pem && cat leaf-sha256.pem int-sha256.pem > "
+                "chain.pem"),
+            0);
   const std::string ring = RingTrustingRoot("refused.kyr");
   const std::string untrusting = Path("untrusting.kyr");
   std::filesystem::copy_file(env_.Server(), untrusting);
-  const auto refusal = [&](const char* why, const std::string& keyRing, const std::string& file, std::uint32_t message) {
+  const auto refusal = [&](const char* why, const std::string& keyRing, const std::string& file,
+                           std::uint32_t message) {
     return Refusal{"ReceiveCert", why, Ring(keyRing, "CertReqFile=" + Path(file)), message};
   };
-  ExpectRefusals({refusal("the authorities certify each other, none is trusted", ring, "loop.pem", kMsgChainNotTrusted),
-                  refusal("the issuer says it is no authority", ring, "not-ca.pem", kMsgChainNotTrusted),
-                  refusal("the key ring does not trust the root", untrusting, "chain.pem", kMsgChainNotTrusted),
-                  refusal("no certificate is for a key of the key ring", ring, "no-leaf.pem", kMsgNoCertMatchesKeyEntry),
-                  {"ReceiveCert", "the label names no key entry the leaf fits",
-                   Ring(ring, "EntryLabel=Root;CertReqFile=" + Path("chain.pem")), kMsgNoCertMatchesKeyEntry}},
-                 {ring, untrusting});
-  EXPECT_EQ(Receive("ReceiveCert", untrusting, "chain.pem", ";NoTrust"), Ok(kMsgCertReceived)) << "NoTrust skips the walk";
+  ExpectRefusals(
+      {refusal("the authorities certify each other, none is trusted", ring, "loop.pem",
+               kMsgChainNotTrusted),
+       refusal("the issuer says it is no authority", ring, "not-ca.pem", kMsgChainNotTrusted),
+       refusal("the key ring does not trust the root", untrusting, "chain.pem",
+               kMsgChainNotTrusted),
+       refusal("no certificate is for a key of the key ring", ring, "no-leaf.pem",
+               kMsgNoCertMatchesKeyEntry),
+       {"ReceiveCert", "the label names no key entry the leaf fits",
+        Ring(ring, "EntryLabel=Root;CertReqFile=" + Path("chain.pem")), kMsgNoCertMatchesKeyEntry}},
+      {ring, untrusting});
+  EXPECT_EQ(Receive("ReceiveCert", untrusting, "chain.pem", ";NoTrust"), Ok(kMsgCertReceived))
+      << "NoTrust skips the walk";
 }
 
 // A path has at most ten intermediates: ten are followed, eleven are refused.
 TEST_F(ReceiveChainTest, ChainsEndAfterTenIntermediates) {
   MakeAuthorities();
-  // Hop k certified by hop k - 1 (hop 1 by the root); one key serves every hop, the names make the path.
+  // Hop k certified by hop k - 1 (hop 1 by the root); one key serves every hop, the names make the
+  // path.
   for (int hop = 1; hop <= 11; ++hop) {
-    const std::string name = "hop" + std::to_string(hop), issuer = hop == 1 ? "root" : "hop" + std::to_string(hop - 1);
-    ASSERT_EQ(Run("openssl req -new -key int.key -subj /CN=Hop" + std::to_string(hop) + " -out " + name + ".csr && "
-                  "openssl x509 -req -in " + name + ".csr -CA " + issuer + ".pem -CAkey " +
-                  (hop == 1 ? "root" : "int") + ".key -set_serial " + std::to_string(10 + hop) +
-                  " -days 9 -extfile ca.ext -out " + name + ".pem"), 0);
+    const std::string name = "hop" + std::to_string(hop),
+                      issuer = hop == 1 ? "root" : "hop" + std::to_string(hop - 1);
+    ASSERT_EQ(
+        Run("openssl req -new -key int.key -subj /CN=Hop" + std::to_string(hop) + " -out " + name +
+            ".csr && "
+            "openssl x509 -req -in " +
+            name + ".csr -CA " + issuer + ".pem -CAkey " + (hop == 1 ? "root" : "int") +
+            ".key -set_serial " + std::to_string(10 + hop) + " -days 9 -extfile ca.ext -out " +
+            name + ".pem"),
+        0);
   }
-  std::string ten = "openssl x509 -req -in server.arm -CA hop10.pem -CAkey int.key -set_serial 30 -days 9 -out ten.pem";
-  std::string eleven = "openssl x509 -req -in server.arm -CA hop11.pem -CAkey int.key -set_serial 31 -days 9 -out eleven.pem";
+  std::string ten =
+      "openssl x509 -req -in server.arm -CA hop10.pem -CAkey int.key -set_serial 30 -days 9 -out "
+      "ten.pem";
+  std::string eleven =
+      "openssl x509 -req -in server.arm -CA hop11.pem -CAkey int.key -set_serial 31 -days 9 -out "
+      "eleven.pem";
   for (int hop = 1; hop <= 11; ++hop) {
     if (hop <= 10) ten += " && cat hop" + std::to_string(hop) + ".pem >> ten.pem";
     eleven += " && cat hop" + std::to_string(hop) + ".pem >> eleven.pem";
   }
   ASSERT_EQ(Run(ten + " && " + eleven), 0);
   const std::string ring = RingTrustingRoot("hops.kyr");
-  ExpectRefusals({{"ReceiveCert", "eleven intermediates", Ring(ring, "CertReqFile=" + Path("eleven.pem")),
-                   kMsgChainNotTrusted}}, {ring});
+  ExpectRefusals({{"ReceiveCert", "eleven intermediates",
+                   Ring(ring, "CertReqFile=" + Path("eleven.pem")), kMsgChainNotTrusted}},
+                 {ring});
   EXPECT_EQ(Receive("ReceiveCert", ring, "ten.pem"), Ok(kMsgCertReceived));
 }
 
-// Certificates that bear the issuer's name but not its key: the walk checks at most 256 signatures, so 300 of them
-// before the true intermediate end it, and 200 do not.
+// Certificates that bear the issuer's name but not its key: the walk checks at most 256 signatures,
+// so 300 of them before the true intermediate end it, and 200 do not.
 TEST_F(ReceiveChainTest, SignatureChecksAreBounded) {
   if (!HavePythonCryptography()) GTEST_SKIP() << "python cryptography is not installed";
   MakeChain("sha256");
@@ -179,12 +240,17 @@ for serial in range(1, count + 1):
               .not_valid_after(now + datetime.timedelta(days=9)).sign(key, hashes.SHA256()).public_bytes(Encoding.PEM))
 )");
   const std::string decoys = std::string(kPython) + " decoys.py ";
-  ASSERT_EQ(Run(decoys + "300 int-sha256.pem d300.pem && " + decoys + "200 int-sha256.pem d200.pem && "
+  ASSERT_EQ(Run(decoys + "300 int-sha256.pem d300.pem && " + decoys +
+                "200 int-sha256.pem d200.pem && "
                 "cat leaf-sha256.pem d300.pem int-sha256.pem > c300.pem && "
-                "cat leaf-sha256.pem d200.pem int-sha256.pem > c200.pem"), 0) << ReadFileText(Path("out.log"));
+                "cat leaf-sha256.pem d200.pem int-sha256.pem > c200.pem"),
+            0)
+      << ReadFileText(Path("out.log"));
   const std::string ring = RingTrustingRoot("decoys.kyr");
-  ExpectRefusals({{"ReceiveCert", "300 certificates of the issuer's name and another key come first",
-                   Ring(ring, "CertReqFile=" + Path("c300.pem")), kMsgChainNotTrusted}}, {ring});
+  ExpectRefusals(
+      {{"ReceiveCert", "300 certificates of the issuer's name and another key come first",
+        Ring(ring, "CertReqFile=" + Path("c300.pem")), kMsgChainNotTrusted}},
+      {ring});
   EXPECT_EQ(Receive("ReceiveCert", ring, "c200.pem"), Ok(kMsgCertReceived));
 }
 
@@ -192,21 +258,30 @@ for serial in range(1, count + 1):
 TEST_F(ReceiveChainTest, HostileFilesAreRefused) {
   MakeChain("sha256");
   const std::string ring = RingTrustingRoot("hostile.kyr");
-  const std::string leaf = ReadFileText(Path("leaf-sha256.pem")), intermediate = ReadFileText(Path("int-sha256.pem"));
+  const std::string leaf = ReadFileText(Path("leaf-sha256.pem")),
+                    intermediate = ReadFileText(Path("int-sha256.pem"));
   std::string many;
   for (int i = 0; i < 1001; ++i) many += intermediate;
   const std::string body = intermediate.substr(intermediate.find('\n') + 1);
-  const struct { const char* why; std::string text; std::uint32_t message; } kTests[] = {
-      {"more than 1000 certificates: refused before any is parsed", leaf + many, kMsgTooManyCertificates},
-      {"binary bytes between the armour blocks", leaf + std::string("\0\1\2garbage\n", 11) + intermediate,
+  const struct {
+    const char* why;
+    std::string text;
+    std::uint32_t message;
+  } kTests[] = {
+      {"more than 1000 certificates: refused before any is parsed", leaf + many,
+       kMsgTooManyCertificates},
+      {"binary bytes between the armour blocks",
+       leaf + std::string("\0\1\2garbage\n", 11) + intermediate, kMsgDecodeFailed},
+      {"the last block ends without its END line",
+       leaf + intermediate.substr(0, intermediate.size() / 2), kMsgDecodeFailed},
+      {"a BEGIN line inside a block", leaf.substr(0, leaf.size() / 2) + "\n" + intermediate,
        kMsgDecodeFailed},
-      {"the last block ends without its END line", leaf + intermediate.substr(0, intermediate.size() / 2),
-       kMsgDecodeFailed},
-      {"a BEGIN line inside a block", leaf.substr(0, leaf.size() / 2) + "\n" + intermediate, kMsgDecodeFailed},
       {"an END line without its BEGIN", leaf + body + intermediate, kMsgDecodeFailed},
-      {"a block whose text is not Base64", leaf + "-----BEGIN CERTIFICATE-----\nnot*base64\n-----END CERTIFICATE-----\n",
+      {"a block whose text is not Base64",
+       leaf + "-----BEGIN CERTIFICATE-----\nnot*base64\n-----END CERTIFICATE-----\n",
        kMsgDecodeFailed},
-      {"a block that decodes to no certificate", leaf + "-----BEGIN CERTIFICATE-----\nMAMCAQE=\n-----END CERTIFICATE-----\n",
+      {"a block that decodes to no certificate",
+       leaf + "-----BEGIN CERTIFICATE-----\nMAMCAQE=\n-----END CERTIFICATE-----\n",
        kMsgBadCertificate},
       {"larger than any certificate file may be", leaf + std::string(17 << 20, '\n') + intermediate,
        kMsgCertFileReadFailed},
@@ -216,28 +291,34 @@ TEST_F(ReceiveChainTest, HostileFilesAreRefused) {
     const std::string file = Path("hostile" + std::to_string(i) + ".pem");
     WriteFileText(file, kTests[i].text);
     for (const char* command : {"ReceiveCert", "ReceiveRootCert"}) {
-      refusals.push_back({command, kTests[i].why, Ring(ring, "CertReqFile=" + file), kTests[i].message});
+      refusals.push_back(
+          {command, kTests[i].why, Ring(ring, "CertReqFile=" + file), kTests[i].message});
     }
   }
   ExpectRefusals(refusals, {ring});
 }
 
-// ExtractCert WithChain writes the leaf and its intermediate, not the root; openssl verifies what it wrote.
+// ExtractCert WithChain writes the leaf and its intermediate, not the root; openssl verifies what
+// it wrote.
 TEST_F(ReceiveChainTest, ExtractWithChainIsAcceptedByOpenssl) {
   MakeChain("sha384");
   ASSERT_EQ(Run("cat leaf-sha384.pem int-sha384.pem root.pem > chain.pem"), 0);
   const std::string ring = RingTrustingRoot("extract.kyr");
   ASSERT_EQ(Receive("ReceiveCert", ring, "chain.pem"), Ok(kMsgCertReceived));
-  ASSERT_EQ(RunCommand("ExtractCert", Ring(ring, "EntryLabel=server;WithChain;CertFile=" + Path("served.pem"))),
+  ASSERT_EQ(RunCommand("ExtractCert",
+                       Ring(ring, "EntryLabel=server;WithChain;CertFile=" + Path("served.pem"))),
             Ok(kMsgCertWritten));
   const std::string served = ReadFileText(Path("served.pem"));
   EXPECT_EQ(served, ReadFileText(Path("leaf-sha384.pem")) + ReadFileText(Path("int-sha384.pem")));
   ASSERT_EQ(Run("openssl x509 -in served.pem -out served-leaf.pem && "
-                "openssl verify -CAfile root.pem -untrusted served.pem served-leaf.pem"), 0)
+                "openssl verify -CAfile root.pem -untrusted served.pem served-leaf.pem"),
+            0)
       << ReadFileText(Path("out.log"));
   // Without a trusted root at the end there is no chain to write.
   ASSERT_EQ(RunCommand("DeleteEntry", Ring(ring, "EntryLabel=Root")), Ok(kMsgEntryDeleted));
-  EXPECT_EQ(RunCommand("ExtractCert", Ring(ring, "EntryLabel=server;WithChain;CertFile=" + Path("none.pem"))).message,
+  EXPECT_EQ(RunCommand("ExtractCert",
+                       Ring(ring, "EntryLabel=server;WithChain;CertFile=" + Path("none.pem")))
+                .message,
             kMsgChainNotTrusted);
   EXPECT_FALSE(FileExists(Path("none.pem")));
 }
@@ -246,9 +327,13 @@ TEST_F(ReceiveChainTest, ExtractWithChainIsAcceptedByOpenssl) {
 TEST_F(ReceiveChainTest, RootBundleTakesWhatItCanHold) {
   MakeChain("sha512");
   // A second root of the same name, with another key, is labelled apart.
-  ASSERT_EQ(Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=EcRoot -days 30 "
-                "-keyout ec.key -out ec.pem && openssl req -x509 -newkey rsa:1024 -nodes -subj '/CN=Chain Root' "
-                "-days 30 -keyout twin.key -out twin.pem && cat root.pem ec.pem int-sha512.pem twin.pem > bundle.pem"), 0);
+  ASSERT_EQ(Run("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj "
+                "/CN=EcRoot -days 30 "
+                "-keyout ec.key -out ec.pem && openssl req -x509 -newkey rsa:1024 -nodes -subj "
+                "'/CN=Chain Root' "
+                "-days 30 -keyout twin.key -out twin.pem && cat root.pem ec.pem int-sha512.pem "
+                "twin.pem > bundle.pem"),
+            0);
   const std::string ring = Path("bundle.kyr");
   std::filesystem::copy_file(env_.Server(), ring);
   EXPECT_EQ(Receive("ReceiveRootCert", ring, "bundle.pem"), Ok(kMsgBundleRootsSkipped));
@@ -262,8 +347,9 @@ TEST_F(ReceiveChainTest, RootBundleTakesWhatItCanHold) {
   EXPECT_EQ(Receive("ReceiveRootCert", ring, "bundle.pem"), Ok(kMsgBundleRootsSkipped));
   EXPECT_FALSE(EntryOf(ring, "Chain Root (3)"));
   ASSERT_EQ(Run("cat ec.pem int-sha512.pem > useless.pem"), 0);
-  ExpectRefusals({{"ReceiveRootCert", "no certificate can be a trusted root", Ring(ring, "CertReqFile=" +
-                   Path("useless.pem")), kMsgBundleRootsSkipped}}, {ring});
+  ExpectRefusals({{"ReceiveRootCert", "no certificate can be a trusted root",
+                   Ring(ring, "CertReqFile=" + Path("useless.pem")), kMsgBundleRootsSkipped}},
+                 {ring});
 }
 
 TEST_F(ReceiveChainTest, SystemBundleIsReceived) {
@@ -271,7 +357,9 @@ TEST_F(ReceiveChainTest, SystemBundleIsReceived) {
   if (!FileExists(bundle)) GTEST_SKIP() << bundle << " is absent";
   const std::string text = ReadFileText(bundle);
   std::size_t certificates = 0;
-  for (std::size_t at = 0; (at = text.find("-----BEGIN CERTIFICATE-----", at)) != std::string::npos; ++at) ++certificates;
+  for (std::size_t at = 0; (at = text.find("-----BEGIN CERTIFICATE-----", at)) != std::string::npos;
+       ++at)
+    ++certificates;
   const std::string ring = Path("system.kyr");
   std::filesystem::copy_file(env_.Server(), ring);
   const std::size_t before = (KeyRingOpen(ring, PasswordArg("secret")), KeyRingEntryCount());

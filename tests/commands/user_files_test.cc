@@ -1,5 +1,5 @@
-// The user's files beside a key ring and the command outputs: never removed, emptied or widened by a
-// command, whether it succeeds or fails.
+// The user's files beside a key ring and the command outputs: never removed, emptied or widened by
+// a command, whether it succeeds or fails.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,7 +31,8 @@ TEST(UserFiles, LookAlikesSurviveEveryCommand) {
   const CaAndServer pki;
   const TempDir& dir = pki.dir;
   Names lookAlikes;
-  for (const char* base : {"ca.kyr", "ca.sth", "server.kyr", "server.sth", "missing.kyr", "new.kyr", "out.crt"}) {
+  for (const char* base :
+       {"ca.kyr", "ca.sth", "server.kyr", "server.sth", "missing.kyr", "new.kyr", "out.crt"}) {
     // ".Ab3xY9" is how temporaries were once named: nobody can tell such a file from a user's.
     for (const char* suffix : {".backup", ".201612", ".bak", ".tmp", ".old", "~", ".Ab3xY9"}) {
       const std::string name = std::string(base) + suffix;
@@ -41,7 +42,10 @@ TEST(UserFiles, LookAlikesSurviveEveryCommand) {
   }
   const std::string out = ";CertFile=" + dir / "out.crt";
   const std::string report = ";EntriesFile=" + dir / "out.crt";
-  const struct { const char* command; std::string parameters; } kCommands[] = {
+  const struct {
+    const char* command;
+    std::string parameters;
+  } kCommands[] = {
       {"GetEntries", Ring(pki.Ca(), report)},
       {"GetEntries", Ring(dir / "missing.kyr", report)},
       {"GetEntries", "KeyFile=" + pki.Ca() + ";Password=wrong" + report},
@@ -62,8 +66,9 @@ TEST(UserFiles, LookAlikesSurviveEveryCommand) {
     for (const std::string& name : lookAlikes) ASSERT_EQ(ReadFileText(dir / name), name);
   }
   Names expected = lookAlikes;
-  expected.insert({"ca.kyr", "ca.sth", "ca.kyr.lock", "ca.arm", "server.kyr", "server.sth", "server.kyr.lock",
-                   "server.arm", "new.kyr", "new.sth", "new.kyr.lock", "out.crt"});
+  expected.insert({"ca.kyr", "ca.sth", "ca.kyr.lock", "ca.arm", "server.kyr", "server.sth",
+                   "server.kyr.lock", "server.arm", "new.kyr", "new.sth", "new.kyr.lock",
+                   "out.crt"});
   EXPECT_EQ(FilesOf(dir), expected) << "no temporaries, no lock file of a missing ring";
 }
 
@@ -75,18 +80,27 @@ TEST(UserFiles, FailedCommandsKeepTheirOutputFile) {
   const std::string out = dir / "out.txt";
   const std::string junk = dir.Write("junk.txt", "not a certificate\n");
   const std::string onRing = "CertReqFile=" + pki.Request() + ";CertFile=" + out;
-  const struct { const char* command; const char* why; std::string parameters; std::uint32_t message; } kTests[] = {
-      {"SignCert", "wrong password", "KeyFile=" + pki.Ca() + ";Password=wrong;" + onRing, kMsgBadPassword},
+  const struct {
+    const char* command;
+    const char* why;
+    std::string parameters;
+    std::uint32_t message;
+  } kTests[] = {
+      {"SignCert", "wrong password", "KeyFile=" + pki.Ca() + ";Password=wrong;" + onRing,
+       kMsgBadPassword},
       {"SignCert", "the ring has no signer", Ring(pki.Server(), onRing), kMsgNoSigner},
-      {"SignCert", "the request does not decode", Ring(pki.Ca(), "CertReqFile=" + junk + ";CertFile=" + out),
+      {"SignCert", "the request does not decode",
+       Ring(pki.Ca(), "CertReqFile=" + junk + ";CertFile=" + out), kMsgDecodeFailed},
+      {"ExtractCert", "no such label", Ring(pki.Ca(), "EntryLabel=nobody;CertFile=" + out),
+       kMsgNoSuchEntry},
+      {"ViewCert", "the input does not decode", "CertReqFile=" + junk + ";EntriesFile=" + out,
        kMsgDecodeFailed},
-      {"ExtractCert", "no such label", Ring(pki.Ca(), "EntryLabel=nobody;CertFile=" + out), kMsgNoSuchEntry},
-      {"ViewCert", "the input does not decode", "CertReqFile=" + junk + ";EntriesFile=" + out, kMsgDecodeFailed},
       // The request is made before the ring is saved; a ring named like its own stash cannot be.
-      {"CreateKeyFile", "the new ring is not saved", Ring(dir / "new.sth", "KeyName=k;CommonName=k;CertReqFile=" + out),
-       kMsgStashFailed},
+      {"CreateKeyFile", "the new ring is not saved",
+       Ring(dir / "new.sth", "KeyName=k;CommonName=k;CertReqFile=" + out), kMsgStashFailed},
       {"CreateKeyFile", "the request cannot be made",
-       Ring(dir / "new.kyr", "KeyName=k;CommonName=k;CertReqFile=" + dir / "no/req"), kMsgRequestFileCreateFailed},
+       Ring(dir / "new.kyr", "KeyName=k;CommonName=k;CertReqFile=" + dir / "no/req"),
+       kMsgRequestFileCreateFailed},
   };
   for (const auto& test : kTests) {
     SCOPED_TRACE(std::string(test.command) + ": " + test.why);
@@ -106,7 +120,8 @@ TEST(UserFiles, PipeOutputIsWrittenInPlaceForAReaderThread) {
   ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
   std::string received;
   std::thread reader([&] { received = ReadFileText(dir / "pipe"); });
-  EXPECT_EQ(RunCommand("ExtractCert", Ring(dir / "ring.kyr", "CertFile=" + dir / "pipe")), Ok(kMsgCertWritten));
+  EXPECT_EQ(RunCommand("ExtractCert", Ring(dir / "ring.kyr", "CertFile=" + dir / "pipe")),
+            Ok(kMsgCertWritten));
   reader.join();
   EXPECT_TRUE(received.starts_with("-----BEGIN CERTIFICATE-----\n")) << received;
   struct stat st {};
@@ -132,20 +147,23 @@ TEST(UserFiles, RelativeNamesLeaveOnlyTheirFiles) {
 }
 
 // A server reads the ring through its group: a save keeps the mode (the key ring tests check group
-// and owner). An output written over an existing file keeps its mode; a new one is made as the umask says.
+// and owner). An output written over an existing file keeps its mode; a new one is made as the
+// umask says.
 TEST(UserFiles, SavesAndOutputsKeepTheirMode) {
   const TempDir dir;
   const std::string ring = dir / "ring.kyr";
   MakeRootKeyRing(ring);
   const std::string cert = dir.Write("ca.crt", kPrecious);
-  for (const std::string& path : {ring, dir / "ring.sth"}) ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  for (const std::string& path : {ring, dir / "ring.sth"})
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
   ASSERT_EQ(::chmod(cert.c_str(), 0604), 0);
   ASSERT_EQ(RunCommand("ChangePassword", Ring(ring, "NewPassword=secret")).status, 0);
   ASSERT_EQ(RunCommand("ExtractCert", Ring(ring, "CertFile=" + cert)).status, 0);
   ASSERT_EQ(RunCommand("ExtractCert", Ring(ring, "CertFile=" + dir / "new.crt")).status, 0);
   const mode_t mask = ::umask(022);
   ::umask(mask);
-  EXPECT_EQ((std::vector<mode_t>{ModeOf(ring), ModeOf(dir / "ring.sth"), ModeOf(cert), ModeOf(dir / "new.crt")}),
+  EXPECT_EQ((std::vector<mode_t>{ModeOf(ring), ModeOf(dir / "ring.sth"), ModeOf(cert),
+                                 ModeOf(dir / "new.crt")}),
             (std::vector<mode_t>{0640, 0640, 0604, 0666 & ~mask}));
   EXPECT_NE(ReadFileText(cert), kPrecious);
 }

@@ -1,4 +1,5 @@
-// Every certificate of the CA bundle viewed: names, dates, serial and fingerprint as python cryptography reads them.
+// Every certificate of the CA bundle viewed: names, dates, serial and fingerprint as python
+// cryptography reads them.
 #include "command_test_util.h"
 
 namespace kcertadm {
@@ -6,7 +7,8 @@ namespace {
 
 using namespace cmdtest;
 
-// Links n.pem to the bundle's n-th certificate in the directory argv[1] and writes n.txt, the report's first lines.
+// Links n.pem to the bundle's n-th certificate in the directory argv[1] and writes n.txt, the
+// report's first lines.
 constexpr char kExpectedReports[] = R"(import glob, os, sys
 from cryptography import x509
 from cryptography.hazmat.primitives import hashes
@@ -46,12 +48,15 @@ TEST(ViewCertCaBundle, ReportsAgreeWithPythonCryptography) {
     GTEST_SKIP() << "needs python cryptography and /etc/ssl/certs";
   }
   TempDir dir;
-  ASSERT_EQ(Shell(std::string(kPython) + " " + dir.Write("expected.py", kExpectedReports) + " " + dir.path()), 0);
+  ASSERT_EQ(Shell(std::string(kPython) + " " + dir.Write("expected.py", kExpectedReports) + " " +
+                  dir.path()),
+            0);
   int viewed = 0;
   for (; FileExists(dir / (std::to_string(viewed + 1) + ".pem")); ++viewed) {
     const std::string base = dir / std::to_string(viewed + 1);
     SCOPED_TRACE(std::filesystem::read_symlink(base + ".pem").string());
-    ASSERT_EQ(RunCommand("ViewCert", "CertReqFile=" + base + ".pem;EntriesFile=" + base + ".report").message,
+    ASSERT_EQ(RunCommand("ViewCert", "CertReqFile=" + base + ".pem;EntriesFile=" + base + ".report")
+                  .message,
               kMsgCertWritten);
     const std::string report = ReadFileText(base + ".report");
     EXPECT_EQ(report.substr(0, report.find("Extension - ")), ReadFileText(base + ".txt"));

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "crypto/cipher/aes.h"
 #include "crypto/aes_kernel_util.h"
+#include "crypto/cipher/aes.h"
 #include "crypto/toolkit_util.h"
 #include "support/test_files.h"
 
@@ -17,7 +17,9 @@ using test_support::Hex;
 using test_support::RunCipher;
 
 const AlgorithmInfoType* AesTypeFor(std::size_t key_size) {
-  return key_size == 16 ? AlgInfoAes128CbcPad() : key_size == 24 ? AlgInfoAes192CbcPad() : AlgInfoAes256CbcPad();
+  return key_size == 16   ? AlgInfoAes128CbcPad()
+         : key_size == 24 ? AlgInfoAes192CbcPad()
+                          : AlgInfoAes256CbcPad();
 }
 
 // New key schedules, those of the objects included, take the kernel of the run.
@@ -40,7 +42,8 @@ TEST_P(AesCbcPadOnKernel, EveryWycheproofVector) {
   for (const auto& row : rows) {
     SCOPED_TRACE("tcId " + row[0] + " " + row[6]);
     const Bytes key = Hex(row[1]), iv = Hex(row[2]);
-    const Bytes plain = row[3] == "-" ? Bytes() : Hex(row[3]), cipher = row[4] == "-" ? Bytes() : Hex(row[4]);
+    const Bytes plain = row[3] == "-" ? Bytes() : Hex(row[3]),
+                cipher = row[4] == "-" ? Bytes() : Hex(row[4]);
     const ByteItem item{key.data(), static_cast<std::uint32_t>(key.size())};
     const CbcParams params{iv.data()};
     const CipherSetup setup{AesTypeFor(key.size()), &params, KeyInfoItem(), &item, AesCbcMethods};
@@ -60,14 +63,21 @@ TEST_P(AesCbcPadOnKernel, EveryWycheproofVector) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothKernels, AesCbcPadOnKernel, test_support::kBothAesKernels, test_support::AesKernelName);
+INSTANTIATE_TEST_SUITE_P(BothKernels, AesCbcPadOnKernel, test_support::kBothAesKernels,
+                         test_support::AesKernelName);
 
 // Each type takes only its own key length; a missing IV is a bad parameter.
 TEST(AesCbcPad, KeysOfAnotherLengthAndMissingIvRefused) {
   const Bytes key(33, 7), iv(16, 0);
-  const struct { const char* why; const AlgorithmInfoType* type; std::uint32_t key_length; int status; } kCases[] = {
+  const struct {
+    const char* why;
+    const AlgorithmInfoType* type;
+    std::uint32_t key_length;
+    int status;
+  } kCases[] = {
       {"AES-128 with 15 bytes", AlgInfoAes128CbcPad(), 15, TkErrBadKeyLength},
-      {"AES-128 with 24 bytes: the key length does not pick the type", AlgInfoAes128CbcPad(), 24, TkErrBadKeyLength},
+      {"AES-128 with 24 bytes: the key length does not pick the type", AlgInfoAes128CbcPad(), 24,
+       TkErrBadKeyLength},
       {"AES-192 with 32 bytes", AlgInfoAes192CbcPad(), 32, TkErrBadKeyLength},
       {"AES-256 with 33 bytes", AlgInfoAes256CbcPad(), 33, TkErrBadKeyLength},
       {"AES-256 with an empty key", AlgInfoAes256CbcPad(), 0, TkErrBadKeyLength},
@@ -77,7 +87,9 @@ TEST(AesCbcPad, KeysOfAnotherLengthAndMissingIvRefused) {
     const ByteItem item{key.data(), c.key_length};
     const CbcParams params{iv.data()};
     Bytes out;
-    EXPECT_EQ(RunCipher({c.type, &params, KeyInfoItem(), &item, AesCbcMethods}, true, iv, &out), c.status) << c.why;
+    EXPECT_EQ(RunCipher({c.type, &params, KeyInfoItem(), &item, AesCbcMethods}, true, iv, &out),
+              c.status)
+        << c.why;
   }
   AlgorithmObject* alg = nullptr;
   ASSERT_EQ(AlgCreate(&alg), 0);
@@ -99,7 +111,8 @@ TEST(AesCbcPad, SixteenByteBlocksBufferedAndHeldBack) {
   ASSERT_EQ(RunCipher(setup, true, plain, &cipher, 0, 32), 0);
   ASSERT_EQ(cipher.size(), 32u);
   EXPECT_EQ(RunCipher(setup, true, plain, &out, 0, 31), TkErrOutputTooSmall);
-  EXPECT_EQ(RunCipher(setup, false, Bytes(cipher.begin(), cipher.end() - 8), &out), TkErrInputTooLong);
+  EXPECT_EQ(RunCipher(setup, false, Bytes(cipher.begin(), cipher.end() - 8), &out),
+            TkErrInputTooLong);
   EXPECT_EQ(RunCipher(setup, false, Bytes(cipher.begin(), cipher.begin() + 16), &out), TkErrBadData)
       << "the first block alone ends in the plaintext's last byte, not in padding";
 
@@ -112,7 +125,8 @@ TEST(AesCbcPad, SixteenByteBlocksBufferedAndHeldBack) {
   ASSERT_EQ(DecryptInit(alg, aes, AesCbcMethods, nullptr), 0);
   std::uint8_t buffer[32];
   std::uint32_t written = 99;
-  ASSERT_EQ(DecryptUpdate(alg, buffer, &written, sizeof(buffer), cipher.data(), 32, nullptr, nullptr), 0);
+  ASSERT_EQ(
+      DecryptUpdate(alg, buffer, &written, sizeof(buffer), cipher.data(), 32, nullptr, nullptr), 0);
   EXPECT_EQ(written, 16u) << "the last block waits for Final";
   ASSERT_EQ(DecryptFinal(alg, buffer + 16, &written, 16, nullptr, nullptr), 0);
   EXPECT_EQ(written, 0u) << "a whole block of padding";
@@ -122,7 +136,8 @@ TEST(AesCbcPad, SixteenByteBlocksBufferedAndHeldBack) {
 
 // openssl enc as the other party, on messages of random lengths and bytes.
 TEST(AesCbcPad, AgreesWithOpensslEnc) {
-  if (std::system("openssl version >/dev/null 2>&1") != 0) GTEST_SKIP() << "openssl is not installed";
+  if (std::system("openssl version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "openssl is not installed";
   test_support::TempDir dir;
   test_support::Lcg lcg{77};
   for (std::size_t key_size : {16u, 24u, 32u}) {
@@ -132,8 +147,8 @@ TEST(AesCbcPad, AgreesWithOpensslEnc) {
       lcg.Fill(key.data(), key.size()), lcg.Fill(iv.data(), 16), lcg.Fill(plain.data(), length);
       test_support::WriteFileBytes(dir / "plain", plain);
       const std::string line = "openssl enc -aes-" + std::to_string(key_size * 8) + "-cbc -K " +
-                               test_support::ToHex(key) + " -iv " + test_support::ToHex(iv) + " -in " + (dir / "plain") +
-                               " -out " + (dir / "cipher");
+                               test_support::ToHex(key) + " -iv " + test_support::ToHex(iv) +
+                               " -in " + (dir / "plain") + " -out " + (dir / "cipher");
       ASSERT_EQ(std::system(line.c_str()), 0);
       const Bytes theirs = test_support::ReadFileBytes(dir / "cipher");
       const ByteItem item{key.data(), static_cast<std::uint32_t>(key_size)};

@@ -13,8 +13,8 @@ namespace {
 
 using test_support::ToHex;
 
-// Python's results (bignum/make_vectors.py) for carry, borrow and quotient-correction cases; sums that
-// need a limb more than their operands.
+// Python's results (bignum/make_vectors.py) for carry, borrow and quotient-correction cases; sums
+// that need a limb more than their operands.
 TEST(BigNum, MatchesReferenceVectors) {
   const auto rows = test_support::ReadVectorFile("bignum/vectors.txt");
   ASSERT_GT(rows.size(), 740u);
@@ -33,7 +33,8 @@ TEST(BigNum, MatchesReferenceVectors) {
       const int code = BigNum::ModInverse(x, y, &r);
       got = code == 0 ? ToHex(r) : code == kBigNumNoInverse ? "none" : "error";
     }
-    if (op == "exp") got = BigNum::ModExp(x, y, test_support::BigNumFromHex(row[3]), &r) ? "error" : ToHex(r);
+    if (op == "exp")
+      got = BigNum::ModExp(x, y, test_support::BigNumFromHex(row[3]), &r) ? "error" : ToHex(r);
     EXPECT_EQ(got, row[4]);
   }
 }
@@ -60,14 +61,21 @@ TEST(BigNum, RefusesBadArguments) {
   EXPECT_EQ(BigNum::ModExp(BigNum(5), BigNum(3), huge, &r), kBigNumTooLarge);
 }
 
-// The constant-time inverses of key generation against Euclid: moduli of all ones and of a lone top bit
-// run the borrows and the halving through every limb; even moduli for the public-exponent form.
+// The constant-time inverses of key generation against Euclid: moduli of all ones and of a lone top
+// bit run the borrows and the halving through every limb; even moduli for the public-exponent form.
 TEST(BigNum, ConstantTimeInversesMatchEuclid) {
-  const struct { const char* x; const char* m; const char* why; } kTests[] = {
+  const struct {
+    const char* x;
+    const char* m;
+    const char* why;
+  } kTests[] = {
       {"2", "3", "smallest modulus"},
-      {"10001", "ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff", "modulus of all ones"},
-      {"fffffffffffffffffffffffffffffffe", "1000000000000000000000000000000000000000000000001", "top bit alone"},
-      {"123456789abcdef", "fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffb", "value of one limb"},
+      {"10001", "ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff",
+       "modulus of all ones"},
+      {"fffffffffffffffffffffffffffffffe", "1000000000000000000000000000000000000000000000001",
+       "top bit alone"},
+      {"123456789abcdef", "fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffb",
+       "value of one limb"},
       {"0", "65", "zero has no inverse"},
       {"f", "2d", "common factor 3"},
   };
@@ -84,7 +92,8 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
   const RsaKeyMaterial& key = test_support::TestKey(1024);
   BigNum p1 = key.prime1, got, expected;
   p1.SubSmall(1);
-  for (const BigNum& m : {p1, test_support::BigNumFromHex("10000000000000000"), test_support::BigNumFromHex("c0000000000000000000000000000006")}) {
+  for (const BigNum& m : {p1, test_support::BigNumFromHex("10000000000000000"),
+                          test_support::BigNumFromHex("c0000000000000000000000000000006")}) {
     ASSERT_EQ(InverseOfPublicOdd(BigNum(65537), m, &got), 0);
     ASSERT_EQ(BigNum::ModInverse(BigNum(65537), m, &expected), 0);
     EXPECT_EQ(got, expected);
@@ -93,19 +102,25 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
   EXPECT_EQ(ConstTimeModInverse(BigNum(3), BigNum(10), &got), kBigNumBadArgument) << "even modulus";
 }
 
-// The shift-and-subtract remainder against long division: a of all ones keeps the masked subtraction busy
-// on every bit, a modulus with its top limb's high bit set makes 2 r + 1 spill past the limbs, even moduli
-// are the p - 1 of key loading.
+// The shift-and-subtract remainder against long division: a of all ones keeps the masked
+// subtraction busy on every bit, a modulus with its top limb's high bit set makes 2 r + 1 spill
+// past the limbs, even moduli are the p - 1 of key loading.
 TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
-  const struct { const char* a; const char* m; const char* why; } kTests[] = {
+  const struct {
+    const char* a;
+    const char* m;
+    const char* why;
+  } kTests[] = {
       {"0", "7", "zero"},
       {"6", "7", "already reduced"},
       {"7", "7", "the modulus itself"},
-      {"ffffffffffffffffffffffffffffffffffffffffffffffff", "2", "all ones by the smallest even modulus"},
+      {"ffffffffffffffffffffffffffffffffffffffffffffffff", "2",
+       "all ones by the smallest even modulus"},
       {"ffffffffffffffffffffffffffffffffffffffffffffffff", "1", "everything is 0 modulo 1"},
       {"ffffffffffffffffffffffffffffffffffffffffffffffff", "fffffffffffffffffffffffffffffffe",
        "top bit of the modulus set: the doubled remainder leaves the limbs"},
-      {"123456789abcdef0fedcba9876543210", "123456789abcdef0fedcba9876543211", "just below a two-limb modulus"},
+      {"123456789abcdef0fedcba9876543210", "123456789abcdef0fedcba9876543211",
+       "just below a two-limb modulus"},
       {"10000000000000000000000000000000000000000000000000000000000000000",
        "c0000000000000000000000000000006", "a power of two by an even modulus"},
   };
@@ -115,7 +130,8 @@ TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
     BigNum expected;
     ASSERT_EQ(BigNum::Mod(a, m, &expected), 0);
     LimbVector got(m.limbs().size());
-    ConstTimeMod(got.data(), a.limbs().data(), a.limbs().size(), m.limbs().data(), m.limbs().size());
+    ConstTimeMod(got.data(), a.limbs().data(), a.limbs().size(), m.limbs().data(),
+                 m.limbs().size());
     EXPECT_EQ(BigNum::FromLimbs(got.data(), got.size()), expected);
   }
   // d modulo p - 1: the reduction key loading makes of a key that stores d in place of exponent1.
@@ -128,14 +144,19 @@ TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
   EXPECT_EQ(BigNum::FromLimbs(got.data(), got.size()), key.exponent1);
 }
 
-// The fixed-step Montgomery set-up of secret moduli against the long division of public ones, on every
-// kernel here: R mod n, R^2 mod n, and an exponentiation (which on IFMA uses the 52-bit digits' R^2).
+// The fixed-step Montgomery set-up of secret moduli against the long division of public ones, on
+// every kernel here: R mod n, R^2 mod n, and an exponentiation (which on IFMA uses the 52-bit
+// digits' R^2).
 TEST(BigNum, SecretModulusSetUpMatchesDivision) {
-  const struct { BigNum n; const char* why; } kTests[] = {
+  const struct {
+    BigNum n;
+    const char* why;
+  } kTests[] = {
       {BigNum(3), "smallest modulus"},
       {BigNum(65537), "a public exponent, 17 bits in one limb"},
       {test_support::BigNumFromHex(std::string(32, 'f')), "all ones: R mod n is 1"},
-      {test_support::BigNumFromHex("8" + std::string(30, '0') + "1"), "a lone top bit: the most doublings into R"},
+      {test_support::BigNumFromHex("8" + std::string(30, '0') + "1"),
+       "a lone top bit: the most doublings into R"},
       {test_support::TestKey(4096).prime1, "a 2048-bit prime"},
   };
   for (RsaKernel kernel : AvailableRsaKernels()) {

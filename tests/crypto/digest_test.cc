@@ -40,7 +40,8 @@ TEST(DigestGeneratedVectors, EveryLengthMatches) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row[0] + " length " + row[1]);
     const Bytes input = test_support::PatternBytes(std::stoul(row[1]));
-    for (std::size_t piece : {0u, 1u, 17u, 63u, 127u}) EXPECT_EQ(kHashes.at(row[0])(input, piece), row[2]) << piece;
+    for (std::size_t piece : {0u, 1u, 17u, 63u, 127u})
+      EXPECT_EQ(kHashes.at(row[0])(input, piece), row[2]) << piece;
   }
 }
 
@@ -49,11 +50,13 @@ TEST(Sha1BlockFunctions, PortableAndExtensionsAgree) {
   if (!sha1_internal::HaveShaExtensions()) GTEST_SKIP() << "no SHA extensions on this processor";
   const Bytes data = test_support::PatternBytes(64 * 37);
   for (std::size_t blocks : {1u, 2u, 37u}) {
-    std::vector<std::uint32_t> portable{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0}, extensions(portable);
+    std::vector<std::uint32_t> portable{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476, 0xc3d2e1f0},
+        extensions(portable);
     sha1_internal::CompressPortable(portable.data(), data.data(), blocks);
     sha1_internal::CompressShaExtensions(extensions.data(), data.data(), blocks);
     EXPECT_EQ(portable, extensions) << blocks;
-    std::vector<std::uint32_t> portable256(Sha256Variant::kInitialState, Sha256Variant::kInitialState + 8),
+    std::vector<std::uint32_t> portable256(Sha256Variant::kInitialState,
+                                           Sha256Variant::kInitialState + 8),
         extensions256(portable256);
     sha256_internal::CompressPortable(portable256.data(), data.data(), blocks);
     sha256_internal::CompressShaExtensions(extensions256.data(), data.data(), blocks);
@@ -61,12 +64,19 @@ TEST(Sha1BlockFunctions, PortableAndExtensionsAgree) {
   }
 }
 
-// RFC 1319, RFC 1321 A.5 and FIPS 180 answers through the objects: split input, buffer rule, restart after Final.
+// RFC 1319, RFC 1321 A.5 and FIPS 180 answers through the objects: split input, buffer rule,
+// restart after Final.
 TEST(DigestObjects, PublishedAnswersBufferRuleAndRestartAfterFinal) {
-  const std::string digits = "12345678901234567890123456789012345678901234567890123456789012345678901234567890";
+  const std::string digits =
+      "12345678901234567890123456789012345678901234567890123456789012345678901234567890";
   const std::string kTwoBlocks =
-      "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu";
-  const struct { const AlgorithmInfoType* type; std::string input; const char* digest; } kAnswers[] = {
+      "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmno"
+      "pqrsmnopqrstnopqrstu";
+  const struct {
+    const AlgorithmInfoType* type;
+    std::string input;
+    const char* digest;
+  } kAnswers[] = {
       {AlgInfoMd2(), "", "8350e5a3e24c153df2275c9f80692773"},
       {AlgInfoMd2(), "abc", "da853b0d3f88d99b30283a69e6ded6bb"},
       {AlgInfoMd2(), "message digest", "ab4f496bfb2a530b219ff33031fe06b0"},
@@ -81,14 +91,18 @@ TEST(DigestObjects, PublishedAnswersBufferRuleAndRestartAfterFinal) {
       {AlgInfoSha256(), "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
        "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
       {AlgInfoSha384(), "abc",
-       "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c825a7"},
+       "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358baeca134c"
+       "825a7"},
       {AlgInfoSha384(), kTwoBlocks,
-       "09330c33f71147e83d192fc782cd1b4753111b173b3b05d22fa08086e3b0f712fcc7c71a557e2db966c3e9fa91746039"},
+       "09330c33f71147e83d192fc782cd1b4753111b173b3b05d22fa08086e3b0f712fcc7c71a557e2db966c3e9fa917"
+       "46039"},
       {AlgInfoSha512(), "abc",
-       "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23a3feebbd"
+       "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836ba3c23a3f"
+       "eebbd"
        "454d4423643ce80e2a9ac94fa54ca49f"},
       {AlgInfoSha512(), kTwoBlocks,
-       "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018501d289e4900f7e4331b99dec4b5433a"
+       "8e959b75dae313da8cf4f72814fc143f8f7779c6eb9f7fa17299aeadb6889018501d289e4900f7e4331b99dec4b"
+       "5433a"
        "c7d329eeb6dd26545e96e55b874be909"},
   };
   for (const auto& a : kAnswers) {
@@ -104,7 +118,8 @@ TEST(DigestObjects, PublishedAnswersBufferRuleAndRestartAfterFinal) {
       ASSERT_EQ(DigestUpdate(alg, "", 0, nullptr), 0);
       ASSERT_EQ(DigestUpdate(alg, a.input.data() + half, a.input.size() - half, nullptr), 0);
       std::uint32_t length = 99;
-      EXPECT_EQ(DigestFinal(alg, out, &length, size - 1, nullptr), TkErrOutputTooSmall) << "leaves the message intact";
+      EXPECT_EQ(DigestFinal(alg, out, &length, size - 1, nullptr), TkErrOutputTooSmall)
+          << "leaves the message intact";
       EXPECT_EQ(length, 0u);
       ASSERT_EQ(DigestFinal(alg, out, &length, size, nullptr), 0);
       EXPECT_EQ(test_support::ToHex(out, length), a.digest);

@@ -14,12 +14,17 @@
 namespace kcertadm {
 namespace {
 
-// A stand-in key ring: 600 entries of five fields; sizes meet every case of the phase rule, one spans batches.
+// A stand-in key ring: 600 entries of five fields; sizes meet every case of the phase rule, one
+// spans batches.
 const std::vector<std::string> kFakeRingFields = [] {
   std::vector<std::string> made;
   for (std::uint32_t i = 0; i < 5 * 600; ++i) {
-    std::string field(i == 1 ? 9 * KeyRingSampleBatch::kBatchSize : i < 60 ? i % 9 : (i * 7919) % 1601, '\0');
-    for (std::size_t k = 0; k < field.size(); ++k) field[k] = static_cast<char>((i * 131 + k * 17) >> 3);
+    std::string field(i == 1   ? 9 * KeyRingSampleBatch::kBatchSize
+                      : i < 60 ? i % 9
+                               : (i * 7919) % 1601,
+                      '\0');
+    for (std::size_t k = 0; k < field.size(); ++k)
+      field[k] = static_cast<char>((i * 131 + k * 17) >> 3);
     made.push_back(field);
   }
   return made;
@@ -30,7 +35,8 @@ void FakeRingSampler(KeyRingFieldSample sample, void* context) {
     sample(context, reinterpret_cast<const std::uint8_t*>(field.data()), field.size());
 }
 
-// The samples one byte at a time, straight from the rule: every eighth byte of each field from the phase on.
+// The samples one byte at a time, straight from the rule: every eighth byte of each field from the
+// phase on.
 std::string OneByteSamples(std::uint32_t phase) {
   std::string samples;
   for (const std::string& field : kFakeRingFields) {
@@ -44,7 +50,8 @@ std::string OneByteSamples(std::uint32_t phase) {
   return samples;
 }
 
-// The whole seeding, samples fed in batches, leaves the generator where one-byte seeds of every byte do.
+// The whole seeding, samples fed in batches, leaves the generator where one-byte seeds of every
+// byte do.
 TEST(Entropy, WholeSeedingMatchesOneByteSeeds) {
   SetKeyRingEntrySampler(&FakeRingSampler);
   std::vector<std::string> calls;
@@ -61,7 +68,8 @@ TEST(Entropy, WholeSeedingMatchesOneByteSeeds) {
     after = std::time(nullptr);
   } while (before != after);
   SetKeyRingEntrySampler(nullptr);
-  ASSERT_TRUE(calls.size() >= 4 && calls[0].size() == 12 && calls[1].size() == 144 && calls.back().size() == 32)
+  ASSERT_TRUE(calls.size() >= 4 && calls[0].size() == 12 && calls[1].size() == 144 &&
+              calls.back().size() == 32)
       << "clocks, file status, samples and text, then the last 32 bytes";
   std::string rest;
   for (std::size_t i = 2; i + 1 < calls.size(); ++i) rest += calls[i];
@@ -83,8 +91,11 @@ TEST(Entropy, WholeSeedingMatchesOneByteSeeds) {
 TEST(Entropy, TextIsFedInLineReaderPieces) {
   const std::string long_line(250, 'x'), exact(120, 'y');
   std::vector<std::string> calls;
-  SeedTextPieces([&](const std::uint8_t* d, std::size_t n) { calls.emplace_back(reinterpret_cast<const char*>(d), n); },
-                 "short\n" + long_line + "\n" + exact + "\n" + std::string("nul\0hidden\n", 11) + "tail");
+  SeedTextPieces(
+      [&](const std::uint8_t* d, std::size_t n) {
+        calls.emplace_back(reinterpret_cast<const char*>(d), n);
+      },
+      "short\n" + long_line + "\n" + exact + "\n" + std::string("nul\0hidden\n", 11) + "tail");
   const std::vector<std::string> expected = {"short\n" + long_line + "\n" + exact + "\nnultail"};
   EXPECT_EQ(calls, expected) << "each piece cut at its NUL byte, the pieces fed as one seed";
 }
@@ -94,10 +105,12 @@ TEST(Entropy, FileStatusRecordsAndPaths) {
   FileStatusRecord("/", root), FileStatusRecord("/no/such/path", none);
   EXPECT_NE(0, std::memcmp(root, zero, 36)) << "the root keeps its slash";
   EXPECT_EQ(0, std::memcmp(none, zero, 36)) << "failed queries feed zeros";
-  for (const std::string& tmpdir : {std::string("/var/tmp"), std::string(300, 'a')}) {  // too long: the fallback
+  for (const std::string& tmpdir :
+       {std::string("/var/tmp"), std::string(300, 'a')}) {  // too long: the fallback
     test_support::ScopedEnv env("TMPDIR", tmpdir);
     const std::vector<std::string> paths = StatusSeedPaths();
-    EXPECT_EQ(paths, (std::vector<std::string>{paths.at(0), "/usr", tmpdir.size() < 300 ? tmpdir : "/tmp", "/etc"}));
+    EXPECT_EQ(paths, (std::vector<std::string>{paths.at(0), "/usr",
+                                               tmpdir.size() < 300 ? tmpdir : "/tmp", "/etc"}));
   }
 }
 

@@ -38,14 +38,16 @@ std::vector<BigNum> Moduli(std::size_t bits, std::mt19937_64& rng) {
 class KernelTest : public ::testing::TestWithParam<RsaKernel> {
  protected:
   void SetUp() override {
-    if (!RsaKernelAvailable(GetParam())) GTEST_SKIP() << "this processor cannot run " << RsaKernelName(GetParam());
+    if (!RsaKernelAvailable(GetParam()))
+      GTEST_SKIP() << "this processor cannot run " << RsaKernelName(GetParam());
   }
 };
 
-// The 64-bit products, every limb count: r R = a b (mod n), with R = 2^(64 limbs), for operands below n
-// and for a first operand of any value below R.
+// The 64-bit products, every limb count: r R = a b (mod n), with R = 2^(64 limbs), for operands
+// below n and for a first operand of any value below R.
 TEST_P(KernelTest, ProductsMatchReference) {
-  if (GetParam() == RsaKernel::kIfma) GTEST_SKIP() << "IFMA works in the exponentiations only (next test)";
+  if (GetParam() == RsaKernel::kIfma)
+    GTEST_SKIP() << "IFMA works in the exponentiations only (next test)";
   std::mt19937_64 rng(17);
   for (std::size_t limbs = 1; limbs <= kMaxMontLimbs; ++limbs) {
     for (const BigNum& n : Moduli(64 * limbs - (limbs % 3 == 0 ? 5 : 0), rng)) {
@@ -56,8 +58,9 @@ TEST_P(KernelTest, ProductsMatchReference) {
       r_power.SetBit(64 * limbs);
       for (Shape sa : {Shape::kRandom, Shape::kAllOnes, Shape::kZero}) {
         for (Shape sb : {Shape::kRandom, Shape::kAllOnes, Shape::kTopBit}) {
-          SCOPED_TRACE(::testing::Message() << limbs << " limbs, shapes " << int(sa) << "," << int(sb) << ", n "
-                                            << test_support::ToHex(n).substr(0, 20));
+          SCOPED_TRACE(::testing::Message()
+                       << limbs << " limbs, shapes " << int(sa) << "," << int(sb) << ", n "
+                       << test_support::ToHex(n).substr(0, 20));
           const BigNum a = Operand(sa, 64 * limbs, rng);  // up to R - 1
           BigNum b;
           BigNum::Mod(Operand(sb, 64 * limbs, rng), n, &b);
@@ -122,8 +125,9 @@ TEST_P(KernelTest, LargestOperandsCarryThroughEveryRow) {
   }
 }
 
-// Every exponentiation on the kernel, every size from one limb to 8192 bits, against square and multiply
-// over BigNum: the constant-time one alone and in pairs (equal and unequal sizes), and the public one.
+// Every exponentiation on the kernel, every size from one limb to 8192 bits, against square and
+// multiply over BigNum: the constant-time one alone and in pairs (equal and unequal sizes), and the
+// public one.
 TEST_P(KernelTest, ExponentiationsMatchReference) {
   std::mt19937_64 rng(23);
   for (std::size_t bits = 62; bits <= 64 * kMaxMontLimbs; bits += bits < 1100 ? 31 : 467) {
@@ -132,10 +136,12 @@ TEST_P(KernelTest, ExponentiationsMatchReference) {
       const BigNum& n = moduli[i];
       const BigNum& other = moduli[(i + 1) % moduli.size()];
       const BigNum shorter = Moduli(bits - 53, rng)[i];
-      SCOPED_TRACE(::testing::Message() << bits << " bits, n " << test_support::ToHex(n).substr(0, 20));
+      SCOPED_TRACE(::testing::Message()
+                   << bits << " bits, n " << test_support::ToHex(n).substr(0, 20));
       MontgomeryContext mont, mont_other, mont_shorter;
       ASSERT_EQ(mont.Init(n, GetParam()) | mont_other.Init(other, GetParam()) |
-                    mont_shorter.Init(shorter, GetParam()), 0);
+                    mont_shorter.Init(shorter, GetParam()),
+                0);
       ASSERT_EQ(mont.kernel(), GetParam());
       const std::size_t limbs = mont.size();
       BigNum x, y, z;
@@ -146,8 +152,8 @@ TEST_P(KernelTest, ExponentiationsMatchReference) {
       const BigNum e1 = Operand(Shape::kAllOnes, 23, rng);
       BigNum e2 = Operand(Shape::kRandom, 31, rng);
       e2.SetBit(30);
-      LimbVector xl(limbs), yl(limbs), zl(mont_shorter.size()), el1(1), el2(1), r1(limbs), r2(limbs),
-          r3(mont_shorter.size());
+      LimbVector xl(limbs), yl(limbs), zl(mont_shorter.size()), el1(1), el2(1), r1(limbs),
+          r2(limbs), r3(mont_shorter.size());
       x.CopyLimbs(xl.data(), limbs);
       y.CopyLimbs(yl.data(), limbs);
       z.CopyLimbs(zl.data(), zl.size());
@@ -157,14 +163,17 @@ TEST_P(KernelTest, ExponentiationsMatchReference) {
       mont.ExpConstTime(r1.data(), xl.data(), el1.data(), 23);
       EXPECT_EQ(BigNum::FromLimbs(r1.data(), limbs), expected_x) << "constant time";
       EXPECT_EQ(mont.Exp(x, e1), expected_x) << "variable time";
-      EXPECT_EQ(mont.Exp(BigNum::Add(x, BigNum::Mul(n, n)), e1), expected_x) << "base above the modulus";
-      MontgomeryContext::ExpConstTimePair(mont, r1.data(), xl.data(), el1.data(), mont_other, r2.data(),
-                                          yl.data(), el2.data(), 31);
+      EXPECT_EQ(mont.Exp(BigNum::Add(x, BigNum::Mul(n, n)), e1), expected_x)
+          << "base above the modulus";
+      MontgomeryContext::ExpConstTimePair(mont, r1.data(), xl.data(), el1.data(), mont_other,
+                                          r2.data(), yl.data(), el2.data(), 31);
       EXPECT_EQ(BigNum::FromLimbs(r1.data(), limbs), expected_x) << "pair, first";
-      EXPECT_EQ(BigNum::FromLimbs(r2.data(), limbs), test_support::PlainModExp(y, e2, other)) << "pair, second";
-      MontgomeryContext::ExpConstTimePair(mont, r1.data(), xl.data(), el2.data(), mont_shorter, r3.data(),
-                                          zl.data(), el1.data(), 31);
-      EXPECT_EQ(BigNum::FromLimbs(r1.data(), limbs), test_support::PlainModExp(x, e2, n)) << "unequal pair, first";
+      EXPECT_EQ(BigNum::FromLimbs(r2.data(), limbs), test_support::PlainModExp(y, e2, other))
+          << "pair, second";
+      MontgomeryContext::ExpConstTimePair(mont, r1.data(), xl.data(), el2.data(), mont_shorter,
+                                          r3.data(), zl.data(), el1.data(), 31);
+      EXPECT_EQ(BigNum::FromLimbs(r1.data(), limbs), test_support::PlainModExp(x, e2, n))
+          << "unequal pair, first";
       EXPECT_EQ(BigNum::FromLimbs(r3.data(), r3.size()), test_support::PlainModExp(z, e1, shorter))
           << "unequal pair, second";
     }
@@ -216,7 +225,9 @@ TEST(Montgomery, ReduceAndSubtract) {
 
 INSTANTIATE_TEST_SUITE_P(Kernels, KernelTest,
                          ::testing::Values(RsaKernel::kPortable, RsaKernel::kAdx, RsaKernel::kIfma),
-                         [](const auto& kernel) { return std::string(RsaKernelName(kernel.param)); });
+                         [](const auto& kernel) {
+                           return std::string(RsaKernelName(kernel.param));
+                         });
 
 }  // namespace
 }  // namespace kcertadm

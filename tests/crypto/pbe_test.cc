@@ -10,12 +10,15 @@ const Bytes kSalt = test_support::TextBytes("QbQbQbQb");
 const Bytes kPassword = test_support::TextBytes(std::string("pw1\0", 4));
 
 // A whole message through a PBE object, into input size + 17 bytes unless `room` is given.
-int RunPbe(bool encrypt, const Bytes& password, const Bytes& in, Bytes* out, std::uint32_t iterations = 7,
-           const Bytes& salt = kSalt, std::size_t piece = 0, std::uint32_t room = 0) {
+int RunPbe(bool encrypt, const Bytes& password, const Bytes& in, Bytes* out,
+           std::uint32_t iterations = 7, const Bytes& salt = kSalt, std::size_t piece = 0,
+           std::uint32_t room = 0) {
   const ByteItem item{password.data(), static_cast<std::uint32_t>(password.size())};
   const PbeParams params{salt.data(), iterations};
-  const test_support::CipherSetup setup{AlgInfoPbeMd5DesCbc(), &params, KeyInfoItem(), &item, PbeMethods};
-  return test_support::RunCipher(setup, encrypt, in, out, piece, room ? room : static_cast<std::uint32_t>(in.size() + 17));
+  const test_support::CipherSetup setup{AlgInfoPbeMd5DesCbc(), &params, KeyInfoItem(), &item,
+                                        PbeMethods};
+  return test_support::RunCipher(setup, encrypt, in, out, piece,
+                                 room ? room : static_cast<std::uint32_t>(in.size() + 17));
 }
 
 // crypto/make_pbe_vectors.py: every padding remainder, in pieces that straddle the blocks.
@@ -24,14 +27,18 @@ TEST(PbeVectors, MatchIndependentImplementation) {
   ASSERT_GE(rows.size(), 12u);
   for (const auto& row : rows) {
     SCOPED_TRACE(row[0] + " length " + row[3]);  // "-": the empty password
-    const Bytes password = test_support::Hex(row[0]), plain = test_support::PatternBytes(std::stoul(row[3]));
+    const Bytes password = test_support::Hex(row[0]),
+                plain = test_support::PatternBytes(std::stoul(row[3]));
     const std::uint32_t iterations = std::stoul(row[2]);
     for (std::size_t piece : {0u, 1u, 7u, 9u}) {
       SCOPED_TRACE(piece);
       Bytes sealed, opened;
-      ASSERT_EQ(RunPbe(true, password, plain, &sealed, iterations, test_support::Hex(row[1]), piece), 0);
+      ASSERT_EQ(
+          RunPbe(true, password, plain, &sealed, iterations, test_support::Hex(row[1]), piece), 0);
       EXPECT_EQ(test_support::ToHex(sealed), row[4]);
-      ASSERT_EQ(RunPbe(false, password, sealed, &opened, iterations, test_support::Hex(row[1]), piece), 0);
+      ASSERT_EQ(
+          RunPbe(false, password, sealed, &opened, iterations, test_support::Hex(row[1]), piece),
+          0);
       EXPECT_EQ(opened, plain);
     }
   }
@@ -77,7 +84,8 @@ TEST(PbeInit, RefusedParametersAndKeys) {
   EXPECT_EQ(EncryptInit(alg.get(), key.get(), PbeMethods, nullptr), TkErrKeyEmpty);
   const ByteItem item{kPassword.data(), 4};
   ASSERT_EQ(KeySetInfo(key.get(), KeyInfoItem(), &item), 0);
-  EXPECT_EQ(EncryptInit(alg.get(), key.get(), DesCbcMethods, nullptr), TkErrNoMethod) << "a list without MD5";
+  EXPECT_EQ(EncryptInit(alg.get(), key.get(), DesCbcMethods, nullptr), TkErrNoMethod)
+      << "a list without MD5";
 }
 
 }  // namespace

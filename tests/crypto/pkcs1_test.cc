@@ -16,8 +16,10 @@ TEST(Pkcs1, EncodeLimits) {
   Bytes block(64), data(64, 1);
   EXPECT_EQ(Pkcs1EncodeType1(data.data(), 53, 64, block.data()), 0);    // k - 11
   EXPECT_EQ(Pkcs1EncodeType1(data.data(), 54, 64, block.data()), 525);  // one more
-  EXPECT_EQ(Pkcs1EncodeType2(data.data(), 54, 64, [](std::uint8_t*) { return ADD_FAILURE(), 0; }, block.data()), 525);
-  EXPECT_EQ(Pkcs1EncodeType1(data.data(), 0, 11, block.data()), 535);   // modulus too short
+  EXPECT_EQ(Pkcs1EncodeType2(
+                data.data(), 54, 64, [](std::uint8_t*) { return ADD_FAILURE(), 0; }, block.data()),
+            525);
+  EXPECT_EQ(Pkcs1EncodeType1(data.data(), 0, 11, block.data()), 535);  // modulus too short
   EXPECT_EQ(Pkcs1EncodeType1(data.data(), 1, 12, block.data()), 0);
   std::size_t offset = 0, size = 99;
   ASSERT_EQ(Pkcs1DecodeType1(block.data(), 12, &offset, &size), 0);
@@ -31,12 +33,15 @@ TEST(Pkcs1, Type2PaddingSkipsZeroBytes) {
   const Bytes data = {1, 2, 3};
   Bytes block(16);
   ASSERT_EQ(Pkcs1EncodeType2(data.data(), 3, 16, source, block.data()), 0);
-  EXPECT_EQ(block, (Bytes{0, 2, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0, 1, 2, 3}));
+  EXPECT_EQ(block,
+            (Bytes{0, 2, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0, 1, 2, 3}));
   EXPECT_EQ(draws, 19);
   std::size_t offset = 0, size = 0;
   ASSERT_EQ(Pkcs1DecodeType2(block.data(), 16, &offset, &size), 0);
   EXPECT_EQ(offset, 13u);
-  EXPECT_EQ(Pkcs1EncodeType2(data.data(), 3, 16, [](std::uint8_t*) { return 539; }, block.data()), 539);
+  EXPECT_EQ(Pkcs1EncodeType2(
+                data.data(), 3, 16, [](std::uint8_t*) { return 539; }, block.data()),
+            539);
 }
 
 // 00 and a well-formed MD5 DigestInfo, as a signature block carries it.
@@ -57,15 +62,26 @@ Bytes Block(std::uint8_t type, std::size_t pad, std::uint8_t pad_byte, Bytes tai
 }
 
 TEST(Pkcs1, MalformedBlocksAreRefused) {
-  const struct { const char* why; bool type2; Bytes block; } kTests[] = {
-      {"first byte not 00", false, [] { Bytes b = Block(1, 8, 0xFF, {0}); return b[0] = 1, b; }()},
+  const struct {
+    const char* why;
+    bool type2;
+    Bytes block;
+  } kTests[] = {
+      {"first byte not 00", false,
+       [] {
+         Bytes b = Block(1, 8, 0xFF, {0});
+         return b[0] = 1, b;
+       }()},
       {"block type 2 where 1 is expected", false, Block(2, 8, 0xFF, {0})},
       {"separator after the FF run is not 00", false, Block(1, 8, 0xFF, {0x01})},
       {"FF run up to the end, no separator", false, Block(1, 30, 0xFF, {})},
       {"only seven padding bytes", false, Block(1, 7, 0xFF, {0})},
       // A scan for the separator alone would take this one.
       {"FE inside the FF run, then 00 and a DigestInfo", false,
-       [] { Bytes b = Block(1, 12, 0xFF, Md5DigestInfo()); return b[6] = 0xFE, b; }()},
+       [] {
+         Bytes b = Block(1, 12, 0xFF, Md5DigestInfo());
+         return b[6] = 0xFE, b;
+       }()},
       {"type 2 without any 00 separator", true, Block(2, 30, 0x01, {})},
       {"type 2 with a short padding", true, Block(2, 3, 0x01, {0})},
       {"type 1 block where 2 is expected", true, Block(1, 8, 0xFF, {0})},
@@ -73,22 +89,28 @@ TEST(Pkcs1, MalformedBlocksAreRefused) {
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
     std::size_t offset = 99, size = 99;
-    EXPECT_EQ((c.type2 ? Pkcs1DecodeType2 : Pkcs1DecodeType1)(c.block.data(), c.block.size(), &offset, &size), 524);
+    EXPECT_EQ((c.type2 ? Pkcs1DecodeType2 : Pkcs1DecodeType1)(c.block.data(), c.block.size(),
+                                                              &offset, &size),
+              524);
     EXPECT_EQ(offset, 99u);
   }
 }
 
-// Every RSAES-PKCS1-v1_5 decryption case of Wycheproof (wycheproof/make_pkcs1_decrypt_vectors.py) through
-// the type-2 handler: the message of the valid ones, a refusal (524, or 525 for a ciphertext that is not
-// exactly one block) for the rest.
+// Every RSAES-PKCS1-v1_5 decryption case of Wycheproof (wycheproof/make_pkcs1_decrypt_vectors.py)
+// through the type-2 handler: the message of the valid ones, a refusal (524, or 525 for a
+// ciphertext that is not exactly one block) for the rest.
 TEST(Pkcs1, WycheproofDecryptionVectors) {
   std::unique_ptr<RsaPrivateNumbers> numbers;
   RsaPrivateKeyRecord record{};
   std::size_t cases = 0;
   for (const auto& row : test_support::ReadVectorFile("wycheproof/rsa_pkcs1_decrypt_vectors.txt")) {
     if (row[0] == "key") {
-      auto bytes = [&](std::size_t i) { const Bytes b = test_support::Hex(row[i]); return SecureBytes(b.begin(), b.end()); };
-      numbers.reset(new RsaPrivateNumbers{bytes(1), bytes(2), bytes(3), bytes(4), bytes(5), bytes(6), bytes(7), bytes(8)});
+      auto bytes = [&](std::size_t i) {
+        const Bytes b = test_support::Hex(row[i]);
+        return SecureBytes(b.begin(), b.end());
+      };
+      numbers.reset(new RsaPrivateNumbers{bytes(1), bytes(2), bytes(3), bytes(4), bytes(5),
+                                          bytes(6), bytes(7), bytes(8)});
       record = test_support::RecordOf(*numbers);
       continue;
     }
@@ -96,7 +118,8 @@ TEST(Pkcs1, WycheproofDecryptionVectors) {
     ++cases;
     const Bytes ciphertext = row[2] == "-" ? Bytes() : test_support::Hex(row[2]);
     const Bytes message = row[3] == "-" ? Bytes() : test_support::Hex(row[3]);
-    const test_support::CipherSetup setup{AlgInfoRsaPrivatePkcs(), nullptr, KeyInfoRsaPrivate(), &record, KeyRingMethods};
+    const test_support::CipherSetup setup{AlgInfoRsaPrivatePkcs(), nullptr, KeyInfoRsaPrivate(),
+                                          &record, KeyRingMethods};
     Bytes out;
     const int status = test_support::RunCipher(setup, false, ciphertext, &out, 0, 512);
     if (row[1] == "valid") {
@@ -114,24 +137,48 @@ TEST(DigestInfo, CheckReportsEachFault) {
   std::uint8_t good[kMaxDigestInfoSize];
   const std::size_t n = EncodeDigestInfo(SignatureDigest::kMd5, digest, good);
   const Bytes whole(good, good + n);
-  auto modified = [&](std::size_t index, std::uint8_t value) { Bytes b = whole; b[index] = value; return b; };
-  const struct { const char* why; int expected; Bytes data; } kTests[] = {
+  auto modified = [&](std::size_t index, std::uint8_t value) {
+    Bytes b = whole;
+    b[index] = value;
+    return b;
+  };
+  const struct {
+    const char* why;
+    int expected;
+    Bytes data;
+  } kTests[] = {
       {"well formed", 0, whole},
       {"digest bytes differ", 540, modified(33, 0xEE)},
       {"another digest algorithm named", 540, modified(13, 0x02)},
       {"parameters not NULL", 524, modified(14, 0x04)},
-      {"trailing byte after the DigestInfo", 537, [&] { Bytes b = whole; b.push_back(0); return b; }()},
+      {"trailing byte after the DigestInfo", 537,
+       [&] {
+         Bytes b = whole;
+         b.push_back(0);
+         return b;
+       }()},
       {"truncated", 537, Bytes(good, good + n - 1)},
-      {"long-form length that is not minimal", 537, [&] { Bytes b = whole; b.insert(b.begin() + 1, 0x81); return b; }()},
+      {"long-form length that is not minimal", 537,
+       [&] {
+         Bytes b = whole;
+         b.insert(b.begin() + 1, 0x81);
+         return b;
+       }()},
   };
   for (const auto& c : kTests)
-    EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd5, c.data.data(), c.data.size(), digest), c.expected) << c.why;
-  EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd2, good, n, digest), 540) << "same length, other identifier";
+    EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd5, c.data.data(), c.data.size(), digest),
+              c.expected)
+        << c.why;
+  EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd2, good, n, digest), 540)
+      << "same length, other identifier";
 }
 
 // The encodings before the digest bytes, as PKCS #1 (RFC 8017, 9.2 note 1) lists them.
 TEST(DigestInfo, EncodingsCarryThePublishedPrefixes) {
-  const struct { SignatureDigest digest; const char* prefix; } kTests[] = {
+  const struct {
+    SignatureDigest digest;
+    const char* prefix;
+  } kTests[] = {
       {SignatureDigest::kMd5, "3020300c06082a864886f70d020505000410"},
       {SignatureDigest::kSha1, "3021300906052b0e03021a05000414"},
       {SignatureDigest::kSha256, "3031300d060960864801650304020105000420"},

@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
 #include <chrono>
 #include <cstring>
 #include <future>
 #include <thread>
+#include <vector>
 
+#include "base/locks.h"
 #include "crypto/random/entropy.h"
 #include "crypto/random/random_md5.h"
 #include "crypto/toolkit/toolkit_scope.h"
-#include "base/locks.h"
 
 namespace kcertadm {
 namespace {
@@ -19,20 +19,23 @@ namespace {
 TEST(ReseedSchedule, ReseedsOnThe301stCallOrAfter300Seconds) {
   ReseedSchedule schedule;
   schedule.Restart(1000);
-  for (int call = 1; call <= 300; ++call) ASSERT_FALSE(schedule.RecordCall(1000 + call % 7)) << call;
+  for (int call = 1; call <= 300; ++call)
+    ASSERT_FALSE(schedule.RecordCall(1000 + call % 7)) << call;
   EXPECT_TRUE(schedule.RecordCall(1001));
   schedule.Restart(5000);
   EXPECT_FALSE(schedule.RecordCall(5300));  // 300 seconds: still within
   EXPECT_TRUE(schedule.RecordCall(5301));   // more than 300 seconds
   std::uint8_t table[1200];
-  schedule.TableBytes(table);  // entry 0 rewritten after the restart, entry 1 left from the first round
+  schedule.TableBytes(
+      table);  // entry 0 rewritten after the restart, entry 1 left from the first round
   EXPECT_EQ(table[0] | table[1] << 8, 5300);
   EXPECT_EQ(table[4] | table[5] << 8, 1002);
 }
 
 std::uint32_t FixedClock() { return 123456; }
 
-// GetRandomBytes serves 300 calls from the object, then reseeds it from its own 16 bytes and the call times.
+// GetRandomBytes serves 300 calls from the object, then reseeds it from its own 16 bytes and the
+// call times.
 TEST(SharedRandom, ThreeHundredCallsThenReseed) {
   SetRandomClockForTesting(&FixedClock);
   AlgorithmObject* random = nullptr;
@@ -55,7 +58,8 @@ TEST(SharedRandom, ThreeHundredCallsThenReseed) {
   }
   // The 301st call reseeds first.
   std::uint8_t fresh[16];
-  const std::vector<std::uint32_t> table(300, FixedClock());  // the call times, little-endian as the host
+  const std::vector<std::uint32_t> table(
+      300, FixedClock());  // the call times, little-endian as the host
   mirror.Generate(fresh, 16);
   mirror.Seed(fresh, 16);
   mirror.Seed(reinterpret_cast<const std::uint8_t*>(table.data()), 1200);
@@ -75,7 +79,8 @@ void LockingSampler(KeyRingFieldSample sample, void* context) {
   }
 }
 
-// One thread holds KeyRingLock, then asks for random bytes while another creates SharedRandom from the key ring.
+// One thread holds KeyRingLock, then asks for random bytes while another creates SharedRandom from
+// the key ring.
 TEST(SharedRandom, FirstCreationDoesNotDeadlockAgainstKeyRingHolders) {
   SetKeyRingEntrySampler(&LockingSampler);
   for (int round = 0; round < 3; ++round) {
@@ -89,7 +94,10 @@ TEST(SharedRandom, FirstCreationDoesNotDeadlockAgainstKeyRingHolders) {
       return GetRandomBytes(salt, sizeof salt);
     });
     holding.get_future().wait();
-    auto creator = std::async(std::launch::async, [] { std::uint8_t bytes[8]; return GetRandomBytes(bytes, 8); });
+    auto creator = std::async(std::launch::async, [] {
+      std::uint8_t bytes[8];
+      return GetRandomBytes(bytes, 8);
+    });
     for (auto* user : {&creator, &key_ring_user}) {
       ASSERT_EQ(user->wait_for(std::chrono::seconds(30)), std::future_status::ready) << "deadlock";
       EXPECT_EQ(user->get(), 0);

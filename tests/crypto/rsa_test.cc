@@ -12,19 +12,22 @@ namespace {
 
 class RsaOpsOnKernel : public ::testing::TestWithParam<RsaKernel> {
  protected:
-  static constexpr std::uint32_t kSizes[] = {256, 257, 512, 1023, 1024, 1025, 1089, 2048, 3072, 4096, 8192};
+  static constexpr std::uint32_t kSizes[] = {256,  257,  512,  1023, 1024, 1025,
+                                             1089, 2048, 3072, 4096, 8192};
   // The keys are made once, on the fastest kernel.
   static void SetUpTestSuite() {
     for (std::uint32_t bits : kSizes) test_support::TestKey(bits);
   }
   void SetUp() override {
-    if (!RsaKernelAvailable(GetParam())) GTEST_SKIP() << "this processor cannot run " << RsaKernelName(GetParam());
+    if (!RsaKernelAvailable(GetParam()))
+      GTEST_SKIP() << "this processor cannot run " << RsaKernelName(GetParam());
     SetRsaKernelForTesting(GetParam());
   }
   void TearDown() override { ResetRsaKernelForTesting(); }
 };
 
-// CRT against x^d mod n: odd sizes, primes of different lengths, a smaller first prime, up to 8192 bits.
+// CRT against x^d mod n: odd sizes, primes of different lengths, a smaller first prime, up to 8192
+// bits.
 TEST_P(RsaOpsOnKernel, PrivateMatchesPlainExponentiationAndPublicInverts) {
   std::vector<std::pair<std::string, RsaKeyMaterial>> keys;
   for (std::uint32_t bits : kSizes)
@@ -46,8 +49,9 @@ TEST_P(RsaOpsOnKernel, PrivateMatchesPlainExponentiationAndPublicInverts) {
       if (round != 1) lcg.Fill(x.data() + 1, k - 1);  // below n; zero in round 1
       ASSERT_EQ(priv.Apply(x.data(), k, y.data(), k), 0);
       if (k <= 256) {  // the reference is slow; longer keys are held to the round trip
-        EXPECT_EQ(BigNum::FromBytes(y.data(), k), test_support::PlainModExp(BigNum::FromBytes(x.data(), k),
-                                                                       key.private_exponent, key.modulus));
+        EXPECT_EQ(BigNum::FromBytes(y.data(), k),
+                  test_support::PlainModExp(BigNum::FromBytes(x.data(), k), key.private_exponent,
+                                            key.modulus));
       }
       ASSERT_EQ(pub.Apply(y.data(), k, back.data(), k), 0);
       EXPECT_EQ(back, x);
@@ -57,7 +61,9 @@ TEST_P(RsaOpsOnKernel, PrivateMatchesPlainExponentiationAndPublicInverts) {
 
 INSTANTIATE_TEST_SUITE_P(Kernels, RsaOpsOnKernel,
                          ::testing::Values(RsaKernel::kPortable, RsaKernel::kAdx, RsaKernel::kIfma),
-                         [](const auto& kernel) { return std::string(RsaKernelName(kernel.param)); });
+                         [](const auto& kernel) {
+                           return std::string(RsaKernelName(kernel.param));
+                         });
 
 TEST(RsaOps, RefusesBadBlocksAndBuffers) {
   const RsaKeyMaterial& key = test_support::TestKey(512);
@@ -78,8 +84,8 @@ TEST(RsaOps, RefusesBadBlocksAndBuffers) {
   EXPECT_EQ(pub.Apply(x.data(), 64, out.data(), 63), kRsaOutputTooSmall);
 }
 
-// Key loading reduces exponent1, exponent2 and coefficient itself: a key that stores d in place of both
-// exponents and a coefficient above prime1 signs exactly like the reduced key.
+// Key loading reduces exponent1, exponent2 and coefficient itself: a key that stores d in place of
+// both exponents and a coefficient above prime1 signs exactly like the reduced key.
 TEST(RsaOps, ReducesUnreducedCrtValues) {
   const RsaKeyMaterial& key = test_support::TestKey(1024);
   RsaKeyMaterial loose = key;
@@ -93,12 +99,15 @@ TEST(RsaOps, ReducesUnreducedCrtValues) {
   const std::size_t k = reduced.ModulusBytes();
   Bytes x(k, 0x5a), expected(k), got(k);
   x[0] = 0;
-  ASSERT_EQ(reduced.Apply(x.data(), k, expected.data(), k) | unreduced.Apply(x.data(), k, got.data(), k), 0);
+  ASSERT_EQ(
+      reduced.Apply(x.data(), k, expected.data(), k) | unreduced.Apply(x.data(), k, got.data(), k),
+      0);
   EXPECT_EQ(got, expected);
 }
 
 TEST(RsaOps, RefusesUnusableKeys) {
-  RsaKeyMaterial not_product = test_support::TestKey(512), even_prime = not_product, too_big = not_product;
+  RsaKeyMaterial not_product = test_support::TestKey(512), even_prime = not_product,
+                 too_big = not_product;
   not_product.modulus.AddSmall(2);
   even_prime.prime2 = BigNum(2);  // cannot carry Montgomery arithmetic
   even_prime.modulus = BigNum::Mul(even_prime.prime1, even_prime.prime2);
@@ -109,8 +118,11 @@ TEST(RsaOps, RefusesUnusableKeys) {
   EXPECT_EQ(init(too_big), kRsaBadModulusSize);
   // A public modulus of 8193 bits is refused, one of 8192 taken.
   RsaPublicKeyOp pub;
-  EXPECT_EQ(pub.Init(test_support::BigNumFromHex("1" + std::string(2047, '0') + "1"), BigNum(65537)), kRsaBadModulusSize);
-  EXPECT_EQ(pub.Init(test_support::BigNumFromHex("8" + std::string(2046, '0') + "1"), BigNum(65537)), 0);
+  EXPECT_EQ(
+      pub.Init(test_support::BigNumFromHex("1" + std::string(2047, '0') + "1"), BigNum(65537)),
+      kRsaBadModulusSize);
+  EXPECT_EQ(
+      pub.Init(test_support::BigNumFromHex("8" + std::string(2046, '0') + "1"), BigNum(65537)), 0);
 }
 
 }  // namespace

@@ -20,7 +20,8 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   };
   EXPECT_EQ(set(KeyInfoRsaCrt()), 517) << "the internal form cannot be set directly";
   // The secret values computed from the others (complete records: every other test).
-  for (ByteItem* part : {&record.privateExponent, &record.exponent1, &record.exponent2, &record.coefficient})
+  for (ByteItem* part :
+       {&record.privateExponent, &record.exponent1, &record.exponent2, &record.coefficient})
     *part = ByteItem{nullptr, 0};
   ASSERT_EQ(set(KeyInfoRsaPrivate()), 0);
   const void* stored = nullptr;
@@ -72,13 +73,15 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
   ASSERT_EQ(generate(512, random.get()), 0);
   EXPECT_EQ(generate(512, random.get()), 526) << "keys that already hold material";
   const Bytes message = test_support::TextBytes("hello");
-  const AlgorithmInfoType *const priv = AlgInfoRsaPrivatePkcs(), *const pub = AlgInfoRsaPublicPkcs();
+  const AlgorithmInfoType *const priv = AlgInfoRsaPrivatePkcs(), *const pub =
+                                                                     AlgInfoRsaPublicPkcs();
   for (bool type1 : {true, false}) {
     SCOPED_TRACE(type1 ? "type 1" : "type 2");
     Bytes block(64), out(5);
     std::uint32_t n = 0;
     RsaObject enc(type1 ? priv : pub, type1 ? priv_key.get() : pub_key.get(), true);
-    ASSERT_EQ(EncryptUpdate(enc.get(), nullptr, &n, 0, message.data(), 5, random.get(), nullptr), 0);
+    ASSERT_EQ(EncryptUpdate(enc.get(), nullptr, &n, 0, message.data(), 5, random.get(), nullptr),
+              0);
     EXPECT_EQ(n, 0u);
     EXPECT_EQ(EncryptFinal(enc.get(), block.data(), &n, 63, random.get(), nullptr), 536);
     ASSERT_EQ(EncryptFinal(enc.get(), block.data(), &n, 64, random.get(), nullptr), 0);
@@ -86,12 +89,14 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
     RsaObject dec(type1 ? pub : priv, type1 ? pub_key.get() : priv_key.get(), false);
     ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 60, nullptr, nullptr), 0);
     ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data() + 60, 4, nullptr, nullptr), 0);
-    EXPECT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 1, nullptr, nullptr), 525) << "a second block";
+    EXPECT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 1, nullptr, nullptr), 525)
+        << "a second block";
     ASSERT_EQ(DecryptFinal(dec.get(), out.data(), &n, 5, nullptr, nullptr), 0);
     EXPECT_EQ(out, message);
     RsaObject cut(type1 ? pub : priv, type1 ? pub_key.get() : priv_key.get(), false);
     ASSERT_EQ(DecryptUpdate(cut.get(), nullptr, &n, 0, block.data(), 63, nullptr, nullptr), 0);
-    EXPECT_EQ(DecryptFinal(cut.get(), out.data(), &n, 5, nullptr, nullptr), 525) << "an incomplete block";
+    EXPECT_EQ(DecryptFinal(cut.get(), out.data(), &n, 5, nullptr, nullptr), 525)
+        << "an incomplete block";
   }
 }
 

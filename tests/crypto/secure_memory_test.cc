@@ -12,7 +12,8 @@ namespace {
 
 // Short texts live inside the object: its bytes after destruction, moved away or not.
 TEST(SecureString, HoldsNoTextAfterDestructionOrMove) {
-  for (const std::string text : {"pw1234", "fifteen chars!!", "a password that does not fit inline"}) {
+  for (const std::string text :
+       {"pw1234", "fifteen chars!!", "a password that does not fit inline"}) {
     for (bool moved : {false, true}) {
       SCOPED_TRACE(text + (moved ? ", moved away" : ""));
       alignas(SecureString) unsigned char storage[sizeof(SecureString)];
@@ -23,7 +24,8 @@ TEST(SecureString, HoldsNoTextAfterDestructionOrMove) {
         EXPECT_EQ(assigned, text.c_str());
       }
       secret->~SecureString();
-      EXPECT_EQ(std::search(storage, storage + sizeof storage, text.begin(), text.end()), storage + sizeof storage);
+      EXPECT_EQ(std::search(storage, storage + sizeof storage, text.begin(), text.end()),
+                storage + sizeof storage);
     }
   }
 }

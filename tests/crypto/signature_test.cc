@@ -14,14 +14,17 @@ namespace {
 class Signatures : public ::testing::Test {
  protected:
   // The status, and in `out` the signature made with the selector's digest.
-  int Sign(int selector, const Bytes& data, Bytes* out, KeyObject* key = nullptr, std::uint32_t room = 128) {
+  int Sign(int selector, const Bytes& data, Bytes* out, KeyObject* key = nullptr,
+           std::uint32_t room = 128) {
     std::uint32_t length = 0;
     out->assign(room, 0);
-    const int status = SignData(selector, key ? key : private_.get(), data.data(), data.size(), out->data(), &length, room);
+    const int status = SignData(selector, key ? key : private_.get(), data.data(), data.size(),
+                                out->data(), &length, room);
     return out->resize(status == 0 ? length : 0), status;
   }
   int Verify(int selector, const Bytes& data, const Bytes& signature, KeyObject* key = nullptr) {
-    return VerifyData(selector, key ? key : public_.get(), data.data(), data.size(), signature.data(), signature.size());
+    return VerifyData(selector, key ? key : public_.get(), data.data(), data.size(),
+                      signature.data(), signature.size());
   }
   ToolkitScope lock_;
   ScopedKey private_{test_support::PrivateKeyObject(test_support::TestKey(1024))};
@@ -31,12 +34,16 @@ class Signatures : public ::testing::Test {
 
 // Signing and verifying agree with the peer (below); here the selectors and the fault codes.
 TEST_F(Signatures, SelectorsAndFaultsGiveTheirCodes) {
-  EXPECT_EQ(SigningAlgorithm(kSignatureSha1), AlgInfoSha1WithRsa()) << "Digest=SHA1 signs with SHA-1";
+  EXPECT_EQ(SigningAlgorithm(kSignatureSha1), AlgInfoSha1WithRsa())
+      << "Digest=SHA1 signs with SHA-1";
   EXPECT_EQ(SigningAlgorithm(7), AlgInfoMd2WithRsa());
   EXPECT_EQ(VerifyingAlgorithm(7), AlgInfoMd5WithRsa());
   const std::pair<int, const AlgorithmInfoType*> kSha2[] = {
-      {kSignatureSha256, AlgInfoSha256WithRsa()}, {kSignatureSha384, AlgInfoSha384WithRsa()}, {kSignatureSha512, AlgInfoSha512WithRsa()}};
-  for (const auto& [selector, type] : kSha2) EXPECT_TRUE(SigningAlgorithm(selector) == type && VerifyingAlgorithm(selector) == type);
+      {kSignatureSha256, AlgInfoSha256WithRsa()},
+      {kSignatureSha384, AlgInfoSha384WithRsa()},
+      {kSignatureSha512, AlgInfoSha512WithRsa()}};
+  for (const auto& [selector, type] : kSha2)
+    EXPECT_TRUE(SigningAlgorithm(selector) == type && VerifyingAlgorithm(selector) == type);
   Bytes signature, other = data_;
   ASSERT_EQ(Sign(kSignatureMd5, data_, &signature), 0);
   other.back() ^= 1;
@@ -57,7 +64,8 @@ TEST_F(Signatures, SelectorsAndFaultsGiveTheirCodes) {
   EXPECT_EQ(Sign(kSignatureMd5, data_, &signature, public_.get()), 542) << "only the public form";
   EXPECT_EQ(Sign(kSignatureMd5, data_, &signature, nullptr, 127), 536);
   ScopedKey small{test_support::PrivateKeyObject(test_support::TestKey(512))};
-  EXPECT_EQ(Sign(kSignatureSha512, data_, &signature, small.get()), 525) << "83-byte DigestInfo in a 64-byte block";
+  EXPECT_EQ(Sign(kSignatureSha512, data_, &signature, small.get()), 525)
+      << "83-byte DigestInfo in a 64-byte block";
 }
 
 // The public-key operation reduces its input: a signature plus the modulus
@@ -84,20 +92,28 @@ TEST_F(Signatures, SignatureNotBelowTheModulusIsRefused) {
 
 // Deterministic signatures: pycryptodome's (openssl lacks MD2) verify, and ours are the same bytes.
 TEST_F(Signatures, AgreeWithPycryptodome) {
-  if (std::system("/usr/bin/python3 -c 'import Cryptodome' 2>/dev/null") != 0) GTEST_SKIP() << "no pycryptodome";
+  if (std::system("/usr/bin/python3 -c 'import Cryptodome' 2>/dev/null") != 0)
+    GTEST_SKIP() << "no pycryptodome";
   test_support::TempDir dir;
   const SecureBytes key = EncodeRsaPrivateKey(test_support::NumbersOf(test_support::TestKey(1024)));
   test_support::WriteFileBytes(dir / "key.der", Bytes(key.begin(), key.end()));
   const Bytes data(1000, 'x');
   test_support::WriteFileBytes(dir / "data", data);
-  const std::string script = dir.Write("sign.py",
-      "import sys\nfrom Cryptodome.PublicKey import RSA\nfrom Cryptodome.Signature import pkcs1_15\n"
-      "from Cryptodome.Hash import MD2, MD5, SHA1, SHA256, SHA384, SHA512\n"
-      "k = pkcs1_15.new(RSA.import_key(open(sys.argv[1], 'rb').read()))\nd = open(sys.argv[2], 'rb').read()\n"
-      "for i, h in enumerate((MD2, MD5, SHA1, SHA256, SHA384, SHA512)):\n"
-      "  open(sys.argv[2] + str(i + 1), 'wb').write(k.sign(h.new(d)))\n");
-  ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + (dir / "key.der") + " " + (dir / "data")).c_str()), 0);
-  for (int selector : {kSignatureMd2, kSignatureMd5, kSignatureSha1, kSignatureSha256, kSignatureSha384, kSignatureSha512}) {
+  const std::string script =
+      dir.Write("sign.py",
+                "import sys\nfrom Cryptodome.PublicKey import RSA\nfrom Cryptodome.Signature "
+                "import pkcs1_15\n"
+                "from Cryptodome.Hash import MD2, MD5, SHA1, SHA256, SHA384, SHA512\n"
+                "k = pkcs1_15.new(RSA.import_key(open(sys.argv[1], 'rb').read()))\nd = "
+                "open(sys.argv[2], 'rb').read()\n"
+                "for i, h in enumerate((MD2, MD5, SHA1, SHA256, SHA384, SHA512)):\n"
+                "  open(sys.argv[2] + str(i + 1), 'wb').write(k.sign(h.new(d)))\n");
+  ASSERT_EQ(
+      std::system(
+          ("/usr/bin/python3 " + script + " " + (dir / "key.der") + " " + (dir / "data")).c_str()),
+      0);
+  for (int selector : {kSignatureMd2, kSignatureMd5, kSignatureSha1, kSignatureSha256,
+                       kSignatureSha384, kSignatureSha512}) {
     SCOPED_TRACE(selector);
     const Bytes peer = test_support::ReadFileBytes(dir / ("data" + std::to_string(selector)));
     EXPECT_EQ(Verify(selector, data, peer), 0);

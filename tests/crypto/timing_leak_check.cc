@@ -135,11 +135,13 @@ Verdict Measure(Target& target, double seconds, std::mt19937_64& rng) {
   std::sort(sorted.begin(), sorted.end());
   Verdict verdict{0, {}, samples.size()};
   for (double crop : kCrops) {
-    const std::uint64_t limit = sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(crop * (sorted.size() - 1)))];
+    const std::uint64_t limit =
+        sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(crop * (sorted.size() - 1)))];
     Welch classes[2];
     for (const Sample& s : samples)
       if (s.ticks <= limit) classes[s.cls].Add(static_cast<double>(s.ticks));
-    const double t = classes[0].n < 100 || classes[1].n < 100 ? 0 : TStatistic(classes[0], classes[1]);
+    const double t =
+        classes[0].n < 100 || classes[1].n < 100 ? 0 : TStatistic(classes[0], classes[1]);
     verdict.t.push_back(t);
     verdict.max_t = std::max(verdict.max_t, std::fabs(t));
   }
@@ -180,7 +182,8 @@ Bytes RandomBelowTopByte(std::size_t k, std::mt19937_64& rng) {
 std::vector<RsaKeyMaterial> MakeKeys(std::uint32_t bits, std::size_t count, std::uint64_t seed) {
   std::vector<RsaKeyMaterial> keys(count);
   for (std::size_t i = 0; i < count; ++i)
-    if (GenerateRsaKey(bits, BigNum(65537), SeededFill(seed + i), nullptr, &keys[i]) != 0) std::abort();
+    if (GenerateRsaKey(bits, BigNum(65537), SeededFill(seed + i), nullptr, &keys[i]) != 0)
+      std::abort();
   return keys;
 }
 
@@ -271,7 +274,8 @@ Target PrimeTarget(std::size_t bits) {
     Bytes bytes(PrimeSeedBytes(bits));
     SeededFill(s)(bytes.data(), bytes.size());
     BigNum prime;
-    if (FindPrime(bytes.data(), bits, BigNum(65537), &prime) != 0 || prime.BitLength() != bits) continue;
+    if (FindPrime(bytes.data(), bits, BigNum(65537), &prime) != 0 || prime.BitLength() != bits)
+      continue;
     seeds.push_back(SeedOf(prime, bits));
   }
   auto inputs = std::make_shared<Inputs<Bytes>>();
@@ -306,32 +310,39 @@ Target ControlTarget(std::size_t bits, std::mt19937_64& rng) {
   const auto bits = static_cast<std::uint32_t>(EnvNumber("KCERTADM_TIMING_BITS", 1024));
   const std::uint64_t seed = std::random_device{}();
   std::mt19937_64 rng(seed);
-  std::printf("timing check: %u-bit keys, %.1f s per target and attempt, |t| threshold %.0f, seed %llu\n",
-              bits, seconds, kThreshold, static_cast<unsigned long long>(seed));
+  std::printf(
+      "timing check: %u-bit keys, %.1f s per target and attempt, |t| threshold %.0f, seed %llu\n",
+      bits, seconds, kThreshold, static_cast<unsigned long long>(seed));
   std::vector<Target> targets = {ControlTarget(bits / 2, rng), CiphertextTarget(bits, rng),
-                                 ExponentTarget(bits, rng), KeyTarget(bits, rng), PrimeTarget(bits / 2)};
+                                 ExponentTarget(bits, rng), KeyTarget(bits, rng),
+                                 PrimeTarget(bits / 2)};
   int failures = 0;
   for (Target& target : targets) {
-    const bool wanted =
-        argc < 2 || std::any_of(argv + 1, argv + argc, [&](const char* a) { return target.name == a; });
+    const bool wanted = argc < 2 || std::any_of(argv + 1, argv + argc,
+                                                [&](const char* a) { return target.name == a; });
     if (!wanted) continue;
     bool passed = false;
     for (int attempt = 1; attempt <= kAttempts && !passed; ++attempt) {
       const Verdict v = Measure(target, target.must_leak ? std::min(seconds, 2.0) : seconds, rng);
       const bool leaks = v.max_t >= kThreshold;
       passed = leaks == target.must_leak;
-      std::printf("%-15s attempt %d: %8zu runs, max |t| = %8.2f  %s\n", target.name.c_str(), attempt, v.runs,
-                  v.max_t, passed ? "ok" : target.must_leak ? "(control not caught yet)" : "(leak suspected)");
+      std::printf("%-15s attempt %d: %8zu runs, max |t| = %8.2f  %s\n", target.name.c_str(),
+                  attempt, v.runs, v.max_t,
+                  passed             ? "ok"
+                  : target.must_leak ? "(control not caught yet)"
+                                     : "(leak suspected)");
       std::printf("%-15s   t by crop:", "");
-      for (std::size_t i = 0; i < v.t.size(); ++i) std::printf(" %g%%: %.2f", 100 * kCrops[i], v.t[i]);
+      for (std::size_t i = 0; i < v.t.size(); ++i)
+        std::printf(" %g%%: %.2f", 100 * kCrops[i], v.t[i]);
       std::printf("\n");
       std::fflush(stdout);
     }
     if (!passed) {
       ++failures;
       std::printf("%s: %s\n", target.name.c_str(),
-                  target.must_leak ? "FAILED: the known leak went unseen, the measurement is not trustworthy"
-                                   : "FAILED: the time depends on the secret");
+                  target.must_leak
+                      ? "FAILED: the known leak went unseen, the measurement is not trustworthy"
+                      : "FAILED: the time depends on the secret");
     }
   }
   return failures == 0 ? 0 : 1;

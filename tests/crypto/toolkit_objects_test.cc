@@ -24,11 +24,15 @@ TEST(CallingOrder, CallsOutOfOrderOrOfAnotherFamilyAreRefused) {
   Objects des, md5, random;
   std::uint8_t buffer[64] = {};
   std::uint32_t length = 77;
-  ASSERT_EQ(AlgSetInfo(md5.alg, AlgInfoMd5(), nullptr) | AlgSetInfo(random.alg, AlgInfoRandomMd5(), nullptr), 0);
-  EXPECT_EQ(RandomGenerate(random.alg, buffer, 1, nullptr), 538) << "a random object serves only once initialised";
+  ASSERT_EQ(AlgSetInfo(md5.alg, AlgInfoMd5(), nullptr) |
+                AlgSetInfo(random.alg, AlgInfoRandomMd5(), nullptr),
+            0);
+  EXPECT_EQ(RandomGenerate(random.alg, buffer, 1, nullptr), 538)
+      << "a random object serves only once initialised";
   EXPECT_EQ(RandomSeed(random.alg, buffer, 1, nullptr), 538);
   ASSERT_EQ(KeySetInfo(des.key, KeyInfoDes8(), kDesKey.data()), 0);
-  EXPECT_EQ(EncryptUpdate(des.alg, buffer, &length, 16, buffer, 8, nullptr, nullptr), TkErrAlgNotSet);
+  EXPECT_EQ(EncryptUpdate(des.alg, buffer, &length, 16, buffer, 8, nullptr, nullptr),
+            TkErrAlgNotSet);
   EXPECT_EQ(length, 0u);
   ASSERT_EQ(AlgSetInfo(des.alg, AlgInfoDesCbc(), &kCbc), 0);
   EXPECT_EQ(AlgSetInfo(des.alg, AlgInfoMd5(), nullptr), TkErrAlgInfoAlreadySet);
@@ -36,10 +40,12 @@ TEST(CallingOrder, CallsOutOfOrderOrOfAnotherFamilyAreRefused) {
   ASSERT_EQ(EncryptInit(des.alg, des.key, DesCbcMethods, nullptr), 0);
   // A failed second Init leaves the object uninitialised.
   EXPECT_EQ(EncryptInit(des.alg, des.key, DigestMethods, nullptr), TkErrNoMethod);
-  EXPECT_EQ(EncryptUpdate(des.alg, buffer, &length, 8, buffer, 8, nullptr, nullptr), TkErrNotInitialised);
+  EXPECT_EQ(EncryptUpdate(des.alg, buffer, &length, 8, buffer, 8, nullptr, nullptr),
+            TkErrNotInitialised);
   EXPECT_EQ(SignInit(md5.alg, nullptr, DigestMethods, nullptr), TkErrWrongKind);
   ASSERT_EQ(DigestInit(md5.alg, nullptr, DigestMethods, nullptr), 0);
-  EXPECT_EQ(EncryptUpdate(md5.alg, buffer, &length, 64, buffer, 8, nullptr, nullptr), TkErrWrongKind);
+  EXPECT_EQ(EncryptUpdate(md5.alg, buffer, &length, 64, buffer, 8, nullptr, nullptr),
+            TkErrWrongKind);
 }
 
 TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
@@ -48,15 +54,22 @@ TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
   Objects o;
   std::uint8_t buffer[16];
   std::uint32_t length;
-  const struct { const char* why; int status, expected; } kCases[] = {
+  const struct {
+    const char* why;
+    int status, expected;
+  } kCases[] = {
       {"null algorithm", AlgSetInfo(nullptr, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
       {"forged algorithm", AlgSetInfo(&forged_alg, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
-      {"forged random object", RandomGenerate(&forged_alg, buffer, 4, nullptr), TkErrBadRandomObject},
-      {"forged random", EncryptUpdate(o.alg, buffer, &length, 16, buffer, 8, &forged_alg, nullptr), TkErrBadRandomObject},
+      {"forged random object", RandomGenerate(&forged_alg, buffer, 4, nullptr),
+       TkErrBadRandomObject},
+      {"forged random", EncryptUpdate(o.alg, buffer, &length, 16, buffer, 8, &forged_alg, nullptr),
+       TkErrBadRandomObject},
       {"forged key", EncryptInit(o.alg, &forged_key, DesCbcMethods, nullptr), TkErrBadKeyObject},
-      {"a key form as algorithm", AlgSetInfo(o.alg, KeyInfoDes8(), kDesKey.data()), TkErrWrongAlgInfoKind},
+      {"a key form as algorithm", AlgSetInfo(o.alg, KeyInfoDes8(), kDesKey.data()),
+       TkErrWrongAlgInfoKind},
       {"an algorithm as key form", KeySetInfo(o.key, AlgInfoMd5(), nullptr), TkErrWrongKind},
-      {"algorithms cannot be read back", AlgGetInfo(nullptr, o.alg, AlgInfoMd5()), TkErrNotSupported},
+      {"algorithms cannot be read back", AlgGetInfo(nullptr, o.alg, AlgInfoMd5()),
+       TkErrNotSupported},
   };
   for (const auto& c : kCases) EXPECT_EQ(c.status, c.expected) << c.why;
   EXPECT_EQ(o.alg->infoCount + o.key->infoCount, 0u);
@@ -70,15 +83,24 @@ TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
 // Which forms derive from which material; only granted forms are recorded.
 TEST(KeyForms, Derivation) {
   const Bytes odd = kDesKey, even = test_support::Hex("0023456789abcdef"), bytes24(24, 0x5b);
-  const ByteItem item_odd{odd.data(), 8}, item_even{even.data(), 8}, item24{bytes24.data(), 24}, item7{bytes24.data(), 7};
-  const struct { const char* why; const KeyInfoType *set_type, *get_type; const void* material; int status; } kCases[] = {
+  const ByteItem item_odd{odd.data(), 8}, item_even{even.data(), 8}, item24{bytes24.data(), 24},
+      item7{bytes24.data(), 7};
+  const struct {
+    const char* why;
+    const KeyInfoType *set_type, *get_type;
+    const void* material;
+    int status;
+  } kCases[] = {
       {"Des8 from 8-byte item", KeyInfoItem(), KeyInfoDes8(), &item_odd, 0},
       {"Des8 from 7-byte item", KeyInfoItem(), KeyInfoDes8(), &item7, TkErrBadKeyForm},
       {"DesEde3 from 24-byte item", KeyInfoItem(), KeyInfoDesEde3(), &item24, 0},
-      {"DesEde3 from Des8 (via its item)", KeyInfoDes8(), KeyInfoDesEde3(), odd.data(), TkErrBadKeyForm},
+      {"DesEde3 from Des8 (via its item)", KeyInfoDes8(), KeyInfoDesEde3(), odd.data(),
+       TkErrBadKeyForm},
       {"DesParity from odd Des8", KeyInfoDes8(), KeyInfoDesParity(), odd.data(), 0},
-      {"DesParity refuses a byte of even parity", KeyInfoItem(), KeyInfoDesParity(), &item_even, TkErrBadKeyForm},
-      {"an item is recorded when another form is set", KeyInfoDesEde3(), KeyInfoItem(), bytes24.data(), 0},
+      {"DesParity refuses a byte of even parity", KeyInfoItem(), KeyInfoDesParity(), &item_even,
+       TkErrBadKeyForm},
+      {"an item is recorded when another form is set", KeyInfoDesEde3(), KeyInfoItem(),
+       bytes24.data(), 0},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.why);
@@ -98,7 +120,8 @@ TEST(KeyForms, MaterialCopiedOnceParityForcedAndDerivedFormsCached) {
   ASSERT_EQ(KeySetInfo(o.key, KeyInfoDesParity(), caller.data()), 0);
   caller.assign(8, 0x55);
   EXPECT_EQ(KeySetInfo(o.key, KeyInfoDes8(), kDesKey.data()), TkErrKeyAlreadySet);
-  ASSERT_EQ(KeyGetInfo(&first, o.key, KeyInfoDes8()) | KeyGetInfo(&second, o.key, KeyInfoDes8()), 0);
+  ASSERT_EQ(KeyGetInfo(&first, o.key, KeyInfoDes8()) | KeyGetInfo(&second, o.key, KeyInfoDes8()),
+            0);
   EXPECT_EQ(first, second);
   EXPECT_EQ(test_support::ToHex(static_cast<const std::uint8_t*>(first), 8), "0101010101010101");
 }
@@ -106,7 +129,13 @@ TEST(KeyForms, MaterialCopiedOnceParityForcedAndDerivedFormsCached) {
 TEST(MethodLookup, ListsAndKeys) {
   const ByteItem item7{kDesKey.data(), 7};
   // item: KeyInfoItem material, or null for Des8
-  const struct { const char* why; MethodList methods; bool with_key; const void* item; int status; } kCases[] = {
+  const struct {
+    const char* why;
+    MethodList methods;
+    bool with_key;
+    const void* item;
+    int status;
+  } kCases[] = {
       {"null list", nullptr, true, nullptr, TkErrNoMethod},
       {"list without the algorithm", Rc4Methods, true, nullptr, TkErrNoMethod},
       {"key form cannot be derived", DesCbcMethods, true, &item7, TkErrBadKeyForm},
@@ -116,8 +145,11 @@ TEST(MethodLookup, ListsAndKeys) {
   for (const auto& c : kCases) {
     Objects o;
     ASSERT_EQ(AlgSetInfo(o.alg, AlgInfoDesCbc(), &kCbc), 0);
-    ASSERT_EQ(c.item ? KeySetInfo(o.key, KeyInfoItem(), c.item) : KeySetInfo(o.key, KeyInfoDes8(), kDesKey.data()), 0);
-    EXPECT_EQ(EncryptInit(o.alg, c.with_key ? o.key : nullptr, c.methods, nullptr), c.status) << c.why;
+    ASSERT_EQ(c.item ? KeySetInfo(o.key, KeyInfoItem(), c.item)
+                     : KeySetInfo(o.key, KeyInfoDes8(), kDesKey.data()),
+              0);
+    EXPECT_EQ(EncryptInit(o.alg, c.with_key ? o.key : nullptr, c.methods, nullptr), c.status)
+        << c.why;
   }
 }
 

@@ -36,7 +36,8 @@ std::vector<std::vector<std::string>> ReadVectorFile(const std::string& path) {
   for (std::string line; std::getline(in, line);) {
     std::istringstream fields(line);
     if (!line.empty() && line[0] != '#')
-      rows.emplace_back(std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>());
+      rows.emplace_back(std::istream_iterator<std::string>(fields),
+                        std::istream_iterator<std::string>());
   }
   return rows;
 }
@@ -53,12 +54,15 @@ const RsaKeyMaterial& TestKey(std::uint32_t bits) {
 }
 
 RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& m) {
-  return {m.modulus.ToBytes(), m.public_exponent.ToBytes(), m.private_exponent.ToBytes(), m.prime1.ToBytes(),
-          m.prime2.ToBytes(),  m.exponent1.ToBytes(),       m.exponent2.ToBytes(),        m.coefficient.ToBytes()};
+  return {m.modulus.ToBytes(),   m.public_exponent.ToBytes(), m.private_exponent.ToBytes(),
+          m.prime1.ToBytes(),    m.prime2.ToBytes(),          m.exponent1.ToBytes(),
+          m.exponent2.ToBytes(), m.coefficient.ToBytes()};
 }
 
 RsaPrivateKeyRecord RecordOf(const RsaPrivateNumbers& n) {
-  auto item = [](const SecureBytes& b) { return ByteItem{b.data(), static_cast<std::uint32_t>(b.size())}; };
+  auto item = [](const SecureBytes& b) {
+    return ByteItem{b.data(), static_cast<std::uint32_t>(b.size())};
+  };
   return {item(n.modulus), item(n.publicExponent), item(n.privateExponent), item(n.prime1),
           item(n.prime2),  item(n.exponent1),      item(n.exponent2),       item(n.coefficient)};
 }
@@ -74,7 +78,8 @@ KeyObject* PrivateKeyObject(const RsaKeyMaterial& m) {
 KeyObject* PublicKeyObject(KeyObject* privateKey) {
   const void* record = nullptr;
   KeyObject* key = nullptr;
-  if (KeyGetInfo(&record, privateKey, KeyInfoRsaPublic()) != 0 || KeyCreate(&key) != 0) return nullptr;
+  if (KeyGetInfo(&record, privateKey, KeyInfoRsaPublic()) != 0 || KeyCreate(&key) != 0)
+    return nullptr;
   if (KeySetInfo(key, KeyInfoRsaPublic(), record) != 0) KeyDestroy(&key);
   return key;
 }
@@ -86,19 +91,21 @@ int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uin
   int status = alg.Create() | key.Create();
   if (status == 0) status = KeySetInfo(key.get(), setup.keyForm, setup.keyMaterial);
   if (status == 0) status = AlgSetInfo(alg.get(), setup.type, setup.params);
-  if (status == 0) status = (encrypt ? EncryptInit : DecryptInit)(alg.get(), key.get(), setup.methods, nullptr);
+  if (status == 0)
+    status = (encrypt ? EncryptInit : DecryptInit)(alg.get(), key.get(), setup.methods, nullptr);
   out->assign(room != 0 ? room : in.size() + 16, 0);
   std::uint32_t total = 0, written = 0;
   if (piece == 0) piece = std::max<std::size_t>(in.size(), 1);
   for (std::size_t at = 0; status == 0 && at < in.size(); at += piece, total += written) {
     const auto n = static_cast<std::uint32_t>(std::min(piece, in.size() - at));
     const auto left = static_cast<std::uint32_t>(out->size() - total);
-    status = (encrypt ? EncryptUpdate : DecryptUpdate)(alg.get(), out->data() + total, &written, left, in.data() + at, n,
-                                                       nullptr, nullptr);
+    status = (encrypt ? EncryptUpdate : DecryptUpdate)(alg.get(), out->data() + total, &written,
+                                                       left, in.data() + at, n, nullptr, nullptr);
   }
   if (status == 0) {
     const auto left = static_cast<std::uint32_t>(out->size() - total);
-    status = (encrypt ? EncryptFinal : DecryptFinal)(alg.get(), out->data() + total, &written, left, nullptr, nullptr);
+    status = (encrypt ? EncryptFinal : DecryptFinal)(alg.get(), out->data() + total, &written, left,
+                                                     nullptr, nullptr);
     total += written;
   }
   out->resize(total);

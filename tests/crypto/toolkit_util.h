@@ -1,4 +1,5 @@
-// Toolkit test helpers: hex, vector files, deterministic keys, whole cipher runs (Hex from asn1/hex_util.h).
+// Toolkit test helpers: hex, vector files, deterministic keys, whole cipher runs (Hex from
+// asn1/hex_util.h).
 #pragma once
 
 #include <cstdint>
@@ -18,7 +19,8 @@ namespace kcertadm::test_support {
 
 inline std::string ToHex(const std::uint8_t* data, std::size_t size) {
   std::string out;
-  for (std::size_t i = 0; i < size; ++i) out += {"0123456789abcdef"[data[i] >> 4], "0123456789abcdef"[data[i] & 15]};
+  for (std::size_t i = 0; i < size; ++i)
+    out += {"0123456789abcdef"[data[i] >> 4], "0123456789abcdef"[data[i] & 15]};
   return out;
 }
 inline std::string ToHex(const std::vector<std::uint8_t>& v) { return ToHex(v.data(), v.size()); }
@@ -31,7 +33,9 @@ std::string ToHex(const BigNum& x);
 // base^exponent mod modulus by square and multiply over BigNum::Mul and Mod: a reference that
 // shares no code with the Montgomery kernels.
 BigNum PlainModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus);
-inline std::vector<std::uint8_t> TextBytes(std::string_view text) { return {text.begin(), text.end()}; }
+inline std::vector<std::uint8_t> TextBytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 
 // Lines of tests/data/<path> split on blanks, without comments and blank lines.
 std::vector<std::vector<std::string>> ReadVectorFile(const std::string& path);
@@ -47,9 +51,12 @@ inline std::vector<std::uint8_t> PatternBytes(std::size_t size) {
 struct Lcg {
   std::uint64_t state;
   void Fill(std::uint8_t* out, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) out[i] = (state = state * 6364136223846793005ull + 1442695040888963407ull) >> 56;
+    for (std::size_t i = 0; i < size; ++i)
+      out[i] = (state = state * 6364136223846793005ull + 1442695040888963407ull) >> 56;
   }
-  RandomFill AsRandomFill() { return [this](std::uint8_t* out, std::size_t size) { return Fill(out, size), 0; }; }
+  RandomFill AsRandomFill() {
+    return [this](std::uint8_t* out, std::size_t size) { return Fill(out, size), 0; };
+  }
 };
 
 // A key of the given size generated deterministically (cached per size; tests run on one thread).
@@ -63,7 +70,11 @@ KeyObject* PublicKeyObject(KeyObject* privateKey);
 
 // A cipher as the toolkit is asked for it.
 struct CipherSetup {
-  const AlgorithmInfoType* type; const void* params; const KeyInfoType* keyForm; const void* keyMaterial; MethodList methods;
+  const AlgorithmInfoType* type;
+  const void* params;
+  const KeyInfoType* keyForm;
+  const void* keyMaterial;
+  MethodList methods;
 };
 
 // A message through a fresh object in pieces (0: whole) into `room` bytes (0: size + 16);

@@ -45,11 +45,15 @@ TEST(WycheproofRsaSignatures, EveryVectorGivesItsExpectedResult) {
     }
     SCOPED_TRACE(row[0] + " " + row[1]);
     const Bytes message = test_support::Hex(row[2]), signature = test_support::Hex(row[3]);
-    const int status = VerifyData(selector, key->get(), message.data(), static_cast<std::uint32_t>(message.size()),
-                                  signature.data(), static_cast<std::uint32_t>(signature.size()));
-    if (row[1] == "valid") EXPECT_EQ(status, 0);
-    else if (row[1] == "acceptable") EXPECT_EQ(status, 524) << "DigestInfo without NULL parameters";
-    else EXPECT_NE(status, 0);
+    const int status =
+        VerifyData(selector, key->get(), message.data(), static_cast<std::uint32_t>(message.size()),
+                   signature.data(), static_cast<std::uint32_t>(signature.size()));
+    if (row[1] == "valid")
+      EXPECT_EQ(status, 0);
+    else if (row[1] == "acceptable")
+      EXPECT_EQ(status, 524) << "DigestInfo without NULL parameters";
+    else
+      EXPECT_NE(status, 0);
     ++counts[row[1]];
   }
   EXPECT_EQ(counts["valid"], 89);

@@ -15,7 +15,8 @@ namespace {
 
 TEST(InputLimit, InputUpToTheLimitIsReadAndLargerInputIsRefusedUnread) {
   test_support::TempDir dir;
-  const std::string pem = test_support::ReadFileText(KCERTADM_SOURCE_DIR "/tests/data/cert/vector_ca.pem");
+  const std::string pem =
+      test_support::ReadFileText(KCERTADM_SOURCE_DIR "/tests/data/cert/vector_ca.pem");
   ASSERT_FALSE(pem.empty());
   // A file of the given size: the certificate, then holes that read as zeros.
   auto sparse = [&](const char* name, const std::string& text, off_t size) {
@@ -40,11 +41,14 @@ TEST(InputLimit, InputUpToTheLimitIsReadAndLargerInputIsRefusedUnread) {
   for (const auto& test : kTests) {
     SCOPED_TRACE(test.why);
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(RunCommand("ViewCert", "CertReqFile=" + test.input + ";EntriesFile=" + dir / "view.txt"), test.message);
+    EXPECT_EQ(
+        RunCommand("ViewCert", "CertReqFile=" + test.input + ";EntriesFile=" + dir / "view.txt"),
+        test.message);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
   }
   // Requests to sign come through the same reader.
-  const std::string sign = "CertReqFile=/dev/zero;CertFile=" + dir / "out.pem" + ";KeyFile=" + dir / "none.kyr";
+  const std::string sign =
+      "CertReqFile=/dev/zero;CertFile=" + dir / "out.pem" + ";KeyFile=" + dir / "none.kyr";
   EXPECT_EQ(RunCommand("SignCert", sign + ";Password=x"), 30022u);
 }
 

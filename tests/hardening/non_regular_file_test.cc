@@ -48,7 +48,9 @@ int RunTool(const std::string& dir, const Args& args, const std::vector<std::str
   for (std::string& v : envStore) v = InDir(dir, v);
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string_view inherited(*e);
-    const auto named = [&](const std::string& v) { return inherited.substr(0, v.find('=') + 1) == v.substr(0, v.find('=') + 1); };
+    const auto named = [&](const std::string& v) {
+      return inherited.substr(0, v.find('=') + 1) == v.substr(0, v.find('=') + 1);
+    };
     if (std::none_of(envStore.begin(), envStore.end(), named)) envStore.emplace_back(inherited);
   }
   std::vector<char*> envp;
@@ -101,8 +103,10 @@ class NonRegularFileTest : public ::testing::Test {
   // row's directory as good.kyr; and a certificate to receive or view.
   static void SetUpTestSuite() {
     ring_ = new test_support::TempDir;
-    const int made = RunTool(ring_->path(), {"CreateKeyFile", "KeyFile=@good.kyr", "Password=pw", "KeyName=k",
-                                             "CommonName=k", "KeySize=512", "NoStashFile"}, {});
+    const int made = RunTool(ring_->path(),
+                             {"CreateKeyFile", "KeyFile=@good.kyr", "Password=pw", "KeyName=k",
+                              "CommonName=k", "KeySize=512", "NoStashFile"},
+                             {});
     ASSERT_EQ(made, 30020);
   }
   static void TearDownTestSuite() {
@@ -123,26 +127,79 @@ TEST_F(NonRegularFileTest, IsRefusedInEveryPositionWithoutWaiting) {
     int message;
   } kTests[] = {
       // A pipe or a device is no key ring: "could not be read".
-      {"key ring", "ring.kyr", {"GetEntries", "KeyFile=@ring.kyr", "Password=pw", "EntriesFile=@e.txt"}, {}, 30010},
+      {"key ring",
+       "ring.kyr",
+       {"GetEntries", "KeyFile=@ring.kyr", "Password=pw", "EntriesFile=@e.txt"},
+       {},
+       30010},
       // Something is there already, and it is not replaced by a new ring.
-      {"key ring to create", "ring.kyr", {"CreateKeyFile", "KeyFile=@ring.kyr", "Password=pw", "KeyName=k", "CommonName=k", "KeySize=512"}, {}, 30072},
+      {"key ring to create",
+       "ring.kyr",
+       {"CreateKeyFile", "KeyFile=@ring.kyr", "Password=pw", "KeyName=k", "CommonName=k",
+        "KeySize=512"},
+       {},
+       30072},
       // An unusable template is passed over, as a damaged one is.
-      {"template key ring", "data/master.kyr", {"CreateKeyFile", "KeyFile=@new.kyr", "Password=pw", "KeyName=k", "CommonName=k", "KeySize=512", "NoStashFile"}, {}, 30020},
+      {"template key ring",
+       "data/master.kyr",
+       {"CreateKeyFile", "KeyFile=@new.kyr", "Password=pw", "KeyName=k", "CommonName=k",
+        "KeySize=512", "NoStashFile"},
+       {},
+       30020},
       // No stashed password, so the ring's password is missing.
-      {"stash to read", "good.sth", {"GetEntries", "KeyFile=@good.kyr", "UseStash", "EntriesFile=@e.txt"}, {}, 30009},
+      {"stash to read",
+       "good.sth",
+       {"GetEntries", "KeyFile=@good.kyr", "UseStash", "EntriesFile=@e.txt"},
+       {},
+       30009},
       // The stash would replace what is there: refused, and the new ring is not left behind.
-      {"stash to write", "new.sth", {"CreateKeyFile", "KeyFile=@new.kyr", "Password=pw", "KeyName=k", "CommonName=k", "KeySize=512"}, {}, 30019},
-      {"certificate to receive", "in.pem", {"ReceiveCert", "KeyFile=@good.kyr", "Password=pw", "CertReqFile=@in.pem"}, {}, 30022},
-      {"root to receive", "in.pem", {"ReceiveRootCert", "KeyFile=@good.kyr", "Password=pw", "CertReqFile=@in.pem", "EntryLabel=r"}, {}, 30022},
-      {"request to sign", "in.pem", {"SignCert", "KeyFile=@good.kyr", "Password=pw", "CertReqFile=@in.pem", "CertFile=@out.pem"}, {}, 30022},
-      {"certificate to view", "in.pem", {"ViewCert", "CertReqFile=@in.pem", "EntriesFile=@e.txt"}, {}, 30022},
+      {"stash to write",
+       "new.sth",
+       {"CreateKeyFile", "KeyFile=@new.kyr", "Password=pw", "KeyName=k", "CommonName=k",
+        "KeySize=512"},
+       {},
+       30019},
+      {"certificate to receive",
+       "in.pem",
+       {"ReceiveCert", "KeyFile=@good.kyr", "Password=pw", "CertReqFile=@in.pem"},
+       {},
+       30022},
+      {"root to receive",
+       "in.pem",
+       {"ReceiveRootCert", "KeyFile=@good.kyr", "Password=pw", "CertReqFile=@in.pem",
+        "EntryLabel=r"},
+       {},
+       30022},
+      {"request to sign",
+       "in.pem",
+       {"SignCert", "KeyFile=@good.kyr", "Password=pw", "CertReqFile=@in.pem", "CertFile=@out.pem"},
+       {},
+       30022},
+      {"certificate to view",
+       "in.pem",
+       {"ViewCert", "CertReqFile=@in.pem", "EntriesFile=@e.txt"},
+       {},
+       30022},
       // Without template the new ring takes the roots bundle, which cannot be read.
-      {"roots bundle", "roots.pem", {"CreateKeyFile", "KeyFile=@new.kyr", "Password=pw", "KeyName=k", "CommonName=k", "KeySize=512", "NoStashFile"}, {"KCERTADM_ROOTS=@roots.pem"}, 30012},
+      {"roots bundle",
+       "roots.pem",
+       {"CreateKeyFile", "KeyFile=@new.kyr", "Password=pw", "KeyName=k", "CommonName=k",
+        "KeySize=512", "NoStashFile"},
+       {"KCERTADM_ROOTS=@roots.pem"},
+       30012},
       // The built-in texts stand in for a catalogue that cannot be read.
-      {"message catalogue", "msg/kmsglib.msg", {"ViewCert", "CertReqFile=" + certificate, "EntriesFile=@e.txt"}, {"KCERTADM_MSG_DIR=@msg"}, 30054},
+      {"message catalogue",
+       "msg/kmsglib.msg",
+       {"ViewCert", "CertReqFile=" + certificate, "EntriesFile=@e.txt"},
+       {"KCERTADM_MSG_DIR=@msg"},
+       30054},
   };
-  const struct { Kind kind; const char* name; } kKinds[] = {
-      {Kind::kFifo, "a FIFO"}, {Kind::kNullDevice, "the null device"}, {Kind::kZeroDevice, "the zero device"}};
+  const struct {
+    Kind kind;
+    const char* name;
+  } kKinds[] = {{Kind::kFifo, "a FIFO"},
+                {Kind::kNullDevice, "the null device"},
+                {Kind::kZeroDevice, "the zero device"}};
   for (const auto& test : kTests) {
     for (const auto& kind : kKinds) {
       SCOPED_TRACE(std::string(kind.name) + " as " + test.why);

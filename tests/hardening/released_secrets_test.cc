@@ -58,12 +58,14 @@ constexpr Pattern MakePattern(std::string_view text, unsigned char mask) {
   for (char c : text) pattern.bytes[pattern.size++] = static_cast<char>(c ^ mask);
   return pattern;
 }
-constexpr Pattern kPatterns[] = {MakePattern(kSecrets[0], 0), MakePattern(kSecrets[0], kcertadm::kStashMask),
-                                 MakePattern(kSecrets[1], 0), MakePattern(kSecrets[1], kcertadm::kStashMask)};
+constexpr Pattern kPatterns[] = {
+    MakePattern(kSecrets[0], 0), MakePattern(kSecrets[0], kcertadm::kStashMask),
+    MakePattern(kSecrets[1], 0), MakePattern(kSecrets[1], kcertadm::kStashMask)};
 
 void ObserveWipe(const void* block, std::size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(block);
-  ++(std::all_of(bytes, bytes + size, [](unsigned char b) { return b == 0; }) ? wipedBlocks : unwipedBlocks);
+  ++(std::all_of(bytes, bytes + size, [](unsigned char b) { return b == 0; }) ? wipedBlocks
+                                                                              : unwipedBlocks);
 }
 
 // 32 bytes from the middle of the ring's private exponent, once it is known.
@@ -72,9 +74,11 @@ std::atomic<int> blocksWithKey{0};
 
 void Search(void* block) {
   for (const Pattern& pattern : kPatterns)
-    if (memmem(block, malloc_usable_size(block), pattern.bytes, pattern.size) != nullptr) ++blocksWithSecrets;
+    if (memmem(block, malloc_usable_size(block), pattern.bytes, pattern.size) != nullptr)
+      ++blocksWithSecrets;
   if (privateKeyPattern.size > 0 &&
-      memmem(block, malloc_usable_size(block), privateKeyPattern.bytes, privateKeyPattern.size) != nullptr) {
+      memmem(block, malloc_usable_size(block), privateKeyPattern.bytes, privateKeyPattern.size) !=
+          nullptr) {
     ++blocksWithKey;
   }
 }
@@ -98,8 +102,8 @@ void LearnPrivateKey(const std::string& ringPath) {
   ASSERT_EQ(KeyRingOpen(ringPath, kSecrets[0]), kKeyRingOk);
   std::optional<KeyRingEntry> key = KeyRingFindEntry(std::string_view("k"));
   ASSERT_TRUE(key.has_value());
-  const std::optional<RsaPrivateNumbers> numbers =
-      DecryptPrivateKeyNumbers(ByteView(key->privateKey.data(), key->privateKey.size()), kSecrets[0]);
+  const std::optional<RsaPrivateNumbers> numbers = DecryptPrivateKeyNumbers(
+      ByteView(key->privateKey.data(), key->privateKey.size()), kSecrets[0]);
   KeyRingEntryFree(key);
   KeyRingClear();
   ASSERT_TRUE(numbers.has_value() && numbers->privateExponent.size() >= 48);
@@ -129,9 +133,11 @@ TEST(ReleasedSecrets, CommandsLeaveNoPasswordOrKeyInReleasedMemory) {
   ASSERT_NE(stdioStash, nullptr);
   ASSERT_NE(std::fgetc(stdioStash), EOF);
   std::fclose(stdioStash);
-  ASSERT_GE(blocksWithSecrets.exchange(0), 1) << "the scan misses a stdio buffer that read a stash file";
+  ASSERT_GE(blocksWithSecrets.exchange(0), 1)
+      << "the scan misses a stdio buffer that read a stash file";
   const char* root = KCERTADM_SOURCE_DIR "/tests/data/cert/vector_ca.pem";
-  const std::uint32_t created = RunCommand("CreateKeyFile", ring + oldPassword + "KeyName=k;CommonName=k;KeySize=512");
+  const std::uint32_t created =
+      RunCommand("CreateKeyFile", ring + oldPassword + "KeyName=k;CommonName=k;KeySize=512");
   Scan(false);
   ASSERT_EQ(created, 30020u);
   ASSERT_NO_FATAL_FAILURE(LearnPrivateKey(dir.path() + "/ring.kyr"));
@@ -142,11 +148,13 @@ TEST(ReleasedSecrets, CommandsLeaveNoPasswordOrKeyInReleasedMemory) {
   ASSERT_EQ(blocksWithKey.exchange(0), 1) << "the scan misses a copy of the private key";
   const std::uint32_t messages[] = {
       created,
-      RunCommand("CreateCertReq", ring + oldPassword + "KeyName=k;CertReqFile=" + dir.path().c_str() + "/r.pem"),
+      RunCommand("CreateCertReq",
+                 ring + oldPassword + "KeyName=k;CertReqFile=" + dir.path().c_str() + "/r.pem"),
       // Saved with the stashed password: the stash is read, written and read back.
       RunCommand("ReceiveRootCert", ring + "UseStash;EntryLabel=root;CertReqFile=" + root),
       RunCommand("ChangePassword", ring + oldPassword + "NewPassword=" + kSecrets[1]),
-      RunCommand("GetEntries", ring + "UseStash;ShowPrivateKey;EntriesFile=" + dir.path().c_str() + "/e.txt"),
+      RunCommand("GetEntries",
+                 ring + "UseStash;ShowPrivateKey;EntriesFile=" + dir.path().c_str() + "/e.txt"),
   };
   Scan(false);
   SetSecureReleaseObserverForTesting(nullptr);

@@ -3,12 +3,13 @@
 
 #include <cstdint>
 
-#include "host_interface/command_entry.h"
 #include "host/message_reporter.h"
+#include "host_interface/command_entry.h"
 
 namespace kcertadm {
 
-// The message number the command reported; parameters is a writable copy (a SecureString where it holds a password).
+// The message number the command reported; parameters is a writable copy (a SecureString where it
+// holds a password).
 template <class Text>
 std::uint32_t RunCommand(const char* command, Text parameters) {
   char message[512] = "";

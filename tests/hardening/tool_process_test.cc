@@ -40,11 +40,12 @@ std::set<std::string> Labels(const std::string& ring) {
 // Self-signed certificates of their own keys, made by openssl when first wanted.
 std::string Certificate(int i) {
   static const test_support::TempDir dir;
-  static const int made = std::system(("cd '" + dir.path() +
-                                       "' && for i in $(seq 0 100); do openssl req -x509 -newkey rsa:512 -nodes "
-                                       "-keyout /dev/null -subj /CN=cert$i -days 30 -sha1 -out cert$i.pem "
-                                       "2>/dev/null || exit 1; done")
-                                          .c_str());
+  static const int made =
+      std::system(("cd '" + dir.path() +
+                   "' && for i in $(seq 0 100); do openssl req -x509 -newkey rsa:512 -nodes "
+                   "-keyout /dev/null -subj /CN=cert$i -days 30 -sha1 -out cert$i.pem "
+                   "2>/dev/null || exit 1; done")
+                      .c_str());
   EXPECT_EQ(made, 0) << "openssl could not make the certificates";
   return dir.Path("cert" + std::to_string(i) + ".pem");
 }
@@ -60,7 +61,8 @@ class ToolProcessTest : public ::testing::Test {
     return args;
   }
   Args Receive(int i, const std::string& label) const {
-    return Command("ReceiveCert", {"CertReqFile=" + Certificate(i), "EntryLabel=" + label, "NoTrust"});
+    return Command("ReceiveCert",
+                   {"CertReqFile=" + Certificate(i), "EntryLabel=" + label, "NoTrust"});
   }
   Args Create(const std::string& label) const {
     return Command("CreateKeyFile", {"KeyName=" + label, "CommonName=" + label, "KeySize=512"});
@@ -90,8 +92,9 @@ TEST_F(ToolProcessTest, RingKilledWhileRewrittenHoldsTheOldOrTheNewEntries) {
   bool hasExtra = false;
   const auto started = std::chrono::steady_clock::now();
   for (int i = 0; i < 4; ++i, hasExtra = !hasExtra) ASSERT_EQ(Run(toggle(hasExtra)), 0);
-  const auto oneCommand =
-      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started) / 4;
+  const auto oneCommand = std::chrono::duration_cast<std::chrono::microseconds>(
+                              std::chrono::steady_clock::now() - started) /
+                          4;
 
   const std::size_t files = dir_.Files().size();
   std::mt19937 random(20261206);
@@ -148,13 +151,15 @@ TEST_F(ToolProcessTest, ConcurrentWritersLoseNoEntry) {
   }
 }
 
-// Four processes create one ring at once: one creates it, the others find it there; the ring is wholly the creator's.
+// Four processes create one ring at once: one creates it, the others find it there; the ring is
+// wholly the creator's.
 TEST_F(ToolProcessTest, ConcurrentCreationsMakeOneRing) {
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
     std::filesystem::remove(ring_);
     std::vector<pid_t> pids;
-    for (int p = 0; p < 4; ++p) pids.push_back(Start(Create("key" + std::to_string(p)), dir_ / std::to_string(p)));
+    for (int p = 0; p < 4; ++p)
+      pids.push_back(Start(Create("key" + std::to_string(p)), dir_ / std::to_string(p)));
     std::vector<std::string> creators;
     for (int p = 0; p < 4; ++p) {
       const bool created = Wait(pids[p]) == 0;

@@ -8,7 +8,8 @@
 namespace kcertadm {
 namespace {
 
-// Catches a source stuck at zero, repeating itself or filling only low bytes (a fair one fails < 1e-6).
+// Catches a source stuck at zero, repeating itself or filling only low bytes (a fair one fails <
+// 1e-6).
 TEST(HostRandom, WordsVaryAndBuffersFill) {
   std::set<std::uint16_t> words;
   for (int i = 0; i < 64; ++i) words.insert(HostRandomWord());

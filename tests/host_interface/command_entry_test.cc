@@ -6,11 +6,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/library_state.h"
 #include "host/host_settings.h"
+#include "host/messages.h"
 #include "host_interface/command_table.h"
 #include "host_interface/initialisation.h"
-#include "base/library_state.h"
-#include "host/messages.h"
 #include "kcertadm.h"
 
 namespace kcertadm {
@@ -20,13 +20,19 @@ namespace {
 std::pair<std::int32_t, std::string> RunCommand(const char* command, const char* parameters) {
   std::string writable = parameters != nullptr ? parameters : "";
   char text[512] = "untouched";
-  const std::int32_t status =
-      ProcessSecurityCmd(command, parameters != nullptr ? writable.data() : nullptr, text, sizeof text);
+  const std::int32_t status = ProcessSecurityCmd(
+      command, parameters != nullptr ? writable.data() : nullptr, text, sizeof text);
   return {status, text};
 }
 
 TEST(ProcessSecurityCmd, OutcomesByCommand) {
-  struct Case { const char* command; const char* parameters; std::int32_t status; std::uint32_t number; const char* why; };
+  struct Case {
+    const char* command;
+    const char* parameters;
+    std::int32_t status;
+    std::uint32_t number;
+    const char* why;
+  };
   const Case kTests[] = {
       {"AdminSecurity", "", 0, kMsgAdminSecurity, "the one command that needs nothing"},
       {"adminsecurity", nullptr, 0, kMsgAdminSecurity, "command names ignore letter case"},
@@ -59,11 +65,13 @@ TEST(ProcessSecurityCmd, NoOtherCommandSucceedsWithoutItsInputs) {
 
 // 0 T61String, 2 BMPString, anything else UTF8String.
 TEST(Initialisation, EncodingForSetting) {
-  const std::pair<std::int32_t, int> kTests[] = {{0, 20}, {2, 30}, {1, 12}, {100, 12}, {-1, 12}, {3, 12}};
+  const std::pair<std::int32_t, int> kTests[] = {{0, 20},   {2, 30},  {1, 12},
+                                                 {100, 12}, {-1, 12}, {3, 12}};
   for (const auto& [setting, tag] : kTests) EXPECT_EQ(EncodingForSetting(setting), tag) << setting;
 }
 
-// The first calls race to initialise the library: each must find the texts and the encoding of the setting.
+// The first calls race to initialise the library: each must find the texts and the encoding of the
+// setting.
 TEST(Initialisation, ConcurrentFirstCallsAllSucceed) {
   std::vector<std::string> texts(8);
   std::vector<std::thread> threads;
@@ -75,7 +83,8 @@ TEST(Initialisation, ConcurrentFirstCallsAllSucceed) {
   }
   for (std::thread& t : threads) t.join();
   for (const std::string& text : texts) EXPECT_EQ(text, MessageText(kMsgAdminSecurity));
-  EXPECT_EQ(IntlStringEncoding(), EncodingForSetting(HostReadSettingNumber("IntlDERStringEncodeType", 100)));
+  EXPECT_EQ(IntlStringEncoding(),
+            EncodingForSetting(HostReadSettingNumber("IntlDERStringEncodeType", 100)));
 }
 
 }  // namespace

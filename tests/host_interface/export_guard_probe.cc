@@ -71,7 +71,8 @@ TEST(ExportGuard, NoExceptionCrossesTheCInterface) {
   ASSERT_EQ(ParseCert(&parsed, &fields, &error), 0);
   Asn1Item base64{};
   ASSERT_GT(Base64Encode(der.data(), static_cast<std::int32_t>(der.size()), &base64), 0);
-  const std::string certText(reinterpret_cast<char*>(base64.data), static_cast<std::size_t>(base64.length));
+  const std::string certText(reinterpret_cast<char*>(base64.data),
+                             static_cast<std::size_t>(base64.length));
   std::free(base64.data);
   const test_support::TempDir dir;
   const std::string missingRing = dir.Path("missing.kyr");
@@ -79,35 +80,45 @@ TEST(ExportGuard, NoExceptionCrossesTheCInterface) {
   char start[32], end[32], message[256], output[4096];
   std::uint32_t slot = 0;
   const std::uint8_t bmp[] = {0, 'A', 0, 'b'}, t61[] = {'A', 'b'};
-  struct Case { const char* name; std::function<void()> call; };
+  struct Case {
+    const char* name;
+    std::function<void()> call;
+  };
   const Case kTests[] = {
-      {"GetTextDates", [&] {
+      {"GetTextDates",
+       [&] {
          EXPECT_EQ(GetTextDates(&fields, start, end, &slot), -1);
          EXPECT_EQ(slot, kMsgOutOfMemory);
        }},
-      {"ProcessSecurityCmd", [&] {
+      {"ProcessSecurityCmd",
+       [&] {
          char parameters[] = "";
          ProcessSecurityCmd("AdminSecurity", parameters, message, sizeof message);
        }},
-      {"ParseCert", [&] {
+      {"ParseCert",
+       [&] {
          CertData cert = RecordOf(der);
          CertFields out{};
          ParseCert(&cert, &out, &slot);
          FreeCertData(&cert);
        }},
-      {"ParseDNSeq", [&] {
+      {"ParseDNSeq",
+       [&] {
          DnFields name{};
          ParseDNSeq(&name, fields.subject, &slot);
        }},
       {"BMPToHCSET", [&] { BMPToHCSET(bmp, sizeof bmp, output, sizeof output); }},
       {"T61ToHCSET", [&] { T61ToHCSET(t61, sizeof t61, output, sizeof output); }},
-      {"EnvelopeCert", [&] { EnvelopeCert(0, certText.c_str(), output, sizeof output, message, sizeof message); }},
-      {"GetServerKey", [&] {
+      {"EnvelopeCert",
+       [&] { EnvelopeCert(0, certText.c_str(), output, sizeof output, message, sizeof message); }},
+      {"GetServerKey",
+       [&] {
          ServerKeyData keyData{};
          GetServerKey(missingRing.c_str(), "pw", &keyData, message, sizeof message);
          FreeExtKeyData(&keyData);
        }},
-      {"GetServerRootCert", [&] {
+      {"GetServerRootCert",
+       [&] {
          ServerKeyData keyData{};
          GetServerRootCert(missingRing.c_str(), &keyData, message, sizeof message);
        }},
@@ -122,9 +133,12 @@ TEST(ExportGuard, NoExceptionCrossesTheCInterface) {
 
 // Every export is defined in one file, each through the one guard.
 TEST(ExportGuard, EveryExportIsDefinedBehindTheGuard) {
-  const std::string exports = test_support::ReadFileText(KCERTADM_SOURCE_DIR "/src/host_interface/exports.cc");
+  const std::string exports =
+      test_support::ReadFileText(KCERTADM_SOURCE_DIR "/src/host_interface/exports.cc");
   const std::regex definition(R"(extern "C" KCERTADM_API [^(]+\([^{]*\{[^{}]*GuardExport\()");
-  EXPECT_EQ(std::distance(std::sregex_iterator(exports.begin(), exports.end(), definition), std::sregex_iterator()), 22);
+  EXPECT_EQ(std::distance(std::sregex_iterator(exports.begin(), exports.end(), definition),
+                          std::sregex_iterator()),
+            22);
   const int status = std::system("grep -rl --include=*.cc 'extern \"C\"' " KCERTADM_SOURCE_DIR
                                  "/src | grep -v /host_interface/exports.cc >/dev/null");
   EXPECT_NE(status, 0) << "an export defined outside src/host_interface/exports.cc";

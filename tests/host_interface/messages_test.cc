@@ -11,22 +11,30 @@ namespace {
 
 TEST(Catalogues, HaveARealTextForEveryNumber) {
   for (const char* name : {"kmsglib.msg", "kmsglde.msg"}) {
-    const auto catalogue = ResourceCatalogue::Load(std::string(KCERTADM_SOURCE_DIR) + "/messages/" + name);
+    const auto catalogue =
+        ResourceCatalogue::Load(std::string(KCERTADM_SOURCE_DIR) + "/messages/" + name);
     ASSERT_TRUE(catalogue.has_value()) << name;
     EXPECT_EQ(catalogue->size(), kMessageCount);
     for (std::uint32_t number = kFirstMessage; number <= kLastMessage; ++number) {
       const std::string text(catalogue->Text(number).value_or(""));
-      EXPECT_TRUE(text.size() > 10 && text.back() == '.') << name << " " << number;  // whole sentences
+      EXPECT_TRUE(text.size() > 10 && text.back() == '.')
+          << name << " " << number;  // whole sentences
     }
   }
 }
 
 TEST(CatalogueFileName, ChoosesByLanguageSetting) {
-  struct Case { std::optional<std::string> setting; const char* file; const char* why; } const kTests[] = {
-      {std::nullopt, "kmsglib.msg", "absent setting"}, {"", "kmsglib.msg", "empty setting"},
+  struct Case {
+    std::optional<std::string> setting;
+    const char* file;
+    const char* why;
+  } const kTests[] = {
+      {std::nullopt, "kmsglib.msg", "absent setting"},
+      {"", "kmsglib.msg", "empty setting"},
       {"DE_at", "kmsglde.msg", "only two characters count, in either case"},
       {"e", "kmsgle.msg", "a one-letter code"},
-      {"../x", "kmsglib.msg", "path characters never reach a file name"}, {"d/", "kmsglib.msg", "nor one of two"},
+      {"../x", "kmsglib.msg", "path characters never reach a file name"},
+      {"d/", "kmsglib.msg", "nor one of two"},
   };
   for (const Case& c : kTests) EXPECT_EQ(CatalogueFileName(c.setting), c.file) << c.why;
 }
@@ -39,21 +47,28 @@ TEST(LoadCatalogueFor, FallsBackToTheDefaultCatalogue) {
   ASSERT_EQ(mkdir(dir.Path("kmsglfr.msg").c_str(), 0700), 0);
   for (const char* language : {"de", "fr"}) {
     const auto catalogue = LoadCatalogueFor(language);
-    EXPECT_EQ(catalogue ? std::string(catalogue->Text(30065).value_or("?")) : "none", "English.") << language;
+    EXPECT_EQ(catalogue ? std::string(catalogue->Text(30065).value_or("?")) : "none", "English.")
+        << language;
   }
 }
 
-// Like strncpy but always terminated: the rest is NUL-filled, nothing is written beyond the given size.
+// Like strncpy but always terminated: the rest is NUL-filled, nothing is written beyond the given
+// size.
 TEST(ReportMessage, WritesNothingBeyondTheGivenSize) {
   ASSERT_TRUE(LoadMessageTexts());
   const std::string text = MessageText(kMsgAdminSecurity);
   ASSERT_GT(text.size(), 8u);
-  struct Case { std::uint32_t number; bool buffer; std::uint32_t size; std::string expected; } const kTests[] = {
+  struct Case {
+    std::uint32_t number;
+    bool buffer;
+    std::uint32_t size;
+    std::string expected;
+  } const kTests[] = {
       {kMsgAdminSecurity, true, 200, text + std::string(200 - text.size(), '\0') + "x"},
       {kMsgAdminSecurity, true, 5, text.substr(0, 4) + '\0' + "x"},
-      {kMsgAdminSecurity, true, 0, "x"},                                     // nothing at all
-      {kMsgAdminSecurity, false, 10, "x"},                                   // no buffer
-      {kLastMessage + 1, true, 4, std::string(4, '\0') + "x"},               // a number without text
+      {kMsgAdminSecurity, true, 0, "x"},                        // nothing at all
+      {kMsgAdminSecurity, false, 10, "x"},                      // no buffer
+      {kLastMessage + 1, true, 4, std::string(4, '\0') + "x"},  // a number without text
   };
   for (const Case& c : kTests) {
     SCOPED_TRACE(c.size);
@@ -71,11 +86,16 @@ TEST(ReportMessage, NamesTheRefusedValueSafely) {
   std::string text = MessageText(kMsgBadDigest);
   ASSERT_EQ(text.back(), '.');
   text.pop_back();
-  const struct { const char* why; std::string detail; std::string shown; } kTests[] = {
+  const struct {
+    const char* why;
+    std::string detail;
+    std::string shown;
+  } kTests[] = {
       {"as given", "SHA3", ": \"SHA3\"."},
       {"nothing to name", "", "."},
       {"a line end and a quote", "x\n30065: \"ok", ": \"x?30065: ?ok\"."},
-      {"a long value", std::string(100, 'a'), ": \"" + std::string(kMaxMessageDetail, 'a') + "...\"."},
+      {"a long value", std::string(100, 'a'),
+       ": \"" + std::string(kMaxMessageDetail, 'a') + "...\"."},
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);

@@ -8,9 +8,9 @@
 #include <tuple>
 #include <vector>
 
+#include "host/messages.h"
 #include "host_interface/command_context.h"
 #include "host_interface/keyword_table.h"
-#include "host/messages.h"
 
 namespace kcertadm {
 namespace {
@@ -32,36 +32,51 @@ struct Parsed {
 
 std::string Str(const char* text) { return text ? std::string("\"") + text + "\"" : "none"; }
 
-// Each keyword (any case, or cut short: "Key" is the first match, KeyFile) fills its field; flags ignore values.
+// Each keyword (any case, or cut short: "Key" is the first match, KeyFile) fills its field; flags
+// ignore values.
 TEST(ParseParameters, StoresEachKeywordInItsField) {
-  Parsed p("Key=a=b;CommonName=Web Server ;EMail=x@y;Country=DE;State=Bavaria;City=Munich;Org=Acme;OrgUnit=IT;"
-           "ZipCode=80331;NewPassword=n;CertReqFile=r;CertFile=c;EntriesFile=e;usepem=0;UsePKCS;UsePKCS7;"
-           "ShowPrivateKey;ShowRawCert;SelfSigned;NoTrust;ClientCert;UseBER;WriteBinary;WriteBER;GetIssuer;Verify;"
-           "UseStash;NoStashFile=no");
+  Parsed p(
+      "Key=a=b;CommonName=Web Server "
+      ";EMail=x@y;Country=DE;State=Bavaria;City=Munich;Org=Acme;OrgUnit=IT;"
+      "ZipCode=80331;NewPassword=n;CertReqFile=r;CertFile=c;EntriesFile=e;usepem=0;UsePKCS;"
+      "UsePKCS7;"
+      "ShowPrivateKey;ShowRawCert;SelfSigned;NoTrust;ClientCert;UseBER;WriteBinary;WriteBER;"
+      "GetIssuer;Verify;"
+      "UseStash;NoStashFile=no");
   ASSERT_EQ(p.status, 0);
   const SecurityCmdContext& c = p.context;
   std::string fields;
-  for (const char* field : {c.keyFile, c.commonName, c.email, c.country, c.state, c.city, c.org, c.orgUnit,
-                            c.zipCode, c.newPassword, c.certReqFile, c.certFile, c.entriesFile, c.orgUnit2, c.password})
+  for (const char* field :
+       {c.keyFile, c.commonName, c.email, c.country, c.state, c.city, c.org, c.orgUnit, c.zipCode,
+        c.newPassword, c.certReqFile, c.certFile, c.entriesFile, c.orgUnit2, c.password})
     fields += Str(field) + " ";
-  for (std::int32_t flag : {c.usePEM, c.usePKCS, c.usePKCS7, c.showPrivateKey, c.showRawCert, c.selfSigned,
-                            c.noTrust, c.clientCert, c.useBER, c.writeBinary, c.writeBER, c.getIssuer, c.verify,
-                            c.useStash, c.noStashFile, c.designateRoot, c.noZavFlag})
+  for (std::int32_t flag :
+       {c.usePEM, c.usePKCS, c.usePKCS7, c.showPrivateKey, c.showRawCert, c.selfSigned, c.noTrust,
+        c.clientCert, c.useBER, c.writeBinary, c.writeBER, c.getIssuer, c.verify, c.useStash,
+        c.noStashFile, c.designateRoot, c.noZavFlag})
     fields += std::to_string(flag);
-  fields += " " + std::to_string(c.validDays) + " " + std::to_string(c.keySize) + " " + std::to_string(c.reserved40);
+  fields += " " + std::to_string(c.validDays) + " " + std::to_string(c.keySize) + " " +
+            std::to_string(c.reserved40);
   // No keyword sets DesignateRoot or OrgUnit2.
-  EXPECT_EQ(fields, R"("a=b" "Web Server " "x@y" "DE" "Bavaria" "Munich" "Acme" "IT" "80331" "n" "r" "c" "e" )"
-                    "none none 11111111111111100 365 512 0");
-  EXPECT_TRUE(c.keyFile >= p.buffer.data() && c.keyFile < p.buffer.data() + p.buffer.size());  // in the caller's text
+  EXPECT_EQ(
+      fields,
+      R"("a=b" "Web Server " "x@y" "DE" "Bavaria" "Munich" "Acme" "IT" "80331" "n" "r" "c" "e" )"
+      "none none 11111111111111100 365 512 0");
+  EXPECT_TRUE(c.keyFile >= p.buffer.data() &&
+              c.keyFile < p.buffer.data() + p.buffer.size());  // in the caller's text
   EXPECT_STREQ(Parsed("").context.keyFile, "keyfile.kyr");
   // An empty item is the empty token, which names CommonName: it clears it.
   EXPECT_STREQ(Parsed("CommonName=web;KeyFile=k;;").context.commonName, "");
 }
 
-// A keyword cut short selects the first keyword of the table that begins with it, even when a later one is
-// a closer fit; a whole keyword that begins a longer one selects itself.
+// A keyword cut short selects the first keyword of the table that begins with it, even when a later
+// one is a closer fit; a whole keyword that begins a longer one selects itself.
 TEST(FindKeyword, AbbreviationSelectsTheFirstKeywordItBegins) {
-  const struct { const char* token; int want; const char* why; } kTests[] = {
+  const struct {
+    const char* token;
+    int want;
+    const char* why;
+  } kTests[] = {
       {"Cert", kKwCertReqFile, "CertReqFile stands before CertFile"},
       {"Entr", kKwEntriesFile, "EntriesFile stands before EntryLabel"},
       {"Use", kKwUsePEM, "the first of six keywords beginning Use"},
@@ -72,16 +87,21 @@ TEST(FindKeyword, AbbreviationSelectsTheFirstKeywordItBegins) {
   for (const auto& c : kTests) EXPECT_EQ(FindKeyword(c.token), c.want) << c.token << ": " << c.why;
   // Through the parser: the abbreviation sets the field of the keyword it selects.
   const Parsed p("Cert=r;Entr=e;Use;UsePKCS");
-  EXPECT_EQ(std::tuple(Str(p.context.certReqFile), Str(p.context.certFile), Str(p.context.entriesFile),
-                       Str(p.context.label), p.context.usePEM, p.context.usePKCS, p.context.usePKCS7),
-            std::tuple(Str("r"), Str(nullptr), Str("e"), Str(nullptr), 1, 1, 0));
+  EXPECT_EQ(
+      std::tuple(Str(p.context.certReqFile), Str(p.context.certFile), Str(p.context.entriesFile),
+                 Str(p.context.label), p.context.usePEM, p.context.usePKCS, p.context.usePKCS7),
+      std::tuple(Str("r"), Str(nullptr), Str("e"), Str(nullptr), 1, 1, 0));
 }
 
 // The keywords appended after the original 35 set the command's options and
 // leave the record alone; every abbreviation that selected one of the 35
 // still selects it, and the new ones are reached by their own prefixes.
 TEST(ParseParameters, AppendedKeywordsSetOptionsOnly) {
-  const struct { const char* token; int want; const char* why; } kTests[] = {
+  const struct {
+    const char* token;
+    int want;
+    const char* why;
+  } kTests[] = {
       {"S", kKwState, "State stands before SubjectAltName"},
       {"W", kKwWriteBinary, "WriteBinary stands before WithChain"},
       {"P", kKwPassword, "Password stands before PemKey"},
@@ -94,7 +114,8 @@ TEST(ParseParameters, AppendedKeywordsSetOptionsOnly) {
   for (const auto& c : kTests) EXPECT_EQ(FindKeyword(c.token), c.want) << c.token << ": " << c.why;
 
   std::vector<char> text;
-  for (char ch : std::string("Digest=SHA256;SubjectAltName=DNS:a,IP:192.0.2.1;WithChain;FilePassword=f;PemKey=0"))
+  for (char ch : std::string(
+           "Digest=SHA256;SubjectAltName=DNS:a,IP:192.0.2.1;WithChain;FilePassword=f;PemKey=0"))
     text.push_back(ch);
   text.push_back('\0');
   SecurityCmdContext context;
@@ -112,7 +133,11 @@ TEST(ParseParameters, AppendedKeywordsSetOptionsOnly) {
 
 // How each way of writing an item leaves a text field and a number field.
 TEST(ParseParameters, ValueForms) {
-  struct Case { const char* text; const char* label; std::int32_t key_size; } const kTests[] = {
+  struct Case {
+    const char* text;
+    const char* label;
+    std::int32_t key_size;
+  } const kTests[] = {
       {"KeyName=a;EntryLabel=b", "b", 512},  // same field: the later item wins
       {"KeyName", nullptr, 512},             // bare at the end: no value
       {"KeyName;KeySize", "", 512},          // bare before ";": the empty text
@@ -129,10 +154,20 @@ TEST(ParseParameters, ValueForms) {
 
 // A wrapped value could pass a range check: 4294967296 would become 0.
 TEST(ParseDecimal, HoldsValuesBeyondThe32BitRange) {
-  struct Case { const char* text; std::int32_t value; } const kTests[] = {
-      {"4294967296", INT32_MAX}, {"99999999999999999999999", INT32_MAX}, {"-99999999999999999999999", INT32_MIN},
-      {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}, {"\t\n 42", 42},
-      {" 2048xyz", 2048} /* stops at a non-digit */, {"+768", 768}, {"- 3", 0}, {"", 0},
+  struct Case {
+    const char* text;
+    std::int32_t value;
+  } const kTests[] = {
+      {"4294967296", INT32_MAX},
+      {"99999999999999999999999", INT32_MAX},
+      {"-99999999999999999999999", INT32_MIN},
+      {"2147483647", INT32_MAX},
+      {"-2147483648", INT32_MIN},
+      {"\t\n 42", 42},
+      {" 2048xyz", 2048} /* stops at a non-digit */,
+      {"+768", 768},
+      {"- 3", 0},
+      {"", 0},
   };
   for (const Case& c : kTests) EXPECT_EQ(ParseDecimal(c.text), c.value) << c.text;
 }
@@ -143,21 +178,33 @@ TEST(ParseParameters, ChecksPerCommand) {
   using Texts = std::vector<std::pair<std::string, std::uint32_t>>;
   const std::pair<CommandId, Texts> kTests[] = {
       // Only version 2 with its value exactly; the blank is part of the value.
-      {kAdminSecurity, {{"Version=3", kMsgBadVersion}, {"Version", kMsgBadVersion}, {"Version=2 ", kMsgBadVersion},
-                        {"Version=2;NoZAV", 0}, {"Bogus=1", kMsgUnknownKeyword},
-                        // longer than every keyword it starts with; blanks belong to the token
-                        {"KeyFileX=k", kMsgUnknownKeyword}, {"Pass word=p", kMsgUnknownKeyword},
-                        // a 64 KiB token must not be cut to a short count that matches a keyword
-                        {"CommonName" + std::string(65536, 'x') + "=v", kMsgUnknownKeyword}}},
-      {kViewCert, {{"KeyFile=", 0} /* no key ring needed */, {"KeyFile=a;Bogus", kMsgUnknownKeyword}}},
+      {kAdminSecurity,
+       {{"Version=3", kMsgBadVersion},
+        {"Version", kMsgBadVersion},
+        {"Version=2 ", kMsgBadVersion},
+        {"Version=2;NoZAV", 0},
+        {"Bogus=1", kMsgUnknownKeyword},
+        // longer than every keyword it starts with; blanks belong to the token
+        {"KeyFileX=k", kMsgUnknownKeyword},
+        {"Pass word=p", kMsgUnknownKeyword},
+        // a 64 KiB token must not be cut to a short count that matches a keyword
+        {"CommonName" + std::string(65536, 'x') + "=v", kMsgUnknownKeyword}}},
+      {kViewCert,
+       {{"KeyFile=", 0} /* no key ring needed */, {"KeyFile=a;Bogus", kMsgUnknownKeyword}}},
       // The stash stands in for the password; the default key file counts, an emptied one does not.
-      {kGetEntries, {{"", kMsgNoPassword}, {"Password=", kMsgNoPassword}, {"UseStash", 0},
-                     {"Password=p;KeyFile=", kMsgNoKeyFile}}},
+      {kGetEntries,
+       {{"", kMsgNoPassword},
+        {"Password=", kMsgNoPassword},
+        {"UseStash", 0},
+        {"Password=p;KeyFile=", kMsgNoKeyFile}}},
       {kChangePassword, {{"UseStash;KeyFile", kMsgNoKeyFile}}},
       // Days are checked in 0..10000, before the password, and only for SignCert.
-      {kSignCert, {{"Password=p;ValidDays=10001", kMsgBadValidDays}, {"Password=p;ValidDays=10000", 0},
-                   {"Password=p;ValidDays=0", 0}, {"ValidDays=20000", kMsgBadValidDays},
-                   {"ValidDays=5", kMsgNoPassword}}},
+      {kSignCert,
+       {{"Password=p;ValidDays=10001", kMsgBadValidDays},
+        {"Password=p;ValidDays=10000", 0},
+        {"Password=p;ValidDays=0", 0},
+        {"ValidDays=20000", kMsgBadValidDays},
+        {"ValidDays=5", kMsgNoPassword}}},
       {kCreateSelfSigned, {{"Password=p;ValidDays=10001", 0}}},
   };
   for (const auto& [command, texts] : kTests) {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "asn1/asn1.h"
-#include "cert/certificate.h"
 #include "base/locks.h"
+#include "cert/certificate.h"
 #include "host/messages.h"
 #include "kcertadm.h"
 #include "keyring/keyring.h"
@@ -35,10 +35,13 @@ inline std::string ServiceDataPath(const std::string& name) {  // tests/data/ser
   return std::string(KCERTADM_TEST_DATA_DIR) + "/services/" + name;
 }
 inline Bytes BytesOf(const Asn1Item& item) {
-  return item.data == nullptr || item.length <= 0 ? Bytes{} : Bytes(item.data, item.data + item.length);
+  return item.data == nullptr || item.length <= 0 ? Bytes{}
+                                                  : Bytes(item.data, item.data + item.length);
 }
 inline std::string TextOf(const Asn1Item& item) {
-  return item.data == nullptr || item.length <= 0 ? "" : std::string(reinterpret_cast<char*>(item.data), item.length);
+  return item.data == nullptr || item.length <= 0
+             ? ""
+             : std::string(reinterpret_cast<char*>(item.data), item.length);
 }
 inline std::string Base64Of(const Bytes& bytes) {  // through the exported codec
   Asn1Item text{};
@@ -51,7 +54,8 @@ inline std::string RunShell(const std::string& command) {  // its standard outpu
   std::string output;
   char buffer[4096];
   FILE* pipe = popen(command.c_str(), "r");
-  for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    output.append(buffer, n);
   if (pipe != nullptr) pclose(pipe);
   return output;
 }
@@ -71,8 +75,14 @@ inline void SetText(Asn1Item* item, const std::string& text) {
 }
 
 // What a service did: its status and the number of its message.
-struct Outcome { std::int32_t status; std::uint32_t message; bool operator==(const Outcome&) const = default; };
-inline std::ostream& operator<<(std::ostream& out, const Outcome& o) { return out << o.status << "/" << o.message; }
+struct Outcome {
+  std::int32_t status;
+  std::uint32_t message;
+  bool operator==(const Outcome&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& out, const Outcome& o) {
+  return out << o.status << "/" << o.message;
+}
 
 // A host record released by its free function at scope end.
 template <typename Record, void (*Free)(Record*)>
@@ -87,13 +97,15 @@ using HostKeyData = Released<ServerKeyData, FreeExtKeyData>;
 
 // The PKCS #1 private key of <name>.pem sealed under kPassword.
 inline SecureBytes SealedKey(const std::string& name) {
-  const std::string der =
-      RunShell("openssl rsa -traditional -outform DER -in '" + ServiceDataPath(name + ".pem") + "' 2>/dev/null");
+  const std::string der = RunShell("openssl rsa -traditional -outform DER -in '" +
+                                   ServiceDataPath(name + ".pem") + "' 2>/dev/null");
   Asn1Item n[9]{};
   std::vector<Asn1TemplateEntry> entries;
   for (Asn1Item& item : n) entries.push_back({kAsn1Integer, &item});
   Asn1Item key = Asn1View(der.data(), der.size());
-  if (Asn1PeekTag(kAsn1Sequence, &key, 1) != 1 || Asn1DecodeTemplate(entries.data(), 9, key, 1) != 0) return {};
+  if (Asn1PeekTag(kAsn1Sequence, &key, 1) != 1 ||
+      Asn1DecodeTemplate(entries.data(), 9, key, 1) != 0)
+    return {};
   auto number = [&](int i) { return SecureBytes(n[i].data, n[i].data + n[i].length); };
   const RsaPrivateNumbers numbers{number(1), number(2), number(3), number(4),
                                   number(5), number(6), number(7), number(8)};
@@ -102,7 +114,11 @@ inline SecureBytes SealedKey(const std::string& name) {
 }
 
 // One key ring entry, made from <name>.der and, with a key, <name>.pem.
-struct RingEntry { std::string name; bool withKey; bool trustedRoot; };
+struct RingEntry {
+  std::string name;
+  bool withKey;
+  bool trustedRoot;
+};
 
 inline bool AddEntry(const RingEntry& entry) {
   const Bytes certificate = ReadFileBytes(ServiceDataPath(entry.name + ".der"));
@@ -111,10 +127,12 @@ inline bool AddEntry(const RingEntry& entry) {
   std::uint32_t error = 0;
   if (certificate.empty() || ParseSignedCert(&cert, &fields, &error) != 0) return false;
   const SecureBytes sealed = entry.withKey ? SealedKey(entry.name) : SecureBytes{};
-  const bool added = entry.withKey
-      ? !sealed.empty() && KeyRingAddKeyEntry(BytesOf(fields.subject), sealed, kPassword, entry.name) == 0 &&
-            KeyRingAddCertificate(certificate, std::nullopt, nullptr) == 0
-      : KeyRingAddCertificate(certificate, std::string_view(entry.name), nullptr) == 0;
+  const bool added =
+      entry.withKey
+          ? !sealed.empty() &&
+                KeyRingAddKeyEntry(BytesOf(fields.subject), sealed, kPassword, entry.name) == 0 &&
+                KeyRingAddCertificate(certificate, std::nullopt, nullptr) == 0
+          : KeyRingAddCertificate(certificate, std::string_view(entry.name), nullptr) == 0;
   if (!added || !entry.trustedRoot) return added;
   const std::optional<KeyRingEntry> root = KeyRingFindEntry(std::string_view(entry.name));
   return root && KeyRingMarkRoot(root->publicKey) == 0;
@@ -124,7 +142,8 @@ inline bool AddEntry(const RingEntry& entry) {
 class ServicesTest : public ::testing::Test {
  protected:
   void SetUp() override { InitSecLib(nullptr); }
-  // Writes a key ring of the entries in that order under kPassword, with its stash file; returns its path.
+  // Writes a key ring of the entries in that order under kPassword, with its stash file; returns
+  // its path.
   std::string Ring(const std::string& name, const std::vector<RingEntry>& entries) {
     const std::string path = dir_.Path(name);
     KeyRingGuard guard;
@@ -138,7 +157,9 @@ class ServicesTest : public ::testing::Test {
     return path;
   }
   // The server key certified by the root, and the root as a trusted certificate.
-  std::string ChainRing() { return Ring("chain.kyr", {{"server", true, false}, {"root", false, true}}); }
+  std::string ChainRing() {
+    return Ring("chain.kyr", {{"server", true, false}, {"root", false, true}});
+  }
   test_support::TempDir dir_;
 };
 

@@ -12,14 +12,19 @@ namespace {
 
 using namespace test;
 
-// Made once: self-signed MD5 "root" and "other", and leaves "md5", "sha1", "sha256", "sha512" root signs; PEM and DER.
+// Made once: self-signed MD5 "root" and "other", and leaves "md5", "sha1", "sha256", "sha512" root
+// signs; PEM and DER.
 const TempDir& Made() {
   static const TempDir dir;
   static const int status = RunCommand(
-      "cd " + dir.path() + " && (for n in root other; do openssl req -x509 -newkey rsa:1024 -nodes -keyout $n.key "
-      "-md5 -days 30 -subj /CN=$n -out $n.pem && openssl x509 -in $n.pem -outform DER -out $n.der || exit 1; done && "
-      "openssl req -newkey rsa:1024 -nodes -keyout leaf.key -subj /CN=Leaf -out leaf.csr && for d in md5 sha1 sha256 sha512; do "
-      "openssl x509 -req -in leaf.csr -CA root.pem -CAkey root.key -$d -days 10 -outform DER -out $d.der || exit 1; "
+      "cd " + dir.path() +
+      " && (for n in root other; do openssl req -x509 -newkey rsa:1024 -nodes -keyout $n.key "
+      "-md5 -days 30 -subj /CN=$n -out $n.pem && openssl x509 -in $n.pem -outform DER -out $n.der "
+      "|| exit 1; done && "
+      "openssl req -newkey rsa:1024 -nodes -keyout leaf.key -subj /CN=Leaf -out leaf.csr && for d "
+      "in md5 sha1 sha256 sha512; do "
+      "openssl x509 -req -in leaf.csr -CA root.pem -CAkey root.key -$d -days 10 -outform DER -out "
+      "$d.der || exit 1; "
       "done) >/dev/null 2>&1");
   EXPECT_EQ(status, 0);
   return dir;
@@ -51,13 +56,18 @@ TEST_F(CertificateVerificationTest, TrustFollowsTheRootMarkAndTheClock) {
   EXPECT_EQ(VerifyCertificate(root), kVerifySelfSigned);
   AddRoot();
   EXPECT_EQ(VerifyCertificate(leaf), kVerifyTrusted);
-  EXPECT_EQ(VerifyCertificate(root), kVerifyTrusted) << "a marked root is trusted, not just self-signed";
+  EXPECT_EQ(VerifyCertificate(root), kVerifyTrusted)
+      << "a marked root is trusted, not just self-signed";
   EXPECT_EQ(VerifyCertificate(other), kVerifySelfSigned);
 
   Bytes badSignature = leaf, badTbs = leaf;
   badSignature.back() ^= 0x01;
   badTbs[40] ^= 0x01;  // inside the serial number or algorithm: signed bytes
-  const struct { const char* why; Bytes certificate; int status; } kTests[] = {
+  const struct {
+    const char* why;
+    Bytes certificate;
+    int status;
+  } kTests[] = {
       {"SHA-1 signatures are not taken", Der("sha1"), kVerifyBadEncoding},
       {"SHA-256 signatures are", Der("sha256"), kVerifyTrusted},
       {"SHA-512 signatures are", Der("sha512"), kVerifyTrusted},
@@ -76,10 +86,12 @@ TEST_F(CertificateVerificationTest, TrustFollowsTheRootMarkAndTheClock) {
   EXPECT_EQ(VerifyCertificate(leaf), kVerifyUntrusted);
 }
 
-// UTCTime 50-99 are 1950-1999: a root valid since 1969 was refused as not yet valid, one that expired in 1965
-// was taken.
+// UTCTime 50-99 are 1950-1999: a root valid since 1969 was refused as not yet valid, one that
+// expired in 1965 was taken.
 TEST_F(CertificateVerificationTest, UtcTimeYearsFromFiftyAreOfTheNineteenHundreds) {
-  auto report = [](const std::string& name) { return ReadFileBytes(KCERTADM_TEST_DATA_DIR "/reports/" + name); };
+  auto report = [](const std::string& name) {
+    return ReadFileBytes(KCERTADM_TEST_DATA_DIR "/reports/" + name);
+  };
   EXPECT_EQ(VerifyCertificate(report("md5_1969.der")), kVerifySelfSigned);
   EXPECT_EQ(VerifyCertificate(report("md5_1965.der")), kVerifyNotValidNow);
 }
@@ -102,12 +114,14 @@ TEST_F(CertificateVerificationTest, TheCacheHoldsThirtyTwoRoots) {
 }
 
 TEST_F(CertificateVerificationTest, HostRootsComeFromThePemFile) {
-  const std::string roots = dir_.Write("roots.pem", "# Our own root\n" + test_support::ReadFileText(Made() / "root.pem") +
-                                                        "\nsome text\n" + test_support::ReadFileText(Made() / "other.pem"));
+  const std::string roots = dir_.Write(
+      "roots.pem", "# Our own root\n" + test_support::ReadFileText(Made() / "root.pem") +
+                       "\nsome text\n" + test_support::ReadFileText(Made() / "other.pem"));
   ::setenv(kHostRootsVariable, roots.c_str(), 1);
   ASSERT_EQ(KeyRingAddHostRoots(), 0);
   EXPECT_EQ(KeyRingEntryCount(), 2u);
-  EXPECT_EQ(KeyRingFindEntry("Our own root")->certificates, root) << "the comment line names the certificate";
+  EXPECT_EQ(KeyRingFindEntry("Our own root")->certificates, root)
+      << "the comment line names the certificate";
   EXPECT_TRUE(KeyRingFindEntry("other")->IsTrustedRoot()) << "without a comment, the common name";
   EXPECT_EQ(VerifyCertificate(leaf), kVerifyTrusted);
 
@@ -122,7 +136,8 @@ TEST_F(CertificateVerificationTest, HostRootsComeFromThePemFile) {
 std::string PemOf(const Bytes& der) {
   Asn1Item text{};
   EXPECT_GT(Base64Encode(der.data(), static_cast<std::int32_t>(der.size()), &text), 0);
-  const std::string pem = "-----BEGIN CERTIFICATE-----\n" + std::string(reinterpret_cast<char*>(text.data)) +
+  const std::string pem = "-----BEGIN CERTIFICATE-----\n" +
+                          std::string(reinterpret_cast<char*>(text.data)) +
                           "\n-----END CERTIFICATE-----\n";
   std::free(text.data);
   return pem;
@@ -133,9 +148,11 @@ std::string PemOf(const Bytes& der) {
 // others taken; one of them once failed every new key ring.
 TEST_F(CertificateVerificationTest, HostRootsAKeyRingCannotHoldAreSkipped) {
   const Bytes huge = FakeCertificate("Huge", Bytes(8100, 0xC5), {1, 0, 1});
-  const std::string ecRoot = test_support::ReadFileText(KCERTADM_TEST_DATA_DIR "/keyring/ec_root.pem");
-  const std::string roots = dir_.Write("roots.pem", ecRoot + test_support::ReadFileText(Made() / "root.pem") + PemOf(huge) +
-                                                        ecRoot + test_support::ReadFileText(Made() / "other.pem"));
+  const std::string ecRoot =
+      test_support::ReadFileText(KCERTADM_TEST_DATA_DIR "/keyring/ec_root.pem");
+  const std::string roots = dir_.Write(
+      "roots.pem", ecRoot + test_support::ReadFileText(Made() / "root.pem") + PemOf(huge) + ecRoot +
+                       test_support::ReadFileText(Made() / "other.pem"));
   ::setenv(kHostRootsVariable, roots.c_str(), 1);
   ASSERT_EQ(KeyRingAddHostRoots(), 0);
   EXPECT_EQ(KeyRingHostRootsSkipped(), 3u);
@@ -144,7 +161,8 @@ TEST_F(CertificateVerificationTest, HostRootsAKeyRingCannotHoldAreSkipped) {
   EXPECT_TRUE(KeyRingFindEntry("other")->IsTrustedRoot());
 
   KeyRingClear();
-  ::setenv(kHostRootsVariable, dir_.Write("rsa.pem", test_support::ReadFileText(Made() / "root.pem")).c_str(), 1);
+  ::setenv(kHostRootsVariable,
+           dir_.Write("rsa.pem", test_support::ReadFileText(Made() / "root.pem")).c_str(), 1);
   ASSERT_EQ(KeyRingAddHostRoots(), 0);
   EXPECT_EQ(KeyRingHostRootsSkipped(), 0u) << "each import counts afresh";
 }

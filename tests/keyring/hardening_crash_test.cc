@@ -50,7 +50,8 @@ class CrashSafetyTest : public KeyRingTest {
   }
   // Both old files whole, and nothing else in the directory.
   void ExpectOldFiles() {
-    EXPECT_EQ(std::pair(ReadFileBytes(ring_), ReadFileBytes(StashFileName(ring_))), std::pair(oldRing_, oldStash_));
+    EXPECT_EQ(std::pair(ReadFileBytes(ring_), ReadFileBytes(StashFileName(ring_))),
+              std::pair(oldRing_, oldStash_));
     EXPECT_EQ(dir_.Files(), (Names{"ring.kyr", "ring.sth"}));
   }
   const std::string ring_ = dir_.Path("ring.kyr");
@@ -96,14 +97,16 @@ TEST_F(CrashSafetyTest, FailedSyncOrRenameKeepsTheOldFiles) {
 }
 
 TEST_F(CrashSafetyTest, FilesAreOwnerOnlyWhateverTheUmask) {
-  for (const std::string& path : {ring_, StashFileName(ring_), KeyRingFileLock::LockFileName(ring_)})
+  for (const std::string& path :
+       {ring_, StashFileName(ring_), KeyRingFileLock::LockFileName(ring_)})
     std::filesystem::remove(path);
   const mode_t saved = ::umask(0);
   const int status = KeyRingWrite(ring_, kPassword) + StashWrite(ring_, kPassword);
   { KeyRingFileLock lock(ring_); }
   ::umask(saved);
   ASSERT_EQ(status, 0);
-  for (const std::string& path : {ring_, StashFileName(ring_), KeyRingFileLock::LockFileName(ring_)}) {
+  for (const std::string& path :
+       {ring_, StashFileName(ring_), KeyRingFileLock::LockFileName(ring_)}) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u) << path;
@@ -149,7 +152,11 @@ TEST_F(CrashSafetyTest, ReplacementsKeepModeGroupAndOwner) {
 // a user's look-alike files stay, whatever their suffix.
 TEST_F(CrashSafetyTest, TakingTheLockRemovesStaleTemporaries) {
   WriteFileBytes(dir_.Path("elsewhere"), {1});
-  const struct { const char* name; bool removed; const char* why; } kTests[] = {
+  const struct {
+    const char* name;
+    bool removed;
+    const char* why;
+  } kTests[] = {
       {".ring.kyr.kctmp-Ab3xY9", true, "a temporary of the ring"},
       {".ring.sth.kctmp-000000", true, "a temporary of the stash"},
       {"ring.kyr.backup", false, "a user's backup: six letters are not a temporary"},
@@ -165,7 +172,8 @@ TEST_F(CrashSafetyTest, TakingTheLockRemovesStaleTemporaries) {
       {".ring.kyr.kctmp-Link00", false, "a symbolic link is neither followed nor removed"},
       {".ring.kyr.kctmp-Dir000", false, "a directory"},
   };
-  ASSERT_EQ(::symlink(dir_.Path("elsewhere").c_str(), dir_.Path(".ring.kyr.kctmp-Link00").c_str()), 0);
+  ASSERT_EQ(::symlink(dir_.Path("elsewhere").c_str(), dir_.Path(".ring.kyr.kctmp-Link00").c_str()),
+            0);
   ASSERT_EQ(::mkdir(dir_.Path(".ring.kyr.kctmp-Dir000").c_str(), 0700), 0);
   for (const auto& c : kTests)
     if (!std::filesystem::exists(dir_.Path(c.name))) WriteFileBytes(dir_.Path(c.name), {1, 2, 3});
@@ -175,7 +183,8 @@ TEST_F(CrashSafetyTest, TakingTheLockRemovesStaleTemporaries) {
     EXPECT_EQ(::lstat(dir_.Path(c.name).c_str(), &st) != 0, c.removed) << c.name << ": " << c.why;
   }
   EXPECT_EQ(ReadFileBytes(dir_.Path("elsewhere")), Bytes{1});
-  EXPECT_EQ(std::pair(ReadFileBytes(ring_), ReadFileBytes(StashFileName(ring_))), std::pair(oldRing_, oldStash_));
+  EXPECT_EQ(std::pair(ReadFileBytes(ring_), ReadFileBytes(StashFileName(ring_))),
+            std::pair(oldRing_, oldStash_));
 }
 
 // A ring and stash reached through links have their temporaries where they
@@ -186,7 +195,8 @@ TEST_F(CrashSafetyTest, TemporariesOfLinkedFilesAreRemovedWhereTheyLie) {
   std::filesystem::rename(StashFileName(ring_), away.Path("real.sth"));
   ASSERT_EQ(::symlink(away.Path("real.kyr").c_str(), ring_.c_str()), 0);
   ASSERT_EQ(::symlink(away.Path("real.sth").c_str(), StashFileName(ring_).c_str()), 0);
-  for (const char* name : {".real.kyr.kctmp-aaaaaa", ".real.sth.kctmp-bbbbbb"}) WriteFileBytes(away.Path(name), {1});
+  for (const char* name : {".real.kyr.kctmp-aaaaaa", ".real.sth.kctmp-bbbbbb"})
+    WriteFileBytes(away.Path(name), {1});
   { KeyRingFileLock lock(ring_); }
   EXPECT_EQ(away.Files().size(), 3u) << "the ring, its stash and the lock file";
 }
@@ -226,7 +236,8 @@ TEST_F(CrashSafetyTest, TheRingLockExcludesOtherHolders) {
     EXPECT_FALSE(TryLock(lockFile));
   }
   EXPECT_TRUE(TryLock(lockFile)) << "released with its holder";
-  EXPECT_FALSE(KeyRingFileLock(dir_.Path("missing/ring.kyr")).Held()) << "no lock file, no lock; the caller goes on";
+  EXPECT_FALSE(KeyRingFileLock(dir_.Path("missing/ring.kyr")).Held())
+      << "no lock file, no lock; the caller goes on";
 }
 
 }  // namespace

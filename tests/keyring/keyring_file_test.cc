@@ -22,13 +22,15 @@ Bytes Md5Of(const Bytes& bytes) {
 class KeyRingFileTest : public KeyRingTest {
  protected:
   void ExpectEmptyRing() {
-    EXPECT_EQ(std::tuple(KeyRingEntryCount(), KeyRingHasPassword(), KeyRingHeaderWord()), std::tuple(0u, false, 0u));
+    EXPECT_EQ(std::tuple(KeyRingEntryCount(), KeyRingHasPassword(), KeyRingHeaderWord()),
+              std::tuple(0u, false, 0u));
   }
   const std::string path_ = dir_.Path("ring.kyr");
 };
 
 TEST_F(KeyRingFileTest, PasswordRules) {
-  const std::string plain = dir_.Path("plain.kyr"), locked = dir_.Path("locked.kyr"), later = dir_.Path("later.kyr");
+  const std::string plain = dir_.Path("plain.kyr"), locked = dir_.Path("locked.kyr"),
+                    later = dir_.Path("later.kyr");
   ASSERT_EQ(KeyRingWrite(plain, std::nullopt), 0);
   ASSERT_EQ(KeyRingWrite(path_, ""), 0);
   EXPECT_EQ(ReadFileBytes(plain), ReadFileBytes(path_)) << "none writes as the empty one";
@@ -36,7 +38,12 @@ TEST_F(KeyRingFileTest, PasswordRules) {
   KeyRingClear();
   ASSERT_EQ(KeyRingWrite(locked, "secret"), 0);  // adopts the password
   ASSERT_EQ(KeyRingWrite(later, "another"), 0);  // keeps the adopted one
-  const struct { const char* name; std::string path; OptionalPassword password; int status; } kTests[] = {
+  const struct {
+    const char* name;
+    std::string path;
+    OptionalPassword password;
+    int status;
+  } kTests[] = {
       {"no password, opened without", plain, std::nullopt, 0},
       {"no password, opened with empty", plain, "", 0},
       {"no password, opened with one", plain, "secret", 4},
@@ -62,7 +69,11 @@ TEST_F(KeyRingFileTest, EveryDamagedOrTruncatedFileIsRefused) {
   ASSERT_EQ(KeyRingWrite(path_, std::nullopt), 0);
   const Bytes good = ReadFileBytes(path_);
   // Bit 0 flipped at each offset; the first record: lengths at 16, flags at 30, body at 32.
-  const struct { std::size_t offset; int status; const char* why; } kFlips[] = {
+  const struct {
+    std::size_t offset;
+    int status;
+    const char* why;
+  } kFlips[] = {
       {1, 3, "magic"},
       {7, 4, "header word is under the check value"},
       {30, 3, "flags"},
@@ -90,15 +101,21 @@ TEST_F(KeyRingFileTest, EveryDamagedOrTruncatedFileIsRefused) {
 }
 
 TEST_F(KeyRingFileTest, RecordsAreLimitedTo8000BytesAnd16BitFields) {
-  const Bytes header = {0x37, 0x48, 0x01, 0x01, 0, 0, 0, 0}, recordHead = {0, 1, 0, 0, 0, 0, 0, 0, 0, 0};  // no password
+  const Bytes header = {0x37, 0x48, 0x01, 0x01, 0, 0, 0, 0},
+              recordHead = {0, 1, 0, 0, 0, 0, 0, 0, 0, 0};  // no password
   // A body over the record buffer is refused before it is read.
   for (const auto& [bodyLength, status] : {std::pair<std::size_t, int>{8000, 0}, {8001, 1}}) {
     SCOPED_TRACE(bodyLength);
-    // A label of one zero byte; the rest of the body is certificates; the end marker and the trailer.
+    // A label of one zero byte; the rest of the body is certificates; the end marker and the
+    // trailer.
     const std::size_t n = bodyLength - 1;
-    Bytes file = Cat({header, Slice(Md5Of(header), 0, 8),
-                      recordHead, {static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n), 0, 0, 0, 0},
-                      {0}, Bytes(n, 0x42), Bytes(16, 0)});
+    Bytes file = Cat({header,
+                      Slice(Md5Of(header), 0, 8),
+                      recordHead,
+                      {static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n), 0, 0, 0, 0},
+                      {0},
+                      Bytes(n, 0x42),
+                      Bytes(16, 0)});
     WriteFileBytes(path_, Cat({file, Md5Of(file)}));
     EXPECT_EQ(KeyRingOpen(path_, std::nullopt), status);
   }
@@ -132,7 +149,8 @@ TEST_F(KeyRingFileTest, OpeningTakesNoRandomBytes) {
   {
     ToolkitScope lock;
     ASSERT_TRUE(AlgCreate(&random) == 0 && AlgSetInfo(random, AlgInfoRandomMd5(), nullptr) == 0 &&
-                RandomInit(random, RandomMethods, nullptr) == 0 && RandomSeed(random, seed, sizeof seed, nullptr) == 0);
+                RandomInit(random, RandomMethods, nullptr) == 0 &&
+                RandomSeed(random, seed, sizeof seed, nullptr) == 0);
   }
   InstallSharedRandomForTesting(random);
   EXPECT_EQ(KeyRingOpen(path_, std::nullopt), kKeyRingOk);

@@ -13,7 +13,9 @@ using KeyRingPasswordTest = KeyRingTest;
 
 // A small RSA key whose numbers need not be consistent: only encrypted and its public half used.
 RsaPrivateNumbers SampleNumbers(std::uint8_t seed) {
-  auto bytes = [&](std::size_t n, std::uint8_t fill) { return SecureBytes(n, static_cast<std::uint8_t>(fill + seed)); };
+  auto bytes = [&](std::size_t n, std::uint8_t fill) {
+    return SecureBytes(n, static_cast<std::uint8_t>(fill + seed));
+  };
   return {bytes(64, 0xC0), SecureBytes{1, 0, 1}, bytes(64, 3),  bytes(32, 5),
           bytes(32, 7),    bytes(32, 9),         bytes(32, 11), bytes(32, 13)};
 }
@@ -31,7 +33,8 @@ std::vector<Bytes> RingContents() {
   do {
     auto e = KeyRingNextEntry(cursor);
     if (!e) break;
-    for (const auto* field : {&e->label, &e->subjectName, &e->publicKey, &e->certificates, &e->auxiliaryData})
+    for (const auto* field :
+         {&e->label, &e->subjectName, &e->publicKey, &e->certificates, &e->auxiliaryData})
       out.push_back(*field);
     out.emplace_back(e->privateKey.begin(), e->privateKey.end());
     out.emplace_back(e->protectedData.begin(), e->protectedData.end());
@@ -49,13 +52,17 @@ Bytes PrivateKeyOf(const char* label) {
 
 TEST_F(KeyRingPasswordTest, AddKeyEntrySettlesThePassword) {
   const Bytes subject = CnName("Server");
-  EXPECT_EQ(KeyRingAddKeyEntry(subject, Sealed(1, "pw"), std::nullopt, "server"), 4) << "no password anywhere";
-  EXPECT_EQ(KeyRingAddKeyEntry(subject, Sealed(1, "pw"), "other", "server"), 4) << "key sealed under another";
+  EXPECT_EQ(KeyRingAddKeyEntry(subject, Sealed(1, "pw"), std::nullopt, "server"), 4)
+      << "no password anywhere";
+  EXPECT_EQ(KeyRingAddKeyEntry(subject, Sealed(1, "pw"), "other", "server"), 4)
+      << "key sealed under another";
   EXPECT_FALSE(KeyRingHasPassword()) << "a refused add adopts nothing";
   ASSERT_EQ(KeyRingAddKeyEntry(subject, Sealed(1, "pw"), "pw", "server"), 0);
   EXPECT_TRUE(KeyRingHasPassword());
-  EXPECT_EQ(KeyRingAddKeyEntry(CnName("B"), Sealed(2, "pw"), "PW", "b"), 4) << "differs from the ring's";
-  EXPECT_EQ(KeyRingAddKeyEntry(CnName("B"), Sealed(2, "pw"), std::nullopt, "b"), 0) << "the ring's is used";
+  EXPECT_EQ(KeyRingAddKeyEntry(CnName("B"), Sealed(2, "pw"), "PW", "b"), 4)
+      << "differs from the ring's";
+  EXPECT_EQ(KeyRingAddKeyEntry(CnName("B"), Sealed(2, "pw"), std::nullopt, "b"), 0)
+      << "the ring's is used";
   EXPECT_EQ(KeyRingAddKeyEntry(subject, Sealed(3, "pw"), "pw", "elsewhere"), 14);
 
   auto entry = KeyRingFindEntry("server");
@@ -83,14 +90,16 @@ TEST_F(KeyRingPasswordTest, AddKeyEntrySettlesThePassword) {
 // An EncryptedPrivateKeyInfo of the sample key with the given iteration
 // count (INTEGER contents); its data is sealed with countForData
 // iterations, 0 for the count itself.
-Bytes SealedWithCount(const Bytes& countDigits, std::string_view password, std::uint32_t countForData = 0) {
+Bytes SealedWithCount(const Bytes& countDigits, std::string_view password,
+                      std::uint32_t countForData = 0) {
   if (countForData == 0)
     for (std::uint8_t b : countDigits) countForData = countForData << 8 | b;
   const std::uint8_t salt[8] = {9, 8, 7, 6, 5, 4, 3, 2};
   PbeKey key;
   DerivePbeKey(password, salt, countForData, key);
   const SecureBytes data = PbeEncrypt(key, EncodePrivateKeyInfo(SampleNumbers(1)));
-  const Bytes parameters = Tlv(0x30, Cat({Tlv(0x04, Bytes(salt, salt + 8)), Tlv(0x02, countDigits)}));
+  const Bytes parameters =
+      Tlv(0x30, Cat({Tlv(0x04, Bytes(salt, salt + 8)), Tlv(0x02, countDigits)}));
   const Bytes algorithm = Tlv(0x30, Cat({Hex("06 09 2A 86 48 86 F7 0D 01 05 01"), parameters}));
   return Tlv(0x30, Cat({algorithm, Tlv(0x04, Bytes(data.begin(), data.end()))}));
 }
@@ -110,7 +119,12 @@ void WriteRingWithKey(const std::string& path, const Bytes& privateKey) {
 // bound are a damaged field (3), refused before any is run; a count near
 // 2^32 once held the ring for a day.
 TEST_F(KeyRingPasswordTest, OpeningRefusesIterationCountsBeyondTheBound) {
-  struct Case { const char* why; Bytes count; std::uint32_t countForData; int status; };
+  struct Case {
+    const char* why;
+    Bytes count;
+    std::uint32_t countForData;
+    int status;
+  };
   const Case kTests[] = {
       {"the count this system writes", {3}, 0, 0},
       {"the bound itself still opens", {0x08, 0x00}, 0, 0},
@@ -153,9 +167,11 @@ TEST_F(KeyRingPasswordTest, ChangeReEncryptsEveryKey) {
   ASSERT_EQ(KeyRingAddKeyEntry(CnName("B"), Sealed(2, "old"), "old", "b"), 0);
   ASSERT_EQ(KeyRingInsertEntry(SampleEntry("root", 3)), 0);
   EXPECT_EQ(KeyRingChangePassword(std::nullopt, "new", 0), 4) << "the ring has a password";
-  EXPECT_EQ(std::pair(*KeyRingPasswordCopy(), PrivateKeyOf("a")), std::pair(SecureString("old"), Sealed(1, "old")));
+  EXPECT_EQ(std::pair(*KeyRingPasswordCopy(), PrivateKeyOf("a")),
+            std::pair(SecureString("old"), Sealed(1, "old")));
   ASSERT_EQ(KeyRingChangePassword("old", "new", 0), 0);
-  EXPECT_TRUE(DecryptPrivateKeyNumbers(PrivateKeyOf("a"), "new") && DecryptPrivateKeyNumbers(PrivateKeyOf("b"), "new"));
+  EXPECT_TRUE(DecryptPrivateKeyNumbers(PrivateKeyOf("a"), "new") &&
+              DecryptPrivateKeyNumbers(PrivateKeyOf("b"), "new"));
   // The empty password checks like none, but private keys still need it.
   ASSERT_EQ(KeyRingChangePassword("new", "", 0), 0);
   ASSERT_EQ(KeyRingWrite(ring, std::nullopt), 0);
@@ -165,8 +181,10 @@ TEST_F(KeyRingPasswordTest, ChangeReEncryptsEveryKey) {
   KeyRingClear();
   ASSERT_EQ(KeyRingInsertEntry(SampleEntry("root", 3)), 0);
   ASSERT_EQ(KeyRingChangePassword(std::nullopt, "first", 7), 0);
-  EXPECT_EQ(std::pair(*KeyRingPasswordCopy(), KeyRingHeaderWord()), std::pair(SecureString("first"), 7u));
-  ASSERT_EQ(KeyRingChangePassword("first", "first", 0), 0) << "same password: nothing to re-encrypt";
+  EXPECT_EQ(std::pair(*KeyRingPasswordCopy(), KeyRingHeaderWord()),
+            std::pair(SecureString("first"), 7u));
+  ASSERT_EQ(KeyRingChangePassword("first", "first", 0), 0)
+      << "same password: nothing to re-encrypt";
   EXPECT_EQ(KeyRingHeaderWord(), 0u);
 }
 

@@ -19,9 +19,10 @@ std::string RingLines(bool reversed = false) {
   KeyRingCursor cursor;
   for (std::size_t n = KeyRingEntryCount(); n > 0; --n) {
     const KeyRingEntry e = *KeyRingNextEntry(cursor);
-    const std::string line = "entry " + std::to_string(e.flags) + " " + HexField(e.label) + " " + HexField(e.subjectName) +
-                             " " + HexField(e.protectedData) + " " + HexField(e.publicKey) + " " + HexField(e.privateKey) +
-                             " " + HexField(e.certificates) + " " + HexField(e.auxiliaryData) + "\n";
+    const std::string line = "entry " + std::to_string(e.flags) + " " + HexField(e.label) + " " +
+                             HexField(e.subjectName) + " " + HexField(e.protectedData) + " " +
+                             HexField(e.publicKey) + " " + HexField(e.privateKey) + " " +
+                             HexField(e.certificates) + " " + HexField(e.auxiliaryData) + "\n";
     text = reversed ? line + text : text + line;
   }
   return text;
@@ -31,11 +32,13 @@ std::string RingLines(bool reversed = false) {
 std::pair<int, std::string> Peer(const std::string& arguments) {
   std::string output;
   const int status = RunCommand("/usr/bin/python3 " + std::string(KCERTADM_TEST_DATA_DIR) +
-                                    "/keyring/keyring_layout.py " + arguments + " 2>&1", &output);
+                                    "/keyring/keyring_layout.py " + arguments + " 2>&1",
+                                &output);
   return {status, output};
 }
 
-// Every kind of entry: a marked root with an unused flag bit, protected and auxiliary data, a key entry.
+// Every kind of entry: a marked root with an unused flag bit, protected and auxiliary data, a key
+// entry.
 class KeyRingPeerTest : public KeyRingTest {
  protected:
   void SetUp() override {
@@ -46,20 +49,24 @@ class KeyRingPeerTest : public KeyRingTest {
     data.auxiliaryData.assign(300, 0x5A);
     ASSERT_EQ(KeyRingInsertEntry(root), 0);
     ASSERT_EQ(KeyRingInsertEntry(data), 0);
-    ASSERT_EQ(KeyRingAddKeyEntry(CnName("Server"), VectorPrivateKey(), kVectorPassword, "server"), 0);
+    ASSERT_EQ(KeyRingAddKeyEntry(CnName("Server"), VectorPrivateKey(), kVectorPassword, "server"),
+              0);
   }
   const std::string password_ = std::string(" '") + kVectorPassword + "'";
 };
 
 // Ours read there; theirs (entries reversed) opened here and written back byte for byte.
 TEST_F(KeyRingPeerTest, RingsAreExchangedBothWays) {
-  ASSERT_EQ(KeyRingChangePassword(kVectorPassword, kVectorPassword, 0x01020304), 0);  // sets the header word
-  const std::string ours = dir_.Path("ours.kyr"), theirs = dir_.Path("theirs.kyr"), reversed = RingLines(true);
+  ASSERT_EQ(KeyRingChangePassword(kVectorPassword, kVectorPassword, 0x01020304),
+            0);  // sets the header word
+  const std::string ours = dir_.Path("ours.kyr"), theirs = dir_.Path("theirs.kyr"),
+                    reversed = RingLines(true);
   ASSERT_EQ(KeyRingWrite(ours, std::nullopt), 0);
   EXPECT_EQ(Peer("read " + ours + password_), std::pair(0, RingLines() + "headerword 16909060\n"));
   EXPECT_EQ(Peer("read " + ours + " other").first, 1);
 
-  const auto [status, output] = Peer("write " + theirs + password_ + " " + dir_.Write("entries.txt", reversed));
+  const auto [status, output] =
+      Peer("write " + theirs + password_ + " " + dir_.Write("entries.txt", reversed));
   ASSERT_EQ(status, 0) << output;
   KeyRingClear();
   ASSERT_EQ(KeyRingOpen(theirs, kVectorPassword), 0);

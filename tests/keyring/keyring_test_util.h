@@ -54,10 +54,13 @@ inline KeyRingEntry SampleEntry(const std::string& label, std::uint8_t seed) {
 }
 
 // A well-formed certificate, its signature not real, of the common name and RSA key.
-inline Bytes FakeCertificate(const std::string& commonName, const Bytes& modulus, const Bytes& exponent) {
+inline Bytes FakeCertificate(const std::string& commonName, const Bytes& modulus,
+                             const Bytes& exponent) {
   const Bytes key = Tlv(0x30, Cat({Tlv(0x02, modulus), Tlv(0x02, exponent)}));
-  const Bytes spki = Tlv(0x30, Cat({Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 01 05 00"), Tlv(0x03, Cat({{0}, key}))}));
-  return Signed(Cat({Hex("A0 03 02 01 02 02 01 01"), kMd5WithRsa, CnName("Issuer"), kValidity, CnName(commonName), spki}),
+  const Bytes spki = Tlv(
+      0x30, Cat({Hex("30 0D 06 09 2A 86 48 86 F7 0D 01 01 01 05 00"), Tlv(0x03, Cat({{0}, key}))}));
+  return Signed(Cat({Hex("A0 03 02 01 02 02 01 01"), kMd5WithRsa, CnName("Issuer"), kValidity,
+                     CnName(commonName), spki}),
                 Hex("01 02 03"));
 }
 

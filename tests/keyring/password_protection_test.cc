@@ -1,4 +1,5 @@
-// Private-key and protected-data encryption against pycryptodome's vector (make_private_key_vector.py).
+// Private-key and protected-data encryption against pycryptodome's vector
+// (make_private_key_vector.py).
 #include "keyring/password_protection.h"
 
 #include <sstream>
@@ -19,8 +20,9 @@ RsaPrivateNumbers VectorNumbers() {
     const Bytes b = Value(name);
     return SecureBytes(b.begin(), b.end());
   };
-  return {secure("modulus"), secure("publicExponent"), secure("privateExponent"), secure("prime1"),
-          secure("prime2"),  secure("exponent1"),      secure("exponent2"),       secure("coefficient")};
+  return {secure("modulus"),   secure("publicExponent"), secure("privateExponent"),
+          secure("prime1"),    secure("prime2"),         secure("exponent1"),
+          secure("exponent2"), secure("coefficient")};
 }
 
 TEST(PrivateKeyEncryption, MatchesTheIndependentVector) {
@@ -28,7 +30,8 @@ TEST(PrivateKeyEncryption, MatchesTheIndependentVector) {
   ASSERT_EQ(salt.size(), 8u);
   EXPECT_EQ(Plain(EncodePrivateKeyInfo(VectorNumbers())), info);
   EXPECT_EQ(Plain(EncryptPrivateKeyNumbers(VectorNumbers(), kPassword, salt.data())), encrypted);
-  EXPECT_EQ(Plain(EncodePrivateKeyInfo(DecryptPrivateKeyNumbers(encrypted, kPassword).value())), info);
+  EXPECT_EQ(Plain(EncodePrivateKeyInfo(DecryptPrivateKeyNumbers(encrypted, kPassword).value())),
+            info);
   for (const char* wrong : {"", "Vector password 1 ", "Vector password "})
     EXPECT_FALSE(DecryptPrivateKeyNumbers(encrypted, wrong)) << wrong;
 }
@@ -37,15 +40,21 @@ TEST(PrivateKeyEncryption, RefusesDamagedOrForeignEnvelopes) {
   const Bytes good = Value("encrypted");
   for (std::size_t size = 0; size < good.size(); size += 7)
     EXPECT_FALSE(DecryptPrivateKeyNumbers(Slice(good, 0, size), kPassword)) << size;
-  // The envelope: 30 82 02a0 | 30 1a | 06 09 <oid> | 30 0d 04 08 <salt> 02 01 03 | 04 82 0288 <data>
-  const struct { std::size_t at; std::uint8_t set; const char* why; } kEdits[] = {
+  // The envelope: 30 82 02a0 | 30 1a | 06 09 <oid> | 30 0d 04 08 <salt> 02 01 03 | 04 82 0288
+  // <data>
+  const struct {
+    std::size_t at;
+    std::uint8_t set;
+    const char* why;
+  } kEdits[] = {
       {16, 0x03, "pbeWithMD5AndDES-CBC is another algorithm"},
       {6, 0x04, "the algorithm identifier must be an OID"},
       {32, 0x00, "an iteration count of zero"},
       {32, 0x80, "a negative iteration count"},
       {20, 0x07, "a salt of seven bytes"},
       {35, 0x89, "the encrypted data length overruns"},
-      {good.size() - 1, static_cast<std::uint8_t>(good.back() ^ 0x40), "a changed last byte breaks the padding"},
+      {good.size() - 1, static_cast<std::uint8_t>(good.back() ^ 0x40),
+       "a changed last byte breaks the padding"},
   };
   for (const auto& edit : kEdits) {
     Bytes bad = good;

@@ -11,20 +11,29 @@ using namespace test;
 TEST(StashFileName, ReplacesAShortExtensionOfTheLastComponentOrAppends) {
   const std::string deep(5000, 'd');
   // Names whose stash files are already stored keep their stash name.
-  const struct { std::string keyRing, stash; } kKept[] = {
-      {"keyfile.kyr", "keyfile.sth"}, {"ring.", "ring.sth"},
+  const struct {
+    std::string keyRing, stash;
+  } kKept[] = {
+      {"keyfile.kyr", "keyfile.sth"},
+      {"ring.", "ring.sth"},
       {"keys.data", "keys.data.sth"},  // the dot is five from the end
-      {"master", "master.sth"},       {"/keys/a.b.c", "/keys/a.b.sth"},
-      {"/dir.d/keyfile", "/dir.d/keyfile.sth"}, {deep + "/ring.kyr", deep + "/ring.sth"},
+      {"master", "master.sth"},
+      {"/keys/a.b.c", "/keys/a.b.sth"},
+      {"/dir.d/keyfile", "/dir.d/keyfile.sth"},
+      {deep + "/ring.kyr", deep + "/ring.sth"},
       {"a.b/cd", "a.b/cd.sth"},  // the dot is four from the end, but a slash comes first
-      {"d/.k", "d/.sth"}, {"d/x.k", "d/x.sth"}, {"/.kyr", "/.sth"},
+      {"d/.k", "d/.sth"},
+      {"d/x.k", "d/x.sth"},
+      {"/.kyr", "/.sth"},
   };
   for (const auto& c : kKept) EXPECT_EQ(StashFileName(c.keyRing), c.stash) << c.keyRing.size();
   // A dot among the last four characters but before the last slash belongs
   // to a directory: the stash stays beside the ring instead of becoming
   // "./.sth", "ca.sth" or "../.sth", shared by every ring so named.
-  const struct { std::string keyRing, stash; } kFixed[] = {
-      {"./r1", "./r1.sth"}, {"./r2", "./r2.sth"}, {"ca.d/a", "ca.d/a.sth"},
+  const struct {
+    std::string keyRing, stash;
+  } kFixed[] = {
+      {"./r1", "./r1.sth"},     {"./r2", "./r2.sth"}, {"ca.d/a", "ca.d/a.sth"},
       {"x/.d/k", "x/.d/k.sth"}, {"../r", "../r.sth"}, {"/a.b/", "/a.b/.sth"},
   };
   for (const auto& c : kFixed) EXPECT_EQ(StashFileName(c.keyRing), c.stash) << c.keyRing;
@@ -48,15 +57,21 @@ std::string ReadBack(const std::string& ring) {
 TEST(Stash, WritesTheMaskedBlockAndReadsItBack) {
   TempDir dir;
   const std::string ring = dir / "keyfile.kyr", stash = dir / "keyfile.sth";
-  EXPECT_EQ(std::pair(ReadBack(ring), ReadBack("")), std::pair(std::string("<none>"), std::string("<none>")));
+  EXPECT_EQ(std::pair(ReadBack(ring), ReadBack("")),
+            std::pair(std::string("<none>"), std::string("<none>")));
   for (std::string password : {std::string(), std::string(128, 'q'), std::string("\xff\x80 x")}) {
     ASSERT_EQ(StashWrite(ring, password), 0);
-    EXPECT_EQ(std::pair(ReadFileBytes(stash), ReadBack(ring)), std::pair(ExpectedStash(password), password));
+    EXPECT_EQ(std::pair(ReadFileBytes(stash), ReadBack(ring)),
+              std::pair(ExpectedStash(password), password));
   }
   EXPECT_EQ(StashWrite("", "pw"), 1);
   EXPECT_EQ(StashWrite(dir / "missing/keyfile.kyr", "pw"), 7);
   EXPECT_EQ(dir.Files().size(), 1u);
-  const struct { const char* why; Bytes file; std::string want; } kTests[] = {
+  const struct {
+    const char* why;
+    Bytes file;
+    std::string want;
+  } kTests[] = {
       {"128 bytes are too short", Slice(ExpectedStash("pw"), 0, 128), "<none>"},
       {"no terminator anywhere in the block", Bytes(129, 0x9D ^ 'a'), "<none>"},
       {"bytes after the block are ignored", Cat({ExpectedStash("pw"), {0}}), "pw"},

@@ -144,16 +144,30 @@ TEST(ExpiryStatus, WorstFindingDecidesTheExitCodeAndLine) {
     PluginStatus status;
     const char* line;
   } kTests[] = {
-      {{0, 0, 0}, 30, PluginStatus::kOk, "KCERTADM EXPIRY OK - no certificate expires within 30 days"},
-      {{0, 1, 0}, 1, PluginStatus::kWarning,
+      {{0, 0, 0},
+       30,
+       PluginStatus::kOk,
+       "KCERTADM EXPIRY OK - no certificate expires within 30 days"},
+      {{0, 1, 0},
+       1,
+       PluginStatus::kWarning,
        "KCERTADM EXPIRY WARNING - 1 certificate expires within 1 day"},
-      {{0, 2, 0}, 30, PluginStatus::kWarning,
+      {{0, 2, 0},
+       30,
+       PluginStatus::kWarning,
        "KCERTADM EXPIRY WARNING - 2 certificates expire within 30 days"},
-      {{1, 0, 0}, 30, PluginStatus::kCritical, "KCERTADM EXPIRY CRITICAL - 1 certificate has expired"},
-      {{2, 1, 1}, 30, PluginStatus::kCritical,
+      {{1, 0, 0},
+       30,
+       PluginStatus::kCritical,
+       "KCERTADM EXPIRY CRITICAL - 1 certificate has expired"},
+      {{2, 1, 1},
+       30,
+       PluginStatus::kCritical,
        "KCERTADM EXPIRY CRITICAL - 2 certificates have expired, 1 certificate expires within 30 "
        "days, 1 certificate has an unreadable end date"},
-      {{0, 1, 1}, 30, PluginStatus::kUnknown,
+      {{0, 1, 1},
+       30,
+       PluginStatus::kUnknown,
        "KCERTADM EXPIRY UNKNOWN - 1 certificate expires within 30 days, 1 certificate has an "
        "unreadable end date"},
   };
@@ -171,9 +185,17 @@ TEST(ExpiryDays, PlainDigitsWithinAHundredYears) {
     const char* text;
     std::optional<int> days;
   } kTests[] = {
-      {"30", 30},       {"0", 0},          {"36500", 36500}, {"00030", 30},
-      {"36501", {}} /* past the limit */,  {"", {}},          {"-1", {}},
-      {"+5", {}},       {" 5", {}},        {"5 days", {}},   {"1e3", {}},
+      {"30", 30},
+      {"0", 0},
+      {"36500", 36500},
+      {"00030", 30},
+      {"36501", {}} /* past the limit */,
+      {"", {}},
+      {"-1", {}},
+      {"+5", {}},
+      {" 5", {}},
+      {"5 days", {}},
+      {"1e3", {}},
       {"999999", {}} /* would overflow a narrower parser */,
   };
   for (const auto& c : kTests) {

@@ -31,7 +31,9 @@ Bytes Extension(std::uint8_t number, const Bytes& value, bool critical = false) 
                             : Join({oid, Tlv(0x04, value)}));
 }
 
-Asn1Item Over(Bytes& bytes) { return Asn1Item{bytes.data(), static_cast<std::int32_t>(bytes.size())}; }
+Asn1Item Over(Bytes& bytes) {
+  return Asn1Item{bytes.data(), static_cast<std::int32_t>(bytes.size())};
+}
 
 TEST(ListAltNames, EachKindOfGeneralName) {
   const Bytes ipv6 = {0x20, 0x01, 0x0D, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
@@ -47,8 +49,8 @@ TEST(ListAltNames, EachKindOfGeneralName) {
       {"uri", "https://example.com/"},
       {"ip", "192.0.2.1"},
       {"ip", "2001:db8:0:0:0:0:0:1"},
-      {"ip", "#010203"},    // neither IPv4 nor IPv6: its octets
-      {"dns", "a\\x0Ab"},   // in report form, as every value
+      {"ip", "#010203"},         // neither IPv4 nor IPv6: its octets
+      {"dns", "a\\x0Ab"},        // in report form, as every value
       {"other", "#A00306012B"},  // otherName: the whole element
   };
   ASSERT_EQ(names.size(), expected.size());
@@ -70,12 +72,15 @@ TEST(ListExtensions, UnreadableExtensionsAreListedNotTrusted) {
   } kTests[] = {
       {basic, {"2.5.29.19"}, "a readable extension"},
       {Bytes{}, {}, "an empty list holds no extension to read"},
-      {Join({basic, Bytes{0x30, 0x7F, 0x06}}), {"2.5.29.19", std::nullopt},
+      {Join({basic, Bytes{0x30, 0x7F, 0x06}}),
+       {"2.5.29.19", std::nullopt},
        "a length past the end of the list"},
-      {Tlv(0x30, Join({Tlv(0x06, {0x55, 0x1D, 0x0F}), Tlv(0x02, {0x01})})), {std::nullopt},
+      {Tlv(0x30, Join({Tlv(0x06, {0x55, 0x1D, 0x0F}), Tlv(0x02, {0x01})})),
+       {std::nullopt},
        "an INTEGER where the value's OCTET STRING belongs"},
       {Bytes{0x31, 0x00}, {std::nullopt}, "a SET where an Extension belongs"},
-      {Join({Tlv(0x30, Tlv(0x06, {0x2B, 0x06})), basic}), {std::nullopt, "2.5.29.19"},
+      {Join({Tlv(0x30, Tlv(0x06, {0x2B, 0x06})), basic}),
+       {std::nullopt, "2.5.29.19"},
        "an Extension without a value, then a good one"},
   };
   for (const auto& c : kTests) {

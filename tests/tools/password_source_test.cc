@@ -35,14 +35,15 @@ TEST(PasswordSourceText, ReadsEachFormAndRefusesMalformedOnes) {
     ASSERT_TRUE(source.has_value()) << problem;
     EXPECT_EQ(source->kind, test.kind);
     // A password is kept only in a container that wipes itself.
-    EXPECT_EQ(test.kind == Kind::kText ? std::string(source->text.begin(), source->text.end()) : source->argument,
+    EXPECT_EQ(test.kind == Kind::kText ? std::string(source->text.begin(), source->text.end())
+                                       : source->argument,
               test.argument);
     EXPECT_EQ(source->descriptor, test.descriptor);
   }
   // Refused: a bare password would land on the command line by mistake; a
   // name or number must be there, whole and in range; the forms are exact.
-  for (const char* text :
-       {"secret", "", "env:", "file:", "fd:", "fd:x", "fd:3x", "fd:-1", "fd:99999999999", "STDIN", "Pass:x"}) {
+  for (const char* text : {"secret", "", "env:", "file:", "fd:", "fd:x", "fd:3x", "fd:-1",
+                           "fd:99999999999", "STDIN", "Pass:x"}) {
     SCOPED_TRACE(text);
     std::string problem;
     EXPECT_FALSE(ParsePasswordSource(text, problem).has_value());
@@ -62,7 +63,8 @@ TEST(PasswordFile, LineContentCases) {
       {"blanks kept", " a b \n", " a b "},
       {"CR of a CR LF line end dropped", "pw\r\n", "pw"},
       {"empty file", "", std::nullopt},
-      {"longest", std::string(kMaxPasswordLength, 'x') + "\n", std::string(kMaxPasswordLength, 'x')},
+      {"longest", std::string(kMaxPasswordLength, 'x') + "\n",
+       std::string(kMaxPasswordLength, 'x')},
       {"too long", std::string(kMaxPasswordLength + 1, 'x'), std::nullopt},
   };
   for (const Case& test : kTests) {
@@ -87,9 +89,8 @@ TEST(PasswordReader, ConsecutiveReadsTakeConsecutiveLines) {
   close(fds[1]);
   PasswordReader reader;
   std::string problem;
-  for (const PasswordSource& source :
-       {PasswordSource{Kind::kFile, dir.Write("pw", data), -1, {}},
-        PasswordSource{Kind::kDescriptor, "pipe", fds[0], {}}}) {
+  for (const PasswordSource& source : {PasswordSource{Kind::kFile, dir.Write("pw", data), -1, {}},
+                                       PasswordSource{Kind::kDescriptor, "pipe", fds[0], {}}}) {
     EXPECT_EQ(std::string(reader.Read(source, problem)->c_str()), "first");
     EXPECT_EQ(std::string(reader.Read(source, problem)->c_str()), "second");
   }

@@ -7,10 +7,14 @@ namespace {
 
 using kcertadm::CommandId;
 
-// Today's digest and key size for the commands that sign or make keys, each only when the command line
-// does not choose it, however abbreviated; other commands get nothing they would warn about.
+// Today's digest and key size for the commands that sign or make keys, each only when the command
+// line does not choose it, however abbreviated; other commands get nothing they would warn about.
 TEST(DefaultItems, AddsWhatTheCommandLineLeavesOut) {
-  const struct { CommandId command; const char* parameters; const char* added; } kTests[] = {
+  const struct {
+    CommandId command;
+    const char* parameters;
+    const char* added;
+  } kTests[] = {
       {CommandId::kCreateKeyFile, "KeyName=a;CommonName=a.example", "Digest=SHA256;KeySize=2048;"},
       {CommandId::kCreateSelfSignedRoot, "", "Digest=SHA256;KeySize=2048;"},
       {CommandId::kCreateSelfSigned, "KeySize=4096", "Digest=SHA256;"},

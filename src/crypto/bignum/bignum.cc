@@ -14,8 +14,7 @@ int LeadingZeros(Limb x) { return x == 0 ? 64 : __builtin_clzll(x); }
 
 // r = a * b for limb arrays; r must have room for na + nb limbs and must not
 // overlap the inputs.
-void MulLimbs(Limb* r, const Limb* a, std::size_t na, const Limb* b,
-              std::size_t nb) {
+void MulLimbs(Limb* r, const Limb* a, std::size_t na, const Limb* b, std::size_t nb) {
   std::fill(r, r + na + nb, 0);
   for (std::size_t i = 0; i < nb; ++i) {
     Limb carry = 0;
@@ -72,9 +71,7 @@ int BigNum::ToBytes(std::uint8_t* out, std::size_t size) const {
   for (std::size_t i = 0; i < size; ++i) {
     const std::size_t bit_pos = (size - 1 - i) * 8;
     const std::size_t limb = bit_pos / 64;
-    out[i] = limb < limbs_.size()
-                 ? static_cast<std::uint8_t>(limbs_[limb] >> (bit_pos % 64))
-                 : 0;
+    out[i] = limb < limbs_.size() ? static_cast<std::uint8_t>(limbs_[limb] >> (bit_pos % 64)) : 0;
   }
   return kBigNumOk;
 }
@@ -109,8 +106,7 @@ void BigNum::ClearBit(std::size_t i) {
 }
 
 int BigNum::Compare(const BigNum& other) const {
-  if (limbs_.size() != other.limbs_.size())
-    return limbs_.size() < other.limbs_.size() ? -1 : 1;
+  if (limbs_.size() != other.limbs_.size()) return limbs_.size() < other.limbs_.size() ? -1 : 1;
   for (std::size_t i = limbs_.size(); i-- > 0;) {
     if (limbs_[i] != other.limbs_[i]) return limbs_[i] < other.limbs_[i] ? -1 : 1;
   }
@@ -179,15 +175,13 @@ BigNum BigNum::Mul(const BigNum& a, const BigNum& b) {
   BigNum r;
   if (a.IsZero() || b.IsZero()) return r;
   r.limbs_.resize(a.limbs_.size() + b.limbs_.size());
-  MulLimbs(r.limbs_.data(), a.limbs_.data(), a.limbs_.size(), b.limbs_.data(),
-           b.limbs_.size());
+  MulLimbs(r.limbs_.data(), a.limbs_.data(), a.limbs_.size(), b.limbs_.data(), b.limbs_.size());
   r.Normalize();
   return r;
 }
 
 // Schoolbook long division (Knuth, algorithm D) on 64-bit limbs.
-int BigNum::DivMod(const BigNum& a, const BigNum& b, BigNum* quotient,
-                   BigNum* remainder) {
+int BigNum::DivMod(const BigNum& a, const BigNum& b, BigNum* quotient, BigNum* remainder) {
   if (b.IsZero()) return kBigNumBadArgument;
   if (a < b) {
     if (remainder) *remainder = a;
@@ -231,8 +225,7 @@ int BigNum::DivMod(const BigNum& a, const BigNum& b, BigNum* quotient,
     const Wide num = (static_cast<Wide>(u[j + n]) << 64) | u[j + n - 1];
     Wide qhat = num / vtop;
     Wide rhat = num % vtop;
-    while (qhat >> 64 ||
-           qhat * vnext > ((rhat << 64) | u[j + n - 2])) {
+    while (qhat >> 64 || qhat * vnext > ((rhat << 64) | u[j + n - 2])) {
       --qhat;
       rhat += vtop;
       if (rhat >> 64) break;
@@ -313,8 +306,8 @@ int BigNum::ModInverse(const BigNum& a, const BigNum& m, BigNum* inverse) {
   return kBigNumOk;
 }
 
-int BigNum::ModExp(const BigNum& base, const BigNum& exponent,
-                   const BigNum& modulus, BigNum* result) {
+int BigNum::ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus,
+                   BigNum* result) {
   MontgomeryContext mont;
   const int code = mont.InitPublic(modulus);
   if (code != kBigNumOk) return code;

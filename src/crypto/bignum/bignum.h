@@ -74,8 +74,7 @@ class BigNum {
   static BigNum Sub(const BigNum& a, const BigNum& b);
   static BigNum Mul(const BigNum& a, const BigNum& b);
   // quotient and/or remainder may be null; 257 on division by zero.
-  static int DivMod(const BigNum& a, const BigNum& b, BigNum* quotient,
-                    BigNum* remainder);
+  static int DivMod(const BigNum& a, const BigNum& b, BigNum* quotient, BigNum* remainder);
   static int Mod(const BigNum& a, const BigNum& m, BigNum* remainder) {
     return DivMod(a, m, nullptr, remainder);
   }
@@ -84,8 +83,8 @@ class BigNum {
   static int ModInverse(const BigNum& a, const BigNum& m, BigNum* inverse);
   // base^exponent mod modulus, variable time (public values only). The
   // modulus must be odd and greater than 1 (else 257).
-  static int ModExp(const BigNum& base, const BigNum& exponent,
-                    const BigNum& modulus, BigNum* result);
+  static int ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus,
+                    BigNum* result);
 
   const LimbVector& limbs() const { return limbs_; }
   // Takes limbs in any form; strips leading zeros.

@@ -38,7 +38,8 @@ Limb IsOneMask(const LimbVector& a) {
 // extra bits. All the counts follow the lengths.
 void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, std::size_t m_limbs) {
   const std::size_t a_bits = 64 * a_limbs;
-  const std::size_t m_bits = 64 * m_limbs - static_cast<std::size_t>(__builtin_clzll(m[m_limbs - 1]));
+  const std::size_t m_bits =
+      64 * m_limbs - static_cast<std::size_t>(__builtin_clzll(m[m_limbs - 1]));
   const std::size_t direct = std::min(a_bits, m_bits - 1), shifted = a_bits - direct;
   LimbVector scratch(m_limbs);
   std::fill(r, r + m_limbs, 0);

@@ -1,5 +1,5 @@
-// Inverses and a remainder for key generation and key loading whose running time and memory accesses
-// depend only on the lengths of their operands, not on the secret values.
+// Inverses and a remainder for key generation and key loading whose running time and memory
+// accesses depend only on the lengths of their operands, not on the secret values.
 #pragma once
 
 #include "crypto/bignum/bignum.h"

@@ -41,8 +41,10 @@ LimbVector MontgomeryContext::PowerOfTwoMont(std::size_t bit) const {
   LimbVector r(size_, 0);
   r[(bits - 1) / 64] = Limb{1} << ((bits - 1) % 64);
   LimbVector scratch(size_);
-  for (std::size_t i = bits - 1; i < 64 * size_; ++i) LimbsDoubleMod(r.data(), 0, n_.data(), scratch.data(), size_);
-  for (std::size_t k = bit == 0 ? 0 : 64 - static_cast<std::size_t>(__builtin_clzll(bit)); k-- > 0;) {
+  for (std::size_t i = bits - 1; i < 64 * size_; ++i)
+    LimbsDoubleMod(r.data(), 0, n_.data(), scratch.data(), size_);
+  for (std::size_t k = bit == 0 ? 0 : 64 - static_cast<std::size_t>(__builtin_clzll(bit));
+       k-- > 0;) {
     limb_->mul(r.data(), r.data(), r.data(), n_.data(), n0_, size_);
     if ((bit >> k) & 1) LimbsDoubleMod(r.data(), 0, n_.data(), scratch.data(), size_);
   }

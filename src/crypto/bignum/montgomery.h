@@ -28,7 +28,9 @@ class MontgomeryContext {
   // steps that follow its length only; a public one (a public key's
   // modulus, a public exponent) by the faster long division.
   int Init(const BigNum& modulus) { return Init(modulus, ActiveRsaKernel()); }
-  int InitPublic(const BigNum& modulus) { return Init(modulus, ActiveRsaKernel(), Modulus::kPublic); }
+  int InitPublic(const BigNum& modulus) {
+    return Init(modulus, ActiveRsaKernel(), Modulus::kPublic);
+  }
   int Init(const BigNum& modulus, RsaKernel kernel, Modulus kind = Modulus::kSecret);
 
   std::size_t size() const { return size_; }
@@ -37,7 +39,9 @@ class MontgomeryContext {
 
   // Montgomery form with R = 2^(64 size()).
   // r = a * b / R mod n for a * b < R n (a below R, b below n); r may alias.
-  void Mul(Limb* r, const Limb* a, const Limb* b) const { limb_->mul(r, a, b, n_.data(), n0_, size_); }
+  void Mul(Limb* r, const Limb* a, const Limb* b) const {
+    limb_->mul(r, a, b, n_.data(), n0_, size_);
+  }
   void Sqr(Limb* r, const Limb* a) const { limb_->sqr(r, a, n_.data(), n0_, size_); }
   // r = x R mod n for x below R; r = a / R mod n.
   void ToMont(Limb* r, const Limb* x) const { Mul(r, x, rr_.data()); }

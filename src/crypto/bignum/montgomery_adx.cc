@@ -16,8 +16,8 @@
 
 #include <utility>
 
-#include "crypto/bignum/montgomery_kernel.h"
 #include "base/secure_memory.h"
+#include "crypto/bignum/montgomery_kernel.h"
 
 #pragma GCC push_options
 #pragma GCC target("bmi2,adx")
@@ -106,13 +106,20 @@ struct AsmRow {
 
 void MulAnySize(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::size_t size) {
   switch (size) {
-    case 8: return Mul<8>(r, a, b, n, n0, size);
-    case 16: return Mul<16>(r, a, b, n, n0, size);
-    case 24: return Mul<24>(r, a, b, n, n0, size);
-    case 32: return Mul<32>(r, a, b, n, n0, size);
-    case 48: return Mul<48>(r, a, b, n, n0, size);
-    case 64: return Mul<64>(r, a, b, n, n0, size);
-    default: return rows::Mul<MulxRow, 0>(r, a, b, n, n0, size);
+    case 8:
+      return Mul<8>(r, a, b, n, n0, size);
+    case 16:
+      return Mul<16>(r, a, b, n, n0, size);
+    case 24:
+      return Mul<24>(r, a, b, n, n0, size);
+    case 32:
+      return Mul<32>(r, a, b, n, n0, size);
+    case 48:
+      return Mul<48>(r, a, b, n, n0, size);
+    case 64:
+      return Mul<64>(r, a, b, n, n0, size);
+    default:
+      return rows::Mul<MulxRow, 0>(r, a, b, n, n0, size);
   }
 }
 
@@ -129,13 +136,20 @@ void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t) {
 // Squares of more than rows::kMaxUnrolledTriangle limbs are products.
 void SqrAnySize(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size) {
   switch (size) {
-    case 8: return Sqr<8>(r, a, n, n0, size);
-    case 16: return Sqr<16>(r, a, n, n0, size);
-    case 24: return Sqr<24>(r, a, n, n0, size);
-    case 32: return Sqr<32>(r, a, n, n0, size);
-    case 48: return Mul<48>(r, a, a, n, n0, size);
-    case 64: return Mul<64>(r, a, a, n, n0, size);
-    default: return rows::Sqr<MulxRow, 0>(r, a, n, n0, size);
+    case 8:
+      return Sqr<8>(r, a, n, n0, size);
+    case 16:
+      return Sqr<16>(r, a, n, n0, size);
+    case 24:
+      return Sqr<24>(r, a, n, n0, size);
+    case 32:
+      return Sqr<32>(r, a, n, n0, size);
+    case 48:
+      return Mul<48>(r, a, a, n, n0, size);
+    case 64:
+      return Mul<64>(r, a, a, n, n0, size);
+    default:
+      return rows::Sqr<MulxRow, 0>(r, a, n, n0, size);
   }
 }
 

@@ -18,7 +18,9 @@ class LimbField {
   void Mul(Limb* r, const Limb* a, const Limb* b) const { c_.Mul(r, a, b); }
   void Sqr(Limb* r, const Limb* a) const { c_.Sqr(r, a); }
   // plain = Leave(acc * base): a product by the plain base leaves the form.
-  void MulLeave(Limb* plain, const Limb* acc, const Limb*, const Limb* base) const { c_.Mul(plain, acc, base); }
+  void MulLeave(Limb* plain, const Limb* acc, const Limb*, const Limb* base) const {
+    c_.Mul(plain, acc, base);
+  }
   void Select(Limb* sel, const Limb* table, std::size_t entries, Limb index) const;
 
  private:
@@ -58,8 +60,8 @@ class IfmaField {
   void Select(Limb* sel, const Limb* table, std::size_t entries, Limb index) const {
     ifma::Select(sel, table, entries, words_, index);
   }
-  static void MulPair(const IfmaField& f, Limb* r, const Limb* a, const Limb* b, const IfmaField& g, Limb* r2,
-                      const Limb* a2, const Limb* b2) {
+  static void MulPair(const IfmaField& f, Limb* r, const Limb* a, const Limb* b, const IfmaField& g,
+                      Limb* r2, const Limb* a2, const Limb* b2) {
     ifma::MulPair(f.Product(r, a, b), g.Product(r2, a2, b2), f.c_.digits_);
   }
 
@@ -157,7 +159,9 @@ void FixedWindowExp(Side<Field>* const (&s)[S], std::size_t exp_bits) {
   }
   for (std::size_t w = windows == 0 ? 0 : windows - 1; w-- > 0;) {
     for (std::size_t k = 0; k < kWindowBits; ++k) SqrSides(s, acc, acc);
-    for (Side<Field>* x : s) x->f.Select(x->sel.data(), x->table.data(), kEntries, WindowAt(x->exp, exp_bits, w * kWindowBits));
+    for (Side<Field>* x : s)
+      x->f.Select(x->sel.data(), x->table.data(), kEntries,
+                  WindowAt(x->exp, exp_bits, w * kWindowBits));
     MulSides(s, acc, acc, sel);
   }
   for (Side<Field>* x : s) x->f.Leave(x->out, x->acc.data());
@@ -181,7 +185,8 @@ void SlidingWindowExp(const Field& f, Limb* out, const Limb* base, const BigNum&
   f.Enter(table.data(), base);
   if (table_size > 1) {
     f.Sqr(square.data(), table.data());
-    for (std::size_t i = 1; i < table_size; ++i) f.Mul(&table[i * words], &table[(i - 1) * words], square.data());
+    for (std::size_t i = 1; i < table_size; ++i)
+      f.Mul(&table[i * words], &table[(i - 1) * words], square.data());
   }
   bool started = false;
   for (std::size_t i = bits; i > 0;) {
@@ -198,7 +203,8 @@ void SlidingWindowExp(const Field& f, Limb* out, const Limb* base, const BigNum&
     const Limb* odd_power = &table[(value >> 1) * words];
     if (started) {
       for (std::size_t k = 0; k < len; ++k) f.Sqr(acc.data(), acc.data());
-      if (i == len && value == 1) {  // the last product is by the base itself (odd exponents, 65537)
+      if (i == len &&
+          value == 1) {  // the last product is by the base itself (odd exponents, 65537)
         f.MulLeave(out, acc.data(), odd_power, base);
         return;
       }
@@ -237,16 +243,17 @@ BigNum MontgomeryContext::Exp(const BigNum& base, const BigNum& exponent) const 
   return BigNum::FromLimbs(r.data(), size_);
 }
 
-void MontgomeryContext::ExpConstTime(Limb* r, const Limb* x, const Limb* exp, std::size_t exp_bits) const {
+void MontgomeryContext::ExpConstTime(Limb* r, const Limb* x, const Limb* exp,
+                                     std::size_t exp_bits) const {
   if (kernel_ == RsaKernel::kIfma)
     ExpOneSide(IfmaField(*this), r, x, exp, exp_bits);
   else
     ExpOneSide(LimbField(*this), r, x, exp, exp_bits);
 }
 
-void MontgomeryContext::ExpConstTimePair(const MontgomeryContext& a, Limb* ra, const Limb* xa, const Limb* ea,
-                                         const MontgomeryContext& b, Limb* rb, const Limb* xb, const Limb* eb,
-                                         std::size_t exp_bits) {
+void MontgomeryContext::ExpConstTimePair(const MontgomeryContext& a, Limb* ra, const Limb* xa,
+                                         const Limb* ea, const MontgomeryContext& b, Limb* rb,
+                                         const Limb* xb, const Limb* eb, std::size_t exp_bits) {
   if (a.kernel_ != RsaKernel::kIfma || b.kernel_ != RsaKernel::kIfma || a.digits_ != b.digits_) {
     a.ExpConstTime(ra, xa, ea, exp_bits);
     b.ExpConstTime(rb, xb, eb, exp_bits);

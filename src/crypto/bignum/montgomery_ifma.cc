@@ -30,13 +30,16 @@ struct Lanes {
 // The low halves of the 104-bit digit products go to the digit itself, the
 // high halves one digit up, which after the move is the same position.
 template <std::size_t V, std::size_t S>
-KCERTADM_IFMA __attribute__((always_inline)) inline void Step(Lanes<V> (&x)[S], const Product* const (&p)[S], std::size_t i) {
+KCERTADM_IFMA __attribute__((always_inline)) inline void Step(Lanes<V> (&x)[S],
+                                                              const Product* const (&p)[S],
+                                                              std::size_t i) {
   const __m512i zero = _mm512_setzero_si512();
   __m512i vb[S], vm[S];
   std::uint64_t carry[S];
   _Pragma("GCC unroll 2") for (std::size_t s = 0; s < S; ++s) {
     const std::uint64_t bi = p[s]->b[i];
-    const auto lane0 = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm512_castsi512_si128(x[s].c[0])));
+    const auto lane0 =
+        static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm512_castsi512_si128(x[s].c[0])));
     const std::uint64_t t0 = lane0 + ((p[s]->a[0] * bi) & kDigitMask);
     const std::uint64_t m = (t0 * p[s]->k0) & kDigitMask;
     carry[s] = (t0 + ((p[s]->n[0] * m) & kDigitMask)) >> kDigitBits;
@@ -44,21 +47,22 @@ KCERTADM_IFMA __attribute__((always_inline)) inline void Step(Lanes<V> (&x)[S], 
     vm[s] = _mm512_set1_epi64(static_cast<long long>(m));
   }
   _Pragma("GCC unroll 2") for (std::size_t s = 0; s < S; ++s)
-    _Pragma("GCC unroll 20") for (std::size_t v = 0; v < V; ++v) {
-      x[s].c[v] = _mm512_madd52lo_epu64(x[s].c[v], x[s].a[v], vb[s]);
-      x[s].c[v] = _mm512_madd52lo_epu64(x[s].c[v], x[s].n[v], vm[s]);
-    }
+      _Pragma("GCC unroll 20") for (std::size_t v = 0; v < V; ++v) {
+    x[s].c[v] = _mm512_madd52lo_epu64(x[s].c[v], x[s].a[v], vb[s]);
+    x[s].c[v] = _mm512_madd52lo_epu64(x[s].c[v], x[s].n[v], vm[s]);
+  }
   _Pragma("GCC unroll 2") for (std::size_t s = 0; s < S; ++s) {
-    _Pragma("GCC unroll 20") for (std::size_t v = 0; v + 1 < V; ++v) x[s].c[v] = _mm512_alignr_epi64(x[s].c[v + 1], x[s].c[v], 1);
+    _Pragma("GCC unroll 20") for (std::size_t v = 0; v + 1 < V; ++v) x[s].c[v] =
+        _mm512_alignr_epi64(x[s].c[v + 1], x[s].c[v], 1);
     x[s].c[V - 1] = _mm512_alignr_epi64(zero, x[s].c[V - 1], 1);
     x[s].c[0] = _mm512_add_epi64(
         x[s].c[0], _mm512_zextsi128_si512(_mm_cvtsi64_si128(static_cast<long long>(carry[s]))));
   }
   _Pragma("GCC unroll 2") for (std::size_t s = 0; s < S; ++s)
-    _Pragma("GCC unroll 20") for (std::size_t v = 0; v < V; ++v) {
-      x[s].c[v] = _mm512_madd52hi_epu64(x[s].c[v], x[s].a[v], vb[s]);
-      x[s].c[v] = _mm512_madd52hi_epu64(x[s].c[v], x[s].n[v], vm[s]);
-    }
+      _Pragma("GCC unroll 20") for (std::size_t v = 0; v < V; ++v) {
+    x[s].c[v] = _mm512_madd52hi_epu64(x[s].c[v], x[s].a[v], vb[s]);
+    x[s].c[v] = _mm512_madd52hi_epu64(x[s].c[v], x[s].n[v], vm[s]);
+  }
 }
 
 // S products of V vectors each, `digits` steps.
@@ -66,15 +70,16 @@ template <std::size_t V, std::size_t S>
 KCERTADM_IFMA void MulVectors(const Product* const (&p)[S], std::size_t digits) {
   Lanes<V> x[S];
   _Pragma("GCC unroll 2") for (std::size_t s = 0; s < S; ++s)
-    _Pragma("GCC unroll 20") for (std::size_t v = 0; v < V; ++v) {
-      x[s].c[v] = _mm512_setzero_si512();
-      x[s].a[v] = _mm512_loadu_si512(p[s]->a + 8 * v);
-      x[s].n[v] = _mm512_loadu_si512(p[s]->n + 8 * v);
-    }
+      _Pragma("GCC unroll 20") for (std::size_t v = 0; v < V; ++v) {
+    x[s].c[v] = _mm512_setzero_si512();
+    x[s].a[v] = _mm512_loadu_si512(p[s]->a + 8 * v);
+    x[s].n[v] = _mm512_loadu_si512(p[s]->n + 8 * v);
+  }
   for (std::size_t i = 0; i < digits; ++i) Step<V, S>(x, p, i);
   _Pragma("GCC unroll 2") for (std::size_t s = 0; s < S; ++s) {
     std::uint64_t t[8 * V];
-    _Pragma("GCC unroll 20") for (std::size_t v = 0; v < V; ++v) _mm512_storeu_si512(t + 8 * v, x[s].c[v]);
+    _Pragma("GCC unroll 20") for (std::size_t v = 0; v < V; ++v)
+        _mm512_storeu_si512(t + 8 * v, x[s].c[v]);
     std::uint64_t carry = 0;
     for (std::size_t j = 0; j < 8 * V; ++j) {
       const std::uint64_t value = t[j] + carry;
@@ -104,7 +109,8 @@ inline std::uint64_t EqualMask(std::uint64_t a, std::uint64_t b) {
 }  // namespace
 
 bool Supported() {
-  static const bool supported = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
+  static const bool supported =
+      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
   return supported;
 }
 
@@ -141,7 +147,8 @@ void MulPair(const Product& first, const Product& second, std::size_t digits) {
   kPair[Words(digits) / 8 - 1](sides, digits);
 }
 
-void ReduceOnce(std::uint64_t* r, const std::uint64_t* v, const std::uint64_t* n, std::size_t words) {
+void ReduceOnce(std::uint64_t* r, const std::uint64_t* v, const std::uint64_t* n,
+                std::size_t words) {
   std::uint64_t d[kMaxDigits];
   std::uint64_t borrow = 0;
   for (std::size_t j = 0; j < words; ++j) {

@@ -42,7 +42,8 @@ void Mul(const Product& p, std::size_t digits);
 void MulPair(const Product& first, const Product& second, std::size_t digits);
 
 // r = v mod n for v < 2n (normalised digits).
-void ReduceOnce(std::uint64_t* r, const std::uint64_t* v, const std::uint64_t* n, std::size_t words);
+void ReduceOnce(std::uint64_t* r, const std::uint64_t* v, const std::uint64_t* n,
+                std::size_t words);
 
 // sel = entry `index` of a table of `entries` values of `words` words,
 // reading every entry.

@@ -27,9 +27,12 @@ RsaKernel ChooseKernel() {
 
 const char* RsaKernelName(RsaKernel kernel) {
   switch (kernel) {
-    case RsaKernel::kAdx: return "adx";
-    case RsaKernel::kIfma: return "ifma";
-    case RsaKernel::kPortable: break;
+    case RsaKernel::kAdx:
+      return "adx";
+    case RsaKernel::kIfma:
+      return "ifma";
+    case RsaKernel::kPortable:
+      break;
   }
   return "portable";
 }
@@ -43,9 +46,12 @@ std::vector<RsaKernel> AvailableRsaKernels() {
 
 bool RsaKernelAvailable(RsaKernel kernel) {
   switch (kernel) {
-    case RsaKernel::kAdx: return AdxLimbKernel() != nullptr;
-    case RsaKernel::kIfma: return ifma::Supported();
-    case RsaKernel::kPortable: break;
+    case RsaKernel::kAdx:
+      return AdxLimbKernel() != nullptr;
+    case RsaKernel::kIfma:
+      return ifma::Supported();
+    case RsaKernel::kPortable:
+      break;
   }
   return true;
 }

@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <utility>
 
-#include "crypto/bignum/montgomery_kernel.h"
 #include "base/secure_memory.h"
+#include "crypto/bignum/montgomery_kernel.h"
 
 namespace kcertadm::rows {
 namespace {
@@ -89,7 +89,8 @@ inline void ReduceTwoRows(Limb* t, const Limb* n, Limb n0, std::size_t size, Lim
 
 // r = high + extra 2^(64 size), minus n unless that borrows, for a value
 // below 2n; the choice is made by a mask.
-inline void SubtractModulusOnce(Limb* r, const Limb* high, Limb extra, const Limb* n, std::size_t size) {
+inline void SubtractModulusOnce(Limb* r, const Limb* high, Limb extra, const Limb* n,
+                                std::size_t size) {
   Limb borrow = 0;
   for (std::size_t j = 0; j < size; ++j) {
     const Wide d = static_cast<Wide>(high[j]) - n[j] - borrow;
@@ -172,26 +173,40 @@ inline void Sqr(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size
 template <class Row>
 void MulAnySize(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::size_t size) {
   switch (size) {
-    case 8: return Mul<Row, 8>(r, a, b, n, n0, size);
-    case 16: return Mul<Row, 16>(r, a, b, n, n0, size);
-    case 24: return Mul<Row, 24>(r, a, b, n, n0, size);
-    case 32: return Mul<Row, 32>(r, a, b, n, n0, size);
-    case 48: return Mul<Row, 48>(r, a, b, n, n0, size);
-    case 64: return Mul<Row, 64>(r, a, b, n, n0, size);
-    default: return Mul<Row, 0>(r, a, b, n, n0, size);
+    case 8:
+      return Mul<Row, 8>(r, a, b, n, n0, size);
+    case 16:
+      return Mul<Row, 16>(r, a, b, n, n0, size);
+    case 24:
+      return Mul<Row, 24>(r, a, b, n, n0, size);
+    case 32:
+      return Mul<Row, 32>(r, a, b, n, n0, size);
+    case 48:
+      return Mul<Row, 48>(r, a, b, n, n0, size);
+    case 64:
+      return Mul<Row, 64>(r, a, b, n, n0, size);
+    default:
+      return Mul<Row, 0>(r, a, b, n, n0, size);
   }
 }
 
 template <class Row>
 void SqrAnySize(Limb* r, const Limb* a, const Limb* n, Limb n0, std::size_t size) {
   switch (size) {
-    case 8: return Sqr<Row, 8>(r, a, n, n0, size);
-    case 16: return Sqr<Row, 16>(r, a, n, n0, size);
-    case 24: return Sqr<Row, 24>(r, a, n, n0, size);
-    case 32: return Sqr<Row, 32>(r, a, n, n0, size);
-    case 48: return Sqr<Row, 48>(r, a, n, n0, size);
-    case 64: return Sqr<Row, 64>(r, a, n, n0, size);
-    default: return Sqr<Row, 0>(r, a, n, n0, size);
+    case 8:
+      return Sqr<Row, 8>(r, a, n, n0, size);
+    case 16:
+      return Sqr<Row, 16>(r, a, n, n0, size);
+    case 24:
+      return Sqr<Row, 24>(r, a, n, n0, size);
+    case 32:
+      return Sqr<Row, 32>(r, a, n, n0, size);
+    case 48:
+      return Sqr<Row, 48>(r, a, n, n0, size);
+    case 64:
+      return Sqr<Row, 64>(r, a, n, n0, size);
+    default:
+      return Sqr<Row, 0>(r, a, n, n0, size);
   }
 }
 

@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cstring>
 
-#include "crypto/cipher/aes_kernels.h"
 #include "base/secure_memory.h"
+#include "crypto/cipher/aes_kernels.h"
 
 namespace kcertadm {
 namespace {
@@ -47,13 +47,19 @@ AesKernel AesPreferredKernel() {
                                                                              : AesKernel::kPortable;
 }
 
-void ForceAesPortableForTesting(bool force) { force_portable.store(force, std::memory_order_relaxed); }
+void ForceAesPortableForTesting(bool force) {
+  force_portable.store(force, std::memory_order_relaxed);
+}
 
-bool AesKeySizeValid(std::size_t key_size) { return key_size == 16 || key_size == 24 || key_size == 32; }
+bool AesKeySizeValid(std::size_t key_size) {
+  return key_size == 16 || key_size == 24 || key_size == 32;
+}
 
-void AesSetKey(AesKeySchedule& schedule, const std::uint8_t* key, std::size_t key_size, AesKernel kernel) {
+void AesSetKey(AesKeySchedule& schedule, const std::uint8_t* key, std::size_t key_size,
+               AesKernel kernel) {
   SecureWipe(&schedule, sizeof(schedule));
-  schedule.kernel = kernel == AesKernel::kAesNi && AesNiAvailable() ? AesKernel::kAesNi : AesKernel::kPortable;
+  schedule.kernel =
+      kernel == AesKernel::kAesNi && AesNiAvailable() ? AesKernel::kAesNi : AesKernel::kPortable;
   schedule.rounds = static_cast<std::uint32_t>(key_size / 4 + 6);
   ExpandKey(schedule, key, key_size);
   if (schedule.kernel == AesKernel::kAesNi)
@@ -62,16 +68,16 @@ void AesSetKey(AesKeySchedule& schedule, const std::uint8_t* key, std::size_t ke
     aes_internal::PortableSliceRoundKeys(schedule);
 }
 
-void AesCbcEncrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize], const std::uint8_t* in,
-                   std::uint8_t* out, std::size_t blocks) {
+void AesCbcEncrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize],
+                   const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
   if (schedule.kernel == AesKernel::kAesNi)
     aes_internal::NiCbcEncrypt(schedule, iv, in, out, blocks);
   else
     aes_internal::PortableCbcEncrypt(schedule, iv, in, out, blocks);
 }
 
-void AesCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize], const std::uint8_t* in,
-                   std::uint8_t* out, std::size_t blocks) {
+void AesCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize],
+                   const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
   if (schedule.kernel == AesKernel::kAesNi)
     aes_internal::NiCbcDecrypt(schedule, iv, in, out, blocks);
   else

@@ -28,10 +28,10 @@ void ForceAesPortableForTesting(bool force);
 // needs is filled in.
 struct AesKeySchedule {
   AesKernel kernel;
-  std::uint32_t rounds;                                // 10, 12 or 14
-  std::uint8_t encrypt[kAesMaxRounds + 1][16];         // FIPS 197 key expansion
-  std::uint8_t decrypt[kAesMaxRounds + 1][16];         // AES-NI: reversed, InvMixColumns applied
-  std::uint64_t sliced[kAesMaxRounds + 1][8];          // portable: bit planes over four blocks
+  std::uint32_t rounds;                         // 10, 12 or 14
+  std::uint8_t encrypt[kAesMaxRounds + 1][16];  // FIPS 197 key expansion
+  std::uint8_t decrypt[kAesMaxRounds + 1][16];  // AES-NI: reversed, InvMixColumns applied
+  std::uint64_t sliced[kAesMaxRounds + 1][8];   // portable: bit planes over four blocks
 };
 
 // 16, 24 or 32 bytes.
@@ -43,9 +43,9 @@ void AesSetKey(AesKeySchedule& schedule, const std::uint8_t* key, std::size_t ke
 
 // CBC over `blocks` whole blocks; `iv` becomes the last ciphertext block.
 // `in` and `out` may be the same buffer but must not otherwise overlap.
-void AesCbcEncrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize], const std::uint8_t* in,
-                   std::uint8_t* out, std::size_t blocks);
-void AesCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize], const std::uint8_t* in,
-                   std::uint8_t* out, std::size_t blocks);
+void AesCbcEncrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize],
+                   const std::uint8_t* in, std::uint8_t* out, std::size_t blocks);
+void AesCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize],
+                   const std::uint8_t* in, std::uint8_t* out, std::size_t blocks);
 
 }  // namespace kcertadm

@@ -76,11 +76,17 @@ const AlgorithmInfoType* AlgInfoAes128CbcPad() { return &kAes128CbcPadInfo; }
 const AlgorithmInfoType* AlgInfoAes192CbcPad() { return &kAes192CbcPadInfo; }
 const AlgorithmInfoType* AlgInfoAes256CbcPad() { return &kAes256CbcPadInfo; }
 
-const AlgorithmMethod kAes128CbcEncryptMethod{AlgInfoAes128CbcPad, 1, KeyInfoItem, &kAes128CbcImplementation};
-const AlgorithmMethod kAes128CbcDecryptMethod{AlgInfoAes128CbcPad, 0, KeyInfoItem, &kAes128CbcImplementation};
-const AlgorithmMethod kAes192CbcEncryptMethod{AlgInfoAes192CbcPad, 1, KeyInfoItem, &kAes192CbcImplementation};
-const AlgorithmMethod kAes192CbcDecryptMethod{AlgInfoAes192CbcPad, 0, KeyInfoItem, &kAes192CbcImplementation};
-const AlgorithmMethod kAes256CbcEncryptMethod{AlgInfoAes256CbcPad, 1, KeyInfoItem, &kAes256CbcImplementation};
-const AlgorithmMethod kAes256CbcDecryptMethod{AlgInfoAes256CbcPad, 0, KeyInfoItem, &kAes256CbcImplementation};
+const AlgorithmMethod kAes128CbcEncryptMethod{AlgInfoAes128CbcPad, 1, KeyInfoItem,
+                                              &kAes128CbcImplementation};
+const AlgorithmMethod kAes128CbcDecryptMethod{AlgInfoAes128CbcPad, 0, KeyInfoItem,
+                                              &kAes128CbcImplementation};
+const AlgorithmMethod kAes192CbcEncryptMethod{AlgInfoAes192CbcPad, 1, KeyInfoItem,
+                                              &kAes192CbcImplementation};
+const AlgorithmMethod kAes192CbcDecryptMethod{AlgInfoAes192CbcPad, 0, KeyInfoItem,
+                                              &kAes192CbcImplementation};
+const AlgorithmMethod kAes256CbcEncryptMethod{AlgInfoAes256CbcPad, 1, KeyInfoItem,
+                                              &kAes256CbcImplementation};
+const AlgorithmMethod kAes256CbcDecryptMethod{AlgInfoAes256CbcPad, 0, KeyInfoItem,
+                                              &kAes256CbcImplementation};
 
 }  // namespace kcertadm

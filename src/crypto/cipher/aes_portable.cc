@@ -7,8 +7,8 @@
 // data or the key but the values themselves.
 #include <cstring>
 
-#include "crypto/cipher/aes_kernels.h"
 #include "base/secure_memory.h"
+#include "crypto/cipher/aes_kernels.h"
 
 namespace kcertadm::aes_internal {
 namespace {
@@ -24,13 +24,13 @@ struct Planes {
 
 std::uint64_t LoadLe64(const std::uint8_t* p) {
   std::uint64_t v = 0;
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
   return v;
 }
 
 void StoreLe64(std::uint8_t* p, std::uint64_t v) {
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
@@ -47,19 +47,19 @@ std::uint64_t Transpose8x8(std::uint64_t x) {
 
 void Slice(const std::uint8_t bytes[kLanes], Planes& planes) {
   planes = Planes{};
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int group = 0; group < 8; ++group) {
     const std::uint64_t t = Transpose8x8(LoadLe64(bytes + 8 * group));
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int k = 0; k < 8; ++k) planes.bit[k] |= ((t >> (8 * k)) & 0xff) << (8 * group);
   }
 }
 
 void Unslice(const Planes& planes, std::uint8_t bytes[kLanes]) {
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int group = 0; group < 8; ++group) {
     std::uint64_t t = 0;
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int k = 0; k < 8; ++k) t |= ((planes.bit[k] >> (8 * group)) & 0xff) << (8 * k);
     StoreLe64(bytes + 8 * group, Transpose8x8(t));
   }
@@ -69,7 +69,7 @@ void Unslice(const Planes& planes, std::uint8_t bytes[kLanes]) {
 
 // Reduces a product of 15 planes modulo x^8 + x^4 + x^3 + x + 1.
 void Reduce(std::uint64_t c[15], Planes& out) {
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int k = 14; k >= 8; --k) {
     c[k - 4] ^= c[k];
     c[k - 5] ^= c[k];
@@ -81,9 +81,9 @@ void Reduce(std::uint64_t c[15], Planes& out) {
 
 Planes Multiply(const Planes& a, const Planes& b) {
   std::uint64_t c[15] = {};
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i)
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int j = 0; j < 8; ++j) c[i + j] ^= a.bit[i] & b.bit[j];
   Planes out;
   Reduce(c, out);
@@ -93,7 +93,7 @@ Planes Multiply(const Planes& a, const Planes& b) {
 // Squaring is linear: bit i moves to bit 2i before the reduction.
 Planes Square(const Planes& a) {
   std::uint64_t c[15] = {};
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) c[2 * i] = a.bit[i];
   Planes out;
   Reduce(c, out);
@@ -106,7 +106,7 @@ Planes Invert(const Planes& x) {
   const Planes x3 = Multiply(x2, x);
   const Planes x12 = Square(Square(x3));
   Planes x240 = Multiply(x12, x3);  // x^15
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int i = 0; i < 4; ++i) x240 = Square(x240);
   return Multiply(Multiply(x240, x12), x2);
 }
@@ -116,16 +116,16 @@ constexpr std::uint64_t kAll = ~std::uint64_t{0};
 // b_i ^ b_i+4 ^ b_i+5 ^ b_i+6 ^ b_i+7 ^ bit i of 0x63.
 void SubBytes(Planes& state) {
   const Planes b = Invert(state);
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i)
-    state.bit[i] = b.bit[i] ^ b.bit[(i + 4) % 8] ^ b.bit[(i + 5) % 8] ^ b.bit[(i + 6) % 8] ^ b.bit[(i + 7) % 8] ^
-                   ((0x63 >> i & 1) ? kAll : 0);
+    state.bit[i] = b.bit[i] ^ b.bit[(i + 4) % 8] ^ b.bit[(i + 5) % 8] ^ b.bit[(i + 6) % 8] ^
+                   b.bit[(i + 7) % 8] ^ ((0x63 >> i & 1) ? kAll : 0);
 }
 
 // The inverse affine map s_i+2 ^ s_i+5 ^ s_i+7 ^ bit i of 0x05, then the inverse.
 void InvSubBytes(Planes& state) {
   Planes b;
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i)
     b.bit[i] = state.bit[(i + 2) % 8] ^ state.bit[(i + 5) % 8] ^ state.bit[(i + 7) % 8] ^
                ((0x05 >> i & 1) ? kAll : 0);
@@ -141,7 +141,7 @@ constexpr std::uint64_t RowMask(int r) { return (0x1111ull << r) * kEvery16; }
 // Columns first..last of each block.
 constexpr std::uint64_t ColumnMask(int first, int last) {
   std::uint64_t mask = 0;
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int c = first; c <= last; ++c) mask |= 0xfull << (4 * c);
   return mask * kEvery16;
 }
@@ -153,10 +153,10 @@ std::uint64_t RotateRow(std::uint64_t x, int r, int s) {
 }
 
 void ShiftRows(Planes& state, bool inverse) {
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (auto& plane : state.bit) {
     std::uint64_t moved = plane & RowMask(0);
-    #pragma GCC unroll 8
+#pragma GCC unroll 8
     for (int r = 1; r < 4; ++r) moved |= RotateRow(plane, r, inverse ? 4 - r : r);
     plane = moved;
   }
@@ -170,7 +170,7 @@ std::uint64_t RotateColumn(std::uint64_t x, int k) {
 
 Planes RotateColumns(const Planes& a, int k) {
   Planes out;
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) out.bit[i] = RotateColumn(a.bit[i], k);
   return out;
 }
@@ -178,19 +178,21 @@ Planes RotateColumns(const Planes& a, int k) {
 // Multiplication by x: a shift of planes, reduced by 0x1b.
 Planes Xtime(const Planes& a) {
   const std::uint64_t top = a.bit[7];
-  return Planes{{top, a.bit[0] ^ top, a.bit[1], a.bit[2] ^ top, a.bit[3] ^ top, a.bit[4], a.bit[5], a.bit[6]}};
+  return Planes{{top, a.bit[0] ^ top, a.bit[1], a.bit[2] ^ top, a.bit[3] ^ top, a.bit[4], a.bit[5],
+                 a.bit[6]}};
 }
 
 Planes Xor(const Planes& a, const Planes& b) {
   Planes out;
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) out.bit[i] = a.bit[i] ^ b.bit[i];
   return out;
 }
 
 // b_r = 2 a_r ^ 3 a_r+1 ^ a_r+2 ^ a_r+3 = 2 (a_r ^ a_r+1) ^ a_r+1 ^ a_r+2 ^ a_r+3.
 void MixColumns(Planes& state) {
-  const Planes r1 = RotateColumns(state, 1), r2 = RotateColumns(state, 2), r3 = RotateColumns(state, 3);
+  const Planes r1 = RotateColumns(state, 1), r2 = RotateColumns(state, 2),
+               r3 = RotateColumns(state, 3);
   state = Xor(Xor(Xtime(Xor(state, r1)), r1), Xor(r2, r3));
 }
 
@@ -201,7 +203,7 @@ void InvMixColumns(Planes& state) {
 }
 
 void AddRoundKey(Planes& state, const std::uint64_t key[8]) {
-  #pragma GCC unroll 8
+#pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) state.bit[i] ^= key[i];
 }
 
@@ -260,8 +262,8 @@ void PortableSliceRoundKeys(AesKeySchedule& schedule) {
 }
 
 // Chaining allows one block at a time: three lanes of four stay idle.
-void PortableCbcEncrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize], const std::uint8_t* in,
-                        std::uint8_t* out, std::size_t blocks) {
+void PortableCbcEncrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize],
+                        const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
   std::uint8_t bytes[kLanes] = {};
   Planes state;
   for (; blocks > 0; --blocks, in += kAesBlockSize, out += kAesBlockSize) {
@@ -278,8 +280,8 @@ void PortableCbcEncrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBloc
 
 // Four blocks at a time; the ciphertext is kept before `out` (possibly the
 // same buffer) is written.
-void PortableCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize], const std::uint8_t* in,
-                        std::uint8_t* out, std::size_t blocks) {
+void PortableCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize],
+                        const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
   std::uint8_t cipher[kLanes], bytes[kLanes];
   Planes state;
   while (blocks > 0) {
@@ -291,7 +293,8 @@ void PortableCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBloc
     Unslice(state, bytes);
     XorBlock(out, bytes, iv);
     for (std::size_t b = 1; b < n; ++b)
-      XorBlock(out + b * kAesBlockSize, bytes + b * kAesBlockSize, cipher + (b - 1) * kAesBlockSize);
+      XorBlock(out + b * kAesBlockSize, bytes + b * kAesBlockSize,
+               cipher + (b - 1) * kAesBlockSize);
     std::memcpy(iv, cipher + (n - 1) * kAesBlockSize, kAesBlockSize);
     in += n * kAesBlockSize, out += n * kAesBlockSize, blocks -= n;
   }

@@ -42,7 +42,8 @@ KCERTADM_AESNI void DecryptGroup(const AesKeySchedule& schedule, __m128i (&x)[kP
 
 KCERTADM_AESNI __m128i DecryptOne(const AesKeySchedule& schedule, __m128i v) {
   v = _mm_xor_si128(v, Load(schedule.decrypt[0]));
-  for (std::uint32_t round = 1; round < schedule.rounds; ++round) v = _mm_aesdec_si128(v, Load(schedule.decrypt[round]));
+  for (std::uint32_t round = 1; round < schedule.rounds; ++round)
+    v = _mm_aesdec_si128(v, Load(schedule.decrypt[round]));
   return _mm_aesdeclast_si128(v, Load(schedule.decrypt[schedule.rounds]));
 }
 
@@ -72,7 +73,8 @@ KCERTADM_AESNI void NiCbcEncrypt(const AesKeySchedule& schedule, std::uint8_t iv
   __m128i chain = Load(iv);
   for (; blocks > 0; --blocks, in += kAesBlockSize, out += kAesBlockSize) {
     __m128i v = _mm_xor_si128(_mm_xor_si128(Load(in), chain), Load(schedule.encrypt[0]));
-    for (std::uint32_t round = 1; round < rounds; ++round) v = _mm_aesenc_si128(v, Load(schedule.encrypt[round]));
+    for (std::uint32_t round = 1; round < rounds; ++round)
+      v = _mm_aesenc_si128(v, Load(schedule.encrypt[round]));
     chain = _mm_aesenclast_si128(v, Load(schedule.encrypt[rounds]));
     Store(out, chain);
   }
@@ -82,7 +84,8 @@ KCERTADM_AESNI void NiCbcEncrypt(const AesKeySchedule& schedule, std::uint8_t iv
 KCERTADM_AESNI void NiCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize],
                                  const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
   __m128i chain = Load(iv);
-  for (; blocks >= kParallel; blocks -= kParallel, in += kParallel * kAesBlockSize, out += kParallel * kAesBlockSize) {
+  for (; blocks >= kParallel;
+       blocks -= kParallel, in += kParallel * kAesBlockSize, out += kParallel * kAesBlockSize) {
     __m128i cipher[kParallel], x[kParallel];
 #pragma GCC unroll 8
     for (std::size_t i = 0; i < kParallel; ++i) x[i] = cipher[i] = Load(in + i * kAesBlockSize);
@@ -108,12 +111,12 @@ KCERTADM_AESNI void NiCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv
 namespace kcertadm::aes_internal {
 bool HaveAesNi() { return false; }
 void NiPrepareDecryptKeys(AesKeySchedule&) {}
-void NiCbcEncrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize], const std::uint8_t* in,
-                  std::uint8_t* out, std::size_t blocks) {
+void NiCbcEncrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize],
+                  const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
   PortableCbcEncrypt(schedule, iv, in, out, blocks);
 }
-void NiCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize], const std::uint8_t* in,
-                  std::uint8_t* out, std::size_t blocks) {
+void NiCbcDecrypt(const AesKeySchedule& schedule, std::uint8_t iv[kAesBlockSize],
+                  const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
   PortableCbcDecrypt(schedule, iv, in, out, blocks);
 }
 }  // namespace kcertadm::aes_internal

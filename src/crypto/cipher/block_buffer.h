@@ -11,8 +11,8 @@ namespace kcertadm {
 // buffer holds `buffered` bytes of an unfinished block of kBlock bytes.
 // compress(data, blocks) consumes `blocks` whole blocks at data.
 template <std::size_t kBlock, typename Compress>
-void AbsorbBlocks(std::uint8_t (&buffer)[kBlock], std::size_t& buffered,
-                  const std::uint8_t* in, std::size_t size, Compress&& compress) {
+void AbsorbBlocks(std::uint8_t (&buffer)[kBlock], std::size_t& buffered, const std::uint8_t* in,
+                  std::size_t size, Compress&& compress) {
   if (buffered > 0) {
     std::size_t take = kBlock - buffered;
     if (take > size) take = size;

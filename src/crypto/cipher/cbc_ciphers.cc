@@ -35,7 +35,8 @@ class DesEde3CbcImplementation final : public CbcImplementation {
  public:
   std::size_t ContextSize() const override { return sizeof(DesEde3KeySchedule); }
   int Init(void* context, const void* key_record, const void*) const override {
-    DesEde3SetKey(*static_cast<DesEde3KeySchedule*>(context), static_cast<const std::uint8_t*>(key_record));
+    DesEde3SetKey(*static_cast<DesEde3KeySchedule*>(context),
+                  static_cast<const std::uint8_t*>(key_record));
     return kImplOk;
   }
   void Encrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in, std::uint8_t* out,
@@ -58,7 +59,8 @@ class Rc2CbcImplementation final : public CbcImplementation {
     if (key->length == 0 || key->length > kRc2MaxKeySize) return kImplNotFound;
     if (params->effectiveBits == 0) return kImplNotFound;
     if (params->effectiveBits > kRc2MaxEffectiveBits) return kImplBadParameter;
-    Rc2SetKey(*static_cast<Rc2KeySchedule*>(context), key->data, key->length, params->effectiveBits);
+    Rc2SetKey(*static_cast<Rc2KeySchedule*>(context), key->data, key->length,
+              params->effectiveBits);
     return kImplOk;
   }
   void Encrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in, std::uint8_t* out,
@@ -144,8 +146,10 @@ const AlgorithmInfoType* AlgInfoRc2Cbc() { return &kRc2CbcInfo; }
 
 const AlgorithmMethod kDesCbcEncryptMethod{AlgInfoDesCbc, 1, KeyInfoDes8, &kDesCbcImplementation};
 const AlgorithmMethod kDesCbcDecryptMethod{AlgInfoDesCbc, 0, KeyInfoDes8, &kDesCbcImplementation};
-const AlgorithmMethod kDesEde3CbcEncryptMethod{AlgInfoDesEde3Cbc, 1, KeyInfoDesEde3, &kDesEde3CbcImplementation};
-const AlgorithmMethod kDesEde3CbcDecryptMethod{AlgInfoDesEde3Cbc, 0, KeyInfoDesEde3, &kDesEde3CbcImplementation};
+const AlgorithmMethod kDesEde3CbcEncryptMethod{AlgInfoDesEde3Cbc, 1, KeyInfoDesEde3,
+                                               &kDesEde3CbcImplementation};
+const AlgorithmMethod kDesEde3CbcDecryptMethod{AlgInfoDesEde3Cbc, 0, KeyInfoDesEde3,
+                                               &kDesEde3CbcImplementation};
 const AlgorithmMethod kRc2CbcEncryptMethod{AlgInfoRc2Cbc, 1, KeyInfoItem, &kRc2CbcImplementation};
 const AlgorithmMethod kRc2CbcDecryptMethod{AlgInfoRc2Cbc, 0, KeyInfoItem, &kRc2CbcImplementation};
 

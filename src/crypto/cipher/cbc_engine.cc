@@ -11,8 +11,8 @@ CbcEngine::~CbcEngine() {
   SecureWipe(pending_, sizeof(pending_));
 }
 
-void CbcEngine::Start(const CbcImplementation* implementation, const void* context, const std::uint8_t* iv,
-                      bool encrypt, bool padding) {
+void CbcEngine::Start(const CbcImplementation* implementation, const void* context,
+                      const std::uint8_t* iv, bool encrypt, bool padding) {
   implementation_ = implementation;
   context_ = context;
   encrypt_ = encrypt;
@@ -37,9 +37,9 @@ int CbcEngine::Update(std::uint8_t* out, std::uint32_t* out_length, std::uint32_
   const std::uint64_t total = std::uint64_t{pending_length_} + in_length;
   // Padded decryption keeps the last block (complete or not) for Final.
   const bool hold_last_block = padding_ && !encrypt_;
-  const std::uint64_t produce =
-      hold_last_block ? (total == 0 ? 0 : (total - 1) / block_size_ * block_size_)
-                      : total / block_size_ * block_size_;
+  const std::uint64_t produce = hold_last_block
+                                    ? (total == 0 ? 0 : (total - 1) / block_size_ * block_size_)
+                                    : total / block_size_ * block_size_;
   if (produce > out_size || (produce > 0 && out == nullptr)) return TkErrOutputTooSmall;
 
   std::uint64_t done = 0;
@@ -85,21 +85,24 @@ int CbcEngine::Final(std::uint8_t* out, std::uint32_t* out_length, std::uint32_t
 // The padding is checked over the whole block without early exits or
 // branches on its bytes, so that its timing tells nothing of where a bad
 // byte sits; only the verdict decides what follows.
-int CbcEngine::FinalDecryptPadded(std::uint8_t* out, std::uint32_t* out_length, std::uint32_t out_size) {
+int CbcEngine::FinalDecryptPadded(std::uint8_t* out, std::uint32_t* out_length,
+                                  std::uint32_t out_size) {
   if (pending_length_ != block_size_) return TkErrInputTooLong;
   std::uint8_t last[kCbcMaxBlockSize];
   Process(pending_, last, 1);
   SecureWipe(pending_, sizeof(pending_));
   pending_length_ = 0;
   const std::uint32_t pad = last[block_size_ - 1];
-  std::uint32_t bad = ((pad - 1) >> 8) | ((block_size_ - pad) >> 8);  // pad 0 or above the block size
+  std::uint32_t bad =
+      ((pad - 1) >> 8) | ((block_size_ - pad) >> 8);  // pad 0 or above the block size
   for (std::uint32_t i = 0; i < block_size_; ++i) {
     const std::uint32_t in_padding = (block_size_ - 1 - i - pad) >> 8 & 1;  // i >= block size - pad
     bad |= in_padding & ((last[i] ^ pad) + 0xff) >> 8;
   }
   int status = (bad & 1) ? TkErrBadData : TkOk;
   const std::uint32_t keep = block_size_ - pad;
-  if (status == TkOk && keep > 0 && (out == nullptr || keep > out_size)) status = TkErrOutputTooSmall;
+  if (status == TkOk && keep > 0 && (out == nullptr || keep > out_size))
+    status = TkErrOutputTooSmall;
   if (status == TkOk) {
     if (keep > 0) std::memcpy(out, last, keep);
     *out_length = keep;

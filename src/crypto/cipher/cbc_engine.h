@@ -23,18 +23,18 @@ class CbcImplementation : public MethodImplementation {
   // and the algorithm's parameter record.
   virtual int Init(void* context, const void* key_record, const void* parameters) const = 0;
   // Whole blocks; `iv` becomes the last ciphertext block.
-  virtual void Encrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in, std::uint8_t* out,
-                       std::size_t blocks) const = 0;
-  virtual void Decrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in, std::uint8_t* out,
-                       std::size_t blocks) const = 0;
+  virtual void Encrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in,
+                       std::uint8_t* out, std::size_t blocks) const = 0;
+  virtual void Decrypt(const void* context, std::uint8_t* iv, const std::uint8_t* in,
+                       std::uint8_t* out, std::size_t blocks) const = 0;
 };
 
 // One direction of CBC over a bound implementation. Update outputs whole
 // blocks and keeps the rest; with padding (PKCS #5) the encrypt Final adds
 // 1..block size bytes of their count and the decrypt side keeps the last
-// block back until Final checks and strips the padding, in constant time. Without padding a partial block
-// at Final is 525. Input and output may be the same buffer only while
-// nothing is pending from an earlier Update; otherwise they must not overlap.
+// block back until Final checks and strips the padding, in constant time. Without padding a partial
+// block at Final is 525. Input and output may be the same buffer only while nothing is pending from
+// an earlier Update; otherwise they must not overlap.
 class CbcEngine {
  public:
   CbcEngine() = default;
@@ -47,8 +47,8 @@ class CbcEngine {
   bool started() const { return implementation_ != nullptr; }
   std::uint32_t block_size() const { return block_size_; }
 
-  int Update(std::uint8_t* out, std::uint32_t* out_length, std::uint32_t out_size, const std::uint8_t* in,
-             std::uint32_t in_length);
+  int Update(std::uint8_t* out, std::uint32_t* out_length, std::uint32_t out_size,
+             const std::uint8_t* in, std::uint32_t in_length);
   int Final(std::uint8_t* out, std::uint32_t* out_length, std::uint32_t out_size);
 
  private:

@@ -23,20 +23,22 @@ class CbcStreamHandler : public CipherHandler {
   int DecryptInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
     return Init(key, methods, false);
   }
-  int EncryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
-                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
+  int EncryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                    const std::uint8_t* in, std::uint32_t inLength, AlgorithmObject*,
+                    const ProgressCallback*) override {
     return Update(true, out, outLength, outSize, in, inLength);
   }
-  int DecryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
-                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
+  int DecryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                    const std::uint8_t* in, std::uint32_t inLength, AlgorithmObject*,
+                    const ProgressCallback*) override {
     return Update(false, out, outLength, outSize, in, inLength);
   }
-  int EncryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject*,
-                   const ProgressCallback*) override {
+  int EncryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                   AlgorithmObject*, const ProgressCallback*) override {
     return Final(true, out, outLength, outSize);
   }
-  int DecryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject*,
-                   const ProgressCallback*) override {
+  int DecryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                   AlgorithmObject*, const ProgressCallback*) override {
     return Final(false, out, outLength, outSize);
   }
 
@@ -50,7 +52,8 @@ class CbcStreamHandler : public CipherHandler {
   int BindEngine(const AlgorithmMethod& method, const void* key_record, const void* parameters,
                  const std::uint8_t* iv, bool encrypt, bool padding) {
     const auto* implementation = dynamic_cast<const CbcImplementation*>(method.implementation);
-    if (implementation == nullptr || key_record == nullptr || implementation->BlockSize() != block_size_)
+    if (implementation == nullptr || key_record == nullptr ||
+        implementation->BlockSize() != block_size_)
       return TkErrInternal;
     void* context = object().blocks.Allocate(implementation->ContextSize());
     if (context == nullptr) return TkErrNoMemory;

@@ -28,10 +28,10 @@ void DesEde3SetKey(DesEde3KeySchedule& schedule, const std::uint8_t key[kDesEde3
 
 // CBC over `blocks` whole blocks; `iv` is updated to the last ciphertext
 // block. `in` and `out` may be the same buffer, but must not otherwise overlap.
-void DesCbcEncrypt(const DesKeySchedule& schedule, std::uint8_t iv[kDesBlockSize], const std::uint8_t* in,
-                   std::uint8_t* out, std::size_t blocks);
-void DesCbcDecrypt(const DesKeySchedule& schedule, std::uint8_t iv[kDesBlockSize], const std::uint8_t* in,
-                   std::uint8_t* out, std::size_t blocks);
+void DesCbcEncrypt(const DesKeySchedule& schedule, std::uint8_t iv[kDesBlockSize],
+                   const std::uint8_t* in, std::uint8_t* out, std::size_t blocks);
+void DesCbcDecrypt(const DesKeySchedule& schedule, std::uint8_t iv[kDesBlockSize],
+                   const std::uint8_t* in, std::uint8_t* out, std::size_t blocks);
 // Encryption E(K3, D(K2, E(K1, x))) per block; decryption the inverse.
 void DesEde3CbcEncrypt(const DesEde3KeySchedule& schedule, std::uint8_t iv[kDesBlockSize],
                        const std::uint8_t* in, std::uint8_t* out, std::size_t blocks);

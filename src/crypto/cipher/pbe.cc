@@ -3,9 +3,9 @@
 // the password (KeyInfoItem of the key object) and the salt; the data then
 // goes through DES-CBC with PKCS #5 padding.
 
+#include "base/secure_memory.h"
 #include "crypto/cipher/cbc_handler.h"
 #include "crypto/digest/md5.h"
-#include "base/secure_memory.h"
 #include "crypto/toolkit/toolkit.h"
 
 namespace kcertadm {
@@ -28,7 +28,8 @@ class PbeHandler final : public CbcStreamHandler {
  private:
   int Init(KeyObject* password_key, MethodList methods, bool encrypt) override;
   int BindDigest(MethodList methods, const DigestImplementation** digest);
-  int DeriveKeyAndIv(const DigestImplementation& digest, const ByteItem& password, std::uint8_t* derived);
+  int DeriveKeyAndIv(const DigestImplementation& digest, const ByteItem& password,
+                     std::uint8_t* derived);
   int BindCipher(MethodList methods, const std::uint8_t* derived, bool encrypt);
 };
 
@@ -80,10 +81,11 @@ int PbeHandler::BindCipher(MethodList methods, const std::uint8_t* derived, bool
   if (int status = KeyCreate(&des_key)) return status;
   int status = KeySetInfo(des_key, kPbeMd5DesCbcParts.derived_key_form(), derived);
   if (status == TkOk) {
-    status = LookupMethod(methods, kPbeMd5DesCbcParts.cipher(), encrypt ? 1 : 0, des_key,
-                          [&](const AlgorithmMethod& method, const void* key_record) {
-                            return BindEngine(method, key_record, nullptr, derived + 8, encrypt, true);
-                          });
+    status =
+        LookupMethod(methods, kPbeMd5DesCbcParts.cipher(), encrypt ? 1 : 0, des_key,
+                     [&](const AlgorithmMethod& method, const void* key_record) {
+                       return BindEngine(method, key_record, nullptr, derived + 8, encrypt, true);
+                     });
   }
   KeyDestroy(&des_key);
   return status;

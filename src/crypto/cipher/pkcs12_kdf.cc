@@ -89,18 +89,21 @@ class Derivation {
 
 }  // namespace
 
-int Pkcs12DeriveKey(const Pkcs12KdfInput& input, MethodList methods, std::uint8_t* out, std::uint32_t length) {
+int Pkcs12DeriveKey(const Pkcs12KdfInput& input, MethodList methods, std::uint8_t* out,
+                    std::uint32_t length) {
   const std::uint32_t v = BlockSizeOf(input.digest);
   if (v == 0) return TkErrNoMethod;
   if (input.iterations == 0) return TkErrBadData;
-  if ((out == nullptr && length > 0) || (input.password.data == nullptr && input.password.length > 0) ||
+  if ((out == nullptr && length > 0) ||
+      (input.password.data == nullptr && input.password.length > 0) ||
       (input.salt.data == nullptr && input.salt.length > 0))
     return TkErrBadParameter;
   const DigestImplementation* digest = nullptr;
-  const int status = LookupMethod(methods, input.digest, 0, nullptr, [&](const AlgorithmMethod& method, const void*) {
-    digest = dynamic_cast<const DigestImplementation*>(method.implementation);
-    return digest != nullptr && digest->DigestSize() <= v ? TkOk : TkErrInternal;
-  });
+  const int status = LookupMethod(
+      methods, input.digest, 0, nullptr, [&](const AlgorithmMethod& method, const void*) {
+        digest = dynamic_cast<const DigestImplementation*>(method.implementation);
+        return digest != nullptr && digest->DigestSize() <= v ? TkOk : TkErrInternal;
+      });
   if (status != TkOk) return status;
   try {
     return Derivation(*digest, input, v).Run(out, length);

@@ -28,6 +28,7 @@ struct Pkcs12KdfInput {
 // Writes `length` derived bytes to `out`, finding the digest in `methods`
 // (DigestMethods). Returns 0 or a toolkit status: 545 for a digest the
 // derivation or the list does not serve, 524 for 0 iterations, 518.
-int Pkcs12DeriveKey(const Pkcs12KdfInput& input, MethodList methods, std::uint8_t* out, std::uint32_t length);
+int Pkcs12DeriveKey(const Pkcs12KdfInput& input, MethodList methods, std::uint8_t* out,
+                    std::uint32_t length);
 
 }  // namespace kcertadm

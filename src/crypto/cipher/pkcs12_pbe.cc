@@ -5,9 +5,9 @@
 // IV (ID 2) from the password, a KeyInfoItem holding its BMPString, and the
 // salt with the PKCS #12 key derivation over SHA-1; the data then goes
 // through the CBC cipher with PKCS #5 padding.
+#include "base/secure_memory.h"
 #include "crypto/cipher/cbc_handler.h"
 #include "crypto/cipher/pkcs12_kdf.h"
-#include "base/secure_memory.h"
 #include "crypto/toolkit/toolkit.h"
 
 namespace kcertadm {
@@ -46,15 +46,20 @@ class Pkcs12PbeHandler final : public CbcStreamHandler {
 
   int Derive(const ByteItem& password, MethodList methods, std::uint8_t* key, std::uint8_t* iv) {
     const auto* params = static_cast<const Pkcs12PbeParams*>(parameters());
-    Pkcs12KdfInput input{AlgInfoSha1(), Pkcs12Purpose::kKey, password, {params->salt, params->saltLength},
+    Pkcs12KdfInput input{AlgInfoSha1(),
+                         Pkcs12Purpose::kKey,
+                         password,
+                         {params->salt, params->saltLength},
                          params->iterationCount};
-    if (int status = Pkcs12DeriveKey(input, methods, key, PartsOf(info_type()).key_size)) return status;
+    if (int status = Pkcs12DeriveKey(input, methods, key, PartsOf(info_type()).key_size))
+      return status;
     input.purpose = Pkcs12Purpose::kIv;
     return Pkcs12DeriveKey(input, methods, iv, kIvSize);
   }
 
   // The derived key in a temporary key object of the cipher's key form.
-  int BindCipher(MethodList methods, const std::uint8_t* key, const std::uint8_t* iv, bool encrypt) {
+  int BindCipher(MethodList methods, const std::uint8_t* key, const std::uint8_t* iv,
+                 bool encrypt) {
     const Pkcs12PbeParts& parts = PartsOf(info_type());
     KeyObject* cipher_key = nullptr;
     if (int status = KeyCreate(&cipher_key)) return status;
@@ -77,7 +82,8 @@ class Pkcs12PbeInfoType final : public AlgorithmInfoType {
  public:
   int AddInfo(AlgorithmObject& object, const void* parameters) const override {
     const auto* params = static_cast<const Pkcs12PbeParams*>(parameters);
-    if (params == nullptr || (params->salt == nullptr && params->saltLength > 0)) return TkErrBadParameter;
+    if (params == nullptr || (params->salt == nullptr && params->saltLength > 0))
+      return TkErrBadParameter;
     return StoreWithBytes(object, this, *params, &Pkcs12PbeParams::salt, params->saltLength);
   }
   AlgorithmHandler* NewHandler(AlgorithmObject& object) const override {

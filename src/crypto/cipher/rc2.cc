@@ -104,12 +104,13 @@ void Rc2SetKey(Rc2KeySchedule& schedule, const std::uint8_t* key, std::size_t ke
   const auto tm = static_cast<std::uint8_t>(0xff >> (8 * t8 - effective_bits));
   l[128 - t8] = kPiTable[l[128 - t8] & tm];
   for (std::size_t i = 128 - t8; i-- > 0;) l[i] = kPiTable[l[i + 1] ^ l[i + t8]];
-  for (int i = 0; i < 64; ++i) schedule.k[i] = static_cast<std::uint16_t>(l[2 * i] | l[2 * i + 1] << 8);
+  for (int i = 0; i < 64; ++i)
+    schedule.k[i] = static_cast<std::uint16_t>(l[2 * i] | l[2 * i + 1] << 8);
   SecureWipe(l, sizeof(l));
 }
 
-void Rc2CbcEncrypt(const Rc2KeySchedule& schedule, std::uint8_t iv[kRc2BlockSize], const std::uint8_t* in,
-                   std::uint8_t* out, std::size_t blocks) {
+void Rc2CbcEncrypt(const Rc2KeySchedule& schedule, std::uint8_t iv[kRc2BlockSize],
+                   const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
   std::uint8_t chain[8];
   std::memcpy(chain, iv, 8);
   for (std::size_t b = 0; b < blocks; ++b, in += 8, out += 8) {
@@ -123,8 +124,8 @@ void Rc2CbcEncrypt(const Rc2KeySchedule& schedule, std::uint8_t iv[kRc2BlockSize
   std::memcpy(iv, chain, 8);
 }
 
-void Rc2CbcDecrypt(const Rc2KeySchedule& schedule, std::uint8_t iv[kRc2BlockSize], const std::uint8_t* in,
-                   std::uint8_t* out, std::size_t blocks) {
+void Rc2CbcDecrypt(const Rc2KeySchedule& schedule, std::uint8_t iv[kRc2BlockSize],
+                   const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) {
   std::uint8_t chain[8], cipher[8];
   std::memcpy(chain, iv, 8);
   for (std::size_t b = 0; b < blocks; ++b, in += 8, out += 8) {

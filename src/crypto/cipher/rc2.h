@@ -20,9 +20,9 @@ void Rc2SetKey(Rc2KeySchedule& schedule, const std::uint8_t* key, std::size_t ke
 
 // CBC over whole blocks; `iv` becomes the last ciphertext block. `in` and
 // `out` may be the same buffer but must not otherwise overlap.
-void Rc2CbcEncrypt(const Rc2KeySchedule& schedule, std::uint8_t iv[kRc2BlockSize], const std::uint8_t* in,
-                   std::uint8_t* out, std::size_t blocks);
-void Rc2CbcDecrypt(const Rc2KeySchedule& schedule, std::uint8_t iv[kRc2BlockSize], const std::uint8_t* in,
-                   std::uint8_t* out, std::size_t blocks);
+void Rc2CbcEncrypt(const Rc2KeySchedule& schedule, std::uint8_t iv[kRc2BlockSize],
+                   const std::uint8_t* in, std::uint8_t* out, std::size_t blocks);
+void Rc2CbcDecrypt(const Rc2KeySchedule& schedule, std::uint8_t iv[kRc2BlockSize],
+                   const std::uint8_t* in, std::uint8_t* out, std::size_t blocks);
 
 }  // namespace kcertadm

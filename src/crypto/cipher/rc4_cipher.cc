@@ -30,12 +30,14 @@ class Rc4Handler final : public CipherHandler {
   int DecryptInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
     return Init(key, methods, 0);
   }
-  int EncryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
-                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
+  int EncryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                    const std::uint8_t* in, std::uint32_t inLength, AlgorithmObject*,
+                    const ProgressCallback*) override {
     return Crypt(out, outLength, outSize, in, inLength);
   }
-  int DecryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
-                    std::uint32_t inLength, AlgorithmObject*, const ProgressCallback*) override {
+  int DecryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                    const std::uint8_t* in, std::uint32_t inLength, AlgorithmObject*,
+                    const ProgressCallback*) override {
     return Crypt(out, outLength, outSize, in, inLength);
   }
   int EncryptFinal(std::uint8_t*, std::uint32_t*, std::uint32_t, AlgorithmObject*,
@@ -53,18 +55,20 @@ class Rc4Handler final : public CipherHandler {
                         [&](const AlgorithmMethod& method, const void* key_record) {
                           const auto* implementation =
                               dynamic_cast<const Rc4Implementation*>(method.implementation);
-                          if (implementation == nullptr || key_record == nullptr) return TkErrInternal;
+                          if (implementation == nullptr || key_record == nullptr)
+                            return TkErrInternal;
                           if (state_ == nullptr) {
-                            state_ = static_cast<Rc4State*>(object().blocks.Allocate(sizeof(Rc4State)));
+                            state_ =
+                                static_cast<Rc4State*>(object().blocks.Allocate(sizeof(Rc4State)));
                             if (state_ == nullptr) return TkErrNoMemory;
                           }
-                          return MapImplementationCode(
-                              implementation->Init(*state_, *static_cast<const ByteItem*>(key_record)));
+                          return MapImplementationCode(implementation->Init(
+                              *state_, *static_cast<const ByteItem*>(key_record)));
                         });
   }
 
-  int Crypt(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize, const std::uint8_t* in,
-            std::uint32_t inLength) {
+  int Crypt(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+            const std::uint8_t* in, std::uint32_t inLength) {
     if (in == nullptr && inLength > 0) return TkErrBadParameter;
     if (inLength > outSize || (inLength > 0 && out == nullptr)) return TkErrOutputTooSmall;
     Rc4Crypt(*state_, in, out, inLength);

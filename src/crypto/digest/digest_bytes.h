@@ -43,16 +43,10 @@ inline void StoreBe64(std::uint8_t* p, std::uint64_t v) {
   StoreBe32(p + 4, static_cast<std::uint32_t>(v));
 }
 
-inline constexpr std::uint32_t Rotl32(std::uint32_t v, int n) {
-  return (v << n) | (v >> (32 - n));
-}
+inline constexpr std::uint32_t Rotl32(std::uint32_t v, int n) { return (v << n) | (v >> (32 - n)); }
 
-inline constexpr std::uint32_t Rotr32(std::uint32_t v, int n) {
-  return (v >> n) | (v << (32 - n));
-}
+inline constexpr std::uint32_t Rotr32(std::uint32_t v, int n) { return (v >> n) | (v << (32 - n)); }
 
-inline constexpr std::uint64_t Rotr64(std::uint64_t v, int n) {
-  return (v >> n) | (v << (64 - n));
-}
+inline constexpr std::uint64_t Rotr64(std::uint64_t v, int n) { return (v >> n) | (v << (64 - n)); }
 
 }  // namespace kcertadm::bytes

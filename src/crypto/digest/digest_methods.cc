@@ -24,7 +24,9 @@ class DigestOf final : public DigestImplementation {
   void Update(void* context, const void* data, std::size_t size) const override {
     static_cast<Digest*>(context)->Update(data, size);
   }
-  void Final(void* context, std::uint8_t* out) const override { static_cast<Digest*>(context)->Final(out); }
+  void Final(void* context, std::uint8_t* out) const override {
+    static_cast<Digest*>(context)->Final(out);
+  }
 };
 
 const DigestOf<Md2> kMd2Implementation;
@@ -38,13 +40,15 @@ class DigestObjectHandler final : public DigestHandler {
  public:
   explicit DigestObjectHandler(AlgorithmObject& object) : DigestHandler(object) {}
 
-  int DigestInit(KeyObject* key, MethodList methods, const ProgressCallback* /*progress*/) override {
-    return LookupMethod(methods, info_type(), 0, key, [this](const AlgorithmMethod& method, const void*) {
-      return Bind(method);
-    });
+  int DigestInit(KeyObject* key, MethodList methods,
+                 const ProgressCallback* /*progress*/) override {
+    return LookupMethod(
+        methods, info_type(), 0, key,
+        [this](const AlgorithmMethod& method, const void*) { return Bind(method); });
   }
 
-  int DigestUpdate(const std::uint8_t* in, std::uint32_t inLength, const ProgressCallback*) override {
+  int DigestUpdate(const std::uint8_t* in, std::uint32_t inLength,
+                   const ProgressCallback*) override {
     if (in == nullptr && inLength > 0) return TkErrBadParameter;
     implementation_->Update(context_, in, inLength);
     return TkOk;

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "crypto/digest/digest_bytes.h"
 #include "base/secure_memory.h"
+#include "crypto/digest/digest_bytes.h"
 #include "crypto/digest/sha1.h"
 #include "crypto/digest/sha2.h"
 
@@ -67,9 +67,13 @@ template class Hmac<Sha1>;
 template class Hmac<Sha256>;
 template class Hmac<Sha384>;
 template class Hmac<Sha512>;
-template void Pbkdf2(Hmac<Sha1>&, const std::uint8_t*, std::size_t, std::uint32_t, std::uint8_t*, std::size_t);
-template void Pbkdf2(Hmac<Sha256>&, const std::uint8_t*, std::size_t, std::uint32_t, std::uint8_t*, std::size_t);
-template void Pbkdf2(Hmac<Sha384>&, const std::uint8_t*, std::size_t, std::uint32_t, std::uint8_t*, std::size_t);
-template void Pbkdf2(Hmac<Sha512>&, const std::uint8_t*, std::size_t, std::uint32_t, std::uint8_t*, std::size_t);
+template void Pbkdf2(Hmac<Sha1>&, const std::uint8_t*, std::size_t, std::uint32_t, std::uint8_t*,
+                     std::size_t);
+template void Pbkdf2(Hmac<Sha256>&, const std::uint8_t*, std::size_t, std::uint32_t, std::uint8_t*,
+                     std::size_t);
+template void Pbkdf2(Hmac<Sha384>&, const std::uint8_t*, std::size_t, std::uint32_t, std::uint8_t*,
+                     std::size_t);
+template void Pbkdf2(Hmac<Sha512>&, const std::uint8_t*, std::size_t, std::uint32_t, std::uint8_t*,
+                     std::size_t);
 
 }  // namespace kcertadm

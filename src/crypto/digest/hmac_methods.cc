@@ -34,14 +34,18 @@ class MacOf final : public MacImplementation {
  public:
   std::uint32_t MacSize() const override { return Mac::kMacSize; }
   std::size_t ContextSize() const override { return sizeof(Mac); }
-  void Init(void* context, const ByteItem& key) const override { new (context) Mac(key.data, key.length); }
+  void Init(void* context, const ByteItem& key) const override {
+    new (context) Mac(key.data, key.length);
+  }
   void Update(void* context, const void* data, std::size_t size) const override {
     static_cast<Mac*>(context)->Update(data, size);
   }
-  void Final(void* context, std::uint8_t* out) const override { static_cast<Mac*>(context)->Final(out); }
+  void Final(void* context, std::uint8_t* out) const override {
+    static_cast<Mac*>(context)->Final(out);
+  }
   void Derive(void* context, const Pbkdf2Params& params, std::uint8_t* out) const override {
-    Pbkdf2(*static_cast<Mac*>(context), params.salt.data, params.salt.length, params.iterationCount, out,
-           params.keyLength);
+    Pbkdf2(*static_cast<Mac*>(context), params.salt.data, params.salt.length, params.iterationCount,
+           out, params.keyLength);
   }
 };
 
@@ -58,20 +62,22 @@ class MacBinding {
   void* context() const { return context_; }
 
   // Finds the HMAC of `type` in methods and keys it with the key object's item.
-  int Bind(AlgorithmObject& object, const AlgorithmInfoType* type, KeyObject* key, MethodList methods) {
+  int Bind(AlgorithmObject& object, const AlgorithmInfoType* type, KeyObject* key,
+           MethodList methods) {
     mac_ = nullptr;
-    return LookupMethod(methods, type, 0, key, [&](const AlgorithmMethod& method, const void* record) {
-      const auto* mac = dynamic_cast<const MacImplementation*>(method.implementation);
-      if (mac == nullptr || record == nullptr) return TkErrInternal;
-      const auto* item = static_cast<const ByteItem*>(record);
-      if (item->data == nullptr && item->length > 0) return TkErrBadKeyForm;
-      object.blocks.Release(context_);
-      context_ = object.blocks.Allocate(mac->ContextSize());
-      if (context_ == nullptr) return TkErrNoMemory;
-      mac->Init(context_, *item);
-      mac_ = mac;
-      return TkOk;
-    });
+    return LookupMethod(
+        methods, type, 0, key, [&](const AlgorithmMethod& method, const void* record) {
+          const auto* mac = dynamic_cast<const MacImplementation*>(method.implementation);
+          if (mac == nullptr || record == nullptr) return TkErrInternal;
+          const auto* item = static_cast<const ByteItem*>(record);
+          if (item->data == nullptr && item->length > 0) return TkErrBadKeyForm;
+          object.blocks.Release(context_);
+          context_ = object.blocks.Allocate(mac->ContextSize());
+          if (context_ == nullptr) return TkErrNoMemory;
+          mac->Init(context_, *item);
+          mac_ = mac;
+          return TkOk;
+        });
   }
 
  private:
@@ -86,7 +92,8 @@ class HmacHandler final : public DigestHandler {
   int DigestInit(KeyObject* key, MethodList methods, const ProgressCallback*) override {
     return binding_.Bind(object(), info_type(), key, methods);
   }
-  int DigestUpdate(const std::uint8_t* in, std::uint32_t inLength, const ProgressCallback*) override {
+  int DigestUpdate(const std::uint8_t* in, std::uint32_t inLength,
+                   const ProgressCallback*) override {
     if (!binding_.bound()) return TkErrNotInitialised;
     if (in == nullptr && inLength > 0) return TkErrBadParameter;
     binding_.mac().Update(binding_.context(), in, inLength);
@@ -162,8 +169,8 @@ class Pbkdf2InfoType final : public AlgorithmInfoType {
     auto* copy = static_cast<Pbkdf2Params*>(block);
     auto* salt = static_cast<std::uint8_t*>(block) + sizeof(Pbkdf2Params);
     if (params->salt.length > 0) std::memcpy(salt, params->salt.data, params->salt.length);
-    *copy = Pbkdf2Params{ByteItem{salt, params->salt.length}, params->iterationCount, params->keyLength,
-                         params->prf};
+    *copy = Pbkdf2Params{ByteItem{salt, params->salt.length}, params->iterationCount,
+                         params->keyLength, params->prf};
     if (object.AddInfo(this, copy) != TkOk) {
       object.blocks.Release(block);
       return TkErrNoMemory;
@@ -188,13 +195,16 @@ const AlgorithmInfoType* AlgInfoPbkdf2() { return &kPbkdf2Info; }
 namespace {
 
 const AlgorithmMethod kHmacSha1Method{AlgInfoHmacSha1, 0, KeyInfoItem, &kHmacSha1Implementation};
-const AlgorithmMethod kHmacSha256Method{AlgInfoHmacSha256, 0, KeyInfoItem, &kHmacSha256Implementation};
-const AlgorithmMethod kHmacSha384Method{AlgInfoHmacSha384, 0, KeyInfoItem, &kHmacSha384Implementation};
-const AlgorithmMethod kHmacSha512Method{AlgInfoHmacSha512, 0, KeyInfoItem, &kHmacSha512Implementation};
+const AlgorithmMethod kHmacSha256Method{AlgInfoHmacSha256, 0, KeyInfoItem,
+                                        &kHmacSha256Implementation};
+const AlgorithmMethod kHmacSha384Method{AlgInfoHmacSha384, 0, KeyInfoItem,
+                                        &kHmacSha384Implementation};
+const AlgorithmMethod kHmacSha512Method{AlgInfoHmacSha512, 0, KeyInfoItem,
+                                        &kHmacSha512Implementation};
 
 }  // namespace
 
-const AlgorithmMethod* const HmacMethods[] = {&kHmacSha1Method, &kHmacSha256Method, &kHmacSha384Method,
-                                              &kHmacSha512Method, nullptr};
+const AlgorithmMethod* const HmacMethods[] = {&kHmacSha1Method, &kHmacSha256Method,
+                                              &kHmacSha384Method, &kHmacSha512Method, nullptr};
 
 }  // namespace kcertadm

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "crypto/digest/digest_bytes.h"
-#include "crypto/cipher/block_buffer.h"
 #include "base/secure_memory.h"
+#include "crypto/cipher/block_buffer.h"
+#include "crypto/digest/digest_bytes.h"
 
 namespace kcertadm {
 namespace {
@@ -12,7 +12,9 @@ namespace {
 using bytes::LoadLe32;
 using bytes::Rotl32;
 
-inline std::uint32_t F(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return z ^ (x & (y ^ z)); }
+inline std::uint32_t F(std::uint32_t x, std::uint32_t y, std::uint32_t z) {
+  return z ^ (x & (y ^ z));
+}
 inline std::uint32_t H(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
 inline std::uint32_t I(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
 
@@ -36,8 +38,9 @@ inline void StepG(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint3
 }
 
 void CompressBlock(std::uint32_t* state, const std::uint8_t* block) {
-  const std::uint8_t* const x[16] = {block,      block + 4,  block + 8,  block + 12, block + 16, block + 20,
-                                     block + 24, block + 28, block + 32, block + 36, block + 40, block + 44,
+  const std::uint8_t* const x[16] = {block,      block + 4,  block + 8,  block + 12,
+                                     block + 16, block + 20, block + 24, block + 28,
+                                     block + 32, block + 36, block + 40, block + 44,
                                      block + 48, block + 52, block + 56, block + 60};
   std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
 
@@ -137,8 +140,9 @@ void Md5::Reset() {
 
 void Md5::Update(const void* data, std::size_t size) {
   length_ += size;
-  AbsorbBlocks(buffer_, buffered_, static_cast<const std::uint8_t*>(data), size,
-               [this](const std::uint8_t* blocks, std::size_t count) { Compress(state_, blocks, count); });
+  AbsorbBlocks(
+      buffer_, buffered_, static_cast<const std::uint8_t*>(data), size,
+      [this](const std::uint8_t* blocks, std::size_t count) { Compress(state_, blocks, count); });
 }
 
 void Md5::Final(std::uint8_t* out) {

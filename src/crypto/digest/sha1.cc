@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "crypto/digest/digest_bytes.h"
-#include "crypto/cipher/block_buffer.h"
 #include "base/secure_memory.h"
+#include "crypto/cipher/block_buffer.h"
+#include "crypto/digest/digest_bytes.h"
 #include "crypto/digest/sha1_compress.h"
 
 namespace kcertadm {
@@ -14,7 +14,9 @@ using bytes::Rotl32;
 
 struct Choose {
   static constexpr std::uint32_t kConstant = 0x5a827999;
-  static std::uint32_t F(std::uint32_t b, std::uint32_t c, std::uint32_t d) { return d ^ (b & (c ^ d)); }
+  static std::uint32_t F(std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+    return d ^ (b & (c ^ d));
+  }
 };
 struct Parity1 {
   static constexpr std::uint32_t kConstant = 0x6ed9eba1;
@@ -22,7 +24,9 @@ struct Parity1 {
 };
 struct Majority {
   static constexpr std::uint32_t kConstant = 0x8f1bbcdc;
-  static std::uint32_t F(std::uint32_t b, std::uint32_t c, std::uint32_t d) { return (b & c) | (d & (b | c)); }
+  static std::uint32_t F(std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+    return (b & c) | (d & (b | c));
+  }
 };
 struct Parity2 {
   static constexpr std::uint32_t kConstant = 0xca62c1d6;
@@ -118,8 +122,9 @@ void Sha1::Reset() {
 
 void Sha1::Update(const void* data, std::size_t size) {
   length_ += size;
-  AbsorbBlocks(buffer_, buffered_, static_cast<const std::uint8_t*>(data), size,
-               [this](const std::uint8_t* blocks, std::size_t count) { Compress(state_, blocks, count); });
+  AbsorbBlocks(
+      buffer_, buffered_, static_cast<const std::uint8_t*>(data), size,
+      [this](const std::uint8_t* blocks, std::size_t count) { Compress(state_, blocks, count); });
 }
 
 void Sha1::Final(std::uint8_t* out) {

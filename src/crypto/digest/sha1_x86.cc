@@ -62,7 +62,8 @@ void CompressShaExtensions(std::uint32_t state[5], const std::uint8_t* data, std
     const __m128i abcd_saved = abcd, e_saved = e;
     __m128i message[4];
     for (int i = 0; i < 4; ++i)
-      message[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)), byte_swap);
+      message[i] = _mm_shuffle_epi8(
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)), byte_swap);
     __m128i previous = abcd;
     AllRounds(abcd, previous, message, e_saved, std::make_integer_sequence<int, 20>());
     e = _mm_sha1nexte_epu32(previous, e_saved);

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "base/secure_memory.h"
 #include "crypto/cipher/block_buffer.h"
 #include "crypto/digest/digest_bytes.h"
-#include "base/secure_memory.h"
 
 namespace kcertadm {
 namespace {
@@ -14,8 +14,8 @@ void StoreWord(std::uint8_t* out, std::uint64_t word) { bytes::StoreBe64(out, wo
 
 }  // namespace
 
-const std::uint32_t Sha256Variant::kInitialState[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                                       0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+const std::uint32_t Sha256Variant::kInitialState[8] = {
+    0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
 
 const std::uint64_t Sha512Variant::kInitialState[8] = {
     0x6a09e667f3bcc908, 0xbb67ae8584caa73b, 0x3c6ef372fe94f82b, 0xa54ff53a5f1d36f1,
@@ -47,7 +47,9 @@ template <typename Variant>
 void Sha2<Variant>::Update(const void* data, std::size_t size) {
   length_ += size;
   AbsorbBlocks(buffer_, buffered_, static_cast<const std::uint8_t*>(data), size,
-               [this](const std::uint8_t* blocks, std::size_t count) { Variant::Compress(state_, blocks, count); });
+               [this](const std::uint8_t* blocks, std::size_t count) {
+                 Variant::Compress(state_, blocks, count);
+               });
 }
 
 // Padding: 0x80, zeros, then the message length in bits over the last 8

@@ -2,8 +2,8 @@
 // them, else the portable rounds.
 #include "crypto/digest/digest_bytes.h"
 #include "crypto/digest/sha1_compress.h"
-#include "crypto/digest/sha256_compress.h"
 #include "crypto/digest/sha2.h"
+#include "crypto/digest/sha256_compress.h"
 #include "crypto/digest/sha2_rounds.h"
 
 namespace kcertadm {
@@ -26,10 +26,16 @@ struct Sha256Family {
   static constexpr int kRounds = 64;
   static constexpr const Word* kConstants = kRoundConstants;
   static Word Load(const std::uint8_t* p) { return bytes::LoadBe32(p); }
-  static Word UpperSigma0(Word x) { return bytes::Rotr32(x, 2) ^ bytes::Rotr32(x, 13) ^ bytes::Rotr32(x, 22); }
-  static Word UpperSigma1(Word x) { return bytes::Rotr32(x, 6) ^ bytes::Rotr32(x, 11) ^ bytes::Rotr32(x, 25); }
+  static Word UpperSigma0(Word x) {
+    return bytes::Rotr32(x, 2) ^ bytes::Rotr32(x, 13) ^ bytes::Rotr32(x, 22);
+  }
+  static Word UpperSigma1(Word x) {
+    return bytes::Rotr32(x, 6) ^ bytes::Rotr32(x, 11) ^ bytes::Rotr32(x, 25);
+  }
   static Word LowerSigma0(Word x) { return bytes::Rotr32(x, 7) ^ bytes::Rotr32(x, 18) ^ (x >> 3); }
-  static Word LowerSigma1(Word x) { return bytes::Rotr32(x, 17) ^ bytes::Rotr32(x, 19) ^ (x >> 10); }
+  static Word LowerSigma1(Word x) {
+    return bytes::Rotr32(x, 17) ^ bytes::Rotr32(x, 19) ^ (x >> 10);
+  }
 };
 
 }  // namespace

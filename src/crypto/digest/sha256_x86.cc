@@ -27,13 +27,15 @@ inline void FourRounds(__m128i& abef, __m128i& cdgh, __m128i* message) {
                                       _mm_alignr_epi8(previous, message[(G + 2) % 4], 4));
     m = _mm_sha256msg2_epu32(sum, previous);
   }
-  __m128i k = _mm_add_epi32(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRoundConstants + 4 * G)));
+  __m128i k =
+      _mm_add_epi32(m, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRoundConstants + 4 * G)));
   cdgh = _mm_sha256rnds2_epu32(cdgh, abef, k);
   abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(k, 0x0e));
 }
 
 template <int... G>
-inline void AllRounds(__m128i& abef, __m128i& cdgh, __m128i* message, std::integer_sequence<int, G...>) {
+inline void AllRounds(__m128i& abef, __m128i& cdgh, __m128i* message,
+                      std::integer_sequence<int, G...>) {
   (FourRounds<G>(abef, cdgh, message), ...);
 }
 
@@ -52,7 +54,8 @@ void CompressShaExtensions(std::uint32_t state[8], const std::uint8_t* data, std
     const __m128i abef_saved = abef, cdgh_saved = cdgh;
     __m128i message[4];
     for (int i = 0; i < 4; ++i)
-      message[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)), byte_swap);
+      message[i] = _mm_shuffle_epi8(
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)), byte_swap);
     AllRounds(abef, cdgh, message, std::make_integer_sequence<int, 16>());
     abef = _mm_add_epi32(abef, abef_saved);
     cdgh = _mm_add_epi32(cdgh, cdgh_saved);

@@ -54,7 +54,8 @@ inline void AllRounds(typename Family::Word* v, typename Family::Word* w,
 }
 
 template <typename Family>
-void CompressPortable(typename Family::Word state[8], const std::uint8_t* data, std::size_t blocks) {
+void CompressPortable(typename Family::Word state[8], const std::uint8_t* data,
+                      std::size_t blocks) {
   using Word = typename Family::Word;
   Word w[16], v[8];
   for (; blocks > 0; --blocks, data += 16 * sizeof(Word)) {

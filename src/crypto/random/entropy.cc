@@ -52,15 +52,21 @@ std::string ReadFileText(const char* path, std::size_t limit, bool shortReadEnds
     // read that only reports the end included. Its lines are far shorter
     // than half a page, so a read that came back with less than that ended
     // for want of lines, not of room: the table is complete.
-    if (shortReadEnds && static_cast<std::size_t>(got) < kShortTableRead && room >= 2 * kShortTableRead) break;
+    if (shortReadEnds && static_cast<std::size_t>(got) < kShortTableRead &&
+        room >= 2 * kShortTableRead)
+      break;
   }
   close(fd);
   SecureWipe(buffer, sizeof buffer);
   return text;
 }
 
-std::string ReadSmallFile(const char* path, std::size_t limit) { return ReadFileText(path, limit, false); }
-std::string ReadNetTable(const char* path, std::size_t limit) { return ReadFileText(path, limit, true); }
+std::string ReadSmallFile(const char* path, std::size_t limit) {
+  return ReadFileText(path, limit, false);
+}
+std::string ReadNetTable(const char* path, std::size_t limit) {
+  return ReadFileText(path, limit, true);
+}
 
 // A usable seed path: at most 200 bytes, else the fallback.
 std::string BoundedPath(const std::string& path, const char* fallback) {
@@ -77,7 +83,8 @@ std::string FirstSwapArea() {
   std::string name = line.substr(0, line.find_first_of(" \t"));
   std::string decoded;
   for (std::size_t i = 0; i < name.size(); ++i) {
-    if (name[i] == '\\' && i + 3 < name.size() && std::isdigit(static_cast<unsigned char>(name[i + 1]))) {
+    if (name[i] == '\\' && i + 3 < name.size() &&
+        std::isdigit(static_cast<unsigned char>(name[i + 1]))) {
       decoded += static_cast<char>(std::strtol(name.substr(i + 1, 3).c_str(), nullptr, 8));
       i += 3;
     } else {
@@ -185,11 +192,9 @@ void SeedFromKeyRingEntries(const SeedSink& sink) {
   const KeyRingSampleFn sampler = g_sampler.load();
   if (sampler == nullptr) return;
   KeyRingSampleBatch batch(sink, static_cast<std::uint32_t>(std::time(nullptr) % 8));
-  sampler(
-      [](void* raw, const std::uint8_t* data, std::size_t size) {
-        static_cast<KeyRingSampleBatch*>(raw)->Field(data, size);
-      },
-      &batch);
+  sampler([](void* raw, const std::uint8_t* data,
+             std::size_t size) { static_cast<KeyRingSampleBatch*>(raw)->Field(data, size); },
+          &batch);
 }
 
 std::string CommandOutputText() {
@@ -222,7 +227,8 @@ void SeedTextPieces(const SeedSink& sink, const std::string& text) {
       if (text[end++] == '\n') break;
     }
     const void* nul = std::memchr(text.data() + pos, '\0', end - pos);
-    const std::size_t length = nul != nullptr ? static_cast<const char*>(nul) - (text.data() + pos) : end - pos;
+    const std::size_t length =
+        nul != nullptr ? static_cast<const char*>(nul) - (text.data() + pos) : end - pos;
     kept.append(text, pos, length);
     pos = end;
   }

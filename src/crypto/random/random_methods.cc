@@ -16,12 +16,13 @@ class RandomMd5Handler final : public RandomHandler {
   explicit RandomMd5Handler(AlgorithmObject& object) : RandomHandler(object) {}
 
   int RandomInit(MethodList methods, const ProgressCallback*) override {
-    return LookupMethod(methods, info_type(), 0, nullptr, [this](const AlgorithmMethod& method, const void*) {
-      if (dynamic_cast<const RandomMd5Implementation*>(method.implementation) == nullptr)
-        return TkErrInternal;
-      generator_.emplace();  // a fresh state
-      return TkOk;
-    });
+    return LookupMethod(
+        methods, info_type(), 0, nullptr, [this](const AlgorithmMethod& method, const void*) {
+          if (dynamic_cast<const RandomMd5Implementation*>(method.implementation) == nullptr)
+            return TkErrInternal;
+          generator_.emplace();  // a fresh state
+          return TkOk;
+        });
   }
 
   int RandomSeed(const std::uint8_t* seed, std::uint32_t length, const ProgressCallback*) override {

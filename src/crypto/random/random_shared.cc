@@ -5,12 +5,12 @@
 #include <ctime>
 #include <mutex>
 
+#include "base/locks.h"
+#include "base/secure_memory.h"
 #include "crypto/random/entropy.h"
 #include "crypto/rsa/rsa_keygen_method.h"
-#include "base/secure_memory.h"
 #include "crypto/toolkit/toolkit_scope.h"
 #include "host/host_random.h"
-#include "base/locks.h"
 
 namespace kcertadm {
 namespace {
@@ -111,7 +111,8 @@ int GetRandomBytes(std::uint8_t* out, std::size_t count) {
     ToolkitScope lock;
     std::size_t done = 0;
     while (done < count) {
-      const std::uint32_t chunk = static_cast<std::uint32_t>(std::min<std::size_t>(count - done, 1u << 30));
+      const std::uint32_t chunk =
+          static_cast<std::uint32_t>(std::min<std::size_t>(count - done, 1u << 30));
       if (int s = RandomGenerate(random, out + done, chunk, nullptr)) return s;
       done += chunk;
     }
@@ -121,7 +122,8 @@ int GetRandomBytes(std::uint8_t* out, std::size_t count) {
   return HostRandomBytes(out, count) ? TkOk : TkErrBadRandomObject;
 }
 
-int GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey, KeyObject* privateKey) {
+int GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
+                             KeyObject* privateKey) {
   return WithSharedRandom([&](AlgorithmObject* random) {
     ToolkitScope lock;
     return KeyPairGenerate(generator, publicKey, privateKey, random, nullptr);
@@ -154,7 +156,9 @@ int GenerateRsaPrivateKey(std::uint32_t modulusBits, KeyObject** privateKey) {
   return status;
 }
 
-void SetRandomClockForTesting(std::uint32_t (*now)()) { g_clock = now != nullptr ? now : &SystemClock; }
+void SetRandomClockForTesting(std::uint32_t (*now)()) {
+  g_clock = now != nullptr ? now : &SystemClock;
+}
 
 void InstallSharedRandomForTesting(AlgorithmObject* random) {
   RandomGuard guard;

@@ -32,7 +32,8 @@ AlgorithmObject* CreateSeededRandom();
 // KeyPairGenerate on a generator object (AlgInfoRsaKeyGen set and
 // KeyPairGenerateInit done by the caller) with SharedRandom, without the
 // reseed check.
-int GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey, KeyObject* privateKey);
+int GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
+                             KeyObject* privateKey);
 
 // The whole key-pair creation of the key ring: a generator for modulusBits
 // bits and exponent 65537, KeyRingMethods, SharedRandom; on success

@@ -17,8 +17,7 @@ int CheckSizes(std::size_t size, std::size_t k) {
 
 // The data follows the first 00 at or after position 2; at least eight
 // padding bytes must precede it.
-int FinishDecode(std::size_t separator, std::size_t k, std::size_t* offset,
-                 std::size_t* size) {
+int FinishDecode(std::size_t separator, std::size_t k, std::size_t* offset, std::size_t* size) {
   if (separator >= k) return kRsaBadData;
   const std::size_t length = k - separator - 1;
   if (length > k - kPkcs1Overhead) return kRsaBadData;
@@ -59,8 +58,8 @@ int Pkcs1EncodeType2(const std::uint8_t* data, std::size_t size, std::size_t k,
   return kRsaOk;
 }
 
-int Pkcs1DecodeType1(const std::uint8_t* block, std::size_t k,
-                     std::size_t* offset, std::size_t* size) {
+int Pkcs1DecodeType1(const std::uint8_t* block, std::size_t k, std::size_t* offset,
+                     std::size_t* size) {
   if (k < 2 || block[0] != 0x00 || block[1] != 0x01) return kRsaBadData;
   std::size_t i = 2;
   while (i < k && block[i] == 0xFF) ++i;
@@ -68,8 +67,8 @@ int Pkcs1DecodeType1(const std::uint8_t* block, std::size_t k,
   return FinishDecode(i, k, offset, size);
 }
 
-int Pkcs1DecodeType2(const std::uint8_t* block, std::size_t k,
-                     std::size_t* offset, std::size_t* size) {
+int Pkcs1DecodeType2(const std::uint8_t* block, std::size_t k, std::size_t* offset,
+                     std::size_t* size) {
   if (k < 2 || block[0] != 0x00 || block[1] != 0x02) return kRsaBadData;
   std::size_t i = 2;
   while (i < k && block[i] != 0x00) ++i;

@@ -28,9 +28,9 @@ int Pkcs1EncodeType2(const std::uint8_t* data, std::size_t size, std::size_t k,
 
 // Checks a k-byte block and finds its data: block[*offset ..] of *size
 // bytes. 524 for a malformed block or data longer than k - 11.
-int Pkcs1DecodeType1(const std::uint8_t* block, std::size_t k,
-                     std::size_t* offset, std::size_t* size);
-int Pkcs1DecodeType2(const std::uint8_t* block, std::size_t k,
-                     std::size_t* offset, std::size_t* size);
+int Pkcs1DecodeType1(const std::uint8_t* block, std::size_t k, std::size_t* offset,
+                     std::size_t* size);
+int Pkcs1DecodeType2(const std::uint8_t* block, std::size_t k, std::size_t* offset,
+                     std::size_t* size);
 
 }  // namespace kcertadm

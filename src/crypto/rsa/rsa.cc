@@ -27,8 +27,8 @@ int RsaPublicKeyOp::Init(const BigNum& modulus, const BigNum& public_exponent) {
   return kRsaOk;
 }
 
-int RsaPublicKeyOp::Apply(const std::uint8_t* in, std::size_t in_size,
-                          std::uint8_t* out, std::size_t out_size) const {
+int RsaPublicKeyOp::Apply(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
+                          std::size_t out_size) const {
   if (out_size < k_) return kRsaOutputTooSmall;
   if (in_size != k_) return kRsaInputTooLong;
   const BigNum y = mont_.Exp(BigNum::FromBytes(in, in_size), e_);
@@ -42,7 +42,7 @@ int RsaPrivateKeyOp::Half::Init(const BigNum& prime, const BigNum& exp, std::siz
   if (mont.Init(prime) != kBigNumOk) return kRsaBadKeyForm;
   const std::size_t n = mont.size();
   LimbVector prime_minus_1(mont.modulus(), mont.modulus() + n);
-  prime_minus_1[0] &= ~Limb{1};  // the prime is odd
+  prime_minus_1[0] &= ~Limb{1};   // the prime is odd
   exponent.assign(exp_limbs, 0);  // exp_limbs >= n: the longer prime's length
   ConstTimeMod(exponent.data(), exp.limbs().data(), exp.limbs().size(), prime_minus_1.data(), n);
   return kRsaOk;
@@ -51,8 +51,7 @@ int RsaPrivateKeyOp::Half::Init(const BigNum& prime, const BigNum& exp, std::siz
 int RsaPrivateKeyOp::Init(const RsaKeyMaterial& key) {
   int code = CheckModulus(key.modulus);
   if (code != kRsaOk) return code;
-  if (BigNum::Mul(key.prime1, key.prime2).Compare(key.modulus) != 0)
-    return kRsaBadKeyForm;
+  if (BigNum::Mul(key.prime1, key.prime2).Compare(key.modulus) != 0) return kRsaBadKeyForm;
   n_ = key.modulus;
   k_ = n_.ByteLength();
   n_limbs_ = n_.limbs().size();
@@ -68,13 +67,14 @@ int RsaPrivateKeyOp::Init(const RsaKeyMaterial& key) {
   // fixed-pattern reduction of the Montgomery context.
   const LimbVector& coefficient = key.coefficient.limbs();
   coefficient_.assign(p_.mont.size(), 0);
-  if (!coefficient.empty()) p_.mont.Reduce(coefficient_.data(), coefficient.data(), coefficient.size());
+  if (!coefficient.empty())
+    p_.mont.Reduce(coefficient_.data(), coefficient.data(), coefficient.size());
   p_.mont.ToMont(coefficient_.data(), coefficient_.data());
   return kRsaOk;
 }
 
-int RsaPrivateKeyOp::Apply(const std::uint8_t* in, std::size_t in_size,
-                           std::uint8_t* out, std::size_t out_size) const {
+int RsaPrivateKeyOp::Apply(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
+                           std::size_t out_size) const {
   if (out_size < k_) return kRsaOutputTooSmall;
   if (in_size != k_) return kRsaInputTooLong;
   BigNum x = BigNum::FromBytes(in, in_size);
@@ -85,8 +85,8 @@ int RsaPrivateKeyOp::Apply(const std::uint8_t* in, std::size_t in_size,
   // m1 = x^dP mod p, m2 = x^dQ mod q.
   p_.mont.Reduce(xp.data(), xl.data(), n_limbs_);
   q_.mont.Reduce(xq.data(), xl.data(), n_limbs_);
-  MontgomeryContext::ExpConstTimePair(p_.mont, m1.data(), xp.data(), p_.exponent.data(), q_.mont, m2.data(),
-                                      xq.data(), q_.exponent.data(), exponent_bits_);
+  MontgomeryContext::ExpConstTimePair(p_.mont, m1.data(), xp.data(), p_.exponent.data(), q_.mont,
+                                      m2.data(), xq.data(), q_.exponent.data(), exponent_bits_);
   // h = coefficient (m1 - m2) mod p; m2 is reduced mod p first, whichever
   // prime is larger.
   p_.mont.Reduce(m2p.data(), m2.data(), nq);

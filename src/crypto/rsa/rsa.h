@@ -20,11 +20,11 @@ namespace kcertadm {
 // Toolkit statuses of the RSA operations.
 enum RsaStatus : int {
   kRsaOk = 0,
-  kRsaBadData = 524,          // input integer not smaller than the modulus
-  kRsaInputTooLong = 525,     // block not exactly k bytes
-  kRsaBadModulusSize = 533,   // modulus above kRsaMaxBits (8192) bits
+  kRsaBadData = 524,         // input integer not smaller than the modulus
+  kRsaInputTooLong = 525,    // block not exactly k bytes
+  kRsaBadModulusSize = 533,  // modulus above kRsaMaxBits (8192) bits
   kRsaOutputTooSmall = 536,
-  kRsaBadKeyForm = 542,       // inconsistent private key material
+  kRsaBadKeyForm = 542,  // inconsistent private key material
 };
 
 class RsaPublicKeyOp {

@@ -122,15 +122,15 @@ class RsaPrivateKeyInfo final : public KeyInfoType {
   int AddInfo(KeyObject& key, const void* material) const override {
     const auto* in = static_cast<const RsaPrivateKeyRecord*>(material);
     if (in == nullptr) return TkErrBadParameter;
-    const ByteItem items[] = {in->modulus,  in->publicExponent, in->privateExponent,
-                              in->prime1,   in->prime2,         in->exponent1,
+    const ByteItem items[] = {in->modulus,   in->publicExponent, in->privateExponent,
+                              in->prime1,    in->prime2,         in->exponent1,
                               in->exponent2, in->coefficient};
     for (const ByteItem& item : items)
       if (!IsUsable(item)) return TkErrBadParameter;
 
     RsaKeyMaterial numbers;
-    BigNum* parts[] = {&numbers.modulus,  &numbers.public_exponent, &numbers.private_exponent,
-                       &numbers.prime1,   &numbers.prime2,          &numbers.exponent1,
+    BigNum* parts[] = {&numbers.modulus,   &numbers.public_exponent, &numbers.private_exponent,
+                       &numbers.prime1,    &numbers.prime2,          &numbers.exponent1,
                        &numbers.exponent2, &numbers.coefficient};
     for (std::size_t i = 0; i < 8; ++i) *parts[i] = Number(items[i]);
     if (int status = CompleteMaterial(&numbers)) {

@@ -33,8 +33,8 @@ bool OrderPrimes(BigNum* larger, BigNum* smaller) {
 }  // namespace
 
 void RsaKeyMaterial::Wipe() {
-  for (BigNum* part : {&modulus, &public_exponent, &private_exponent, &prime1,
-                       &prime2, &exponent1, &exponent2, &coefficient})
+  for (BigNum* part : {&modulus, &public_exponent, &private_exponent, &prime1, &prime2, &exponent1,
+                       &exponent2, &coefficient})
     part->Wipe();
 }
 
@@ -45,8 +45,8 @@ int CheckRsaKeyGenParameters(std::uint32_t bits, const BigNum& e) {
   return kRsaKeyGenOk;
 }
 
-int GenerateRsaKeyAttempt(std::uint32_t bits, const BigNum& e,
-                          const std::uint8_t* random, RsaKeyMaterial* key) {
+int GenerateRsaKeyAttempt(std::uint32_t bits, const BigNum& e, const std::uint8_t* random,
+                          RsaKeyMaterial* key) {
   const std::size_t p_bits = (bits + 1) / 2;
   const std::size_t q_bits = bits - p_bits;
   const std::size_t q_offset = ((p_bits / 8) & ~std::size_t{1}) + 2;

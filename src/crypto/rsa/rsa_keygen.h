@@ -24,8 +24,8 @@ enum RsaKeyGenStatus : int {
 
 // The eight PKCS #1 values of a private key.
 struct RsaKeyMaterial {
-  BigNum modulus, public_exponent, private_exponent, prime1, prime2,
-      exponent1, exponent2, coefficient;
+  BigNum modulus, public_exponent, private_exponent, prime1, prime2, exponent1, exponent2,
+      coefficient;
   void Wipe();
 };
 
@@ -36,9 +36,7 @@ using RandomFill = std::function<int(std::uint8_t* out, std::size_t size)>;
 using CancelCheck = std::function<bool()>;
 
 // Random bytes taken per attempt for a modulus of `bits` bits.
-inline std::size_t RsaKeyGenRandomBytes(std::uint32_t bits) {
-  return ((bits + 1) / 32) * 4 + 4;
-}
+inline std::size_t RsaKeyGenRandomBytes(std::uint32_t bits) { return ((bits + 1) / 32) * 4 + 4; }
 
 // Checks the parameters as the generator's init does: 533 for a modulus
 // size outside 256..8192, 522 for an exponent of as many bits as the
@@ -54,7 +52,7 @@ int GenerateRsaKey(std::uint32_t bits, const BigNum& e, const RandomFill& random
 
 // One attempt on the given RsaKeyGenRandomBytes(bits) bytes; 8 when a
 // window holds no prime or e has no inverse.
-int GenerateRsaKeyAttempt(std::uint32_t bits, const BigNum& e,
-                          const std::uint8_t* random, RsaKeyMaterial* key);
+int GenerateRsaKeyAttempt(std::uint32_t bits, const BigNum& e, const std::uint8_t* random,
+                          RsaKeyMaterial* key);
 
 }  // namespace kcertadm

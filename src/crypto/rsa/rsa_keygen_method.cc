@@ -26,8 +26,9 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
 
   int KeyPairGenerateInit(MethodList methods, const ProgressCallback*) override {
     ready_ = false;
-    const int status = LookupMethod(methods, info_type(), 0, nullptr,
-                                    [this](const AlgorithmMethod& method, const void*) { return Bind(method); });
+    const int status =
+        LookupMethod(methods, info_type(), 0, nullptr,
+                     [this](const AlgorithmMethod& method, const void*) { return Bind(method); });
     ready_ = status == TkOk;
     return status;
   }
@@ -65,8 +66,9 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
   int StoreKeys(const RsaKeyMaterial& key, KeyObject* publicKey, KeyObject* privateKey) const {
     const std::size_t long_size = (bits_ + 7) / 8 + 1;
     const std::size_t short_size = ((bits_ + 1) / 2 + 7) / 8 + 1;
-    const BigNum* parts[] = {&key.modulus, &key.public_exponent, &key.private_exponent, &key.prime1,
-                             &key.prime2,  &key.exponent1,       &key.exponent2,        &key.coefficient};
+    const BigNum* parts[] = {&key.modulus,   &key.public_exponent, &key.private_exponent,
+                             &key.prime1,    &key.prime2,          &key.exponent1,
+                             &key.exponent2, &key.coefficient};
     SecureBytes bytes[8];
     ByteItem items[8];
     for (std::size_t i = 0; i < 8; ++i) {
@@ -96,7 +98,8 @@ class RsaKeyGenInfoType final : public AlgorithmInfoType {
     if (block == nullptr) return TkErrNoMemory;
     auto* copy = static_cast<RsaKeyGenParams*>(block);
     auto* bytes = static_cast<std::uint8_t*>(block) + sizeof(RsaKeyGenParams);
-    if (in->publicExponent.length > 0) std::memcpy(bytes, in->publicExponent.data, in->publicExponent.length);
+    if (in->publicExponent.length > 0)
+      std::memcpy(bytes, in->publicExponent.data, in->publicExponent.length);
     *copy = RsaKeyGenParams{in->modulusBits, ByteItem{bytes, in->publicExponent.length}};
     if (object.AddInfo(this, copy) != TkOk) {
       object.blocks.Release(block);

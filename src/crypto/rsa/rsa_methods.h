@@ -36,8 +36,8 @@ class RsaBlockOperation {
   bool private_key() const { return private_key_; }
   std::size_t k() const { return private_key_ ? private_.ModulusBytes() : public_.ModulusBytes(); }
   // The operation on exactly k() bytes (toolkit statuses).
-  int Apply(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
-            std::size_t out_size, const ProgressCallback* progress) const;
+  int Apply(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out, std::size_t out_size,
+            const ProgressCallback* progress) const;
 
  private:
   bool bound_ = false;

@@ -49,7 +49,9 @@ class RsaPkcsHandler final : public CipherHandler {
     if (operation_.private_key()) {
       status = Pkcs1EncodeType1(input_.data(), input_.size(), k, block.data());
     } else {
-      RandomByte draw = [random](std::uint8_t* byte) { return RandomGenerate(random, byte, 1, nullptr); };
+      RandomByte draw = [random](std::uint8_t* byte) {
+        return RandomGenerate(random, byte, 1, nullptr);
+      };
       status = Pkcs1EncodeType2(input_.data(), input_.size(), k, draw, block.data());
     }
     if (status == TkOk) status = operation_.Apply(block.data(), k, out, outSize, progress);
@@ -74,7 +76,8 @@ class RsaPkcsHandler final : public CipherHandler {
       status = operation_.private_key() ? Pkcs1DecodeType2(block.data(), k, &offset, &size)
                                         : Pkcs1DecodeType1(block.data(), k, &offset, &size);
     }
-    if (status == TkOk && size > 0 && (out == nullptr || size > outSize)) status = TkErrOutputTooSmall;
+    if (status == TkOk && size > 0 && (out == nullptr || size > outSize))
+      status = TkErrOutputTooSmall;
     if (status == TkOk) {
       if (size > 0) std::memcpy(out, block.data() + offset, size);
       *outLength = static_cast<std::uint32_t>(size);
@@ -95,7 +98,8 @@ class RsaPkcsHandler final : public CipherHandler {
     return status;
   }
 
-  int Collect(int direction, std::uint32_t* outLength, const std::uint8_t* in, std::uint32_t inLength) {
+  int Collect(int direction, std::uint32_t* outLength, const std::uint8_t* in,
+              std::uint32_t inLength) {
     if (direction_ != direction) return TkErrNotInitialised;
     if (in == nullptr && inLength > 0) return TkErrBadParameter;
     const std::size_t k = operation_.k();

@@ -174,8 +174,7 @@ BigNum PrimeCandidate(const std::uint8_t* bytes, std::size_t bits) {
   x.SetBit(bits - 1);
   // The bits cleared here (and the limbs FromLimbs and ClearBit drop) lie
   // above bit bits - 1: random bits the prime never contains.
-  const std::size_t clear_end =
-      std::min(((bits + 7) / 8) * 8 + 8, x.BitLength());
+  const std::size_t clear_end = std::min(((bits + 7) / 8) * 8 + 8, x.BitLength());
   for (std::size_t i = bits; i < clear_end; ++i) x.ClearBit(i);
   x.SetBit(0);
   return x;
@@ -199,8 +198,7 @@ bool PassesFermatTests(const BigNum& c) {
 // (masks over the whole window), the stepping (fixed-length limb adds), the
 // gcd (a Montgomery reduction and the fixed-step inverse), the Montgomery
 // set-up and the Fermat tests (fixed windows).
-int FindPrime(const std::uint8_t* bytes, std::size_t bits, const BigNum& e,
-              BigNum* prime) {
+int FindPrime(const std::uint8_t* bytes, std::size_t bits, const BigNum& e, BigNum* prime) {
   MontgomeryContext mod_e;
   if (int code = mod_e.InitPublic(e)) return code;
   BigNum x = PrimeCandidate(bytes, bits);
@@ -221,7 +219,9 @@ int FindPrime(const std::uint8_t* bytes, std::size_t bits, const BigNum& e,
     std::copy(c.begin(), c.end(), c_minus_1.begin());
     c_minus_1[0] ^= 1;  // c is odd
     mod_e.Reduce(residue.data(), c_minus_1.data(), n);
-    if (ConstTimeModInverse(BigNum::FromLimbs(residue.data(), residue.size()), e, &inverse) != kBigNumOk) continue;
+    if (ConstTimeModInverse(BigNum::FromLimbs(residue.data(), residue.size()), e, &inverse) !=
+        kBigNumOk)
+      continue;
     BigNum candidate = BigNum::FromLimbs(c.data(), n);
     if (PassesFermatTests(candidate)) {
       *prime = std::move(candidate);

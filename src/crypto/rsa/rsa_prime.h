@@ -15,9 +15,7 @@ namespace kcertadm {
 constexpr int kNoPrimeFound = 8;
 
 // Number of random bytes FindPrime reads for a prime of `bits` bits.
-inline std::size_t PrimeSeedBytes(std::size_t bits) {
-  return ((bits + 15) / 16) * 2;
-}
+inline std::size_t PrimeSeedBytes(std::size_t bits) { return ((bits + 15) / 16) * 2; }
 
 // The odd primes from 3 to 64,514 (6,453 of them) used by the sieve.
 const std::vector<std::uint32_t>& SievePrimes();
@@ -33,8 +31,7 @@ BigNum PrimeCandidate(const std::uint8_t* bytes, std::size_t bits);
 // Searches x, x + 2, ..., x + 998 for the first candidate that survives the
 // sieve, has gcd(e, c - 1) = 1 and passes the four Fermat tests. Returns 0
 // and the prime, or kNoPrimeFound.
-int FindPrime(const std::uint8_t* bytes, std::size_t bits, const BigNum& e,
-              BigNum* prime);
+int FindPrime(const std::uint8_t* bytes, std::size_t bits, const BigNum& e, BigNum* prime);
 
 // a^c mod c == a for a = 3, 5, 7 and 11 (c odd, above 11).
 bool PassesFermatTests(const BigNum& c);

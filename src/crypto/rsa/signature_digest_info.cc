@@ -27,18 +27,26 @@ constexpr DigestDescriptor kSha512{{0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x
 
 const DigestDescriptor& Descriptor(SignatureDigest digest) {
   switch (digest) {
-    case SignatureDigest::kMd2: return kMd2;
-    case SignatureDigest::kMd5: return kMd5;
-    case SignatureDigest::kSha256: return kSha256;
-    case SignatureDigest::kSha384: return kSha384;
-    case SignatureDigest::kSha512: return kSha512;
-    case SignatureDigest::kSha1: break;
+    case SignatureDigest::kMd2:
+      return kMd2;
+    case SignatureDigest::kMd5:
+      return kMd5;
+    case SignatureDigest::kSha256:
+      return kSha256;
+    case SignatureDigest::kSha384:
+      return kSha384;
+    case SignatureDigest::kSha512:
+      return kSha512;
+    case SignatureDigest::kSha1:
+      break;
   }
   return kSha1;
 }
 
 // SEQUENCE { SEQUENCE { OID, NULL }, OCTET STRING }: three headers, NULL.
-std::size_t DigestInfoSize(const DigestDescriptor& d) { return 2 + 2 + 2 + d.oid_size + 2 + 2 + d.digest_size; }
+std::size_t DigestInfoSize(const DigestDescriptor& d) {
+  return 2 + 2 + 2 + d.oid_size + 2 + 2 + d.digest_size;
+}
 
 // A bounded view that reads one DER element at a time.
 struct DerView {
@@ -65,9 +73,7 @@ struct DerView {
 
 }  // namespace
 
-std::size_t SignatureDigestSize(SignatureDigest digest) {
-  return Descriptor(digest).digest_size;
-}
+std::size_t SignatureDigestSize(SignatureDigest digest) { return Descriptor(digest).digest_size; }
 
 std::size_t MaxSignatureDataSize(SignatureDigest digest) {
   return std::max<std::size_t>(64, DigestInfoSize(Descriptor(digest)));
@@ -100,8 +106,7 @@ int CheckDigestInfo(SignatureDigest digest, const std::uint8_t* data, std::size_
   const DigestDescriptor& d = Descriptor(digest);
   DerView block{data, size}, info, algorithm, octets;
   if (!block.Read(0x30, &info) || block.size != 0) return kEncoding;
-  if (!info.Read(0x30, &algorithm) || !info.Read(0x04, &octets) || info.size != 0)
-    return kEncoding;
+  if (!info.Read(0x30, &algorithm) || !info.Read(0x04, &octets) || info.size != 0) return kEncoding;
   if (octets.size != d.digest_size || std::memcmp(octets.data, digest_bytes, d.digest_size) != 0)
     return kMismatch;
   DerView oid;

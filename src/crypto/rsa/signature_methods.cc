@@ -41,7 +41,8 @@ class RsaSignatureHandler final : public SignatureHandler {
   int SignUpdate(const std::uint8_t* in, std::uint32_t inLength, const ProgressCallback*) override {
     return Feed(1, in, inLength);
   }
-  int VerifyUpdate(const std::uint8_t* in, std::uint32_t inLength, const ProgressCallback*) override {
+  int VerifyUpdate(const std::uint8_t* in, std::uint32_t inLength,
+                   const ProgressCallback*) override {
     return Feed(0, in, inLength);
   }
 
@@ -52,9 +53,12 @@ class RsaSignatureHandler final : public SignatureHandler {
     const std::size_t info_size = FinishDigestInfo(info);
     const std::size_t k = rsa_.k();
     int status = TkOk;
-    if (k < kPkcs1MinModulusBytes) status = TkErrNotFound;
-    else if (info_size > k - kPkcs1Overhead) status = TkErrInputTooLong;
-    else if (signature == nullptr || bufferSize < k) status = TkErrOutputTooSmall;
+    if (k < kPkcs1MinModulusBytes)
+      status = TkErrNotFound;
+    else if (info_size > k - kPkcs1Overhead)
+      status = TkErrInputTooLong;
+    else if (signature == nullptr || bufferSize < k)
+      status = TkErrOutputTooSmall;
     if (status == TkOk) {
       SecureBytes block(k);
       status = Pkcs1EncodeType1(info, info_size, k, block.data());
@@ -89,10 +93,12 @@ class RsaSignatureHandler final : public SignatureHandler {
   int Init(KeyObject* key, MethodList methods, int direction) {
     direction_ = -1;
     info_type_ = static_cast<const SignatureInfoType*>(info_type());
-    int status = LookupMethod(methods, info_type_->digest_type()(), 0, nullptr,
-                              [this](const AlgorithmMethod& method, const void*) { return BindDigest(method); });
+    int status = LookupMethod(
+        methods, info_type_->digest_type()(), 0, nullptr,
+        [this](const AlgorithmMethod& method, const void*) { return BindDigest(method); });
     if (status != TkOk) return status;
-    const AlgorithmInfoType* rsa_type = direction == 1 ? AlgInfoRsaPrivatePkcs() : AlgInfoRsaPublicPkcs();
+    const AlgorithmInfoType* rsa_type =
+        direction == 1 ? AlgInfoRsaPrivatePkcs() : AlgInfoRsaPublicPkcs();
     status = LookupMethod(methods, rsa_type, direction, key,
                           [this, direction](const AlgorithmMethod& method, const void* record) {
                             const int bound = rsa_.Bind(method, record);
@@ -183,9 +189,10 @@ int SignatureSelectorOf(const std::uint8_t* algorithm, std::size_t size) {
     const std::uint8_t* identifier;
     int selector;
   };
-  static constexpr Known kKnown[] = {{kMd2WithRsa, kSignatureMd2},       {kMd5WithRsa, kSignatureMd5},
-                                     {kSha1WithRsa, kSignatureSha1},     {kSha256WithRsa, kSignatureSha256},
-                                     {kSha384WithRsa, kSignatureSha384}, {kSha512WithRsa, kSignatureSha512}};
+  static constexpr Known kKnown[] = {
+      {kMd2WithRsa, kSignatureMd2},       {kMd5WithRsa, kSignatureMd5},
+      {kSha1WithRsa, kSignatureSha1},     {kSha256WithRsa, kSignatureSha256},
+      {kSha384WithRsa, kSignatureSha384}, {kSha512WithRsa, kSignatureSha512}};
   // All identifiers have the same length.
   if (algorithm == nullptr || size != sizeof kMd5WithRsa) return 0;
   for (const Known& known : kKnown)

@@ -2,16 +2,16 @@
 // DES forms KeyInfoDes8, KeyInfoDesParity and KeyInfoDesEde3.
 #include <cstring>
 
-#include "crypto/cipher/des.h"
 #include "base/secure_memory.h"
+#include "crypto/cipher/des.h"
 #include "crypto/toolkit/toolkit.h"
 
 namespace kcertadm {
 namespace {
 
 // Stores {data, length} and the bytes in one block owned by the key.
-int StoreItem(KeyObject& key, const KeyInfoType* type, const std::uint8_t* data, std::uint32_t length,
-              void** stored = nullptr) {
+int StoreItem(KeyObject& key, const KeyInfoType* type, const std::uint8_t* data,
+              std::uint32_t length, void** stored = nullptr) {
   void* block = key.blocks.Allocate(sizeof(ByteItem) + length);
   if (block == nullptr) return TkErrNoMemory;
   auto* item = static_cast<ByteItem*>(block);

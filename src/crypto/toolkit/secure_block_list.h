@@ -20,7 +20,10 @@ class SecureBlockList {
   };
 
   SecureBlockList() = default;
-  ~SecureBlockList() { ReleaseAll(); FreeArray(); }
+  ~SecureBlockList() {
+    ReleaseAll();
+    FreeArray();
+  }
   SecureBlockList(const SecureBlockList&) = delete;
   SecureBlockList& operator=(const SecureBlockList&) = delete;
 

@@ -138,7 +138,8 @@ extern const AlgorithmMethod* const Rc2CbcMethods[];      // RC2-CBC both ways
 extern const AlgorithmMethod* const Rc4Methods[];         // RC4 both ways
 extern const AlgorithmMethod* const DesEde3CbcMethods[];  // triple-DES-CBC both ways
 extern const AlgorithmMethod* const AesCbcMethods[];      // AES-128/192/256-CBC-pad both ways
-extern const AlgorithmMethod* const Pkcs12PbeMethods[];   // SHA-1, triple-DES-CBC and RC2-CBC both ways
+extern const AlgorithmMethod* const
+    Pkcs12PbeMethods[];  // SHA-1, triple-DES-CBC and RC2-CBC both ways
 
 // ---------------------------------------------------------------- operations
 
@@ -156,40 +157,52 @@ int KeySetInfo(KeyObject* key, const InfoType* type, const void* material);
 // The record stays owned by the key; a derived form is kept for later calls.
 int KeyGetInfo(const void** record, KeyObject* key, const InfoType* type);
 
-int KeyPairGenerateInit(AlgorithmObject* handle, MethodList methods, const ProgressCallback* progress);
+int KeyPairGenerateInit(AlgorithmObject* handle, MethodList methods,
+                        const ProgressCallback* progress);
 int KeyPairGenerate(AlgorithmObject* handle, KeyObject* publicKey, KeyObject* privateKey,
                     AlgorithmObject* random, const ProgressCallback* progress);
 
-int EncryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods, const ProgressCallback* progress);
-int DecryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods, const ProgressCallback* progress);
-int EncryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
-                  const void* in, std::uint32_t inLength, AlgorithmObject* random,
-                  const ProgressCallback* progress);
-int DecryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
-                  const void* in, std::uint32_t inLength, AlgorithmObject* random,
-                  const ProgressCallback* progress);
-int EncryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
-                 AlgorithmObject* random, const ProgressCallback* progress);
-int DecryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
-                 AlgorithmObject* random, const ProgressCallback* progress);
+int EncryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
+                const ProgressCallback* progress);
+int DecryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
+                const ProgressCallback* progress);
+int EncryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
+                  std::uint32_t outSize, const void* in, std::uint32_t inLength,
+                  AlgorithmObject* random, const ProgressCallback* progress);
+int DecryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
+                  std::uint32_t outSize, const void* in, std::uint32_t inLength,
+                  AlgorithmObject* random, const ProgressCallback* progress);
+int EncryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
+                 std::uint32_t outSize, AlgorithmObject* random, const ProgressCallback* progress);
+int DecryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
+                 std::uint32_t outSize, AlgorithmObject* random, const ProgressCallback* progress);
 
-int SignInit(AlgorithmObject* handle, KeyObject* key, MethodList methods, const ProgressCallback* progress);
-int VerifyInit(AlgorithmObject* handle, KeyObject* key, MethodList methods, const ProgressCallback* progress);
-int SignUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength, const ProgressCallback* progress);
-int VerifyUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength, const ProgressCallback* progress);
+int SignInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
+             const ProgressCallback* progress);
+int VerifyInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
+               const ProgressCallback* progress);
+int SignUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
+               const ProgressCallback* progress);
+int VerifyUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
+                 const ProgressCallback* progress);
 int SignFinal(AlgorithmObject* handle, std::uint8_t* signature, std::uint32_t* signatureLength,
               std::uint32_t bufferSize, AlgorithmObject* random, const ProgressCallback* progress);
 // 0 means the signature is good.
-int VerifyFinal(AlgorithmObject* handle, const std::uint8_t* signature, std::uint32_t signatureLength,
-                AlgorithmObject* random, const ProgressCallback* progress);
+int VerifyFinal(AlgorithmObject* handle, const std::uint8_t* signature,
+                std::uint32_t signatureLength, AlgorithmObject* random,
+                const ProgressCallback* progress);
 
-int DigestInit(AlgorithmObject* handle, KeyObject* key, MethodList methods, const ProgressCallback* progress);
-int DigestUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength, const ProgressCallback* progress);
+int DigestInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
+               const ProgressCallback* progress);
+int DigestUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
+                 const ProgressCallback* progress);
 int DigestFinal(AlgorithmObject* handle, std::uint8_t* digest, std::uint32_t* digestLength,
                 std::uint32_t bufferSize, const ProgressCallback* progress);
 
 int RandomInit(AlgorithmObject* handle, MethodList methods, const ProgressCallback* progress);
-int RandomSeed(AlgorithmObject* handle, const void* seed, std::uint32_t length, const ProgressCallback* progress);
-int RandomGenerate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t count, const ProgressCallback* progress);
+int RandomSeed(AlgorithmObject* handle, const void* seed, std::uint32_t length,
+               const ProgressCallback* progress);
+int RandomGenerate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t count,
+                   const ProgressCallback* progress);
 
 }  // namespace kcertadm

@@ -159,7 +159,8 @@ using KeyInfoAccessor = const KeyInfoType* (*)();
 
 struct AlgorithmMethod {
   AlgInfoAccessor algorithmInfoType;
-  int encrypt;  // 1: encryption/signing direction; 0: decryption/verification, digests, random, key generation
+  int encrypt;  // 1: encryption/signing direction; 0: decryption/verification, digests, random, key
+                // generation
   KeyInfoAccessor keyInfoType;  // key form the implementation needs, or null
   const MethodImplementation* implementation;
 };
@@ -180,8 +181,8 @@ inline bool EndsMethodLookup(int status) {
 // the first success ends the lookup. Returns 0, or the last failure (545 if
 // no entry matched). `keyRecord` is null for entries without key form.
 template <typename Bind>
-int LookupMethod(MethodList methods, const AlgorithmInfoType* type, int direction,
-                 KeyObject* key, Bind&& bind) {
+int LookupMethod(MethodList methods, const AlgorithmInfoType* type, int direction, KeyObject* key,
+                 Bind&& bind) {
   if (methods == nullptr || methods[0] == nullptr) return TkErrNoMethod;
   int failure = TkErrNoMethod;
   for (MethodList entry = methods; *entry != nullptr; ++entry) {
@@ -247,54 +248,64 @@ class CipherHandler : public AlgorithmHandler {
   virtual int EncryptInit(KeyObject* key, MethodList methods, const ProgressCallback* progress) = 0;
   virtual int DecryptInit(KeyObject* key, MethodList methods, const ProgressCallback* progress) = 0;
   virtual int EncryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
-                            const std::uint8_t* in, std::uint32_t inLength,
-                            AlgorithmObject* random, const ProgressCallback* progress) = 0;
+                            const std::uint8_t* in, std::uint32_t inLength, AlgorithmObject* random,
+                            const ProgressCallback* progress) = 0;
   virtual int DecryptUpdate(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
-                            const std::uint8_t* in, std::uint32_t inLength,
-                            AlgorithmObject* random, const ProgressCallback* progress) = 0;
+                            const std::uint8_t* in, std::uint32_t inLength, AlgorithmObject* random,
+                            const ProgressCallback* progress) = 0;
   virtual int EncryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
                            AlgorithmObject* random, const ProgressCallback* progress) = 0;
   virtual int DecryptFinal(std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
                            AlgorithmObject* random, const ProgressCallback* progress) = 0;
 
  protected:
-  explicit CipherHandler(AlgorithmObject& object) : AlgorithmHandler(HandlerFamily::kCipher, object) {}
+  explicit CipherHandler(AlgorithmObject& object)
+      : AlgorithmHandler(HandlerFamily::kCipher, object) {}
 };
 
 class SignatureHandler : public AlgorithmHandler {
  public:
   virtual int SignInit(KeyObject* key, MethodList methods, const ProgressCallback* progress) = 0;
   virtual int VerifyInit(KeyObject* key, MethodList methods, const ProgressCallback* progress) = 0;
-  virtual int SignUpdate(const std::uint8_t* in, std::uint32_t inLength, const ProgressCallback* progress) = 0;
-  virtual int VerifyUpdate(const std::uint8_t* in, std::uint32_t inLength, const ProgressCallback* progress) = 0;
-  virtual int SignFinal(std::uint8_t* signature, std::uint32_t* signatureLength, std::uint32_t bufferSize,
-                        AlgorithmObject* random, const ProgressCallback* progress) = 0;
+  virtual int SignUpdate(const std::uint8_t* in, std::uint32_t inLength,
+                         const ProgressCallback* progress) = 0;
+  virtual int VerifyUpdate(const std::uint8_t* in, std::uint32_t inLength,
+                           const ProgressCallback* progress) = 0;
+  virtual int SignFinal(std::uint8_t* signature, std::uint32_t* signatureLength,
+                        std::uint32_t bufferSize, AlgorithmObject* random,
+                        const ProgressCallback* progress) = 0;
   virtual int VerifyFinal(const std::uint8_t* signature, std::uint32_t signatureLength,
                           AlgorithmObject* random, const ProgressCallback* progress) = 0;
 
  protected:
-  explicit SignatureHandler(AlgorithmObject& object) : AlgorithmHandler(HandlerFamily::kSignature, object) {}
+  explicit SignatureHandler(AlgorithmObject& object)
+      : AlgorithmHandler(HandlerFamily::kSignature, object) {}
 };
 
 class DigestHandler : public AlgorithmHandler {
  public:
   virtual int DigestInit(KeyObject* key, MethodList methods, const ProgressCallback* progress) = 0;
-  virtual int DigestUpdate(const std::uint8_t* in, std::uint32_t inLength, const ProgressCallback* progress) = 0;
-  virtual int DigestFinal(std::uint8_t* digest, std::uint32_t* digestLength, std::uint32_t bufferSize,
-                          const ProgressCallback* progress) = 0;
+  virtual int DigestUpdate(const std::uint8_t* in, std::uint32_t inLength,
+                           const ProgressCallback* progress) = 0;
+  virtual int DigestFinal(std::uint8_t* digest, std::uint32_t* digestLength,
+                          std::uint32_t bufferSize, const ProgressCallback* progress) = 0;
 
  protected:
-  explicit DigestHandler(AlgorithmObject& object) : AlgorithmHandler(HandlerFamily::kDigest, object) {}
+  explicit DigestHandler(AlgorithmObject& object)
+      : AlgorithmHandler(HandlerFamily::kDigest, object) {}
 };
 
 class RandomHandler : public AlgorithmHandler {
  public:
   virtual int RandomInit(MethodList methods, const ProgressCallback* progress) = 0;
-  virtual int RandomSeed(const std::uint8_t* seed, std::uint32_t length, const ProgressCallback* progress) = 0;
-  virtual int RandomGenerate(std::uint8_t* out, std::uint32_t count, const ProgressCallback* progress) = 0;
+  virtual int RandomSeed(const std::uint8_t* seed, std::uint32_t length,
+                         const ProgressCallback* progress) = 0;
+  virtual int RandomGenerate(std::uint8_t* out, std::uint32_t count,
+                             const ProgressCallback* progress) = 0;
 
  protected:
-  explicit RandomHandler(AlgorithmObject& object) : AlgorithmHandler(HandlerFamily::kRandom, object) {}
+  explicit RandomHandler(AlgorithmObject& object)
+      : AlgorithmHandler(HandlerFamily::kRandom, object) {}
 };
 
 class KeyGenerationHandler : public AlgorithmHandler {

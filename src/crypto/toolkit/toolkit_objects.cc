@@ -50,7 +50,8 @@ bool IsValidKeyObject(const KeyObject* key) {
 }
 
 int CheckProgress(const ProgressCallback* progress) {
-  if (progress != nullptr && progress->function != nullptr && progress->function(progress->argument) > 0)
+  if (progress != nullptr && progress->function != nullptr &&
+      progress->function(progress->argument) > 0)
     return kImplCancelled;
   return kImplOk;
 }

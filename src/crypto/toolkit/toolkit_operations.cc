@@ -7,14 +7,29 @@ namespace {
 
 template <typename Handler>
 constexpr HandlerFamily FamilyOf();
-template <> constexpr HandlerFamily FamilyOf<CipherHandler>() { return HandlerFamily::kCipher; }
-template <> constexpr HandlerFamily FamilyOf<SignatureHandler>() { return HandlerFamily::kSignature; }
-template <> constexpr HandlerFamily FamilyOf<DigestHandler>() { return HandlerFamily::kDigest; }
-template <> constexpr HandlerFamily FamilyOf<RandomHandler>() { return HandlerFamily::kRandom; }
-template <> constexpr HandlerFamily FamilyOf<KeyGenerationHandler>() { return HandlerFamily::kKeyGeneration; }
+template <>
+constexpr HandlerFamily FamilyOf<CipherHandler>() {
+  return HandlerFamily::kCipher;
+}
+template <>
+constexpr HandlerFamily FamilyOf<SignatureHandler>() {
+  return HandlerFamily::kSignature;
+}
+template <>
+constexpr HandlerFamily FamilyOf<DigestHandler>() {
+  return HandlerFamily::kDigest;
+}
+template <>
+constexpr HandlerFamily FamilyOf<RandomHandler>() {
+  return HandlerFamily::kRandom;
+}
+template <>
+constexpr HandlerFamily FamilyOf<KeyGenerationHandler>() {
+  return HandlerFamily::kKeyGeneration;
+}
 
 struct CallChecks {
-  int bad_object = TkErrBadAlgObject;        // 539 for the random calls
+  int bad_object = TkErrBadAlgObject;         // 539 for the random calls
   int not_initialised = TkErrNotInitialised;  // 538 for the random calls
 };
 
@@ -31,7 +46,8 @@ int Resolve(AlgorithmObject* handle, bool after_init, Handler** handler,
   if (key != nullptr && !IsValidKeyObject(key)) return TkErrBadKeyObject;
   AlgorithmHandler* installed = handle->handler;
   if (installed == nullptr) return TkErrAlgNotSet;
-  if (!installed->IsWellFormed() || installed->family() != FamilyOf<Handler>()) return TkErrWrongKind;
+  if (!installed->IsWellFormed() || installed->family() != FamilyOf<Handler>())
+    return TkErrWrongKind;
   if (after_init && (handle->flags & kAlgFlagInitialised) == 0) return checks.not_initialised;
   *handler = static_cast<Handler*>(installed);
   return TkOk;
@@ -59,7 +75,8 @@ const std::uint8_t* Bytes(const void* data) { return static_cast<const std::uint
 
 // ----------------------------------------------------------- key generation
 
-int KeyPairGenerateInit(AlgorithmObject* handle, MethodList methods, const ProgressCallback* progress) {
+int KeyPairGenerateInit(AlgorithmObject* handle, MethodList methods,
+                        const ProgressCallback* progress) {
   KeyGenerationHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler)) return status;
   return RunInit(handle, [&] { return handler->KeyPairGenerateInit(methods, progress); });
@@ -75,21 +92,23 @@ int KeyPairGenerate(AlgorithmObject* handle, KeyObject* publicKey, KeyObject* pr
 
 // ------------------------------------------------------------------ ciphers
 
-int EncryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods, const ProgressCallback* progress) {
+int EncryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
+                const ProgressCallback* progress) {
   CipherHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->EncryptInit(key, methods, progress); });
 }
 
-int DecryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods, const ProgressCallback* progress) {
+int DecryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
+                const ProgressCallback* progress) {
   CipherHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->DecryptInit(key, methods, progress); });
 }
 
-int EncryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
-                  const void* in, std::uint32_t inLength, AlgorithmObject* random,
-                  const ProgressCallback* progress) {
+int EncryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
+                  std::uint32_t outSize, const void* in, std::uint32_t inLength,
+                  AlgorithmObject* random, const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -97,9 +116,9 @@ int EncryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* out
   return handler->EncryptUpdate(out, outLength, outSize, Bytes(in), inLength, random, progress);
 }
 
-int DecryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
-                  const void* in, std::uint32_t inLength, AlgorithmObject* random,
-                  const ProgressCallback* progress) {
+int DecryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
+                  std::uint32_t outSize, const void* in, std::uint32_t inLength,
+                  AlgorithmObject* random, const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -107,8 +126,8 @@ int DecryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* out
   return handler->DecryptUpdate(out, outLength, outSize, Bytes(in), inLength, random, progress);
 }
 
-int EncryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
-                 AlgorithmObject* random, const ProgressCallback* progress) {
+int EncryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
+                 std::uint32_t outSize, AlgorithmObject* random, const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -116,8 +135,8 @@ int EncryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outL
   return handler->EncryptFinal(out, outLength, outSize, random, progress);
 }
 
-int DecryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
-                 AlgorithmObject* random, const ProgressCallback* progress) {
+int DecryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
+                 std::uint32_t outSize, AlgorithmObject* random, const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -127,25 +146,29 @@ int DecryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outL
 
 // --------------------------------------------------------------- signatures
 
-int SignInit(AlgorithmObject* handle, KeyObject* key, MethodList methods, const ProgressCallback* progress) {
+int SignInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
+             const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->SignInit(key, methods, progress); });
 }
 
-int VerifyInit(AlgorithmObject* handle, KeyObject* key, MethodList methods, const ProgressCallback* progress) {
+int VerifyInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
+               const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->VerifyInit(key, methods, progress); });
 }
 
-int SignUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength, const ProgressCallback* progress) {
+int SignUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
+               const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler)) return status;
   return handler->SignUpdate(Bytes(in), inLength, progress);
 }
 
-int VerifyUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength, const ProgressCallback* progress) {
+int VerifyUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
+                 const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler)) return status;
   return handler->VerifyUpdate(Bytes(in), inLength, progress);
@@ -160,8 +183,9 @@ int SignFinal(AlgorithmObject* handle, std::uint8_t* signature, std::uint32_t* s
   return handler->SignFinal(signature, signatureLength, bufferSize, random, progress);
 }
 
-int VerifyFinal(AlgorithmObject* handle, const std::uint8_t* signature, std::uint32_t signatureLength,
-                AlgorithmObject* random, const ProgressCallback* progress) {
+int VerifyFinal(AlgorithmObject* handle, const std::uint8_t* signature,
+                std::uint32_t signatureLength, AlgorithmObject* random,
+                const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler, random)) return status;
   return handler->VerifyFinal(signature, signatureLength, random, progress);
@@ -169,13 +193,15 @@ int VerifyFinal(AlgorithmObject* handle, const std::uint8_t* signature, std::uin
 
 // ------------------------------------------------------------------ digests
 
-int DigestInit(AlgorithmObject* handle, KeyObject* key, MethodList methods, const ProgressCallback* progress) {
+int DigestInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
+               const ProgressCallback* progress) {
   DigestHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->DigestInit(key, methods, progress); });
 }
 
-int DigestUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength, const ProgressCallback* progress) {
+int DigestUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
+                 const ProgressCallback* progress) {
   DigestHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler)) return status;
   return handler->DigestUpdate(Bytes(in), inLength, progress);
@@ -198,13 +224,15 @@ int RandomInit(AlgorithmObject* handle, MethodList methods, const ProgressCallba
   return RunInit(handle, [&] { return handler->RandomInit(methods, progress); });
 }
 
-int RandomSeed(AlgorithmObject* handle, const void* seed, std::uint32_t length, const ProgressCallback* progress) {
+int RandomSeed(AlgorithmObject* handle, const void* seed, std::uint32_t length,
+               const ProgressCallback* progress) {
   RandomHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler, nullptr, nullptr, kRandomChecks)) return status;
   return handler->RandomSeed(Bytes(seed), length, progress);
 }
 
-int RandomGenerate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t count, const ProgressCallback* progress) {
+int RandomGenerate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t count,
+                   const ProgressCallback* progress) {
   RandomHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler, nullptr, nullptr, kRandomChecks)) return status;
   return handler->RandomGenerate(out, count, progress);

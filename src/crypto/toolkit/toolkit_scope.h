@@ -13,8 +13,8 @@
 
 #include <utility>
 
-#include "crypto/toolkit/toolkit.h"
 #include "base/locks.h"
+#include "crypto/toolkit/toolkit.h"
 
 namespace kcertadm {
 

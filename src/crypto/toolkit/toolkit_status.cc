@@ -4,21 +4,36 @@ namespace kcertadm {
 
 int MapImplementationCode(int code) {
   switch (code) {
-    case kImplOk: return TkOk;
-    case kImplCancelled: return TkErrCancelled;
-    case kImplCode3: return TkErrImplementation3;
-    case kImplCode4: return TkErrExponentTooLong;
-    case kImplBadData: return TkErrBadData;
-    case kImplInputTooLong: return TkErrInputTooLong;
-    case kImplBadModulusSize: return TkErrBadModulusSize;
-    case kImplNotFound: return TkErrNotFound;
-    case kImplOutputTooSmall: return TkErrOutputTooSmall;
-    case kImplCode11: return TkErrImplementation11;
-    case kImplBadKeyLength: return TkErrBadKeyLength;
-    case kImplCode13: return TkErrImplementation13;
-    case kImplBadParameter: return TkErrBadParameter;
-    case kImplNoMemory: return TkErrNoMemory;
-    default: return TkErrInternal;
+    case kImplOk:
+      return TkOk;
+    case kImplCancelled:
+      return TkErrCancelled;
+    case kImplCode3:
+      return TkErrImplementation3;
+    case kImplCode4:
+      return TkErrExponentTooLong;
+    case kImplBadData:
+      return TkErrBadData;
+    case kImplInputTooLong:
+      return TkErrInputTooLong;
+    case kImplBadModulusSize:
+      return TkErrBadModulusSize;
+    case kImplNotFound:
+      return TkErrNotFound;
+    case kImplOutputTooSmall:
+      return TkErrOutputTooSmall;
+    case kImplCode11:
+      return TkErrImplementation11;
+    case kImplBadKeyLength:
+      return TkErrBadKeyLength;
+    case kImplCode13:
+      return TkErrImplementation13;
+    case kImplBadParameter:
+      return TkErrBadParameter;
+    case kImplNoMemory:
+      return TkErrNoMemory;
+    default:
+      return TkErrInternal;
   }
 }
 
