@@ -119,7 +119,7 @@ struct PemMic {
   std::vector<std::uint8_t> body;
 };
 // False when the text does not have that shape or does not decode.
-bool SplitPemMic(std::string_view micText, PemMic& out);
+[[nodiscard]] bool SplitPemMic(std::string_view micText, PemMic& out);
 
 // Writes a PEM certification reply: the issued certificate as originator,
 // the issuer's certificate, and the request's MIC text unchanged. 0 or -1.
