@@ -119,10 +119,10 @@ const std::string& RingFile(std::int64_t n) {
   KeyRingClear();
   for (std::int64_t i = 0; i < n; ++i) {
     const Bytes cert = maker.Make(static_cast<std::uint32_t>(i));
-    if (KeyRingAddCertificate(cert, "cert" + std::to_string(i), nullptr) != 0) std::abort();
+    if (!Succeeded(KeyRingAddCertificate(cert, "cert" + std::to_string(i), nullptr))) std::abort();
   }
   std::string path = TempDirectory() + "/ring" + std::to_string(n) + ".kyr";
-  if (KeyRingWrite(path, kPassword) != 0) std::abort();
+  if (!Succeeded(KeyRingWrite(path, kPassword))) std::abort();
   KeyRingClear();
   return files.emplace(n, path).first->second;
 }
@@ -139,7 +139,7 @@ void ReportMemory(benchmark::State& state, const std::string& ring, long long pe
 }
 
 void OpenOrDie(benchmark::State& state, const std::string& ring) {
-  if (KeyRingOpen(ring, kPassword) != 0) state.SkipWithError("KeyRingOpen failed");
+  if (!Succeeded(KeyRingOpen(ring, kPassword))) state.SkipWithError("KeyRingOpen failed");
 }
 
 // --- Whole-ring operations ------------------------------------------------------
@@ -166,7 +166,7 @@ void BM_KeyRingWrite(benchmark::State& state) {
   long long peak = 0;
   for (auto _ : state) {
     PeakMeter meter;
-    if (KeyRingWrite(out, kPassword) != 0) state.SkipWithError("KeyRingWrite failed");
+    if (!Succeeded(KeyRingWrite(out, kPassword))) state.SkipWithError("KeyRingWrite failed");
     peak = std::max(peak, meter.Peak());
   }
   ReportMemory(state, ring, peak);
@@ -214,8 +214,8 @@ void OpenChangeWrite(benchmark::State& state, Change change) {
     PeakMeter meter;
     state.ResumeTiming();
     OpenOrDie(state, ring);
-    if (change() != 0) state.SkipWithError("change failed");
-    if (KeyRingWrite(out, kPassword) != 0) state.SkipWithError("KeyRingWrite failed");
+    if (!Succeeded(change())) state.SkipWithError("change failed");
+    if (!Succeeded(KeyRingWrite(out, kPassword))) state.SkipWithError("KeyRingWrite failed");
     peak = std::max(peak, meter.Peak());
   }
   ReportMemory(state, ring, peak);
@@ -240,9 +240,10 @@ void BM_AddCertificateInMemory(benchmark::State& state) {
   OpenOrDie(state, RingFile(state.range(0)));
   const Bytes cert = bench::CertificateMaker(1).Make(0xFFFFFFF0u);
   for (auto _ : state) {
-    if (KeyRingAddCertificate(cert, "received", nullptr) != 0) state.SkipWithError("add failed");
+    if (!Succeeded(KeyRingAddCertificate(cert, "received", nullptr)))
+      state.SkipWithError("add failed");
     state.PauseTiming();
-    KeyRingDeleteEntry("received");
+    if (!Succeeded(KeyRingDeleteEntry("received"))) state.SkipWithError("delete failed");
     state.ResumeTiming();
   }
   KeyRingClear();
@@ -253,9 +254,10 @@ void BM_DeleteEntryInMemory(benchmark::State& state) {
   const Bytes cert = bench::CertificateMaker(1).Make(0xFFFFFFF0u);
   for (auto _ : state) {
     state.PauseTiming();
-    KeyRingAddCertificate(cert, "received", nullptr);
+    if (!Succeeded(KeyRingAddCertificate(cert, "received", nullptr)))
+      state.SkipWithError("add failed");
     state.ResumeTiming();
-    if (KeyRingDeleteEntry("received") != 0) state.SkipWithError("delete failed");
+    if (!Succeeded(KeyRingDeleteEntry("received"))) state.SkipWithError("delete failed");
   }
   KeyRingClear();
 }
@@ -343,10 +345,11 @@ int MakeRing(const char* out, const char* password, const char* bundlePath, cons
       return 1;
     }
     const std::string label = "cert" + std::to_string(count);
-    if (int status = KeyRingAddCertificate(element->whole, label, nullptr); status != 0) {
+    if (const KeyRingStatus status = KeyRingAddCertificate(element->whole, label, nullptr);
+        !Succeeded(status)) {
       if (refused++ == 0)
         std::fprintf(stderr, "%s: certificate %zu left out (status %d)\n", bundlePath, count,
-                     status);
+                     KeyRingStatusNumber(status));
       continue;
     }
     taken.insert(taken.end(), element->whole.begin(), element->whole.end());
@@ -358,8 +361,8 @@ int MakeRing(const char* out, const char* password, const char* bundlePath, cons
   if (refused != 0)
     std::fprintf(stderr, "%s: %zu of %zu certificates taken, the first left out as above\n",
                  bundlePath, count - refused, count);
-  if (int status = KeyRingWrite(out, password); status != 0) {
-    std::fprintf(stderr, "%s: write failed (%d)\n", out, status);
+  if (const KeyRingStatus status = KeyRingWrite(out, password); !Succeeded(status)) {
+    std::fprintf(stderr, "%s: write failed (%d)\n", out, KeyRingStatusNumber(status));
     return 1;
   }
   if (kept != nullptr) {

@@ -101,8 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (repair) Repair(ring, withPassword);
   const std::string path = Directory() + "/ring.kyr";
   WriteFile(path, ring);
-  const int status = KeyRingOpen(path, withPassword ? OptionalPassword(kPassword) : std::nullopt);
-  if (status == 0) {
+  const KeyRingStatus status =
+      KeyRingOpen(path, withPassword ? OptionalPassword(kPassword) : std::nullopt);
+  if (Succeeded(status)) {
     ReportEntries();
   } else if (KeyRingEntryCount() != 0 || KeyRingHasPassword()) {
     std::abort();  // a failed read leaves nothing behind

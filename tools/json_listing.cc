@@ -28,7 +28,7 @@ void WarnAboutReportFlags(const SecurityCmdContext& context) {
       stderr);
 }
 
-int Finish(OutputFile file, const JsonWriter& json, std::uint32_t done, std::uint32_t* slot) {
+int Finish(OutputFile file, const JsonWriter& json, SuccessMessage done, std::uint32_t* slot) {
   const std::string text = json.Text();
   std::fwrite(text.data(), 1, text.size(), file.get());
   return CloseReportFile(std::move(file), 0, done, slot);
@@ -59,7 +59,7 @@ int ListEntries(SecurityCmdContext& context, std::uint32_t* slot) {
   } while (!cursor.AtEnd());
   json.EndArray();
   json.EndObject();
-  return Finish(std::move(file), json, kMsgEntriesListed, slot);
+  return Finish(std::move(file), json, SuccessMessage::kEntriesListed, slot);
 }
 
 int ViewCertificates(SecurityCmdContext& context, std::uint32_t* slot) {
@@ -84,7 +84,7 @@ int ViewCertificates(SecurityCmdContext& context, std::uint32_t* slot) {
   for (const CertificateFacts& certificate : certificates) WriteCertificateJson(json, certificate);
   json.EndArray();
   json.EndObject();
-  return Finish(std::move(file), json, kMsgCertWritten, slot);
+  return Finish(std::move(file), json, SuccessMessage::kCertWritten, slot);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ std::int32_t Base64DecodeItem(const char* text, std::int32_t length, Asn1Item* o
 
 // Base64DecodeItem of text into out (cleared first). False for an empty
 // text, one too long for an item, or one that does not decode.
-bool Base64DecodeBytes(std::string_view text, std::vector<std::uint8_t>& out);
+[[nodiscard]] bool Base64DecodeBytes(std::string_view text, std::vector<std::uint8_t>& out);
 
 // Symbol code of a character: "=" is 0, the alphabet A..Z a..z 0..9 + /
 // gives 1..64, anything else -1.
@@ -36,7 +36,7 @@ std::int32_t Base64NextSymbol(const char** text, std::int32_t* remaining) noexce
 // ended by a line feed; with indent set every line starts with one space.
 // A count of 0 writes nothing at all. 0 on
 // success, -1 when a write fails.
-std::int32_t PemWriteBase64(std::FILE* file, const std::uint8_t* bytes, std::int32_t count,
-                            int indent) noexcept;
+[[nodiscard]] std::int32_t PemWriteBase64(std::FILE* file, const std::uint8_t* bytes,
+                                          std::int32_t count, int indent) noexcept;
 
 }  // namespace kcertadm

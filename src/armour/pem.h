@@ -51,7 +51,7 @@ bool PemPrefixEquals(std::string_view line, std::string_view prefix, std::size_t
 
 // Writes the BEGIN line, the Base64 of cert.der in lines of 64 characters
 // and the END line, with no line end after it. 0, or -1 when a write fails.
-int WriteArmouredObject(const CertData& cert, std::FILE* file, bool isRequest);
+[[nodiscard]] int WriteArmouredObject(const CertData& cert, std::FILE* file, bool isRequest);
 
 // Lines longer than this fail the lenient reader.
 inline constexpr std::size_t kLenientLineLimit = 1000;
@@ -59,36 +59,57 @@ inline constexpr std::size_t kLenientLineLimit = 1000;
 // Collects the Base64 of cert->fileText (armoured, or bare on one line) into
 // certText (reqText with isRequest) and decodes it into der. 0, or -1 with
 // 30043.
-int ParseCertificateText(CertData* cert, bool isRequest, std::uint32_t* error);
+[[nodiscard]] int ParseCertificateText(CertData* cert, bool isRequest, std::uint32_t* error);
 
 // ---- PEM messages --------------------------------------------------------------
 
-// SniffPemFile results.
-inline constexpr int kPemSniffArmouredCertificate = 0;
-inline constexpr int kPemSniffMic = 1;  // Proc-Type 4,MIC-ONLY or 4,MIC-CLEAR
-inline constexpr int kPemSniffCrl = 2;
-inline constexpr int kPemSniffCrlRetrievalRequest = 3;
-inline constexpr int kPemSniffNone = -1;
+// What SniffPemFile found in a file.
+// clang-format off
+enum class [[nodiscard]] PemSniff : int {
+  kArmouredCertificate = 0,
+  kMic = 1,  // Proc-Type 4,MIC-ONLY or 4,MIC-CLEAR
+  kCrl = 2,
+  kCrlRetrievalRequest = 3,
+  kNone = -1,
+};
+// clang-format on
+inline constexpr PemSniff kPemSniffArmouredCertificate = PemSniff::kArmouredCertificate;
+inline constexpr PemSniff kPemSniffMic = PemSniff::kMic;
+inline constexpr PemSniff kPemSniffCrl = PemSniff::kCrl;
+inline constexpr PemSniff kPemSniffCrlRetrievalRequest = PemSniff::kCrlRetrievalRequest;
+inline constexpr PemSniff kPemSniffNone = PemSniff::kNone;
 
 // Reads lines until a PEM message header or an armoured certificate shows
 // what the file holds. For a MIC message the Proc-Type line as read is
 // appended to procType and the file is left after it.
-int SniffPemFile(std::FILE* file, std::string* procType);
+PemSniff SniffPemFile(std::FILE* file, std::string* procType);
 
-// ReadPemRequest results.
-inline constexpr int kPemRequestOk = 0;
-inline constexpr int kPemRequestBadDomain = 2;
-inline constexpr int kPemRequestBadOriginator = 3;
-inline constexpr int kPemRequestUnexpectedHeader = 4;
-inline constexpr int kPemRequestNoCertificate = 7;
-inline constexpr int kPemRequestNoMic = 8;
-inline constexpr int kPemRequestNotBase64 = 10;
+// How ReadPemRequest ended.
+// clang-format off
+enum class [[nodiscard]] PemRequestStatus : int {
+  kOk = 0,
+  kBadDomain = 2,
+  kBadOriginator = 3,
+  kUnexpectedHeader = 4,
+  kNoCertificate = 7,
+  kNoMic = 8,
+  kNotBase64 = 10,
+};
+// clang-format on
+inline constexpr PemRequestStatus kPemRequestOk = PemRequestStatus::kOk;
+inline constexpr PemRequestStatus kPemRequestBadDomain = PemRequestStatus::kBadDomain;
+inline constexpr PemRequestStatus kPemRequestBadOriginator = PemRequestStatus::kBadOriginator;
+inline constexpr PemRequestStatus kPemRequestUnexpectedHeader = PemRequestStatus::kUnexpectedHeader;
+inline constexpr PemRequestStatus kPemRequestNoCertificate = PemRequestStatus::kNoCertificate;
+inline constexpr PemRequestStatus kPemRequestNoMic = PemRequestStatus::kNoMic;
+inline constexpr PemRequestStatus kPemRequestNotBase64 = PemRequestStatus::kNotBase64;
 
 // Reads the rest of a certification request after its Proc-Type line: the
 // originator certificate's DER, and the MIC text (the MIC-Info header with
 // its continuation lines, the empty separator line and the body lines, each
 // ended by a line feed). The MIC is not verified here.
-int ReadPemRequest(std::FILE* file, std::vector<std::uint8_t>& der, std::string& micText);
+PemRequestStatus ReadPemRequest(std::FILE* file, std::vector<std::uint8_t>& der,
+                                std::string& micText);
 
 // The parts of a MIC text: the digest of the MIC-Info header (1 MD2, 2 MD5;
 // 0 when the header names neither), the signature and the body octets.
@@ -98,26 +119,39 @@ struct PemMic {
   std::vector<std::uint8_t> body;
 };
 // False when the text does not have that shape or does not decode.
-bool SplitPemMic(std::string_view micText, PemMic& out);
+[[nodiscard]] bool SplitPemMic(std::string_view micText, PemMic& out);
 
 // Writes a PEM certification reply: the issued certificate as originator,
 // the issuer's certificate, and the request's MIC text unchanged. 0 or -1.
-int WritePemReply(std::FILE* file, const std::vector<std::uint8_t>& issuerCert,
-                  const std::vector<std::uint8_t>& issuedCert, std::string_view micText,
-                  std::string_view procTypeLine);
+[[nodiscard]] int WritePemReply(std::FILE* file, const std::vector<std::uint8_t>& issuerCert,
+                                const std::vector<std::uint8_t>& issuedCert,
+                                std::string_view micText, std::string_view procTypeLine);
 
 // Writes a MIC-ONLY certification request around a ready signature of the
 // body. 0 or -1.
-int WritePemRequestSigned(std::FILE* file, const std::uint8_t* certificate, std::int32_t length,
-                          std::string_view body, const std::vector<std::uint8_t>& signature);
+[[nodiscard]] int WritePemRequestSigned(std::FILE* file, const std::uint8_t* certificate,
+                                        std::int32_t length, std::string_view body,
+                                        const std::vector<std::uint8_t>& signature);
 
-// ReadPemCertificateText results besides 0.
-inline constexpr int kPemCertificateIncomplete = -15;
-inline constexpr int kPemCertificateNotBase64 = -1;
+// How ReadPemCertificateText ended.
+// clang-format off
+enum class [[nodiscard]] PemCertificateStatus : int {
+  kOk = 0,
+  kIncomplete = -15,  // no complete certificate text found
+  kNotBase64 = -1,
+};
+// clang-format on
+inline constexpr PemCertificateStatus kPemCertificateIncomplete = PemCertificateStatus::kIncomplete;
+inline constexpr PemCertificateStatus kPemCertificateNotBase64 = PemCertificateStatus::kNotBase64;
 
 // The certificate of a file for import: the Originator-Certificate of a PEM
-// message, or the body of an armoured certificate. 0, -15 when no complete
-// certificate text was found, -1 when the text is not Base64.
-int ReadPemCertificateText(std::FILE* file, std::vector<std::uint8_t>& der);
+// message, or the body of an armoured certificate.
+PemCertificateStatus ReadPemCertificateText(std::FILE* file, std::vector<std::uint8_t>& der);
+
+// The numbers the PEM readers' results have in the design of the text
+// armour, where the readers are described as returning small codes.
+constexpr int PemResultNumber(PemSniff result) { return static_cast<int>(result); }
+constexpr int PemResultNumber(PemRequestStatus result) { return static_cast<int>(result); }
+constexpr int PemResultNumber(PemCertificateStatus result) { return static_cast<int>(result); }
 
 }  // namespace kcertadm

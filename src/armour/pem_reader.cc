@@ -26,7 +26,7 @@ bool IsMicInfo(std::string_view line) {
 
 }  // namespace
 
-int SniffPemFile(std::FILE* file, std::string* procType) {
+PemSniff SniffPemFile(std::FILE* file, std::string* procType) {
   std::string line;
   bool afterMessageBegin = false;
   while (PemReadLine(file, line)) {
@@ -51,7 +51,8 @@ int SniffPemFile(std::FILE* file, std::string* procType) {
   return kPemSniffNone;
 }
 
-int ReadPemRequest(std::FILE* file, std::vector<std::uint8_t>& der, std::string& micText) {
+PemRequestStatus ReadPemRequest(std::FILE* file, std::vector<std::uint8_t>& der,
+                                std::string& micText) {
   enum class State { kDomain, kOriginator, kCertificate, kMic, kBody, kDone };
   State state = State::kDomain;
   std::string certificateText;
@@ -137,7 +138,7 @@ bool SplitPemMic(std::string_view micText, PemMic& out) {
   return Base64DecodeBytes(signatureText, out.signature) && Base64DecodeBytes(bodyText, out.body);
 }
 
-int ReadPemCertificateText(std::FILE* file, std::vector<std::uint8_t>& der) {
+PemCertificateStatus ReadPemCertificateText(std::FILE* file, std::vector<std::uint8_t>& der) {
   der.clear();
   std::string line;
   bool message = false;
@@ -176,7 +177,7 @@ int ReadPemCertificateText(std::FILE* file, std::vector<std::uint8_t>& der) {
   }
   if (!ended) return kPemCertificateIncomplete;
   if (!Base64DecodeBytes(text, der)) return kPemCertificateNotBase64;
-  return 0;
+  return PemCertificateStatus::kOk;
 }
 
 }  // namespace kcertadm

@@ -112,11 +112,43 @@ enum MessageNumber : std::uint32_t {
   kMsgKeyExported = 30099,
 };
 
-// Stores message in the slot (when there is one) and returns status: the
-// way every step reports its failure to its caller.
+// The messages that end a command that did what it was asked.
+enum class SuccessMessage : std::uint32_t {
+  kKeyFileCreated = kMsgKeyFileCreated,
+  kCertReceived = kMsgCertReceived,
+  kSelfSignedCreated = kMsgSelfSignedCreated,
+  kSelfSignedRootCreated = kMsgSelfSignedRootCreated,
+  kRootCertReceived = kMsgRootCertReceived,
+  kRootDesignated = kMsgRootDesignated,
+  kCertSigned = kMsgCertSigned,
+  kCertReqCreated = kMsgCertReqCreated,
+  kEntryDeleted = kMsgEntryDeleted,
+  kEntriesListed = kMsgEntriesListed,
+  kCertWritten = kMsgCertWritten,
+  kPasswordChanged = kMsgPasswordChanged,
+  kAdminSecurity = kMsgAdminSecurity,            // the library is there and working
+  kBundleRootsSkipped = kMsgBundleRootsSkipped,  // received; some roots of the bundle left out
+  kKeyImported = kMsgKeyImported,
+  kKeyExported = kMsgKeyExported,
+};
+
+// The number a success message has in the slot and the catalogues.
+constexpr std::uint32_t MessageNumberOf(SuccessMessage message) {
+  return static_cast<std::uint32_t>(message);
+}
+
+// Stores a failure's message in the slot (when there is one) and returns
+// status: the way every step reports its failure to its caller.
 inline int FailWith(std::uint32_t* slot, std::uint32_t message, int status = -1) {
   if (slot != nullptr) *slot = message;
   return status;
+}
+
+// Stores a success message in the slot (when there is one) and returns 0:
+// the way a step that finished a command says so.
+[[nodiscard]] inline int ReportSuccess(std::uint32_t* slot, SuccessMessage message) {
+  if (slot != nullptr) *slot = MessageNumberOf(message);
+  return 0;
 }
 
 constexpr std::uint32_t kFirstMessage = 30000;

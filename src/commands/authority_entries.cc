@@ -105,7 +105,8 @@ int StoreAuthorities(const std::vector<ChainLink>& links, std::uint32_t* slot) {
     if (stored.certificates.count(link.der) != 0) continue;
     std::optional<Bytes> publicKey = CanonicalKeyOf(link);
     if (!publicKey || KeyHeldByEntry(*publicKey)) continue;
-    if (KeyRingInsertEntry(CertificateEntry(link, std::move(*publicKey), stored.labels, 0)) != 0) {
+    if (!Succeeded(
+            KeyRingInsertEntry(CertificateEntry(link, std::move(*publicKey), stored.labels, 0)))) {
       return FailWith(slot, kMsgAddCertFailed);
     }
   }

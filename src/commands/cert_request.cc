@@ -63,7 +63,7 @@ int CreateCertReq(SecurityCmdContext& context, CommandSession& session, std::uin
   if (status == 0) status = WriteRequestFile(context, *object, key.get(), requestFile, slot);
   if (status == 0) status = CommitOutput(requestFile, slot);
   KeyRingEntryFree(entry);
-  return status == 0 ? FailWith(slot, kMsgCertReqCreated, 0) : status;
+  return status == 0 ? ReportSuccess(slot, SuccessMessage::kCertReqCreated) : status;
 }
 
 }  // namespace

@@ -32,7 +32,9 @@ class FileSnapshot {
       ::unlink(path_.c_str());
       return;
     }
-    ReplaceFileContents(
+    // Best effort: the save has failed and says so whatever happens here. A
+    // file that cannot be put back keeps the contents the save wrote.
+    [[maybe_unused]] const bool restored = ReplaceFileContents(
         path_, [this](FileWriter& out) { return out.Write(contents_.data(), contents_.size()); });
   }
 
@@ -122,10 +124,10 @@ int CommitOutput(OutputFile& file, std::uint32_t* slot) {
   return file.Commit() ? 0 : FailWith(slot, kMsgOutputWriteFailed);
 }
 
-int CloseReportFile(OutputFile file, int status, std::uint32_t done, std::uint32_t* slot) {
+int CloseReportFile(OutputFile file, int status, SuccessMessage done, std::uint32_t* slot) {
   if (status != 0) return status;
   if (CommitOutput(file, slot) != 0) return -1;
-  return FailWith(slot, done, 0);
+  return ReportSuccess(slot, done);
 }
 
 int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
@@ -137,7 +139,7 @@ int OpenKeyRingFromContext(SecurityCmdContext& context, CommandSession& session,
   if (!session.ringFileLock && KeyRingFileLock::RingExists(keyFile)) {
     session.ringFileLock.emplace(keyFile);
   }
-  int status = KeyRingOpen(keyFile, std::nullopt);
+  KeyRingStatus status = KeyRingOpen(keyFile, std::nullopt);
   // A key ring that is there but may not be read is told apart from one
   // that is missing or damaged.
   if (status == kKeyRingCannotOpen && ::access(keyFile.c_str(), F_OK) == 0) {
@@ -169,10 +171,10 @@ int DesignateRootEntry(const SecurityCmdContext& context, std::uint32_t* slot) {
   std::optional<KeyRingEntry> entry =
       HasText(context.label) ? KeyRingFindEntry(std::string_view(context.label)) : std::nullopt;
   if (!entry) return FailWith(slot, kMsgNoSuchEntry);
-  const int status =
+  const KeyRingStatus status =
       context.noTrust ? KeyRingUnmarkRoot(entry->publicKey) : KeyRingMarkRoot(entry->publicKey);
   KeyRingEntryFree(entry);
-  return status == 0 ? 0 : FailWith(slot, kMsgDesignateFailed, status);
+  return Succeeded(status) ? 0 : FailWith(slot, kMsgDesignateFailed, KeyRingStatusNumber(status));
 }
 
 int SaveKeyRing(const SecurityCmdContext& context, const char* password, std::uint32_t* slot) {
@@ -187,8 +189,9 @@ int SaveKeyRing(const SecurityCmdContext& context, const char* password, std::ui
   }
 
   const FileSnapshot keyRingBefore(keyFile);
-  const int status = KeyRingWrite(keyFile, PasswordArg(password));
-  if (status != 0) return FailWith(slot, kMsgKeyRingWriteFailed, status);
+  const KeyRingStatus status = KeyRingWrite(keyFile, PasswordArg(password));
+  if (!Succeeded(status))
+    return FailWith(slot, kMsgKeyRingWriteFailed, KeyRingStatusNumber(status));
   if (!stash) return 0;
 
   const FileSnapshot stashBefore(stashFile);

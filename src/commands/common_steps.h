@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "base/locks.h"
+#include "base/message_numbers.h"
 #include "base/secure_memory.h"
 #include "commands/command_options.h"
 #include "commands/output_file.h"
@@ -112,7 +113,7 @@ int CommitOutput(OutputFile& file, std::uint32_t* slot);
 // Ends a report file after its writer ran with the given status: a failed
 // writer's status stands and the old file stays; otherwise CommitOutput,
 // and on success done goes in the slot and 0 is returned.
-int CloseReportFile(OutputFile file, int status, std::uint32_t done, std::uint32_t* slot);
+int CloseReportFile(OutputFile file, int status, SuccessMessage done, std::uint32_t* slot);
 
 // Opens KeyFile into the in-memory key ring: first without password, then,
 // when one is needed, with Password or, given UseStash and no Password, the

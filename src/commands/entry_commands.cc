@@ -12,26 +12,26 @@ namespace kcertadm {
 namespace {
 
 int WriteKeyRingOnly(const SecurityCmdContext& context, std::uint32_t* slot,
-                     std::uint32_t success) {
-  const int written = KeyRingWrite(context.keyFile, PasswordArg(context.password));
-  return written == 0 ? FailWith(slot, success, 0)
-                      : FailWith(slot, kMsgKeyRingWriteFailed, written);
+                     SuccessMessage success) {
+  const KeyRingStatus written = KeyRingWrite(context.keyFile, PasswordArg(context.password));
+  return Succeeded(written) ? ReportSuccess(slot, success)
+                            : FailWith(slot, kMsgKeyRingWriteFailed, KeyRingStatusNumber(written));
 }
 
 int DesignateRoot(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
   if (int status = OpenKeyRingFromContext(context, session, slot); status != 0) return status;
   if (RequireLabel(context, slot) != 0) return -1;
   if (int status = DesignateRootEntry(context, slot); status != 0) return status;
-  return WriteKeyRingOnly(context, slot, kMsgRootDesignated);
+  return WriteKeyRingOnly(context, slot, SuccessMessage::kRootDesignated);
 }
 
 int DeleteEntry(SecurityCmdContext& context, CommandSession& session, std::uint32_t* slot) {
   if (int status = OpenKeyRingFromContext(context, session, slot); status != 0) return status;
   if (RequireLabel(context, slot) != 0) return -1;
-  if (int status = KeyRingDeleteEntry(context.label); status != 0) {
-    return FailWith(slot, kMsgNoSuchEntry, status);
+  if (const KeyRingStatus status = KeyRingDeleteEntry(context.label); !Succeeded(status)) {
+    return FailWith(slot, kMsgNoSuchEntry, KeyRingStatusNumber(status));
   }
-  return WriteKeyRingOnly(context, slot, kMsgEntryDeleted);
+  return WriteKeyRingOnly(context, slot, SuccessMessage::kEntryDeleted);
 }
 
 bool WriteCertificate(std::FILE* file, ByteView certificate) {
@@ -88,7 +88,7 @@ int ExtractCert(SecurityCmdContext& context, CommandSession& session, std::uint3
   } else if (output && CommitOutput(output, slot) != 0) {
     status = -1;
   } else {
-    status = FailWith(slot, kMsgCertWritten, 0);
+    status = ReportSuccess(slot, SuccessMessage::kCertWritten);
   }
   KeyRingEntryFree(entry);
   return status;

@@ -65,7 +65,7 @@ int ExportKey(SecurityCmdContext& context, CommandSession& session, std::uint32_
   if (std::fwrite(file.data(), 1, file.size(), output.get()) != file.size())
     return FailWith(slot, kMsgOutputWriteFailed);
   if (CommitOutput(output, slot) != 0) return -1;
-  return FailWith(slot, kMsgKeyExported, 0);
+  return ReportSuccess(slot, SuccessMessage::kKeyExported);
 }
 
 }  // namespace

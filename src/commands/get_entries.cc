@@ -35,7 +35,7 @@ int ListEntries(SecurityCmdContext& context, CommandSession& session, std::uint3
   OutputFile file = OpenReportFile(context, nullptr, slot);
   if (!file) return -1;
   const int status = WriteEntries(file.get(), context, slot);
-  return CloseReportFile(std::move(file), status, kMsgEntriesListed, slot);
+  return CloseReportFile(std::move(file), status, SuccessMessage::kEntriesListed, slot);
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ int SealKey(const RsaPrivateNumbers& numbers, std::string_view password, SecureB
     if (KeyCreate(key.out()) != 0 || KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0)
       return -1;
   }
-  return EncryptPrivateKey(key.get(), password, sealed);
+  return Succeeded(EncryptPrivateKey(key.get(), password, sealed)) ? 0 : -1;
 }
 
 // The label of the new entry: KeyName, or the certificate's common name.
@@ -134,9 +134,9 @@ int StoreKeyEntry(const SecurityCmdContext& context, const KeyFileContents& cont
   SecureBytes sealed;
   if (SealKey(*contents.key, password, sealed) != 0) return FailWith(slot, kMsgKeyEncryptFailed);
   const ByteView subject(fields.subject.data, static_cast<std::size_t>(fields.subject.length));
-  if (KeyRingAddKeyEntry(subject, sealed, PasswordArg(context.password), label) != 0)
+  if (!Succeeded(KeyRingAddKeyEntry(subject, sealed, PasswordArg(context.password), label)))
     return FailWith(slot, kMsgAddKeyEntryFailed);
-  if (KeyRingAddCertificate(certificate, std::nullopt, nullptr) != 0)
+  if (!Succeeded(KeyRingAddCertificate(certificate, std::nullopt, nullptr)))
     return FailWith(slot, kMsgAddCertFailed);
   std::vector<ByteView> others;
   for (std::size_t i = 0; i < contents.certificates.size(); ++i)
@@ -164,9 +164,10 @@ int ImportKey(SecurityCmdContext& context, CommandSession& session, std::uint32_
   // Everything above is checked before the key ring changes; a failure
   // below leaves the file as it was, since it is written only at the end.
   if (StoreKeyEntry(context, contents, *own, slot) != 0) return -1;
-  const int written = KeyRingWrite(context.keyFile, PasswordArg(context.password));
-  if (written != 0) return FailWith(slot, kMsgKeyRingWriteFailed, written);
-  return FailWith(slot, kMsgKeyImported, 0);
+  const KeyRingStatus written = KeyRingWrite(context.keyFile, PasswordArg(context.password));
+  if (!Succeeded(written))
+    return FailWith(slot, kMsgKeyRingWriteFailed, KeyRingStatusNumber(written));
+  return ReportSuccess(slot, SuccessMessage::kKeyImported);
 }
 
 }  // namespace

@@ -56,15 +56,17 @@ bool PathExists(const char* path) {
 // directory, or, without one, as the host's predefined roots. The key file
 // must not exist yet.
 int PrepareNewKeyRing(const SecurityCmdContext& context, std::uint32_t* slot) {
-  const int status = KeyRingOpen(context.keyFile, std::nullopt);
+  const KeyRingStatus status = KeyRingOpen(context.keyFile, std::nullopt);
   // A file that exists but cannot be read is not overwritten either.
   if (status != kKeyRingCannotOpen || PathExists(context.keyFile)) {
     return FailWith(slot, kMsgKeyFileExists);
   }
   const std::string templatePath = HostJoinPath(HostGetDataDirectory(), kTemplateKeyRing);
   if (KeyRingOpen(templatePath, std::nullopt) != kKeyRingOk) {
-    const int rootsStatus = KeyRingAddHostRoots();
-    return rootsStatus == 0 ? 0 : FailWith(slot, kMsgAddRootsFailed, rootsStatus);
+    const KeyRingStatus rootsStatus = KeyRingAddHostRoots();
+    return Succeeded(rootsStatus)
+               ? 0
+               : FailWith(slot, kMsgAddRootsFailed, KeyRingStatusNumber(rootsStatus));
   }
   std::optional<KeyRingEntry> serverKey = KeyRingDefaultKeyEntry();
   if (serverKey) {
@@ -145,7 +147,7 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
 
   const std::string_view password = context.password ? context.password : "";
   SecureBytes encrypted;
-  if (EncryptPrivateKey(keyPair.get(), password, encrypted) != 0) {
+  if (!Succeeded(EncryptPrivateKey(keyPair.get(), password, encrypted))) {
     return FailWith(slot, kMsgKeyEncryptFailed);
   }
   Asn1Item ownName{nullptr, 0};
@@ -153,21 +155,21 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
   if (!SubjectNameOf(*built, subject.values, &ownName, subjectName)) {
     return FailWith(slot, kMsgSubjectNameFailed);
   }
-  const int added =
+  const KeyRingStatus added =
       KeyRingAddKeyEntry(subjectName, encrypted, PasswordArg(context.password), context.label);
   DerFree(&ownName);
-  if (added != 0) return FailWith(slot, kMsgAddKeyEntryFailed);
+  if (!Succeeded(added)) return FailWith(slot, kMsgAddKeyEntryFailed);
 
   if (context.selfSigned) {
     const ByteView selfSigned(built->der.data, static_cast<std::size_t>(built->der.length));
-    if (KeyRingAddCertificate(selfSigned, std::string_view(context.label), nullptr) != 0) {
+    if (!Succeeded(KeyRingAddCertificate(selfSigned, std::string_view(context.label), nullptr))) {
       return FailWith(slot, kMsgAddCertFailed);
     }
   }
   if (context.designateRoot && DesignateRootEntry(context, slot) != 0) return -1;
   if (int status = SaveKeyRing(context, context.password, slot); status != 0) return status;
   if (writeRequest && CommitOutput(requestFile, slot) != 0) return -1;
-  return FailWith(slot, kMsgKeyFileCreated, 0);
+  return ReportSuccess(slot, SuccessMessage::kKeyFileCreated);
 }
 
 }  // namespace
@@ -181,7 +183,7 @@ std::int32_t HandleCreateSelfSigned(SecurityCmdContext& context, const CommandOp
                                     MessageReporter& reporter) {
   context.selfSigned = 1;
   const std::int32_t status = HandleCreateKeyFile(context, options, reporter);
-  if (status == 0) reporter.Report(kMsgSelfSignedCreated);
+  if (status == 0) reporter.Report(MessageNumberOf(SuccessMessage::kSelfSignedCreated));
   return status;
 }
 
@@ -189,7 +191,7 @@ std::int32_t HandleCreateSelfSignedRoot(SecurityCmdContext& context, const Comma
                                         MessageReporter& reporter) {
   context.designateRoot = 1;
   const std::int32_t status = HandleCreateSelfSigned(context, options, reporter);
-  if (status == 0) reporter.Report(kMsgSelfSignedRootCreated);
+  if (status == 0) reporter.Report(MessageNumberOf(SuccessMessage::kSelfSignedRootCreated));
   return status;
 }
 
@@ -200,11 +202,12 @@ std::int32_t HandleChangePassword(SecurityCmdContext& context, const CommandOpti
   int status = OpenKeyRingFromContext(context, session, &slot);
   if (status == 0 && context.newPassword == nullptr) status = FailWith(&slot, kMsgNoNewPassword);
   if (status == 0) {
-    status = KeyRingChangePassword(PasswordArg(context.password), context.newPassword, 0);
+    status = KeyRingStatusNumber(
+        KeyRingChangePassword(PasswordArg(context.password), context.newPassword, 0));
     if (status != 0) FailWith(&slot, kMsgPasswordChangeFailed);
   }
   if (status == 0) status = SaveKeyRing(context, context.newPassword, &slot);
-  if (status == 0) slot = kMsgPasswordChanged;
+  if (status == 0) status = ReportSuccess(&slot, SuccessMessage::kPasswordChanged);
   reporter.Report(slot);
   return status;
 }

@@ -108,7 +108,7 @@ bool OutputFile::Commit() {
   if (file_ == nullptr) return false;
   const bool written = std::ferror(file_) == 0;
   bool committed = std::fclose(std::exchange(file_, nullptr)) == 0 && written;
-  if (committed && replacement_) committed = replacement_->Commit() == 0;
+  if (committed && replacement_) committed = replacement_->Commit() == ReplaceStatus::kReplaced;
   if (committed && memory_) committed = WriteInPlace();
   Discard();
   return committed;

@@ -60,9 +60,10 @@ bool VerifyPemMic(std::string_view micText, KeyObject* key) {
   return RsaVerifyData(mic.digest, mic.body, mic.signature, key) == 0;
 }
 
-int ReadPemCertificate(std::vector<std::uint8_t>& der, std::FILE* file) {
-  const int status = ReadPemCertificateText(file, der);
-  if (status != 0) return status;
+VerifyStatus ReadPemCertificate(std::vector<std::uint8_t>& der, std::FILE* file) {
+  if (ReadPemCertificateText(file, der) != PemCertificateStatus::kOk) {
+    return VerifyStatus::kBadEncoding;
+  }
   return VerifyCertificate(der);
 }
 

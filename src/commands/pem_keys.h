@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "keyring/certificate_verification.h"
+
 namespace kcertadm {
 
 struct KeyObject;
@@ -30,9 +32,8 @@ KeyObject* OriginatorKeyFromDer(const std::vector<std::uint8_t>& certificate,
 bool VerifyPemMic(std::string_view micText, KeyObject* key);
 
 // The certificate of a file for import (ReadPemCertificateText), verified
-// against the trusted roots: 0 (signed by a trusted root), -18 (self-signed
-// and verified by its own key), the verifier's other statuses, -15 when no
-// complete certificate text was found, -1 when it is not Base64.
-int ReadPemCertificate(std::vector<std::uint8_t>& der, std::FILE* file);
+// against the trusted roots: the verifier's status, or bad encoding when no
+// complete certificate text was found or the text is not Base64.
+VerifyStatus ReadPemCertificate(std::vector<std::uint8_t>& der, std::FILE* file);
 
 }  // namespace kcertadm

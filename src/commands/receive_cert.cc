@@ -28,14 +28,12 @@ int ReadReceivedCertificate(const SecurityCmdContext& context, std::FILE* file, 
                             bool& forceLabel, std::uint32_t* slot) {
   if (!context.useBER) {
     std::string procType;
-    const int kind = SniffPemFile(file, &procType);
+    const PemSniff kind = SniffPemFile(file, &procType);
     std::rewind(file);
     if (kind == kPemSniffMic) {
       std::vector<std::uint8_t> der;
-      const int status = ReadPemCertificate(der, file);
-      if (status != kVerifyTrusted && status != kVerifySelfSigned) {
-        return FailWith(slot, kMsgCertFileReadFailed);
-      }
+      const VerifyStatus status = ReadPemCertificate(der, file);
+      if (!Verified(status)) return FailWith(slot, kMsgCertFileReadFailed);
       forceLabel = status == kVerifySelfSigned;
       return CopyToItem(der, &cert->der) ? 0 : FailWith(slot, kMsgOutOfMemory);
     }
@@ -53,7 +51,7 @@ int ScanCertificates(const SecurityCmdContext& context, std::FILE* file,
   certificates.clear();
   several = false;
   if (!context.useBER) {
-    const int kind = SniffPemFile(file, nullptr);
+    const PemSniff kind = SniffPemFile(file, nullptr);
     std::rewind(file);
     if (kind == kPemSniffMic) return 0;
   }
@@ -110,7 +108,7 @@ int StoreUnderLabel(const SecurityCmdContext& context, ByteView certificate, Byt
     KeyRingEntryFree(sameLabel);
     return FailWith(slot, kMsgLabelExists);
   }
-  if (KeyRingAddCertificate(certificate, std::string_view(context.label), nullptr) != 0) {
+  if (!Succeeded(KeyRingAddCertificate(certificate, std::string_view(context.label), nullptr))) {
     return FailWith(slot, kMsgAddCertFailed);
   }
   return 0;
@@ -145,14 +143,15 @@ int ReceiveCert(SecurityCmdContext& context, CommandSession& session, std::uint3
   if (forceLabel || HasText(context.label)) {
     if (StoreUnderLabel(context, certificate, spki, slot) != 0) return -1;
   } else {
-    const int added = KeyRingAddCertificate(certificate, std::nullopt, nullptr);
+    const KeyRingStatus added = KeyRingAddCertificate(certificate, std::nullopt, nullptr);
     if (added == kKeyRingNoMatchingEntry) return FailWith(slot, kMsgCertMatchesNoKey);
-    if (added != 0) return FailWith(slot, kMsgAddCertFailed);
+    if (!Succeeded(added)) return FailWith(slot, kMsgAddCertFailed);
   }
   if (context.designateRoot && DesignateRootEntry(context, slot) != 0) return -1;
-  const int written = KeyRingWrite(context.keyFile, PasswordArg(context.password));
-  if (written != 0) return FailWith(slot, kMsgKeyRingWriteFailed, written);
-  return FailWith(slot, kMsgCertReceived, 0);
+  const KeyRingStatus written = KeyRingWrite(context.keyFile, PasswordArg(context.password));
+  if (!Succeeded(written))
+    return FailWith(slot, kMsgKeyRingWriteFailed, KeyRingStatusNumber(written));
+  return ReportSuccess(slot, SuccessMessage::kCertReceived);
 }
 
 }  // namespace
@@ -168,7 +167,7 @@ std::int32_t HandleReceiveRootCert(SecurityCmdContext& context, const CommandOpt
   const std::int32_t status = HandleReceiveCert(context, options, reporter);
   // A bundle some of whose certificates were skipped says so instead.
   if (status == 0 && reporter.last() != kMsgBundleRootsSkipped)
-    reporter.Report(kMsgRootCertReceived);
+    reporter.Report(MessageNumberOf(SuccessMessage::kRootCertReceived));
   return status;
 }
 

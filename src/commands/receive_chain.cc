@@ -58,10 +58,11 @@ int FindKeyEntryCertificate(const std::vector<ChainLink>& links, const char* lab
   return found >= 0 ? found : FailWith(slot, kMsgNoCertMatchesKeyEntry);
 }
 
-int WriteReceived(const SecurityCmdContext& context, std::uint32_t message, std::uint32_t* slot) {
-  const int written = KeyRingWrite(context.keyFile, PasswordArg(context.password));
-  if (written != 0) return FailWith(slot, kMsgKeyRingWriteFailed, written);
-  return FailWith(slot, message, 0);
+int WriteReceived(const SecurityCmdContext& context, SuccessMessage message, std::uint32_t* slot) {
+  const KeyRingStatus written = KeyRingWrite(context.keyFile, PasswordArg(context.password));
+  if (!Succeeded(written))
+    return FailWith(slot, kMsgKeyRingWriteFailed, KeyRingStatusNumber(written));
+  return ReportSuccess(slot, message);
 }
 
 // True for a self-signed certificate the key ring can hold as a trusted
@@ -99,9 +100,9 @@ int ReceiveChain(const SecurityCmdContext& context, const std::vector<Bytes>& ce
   if (CheckValidityNow(&leaf.fields, slot) != 0) return -1;
 
   if (StoreAuthorities(links, slot) != 0) return -1;
-  if (KeyRingAddCertificate(leaf.der, std::nullopt, nullptr) != 0)
+  if (!Succeeded(KeyRingAddCertificate(leaf.der, std::nullopt, nullptr)))
     return FailWith(slot, kMsgAddCertFailed);
-  return WriteReceived(context, kMsgCertReceived, slot);
+  return WriteReceived(context, SuccessMessage::kCertReceived, slot);
 }
 
 int ReceiveRootBundle(const SecurityCmdContext& context, const std::vector<Bytes>& certificates,
@@ -120,20 +121,22 @@ int ReceiveRootBundle(const SecurityCmdContext& context, const std::vector<Bytes
       continue;
     }
     if (!publicKey || KeyHeldByEntry(*publicKey) ||
-        KeyRingInsertEntry(CertificateEntry(link, std::move(*publicKey), stored.labels,
-                                            kKeyRingTrustedRoot)) != 0) {
+        !Succeeded(KeyRingInsertEntry(
+            CertificateEntry(link, std::move(*publicKey), stored.labels, kKeyRingTrustedRoot)))) {
       ++skipped;
       continue;
     }
     ++taken;
   }
   for (const Bytes& publicKey : heldRoots) {
-    if (KeyRingMarkRoot(publicKey) != 0) return FailWith(slot, kMsgDesignateFailed);
+    if (!Succeeded(KeyRingMarkRoot(publicKey))) return FailWith(slot, kMsgDesignateFailed);
   }
   TrustedRootCacheRebuild();
   bundleSkipped = skipped;
   if (taken == 0 && heldRoots.empty()) return FailWith(slot, kMsgBundleRootsSkipped);
-  return WriteReceived(context, skipped == 0 ? kMsgCertReceived : kMsgBundleRootsSkipped, slot);
+  return WriteReceived(
+      context, skipped == 0 ? SuccessMessage::kCertReceived : SuccessMessage::kBundleRootsSkipped,
+      slot);
 }
 
 std::size_t ReceivedBundleSkipped() { return bundleSkipped; }

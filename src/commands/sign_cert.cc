@@ -92,7 +92,7 @@ int SignCert(SecurityCmdContext& context, CommandSession& session, std::uint32_t
   if (IssueCertificate(&signer, fields, issued.get(), context.validDays, slot) != 0) return -1;
   if (WriteReply(output.get(), pem, pemRequest, signer, *issued, slot) != 0) return -1;
   if (CommitOutput(output, slot) != 0) return -1;
-  return FailWith(slot, kMsgCertSigned, 0);
+  return ReportSuccess(slot, SuccessMessage::kCertSigned);
 }
 
 }  // namespace

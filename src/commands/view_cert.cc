@@ -29,8 +29,8 @@ std::size_t Count(const Asn1Item& item) {
 // becomes the record's DER.
 int TakeOriginatorCertificate(std::FILE* input, CertData* cert, std::uint32_t* slot) {
   std::vector<std::uint8_t> der;
-  if (std::fseek(input, 0, SEEK_SET) != 0 || ReadPemCertificateText(input, der) != 0 ||
-      der.empty()) {
+  if (std::fseek(input, 0, SEEK_SET) != 0 ||
+      ReadPemCertificateText(input, der) != PemCertificateStatus::kOk || der.empty()) {
     return FailWith(slot, kMsgCertFileReadFailed);
   }
   return CopyToItem(der, &cert->der) ? 0 : FailWith(slot, kMsgCertFileReadFailed);
@@ -72,7 +72,7 @@ int ViewCertificate(SecurityCmdContext& context, std::uint32_t* slot) {
   CertRecord cert;
   if (ReadViewInput(input.get(), context, cert.get(), slot) != 0) return -1;
   const int status = WriteView(out.get(), context, cert.get(), slot);
-  return CloseReportFile(std::move(out), status, kMsgCertWritten, slot);
+  return CloseReportFile(std::move(out), status, SuccessMessage::kCertWritten, slot);
 }
 
 }  // namespace

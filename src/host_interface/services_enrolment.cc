@@ -93,7 +93,7 @@ std::int32_t ProcessClientRequest(SecurityCmdContext* context, CertData* cert,
   } else if (EncodeCertificateText(cert, true, slot) != 0) {
     return -1;
   }
-  return FailWith(slot, kMsgCertReqCreated, 0);
+  return ReportSuccess(slot, SuccessMessage::kCertReqCreated);
 }
 
 std::int32_t SignClientRequest(SecurityCmdContext* context, CertData* cert, std::uint32_t* slot) {
@@ -123,7 +123,7 @@ std::int32_t SignClientRequest(SecurityCmdContext* context, CertData* cert, std:
     if (PackagePkcs7(cert) != 0) return FailWith(slot, kMsgPrepareFailed);
   }
   if (EncodeCertificateText(cert, false, slot) != 0) return -1;
-  return FailWith(slot, kMsgCertSigned, 0);
+  return ReportSuccess(slot, SuccessMessage::kCertSigned);
 }
 
 std::int32_t SignCertificateText(const char* parameters, const char* requestText, char* output,
@@ -146,7 +146,7 @@ std::int32_t SignCertificateText(const char* parameters, const char* requestText
   const std::int32_t status = SignClientRequest(&context, cert.get(), slot);
   if (status != 0) return status;
   CopyTextToOutput(cert->certText, output, outputSize);
-  return FailWith(slot, kMsgCertSigned, 0);
+  return ReportSuccess(slot, SuccessMessage::kCertSigned);
 }
 
 }  // namespace

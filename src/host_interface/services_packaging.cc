@@ -33,7 +33,7 @@ std::int32_t EnvelopeCertificateText(const char* certText, char* output, std::ui
   if (PackagePkcs7(cert.get()) != 0) return FailWith(slot, kMsgPrepareFailed);
   if (EncodeCertificateText(cert.get(), false, slot) != 0) return -1;
   CopyTextToOutput(cert->certText, output, outputSize);
-  return FailWith(slot, kMsgCertSigned, 0);
+  return ReportSuccess(slot, SuccessMessage::kCertSigned);
 }
 
 std::int32_t ReadCertificateForHost(SecurityCmdContext* context, CertData* cert,

@@ -115,7 +115,7 @@ void TrustedRootCacheRelease() {
   cache.count = -2;
 }
 
-int TrustedRootCacheRebuild() {
+void TrustedRootCacheRebuild() {
   KeyRingGuard guard;
   TrustedRootCacheRelease();
   TrustedRootCache& cache = Cache();
@@ -135,7 +135,6 @@ int TrustedRootCacheRebuild() {
     ++used;
   } while (!cursor.AtEnd() && used < kTrustedRootCacheSlots);
   cache.count = used;
-  return 0;
 }
 
 KeyObject* TrustedRootCacheFindKey(ByteView issuerName) {
@@ -192,7 +191,7 @@ std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data)
   return signature;
 }
 
-int VerifyCertificate(ByteView certificate) {
+VerifyStatus VerifyCertificate(ByteView certificate) {
   try {
     Bytes tbs, algorithm, signature, issuer, subject;
     if (CertificateParts(certificate, &tbs, &algorithm, &signature) != 0) return kVerifyBadEncoding;
@@ -240,12 +239,13 @@ namespace {
 std::atomic<std::size_t> hostRootsSkipped{0};
 }  // namespace
 
-int KeyRingAddHostRoots() {
+KeyRingStatus KeyRingAddHostRoots() {
   std::vector<HostRootRow> rows;
   std::size_t skipped = 0;
-  int status = HostGetTrustedRoots(rows, skipped);
+  const int hostStatus = HostGetTrustedRoots(rows, skipped);
   hostRootsSkipped = skipped;
-  if (status != 0) return status;
+  if (hostStatus != 0) return KeyRingStatusFromNumber(hostStatus);
+  KeyRingStatus status = kKeyRingOk;
   for (const HostRootRow& row : rows) {
     status = KeyRingAddCertificate(row.certificate, row.label, nullptr);
     if (status == kKeyRingBadFormat || status == kKeyRingShortWrite) {
@@ -253,9 +253,9 @@ int KeyRingAddHostRoots() {
       status = kKeyRingOk;
       continue;
     }
-    if (status == 0 && (row.flags & kKeyRingTrustedRoot) != 0)
+    if (Succeeded(status) && (row.flags & kKeyRingTrustedRoot) != 0)
       status = KeyRingMarkRoot(row.publicKey);
-    if (status != 0) break;
+    if (!Succeeded(status)) break;
   }
   hostRootsSkipped = skipped;
   return status;

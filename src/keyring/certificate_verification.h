@@ -9,18 +9,39 @@
 #include <optional>
 
 #include "keyring/keyring_entry.h"
+#include "keyring/keyring_status.h"
 
 namespace kcertadm {
 
 struct KeyObject;  // the toolkit's key object
 
-// VerifyCertificate results.
-inline constexpr int kVerifyTrusted = 0;        // signed by a trusted root
-inline constexpr int kVerifyUntrusted = -14;    // issuer not trusted, or signature wrong
-inline constexpr int kVerifyBadEncoding = -15;  // undecodable, or signature algorithm not taken
-inline constexpr int kVerifySelfSigned = -18;   // self-signed, verified by its own key
-inline constexpr int kVerifyNoMemory = -20;
-inline constexpr int kVerifyNotValidNow = -25;  // outside its validity, or validity unreadable
+// How the verification of a certificate ended.
+// clang-format off
+enum class [[nodiscard]] VerifyStatus : int {
+  kTrusted = 0,        // signed by a trusted root
+  kUntrusted = -14,    // issuer not trusted, or signature wrong
+  kBadEncoding = -15,  // undecodable, or signature algorithm not taken
+  kSelfSigned = -18,   // self-signed, verified by its own key
+  kNoMemory = -20,
+  kNotValidNow = -25,  // outside its validity, or validity unreadable
+};
+// clang-format on
+
+inline constexpr VerifyStatus kVerifyTrusted = VerifyStatus::kTrusted;
+inline constexpr VerifyStatus kVerifyUntrusted = VerifyStatus::kUntrusted;
+inline constexpr VerifyStatus kVerifyBadEncoding = VerifyStatus::kBadEncoding;
+inline constexpr VerifyStatus kVerifySelfSigned = VerifyStatus::kSelfSigned;
+inline constexpr VerifyStatus kVerifyNoMemory = VerifyStatus::kNoMemory;
+inline constexpr VerifyStatus kVerifyNotValidNow = VerifyStatus::kNotValidNow;
+
+// The number a verification status has in the design of the key ring.
+constexpr int VerifyStatusNumber(VerifyStatus status) { return static_cast<int>(status); }
+
+// A good certificate: one that chains to a trusted root, or a self-signed
+// one whose signature its own key verifies.
+constexpr bool Verified(VerifyStatus status) {
+  return status == VerifyStatus::kTrusted || status == VerifyStatus::kSelfSigned;
+}
 
 inline constexpr int kTrustedRootCacheSlots = 32;
 
@@ -29,16 +50,16 @@ inline constexpr int kTrustedRootCacheSlots = 32;
 // certificate entries, marking those the host trusts. Roots a key ring
 // cannot hold (a key that is not RSA, a certificate too large for a
 // record) are skipped and counted. 0, or the status of the failing add or
-// mark.
-int KeyRingAddHostRoots();
+// mark; the host's own status when it hands over no table.
+KeyRingStatus KeyRingAddHostRoots();
 
 // How many roots the last KeyRingAddHostRoots of this process skipped; 0
 // before any. The library prints nothing: the command-line tool reads this
 // after creating a key ring and tells its user.
 std::size_t KeyRingHostRootsSkipped();
 
-// Rebuilds the cache from the trusted entries of the key ring. 0.
-int TrustedRootCacheRebuild();
+// Rebuilds the cache from the trusted entries of the key ring.
+void TrustedRootCacheRebuild();
 // Releases the cached roots; the next lookup builds the cache anew from
 // the key ring then in memory. Every KeyRingClear (so every KeyRingOpen)
 // calls it: certificates are checked against the roots of the key ring
@@ -58,13 +79,13 @@ KeyObject* CertificatePublicKeyFromDer(ByteView certificate);
 // Signature kinds: 1 md2WithRSAEncryption, 2 md5WithRSAEncryption,
 // 3 sha1WithRSAEncryption, 4 to 6 sha256/384/512WithRSAEncryption.
 // 0 when signature is a good signature of data under publicKey, else -1.
-int RsaVerifyData(int kind, ByteView data, ByteView signature, KeyObject* publicKey);
+[[nodiscard]] int RsaVerifyData(int kind, ByteView data, ByteView signature, KeyObject* publicKey);
 // Signature of data (MD5 for kind 2, SHA-2 for 4 to 6, MD2 for any other),
 // modulus-sized; none on failure.
 std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data);
 
 // Verifies a DER certificate: issuer's signature and validity period.
-int VerifyCertificate(ByteView certificate);
+VerifyStatus VerifyCertificate(ByteView certificate);
 
 // For tests: the clock the validity check reads (null: the real one).
 void SetVerificationClockForTesting(std::time_t (*clock)());

@@ -117,7 +117,9 @@ void TakeOverAttributes(int fd, const struct stat& old) {
   struct stat now {};
   mode_t mode = old.st_mode & 0777;
   if (::fstat(fd, &now) != 0 || now.st_gid != old.st_gid) mode &= ~static_cast<mode_t>(S_IRWXG);
-  ::fchmod(fd, mode);
+  // Should the mode not change, the temporary keeps the owner-only mode it
+  // was created with: the new file is never more open than the old one.
+  [[maybe_unused]] const int modeSet = ::fchmod(fd, mode);
 }
 
 }  // namespace
@@ -156,7 +158,9 @@ FileReplacement::FileReplacement(const std::string& path, NewFileAccess access)
   if (replacing) {
     TakeOverAttributes(fd_, old);
   } else if (access == NewFileAccess::kOwnerOnly) {
-    RestrictFileToOwner(fd_);
+    // Created owner-only already; this only says so again where a file
+    // system would have widened the mode.
+    [[maybe_unused]] const int restricted = RestrictFileToOwner(fd_);
   }
 }
 
@@ -166,18 +170,18 @@ FileReplacement::~FileReplacement() {
   ::unlink(temporary_.c_str());
 }
 
-int FileReplacement::Commit() {
-  if (fd_ < 0) return kReplaceCannotCreate;
+ReplaceStatus FileReplacement::Commit() {
+  if (fd_ < 0) return ReplaceStatus::kCannotCreate;
   bool committed = !Injected(ReplaceFault::kSync) && ::fsync(fd_) == 0;
   committed = ::close(std::exchange(fd_, -1)) == 0 && committed;
   committed = committed && !Injected(ReplaceFault::kRename) &&
               ::rename(temporary_.c_str(), target_.c_str()) == 0;
   if (!committed) {
     ::unlink(temporary_.c_str());
-    return kReplaceCannotCommit;
+    return ReplaceStatus::kCannotCommit;
   }
   SyncDirectoryOf(target_);
-  return 0;
+  return ReplaceStatus::kReplaced;
 }
 
 int RemoveStaleTemporariesOf(const std::string& path) {
@@ -204,16 +208,16 @@ int RemoveStaleTemporariesOf(const std::string& path) {
   return removed;
 }
 
-int ReplaceFile(const std::string& path, const std::function<int(FileWriter&)>& fill) {
+ReplaceStatus ReplaceFile(const std::string& path, const std::function<bool(FileWriter&)>& fill) {
   FileReplacement replacement(path, NewFileAccess::kOwnerOnly);
-  if (replacement.fd() < 0) return kReplaceCannotCreate;
+  if (replacement.fd() < 0) return ReplaceStatus::kCannotCreate;
   FileWriter writer(replacement.fd());
-  const int status = fill(writer);
-  return status != 0 ? status : replacement.Commit();
+  if (!fill(writer)) return ReplaceStatus::kAbandoned;
+  return replacement.Commit();
 }
 
 bool ReplaceFileContents(const std::string& path, const std::function<bool(FileWriter&)>& fill) {
-  return ReplaceFile(path, [&](FileWriter& w) { return fill(w) ? 0 : 1; }) == 0;
+  return ReplaceFile(path, fill) == ReplaceStatus::kReplaced;
 }
 
 void SetWriteFailureAfterForTesting(long long bytes) { writeBudget = bytes; }

@@ -32,8 +32,16 @@ class FileWriter {
   int fd_;
 };
 
-inline constexpr int kReplaceCannotCreate = -1;  // temporary file not created
-inline constexpr int kReplaceCannotCommit = -2;  // flush, sync or rename failed
+// How a replacement ended. Only the file's writer sees these; it reports
+// them in its own terms (the key ring as its status 2 and 7).
+// clang-format off
+enum class [[nodiscard]] ReplaceStatus {
+  kReplaced,      // the file now holds the new contents
+  kCannotCreate,  // temporary file not created
+  kCannotCommit,  // flush, sync or rename failed
+  kAbandoned,     // the writer gave the new contents up
+};
+// clang-format on
 
 // Who may read a file that did not exist before.
 enum class NewFileAccess {
@@ -59,9 +67,9 @@ class FileReplacement {
   // The temporary's descriptor (open for writing), or -1 when it could not
   // be created.
   int fd() const { return fd_; }
-  // Syncs and closes the temporary and renames it over the file: 0, or
-  // kReplaceCannotCreate / kReplaceCannotCommit (the temporary is gone).
-  int Commit();
+  // Syncs and closes the temporary and renames it over the file: replaced,
+  // or cannot create / cannot commit (the temporary is gone).
+  ReplaceStatus Commit();
 
  private:
   std::string target_;
@@ -76,13 +84,14 @@ class FileReplacement {
 // when no writer can be using them (under the key ring's lock).
 int RemoveStaleTemporariesOf(const std::string& path);
 
-// Runs fill on a fresh temporary file beside path. fill returns 0 to commit
-// or a status to abandon the file; that status is returned. 0 on success.
-// New files are owner-only: this is how key material is written.
-int ReplaceFile(const std::string& path, const std::function<int(FileWriter&)>& fill);
+// Runs fill on a fresh temporary file beside path. fill returns true to
+// commit, false to abandon the file (it keeps its own reason). New files
+// are owner-only: this is how key material is written.
+ReplaceStatus ReplaceFile(const std::string& path, const std::function<bool(FileWriter&)>& fill);
 
 // Convenience for fixed contents: true when path now holds them.
-bool ReplaceFileContents(const std::string& path, const std::function<bool(FileWriter&)>& fill);
+[[nodiscard]] bool ReplaceFileContents(const std::string& path,
+                                       const std::function<bool(FileWriter&)>& fill);
 
 // For tests: make writes fail once this many more bytes have been written
 // (negative: never). Simulates a full disk or an interrupted write.

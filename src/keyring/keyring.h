@@ -53,12 +53,12 @@ inline OptionalPassword PasswordArg(const char* text) { return OptionalPassword(
 // Replaces the whole in-memory key ring by the contents of the file at path.
 // On any failure the key ring is left empty and without password. Anything
 // but a regular file (a FIFO, a device) cannot be opened: 2.
-int KeyRingOpen(const std::string& path, OptionalPassword password);
+KeyRingStatus KeyRingOpen(const std::string& path, OptionalPassword password);
 
 // Writes the whole in-memory key ring to path. A given password is adopted
 // when the key ring has none. The file is replaced only when the new one is
 // complete; on failure the previous file stays as it was.
-int KeyRingWrite(const std::string& path, OptionalPassword password);
+KeyRingStatus KeyRingWrite(const std::string& path, OptionalPassword password);
 
 // Empties the in-memory key ring: entries released, password wiped, header
 // word 0, and the trusted-root cache released with its entries.
@@ -99,29 +99,30 @@ std::optional<KeyRingEntry> KeyRingNextEntry(KeyRingCursor& cursor);
 // head. labelOut (may be null) receives the entry's label.
 // 0; 3 no usable RSA key or data too long to store; 5; 7 the record would
 // not fit; 12 no entry and no label; negative: the certificate does not decode.
-int KeyRingAddCertificate(ByteView certificate, OptionalText label, std::string* labelOut);
+KeyRingStatus KeyRingAddCertificate(ByteView certificate, OptionalText label,
+                                    std::string* labelOut);
 
 // Adds a key entry (replacing one with the same label) from a subject name
 // and an encrypted private key made by EncryptPrivateKey under password.
 // 0; 3; 4 wrong or missing password; 5; 7; 14 subject held under another label.
-int KeyRingAddKeyEntry(ByteView subjectName, ByteView privateKey, OptionalPassword password,
-                       std::string_view label);
+KeyRingStatus KeyRingAddKeyEntry(ByteView subjectName, ByteView privateKey,
+                                 OptionalPassword password, std::string_view label);
 
 // Unlinks and releases the first entry with that label: 0 or 8.
-int KeyRingDeleteEntry(std::string_view label);
+KeyRingStatus KeyRingDeleteEntry(std::string_view label);
 
 // Sets / clears the trusted-root mark of every entry holding publicKey, then
 // rebuilds the trusted-root cache: 0 or 8.
-int KeyRingMarkRoot(ByteView publicKey);
-int KeyRingUnmarkRoot(ByteView publicKey);
+KeyRingStatus KeyRingMarkRoot(ByteView publicKey);
+KeyRingStatus KeyRingUnmarkRoot(ByteView publicKey);
 
 // Re-encrypts every private key under newPassword: 0, 4 or 5; the key ring
 // is unchanged on failure. Sets the header word.
-int KeyRingChangePassword(OptionalPassword oldPassword, std::string_view newPassword,
-                          std::uint32_t headerWord);
+KeyRingStatus KeyRingChangePassword(OptionalPassword oldPassword, std::string_view newPassword,
+                                    std::uint32_t headerWord);
 
 // Adds a ready-made entry at the head of the list, checking that every field
 // fits: 0, 3 or 7. For the template and test code paths.
-int KeyRingInsertEntry(KeyRingEntry entry);
+KeyRingStatus KeyRingInsertEntry(KeyRingEntry entry);
 
 }  // namespace kcertadm

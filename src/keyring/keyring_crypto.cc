@@ -92,7 +92,8 @@ int DesCbcPadDecrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteVi
 
 int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8],
                  std::uint32_t iterations, ByteView in, SecureBytes& out) {
-  if (in.size() > kMaxMessage || passwordItem.size() > kMaxMessage) return kKeyRingNoMemory;
+  if (in.size() > kMaxMessage || passwordItem.size() > kMaxMessage)
+    return KeyRingStatusNumber(kKeyRingNoMemory);
   try {
     ToolkitScope lock;
     ScopedAlgorithm pbe;
@@ -106,7 +107,7 @@ int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8]
     return RunCipher(encrypt, pbe.get(), password.get(), PbeMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();
-    return kKeyRingNoMemory;
+    return KeyRingStatusNumber(kKeyRingNoMemory);
   }
 }
 

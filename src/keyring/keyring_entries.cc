@@ -30,7 +30,7 @@ std::optional<KeyRingEntry> FindFirst(Match match) {
 }
 
 // Sets or clears the trusted-root bit on every entry holding publicKey.
-int ChangeRootMark(ByteView publicKey, bool mark) {
+KeyRingStatus ChangeRootMark(ByteView publicKey, bool mark) {
   bool found = false;
   {
     KeyRingGuard guard;
@@ -51,15 +51,15 @@ int ChangeRootMark(ByteView publicKey, bool mark) {
 
 // Subject name and canonical public key of a certificate. 0, 3 when its key
 // is unusable, or the decoder's negative status.
-int SubjectAndKey(ByteView certificate, Bytes& subject, Bytes& publicKey) {
+KeyRingStatus SubjectAndKey(ByteView certificate, Bytes& subject, Bytes& publicKey) {
   Bytes tbs, spki;
-  int status = CertificateParts(certificate, &tbs, nullptr, nullptr);
-  if (status != 0) return status;
+  int decoded = CertificateParts(certificate, &tbs, nullptr, nullptr);
+  if (decoded != 0) return KeyRingStatusFromNumber(decoded);
   std::array<Bytes*, kTbsFieldCount> fields{};
   fields[kTbsSubject] = &subject;
   fields[kTbsSubjectPublicKeyInfo] = &spki;
-  status = TbsCertificateFields(tbs, fields);
-  if (status != 0) return status;
+  decoded = TbsCertificateFields(tbs, fields);
+  if (decoded != 0) return KeyRingStatusFromNumber(decoded);
   auto canonical = CanonicalPublicKeyFromSpki(spki);
   if (!canonical) return kKeyRingBadFormat;
   publicKey = std::move(*canonical);
@@ -117,8 +117,8 @@ std::optional<KeyRingEntry> KeyRingNextEntry(KeyRingCursor& cursor) {
   }
 }
 
-int KeyRingInsertEntry(KeyRingEntry entry) {
-  int status = KeyRingEntryStorable(entry);
+KeyRingStatus KeyRingInsertEntry(KeyRingEntry entry) {
+  const KeyRingStatus status = KeyRingEntryStorable(entry);
   if (status != kKeyRingOk) return status;
   KeyRingGuard guard;
   try {
@@ -131,11 +131,12 @@ int KeyRingInsertEntry(KeyRingEntry entry) {
   return kKeyRingOk;
 }
 
-int KeyRingAddCertificate(ByteView certificate, OptionalText label, std::string* labelOut) {
+KeyRingStatus KeyRingAddCertificate(ByteView certificate, OptionalText label,
+                                    std::string* labelOut) {
   try {
     Bytes subject, publicKey;
-    int status = SubjectAndKey(certificate, subject, publicKey);
-    if (status != 0) return status;
+    KeyRingStatus status = SubjectAndKey(certificate, subject, publicKey);
+    if (!Succeeded(status)) return status;
     if (certificate.size() > kKeyRingFieldMax) return kKeyRingBadFormat;
 
     KeyRingGuard guard;
@@ -167,8 +168,8 @@ int KeyRingAddCertificate(ByteView certificate, OptionalText label, std::string*
   }
 }
 
-int KeyRingAddKeyEntry(ByteView subjectName, ByteView privateKey, OptionalPassword password,
-                       std::string_view label) {
+KeyRingStatus KeyRingAddKeyEntry(ByteView subjectName, ByteView privateKey,
+                                 OptionalPassword password, std::string_view label) {
   try {
     KeyRingGuard guard;
     KeyRingState& ring = InMemoryKeyRing();
@@ -197,19 +198,20 @@ int KeyRingAddKeyEntry(ByteView subjectName, ByteView privateKey, OptionalPasswo
     entry.subjectName.assign(subjectName.begin(), subjectName.end());
     entry.publicKey = CanonicalPublicKey(numbers->modulus, numbers->publicExponent);
     entry.privateKey.assign(privateKey.begin(), privateKey.end());
-    int status = KeyRingEntryStorable(entry);
+    const KeyRingStatus status = KeyRingEntryStorable(entry);
     if (status != kKeyRingOk) return status;
 
-    // Nothing changes before the new entry is certain to go in.
+    // Nothing changes before the new entry is certain to go in. The new
+    // entry replaces one under the same label; most often there is none.
     if (adopt) ring.password = usePassword;
-    KeyRingDeleteEntry(label);
+    static_cast<void>(KeyRingDeleteEntry(label));
     return KeyRingInsertEntry(std::move(entry));
   } catch (const std::bad_alloc&) {
     return kKeyRingNoMemory;
   }
 }
 
-int KeyRingDeleteEntry(std::string_view label) {
+KeyRingStatus KeyRingDeleteEntry(std::string_view label) {
   KeyRingGuard guard;
   auto& entries = InMemoryKeyRing().entries;
   auto it = std::find_if(entries.begin(), entries.end(),
@@ -219,12 +221,12 @@ int KeyRingDeleteEntry(std::string_view label) {
   return kKeyRingOk;
 }
 
-int KeyRingMarkRoot(ByteView publicKey) { return ChangeRootMark(publicKey, true); }
+KeyRingStatus KeyRingMarkRoot(ByteView publicKey) { return ChangeRootMark(publicKey, true); }
 
-int KeyRingUnmarkRoot(ByteView publicKey) { return ChangeRootMark(publicKey, false); }
+KeyRingStatus KeyRingUnmarkRoot(ByteView publicKey) { return ChangeRootMark(publicKey, false); }
 
-int KeyRingChangePassword(OptionalPassword oldPassword, std::string_view newPassword,
-                          std::uint32_t headerWord) {
+KeyRingStatus KeyRingChangePassword(OptionalPassword oldPassword, std::string_view newPassword,
+                                    std::uint32_t headerWord) {
   KeyRingGuard guard;
   KeyRingState& ring = InMemoryKeyRing();
   try {

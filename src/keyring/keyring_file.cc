@@ -80,9 +80,9 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-// Builds one entry from a record body. 0 or a status.
-int ParseRecord(const Block16& header, const SecureBytes& body, const KeyRingState& ring,
-                KeyRingEntry& entry) {
+// Builds one entry from a record body.
+KeyRingStatus ParseRecord(const Block16& header, const SecureBytes& body, const KeyRingState& ring,
+                          KeyRingEntry& entry) {
   std::size_t offset = 0;
   auto take = [&](std::size_t index) {
     std::size_t n = GetBe16(&header[2 * index]);
@@ -100,9 +100,9 @@ int ParseRecord(const Block16& header, const SecureBytes& body, const KeyRingSta
   entry.auxiliaryData.assign(auxiliary.begin(), auxiliary.end());
   entry.flags = header[14];
   if (!protectedData.empty()) {
-    int status =
+    const int status =
         DecryptProtectedData(protectedData, PasswordView(ring.password), entry.protectedData);
-    if (status != 0) return status;
+    if (status != 0) return KeyRingStatusFromNumber(status);
     if (entry.protectedData.size() > kKeyRingFieldMax) return kKeyRingBadFormat;
   }
   return kKeyRingOk;
@@ -112,7 +112,7 @@ int ParseRecord(const Block16& header, const SecureBytes& body, const KeyRingSta
 // decryption, run only on a file whose trailer matched, so that a record
 // copied in from elsewhere costs nothing. An iteration count beyond the
 // bound marks a damaged field.
-int TestPrivateKeys(const KeyRingState& ring) {
+KeyRingStatus TestPrivateKeys(const KeyRingState& ring) {
   for (const KeyRingEntry& entry : ring.entries) {
     if (!entry.HasPrivateKey()) continue;
     if (!ring.password) return kKeyRingWrongPassword;
@@ -127,7 +127,7 @@ int TestPrivateKeys(const KeyRingState& ring) {
 
 // Reads header, records, end marker and trailer into the (cleared) ring,
 // then tests the private keys.
-int ReadKeyRing(std::FILE* file, KeyRingState& ring) {
+KeyRingStatus ReadKeyRing(std::FILE* file, KeyRingState& ring) {
   Md5 md5;
   HashPassword(md5, ring.password);
   HashingReader in(file, md5);
@@ -160,8 +160,8 @@ int ReadKeyRing(std::FILE* file, KeyRingState& ring) {
     body.assign(bodyLength, 0);
     if (in.Read(body.data(), bodyLength) != bodyLength) return kKeyRingTruncated;
     KeyRingEntry& entry = ring.entries.emplace_back();
-    int status = ParseRecord(recordHeader, body, ring, entry);
-    if (status != 0) return status;
+    const KeyRingStatus status = ParseRecord(recordHeader, body, ring, entry);
+    if (!Succeeded(status)) return status;
   }
   if (!endMarker) return kKeyRingBadFormat;
 
@@ -174,12 +174,13 @@ int ReadKeyRing(std::FILE* file, KeyRingState& ring) {
 }
 
 // Appends the record of one entry to buffer. 0 or a status.
-int BuildRecord(const KeyRingEntry& entry, const KeyRingState& ring, SecureBytes& buffer) {
+KeyRingStatus BuildRecord(const KeyRingEntry& entry, const KeyRingState& ring,
+                          SecureBytes& buffer) {
   SecureBytes protectedData;
   if (!entry.protectedData.empty()) {
-    int status =
+    const int status =
         EncryptProtectedData(entry.protectedData, PasswordView(ring.password), protectedData);
-    if (status != 0) return status;
+    if (status != 0) return KeyRingStatusFromNumber(status);
   }
   if (!KeyRingEntryFieldsFit(entry) || protectedData.size() > kKeyRingFieldMax)
     return kKeyRingShortWrite;
@@ -206,7 +207,7 @@ int BuildRecord(const KeyRingEntry& entry, const KeyRingState& ring, SecureBytes
   return kKeyRingOk;
 }
 
-int WriteKeyRing(FileWriter& out, const KeyRingState& ring) {
+KeyRingStatus WriteKeyRing(FileWriter& out, const KeyRingState& ring) {
   Md5 md5;
   HashPassword(md5, ring.password);
   auto write = [&](const void* data, std::size_t n) {
@@ -225,8 +226,8 @@ int WriteKeyRing(FileWriter& out, const KeyRingState& ring) {
   SecureBytes record;
   record.reserve(kKeyRingRecordBuffer);
   for (const KeyRingEntry& entry : ring.entries) {
-    int status = BuildRecord(entry, ring, record);
-    if (status != 0) return status;
+    const KeyRingStatus status = BuildRecord(entry, ring, record);
+    if (!Succeeded(status)) return status;
     if (!write(record.data(), record.size())) return kKeyRingShortWrite;
   }
   const Block16 endMarker{};
@@ -248,8 +249,8 @@ void KeyRingClear() {
   TrustedRootCacheRelease();
 }
 
-int KeyRingOpen(const std::string& path, OptionalPassword password) {
-  int status = kKeyRingOk;
+KeyRingStatus KeyRingOpen(const std::string& path, OptionalPassword password) {
+  KeyRingStatus status = kKeyRingOk;
   {
     KeyRingGuard guard;
     KeyRingClear();
@@ -278,15 +279,27 @@ int KeyRingOpen(const std::string& path, OptionalPassword password) {
   return status;
 }
 
-int KeyRingWrite(const std::string& path, OptionalPassword password) {
+KeyRingStatus KeyRingWrite(const std::string& path, OptionalPassword password) {
   KeyRingGuard guard;
   KeyRingState& ring = InMemoryKeyRing();
   try {
     if (password && !ring.password) ring.password.emplace(password->begin(), password->end());
-    int status = ReplaceFile(path, [&](FileWriter& out) { return WriteKeyRing(out, ring); });
-    if (status == kReplaceCannotCreate) return kKeyRingCannotOpen;
-    if (status == kReplaceCannotCommit) return kKeyRingShortWrite;
-    return status;
+    KeyRingStatus written = kKeyRingOk;
+    const ReplaceStatus replaced = ReplaceFile(path, [&](FileWriter& out) {
+      written = WriteKeyRing(out, ring);
+      return Succeeded(written);
+    });
+    switch (replaced) {
+      case ReplaceStatus::kReplaced:
+        return kKeyRingOk;
+      case ReplaceStatus::kCannotCreate:
+        return kKeyRingCannotOpen;
+      case ReplaceStatus::kCannotCommit:
+        return kKeyRingShortWrite;
+      case ReplaceStatus::kAbandoned:
+        return written;
+    }
+    return kKeyRingShortWrite;
   } catch (const std::bad_alloc&) {
     return kKeyRingNoMemory;
   }

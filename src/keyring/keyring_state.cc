@@ -14,7 +14,7 @@ std::size_t KeyRingRecordSize(const KeyRingEntry& e, std::size_t protectedLength
          e.publicKey.size() + e.privateKey.size() + e.certificates.size() + e.auxiliaryData.size();
 }
 
-int KeyRingEntryStorable(const KeyRingEntry& entry) {
+KeyRingStatus KeyRingEntryStorable(const KeyRingEntry& entry) {
   if (!KeyRingEntryFieldsFit(entry)) return kKeyRingBadFormat;
   // Protected data grows by its padding when it is encrypted.
   std::size_t stored = entry.protectedData.empty() ? 0 : (entry.protectedData.size() / 8 + 1) * 8;

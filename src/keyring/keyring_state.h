@@ -8,6 +8,7 @@
 
 #include "base/secure_memory.h"
 #include "keyring/keyring_entry.h"
+#include "keyring/keyring_status.h"
 
 namespace kcertadm {
 
@@ -28,7 +29,7 @@ inline constexpr std::size_t kKeyRingRecordHeader = 16;
 inline constexpr std::size_t kKeyRingFileHeader = 16;
 
 // Whether an entry can be stored: every field within 16 bits (else 3) and
-// the record within the record buffer (else 7). 0 when it can.
-int KeyRingEntryStorable(const KeyRingEntry& entry);
+// the record within the record buffer (else 7).
+KeyRingStatus KeyRingEntryStorable(const KeyRingEntry& entry);
 
 }  // namespace kcertadm

@@ -11,6 +11,7 @@
 
 #include "base/secure_memory.h"
 #include "keyring/keyring_entry.h"
+#include "keyring/keyring_status.h"
 
 namespace kcertadm {
 
@@ -81,7 +82,7 @@ SecureBytes EncodePrivateKeyInfo(const RsaPrivateNumbers& numbers);
 
 // EncryptPrivateKey: the toolkit private key object sealed under password
 // with a fresh random salt. 0, or a nonzero status with out left empty.
-int EncryptPrivateKey(KeyObject* privateKey, std::string_view password, SecureBytes& out);
+KeyRingStatus EncryptPrivateKey(KeyObject* privateKey, std::string_view password, SecureBytes& out);
 // DecryptPrivateKey: a new toolkit key object holding the private key, which
 // the caller destroys; null on any failure.
 KeyObject* DecryptPrivateKey(ByteView encrypted, std::string_view password);

@@ -32,15 +32,16 @@ int NumbersOf(KeyObject* privateKey, RsaPrivateNumbers& out) {
 
 }  // namespace
 
-int EncryptPrivateKey(KeyObject* privateKey, std::string_view password, SecureBytes& out) {
+KeyRingStatus EncryptPrivateKey(KeyObject* privateKey, std::string_view password,
+                                SecureBytes& out) {
   out.clear();
   try {
     RsaPrivateNumbers numbers;
-    if (int status = NumbersOf(privateKey, numbers)) return status;
+    if (int status = NumbersOf(privateKey, numbers)) return KeyRingStatusFromNumber(status);
     std::uint8_t salt[kPbeSaltSize];
     KeyRingRandomBytes(salt, sizeof salt);  // RandomLock first, then the toolkit's
     out = EncryptPrivateKeyNumbers(numbers, password, salt);
-    return out.empty() ? kKeyRingBadFormat : 0;
+    return out.empty() ? kKeyRingBadFormat : kKeyRingOk;
   } catch (const std::bad_alloc&) {
     return kKeyRingNoMemory;
   }

@@ -20,7 +20,7 @@ std::string StashFileName(std::string_view keyRingPath);
 
 // 0; 1 empty path; 7 the password does not fit the block (nothing written)
 // or the file cannot be written. The file is replaced only when complete.
-int StashWrite(std::string_view keyRingPath, std::string_view password);
+[[nodiscard]] int StashWrite(std::string_view keyRingPath, std::string_view password);
 
 // The stashed password, or none (empty path, no file, not a regular file,
 // short file, no terminator in the block).

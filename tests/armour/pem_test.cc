@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "armour/base64.h"
@@ -113,6 +114,28 @@ TEST(PemRequest, WrittenRequestHasTheExactLayout) {
       "VGhpcyBpcyBhbiBSRkMtMTQyNCBDU1IuCg==\n-----END PRIVACY-ENHANCED MESSAGE-----\n");
 }
 
+// The readers' results keep the small codes the text armour is known by.
+TEST(PemStrictReaders, ResultsKeepTheirNumbers) {
+  const std::pair<int, int> kTests[] = {
+      {PemResultNumber(PemSniff::kArmouredCertificate), 0},
+      {PemResultNumber(PemSniff::kMic), 1},
+      {PemResultNumber(PemSniff::kCrl), 2},
+      {PemResultNumber(PemSniff::kCrlRetrievalRequest), 3},
+      {PemResultNumber(PemSniff::kNone), -1},
+      {PemResultNumber(PemRequestStatus::kOk), 0},
+      {PemResultNumber(PemRequestStatus::kBadDomain), 2},
+      {PemResultNumber(PemRequestStatus::kBadOriginator), 3},
+      {PemResultNumber(PemRequestStatus::kUnexpectedHeader), 4},
+      {PemResultNumber(PemRequestStatus::kNoCertificate), 7},
+      {PemResultNumber(PemRequestStatus::kNoMic), 8},
+      {PemResultNumber(PemRequestStatus::kNotBase64), 10},
+      {PemResultNumber(PemCertificateStatus::kOk), 0},
+      {PemResultNumber(PemCertificateStatus::kIncomplete), -15},
+      {PemResultNumber(PemCertificateStatus::kNotBase64), -1},
+  };
+  for (const auto& [number, expected] : kTests) EXPECT_EQ(number, expected);
+}
+
 // The sniffer tells what a file holds (and its Proc-Type line); the readers stop at the first
 // unexpected line.
 TEST(PemStrictReaders, SniffAndStopAtTheFirstWrongLine) {
@@ -130,46 +153,49 @@ TEST(PemStrictReaders, SniffAndStopAtTheFirstWrongLine) {
     int result;
     std::string procType = "";
   } kTests[] = {
-      {"MIC-ONLY, lower case", kSniff, begin + "proc-type:4,mic-only\r\n", kPemSniffMic,
-       "proc-type:4,mic-only"},
-      {"CRL after junk", kSniff, "junk\n" + begin + "Proc-Type: 4,CRL\n", kPemSniffCrl},
-      {"armour inside", kSniff, begin + armour, kPemSniffArmouredCertificate},
+      {"MIC-ONLY, lower case", kSniff, begin + "proc-type:4,mic-only\r\n",
+       PemResultNumber(kPemSniffMic), "proc-type:4,mic-only"},
+      {"CRL after junk", kSniff, "junk\n" + begin + "Proc-Type: 4,CRL\n",
+       PemResultNumber(kPemSniffCrl)},
+      {"armour inside", kSniff, begin + armour, PemResultNumber(kPemSniffArmouredCertificate)},
       {"encrypted messages are not taken", kSniff, begin + "Proc-Type: 4,ENCRYPTED\n",
-       kPemSniffNone},
+       PemResultNumber(kPemSniffNone)},
       // A header line is its constant whole: text after it makes another header.
-      {"text after MIC-ONLY", kSniff, begin + "Proc-Type: 4,MIC-ONLYX\n", kPemSniffNone},
+      {"text after MIC-ONLY", kSniff, begin + "Proc-Type: 4,MIC-ONLYX\n",
+       PemResultNumber(kPemSniffNone)},
       {"complete, lines after the end ignored", kRequest,
-       domain + originator + mic + end + "junk\n", kPemRequestOk},
+       domain + originator + mic + end + "junk\n", PemResultNumber(kPemRequestOk)},
       {"wrong domain", kRequest, "Content-Domain: RFC1154\n" + originator + mic + end,
-       kPemRequestBadDomain},
+       PemResultNumber(kPemRequestBadDomain)},
       {"text after the domain", kRequest, "Content-Domain: RFC822X\n" + originator + mic + end,
-       kPemRequestBadDomain},
+       PemResultNumber(kPemRequestBadDomain)},
       {"Base64 on the originator line", kRequest,
-       domain + "Originator-Certificate: AQgP\n" + mic + end, kPemRequestBadOriginator},
+       domain + "Originator-Certificate: AQgP\n" + mic + end,
+       PemResultNumber(kPemRequestBadOriginator)},
       {"no originator", kRequest, domain + "Issuer-Certificate:\n AQgP\n" + mic + end,
-       kPemRequestBadOriginator},
+       PemResultNumber(kPemRequestBadOriginator)},
       {"header after certificate", kRequest, domain + originator + "Key-Info: RSA,\n" + mic + end,
-       kPemRequestUnexpectedHeader},
+       PemResultNumber(kPemRequestUnexpectedHeader)},
       {"no certificate text", kRequest, domain + "Originator-Certificate:\n" + mic + end,
-       kPemRequestNoCertificate},
-      {"no MIC", kRequest, domain + originator, kPemRequestNoMic},
+       PemResultNumber(kPemRequestNoCertificate)},
+      {"no MIC", kRequest, domain + originator, PemResultNumber(kPemRequestNoMic)},
       {"certificate not Base64", kRequest, domain + "Originator-Certificate:\n A*gP\n" + mic + end,
-       kPemRequestNotBase64},
+       PemResultNumber(kPemRequestNotBase64)},
       {"armour without final line end", kCertificate,
        "x\n" + armour + "AQgP\n-----END CERTIFICATE-----", 0},
       {"ends in certificate lines", kCertificate, begin + "originator-certificate:\n AQgP\n",
-       kPemCertificateIncomplete},
+       PemResultNumber(kPemCertificateIncomplete)},
       {"armour not Base64", kCertificate, armour + "*\n-----END CERTIFICATE-----\n",
-       kPemCertificateNotBase64},
+       PemResultNumber(kPemCertificateNotBase64)},
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.why);
     File f = FileWith(c.text);
     Bytes der;
     std::string text;
-    EXPECT_EQ(c.reader == kSniff     ? SniffPemFile(f.get(), &text)
-              : c.reader == kRequest ? ReadPemRequest(f.get(), der, text)
-                                     : ReadPemCertificateText(f.get(), der),
+    EXPECT_EQ(c.reader == kSniff     ? PemResultNumber(SniffPemFile(f.get(), &text))
+              : c.reader == kRequest ? PemResultNumber(ReadPemRequest(f.get(), der, text))
+                                     : PemResultNumber(ReadPemCertificateText(f.get(), der)),
               c.result);
     EXPECT_TRUE(c.reader != kSniff || text == c.procType) << text;
   }

@@ -21,6 +21,7 @@
 #include "host/messages.h"
 #include "host_interface/command_entry.h"
 #include "keyring/keyring.h"
+#include "support/status_numbers.h"
 #include "support/test_files.h"
 
 namespace kcertadm::cmdtest {
@@ -119,7 +120,7 @@ inline Bytes CertificateDerOfFile(const std::string& path) {
   Bytes der;
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                              std::fclose);
-  if (!file || ReadPemCertificateText(file.get(), der) != 0) der.clear();
+  if (!file || ReadPemCertificateText(file.get(), der) != PemCertificateStatus::kOk) der.clear();
   return der;
 }
 

@@ -34,7 +34,7 @@ SecureBytes SealedRootKey() {
 KeyRingEntry EntryFrom(const std::string& name, const std::string& label) {
   EXPECT_EQ(KeyRingAddCertificate(ReportData(name), std::string_view(label), nullptr), 0) << name;
   KeyRingEntry entry = KeyRingFindEntry(std::string_view(label)).value_or(KeyRingEntry{});
-  KeyRingDeleteEntry(label);
+  EXPECT_EQ(KeyRingDeleteEntry(label), 0) << name;
   return entry;
 }
 

@@ -362,7 +362,8 @@ TEST_F(ReceiveChainTest, SystemBundleIsReceived) {
     ++certificates;
   const std::string ring = Path("system.kyr");
   std::filesystem::copy_file(env_.Server(), ring);
-  const std::size_t before = (KeyRingOpen(ring, PasswordArg("secret")), KeyRingEntryCount());
+  ASSERT_EQ(KeyRingOpen(ring, PasswordArg("secret")), 0);
+  const std::size_t before = KeyRingEntryCount();
   const Outcome outcome = RunCommand("ReceiveRootCert", Ring(ring, "CertReqFile=" + bundle));
   ASSERT_EQ(outcome.status, 0) << outcome;
   ASSERT_EQ(KeyRingOpen(ring, PasswordArg("secret")), 0);

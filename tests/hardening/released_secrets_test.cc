@@ -25,6 +25,7 @@
 #include "password_source.h"
 #include "run_command.h"
 #include "support/replaced_operator_new.h"
+#include "support/status_numbers.h"
 #include "support/test_files.h"
 
 // The C library's own release, which this program's free() passes blocks

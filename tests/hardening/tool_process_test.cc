@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "keyring/keyring.h"
+#include "support/status_numbers.h"
 #include "support/test_files.h"
 #include "tool_run.h"
 

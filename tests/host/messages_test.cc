@@ -4,6 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <utility>
+
+#include "base/message_numbers.h"
 #include "support/test_files.h"
 
 namespace kcertadm {
@@ -20,6 +23,27 @@ TEST(Catalogues, HaveARealTextForEveryNumber) {
       EXPECT_TRUE(text.size() > 10 && text.back() == '.')
           << name << " " << number;  // whole sentences
     }
+  }
+}
+
+// A command that did its work leaves one of these, and its status is 0.
+TEST(ReportSuccess, LeavesTheSuccessNumberAndReturnsZero) {
+  const std::pair<SuccessMessage, std::uint32_t> kTests[] = {
+      {SuccessMessage::kKeyFileCreated, 30020},    {SuccessMessage::kCertReceived, 30025},
+      {SuccessMessage::kSelfSignedCreated, 30028}, {SuccessMessage::kSelfSignedRootCreated, 30029},
+      {SuccessMessage::kRootCertReceived, 30030},  {SuccessMessage::kRootDesignated, 30031},
+      {SuccessMessage::kCertSigned, 30040},        {SuccessMessage::kCertReqCreated, 30044},
+      {SuccessMessage::kEntryDeleted, 30049},      {SuccessMessage::kEntriesListed, 30053},
+      {SuccessMessage::kCertWritten, 30054},       {SuccessMessage::kPasswordChanged, 30060},
+      {SuccessMessage::kAdminSecurity, 30065},     {SuccessMessage::kBundleRootsSkipped, 30085},
+      {SuccessMessage::kKeyImported, 30098},       {SuccessMessage::kKeyExported, 30099},
+  };
+  for (const auto& [message, number] : kTests) {
+    SCOPED_TRACE(number);
+    std::uint32_t slot = kMsgKeyRingReadFailed;  // a failure noted earlier is replaced
+    EXPECT_EQ(ReportSuccess(&slot, message), 0);
+    EXPECT_EQ(slot, number);
+    EXPECT_EQ(ReportSuccess(nullptr, message), 0) << "no slot to fill";
   }
 }
 

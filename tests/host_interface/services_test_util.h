@@ -19,6 +19,7 @@
 #include "keyring/keyring.h"
 #include "keyring/password_protection.h"
 #include "keyring/stash.h"
+#include "support/status_numbers.h"
 #include "support/test_files.h"
 
 // Host records are written with designated initialisers naming only the fields a test sets.

@@ -66,7 +66,7 @@ TEST_F(CertificateVerificationTest, TrustFollowsTheRootMarkAndTheClock) {
   const struct {
     const char* why;
     Bytes certificate;
-    int status;
+    VerifyStatus status;
   } kTests[] = {
       {"SHA-1 signatures are not taken", Der("sha1"), kVerifyBadEncoding},
       {"SHA-256 signatures are", Der("sha256"), kVerifyTrusted},

@@ -66,7 +66,7 @@ TEST_F(CrashSafetyTest, WritesCutAtEveryByteKeepTheOldRingAndStash) {
   for (;; ++k) {
     SCOPED_TRACE(k);
     SetWriteFailureAfterForTesting(k);
-    const int status = KeyRingWrite(ring_, std::nullopt);
+    const KeyRingStatus status = KeyRingWrite(ring_, std::nullopt);
     SetWriteFailureAfterForTesting(-1);
     if (status == 0) break;  // the budget now covers the whole new ring
     ASSERT_EQ(status, 7);
@@ -101,7 +101,8 @@ TEST_F(CrashSafetyTest, FilesAreOwnerOnlyWhateverTheUmask) {
        {ring_, StashFileName(ring_), KeyRingFileLock::LockFileName(ring_)})
     std::filesystem::remove(path);
   const mode_t saved = ::umask(0);
-  const int status = KeyRingWrite(ring_, kPassword) + StashWrite(ring_, kPassword);
+  const int status =
+      KeyRingStatusNumber(KeyRingWrite(ring_, kPassword)) + StashWrite(ring_, kPassword);
   { KeyRingFileLock lock(ring_); }
   ::umask(saved);
   ASSERT_EQ(status, 0);

@@ -91,7 +91,7 @@ TEST_F(KeyRingFileTest, EveryDamagedOrTruncatedFileIsRefused) {
   }
   for (std::size_t size = 0; size < good.size(); ++size) {
     WriteFileBytes(path_, Slice(good, 0, size));
-    const int status = KeyRingOpen(path_, std::nullopt);
+    const KeyRingStatus status = KeyRingOpen(path_, std::nullopt);
     EXPECT_TRUE(status == 1 || status == 3) << size << ": " << status;
     ExpectEmptyRing();
   }
@@ -123,7 +123,9 @@ TEST_F(KeyRingFileTest, RecordsAreLimitedTo8000BytesAnd16BitFields) {
   KeyRingEntry tooLong = SampleEntry("long", 3), tooBig = SampleEntry("big", 3);
   tooLong.auxiliaryData.assign(kKeyRingFieldMax + 1, 1);
   tooBig.certificates.assign(8000, 1);
-  EXPECT_EQ(std::pair(KeyRingInsertEntry(tooLong), KeyRingInsertEntry(tooBig)), std::pair(3, 7));
+  EXPECT_EQ(std::pair(KeyRingStatusNumber(KeyRingInsertEntry(tooLong)),
+                      KeyRingStatusNumber(KeyRingInsertEntry(tooBig))),
+            std::pair(3, 7));
   EXPECT_EQ(KeyRingEntryCount(), 0u);
 }
 

@@ -202,7 +202,7 @@ TEST_F(KeyRingPasswordTest, ChangeRunningOutOfMemoryLosesNoKey) {
     ASSERT_EQ(KeyRingAddKeyEntry(CnName("B"), Sealed(2, "old"), "old", "b"), 0);
     const std::vector<Bytes> before = RingContents();
     FailSecureAllocationForTesting(nth);
-    const int status = KeyRingChangePassword("old", "new", 0);
+    const KeyRingStatus status = KeyRingChangePassword("old", "new", 0);
     completed = SecureAllocationFailurePending();
     FailSecureAllocationForTesting(0);
     if (status != 0) {

@@ -11,6 +11,7 @@
 
 #include "cert/der_util.h"
 #include "keyring/keyring.h"
+#include "support/status_numbers.h"
 
 namespace kcertadm::test {
 
