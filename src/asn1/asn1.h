@@ -21,6 +21,7 @@
 #include <initializer_list>
 #include <type_traits>
 
+#include "asn1/der_reader.h"
 #include "kcertadm.h"
 
 namespace kcertadm {
@@ -56,11 +57,19 @@ inline constexpr std::uint32_t ASN1_OPTIONAL = 0x200;
 inline constexpr std::uint32_t ASN1_ANY = 0x100;
 
 // Indefinite-length elements nested deeper than this are malformed.
-inline constexpr int kAsn1MaxIndefiniteDepth = 64;
+inline constexpr int kAsn1MaxIndefiniteDepth = der::kMaxIndefiniteDepth;
 
 // An item over n bytes at p for reading. A size that does not fit the
 // signed 32-bit length gives an item through which nothing can be read.
 Asn1Item Asn1View(const void* p, std::size_t n) noexcept;
+
+// The bytes of an item as a reader view (empty for an empty or invalid
+// item), and an item over a view.
+inline der::View Asn1Bytes(const Asn1Item& item) noexcept {
+  if (item.data == nullptr || item.length <= 0) return der::View();
+  return der::View(item.data, static_cast<std::size_t>(item.length));
+}
+inline Asn1Item Asn1ItemOver(der::View view) noexcept { return Asn1View(view.data(), view.size()); }
 
 // ---- Reader ---------------------------------------------------------------
 // All results are signed; -1 means malformed input.

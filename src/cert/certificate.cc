@@ -7,14 +7,13 @@
 #include <limits>
 
 #include "asn1/asn1.h"
+#include "asn1/oids.h"
 #include "cert/cert_signature.h"
+#include "cert/signed_structure.h"
 #include "host/messages.h"
 
 namespace kcertadm {
 namespace {
-
-constexpr std::uint8_t kSignedDataOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
-constexpr std::uint8_t kCertSequenceOid[] = {0x60, 0x86, 0x48, 0x01, 0x86, 0xF8, 0x42, 0x02, 0x05};
 
 constexpr std::uint32_t kOptional = ASN1_OPTIONAL;
 
@@ -46,7 +45,7 @@ int FindCertificateList(const Asn1Item& der, Asn1Item* list) {
   if (Asn1DecodeTemplate(contentInfo, 2, content, 1) != 0 || contentType.data == nullptr) {
     return 0;  // not a ContentInfo: a bare certificate
   }
-  if (StartsWith(contentType, kSignedDataOid)) {
+  if (StartsWith(contentType, oid::bytes::kPkcs7SignedData)) {
     Asn1Item signedData = explicitContent;
     if (Asn1PeekTag(kAsn1Sequence, &signedData, 1) != 1) return -1;
     Asn1Item version{}, digestAlgorithms{}, innerContent{}, certificates{}, crls{}, signerInfos{};
@@ -58,7 +57,7 @@ int FindCertificateList(const Asn1Item& der, Asn1Item* list) {
     *list = certificates;
     return 1;
   }
-  if (StartsWith(contentType, kCertSequenceOid)) {
+  if (StartsWith(contentType, oid::bytes::kNetscapeCertSequence)) {
     Asn1Item sequence = explicitContent;
     if (Asn1PeekTag(kAsn1Sequence, &sequence, 1) != 1 || sequence.length < 1) return -1;
     *list = sequence;
@@ -133,11 +132,12 @@ int SplitSigned(const Asn1Item& der, CertFields* fields) {
   const std::int32_t total = Asn1TotalSize(der);
   if (total <= 0) return -1;
   fields->whole = Asn1Item{der.data, total};
-  const Asn1TemplateEntry signedParts[] = {{kAsn1Sequence, &fields->toBeSigned},
-                                           {kAsn1Sequence, &fields->signatureAlgorithm},
-                                           {kAsn1BitString, &fields->signatureValue}};
-  if (Asn1DecodeTemplate(signedParts, 3, fields->whole, 0) != 0) return -1;
-  return Asn1UnwrapBitString(&fields->signatureValue) == 0 ? 0 : -1;
+  const auto parts = DecodeSigned(Asn1Bytes(fields->whole), der::kFollowIndefinite);
+  if (!parts) return -1;
+  fields->toBeSigned = Asn1ItemOver(parts->toBeSigned);
+  fields->signatureAlgorithm = Asn1ItemOver(parts->signatureAlgorithm);
+  fields->signatureValue = Asn1ItemOver(parts->signature);
+  return 0;
 }
 
 int ParseTbs(CertFields* fields, std::uint32_t* error) {
