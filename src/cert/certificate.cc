@@ -140,34 +140,39 @@ int SplitSigned(const Asn1Item& der, CertFields* fields) {
   return 0;
 }
 
-int ParseTbs(CertFields* fields, std::uint32_t* error) {
+namespace {
+
+// The codec's reading of the toBeSigned fields into the record; extensions
+// becomes the content of [3]. False when the TBS does not decode.
+bool DecodeTbsInto(CertFields* fields) {
+  if (fields->toBeSigned.length < 2) return false;
+  const auto parts = DecodeTbs(Asn1Bytes(fields->toBeSigned), der::kFollowIndefinite);
+  if (!parts) return false;
+  if (parts->version) fields->version = Asn1ItemOver(parts->version->whole);
+  fields->serialNumber = Asn1ItemOver(parts->serialNumber.whole);
+  fields->signatureAlgorithm = Asn1ItemOver(parts->signature.whole);
+  fields->issuer = Asn1ItemOver(parts->issuer.whole);
+  fields->validity = Asn1ItemOver(parts->validity.whole);
+  fields->subject = Asn1ItemOver(parts->subject.whole);
+  fields->subjectPublicKeyInfo = Asn1ItemOver(parts->subjectPublicKeyInfo.whole);
   Asn1Item issuerUniqueId{};
   Asn1Item subjectUniqueId{};
-  const Asn1TemplateEntry tbs[] = {
-      {kAsn1Context0 | kOptional, &fields->version},
-      {kAsn1Integer, &fields->serialNumber},
-      {kAsn1Sequence, &fields->signatureAlgorithm},
-      {kAsn1Sequence, &fields->issuer},
-      {kAsn1Sequence, &fields->validity},
-      {kAsn1Sequence, &fields->subject},
-      {kAsn1Sequence, &fields->subjectPublicKeyInfo},
+  const Asn1TemplateEntry rest[] = {
       // The unique identifiers are IMPLICIT BIT STRINGs: primitive [1], [2].
       {(kAsn1ContextSpecific | 1) | kOptional, &issuerUniqueId},
       {(kAsn1ContextSpecific | 2) | kOptional, &subjectUniqueId},
       {kAsn1Context3 | kOptional, &fields->extensions},
   };
-  if (fields->toBeSigned.length < 2 ||
-      Asn1DecodeTemplate(tbs, sizeof tbs / sizeof tbs[0], fields->toBeSigned, 0) != 0) {
+  return Asn1DecodeTemplate(rest, sizeof rest / sizeof rest[0], Asn1ItemOver(parts->rest), 1) == 0;
+}
+
+}  // namespace
+
+int ParseTbs(CertFields* fields, std::uint32_t* error) {
+  if (!DecodeTbsInto(fields) ||
+      (fields->extensions.length > 0 && Asn1PeekTag(kAsn1Sequence, &fields->extensions, 1) != 1)) {
     FailWith(error, kMsgBadCertificate);
     return -1;
-  }
-  if (fields->extensions.length > 0) {
-    if (Asn1Enter(&fields->extensions) < 0 ||
-        (fields->extensions.length > 0 &&
-         Asn1PeekTag(kAsn1Sequence, &fields->extensions, 1) != 1)) {
-      FailWith(error, kMsgBadCertificate);
-      return -1;
-    }
   }
   return 0;
 }

@@ -27,6 +27,31 @@ std::optional<SignedParts> DecodeSigned(der::View in, der::LengthRule rule) noex
   return SignedParts{outer->whole, tbs->whole, algorithm->whole, *signature};
 }
 
+std::optional<TbsParts> DecodeTbs(der::View tbs, der::LengthRule rule) noexcept {
+  constexpr std::uint8_t kVersionTag = 0xA0;
+  constexpr std::uint8_t kPrivateVersionTag = 0xE0;
+  auto outer = der::Peek(tbs, rule);
+  if (!outer || (outer->tag & kConstructed) == 0) return std::nullopt;
+  der::View body = outer->content;
+  TbsParts parts;
+  if (!body.empty() && (body[0] == kVersionTag || body[0] == kPrivateVersionTag)) {
+    parts.version = der::Next(body, rule);
+    if (!parts.version) return std::nullopt;
+  }
+  der::Element* const fields[] = {&parts.serialNumber, &parts.signature,
+                                  &parts.issuer,       &parts.validity,
+                                  &parts.subject,      &parts.subjectPublicKeyInfo};
+  std::uint8_t tag = der::kInteger;
+  for (der::Element* field : fields) {
+    auto element = der::Expect(body, tag, rule);
+    if (!element) return std::nullopt;
+    *field = *element;
+    tag = der::kSequence;
+  }
+  parts.rest = body;
+  return parts;
+}
+
 std::optional<RsaSpkiParts> DecodeRsaSpki(der::View spki, der::LengthRule rule) noexcept {
   auto outer = der::Peek(spki, rule);
   if (!outer || outer->tag != der::kSequence) return std::nullopt;

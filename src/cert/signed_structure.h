@@ -21,6 +21,22 @@ struct SignedParts {
 };
 std::optional<SignedParts> DecodeSigned(der::View in, der::LengthRule rule) noexcept;
 
+// The fields of a certificate's toBeSigned, under any constructed outer tag:
+// [0] version (optional; a private-class 0xE0 element counts as one too),
+// INTEGER serialNumber, then five SEQUENCEs, and the bytes that follow them
+// (unique identifiers, extensions) for the caller to read.
+struct TbsParts {
+  std::optional<der::Element> version;
+  der::Element serialNumber;
+  der::Element signature;
+  der::Element issuer;
+  der::Element validity;
+  der::Element subject;
+  der::Element subjectPublicKeyInfo;
+  der::View rest;
+};
+std::optional<TbsParts> DecodeTbs(der::View tbs, der::LengthRule rule) noexcept;
+
 // SEQUENCE { algorithm SEQUENCE, BIT STRING { SEQUENCE { INTEGER modulus,
 // INTEGER exponent } } }: the numbers as encoded (non-empty INTEGER
 // contents). The algorithm is handed out, not checked; what follows each

@@ -32,28 +32,25 @@ int CertificateParts(ByteView certificate, Bytes* tbsCertificate, Bytes* signatu
 }
 
 int TbsCertificateFields(ByteView tbsCertificate, const std::array<Bytes*, kTbsFieldCount>& out) {
-  der::View in = tbsCertificate;
-  auto outer = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
-  if (!outer) return kCertPartBadEncoding;
-  der::View body = outer->content;
+  // The key ring reads a SEQUENCE whose version is a [0] holding an INTEGER.
+  if (tbsCertificate.empty() || tbsCertificate[0] != der::kSequence) return kCertPartBadEncoding;
+  const auto parts = DecodeTbs(tbsCertificate, der::kIndefiniteAsEmpty);
+  if (!parts) return kCertPartBadEncoding;
   std::array<std::optional<der::View>, kTbsFieldCount> found;
-
-  if (auto version = der::Peek(body, der::kIndefiniteAsEmpty);
-      version && version->tag == der::kContext0) {
-    der::Next(body, der::kIndefiniteAsEmpty);
-    der::View inner = version->content;
+  if (parts->version) {
+    if (parts->version->tag != der::kContext0) return kCertPartBadEncoding;
+    der::View inner = parts->version->content;
     auto integer = der::Expect(inner, der::kInteger, der::kIndefiniteAsEmpty);
     if (!integer) return kCertPartBadEncoding;
     found[kTbsVersion] = integer->content;
   }
-  auto serial = der::Expect(body, der::kInteger, der::kIndefiniteAsEmpty);
-  if (!serial) return kCertPartBadEncoding;
-  found[kTbsSerialNumber] = serial->content;
-  for (int field = kTbsSignature; field <= kTbsSubjectPublicKeyInfo; ++field) {
-    auto element = der::Expect(body, der::kSequence, der::kIndefiniteAsEmpty);
-    if (!element) return kCertPartBadEncoding;
-    found[field] = element->whole;
-  }
+  found[kTbsSerialNumber] = parts->serialNumber.content;
+  found[kTbsSignature] = parts->signature.whole;
+  found[kTbsIssuer] = parts->issuer.whole;
+  found[kTbsValidity] = parts->validity.whole;
+  found[kTbsSubject] = parts->subject.whole;
+  found[kTbsSubjectPublicKeyInfo] = parts->subjectPublicKeyInfo.whole;
+  der::View body = parts->rest;
   for (int field = kTbsTrailing1; field <= kTbsTrailing3 && !body.empty(); ++field) {
     auto element = der::Next(body, der::kIndefiniteAsEmpty);
     if (!element) return kCertPartBadEncoding;
