@@ -223,6 +223,10 @@ std::int32_t DerPrimitive(Asn1Item* out, std::uint32_t tag, const void* bytes,
 // around one child, [0] EXPLICIT tagging).
 std::int32_t DerWrap(Asn1Item* out, std::uint32_t tag, const Asn1Item& item) noexcept;
 
+// A copy of an element already encoded (by the appending builder), in a
+// block of its own.
+std::int32_t DerCopy(Asn1Item* out, der::View element) noexcept;
+
 // INTEGER in the shortest two's-complement form of an unsigned value.
 std::int32_t DerInteger(Asn1Item* out, std::uint32_t value) noexcept;
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "asn1/asn1.h"
+#include "asn1/der_append.h"
 #include "asn1/oids.h"
 #include "cert/cert_extension_build.h"
 #include "cert/certificate.h"
@@ -52,24 +53,17 @@ int SignatureSelector(std::int32_t algorithm) {
   return algorithm >= kAlgMd5WithRsa && algorithm <= kAlgSha512WithRsa ? algorithm : kSignatureMd2;
 }
 
-// INTEGER of a non-negative big-endian number (leading zeros already
-// dropped by the toolkit): one 0x00 octet in front of a high bit.
+// INTEGER of a non-negative big-endian number.
 int DerUnsigned(Asn1Item* out, const ByteItem& number) {
-  std::vector<std::uint8_t> content;
-  if (number.length == 0 || (number.data[0] & 0x80) != 0) content.push_back(0);
-  content.insert(content.end(), number.data, number.data + number.length);
-  return DerPrimitive(out, kAsn1Integer, content.data(), static_cast<std::int32_t>(content.size()));
+  std::vector<std::uint8_t> encoded;
+  der::AppendUnsignedInteger(encoded,
+                             der::View(number.data, number.data == nullptr ? 0 : number.length));
+  return DerCopy(out, encoded);
 }
 
 // A copy of one element that the builder may free like its own.
 int CopyElement(Asn1Item* out, const Asn1Item& element) {
-  *out = Asn1Item{};
-  if (element.length <= 0) return -1;
-  out->data = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(element.length)));
-  if (out->data == nullptr) return -1;
-  std::copy(element.data, element.data + element.length, out->data);
-  out->length = element.length;
-  return 0;
+  return DerCopy(out, Asn1Bytes(element));
 }
 
 }  // namespace
@@ -78,15 +72,9 @@ int BuildAlgorithmId(Asn1Item* out, std::int32_t algorithm) {
   std::uint8_t oid[sizeof oid::bytes::kPkcs1 + 1];
   std::copy(std::begin(oid::bytes::kPkcs1), std::end(oid::bytes::kPkcs1), oid);
   oid[sizeof oid::bytes::kPkcs1] = LastOidOctet(algorithm);
-  DerTemporaries t;
-  Asn1Item* oidElement = t.New();
-  Asn1Item* null = t.New();
-  if (DerPrimitive(oidElement, kAsn1ObjectId, oid, sizeof oid) != 0 ||
-      DerPrimitive(null, kAsn1Null, oid, 0) != 0) {
-    *out = Asn1Item{};
-    return -1;
-  }
-  return DerConstructed(out, kSequence, oidElement, null);
+  std::vector<std::uint8_t> encoded;
+  der::AppendAlgorithmIdentifier(encoded, oid);
+  return DerCopy(out, encoded);
 }
 
 int BuildPublicKeyInfo(Asn1Item* out, KeyObject* key) {
