@@ -28,12 +28,12 @@
 #include <string>
 #include <vector>
 
+#include "asn1/der_reader.h"
 #include "commands/report.h"
 #include "crypto/random/random_shared.h"
 #include "crypto/toolkit/toolkit.h"
 #include "crypto/toolkit/toolkit_scope.h"
 #include "kcertadm.h"
-#include "keyring/der_view.h"
 #include "keyring/keyring.h"
 #include "keyring_bench_certs.h"
 
@@ -339,7 +339,7 @@ int MakeRing(const char* out, const char* password, const char* bundlePath, cons
   Bytes taken;
   std::size_t count = 0, refused = 0;
   for (; !rest.empty(); ++count) {
-    auto element = der::Next(rest);
+    auto element = der::Next(rest, der::kIndefiniteAsEmpty);
     if (!element) {
       std::fprintf(stderr, "%s: certificate %zu does not decode\n", bundlePath, count);
       return 1;

@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "keyring/der_view.h"
+#include "asn1/der_append.h"
 #include "keyring/keyring_entry.h"
 
 namespace kcertadm::bench {

@@ -140,6 +140,13 @@ for f in "$here"/../tests/data/cert/*.der; do
   make_ring "cert_$(basename "$f" .der)" 01 - "entry 0 6300 - - - - $(hex "$f") -\n"
 done
 
+# The differential target gets certificates, requests and keys: each
+# structure that more than one decoder reads.
+differential="$here/corpus/der_differential_fuzz"
+mkdir -p "$differential"
+cp "$certs"/* "$differential/"
+for f in "$keys"/*; do cp "$f" "$differential/key_$(basename "$f")"; done
+
 # Parameter strings: the first byte chooses the command.
 params="$here/corpus/params_fuzz"
 mkdir -p "$params"

@@ -21,6 +21,7 @@
 #include <initializer_list>
 #include <type_traits>
 
+#include "asn1/der_reader.h"
 #include "kcertadm.h"
 
 namespace kcertadm {
@@ -56,11 +57,19 @@ inline constexpr std::uint32_t ASN1_OPTIONAL = 0x200;
 inline constexpr std::uint32_t ASN1_ANY = 0x100;
 
 // Indefinite-length elements nested deeper than this are malformed.
-inline constexpr int kAsn1MaxIndefiniteDepth = 64;
+inline constexpr int kAsn1MaxIndefiniteDepth = der::kMaxIndefiniteDepth;
 
 // An item over n bytes at p for reading. A size that does not fit the
 // signed 32-bit length gives an item through which nothing can be read.
 Asn1Item Asn1View(const void* p, std::size_t n) noexcept;
+
+// The bytes of an item as a reader view (empty for an empty or invalid
+// item), and an item over a view.
+inline der::View Asn1Bytes(const Asn1Item& item) noexcept {
+  if (item.data == nullptr || item.length <= 0) return der::View();
+  return der::View(item.data, static_cast<std::size_t>(item.length));
+}
+inline Asn1Item Asn1ItemOver(der::View view) noexcept { return Asn1View(view.data(), view.size()); }
 
 // ---- Reader ---------------------------------------------------------------
 // All results are signed; -1 means malformed input.
@@ -213,6 +222,10 @@ std::int32_t DerPrimitive(Asn1Item* out, std::uint32_t tag, const void* bytes,
 // As DerPrimitive with the item's bytes as content (OID from raw octets, SET
 // around one child, [0] EXPLICIT tagging).
 std::int32_t DerWrap(Asn1Item* out, std::uint32_t tag, const Asn1Item& item) noexcept;
+
+// A copy of an element already encoded (by the appending builder), in a
+// block of its own.
+std::int32_t DerCopy(Asn1Item* out, der::View element) noexcept;
 
 // INTEGER in the shortest two's-complement form of an unsigned value.
 std::int32_t DerInteger(Asn1Item* out, std::uint32_t value) noexcept;

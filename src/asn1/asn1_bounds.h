@@ -14,8 +14,7 @@ struct Header {
 };
 
 // Reads the element header at p; the element must end at or before end.
-// depth counts the indefinite-length elements around p.
-bool ReadHeaderAt(const std::uint8_t* p, const std::uint8_t* end, int depth, Header* out) noexcept;
+bool ReadHeaderAt(const std::uint8_t* p, const std::uint8_t* end, Header* out) noexcept;
 
 // The same for the element at item.data, bounded by item.length.
 bool ReadItemHeader(const Asn1Item& item, Header* out) noexcept;

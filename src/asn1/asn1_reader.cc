@@ -4,6 +4,7 @@
 
 #include "asn1/asn1.h"
 #include "asn1/asn1_bounds.h"
+#include "asn1/der_reader.h"
 
 namespace kcertadm {
 
@@ -15,70 +16,22 @@ Asn1Item Asn1View(const void* p, std::size_t n) noexcept {
 
 namespace asn1_internal {
 
-namespace {
-
-// Reads the 1 to 4 octets of a long-form length; -1 when they pass the end
-// or the value does not fit a signed 32-bit length.
-std::int64_t ReadLongLength(const std::uint8_t* p, std::size_t count) noexcept {
-  std::uint32_t value = 0;
-  for (std::size_t i = 0; i < count; ++i) value = (value << 8) | p[i];
-  if (value > static_cast<std::uint32_t>(INT32_MAX)) return -1;
-  return value;
-}
-
-// Content of an indefinite-length element at p (its length octet is 0x80):
-// the nested elements up to and including the end-of-contents element.
-// Returns the number of bytes from p + 2 to the end of the end-of-contents
-// element, or -1.
-std::int64_t ScanIndefinite(const std::uint8_t* p, const std::uint8_t* end, int depth) noexcept {
-  if (depth >= kAsn1MaxIndefiniteDepth) return -1;
-  const std::uint8_t* q = p + 2;
-  for (;;) {
-    Header child;
-    if (!ReadHeaderAt(q, end, depth + 1, &child)) return -1;
-    const bool endOfContents = q[0] == 0x00 && child.contentLength == 0;
-    q += child.totalSize;
-    if (endOfContents) return q - (p + 2);
-  }
-}
-
-}  // namespace
-
-bool ReadHeaderAt(const std::uint8_t* p, const std::uint8_t* end, int depth, Header* out) noexcept {
-  if (p == nullptr || end < p || end - p < 2) return false;
-  const std::size_t available = static_cast<std::size_t>(end - p);
-  const std::uint8_t first = p[1];
-  std::int64_t headerSize;
-  std::int64_t contentLength;
-  if (first < 0x80) {
-    headerSize = 2;
-    contentLength = first;
-  } else if (first == 0x80) {
-    const std::int64_t sum = ScanIndefinite(p, end, depth);
-    if (sum < 2) return false;
-    out->headerSize = 2;
-    out->contentLength = static_cast<std::int32_t>(sum - 2);
-    out->totalSize = static_cast<std::int32_t>(sum + 2);
-    return true;
-  } else if (first <= 0x84) {
-    const std::size_t count = first - 0x80u;
-    if (available < 2 + count) return false;
-    headerSize = 2 + static_cast<std::int64_t>(count);
-    contentLength = ReadLongLength(p + 2, count);
-    if (contentLength < 0) return false;
-  } else {
-    return false;
-  }
-  if (headerSize + contentLength > static_cast<std::int64_t>(available)) return false;
-  out->headerSize = static_cast<std::int32_t>(headerSize);
-  out->contentLength = static_cast<std::int32_t>(contentLength);
-  out->totalSize = static_cast<std::int32_t>(headerSize + contentLength);
+// The codec follows indefinite lengths to their end-of-contents octets.
+bool ReadHeaderAt(const std::uint8_t* p, const std::uint8_t* end, Header* out) noexcept {
+  if (p == nullptr || end < p) return false;
+  const auto element =
+      der::Peek(der::View(p, static_cast<std::size_t>(end - p)), der::kFollowIndefinite);
+  if (!element) return false;
+  // Every size is bounded by the item or cursor that gave end, so it fits.
+  out->headerSize = static_cast<std::int32_t>(element->content.data() - p);
+  out->contentLength = static_cast<std::int32_t>(element->content.size());
+  out->totalSize = static_cast<std::int32_t>(element->whole.size());
   return true;
 }
 
 bool ReadItemHeader(const Asn1Item& item, Header* out) noexcept {
   if (item.data == nullptr || item.length < 2) return false;
-  return ReadHeaderAt(item.data, item.data + item.length, 0, out);
+  return ReadHeaderAt(item.data, item.data + item.length, out);
 }
 
 }  // namespace asn1_internal
@@ -161,7 +114,7 @@ std::int32_t Asn1NextChild(Asn1Cursor* cursor) noexcept {
   if (cursor->end != nullptr) {
     child = cursor->end - cursor->remaining;
   }
-  if (child == nullptr || !asn1_internal::ReadHeaderAt(child, cursor->end, 0, &header)) {
+  if (child == nullptr || !asn1_internal::ReadHeaderAt(child, cursor->end, &header)) {
     cursor->remaining = 0;
     cursor->length = 0;
     return -1;

@@ -2,8 +2,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <vector>
 
 #include "asn1/asn1.h"
+#include "asn1/der_append.h"
 #include "base/secure_memory.h"
 
 namespace kcertadm {
@@ -105,18 +108,27 @@ std::int32_t DerWrap(Asn1Item* out, std::uint32_t tag, const Asn1Item& item) noe
   return DerPrimitive(out, tag, item.data, item.length);
 }
 
+std::int32_t DerCopy(Asn1Item* out, der::View element) noexcept {
+  if (out == nullptr || element.empty() || element.size() > static_cast<std::size_t>(INT32_MAX))
+    return Fail(out);
+  auto* block = static_cast<std::uint8_t*>(std::malloc(element.size()));
+  if (block == nullptr) return Fail(out);
+  std::memcpy(block, element.data(), element.size());
+  *out = Asn1Item{block, static_cast<std::int32_t>(element.size())};
+  return 0;
+}
+
 std::int32_t DerInteger(Asn1Item* out, std::uint32_t value) noexcept {
-  std::uint8_t octets[5];
-  std::int32_t count = 0;
-  bool started = false;
-  for (int shift = 24; shift >= 0; shift -= 8) {
-    const auto octet = static_cast<std::uint8_t>(value >> shift);
-    if (!started && octet == 0 && shift > 0) continue;
-    if (!started && (octet & 0x80) != 0) octets[count++] = 0x00;  // keep it positive
-    started = true;
-    octets[count++] = octet;
+  const std::uint8_t number[4] = {
+      static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+      static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+  try {
+    std::vector<std::uint8_t> encoded;
+    der::AppendUnsignedInteger(encoded, number);
+    return DerCopy(out, encoded);
+  } catch (const std::exception&) {
+    return Fail(out);
   }
-  return DerPrimitive(out, kAsn1Integer, octets, count);
 }
 
 std::int32_t DerBitString(Asn1Item* out, const void* bytes, std::int32_t count) noexcept {

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "asn1/asn1.h"
+#include "asn1/der_append.h"
+#include "asn1/oids.h"
 #include "cert/cert_extension_build.h"
 #include "cert/certificate.h"
 #include "cert/der_temporaries.h"
@@ -20,9 +22,6 @@ namespace kcertadm {
 namespace {
 
 // 1.2.840.113549.1.1, the arc of rsaEncryption and the RSA signatures.
-constexpr std::uint8_t kPkcs1Oid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01};
-constexpr std::uint8_t kSignedDataOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
-constexpr std::uint8_t kDataOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x01};
 constexpr std::uint32_t kSequence = 0x10;   // DerConstructed tag number
 constexpr std::uint32_t kExplicit0 = 0x80;  // [0] constructed
 
@@ -54,41 +53,28 @@ int SignatureSelector(std::int32_t algorithm) {
   return algorithm >= kAlgMd5WithRsa && algorithm <= kAlgSha512WithRsa ? algorithm : kSignatureMd2;
 }
 
-// INTEGER of a non-negative big-endian number (leading zeros already
-// dropped by the toolkit): one 0x00 octet in front of a high bit.
+// INTEGER of a non-negative big-endian number.
 int DerUnsigned(Asn1Item* out, const ByteItem& number) {
-  std::vector<std::uint8_t> content;
-  if (number.length == 0 || (number.data[0] & 0x80) != 0) content.push_back(0);
-  content.insert(content.end(), number.data, number.data + number.length);
-  return DerPrimitive(out, kAsn1Integer, content.data(), static_cast<std::int32_t>(content.size()));
+  std::vector<std::uint8_t> encoded;
+  der::AppendUnsignedInteger(encoded,
+                             der::View(number.data, number.data == nullptr ? 0 : number.length));
+  return DerCopy(out, encoded);
 }
 
 // A copy of one element that the builder may free like its own.
 int CopyElement(Asn1Item* out, const Asn1Item& element) {
-  *out = Asn1Item{};
-  if (element.length <= 0) return -1;
-  out->data = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(element.length)));
-  if (out->data == nullptr) return -1;
-  std::copy(element.data, element.data + element.length, out->data);
-  out->length = element.length;
-  return 0;
+  return DerCopy(out, Asn1Bytes(element));
 }
 
 }  // namespace
 
 int BuildAlgorithmId(Asn1Item* out, std::int32_t algorithm) {
-  std::uint8_t oid[sizeof kPkcs1Oid + 1];
-  std::copy(std::begin(kPkcs1Oid), std::end(kPkcs1Oid), oid);
-  oid[sizeof kPkcs1Oid] = LastOidOctet(algorithm);
-  DerTemporaries t;
-  Asn1Item* oidElement = t.New();
-  Asn1Item* null = t.New();
-  if (DerPrimitive(oidElement, kAsn1ObjectId, oid, sizeof oid) != 0 ||
-      DerPrimitive(null, kAsn1Null, oid, 0) != 0) {
-    *out = Asn1Item{};
-    return -1;
-  }
-  return DerConstructed(out, kSequence, oidElement, null);
+  std::uint8_t oid[sizeof oid::bytes::kPkcs1 + 1];
+  std::copy(std::begin(oid::bytes::kPkcs1), std::end(oid::bytes::kPkcs1), oid);
+  oid[sizeof oid::bytes::kPkcs1] = LastOidOctet(algorithm);
+  std::vector<std::uint8_t> encoded;
+  der::AppendAlgorithmIdentifier(encoded, oid);
+  return DerCopy(out, encoded);
 }
 
 int BuildPublicKeyInfo(Asn1Item* out, KeyObject* key) {
@@ -302,14 +288,16 @@ int PackagePkcs7(CertData* cert) {
   Asn1Item* signedDataOid = t.New();
   Asn1Item package{};
   if (DerInteger(version, 1) != 0 || DerEmpty(digestAlgorithms, kAsn1Set) != 0 ||
-      DerPrimitive(dataOid, kAsn1ObjectId, kDataOid, sizeof kDataOid) != 0 ||
+      DerPrimitive(dataOid, kAsn1ObjectId, oid::bytes::kPkcs7Data, sizeof oid::bytes::kPkcs7Data) !=
+          0 ||
       DerConstructed(contentInfo, kSequence, dataOid) != 0 ||
       DerWrap(certificates, kAsn1Context0, cert->der) != 0 ||
       DerEmpty(signerInfos, kAsn1Set) != 0 ||
       DerConstructed(signedData, kSequence, version, digestAlgorithms, contentInfo, certificates,
                      signerInfos) != 0 ||
       DerConstructed(explicitContent, kExplicit0, signedData) != 0 ||
-      DerPrimitive(signedDataOid, kAsn1ObjectId, kSignedDataOid, sizeof kSignedDataOid) != 0 ||
+      DerPrimitive(signedDataOid, kAsn1ObjectId, oid::bytes::kPkcs7SignedData,
+                   sizeof oid::bytes::kPkcs7SignedData) != 0 ||
       DerConstructed(&package, kSequence, signedDataOid, explicitContent) != 0) {
     return -1;
   }

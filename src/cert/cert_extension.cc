@@ -2,19 +2,20 @@
 
 #include <cstring>
 
+#include "asn1/oids.h"
+
 namespace kcertadm {
 namespace {
 
 struct Family {
   std::int32_t id;
-  std::uint8_t prefix[8];
-  std::int32_t length;
+  der::View prefix;
 };
 
 constexpr Family kFamilies[] = {
-    {kExtensionStandard, {0x55, 0x1D}, 2},
-    {kExtensionPrivate, {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x01}, 7},
-    {kExtensionNetscape, {0x60, 0x86, 0x48, 0x01, 0x86, 0xF8, 0x42, 0x01}, 8},
+    {kExtensionStandard, oid::bytes::kX509Extension},
+    {kExtensionPrivate, oid::bytes::kPkixExtension},
+    {kExtensionNetscape, oid::bytes::kNetscapeExtension},
 };
 
 }  // namespace
@@ -29,9 +30,11 @@ int OpenExtension(const Asn1Item& extension, ExtensionRef* ref) {
   view.length -= oidLength;
 
   for (const Family& family : kFamilies) {
-    if (oid.length > family.length && std::memcmp(oid.data, family.prefix, family.length) == 0) {
+    const auto length = static_cast<std::int32_t>(family.prefix.size());
+    if (oid.length > length &&
+        std::memcmp(oid.data, family.prefix.data(), family.prefix.size()) == 0) {
       ref->family = family.id;
-      ref->number = oid.data[family.length];
+      ref->number = oid.data[length];
       break;
     }
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "asn1/asn1.h"
+#include "asn1/oids.h"
 #include "cert/der_temporaries.h"
 #include "crypto/digest/sha1.h"
 
@@ -13,15 +14,6 @@ constexpr std::uint32_t kSequence = 0x10;  // DerConstructed tag numbers
 constexpr std::uint32_t kSet = 0x11;
 constexpr std::uint32_t kContext0 = 0x80;
 constexpr std::uint32_t kContext3 = 0x83;
-
-constexpr std::uint8_t kBasicConstraintsOid[] = {0x55, 0x1D, 0x13};
-constexpr std::uint8_t kKeyUsageOid[] = {0x55, 0x1D, 0x0F};
-constexpr std::uint8_t kExtendedKeyUsageOid[] = {0x55, 0x1D, 0x25};
-constexpr std::uint8_t kSubjectKeyIdOid[] = {0x55, 0x1D, 0x0E};
-constexpr std::uint8_t kAuthorityKeyIdOid[] = {0x55, 0x1D, 0x23};
-constexpr std::uint8_t kSubjectAltNameOid[] = {0x55, 0x1D, 0x11};
-constexpr std::uint8_t kExtensionRequestOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
-                                                 0x0D, 0x01, 0x09, 0x0E};
 
 // The extension values of the two roles, as whole elements.
 constexpr std::uint8_t kCaTrue[] = {0x30, 0x03, 0x01, 0x01, 0xFF};
@@ -64,8 +56,8 @@ int BuildKeyIdentifiers(Asn1Item* subjectId, Asn1Item* authorityId, const Asn1It
                                                    kKeyIdentifierSize};
   if (KeyIdentifierOf(spki, ownId + 2) != 0 || KeyIdentifierOf(issuerSpki, issuerId + 4) != 0)
     return -1;
-  if (BuildExtension(subjectId, kSubjectKeyIdOid, false, ownId) != 0) return -1;
-  return BuildExtension(authorityId, kAuthorityKeyIdOid, false, issuerId);
+  if (BuildExtension(subjectId, oid::bytes::kSubjectKeyId, false, ownId) != 0) return -1;
+  return BuildExtension(authorityId, oid::bytes::kAuthorityKeyId, false, issuerId);
 }
 
 }  // namespace
@@ -95,12 +87,12 @@ int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject, c
   Asn1Item* altName = t.New();
   Asn1Item* list = t.New();
   *out = Asn1Item{};
-  if (BuildExtension(constraints, kBasicConstraintsOid, true,
+  if (BuildExtension(constraints, oid::bytes::kBasicConstraints, true,
                      authority ? Octets(kCaTrue) : Octets(kCaFalse)) != 0 ||
-      BuildExtension(usage, kKeyUsageOid, true,
+      BuildExtension(usage, oid::bytes::kKeyUsage, true,
                      authority ? Octets(kAuthorityKeyUsage) : Octets(kEndEntityKeyUsage)) != 0 ||
-      (!authority &&
-       BuildExtension(extendedUsage, kExtendedKeyUsageOid, false, kServerAndClientAuth) != 0) ||
+      (!authority && BuildExtension(extendedUsage, oid::bytes::kExtendedKeyUsage, false,
+                                    kServerAndClientAuth) != 0) ||
       BuildKeyIdentifiers(subjectId, authorityId, spki, issuerSpki) != 0) {
     return -1;
   }
@@ -108,7 +100,7 @@ int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject, c
   // then critical (RFC 5280 section 4.2.1.6).
   const bool emptySubject = Asn1ItemEquals(subject, kEmptyName, sizeof kEmptyName) == 1;
   if (!subjectAltName.empty() &&
-      BuildExtension(altName, kSubjectAltNameOid, emptySubject, subjectAltName) != 0) {
+      BuildExtension(altName, oid::bytes::kSubjectAltName, emptySubject, subjectAltName) != 0) {
     return -1;
   }
   if (DerConstructed(list, kSequence, constraints, usage, extendedUsage, subjectId, authorityId,
@@ -127,10 +119,11 @@ int BuildRequestAttributes(Asn1Item* out, Octets subjectAltName) {
   Asn1Item* values = t.New();
   Asn1Item* type = t.New();
   Asn1Item* attribute = t.New();
-  if (BuildExtension(altName, kSubjectAltNameOid, false, subjectAltName) != 0 ||
+  if (BuildExtension(altName, oid::bytes::kSubjectAltName, false, subjectAltName) != 0 ||
       DerConstructed(extensions, kSequence, altName) != 0 ||
       DerConstructed(values, kSet, extensions) != 0 ||
-      DerPrimitive(type, kAsn1ObjectId, kExtensionRequestOid, sizeof kExtensionRequestOid) != 0 ||
+      DerPrimitive(type, kAsn1ObjectId, oid::bytes::kExtensionRequest,
+                   sizeof oid::bytes::kExtensionRequest) != 0 ||
       DerConstructed(attribute, kSequence, type, values) != 0) {
     return -1;
   }
@@ -170,7 +163,8 @@ int FindAltName(Asn1Item extensions, std::vector<std::uint8_t>* names) {
       return -1;
     }
     if (Asn1NextTagged(&extension, &value, kAsn1OctetString) != 1) return -1;
-    if (!Asn1ItemEquals(id, kSubjectAltNameOid, sizeof kSubjectAltNameOid)) continue;
+    if (!Asn1ItemEquals(id, oid::bytes::kSubjectAltName, sizeof oid::bytes::kSubjectAltName))
+      continue;
     if (!IsGeneralNames(value)) return -1;
     names->assign(value.data, value.data + value.length);
     return 0;
@@ -202,7 +196,8 @@ int RequestedSubjectAltName(const CertFields& request, std::vector<std::uint8_t>
     Asn1Item values{};
     Asn1Item extensions{};
     if (found < 0 || Asn1NextTagged(&attribute, &type, kAsn1ObjectId) != 1) return -1;
-    if (!Asn1ItemEquals(type, kExtensionRequestOid, sizeof kExtensionRequestOid)) continue;
+    if (!Asn1ItemEquals(type, oid::bytes::kExtensionRequest, sizeof oid::bytes::kExtensionRequest))
+      continue;
     if (Asn1NextTagged(&attribute, &values, kAsn1Set) != 1 ||
         Asn1NextTagged(&values, &extensions, kAsn1Sequence) != 1) {
       return -1;

@@ -1,13 +1,13 @@
 #include "cert/cert_signature.h"
 
 #include "asn1/asn1.h"
+#include "asn1/oids.h"
+#include "cert/signed_structure.h"
 #include "crypto/digest/md5.h"
 #include "crypto/rsa/signature.h"
 
 namespace kcertadm {
 namespace {
-
-constexpr std::uint8_t kRsaEncryptionOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
 
 // The older OIW form of SHA-1 with RSA, also recognised.
 constexpr std::uint8_t kOiwSha1WithRsa[] = {0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
@@ -17,31 +17,16 @@ constexpr std::uint8_t kOiwSha1WithRsa[] = {0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
 
 int ExtractRsaKey(const Asn1Item& spki, RsaPublicKeyParts* parts) {
   *parts = RsaPublicKeyParts{};
-  Asn1Item content = spki;
-  if (content.data == nullptr || Asn1PeekTag(kAsn1Sequence, &content, 1) != 1) return -1;
-  Asn1Item bitString{};
-  Asn1Item view = content;
-  std::int32_t algorithmSize = 0;
-  if (view.length < 1 || view.data[0] != kAsn1Sequence) return -1;
-  algorithmSize = Asn1TotalSize(view);
-  if (algorithmSize <= 0) return -1;
-  parts->algorithm = Asn1Item{view.data, algorithmSize};
-  view.data += algorithmSize;
-  view.length -= algorithmSize;
-  if (Asn1NextTagged(&view, &bitString, kAsn1BitString) != 1) return -1;
-
+  const auto decoded = DecodeRsaSpki(Asn1Bytes(spki), der::kFollowIndefinite);
+  if (!decoded) return -1;
+  parts->algorithm = Asn1ItemOver(decoded->algorithm);
   Asn1Item oid = parts->algorithm;
   if (Asn1Enter(&oid) < 0 || Asn1ExpectTag(kAsn1ObjectId, &oid, nullptr) < 9 ||
-      !Asn1MatchBytes(&oid, kRsaEncryptionOid, sizeof kRsaEncryptionOid)) {
+      !Asn1MatchBytes(&oid, oid::bytes::kRsaEncryption, sizeof oid::bytes::kRsaEncryption)) {
     return -1;
   }
-  if (bitString.length < 1 || bitString.data[0] != 0) return -1;
-  Asn1Item key{bitString.data + 1, bitString.length - 1};
-  if (Asn1PeekTag(kAsn1Sequence, &key, 1) != 1) return -1;
-  const Asn1TemplateEntry numbers[] = {{kAsn1Integer, &parts->modulus},
-                                       {kAsn1Integer, &parts->exponent}};
-  if (Asn1DecodeTemplate(numbers, 2, key, 1) != 0) return -1;
-  if (parts->modulus.length < 1 || parts->exponent.length < 1) return -1;
+  parts->modulus = Asn1ItemOver(decoded->modulus);
+  parts->exponent = Asn1ItemOver(decoded->exponent);
   if (parts->modulus.data[0] == 0x00) {
     ++parts->modulus.data;
     --parts->modulus.length;
@@ -58,7 +43,7 @@ bool IsForeignKeyType(const Asn1Item& spki) {
       Asn1NextTagged(&algorithm, &oid, kAsn1ObjectId) != 1) {
     return false;
   }
-  return !Asn1ItemEquals(oid, kRsaEncryptionOid, sizeof kRsaEncryptionOid);
+  return !Asn1ItemEquals(oid, oid::bytes::kRsaEncryption, sizeof oid::bytes::kRsaEncryption);
 }
 
 int SignatureDigestId(const Asn1Item& algorithmId) {

@@ -7,14 +7,13 @@
 #include <limits>
 
 #include "asn1/asn1.h"
+#include "asn1/oids.h"
 #include "cert/cert_signature.h"
+#include "cert/signed_structure.h"
 #include "host/messages.h"
 
 namespace kcertadm {
 namespace {
-
-constexpr std::uint8_t kSignedDataOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
-constexpr std::uint8_t kCertSequenceOid[] = {0x60, 0x86, 0x48, 0x01, 0x86, 0xF8, 0x42, 0x02, 0x05};
 
 constexpr std::uint32_t kOptional = ASN1_OPTIONAL;
 
@@ -46,7 +45,7 @@ int FindCertificateList(const Asn1Item& der, Asn1Item* list) {
   if (Asn1DecodeTemplate(contentInfo, 2, content, 1) != 0 || contentType.data == nullptr) {
     return 0;  // not a ContentInfo: a bare certificate
   }
-  if (StartsWith(contentType, kSignedDataOid)) {
+  if (StartsWith(contentType, oid::bytes::kPkcs7SignedData)) {
     Asn1Item signedData = explicitContent;
     if (Asn1PeekTag(kAsn1Sequence, &signedData, 1) != 1) return -1;
     Asn1Item version{}, digestAlgorithms{}, innerContent{}, certificates{}, crls{}, signerInfos{};
@@ -58,7 +57,7 @@ int FindCertificateList(const Asn1Item& der, Asn1Item* list) {
     *list = certificates;
     return 1;
   }
-  if (StartsWith(contentType, kCertSequenceOid)) {
+  if (StartsWith(contentType, oid::bytes::kNetscapeCertSequence)) {
     Asn1Item sequence = explicitContent;
     if (Asn1PeekTag(kAsn1Sequence, &sequence, 1) != 1 || sequence.length < 1) return -1;
     *list = sequence;
@@ -133,41 +132,47 @@ int SplitSigned(const Asn1Item& der, CertFields* fields) {
   const std::int32_t total = Asn1TotalSize(der);
   if (total <= 0) return -1;
   fields->whole = Asn1Item{der.data, total};
-  const Asn1TemplateEntry signedParts[] = {{kAsn1Sequence, &fields->toBeSigned},
-                                           {kAsn1Sequence, &fields->signatureAlgorithm},
-                                           {kAsn1BitString, &fields->signatureValue}};
-  if (Asn1DecodeTemplate(signedParts, 3, fields->whole, 0) != 0) return -1;
-  return Asn1UnwrapBitString(&fields->signatureValue) == 0 ? 0 : -1;
+  const auto parts = DecodeSigned(Asn1Bytes(fields->whole), der::kFollowIndefinite);
+  if (!parts) return -1;
+  fields->toBeSigned = Asn1ItemOver(parts->toBeSigned);
+  fields->signatureAlgorithm = Asn1ItemOver(parts->signatureAlgorithm);
+  fields->signatureValue = Asn1ItemOver(parts->signature);
+  return 0;
 }
 
-int ParseTbs(CertFields* fields, std::uint32_t* error) {
+namespace {
+
+// The codec's reading of the toBeSigned fields into the record; extensions
+// becomes the content of [3]. False when the TBS does not decode.
+bool DecodeTbsInto(CertFields* fields) {
+  if (fields->toBeSigned.length < 2) return false;
+  const auto parts = DecodeTbs(Asn1Bytes(fields->toBeSigned), der::kFollowIndefinite);
+  if (!parts) return false;
+  if (parts->version) fields->version = Asn1ItemOver(parts->version->whole);
+  fields->serialNumber = Asn1ItemOver(parts->serialNumber.whole);
+  fields->signatureAlgorithm = Asn1ItemOver(parts->signature.whole);
+  fields->issuer = Asn1ItemOver(parts->issuer.whole);
+  fields->validity = Asn1ItemOver(parts->validity.whole);
+  fields->subject = Asn1ItemOver(parts->subject.whole);
+  fields->subjectPublicKeyInfo = Asn1ItemOver(parts->subjectPublicKeyInfo.whole);
   Asn1Item issuerUniqueId{};
   Asn1Item subjectUniqueId{};
-  const Asn1TemplateEntry tbs[] = {
-      {kAsn1Context0 | kOptional, &fields->version},
-      {kAsn1Integer, &fields->serialNumber},
-      {kAsn1Sequence, &fields->signatureAlgorithm},
-      {kAsn1Sequence, &fields->issuer},
-      {kAsn1Sequence, &fields->validity},
-      {kAsn1Sequence, &fields->subject},
-      {kAsn1Sequence, &fields->subjectPublicKeyInfo},
+  const Asn1TemplateEntry rest[] = {
       // The unique identifiers are IMPLICIT BIT STRINGs: primitive [1], [2].
       {(kAsn1ContextSpecific | 1) | kOptional, &issuerUniqueId},
       {(kAsn1ContextSpecific | 2) | kOptional, &subjectUniqueId},
       {kAsn1Context3 | kOptional, &fields->extensions},
   };
-  if (fields->toBeSigned.length < 2 ||
-      Asn1DecodeTemplate(tbs, sizeof tbs / sizeof tbs[0], fields->toBeSigned, 0) != 0) {
+  return Asn1DecodeTemplate(rest, sizeof rest / sizeof rest[0], Asn1ItemOver(parts->rest), 1) == 0;
+}
+
+}  // namespace
+
+int ParseTbs(CertFields* fields, std::uint32_t* error) {
+  if (!DecodeTbsInto(fields) ||
+      (fields->extensions.length > 0 && Asn1PeekTag(kAsn1Sequence, &fields->extensions, 1) != 1)) {
     FailWith(error, kMsgBadCertificate);
     return -1;
-  }
-  if (fields->extensions.length > 0) {
-    if (Asn1Enter(&fields->extensions) < 0 ||
-        (fields->extensions.length > 0 &&
-         Asn1PeekTag(kAsn1Sequence, &fields->extensions, 1) != 1)) {
-      FailWith(error, kMsgBadCertificate);
-      return -1;
-    }
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "asn1/asn1.h"
+#include "asn1/oids.h"
 #include "cert/string_convert.h"
 #include "host/host_text.h"
 #include "host/messages.h"
@@ -25,10 +26,6 @@ const DnAttributeRow DnAttributeTable[DN_SLOT_COUNT] = {
 const std::uint8_t DnAttributeNumber[DN_SLOT_COUNT] = {6, 8, 7, 10, 11, 3, 0, 11, 11};
 
 namespace {
-
-constexpr std::uint8_t kX520Prefix[] = {0x55, 0x04};
-constexpr std::uint8_t kPkcs9Prefix[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09};
-constexpr std::uint8_t kEmailOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x01};
 
 bool IsNameStringTag(std::uint32_t tag) {
   return tag == kAsn1Utf8String || tag == kAsn1PrintableString || tag == kAsn1T61String ||
@@ -77,11 +74,11 @@ bool ParseAttribute(DnFields* fields, Asn1Item attribute) {
   int slot = -1;
   if (oidLength == 3) {
     // Only the X.520 attribute types (2.5.4.n) have slots.
-    if (std::memcmp(oid.data, kX520Prefix, sizeof kX520Prefix) == 0) {
+    if (std::memcmp(oid.data, oid::bytes::kX520Attribute, sizeof oid::bytes::kX520Attribute) == 0) {
       slot = X520Slot(oid.data[2], *fields);
     }
   } else {
-    if (std::memcmp(oid.data, kPkcs9Prefix, sizeof kPkcs9Prefix) != 0) return false;
+    if (std::memcmp(oid.data, oid::bytes::kPkcs9, sizeof oid::bytes::kPkcs9) != 0) return false;
     if (oid.data[8] == 1) slot = DN_EMAIL;
   }
   if (slot >= 0) {
@@ -262,8 +259,10 @@ int EncodeName(Asn1Item* out, const DnValue values[DN_SLOT_COUNT]) {
   int status = 0;
   for (int slot = 0; slot < DN_SLOT_COUNT && status == 0; ++slot) {
     if (values[slot].bytes == nullptr) continue;
-    std::uint8_t x520[] = {kX520Prefix[0], kX520Prefix[1], DnAttributeNumber[slot]};
-    status = slot == DN_EMAIL ? BuildRdn(&rdns[slot], kEmailOid, sizeof kEmailOid, values[slot])
+    std::uint8_t x520[] = {oid::bytes::kX520Attribute[0], oid::bytes::kX520Attribute[1],
+                           DnAttributeNumber[slot]};
+    status = slot == DN_EMAIL ? BuildRdn(&rdns[slot], oid::bytes::kEmailAddress,
+                                         sizeof oid::bytes::kEmailAddress, values[slot])
                               : BuildRdn(&rdns[slot], x520, sizeof x520, values[slot]);
   }
   if (status == 0) {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "asn1/asn1.h"
+#include "asn1/oids.h"
 #include "cert/dn.h"
 #include "commands/report_names.h"
 #include "host/messages.h"
@@ -13,10 +14,10 @@ namespace kcertadm {
 namespace {
 
 // 2.5.4.3 commonName
-constexpr std::uint8_t kCommonNameOid[] = {0x55, 0x04, 0x03};
 
 bool IsCommonName(const NameAttribute& attribute) {
-  return Asn1ItemEquals(attribute.oid, kCommonNameOid, sizeof kCommonNameOid) == 1;
+  return Asn1ItemEquals(attribute.oid, oid::bytes::kCommonName, sizeof oid::bytes::kCommonName) ==
+         1;
 }
 
 }  // namespace

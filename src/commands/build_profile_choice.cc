@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "asn1/asn1.h"
+#include "asn1/oids.h"
 #include "cert/digest_name.h"
 #include "cert/dn.h"
 #include "cert/subject_alt_name.h"
@@ -11,8 +12,6 @@
 
 namespace kcertadm {
 namespace {
-
-constexpr std::uint8_t kCommonNameOid[] = {0x55, 0x04, 0x03};
 
 int ReadAltName(CommandSession& session, std::string_view text, BuildProfile* profile,
                 std::uint32_t* slot) {
@@ -51,7 +50,7 @@ std::string CommonNameOf(const Asn1Item& name) {
   std::string found;
   for (const NameAttribute& attribute : ListNameAttributes(name)) {
     Asn1Item value = attribute.value;
-    if (!Asn1ItemEquals(attribute.oid, kCommonNameOid, sizeof kCommonNameOid) ||
+    if (!Asn1ItemEquals(attribute.oid, oid::bytes::kCommonName, sizeof oid::bytes::kCommonName) ||
         Asn1Enter(&value) < 0) {
       continue;
     }

@@ -155,31 +155,10 @@ int LoadSigningKeyFromKeyRing(const char* password, SigningKey* signer, std::uin
 int DecryptPrivateKeyInfo(const Asn1Item& encrypted, const char* password, Asn1Item* plain,
                           std::uint32_t* error) {
   *plain = Asn1Item{};
-  Asn1Item content = encrypted;
-  Asn1Item algorithm{};
-  Asn1Item data{};
-  const Asn1TemplateEntry outer[] = {{kAsn1Sequence, &algorithm}, {kAsn1OctetString, &data}};
-  Asn1Item oid{};
-  Asn1Item parameters{};
-  const Asn1TemplateEntry identifier[] = {{kAsn1ObjectId, &oid}, {ASN1_ANY, &parameters}};
-  Asn1Item salt{};
-  Asn1Item iterations{};
-  const Asn1TemplateEntry pbe[] = {{kAsn1OctetString, &salt}, {kAsn1Integer, &iterations}};
-  if (content.data != nullptr && Asn1PeekTag(kAsn1Sequence, &content, 1) == 1 &&
-      Asn1DecodeTemplate(outer, 2, content, 1) == 0 &&
-      Asn1DecodeTemplate(identifier, 2, algorithm, 1) == 0 &&
-      Asn1DecodeTemplate(pbe, 2, parameters, 1) == 0 && salt.length >= 8 &&
-      Asn1SmallInteger(iterations) >= 1) {
-    PbeKey key;
-    DerivePbeKey(password != nullptr ? std::string_view(password) : std::string_view(), salt.data,
-                 Asn1SmallInteger(iterations), key);
-    std::optional<SecureBytes> decrypted =
-        PbeDecrypt(key, ByteView(data.data, static_cast<std::size_t>(data.length)));
-    if (decrypted && !decrypted->empty() && (*decrypted)[0] == kAsn1Sequence &&
-        CopyToItem(*decrypted, plain)) {
-      return 0;
-    }
-  }
+  const std::optional<SecureBytes> decrypted = DecryptSealedKey(
+      ViewOf(encrypted), password != nullptr ? std::string_view(password) : std::string_view(),
+      der::kFollowIndefinite);
+  if (decrypted && CopyToItem(*decrypted, plain)) return 0;
   FailWith(error, kMsgKeyDecryptFailed);
   return -1;
 }

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "asn1/asn1.h"
+#include "asn1/oids.h"
 #include "cert/cert_signature.h"
 #include "cert/certificate.h"
 #include "cert/validity.h"
@@ -18,9 +19,6 @@ constexpr std::size_t kFingerprintSize = 16;
 
 // Attributes of a request that carry the requested extensions: PKCS #9
 // extensionRequest and its older Microsoft twin.
-constexpr std::uint8_t kExtensionRequest[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x0E};
-constexpr std::uint8_t kMsExtensionRequest[] = {0x2B, 0x06, 0x01, 0x04, 0x01,
-                                                0x82, 0x37, 0x02, 0x01, 0x0E};
 
 std::size_t Count(const Asn1Item& item) {
   return item.length > 0 ? static_cast<std::size_t>(item.length) : 0;
@@ -83,8 +81,9 @@ int WriteOneCertificate(std::FILE* file, CertFields* fields, bool verify, std::u
 }
 
 bool IsExtensionRequest(const Asn1Item& oid) {
-  return Asn1ItemEquals(oid, kExtensionRequest, sizeof kExtensionRequest) ||
-         Asn1ItemEquals(oid, kMsExtensionRequest, sizeof kMsExtensionRequest);
+  return Asn1ItemEquals(oid, oid::bytes::kExtensionRequest, sizeof oid::bytes::kExtensionRequest) ||
+         Asn1ItemEquals(oid, oid::bytes::kMsExtensionRequest,
+                        sizeof oid::bytes::kMsExtensionRequest);
 }
 
 // Attribute ::= SEQUENCE { type OID, values SET { Extensions } } for the

@@ -2,15 +2,13 @@
 
 #include <optional>
 
+#include "asn1/oids.h"
 #include "cert/string_convert.h"
 #include "commands/report_dump.h"
 #include "commands/report_format.h"
 
 namespace kcertadm {
 namespace {
-
-constexpr std::uint8_t kCpsQualifier[] = {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x02, 0x01};
-constexpr std::uint8_t kUserNoticeQualifier[] = {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x02, 0x02};
 
 constexpr std::int32_t kBasicConstraints = 19;
 constexpr std::int32_t kCertificatePolicies = 32;
@@ -131,14 +129,14 @@ bool WriteQualifier(std::FILE* file, const Asn1Cursor& qualifier) {
   Asn1Cursor part;
   if (!EnterChildren(qualifier, kAsn1Sequence, &part) || part.tag != kAsn1ObjectId) return false;
   const Asn1Cursor id = part;
-  if (IsOid(id, kCpsQualifier)) {
+  if (IsOid(id, oid::bytes::kCpsQualifier)) {
     if (Asn1NextChild(&part) <= 0) return false;
     WriteIndent(file, 1);
     std::fputs("Certification Practice Statement Pointer: ", file);
     WriteTextValue(file, part.pos, Count(Asn1CursorItem(part)), 2);
     return true;
   }
-  if (IsOid(id, kUserNoticeQualifier)) {
+  if (IsOid(id, oid::bytes::kUserNoticeQualifier)) {
     if (Asn1NextChild(&part) <= 0) return false;
     return WriteUserNotice(file, part);
   }

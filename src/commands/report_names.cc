@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "asn1/asn1.h"
+#include "asn1/oids.h"
 #include "cert/dn.h"
 #include "cert/string_convert.h"
 #include "commands/report_format.h"
@@ -18,8 +19,6 @@ constexpr std::uint32_t kUniversalString = 0x1C;
 
 // Longest text a host conversion service can hand back (a 16-bit count).
 constexpr std::size_t kConvertedMax = std::numeric_limits<std::uint16_t>::max();
-
-constexpr std::uint8_t kEmailOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x01};
 
 // Attribute numbers: X.520 types (2.5.4.n) by n, and the e-mail address.
 constexpr int kEmailAttribute = 0x100;
@@ -102,7 +101,8 @@ std::string T61Text(const std::uint8_t* bytes, std::size_t count, bool* readable
 
 int AttributeNumber(const Asn1Item& oid) {
   if (oid.data == nullptr) return kOtherAttribute;
-  if (Asn1ItemEquals(oid, kEmailOid, sizeof kEmailOid)) return kEmailAttribute;
+  if (Asn1ItemEquals(oid, oid::bytes::kEmailAddress, sizeof oid::bytes::kEmailAddress))
+    return kEmailAttribute;
   if (oid.length == 3 && oid.data[0] == 0x55 && oid.data[1] == 0x04 && oid.data[2] < 0x80) {
     return oid.data[2];
   }

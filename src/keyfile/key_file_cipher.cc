@@ -3,10 +3,11 @@
 #include <atomic>
 #include <new>
 
+#include "asn1/der_append.h"
+#include "asn1/oids.h"
 #include "crypto/random/random_shared.h"
 #include "crypto/toolkit/toolkit.h"
 #include "keyfile/key_file_crypto.h"
-#include "keyfile/key_file_oids.h"
 
 namespace kcertadm {
 namespace {
@@ -62,10 +63,10 @@ struct Algorithm {
 };
 
 std::optional<Algorithm> SplitAlgorithm(der::View whole) {
-  auto sequence = der::ExpectOnly(whole, der::kSequence);
+  auto sequence = der::ExpectOnly(whole, der::kSequence, der::kIndefiniteAsEmpty);
   if (!sequence) return std::nullopt;
   der::View in = sequence->content;
-  auto id = der::Expect(in, der::kOid);
+  auto id = der::Expect(in, der::kOid, der::kIndefiniteAsEmpty);
   if (!id) return std::nullopt;
   return Algorithm{id->content, in};
 }
@@ -89,25 +90,25 @@ KeyFileStatus ReadPbkdf2(der::View keyDerivation, Pbkdf2Parts& out) {
   auto algorithm = SplitAlgorithm(keyDerivation);
   if (!algorithm || !der::Equal(algorithm->oid, oid::kPbkdf2)) return KeyFileStatus::kUnsupported;
   der::View in = algorithm->parameters;
-  auto params = der::ExpectOnly(in, der::kSequence);
+  auto params = der::ExpectOnly(in, der::kSequence, der::kIndefiniteAsEmpty);
   if (!params) return KeyFileStatus::kUnsupported;
   in = params->content;
-  auto salt = der::Expect(in, der::kOctetString);
-  auto count = der::Expect(in, der::kInteger);
+  auto salt = der::Expect(in, der::kOctetString, der::kIndefiniteAsEmpty);
+  auto count = der::Expect(in, der::kInteger, der::kIndefiniteAsEmpty);
   if (!salt || !count || salt->content.empty() || salt->content.size() > kMaxSaltSize)
     return KeyFileStatus::kUnsupported;
   out.salt = salt->content;
   if (KeyFileStatus s = ReadIterationCount(count->content, out.iterations); s != KeyFileStatus::kOk)
     return s;
-  if (auto peek = der::Peek(in); peek && peek->tag == der::kInteger) {
-    der::Next(in);
+  if (auto peek = der::Peek(in, der::kIndefiniteAsEmpty); peek && peek->tag == der::kInteger) {
+    der::Next(in, der::kIndefiniteAsEmpty);
     std::uint32_t length = 0;
     if (ReadIterationCount(peek->content, length) != KeyFileStatus::kOk)
       return KeyFileStatus::kUnsupported;
     out.keyLength = length;
   }
   if (!in.empty()) {
-    auto prf = der::ExpectOnly(in, der::kSequence);
+    auto prf = der::ExpectOnly(in, der::kSequence, der::kIndefiniteAsEmpty);
     if (!prf) return KeyFileStatus::kUnsupported;
     auto prfAlgorithm = SplitAlgorithm(prf->whole);
     if (!prfAlgorithm) return KeyFileStatus::kUnsupported;
@@ -121,17 +122,17 @@ KeyFileStatus ReadPbkdf2(der::View keyDerivation, Pbkdf2Parts& out) {
 // scheme an AES-CBC with its 16-byte IV.
 KeyFileStatus DecryptPbes2(der::View parameters, const FilePassword& password, der::View ciphertext,
                            SecureBytes& plain) {
-  auto params = der::ExpectOnly(parameters, der::kSequence);
+  auto params = der::ExpectOnly(parameters, der::kSequence, der::kIndefiniteAsEmpty);
   if (!params) return KeyFileStatus::kUnsupported;
   der::View in = params->content;
-  auto keyDerivation = der::Expect(in, der::kSequence);
-  auto scheme = der::Expect(in, der::kSequence);
+  auto keyDerivation = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
+  auto scheme = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
   if (!keyDerivation || !scheme || !in.empty()) return KeyFileStatus::kUnsupported;
   auto cipher = SplitAlgorithm(scheme->whole);
   if (!cipher) return KeyFileStatus::kUnsupported;
   const AesChoice* aes = Find(kAesChoices, cipher->oid);
   der::View ivIn = cipher->parameters;
-  auto iv = der::Expect(ivIn, der::kOctetString);
+  auto iv = der::Expect(ivIn, der::kOctetString, der::kIndefiniteAsEmpty);
   if (aes == nullptr || !iv || !ivIn.empty() || iv->content.size() != kAesIvSize)
     return KeyFileStatus::kUnsupported;
   Pbkdf2Parts kdf;
@@ -150,11 +151,11 @@ KeyFileStatus DecryptPbes2(der::View parameters, const FilePassword& password, d
 KeyFileStatus DecryptPkcs12Pbe(const Pkcs12PbeChoice& choice, der::View parameters,
                                const FilePassword& password, der::View ciphertext,
                                SecureBytes& plain) {
-  auto params = der::ExpectOnly(parameters, der::kSequence);
+  auto params = der::ExpectOnly(parameters, der::kSequence, der::kIndefiniteAsEmpty);
   if (!params) return KeyFileStatus::kUnsupported;
   der::View in = params->content;
-  auto salt = der::Expect(in, der::kOctetString);
-  auto count = der::Expect(in, der::kInteger);
+  auto salt = der::Expect(in, der::kOctetString, der::kIndefiniteAsEmpty);
+  auto count = der::Expect(in, der::kInteger, der::kIndefiniteAsEmpty);
   if (!salt || !count || !in.empty() || salt->content.size() > kMaxSaltSize)
     return KeyFileStatus::kUnsupported;
   std::uint32_t iterations = 0;

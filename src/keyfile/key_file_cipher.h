@@ -9,9 +9,9 @@
 #include <optional>
 #include <string_view>
 
+#include "asn1/der_reader.h"
 #include "base/secure_memory.h"
 #include "keyfile/key_file_status.h"
-#include "keyring/der_view.h"
 #include "keyring/keyring_entry.h"
 
 namespace kcertadm {

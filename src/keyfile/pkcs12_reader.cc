@@ -1,8 +1,8 @@
 #include "keyfile/pkcs12_reader.h"
 
+#include "asn1/oids.h"
 #include "crypto/toolkit/toolkit.h"
 #include "keyfile/key_file_crypto.h"
-#include "keyfile/key_file_oids.h"
 #include "keyfile/pkcs8_key.h"
 
 namespace kcertadm {
@@ -19,18 +19,18 @@ struct ContentInfo {
 };
 
 std::optional<ContentInfo> ReadContentInfo(der::View whole) {
-  auto sequence = der::ExpectOnly(whole, der::kSequence);
+  auto sequence = der::ExpectOnly(whole, der::kSequence, der::kIndefiniteAsEmpty);
   if (!sequence) return std::nullopt;
   der::View in = sequence->content;
-  auto type = der::Expect(in, der::kOid);
-  auto content = der::Expect(in, der::kContext0);
+  auto type = der::Expect(in, der::kOid, der::kIndefiniteAsEmpty);
+  auto content = der::Expect(in, der::kContext0, der::kIndefiniteAsEmpty);
   if (!type || !content || !in.empty()) return std::nullopt;
   return ContentInfo{type->content, content->content};
 }
 
 // The OCTET STRING contents of a data ContentInfo's content.
 std::optional<der::View> DataOctets(der::View content) {
-  auto octets = der::ExpectOnly(content, der::kOctetString);
+  auto octets = der::ExpectOnly(content, der::kOctetString, der::kIndefiniteAsEmpty);
   if (!octets) return std::nullopt;
   return octets->content;
 }
@@ -73,25 +73,25 @@ bool MacMatches(const MacChoice& choice, ByteView password, der::View salt,
 // MacData: SEQUENCE { DigestInfo, macSalt OCTET STRING, iterations INTEGER
 // DEFAULT 1 }.
 KeyFileStatus VerifyMac(der::View macData, const FilePassword& password, der::View authSafe) {
-  auto sequence = der::ExpectOnly(macData, der::kSequence);
+  auto sequence = der::ExpectOnly(macData, der::kSequence, der::kIndefiniteAsEmpty);
   if (!sequence) return KeyFileStatus::kUnsupported;
   der::View in = sequence->content;
-  auto digestInfo = der::Expect(in, der::kSequence);
-  auto salt = der::Expect(in, der::kOctetString);
+  auto digestInfo = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
+  auto salt = der::Expect(in, der::kOctetString, der::kIndefiniteAsEmpty);
   if (!digestInfo || !salt) return KeyFileStatus::kUnsupported;
   std::uint32_t iterations = 1;
   if (!in.empty()) {
-    auto count = der::ExpectOnly(in, der::kInteger);
+    auto count = der::ExpectOnly(in, der::kInteger, der::kIndefiniteAsEmpty);
     if (!count) return KeyFileStatus::kUnsupported;
     if (KeyFileStatus s = ReadIterationCount(count->content, iterations); s != KeyFileStatus::kOk)
       return s;
   }
   der::View info = digestInfo->content;
-  auto algorithm = der::Expect(info, der::kSequence);
-  auto digest = der::Expect(info, der::kOctetString);
+  auto algorithm = der::Expect(info, der::kSequence, der::kIndefiniteAsEmpty);
+  auto digest = der::Expect(info, der::kOctetString, der::kIndefiniteAsEmpty);
   if (!algorithm || !digest || !info.empty()) return KeyFileStatus::kUnsupported;
   der::View alg = algorithm->content;
-  auto id = der::Expect(alg, der::kOid);
+  auto id = der::Expect(alg, der::kOid, der::kIndefiniteAsEmpty);
   if (!id) return KeyFileStatus::kUnsupported;
   const MacChoice* choice = nullptr;
   for (const MacChoice& c : kMacChoices)
@@ -115,10 +115,10 @@ class BagReader {
 
   // SafeContents: SEQUENCE OF SafeBag.
   KeyFileStatus ReadSafeContents(der::View whole) {
-    auto sequence = der::ExpectOnly(whole, der::kSequence);
+    auto sequence = der::ExpectOnly(whole, der::kSequence, der::kIndefiniteAsEmpty);
     if (!sequence) return KeyFileStatus::kUnsupported;
     for (der::View in = sequence->content; !in.empty();) {
-      auto bag = der::Expect(in, der::kSequence);
+      auto bag = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
       if (!bag || ++bags_ > kMaxPkcs12Bags) return KeyFileStatus::kUnsupported;
       if (KeyFileStatus s = ReadBag(bag->content); s != KeyFileStatus::kOk) return s;
     }
@@ -128,11 +128,11 @@ class BagReader {
  private:
   // SafeBag: SEQUENCE { bagId OID, bagValue [0] EXPLICIT, bagAttributes SET OPTIONAL }.
   KeyFileStatus ReadBag(der::View in) {
-    auto id = der::Expect(in, der::kOid);
-    auto value = der::Expect(in, der::kContext0);
+    auto id = der::Expect(in, der::kOid, der::kIndefiniteAsEmpty);
+    auto value = der::Expect(in, der::kContext0, der::kIndefiniteAsEmpty);
     if (!id || !value) return KeyFileStatus::kUnsupported;
     if (!in.empty()) {
-      auto attributes = der::ExpectOnly(in, der::kSet);
+      auto attributes = der::ExpectOnly(in, der::kSet, der::kIndefiniteAsEmpty);
       if (!attributes) return KeyFileStatus::kUnsupported;
     }
     if (der::Equal(id->content, oid::kCertBag)) return ReadCertBag(value->content);
@@ -141,7 +141,7 @@ class BagReader {
       return KeyFileStatus::kOk;              // CRLs, secrets
     if (out_.key) return KeyFileStatus::kOk;  // the first key is the one
     RsaPrivateNumbers numbers;
-    auto key = der::ExpectOnly(value->content, der::kSequence);
+    auto key = der::ExpectOnly(value->content, der::kSequence, der::kIndefiniteAsEmpty);
     if (!key) return KeyFileStatus::kUnsupported;
     const KeyFileStatus s = shrouded ? DecryptPrivateKeyInfo(key->whole, password_, numbers)
                                      : DecodeRsaPrivateKeyInfo(key->whole, numbers);
@@ -151,11 +151,11 @@ class BagReader {
 
   // CertBag: SEQUENCE { certId OID, certValue [0] EXPLICIT OCTET STRING }.
   KeyFileStatus ReadCertBag(der::View value) {
-    auto bag = der::ExpectOnly(value, der::kSequence);
+    auto bag = der::ExpectOnly(value, der::kSequence, der::kIndefiniteAsEmpty);
     if (!bag) return KeyFileStatus::kUnsupported;
     der::View in = bag->content;
-    auto id = der::Expect(in, der::kOid);
-    auto certValue = der::Expect(in, der::kContext0);
+    auto id = der::Expect(in, der::kOid, der::kIndefiniteAsEmpty);
+    auto certValue = der::Expect(in, der::kContext0, der::kIndefiniteAsEmpty);
     if (!id || !certValue || !in.empty()) return KeyFileStatus::kUnsupported;
     if (!der::Equal(id->content, oid::kX509Certificate)) return KeyFileStatus::kOk;  // SDSI
     std::optional<der::View> octets = DataOctets(certValue->content);
@@ -174,16 +174,16 @@ class BagReader {
 // { contentType OID, contentEncryptionAlgorithm, encryptedContent [0]
 // IMPLICIT OCTET STRING } }, the content a SafeContents.
 KeyFileStatus ReadEncryptedData(der::View content, const FilePassword& password, BagReader& bags) {
-  auto encryptedData = der::ExpectOnly(content, der::kSequence);
+  auto encryptedData = der::ExpectOnly(content, der::kSequence, der::kIndefiniteAsEmpty);
   if (!encryptedData) return KeyFileStatus::kUnsupported;
   der::View in = encryptedData->content;
-  auto version = der::Expect(in, der::kInteger);
-  auto info = der::Expect(in, der::kSequence);
+  auto version = der::Expect(in, der::kInteger, der::kIndefiniteAsEmpty);
+  auto info = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
   if (!version || !info) return KeyFileStatus::kUnsupported;
   der::View infoIn = info->content;
-  auto type = der::Expect(infoIn, der::kOid);
-  auto algorithm = der::Expect(infoIn, der::kSequence);
-  auto encrypted = der::Expect(infoIn, kImplicitContent0);
+  auto type = der::Expect(infoIn, der::kOid, der::kIndefiniteAsEmpty);
+  auto algorithm = der::Expect(infoIn, der::kSequence, der::kIndefiniteAsEmpty);
+  auto encrypted = der::Expect(infoIn, kImplicitContent0, der::kIndefiniteAsEmpty);
   if (!type || !der::Equal(type->content, oid::kPkcs7Data) || !algorithm || !encrypted ||
       !infoIn.empty())
     return KeyFileStatus::kUnsupported;
@@ -199,11 +199,11 @@ KeyFileStatus ReadEncryptedData(der::View content, const FilePassword& password,
 // AuthenticatedSafe: SEQUENCE OF ContentInfo, each data or encryptedData.
 KeyFileStatus ReadAuthenticatedSafe(der::View authSafe, const FilePassword& password,
                                     KeyFileContents& out) {
-  auto sequence = der::ExpectOnly(authSafe, der::kSequence);
+  auto sequence = der::ExpectOnly(authSafe, der::kSequence, der::kIndefiniteAsEmpty);
   if (!sequence) return KeyFileStatus::kUnsupported;
   BagReader bags(password, out);
   for (der::View in = sequence->content; !in.empty();) {
-    auto element = der::Expect(in, der::kSequence);
+    auto element = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
     if (!element) return KeyFileStatus::kUnsupported;
     std::optional<ContentInfo> info = ReadContentInfo(element->whole);
     if (!info) return KeyFileStatus::kUnsupported;
@@ -223,11 +223,11 @@ KeyFileStatus ReadAuthenticatedSafe(der::View authSafe, const FilePassword& pass
 
 // PFX: SEQUENCE { version 3, authSafe ContentInfo (data), macData OPTIONAL }.
 KeyFileStatus ReadPkcs12(der::View file, const FilePassword& password, KeyFileContents& out) {
-  auto pfx = der::ExpectOnly(file, der::kSequence);
+  auto pfx = der::ExpectOnly(file, der::kSequence, der::kIndefiniteAsEmpty);
   if (!pfx) return KeyFileStatus::kUnsupported;
   der::View in = pfx->content;
-  auto version = der::Expect(in, der::kInteger);
-  auto authSafe = der::Expect(in, der::kSequence);
+  auto version = der::Expect(in, der::kInteger, der::kIndefiniteAsEmpty);
+  auto authSafe = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
   if (!version || version->content.size() != 1 || version->content[0] != kVersion3 || !authSafe)
     return KeyFileStatus::kUnsupported;
   std::optional<ContentInfo> info = ReadContentInfo(authSafe->whole);

@@ -1,11 +1,12 @@
 #include "keyfile/pkcs12_writer.h"
 
+#include "asn1/der_append.h"
+#include "asn1/oids.h"
 #include "crypto/digest/sha1.h"
 #include "crypto/random/random_shared.h"
 #include "crypto/toolkit/toolkit.h"
 #include "keyfile/key_file_cipher.h"
 #include "keyfile/key_file_crypto.h"
-#include "keyfile/key_file_oids.h"
 #include "keyfile/pkcs8_key.h"
 
 namespace kcertadm {

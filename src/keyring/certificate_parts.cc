@@ -2,12 +2,12 @@
 
 #include <new>
 
-#include "keyring/der_view.h"
+#include "asn1/der_append.h"
+#include "asn1/oids.h"
+#include "cert/signed_structure.h"
 
 namespace kcertadm {
 namespace {
-
-constexpr std::uint8_t kRsaEncryptionOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
 
 void CopyTo(Bytes* out, der::View bytes) {
   if (out) out->assign(bytes.begin(), bytes.end());
@@ -17,19 +17,14 @@ void CopyTo(Bytes* out, der::View bytes) {
 
 int CertificateParts(ByteView certificate, Bytes* tbsCertificate, Bytes* signatureAlgorithm,
                      Bytes* signature) {
-  der::View in = certificate;
-  auto outer = der::Expect(in, der::kSequence);
-  if (!outer) return kCertPartBadEncoding;
-  der::View body = outer->content;
-  auto tbs = der::Expect(body, der::kSequence);
-  auto algorithm = der::Expect(body, der::kSequence);
-  auto bits = der::Expect(body, der::kBitString);
-  if (!tbs || !algorithm || !bits || bits->content.empty() || bits->content[0] != 0)
-    return kCertPartBadEncoding;
+  // The key ring reads SEQUENCEs only, and an indefinite length as empty.
+  if (certificate.empty() || certificate[0] != der::kSequence) return kCertPartBadEncoding;
+  const auto parts = DecodeSigned(certificate, der::kIndefiniteAsEmpty);
+  if (!parts) return kCertPartBadEncoding;
   try {
-    CopyTo(tbsCertificate, tbs->whole);
-    CopyTo(signatureAlgorithm, algorithm->whole);
-    CopyTo(signature, bits->content.subspan(1));
+    CopyTo(tbsCertificate, parts->toBeSigned);
+    CopyTo(signatureAlgorithm, parts->signatureAlgorithm);
+    CopyTo(signature, parts->signature);
   } catch (const std::bad_alloc&) {
     return kCertPartNoMemory;
   }
@@ -37,29 +32,27 @@ int CertificateParts(ByteView certificate, Bytes* tbsCertificate, Bytes* signatu
 }
 
 int TbsCertificateFields(ByteView tbsCertificate, const std::array<Bytes*, kTbsFieldCount>& out) {
-  der::View in = tbsCertificate;
-  auto outer = der::Expect(in, der::kSequence);
-  if (!outer) return kCertPartBadEncoding;
-  der::View body = outer->content;
+  // The key ring reads a SEQUENCE whose version is a [0] holding an INTEGER.
+  if (tbsCertificate.empty() || tbsCertificate[0] != der::kSequence) return kCertPartBadEncoding;
+  const auto parts = DecodeTbs(tbsCertificate, der::kIndefiniteAsEmpty);
+  if (!parts) return kCertPartBadEncoding;
   std::array<std::optional<der::View>, kTbsFieldCount> found;
-
-  if (auto version = der::Peek(body); version && version->tag == der::kContext0) {
-    der::Next(body);
-    der::View inner = version->content;
-    auto integer = der::Expect(inner, der::kInteger);
+  if (parts->version) {
+    if (parts->version->tag != der::kContext0) return kCertPartBadEncoding;
+    der::View inner = parts->version->content;
+    auto integer = der::Expect(inner, der::kInteger, der::kIndefiniteAsEmpty);
     if (!integer) return kCertPartBadEncoding;
     found[kTbsVersion] = integer->content;
   }
-  auto serial = der::Expect(body, der::kInteger);
-  if (!serial) return kCertPartBadEncoding;
-  found[kTbsSerialNumber] = serial->content;
-  for (int field = kTbsSignature; field <= kTbsSubjectPublicKeyInfo; ++field) {
-    auto element = der::Expect(body, der::kSequence);
-    if (!element) return kCertPartBadEncoding;
-    found[field] = element->whole;
-  }
+  found[kTbsSerialNumber] = parts->serialNumber.content;
+  found[kTbsSignature] = parts->signature.whole;
+  found[kTbsIssuer] = parts->issuer.whole;
+  found[kTbsValidity] = parts->validity.whole;
+  found[kTbsSubject] = parts->subject.whole;
+  found[kTbsSubjectPublicKeyInfo] = parts->subjectPublicKeyInfo.whole;
+  der::View body = parts->rest;
   for (int field = kTbsTrailing1; field <= kTbsTrailing3 && !body.empty(); ++field) {
-    auto element = der::Next(body);
+    auto element = der::Next(body, der::kIndefiniteAsEmpty);
     if (!element) return kCertPartBadEncoding;
     found[field] = element->whole;
   }
@@ -77,23 +70,10 @@ int TbsCertificateFields(ByteView tbsCertificate, const std::array<Bytes*, kTbsF
 }
 
 int SpkiModulusExponent(ByteView spki, ByteView& modulus, ByteView& exponent) {
-  der::View in = spki;
-  auto outer = der::Expect(in, der::kSequence);
-  if (!outer) return kCertPartBadEncoding;
-  der::View body = outer->content;
-  auto algorithm = der::Expect(body, der::kSequence);
-  auto bits = der::Expect(body, der::kBitString);
-  if (!algorithm || !bits || bits->content.empty() || bits->content[0] != 0)
-    return kCertPartBadEncoding;
-  der::View keyBytes = bits->content.subspan(1);
-  auto key = der::Expect(keyBytes, der::kSequence);
-  if (!key) return kCertPartBadEncoding;
-  der::View numbers = key->content;
-  auto n = der::Expect(numbers, der::kInteger);
-  auto e = der::Expect(numbers, der::kInteger);
-  if (!n || !e || n->content.empty() || e->content.empty()) return kCertPartBadEncoding;
-  modulus = n->content;
-  exponent = e->content;
+  const auto parts = DecodeRsaSpki(spki, der::kIndefiniteAsEmpty);
+  if (!parts) return kCertPartBadEncoding;
+  modulus = parts->modulus;
+  exponent = parts->exponent;
   return 0;
 }
 
@@ -103,7 +83,7 @@ Bytes CanonicalPublicKey(ByteView modulus, ByteView exponent) {
   der::AppendUnsignedInteger(numbers, exponent);
   Bytes rsaKey{0x00};  // no unused bits
   der::Append(rsaKey, der::kSequence, numbers);
-  Bytes content = der::AlgorithmIdentifier(kRsaEncryptionOid);
+  Bytes content = der::AlgorithmIdentifier(oid::bytes::kRsaEncryption);
   der::Append(content, der::kBitString, rsaKey);
   Bytes out;
   der::Append(out, der::kSequence, content);

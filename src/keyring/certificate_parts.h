@@ -1,7 +1,7 @@
-// Small decoders for the parts of an X.509 certificate and of an RSA
+// The key ring's view of the parts of an X.509 certificate and of an RSA
 // SubjectPublicKeyInfo, used by the entry operations and by certificate
-// verification. Every read is bounded by the element it is in; lengths are
-// read in short form or in the forms 0x81 and 0x82.
+// verification: copies of what the shared decoders find, read with an
+// indefinite length taken as an empty content.
 #pragma once
 
 #include <array>

@@ -6,11 +6,11 @@
 #include <ctime>
 #include <new>
 
+#include "asn1/der_reader.h"
 #include "crypto/rsa/rsa_key_info.h"
 #include "crypto/rsa/signature.h"
 #include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/certificate_parts.h"
-#include "keyring/der_view.h"
 #include "keyring/host_roots.h"
 #include "keyring/keyring.h"
 
@@ -86,11 +86,11 @@ bool WithinValidity(ByteView tbs) {
   fields[kTbsValidity] = &validity;
   if (TbsCertificateFields(tbs, fields) != 0) return false;
   der::View in = validity;
-  auto outer = der::Expect(in, der::kSequence);
+  auto outer = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
   if (!outer) return false;
   der::View times = outer->content;
-  auto notBefore = der::Next(times);
-  auto notAfter = der::Next(times);
+  auto notBefore = der::Next(times, der::kIndefiniteAsEmpty);
+  auto notAfter = der::Next(times, der::kIndefiniteAsEmpty);
   if (!notBefore || !notAfter || notBefore->tag != der::kUtcTime) return false;
   if (notAfter->tag != der::kUtcTime && notAfter->tag != der::kGeneralizedTime) return false;
   auto from = YearsSince1900(*notBefore);

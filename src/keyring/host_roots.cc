@@ -4,17 +4,17 @@
 #include <sstream>
 
 #include "armour/base64.h"
+#include "asn1/der_reader.h"
+#include "asn1/oids.h"
 #include "host/regular_file.h"
 #include "kcertadm.h"
 #include "keyring/certificate_parts.h"
-#include "keyring/der_view.h"
 
 namespace kcertadm {
 namespace {
 
 constexpr std::string_view kBegin = "-----BEGIN CERTIFICATE-----";
 constexpr std::string_view kEnd = "-----END CERTIFICATE-----";
-constexpr std::uint8_t kCommonNameOid[] = {0x55, 0x04, 0x03};
 
 std::string Trim(std::string_view s) {
   std::size_t first = s.find_first_not_of(" \t\r\n");
@@ -48,20 +48,20 @@ RowOutcome MakeRow(Bytes der, std::string label, std::size_t index, HostRootRow&
 
 std::string NameCommonName(ByteView name) {
   der::View in = name;
-  auto outer = der::Expect(in, der::kSequence);
+  auto outer = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
   if (!outer) return {};
   der::View rdns = outer->content;
   while (!rdns.empty()) {
-    auto set = der::Expect(rdns, der::kSet);
+    auto set = der::Expect(rdns, der::kSet, der::kIndefiniteAsEmpty);
     if (!set) return {};
     der::View attributes = set->content;
     while (!attributes.empty()) {
-      auto attribute = der::Expect(attributes, der::kSequence);
+      auto attribute = der::Expect(attributes, der::kSequence, der::kIndefiniteAsEmpty);
       if (!attribute) return {};
       der::View parts = attribute->content;
-      auto oid = der::Expect(parts, der::kOid);
-      auto value = der::Next(parts);
-      if (oid && value && der::Equal(oid->content, kCommonNameOid))
+      auto oid = der::Expect(parts, der::kOid, der::kIndefiniteAsEmpty);
+      auto value = der::Next(parts, der::kIndefiniteAsEmpty);
+      if (oid && value && der::Equal(oid->content, oid::bytes::kCommonName))
         return std::string(value->content.begin(), value->content.end());
     }
   }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "keyring/der_view.h"
+#include "asn1/der_reader.h"
 
 namespace kcertadm {
 
@@ -42,7 +42,7 @@ std::optional<std::vector<ByteView>> KeyRingEntryCertificates(const KeyRingEntry
   std::vector<ByteView> out;
   der::View rest(entry.certificates.data(), entry.certificates.size());
   while (!rest.empty()) {
-    auto element = der::Next(rest);
+    auto element = der::Next(rest, der::kIndefiniteAsEmpty);
     if (!element || element->whole.size() > kKeyRingFieldMax) return std::nullopt;
     out.push_back(element->whole);
   }

@@ -4,18 +4,15 @@
 #include <cstring>
 #include <limits>
 
+#include "asn1/der_append.h"
+#include "asn1/oids.h"
 #include "crypto/digest/md2.h"
-#include "keyring/der_view.h"
 #include "keyring/keyring_crypto.h"
 #include "keyring/keyring_status.h"
 
 namespace kcertadm {
 namespace {
 
-// 1.2.840.113549.1.5.1 pbeWithMD2AndDES-CBC
-constexpr std::uint8_t kPbeMd2DesOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x05, 0x01};
-// 1.2.840.113549.1.1.1 rsaEncryption
-constexpr std::uint8_t kRsaEncryptionOid[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
 // The fixed salt of the protected data.
 constexpr std::uint8_t kProtectedDataSalt[8] = {'Q', 'b', 'Q', 'b', 'Q', 'b', 'Q', 'b'};
 constexpr std::uint32_t kProtectedDataIterations = 7;
@@ -42,14 +39,14 @@ bool IsZeroInteger(der::View content) {
 }  // namespace
 
 std::optional<RsaPrivateNumbers> DecodeRsaPrivateKey(ByteView der_) {
-  auto outer = der::Expect(der_, der::kSequence);
+  auto outer = der::Expect(der_, der::kSequence, der::kIndefiniteAsEmpty);
   if (!outer) return std::nullopt;
   der::View in = outer->content;
-  auto version = der::Expect(in, der::kInteger);
+  auto version = der::Expect(in, der::kInteger, der::kIndefiniteAsEmpty);
   if (!version) return std::nullopt;
   RsaPrivateNumbers numbers;
   for (SecureBytes* target : NumbersInOrder(numbers)) {
-    auto integer = der::Expect(in, der::kInteger);
+    auto integer = der::Expect(in, der::kInteger, der::kIndefiniteAsEmpty);
     if (!integer || integer->content.empty()) return std::nullopt;
     target->assign(integer->content.begin(), integer->content.end());
   }
@@ -60,54 +57,19 @@ namespace {
 
 // PrivateKeyInfo -> numbers: version 0, rsaEncryption, RSAPrivateKey.
 std::optional<RsaPrivateNumbers> DecodePrivateKeyInfo(der::View plain) {
-  auto outer = der::Expect(plain, der::kSequence);
+  auto outer = der::Expect(plain, der::kSequence, der::kIndefiniteAsEmpty);
   if (!outer) return std::nullopt;
   der::View in = outer->content;
-  auto version = der::Expect(in, der::kInteger);
+  auto version = der::Expect(in, der::kInteger, der::kIndefiniteAsEmpty);
   if (!version || !IsZeroInteger(version->content)) return std::nullopt;
-  auto algorithm = der::Expect(in, der::kSequence);
+  auto algorithm = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
   if (!algorithm) return std::nullopt;
   der::View alg = algorithm->content;
-  auto oid = der::Expect(alg, der::kOid);
-  if (!oid || !der::Equal(oid->content, kRsaEncryptionOid)) return std::nullopt;
-  auto key = der::Expect(in, der::kOctetString);
+  auto oid = der::Expect(alg, der::kOid, der::kIndefiniteAsEmpty);
+  if (!oid || !der::Equal(oid->content, oid::kRsaEncryption)) return std::nullopt;
+  auto key = der::Expect(in, der::kOctetString, der::kIndefiniteAsEmpty);
   if (!key) return std::nullopt;
   return DecodeRsaPrivateKey(key->content);
-}
-
-// The parts of an EncryptedPrivateKeyInfo sealed with pbeWithMD2AndDES-CBC:
-// views into it, and the iteration count (a count beyond 64 bits reads as
-// the largest one). None when it does not decode that far.
-struct SealedKey {
-  der::View salt;
-  std::uint64_t iterations;
-  der::View encryptedData;
-};
-
-std::optional<SealedKey> SplitSealedKey(der::View in) {
-  auto outer = der::Expect(in, der::kSequence);
-  if (!outer) return std::nullopt;
-  der::View body = outer->content;
-  auto algorithm = der::Expect(body, der::kSequence);
-  auto data = der::Expect(body, der::kOctetString);
-  if (!algorithm || !data) return std::nullopt;
-
-  der::View alg = algorithm->content;
-  auto oid = der::Expect(alg, der::kOid);
-  if (!oid || !der::Equal(oid->content, kPbeMd2DesOid)) return std::nullopt;
-  auto parameter = der::Expect(alg, der::kSequence);
-  if (!parameter) return std::nullopt;
-  der::View param = parameter->content;
-  auto salt = der::Expect(param, der::kOctetString);
-  auto count = der::Expect(param, der::kInteger);
-  if (!salt || !count || salt->content.size() < kPbeSaltSize) return std::nullopt;
-  der::View digits = count->content;
-  if (digits.empty() || (digits[0] & 0x80) != 0) return std::nullopt;  // none, or negative
-  while (digits.size() > 1 && digits[0] == 0) digits = digits.subspan(1);
-  std::uint64_t iterations = 0;
-  for (std::uint8_t b : digits) iterations = iterations << 8 | b;
-  if (digits.size() > sizeof iterations) iterations = std::numeric_limits<std::uint64_t>::max();
-  return SealedKey{salt->content.first(kPbeSaltSize), iterations, data->content};
 }
 
 }  // namespace
@@ -160,7 +122,7 @@ SecureBytes EncodeRsaPrivateKey(const RsaPrivateNumbers& numbers) {
 SecureBytes EncodePrivateKeyInfo(const RsaPrivateNumbers& numbers) {
   SecureBytes rsaKey = EncodeRsaPrivateKey(numbers);
   SecureBytes content = {der::kInteger, 0x01, 0x00};
-  auto algorithm = der::AlgorithmIdentifier(kRsaEncryptionOid);
+  auto algorithm = der::AlgorithmIdentifier(oid::kRsaEncryption);
   content.insert(content.end(), algorithm.begin(), algorithm.end());
   der::Append(content, der::kOctetString, AsView(rsaKey));
   SecureBytes out;
@@ -181,7 +143,7 @@ SecureBytes EncryptPrivateKeyNumbers(const RsaPrivateNumbers& numbers, std::stri
   const std::uint8_t count = static_cast<std::uint8_t>(kPrivateKeyIterations);
   der::AppendUnsignedInteger(parameter, der::View(&count, 1));
   Bytes algorithm;
-  der::Append(algorithm, der::kOid, kPbeMd2DesOid);
+  der::Append(algorithm, der::kOid, oid::kPbeMd2Des);
   der::Append(algorithm, der::kSequence, parameter);
   SecureBytes content;
   der::Append(content, der::kSequence, algorithm);
@@ -191,22 +153,55 @@ SecureBytes EncryptPrivateKeyNumbers(const RsaPrivateNumbers& numbers, std::stri
   return out;
 }
 
-std::optional<RsaPrivateNumbers> DecryptPrivateKeyNumbers(ByteView encrypted,
-                                                          std::string_view password) {
-  auto sealed = SplitSealedKey(encrypted);
+std::optional<SealedKey> DecodeSealedKey(ByteView encrypted, der::LengthRule rule) {
+  der::View in = encrypted;
+  auto outer = der::Expect(in, der::kSequence, rule);
+  if (!outer) return std::nullopt;
+  der::View body = outer->content;
+  auto algorithm = der::Expect(body, der::kSequence, rule);
+  auto data = der::Expect(body, der::kOctetString, rule);
+  if (!algorithm || !data) return std::nullopt;
+
+  der::View alg = algorithm->content;
+  auto id = der::Expect(alg, der::kOid, rule);
+  if (!id || !der::Equal(id->content, oid::kPbeMd2Des)) return std::nullopt;
+  auto parameter = der::Expect(alg, der::kSequence, rule);
+  if (!parameter) return std::nullopt;
+  der::View param = parameter->content;
+  auto salt = der::Expect(param, der::kOctetString, rule);
+  auto count = der::Expect(param, der::kInteger, rule);
+  if (!salt || !count || salt->content.size() < kPbeSaltSize) return std::nullopt;
+  der::View digits = count->content;
+  if (digits.empty() || (digits[0] & 0x80) != 0) return std::nullopt;  // none, or negative
+  while (digits.size() > 1 && digits[0] == 0) digits = digits.subspan(1);
+  std::uint64_t iterations = 0;
+  for (std::uint8_t b : digits) iterations = iterations << 8 | b;
+  if (digits.size() > sizeof iterations) iterations = std::numeric_limits<std::uint64_t>::max();
+  return SealedKey{salt->content.first(kPbeSaltSize), iterations, data->content};
+}
+
+std::optional<SecureBytes> DecryptSealedKey(ByteView encrypted, std::string_view password,
+                                            der::LengthRule rule) {
+  auto sealed = DecodeSealedKey(encrypted, rule);
   if (!sealed || sealed->iterations < 1 || sealed->iterations > kMaxPrivateKeyIterations)
     return std::nullopt;
-
   PbeKey pbeKey;
   DerivePbeKey(password, sealed->salt.data(), static_cast<std::uint32_t>(sealed->iterations),
                pbeKey);
   auto plain = PbeDecrypt(pbeKey, sealed->encryptedData);
   if (!plain || plain->empty() || (*plain)[0] != der::kSequence) return std::nullopt;
+  return plain;
+}
+
+std::optional<RsaPrivateNumbers> DecryptPrivateKeyNumbers(ByteView encrypted,
+                                                          std::string_view password) {
+  auto plain = DecryptSealedKey(encrypted, password, der::kIndefiniteAsEmpty);
+  if (!plain) return std::nullopt;
   return DecodePrivateKeyInfo(AsView(*plain));
 }
 
 bool SealedKeyIterationsOverBound(ByteView encrypted) {
-  auto sealed = SplitSealedKey(encrypted);
+  auto sealed = DecodeSealedKey(encrypted, der::kIndefiniteAsEmpty);
   return sealed && sealed->iterations > kMaxPrivateKeyIterations;
 }
 

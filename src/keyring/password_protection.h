@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "asn1/der_reader.h"
 #include "base/secure_memory.h"
 #include "keyring/keyring_entry.h"
 #include "keyring/keyring_status.h"
@@ -60,6 +61,25 @@ std::optional<SecureBytes> PbeDecrypt(const PbeKey& pbeKey, ByteView ciphertext)
 // the given salt. The key ring's writers use the random-salt form below.
 SecureBytes EncryptPrivateKeyNumbers(const RsaPrivateNumbers& numbers, std::string_view password,
                                      const std::uint8_t salt[kPbeSaltSize]);
+// The parts of an EncryptedPrivateKeyInfo sealed with pbeWithMD2AndDES-CBC:
+// views into it, and the iteration count (a count beyond 64 bits reads as
+// the largest one). None when it does not decode that far, names another
+// algorithm, or gives a negative iteration count. rule: how the caller
+// reads indefinite lengths.
+struct SealedKey {
+  ByteView salt;  // the first kPbeSaltSize octets of the salt
+  std::uint64_t iterations;
+  ByteView encryptedData;
+};
+std::optional<SealedKey> DecodeSealedKey(ByteView encrypted, der::LengthRule rule);
+
+// The PrivateKeyInfo DER sealed in an EncryptedPrivateKeyInfo; none on any
+// failure (bad encoding, another algorithm, an iteration count outside 1 to
+// kMaxPrivateKeyIterations, wrong password, a plaintext that does not start
+// with a SEQUENCE).
+std::optional<SecureBytes> DecryptSealedKey(ByteView encrypted, std::string_view password,
+                                            der::LengthRule rule);
+
 // Decrypts an EncryptedPrivateKeyInfo; none on any failure (bad encoding,
 // another algorithm, an iteration count outside 1 to
 // kMaxPrivateKeyIterations, wrong password). The numbers are the INTEGER contents

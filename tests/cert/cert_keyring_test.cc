@@ -7,6 +7,8 @@
 #include <tuple>
 
 #include "asn1/asn1.h"
+#include "asn1/der_append.h"
+#include "asn1/oids.h"
 #include "cert/cert_build.h"
 #include "cert/certificate.h"
 #include "key_util.h"
@@ -154,6 +156,54 @@ TEST_F(CertKeyRingTest, DecryptsPrivateKeyInfo) {
   for (auto [input, password] : {std::pair(encrypted, "wrong"), std::pair(ItemOf(garbage), "pw")}) {
     EXPECT_EQ(DecryptPrivateKeyInfo(input, password, &plain, &error), -1);
     EXPECT_EQ(std::pair(error, plain.data), std::pair(30071u, static_cast<std::uint8_t*>(nullptr)));
+  }
+}
+
+// An EncryptedPrivateKeyInfo sealed under "pw" whose iteration count is
+// encoded as the INTEGER content count, the key derived with iterations.
+SecureBytes SealWithCount(const Bytes& count, std::uint32_t iterations) {
+  const std::uint8_t salt[kPbeSaltSize] = {1, 2, 3, 4, 5, 6, 7, 8};
+  PbeKey key;
+  DerivePbeKey("pw", salt, iterations, key);
+  const Bytes privateKeyInfo = Hex("30 03 02 01 00");
+  const SecureBytes cipher = PbeEncrypt(key, privateKeyInfo);
+  Bytes parameter, algorithm, content, out;
+  der::Append(parameter, der::kOctetString, salt);
+  der::Append(parameter, der::kInteger, count);
+  der::Append(algorithm, der::kOid, oid::kPbeMd2Des);
+  der::Append(algorithm, der::kSequence, parameter);
+  der::Append(content, der::kSequence, algorithm);
+  der::Append(content, der::kOctetString, der::View(cipher.data(), cipher.size()));
+  der::Append(out, der::kSequence, content);
+  return SecureBytes(out.begin(), out.end());
+}
+
+// A negative iteration count is refused by both decrypting paths; the
+// service path used to read FD as 253 iterations and decrypt.
+TEST(SealedKeyIterations, NegativeCountsAreRefusedEverywhere) {
+  const struct {
+    const char* why;
+    Bytes count;
+    std::uint32_t iterations;
+    int status;
+  } kTests[] = {
+      {"positive count decrypts", Hex("7F"), 127, 0},
+      {"leading zero before a high bit is positive", Hex("00 FD"), 253, 0},
+      {"one-octet negative count must be refused", Hex("FD"), 253, -1},
+      {"two-octet negative count must be refused", Hex("FF 7F"), 0xFF7F, -1},
+  };
+  for (const auto& c : kTests) {
+    SCOPED_TRACE(c.why);
+    SecureBytes sealed = SealWithCount(c.count, c.iterations);
+    Asn1Item plain{};
+    std::uint32_t error = 0;
+    const Asn1Item item = Asn1View(sealed.data(), sealed.size());
+    EXPECT_EQ(DecryptPrivateKeyInfo(item, "pw", &plain, &error), c.status);
+    EXPECT_EQ(DecryptSealedKey(sealed, "pw", der::kIndefiniteAsEmpty).has_value(), c.status == 0);
+    if (c.status == 0) {
+      EXPECT_EQ(BytesOf(plain), Hex("30 03 02 01 00"));
+    }
+    DerFree(&plain);
   }
 }
 

@@ -1,15 +1,28 @@
-// The object identifiers of key files (PKCS #5, #8, #9, #12 and the
-// algorithms they name), as OID contents.
+// The object identifiers the library reads and writes, as OID contents (the
+// octets after the 06 tag and length), each written out once. Arcs that
+// callers extend or compare as prefixes are here too.
 #pragma once
 
 #include <cstdint>
 
-#include "keyring/der_view.h"
+#include "asn1/der_reader.h"
 
 namespace kcertadm::oid {
 
 namespace bytes {
-inline constexpr std::uint8_t kPkcs1Rsa[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x01};
+// Arcs.
+inline constexpr std::uint8_t kPkcs1[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01};
+inline constexpr std::uint8_t kPkcs9[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09};
+inline constexpr std::uint8_t kX520Attribute[] = {0x55, 0x04};
+inline constexpr std::uint8_t kX509Extension[] = {0x55, 0x1D};
+inline constexpr std::uint8_t kPkixExtension[] = {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x01};
+inline constexpr std::uint8_t kNetscapeExtension[] = {0x60, 0x86, 0x48, 0x01,
+                                                      0x86, 0xF8, 0x42, 0x01};
+
+// Keys and password-based encryption.
+inline constexpr std::uint8_t kRsaEncryption[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
+                                                  0x0D, 0x01, 0x01, 0x01};
+inline constexpr std::uint8_t kPbeMd2Des[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x05, 0x01};
 inline constexpr std::uint8_t kPbes2[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x05, 0x0D};
 inline constexpr std::uint8_t kPbkdf2[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x05, 0x0C};
 inline constexpr std::uint8_t kHmacWithSha1[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x02, 0x07};
@@ -23,9 +36,15 @@ inline constexpr std::uint8_t kPbeSha1Rc2Cbc40[] = {0x2A, 0x86, 0x48, 0x86, 0xF7
                                                     0x0D, 0x01, 0x0C, 0x01, 0x06};
 inline constexpr std::uint8_t kSha1[] = {0x2B, 0x0E, 0x03, 0x02, 0x1A};
 inline constexpr std::uint8_t kSha256[] = {0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01};
+
+// PKCS #7 and PKCS #12 containers.
 inline constexpr std::uint8_t kPkcs7Data[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x01};
+inline constexpr std::uint8_t kPkcs7SignedData[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
+                                                    0x0D, 0x01, 0x07, 0x02};
 inline constexpr std::uint8_t kPkcs7EncryptedData[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
                                                        0x0D, 0x01, 0x07, 0x06};
+inline constexpr std::uint8_t kNetscapeCertSequence[] = {0x60, 0x86, 0x48, 0x01, 0x86,
+                                                         0xF8, 0x42, 0x02, 0x05};
 inline constexpr std::uint8_t kKeyBag[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D,
                                            0x01, 0x0C, 0x0A, 0x01, 0x01};
 inline constexpr std::uint8_t kShroudedKeyBag[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D,
@@ -38,9 +57,28 @@ inline constexpr std::uint8_t kFriendlyName[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
                                                  0x0D, 0x01, 0x09, 0x14};
 inline constexpr std::uint8_t kLocalKeyId[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
                                                0x0D, 0x01, 0x09, 0x15};
+
+// Names, requests and extensions.
+inline constexpr std::uint8_t kCommonName[] = {0x55, 0x04, 0x03};
+inline constexpr std::uint8_t kEmailAddress[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
+                                                 0x0D, 0x01, 0x09, 0x01};
+inline constexpr std::uint8_t kExtensionRequest[] = {0x2A, 0x86, 0x48, 0x86, 0xF7,
+                                                     0x0D, 0x01, 0x09, 0x0E};
+inline constexpr std::uint8_t kMsExtensionRequest[] = {0x2B, 0x06, 0x01, 0x04, 0x01,
+                                                       0x82, 0x37, 0x02, 0x01, 0x0E};
+inline constexpr std::uint8_t kSubjectKeyId[] = {0x55, 0x1D, 0x0E};
+inline constexpr std::uint8_t kKeyUsage[] = {0x55, 0x1D, 0x0F};
+inline constexpr std::uint8_t kSubjectAltName[] = {0x55, 0x1D, 0x11};
+inline constexpr std::uint8_t kBasicConstraints[] = {0x55, 0x1D, 0x13};
+inline constexpr std::uint8_t kAuthorityKeyId[] = {0x55, 0x1D, 0x23};
+inline constexpr std::uint8_t kExtendedKeyUsage[] = {0x55, 0x1D, 0x25};
+inline constexpr std::uint8_t kCpsQualifier[] = {0x2B, 0x06, 0x01, 0x05, 0x05, 0x07, 0x02, 0x01};
+inline constexpr std::uint8_t kUserNoticeQualifier[] = {0x2B, 0x06, 0x01, 0x05,
+                                                        0x05, 0x07, 0x02, 0x02};
 }  // namespace bytes
 
-inline constexpr der::View kRsaEncryption{bytes::kPkcs1Rsa};
+inline constexpr der::View kRsaEncryption{bytes::kRsaEncryption};
+inline constexpr der::View kPbeMd2Des{bytes::kPbeMd2Des};
 inline constexpr der::View kPbes2{bytes::kPbes2};
 inline constexpr der::View kPbkdf2{bytes::kPbkdf2};
 inline constexpr der::View kHmacWithSha1{bytes::kHmacWithSha1};
@@ -60,5 +98,6 @@ inline constexpr der::View kCertBag{bytes::kCertBag};
 inline constexpr der::View kX509Certificate{bytes::kX509Certificate};
 inline constexpr der::View kFriendlyName{bytes::kFriendlyName};
 inline constexpr der::View kLocalKeyId{bytes::kLocalKeyId};
+inline constexpr der::View kCommonName{bytes::kCommonName};
 
 }  // namespace kcertadm::oid
