@@ -223,6 +223,26 @@ TEST(Montgomery, ReduceAndSubtract) {
   }
 }
 
+// The inverse modulo a power of two at limb counts just below, at and just
+// above a power of two (where the Newton steps stop), for all-ones and
+// random odd values: a r = 1 over every limb.
+TEST(Montgomery, InverseModLimbPower) {
+  std::mt19937_64 rng(11);
+  for (std::size_t limbs : {1u, 2u, 3u, 4u, 5u, 8u, 9u, 17u, 33u}) {
+    for (Shape shape : {Shape::kAllOnes, Shape::kRandom}) {
+      SCOPED_TRACE(testing::Message() << limbs << " limbs, shape " << static_cast<int>(shape));
+      BigNum a = Operand(shape, 64 * limbs, rng);
+      a.SetBit(0);
+      LimbVector al(limbs), r(limbs), product(2 * limbs);
+      a.CopyLimbs(al.data(), limbs);
+      LimbsInverseModLimbPower(r.data(), al.data(), limbs);
+      LimbsMul(product.data(), al.data(), limbs, r.data(), limbs);
+      product.resize(limbs);
+      EXPECT_TRUE(BigNum::FromLimbs(product.data(), limbs).IsOne());
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Kernels, KernelTest,
                          ::testing::Values(RsaKernel::kPortable, RsaKernel::kAdx, RsaKernel::kIfma),
                          [](const auto& kernel) {

@@ -33,7 +33,14 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   EXPECT_EQ(number(r.exponent1), m.exponent1);
   EXPECT_EQ(number(r.exponent2), m.exponent2);
   EXPECT_EQ(number(r.coefficient), m.coefficient);
+  // The public exponent computed from the private one (d mod phi).
+  const SecureBytes d = m.private_exponent.ToBytes();
+  record.privateExponent = ByteItem{d.data(), static_cast<std::uint32_t>(d.size())};
   record.publicExponent = ByteItem{nullptr, 0};
+  ASSERT_EQ(set(KeyInfoRsaPrivate()), 0);
+  ASSERT_EQ(KeyGetInfo(&stored, key.get(), KeyInfoRsaPrivate()), 0);
+  EXPECT_EQ(number(static_cast<const RsaPrivateKeyRecord*>(stored)->publicExponent), BigNum(65537));
+  record.privateExponent = ByteItem{nullptr, 0};
   EXPECT_EQ(set(KeyInfoRsaPrivate()), 542) << "nothing to compute the private exponent from";
 }
 

@@ -19,6 +19,13 @@
 //   control         the variable-time sliding-window exponentiation, a fixed
 //                   sparse exponent against random ones: it must be caught,
 //                   or the check has lost its power on this machine.
+// Run only when named, to tell a leak from the machine's noise:
+//   same-ciphertext  rsa-ciphertext with the fixed ciphertext in both
+//                   classes: the |t| this machine gives where nothing can
+//                   differ;
+//   two-ciphertexts rsa-ciphertext with a second fixed ciphertext in place
+//                   of the random ones: a time that follows the value
+//                   through any path shows here as well.
 //
 // Usage: timing_leak_check [TARGET ...]
 //   KCERTADM_TIMING_SECONDS  seconds of measurement per target and attempt
@@ -86,6 +93,7 @@ struct Target {
   std::function<void(int cls, std::mt19937_64& rng)> prepare;
   std::function<void()> run;
   bool must_leak = false;
+  bool only_when_named = false;
 };
 
 struct Welch {
@@ -207,18 +215,28 @@ BigNum RandomOfBits(std::size_t bits, std::mt19937_64& rng) {
   return x;
 }
 
-Target CiphertextTarget(std::uint32_t bits, std::mt19937_64& rng) {
+// Where the class-1 ciphertexts come from: random ones, the fixed one
+// itself, or one other fixed value.
+enum class Others { kRandom, kSame, kSecondFixed };
+
+Target CiphertextTarget(std::uint32_t bits, std::mt19937_64& rng, Others others = Others::kRandom) {
   auto op = std::make_shared<RsaPrivateKeyOp>();
   if (op->Init(MakeKeys(bits, 1, 1)[0]) != 0) std::abort();
   const std::size_t k = op->ModulusBytes();
   auto inputs = std::make_shared<Inputs<Bytes>>();
   inputs->fixed = RandomBelowTopByte(k, rng);
-  for (std::size_t i = 0; i < kPoolSize; ++i) inputs->random.push_back(RandomBelowTopByte(k, rng));
+  const Bytes second = others == Others::kSame ? inputs->fixed : RandomBelowTopByte(k, rng);
+  for (std::size_t i = 0; i < kPoolSize; ++i)
+    inputs->random.push_back(others == Others::kRandom ? RandomBelowTopByte(k, rng) : second);
   auto in = std::make_shared<Bytes>(k), out = std::make_shared<Bytes>(k);
-  return {"rsa-ciphertext", [=](int cls, std::mt19937_64& r) { *in = inputs->Pick(cls, r); },
+  const char* name = others == Others::kRandom ? "rsa-ciphertext"
+                     : others == Others::kSame ? "same-ciphertext"
+                                               : "two-ciphertexts";
+  return {name, [=](int cls, std::mt19937_64& r) { *in = inputs->Pick(cls, r); },
           [=] {
             if (op->Apply(in->data(), k, out->data(), k) != 0) std::abort();
-          }};
+          },
+          false, others != Others::kRandom};
 }
 
 // One key's primes with a sparse pair of CRT exponents (fixed) or random
@@ -313,13 +331,18 @@ Target ControlTarget(std::size_t bits, std::mt19937_64& rng) {
   std::printf(
       "timing check: %u-bit keys, %.1f s per target and attempt, |t| threshold %.0f, seed %llu\n",
       bits, seconds, kThreshold, static_cast<unsigned long long>(seed));
-  std::vector<Target> targets = {ControlTarget(bits / 2, rng), CiphertextTarget(bits, rng),
-                                 ExponentTarget(bits, rng), KeyTarget(bits, rng),
-                                 PrimeTarget(bits / 2)};
+  std::vector<Target> targets = {ControlTarget(bits / 2, rng),
+                                 CiphertextTarget(bits, rng),
+                                 ExponentTarget(bits, rng),
+                                 KeyTarget(bits, rng),
+                                 PrimeTarget(bits / 2),
+                                 CiphertextTarget(bits, rng, Others::kSame),
+                                 CiphertextTarget(bits, rng, Others::kSecondFixed)};
   int failures = 0;
   for (Target& target : targets) {
-    const bool wanted = argc < 2 || std::any_of(argv + 1, argv + argc,
-                                                [&](const char* a) { return target.name == a; });
+    const bool named =
+        std::any_of(argv + 1, argv + argc, [&](const char* a) { return target.name == a; });
+    const bool wanted = named || (argc < 2 && !target.only_when_named);
     if (!wanted) continue;
     bool passed = false;
     for (int attempt = 1; attempt <= kAttempts && !passed; ++attempt) {

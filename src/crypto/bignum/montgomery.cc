@@ -84,6 +84,20 @@ void LimbsMul(Limb* r, const Limb* a, std::size_t na, const Limb* b, std::size_t
   }
 }
 
+// y = y (2 - a y) doubles the number of correct low bits of y = a^-1.
+void LimbsInverseModLimbPower(Limb* r, const Limb* a, std::size_t n) {
+  LimbVector product(2 * n), correction(n), two(n, 0);
+  two[0] = 2;
+  std::fill(r, r + n, 0);
+  r[0] = Limb{0} - NegInverse(a[0]);  // correct to 64 bits
+  for (std::size_t correct = 1; correct < n; correct *= 2) {
+    LimbsMul(product.data(), a, n, r, n);
+    LimbsSub(correction.data(), two.data(), product.data(), n);
+    LimbsMul(product.data(), r, n, correction.data(), n);
+    std::copy_n(product.begin(), n, r);
+  }
+}
+
 void LimbsSelect(Limb* r, Limb mask, const Limb* a, const Limb* b, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) r[i] = (a[i] & mask) | (b[i] & ~mask);
 }

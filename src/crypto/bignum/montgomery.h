@@ -94,6 +94,9 @@ Limb LimbsAdd(Limb* r, const Limb* a, const Limb* b, std::size_t n);
 void LimbsMul(Limb* r, const Limb* a, std::size_t na, const Limb* b, std::size_t nb);
 // r = mask ? a : b, mask all ones or all zeros.
 void LimbsSelect(Limb* r, Limb mask, const Limb* a, const Limb* b, std::size_t n);
+// r = a^-1 mod 2^(64 n) for an odd a of n limbs (r must not overlap a): a
+// number of Newton steps that follows n only.
+void LimbsInverseModLimbPower(Limb* r, const Limb* a, std::size_t n);
 // r = 2 r + bit mod m over n limbs, for r below m and bit 0 or 1 (m of any
 // parity); scratch holds n limbs.
 void LimbsDoubleMod(Limb* r, Limb bit, const Limb* m, Limb* scratch, std::size_t n);

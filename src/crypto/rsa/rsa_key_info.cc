@@ -59,12 +59,35 @@ BigNum SecretMod(const BigNum& value, const BigNum& m) {
   return BigNum::FromLimbs(r.data(), r.size());
 }
 
+// e = d^-1 mod phi for the secret d and phi of a key that lacks its public
+// exponent, in steps that follow the lengths only: with u = (phi mod d)^-1
+// mod d, e = (1 + (d - u) phi) / d, the division exact and done as a
+// product by d^-1 modulo a power of two. d must be odd (phi is even).
+int PublicFromPrivateExponent(const BigNum& d, const BigNum& phi, BigNum* e) {
+  if (!d.IsOdd() || d.IsOne()) return kBigNumNoInverse;
+  const std::size_t nd = d.limbs().size(), nphi = phi.limbs().size(), nx = nd + nphi;
+  LimbVector residue(nd), k(nd), x(nx, 0), one(nx, 0), d_wide(nx, 0), d_inverse(nx), q(2 * nx);
+  ConstTimeMod(residue.data(), phi.limbs().data(), nphi, d.limbs().data(), nd);
+  BigNum u;
+  if (int code = ConstTimeModInverse(BigNum::FromLimbs(residue.data(), nd), d, &u)) return code;
+  u.CopyLimbs(residue.data(), nd);
+  u.Wipe();
+  LimbsSub(k.data(), d.limbs().data(), residue.data(), nd);
+  LimbsMul(x.data(), k.data(), nd, phi.limbs().data(), nphi);
+  one[0] = 1;
+  LimbsAdd(x.data(), x.data(), one.data(), nx);
+  d.CopyLimbs(d_wide.data(), nx);
+  LimbsInverseModLimbPower(d_inverse.data(), d_wide.data(), nx);
+  LimbsMul(q.data(), x.data(), nx, d_inverse.data(), nx);
+  *e = BigNum::FromLimbs(q.data(), nx);
+  return kBigNumOk;
+}
+
 // Fills in a missing exponent (public from private or private from public)
-// and the CRT parts, all modulo (p - 1)(q - 1). The private values come
-// from constant-time steps (for an odd public exponent above 1, the only
-// kind the generator makes); a public exponent computed from the private
-// one goes through the variable-time Euclid, which a key that lacks its
-// public exponent has to accept.
+// and the CRT parts, all modulo (p - 1)(q - 1), every value that involves
+// the private ones by constant-time steps (a private exponent from an odd
+// public exponent above 1, the only kind the generator makes; an even or
+// unit one has no use and keeps the plain Euclid).
 int CompleteMaterial(RsaKeyMaterial* k) {
   if (k->modulus.IsZero() || k->prime1.IsZero() || k->prime2.IsZero()) return TkErrBadKeyForm;
   BigNum p1 = k->prime1, q1 = k->prime2;
@@ -74,7 +97,7 @@ int CompleteMaterial(RsaKeyMaterial* k) {
   if (phi.IsZero()) return TkErrBadKeyForm;
   if (k->public_exponent.IsZero() && k->private_exponent.IsZero()) return TkErrBadKeyForm;
   if (k->public_exponent.IsZero() &&
-      BigNum::ModInverse(k->private_exponent, phi, &k->public_exponent) != kBigNumOk)
+      PublicFromPrivateExponent(k->private_exponent, phi, &k->public_exponent) != kBigNumOk)
     return TkErrBadKeyForm;
   if (k->private_exponent.IsZero()) {
     const BigNum& e = k->public_exponent;
