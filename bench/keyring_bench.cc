@@ -307,11 +307,9 @@ void BM_KeyGenShared(benchmark::State& state) {
   std::uint8_t warm;
   GetRandomBytes(&warm, 1);
   for (auto _ : state) {
-    KeyObject* key = nullptr;
-    if (GenerateRsaPrivateKey(static_cast<std::uint32_t>(state.range(0)), &key) != 0)
+    OwnedKey key;
+    if (GenerateRsaPrivateKey(static_cast<std::uint32_t>(state.range(0)), key) != 0)
       state.SkipWithError("key generation failed");
-    ToolkitScope lock;
-    KeyDestroy(&key);
   }
 }
 // One key per repetition; the median is the figure compared.

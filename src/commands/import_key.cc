@@ -80,10 +80,10 @@ int SealKey(const RsaPrivateNumbers& numbers, std::string_view password, SecureB
                                    ItemOf(numbers.privateExponent), ItemOf(numbers.prime1),
                                    ItemOf(numbers.prime2),          ItemOf(numbers.exponent1),
                                    ItemOf(numbers.exponent2),       ItemOf(numbers.coefficient)};
-  KeyHolder key;
+  OwnedKey key;
   {
-    ToolkitScope lock;
-    if (KeyCreate(key.out()) != 0 || KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0)
+    ToolkitLockHeld lock;
+    if (key.Create(lock) != 0 || KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0)
       return -1;
   }
   return EncryptPrivateKey(key.get(), password, sealed);

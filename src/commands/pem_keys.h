@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-namespace kcertadm {
+#include "crypto/toolkit/toolkit_scope.h"
 
-struct KeyObject;
+namespace kcertadm {
 
 // Writes a MIC-ONLY certification request whose MIC is the MD5-with-RSA
 // signature of body, exactly as given, made with privateKey. 0, or -1 when
@@ -21,9 +21,9 @@ int WritePemRequest(std::FILE* file, const std::uint8_t* certificate, std::int32
 // The public key of a self-issued certificate whose self-signature checks
 // out (MD2, MD5 or SHA-1 with RSA), and its subject Name. Null for a
 // certificate that is not self-issued, does not decode, is signed with
-// another algorithm or whose signature fails. The caller destroys the key.
-KeyObject* OriginatorKeyFromDer(const std::vector<std::uint8_t>& certificate,
-                                std::vector<std::uint8_t>* subjectName);
+// another algorithm or whose signature fails.
+OwnedKey OriginatorKeyFromDer(const std::vector<std::uint8_t>& certificate,
+                              std::vector<std::uint8_t>* subjectName);
 
 // True when micText (as ReadPemRequest hands it out) carries a good
 // signature of its body under key.

@@ -54,12 +54,12 @@ namespace {
 int DesCbcBlocks(bool encrypt, const std::uint8_t key[8], const std::uint8_t iv[8], ByteView in,
                  SecureBytes& out) {
   if (in.size() > kMaxMessage) return TkErrNoMemory;
-  ToolkitScope lock;
-  ScopedAlgorithm cipher;
-  ScopedKey desKey;
-  if (int status = desKey.Create()) return status;
+  ToolkitLockHeld lock;
+  OwnedAlgorithm cipher;
+  OwnedKey desKey;
+  if (int status = desKey.Create(lock)) return status;
   if (int status = KeySetInfo(desKey.get(), KeyInfoDesParity(), key)) return status;
-  if (int status = cipher.Create()) return status;
+  if (int status = cipher.Create(lock)) return status;
   CbcParams params{iv};
   if (int status = AlgSetInfo(cipher.get(), AlgInfoDesCbc(), &params)) return status;
   return RunCipher(encrypt, cipher.get(), desKey.get(), DesCbcMethods, in, out);
@@ -94,13 +94,13 @@ int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8]
                  std::uint32_t iterations, ByteView in, SecureBytes& out) {
   if (in.size() > kMaxMessage || passwordItem.size() > kMaxMessage) return kKeyRingNoMemory;
   try {
-    ToolkitScope lock;
-    ScopedAlgorithm pbe;
-    ScopedKey password;
-    if (int status = password.Create()) return status;
+    ToolkitLockHeld lock;
+    OwnedAlgorithm pbe;
+    OwnedKey password;
+    if (int status = password.Create(lock)) return status;
     ByteItem item{passwordItem.data(), static_cast<std::uint32_t>(passwordItem.size())};
     if (int status = KeySetInfo(password.get(), KeyInfoItem(), &item)) return status;
-    if (int status = pbe.Create()) return status;
+    if (int status = pbe.Create(lock)) return status;
     PbeParams params{salt, iterations};
     if (int status = AlgSetInfo(pbe.get(), AlgInfoPbeMd5DesCbc(), &params)) return status;
     return RunCipher(encrypt, pbe.get(), password.get(), PbeMethods, in, out);

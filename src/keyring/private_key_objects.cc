@@ -20,7 +20,7 @@ ByteItem Item(const SecureBytes& bytes) {
 
 // The eight numbers of a private key object. 0 or a toolkit status.
 int NumbersOf(KeyObject* privateKey, RsaPrivateNumbers& out) {
-  ToolkitScope lock;
+  ToolkitLockHeld lock;
   const void* record = nullptr;
   int status = KeyGetInfo(&record, privateKey, KeyInfoRsaPrivate());
   if (status != 0) return status;
@@ -46,21 +46,21 @@ int EncryptPrivateKey(KeyObject* privateKey, std::string_view password, SecureBy
   }
 }
 
-KeyObject* DecryptPrivateKey(ByteView encrypted, std::string_view password) {
+OwnedKey DecryptPrivateKey(ByteView encrypted, std::string_view password) {
   try {
     auto numbers = DecryptPrivateKeyNumbers(encrypted, password);
-    if (!numbers) return nullptr;
+    if (!numbers) return OwnedKey();
     RsaPrivateKeyRecord record{Item(numbers->modulus),         Item(numbers->publicExponent),
                                Item(numbers->privateExponent), Item(numbers->prime1),
                                Item(numbers->prime2),          Item(numbers->exponent1),
                                Item(numbers->exponent2),       Item(numbers->coefficient)};
-    ToolkitScope lock;
-    ScopedKey key;
-    if (key.Create() != 0) return nullptr;
-    if (KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0) return nullptr;
-    return key.release();
+    ToolkitLockHeld lock;
+    OwnedKey key;
+    if (key.Create(lock) != 0) return OwnedKey();
+    if (KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0) return OwnedKey();
+    return key;
   } catch (const std::bad_alloc&) {
-    return nullptr;
+    return OwnedKey();
   }
 }
 

@@ -41,13 +41,13 @@ TEST(SharedRandom, ThreeHundredCallsThenReseed) {
   AlgorithmObject* random = nullptr;
   const std::uint8_t seed[] = {1, 2, 3};
   {
-    ToolkitScope lock;
+    ToolkitLockHeld lock;
     ASSERT_EQ(AlgCreate(&random), 0);
     ASSERT_EQ(AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
     ASSERT_EQ(RandomInit(random, RandomMethods, nullptr), 0);
     ASSERT_EQ(RandomSeed(random, seed, 3, nullptr), 0);
   }
-  InstallSharedRandomForTesting(random);
+  InstallSharedRandomForTesting(OwnedAlgorithm(random));
   Md5RandomGenerator mirror;
   mirror.Seed(seed, 3);
   std::uint8_t got[3], want[3];
@@ -109,11 +109,11 @@ TEST(SharedRandom, FirstCreationDoesNotDeadlockAgainstKeyRingHolders) {
 // Two generators seeded from the machine differ.
 TEST(SharedRandom, SeededFromTheMachine) {
   std::uint8_t a[16] = {}, b[16] = {};
-  AlgorithmObject *one = CreateSeededRandom(), *two = CreateSeededRandom();
-  ToolkitScope lock;
-  ASSERT_EQ(RandomGenerate(one, a, 16, nullptr) | RandomGenerate(two, b, 16, nullptr), 0);
+  OwnedAlgorithm one = CreateSeededRandom(), two = CreateSeededRandom();
+  ToolkitLockHeld lock;
+  ASSERT_EQ(RandomGenerate(one.get(), a, 16, nullptr), 0);
+  ASSERT_EQ(RandomGenerate(two.get(), b, 16, nullptr), 0);
   EXPECT_NE(0, std::memcmp(a, b, 16));
-  AlgDestroy(&one), AlgDestroy(&two);
 }
 
 }  // namespace

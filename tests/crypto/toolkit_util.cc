@@ -86,9 +86,10 @@ KeyObject* PublicKeyObject(KeyObject* privateKey) {
 
 int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uint8_t>& in,
               std::vector<std::uint8_t>* out, std::size_t piece, std::uint32_t room) {
-  ScopedAlgorithm alg;
-  ScopedKey key;
-  int status = alg.Create() | key.Create();
+  ToolkitLockHeld lock;
+  OwnedAlgorithm alg;
+  OwnedKey key;
+  int status = alg.Create(lock) | key.Create(lock);
   if (status == 0) status = KeySetInfo(key.get(), setup.keyForm, setup.keyMaterial);
   if (status == 0) status = AlgSetInfo(alg.get(), setup.type, setup.params);
   if (status == 0)

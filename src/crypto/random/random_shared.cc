@@ -15,14 +15,15 @@
 namespace kcertadm {
 namespace {
 
-// Guarded by RandomLock.
+// Guarded by RandomLock. Never destroyed: SharedRandom lives as long as
+// the process.
 struct SharedState {
-  AlgorithmObject* random = nullptr;
+  OwnedAlgorithm random;
   ReseedSchedule schedule;
 };
 
 SharedState& Shared() {
-  static SharedState state;
+  static SharedState& state = *new SharedState;
   return state;
 }
 
@@ -38,17 +39,17 @@ template <typename Body>
 int WithSharedRandom(Body&& body) {
   {
     RandomGuard random;
-    if (Shared().random != nullptr) return body(Shared().random);
+    if (Shared().random) return body(Shared().random.get());
   }
   KeyRingGuard key_ring;
   RandomGuard random;
   SharedState& state = Shared();
-  if (state.random == nullptr) {
+  if (!state.random) {
     state.random = CreateSeededRandom();
     state.schedule.Restart(Now());
   }
-  if (state.random == nullptr) return TkErrBadRandomObject;
-  return body(state.random);
+  if (!state.random) return TkErrBadRandomObject;
+  return body(state.random.get());
 }
 
 void Reseed(AlgorithmObject* random, ReseedSchedule& schedule) {
@@ -56,11 +57,11 @@ void Reseed(AlgorithmObject* random, ReseedSchedule& schedule) {
   std::uint8_t table[ReseedSchedule::kCalls * 4];
   schedule.TableBytes(table);
   {
-    ToolkitScope lock;
+    ToolkitLockHeld lock;
     RandomGenerate(random, fresh, sizeof fresh, nullptr);
   }
   {
-    ToolkitScope lock;
+    ToolkitLockHeld lock;
     RandomSeed(random, fresh, sizeof fresh, nullptr);
     RandomSeed(random, table, sizeof table, nullptr);
   }
@@ -83,20 +84,18 @@ void ReseedSchedule::TableBytes(std::uint8_t out[kCalls * 4]) const {
     for (int b = 0; b < 4; ++b) out[4 * i + b] = static_cast<std::uint8_t>(times_[i] >> (8 * b));
 }
 
-AlgorithmObject* CreateSeededRandom() {
-  AlgorithmObject* random = nullptr;
+OwnedAlgorithm CreateSeededRandom() {
+  OwnedAlgorithm random;
   {
-    ToolkitScope lock;
-    if (AlgCreate(&random) != TkOk) return nullptr;
-    if (AlgSetInfo(random, AlgInfoRandomMd5(), nullptr) != TkOk ||
-        RandomInit(random, RandomMethods, nullptr) != TkOk) {
-      AlgDestroy(&random);
-      return nullptr;
-    }
+    ToolkitLockHeld lock;
+    if (random.Create(lock) != TkOk ||
+        AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr) != TkOk ||
+        RandomInit(random.get(), RandomMethods, nullptr) != TkOk)
+      return OwnedAlgorithm();
   }
-  const SeedSink seed = [random](const std::uint8_t* data, std::size_t size) {
-    ToolkitScope lock;
-    RandomSeed(random, data, static_cast<std::uint32_t>(size), nullptr);
+  const SeedSink seed = [object = random.get()](const std::uint8_t* data, std::size_t size) {
+    ToolkitLockHeld lock;
+    RandomSeed(object, data, static_cast<std::uint32_t>(size), nullptr);
   };
   SeedFromMachine(seed);
   return random;
@@ -108,7 +107,7 @@ int GetRandomBytes(std::uint8_t* out, std::size_t count) {
   const int status = WithSharedRandom([&](AlgorithmObject* random) {
     SharedState& state = Shared();
     if (state.schedule.RecordCall(Now())) Reseed(random, state.schedule);
-    ToolkitScope lock;
+    ToolkitLockHeld lock;
     std::size_t done = 0;
     while (done < count) {
       const std::uint32_t chunk =
@@ -125,34 +124,30 @@ int GetRandomBytes(std::uint8_t* out, std::size_t count) {
 int GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
                              KeyObject* privateKey) {
   return WithSharedRandom([&](AlgorithmObject* random) {
-    ToolkitScope lock;
+    ToolkitLockHeld lock;
     return KeyPairGenerate(generator, publicKey, privateKey, random, nullptr);
   });
 }
 
-int GenerateRsaPrivateKey(std::uint32_t modulusBits, KeyObject** privateKey) {
-  if (privateKey == nullptr) return TkErrBadKeyObject;
-  *privateKey = nullptr;
+int GenerateRsaPrivateKey(std::uint32_t modulusBits, OwnedKey& privateKey) {
+  privateKey.reset();
   static const std::uint8_t kExponent[] = {0x01, 0x00, 0x01};
   const RsaKeyGenParams params{modulusBits, ByteItem{kExponent, sizeof kExponent}};
-  AlgorithmObject* generator = nullptr;
-  KeyObject* public_key = nullptr;
-  KeyObject* private_key = nullptr;
+  OwnedAlgorithm generator;
+  OwnedKey public_key;
+  OwnedKey private_key;
   int status;
   {
-    ToolkitScope lock;
-    status = AlgCreate(&generator);
-    if (status == TkOk) status = AlgSetInfo(generator, AlgInfoRsaKeyGen(), &params);
-    if (status == TkOk) status = KeyPairGenerateInit(generator, KeyRingMethods, nullptr);
-    if (status == TkOk) status = KeyCreate(&public_key);
-    if (status == TkOk) status = KeyCreate(&private_key);
+    ToolkitLockHeld lock;
+    status = generator.Create(lock);
+    if (status == TkOk) status = AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params);
+    if (status == TkOk) status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr);
+    if (status == TkOk) status = public_key.Create(lock);
+    if (status == TkOk) status = private_key.Create(lock);
   }
-  if (status == TkOk) status = GenerateRsaKeyPairShared(generator, public_key, private_key);
-  ToolkitScope lock;
-  AlgDestroy(&generator);
-  KeyDestroy(&public_key);
-  if (status != TkOk) KeyDestroy(&private_key);
-  *privateKey = private_key;
+  if (status == TkOk)
+    status = GenerateRsaKeyPairShared(generator.get(), public_key.get(), private_key.get());
+  if (status == TkOk) privateKey = std::move(private_key);
   return status;
 }
 
@@ -160,14 +155,10 @@ void SetRandomClockForTesting(std::uint32_t (*now)()) {
   g_clock = now != nullptr ? now : &SystemClock;
 }
 
-void InstallSharedRandomForTesting(AlgorithmObject* random) {
+void InstallSharedRandomForTesting(OwnedAlgorithm random) {
   RandomGuard guard;
   SharedState& state = Shared();
-  {
-    ToolkitScope lock;
-    AlgDestroy(&state.random);
-  }
-  state.random = random;
+  state.random = std::move(random);
   state.schedule = ReseedSchedule();
   state.schedule.Restart(Now());
 }

@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm {
 
@@ -25,9 +25,9 @@ namespace kcertadm {
 // returned (539) with the buffer zeroed.
 int GetRandomBytes(std::uint8_t* out, std::size_t count);
 
-// Creates, initialises and seeds a new random object; null if it cannot be
-// created. The caller owns it (AlgDestroy under ToolkitLock).
-AlgorithmObject* CreateSeededRandom();
+// Creates, initialises and seeds a new random object; empty if it cannot be
+// created.
+OwnedAlgorithm CreateSeededRandom();
 
 // KeyPairGenerate on a generator object (AlgInfoRsaKeyGen set and
 // KeyPairGenerateInit done by the caller) with SharedRandom, without the
@@ -37,9 +37,9 @@ int GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
 
 // The whole key-pair creation of the key ring: a generator for modulusBits
 // bits and exponent 65537, KeyRingMethods, SharedRandom; on success
-// *privateKey is a new key object holding KeyInfoRsaPrivate (the caller
-// destroys it under ToolkitLock). The public key object is not kept.
-int GenerateRsaPrivateKey(std::uint32_t modulusBits, KeyObject** privateKey);
+// privateKey owns a new key object holding KeyInfoRsaPrivate (empty on
+// failure). The public key object is not kept.
+int GenerateRsaPrivateKey(std::uint32_t modulusBits, OwnedKey& privateKey);
 
 // The reseed bookkeeping of SharedRandom.
 class ReseedSchedule {
@@ -67,8 +67,8 @@ class ReseedSchedule {
 };
 
 // Test support: a clock in place of time(), and a replacement SharedRandom
-// (owned from then on; the schedule restarts with an empty table).
+// (the schedule restarts with an empty table).
 void SetRandomClockForTesting(std::uint32_t (*now)());
-void InstallSharedRandomForTesting(AlgorithmObject* random);
+void InstallSharedRandomForTesting(OwnedAlgorithm random);
 
 }  // namespace kcertadm
