@@ -79,7 +79,7 @@ int AesCbcPad(bool encrypt, const AlgorithmInfoType* cipher, ByteView key, const
     if (int status = aes.Create(lock)) return status;
     const CbcParams params{iv};
     if (int status = AlgSetInfo(aes.get(), cipher, &params)) return status;
-    return RunCipher(encrypt, aes.get(), aesKey.get(), AesCbcMethods, in, out);
+    return RunCipher(lock, encrypt, aes.get(), aesKey.get(), AesCbcMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();
     return TkErrNoMemory;
@@ -98,7 +98,7 @@ int Pkcs12PbeCipher(bool encrypt, const AlgorithmInfoType* pbe, ByteView bmpPass
     const ByteItem saltItem = ItemOf(salt);
     const Pkcs12PbeParams params{saltItem.data, saltItem.length, iterations};
     if (int status = AlgSetInfo(cipher.get(), pbe, &params)) return status;
-    return RunCipher(encrypt, cipher.get(), password.get(), Pkcs12PbeMethods, in, out);
+    return RunCipher(lock, encrypt, cipher.get(), password.get(), Pkcs12PbeMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();
     return TkErrNoMemory;

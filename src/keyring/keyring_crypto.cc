@@ -23,8 +23,8 @@ constexpr std::size_t kMaxMessage = 0x7FFFFFF0;
 
 void KeyRingRandomBytes(std::uint8_t* out, std::size_t n) { GetRandomBytes(out, n); }
 
-int RunCipher(bool encrypt, AlgorithmObject* cipher, KeyObject* key, MethodList methods,
-              ByteView in, SecureBytes& out) {
+int RunCipher(const ToolkitLockHeld& /*lock*/, bool encrypt, AlgorithmObject* cipher,
+              KeyObject* key, MethodList methods, ByteView in, SecureBytes& out) {
   int status = encrypt ? EncryptInit(cipher, key, methods, nullptr)
                        : DecryptInit(cipher, key, methods, nullptr);
   if (status != 0) return status;
@@ -62,7 +62,7 @@ int DesCbcBlocks(bool encrypt, const std::uint8_t key[8], const std::uint8_t iv[
   if (int status = cipher.Create(lock)) return status;
   CbcParams params{iv};
   if (int status = AlgSetInfo(cipher.get(), AlgInfoDesCbc(), &params)) return status;
-  return RunCipher(encrypt, cipher.get(), desKey.get(), DesCbcMethods, in, out);
+  return RunCipher(lock, encrypt, cipher.get(), desKey.get(), DesCbcMethods, in, out);
 }
 
 }  // namespace
@@ -103,7 +103,7 @@ int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8]
     if (int status = pbe.Create(lock)) return status;
     PbeParams params{salt, iterations};
     if (int status = AlgSetInfo(pbe.get(), AlgInfoPbeMd5DesCbc(), &params)) return status;
-    return RunCipher(encrypt, pbe.get(), password.get(), PbeMethods, in, out);
+    return RunCipher(lock, encrypt, pbe.get(), password.get(), PbeMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();
     return kKeyRingNoMemory;
@@ -118,7 +118,7 @@ namespace {
 void SampleKeyRingEntries(KeyRingFieldSample sample, void* context) {
   for (std::size_t index = 0;; ++index) {
     KeyRingGuard guard;
-    const std::vector<KeyRingEntry>& entries = InMemoryKeyRing().entries;
+    const std::vector<KeyRingEntry>& entries = InMemoryKeyRing(guard).entries;
     if (index >= entries.size()) return;
     const KeyRingEntry& entry = entries[index];
     sample(context, entry.label.data(), entry.label.size());

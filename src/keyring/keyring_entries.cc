@@ -21,7 +21,7 @@ template <typename Match>
 std::optional<KeyRingEntry> FindFirst(Match match) {
   KeyRingGuard guard;
   try {
-    for (const KeyRingEntry& entry : InMemoryKeyRing().entries) {
+    for (const KeyRingEntry& entry : InMemoryKeyRing(guard).entries) {
       if (match(entry)) return KeyRingEntryCopy(entry);
     }
   } catch (const std::bad_alloc&) {
@@ -34,7 +34,7 @@ int ChangeRootMark(ByteView publicKey, bool mark) {
   bool found = false;
   {
     KeyRingGuard guard;
-    for (KeyRingEntry& entry : InMemoryKeyRing().entries) {
+    for (KeyRingEntry& entry : InMemoryKeyRing(guard).entries) {
       if (!SameBytes(entry.publicKey, publicKey)) continue;
       found = true;
       if (mark) {
@@ -95,7 +95,7 @@ std::optional<KeyRingEntry> KeyRingDefaultKeyEntry() {
 
 std::optional<KeyRingEntry> KeyRingNextEntry(KeyRingCursor& cursor) {
   KeyRingGuard guard;
-  const auto& entries = InMemoryKeyRing().entries;
+  const auto& entries = InMemoryKeyRing(guard).entries;
   if (entries.empty()) return std::nullopt;
   std::size_t index = cursor.next.value_or(0);
   if (index >= entries.size()) {
@@ -122,7 +122,7 @@ int KeyRingInsertEntry(KeyRingEntry entry) {
   if (status != kKeyRingOk) return status;
   KeyRingGuard guard;
   try {
-    auto& entries = InMemoryKeyRing().entries;
+    auto& entries = InMemoryKeyRing(guard).entries;
     entries.insert(entries.begin(), std::move(entry));
   } catch (const std::bad_alloc&) {
     return kKeyRingNoMemory;
@@ -139,7 +139,7 @@ int KeyRingAddCertificate(ByteView certificate, OptionalText label, std::string*
     if (certificate.size() > kKeyRingFieldMax) return kKeyRingBadFormat;
 
     KeyRingGuard guard;
-    auto& entries = InMemoryKeyRing().entries;
+    auto& entries = InMemoryKeyRing(guard).entries;
     auto owner = std::find_if(entries.begin(), entries.end(), [&](const KeyRingEntry& e) {
       return SameBytes(e.publicKey, publicKey);
     });
@@ -171,7 +171,7 @@ int KeyRingAddKeyEntry(ByteView subjectName, ByteView privateKey, OptionalPasswo
                        std::string_view label) {
   try {
     KeyRingGuard guard;
-    KeyRingState& ring = InMemoryKeyRing();
+    KeyRingState& ring = InMemoryKeyRing(guard);
     for (const KeyRingEntry& e : ring.entries) {
       if (SameBytes(e.subjectName, subjectName) && !LabelEquals(e, label))
         return kKeyRingSubjectInUse;
@@ -211,7 +211,7 @@ int KeyRingAddKeyEntry(ByteView subjectName, ByteView privateKey, OptionalPasswo
 
 int KeyRingDeleteEntry(std::string_view label) {
   KeyRingGuard guard;
-  auto& entries = InMemoryKeyRing().entries;
+  auto& entries = InMemoryKeyRing(guard).entries;
   auto it = std::find_if(entries.begin(), entries.end(),
                          [&](const KeyRingEntry& e) { return LabelEquals(e, label); });
   if (it == entries.end()) return kKeyRingNoEntry;
@@ -226,7 +226,7 @@ int KeyRingUnmarkRoot(ByteView publicKey) { return ChangeRootMark(publicKey, fal
 int KeyRingChangePassword(OptionalPassword oldPassword, std::string_view newPassword,
                           std::uint32_t headerWord) {
   KeyRingGuard guard;
-  KeyRingState& ring = InMemoryKeyRing();
+  KeyRingState& ring = InMemoryKeyRing(guard);
   try {
     if (!ring.password) {
       ring.password.emplace(newPassword.begin(), newPassword.end());
