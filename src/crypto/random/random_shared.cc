@@ -52,21 +52,26 @@ int WithSharedRandom(Body&& body) {
   return body(state.random.get());
 }
 
-void Reseed(AlgorithmObject* random, ReseedSchedule& schedule) {
-  std::uint8_t fresh[16];
+// Reseeds from the generator's own output and the call times. A reseed
+// that fails leaves the schedule as it was, so the next call tries again;
+// the caller serves no bytes of the generator meanwhile. 0 or the status.
+int Reseed(AlgorithmObject* random, ReseedSchedule& schedule) {
+  std::uint8_t fresh[16] = {};
   std::uint8_t table[ReseedSchedule::kCalls * 4];
   schedule.TableBytes(table);
+  int status;
   {
     ToolkitLockHeld lock;
-    RandomGenerate(random, fresh, sizeof fresh, nullptr);
+    status = RandomGenerate(random, fresh, sizeof fresh, nullptr);
   }
-  {
+  if (status == TkOk) {
     ToolkitLockHeld lock;
-    RandomSeed(random, fresh, sizeof fresh, nullptr);
-    RandomSeed(random, table, sizeof table, nullptr);
+    status = RandomSeed(random, fresh, sizeof fresh, nullptr);
+    if (status == TkOk) status = RandomSeed(random, table, sizeof table, nullptr);
   }
   SecureWipe(fresh, sizeof fresh);
-  schedule.Restart(Now());
+  if (status == TkOk) schedule.Restart(Now());
+  return status;
 }
 
 }  // namespace
@@ -106,7 +111,9 @@ int GetRandomBytes(std::uint8_t* out, std::size_t count) {
   if (out == nullptr) return TkErrBadParameter;
   const int status = WithSharedRandom([&](AlgorithmObject* random) {
     SharedState& state = Shared();
-    if (state.schedule.RecordCall(Now())) Reseed(random, state.schedule);
+    if (state.schedule.RecordCall(Now())) {
+      if (int s = Reseed(random, state.schedule)) return s;
+    }
     ToolkitLockHeld lock;
     std::size_t done = 0;
     while (done < count) {

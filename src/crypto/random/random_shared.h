@@ -19,8 +19,9 @@
 namespace kcertadm {
 
 // Fills out with count random bytes from SharedRandom (after the reseed
-// check). Returns 0. Should the generator be unusable (no memory for it),
-// the bytes come from the kernel's random source instead, so a caller is
+// check). Returns 0. Should the generator be unusable (no memory for it,
+// or a reseed that fails, which is tried again at the next call), the
+// bytes come from the kernel's random source instead, so a caller is
 // never handed unfilled bytes; only when that fails as well is a status
 // returned (539) with the buffer zeroed.
 int GetRandomBytes(std::uint8_t* out, std::size_t count);
