@@ -166,10 +166,10 @@ OwnedKey CertificatePublicKeyFromDer(ByteView certificate) {
 int RsaVerifyData(int kind, ByteView data, ByteView signature, KeyObject* publicKey) {
   if (!publicKey || data.size() > 0xFFFFFFFFu || signature.size() > 0xFFFFFFFFu) return -1;
   ToolkitLockHeld lock;
-  int status =
+  const ToolkitStatus status =
       VerifyData(lock, kind, publicKey, data.data(), static_cast<std::uint32_t>(data.size()),
                  signature.data(), static_cast<std::uint32_t>(signature.size()));
-  return status == 0 ? 0 : -1;
+  return status.ok() ? 0 : -1;
 }
 
 std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data) {

@@ -21,7 +21,9 @@ namespace {
 constexpr std::size_t kMaxMessage = 0x7FFFFFF0;
 }  // namespace
 
-void KeyRingRandomBytes(std::uint8_t* out, std::size_t n) { GetRandomBytes(out, n); }
+ToolkitStatus KeyRingRandomBytes(std::uint8_t* out, std::size_t n) {
+  return GetRandomBytes(out, n);
+}
 
 int RunCipher(const ToolkitLockHeld& /*lock*/, bool encrypt, AlgorithmObject* cipher,
               KeyObject* key, MethodList methods, ByteView in, SecureBytes& out) {

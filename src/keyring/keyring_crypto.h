@@ -13,8 +13,9 @@
 
 namespace kcertadm {
 
-// n bytes from the shared random generator.
-void KeyRingRandomBytes(std::uint8_t* out, std::size_t n);
+// n bytes from the shared random generator (or, should it fail, the
+// kernel's source); a failure of both leaves out zero-filled.
+ToolkitStatus KeyRingRandomBytes(std::uint8_t* out, std::size_t n);
 
 // DES-CBC with PKCS #5 padding; the key gets odd parity. 0 or a toolkit status.
 int DesCbcPadEncrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteView data,

@@ -68,7 +68,7 @@ int SubjectAndKey(ByteView certificate, Bytes& subject, Bytes& publicKey) {
 
 SecureBytes SealWithFreshSalt(const RsaPrivateNumbers& numbers, std::string_view password) {
   std::uint8_t salt[kPbeSaltSize];
-  KeyRingRandomBytes(salt, sizeof salt);
+  if (!KeyRingRandomBytes(salt, sizeof salt).ok()) return SecureBytes();  // no zero salt
   return EncryptPrivateKeyNumbers(numbers, password, salt);
 }
 
@@ -242,7 +242,8 @@ int KeyRingChangePassword(OptionalPassword oldPassword, std::string_view newPass
             auto numbers = DecryptPrivateKeyNumbers(copy.privateKey, current);
             if (!numbers) return kKeyRingWrongPassword;
             copy.privateKey = SealWithFreshSalt(*numbers, newPassword);
-            // Sealing a key that just decrypted fails only for want of memory.
+            // Sealing a key that just decrypted fails only for want of memory
+            // or of random bytes for its salt.
             if (copy.privateKey.empty()) return kKeyRingNoMemory;
             if (KeyRingEntryStorable(copy) != kKeyRingOk) return kKeyRingBadFormat;
           }

@@ -38,7 +38,10 @@ int EncryptPrivateKey(KeyObject* privateKey, std::string_view password, SecureBy
     RsaPrivateNumbers numbers;
     if (int status = NumbersOf(privateKey, numbers)) return status;
     std::uint8_t salt[kPbeSaltSize];
-    KeyRingRandomBytes(salt, sizeof salt);  // RandomLock first, then the toolkit's
+    // RandomLock first, then the toolkit's; a key is never sealed under a
+    // salt that did not come.
+    if (ToolkitStatus status = KeyRingRandomBytes(salt, sizeof salt); !status.ok())
+      return status.code();
     out = EncryptPrivateKeyNumbers(numbers, password, salt);
     return out.empty() ? kKeyRingBadFormat : 0;
   } catch (const std::bad_alloc&) {

@@ -19,12 +19,14 @@ class Signatures : public ::testing::Test {
     std::uint32_t length = 0;
     out->assign(room, 0);
     const int status = SignData(lock_, selector, key ? key : private_.get(), data.data(),
-                                data.size(), out->data(), &length, room);
+                                data.size(), out->data(), &length, room)
+                           .code();
     return out->resize(status == 0 ? length : 0), status;
   }
   int Verify(int selector, const Bytes& data, const Bytes& signature, KeyObject* key = nullptr) {
     return VerifyData(lock_, selector, key ? key : public_.get(), data.data(), data.size(),
-                      signature.data(), signature.size());
+                      signature.data(), signature.size())
+        .code();
   }
   ToolkitLockHeld lock_;
   OwnedKey private_{test_support::PrivateKeyObject(test_support::TestKey(1024))};

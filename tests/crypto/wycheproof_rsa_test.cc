@@ -47,7 +47,8 @@ TEST(WycheproofRsaSignatures, EveryVectorGivesItsExpectedResult) {
     const Bytes message = test_support::Hex(row[2]), signature = test_support::Hex(row[3]);
     const int status = VerifyData(lock, selector, key->get(), message.data(),
                                   static_cast<std::uint32_t>(message.size()), signature.data(),
-                                  static_cast<std::uint32_t>(signature.size()));
+                                  static_cast<std::uint32_t>(signature.size()))
+                           .code();
     if (row[1] == "valid")
       EXPECT_EQ(status, 0);
     else if (row[1] == "acceptable")

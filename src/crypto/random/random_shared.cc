@@ -98,15 +98,20 @@ OwnedAlgorithm CreateSeededRandom() {
         RandomInit(random.get(), RandomMethods, nullptr) != TkOk)
       return OwnedAlgorithm();
   }
-  const SeedSink seed = [object = random.get()](const std::uint8_t* data, std::size_t size) {
+  // A generator that missed part of its seed is not used.
+  int seeding = TkOk;
+  const SeedSink seed = [object = random.get(), &seeding](const std::uint8_t* data,
+                                                          std::size_t size) {
     ToolkitLockHeld lock;
-    RandomSeed(object, data, static_cast<std::uint32_t>(size), nullptr);
+    const int status = RandomSeed(object, data, static_cast<std::uint32_t>(size), nullptr);
+    if (seeding == TkOk) seeding = status;
   };
   SeedFromMachine(seed);
+  if (seeding != TkOk) return OwnedAlgorithm();
   return random;
 }
 
-int GetRandomBytes(std::uint8_t* out, std::size_t count) {
+ToolkitStatus GetRandomBytes(std::uint8_t* out, std::size_t count) {
   if (count == 0) return TkOk;
   if (out == nullptr) return TkErrBadParameter;
   const int status = WithSharedRandom([&](AlgorithmObject* random) {
@@ -128,15 +133,15 @@ int GetRandomBytes(std::uint8_t* out, std::size_t count) {
   return HostRandomBytes(out, count) ? TkOk : TkErrBadRandomObject;
 }
 
-int GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
-                             KeyObject* privateKey) {
+ToolkitStatus GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
+                                       KeyObject* privateKey) {
   return WithSharedRandom([&](AlgorithmObject* random) {
     ToolkitLockHeld lock;
     return KeyPairGenerate(generator, publicKey, privateKey, random, nullptr);
   });
 }
 
-int GenerateRsaPrivateKey(std::uint32_t modulusBits, OwnedKey& privateKey) {
+ToolkitStatus GenerateRsaPrivateKey(std::uint32_t modulusBits, OwnedKey& privateKey) {
   privateKey.reset();
   static const std::uint8_t kExponent[] = {0x01, 0x00, 0x01};
   const RsaKeyGenParams params{modulusBits, ByteItem{kExponent, sizeof kExponent}};
@@ -153,7 +158,7 @@ int GenerateRsaPrivateKey(std::uint32_t modulusBits, OwnedKey& privateKey) {
     if (status == TkOk) status = private_key.Create(lock);
   }
   if (status == TkOk)
-    status = GenerateRsaKeyPairShared(generator.get(), public_key.get(), private_key.get());
+    status = GenerateRsaKeyPairShared(generator.get(), public_key.get(), private_key.get()).code();
   if (status == TkOk) privateKey = std::move(private_key);
   return status;
 }

@@ -24,23 +24,23 @@ namespace kcertadm {
 // bytes come from the kernel's random source instead, so a caller is
 // never handed unfilled bytes; only when that fails as well is a status
 // returned (539) with the buffer zeroed.
-int GetRandomBytes(std::uint8_t* out, std::size_t count);
+ToolkitStatus GetRandomBytes(std::uint8_t* out, std::size_t count);
 
 // Creates, initialises and seeds a new random object; empty if it cannot be
-// created.
+// created or a part of its seed is refused.
 OwnedAlgorithm CreateSeededRandom();
 
 // KeyPairGenerate on a generator object (AlgInfoRsaKeyGen set and
 // KeyPairGenerateInit done by the caller) with SharedRandom, without the
 // reseed check.
-int GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
-                             KeyObject* privateKey);
+ToolkitStatus GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
+                                       KeyObject* privateKey);
 
 // The whole key-pair creation of the key ring: a generator for modulusBits
 // bits and exponent 65537, KeyRingMethods, SharedRandom; on success
 // privateKey owns a new key object holding KeyInfoRsaPrivate (empty on
 // failure). The public key object is not kept.
-int GenerateRsaPrivateKey(std::uint32_t modulusBits, OwnedKey& privateKey);
+ToolkitStatus GenerateRsaPrivateKey(std::uint32_t modulusBits, OwnedKey& privateKey);
 
 // The reseed bookkeeping of SharedRandom.
 class ReseedSchedule {

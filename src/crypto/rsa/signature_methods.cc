@@ -213,9 +213,9 @@ const AlgorithmInfoType* VerifyingAlgorithm(int selector) {
   return AlgInfoMd5WithRsa();
 }
 
-int SignData(const ToolkitLockHeld& lock, int selector, KeyObject* privateKey,
-             const std::uint8_t* data, std::uint32_t size, std::uint8_t* signature,
-             std::uint32_t* signatureLength, std::uint32_t bufferSize) {
+ToolkitStatus SignData(const ToolkitLockHeld& lock, int selector, KeyObject* privateKey,
+                       const std::uint8_t* data, std::uint32_t size, std::uint8_t* signature,
+                       std::uint32_t* signatureLength, std::uint32_t bufferSize) {
   OwnedAlgorithm signer;
   if (int status = signer.Create(lock)) return status;
   if (int status = AlgSetInfo(signer.get(), SigningAlgorithm(selector), nullptr)) return status;
@@ -224,8 +224,9 @@ int SignData(const ToolkitLockHeld& lock, int selector, KeyObject* privateKey,
   return SignFinal(signer.get(), signature, signatureLength, bufferSize, nullptr, nullptr);
 }
 
-int VerifyData(const ToolkitLockHeld& lock, int selector, KeyObject* key, const std::uint8_t* data,
-               std::uint32_t size, const std::uint8_t* signature, std::uint32_t signatureLength) {
+ToolkitStatus VerifyData(const ToolkitLockHeld& lock, int selector, KeyObject* key,
+                         const std::uint8_t* data, std::uint32_t size,
+                         const std::uint8_t* signature, std::uint32_t signatureLength) {
   OwnedAlgorithm verifier;
   if (int status = verifier.Create(lock)) return status;
   if (int status = AlgSetInfo(verifier.get(), VerifyingAlgorithm(selector), nullptr)) return status;
