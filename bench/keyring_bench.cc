@@ -305,7 +305,7 @@ BENCHMARK(BM_SeedRandom)
 // The key ring's key-pair creation on the (already seeded) shared generator.
 void BM_KeyGenShared(benchmark::State& state) {
   std::uint8_t warm;
-  GetRandomBytes(&warm, 1);
+  if (!GetRandomBytes(&warm, 1).ok()) state.SkipWithError("GetRandomBytes failed");
   for (auto _ : state) {
     OwnedKey key;
     if (GenerateRsaPrivateKey(static_cast<std::uint32_t>(state.range(0)), key) != 0)

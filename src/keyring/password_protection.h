@@ -10,22 +10,11 @@
 #include <string_view>
 
 #include "base/secure_memory.h"
+#include "crypto/rsa/rsa_private_numbers.h"
 #include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/keyring_entry.h"
 
 namespace kcertadm {
-
-// The eight numbers of an RSA private key in PKCS #1 order, each big-endian.
-struct RsaPrivateNumbers {
-  SecureBytes modulus;
-  SecureBytes publicExponent;
-  SecureBytes privateExponent;
-  SecureBytes prime1;
-  SecureBytes prime2;
-  SecureBytes exponent1;
-  SecureBytes exponent2;
-  SecureBytes coefficient;
-};
 
 // Key and IV derived from a password: PBKDF1 with MD2.
 struct PbeKey {

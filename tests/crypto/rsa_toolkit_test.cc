@@ -12,7 +12,7 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   const RsaKeyMaterial& m = test_support::TestKey(512);
   RsaPrivateNumbers numbers = test_support::NumbersOf(m);
   numbers.modulus.insert(numbers.modulus.begin(), {0, 0});  // leading zeros, which are dropped
-  RsaPrivateKeyRecord record = test_support::RecordOf(numbers);
+  RsaPrivateKeyRecord record = RecordOf(numbers);
   OwnedKey key;
   auto set = [&](const KeyInfoType* form) {
     if (int status = key.Create(lock)) return status;

@@ -59,14 +59,6 @@ RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& m) {
           m.exponent2.ToBytes(), m.coefficient.ToBytes()};
 }
 
-RsaPrivateKeyRecord RecordOf(const RsaPrivateNumbers& n) {
-  auto item = [](const SecureBytes& b) {
-    return ByteItem{b.data(), static_cast<std::uint32_t>(b.size())};
-  };
-  return {item(n.modulus), item(n.publicExponent), item(n.privateExponent), item(n.prime1),
-          item(n.prime2),  item(n.exponent1),      item(n.exponent2),       item(n.coefficient)};
-}
-
 KeyObject* PrivateKeyObject(const RsaKeyMaterial& m) {
   const RsaPrivateNumbers numbers = NumbersOf(m);
   const RsaPrivateKeyRecord record = RecordOf(numbers);
