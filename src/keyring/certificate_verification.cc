@@ -24,8 +24,10 @@ struct TrustedRootCache {
   std::array<std::size_t, kTrustedRootCacheSlots> keyLengths{};
 };
 
+// Never destroyed: its keys are not released at exit, when the toolkit's
+// lock may be gone already.
 TrustedRootCache& Cache() {
-  static TrustedRootCache cache;
+  static TrustedRootCache& cache = *new TrustedRootCache;
   return cache;
 }
 
