@@ -307,13 +307,11 @@ BENCHMARK(BM_SeedRandom)
 // The key ring's key-pair creation on the (already seeded) shared generator.
 void BM_KeyGenShared(benchmark::State& state) {
   std::uint8_t warm;
-  GetRandomBytes(&warm, 1);
+  if (!GetRandomBytes(&warm, 1).ok()) state.SkipWithError("GetRandomBytes failed");
   for (auto _ : state) {
-    KeyObject* key = nullptr;
-    if (GenerateRsaPrivateKey(static_cast<std::uint32_t>(state.range(0)), &key) != 0)
+    OwnedKey key;
+    if (GenerateRsaPrivateKey(static_cast<std::uint32_t>(state.range(0)), key) != 0)
       state.SkipWithError("key generation failed");
-    ToolkitScope lock;
-    KeyDestroy(&key);
   }
 }
 // One key per repetition; the median is the figure compared.

@@ -83,7 +83,7 @@ int BuildPublicKeyInfo(Asn1Item* out, KeyObject* key) {
   Asn1Item* modulus = t.New();
   Asn1Item* exponent = t.New();
   {
-    ToolkitScope lock;
+    ToolkitLockHeld lock;
     const void* record = nullptr;
     if (key == nullptr || KeyGetInfo(&record, key, KeyInfoRsaPublic()) != 0 || record == nullptr) {
       return -1;
@@ -148,8 +148,8 @@ int SignTbs(CertData* cert, KeyObject* privateKey, std::int32_t algorithm) {
   std::vector<std::uint8_t> signature(512);  // room for the largest modulus
   std::uint32_t signatureLength = 0;
   {
-    ToolkitScope lock;
-    if (SignData(SignatureSelector(algorithm), privateKey, cert->tbs.data,
+    ToolkitLockHeld lock;
+    if (SignData(lock, SignatureSelector(algorithm), privateKey, cert->tbs.data,
                  static_cast<std::uint32_t>(cert->tbs.length), signature.data(), &signatureLength,
                  static_cast<std::uint32_t>(signature.size())) != 0) {
       return -1;
@@ -261,7 +261,7 @@ int IssueCertificateAt(SigningKey* key, const CertFields& request, CertData* cer
       (UsesExtensionProfile(key->algorithm) &&
        BuildIssuedExtensions(extensions, *key, *subject, *publicKeyInfo, request) != 0) ||
       BuildTbsCertificate(cert, *key, *subject, *publicKeyInfo, extensions) != 0 ||
-      SignTbs(cert, key->signerKey, key->algorithm) != 0) {
+      SignTbs(cert, key->signerKey.get(), key->algorithm) != 0) {
     FailWith(error, kMsgPrepareFailed);
     return -1;
   }

@@ -15,26 +15,20 @@ ByteItem ByteItemOf(const Asn1Item& item) {
 
 }  // namespace
 
-int PublicKeyFromSpki(const Asn1Item& spki, KeyObject** key, std::uint32_t* error) {
-  *key = nullptr;
+int PublicKeyFromSpki(const Asn1Item& spki, OwnedKey& key, std::uint32_t* error) {
+  key.reset();
   RsaPublicKeyParts parts;
   if (ExtractRsaKey(spki, &parts) == 0 && parts.modulus.length > 0) {
     const RsaPublicKeyRecord record{ByteItemOf(parts.modulus), ByteItemOf(parts.exponent)};
-    ToolkitScope lock;
-    ScopedKey owner;
-    if (owner.Create() == 0 && KeySetInfo(owner.get(), KeyInfoRsaPublic(), &record) == 0) {
-      *key = owner.release();
+    ToolkitLockHeld lock;
+    OwnedKey owner;
+    if (owner.Create(lock) == 0 && KeySetInfo(owner.get(), KeyInfoRsaPublic(), &record) == 0) {
+      key = std::move(owner);
       return 0;
     }
   }
   FailWith(error, IsForeignKeyType(spki) ? kMsgUnsupportedKeyType : kMsgBadPublicKey);
   return -1;
-}
-
-void DestroyKey(KeyObject** key) {
-  if (*key == nullptr) return;
-  ToolkitScope lock;
-  KeyDestroy(key);
 }
 
 int VerifySignature(const CertFields& fields, KeyObject* key, std::uint32_t* error) {
@@ -44,8 +38,8 @@ int VerifySignature(const CertFields& fields, KeyObject* key, std::uint32_t* err
     return -1;
   }
   if (key != nullptr && fields.toBeSigned.length > 0) {
-    ToolkitScope lock;
-    if (VerifyData(digest, key, fields.toBeSigned.data,
+    ToolkitLockHeld lock;
+    if (VerifyData(lock, digest, key, fields.toBeSigned.data,
                    static_cast<std::uint32_t>(fields.toBeSigned.length), fields.signatureValue.data,
                    static_cast<std::uint32_t>(fields.signatureValue.length)) == 0) {
       return 0;

@@ -3,11 +3,10 @@
 
 #include <cstdint>
 
+#include "crypto/toolkit/toolkit_scope.h"
 #include "kcertadm.h"
 
 namespace kcertadm {
-
-struct KeyObject;
 
 // The parts of an RSA SubjectPublicKeyInfo, as views into it.
 struct RsaPublicKeyParts {
@@ -27,11 +26,7 @@ bool IsForeignKeyType(const Asn1Item& spki);
 
 // A new RSA public key object from a SubjectPublicKeyInfo. 0, or -1 with
 // 30076 (a key that is not RSA) or 30056 (an RSA key that cannot be read).
-// Release with DestroyKey.
-int PublicKeyFromSpki(const Asn1Item& spki, KeyObject** key, std::uint32_t* error);
-
-// Destroys a key object (null is fine) and sets the pointer to null.
-void DestroyKey(KeyObject** key);
+int PublicKeyFromSpki(const Asn1Item& spki, OwnedKey& key, std::uint32_t* error);
 
 // 1 (MD2), 2 (MD5), 3 (SHA-1), 4 (SHA-256), 5 (SHA-384) or 6 (SHA-512) for
 // an RSA signature AlgorithmIdentifier with NULL parameters, compared as a

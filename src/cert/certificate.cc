@@ -207,10 +207,9 @@ int ParseRequest(CertData* cert, CertFields* fields, std::uint32_t* error) {
     }
   }
   if (status == 0) {
-    KeyObject* key = nullptr;
-    status = PublicKeyFromSpki(fields->subjectPublicKeyInfo, &key, &message);
-    if (status == 0) status = VerifySignature(*fields, key, &message);
-    DestroyKey(&key);
+    OwnedKey key;
+    status = PublicKeyFromSpki(fields->subjectPublicKeyInfo, key, &message);
+    if (status == 0) status = VerifySignature(*fields, key.get(), &message);
   }
   if (status != 0) {
     FailWith(error, message != 0 ? message : static_cast<std::uint32_t>(kMsgBadRequest));

@@ -5,9 +5,6 @@
 
 namespace kcertadm {
 
-SigningKey::~SigningKey() {
-  DerFree(&validityDer);
-  DestroyKey(&signerKey);
-}
+SigningKey::~SigningKey() { DerFree(&validityDer); }
 
 }  // namespace kcertadm

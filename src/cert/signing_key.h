@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "crypto/toolkit/toolkit_scope.h"
 #include "kcertadm.h"
 
 namespace kcertadm {
-
-struct KeyObject;
 
 // Signature algorithm numbers: 0 rsaEncryption (key identifier only),
 // 1 MD2 with RSA, 2 MD5 with RSA, 3 SHA-1 with RSA, 4 to 6 SHA-256, SHA-384
@@ -40,7 +39,7 @@ struct SigningKey {
   Asn1Item issuerName{};             // the Name placed in the issuer field
   Asn1Item validityDer{};            // owned Validity SEQUENCE
   std::vector<std::uint8_t> serial;  // content octets of a positive INTEGER
-  KeyObject* signerKey = nullptr;    // owned private key object
+  OwnedKey signerKey;                // the private key object
   std::int32_t algorithm;
 
   // Owned copies of the signer entry's certificate and subject name, which

@@ -98,11 +98,10 @@ std::vector<std::size_t> PathTo(const std::vector<Reached>& reached, std::size_t
 }  // namespace
 
 bool SignedByKeyOf(const CertFields& fields, const Asn1Item& spki) {
-  KeyObject* key = nullptr;
-  if (PublicKeyFromSpki(spki, &key, nullptr) != 0) return false;
+  OwnedKey key;
+  if (PublicKeyFromSpki(spki, key, nullptr) != 0) return false;
   std::uint32_t ignored = 0;
-  const bool verified = VerifySignature(fields, key, &ignored) == 0;
-  DestroyKey(&key);
+  const bool verified = VerifySignature(fields, key.get(), &ignored) == 0;
   return verified;
 }
 

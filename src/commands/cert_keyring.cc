@@ -31,21 +31,21 @@ bool SameBytes(const Bytes& stored, const Asn1Item& item) {
 }
 
 // The key of the first trusted root whose subject is the issuer, or none.
-KeyObject* TrustedIssuerKey(const Asn1Item& issuer) {
+OwnedKey TrustedIssuerKey(const Asn1Item& issuer) {
   KeyRingCursor cursor;
   do {
     std::optional<KeyRingEntry> entry = KeyRingNextEntry(cursor);
     if (!entry) break;
     if (entry->IsTrustedRoot() && SameBytes(entry->subjectName, issuer)) {
-      KeyObject* key = nullptr;
+      OwnedKey key;
       Asn1Item spki{entry->publicKey.data(), static_cast<std::int32_t>(entry->publicKey.size())};
-      PublicKeyFromSpki(spki, &key, nullptr);
+      PublicKeyFromSpki(spki, key, nullptr);
       KeyRingEntryFree(entry);
-      return key;  // null when the stored key is unusable
+      return key;  // empty when the stored key is unusable
     }
     KeyRingEntryFree(entry);
   } while (!cursor.AtEnd());
-  return nullptr;
+  return OwnedKey();
 }
 
 }  // namespace
@@ -63,20 +63,19 @@ int CheckCertificate(CertData* cert, CertFields* fields, int verify, std::uint32
     return FailWith(error, kMsgUnsupportedKeyType);
   }
   if (verify) {
-    KeyObject* key = TrustedIssuerKey(fields->issuer);
-    if (key == nullptr && IsSelfIssued(*fields)) {
-      if (PublicKeyFromSpki(fields->subjectPublicKeyInfo, &key, error) != 0) {
+    OwnedKey key = TrustedIssuerKey(fields->issuer);
+    if (!key && IsSelfIssued(*fields)) {
+      if (PublicKeyFromSpki(fields->subjectPublicKeyInfo, key, error) != 0) {
         FailWith(error, kMsgIssuerNotFound);
         return -1;
       }
       cert->isSelfSigned = 1;
     }
-    if (key == nullptr) {
+    if (!key) {
       FailWith(error, kMsgIssuerNotFound);
       return -1;
     }
-    const int verified = VerifySignature(*fields, key, error);
-    DestroyKey(&key);
+    const int verified = VerifySignature(*fields, key.get(), error);
     if (verified != 0) return -1;
   }
   return CheckValidityNow(fields, error);
@@ -130,12 +129,12 @@ int LoadSigningKeyFromKeyRing(const char* password, SigningKey* signer, std::uin
     return -1;
   }
   const auto certificates = KeyRingEntryCertificates(*chosen);
-  KeyObject* key = nullptr;
+  OwnedKey key;
   if (certificates && !certificates->empty()) {
     key = DecryptPrivateKey(ByteView(chosen->privateKey.data(), chosen->privateKey.size()),
                             password != nullptr ? std::string_view(password) : std::string_view());
   }
-  if (key == nullptr) {
+  if (!key) {
     KeyRingEntryFree(chosen);
     FailWith(error, certificates && !certificates->empty() ? kMsgKeyDecryptFailed : kMsgNoSigner);
     return -1;
@@ -146,8 +145,7 @@ int LoadSigningKeyFromKeyRing(const char* password, SigningKey* signer, std::uin
                                 static_cast<std::int32_t>(signer->signerCertificate.size())};
   signer->issuerName = Asn1Item{signer->signerSubject.data(),
                                 static_cast<std::int32_t>(signer->signerSubject.size())};
-  DestroyKey(&signer->signerKey);
-  signer->signerKey = key;
+  signer->signerKey = std::move(key);
   KeyRingEntryFree(chosen);
   return 0;
 }

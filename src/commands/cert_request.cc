@@ -54,7 +54,7 @@ int CreateCertReq(SecurityCmdContext& context, CommandSession& session, std::uin
     KeyRingEntryFree(entry);
     return FailWith(slot, kMsgNoPrivateKeyEntry);
   }
-  KeyHolder key(DecryptPrivateKey(entry->privateKey, context.password ? context.password : ""));
+  OwnedKey key(DecryptPrivateKey(entry->privateKey, context.password ? context.password : ""));
   int status = key.get() == nullptr ? FailWith(slot, kMsgKeyDecryptFailed) : 0;
   CertRecord object;
   OutputFile requestFile;

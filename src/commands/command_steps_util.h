@@ -8,11 +8,6 @@
 
 namespace kcertadm {
 
-struct KeyObject;
-
-// Destroys a toolkit key object under ToolkitLock; null is fine.
-void ReleaseKeyObject(KeyObject*& key);
-
 // A zero-filled certificate record released with FreeCertData at the end
 // of its scope.
 class CertRecord {
@@ -28,22 +23,6 @@ class CertRecord {
 
  private:
   CertData data_{};
-};
-
-// Holds a toolkit key object and destroys it at the end of its scope.
-class KeyHolder {
- public:
-  KeyHolder() = default;
-  explicit KeyHolder(KeyObject* key) : key_(key) {}
-  ~KeyHolder() { ReleaseKeyObject(key_); }
-  KeyHolder(const KeyHolder&) = delete;
-  KeyHolder& operator=(const KeyHolder&) = delete;
-
-  KeyObject* get() const { return key_; }
-  KeyObject** out() { return &key_; }
-
- private:
-  KeyObject* key_ = nullptr;
 };
 
 }  // namespace kcertadm

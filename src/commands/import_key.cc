@@ -70,20 +70,13 @@ std::optional<std::size_t> CertificateOfKey(const KeyFileContents& contents) {
   return std::nullopt;
 }
 
-ByteItem ItemOf(const SecureBytes& bytes) {
-  return ByteItem{bytes.data(), static_cast<std::uint32_t>(bytes.size())};
-}
-
 // The key sealed as the key ring stores its keys (CreateKeyFile's way).
 int SealKey(const RsaPrivateNumbers& numbers, std::string_view password, SecureBytes& sealed) {
-  const RsaPrivateKeyRecord record{ItemOf(numbers.modulus),         ItemOf(numbers.publicExponent),
-                                   ItemOf(numbers.privateExponent), ItemOf(numbers.prime1),
-                                   ItemOf(numbers.prime2),          ItemOf(numbers.exponent1),
-                                   ItemOf(numbers.exponent2),       ItemOf(numbers.coefficient)};
-  KeyHolder key;
+  const RsaPrivateKeyRecord record = RecordOf(numbers);
+  OwnedKey key;
   {
-    ToolkitScope lock;
-    if (KeyCreate(key.out()) != 0 || KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0)
+    ToolkitLockHeld lock;
+    if (key.Create(lock) != 0 || KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0)
       return -1;
   }
   return Succeeded(EncryptPrivateKey(key.get(), password, sealed)) ? 0 : -1;

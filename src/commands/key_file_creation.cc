@@ -116,9 +116,9 @@ int CreateKeyFile(SecurityCmdContext& context, CommandSession& session, std::uin
     return FailWith(slot, kMsgLabelExists);
   }
 
-  KeyHolder keyPair;
+  OwnedKey keyPair;
   if (context.keySize < SmallestKeyBits(profile.algorithm) || context.keySize > kLargestKeyBits ||
-      GenerateRsaPrivateKey(static_cast<std::uint32_t>(context.keySize), keyPair.out()) != 0 ||
+      GenerateRsaPrivateKey(static_cast<std::uint32_t>(context.keySize), keyPair) != 0 ||
       keyPair.get() == nullptr) {
     return FailWith(slot, kMsgKeyGenFailed);
   }

@@ -10,15 +10,6 @@
 #include "keyring/certificate_verification.h"
 
 namespace kcertadm {
-namespace {
-
-void ReleaseKey(KeyObject*& key) {
-  ToolkitScope lock;
-  KeyDestroy(&key);
-}
-
-}  // namespace
-
 int WritePemRequest(std::FILE* file, const std::uint8_t* certificate, std::int32_t length,
                     std::string_view body, KeyObject* privateKey) {
   if (privateKey == nullptr) return -1;
@@ -28,28 +19,24 @@ int WritePemRequest(std::FILE* file, const std::uint8_t* certificate, std::int32
   return WritePemRequestSigned(file, certificate, length, body, *signature);
 }
 
-KeyObject* OriginatorKeyFromDer(const std::vector<std::uint8_t>& certificate,
-                                std::vector<std::uint8_t>* subjectName) {
+OwnedKey OriginatorKeyFromDer(const std::vector<std::uint8_t>& certificate,
+                              std::vector<std::uint8_t>* subjectName) {
   Bytes tbs;
   Bytes algorithm;
   Bytes signature;
-  if (CertificateParts(certificate, &tbs, &algorithm, &signature) != 0) return nullptr;
+  if (CertificateParts(certificate, &tbs, &algorithm, &signature) != 0) return OwnedKey();
   Bytes issuer;
   Bytes subject;
   std::array<Bytes*, kTbsFieldCount> fields{};
   fields[kTbsIssuer] = &issuer;
   fields[kTbsSubject] = &subject;
-  if (TbsCertificateFields(tbs, fields) != 0) return nullptr;
-  if (issuer != subject) return nullptr;
+  if (TbsCertificateFields(tbs, fields) != 0) return OwnedKey();
+  if (issuer != subject) return OwnedKey();
   // A signature this system cannot check is no proof of the key either.
   const int kind = SignatureSelectorOf(algorithm.data(), algorithm.size());
-  if (kind == 0) return nullptr;
-  KeyObject* key = CertificatePublicKey(tbs);
-  if (key == nullptr) return nullptr;
-  if (RsaVerifyData(kind, tbs, signature, key) != 0) {
-    ReleaseKey(key);
-    return nullptr;
-  }
+  if (kind == 0) return OwnedKey();
+  OwnedKey key = CertificatePublicKey(tbs);
+  if (!key || RsaVerifyData(kind, tbs, signature, key.get()) != 0) return OwnedKey();
   if (subjectName != nullptr) *subjectName = std::move(subject);
   return key;
 }

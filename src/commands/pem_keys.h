@@ -8,11 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/certificate_verification.h"
 
 namespace kcertadm {
-
-struct KeyObject;
 
 // Writes a MIC-ONLY certification request whose MIC is the MD5-with-RSA
 // signature of body, exactly as given, made with privateKey. 0, or -1 when
@@ -23,9 +22,9 @@ int WritePemRequest(std::FILE* file, const std::uint8_t* certificate, std::int32
 // The public key of a self-issued certificate whose self-signature checks
 // out (MD2, MD5 or SHA-1 with RSA), and its subject Name. Null for a
 // certificate that is not self-issued, does not decode, is signed with
-// another algorithm or whose signature fails. The caller destroys the key.
-KeyObject* OriginatorKeyFromDer(const std::vector<std::uint8_t>& certificate,
-                                std::vector<std::uint8_t>* subjectName);
+// another algorithm or whose signature fails.
+OwnedKey OriginatorKeyFromDer(const std::vector<std::uint8_t>& certificate,
+                              std::vector<std::uint8_t>* subjectName);
 
 // True when micText (as ReadPemRequest hands it out) carries a good
 // signature of its body under key.

@@ -61,10 +61,9 @@ int WriteSerialAndFingerprint(std::FILE* file, const CertFields& fields, std::ui
 
 // A self-issued certificate checked with its own key.
 int VerifySelfIssued(const CertFields& fields, std::uint32_t* error) {
-  KeyObject* key = nullptr;
-  int status = PublicKeyFromSpki(fields.subjectPublicKeyInfo, &key, error);
-  if (status == 0) status = VerifySignature(fields, key, error);
-  DestroyKey(&key);
+  OwnedKey key;
+  int status = PublicKeyFromSpki(fields.subjectPublicKeyInfo, key, error);
+  if (status == 0) status = VerifySignature(fields, key.get(), error);
   return status == 0 ? 0 : -1;
 }
 

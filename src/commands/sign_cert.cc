@@ -37,7 +37,7 @@ int ReadPemRequestFile(std::FILE* file, PemRequest& pem, CertData* request, Cert
   if (ReadPemRequest(file, der, pem.micText) != kPemRequestOk) {
     return FailWith(slot, kMsgPemDecodeFailed);
   }
-  KeyHolder originatorKey(OriginatorKeyFromDer(der, nullptr));
+  OwnedKey originatorKey = OriginatorKeyFromDer(der, nullptr);
   if (originatorKey.get() == nullptr || !VerifyPemMic(pem.micText, originatorKey.get())) {
     return FailWith(slot, kMsgPemDecodeFailed);
   }

@@ -20,11 +20,10 @@ int ParseSignedKeyAndChallenge(const Asn1Item& der, CertFields* fields, std::uin
   if (Asn1DecodeTemplate(content, 2, fields->toBeSigned, 0) != 0) {
     return FailWith(error, kMsgPrepareFailed);
   }
-  KeyObject* key = nullptr;
+  OwnedKey key;
   // Both leave their own message: the key's type, or the algorithm.
-  if (PublicKeyFromSpki(fields->subjectPublicKeyInfo, &key, error) != 0) return -1;
-  const int verified = VerifySignature(*fields, key, error);
-  DestroyKey(&key);
+  if (PublicKeyFromSpki(fields->subjectPublicKeyInfo, key, error) != 0) return -1;
+  const int verified = VerifySignature(*fields, key.get(), error);
   return verified == 0 ? 0 : -1;
 }
 

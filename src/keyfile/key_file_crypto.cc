@@ -21,8 +21,8 @@ ByteItem ItemOf(ByteView bytes) {
                   static_cast<std::uint32_t>(bytes.size())};
 }
 
-int NewItemKey(ScopedKey& key, ByteView material) {
-  if (int status = key.Create()) return status;
+int NewItemKey(const ToolkitLockHeld& lock, OwnedKey& key, ByteView material) {
+  if (int status = key.Create(lock)) return status;
   const ByteItem item = ItemOf(material);
   return KeySetInfo(key.get(), KeyInfoItem(), &item);
 }
@@ -56,11 +56,11 @@ std::optional<SecureBytes> BmpPassword(std::string_view utf8) {
 int DerivePbkdf2(const AlgorithmInfoType* prf, ByteView password, ByteView salt,
                  std::uint32_t iterations, std::uint8_t* out, std::uint32_t length) {
   if (password.size() > kMaxInput || salt.size() > kMaxInput) return TkErrBadParameter;
-  ToolkitScope lock;
-  ScopedAlgorithm kdf;
-  ScopedKey key;
-  if (int status = NewItemKey(key, password)) return status;
-  if (int status = kdf.Create()) return status;
+  ToolkitLockHeld lock;
+  OwnedAlgorithm kdf;
+  OwnedKey key;
+  if (int status = NewItemKey(lock, key, password)) return status;
+  if (int status = kdf.Create(lock)) return status;
   const Pbkdf2Params params{ItemOf(salt), iterations, length, prf};
   if (int status = AlgSetInfo(kdf.get(), AlgInfoPbkdf2(), &params)) return status;
   if (int status = DigestInit(kdf.get(), key.get(), HmacMethods, nullptr)) return status;
@@ -72,14 +72,14 @@ int AesCbcPad(bool encrypt, const AlgorithmInfoType* cipher, ByteView key, const
               ByteView in, SecureBytes& out) {
   if (in.size() > kMaxInput) return TkErrBadParameter;
   try {
-    ToolkitScope lock;
-    ScopedAlgorithm aes;
-    ScopedKey aesKey;
-    if (int status = NewItemKey(aesKey, key)) return status;
-    if (int status = aes.Create()) return status;
+    ToolkitLockHeld lock;
+    OwnedAlgorithm aes;
+    OwnedKey aesKey;
+    if (int status = NewItemKey(lock, aesKey, key)) return status;
+    if (int status = aes.Create(lock)) return status;
     const CbcParams params{iv};
     if (int status = AlgSetInfo(aes.get(), cipher, &params)) return status;
-    return RunCipher(encrypt, aes.get(), aesKey.get(), AesCbcMethods, in, out);
+    return RunCipher(lock, encrypt, aes.get(), aesKey.get(), AesCbcMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();
     return TkErrNoMemory;
@@ -90,15 +90,15 @@ int Pkcs12PbeCipher(bool encrypt, const AlgorithmInfoType* pbe, ByteView bmpPass
                     std::uint32_t iterations, ByteView in, SecureBytes& out) {
   if (in.size() > kMaxInput || salt.size() > kMaxInput) return TkErrBadParameter;
   try {
-    ToolkitScope lock;
-    ScopedAlgorithm cipher;
-    ScopedKey password;
-    if (int status = NewItemKey(password, bmpPassword)) return status;
-    if (int status = cipher.Create()) return status;
+    ToolkitLockHeld lock;
+    OwnedAlgorithm cipher;
+    OwnedKey password;
+    if (int status = NewItemKey(lock, password, bmpPassword)) return status;
+    if (int status = cipher.Create(lock)) return status;
     const ByteItem saltItem = ItemOf(salt);
     const Pkcs12PbeParams params{saltItem.data, saltItem.length, iterations};
     if (int status = AlgSetInfo(cipher.get(), pbe, &params)) return status;
-    return RunCipher(encrypt, cipher.get(), password.get(), Pkcs12PbeMethods, in, out);
+    return RunCipher(lock, encrypt, cipher.get(), password.get(), Pkcs12PbeMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();
     return TkErrNoMemory;
@@ -110,18 +110,18 @@ int Pkcs12MacKey(const AlgorithmInfoType* digest, ByteView bmpPassword, ByteView
   if (bmpPassword.size() > kMaxInput || salt.size() > kMaxInput) return TkErrBadParameter;
   const Pkcs12KdfInput input{digest, Pkcs12Purpose::kMac, ItemOf(bmpPassword), ItemOf(salt),
                              iterations};
-  ToolkitScope lock;
+  ToolkitLockHeld lock;
   return Pkcs12DeriveKey(input, DigestMethods, out, length);
 }
 
 int HmacOf(const AlgorithmInfoType* hmac, ByteView key, ByteView data, std::uint8_t* out,
            std::uint32_t outSize, std::uint32_t* length) {
   if (key.size() > kMaxInput || data.size() > kMaxInput) return TkErrBadParameter;
-  ToolkitScope lock;
-  ScopedAlgorithm mac;
-  ScopedKey macKey;
-  if (int status = NewItemKey(macKey, key)) return status;
-  if (int status = mac.Create()) return status;
+  ToolkitLockHeld lock;
+  OwnedAlgorithm mac;
+  OwnedKey macKey;
+  if (int status = NewItemKey(lock, macKey, key)) return status;
+  if (int status = mac.Create(lock)) return status;
   if (int status = AlgSetInfo(mac.get(), hmac, nullptr)) return status;
   if (int status = DigestInit(mac.get(), macKey.get(), HmacMethods, nullptr)) return status;
   if (int status =

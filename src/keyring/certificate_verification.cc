@@ -20,12 +20,14 @@ namespace {
 struct TrustedRootCache {
   int count = -2;  // not built yet
   std::array<Bytes, kTrustedRootCacheSlots> names;
-  std::array<KeyObject*, kTrustedRootCacheSlots> keys{};
+  std::array<OwnedKey, kTrustedRootCacheSlots> keys;
   std::array<std::size_t, kTrustedRootCacheSlots> keyLengths{};
 };
 
+// Never destroyed: its keys are not released at exit, when the toolkit's
+// lock may be gone already.
 TrustedRootCache& Cache() {
-  static TrustedRootCache cache;
+  static TrustedRootCache& cache = *new TrustedRootCache;
   return cache;
 }
 
@@ -35,20 +37,14 @@ ByteItem Item(ByteView bytes) {
   return ByteItem{bytes.data(), static_cast<std::uint32_t>(bytes.size())};
 }
 
-// A public key object from modulus and exponent; null on failure. Takes
-// ToolkitLock.
-KeyObject* MakePublicKey(ByteView modulus, ByteView exponent) {
-  ToolkitScope lock;
-  ScopedKey key;
-  if (key.Create() != 0) return nullptr;
+// A public key object from modulus and exponent; empty on failure.
+OwnedKey MakePublicKey(ByteView modulus, ByteView exponent) {
+  ToolkitLockHeld lock;
+  OwnedKey key;
+  if (key.Create(lock) != 0) return OwnedKey();
   RsaPublicKeyRecord record{Item(modulus), Item(exponent)};
-  if (KeySetInfo(key.get(), KeyInfoRsaPublic(), &record) != 0) return nullptr;
-  return key.release();
-}
-
-void DestroyKey(KeyObject*& key) {
-  ToolkitScope lock;
-  KeyDestroy(&key);
+  if (KeySetInfo(key.get(), KeyInfoRsaPublic(), &record) != 0) return OwnedKey();
+  return key;
 }
 
 // "YYMMDDHHMM[SS]Z" or "YYYYMMDDHHMM[SS]Z" as years since 1900 in three
@@ -109,7 +105,7 @@ void TrustedRootCacheRelease() {
   TrustedRootCache& cache = Cache();
   for (int i = 0; i < kTrustedRootCacheSlots; ++i) {
     cache.names[i].clear();
-    if (cache.keys[i]) DestroyKey(cache.keys[i]);
+    cache.keys[i].reset();
     cache.keyLengths[i] = 0;
   }
   cache.count = -2;
@@ -127,10 +123,10 @@ void TrustedRootCacheRebuild() {
     if (!entry->IsTrustedRoot()) continue;
     ByteView modulus, exponent;
     if (SpkiModulusExponent(entry->publicKey, modulus, exponent) != 0) continue;
-    KeyObject* key = MakePublicKey(modulus, exponent);
+    OwnedKey key = MakePublicKey(modulus, exponent);
     if (!key) continue;
     cache.names[used] = entry->subjectName;
-    cache.keys[used] = key;
+    cache.keys[used] = std::move(key);
     cache.keyLengths[used] = entry->publicKey.size();
     ++used;
   } while (!cursor.AtEnd() && used < kTrustedRootCacheSlots);
@@ -142,7 +138,7 @@ KeyObject* TrustedRootCacheFindKey(ByteView issuerName) {
   TrustedRootCache& cache = Cache();
   if (cache.count < 0) TrustedRootCacheRebuild();
   for (int i = 0; i < cache.count; ++i) {
-    if (der::Equal(cache.names[i], issuerName)) return cache.keys[i];
+    if (der::Equal(cache.names[i], issuerName)) return cache.keys[i].get();
   }
   return nullptr;
 }
@@ -152,39 +148,40 @@ int TrustedRootCacheCount() {
   return Cache().count;
 }
 
-KeyObject* CertificatePublicKey(ByteView tbsCertificate) {
+OwnedKey CertificatePublicKey(ByteView tbsCertificate) {
   Bytes spki;
   std::array<Bytes*, kTbsFieldCount> fields{};
   fields[kTbsSubjectPublicKeyInfo] = &spki;
-  if (TbsCertificateFields(tbsCertificate, fields) != 0) return nullptr;
+  if (TbsCertificateFields(tbsCertificate, fields) != 0) return OwnedKey();
   ByteView modulus, exponent;
-  if (SpkiModulusExponent(spki, modulus, exponent) != 0) return nullptr;
+  if (SpkiModulusExponent(spki, modulus, exponent) != 0) return OwnedKey();
   return MakePublicKey(modulus, exponent);
 }
 
-KeyObject* CertificatePublicKeyFromDer(ByteView certificate) {
+OwnedKey CertificatePublicKeyFromDer(ByteView certificate) {
   Bytes tbs;
-  if (CertificateParts(certificate, &tbs, nullptr, nullptr) != 0) return nullptr;
+  if (CertificateParts(certificate, &tbs, nullptr, nullptr) != 0) return OwnedKey();
   return CertificatePublicKey(tbs);
 }
 
 int RsaVerifyData(int kind, ByteView data, ByteView signature, KeyObject* publicKey) {
   if (!publicKey || data.size() > 0xFFFFFFFFu || signature.size() > 0xFFFFFFFFu) return -1;
-  ToolkitScope lock;
-  int status = VerifyData(kind, publicKey, data.data(), static_cast<std::uint32_t>(data.size()),
-                          signature.data(), static_cast<std::uint32_t>(signature.size()));
-  return status == 0 ? 0 : -1;
+  ToolkitLockHeld lock;
+  const ToolkitStatus status =
+      VerifyData(lock, kind, publicKey, data.data(), static_cast<std::uint32_t>(data.size()),
+                 signature.data(), static_cast<std::uint32_t>(signature.size()));
+  return status.ok() ? 0 : -1;
 }
 
 std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data) {
   if (!privateKey || data.size() > 0xFFFFFFFFu) return std::nullopt;
-  ToolkitScope lock;
+  ToolkitLockHeld lock;
   const void* record = nullptr;
   if (KeyGetInfo(&record, privateKey, KeyInfoRsaPublic()) != 0 || !record) return std::nullopt;
   std::uint32_t size = static_cast<const RsaPublicKeyRecord*>(record)->modulus.length;
   Bytes signature(size);
   std::uint32_t length = 0;
-  if (SignData(kind, privateKey, data.data(), static_cast<std::uint32_t>(data.size()),
+  if (SignData(lock, kind, privateKey, data.data(), static_cast<std::uint32_t>(data.size()),
                signature.data(), &length, size) != 0)
     return std::nullopt;
   signature.resize(length);
@@ -202,19 +199,13 @@ VerifyStatus VerifyCertificate(ByteView certificate) {
 
     KeyRingGuard guard;  // keeps the cached key alive while it is used
     KeyObject* issuerKey = TrustedRootCacheFindKey(issuer);
-    KeyObject* ownKey = nullptr;
-    struct OwnKeyRelease {
-      KeyObject*& key;
-      ~OwnKeyRelease() {
-        if (key) DestroyKey(key);
-      }
-    } release{ownKey};
+    OwnedKey ownKey;
     bool selfSigned = false;
     if (!issuerKey) {
       if (issuer != subject) return kVerifyUntrusted;
       ownKey = CertificatePublicKey(tbs);
       if (!ownKey) return kVerifyUntrusted;
-      issuerKey = ownKey;
+      issuerKey = ownKey.get();
       selfSigned = true;
     }
 
@@ -224,11 +215,7 @@ VerifyStatus VerifyCertificate(ByteView certificate) {
     if (RsaVerifyData(kind, tbs, signature, issuerKey) != 0) return kVerifyUntrusted;
     if (!WithinValidity(tbs)) return kVerifyNotValidNow;
 
-    KeyObject* subjectKey = selfSigned ? nullptr : CertificatePublicKey(tbs);
-    if (!selfSigned) {
-      if (!subjectKey) return kVerifyBadEncoding;
-      DestroyKey(subjectKey);
-    }
+    if (!selfSigned && !CertificatePublicKey(tbs)) return kVerifyBadEncoding;
     return selfSigned ? kVerifySelfSigned : kVerifyTrusted;
   } catch (const std::bad_alloc&) {
     return kVerifyNoMemory;

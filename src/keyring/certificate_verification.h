@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 
+#include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/keyring_entry.h"
 #include "keyring/keyring_status.h"
 
@@ -72,9 +73,9 @@ KeyObject* TrustedRootCacheFindKey(ByteView issuerName);
 int TrustedRootCacheCount();
 
 // A new RSA public key object from a tbsCertificate's subjectPublicKeyInfo,
-// or from a whole certificate; null on failure. The caller destroys it.
-KeyObject* CertificatePublicKey(ByteView tbsCertificate);
-KeyObject* CertificatePublicKeyFromDer(ByteView certificate);
+// or from a whole certificate; empty on failure.
+OwnedKey CertificatePublicKey(ByteView tbsCertificate);
+OwnedKey CertificatePublicKeyFromDer(ByteView certificate);
 
 // Signature kinds: 1 md2WithRSAEncryption, 2 md5WithRSAEncryption,
 // 3 sha1WithRSAEncryption, 4 to 6 sha256/384/512WithRSAEncryption.

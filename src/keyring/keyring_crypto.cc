@@ -21,10 +21,12 @@ namespace {
 constexpr std::size_t kMaxMessage = 0x7FFFFFF0;
 }  // namespace
 
-void KeyRingRandomBytes(std::uint8_t* out, std::size_t n) { GetRandomBytes(out, n); }
+ToolkitStatus KeyRingRandomBytes(std::uint8_t* out, std::size_t n) {
+  return GetRandomBytes(out, n);
+}
 
-int RunCipher(bool encrypt, AlgorithmObject* cipher, KeyObject* key, MethodList methods,
-              ByteView in, SecureBytes& out) {
+int RunCipher(const ToolkitLockHeld& /*lock*/, bool encrypt, AlgorithmObject* cipher,
+              KeyObject* key, MethodList methods, ByteView in, SecureBytes& out) {
   int status = encrypt ? EncryptInit(cipher, key, methods, nullptr)
                        : DecryptInit(cipher, key, methods, nullptr);
   if (status != 0) return status;
@@ -54,15 +56,15 @@ namespace {
 int DesCbcBlocks(bool encrypt, const std::uint8_t key[8], const std::uint8_t iv[8], ByteView in,
                  SecureBytes& out) {
   if (in.size() > kMaxMessage) return TkErrNoMemory;
-  ToolkitScope lock;
-  ScopedAlgorithm cipher;
-  ScopedKey desKey;
-  if (int status = desKey.Create()) return status;
+  ToolkitLockHeld lock;
+  OwnedAlgorithm cipher;
+  OwnedKey desKey;
+  if (int status = desKey.Create(lock)) return status;
   if (int status = KeySetInfo(desKey.get(), KeyInfoDesParity(), key)) return status;
-  if (int status = cipher.Create()) return status;
+  if (int status = cipher.Create(lock)) return status;
   CbcParams params{iv};
   if (int status = AlgSetInfo(cipher.get(), AlgInfoDesCbc(), &params)) return status;
-  return RunCipher(encrypt, cipher.get(), desKey.get(), DesCbcMethods, in, out);
+  return RunCipher(lock, encrypt, cipher.get(), desKey.get(), DesCbcMethods, in, out);
 }
 
 }  // namespace
@@ -95,16 +97,16 @@ int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8]
   if (in.size() > kMaxMessage || passwordItem.size() > kMaxMessage)
     return KeyRingStatusNumber(kKeyRingNoMemory);
   try {
-    ToolkitScope lock;
-    ScopedAlgorithm pbe;
-    ScopedKey password;
-    if (int status = password.Create()) return status;
+    ToolkitLockHeld lock;
+    OwnedAlgorithm pbe;
+    OwnedKey password;
+    if (int status = password.Create(lock)) return status;
     ByteItem item{passwordItem.data(), static_cast<std::uint32_t>(passwordItem.size())};
     if (int status = KeySetInfo(password.get(), KeyInfoItem(), &item)) return status;
-    if (int status = pbe.Create()) return status;
+    if (int status = pbe.Create(lock)) return status;
     PbeParams params{salt, iterations};
     if (int status = AlgSetInfo(pbe.get(), AlgInfoPbeMd5DesCbc(), &params)) return status;
-    return RunCipher(encrypt, pbe.get(), password.get(), PbeMethods, in, out);
+    return RunCipher(lock, encrypt, pbe.get(), password.get(), PbeMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();
     return KeyRingStatusNumber(kKeyRingNoMemory);
@@ -119,7 +121,7 @@ namespace {
 void SampleKeyRingEntries(KeyRingFieldSample sample, void* context) {
   for (std::size_t index = 0;; ++index) {
     KeyRingGuard guard;
-    const std::vector<KeyRingEntry>& entries = InMemoryKeyRing().entries;
+    const std::vector<KeyRingEntry>& entries = InMemoryKeyRing(guard).entries;
     if (index >= entries.size()) return;
     const KeyRingEntry& entry = entries[index];
     sample(context, entry.label.data(), entry.label.size());

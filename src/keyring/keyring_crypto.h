@@ -8,13 +8,14 @@
 #include <cstdint>
 
 #include "base/secure_memory.h"
-#include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/keyring_entry.h"
 
 namespace kcertadm {
 
-// n bytes from the shared random generator.
-void KeyRingRandomBytes(std::uint8_t* out, std::size_t n);
+// n bytes from the shared random generator (or, should it fail, the
+// kernel's source); a failure of both leaves out zero-filled.
+ToolkitStatus KeyRingRandomBytes(std::uint8_t* out, std::size_t n);
 
 // DES-CBC with PKCS #5 padding; the key gets odd parity. 0 or a toolkit status.
 int DesCbcPadEncrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteView data,
@@ -22,12 +23,12 @@ int DesCbcPadEncrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteVi
 int DesCbcPadDecrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteView data,
                      SecureBytes& out);
 
-// Runs one whole message through a cipher object set up by the caller
-// (under ToolkitLock): Init with key and methods, one Update, Final. The
+// Runs one whole message through a cipher object set up by the caller:
+// Init with key and methods, one Update, Final. The
 // output holds in.size() + 17 bytes until it is cut to what came out. 0 or
 // a toolkit status (out then empty).
-int RunCipher(bool encrypt, AlgorithmObject* cipher, KeyObject* key, MethodList methods,
-              ByteView in, SecureBytes& out);
+int RunCipher(const ToolkitLockHeld& lock, bool encrypt, AlgorithmObject* cipher, KeyObject* key,
+              MethodList methods, ByteView in, SecureBytes& out);
 
 // The toolkit's pbeWithMD5AndDES-CBC over in, keyed by passwordItem (raw
 // bytes). The output buffer is in.size() + 17 bytes. 0, a toolkit status, or

@@ -21,7 +21,7 @@ template <typename Match>
 std::optional<KeyRingEntry> FindFirst(Match match) {
   KeyRingGuard guard;
   try {
-    for (const KeyRingEntry& entry : InMemoryKeyRing().entries) {
+    for (const KeyRingEntry& entry : InMemoryKeyRing(guard).entries) {
       if (match(entry)) return KeyRingEntryCopy(entry);
     }
   } catch (const std::bad_alloc&) {
@@ -34,7 +34,7 @@ KeyRingStatus ChangeRootMark(ByteView publicKey, bool mark) {
   bool found = false;
   {
     KeyRingGuard guard;
-    for (KeyRingEntry& entry : InMemoryKeyRing().entries) {
+    for (KeyRingEntry& entry : InMemoryKeyRing(guard).entries) {
       if (!SameBytes(entry.publicKey, publicKey)) continue;
       found = true;
       if (mark) {
@@ -68,7 +68,7 @@ KeyRingStatus SubjectAndKey(ByteView certificate, Bytes& subject, Bytes& publicK
 
 SecureBytes SealWithFreshSalt(const RsaPrivateNumbers& numbers, std::string_view password) {
   std::uint8_t salt[kPbeSaltSize];
-  KeyRingRandomBytes(salt, sizeof salt);
+  if (!KeyRingRandomBytes(salt, sizeof salt).ok()) return SecureBytes();  // no zero salt
   return EncryptPrivateKeyNumbers(numbers, password, salt);
 }
 
@@ -95,7 +95,7 @@ std::optional<KeyRingEntry> KeyRingDefaultKeyEntry() {
 
 std::optional<KeyRingEntry> KeyRingNextEntry(KeyRingCursor& cursor) {
   KeyRingGuard guard;
-  const auto& entries = InMemoryKeyRing().entries;
+  const auto& entries = InMemoryKeyRing(guard).entries;
   if (entries.empty()) return std::nullopt;
   std::size_t index = cursor.next.value_or(0);
   if (index >= entries.size()) {
@@ -122,7 +122,7 @@ KeyRingStatus KeyRingInsertEntry(KeyRingEntry entry) {
   if (status != kKeyRingOk) return status;
   KeyRingGuard guard;
   try {
-    auto& entries = InMemoryKeyRing().entries;
+    auto& entries = InMemoryKeyRing(guard).entries;
     entries.insert(entries.begin(), std::move(entry));
   } catch (const std::bad_alloc&) {
     return kKeyRingNoMemory;
@@ -140,7 +140,7 @@ KeyRingStatus KeyRingAddCertificate(ByteView certificate, OptionalText label,
     if (certificate.size() > kKeyRingFieldMax) return kKeyRingBadFormat;
 
     KeyRingGuard guard;
-    auto& entries = InMemoryKeyRing().entries;
+    auto& entries = InMemoryKeyRing(guard).entries;
     auto owner = std::find_if(entries.begin(), entries.end(), [&](const KeyRingEntry& e) {
       return SameBytes(e.publicKey, publicKey);
     });
@@ -172,7 +172,7 @@ KeyRingStatus KeyRingAddKeyEntry(ByteView subjectName, ByteView privateKey,
                                  OptionalPassword password, std::string_view label) {
   try {
     KeyRingGuard guard;
-    KeyRingState& ring = InMemoryKeyRing();
+    KeyRingState& ring = InMemoryKeyRing(guard);
     for (const KeyRingEntry& e : ring.entries) {
       if (SameBytes(e.subjectName, subjectName) && !LabelEquals(e, label))
         return kKeyRingSubjectInUse;
@@ -213,7 +213,7 @@ KeyRingStatus KeyRingAddKeyEntry(ByteView subjectName, ByteView privateKey,
 
 KeyRingStatus KeyRingDeleteEntry(std::string_view label) {
   KeyRingGuard guard;
-  auto& entries = InMemoryKeyRing().entries;
+  auto& entries = InMemoryKeyRing(guard).entries;
   auto it = std::find_if(entries.begin(), entries.end(),
                          [&](const KeyRingEntry& e) { return LabelEquals(e, label); });
   if (it == entries.end()) return kKeyRingNoEntry;
@@ -228,7 +228,7 @@ KeyRingStatus KeyRingUnmarkRoot(ByteView publicKey) { return ChangeRootMark(publ
 KeyRingStatus KeyRingChangePassword(OptionalPassword oldPassword, std::string_view newPassword,
                                     std::uint32_t headerWord) {
   KeyRingGuard guard;
-  KeyRingState& ring = InMemoryKeyRing();
+  KeyRingState& ring = InMemoryKeyRing(guard);
   try {
     if (!ring.password) {
       ring.password.emplace(newPassword.begin(), newPassword.end());
@@ -244,7 +244,8 @@ KeyRingStatus KeyRingChangePassword(OptionalPassword oldPassword, std::string_vi
             auto numbers = DecryptPrivateKeyNumbers(copy.privateKey, current);
             if (!numbers) return kKeyRingWrongPassword;
             copy.privateKey = SealWithFreshSalt(*numbers, newPassword);
-            // Sealing a key that just decrypted fails only for want of memory.
+            // Sealing a key that just decrypted fails only for want of memory
+            // or of random bytes for its salt.
             if (copy.privateKey.empty()) return kKeyRingNoMemory;
             if (KeyRingEntryStorable(copy) != kKeyRingOk) return kKeyRingBadFormat;
           }

@@ -242,7 +242,7 @@ KeyRingStatus WriteKeyRing(FileWriter& out, const KeyRingState& ring) {
 
 void KeyRingClear() {
   KeyRingGuard guard;
-  KeyRingState& ring = InMemoryKeyRing();
+  KeyRingState& ring = InMemoryKeyRing(guard);
   ring.entries.clear();
   ring.password.reset();  // SecureString wipes itself
   ring.headerWord = 0;
@@ -254,7 +254,7 @@ KeyRingStatus KeyRingOpen(const std::string& path, OptionalPassword password) {
   {
     KeyRingGuard guard;
     KeyRingClear();
-    KeyRingState& ring = InMemoryKeyRing();
+    KeyRingState& ring = InMemoryKeyRing(guard);
     try {
       if (password) ring.password.emplace(password->begin(), password->end());
     } catch (const std::bad_alloc&) {
@@ -281,7 +281,7 @@ KeyRingStatus KeyRingOpen(const std::string& path, OptionalPassword password) {
 
 KeyRingStatus KeyRingWrite(const std::string& path, OptionalPassword password) {
   KeyRingGuard guard;
-  KeyRingState& ring = InMemoryKeyRing();
+  KeyRingState& ring = InMemoryKeyRing(guard);
   try {
     if (password && !ring.password) ring.password.emplace(password->begin(), password->end());
     KeyRingStatus written = kKeyRingOk;
@@ -307,22 +307,22 @@ KeyRingStatus KeyRingWrite(const std::string& path, OptionalPassword password) {
 
 bool KeyRingHasPassword() {
   KeyRingGuard guard;
-  return InMemoryKeyRing().password.has_value();
+  return InMemoryKeyRing(guard).password.has_value();
 }
 
 std::optional<SecureString> KeyRingPasswordCopy() {
   KeyRingGuard guard;
-  return InMemoryKeyRing().password;
+  return InMemoryKeyRing(guard).password;
 }
 
 std::uint32_t KeyRingHeaderWord() {
   KeyRingGuard guard;
-  return InMemoryKeyRing().headerWord;
+  return InMemoryKeyRing(guard).headerWord;
 }
 
 std::size_t KeyRingEntryCount() {
   KeyRingGuard guard;
-  return InMemoryKeyRing().entries.size();
+  return InMemoryKeyRing(guard).entries.size();
 }
 
 }  // namespace kcertadm

@@ -4,7 +4,7 @@
 
 namespace kcertadm {
 
-KeyRingState& InMemoryKeyRing() {
+KeyRingState& InMemoryKeyRing(const KeyRingGuard& /*held*/) {
   static KeyRingState state;
   return state;
 }

@@ -1,11 +1,12 @@
 // The one in-memory key ring of the process. Only the key ring units touch
-// it, and only while holding KeyRingLock.
+// it, and only while holding KeyRingLock: reaching it takes the guard.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "base/locks.h"
 #include "base/secure_memory.h"
 #include "keyring/keyring_entry.h"
 #include "keyring/keyring_status.h"
@@ -18,7 +19,7 @@ struct KeyRingState {
   std::uint32_t headerWord = 0;
 };
 
-KeyRingState& InMemoryKeyRing();
+KeyRingState& InMemoryKeyRing(const KeyRingGuard& held);
 
 // Size of the record an entry would need, given the stored length of its
 // protected data.

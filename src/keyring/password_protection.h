@@ -11,24 +11,12 @@
 
 #include "asn1/der_reader.h"
 #include "base/secure_memory.h"
+#include "crypto/rsa/rsa_private_numbers.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/keyring_entry.h"
 #include "keyring/keyring_status.h"
 
 namespace kcertadm {
-
-struct KeyObject;  // the toolkit's key object
-
-// The eight numbers of an RSA private key in PKCS #1 order, each big-endian.
-struct RsaPrivateNumbers {
-  SecureBytes modulus;
-  SecureBytes publicExponent;
-  SecureBytes privateExponent;
-  SecureBytes prime1;
-  SecureBytes prime2;
-  SecureBytes exponent1;
-  SecureBytes exponent2;
-  SecureBytes coefficient;
-};
 
 // Key and IV derived from a password: PBKDF1 with MD2.
 struct PbeKey {
@@ -103,9 +91,9 @@ SecureBytes EncodePrivateKeyInfo(const RsaPrivateNumbers& numbers);
 // EncryptPrivateKey: the toolkit private key object sealed under password
 // with a fresh random salt. 0, or a nonzero status with out left empty.
 KeyRingStatus EncryptPrivateKey(KeyObject* privateKey, std::string_view password, SecureBytes& out);
-// DecryptPrivateKey: a new toolkit key object holding the private key, which
-// the caller destroys; null on any failure.
-KeyObject* DecryptPrivateKey(ByteView encrypted, std::string_view password);
+// DecryptPrivateKey: a new toolkit key object holding the private key;
+// empty on any failure.
+OwnedKey DecryptPrivateKey(ByteView encrypted, std::string_view password);
 
 // Protected data of an entry: one pass of the toolkit's password-based
 // encryption; the key is the password with its terminating zero byte (no

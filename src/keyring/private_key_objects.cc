@@ -12,21 +12,13 @@
 namespace kcertadm {
 namespace {
 
-SecureBytes Copy(const ByteItem& item) { return SecureBytes(item.data, item.data + item.length); }
-
-ByteItem Item(const SecureBytes& bytes) {
-  return ByteItem{bytes.data(), static_cast<std::uint32_t>(bytes.size())};
-}
-
 // The eight numbers of a private key object. 0 or a toolkit status.
-int NumbersOf(KeyObject* privateKey, RsaPrivateNumbers& out) {
-  ToolkitScope lock;
+int NumbersOfKey(KeyObject* privateKey, RsaPrivateNumbers& out) {
+  ToolkitLockHeld lock;
   const void* record = nullptr;
   int status = KeyGetInfo(&record, privateKey, KeyInfoRsaPrivate());
   if (status != 0) return status;
-  const auto& r = *static_cast<const RsaPrivateKeyRecord*>(record);
-  out = {Copy(r.modulus), Copy(r.publicExponent), Copy(r.privateExponent), Copy(r.prime1),
-         Copy(r.prime2),  Copy(r.exponent1),      Copy(r.exponent2),       Copy(r.coefficient)};
+  out = NumbersOf(*static_cast<const RsaPrivateKeyRecord*>(record));
   return 0;
 }
 
@@ -37,9 +29,12 @@ KeyRingStatus EncryptPrivateKey(KeyObject* privateKey, std::string_view password
   out.clear();
   try {
     RsaPrivateNumbers numbers;
-    if (int status = NumbersOf(privateKey, numbers)) return KeyRingStatusFromNumber(status);
+    if (int status = NumbersOfKey(privateKey, numbers)) return KeyRingStatusFromNumber(status);
     std::uint8_t salt[kPbeSaltSize];
-    KeyRingRandomBytes(salt, sizeof salt);  // RandomLock first, then the toolkit's
+    // RandomLock first, then the toolkit's; a key is never sealed under a
+    // salt that did not come.
+    if (ToolkitStatus status = KeyRingRandomBytes(salt, sizeof salt); !status.ok())
+      return KeyRingStatusFromNumber(status.code());
     out = EncryptPrivateKeyNumbers(numbers, password, salt);
     return out.empty() ? kKeyRingBadFormat : kKeyRingOk;
   } catch (const std::bad_alloc&) {
@@ -47,21 +42,18 @@ KeyRingStatus EncryptPrivateKey(KeyObject* privateKey, std::string_view password
   }
 }
 
-KeyObject* DecryptPrivateKey(ByteView encrypted, std::string_view password) {
+OwnedKey DecryptPrivateKey(ByteView encrypted, std::string_view password) {
   try {
     auto numbers = DecryptPrivateKeyNumbers(encrypted, password);
-    if (!numbers) return nullptr;
-    RsaPrivateKeyRecord record{Item(numbers->modulus),         Item(numbers->publicExponent),
-                               Item(numbers->privateExponent), Item(numbers->prime1),
-                               Item(numbers->prime2),          Item(numbers->exponent1),
-                               Item(numbers->exponent2),       Item(numbers->coefficient)};
-    ToolkitScope lock;
-    ScopedKey key;
-    if (key.Create() != 0) return nullptr;
-    if (KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0) return nullptr;
-    return key.release();
+    if (!numbers) return OwnedKey();
+    const RsaPrivateKeyRecord record = RecordOf(*numbers);
+    ToolkitLockHeld lock;
+    OwnedKey key;
+    if (key.Create(lock) != 0) return OwnedKey();
+    if (KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0) return OwnedKey();
+    return key;
   } catch (const std::bad_alloc&) {
-    return nullptr;
+    return OwnedKey();
   }
 }
 

@@ -129,14 +129,14 @@ TEST_F(CertKeyRingTest, ClimbingStopsAtAnIssuerWithoutCertificate) {
 
 TEST_F(CertKeyRingTest, LoadsTheFirstTrustedKeyEntryWithACertificate) {
   SecureBytes sealed;
-  ASSERT_EQ(EncryptPrivateKey(root_.signer.signerKey, "secret", sealed), 0);
+  ASSERT_EQ(EncryptPrivateKey(root_.signer.signerKey.get(), "secret", sealed), 0);
   AddRoot("trusted key", true, sealed);  // inserted at the head: the last added comes first
   AddRoot("untrusted key", false, sealed);
   AddRoot("trusted, no key", true);
   SigningKey signer, wrong;
   std::uint32_t error = 0;
   ASSERT_EQ(LoadSigningKeyFromKeyRing("secret", &signer, &error), 0) << error;
-  ASSERT_NE(signer.signerKey, nullptr);
+  ASSERT_NE(signer.signerKey.get(), nullptr);
   EXPECT_EQ(std::pair(BytesOf(signer.issuerCert), BytesOf(signer.issuerName)),
             std::pair(root, root_.signer.signerSubject));
   EXPECT_EQ(std::pair(LoadSigningKeyFromKeyRing("other", &wrong, &error), error),
@@ -145,7 +145,7 @@ TEST_F(CertKeyRingTest, LoadsTheFirstTrustedKeyEntryWithACertificate) {
 
 TEST_F(CertKeyRingTest, DecryptsPrivateKeyInfo) {
   SecureBytes sealed;
-  ASSERT_EQ(EncryptPrivateKey(root_.signer.signerKey, "pw", sealed), 0);
+  ASSERT_EQ(EncryptPrivateKey(root_.signer.signerKey.get(), "pw", sealed), 0);
   const Asn1Item encrypted{sealed.data(), static_cast<std::int32_t>(sealed.size())};
   Asn1Item plain{};
   std::uint32_t error = 0;

@@ -23,7 +23,7 @@ Record::Record(const Bytes& der) {
 namespace {
 
 // The PKCS #1 RSAPrivateKey of the PEM file, as a key object.
-KeyObject* LoadVectorKey() {
+OwnedKey LoadVectorKey() {
   const std::string pem =
       test_support::ReadFileText(std::string(KCERTADM_TEST_DATA_DIR) + "/cert/vector_key.pem");
   const std::size_t body = pem.find('\n') + 1;
@@ -39,16 +39,16 @@ KeyObject* LoadVectorKey() {
                     Asn1DecodeTemplate(entries.data(), 9, key, 1) == 0;
   auto b = [&](int i) { return ByteItem{n[i].data, static_cast<std::uint32_t>(n[i].length)}; };
   const RsaPrivateKeyRecord record{b(1), b(2), b(3), b(4), b(5), b(6), b(7), b(8)};
-  ToolkitScope lock;
-  ScopedKey owner;
+  ToolkitLockHeld lock;
+  OwnedKey owner;
   const bool made =
-      read && owner.Create() == 0 && KeySetInfo(owner.get(), KeyInfoRsaPrivate(), &record) == 0;
+      read && owner.Create(lock) == 0 && KeySetInfo(owner.get(), KeyInfoRsaPrivate(), &record) == 0;
   std::free(der.data);
-  return made ? owner.release() : nullptr;
+  return made ? std::move(owner) : OwnedKey();
 }
 
-// Builds into `r`; returns the vector key, which the caller owns.
-KeyObject* BuildVectorRecord(bool selfSigned, std::time_t when, Record& r) {
+// Builds into `r`; returns the vector key.
+OwnedKey BuildVectorRecord(bool selfSigned, std::time_t when, Record& r) {
   IntlEncodingScope utf8(0x0C);
   const char* strings[DN_SLOT_COUNT] = {"DE",
                                         "Bayern",
@@ -63,9 +63,10 @@ KeyObject* BuildVectorRecord(bool selfSigned, std::time_t when, Record& r) {
   SecurityCmdContext context{};
   context.selfSigned = selfSigned ? 1 : 0;
   context.validDays = 365;
-  KeyObject* key = LoadVectorKey();
-  EXPECT_EQ(
-      BuildRequestOrCertificateAt(subject, &r.cert, key, &context, when, kVectorSerial, &error), 0)
+  OwnedKey key = LoadVectorKey();
+  EXPECT_EQ(BuildRequestOrCertificateAt(subject, &r.cert, key.get(), &context, when, kVectorSerial,
+                                        &error),
+            0)
       << error;
   FreeDnValues(subject);
   return key;
@@ -75,8 +76,7 @@ KeyObject* BuildVectorRecord(bool selfSigned, std::time_t when, Record& r) {
 
 Bytes BuildForVectorKey(bool selfSigned, std::time_t when) {
   Record r;
-  KeyObject* key = BuildVectorRecord(selfSigned, when, r);
-  DestroyKey(&key);
+  BuildVectorRecord(selfSigned, when, r);
   return BytesOf(r.cert.der);
 }
 

@@ -20,11 +20,11 @@ const std::map<std::string, const AlgorithmInfoType*> kHmacs = {{"sha1", AlgInfo
 
 // An object of `type` set up with `params` and initialised with `key` as a KeyInfoItem; 0 or the
 // first failure.
-int Prepare(ScopedAlgorithm& alg, ScopedKey& key, const AlgorithmInfoType* type, const void* params,
-            const Bytes& secret) {
+int Prepare(const ToolkitLockHeld& lock, OwnedAlgorithm& alg, OwnedKey& key,
+            const AlgorithmInfoType* type, const void* params, const Bytes& secret) {
   const ByteItem item{secret.data(), static_cast<std::uint32_t>(secret.size())};
-  if (int status = alg.Create()) return status;
-  if (int status = key.Create()) return status;
+  if (int status = alg.Create(lock)) return status;
+  if (int status = key.Create(lock)) return status;
   if (int status = KeySetInfo(key.get(), KeyInfoItem(), &item)) return status;
   if (int status = AlgSetInfo(alg.get(), type, params)) return status;
   return DigestInit(alg.get(), key.get(), HmacMethods, nullptr);
@@ -32,13 +32,13 @@ int Prepare(ScopedAlgorithm& alg, ScopedKey& key, const AlgorithmInfoType* type,
 
 // The whole HMAC of message under key, in two updates; empty on a failure.
 std::string HmacHex(const std::string& digest, const Bytes& key, const Bytes& message) {
-  ToolkitScope lock;
-  ScopedAlgorithm alg;
-  ScopedKey keyObject;
+  ToolkitLockHeld lock;
+  OwnedAlgorithm alg;
+  OwnedKey keyObject;
   std::uint8_t out[64];
   std::uint32_t length = 0;
   const std::uint32_t half = message.size() / 2;
-  if (Prepare(alg, keyObject, kHmacs.at(digest), nullptr, key) ||
+  if (Prepare(lock, alg, keyObject, kHmacs.at(digest), nullptr, key) ||
       DigestUpdate(alg.get(), message.data(), half, nullptr) ||
       DigestUpdate(alg.get(), message.data() + half, message.size() - half, nullptr) ||
       DigestFinal(alg.get(), out, &length, sizeof out, nullptr))
@@ -48,14 +48,14 @@ std::string HmacHex(const std::string& digest, const Bytes& key, const Bytes& me
 
 std::string Pbkdf2Hex(const std::string& digest, const Bytes& password, const Bytes& salt,
                       std::uint32_t iterations, std::uint32_t size) {
-  ToolkitScope lock;
-  ScopedAlgorithm alg;
-  ScopedKey key;
+  ToolkitLockHeld lock;
+  OwnedAlgorithm alg;
+  OwnedKey key;
   const Pbkdf2Params params{
       {salt.data(), static_cast<std::uint32_t>(salt.size())}, iterations, size, kHmacs.at(digest)};
   Bytes out(size);
   std::uint32_t length = 0;
-  if (Prepare(alg, key, AlgInfoPbkdf2(), &params, password) ||
+  if (Prepare(lock, alg, key, AlgInfoPbkdf2(), &params, password) ||
       DigestFinal(alg.get(), out.data(), &length, size, nullptr))
     return "";
   return test_support::ToHex(out.data(), length);
@@ -160,11 +160,11 @@ TEST(WycheproofMacAndKdf, EveryVectorGivesItsExpectedResult) {
 }
 
 TEST(HmacObjects, RestartBufferRuleAndRefusals) {
-  ToolkitScope lock;
-  ScopedAlgorithm alg;
-  ScopedKey key;
+  ToolkitLockHeld lock;
+  OwnedAlgorithm alg;
+  OwnedKey key;
   const Bytes secret(20, 0x0b), hi = test_support::TextBytes("Hi There");
-  ASSERT_EQ(Prepare(alg, key, AlgInfoHmacSha256(), nullptr, secret), 0);
+  ASSERT_EQ(Prepare(lock, alg, key, AlgInfoHmacSha256(), nullptr, secret), 0);
   std::uint8_t out[32];
   std::uint32_t length = 99;
   for (int round = 0; round < 2; ++round) {  // Final restarts under the same key
@@ -175,8 +175,8 @@ TEST(HmacObjects, RestartBufferRuleAndRefusals) {
     EXPECT_EQ(test_support::ToHex(out, length),
               "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7");
   }
-  ScopedAlgorithm unkeyed;
-  ASSERT_EQ(unkeyed.Create(), 0);
+  OwnedAlgorithm unkeyed;
+  ASSERT_EQ(unkeyed.Create(lock), 0);
   ASSERT_EQ(AlgSetInfo(unkeyed.get(), AlgInfoHmacSha1(), nullptr), 0);
   EXPECT_NE(DigestInit(unkeyed.get(), nullptr, HmacMethods, nullptr), 0) << "an HMAC needs its key";
 
@@ -191,13 +191,14 @@ TEST(HmacObjects, RestartBufferRuleAndRefusals) {
       {"salt bytes missing", {{nullptr, 4}, 1, 20, AlgInfoHmacSha1()}},
   };
   for (const auto& c : kBad) {
-    ScopedAlgorithm kdf;
-    ASSERT_EQ(kdf.Create(), 0);
+    OwnedAlgorithm kdf;
+    ASSERT_EQ(kdf.Create(lock), 0);
     EXPECT_EQ(AlgSetInfo(kdf.get(), AlgInfoPbkdf2(), &c.params), TkErrBadParameter) << c.why;
   }
-  ScopedAlgorithm kdf;
+  OwnedAlgorithm kdf;
   const Pbkdf2Params params{{salt.data(), 4}, 2, 20, AlgInfoHmacSha1()};
-  ASSERT_EQ(Prepare(kdf, key, AlgInfoPbkdf2(), &params, test_support::TextBytes("password")), 0);
+  ASSERT_EQ(Prepare(lock, kdf, key, AlgInfoPbkdf2(), &params, test_support::TextBytes("password")),
+            0);
   EXPECT_EQ(DigestUpdate(kdf.get(), salt.data(), 4, nullptr), TkErrNotSupported)
       << "the password is the key";
   std::uint8_t derived[20];

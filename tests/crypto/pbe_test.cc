@@ -75,9 +75,10 @@ TEST(PbeDecryptRefusals, BadPaddingAndLengths) {
 TEST(PbeInit, RefusedParametersAndKeys) {
   Bytes out;
   EXPECT_EQ(RunPbe(true, kPassword, Bytes(8), &out, 0), TkErrBadData) << "iteration count 0";
-  ScopedAlgorithm alg;
-  ScopedKey key;
-  ASSERT_EQ(alg.Create() | key.Create(), 0);
+  ToolkitLockHeld lock;
+  OwnedAlgorithm alg;
+  OwnedKey key;
+  ASSERT_EQ(alg.Create(lock) | key.Create(lock), 0);
   EXPECT_EQ(AlgSetInfo(alg.get(), AlgInfoPbeMd5DesCbc(), nullptr), TkErrBadParameter);
   const PbeParams params{kSalt.data(), 7};
   ASSERT_EQ(AlgSetInfo(alg.get(), AlgInfoPbeMd5DesCbc(), &params), 0);

@@ -111,7 +111,7 @@ TEST(Pkcs1, WycheproofDecryptionVectors) {
       };
       numbers.reset(new RsaPrivateNumbers{bytes(1), bytes(2), bytes(3), bytes(4), bytes(5),
                                           bytes(6), bytes(7), bytes(8)});
-      record = test_support::RecordOf(*numbers);
+      record = RecordOf(*numbers);
       continue;
     }
     SCOPED_TRACE(row[0]);

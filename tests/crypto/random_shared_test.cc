@@ -11,6 +11,7 @@
 #include "base/locks.h"
 #include "crypto/random/entropy.h"
 #include "crypto/random/random_md5.h"
+#include "crypto/toolkit/toolkit_framework.h"
 #include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm {
@@ -41,13 +42,13 @@ TEST(SharedRandom, ThreeHundredCallsThenReseed) {
   AlgorithmObject* random = nullptr;
   const std::uint8_t seed[] = {1, 2, 3};
   {
-    ToolkitScope lock;
+    ToolkitLockHeld lock;
     ASSERT_EQ(AlgCreate(&random), 0);
     ASSERT_EQ(AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
     ASSERT_EQ(RandomInit(random, RandomMethods, nullptr), 0);
     ASSERT_EQ(RandomSeed(random, seed, 3, nullptr), 0);
   }
-  InstallSharedRandomForTesting(random);
+  InstallSharedRandomForTesting(OwnedAlgorithm(random));
   Md5RandomGenerator mirror;
   mirror.Seed(seed, 3);
   std::uint8_t got[3], want[3];
@@ -66,6 +67,56 @@ TEST(SharedRandom, ThreeHundredCallsThenReseed) {
   ASSERT_EQ(GetRandomBytes(got, 3), 0);
   mirror.Generate(want, 3);
   EXPECT_EQ(0, std::memcmp(got, want, 3));
+  SetRandomClockForTesting(nullptr);
+  InstallSharedRandomForTesting(nullptr);
+}
+
+// A random kind whose output is a fixed byte and whose seeding fails, as a
+// generator in trouble would.
+class UnseedableHandler final : public RandomHandler {
+ public:
+  explicit UnseedableHandler(AlgorithmObject& object) : RandomHandler(object) {}
+  int RandomInit(MethodList, const ProgressCallback*) override { return TkOk; }
+  int RandomSeed(const std::uint8_t*, std::uint32_t, const ProgressCallback*) override {
+    return TkErrNoMemory;
+  }
+  int RandomGenerate(std::uint8_t* out, std::uint32_t count, const ProgressCallback*) override {
+    std::memset(out, kStaleByte, count);
+    return TkOk;
+  }
+  static constexpr std::uint8_t kStaleByte = 0xA5;
+};
+
+class UnseedableInfo final : public ParameterlessAlgInfoType {
+ public:
+  AlgorithmHandler* NewHandler(AlgorithmObject& object) const override {
+    return NewHandlerFor<UnseedableHandler>(object);
+  }
+};
+const UnseedableInfo kUnseedable;
+
+// When the reseed fails the generator's unrefreshed output is not handed
+// out: the bytes of that call come from the kernel, and the next call tries
+// the reseed again.
+TEST(SharedRandom, FailedReseedServesNoStaleBytes) {
+  SetRandomClockForTesting(&FixedClock);
+  OwnedAlgorithm random;
+  {
+    ToolkitLockHeld lock;
+    ASSERT_EQ(random.Create(lock), 0);
+    ASSERT_EQ(AlgSetInfo(random.get(), &kUnseedable, nullptr), 0);
+    ASSERT_EQ(RandomInit(random.get(), RandomMethods, nullptr), 0);
+  }
+  InstallSharedRandomForTesting(std::move(random));
+  const std::vector<std::uint8_t> stale(32, UnseedableHandler::kStaleByte);
+  std::vector<std::uint8_t> got(32);
+  for (int call = 1; call <= 300; ++call) ASSERT_EQ(GetRandomBytes(got.data(), got.size()), 0);
+  EXPECT_EQ(got, stale) << "before the reseed the generator serves";
+  for (int call = 301; call <= 303; ++call) {
+    SCOPED_TRACE(call);
+    ASSERT_EQ(GetRandomBytes(got.data(), got.size()), 0);
+    EXPECT_NE(got, stale) << "served from a generator whose reseed failed";
+  }
   SetRandomClockForTesting(nullptr);
   InstallSharedRandomForTesting(nullptr);
 }
@@ -109,11 +160,11 @@ TEST(SharedRandom, FirstCreationDoesNotDeadlockAgainstKeyRingHolders) {
 // Two generators seeded from the machine differ.
 TEST(SharedRandom, SeededFromTheMachine) {
   std::uint8_t a[16] = {}, b[16] = {};
-  AlgorithmObject *one = CreateSeededRandom(), *two = CreateSeededRandom();
-  ToolkitScope lock;
-  ASSERT_EQ(RandomGenerate(one, a, 16, nullptr) | RandomGenerate(two, b, 16, nullptr), 0);
+  OwnedAlgorithm one = CreateSeededRandom(), two = CreateSeededRandom();
+  ToolkitLockHeld lock;
+  ASSERT_EQ(RandomGenerate(one.get(), a, 16, nullptr), 0);
+  ASSERT_EQ(RandomGenerate(two.get(), b, 16, nullptr), 0);
   EXPECT_NE(0, std::memcmp(a, b, 16));
-  AlgDestroy(&one), AlgDestroy(&two);
 }
 
 }  // namespace

@@ -8,14 +8,14 @@ namespace kcertadm {
 namespace {
 
 TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
-  ToolkitScope lock;
+  ToolkitLockHeld lock;
   const RsaKeyMaterial& m = test_support::TestKey(512);
   RsaPrivateNumbers numbers = test_support::NumbersOf(m);
   numbers.modulus.insert(numbers.modulus.begin(), {0, 0});  // leading zeros, which are dropped
-  RsaPrivateKeyRecord record = test_support::RecordOf(numbers);
-  ScopedKey key;
+  RsaPrivateKeyRecord record = RecordOf(numbers);
+  OwnedKey key;
   auto set = [&](const KeyInfoType* form) {
-    if (int status = key.Create()) return status;
+    if (int status = key.Create(lock)) return status;
     return KeySetInfo(key.get(), form, &record);
   };
   EXPECT_EQ(set(KeyInfoRsaCrt()), 517) << "the internal form cannot be set directly";
@@ -45,10 +45,11 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
 }
 
 // An RSA cipher object over the key, ready to encrypt or decrypt.
-struct RsaObject : ScopedAlgorithm {
-  RsaObject(const AlgorithmInfoType* type, KeyObject* key, bool encrypt) {
+struct RsaObject : OwnedAlgorithm {
+  RsaObject(const ToolkitLockHeld& lock, const AlgorithmInfoType* type, KeyObject* key,
+            bool encrypt) {
     const auto init = encrypt ? EncryptInit : DecryptInit;
-    EXPECT_EQ(Create(), 0);
+    EXPECT_EQ(Create(lock), 0);
     EXPECT_EQ(AlgSetInfo(get(), type, nullptr), 0);
     EXPECT_EQ(init(get(), key, KeyRingMethods, nullptr), 0);
   }
@@ -56,21 +57,21 @@ struct RsaObject : ScopedAlgorithm {
 
 // Generation refusals; type 1 (private encrypt) and type 2 (public encrypt) block buffering.
 TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
-  ToolkitScope lock;
-  ScopedAlgorithm random;
-  ScopedKey pub_key, priv_key;
+  ToolkitLockHeld lock;
+  OwnedAlgorithm random;
+  OwnedKey pub_key, priv_key;
   const std::uint8_t seed[8] = {1, 1, 2, 3, 4, 5, 6, 7};
-  ASSERT_EQ(random.Create(), 0);
+  ASSERT_EQ(random.Create(lock), 0);
   ASSERT_EQ(AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr), 0);
   ASSERT_EQ(RandomInit(random.get(), RandomMethods, nullptr), 0);
   ASSERT_EQ(RandomSeed(random.get(), seed, 8, 0), 0);
-  ASSERT_EQ(pub_key.Create(), 0);
-  ASSERT_EQ(priv_key.Create(), 0);
+  ASSERT_EQ(pub_key.Create(lock), 0);
+  ASSERT_EQ(priv_key.Create(lock), 0);
   auto generate = [&](std::uint32_t bits, AlgorithmObject* source) {
-    ScopedAlgorithm generator;
+    OwnedAlgorithm generator;
     const Bytes e = {1, 0, 1};
     const RsaKeyGenParams params{bits, ByteItem{e.data(), 3}};
-    EXPECT_EQ(generator.Create(), 0);
+    EXPECT_EQ(generator.Create(lock), 0);
     EXPECT_EQ(AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params), 0);
     if (int status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr)) return status;
     return KeyPairGenerate(generator.get(), pub_key.get(), priv_key.get(), source, nullptr);
@@ -86,21 +87,21 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
     SCOPED_TRACE(type1 ? "type 1" : "type 2");
     Bytes block(64), out(5);
     std::uint32_t n = 0;
-    RsaObject enc(type1 ? priv : pub, type1 ? priv_key.get() : pub_key.get(), true);
+    RsaObject enc(lock, type1 ? priv : pub, type1 ? priv_key.get() : pub_key.get(), true);
     ASSERT_EQ(EncryptUpdate(enc.get(), nullptr, &n, 0, message.data(), 5, random.get(), nullptr),
               0);
     EXPECT_EQ(n, 0u);
     EXPECT_EQ(EncryptFinal(enc.get(), block.data(), &n, 63, random.get(), nullptr), 536);
     ASSERT_EQ(EncryptFinal(enc.get(), block.data(), &n, 64, random.get(), nullptr), 0);
     EXPECT_EQ(n, 64u);
-    RsaObject dec(type1 ? pub : priv, type1 ? pub_key.get() : priv_key.get(), false);
+    RsaObject dec(lock, type1 ? pub : priv, type1 ? pub_key.get() : priv_key.get(), false);
     ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 60, nullptr, nullptr), 0);
     ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data() + 60, 4, nullptr, nullptr), 0);
     EXPECT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 1, nullptr, nullptr), 525)
         << "a second block";
     ASSERT_EQ(DecryptFinal(dec.get(), out.data(), &n, 5, nullptr, nullptr), 0);
     EXPECT_EQ(out, message);
-    RsaObject cut(type1 ? pub : priv, type1 ? pub_key.get() : priv_key.get(), false);
+    RsaObject cut(lock, type1 ? pub : priv, type1 ? pub_key.get() : priv_key.get(), false);
     ASSERT_EQ(DecryptUpdate(cut.get(), nullptr, &n, 0, block.data(), 63, nullptr, nullptr), 0);
     EXPECT_EQ(DecryptFinal(cut.get(), out.data(), &n, 5, nullptr, nullptr), 525)
         << "an incomplete block";

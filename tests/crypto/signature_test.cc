@@ -18,17 +18,19 @@ class Signatures : public ::testing::Test {
            std::uint32_t room = 128) {
     std::uint32_t length = 0;
     out->assign(room, 0);
-    const int status = SignData(selector, key ? key : private_.get(), data.data(), data.size(),
-                                out->data(), &length, room);
+    const int status = SignData(lock_, selector, key ? key : private_.get(), data.data(),
+                                data.size(), out->data(), &length, room)
+                           .code();
     return out->resize(status == 0 ? length : 0), status;
   }
   int Verify(int selector, const Bytes& data, const Bytes& signature, KeyObject* key = nullptr) {
-    return VerifyData(selector, key ? key : public_.get(), data.data(), data.size(),
-                      signature.data(), signature.size());
+    return VerifyData(lock_, selector, key ? key : public_.get(), data.data(), data.size(),
+                      signature.data(), signature.size())
+        .code();
   }
-  ToolkitScope lock_;
-  ScopedKey private_{test_support::PrivateKeyObject(test_support::TestKey(1024))};
-  ScopedKey public_{test_support::PublicKeyObject(private_.get())};
+  ToolkitLockHeld lock_;
+  OwnedKey private_{test_support::PrivateKeyObject(test_support::TestKey(1024))};
+  OwnedKey public_{test_support::PublicKeyObject(private_.get())};
   const Bytes data_ = test_support::TextBytes("toBeSigned");
 };
 
@@ -63,7 +65,7 @@ TEST_F(Signatures, SelectorsAndFaultsGiveTheirCodes) {
   EXPECT_EQ(Verify(kSignatureMd5, data_, signature), 524);
   EXPECT_EQ(Sign(kSignatureMd5, data_, &signature, public_.get()), 542) << "only the public form";
   EXPECT_EQ(Sign(kSignatureMd5, data_, &signature, nullptr, 127), 536);
-  ScopedKey small{test_support::PrivateKeyObject(test_support::TestKey(512))};
+  OwnedKey small{test_support::PrivateKeyObject(test_support::TestKey(512))};
   EXPECT_EQ(Sign(kSignatureSha512, data_, &signature, small.get()), 525)
       << "83-byte DigestInfo in a 64-byte block";
 }

@@ -9,3 +9,8 @@ if(KCERTADM_SANITIZE)
 endif()
 add_test(NAME crypto.timing_leaks COMMAND timing_leak_check)
 set_tests_properties(crypto.timing_leaks PROPERTIES LABELS timing RUN_SERIAL TRUE TIMEOUT 120 SKIP_RETURN_CODE 77)
+
+# Toolkit statuses and owners' Create results cannot be dropped silently.
+add_test(NAME crypto.ignored_status_does_not_build
+         COMMAND /bin/sh ${CMAKE_CURRENT_LIST_DIR}/ignored_status_probe.sh ${CMAKE_CXX_COMPILER}
+                 ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/include)

@@ -59,14 +59,6 @@ RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& m) {
           m.exponent2.ToBytes(), m.coefficient.ToBytes()};
 }
 
-RsaPrivateKeyRecord RecordOf(const RsaPrivateNumbers& n) {
-  auto item = [](const SecureBytes& b) {
-    return ByteItem{b.data(), static_cast<std::uint32_t>(b.size())};
-  };
-  return {item(n.modulus), item(n.publicExponent), item(n.privateExponent), item(n.prime1),
-          item(n.prime2),  item(n.exponent1),      item(n.exponent2),       item(n.coefficient)};
-}
-
 KeyObject* PrivateKeyObject(const RsaKeyMaterial& m) {
   const RsaPrivateNumbers numbers = NumbersOf(m);
   const RsaPrivateKeyRecord record = RecordOf(numbers);
@@ -86,9 +78,10 @@ KeyObject* PublicKeyObject(KeyObject* privateKey) {
 
 int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uint8_t>& in,
               std::vector<std::uint8_t>* out, std::size_t piece, std::uint32_t room) {
-  ScopedAlgorithm alg;
-  ScopedKey key;
-  int status = alg.Create() | key.Create();
+  ToolkitLockHeld lock;
+  OwnedAlgorithm alg;
+  OwnedKey key;
+  int status = alg.Create(lock) | key.Create(lock);
   if (status == 0) status = KeySetInfo(key.get(), setup.keyForm, setup.keyMaterial);
   if (status == 0) status = AlgSetInfo(alg.get(), setup.type, setup.params);
   if (status == 0)

@@ -62,8 +62,6 @@ struct Lcg {
 // A key of the given size generated deterministically (cached per size; tests run on one thread).
 const RsaKeyMaterial& TestKey(std::uint32_t bits);
 RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& key);
-// The toolkit's private-key record over numbers that outlive it.
-RsaPrivateKeyRecord RecordOf(const RsaPrivateNumbers& numbers);
 // Key objects of the toolkit holding it (destroyed by the caller).
 KeyObject* PrivateKeyObject(const RsaKeyMaterial& key);
 KeyObject* PublicKeyObject(KeyObject* privateKey);

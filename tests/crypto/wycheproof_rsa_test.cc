@@ -31,23 +31,24 @@ KeyObject* GroupKey(const std::string& modulus, const std::string& exponent) {
 TEST(WycheproofRsaSignatures, EveryVectorGivesItsExpectedResult) {
   const std::map<std::string, int> kSelectors = {
       {"sha256", kSignatureSha256}, {"sha384", kSignatureSha384}, {"sha512", kSignatureSha512}};
-  ToolkitScope lock;
-  std::unique_ptr<ScopedKey> key;
+  ToolkitLockHeld lock;
+  std::unique_ptr<OwnedKey> key;
   int selector = 0;
   std::map<std::string, int> counts;
   for (const auto& row : test_support::ReadVectorFile("wycheproof/rsa_signature_vectors.txt")) {
     ASSERT_EQ(row.size(), 4u);
     if (row[0] == "key") {
-      key = std::make_unique<ScopedKey>(GroupKey(row[2], row[3]));
+      key = std::make_unique<OwnedKey>(GroupKey(row[2], row[3]));
       ASSERT_NE(key->get(), nullptr) << row[2].size() * 4 << "-bit modulus";
       selector = kSelectors.at(row[1]);
       continue;
     }
     SCOPED_TRACE(row[0] + " " + row[1]);
     const Bytes message = test_support::Hex(row[2]), signature = test_support::Hex(row[3]);
-    const int status =
-        VerifyData(selector, key->get(), message.data(), static_cast<std::uint32_t>(message.size()),
-                   signature.data(), static_cast<std::uint32_t>(signature.size()));
+    const int status = VerifyData(lock, selector, key->get(), message.data(),
+                                  static_cast<std::uint32_t>(message.size()), signature.data(),
+                                  static_cast<std::uint32_t>(signature.size()))
+                           .code();
     if (row[1] == "valid")
       EXPECT_EQ(status, 0);
     else if (row[1] == "acceptable")

@@ -149,12 +149,12 @@ TEST_F(KeyRingFileTest, OpeningTakesNoRandomBytes) {
   const std::uint8_t seed[] = "fixed seed of the test generator";
   AlgorithmObject* random = nullptr;
   {
-    ToolkitScope lock;
+    ToolkitLockHeld lock;
     ASSERT_TRUE(AlgCreate(&random) == 0 && AlgSetInfo(random, AlgInfoRandomMd5(), nullptr) == 0 &&
                 RandomInit(random, RandomMethods, nullptr) == 0 &&
                 RandomSeed(random, seed, sizeof seed, nullptr) == 0);
   }
-  InstallSharedRandomForTesting(random);
+  InstallSharedRandomForTesting(OwnedAlgorithm(random));
   EXPECT_EQ(KeyRingOpen(path_, std::nullopt), kKeyRingOk);
   EXPECT_EQ(KeyRingOpen(path_, "not-the-password"), kKeyRingWrongPassword);
   Bytes got(16), want(16);

@@ -15,14 +15,15 @@
 namespace kcertadm {
 namespace {
 
-// Guarded by RandomLock.
+// Guarded by RandomLock. Never destroyed: SharedRandom lives as long as
+// the process.
 struct SharedState {
-  AlgorithmObject* random = nullptr;
+  OwnedAlgorithm random;
   ReseedSchedule schedule;
 };
 
 SharedState& Shared() {
-  static SharedState state;
+  static SharedState& state = *new SharedState;
   return state;
 }
 
@@ -38,34 +39,39 @@ template <typename Body>
 int WithSharedRandom(Body&& body) {
   {
     RandomGuard random;
-    if (Shared().random != nullptr) return body(Shared().random);
+    if (Shared().random) return body(Shared().random.get());
   }
   KeyRingGuard key_ring;
   RandomGuard random;
   SharedState& state = Shared();
-  if (state.random == nullptr) {
+  if (!state.random) {
     state.random = CreateSeededRandom();
     state.schedule.Restart(Now());
   }
-  if (state.random == nullptr) return TkErrBadRandomObject;
-  return body(state.random);
+  if (!state.random) return TkErrBadRandomObject;
+  return body(state.random.get());
 }
 
-void Reseed(AlgorithmObject* random, ReseedSchedule& schedule) {
-  std::uint8_t fresh[16];
+// Reseeds from the generator's own output and the call times. A reseed
+// that fails leaves the schedule as it was, so the next call tries again;
+// the caller serves no bytes of the generator meanwhile. 0 or the status.
+int Reseed(AlgorithmObject* random, ReseedSchedule& schedule) {
+  std::uint8_t fresh[16] = {};
   std::uint8_t table[ReseedSchedule::kCalls * 4];
   schedule.TableBytes(table);
+  int status;
   {
-    ToolkitScope lock;
-    RandomGenerate(random, fresh, sizeof fresh, nullptr);
+    ToolkitLockHeld lock;
+    status = RandomGenerate(random, fresh, sizeof fresh, nullptr);
   }
-  {
-    ToolkitScope lock;
-    RandomSeed(random, fresh, sizeof fresh, nullptr);
-    RandomSeed(random, table, sizeof table, nullptr);
+  if (status == TkOk) {
+    ToolkitLockHeld lock;
+    status = RandomSeed(random, fresh, sizeof fresh, nullptr);
+    if (status == TkOk) status = RandomSeed(random, table, sizeof table, nullptr);
   }
   SecureWipe(fresh, sizeof fresh);
-  schedule.Restart(Now());
+  if (status == TkOk) schedule.Restart(Now());
+  return status;
 }
 
 }  // namespace
@@ -83,32 +89,37 @@ void ReseedSchedule::TableBytes(std::uint8_t out[kCalls * 4]) const {
     for (int b = 0; b < 4; ++b) out[4 * i + b] = static_cast<std::uint8_t>(times_[i] >> (8 * b));
 }
 
-AlgorithmObject* CreateSeededRandom() {
-  AlgorithmObject* random = nullptr;
+OwnedAlgorithm CreateSeededRandom() {
+  OwnedAlgorithm random;
   {
-    ToolkitScope lock;
-    if (AlgCreate(&random) != TkOk) return nullptr;
-    if (AlgSetInfo(random, AlgInfoRandomMd5(), nullptr) != TkOk ||
-        RandomInit(random, RandomMethods, nullptr) != TkOk) {
-      AlgDestroy(&random);
-      return nullptr;
-    }
+    ToolkitLockHeld lock;
+    if (random.Create(lock) != TkOk ||
+        AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr) != TkOk ||
+        RandomInit(random.get(), RandomMethods, nullptr) != TkOk)
+      return OwnedAlgorithm();
   }
-  const SeedSink seed = [random](const std::uint8_t* data, std::size_t size) {
-    ToolkitScope lock;
-    RandomSeed(random, data, static_cast<std::uint32_t>(size), nullptr);
+  // A generator that missed part of its seed is not used.
+  int seeding = TkOk;
+  const SeedSink seed = [object = random.get(), &seeding](const std::uint8_t* data,
+                                                          std::size_t size) {
+    ToolkitLockHeld lock;
+    const int status = RandomSeed(object, data, static_cast<std::uint32_t>(size), nullptr);
+    if (seeding == TkOk) seeding = status;
   };
   SeedFromMachine(seed);
+  if (seeding != TkOk) return OwnedAlgorithm();
   return random;
 }
 
-int GetRandomBytes(std::uint8_t* out, std::size_t count) {
+ToolkitStatus GetRandomBytes(std::uint8_t* out, std::size_t count) {
   if (count == 0) return TkOk;
   if (out == nullptr) return TkErrBadParameter;
   const int status = WithSharedRandom([&](AlgorithmObject* random) {
     SharedState& state = Shared();
-    if (state.schedule.RecordCall(Now())) Reseed(random, state.schedule);
-    ToolkitScope lock;
+    if (state.schedule.RecordCall(Now())) {
+      if (int s = Reseed(random, state.schedule)) return s;
+    }
+    ToolkitLockHeld lock;
     std::size_t done = 0;
     while (done < count) {
       const std::uint32_t chunk =
@@ -122,37 +133,33 @@ int GetRandomBytes(std::uint8_t* out, std::size_t count) {
   return HostRandomBytes(out, count) ? TkOk : TkErrBadRandomObject;
 }
 
-int GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
-                             KeyObject* privateKey) {
+ToolkitStatus GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
+                                       KeyObject* privateKey) {
   return WithSharedRandom([&](AlgorithmObject* random) {
-    ToolkitScope lock;
+    ToolkitLockHeld lock;
     return KeyPairGenerate(generator, publicKey, privateKey, random, nullptr);
   });
 }
 
-int GenerateRsaPrivateKey(std::uint32_t modulusBits, KeyObject** privateKey) {
-  if (privateKey == nullptr) return TkErrBadKeyObject;
-  *privateKey = nullptr;
+ToolkitStatus GenerateRsaPrivateKey(std::uint32_t modulusBits, OwnedKey& privateKey) {
+  privateKey.reset();
   static const std::uint8_t kExponent[] = {0x01, 0x00, 0x01};
   const RsaKeyGenParams params{modulusBits, ByteItem{kExponent, sizeof kExponent}};
-  AlgorithmObject* generator = nullptr;
-  KeyObject* public_key = nullptr;
-  KeyObject* private_key = nullptr;
+  OwnedAlgorithm generator;
+  OwnedKey public_key;
+  OwnedKey private_key;
   int status;
   {
-    ToolkitScope lock;
-    status = AlgCreate(&generator);
-    if (status == TkOk) status = AlgSetInfo(generator, AlgInfoRsaKeyGen(), &params);
-    if (status == TkOk) status = KeyPairGenerateInit(generator, KeyRingMethods, nullptr);
-    if (status == TkOk) status = KeyCreate(&public_key);
-    if (status == TkOk) status = KeyCreate(&private_key);
+    ToolkitLockHeld lock;
+    status = generator.Create(lock);
+    if (status == TkOk) status = AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params);
+    if (status == TkOk) status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr);
+    if (status == TkOk) status = public_key.Create(lock);
+    if (status == TkOk) status = private_key.Create(lock);
   }
-  if (status == TkOk) status = GenerateRsaKeyPairShared(generator, public_key, private_key);
-  ToolkitScope lock;
-  AlgDestroy(&generator);
-  KeyDestroy(&public_key);
-  if (status != TkOk) KeyDestroy(&private_key);
-  *privateKey = private_key;
+  if (status == TkOk)
+    status = GenerateRsaKeyPairShared(generator.get(), public_key.get(), private_key.get()).code();
+  if (status == TkOk) privateKey = std::move(private_key);
   return status;
 }
 
@@ -160,14 +167,10 @@ void SetRandomClockForTesting(std::uint32_t (*now)()) {
   g_clock = now != nullptr ? now : &SystemClock;
 }
 
-void InstallSharedRandomForTesting(AlgorithmObject* random) {
+void InstallSharedRandomForTesting(OwnedAlgorithm random) {
   RandomGuard guard;
   SharedState& state = Shared();
-  {
-    ToolkitScope lock;
-    AlgDestroy(&state.random);
-  }
-  state.random = random;
+  state.random = std::move(random);
   state.schedule = ReseedSchedule();
   state.schedule.Restart(Now());
 }

@@ -14,32 +14,33 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm {
 
 // Fills out with count random bytes from SharedRandom (after the reseed
-// check). Returns 0. Should the generator be unusable (no memory for it),
-// the bytes come from the kernel's random source instead, so a caller is
+// check). Returns 0. Should the generator be unusable (no memory for it,
+// or a reseed that fails, which is tried again at the next call), the
+// bytes come from the kernel's random source instead, so a caller is
 // never handed unfilled bytes; only when that fails as well is a status
 // returned (539) with the buffer zeroed.
-int GetRandomBytes(std::uint8_t* out, std::size_t count);
+ToolkitStatus GetRandomBytes(std::uint8_t* out, std::size_t count);
 
-// Creates, initialises and seeds a new random object; null if it cannot be
-// created. The caller owns it (AlgDestroy under ToolkitLock).
-AlgorithmObject* CreateSeededRandom();
+// Creates, initialises and seeds a new random object; empty if it cannot be
+// created or a part of its seed is refused.
+OwnedAlgorithm CreateSeededRandom();
 
 // KeyPairGenerate on a generator object (AlgInfoRsaKeyGen set and
 // KeyPairGenerateInit done by the caller) with SharedRandom, without the
 // reseed check.
-int GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
-                             KeyObject* privateKey);
+ToolkitStatus GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* publicKey,
+                                       KeyObject* privateKey);
 
 // The whole key-pair creation of the key ring: a generator for modulusBits
 // bits and exponent 65537, KeyRingMethods, SharedRandom; on success
-// *privateKey is a new key object holding KeyInfoRsaPrivate (the caller
-// destroys it under ToolkitLock). The public key object is not kept.
-int GenerateRsaPrivateKey(std::uint32_t modulusBits, KeyObject** privateKey);
+// privateKey owns a new key object holding KeyInfoRsaPrivate (empty on
+// failure). The public key object is not kept.
+ToolkitStatus GenerateRsaPrivateKey(std::uint32_t modulusBits, OwnedKey& privateKey);
 
 // The reseed bookkeeping of SharedRandom.
 class ReseedSchedule {
@@ -67,8 +68,8 @@ class ReseedSchedule {
 };
 
 // Test support: a clock in place of time(), and a replacement SharedRandom
-// (owned from then on; the schedule restarts with an empty table).
+// (the schedule restarts with an empty table).
 void SetRandomClockForTesting(std::uint32_t (*now)());
-void InstallSharedRandomForTesting(AlgorithmObject* random);
+void InstallSharedRandomForTesting(OwnedAlgorithm random);
 
 }  // namespace kcertadm

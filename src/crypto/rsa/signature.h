@@ -1,13 +1,13 @@
 // RSA signatures (PKCS #1 v1.5 over a DER DigestInfo) through the toolkit:
 // the info types AlgInfoMd2WithRsa, AlgInfoMd5WithRsa, AlgInfoSha1WithRsa
 // and the SHA-2 ones (declared in crypto/toolkit.h), and the wrappers the certificate and key
-// ring code use. Every function here makes toolkit calls: hold ToolkitLock.
+// ring code use.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm {
 
@@ -48,11 +48,13 @@ const AlgorithmInfoType* VerifyingAlgorithm(int selector);
 
 // Signs data with a private key object (KeyInfoRsaPrivate); the signature
 // is exactly the modulus length, which must fit in bufferSize.
-int SignData(int selector, KeyObject* privateKey, const std::uint8_t* data, std::uint32_t size,
-             std::uint8_t* signature, std::uint32_t* signatureLength, std::uint32_t bufferSize);
+ToolkitStatus SignData(const ToolkitLockHeld& lock, int selector, KeyObject* privateKey,
+                       const std::uint8_t* data, std::uint32_t size, std::uint8_t* signature,
+                       std::uint32_t* signatureLength, std::uint32_t bufferSize);
 // 0 when the signature over data is good under the key (public or private
 // key object); else the toolkit status (524, 525, 537, 540, ...).
-int VerifyData(int selector, KeyObject* key, const std::uint8_t* data, std::uint32_t size,
-               const std::uint8_t* signature, std::uint32_t signatureLength);
+ToolkitStatus VerifyData(const ToolkitLockHeld& lock, int selector, KeyObject* key,
+                         const std::uint8_t* data, std::uint32_t size,
+                         const std::uint8_t* signature, std::uint32_t signatureLength);
 
 }  // namespace kcertadm

@@ -213,20 +213,22 @@ const AlgorithmInfoType* VerifyingAlgorithm(int selector) {
   return AlgInfoMd5WithRsa();
 }
 
-int SignData(int selector, KeyObject* privateKey, const std::uint8_t* data, std::uint32_t size,
-             std::uint8_t* signature, std::uint32_t* signatureLength, std::uint32_t bufferSize) {
-  ScopedAlgorithm signer;
-  if (int status = signer.Create()) return status;
+ToolkitStatus SignData(const ToolkitLockHeld& lock, int selector, KeyObject* privateKey,
+                       const std::uint8_t* data, std::uint32_t size, std::uint8_t* signature,
+                       std::uint32_t* signatureLength, std::uint32_t bufferSize) {
+  OwnedAlgorithm signer;
+  if (int status = signer.Create(lock)) return status;
   if (int status = AlgSetInfo(signer.get(), SigningAlgorithm(selector), nullptr)) return status;
   if (int status = SignInit(signer.get(), privateKey, KeyRingMethods, nullptr)) return status;
   if (int status = SignUpdate(signer.get(), data, size, nullptr)) return status;
   return SignFinal(signer.get(), signature, signatureLength, bufferSize, nullptr, nullptr);
 }
 
-int VerifyData(int selector, KeyObject* key, const std::uint8_t* data, std::uint32_t size,
-               const std::uint8_t* signature, std::uint32_t signatureLength) {
-  ScopedAlgorithm verifier;
-  if (int status = verifier.Create()) return status;
+ToolkitStatus VerifyData(const ToolkitLockHeld& lock, int selector, KeyObject* key,
+                         const std::uint8_t* data, std::uint32_t size,
+                         const std::uint8_t* signature, std::uint32_t signatureLength) {
+  OwnedAlgorithm verifier;
+  if (int status = verifier.Create(lock)) return status;
   if (int status = AlgSetInfo(verifier.get(), VerifyingAlgorithm(selector), nullptr)) return status;
   if (int status = VerifyInit(verifier.get(), key, KeyRingMethods, nullptr)) return status;
   if (int status = VerifyUpdate(verifier.get(), data, size, nullptr)) return status;

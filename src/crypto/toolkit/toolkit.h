@@ -8,7 +8,8 @@
 // from crypto/toolkit_status.h.
 //
 // Every call, object creation and destruction included, must be made while
-// holding ToolkitLock (crypto/toolkit_scope.h has scoped helpers). The
+// holding ToolkitLock (crypto/toolkit/toolkit_scope.h has the lock proof and
+// the owners, which release their objects under the lock themselves). The
 // toolkit itself takes no lock.
 //
 // All parameter records and key material are copied into the objects; the

@@ -1,16 +1,20 @@
-// Scoped helpers for callers of the toolkit: the lock every toolkit call
-// runs under, and owners that destroy toolkit objects on every path.
+// The lock every toolkit call runs under, and the owners of toolkit objects.
 //
-//   ToolkitScope lock;                  // first: released last
-//   ScopedAlgorithm digest;
-//   ScopedKey key;
-//   if (int status = digest.Create()) return status;
+//   OwnedAlgorithm digest;
+//   ToolkitLockHeld lock;
+//   if (int status = digest.Create(lock)) return status;
 //   ... AlgSetInfo(digest.get(), AlgInfoMd5(), nullptr) ...
 //
-// Objects must be destroyed under the lock too, so declare the scope before
-// the owners (members are destroyed in reverse order).
+// A function that makes toolkit calls for its caller takes
+// `const ToolkitLockHeld&`: only holding the lock gives one.
+//
+// Owners never need the caller to hold the lock: an owner releases its
+// object under ToolkitLock, taking it unless this thread holds it already.
+// So an owner may outlive the scope its object was made in, be returned,
+// stored or moved, and be declared before or after the lock.
 #pragma once
 
+#include <cstddef>
 #include <utility>
 
 #include "base/locks.h"
@@ -18,63 +22,75 @@
 
 namespace kcertadm {
 
-// Holds ToolkitLock for its lifetime.
-class ToolkitScope {
+// Holds ToolkitLock for its lifetime, and is the proof of holding it.
+class ToolkitLockHeld {
  public:
-  ToolkitScope() = default;
-  ToolkitScope(const ToolkitScope&) = delete;
-  ToolkitScope& operator=(const ToolkitScope&) = delete;
+  ToolkitLockHeld();
+  ~ToolkitLockHeld();
+  ToolkitLockHeld(const ToolkitLockHeld&) = delete;
+  ToolkitLockHeld& operator=(const ToolkitLockHeld&) = delete;
+
+  // True while a ToolkitLockHeld lives on the calling thread.
+  static bool OnThisThread();
 
  private:
   ToolkitGuard guard_;
 };
 
-// Runs `call` while holding ToolkitLock and returns its result.
+// Runs `call(lock)` while holding ToolkitLock and returns its result.
 template <typename Call>
 auto WithToolkitLock(Call&& call) {
-  ToolkitScope scope;
-  return std::forward<Call>(call)();
+  ToolkitLockHeld lock;
+  return std::forward<Call>(call)(std::as_const(lock));
 }
 
-// Owns an AlgorithmObject; AlgDestroy on scope exit.
-class ScopedAlgorithm {
+// Sole owner of one toolkit object: move-only, releases it exactly once.
+template <typename Object, int (*CreateObject)(Object**), void (*DestroyObject)(Object**)>
+class ToolkitOwner {
  public:
-  ScopedAlgorithm() = default;
-  ~ScopedAlgorithm() { AlgDestroy(&object_); }
-  ScopedAlgorithm(const ScopedAlgorithm&) = delete;
-  ScopedAlgorithm& operator=(const ScopedAlgorithm&) = delete;
-
-  // AlgCreate into this owner (destroying any object it held).
-  int Create() {
-    AlgDestroy(&object_);
-    return AlgCreate(&object_);
+  ToolkitOwner() = default;
+  ToolkitOwner(std::nullptr_t) noexcept {}  // NOLINT: an empty owner, as from null
+  // Takes over an object nobody else owns (null is fine).
+  explicit ToolkitOwner(Object* adopted) noexcept : object_(adopted) {}
+  ~ToolkitOwner() { reset(); }
+  ToolkitOwner(const ToolkitOwner&) = delete;
+  ToolkitOwner& operator=(const ToolkitOwner&) = delete;
+  ToolkitOwner(ToolkitOwner&& other) noexcept : object_(other.release()) {}
+  ToolkitOwner& operator=(ToolkitOwner&& other) noexcept {
+    if (this != &other) {
+      reset();
+      object_ = other.release();
+    }
+    return *this;
   }
-  AlgorithmObject* get() const { return object_; }
+
+  // A new object in this owner (releasing any it held). 0 or a toolkit status.
+  [[nodiscard]] int Create(const ToolkitLockHeld& /*lock*/) {
+    DestroyObject(&object_);
+    return CreateObject(&object_);
+  }
+
+  Object* get() const noexcept { return object_; }
+  explicit operator bool() const noexcept { return object_ != nullptr; }
   // Gives up ownership.
-  AlgorithmObject* release() { return std::exchange(object_, nullptr); }
+  [[nodiscard]] Object* release() noexcept { return std::exchange(object_, nullptr); }
 
- private:
-  AlgorithmObject* object_ = nullptr;
-};
-
-// Owns a KeyObject; KeyDestroy on scope exit.
-class ScopedKey {
- public:
-  ScopedKey() = default;
-  explicit ScopedKey(KeyObject* key) : key_(key) {}
-  ~ScopedKey() { KeyDestroy(&key_); }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-
-  int Create() {
-    KeyDestroy(&key_);
-    return KeyCreate(&key_);
+  // Releases the object, if any, under ToolkitLock.
+  void reset() noexcept {
+    if (object_ == nullptr) return;
+    if (ToolkitLockHeld::OnThisThread()) {
+      DestroyObject(&object_);
+    } else {
+      ToolkitLockHeld lock;
+      DestroyObject(&object_);
+    }
   }
-  KeyObject* get() const { return key_; }
-  KeyObject* release() { return std::exchange(key_, nullptr); }
 
  private:
-  KeyObject* key_ = nullptr;
+  Object* object_ = nullptr;
 };
+
+using OwnedAlgorithm = ToolkitOwner<AlgorithmObject, AlgCreate, AlgDestroy>;
+using OwnedKey = ToolkitOwner<KeyObject, KeyCreate, KeyDestroy>;
 
 }  // namespace kcertadm

@@ -1,5 +1,6 @@
 // Status codes of the cryptographic toolkit. Every toolkit operation returns
-// 0 for success or one of these codes.
+// 0 for success or one of these codes; the services other folders call
+// return them as a ToolkitStatus, which must not be ignored.
 #pragma once
 
 namespace kcertadm {
@@ -38,6 +39,22 @@ inline constexpr int TkErrSignatureMismatch = 540;  // signature verification fa
 inline constexpr int TkErrNotSupported = 541;       // reading parameters back
 inline constexpr int TkErrBadKeyForm = 542;  // key material of wrong length, parity or completeness
 inline constexpr int TkErrNoMethod = 545;    // no method list entry serves the algorithm
+
+// 0 or one of the codes above, as a type. code() is the one way back to
+// the number the messages and the C interface use.
+class [[nodiscard]] ToolkitStatus {
+ public:
+  // From a code above (0: success); implicit, so that code returning the
+  // toolkit's numbers returns a status unchanged.
+  constexpr ToolkitStatus(int code = 0) noexcept : code_(code) {}  // NOLINT(runtime/explicit)
+
+  constexpr bool ok() const noexcept { return code_ == 0; }
+  constexpr int code() const noexcept { return code_; }
+  friend constexpr bool operator==(ToolkitStatus, ToolkitStatus) noexcept = default;
+
+ private:
+  int code_;
+};
 
 // Small codes reported by the low-level implementations (key schedules,
 // block functions, RSA arithmetic). Handlers translate them with

@@ -1,0 +1,29 @@
+// The private numbers of an RSA key as stored and carried outside the
+// toolkit, and their one conversion to and from the toolkit's record.
+#pragma once
+
+#include "base/secure_memory.h"
+#include "crypto/rsa/rsa_key_info.h"
+
+namespace kcertadm {
+
+// The eight numbers of an RSA private key in PKCS #1 order, each big-endian.
+struct RsaPrivateNumbers {
+  SecureBytes modulus;
+  SecureBytes publicExponent;
+  SecureBytes privateExponent;
+  SecureBytes prime1;
+  SecureBytes prime2;
+  SecureBytes exponent1;
+  SecureBytes exponent2;
+  SecureBytes coefficient;
+};
+
+// The toolkit's KeyInfoRsaPrivate record viewing the numbers; valid while
+// they live unchanged.
+RsaPrivateKeyRecord RecordOf(const RsaPrivateNumbers& numbers);
+
+// A copy of the numbers a record views.
+RsaPrivateNumbers NumbersOf(const RsaPrivateKeyRecord& record);
+
+}  // namespace kcertadm
