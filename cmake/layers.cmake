@@ -4,15 +4,14 @@
 # (build/layers/<folder>/) that holds links to exactly those folders, so an
 # include that reaches up a layer is not found and the build stops there.
 #
-#   base < host < crypto, asn1 < cert < armour < keyring < keyfile
+#   base < host < asn1 < crypto < cert < armour < keyring < keyfile
 #        < commands < host_interface
 #
-# (crypto and asn1 stand side by side: neither includes the other.)
-set(KCERTADM_LAYERS base host crypto asn1 cert armour keyring keyfile commands host_interface)
+set(KCERTADM_LAYERS base host asn1 crypto cert armour keyring keyfile commands host_interface)
 
 set(KCERTADM_BELOW_base "")
 set(KCERTADM_BELOW_host base)
-set(KCERTADM_BELOW_crypto base host)
+set(KCERTADM_BELOW_crypto base host asn1)
 set(KCERTADM_BELOW_asn1 base host)
 set(KCERTADM_BELOW_cert base host crypto asn1)
 set(KCERTADM_BELOW_armour base host crypto asn1 cert)

@@ -7,14 +7,6 @@
 #include "crypto/rsa/signature.h"
 
 namespace kcertadm {
-namespace {
-
-// The older OIW form of SHA-1 with RSA, also recognised.
-constexpr std::uint8_t kOiwSha1WithRsa[] = {0x30, 0x09, 0x06, 0x05, 0x2B, 0x0E,
-                                            0x03, 0x02, 0x1D, 0x05, 0x00};
-
-}  // namespace
-
 int ExtractRsaKey(const Asn1Item& spki, RsaPublicKeyParts* parts) {
   *parts = RsaPublicKeyParts{};
   const auto decoded = DecodeRsaSpki(Asn1Bytes(spki), der::kFollowIndefinite);
@@ -47,8 +39,10 @@ bool IsForeignKeyType(const Asn1Item& spki) {
 }
 
 int SignatureDigestId(const Asn1Item& algorithmId) {
-  if (Asn1ItemEquals(algorithmId, kOiwSha1WithRsa, sizeof kOiwSha1WithRsa)) return kSignatureSha1;
   if (algorithmId.data == nullptr || algorithmId.length <= 0) return -1;
+  // The older OIW form of SHA-1 with RSA is recognised here too.
+  if (der::Equal(RsaSignatureOid(Asn1Bytes(algorithmId)), oid::bytes::kOiwSha1WithRsa))
+    return kSignatureSha1;
   const int selector =
       SignatureSelectorOf(algorithmId.data, static_cast<std::size_t>(algorithmId.length));
   return selector == 0 ? -1 : selector;

@@ -164,6 +164,22 @@ TEST(DigestInfo, CheckReportsEachFault) {
          b.insert(b.begin() + 1, 0x81);
          return b;
        }()},
+      // Lengths past one octet are refused as a whole, before the digest or
+      // the parameters are looked at.
+      {"two-octet lengths around a right digest", 537,
+       [&] {
+         auto wrap = [](std::uint8_t tag, const Bytes& content) {
+           Bytes b = {tag, 0x82, static_cast<std::uint8_t>(content.size() >> 8),
+                      static_cast<std::uint8_t>(content.size())};
+           b.insert(b.end(), content.begin(), content.end());
+           return b;
+         };
+         Bytes identifier(whole.begin() + 4, whole.begin() + 16);
+         identifier.resize(identifier.size() + 260, 0);
+         Bytes content = wrap(0x30, identifier);
+         content.insert(content.end(), whole.begin() + 16, whole.end());
+         return wrap(0x30, content);
+       }()},
   };
   for (const auto& c : kTests)
     EXPECT_EQ(CheckDigestInfo(SignatureDigest::kMd5, c.data.data(), c.data.size(), digest),

@@ -32,6 +32,7 @@ probe() {
 probe base base/secure_memory.h builds
 probe crypto base/locks.h builds
 probe crypto crypto/toolkit/toolkit.h builds
+probe crypto asn1/oids.h builds
 probe cert asn1/asn1.h builds
 probe keyring cert/certificate.h builds
 probe commands keyfile/key_file.h builds
@@ -40,7 +41,6 @@ probe host_interface commands/command_options.h builds
 # Upward: not found, so the unit does not build.
 probe base host/messages.h fails
 probe host crypto/toolkit/toolkit.h fails
-probe crypto asn1/asn1.h fails
 probe asn1 crypto/toolkit/toolkit.h fails
 probe crypto host_interface/export_guard.h fails
 probe cert keyring/keyring.h fails

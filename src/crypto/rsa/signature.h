@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "asn1/der_reader.h"
 #include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm {
@@ -20,20 +21,9 @@ inline constexpr int kSignatureSha256 = 4;
 inline constexpr int kSignatureSha384 = 5;
 inline constexpr int kSignatureSha512 = 6;
 
-// The RSA signature AlgorithmIdentifiers of the selectors, as whole
-// elements with their NULL parameters.
-inline constexpr std::uint8_t kMd2WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                                               0xF7, 0x0D, 0x01, 0x01, 0x02, 0x05, 0x00};
-inline constexpr std::uint8_t kMd5WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                                               0xF7, 0x0D, 0x01, 0x01, 0x04, 0x05, 0x00};
-inline constexpr std::uint8_t kSha1WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                                                0xF7, 0x0D, 0x01, 0x01, 0x05, 0x05, 0x00};
-inline constexpr std::uint8_t kSha256WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                                                  0xF7, 0x0D, 0x01, 0x01, 0x0B, 0x05, 0x00};
-inline constexpr std::uint8_t kSha384WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                                                  0xF7, 0x0D, 0x01, 0x01, 0x0C, 0x05, 0x00};
-inline constexpr std::uint8_t kSha512WithRsa[] = {0x30, 0x0D, 0x06, 0x09, 0x2A, 0x86, 0x48, 0x86,
-                                                  0xF7, 0x0D, 0x01, 0x01, 0x0D, 0x05, 0x00};
+// The OID of an AlgorithmIdentifier that is exactly SEQUENCE { OID, NULL }
+// in DER, or an empty view.
+der::View RsaSignatureOid(der::View algorithm);
 
 // The selector of a whole RSA signature AlgorithmIdentifier among the
 // above (the OIW form of SHA-1 is the certificate code's), or 0.

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
+
+#include "asn1/der_append.h"
+#include "asn1/der_reader.h"
+#include "asn1/oids.h"
 
 namespace kcertadm {
 namespace {
@@ -11,19 +16,16 @@ constexpr int kEncoding = 537;
 constexpr int kMismatch = 540;
 
 struct DigestDescriptor {
-  std::uint8_t oid[9];
-  std::size_t oid_size;
+  der::View oid;
   std::size_t digest_size;
 };
 
-// Object identifier contents: md2 and md5 under 1.2.840.113549.2, sha1 is
-// 1.3.14.3.2.26, sha256, sha384 and sha512 are 2.16.840.1.101.3.4.2.1 to 3.
-constexpr DigestDescriptor kMd2{{0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x02, 0x02}, 8, 16};
-constexpr DigestDescriptor kMd5{{0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x02, 0x05}, 8, 16};
-constexpr DigestDescriptor kSha1{{0x2B, 0x0E, 0x03, 0x02, 0x1A}, 5, 20};
-constexpr DigestDescriptor kSha256{{0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x01}, 9, 32};
-constexpr DigestDescriptor kSha384{{0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x02}, 9, 48};
-constexpr DigestDescriptor kSha512{{0x60, 0x86, 0x48, 0x01, 0x65, 0x03, 0x04, 0x02, 0x03}, 9, 64};
+const DigestDescriptor kMd2{oid::bytes::kMd2, 16};
+const DigestDescriptor kMd5{oid::bytes::kMd5, 16};
+const DigestDescriptor kSha1{oid::bytes::kSha1, 20};
+const DigestDescriptor kSha256{oid::bytes::kSha256, 32};
+const DigestDescriptor kSha384{oid::bytes::kSha384, 48};
+const DigestDescriptor kSha512{oid::bytes::kSha512, 64};
 
 const DigestDescriptor& Descriptor(SignatureDigest digest) {
   switch (digest) {
@@ -45,31 +47,13 @@ const DigestDescriptor& Descriptor(SignatureDigest digest) {
 
 // SEQUENCE { SEQUENCE { OID, NULL }, OCTET STRING }: three headers, NULL.
 std::size_t DigestInfoSize(const DigestDescriptor& d) {
-  return 2 + 2 + 2 + d.oid_size + 2 + 2 + d.digest_size;
+  return 2 + 2 + 2 + d.oid.size() + 2 + 2 + d.digest_size;
 }
 
-// A bounded view that reads one DER element at a time.
-struct DerView {
-  const std::uint8_t* data;
-  std::size_t size;
-
-  // Reads an element with the given tag; its contents become *contents.
-  // Definite lengths in their shortest form only.
-  bool Read(std::uint8_t tag, DerView* contents) {
-    if (size < 2 || data[0] != tag) return false;
-    std::size_t length = data[1], header = 2;
-    if (length & 0x80) {
-      if (length != 0x81 || size < 3 || data[2] < 0x80) return false;
-      length = data[2];
-      header = 3;
-    }
-    if (length > size - header) return false;
-    *contents = DerView{data + header, length};
-    data += header + length;
-    size -= header + length;
-    return true;
-  }
-};
+// No DigestInfo taken here is longer than a one-octet long-form length
+// allows (tag, 0x81, length, contents): anything longer is refused before
+// it is read.
+constexpr std::size_t kLongestReadable = 3 + 255;
 
 }  // namespace
 
@@ -82,39 +66,34 @@ std::size_t MaxSignatureDataSize(SignatureDigest digest) {
 std::size_t EncodeDigestInfo(SignatureDigest digest, const std::uint8_t* digest_bytes,
                              std::uint8_t* out) {
   const DigestDescriptor& d = Descriptor(digest);
-  const std::size_t algorithm_size = 2 + d.oid_size + 2;
-  const std::size_t total = DigestInfoSize(d);
-  std::size_t i = 0;
-  out[i++] = 0x30;
-  out[i++] = static_cast<std::uint8_t>(total - 2);
-  out[i++] = 0x30;
-  out[i++] = static_cast<std::uint8_t>(algorithm_size);
-  out[i++] = 0x06;
-  out[i++] = static_cast<std::uint8_t>(d.oid_size);
-  std::memcpy(out + i, d.oid, d.oid_size);
-  i += d.oid_size;
-  out[i++] = 0x05;
-  out[i++] = 0x00;
-  out[i++] = 0x04;
-  out[i++] = static_cast<std::uint8_t>(d.digest_size);
-  std::memcpy(out + i, digest_bytes, d.digest_size);
-  return i + d.digest_size;
+  std::vector<std::uint8_t> body;
+  der::AppendAlgorithmIdentifier(body, d.oid);
+  der::Append(body, der::kOctetString, der::View(digest_bytes, d.digest_size));
+  std::vector<std::uint8_t> info;
+  der::Append(info, der::kSequence, body);
+  std::memcpy(out, info.data(), info.size());
+  return info.size();
 }
 
 int CheckDigestInfo(SignatureDigest digest, const std::uint8_t* data, std::size_t size,
                     const std::uint8_t* digest_bytes) {
   const DigestDescriptor& d = Descriptor(digest);
-  DerView block{data, size}, info, algorithm, octets;
-  if (!block.Read(0x30, &info) || block.size != 0) return kEncoding;
-  if (!info.Read(0x30, &algorithm) || !info.Read(0x04, &octets) || info.size != 0) return kEncoding;
-  if (octets.size != d.digest_size || std::memcmp(octets.data, digest_bytes, d.digest_size) != 0)
-    return kMismatch;
-  DerView oid;
-  if (!algorithm.Read(0x06, &oid)) return kEncoding;
-  if (oid.size != d.oid_size || std::memcmp(oid.data, d.oid, d.oid_size) != 0) return kMismatch;
+  if (data == nullptr || size > kLongestReadable) return kEncoding;
+  const auto info = der::ExpectOnly(der::View(data, size), der::kSequence, der::kDerOnly);
+  if (!info) return kEncoding;
+  der::View content = info->content;
+  const auto algorithm = der::Expect(content, der::kSequence, der::kDerOnly);
+  const auto octets =
+      algorithm ? der::Expect(content, der::kOctetString, der::kDerOnly) : std::nullopt;
+  if (!octets || !content.empty()) return kEncoding;
+  if (!der::Equal(octets->content, der::View(digest_bytes, d.digest_size))) return kMismatch;
+  der::View identifier = algorithm->content;
+  const auto oid = der::Expect(identifier, der::kOid, der::kDerOnly);
+  if (!oid) return kEncoding;
+  if (!der::Equal(oid->content, d.oid)) return kMismatch;
   // What follows the identifier must be exactly NULL.
-  if (algorithm.size != 2 || algorithm.data[0] != 0x05 || algorithm.data[1] != 0x00)
-    return kBadData;
+  const auto null = der::ExpectOnly(identifier, der::kNull, der::kDerOnly);
+  if (!null || !null->content.empty()) return kBadData;
   return 0;
 }
 

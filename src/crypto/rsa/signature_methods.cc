@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "asn1/der_reader.h"
+#include "asn1/oids.h"
 #include "crypto/rsa/pkcs1.h"
 #include "crypto/rsa/rsa_key_info.h"
 #include "crypto/rsa/rsa_methods.h"
@@ -184,19 +186,29 @@ const AlgorithmInfoType* Sha2Algorithm(int selector) {
 
 }  // namespace
 
+der::View RsaSignatureOid(der::View algorithm) {
+  const auto sequence = der::ExpectOnly(algorithm, der::kSequence, der::kDerOnly);
+  if (!sequence) return {};
+  der::View content = sequence->content;
+  const auto oid = der::Expect(content, der::kOid, der::kDerOnly);
+  const auto null = oid ? der::ExpectOnly(content, der::kNull, der::kDerOnly) : std::nullopt;
+  if (!null || !null->content.empty()) return {};
+  return oid->content;
+}
+
 int SignatureSelectorOf(const std::uint8_t* algorithm, std::size_t size) {
   struct Known {
-    const std::uint8_t* identifier;
+    der::View oid;
     int selector;
   };
-  static constexpr Known kKnown[] = {
-      {kMd2WithRsa, kSignatureMd2},       {kMd5WithRsa, kSignatureMd5},
-      {kSha1WithRsa, kSignatureSha1},     {kSha256WithRsa, kSignatureSha256},
-      {kSha384WithRsa, kSignatureSha384}, {kSha512WithRsa, kSignatureSha512}};
-  // All identifiers have the same length.
-  if (algorithm == nullptr || size != sizeof kMd5WithRsa) return 0;
+  static const Known kKnown[] = {
+      {oid::bytes::kMd2WithRsa, kSignatureMd2},       {oid::bytes::kMd5WithRsa, kSignatureMd5},
+      {oid::bytes::kSha1WithRsa, kSignatureSha1},     {oid::bytes::kSha256WithRsa, kSignatureSha256},
+      {oid::bytes::kSha384WithRsa, kSignatureSha384}, {oid::bytes::kSha512WithRsa, kSignatureSha512}};
+  if (algorithm == nullptr) return 0;
+  const der::View oid = RsaSignatureOid(der::View(algorithm, size));
   for (const Known& known : kKnown)
-    if (std::memcmp(algorithm, known.identifier, size) == 0) return known.selector;
+    if (!oid.empty() && der::Equal(oid, known.oid)) return known.selector;
   return 0;
 }
 
