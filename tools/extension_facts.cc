@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "asn1/asn1.h"
+#include "asn1/oids.h"
 #include "cert/cert_extension.h"
 #include "commands/report_extensions.h"
 #include "commands/report_format.h"
@@ -12,8 +13,6 @@
 
 namespace kcertadm::cli {
 namespace {
-
-constexpr std::uint8_t kSubjectAltNameOid[] = {0x55, 0x1D, 0x11};
 
 // GeneralName tags: [1] rfc822Name, [2] dNSName, [6] URI, [7] iPAddress.
 constexpr std::uint32_t kEmailTag = 0x81;
@@ -168,7 +167,8 @@ std::vector<AltName> ListAltNames(const Asn1Item& list) {
   ForEachExtension(list, [&](const Asn1Item&, const Asn1Cursor* extension) {
     ExtensionParts parts;
     if (ReadExtensionParts(extension, &parts) &&
-        Asn1ItemEquals(parts.oid, kSubjectAltNameOid, sizeof kSubjectAltNameOid)) {
+        Asn1ItemEquals(parts.oid, oid::bytes::kSubjectAltName,
+                       sizeof oid::bytes::kSubjectAltName)) {
       ReadAltNames(parts.value, &names);
     }
   });

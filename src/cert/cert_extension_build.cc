@@ -1,8 +1,10 @@
 #include "cert/cert_extension_build.h"
 
 #include <cstring>
+#include <vector>
 
 #include "asn1/asn1.h"
+#include "asn1/der_append.h"
 #include "asn1/oids.h"
 #include "cert/der_temporaries.h"
 #include "crypto/digest/sha1.h"
@@ -22,14 +24,23 @@ constexpr std::uint8_t kCaFalse[] = {0x30, 0x00};
 // keyEncipherment (bit 2). Trailing zero bits are counted as unused.
 constexpr std::uint8_t kAuthorityKeyUsage[] = {0x03, 0x02, 0x01, 0x06};
 constexpr std::uint8_t kEndEntityKeyUsage[] = {0x03, 0x02, 0x05, 0xA0};
-// serverAuth and clientAuth (1.3.6.1.5.5.7.3.1 and .2).
-constexpr std::uint8_t kServerAndClientAuth[] = {0x30, 0x14, 0x06, 0x08, 0x2B, 0x06, 0x01, 0x05,
-                                                 0x05, 0x07, 0x03, 0x01, 0x06, 0x08, 0x2B, 0x06,
-                                                 0x01, 0x05, 0x05, 0x07, 0x03, 0x02};
 constexpr std::uint8_t kTrue = 0xFF;
 constexpr std::uint8_t kEmptyName[] = {0x30, 0x00};
 
 using Octets = std::span<const std::uint8_t>;
+
+// ExtKeyUsageSyntax of a server: serverAuth and clientAuth.
+const std::vector<std::uint8_t>& ServerAndClientAuth() {
+  static const std::vector<std::uint8_t> value = [] {
+    std::vector<std::uint8_t> purposes;
+    der::Append(purposes, der::kOid, oid::bytes::kServerAuth);
+    der::Append(purposes, der::kOid, oid::bytes::kClientAuth);
+    std::vector<std::uint8_t> list;
+    der::Append(list, der::kSequence, purposes);
+    return list;
+  }();
+  return value;
+}
 
 // Extension ::= SEQUENCE { extnID, critical (only when TRUE), extnValue }.
 int BuildExtension(Asn1Item* out, Octets oid, bool critical, Octets value) {
@@ -92,7 +103,7 @@ int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject, c
       BuildExtension(usage, oid::bytes::kKeyUsage, true,
                      authority ? Octets(kAuthorityKeyUsage) : Octets(kEndEntityKeyUsage)) != 0 ||
       (!authority && BuildExtension(extendedUsage, oid::bytes::kExtendedKeyUsage, false,
-                                    kServerAndClientAuth) != 0) ||
+                                    ServerAndClientAuth()) != 0) ||
       BuildKeyIdentifiers(subjectId, authorityId, spki, issuerSpki) != 0) {
     return -1;
   }
