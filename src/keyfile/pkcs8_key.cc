@@ -4,6 +4,7 @@
 
 #include "asn1/der_append.h"
 #include "asn1/oids.h"
+#include "keyring/private_key_info.h"
 
 namespace kcertadm {
 namespace {
@@ -30,33 +31,24 @@ KeyFileStatus DecodePkcs1PrivateKey(der::View rsaPrivateKey, RsaPrivateNumbers& 
 }
 
 KeyFileStatus DecodeRsaPrivateKeyInfo(der::View privateKeyInfo, RsaPrivateNumbers& out) {
-  auto outer = der::ExpectOnly(privateKeyInfo, der::kSequence, der::kIndefiniteAsEmpty);
-  if (!outer) return KeyFileStatus::kUnsupported;
-  der::View content = outer->content;
-  auto version = der::Expect(content, der::kInteger, der::kIndefiniteAsEmpty);
-  auto algorithm = der::Expect(content, der::kSequence, der::kIndefiniteAsEmpty);
-  auto key = der::Expect(content, der::kOctetString, der::kIndefiniteAsEmpty);
   // Attributes [0] and a version-1 public key [1] may follow; they are not kept.
-  if (!version || version->content.size() != 1 || version->content[0] > 1 || !algorithm || !key)
+  const auto parts =
+      DecodePrivateKeyInfoParts(privateKeyInfo, Framing::kWhole, der::kIndefiniteAsEmpty);
+  if (!parts || parts->version.size() != 1 || parts->version[0] > 1)
     return KeyFileStatus::kUnsupported;
-  der::View alg = algorithm->content;
-  auto id = der::Expect(alg, der::kOid, der::kIndefiniteAsEmpty);
-  if (!id) return KeyFileStatus::kUnsupported;
-  if (!der::Equal(id->content, oid::kRsaEncryption)) return KeyFileStatus::kNotRsa;
-  return DecodePkcs1PrivateKey(key->content, out);
+  if (!der::Equal(parts->algorithmId, oid::kRsaEncryption)) return KeyFileStatus::kNotRsa;
+  return DecodePkcs1PrivateKey(parts->privateKey, out);
 }
 
 KeyFileStatus DecryptPrivateKeyInfo(der::View encrypted, const FilePassword& password,
                                     RsaPrivateNumbers& out) {
-  auto outer = der::ExpectOnly(encrypted, der::kSequence, der::kIndefiniteAsEmpty);
-  if (!outer) return KeyFileStatus::kUnsupported;
-  der::View content = outer->content;
-  auto algorithm = der::Expect(content, der::kSequence, der::kIndefiniteAsEmpty);
-  auto data = der::Expect(content, der::kOctetString, der::kIndefiniteAsEmpty);
-  if (!algorithm || !data || !content.empty()) return KeyFileStatus::kUnsupported;
+  const auto parts =
+      DecodeEncryptedPrivateKeyInfoParts(encrypted, Framing::kWhole, der::kIndefiniteAsEmpty);
+  if (!parts) return KeyFileStatus::kUnsupported;
   try {
     SecureBytes plain;
-    KeyFileStatus status = DecryptWithAlgorithm(algorithm->whole, password, data->content, plain);
+    KeyFileStatus status =
+        DecryptWithAlgorithm(parts->algorithm.whole, password, parts->encryptedData, plain);
     if (status != KeyFileStatus::kOk) return status;
     status = DecodeRsaPrivateKeyInfo(der::View(plain.data(), plain.size()), out);
     return status == KeyFileStatus::kUnsupported ? KeyFileStatus::kWrongPassword : status;

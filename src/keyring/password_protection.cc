@@ -9,6 +9,7 @@
 #include "crypto/digest/md2.h"
 #include "keyring/keyring_crypto.h"
 #include "keyring/keyring_status.h"
+#include "keyring/private_key_info.h"
 
 namespace kcertadm {
 namespace {
@@ -57,19 +58,12 @@ namespace {
 
 // PrivateKeyInfo -> numbers: version 0, rsaEncryption, RSAPrivateKey.
 std::optional<RsaPrivateNumbers> DecodePrivateKeyInfo(der::View plain) {
-  auto outer = der::Expect(plain, der::kSequence, der::kIndefiniteAsEmpty);
-  if (!outer) return std::nullopt;
-  der::View in = outer->content;
-  auto version = der::Expect(in, der::kInteger, der::kIndefiniteAsEmpty);
-  if (!version || !IsZeroInteger(version->content)) return std::nullopt;
-  auto algorithm = der::Expect(in, der::kSequence, der::kIndefiniteAsEmpty);
-  if (!algorithm) return std::nullopt;
-  der::View alg = algorithm->content;
-  auto oid = der::Expect(alg, der::kOid, der::kIndefiniteAsEmpty);
-  if (!oid || !der::Equal(oid->content, oid::kRsaEncryption)) return std::nullopt;
-  auto key = der::Expect(in, der::kOctetString, der::kIndefiniteAsEmpty);
-  if (!key) return std::nullopt;
-  return DecodeRsaPrivateKey(key->content);
+  const auto parts = DecodePrivateKeyInfoParts(plain, Framing::kLenient, der::kIndefiniteAsEmpty);
+  if (!parts || !IsZeroInteger(parts->version) ||
+      !der::Equal(parts->algorithmId, oid::kRsaEncryption)) {
+    return std::nullopt;
+  }
+  return DecodeRsaPrivateKey(parts->privateKey);
 }
 
 }  // namespace
@@ -154,15 +148,9 @@ SecureBytes EncryptPrivateKeyNumbers(const RsaPrivateNumbers& numbers, std::stri
 }
 
 std::optional<SealedKey> DecodeSealedKey(ByteView encrypted, der::LengthRule rule) {
-  der::View in = encrypted;
-  auto outer = der::Expect(in, der::kSequence, rule);
-  if (!outer) return std::nullopt;
-  der::View body = outer->content;
-  auto algorithm = der::Expect(body, der::kSequence, rule);
-  auto data = der::Expect(body, der::kOctetString, rule);
-  if (!algorithm || !data) return std::nullopt;
-
-  der::View alg = algorithm->content;
+  const auto parts = DecodeEncryptedPrivateKeyInfoParts(encrypted, Framing::kLenient, rule);
+  if (!parts) return std::nullopt;
+  der::View alg = parts->algorithm.content;
   auto id = der::Expect(alg, der::kOid, rule);
   if (!id || !der::Equal(id->content, oid::kPbeMd2Des)) return std::nullopt;
   auto parameter = der::Expect(alg, der::kSequence, rule);
@@ -177,7 +165,7 @@ std::optional<SealedKey> DecodeSealedKey(ByteView encrypted, der::LengthRule rul
   std::uint64_t iterations = 0;
   for (std::uint8_t b : digits) iterations = iterations << 8 | b;
   if (digits.size() > sizeof iterations) iterations = std::numeric_limits<std::uint64_t>::max();
-  return SealedKey{salt->content.first(kPbeSaltSize), iterations, data->content};
+  return SealedKey{salt->content.first(kPbeSaltSize), iterations, parts->encryptedData};
 }
 
 std::optional<SecureBytes> DecryptSealedKey(ByteView encrypted, std::string_view password,
