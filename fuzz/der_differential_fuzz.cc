@@ -3,7 +3,9 @@
 // definite-length DER. The generic reader's three length rules must read
 // such input alike (and alike with the codec's header reader); the
 // certificate split, the to-be-signed fields, the RSA public key and the
-// sealed private key must come out the same from each of their callers.
+// sealed private key must come out the same from each of their callers, and
+// the private key wrappers the same under the key ring's lenient framing and
+// the key files' whole one.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include "cert/certificate.h"
 #include "keyring/certificate_parts.h"
 #include "keyring/password_protection.h"
+#include "keyring/private_key_info.h"
 
 using namespace kcertadm;
 
@@ -163,6 +166,28 @@ void CompareSealedKey(der::View in) {
         Same(asEmpty->encryptedData, follow->encryptedData));
 }
 
+// What the whole framing takes, the lenient one takes with the same fields,
+// under either length rule.
+void ComparePrivateKeyWrappers(der::View in) {
+  for (der::LengthRule rule : {der::kIndefiniteAsEmpty, der::kFollowIndefinite}) {
+    const auto lenient = DecodePrivateKeyInfoParts(in, Framing::kLenient, rule);
+    if (const auto whole = DecodePrivateKeyInfoParts(in, Framing::kWhole, rule)) {
+      Check(lenient.has_value() && Same(whole->version, lenient->version) &&
+            Same(whole->algorithmId, lenient->algorithmId) &&
+            Same(whole->privateKey, lenient->privateKey));
+    }
+    const auto sealedLenient = DecodeEncryptedPrivateKeyInfoParts(in, Framing::kLenient, rule);
+    if (const auto sealedWhole = DecodeEncryptedPrivateKeyInfoParts(in, Framing::kWhole, rule)) {
+      Check(sealedLenient.has_value() &&
+            Same(sealedWhole->algorithm.whole, sealedLenient->algorithm.whole) &&
+            Same(sealedWhole->encryptedData, sealedLenient->encryptedData));
+    }
+  }
+  const auto asEmpty = DecodePrivateKeyInfoParts(in, Framing::kWhole, der::kIndefiniteAsEmpty);
+  const auto follow = DecodePrivateKeyInfoParts(in, Framing::kWhole, der::kFollowIndefinite);
+  Check(asEmpty.has_value() == follow.has_value());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -173,6 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CompareTbs(input);
   CompareRsaKey(input);
   CompareSealedKey(input);
+  ComparePrivateKeyWrappers(input);
   // The first child of a signed structure is its to-be-signed part.
   if (auto outer = der::Peek(input, der::kDerOnly)) {
     der::View body = outer->content;
