@@ -104,7 +104,7 @@ TEST_F(ToolkitOwnerTest, ReleasesUnderTheLockWithoutDeadlocking) {
 }
 
 // While another thread holds the lock, an owner's release waits for it.
-TEST_F(ToolkitOwnerTest, ReleaseWaitsForAnotherHolder) {
+TEST_F(ToolkitOwnerTest, ReleaseWaitsForAnotherThreadHoldingTheLock) {
   FakeOwner owner;
   Made(owner);
   std::future<void> release;
