@@ -17,17 +17,32 @@ constexpr std::uint32_t kSet = 0x11;
 constexpr std::uint32_t kContext0 = 0x80;
 constexpr std::uint32_t kContext3 = 0x83;
 
-// The extension values of the two roles, as whole elements.
-constexpr std::uint8_t kCaTrue[] = {0x30, 0x03, 0x01, 0x01, 0xFF};
-constexpr std::uint8_t kCaFalse[] = {0x30, 0x00};
-// keyCertSign (bit 5) and cRLSign (bit 6); digitalSignature (bit 0) and
-// keyEncipherment (bit 2). Trailing zero bits are counted as unused.
-constexpr std::uint8_t kAuthorityKeyUsage[] = {0x03, 0x02, 0x01, 0x06};
-constexpr std::uint8_t kEndEntityKeyUsage[] = {0x03, 0x02, 0x05, 0xA0};
+// The contents of the key usage BIT STRINGs: the count of unused trailing
+// bits, then the bits. keyCertSign (bit 5) and cRLSign (bit 6);
+// digitalSignature (bit 0) and keyEncipherment (bit 2).
+constexpr std::uint8_t kAuthorityKeyUsageBits[] = {0x01, 0x06};
+constexpr std::uint8_t kEndEntityKeyUsageBits[] = {0x05, 0xA0};
 constexpr std::uint8_t kTrue = 0xFF;
-constexpr std::uint8_t kEmptyName[] = {0x30, 0x00};
 
 using Octets = std::span<const std::uint8_t>;
+
+constexpr std::uint8_t kBooleanTag = 0x01;
+
+// BasicConstraints: cA TRUE for an authority, an empty SEQUENCE otherwise.
+std::vector<std::uint8_t> BasicConstraintsValue(bool authority) {
+  std::vector<std::uint8_t> fields;
+  if (authority) der::Append(fields, kBooleanTag, der::View(&kTrue, 1));
+  std::vector<std::uint8_t> value;
+  der::Append(value, der::kSequence, fields);
+  return value;
+}
+
+std::vector<std::uint8_t> KeyUsageValue(bool authority) {
+  std::vector<std::uint8_t> value;
+  der::Append(value, der::kBitString,
+              authority ? der::View(kAuthorityKeyUsageBits) : der::View(kEndEntityKeyUsageBits));
+  return value;
+}
 
 // ExtKeyUsageSyntax of a server: serverAuth and clientAuth.
 const std::vector<std::uint8_t>& ServerAndClientAuth() {
@@ -99,9 +114,8 @@ int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject, c
   Asn1Item* list = t.New();
   *out = Asn1Item{};
   if (BuildExtension(constraints, oid::bytes::kBasicConstraints, true,
-                     authority ? Octets(kCaTrue) : Octets(kCaFalse)) != 0 ||
-      BuildExtension(usage, oid::bytes::kKeyUsage, true,
-                     authority ? Octets(kAuthorityKeyUsage) : Octets(kEndEntityKeyUsage)) != 0 ||
+                     BasicConstraintsValue(authority)) != 0 ||
+      BuildExtension(usage, oid::bytes::kKeyUsage, true, KeyUsageValue(authority)) != 0 ||
       (!authority && BuildExtension(extendedUsage, oid::bytes::kExtendedKeyUsage, false,
                                     ServerAndClientAuth()) != 0) ||
       BuildKeyIdentifiers(subjectId, authorityId, spki, issuerSpki) != 0) {
@@ -109,7 +123,9 @@ int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject, c
   }
   // Without a subject Name the alternative name is the only identity, and
   // then critical (RFC 5280 section 4.2.1.6).
-  const bool emptySubject = Asn1ItemEquals(subject, kEmptyName, sizeof kEmptyName) == 1;
+  // An empty Name is a SEQUENCE with nothing in it.
+  const auto name = der::ExpectOnly(Asn1Bytes(subject), der::kSequence, der::kDerOnly);
+  const bool emptySubject = name && name->content.empty();
   if (!subjectAltName.empty() &&
       BuildExtension(altName, oid::bytes::kSubjectAltName, emptySubject, subjectAltName) != 0) {
     return -1;
