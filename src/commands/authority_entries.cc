@@ -22,12 +22,6 @@ bool IsCommonName(const NameAttribute& attribute) {
 
 }  // namespace
 
-ByteView ViewOf(const Asn1Item& item) {
-  return item.data == nullptr || item.length <= 0
-             ? ByteView()
-             : ByteView(item.data, static_cast<std::size_t>(item.length));
-}
-
 std::optional<std::string> SubjectCommonName(const Asn1Item& subject) {
   for (const NameAttribute& attribute : ListNameAttributes(subject)) {
     if (IsCommonName(attribute)) return NameValueText(attribute.value);
@@ -78,7 +72,7 @@ std::string UniqueLabel(const Asn1Item& subject, std::set<std::string>& labels) 
 }
 
 std::optional<Bytes> CanonicalKeyOf(const ChainLink& link) {
-  return CanonicalPublicKeyFromSpki(ViewOf(link.fields.subjectPublicKeyInfo));
+  return CanonicalPublicKeyFromSpki(Asn1Bytes(link.fields.subjectPublicKeyInfo));
 }
 
 bool KeyHeldByEntry(const Bytes& publicKey) {
@@ -92,7 +86,7 @@ KeyRingEntry CertificateEntry(const ChainLink& link, Bytes publicKey, std::set<s
                               std::uint8_t flags) {
   KeyRingEntry entry;
   entry.label = LabelBytes(UniqueLabel(link.fields.subject, labels));
-  const ByteView subject = ViewOf(link.fields.subject);
+  const ByteView subject = Asn1Bytes(link.fields.subject);
   entry.subjectName.assign(subject.begin(), subject.end());
   entry.publicKey = std::move(publicKey);
   entry.certificates = link.der;

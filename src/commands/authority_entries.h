@@ -18,9 +18,6 @@ namespace kcertadm {
 // Labels made from a subject are cut to this many bytes before a suffix.
 inline constexpr std::size_t kMaxMadeLabel = 128;
 
-// The bytes of a parsed element; empty for an absent one.
-ByteView ViewOf(const Asn1Item& item);
-
 // The text of the subject's first common name (in its report form), or
 // none when the subject has no common name.
 std::optional<std::string> SubjectCommonName(const Asn1Item& subject);

@@ -1,3 +1,4 @@
+#include "asn1/asn1.h"
 #include "commands/cert_chain.h"
 
 #include <algorithm>
@@ -17,14 +18,8 @@ namespace {
 
 constexpr std::int32_t kBasicConstraints = 19;  // 2.5.29.19
 
-ByteView ViewOf(const Asn1Item& item) {
-  return item.data == nullptr || item.length <= 0
-             ? ByteView()
-             : ByteView(item.data, static_cast<std::size_t>(item.length));
-}
-
 bool SameName(ByteView stored, const Asn1Item& name) {
-  const ByteView view = ViewOf(name);
+  const ByteView view = Asn1Bytes(name);
   return !view.empty() && std::equal(stored.begin(), stored.end(), view.begin(), view.end());
 }
 
@@ -73,8 +68,7 @@ std::vector<TrustedRoot> TrustedRoots() {
 
 bool IssuedByTrustedRoot(const CertFields& fields, const std::vector<TrustedRoot>& roots) {
   return std::any_of(roots.begin(), roots.end(), [&](const TrustedRoot& root) {
-    const Asn1Item spki{const_cast<std::uint8_t*>(root.publicKey.data()),
-                        static_cast<std::int32_t>(root.publicKey.size())};
+    const Asn1Item spki = Asn1ItemOver(root.publicKey);
     return SameName(root.subject, fields.issuer) && SignedByKeyOf(fields, spki);
   });
 }
@@ -108,7 +102,7 @@ bool SignedByKeyOf(const CertFields& fields, const Asn1Item& spki) {
 int MakeChainLink(ByteView certificate, ChainLink* link, std::uint32_t* error) {
   link->der.assign(certificate.begin(), certificate.end());
   CertData record{};
-  record.der = Asn1Item{link->der.data(), static_cast<std::int32_t>(link->der.size())};
+  record.der = Asn1ItemOver(link->der);
   if (link->der.empty() || link->der.size() > 0x7FFFFFFF ||
       ParseCert(&record, &link->fields, error) != 0 || record.container.data != nullptr ||
       link->fields.whole.length != static_cast<std::int32_t>(link->der.size())) {
@@ -152,7 +146,7 @@ int FindPathToTrustedRoot(const CertFields& fields, const std::vector<ChainLink>
     if (reached[at].depth == kMaxChainDepth) continue;
     for (std::size_t i = 0; i < pool.size(); ++i) {
       const CertFields& candidate = pool[i].fields;
-      if (taken[i] || !SameName(ViewOf(candidate.subject), current.issuer)) continue;
+      if (taken[i] || !SameName(Asn1Bytes(candidate.subject), current.issuer)) continue;
       if (++checks > kMaxChainSignatureChecks) return FailWith(error, kMsgChainNotTrusted);
       if (!MayIssue(candidate) || !ValidNow(pool[i]) ||
           !SignedByKeyOf(current, candidate.subjectPublicKeyInfo)) {

@@ -18,14 +18,8 @@
 namespace kcertadm {
 namespace {
 
-ByteView ViewOf(const Asn1Item& item) {
-  return item.data == nullptr || item.length <= 0
-             ? ByteView()
-             : ByteView(item.data, static_cast<std::size_t>(item.length));
-}
-
 bool SameBytes(const Bytes& stored, const Asn1Item& item) {
-  const ByteView view = ViewOf(item);
+  const ByteView view = Asn1Bytes(item);
   return !view.empty() && stored.size() == view.size() &&
          std::equal(stored.begin(), stored.end(), view.begin());
 }
@@ -38,7 +32,7 @@ OwnedKey TrustedIssuerKey(const Asn1Item& issuer) {
     if (!entry) break;
     if (entry->IsTrustedRoot() && SameBytes(entry->subjectName, issuer)) {
       OwnedKey key;
-      Asn1Item spki{entry->publicKey.data(), static_cast<std::int32_t>(entry->publicKey.size())};
+      const Asn1Item spki = Asn1ItemOver(entry->publicKey);
       PublicKeyFromSpki(spki, key, nullptr);
       KeyRingEntryFree(entry);
       return key;  // empty when the stored key is unusable
@@ -88,14 +82,14 @@ int ClimbToRoot(const Asn1Item& certificate, std::vector<std::uint8_t>* root,
   const std::size_t limit = KeyRingEntryCount() + 1;
   for (std::size_t step = 0; step < limit; ++step) {
     CertData cert{};
-    cert.der = Asn1Item{current.data(), static_cast<std::int32_t>(current.size())};
+    cert.der = Asn1ItemOver(current);
     CertFields fields{};
     if (ParseCert(&cert, &fields, error) != 0) return -1;
     if (IsSelfIssued(fields)) {
       root->assign(cert.der.data, cert.der.data + cert.der.length);
       return 0;
     }
-    std::optional<KeyRingEntry> issuer = KeyRingFindBySubject(ViewOf(fields.issuer));
+    std::optional<KeyRingEntry> issuer = KeyRingFindBySubject(Asn1Bytes(fields.issuer));
     if (!issuer) {
       FailWith(error, kMsgIssuerNotFound);
       return -1;
@@ -141,10 +135,8 @@ int LoadSigningKeyFromKeyRing(const char* password, SigningKey* signer, std::uin
   }
   signer->signerCertificate.assign(certificates->front().begin(), certificates->front().end());
   signer->signerSubject = chosen->subjectName;
-  signer->issuerCert = Asn1Item{signer->signerCertificate.data(),
-                                static_cast<std::int32_t>(signer->signerCertificate.size())};
-  signer->issuerName = Asn1Item{signer->signerSubject.data(),
-                                static_cast<std::int32_t>(signer->signerSubject.size())};
+  signer->issuerCert = Asn1ItemOver(signer->signerCertificate);
+  signer->issuerName = Asn1ItemOver(signer->signerSubject);
   signer->signerKey = std::move(key);
   KeyRingEntryFree(chosen);
   return 0;
@@ -154,7 +146,7 @@ int DecryptPrivateKeyInfo(const Asn1Item& encrypted, const char* password, Asn1I
                           std::uint32_t* error) {
   *plain = Asn1Item{};
   const std::optional<SecureBytes> decrypted = DecryptSealedKey(
-      ViewOf(encrypted), password != nullptr ? std::string_view(password) : std::string_view(),
+      Asn1Bytes(encrypted), password != nullptr ? std::string_view(password) : std::string_view(),
       der::kFollowIndefinite);
   if (decrypted && CopyToItem(*decrypted, plain)) return 0;
   FailWith(error, kMsgKeyDecryptFailed);

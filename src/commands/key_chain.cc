@@ -1,3 +1,4 @@
+#include "asn1/asn1.h"
 #include "commands/key_chain.h"
 
 #include <algorithm>
@@ -38,9 +39,9 @@ int StoreChainCertificates(const std::vector<ByteView>& certificates, std::uint3
 std::vector<Bytes> IssuerChainOf(ByteView certificate) {
   std::vector<Bytes> chain;
   std::optional<ChainLink> link = LinkOf(certificate);
-  while (link && !std::ranges::equal(ViewOf(link->fields.issuer), ViewOf(link->fields.subject)) &&
+  while (link && !std::ranges::equal(Asn1Bytes(link->fields.issuer), Asn1Bytes(link->fields.subject)) &&
          chain.size() < kMaxExportChain) {
-    std::optional<KeyRingEntry> issuer = KeyRingFindBySubject(ViewOf(link->fields.issuer));
+    std::optional<KeyRingEntry> issuer = KeyRingFindBySubject(Asn1Bytes(link->fields.issuer));
     std::optional<std::vector<ByteView>> certificates;
     if (issuer) certificates = KeyRingEntryCertificates(*issuer);
     if (!certificates || certificates->empty()) {
