@@ -206,7 +206,14 @@ std::int32_t DerEmpty(Asn1Item* out, std::uint32_t tag) noexcept;
 std::int32_t DerConstructedList(Asn1Item* out, std::uint32_t tagNumber,
                                 const Asn1Item* const* items, std::size_t count) noexcept;
 
-// DerConstructed(&out, 0x10, &a, &b, &c) or with a trailing nullptr.
+// The tag numbers DerConstructed and DerConstructedList take.
+inline constexpr std::uint32_t kDerSequenceNumber = 0x10;
+inline constexpr std::uint32_t kDerSetNumber = 0x11;
+inline constexpr std::uint32_t kDerContext0Number = 0x80;
+inline constexpr std::uint32_t kDerContext3Number = 0x83;
+
+// DerConstructed(&out, kDerSequenceNumber, &a, &b, &c) or with a trailing
+// nullptr.
 template <typename... Items>
 std::int32_t DerConstructed(Asn1Item* out, std::uint32_t tagNumber, Items... items) noexcept {
   static_assert((std::is_convertible_v<Items, const Asn1Item*> && ...),

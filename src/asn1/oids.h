@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "asn1/der_reader.h"
 
@@ -11,7 +12,6 @@ namespace kcertadm::oid {
 
 namespace bytes {
 // Arcs.
-inline constexpr std::uint8_t kPkcs1[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01};
 inline constexpr std::uint8_t kPkcs9[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09};
 inline constexpr std::uint8_t kX520Attribute[] = {0x55, 0x04};
 inline constexpr std::uint8_t kX509Extension[] = {0x55, 0x1D};
@@ -98,6 +98,18 @@ inline constexpr std::uint8_t kCpsQualifier[] = {0x2B, 0x06, 0x01, 0x05, 0x05, 0
 inline constexpr std::uint8_t kUserNoticeQualifier[] = {0x2B, 0x06, 0x01, 0x05,
                                                         0x05, 0x07, 0x02, 0x02};
 }  // namespace bytes
+
+// The n of an X.520 attribute type 2.5.4.n whose last arc is one octet
+// (n below 128), or none for any other OID.
+inline std::optional<std::uint8_t> X520AttributeNumber(der::View oidContents) noexcept {
+  constexpr std::size_t kPrefix = sizeof bytes::kX520Attribute;
+  if (oidContents.size() != kPrefix + 1 ||
+      !der::Equal(oidContents.first(kPrefix), bytes::kX520Attribute) ||
+      oidContents[kPrefix] >= 0x80) {
+    return std::nullopt;
+  }
+  return oidContents[kPrefix];
+}
 
 inline constexpr der::View kRsaEncryption{bytes::kRsaEncryption};
 inline constexpr der::View kPbeMd2Des{bytes::kPbeMd2Des};

@@ -21,29 +21,24 @@
 namespace kcertadm {
 namespace {
 
-// 1.2.840.113549.1.1, the arc of rsaEncryption and the RSA signatures.
-constexpr std::uint32_t kSequence = 0x10;   // DerConstructed tag number
-constexpr std::uint32_t kExplicit0 = 0x80;  // [0] constructed
-
-// The last arc of an algorithm number's OID: rsaEncryption (1), the
-// signatures (4 MD5, 5 SHA-1, 11 to 13 SHA-256 to SHA-512), MD2 (2) for any
-// other number.
-std::uint8_t LastOidOctet(std::int32_t algorithm) {
+// The OID of an algorithm number: rsaEncryption, the RSA signatures with MD5,
+// SHA-1 and SHA-256 to SHA-512, and MD2 with RSA for any other number.
+der::View AlgorithmOid(std::int32_t algorithm) {
   switch (algorithm) {
     case kAlgRsaEncryption:
-      return 0x01;
+      return oid::bytes::kRsaEncryption;
     case kAlgMd5WithRsa:
-      return 0x04;
+      return oid::bytes::kMd5WithRsa;
     case kAlgSha1WithRsa:
-      return 0x05;
+      return oid::bytes::kSha1WithRsa;
     case kAlgSha256WithRsa:
-      return 0x0B;
+      return oid::bytes::kSha256WithRsa;
     case kAlgSha384WithRsa:
-      return 0x0C;
+      return oid::bytes::kSha384WithRsa;
     case kAlgSha512WithRsa:
-      return 0x0D;
+      return oid::bytes::kSha512WithRsa;
     default:
-      return 0x02;
+      return oid::bytes::kMd2WithRsa;
   }
 }
 
@@ -69,12 +64,7 @@ int CopyElement(Asn1Item* out, const Asn1Item& element) {
 }  // namespace
 
 int BuildAlgorithmId(Asn1Item* out, std::int32_t algorithm) {
-  std::uint8_t oid[sizeof oid::bytes::kPkcs1 + 1];
-  std::copy(std::begin(oid::bytes::kPkcs1), std::end(oid::bytes::kPkcs1), oid);
-  oid[sizeof oid::bytes::kPkcs1] = LastOidOctet(algorithm);
-  std::vector<std::uint8_t> encoded;
-  der::AppendAlgorithmIdentifier(encoded, oid);
-  return DerCopy(out, encoded);
+  return DerCopy(out, der::AlgorithmIdentifier(AlgorithmOid(algorithm)));
 }
 
 int BuildPublicKeyInfo(Asn1Item* out, KeyObject* key) {
@@ -97,12 +87,12 @@ int BuildPublicKeyInfo(Asn1Item* out, KeyObject* key) {
   Asn1Item* rsaPublicKey = t.New();
   Asn1Item* bits = t.New();
   Asn1Item* algorithm = t.New();
-  if (DerConstructed(rsaPublicKey, kSequence, modulus, exponent) != 0 ||
+  if (DerConstructed(rsaPublicKey, kDerSequenceNumber, modulus, exponent) != 0 ||
       DerBitString(bits, rsaPublicKey->data, rsaPublicKey->length) != 0 ||
       BuildAlgorithmId(algorithm, kAlgRsaEncryption) != 0) {
     return -1;
   }
-  return DerConstructed(out, kSequence, algorithm, bits);
+  return DerConstructed(out, kDerSequenceNumber, algorithm, bits);
 }
 
 int BuildRequestInfo(CertData* cert, const Asn1Item& subject, const Asn1Item& publicKeyInfo,
@@ -112,7 +102,7 @@ int BuildRequestInfo(CertData* cert, const Asn1Item& subject, const Asn1Item& pu
   Asn1Item* attributes = t.New();
   Asn1Item tbs{};
   if (DerInteger(version, 0) != 0 || BuildRequestAttributes(attributes, subjectAltName) != 0 ||
-      DerConstructed(&tbs, kSequence, version, &subject, &publicKeyInfo, attributes) != 0) {
+      DerConstructed(&tbs, kDerSequenceNumber, version, &subject, &publicKeyInfo, attributes) != 0) {
     return -1;
   }
   DerFree(&cert->tbs);
@@ -134,7 +124,7 @@ int BuildTbsCertificate(CertData* cert, const SigningKey& key, const Asn1Item& s
   if (DerInteger(two, 2) != 0 || DerWrap(version, kAsn1Context0, *two) != 0 ||
       DerPrimitive(serial, kAsn1Integer, key.serial.data(), serialLength) != 0 ||
       BuildAlgorithmId(algorithm, key.algorithm) != 0 ||
-      DerConstructed(&tbs, kSequence, version, serial, algorithm, &key.issuerName, &key.validityDer,
+      DerConstructed(&tbs, kDerSequenceNumber, version, serial, algorithm, &key.issuerName, &key.validityDer,
                      &subject, &publicKeyInfo, extensions != nullptr ? extensions : &none) != 0) {
     return -1;
   }
@@ -161,7 +151,7 @@ int SignTbs(CertData* cert, KeyObject* privateKey, std::int32_t algorithm) {
   Asn1Item der{};
   if (BuildAlgorithmId(algorithmId, algorithm) != 0 ||
       DerBitString(bits, signature.data(), static_cast<std::int32_t>(signatureLength)) != 0 ||
-      DerConstructed(&der, kSequence, &cert->tbs, algorithmId, bits) != 0) {
+      DerConstructed(&der, kDerSequenceNumber, &cert->tbs, algorithmId, bits) != 0) {
     return -1;
   }
   ReplaceDer(cert, der);
@@ -290,15 +280,15 @@ int PackagePkcs7(CertData* cert) {
   if (DerInteger(version, 1) != 0 || DerEmpty(digestAlgorithms, kAsn1Set) != 0 ||
       DerPrimitive(dataOid, kAsn1ObjectId, oid::bytes::kPkcs7Data, sizeof oid::bytes::kPkcs7Data) !=
           0 ||
-      DerConstructed(contentInfo, kSequence, dataOid) != 0 ||
+      DerConstructed(contentInfo, kDerSequenceNumber, dataOid) != 0 ||
       DerWrap(certificates, kAsn1Context0, cert->der) != 0 ||
       DerEmpty(signerInfos, kAsn1Set) != 0 ||
-      DerConstructed(signedData, kSequence, version, digestAlgorithms, contentInfo, certificates,
+      DerConstructed(signedData, kDerSequenceNumber, version, digestAlgorithms, contentInfo, certificates,
                      signerInfos) != 0 ||
-      DerConstructed(explicitContent, kExplicit0, signedData) != 0 ||
+      DerConstructed(explicitContent, kDerContext0Number, signedData) != 0 ||
       DerPrimitive(signedDataOid, kAsn1ObjectId, oid::bytes::kPkcs7SignedData,
                    sizeof oid::bytes::kPkcs7SignedData) != 0 ||
-      DerConstructed(&package, kSequence, signedDataOid, explicitContent) != 0) {
+      DerConstructed(&package, kDerSequenceNumber, signedDataOid, explicitContent) != 0) {
     return -1;
   }
   DerFree(&cert->pkcs7);

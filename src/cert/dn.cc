@@ -246,7 +246,7 @@ int BuildRdn(Asn1Item* out, const std::uint8_t* oid, std::int32_t oidLength, con
   Asn1Item attribute{};
   int status = DerPrimitive(&oidElement, kAsn1ObjectId, oid, oidLength);
   if (status == 0) status = DerPrimitive(&valueElement, value.stringTag, value.bytes, value.length);
-  if (status == 0) status = DerConstructed(&attribute, 0x10, &oidElement, &valueElement);
+  if (status == 0) status = DerConstructed(&attribute, kDerSequenceNumber, &oidElement, &valueElement);
   if (status == 0) status = DerWrap(out, kAsn1Set, attribute);
   DerFree(&oidElement);
   DerFree(&valueElement);
@@ -268,7 +268,7 @@ int EncodeName(Asn1Item* out, const DnValue values[DN_SLOT_COUNT]) {
   if (status == 0) {
     const Asn1Item* list[DN_SLOT_COUNT];
     for (int slot = 0; slot < DN_SLOT_COUNT; ++slot) list[slot] = &rdns[slot];
-    status = DerConstructedList(out, 0x10, list, DN_SLOT_COUNT);
+    status = DerConstructedList(out, kDerSequenceNumber, list, DN_SLOT_COUNT);
   } else {
     *out = Asn1Item{};
   }

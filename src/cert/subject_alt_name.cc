@@ -157,7 +157,7 @@ int ParseSubjectAltName(std::string_view text, std::vector<std::uint8_t>* der, s
   std::vector<const Asn1Item*> list;
   for (const Asn1Item& name : names) list.push_back(&name);
   Asn1Item sequence{};
-  const int built = DerConstructedList(&sequence, 0x10, list.data(), list.size());
+  const int built = DerConstructedList(&sequence, kDerSequenceNumber, list.data(), list.size());
   release();
   if (built != 0) return FailWith(error, kMsgSubjectNameFailed);
   der->assign(sequence.data, sequence.data + sequence.length);

@@ -103,9 +103,7 @@ int AttributeNumber(const Asn1Item& oid) {
   if (oid.data == nullptr) return kOtherAttribute;
   if (Asn1ItemEquals(oid, oid::bytes::kEmailAddress, sizeof oid::bytes::kEmailAddress))
     return kEmailAttribute;
-  if (oid.length == 3 && oid.data[0] == 0x55 && oid.data[1] == 0x04 && oid.data[2] < 0x80) {
-    return oid.data[2];
-  }
+  if (const auto number = oid::X520AttributeNumber(Asn1Bytes(oid))) return *number;
   return kOtherAttribute;
 }
 

@@ -30,7 +30,7 @@ int ParseSignedKeyAndChallenge(const Asn1Item& der, CertFields* fields, std::uin
 int BuildClientRequest(const Asn1Item& subject, const Asn1Item& publicKeyInfo, Asn1Item* out) {
   Asn1Item version{};
   if (DerInteger(&version, 0) != 0) return -1;
-  const int status = DerConstructed(out, 0x10, &version, &subject, &publicKeyInfo);
+  const int status = DerConstructed(out, kDerSequenceNumber, &version, &subject, &publicKeyInfo);
   DerFree(&version);
   return status;
 }
