@@ -25,7 +25,14 @@ inline constexpr std::uint8_t kUtcTime = 0x17;
 inline constexpr std::uint8_t kGeneralizedTime = 0x18;
 inline constexpr std::uint8_t kSequence = 0x30;
 inline constexpr std::uint8_t kSet = 0x31;
+inline constexpr std::uint8_t kBmpString = 0x1E;
 inline constexpr std::uint8_t kContext0 = 0xA0;
+// [0] IMPLICIT over a primitive type, and the private class's [0]
+// constructed.
+inline constexpr std::uint8_t kImplicit0 = 0x80;
+inline constexpr std::uint8_t kPrivate0 = 0xE0;
+// The bit of a tag octet that marks a constructed encoding.
+inline constexpr std::uint8_t kConstructedBit = 0x20;
 
 // What a length octet of 0x80 (BER's indefinite form) does.
 enum LengthRule {

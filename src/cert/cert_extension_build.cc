@@ -12,11 +12,6 @@
 namespace kcertadm {
 namespace {
 
-constexpr std::uint32_t kSequence = 0x10;  // DerConstructed tag numbers
-constexpr std::uint32_t kSet = 0x11;
-constexpr std::uint32_t kContext0 = 0x80;
-constexpr std::uint32_t kContext3 = 0x83;
-
 // The contents of the key usage BIT STRINGs: the count of unused trailing
 // bits, then the bits. keyCertSign (bit 5) and cRLSign (bit 6);
 // digitalSignature (bit 0) and keyEncipherment (bit 2).
@@ -26,12 +21,10 @@ constexpr std::uint8_t kTrue = 0xFF;
 
 using Octets = std::span<const std::uint8_t>;
 
-constexpr std::uint8_t kBooleanTag = 0x01;
-
 // BasicConstraints: cA TRUE for an authority, an empty SEQUENCE otherwise.
 std::vector<std::uint8_t> BasicConstraintsValue(bool authority) {
   std::vector<std::uint8_t> fields;
-  if (authority) der::Append(fields, kBooleanTag, der::View(&kTrue, 1));
+  if (authority) der::Append(fields, static_cast<std::uint8_t>(kAsn1Boolean), der::View(&kTrue, 1));
   std::vector<std::uint8_t> value;
   der::Append(value, der::kSequence, fields);
   return value;
@@ -70,20 +63,24 @@ int BuildExtension(Asn1Item* out, Octets oid, bool critical, Octets value) {
                    static_cast<std::int32_t>(value.size())) != 0) {
     return -1;
   }
-  return DerConstructed(out, kSequence, id, flag, octets);
+  return DerConstructed(out, kDerSequenceNumber, id, flag, octets);
 }
 
 // SubjectKeyIdentifier ::= OCTET STRING and AuthorityKeyIdentifier ::=
 // SEQUENCE { [0] keyIdentifier }, both of the key identifier.
 int BuildKeyIdentifiers(Asn1Item* subjectId, Asn1Item* authorityId, const Asn1Item& spki,
                         const Asn1Item& issuerSpki) {
-  std::uint8_t ownId[2 + kKeyIdentifierSize] = {kAsn1OctetString, kKeyIdentifierSize};
-  std::uint8_t issuerId[4 + kKeyIdentifierSize] = {kAsn1Sequence, 2 + kKeyIdentifierSize, 0x80,
-                                                   kKeyIdentifierSize};
-  if (KeyIdentifierOf(spki, ownId + 2) != 0 || KeyIdentifierOf(issuerSpki, issuerId + 4) != 0)
-    return -1;
-  if (BuildExtension(subjectId, oid::bytes::kSubjectKeyId, false, ownId) != 0) return -1;
-  return BuildExtension(authorityId, oid::bytes::kAuthorityKeyId, false, issuerId);
+  std::uint8_t ownId[kKeyIdentifierSize];
+  std::uint8_t issuerId[kKeyIdentifierSize];
+  if (KeyIdentifierOf(spki, ownId) != 0 || KeyIdentifierOf(issuerSpki, issuerId) != 0) return -1;
+  std::vector<std::uint8_t> subjectValue;
+  der::Append(subjectValue, der::kOctetString, ownId);
+  std::vector<std::uint8_t> keyIdentifier;
+  der::Append(keyIdentifier, der::kImplicit0, issuerId);
+  std::vector<std::uint8_t> authorityValue;
+  der::Append(authorityValue, der::kSequence, keyIdentifier);
+  if (BuildExtension(subjectId, oid::bytes::kSubjectKeyId, false, subjectValue) != 0) return -1;
+  return BuildExtension(authorityId, oid::bytes::kAuthorityKeyId, false, authorityValue);
 }
 
 }  // namespace
@@ -130,11 +127,11 @@ int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject, c
       BuildExtension(altName, oid::bytes::kSubjectAltName, emptySubject, subjectAltName) != 0) {
     return -1;
   }
-  if (DerConstructed(list, kSequence, constraints, usage, extendedUsage, subjectId, authorityId,
+  if (DerConstructed(list, kDerSequenceNumber, constraints, usage, extendedUsage, subjectId, authorityId,
                      altName) != 0) {
     return -1;
   }
-  return DerConstructed(out, kContext3, list);
+  return DerConstructed(out, kDerContext3Number, list);
 }
 
 int BuildRequestAttributes(Asn1Item* out, Octets subjectAltName) {
@@ -147,14 +144,14 @@ int BuildRequestAttributes(Asn1Item* out, Octets subjectAltName) {
   Asn1Item* type = t.New();
   Asn1Item* attribute = t.New();
   if (BuildExtension(altName, oid::bytes::kSubjectAltName, false, subjectAltName) != 0 ||
-      DerConstructed(extensions, kSequence, altName) != 0 ||
-      DerConstructed(values, kSet, extensions) != 0 ||
+      DerConstructed(extensions, kDerSequenceNumber, altName) != 0 ||
+      DerConstructed(values, kDerSetNumber, extensions) != 0 ||
       DerPrimitive(type, kAsn1ObjectId, oid::bytes::kExtensionRequest,
                    sizeof oid::bytes::kExtensionRequest) != 0 ||
-      DerConstructed(attribute, kSequence, type, values) != 0) {
+      DerConstructed(attribute, kDerSequenceNumber, type, values) != 0) {
     return -1;
   }
-  return DerConstructed(out, kContext0, attribute);
+  return DerConstructed(out, kDerContext0Number, attribute);
 }
 
 namespace {

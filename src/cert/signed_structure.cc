@@ -4,8 +4,6 @@ namespace kcertadm {
 
 namespace {
 
-constexpr std::uint8_t kConstructed = 0x20;
-
 // The octets of a BIT STRING content with no unused bits, or none.
 std::optional<der::View> WholeOctets(der::View bitStringContent) noexcept {
   if (bitStringContent.empty() || bitStringContent[0] != 0) return std::nullopt;
@@ -16,7 +14,7 @@ std::optional<der::View> WholeOctets(der::View bitStringContent) noexcept {
 
 std::optional<SignedParts> DecodeSigned(der::View in, der::LengthRule rule) noexcept {
   auto outer = der::Peek(in, rule);
-  if (!outer || (outer->tag & kConstructed) == 0) return std::nullopt;
+  if (!outer || (outer->tag & der::kConstructedBit) == 0) return std::nullopt;
   der::View body = outer->content;
   auto tbs = der::Expect(body, der::kSequence, rule);
   auto algorithm = tbs ? der::Expect(body, der::kSequence, rule) : std::nullopt;
@@ -28,13 +26,11 @@ std::optional<SignedParts> DecodeSigned(der::View in, der::LengthRule rule) noex
 }
 
 std::optional<TbsParts> DecodeTbs(der::View tbs, der::LengthRule rule) noexcept {
-  constexpr std::uint8_t kVersionTag = 0xA0;
-  constexpr std::uint8_t kPrivateVersionTag = 0xE0;
   auto outer = der::Peek(tbs, rule);
-  if (!outer || (outer->tag & kConstructed) == 0) return std::nullopt;
+  if (!outer || (outer->tag & der::kConstructedBit) == 0) return std::nullopt;
   der::View body = outer->content;
   TbsParts parts;
-  if (!body.empty() && (body[0] == kVersionTag || body[0] == kPrivateVersionTag)) {
+  if (!body.empty() && (body[0] == der::kContext0 || body[0] == der::kPrivate0)) {
     parts.version = der::Next(body, rule);
     if (!parts.version) return std::nullopt;
   }

@@ -9,7 +9,6 @@ namespace kcertadm {
 namespace {
 
 constexpr std::uint8_t kVersion3 = 3;
-constexpr std::uint8_t kImplicitContent0 = 0x80;  // [0] IMPLICIT OCTET STRING
 constexpr std::size_t kMaxMacSize = 64;
 
 // ContentInfo: SEQUENCE { contentType OID, content [0] EXPLICIT ANY }.
@@ -183,7 +182,7 @@ KeyFileStatus ReadEncryptedData(der::View content, const FilePassword& password,
   der::View infoIn = info->content;
   auto type = der::Expect(infoIn, der::kOid, der::kIndefiniteAsEmpty);
   auto algorithm = der::Expect(infoIn, der::kSequence, der::kIndefiniteAsEmpty);
-  auto encrypted = der::Expect(infoIn, kImplicitContent0, der::kIndefiniteAsEmpty);
+  auto encrypted = der::Expect(infoIn, der::kImplicit0, der::kIndefiniteAsEmpty);
   if (!type || !der::Equal(type->content, oid::kPkcs7Data) || !algorithm || !encrypted ||
       !infoIn.empty())
     return KeyFileStatus::kUnsupported;

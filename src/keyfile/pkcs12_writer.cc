@@ -14,8 +14,6 @@ namespace {
 
 constexpr std::size_t kMacSaltSize = 16;
 constexpr std::uint32_t kMacSize = 32;  // HMAC-SHA256
-constexpr std::uint8_t kBmpString = 0x1E;
-constexpr std::uint8_t kImplicitContent0 = 0x80;
 
 der::View ViewOf(const Bytes& bytes) { return der::View(bytes.data(), bytes.size()); }
 der::View ViewOf(const SecureBytes& bytes) { return der::View(bytes.data(), bytes.size()); }
@@ -43,7 +41,7 @@ Bytes KeyAttributes(std::string_view friendlyName, der::View localKeyId) {
   Bytes attributes;
   if (std::optional<SecureBytes> name = BmpPassword(friendlyName); name && name->size() > 2) {
     const Bytes nameAttribute =
-        Attribute(oid::kFriendlyName, kBmpString, der::View(name->data(), name->size() - 2));
+        Attribute(oid::kFriendlyName, der::kBmpString, der::View(name->data(), name->size() - 2));
     attributes.insert(attributes.end(), nameAttribute.begin(), nameAttribute.end());
   }
   const Bytes idAttribute = Attribute(oid::kLocalKeyId, der::kOctetString, localKeyId);
@@ -83,7 +81,7 @@ KeyFileStatus EncryptedContentInfo(der::View safeContents, std::string_view pass
   const std::uint8_t zero = 0;
   const Bytes info = Wrap(
       der::kSequence, ViewOf(Concat({ViewOf(Wrap(der::kOid, oid::kPkcs7Data)), ViewOf(algorithm),
-                                     ViewOf(Wrap(kImplicitContent0, ViewOf(cipher)))})));
+                                     ViewOf(Wrap(der::kImplicit0, ViewOf(cipher)))})));
   const Bytes encryptedData =
       Wrap(der::kSequence,
            ViewOf(Concat({ViewOf(Wrap(der::kInteger, der::View(&zero, 1))), ViewOf(info)})));
