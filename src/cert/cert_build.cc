@@ -102,7 +102,8 @@ int BuildRequestInfo(CertData* cert, const Asn1Item& subject, const Asn1Item& pu
   Asn1Item* attributes = t.New();
   Asn1Item tbs{};
   if (DerInteger(version, 0) != 0 || BuildRequestAttributes(attributes, subjectAltName) != 0 ||
-      DerConstructed(&tbs, kDerSequenceNumber, version, &subject, &publicKeyInfo, attributes) != 0) {
+      DerConstructed(&tbs, kDerSequenceNumber, version, &subject, &publicKeyInfo, attributes) !=
+          0) {
     return -1;
   }
   DerFree(&cert->tbs);
@@ -124,8 +125,9 @@ int BuildTbsCertificate(CertData* cert, const SigningKey& key, const Asn1Item& s
   if (DerInteger(two, 2) != 0 || DerWrap(version, kAsn1Context0, *two) != 0 ||
       DerPrimitive(serial, kAsn1Integer, key.serial.data(), serialLength) != 0 ||
       BuildAlgorithmId(algorithm, key.algorithm) != 0 ||
-      DerConstructed(&tbs, kDerSequenceNumber, version, serial, algorithm, &key.issuerName, &key.validityDer,
-                     &subject, &publicKeyInfo, extensions != nullptr ? extensions : &none) != 0) {
+      DerConstructed(&tbs, kDerSequenceNumber, version, serial, algorithm, &key.issuerName,
+                     &key.validityDer, &subject, &publicKeyInfo,
+                     extensions != nullptr ? extensions : &none) != 0) {
     return -1;
   }
   DerFree(&cert->tbs);
@@ -283,8 +285,8 @@ int PackagePkcs7(CertData* cert) {
       DerConstructed(contentInfo, kDerSequenceNumber, dataOid) != 0 ||
       DerWrap(certificates, kAsn1Context0, cert->der) != 0 ||
       DerEmpty(signerInfos, kAsn1Set) != 0 ||
-      DerConstructed(signedData, kDerSequenceNumber, version, digestAlgorithms, contentInfo, certificates,
-                     signerInfos) != 0 ||
+      DerConstructed(signedData, kDerSequenceNumber, version, digestAlgorithms, contentInfo,
+                     certificates, signerInfos) != 0 ||
       DerConstructed(explicitContent, kDerContext0Number, signedData) != 0 ||
       DerPrimitive(signedDataOid, kAsn1ObjectId, oid::bytes::kPkcs7SignedData,
                    sizeof oid::bytes::kPkcs7SignedData) != 0 ||

@@ -127,8 +127,8 @@ int BuildCertExtensions(Asn1Item* out, CertRole role, const Asn1Item& subject, c
       BuildExtension(altName, oid::bytes::kSubjectAltName, emptySubject, subjectAltName) != 0) {
     return -1;
   }
-  if (DerConstructed(list, kDerSequenceNumber, constraints, usage, extendedUsage, subjectId, authorityId,
-                     altName) != 0) {
+  if (DerConstructed(list, kDerSequenceNumber, constraints, usage, extendedUsage, subjectId,
+                     authorityId, altName) != 0) {
     return -1;
   }
   return DerConstructed(out, kDerContext3Number, list);

@@ -74,12 +74,11 @@ bool ParseAttribute(DnFields* fields, Asn1Item attribute) {
   int slot = -1;
   if (oidLength == 3) {
     // Only the X.520 attribute types (2.5.4.n) have slots.
-    if (std::memcmp(oid.data, oid::bytes::kX520Attribute, sizeof oid::bytes::kX520Attribute) == 0) {
-      slot = X520Slot(oid.data[2], *fields);
-    }
+    if (const auto number = oid::X520AttributeNumber(Asn1Bytes(oid)))
+      slot = X520Slot(*number, *fields);
   } else {
     if (std::memcmp(oid.data, oid::bytes::kPkcs9, sizeof oid::bytes::kPkcs9) != 0) return false;
-    if (oid.data[8] == 1) slot = DN_EMAIL;
+    if (der::Equal(Asn1Bytes(oid), oid::bytes::kEmailAddress)) slot = DN_EMAIL;
   }
   if (slot >= 0) {
     fields->slot[slot] = DnField{value.data, value.length, static_cast<std::int32_t>(view.data[0])};
@@ -246,7 +245,8 @@ int BuildRdn(Asn1Item* out, const std::uint8_t* oid, std::int32_t oidLength, con
   Asn1Item attribute{};
   int status = DerPrimitive(&oidElement, kAsn1ObjectId, oid, oidLength);
   if (status == 0) status = DerPrimitive(&valueElement, value.stringTag, value.bytes, value.length);
-  if (status == 0) status = DerConstructed(&attribute, kDerSequenceNumber, &oidElement, &valueElement);
+  if (status == 0)
+    status = DerConstructed(&attribute, kDerSequenceNumber, &oidElement, &valueElement);
   if (status == 0) status = DerWrap(out, kAsn1Set, attribute);
   DerFree(&oidElement);
   DerFree(&valueElement);

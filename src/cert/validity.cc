@@ -184,7 +184,8 @@ int BuildValidityAt(SigningKey* key, std::int32_t days, std::time_t now, std::ui
                    : -1;
   if (status == 0) status = BuildTime(&notBefore, startTm, 0, 0);
   if (status == 0) status = BuildTime(&notAfter, endTm, 23, 59);
-  if (status == 0) status = DerConstructed(&key->validityDer, kDerSequenceNumber, &notBefore, &notAfter);
+  if (status == 0)
+    status = DerConstructed(&key->validityDer, kDerSequenceNumber, &notBefore, &notAfter);
   if (status != 0) {
     FailWith(error, kMsgValidityTimeFailed);
   } else if (key->issuerCert.length > 0) {

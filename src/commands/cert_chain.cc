@@ -1,10 +1,10 @@
-#include "asn1/asn1.h"
 #include "commands/cert_chain.h"
 
 #include <algorithm>
 #include <deque>
 #include <optional>
 
+#include "asn1/asn1.h"
 #include "cert/cert_extension.h"
 #include "cert/cert_signature.h"
 #include "cert/certificate.h"

@@ -1,8 +1,8 @@
-#include "asn1/asn1.h"
 #include "commands/key_chain.h"
 
 #include <algorithm>
 
+#include "asn1/asn1.h"
 #include "commands/authority_entries.h"
 #include "commands/cert_chain.h"
 #include "keyring/keyring.h"
@@ -39,7 +39,8 @@ int StoreChainCertificates(const std::vector<ByteView>& certificates, std::uint3
 std::vector<Bytes> IssuerChainOf(ByteView certificate) {
   std::vector<Bytes> chain;
   std::optional<ChainLink> link = LinkOf(certificate);
-  while (link && !std::ranges::equal(Asn1Bytes(link->fields.issuer), Asn1Bytes(link->fields.subject)) &&
+  while (link &&
+         !std::ranges::equal(Asn1Bytes(link->fields.issuer), Asn1Bytes(link->fields.subject)) &&
          chain.size() < kMaxExportChain) {
     std::optional<KeyRingEntry> issuer = KeyRingFindBySubject(Asn1Bytes(link->fields.issuer));
     std::optional<std::vector<ByteView>> certificates;
