@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -39,12 +40,13 @@ std::string InDir(const std::string& dir, const std::string& text) {
 
 // Runs the tool in dir with extra variables; the message number it printed,
 // 0 for none, or kTimedOut when it had to be killed.
-int RunTool(const std::string& dir, const Args& args, const std::vector<std::string>& variables) {
+int RunTool(const std::string& dir, const std::string& args, const char* variable = nullptr) {
   Args expanded;
-  for (const std::string& arg : args) expanded.push_back(InDir(dir, arg));
+  std::istringstream words(args);  // arguments are separated by blanks
+  for (std::string arg; words >> arg;) expanded.push_back(InDir(dir, arg));
   // The variables given replace those of this process.
   std::vector<std::string> envStore{"KCERTADM_DATA_DIR=@data"};
-  for (const std::string& v : variables) envStore.push_back(v);
+  if (variable != nullptr) envStore.push_back(variable);
   for (std::string& v : envStore) v = InDir(dir, v);
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string_view inherited(*e);
@@ -103,11 +105,10 @@ class NonRegularFileTest : public ::testing::Test {
   // row's directory as good.kyr; and a certificate to receive or view.
   static void SetUpTestSuite() {
     ring_ = new test_support::TempDir;
-    const int made = RunTool(ring_->path(),
-                             {"CreateKeyFile", "KeyFile=@good.kyr", "Password=pw", "KeyName=k",
-                              "CommonName=k", "KeySize=512", "NoStashFile"},
-                             {});
-    ASSERT_EQ(made, 30020);
+    ASSERT_EQ(RunTool(ring_->path(),
+                      "CreateKeyFile KeyFile=@good.kyr Password=pw KeyName=k CommonName=k "
+                      "KeySize=512 NoStashFile"),
+              30020);
   }
   static void TearDownTestSuite() {
     delete ring_;
@@ -119,79 +120,45 @@ test_support::TempDir* NonRegularFileTest::ring_ = nullptr;
 
 TEST_F(NonRegularFileTest, IsRefusedInEveryPositionWithoutWaiting) {
   const std::string certificate = KCERTADM_SOURCE_DIR "/tests/data/cert/vector_ca.pem";
+  const std::string create =
+      "CreateKeyFile KeyFile=@new.kyr Password=pw KeyName=k CommonName=k "
+      "KeySize=512";
   const struct {
     const char* why;
     const char* special;  // where the FIFO or device is put
-    Args args;
-    std::vector<std::string> variables;
+    std::string args;
+    const char* variable;  // an extra environment variable, or none
     int message;
   } kTests[] = {
       // A pipe or a device is no key ring: "could not be read".
-      {"key ring",
-       "ring.kyr",
-       {"GetEntries", "KeyFile=@ring.kyr", "Password=pw", "EntriesFile=@e.txt"},
-       {},
-       30010},
+      {"key ring", "ring.kyr", "GetEntries KeyFile=@ring.kyr Password=pw EntriesFile=@e.txt",
+       nullptr, 30010},
       // Something is there already, and it is not replaced by a new ring.
-      {"key ring to create",
-       "ring.kyr",
-       {"CreateKeyFile", "KeyFile=@ring.kyr", "Password=pw", "KeyName=k", "CommonName=k",
-        "KeySize=512"},
-       {},
+      {"key ring to create", "ring.kyr",
+       "CreateKeyFile KeyFile=@ring.kyr Password=pw KeyName=k CommonName=k KeySize=512", nullptr,
        30072},
       // An unusable template is passed over, as a damaged one is.
-      {"template key ring",
-       "data/master.kyr",
-       {"CreateKeyFile", "KeyFile=@new.kyr", "Password=pw", "KeyName=k", "CommonName=k",
-        "KeySize=512", "NoStashFile"},
-       {},
-       30020},
+      {"template key ring", "data/master.kyr", create + " NoStashFile", nullptr, 30020},
       // No stashed password, so the ring's password is missing.
-      {"stash to read",
-       "good.sth",
-       {"GetEntries", "KeyFile=@good.kyr", "UseStash", "EntriesFile=@e.txt"},
-       {},
-       30009},
+      {"stash to read", "good.sth", "GetEntries KeyFile=@good.kyr UseStash EntriesFile=@e.txt",
+       nullptr, 30009},
       // The stash would replace what is there: refused, and the new ring is not left behind.
-      {"stash to write",
-       "new.sth",
-       {"CreateKeyFile", "KeyFile=@new.kyr", "Password=pw", "KeyName=k", "CommonName=k",
-        "KeySize=512"},
-       {},
-       30019},
-      {"certificate to receive",
-       "in.pem",
-       {"ReceiveCert", "KeyFile=@good.kyr", "Password=pw", "CertReqFile=@in.pem"},
-       {},
+      {"stash to write", "new.sth", create, nullptr, 30019},
+      {"certificate to receive", "in.pem",
+       "ReceiveCert KeyFile=@good.kyr Password=pw CertReqFile=@in.pem", nullptr, 30022},
+      {"root to receive", "in.pem",
+       "ReceiveRootCert KeyFile=@good.kyr Password=pw CertReqFile=@in.pem EntryLabel=r", nullptr,
        30022},
-      {"root to receive",
-       "in.pem",
-       {"ReceiveRootCert", "KeyFile=@good.kyr", "Password=pw", "CertReqFile=@in.pem",
-        "EntryLabel=r"},
-       {},
+      {"request to sign", "in.pem",
+       "SignCert KeyFile=@good.kyr Password=pw CertReqFile=@in.pem CertFile=@out.pem", nullptr,
        30022},
-      {"request to sign",
-       "in.pem",
-       {"SignCert", "KeyFile=@good.kyr", "Password=pw", "CertReqFile=@in.pem", "CertFile=@out.pem"},
-       {},
-       30022},
-      {"certificate to view",
-       "in.pem",
-       {"ViewCert", "CertReqFile=@in.pem", "EntriesFile=@e.txt"},
-       {},
+      {"certificate to view", "in.pem", "ViewCert CertReqFile=@in.pem EntriesFile=@e.txt", nullptr,
        30022},
       // Without template the new ring takes the roots bundle, which cannot be read.
-      {"roots bundle",
-       "roots.pem",
-       {"CreateKeyFile", "KeyFile=@new.kyr", "Password=pw", "KeyName=k", "CommonName=k",
-        "KeySize=512", "NoStashFile"},
-       {"KCERTADM_ROOTS=@roots.pem"},
-       30012},
+      {"roots bundle", "roots.pem", create + " NoStashFile", "KCERTADM_ROOTS=@roots.pem", 30012},
       // The built-in texts stand in for a catalogue that cannot be read.
-      {"message catalogue",
-       "msg/kmsglib.msg",
-       {"ViewCert", "CertReqFile=" + certificate, "EntriesFile=@e.txt"},
-       {"KCERTADM_MSG_DIR=@msg"},
+      {"message catalogue", "msg/kmsglib.msg",
+       "ViewCert CertReqFile=" + certificate + " EntriesFile=@e.txt", "KCERTADM_MSG_DIR=@msg",
        30054},
   };
   const struct {
@@ -207,7 +174,7 @@ TEST_F(NonRegularFileTest, IsRefusedInEveryPositionWithoutWaiting) {
       std::filesystem::copy_file(ring_->Path("good.kyr"), dir / "good.kyr");
       const std::vector<std::uint8_t> ringBefore = test_support::ReadFileBytes(dir / "good.kyr");
       MakeSpecial(kind.kind, dir / test.special);
-      EXPECT_EQ(RunTool(dir.path(), test.args, test.variables), test.message);
+      EXPECT_EQ(RunTool(dir.path(), test.args, test.variable), test.message);
       EXPECT_TRUE(StillSpecial(kind.kind, dir / test.special));
       EXPECT_EQ(test_support::ReadFileBytes(dir / "good.kyr"), ringBefore);
       EXPECT_EQ(std::filesystem::exists(dir / "new.kyr"), test.message == 30020);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cert/der_util.h"
 #include "utc_time.h"
 
 namespace kcertadm::cli {
@@ -12,16 +13,9 @@ namespace {
 
 constexpr std::int64_t kDay = 86400;
 
-// A DER time element: tag, length, text.
-std::vector<std::uint8_t> TimeElement(std::uint8_t tag, const std::string& text) {
-  std::vector<std::uint8_t> der = {tag, static_cast<std::uint8_t>(text.size())};
-  der.insert(der.end(), text.begin(), text.end());
-  return der;
-}
-
+// The moment of a DER time element of the tag and text.
 std::optional<std::int64_t> Seconds(std::uint8_t tag, const std::string& text) {
-  std::vector<std::uint8_t> der = TimeElement(tag, text);
-  return CertificateTimeSeconds(Asn1Item{der.data(), static_cast<std::int32_t>(der.size())});
+  return CertificateTimeSeconds(test_support::ItemOf(test::Tlv(tag, test::Text(text))));
 }
 
 constexpr std::uint8_t kUtc = 0x17;
@@ -139,69 +133,37 @@ TEST(ClassifyExpiry, CertificateTimesAcrossLeapDaysAndCenturies) {
 
 TEST(ExpiryStatus, WorstFindingDecidesTheExitCodeAndLine) {
   const struct {
-    ExpiryCounts counts;
-    int days;
+    int expired, expiring, unreadable, days;
     PluginStatus status;
     const char* line;
   } kTests[] = {
-      {{0, 0, 0},
-       30,
-       PluginStatus::kOk,
-       "KCERTADM EXPIRY OK - no certificate expires within 30 days"},
-      {{0, 1, 0},
-       1,
-       PluginStatus::kWarning,
-       "KCERTADM EXPIRY WARNING - 1 certificate expires within 1 day"},
-      {{0, 2, 0},
-       30,
-       PluginStatus::kWarning,
-       "KCERTADM EXPIRY WARNING - 2 certificates expire within 30 days"},
-      {{1, 0, 0},
-       30,
-       PluginStatus::kCritical,
-       "KCERTADM EXPIRY CRITICAL - 1 certificate has expired"},
-      {{2, 1, 1},
-       30,
-       PluginStatus::kCritical,
-       "KCERTADM EXPIRY CRITICAL - 2 certificates have expired, 1 certificate expires within 30 "
-       "days, 1 certificate has an unreadable end date"},
-      {{0, 1, 1},
-       30,
-       PluginStatus::kUnknown,
-       "KCERTADM EXPIRY UNKNOWN - 1 certificate expires within 30 days, 1 certificate has an "
-       "unreadable end date"},
+      {0, 0, 0, 30, PluginStatus::kOk, "OK - no certificate expires within 30 days"},
+      {0, 1, 0, 1, PluginStatus::kWarning, "WARNING - 1 certificate expires within 1 day"},
+      {0, 2, 0, 30, PluginStatus::kWarning, "WARNING - 2 certificates expire within 30 days"},
+      {1, 0, 0, 30, PluginStatus::kCritical, "CRITICAL - 1 certificate has expired"},
+      {2, 1, 1, 30, PluginStatus::kCritical,
+       "CRITICAL - 2 certificates have expired, 1 certificate expires within 30 days, 1 "
+       "certificate has an unreadable end date"},
+      {0, 1, 1, 30, PluginStatus::kUnknown,
+       "UNKNOWN - 1 certificate expires within 30 days, 1 certificate has an unreadable end date"},
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.line);
-    EXPECT_EQ(StatusOf(c.counts), c.status);
-    EXPECT_EQ(StatusLine(c.counts, c.days), c.line);
+    const ExpiryCounts counts{c.expired, c.expiring, c.unreadable};
+    EXPECT_EQ(StatusOf(counts), c.status);
+    EXPECT_EQ(StatusLine(counts, c.days), "KCERTADM EXPIRY " + std::string(c.line));
   }
 }
 
 // Days: plain decimal digits up to a hundred years; anything else is a
 // usage error rather than a window the operator did not mean.
 TEST(ExpiryDays, PlainDigitsWithinAHundredYears) {
-  const struct {
-    const char* text;
-    std::optional<int> days;
-  } kTests[] = {
-      {"30", 30},
-      {"0", 0},
-      {"36500", 36500},
-      {"00030", 30},
-      {"36501", {}} /* past the limit */,
-      {"", {}},
-      {"-1", {}},
-      {"+5", {}},
-      {" 5", {}},
-      {"5 days", {}},
-      {"1e3", {}},
-      {"999999", {}} /* would overflow a narrower parser */,
-  };
-  for (const auto& c : kTests) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(ParseExpiryDays(c.text), c.days);
-  }
+  const std::pair<const char*, int> kAccepted[] = {
+      {"30", 30}, {"0", 0}, {"36500", 36500}, {"00030", 30}};
+  for (const auto& [text, days] : kAccepted) EXPECT_EQ(ParseExpiryDays(text), days) << text;
+  // 36501 is past the limit; 999999 would overflow a narrower parser.
+  for (const char* text : {"36501", "", "-1", "+5", " 5", "5 days", "1e3", "999999"})
+    EXPECT_EQ(ParseExpiryDays(text), std::nullopt) << text;
 }
 
 }  // namespace
