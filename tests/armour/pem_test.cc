@@ -10,6 +10,7 @@
 
 #include "armour/base64.h"
 #include "armour/pem.h"
+#include "asn1/hex_util.h"
 #include "host/messages.h"
 
 namespace kcertadm {
@@ -56,9 +57,8 @@ TEST(PemArmour, WritesBeginBase64AndEndWithoutFinalLineEnd) {
        "-----BEGIN CERTIFICATE-----\n" + kLine64 + "\nAA==\n-----END CERTIFICATE-----"},
   };
   for (const auto& c : kTests) {
-    Bytes der = c.der;
     CertData cert{};
-    cert.der = Asn1Item{der.data(), static_cast<std::int32_t>(der.size())};
+    cert.der = test_support::ItemOf(c.der);
     File f = FileWith("");
     ASSERT_EQ(WriteArmouredObject(cert, f.get(), c.isRequest), 0);
     EXPECT_EQ(Contents(f.get()), c.expected);
@@ -116,24 +116,21 @@ TEST(PemRequest, WrittenRequestHasTheExactLayout) {
 
 // The readers' results keep the small codes the text armour is known by.
 TEST(PemStrictReaders, ResultsKeepTheirNumbers) {
-  const std::pair<int, int> kTests[] = {
-      {PemResultNumber(PemSniff::kArmouredCertificate), 0},
-      {PemResultNumber(PemSniff::kMic), 1},
-      {PemResultNumber(PemSniff::kCrl), 2},
-      {PemResultNumber(PemSniff::kCrlRetrievalRequest), 3},
-      {PemResultNumber(PemSniff::kNone), -1},
-      {PemResultNumber(PemRequestStatus::kOk), 0},
-      {PemResultNumber(PemRequestStatus::kBadDomain), 2},
-      {PemResultNumber(PemRequestStatus::kBadOriginator), 3},
-      {PemResultNumber(PemRequestStatus::kUnexpectedHeader), 4},
-      {PemResultNumber(PemRequestStatus::kNoCertificate), 7},
-      {PemResultNumber(PemRequestStatus::kNoMic), 8},
-      {PemResultNumber(PemRequestStatus::kNotBase64), 10},
-      {PemResultNumber(PemCertificateStatus::kOk), 0},
-      {PemResultNumber(PemCertificateStatus::kIncomplete), -15},
-      {PemResultNumber(PemCertificateStatus::kNotBase64), -1},
-  };
-  for (const auto& [number, expected] : kTests) EXPECT_EQ(number, expected);
+  using S = PemSniff;
+  using R = PemRequestStatus;
+  using C = PemCertificateStatus;
+  EXPECT_EQ((std::vector{PemResultNumber(S::kArmouredCertificate), PemResultNumber(S::kMic),
+                         PemResultNumber(S::kCrl), PemResultNumber(S::kCrlRetrievalRequest),
+                         PemResultNumber(S::kNone)}),
+            (std::vector{0, 1, 2, 3, -1}));
+  EXPECT_EQ((std::vector{PemResultNumber(R::kOk), PemResultNumber(R::kBadDomain),
+                         PemResultNumber(R::kBadOriginator), PemResultNumber(R::kUnexpectedHeader),
+                         PemResultNumber(R::kNoCertificate), PemResultNumber(R::kNoMic),
+                         PemResultNumber(R::kNotBase64)}),
+            (std::vector{0, 2, 3, 4, 7, 8, 10}));
+  EXPECT_EQ((std::vector{PemResultNumber(C::kOk), PemResultNumber(C::kIncomplete),
+                         PemResultNumber(C::kNotBase64)}),
+            (std::vector{0, -15, -1}));
 }
 
 // The sniffer tells what a file holds (and its Proc-Type line); the readers stop at the first

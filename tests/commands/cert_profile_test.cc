@@ -39,10 +39,20 @@ class CertProfile : public ::testing::Test {
     ASSERT_EQ(RunCommand("CreateSelfSignedRoot",
                          Ring(Path("ca.kyr"), "KeyName=CA;CommonName=Profile CA;" + more)),
               Ok(kMsgSelfSignedRootCreated));
-    ASSERT_EQ(
-        RunCommand("ExtractCert", Ring(Path("ca.kyr"), "EntryLabel=CA;CertFile=" + Path("ca.arm")))
-            .message,
-        kMsgCertWritten);
+    Extract("ca.kyr", "CA", "ca.arm");
+  }
+  // The certificate of entry label of ring (files in the test directory) written to file.
+  void Extract(const std::string& ring, const std::string& label, const std::string& file) {
+    ASSERT_EQ(RunCommand("ExtractCert",
+                         Ring(Path(ring), "EntryLabel=" + label + ";CertFile=" + Path(file)))
+                  .message,
+              kMsgCertWritten);
+  }
+  // SignCert by the root of the request into cert.
+  Outcome Sign(const std::string& digest, const std::string& request, const std::string& cert) {
+    return RunCommand(
+        "SignCert",
+        Ring(Path("ca.kyr"), "Digest=" + digest + ";CertReqFile=" + request + ";CertFile=" + cert));
   }
 
   TempDir dir_;
@@ -98,9 +108,7 @@ TEST_F(CertProfile, Sha2CertificatesFollowTheProfileAtEveryDigestAndSize) {
                   " -noout -verify -text 2>&1 | grep -A1 'Subject Alternative Name'"),
               0)
         << Log();
-    ASSERT_EQ(RunCommand("SignCert", Ring(Path("ca.kyr"), "Digest=" + digest + ";CertReqFile=" +
-                                                              request + ";CertFile=" + issued)),
-              Ok(kMsgCertSigned));
+    ASSERT_EQ(Sign(digest, request, issued), Ok(kMsgCertSigned));
     EXPECT_EQ(Profile(issued, Path("ca.arm")), EndEntity(Lower(c.digest), c.profileAltName));
     EXPECT_EQ(
         Run("openssl verify -CAfile ca.arm -purpose sslserver -verify_hostname www.example.com " +
@@ -125,10 +133,7 @@ TEST_F(CertProfile, SelfSignedServerCertificateIsAnEndEntity) {
                                                 "KeyName=self;CommonName=self.example.com;"
                                                 "KeySize=2048;Digest=sha256")),
             Ok(kMsgSelfSignedCreated));
-  ASSERT_EQ(RunCommand("ExtractCert",
-                       Ring(Path("self.kyr"), "EntryLabel=self;CertFile=" + Path("self.arm")))
-                .message,
-            kMsgCertWritten);
+  Extract("self.kyr", "self", "self.arm");
   EXPECT_EQ(Profile("self.arm", "self.arm"), EndEntity("sha256", "DNS:self.example.com"));
   // CreateCertReq reads the common name from the stored subject; SubjectAltName= replaces it.
   ASSERT_EQ(
@@ -158,10 +163,7 @@ TEST_F(CertProfile, SignCertCopiesOnlyTheRequestedAltName) {
                 "-addext subjectAltName=DNS:peer.example,IP:198.51.100.7"),
             0)
       << Log();
-  ASSERT_EQ(
-      RunCommand("SignCert", Ring(Path("ca.kyr"), "Digest=SHA256;CertReqFile=" + Path("peer.csr") +
-                                                      ";CertFile=" + Path("peer.crt"))),
-      Ok(kMsgCertSigned));
+  ASSERT_EQ(Sign("SHA256", Path("peer.csr"), Path("peer.crt")), Ok(kMsgCertSigned));
   EXPECT_EQ(Profile("peer.crt", "ca.arm"), EndEntity("sha256", "DNS:peer.example,IP:198.51.100.7"));
   // An openssl request without extensions gets none from the common name, which SignCert does not
   // read.
@@ -170,10 +172,7 @@ TEST_F(CertProfile, SignCertCopiesOnlyTheRequestedAltName) {
           "-out plain.csr"),
       0)
       << Log();
-  ASSERT_EQ(
-      RunCommand("SignCert", Ring(Path("ca.kyr"), "Digest=SHA256;CertReqFile=" + Path("plain.csr") +
-                                                      ";CertFile=" + Path("plain.crt"))),
-      Ok(kMsgCertSigned));
+  ASSERT_EQ(Sign("SHA256", Path("plain.csr"), Path("plain.crt")), Ok(kMsgCertSigned));
   EXPECT_EQ(Profile("plain.crt", "ca.arm"), EndEntity("sha256", "none"));
 }
 
@@ -187,19 +186,13 @@ TEST_F(CertProfile, PemRequestsGiveTheirAltNameToo) {
                                              "DNS:alias.example;CertReqFile=" +
                                                  Path("pem.req"))),
             Ok(kMsgKeyFileCreated));
-  ASSERT_EQ(
-      RunCommand("SignCert", Ring(Path("ca.kyr"), "Digest=SHA256;CertReqFile=" + Path("pem.req") +
-                                                      ";CertFile=" + Path("pem.reply"))),
-      Ok(kMsgCertSigned));
+  ASSERT_EQ(Sign("SHA256", Path("pem.req"), Path("pem.reply")), Ok(kMsgCertSigned));
   ASSERT_EQ(RunCommand("ReceiveRootCert",
                        Ring(Path("pem.kyr"), "EntryLabel=ca;CertReqFile=" + Path("ca.arm"))),
             Ok(kMsgRootCertReceived));
   ASSERT_EQ(RunCommand("ReceiveCert", Ring(Path("pem.kyr"), "CertReqFile=" + Path("pem.reply"))),
             Ok(kMsgCertReceived));
-  ASSERT_EQ(
-      RunCommand("ExtractCert", Ring(Path("pem.kyr"), "EntryLabel=pem;CertFile=" + Path("pem.crt")))
-          .message,
-      kMsgCertWritten);
+  Extract("pem.kyr", "pem", "pem.crt");
   EXPECT_EQ(Profile("pem.crt", "ca.arm"), EndEntity("sha256", "DNS:pem.example,DNS:alias.example"));
 }
 
@@ -225,10 +218,7 @@ TEST_F(CertProfile, LegacyDigestsKeepThePlainForm) {
   for (const char* digest : {"SHA1", "MD5"}) {
     SCOPED_TRACE(digest);
     const std::string issued = Path(std::string(digest) + ".crt");
-    ASSERT_EQ(RunCommand("SignCert", Ring(Path("ca.kyr"), "Digest=" + std::string(digest) +
-                                                              ";CertReqFile=" + request +
-                                                              ";CertFile=" + issued)),
-              Ok(kMsgCertSigned));
+    ASSERT_EQ(Sign(digest, request, issued), Ok(kMsgCertSigned));
     EXPECT_EQ(Profile(issued, Path("ca.arm")), Lower(digest) + plain.substr(4));
   }
 }

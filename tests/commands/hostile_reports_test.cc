@@ -10,18 +10,14 @@ namespace {
 
 using namespace cmdtest;
 
-struct Block {
-  std::string name, pem;
-};
-
-// The "# name" blocks of hostile.pem.
-std::vector<Block> HostileBlocks() {
-  std::vector<Block> blocks;
+// The "# name" blocks of hostile.pem, by name.
+std::map<std::string, std::string> HostileBlocks() {
+  std::map<std::string, std::string> blocks;
   const std::string text = ReportText("hostile.pem");
   for (std::size_t at = text.find("# "); at != std::string::npos;) {
     const std::size_t body = text.find('\n', at) + 1, next = text.find("\n# ", body);
-    blocks.push_back({text.substr(at + 2, body - at - 3),
-                      text.substr(body, next == std::string::npos ? next : next + 1 - body)});
+    blocks[text.substr(at + 2, body - at - 3)] =
+        text.substr(body, next == std::string::npos ? next : next + 1 - body);
     at = next == std::string::npos ? next : next + 1;
   }
   return blocks;
@@ -64,12 +60,12 @@ TEST(HostileReports, WhatTheKeyRingAcceptsItListsLineByLine) {
   const std::string ring = dir / "hostile.kyr", listing = dir / "listing.txt";
   MakeRootKeyRing(ring);
   std::size_t accepted = 0;
-  for (const Block& block : HostileBlocks()) {
-    SCOPED_TRACE(block.name);
-    const std::string file = dir.Write(block.name + ".pem", block.pem);
-    const auto refused = kRefused.find(block.name);
-    const Outcome received = RunCommand(
-        "ReceiveRootCert", Ring(ring, "CertReqFile=" + file + ";EntryLabel=" + block.name));
+  for (const auto& [name, pem] : HostileBlocks()) {
+    SCOPED_TRACE(name);
+    const std::string file = dir.Write(name + ".pem", pem);
+    const auto refused = kRefused.find(name);
+    const Outcome received =
+        RunCommand("ReceiveRootCert", Ring(ring, "CertReqFile=" + file + ";EntryLabel=" + name));
     EXPECT_EQ(received.message, refused == kRefused.end() ? kMsgRootCertReceived : refused->second);
     if (received.status != 0) continue;
     ++accepted;
@@ -140,8 +136,7 @@ TEST(HostileReports, ReportsTellWhatTheCertificateHolds) {
   TempDir dir;
   const std::string ring = dir / "hostile.kyr", listing = dir / "listing.txt";
   MakeRootKeyRing(ring);
-  std::map<std::string, std::string> pem;
-  for (const Block& block : HostileBlocks()) pem[block.name] = block.pem;
+  const std::map<std::string, std::string> pem = HostileBlocks();
   for (const auto& test : kTests) {
     SCOPED_TRACE(test.name);
     const std::string file = dir.Write(std::string(test.name) + ".pem", pem.at(test.name));
@@ -163,8 +158,7 @@ TEST(HostileReports, ReportsTellWhatTheCertificateHolds) {
 // Times that are not times are shown in hex: the report of a certificate that only ViewCert reads.
 TEST(HostileReports, ViewCertShowsTimesItCannotReadInHex) {
   TempDir dir;
-  std::map<std::string, std::string> pem;
-  for (const Block& block : HostileBlocks()) pem[block.name] = block.pem;
+  const std::map<std::string, std::string> pem = HostileBlocks();
   const std::string out = dir / "view.txt";
   ASSERT_EQ(RunCommand("ViewCert", "CertReqFile=" + dir.Write("t.pem", pem.at("not_a_time")) +
                                        ";EntriesFile=" + out),
@@ -177,8 +171,7 @@ TEST(HostileReports, ViewCertShowsTimesItCannotReadInHex) {
 // lists.
 TEST(HostileReports, LabelsAndCertificatesWeIssue) {
   CaAndServer env;
-  std::map<std::string, std::string> pem;
-  for (const Block& block : HostileBlocks()) pem[block.name] = block.pem;
+  const std::map<std::string, std::string> pem = HostileBlocks();
   const std::string request = env.dir.Write("empty.csr", pem.at("san_only_request"));
   const std::string issued = env.dir / "issued.crt", listing = env.dir / "listing.txt";
   ASSERT_EQ(

@@ -20,6 +20,11 @@ Bytes BasicConstraints(const std::string& value) {
   return Extension("55 1D 13", false, Hex(value));
 }
 
+// The lines the reports write of an extension list.
+std::string LinesOf(const Bytes& list) {
+  return Captured([&](std::FILE* f) { WriteExtensionLines(f, ItemOf(list)); });
+}
+
 const char kCps[] = "2B 06 01 05 05 07 02 01";
 const char kUserNotice[] = "2B 06 01 05 05 07 02 02";
 
@@ -64,8 +69,7 @@ TEST(ReportExtensionLines, BlocksBeyondTheChainedCertificate) {
   };
   for (const auto& test : kTests) {
     SCOPED_TRACE(test.name);
-    EXPECT_EQ(Captured([&](std::FILE* f) { WriteExtensionLines(f, ItemOf(test.list)); }),
-              test.expected);
+    EXPECT_EQ(LinesOf(test.list), test.expected);
   }
 }
 
@@ -93,10 +97,7 @@ TEST(ReportExtensionLines, BasicConstraintsShowAPathLengthOnlyWhenThereIsOne) {
   };
   for (const auto& test : kTests) {
     SCOPED_TRACE(test.value);
-    EXPECT_EQ(Captured([&](std::FILE* f) {
-                WriteExtensionLines(f, ItemOf(BasicConstraints(test.value)));
-              }),
-              test.expected);
+    EXPECT_EQ(LinesOf(BasicConstraints(test.value)), test.expected);
   }
 }
 
@@ -133,8 +134,7 @@ TEST(ReportExtensionLines, AnExtensionThatCannotBeReadIsShownInHex) {
   };
   for (const auto& test : kTests) {
     SCOPED_TRACE(test.why);
-    EXPECT_EQ(Captured([&](std::FILE* f) { WriteExtensionLines(f, ItemOf(test.list)); }),
-              test.expected);
+    EXPECT_EQ(LinesOf(test.list), test.expected);
   }
 }
 

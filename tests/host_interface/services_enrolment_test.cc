@@ -17,13 +17,19 @@ std::string OpensslRequest(const std::string& digest = "md5") {
                   "' -subj /CN=Client -" + digest + " -outform DER | openssl base64 -A");
 }
 
+// A signed public key and challenge ("hello") for the key keyCommand prints, as Base64 on one line.
+std::string Spkac(const char* digest = "md5",
+                  const std::string& keyCommand = "cat '" + ServiceDataPath("client.pem") + "'") {
+  return RunShell(keyCommand + " | openssl spkac -key /dev/stdin -challenge hello -digest " +
+                  digest + " | sed -n 's/^SPKAC=//p' | tr -d '\\n'");
+}
+
 class EnrolmentTest : public ServicesTest {
  protected:
   void SetUp() override {
     ServicesTest::SetUp();
     keyFile_ = Ring("ca.kyr", {{"root", true, true}});
-    spkac_ = RunShell("openssl spkac -key '" + ServiceDataPath("client.pem") +
-                      "' -challenge hello -digest md5 | sed -n 's/^SPKAC=//p' | tr -d '\\n'");
+    spkac_ = Spkac();
     ASSERT_FALSE(spkac_.empty());
   }
   // What ProcessClientCertReq makes of text; request receives the client request text unless
@@ -79,12 +85,7 @@ TEST_F(EnrolmentTest, HostileClientRequestsAreRefused) {
       std::search(otherChallengeType.begin(), otherChallengeType.end(), hello.begin(), hello.end());
   ASSERT_NE(at, otherChallengeType.end());
   *at = 0x0C;
-  auto spkac = [](const std::string& key, const char* digest) {
-    return RunShell(key + " | openssl spkac -key /dev/stdin -challenge hello -digest " + digest +
-                    " | sed -n 's/^SPKAC=//p' | tr -d '\\n'");
-  };
   const std::string ecKey = "openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256";
-  const std::string rsaKey = "cat '" + ServiceDataPath("client.pem") + "'";
   struct Case {
     const char* why;
     std::string text;
@@ -92,9 +93,8 @@ TEST_F(EnrolmentTest, HostileClientRequestsAreRefused) {
     std::uint32_t message;
   };
   const Case kTests[] = {
-      {"elliptic-curve key", spkac(ecKey, "sha256"), "Client", 30076},  // the key type, by name
-      {"sha224 signature", spkac(rsaKey, "sha224"), "Client",
-       30077},                                                     // cannot be checked: not "wrong"
+      {"elliptic-curve key", Spkac("sha256", ecKey), "Client", 30076},  // the key type, by name
+      {"sha224 signature", Spkac("sha224"), "Client", 30077},      // cannot be checked: not "wrong"
       {"no structure", "AAAA", "Client", 30041},                   // not a signed structure
       {"bad signature", Base64Of(badSignature), "Client", 30055},  // must not verify with its key
       {"trailing bytes", Base64Of(trailing), "Client", 30041},     // not one structure
@@ -193,11 +193,8 @@ TEST_F(EnrolmentTest, Sha2RequestsAreTaken) {
                               sizeof message),
               0)
         << message;
-    const std::string spkac =
-        RunShell("openssl spkac -key '" + ServiceDataPath("client.pem") +
-                 "' -challenge hello -digest " + digest + " | sed -n 's/^SPKAC=//p' | tr -d '\\n'");
     HostRecord enrolled;
-    EXPECT_EQ(Enrol(spkac, enrolled), (Outcome{0, 30044}));
+    EXPECT_EQ(Enrol(Spkac(digest), enrolled), (Outcome{0, 30044}));
   }
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "asn1/asn1.h"
+#include "asn1/hex_util.h"
 #include "base/locks.h"
 #include "cert/certificate.h"
 #include "host/messages.h"
@@ -28,16 +29,13 @@
 namespace kcertadm::test {
 
 using Bytes = std::vector<std::uint8_t>;
+using test_support::BytesOf;
 using test_support::ReadFileBytes;
 
 inline constexpr const char* kPassword = "service pass";
 
 inline std::string ServiceDataPath(const std::string& name) {  // tests/data/services/<name>
   return std::string(KCERTADM_TEST_DATA_DIR) + "/services/" + name;
-}
-inline Bytes BytesOf(const Asn1Item& item) {
-  return item.data == nullptr || item.length <= 0 ? Bytes{}
-                                                  : Bytes(item.data, item.data + item.length);
 }
 inline std::string TextOf(const Asn1Item& item) {
   return item.data == nullptr || item.length <= 0
