@@ -115,13 +115,5 @@ TEST_F(OpensslInterop, ForeignKeyTypesAndSignaturesAreNamed) {
   EXPECT_EQ(RunCommand("SignCert", Ring(env_.Ca(), sign)).message, kMsgUnsupportedKeyType);
 }
 
-// A self-signed certificate written in place of a request carries the label openssl reads it by.
-TEST_F(OpensslInterop, OpensslReadsOurSelfSignedRequestFile) {
-  const std::string request = "KeyName=server;SelfSigned;CertReqFile=" + env_.dir / "self.pem";
-  ASSERT_EQ(RunCommand("CreateCertReq", Ring(env_.Server(), request)), Ok(kMsgCertReqCreated));
-  EXPECT_EQ(Run("openssl x509 -in self.pem -noout -subject"), 0)
-      << ReadFileText(env_.dir / "out.log");
-}
-
 }  // namespace
 }  // namespace kcertadm
