@@ -11,11 +11,11 @@ BigNum FromNumber(const SecureBytes& bytes) {
   return BigNum::FromBytes(bytes.data(), bytes.size());
 }
 
-// a mod m (m non-zero).
-BigNum Mod(const BigNum& a, const BigNum& m) {
+// Whether a mod m equals `expected`; a remainder that cannot be taken
+// (m zero) fails the check.
+bool ModEquals(const BigNum& a, const BigNum& m, const BigNum& expected) {
   BigNum r;
-  BigNum::Mod(a, m, &r);
-  return r;
+  return BigNum::Mod(a, m, &r).ok() && r == expected;
 }
 
 bool Consistent(const RsaPrivateNumbers& numbers) {
@@ -31,11 +31,13 @@ bool Consistent(const RsaPrivateNumbers& numbers) {
   BigNum pMinus1 = p, qMinus1 = q;
   pMinus1.SubSmall(1);
   qMinus1.SubSmall(1);
-  if (!(Mod(d, pMinus1) == dp) || !(Mod(d, qMinus1) == dq)) return false;
-  if (!(qInv < p) || !Mod(BigNum::Mul(qInv, q), p).IsOne()) return false;
+  if (!ModEquals(d, pMinus1, dp) || !ModEquals(d, qMinus1, dq)) return false;
+  if (!(qInv < p) || !ModEquals(BigNum::Mul(qInv, q), p, one)) return false;
   BigNum lcm;
-  BigNum::DivMod(BigNum::Mul(pMinus1, qMinus1), BigNum::Gcd(pMinus1, qMinus1), &lcm, nullptr);
-  return Mod(BigNum::Mul(d, e), lcm).IsOne();
+  if (!BigNum::DivMod(BigNum::Mul(pMinus1, qMinus1), BigNum::Gcd(pMinus1, qMinus1), &lcm, nullptr)
+           .ok())
+    return false;
+  return ModEquals(BigNum::Mul(d, e), lcm, one);
 }
 
 }  // namespace

@@ -28,13 +28,14 @@ TEST(BigNum, MatchesReferenceVectors) {
     if (op == "add") got = ToHex(BigNum::Add(x, y));
     if (op == "sub") got = ToHex(BigNum::Sub(x, y));
     if (op == "gcd") got = ToHex(BigNum::Gcd(x, y));
-    if (op == "divmod") got = BigNum::DivMod(x, y, &q, &r) ? "error" : ToHex(q) + ":" + ToHex(r);
+    if (op == "divmod")
+      got = BigNum::DivMod(x, y, &q, &r).ok() ? ToHex(q) + ":" + ToHex(r) : "error";
     if (op == "inv") {
-      const int code = BigNum::ModInverse(x, y, &r);
-      got = code == 0 ? ToHex(r) : code == kBigNumNoInverse ? "none" : "error";
+      const BigNumStatus status = BigNum::ModInverse(x, y, &r);
+      got = status.ok() ? ToHex(r) : status == kBigNumNoInverse ? "none" : "error";
     }
     if (op == "exp")
-      got = BigNum::ModExp(x, y, test_support::BigNumFromHex(row[3]), &r) ? "error" : ToHex(r);
+      got = BigNum::ModExp(x, y, test_support::BigNumFromHex(row[3]), &r).ok() ? ToHex(r) : "error";
     EXPECT_EQ(got, row[4]);
   }
 }
@@ -44,11 +45,11 @@ TEST(BigNum, ToBytesPadsOrRefuses) {
   const std::uint8_t bytes[] = {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
   const BigNum x = BigNum::FromBytes(bytes, sizeof bytes), zero = BigNum::FromBytes(bytes, 2);
   std::vector<std::uint8_t> out(12);
-  ASSERT_EQ(x.ToBytes(out.data(), 12), 0);
+  ASSERT_EQ(x.ToBytes(out.data(), 12), kBigNumOk);
   EXPECT_EQ(ToHex(out), "000000010203040506070809");
   EXPECT_EQ(x.ToBytes(out.data(), 8), kBigNumOutputTooSmall);
-  EXPECT_EQ(x.ToBytes(out.data(), 9), 0);
-  EXPECT_TRUE(zero.IsZero() && zero.ToBytes(out.data(), 0) == 0);
+  EXPECT_EQ(x.ToBytes(out.data(), 9), kBigNumOk);
+  EXPECT_TRUE(zero.IsZero() && zero.ToBytes(out.data(), 0).ok());
 }
 
 TEST(BigNum, RefusesBadArguments) {
@@ -83,9 +84,9 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
     SCOPED_TRACE(c.why);
     const BigNum x = test_support::BigNumFromHex(c.x), m = test_support::BigNumFromHex(c.m);
     BigNum expected, got;
-    const int code = BigNum::ModInverse(x, m, &expected);
-    ASSERT_EQ(ConstTimeModInverse(x, m, &got), code);
-    if (code == 0) {
+    const BigNumStatus status = BigNum::ModInverse(x, m, &expected);
+    ASSERT_EQ(ConstTimeModInverse(x, m, &got), status);
+    if (status.ok()) {
       EXPECT_EQ(got, expected);
     }
   }
@@ -94,8 +95,8 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
   p1.SubSmall(1);
   for (const BigNum& m : {p1, test_support::BigNumFromHex("10000000000000000"),
                           test_support::BigNumFromHex("c0000000000000000000000000000006")}) {
-    ASSERT_EQ(InverseOfPublicOdd(BigNum(65537), m, &got), 0);
-    ASSERT_EQ(BigNum::ModInverse(BigNum(65537), m, &expected), 0);
+    ASSERT_EQ(InverseOfPublicOdd(BigNum(65537), m, &got), kBigNumOk);
+    ASSERT_EQ(BigNum::ModInverse(BigNum(65537), m, &expected), kBigNumOk);
     EXPECT_EQ(got, expected);
   }
   EXPECT_EQ(InverseOfPublicOdd(BigNum(3), BigNum(9), &got), kBigNumNoInverse);
@@ -128,7 +129,7 @@ TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
     SCOPED_TRACE(c.why);
     const BigNum a = test_support::BigNumFromHex(c.a), m = test_support::BigNumFromHex(c.m);
     BigNum expected;
-    ASSERT_EQ(BigNum::Mod(a, m, &expected), 0);
+    ASSERT_EQ(BigNum::Mod(a, m, &expected), kBigNumOk);
     LimbVector got(m.limbs().size());
     ConstTimeMod(got.data(), a.limbs().data(), a.limbs().size(), m.limbs().data(),
                  m.limbs().size());

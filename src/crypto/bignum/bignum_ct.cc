@@ -53,7 +53,7 @@ void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, st
 // halves it, after an odd a has been made the larger of the two and had b
 // taken off. The product a b at least halves per step, so after
 // bits(x) + bits(m) steps a is 0 and b is gcd(x, m).
-int ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse) {
+BigNumStatus ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse) {
   if (!m.IsOdd() || m.IsOne()) return kBigNumBadArgument;
   const std::size_t n = m.limbs().size();
   LimbVector a(n), b(m.limbs()), u(n, 0), v(n, 0), half(n), diff(n), sum(n);
@@ -90,16 +90,18 @@ int ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse) {
   return kBigNumOk;
 }
 
-int InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse) {
+BigNumStatus InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse) {
   if (!e.IsOdd() || e.IsOne() || m.IsZero() || m.IsOne()) return kBigNumBadArgument;
   const std::size_t ne = e.limbs().size(), nm = m.limbs().size(), nx = ne + nm;
   // u = (m mod e)^-1 mod e, then k = e - u.
   MontgomeryContext mod_e;
-  if (int code = mod_e.InitPublic(e)) return code;
+  if (const int code = mod_e.InitPublic(e)) return static_cast<BigNumCode>(code);
   LimbVector t(ne), k(ne), x(nx), e_inverse(nx), q(2 * nx);
   mod_e.Reduce(t.data(), m.limbs().data(), nm);
   BigNum u;
-  if (int code = ConstTimeModInverse(BigNum::FromLimbs(t.data(), ne), e, &u)) return code;
+  if (BigNumStatus status = ConstTimeModInverse(BigNum::FromLimbs(t.data(), ne), e, &u);
+      !status.ok())
+    return status;
   u.CopyLimbs(t.data(), ne);
   LimbsSub(k.data(), e.limbs().data(), t.data(), ne);
   // x = 1 + k m, a multiple of e; x / e = x e^-1 mod 2^(64 nx).
@@ -109,7 +111,8 @@ int InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse) {
   LimbsAdd(x.data(), x.data(), one.data(), nx);
   BigNum power, e_inv;
   power.SetBit(64 * nx);
-  if (int code = BigNum::ModInverse(e, power, &e_inv)) return code;  // e is public
+  if (BigNumStatus status = BigNum::ModInverse(e, power, &e_inv); !status.ok())
+    return status;  // e is public
   e_inv.CopyLimbs(e_inverse.data(), nx);
   LimbsMul(q.data(), x.data(), nx, e_inverse.data(), nx);
   *inverse = BigNum::FromLimbs(q.data(), nx);

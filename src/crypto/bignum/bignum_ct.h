@@ -8,13 +8,13 @@ namespace kcertadm {
 
 // x^-1 mod m for an odd m > 1 and x < m, by a binary extended Euclid of a
 // fixed number of steps; 267 when gcd(x, m) != 1, 257 for an even m.
-int ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse);
+BigNumStatus ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse);
 
 // e^-1 mod m for a public odd e >= 3 and a secret m > 1 of any parity (the
 // private exponent modulo (p - 1)(q - 1), p - 1 or q - 1): with u = (m mod
 // e)^-1 mod e, the inverse is (1 + (e - u) m) / e, the division exact. 267
 // when gcd(e, m) != 1.
-int InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse);
+BigNumStatus InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse);
 
 // r = a mod m over m_limbs limbs, for a of a_limbs limbs and a non-zero m of
 // any parity whose top limb is non-zero: shifts and masked subtractions

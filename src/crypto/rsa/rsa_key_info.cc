@@ -69,7 +69,9 @@ int PublicFromPrivateExponent(const BigNum& d, const BigNum& phi, BigNum* e) {
   LimbVector residue(nd), k(nd), x(nx, 0), one(nx, 0), d_wide(nx, 0), d_inverse(nx), q(2 * nx);
   ConstTimeMod(residue.data(), phi.limbs().data(), nphi, d.limbs().data(), nd);
   BigNum u;
-  if (int code = ConstTimeModInverse(BigNum::FromLimbs(residue.data(), nd), d, &u)) return code;
+  if (BigNumStatus status = ConstTimeModInverse(BigNum::FromLimbs(residue.data(), nd), d, &u);
+      !status.ok())
+    return status.code();
   u.CopyLimbs(residue.data(), nd);
   u.Wipe();
   LimbsSub(k.data(), d.limbs().data(), residue.data(), nd);
@@ -101,9 +103,10 @@ int CompleteMaterial(RsaKeyMaterial* k) {
     return TkErrBadKeyForm;
   if (k->private_exponent.IsZero()) {
     const BigNum& e = k->public_exponent;
-    const int code = e.IsOdd() && !e.IsOne() ? InverseOfPublicOdd(e, phi, &k->private_exponent)
-                                             : BigNum::ModInverse(e, phi, &k->private_exponent);
-    if (code != kBigNumOk) return TkErrBadKeyForm;
+    const BigNumStatus status = e.IsOdd() && !e.IsOne()
+                                    ? InverseOfPublicOdd(e, phi, &k->private_exponent)
+                                    : BigNum::ModInverse(e, phi, &k->private_exponent);
+    if (!status.ok()) return TkErrBadKeyForm;
   }
   if (k->exponent1.IsZero()) k->exponent1 = SecretMod(k->private_exponent, p1);
   if (k->exponent2.IsZero()) k->exponent2 = SecretMod(k->private_exponent, q1);
