@@ -145,6 +145,35 @@ TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
   EXPECT_EQ(BigNum::FromLimbs(got.data(), got.size()), key.exponent1);
 }
 
+// The key check's comparisons of secrets against Compare: operands of different lengths are read
+// over the longer one, so a difference in a limb the shorter one lacks still counts.
+TEST(BigNum, ConstantTimeComparisonsMatchCompare) {
+  const struct {
+    const char* a;
+    const char* b;
+  } kTests[] = {
+      {"0", "0"},
+      {"0", "1"},
+      {"5", "5"},
+      {"10000000000000000", "1"},  // a second limb only on one side
+      {"10000000000000000", "20000000000000000"},
+      {"ffffffffffffffff"
+       "0000000000000001",
+       "ffffffffffffffff"
+       "0000000000000002"},  // low limb
+  };
+  for (const auto& c : kTests) {
+    for (const auto& [x, y] : {std::pair{c.a, c.b}, std::pair{c.b, c.a}}) {
+      SCOPED_TRACE(std::string(x) + " against " + y);
+      const BigNum a = test_support::BigNumFromHex(x), b = test_support::BigNumFromHex(y);
+      EXPECT_EQ(ConstTimeEqual(a, b), a.Compare(b) == 0);
+      EXPECT_EQ(ConstTimeLess(a, b), a.Compare(b) < 0);
+    }
+  }
+  BigNum r;
+  EXPECT_EQ(ConstTimeRemainder(BigNum(5), BigNum(), &r), kBigNumBadArgument) << "modulo zero";
+}
+
 // The fixed-step Montgomery set-up of secret moduli against the long division of public ones, on
 // every kernel here: R mod n, R^2 mod n, and an exponentiation (which on IFMA uses the 52-bit
 // digits' R^2).

@@ -7,7 +7,7 @@
 // runs on fixed-length limb arrays in montgomery.h, and key generation and
 // key loading reduce and invert secrets with bignum_ct.h. What they still
 // take from here on secret values depends on lengths only: FromBytes,
-// CopyLimbs, Mul, SetBit at a public position, BitLength of a value whose
+// CopyLimbs, Mul, Sub, SetBit at a public position, BitLength of a value whose
 // top bit is public, and FromLimbs and Normalize, which tell how many top
 // limbs are zero (a length, public for every secret of a stored key).
 #pragma once

@@ -29,6 +29,15 @@ Limb IsOneMask(const LimbVector& a) {
   return ((bits | (Limb{0} - bits)) >> 63) - 1;
 }
 
+// a and b as limb arrays of one length, the longer one's (at least one limb).
+void Widen(const BigNum& a, const BigNum& b, LimbVector* wide_a, LimbVector* wide_b) {
+  const std::size_t n = std::max<std::size_t>({a.limbs().size(), b.limbs().size(), 1});
+  wide_a->resize(n);
+  wide_b->resize(n);
+  a.CopyLimbs(wide_a->data(), n);
+  b.CopyLimbs(wide_b->data(), n);
+}
+
 }  // namespace
 
 // Invariant r < m. The top bits of a, one fewer than m has, are below m as
@@ -47,6 +56,29 @@ void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, st
     r[i / 64] |= ((a[(i + shifted) / 64] >> ((i + shifted) % 64)) & 1) << (i % 64);
   for (std::size_t bit = shifted; bit-- > 0;)
     LimbsDoubleMod(r, (a[bit / 64] >> (bit % 64)) & 1, m, scratch.data(), m_limbs);
+}
+
+BigNumStatus ConstTimeRemainder(const BigNum& a, const BigNum& m, BigNum* remainder) {
+  if (m.IsZero()) return kBigNumBadArgument;
+  LimbVector r(m.limbs().size());
+  ConstTimeMod(r.data(), a.limbs().data(), a.limbs().size(), m.limbs().data(), r.size());
+  *remainder = BigNum::FromLimbs(r.data(), r.size());
+  return kBigNumOk;
+}
+
+bool ConstTimeEqual(const BigNum& a, const BigNum& b) {
+  LimbVector x, y;
+  Widen(a, b, &x, &y);
+  Limb differences = 0;
+  for (std::size_t i = 0; i < x.size(); ++i) differences |= x[i] ^ y[i];
+  return differences == 0;
+}
+
+bool ConstTimeLess(const BigNum& a, const BigNum& b) {
+  LimbVector x, y, difference;
+  Widen(a, b, &x, &y);
+  difference.resize(x.size());
+  return LimbsSub(difference.data(), x.data(), y.data(), x.size()) != 0;
 }
 
 // Invariants: a = u x and b = v x (mod m); every step makes a even and

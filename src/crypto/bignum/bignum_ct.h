@@ -23,4 +23,12 @@ BigNumStatus InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* invers
 // division's corrections would follow the values.
 void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, std::size_t m_limbs);
 
+// ConstTimeMod on big numbers: a mod m; 257 for m zero.
+BigNumStatus ConstTimeRemainder(const BigNum& a, const BigNum& m, BigNum* remainder);
+
+// a == b and a < b without stopping at the first limb that differs: both are
+// read over the longer one's limbs.
+bool ConstTimeEqual(const BigNum& a, const BigNum& b);
+bool ConstTimeLess(const BigNum& a, const BigNum& b);
+
 }  // namespace kcertadm
