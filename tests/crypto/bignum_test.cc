@@ -95,11 +95,20 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
   p1.SubSmall(1);
   for (const BigNum& m : {p1, test_support::BigNumFromHex("10000000000000000"),
                           test_support::BigNumFromHex("c0000000000000000000000000000006")}) {
-    ASSERT_EQ(InverseOfPublicOdd(BigNum(65537), m, &got), kBigNumOk);
+    ASSERT_EQ(ConstTimeInverseOfOdd(BigNum(65537), m, &got), kBigNumOk);
     ASSERT_EQ(BigNum::ModInverse(BigNum(65537), m, &expected), kBigNumOk);
     EXPECT_EQ(got, expected);
   }
-  EXPECT_EQ(InverseOfPublicOdd(BigNum(3), BigNum(9), &got), kBigNumNoInverse);
+  // The other way round, as a key without its public exponent gets one: a secret odd value of
+  // many limbs inverted modulo (p - 1)(q - 1), and an odd value above its modulus.
+  BigNum q1 = key.prime2;
+  q1.SubSmall(1);
+  ASSERT_EQ(ConstTimeInverseOfOdd(key.private_exponent, BigNum::Mul(p1, q1), &got), kBigNumOk);
+  EXPECT_EQ(got, key.public_exponent);
+  ASSERT_EQ(ConstTimeInverseOfOdd(BigNum(65537), BigNum(10), &got), kBigNumOk);
+  EXPECT_EQ(got, BigNum(3)) << "65537 = 7 (mod 10)";
+  EXPECT_EQ(ConstTimeInverseOfOdd(BigNum(3), BigNum(9), &got), kBigNumNoInverse);
+  EXPECT_EQ(ConstTimeInverseOfOdd(BigNum(4), BigNum(9), &got), kBigNumBadArgument) << "even value";
   EXPECT_EQ(ConstTimeModInverse(BigNum(3), BigNum(10), &got), kBigNumBadArgument) << "even modulus";
 }
 

@@ -122,33 +122,27 @@ BigNumStatus ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inver
   return kBigNumOk;
 }
 
-BigNumStatus InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse) {
-  if (!e.IsOdd() || e.IsOne() || m.IsZero() || m.IsOne()) return kBigNumBadArgument;
-  const std::size_t ne = e.limbs().size(), nm = m.limbs().size(), nx = ne + nm;
-  // u = (m mod e)^-1 mod e, then k = e - u.
-  MontgomeryContext mod_e;
-  if (const int code = mod_e.InitPublic(e)) return static_cast<BigNumCode>(code);
-  LimbVector t(ne), k(ne), x(nx), e_inverse(nx), q(2 * nx);
-  mod_e.Reduce(t.data(), m.limbs().data(), nm);
+BigNumStatus ConstTimeInverseOfOdd(const BigNum& x, const BigNum& m, BigNum* inverse) {
+  if (!x.IsOdd() || x.IsOne() || m.IsZero() || m.IsOne()) return kBigNumBadArgument;
+  const std::size_t nx = x.limbs().size(), nm = m.limbs().size(), n = nx + nm;
+  // u = (m mod x)^-1 mod x, then k = x - u.
+  LimbVector residue(nx), k(nx), product(n), one(n, 0), x_wide(n, 0), x_inverse(n), q(2 * n);
+  ConstTimeMod(residue.data(), m.limbs().data(), nm, x.limbs().data(), nx);
   BigNum u;
-  if (BigNumStatus status = ConstTimeModInverse(BigNum::FromLimbs(t.data(), ne), e, &u);
+  if (BigNumStatus status = ConstTimeModInverse(BigNum::FromLimbs(residue.data(), nx), x, &u);
       !status.ok())
     return status;
-  u.CopyLimbs(t.data(), ne);
-  LimbsSub(k.data(), e.limbs().data(), t.data(), ne);
-  // x = 1 + k m, a multiple of e; x / e = x e^-1 mod 2^(64 nx).
-  LimbsMul(x.data(), k.data(), ne, m.limbs().data(), nm);
-  LimbVector one(nx, 0);
+  u.CopyLimbs(residue.data(), nx);
+  LimbsSub(k.data(), x.limbs().data(), residue.data(), nx);
+  // 1 + k m, a multiple of x, below 2^(64 n); divided by x as its product by
+  // x^-1 modulo 2^(64 n).
+  LimbsMul(product.data(), k.data(), nx, m.limbs().data(), nm);
   one[0] = 1;
-  LimbsAdd(x.data(), x.data(), one.data(), nx);
-  BigNum power, e_inv;
-  power.SetBit(64 * nx);
-  if (BigNumStatus status = BigNum::ModInverse(e, power, &e_inv); !status.ok())
-    return status;  // e is public
-  e_inv.CopyLimbs(e_inverse.data(), nx);
-  LimbsMul(q.data(), x.data(), nx, e_inverse.data(), nx);
-  *inverse = BigNum::FromLimbs(q.data(), nx);
-  u.Wipe();
+  LimbsAdd(product.data(), product.data(), one.data(), n);
+  x.CopyLimbs(x_wide.data(), n);
+  LimbsInverseModLimbPower(x_inverse.data(), x_wide.data(), n);
+  LimbsMul(q.data(), product.data(), n, x_inverse.data(), n);
+  *inverse = BigNum::FromLimbs(q.data(), n);
   return kBigNumOk;
 }
 

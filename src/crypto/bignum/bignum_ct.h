@@ -10,11 +10,13 @@ namespace kcertadm {
 // fixed number of steps; 267 when gcd(x, m) != 1, 257 for an even m.
 BigNumStatus ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse);
 
-// e^-1 mod m for a public odd e >= 3 and a secret m > 1 of any parity (the
-// private exponent modulo (p - 1)(q - 1), p - 1 or q - 1): with u = (m mod
-// e)^-1 mod e, the inverse is (1 + (e - u) m) / e, the division exact. 267
-// when gcd(e, m) != 1.
-BigNumStatus InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse);
+// x^-1 mod m for an odd x > 1 and an m > 1 of any parity, either of them
+// secret (a private exponent from a public one modulo (p - 1)(q - 1), p - 1
+// or q - 1, or a public exponent from a private one): with u = (m mod x)^-1
+// mod x, the inverse is (1 + (x - u) m) / x, the division exact and done as
+// a product by x^-1 modulo a power of two. 267 when gcd(x, m) != 1, 257 for
+// an even x or x or m below 2.
+BigNumStatus ConstTimeInverseOfOdd(const BigNum& x, const BigNum& m, BigNum* inverse);
 
 // r = a mod m over m_limbs limbs, for a of a_limbs limbs and a non-zero m of
 // any parity whose top limb is non-zero: shifts and masked subtractions
