@@ -3,6 +3,7 @@
 #include <new>
 
 #include "crypto/bignum/bignum.h"
+#include "crypto/bignum/bignum_ct.h"
 
 namespace kcertadm {
 namespace {
@@ -11,31 +12,35 @@ BigNum FromNumber(const SecureBytes& bytes) {
   return BigNum::FromBytes(bytes.data(), bytes.size());
 }
 
-// a mod m (m non-zero).
-BigNum Mod(const BigNum& a, const BigNum& m) {
+// Whether a mod m equals `expected`, a and m secret; a remainder that cannot
+// be taken (m zero) fails the check.
+bool RemainderIs(const BigNum& a, const BigNum& m, const BigNum& expected) {
   BigNum r;
-  BigNum::Mod(a, m, &r);
-  return r;
+  return ConstTimeRemainder(a, m, &r).ok() && ConstTimeEqual(r, expected);
 }
 
+// n and e are public and compared as they are; the other six numbers are
+// secret and go only through the constant-time comparisons and remainders
+// (what they show is their lengths, and the verdict).
 bool Consistent(const RsaPrivateNumbers& numbers) {
-  const BigNum n = FromNumber(numbers.modulus), e = FromNumber(numbers.publicExponent),
-               d = FromNumber(numbers.privateExponent), p = FromNumber(numbers.prime1),
-               q = FromNumber(numbers.prime2), dp = FromNumber(numbers.exponent1),
-               dq = FromNumber(numbers.exponent2), qInv = FromNumber(numbers.coefficient);
-  const BigNum one(1);
+  const BigNum n = FromNumber(numbers.modulus), e = FromNumber(numbers.publicExponent);
   const std::size_t bits = n.BitLength();
   if (bits < kImportMinModulusBits || bits > kImportMaxModulusBits) return false;
-  if (!e.IsOdd() || e <= one || !(e < n) || d.IsZero() || !(d < n)) return false;
-  if (p <= one || q <= one || !(BigNum::Mul(p, q) == n)) return false;
-  BigNum pMinus1 = p, qMinus1 = q;
-  pMinus1.SubSmall(1);
-  qMinus1.SubSmall(1);
-  if (!(Mod(d, pMinus1) == dp) || !(Mod(d, qMinus1) == dq)) return false;
-  if (!(qInv < p) || !Mod(BigNum::Mul(qInv, q), p).IsOne()) return false;
-  BigNum lcm;
-  BigNum::DivMod(BigNum::Mul(pMinus1, qMinus1), BigNum::Gcd(pMinus1, qMinus1), &lcm, nullptr);
-  return Mod(BigNum::Mul(d, e), lcm).IsOne();
+  const BigNum zero, one(1), two(2);
+  if (!e.IsOdd() || e <= one || !(e < n)) return false;
+  const BigNum d = FromNumber(numbers.privateExponent), p = FromNumber(numbers.prime1),
+               q = FromNumber(numbers.prime2), dp = FromNumber(numbers.exponent1),
+               dq = FromNumber(numbers.exponent2), qInv = FromNumber(numbers.coefficient);
+  if (d.IsZero() || !ConstTimeLess(d, n)) return false;
+  if (ConstTimeLess(p, two) || ConstTimeLess(q, two) || !ConstTimeEqual(BigNum::Mul(p, q), n))
+    return false;
+  const BigNum pMinus1 = BigNum::Sub(p, one), qMinus1 = BigNum::Sub(q, one);
+  if (!RemainderIs(d, pMinus1, dp) || !RemainderIs(d, qMinus1, dq)) return false;
+  if (!ConstTimeLess(qInv, p) || !RemainderIs(BigNum::Mul(qInv, q), p, one)) return false;
+  // d e = 1 modulo lcm(p - 1, q - 1), which is above 1 for a modulus of an
+  // accepted size, exactly when d e - 1 (d e >= 3 here) is a multiple of both.
+  const BigNum deMinus1 = BigNum::Sub(BigNum::Mul(d, e), one);
+  return RemainderIs(deMinus1, pMinus1, zero) && RemainderIs(deMinus1, qMinus1, zero);
 }
 
 }  // namespace

@@ -28,13 +28,14 @@ TEST(BigNum, MatchesReferenceVectors) {
     if (op == "add") got = ToHex(BigNum::Add(x, y));
     if (op == "sub") got = ToHex(BigNum::Sub(x, y));
     if (op == "gcd") got = ToHex(BigNum::Gcd(x, y));
-    if (op == "divmod") got = BigNum::DivMod(x, y, &q, &r) ? "error" : ToHex(q) + ":" + ToHex(r);
+    if (op == "divmod")
+      got = BigNum::DivMod(x, y, &q, &r).ok() ? ToHex(q) + ":" + ToHex(r) : "error";
     if (op == "inv") {
-      const int code = BigNum::ModInverse(x, y, &r);
-      got = code == 0 ? ToHex(r) : code == kBigNumNoInverse ? "none" : "error";
+      const BigNumStatus status = BigNum::ModInverse(x, y, &r);
+      got = status.ok() ? ToHex(r) : status == kBigNumNoInverse ? "none" : "error";
     }
     if (op == "exp")
-      got = BigNum::ModExp(x, y, test_support::BigNumFromHex(row[3]), &r) ? "error" : ToHex(r);
+      got = BigNum::ModExp(x, y, test_support::BigNumFromHex(row[3]), &r).ok() ? ToHex(r) : "error";
     EXPECT_EQ(got, row[4]);
   }
 }
@@ -44,11 +45,11 @@ TEST(BigNum, ToBytesPadsOrRefuses) {
   const std::uint8_t bytes[] = {0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
   const BigNum x = BigNum::FromBytes(bytes, sizeof bytes), zero = BigNum::FromBytes(bytes, 2);
   std::vector<std::uint8_t> out(12);
-  ASSERT_EQ(x.ToBytes(out.data(), 12), 0);
+  ASSERT_EQ(x.ToBytes(out.data(), 12), kBigNumOk);
   EXPECT_EQ(ToHex(out), "000000010203040506070809");
   EXPECT_EQ(x.ToBytes(out.data(), 8), kBigNumOutputTooSmall);
-  EXPECT_EQ(x.ToBytes(out.data(), 9), 0);
-  EXPECT_TRUE(zero.IsZero() && zero.ToBytes(out.data(), 0) == 0);
+  EXPECT_EQ(x.ToBytes(out.data(), 9), kBigNumOk);
+  EXPECT_TRUE(zero.IsZero() && zero.ToBytes(out.data(), 0).ok());
 }
 
 TEST(BigNum, RefusesBadArguments) {
@@ -83,9 +84,9 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
     SCOPED_TRACE(c.why);
     const BigNum x = test_support::BigNumFromHex(c.x), m = test_support::BigNumFromHex(c.m);
     BigNum expected, got;
-    const int code = BigNum::ModInverse(x, m, &expected);
-    ASSERT_EQ(ConstTimeModInverse(x, m, &got), code);
-    if (code == 0) {
+    const BigNumStatus status = BigNum::ModInverse(x, m, &expected);
+    ASSERT_EQ(ConstTimeModInverse(x, m, &got), status);
+    if (status.ok()) {
       EXPECT_EQ(got, expected);
     }
   }
@@ -94,11 +95,20 @@ TEST(BigNum, ConstantTimeInversesMatchEuclid) {
   p1.SubSmall(1);
   for (const BigNum& m : {p1, test_support::BigNumFromHex("10000000000000000"),
                           test_support::BigNumFromHex("c0000000000000000000000000000006")}) {
-    ASSERT_EQ(InverseOfPublicOdd(BigNum(65537), m, &got), 0);
-    ASSERT_EQ(BigNum::ModInverse(BigNum(65537), m, &expected), 0);
+    ASSERT_EQ(ConstTimeInverseOfOdd(BigNum(65537), m, &got), kBigNumOk);
+    ASSERT_EQ(BigNum::ModInverse(BigNum(65537), m, &expected), kBigNumOk);
     EXPECT_EQ(got, expected);
   }
-  EXPECT_EQ(InverseOfPublicOdd(BigNum(3), BigNum(9), &got), kBigNumNoInverse);
+  // The other way round, as a key without its public exponent gets one: a secret odd value of
+  // many limbs inverted modulo (p - 1)(q - 1), and an odd value above its modulus.
+  BigNum q1 = key.prime2;
+  q1.SubSmall(1);
+  ASSERT_EQ(ConstTimeInverseOfOdd(key.private_exponent, BigNum::Mul(p1, q1), &got), kBigNumOk);
+  EXPECT_EQ(got, key.public_exponent);
+  ASSERT_EQ(ConstTimeInverseOfOdd(BigNum(65537), BigNum(10), &got), kBigNumOk);
+  EXPECT_EQ(got, BigNum(3)) << "65537 = 7 (mod 10)";
+  EXPECT_EQ(ConstTimeInverseOfOdd(BigNum(3), BigNum(9), &got), kBigNumNoInverse);
+  EXPECT_EQ(ConstTimeInverseOfOdd(BigNum(4), BigNum(9), &got), kBigNumBadArgument) << "even value";
   EXPECT_EQ(ConstTimeModInverse(BigNum(3), BigNum(10), &got), kBigNumBadArgument) << "even modulus";
 }
 
@@ -128,7 +138,7 @@ TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
     SCOPED_TRACE(c.why);
     const BigNum a = test_support::BigNumFromHex(c.a), m = test_support::BigNumFromHex(c.m);
     BigNum expected;
-    ASSERT_EQ(BigNum::Mod(a, m, &expected), 0);
+    ASSERT_EQ(BigNum::Mod(a, m, &expected), kBigNumOk);
     LimbVector got(m.limbs().size());
     ConstTimeMod(got.data(), a.limbs().data(), a.limbs().size(), m.limbs().data(),
                  m.limbs().size());
@@ -142,6 +152,35 @@ TEST(BigNum, ConstantTimeRemainderMatchesDivision) {
   const LimbVector& d = key.private_exponent.limbs();
   ConstTimeMod(got.data(), d.data(), d.size(), p1.limbs().data(), p1.limbs().size());
   EXPECT_EQ(BigNum::FromLimbs(got.data(), got.size()), key.exponent1);
+}
+
+// The key check's comparisons of secrets against Compare: operands of different lengths are read
+// over the longer one, so a difference in a limb the shorter one lacks still counts.
+TEST(BigNum, ConstantTimeComparisonsMatchCompare) {
+  const struct {
+    const char* a;
+    const char* b;
+  } kTests[] = {
+      {"0", "0"},
+      {"0", "1"},
+      {"5", "5"},
+      {"10000000000000000", "1"},  // a second limb only on one side
+      {"10000000000000000", "20000000000000000"},
+      {"ffffffffffffffff"
+       "0000000000000001",
+       "ffffffffffffffff"
+       "0000000000000002"},  // low limb
+  };
+  for (const auto& c : kTests) {
+    for (const auto& [x, y] : {std::pair{c.a, c.b}, std::pair{c.b, c.a}}) {
+      SCOPED_TRACE(std::string(x) + " against " + y);
+      const BigNum a = test_support::BigNumFromHex(x), b = test_support::BigNumFromHex(y);
+      EXPECT_EQ(ConstTimeEqual(a, b), a.Compare(b) == 0);
+      EXPECT_EQ(ConstTimeLess(a, b), a.Compare(b) < 0);
+    }
+  }
+  BigNum r;
+  EXPECT_EQ(ConstTimeRemainder(BigNum(5), BigNum(), &r), kBigNumBadArgument) << "modulo zero";
 }
 
 // The fixed-step Montgomery set-up of secret moduli against the long division of public ones, on

@@ -1,5 +1,5 @@
 #!/bin/sh
-# A toolkit status or an owner's Create result that is dropped does not
+# A toolkit or big-number status or an owner's Create result that is dropped does not
 # compile once unused results are errors; the same calls with their result
 # used do.
 #   ignored_status_probe.sh <c++ compiler> <src dir> <include dir>
@@ -12,6 +12,7 @@ status=0
 # probe <name> <statement> <expect: builds|fails>
 probe() {
   cat > "$work/probe.cc" <<CODE
+#include "crypto/bignum/bignum.h"
 #include "crypto/random/random_shared.h"
 #include "crypto/rsa/signature.h"
 using namespace kcertadm;
@@ -45,5 +46,7 @@ probe "random bytes dropped" "GetRandomBytes(bytes, 4)" fails
 probe "key creation checked" "if (key.Create(lock) != 0) return 1" builds
 probe "key creation dropped" "key.Create(lock)" fails
 probe "signature check dropped" "VerifyData(lock, 2, key.get(), bytes, 4, bytes, 4)" fails
+probe "remainder checked" "BigNum r; if (!BigNum::Mod(BigNum(5), BigNum(3), &r).ok()) return 1" builds
+probe "remainder dropped" "BigNum r; BigNum::Mod(BigNum(5), BigNum(3), &r)" fails
 probe "status kept as a number" "int code = GetRandomBytes(bytes, 4).code(); (void)code" builds
 exit $status

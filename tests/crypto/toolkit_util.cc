@@ -18,14 +18,23 @@ std::string ToHex(const BigNum& x) {
   return x.IsZero() ? "0" : hex[0] == '0' ? hex.substr(1) : hex;
 }
 
+namespace {
+
+BigNum Reduced(const BigNum& x, const BigNum& modulus) {
+  BigNum r;
+  if (!BigNum::Mod(x, modulus, &r).ok()) throw std::invalid_argument("a zero modulus");
+  return r;
+}
+
+}  // namespace
+
 BigNum PlainModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus) {
-  BigNum result(1), b;
-  BigNum::Mod(base, modulus, &b);
+  BigNum result = Reduced(BigNum(1), modulus);
+  const BigNum b = Reduced(base, modulus);
   for (std::size_t i = exponent.BitLength(); i-- > 0;) {
-    BigNum::Mod(BigNum::Mul(result, result), modulus, &result);
-    if (exponent.Bit(i)) BigNum::Mod(BigNum::Mul(result, b), modulus, &result);
+    result = Reduced(BigNum::Mul(result, result), modulus);
+    if (exponent.Bit(i)) result = Reduced(BigNum::Mul(result, b), modulus);
   }
-  BigNum::Mod(result, modulus, &result);
   return result;
 }
 

@@ -66,20 +66,24 @@ void BigNum::CopyLimbs(Limb* out, std::size_t count) const {
   std::copy_n(limbs_.begin(), std::min(count, limbs_.size()), out);
 }
 
-int BigNum::ToBytes(std::uint8_t* out, std::size_t size) const {
+BigNumStatus BigNum::ToBytes(std::uint8_t* out, std::size_t size) const {
   if (ByteLength() > size) return kBigNumOutputTooSmall;
-  for (std::size_t i = 0; i < size; ++i) {
-    const std::size_t bit_pos = (size - 1 - i) * 8;
-    const std::size_t limb = bit_pos / 64;
-    out[i] = limb < limbs_.size() ? static_cast<std::uint8_t>(limbs_[limb] >> (bit_pos % 64)) : 0;
-  }
+  WriteBytes(out, size);
   return kBigNumOk;
 }
 
 SecureBytes BigNum::ToBytes() const {
   SecureBytes out(ByteLength());
-  ToBytes(out.data(), out.size());
+  WriteBytes(out.data(), out.size());
   return out;
+}
+
+void BigNum::WriteBytes(std::uint8_t* out, std::size_t size) const {
+  for (std::size_t i = 0; i < size; ++i) {
+    const std::size_t bit_pos = (size - 1 - i) * 8;
+    const std::size_t limb = bit_pos / 64;
+    out[i] = limb < limbs_.size() ? static_cast<std::uint8_t>(limbs_[limb] >> (bit_pos % 64)) : 0;
+  }
 }
 
 std::size_t BigNum::BitLength() const {
@@ -180,13 +184,19 @@ BigNum BigNum::Mul(const BigNum& a, const BigNum& b) {
   return r;
 }
 
-// Schoolbook long division (Knuth, algorithm D) on 64-bit limbs.
-int BigNum::DivMod(const BigNum& a, const BigNum& b, BigNum* quotient, BigNum* remainder) {
+BigNumStatus BigNum::DivMod(const BigNum& a, const BigNum& b, BigNum* quotient, BigNum* remainder) {
   if (b.IsZero()) return kBigNumBadArgument;
+  DivideByNonZero(a, b, quotient, remainder);
+  return kBigNumOk;
+}
+
+// Schoolbook long division (Knuth, algorithm D) on 64-bit limbs.
+void BigNum::DivideByNonZero(const BigNum& a, const BigNum& b, BigNum* quotient,
+                             BigNum* remainder) {
   if (a < b) {
     if (remainder) *remainder = a;
     if (quotient) *quotient = BigNum();
-    return kBigNumOk;
+    return;
   }
   const std::size_t n = b.limbs_.size();
   const std::size_t m = a.limbs_.size() - n;
@@ -204,7 +214,7 @@ int BigNum::DivMod(const BigNum& a, const BigNum& b, BigNum* quotient, BigNum* r
     q.Normalize();
     if (quotient) *quotient = std::move(q);
     if (remainder) *remainder = BigNum(rem);
-    return kBigNumOk;
+    return;
   }
 
   // Normalise so that the divisor's top limb has its high bit set.
@@ -273,13 +283,12 @@ int BigNum::DivMod(const BigNum& a, const BigNum& b, BigNum* quotient, BigNum* r
   SecureWipe(v.data(), v.size() * sizeof(Limb));
   q.Normalize();
   if (quotient) *quotient = std::move(q);
-  return kBigNumOk;
 }
 
 BigNum BigNum::Gcd(const BigNum& a, const BigNum& b) {
   BigNum x = a, y = b, r;
   while (!y.IsZero()) {
-    Mod(x, y, &r);
+    DivideByNonZero(x, y, nullptr, &r);
     x = std::move(y);
     y = std::move(r);
   }
@@ -287,16 +296,16 @@ BigNum BigNum::Gcd(const BigNum& a, const BigNum& b) {
 }
 
 // Extended Euclid with the Bezout coefficient of a kept as a residue mod m.
-int BigNum::ModInverse(const BigNum& a, const BigNum& m, BigNum* inverse) {
+BigNumStatus BigNum::ModInverse(const BigNum& a, const BigNum& m, BigNum* inverse) {
   if (m.Compare(BigNum(1)) <= 0) return kBigNumBadArgument;
   BigNum r0 = m, r1, t0, t1(1), q, r, qt;
-  Mod(a, m, &r1);
+  DivideByNonZero(a, m, nullptr, &r1);
   while (!r1.IsZero()) {
-    DivMod(r0, r1, &q, &r);
+    DivideByNonZero(r0, r1, &q, &r);
     r0 = std::move(r1);
     r1 = std::move(r);
     // t0 - q*t1 mod m
-    Mod(Mul(q, t1), m, &qt);
+    DivideByNonZero(Mul(q, t1), m, nullptr, &qt);
     BigNum next = t0.Compare(qt) >= 0 ? Sub(t0, qt) : Sub(Add(t0, m), qt);
     t0 = std::move(t1);
     t1 = std::move(next);
@@ -306,11 +315,11 @@ int BigNum::ModInverse(const BigNum& a, const BigNum& m, BigNum* inverse) {
   return kBigNumOk;
 }
 
-int BigNum::ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus,
-                   BigNum* result) {
+BigNumStatus BigNum::ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus,
+                            BigNum* result) {
   MontgomeryContext mont;
-  const int code = mont.InitPublic(modulus);
-  if (code != kBigNumOk) return code;
+  // Init refuses with a big-number code of its own.
+  if (const int code = mont.InitPublic(modulus)) return static_cast<BigNumCode>(code);
   *result = mont.Exp(base, exponent);
   return kBigNumOk;
 }

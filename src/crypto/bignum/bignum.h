@@ -7,7 +7,7 @@
 // runs on fixed-length limb arrays in montgomery.h, and key generation and
 // key loading reduce and invert secrets with bignum_ct.h. What they still
 // take from here on secret values depends on lengths only: FromBytes,
-// CopyLimbs, Mul, SetBit at a public position, BitLength of a value whose
+// CopyLimbs, Mul, Sub, SetBit at a public position, BitLength of a value whose
 // top bit is public, and FromLimbs and Normalize, which tell how many top
 // limbs are zero (a length, public for every secret of a stored key).
 #pragma once
@@ -34,6 +34,23 @@ enum BigNumCode : int {
   kBigNumOutputTooSmall = 268,
 };
 
+// The result of a big-number operation, which must not be ignored: a
+// remainder or an inverse that was not computed is no value to go on with.
+// code() is the one way back to the number the toolkit maps to its own.
+class [[nodiscard]] BigNumStatus {
+ public:
+  // Implicit, so that the routines return their codes as they are.
+  constexpr BigNumStatus(BigNumCode code = kBigNumOk) noexcept  // NOLINT(runtime/explicit)
+      : code_(code) {}
+
+  constexpr bool ok() const noexcept { return code_ == kBigNumOk; }
+  constexpr int code() const noexcept { return code_; }
+  friend constexpr bool operator==(BigNumStatus, BigNumStatus) noexcept = default;
+
+ private:
+  BigNumCode code_;
+};
+
 class BigNum {
  public:
   BigNum() = default;
@@ -43,7 +60,7 @@ class BigNum {
   static BigNum FromBytes(const std::uint8_t* data, std::size_t size);
   // Exactly `size` big-endian bytes, left-padded with zeros; 268 when the
   // value does not fit.
-  int ToBytes(std::uint8_t* out, std::size_t size) const;
+  BigNumStatus ToBytes(std::uint8_t* out, std::size_t size) const;
   // Minimal big-endian encoding (one zero byte for zero is NOT written:
   // zero gives an empty vector).
   SecureBytes ToBytes() const;
@@ -74,17 +91,17 @@ class BigNum {
   static BigNum Sub(const BigNum& a, const BigNum& b);
   static BigNum Mul(const BigNum& a, const BigNum& b);
   // quotient and/or remainder may be null; 257 on division by zero.
-  static int DivMod(const BigNum& a, const BigNum& b, BigNum* quotient, BigNum* remainder);
-  static int Mod(const BigNum& a, const BigNum& m, BigNum* remainder) {
+  static BigNumStatus DivMod(const BigNum& a, const BigNum& b, BigNum* quotient, BigNum* remainder);
+  static BigNumStatus Mod(const BigNum& a, const BigNum& m, BigNum* remainder) {
     return DivMod(a, m, nullptr, remainder);
   }
   static BigNum Gcd(const BigNum& a, const BigNum& b);
   // a^-1 mod m; 267 when gcd(a, m) != 1, 257 when m < 2.
-  static int ModInverse(const BigNum& a, const BigNum& m, BigNum* inverse);
+  static BigNumStatus ModInverse(const BigNum& a, const BigNum& m, BigNum* inverse);
   // base^exponent mod modulus, variable time (public values only). The
   // modulus must be odd and greater than 1 (else 257).
-  static int ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus,
-                    BigNum* result);
+  static BigNumStatus ModExp(const BigNum& base, const BigNum& exponent, const BigNum& modulus,
+                             BigNum* result);
 
   const LimbVector& limbs() const { return limbs_; }
   // Takes limbs in any form; strips leading zeros.
@@ -95,6 +112,11 @@ class BigNum {
   void Wipe();
 
  private:
+  // DivMod for a divisor known to be non-zero.
+  static void DivideByNonZero(const BigNum& a, const BigNum& b, BigNum* quotient,
+                              BigNum* remainder);
+  // ToBytes(out, size) for a size the value is known to fit.
+  void WriteBytes(std::uint8_t* out, std::size_t size) const;
   void Normalize();
   LimbVector limbs_;
 };

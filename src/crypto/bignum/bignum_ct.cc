@@ -29,6 +29,15 @@ Limb IsOneMask(const LimbVector& a) {
   return ((bits | (Limb{0} - bits)) >> 63) - 1;
 }
 
+// a and b as limb arrays of one length, the longer one's (at least one limb).
+void Widen(const BigNum& a, const BigNum& b, LimbVector* wide_a, LimbVector* wide_b) {
+  const std::size_t n = std::max<std::size_t>({a.limbs().size(), b.limbs().size(), 1});
+  wide_a->resize(n);
+  wide_b->resize(n);
+  a.CopyLimbs(wide_a->data(), n);
+  b.CopyLimbs(wide_b->data(), n);
+}
+
 }  // namespace
 
 // Invariant r < m. The top bits of a, one fewer than m has, are below m as
@@ -49,11 +58,34 @@ void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, st
     LimbsDoubleMod(r, (a[bit / 64] >> (bit % 64)) & 1, m, scratch.data(), m_limbs);
 }
 
+BigNumStatus ConstTimeRemainder(const BigNum& a, const BigNum& m, BigNum* remainder) {
+  if (m.IsZero()) return kBigNumBadArgument;
+  LimbVector r(m.limbs().size());
+  ConstTimeMod(r.data(), a.limbs().data(), a.limbs().size(), m.limbs().data(), r.size());
+  *remainder = BigNum::FromLimbs(r.data(), r.size());
+  return kBigNumOk;
+}
+
+bool ConstTimeEqual(const BigNum& a, const BigNum& b) {
+  LimbVector x, y;
+  Widen(a, b, &x, &y);
+  Limb differences = 0;
+  for (std::size_t i = 0; i < x.size(); ++i) differences |= x[i] ^ y[i];
+  return differences == 0;
+}
+
+bool ConstTimeLess(const BigNum& a, const BigNum& b) {
+  LimbVector x, y, difference;
+  Widen(a, b, &x, &y);
+  difference.resize(x.size());
+  return LimbsSub(difference.data(), x.data(), y.data(), x.size()) != 0;
+}
+
 // Invariants: a = u x and b = v x (mod m); every step makes a even and
 // halves it, after an odd a has been made the larger of the two and had b
 // taken off. The product a b at least halves per step, so after
 // bits(x) + bits(m) steps a is 0 and b is gcd(x, m).
-int ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse) {
+BigNumStatus ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse) {
   if (!m.IsOdd() || m.IsOne()) return kBigNumBadArgument;
   const std::size_t n = m.limbs().size();
   LimbVector a(n), b(m.limbs()), u(n, 0), v(n, 0), half(n), diff(n), sum(n);
@@ -90,30 +122,27 @@ int ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse) {
   return kBigNumOk;
 }
 
-int InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse) {
-  if (!e.IsOdd() || e.IsOne() || m.IsZero() || m.IsOne()) return kBigNumBadArgument;
-  const std::size_t ne = e.limbs().size(), nm = m.limbs().size(), nx = ne + nm;
-  // u = (m mod e)^-1 mod e, then k = e - u.
-  MontgomeryContext mod_e;
-  if (int code = mod_e.InitPublic(e)) return code;
-  LimbVector t(ne), k(ne), x(nx), e_inverse(nx), q(2 * nx);
-  mod_e.Reduce(t.data(), m.limbs().data(), nm);
+BigNumStatus ConstTimeInverseOfOdd(const BigNum& x, const BigNum& m, BigNum* inverse) {
+  if (!x.IsOdd() || x.IsOne() || m.IsZero() || m.IsOne()) return kBigNumBadArgument;
+  const std::size_t nx = x.limbs().size(), nm = m.limbs().size(), n = nx + nm;
+  // u = (m mod x)^-1 mod x, then k = x - u.
+  LimbVector residue(nx), k(nx), product(n), one(n, 0), x_wide(n, 0), x_inverse(n), q(2 * n);
+  ConstTimeMod(residue.data(), m.limbs().data(), nm, x.limbs().data(), nx);
   BigNum u;
-  if (int code = ConstTimeModInverse(BigNum::FromLimbs(t.data(), ne), e, &u)) return code;
-  u.CopyLimbs(t.data(), ne);
-  LimbsSub(k.data(), e.limbs().data(), t.data(), ne);
-  // x = 1 + k m, a multiple of e; x / e = x e^-1 mod 2^(64 nx).
-  LimbsMul(x.data(), k.data(), ne, m.limbs().data(), nm);
-  LimbVector one(nx, 0);
+  if (BigNumStatus status = ConstTimeModInverse(BigNum::FromLimbs(residue.data(), nx), x, &u);
+      !status.ok())
+    return status;
+  u.CopyLimbs(residue.data(), nx);
+  LimbsSub(k.data(), x.limbs().data(), residue.data(), nx);
+  // 1 + k m, a multiple of x, below 2^(64 n); divided by x as its product by
+  // x^-1 modulo 2^(64 n).
+  LimbsMul(product.data(), k.data(), nx, m.limbs().data(), nm);
   one[0] = 1;
-  LimbsAdd(x.data(), x.data(), one.data(), nx);
-  BigNum power, e_inv;
-  power.SetBit(64 * nx);
-  if (int code = BigNum::ModInverse(e, power, &e_inv)) return code;  // e is public
-  e_inv.CopyLimbs(e_inverse.data(), nx);
-  LimbsMul(q.data(), x.data(), nx, e_inverse.data(), nx);
-  *inverse = BigNum::FromLimbs(q.data(), nx);
-  u.Wipe();
+  LimbsAdd(product.data(), product.data(), one.data(), n);
+  x.CopyLimbs(x_wide.data(), n);
+  LimbsInverseModLimbPower(x_inverse.data(), x_wide.data(), n);
+  LimbsMul(q.data(), product.data(), n, x_inverse.data(), n);
+  *inverse = BigNum::FromLimbs(q.data(), n);
   return kBigNumOk;
 }
 

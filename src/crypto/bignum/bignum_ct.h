@@ -8,13 +8,15 @@ namespace kcertadm {
 
 // x^-1 mod m for an odd m > 1 and x < m, by a binary extended Euclid of a
 // fixed number of steps; 267 when gcd(x, m) != 1, 257 for an even m.
-int ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse);
+BigNumStatus ConstTimeModInverse(const BigNum& x, const BigNum& m, BigNum* inverse);
 
-// e^-1 mod m for a public odd e >= 3 and a secret m > 1 of any parity (the
-// private exponent modulo (p - 1)(q - 1), p - 1 or q - 1): with u = (m mod
-// e)^-1 mod e, the inverse is (1 + (e - u) m) / e, the division exact. 267
-// when gcd(e, m) != 1.
-int InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse);
+// x^-1 mod m for an odd x > 1 and an m > 1 of any parity, either of them
+// secret (a private exponent from a public one modulo (p - 1)(q - 1), p - 1
+// or q - 1, or a public exponent from a private one): with u = (m mod x)^-1
+// mod x, the inverse is (1 + (x - u) m) / x, the division exact and done as
+// a product by x^-1 modulo a power of two. 267 when gcd(x, m) != 1, 257 for
+// an even x or x or m below 2.
+BigNumStatus ConstTimeInverseOfOdd(const BigNum& x, const BigNum& m, BigNum* inverse);
 
 // r = a mod m over m_limbs limbs, for a of a_limbs limbs and a non-zero m of
 // any parity whose top limb is non-zero: shifts and masked subtractions
@@ -22,5 +24,13 @@ int InverseOfPublicOdd(const BigNum& e, const BigNum& m, BigNum* inverse);
 // (an exponent modulo p - 1, a coefficient modulo p), where a long
 // division's corrections would follow the values.
 void ConstTimeMod(Limb* r, const Limb* a, std::size_t a_limbs, const Limb* m, std::size_t m_limbs);
+
+// ConstTimeMod on big numbers: a mod m; 257 for m zero.
+BigNumStatus ConstTimeRemainder(const BigNum& a, const BigNum& m, BigNum* remainder);
+
+// a == b and a < b without stopping at the first limb that differs: both are
+// read over the longer one's limbs.
+bool ConstTimeEqual(const BigNum& a, const BigNum& b);
+bool ConstTimeLess(const BigNum& a, const BigNum& b);
 
 }  // namespace kcertadm

@@ -233,7 +233,7 @@ BigNum MontgomeryContext::Exp(const BigNum& base, const BigNum& exponent) const 
   if (base < modulus)
     reduced = base;
   else
-    BigNum::Mod(base, modulus, &reduced);
+    static_cast<void>(BigNum::Mod(base, modulus, &reduced));  // an odd modulus
   LimbVector x(size_), r(size_);
   reduced.CopyLimbs(x.data(), size_);
   if (kernel_ == RsaKernel::kIfma)

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "crypto/bignum/bignum_ct.h"
-#include "crypto/bignum/montgomery.h"
 
 namespace kcertadm {
 namespace {
@@ -51,38 +50,6 @@ int AddStored(KeyObject& key, const KeyInfoType* type, Record* stored) {
   return TkOk;
 }
 
-// value mod m (m > 0) by the fixed-pattern remainder: the values completed
-// here are secret.
-BigNum SecretMod(const BigNum& value, const BigNum& m) {
-  LimbVector r(m.limbs().size());
-  ConstTimeMod(r.data(), value.limbs().data(), value.limbs().size(), m.limbs().data(), r.size());
-  return BigNum::FromLimbs(r.data(), r.size());
-}
-
-// e = d^-1 mod phi for the secret d and phi of a key that lacks its public
-// exponent, in steps that follow the lengths only: with u = (phi mod d)^-1
-// mod d, e = (1 + (d - u) phi) / d, the division exact and done as a
-// product by d^-1 modulo a power of two. d must be odd (phi is even).
-int PublicFromPrivateExponent(const BigNum& d, const BigNum& phi, BigNum* e) {
-  if (!d.IsOdd() || d.IsOne()) return kBigNumNoInverse;
-  const std::size_t nd = d.limbs().size(), nphi = phi.limbs().size(), nx = nd + nphi;
-  LimbVector residue(nd), k(nd), x(nx, 0), one(nx, 0), d_wide(nx, 0), d_inverse(nx), q(2 * nx);
-  ConstTimeMod(residue.data(), phi.limbs().data(), nphi, d.limbs().data(), nd);
-  BigNum u;
-  if (int code = ConstTimeModInverse(BigNum::FromLimbs(residue.data(), nd), d, &u)) return code;
-  u.CopyLimbs(residue.data(), nd);
-  u.Wipe();
-  LimbsSub(k.data(), d.limbs().data(), residue.data(), nd);
-  LimbsMul(x.data(), k.data(), nd, phi.limbs().data(), nphi);
-  one[0] = 1;
-  LimbsAdd(x.data(), x.data(), one.data(), nx);
-  d.CopyLimbs(d_wide.data(), nx);
-  LimbsInverseModLimbPower(d_inverse.data(), d_wide.data(), nx);
-  LimbsMul(q.data(), x.data(), nx, d_inverse.data(), nx);
-  *e = BigNum::FromLimbs(q.data(), nx);
-  return kBigNumOk;
-}
-
 // Fills in a missing exponent (public from private or private from public)
 // and the CRT parts, all modulo (p - 1)(q - 1), every value that involves
 // the private ones by constant-time steps (a private exponent from an odd
@@ -97,18 +64,22 @@ int CompleteMaterial(RsaKeyMaterial* k) {
   if (phi.IsZero()) return TkErrBadKeyForm;
   if (k->public_exponent.IsZero() && k->private_exponent.IsZero()) return TkErrBadKeyForm;
   if (k->public_exponent.IsZero() &&
-      PublicFromPrivateExponent(k->private_exponent, phi, &k->public_exponent) != kBigNumOk)
+      !ConstTimeInverseOfOdd(k->private_exponent, phi, &k->public_exponent).ok())
     return TkErrBadKeyForm;
   if (k->private_exponent.IsZero()) {
     const BigNum& e = k->public_exponent;
-    const int code = e.IsOdd() && !e.IsOne() ? InverseOfPublicOdd(e, phi, &k->private_exponent)
-                                             : BigNum::ModInverse(e, phi, &k->private_exponent);
-    if (code != kBigNumOk) return TkErrBadKeyForm;
+    const BigNumStatus status = e.IsOdd() && !e.IsOne()
+                                    ? ConstTimeInverseOfOdd(e, phi, &k->private_exponent)
+                                    : BigNum::ModInverse(e, phi, &k->private_exponent);
+    if (!status.ok()) return TkErrBadKeyForm;
   }
-  if (k->exponent1.IsZero()) k->exponent1 = SecretMod(k->private_exponent, p1);
-  if (k->exponent2.IsZero()) k->exponent2 = SecretMod(k->private_exponent, q1);
-  if (k->coefficient.IsZero() &&
-      ConstTimeModInverse(SecretMod(k->prime2, k->prime1), k->prime1, &k->coefficient) != kBigNumOk)
+  if (k->exponent1.IsZero() && !ConstTimeRemainder(k->private_exponent, p1, &k->exponent1).ok())
+    return TkErrBadKeyForm;
+  if (k->exponent2.IsZero() && !ConstTimeRemainder(k->private_exponent, q1, &k->exponent2).ok())
+    return TkErrBadKeyForm;
+  BigNum q_mod_p;
+  if (k->coefficient.IsZero() && (!ConstTimeRemainder(k->prime2, k->prime1, &q_mod_p).ok() ||
+                                  !ConstTimeModInverse(q_mod_p, k->prime1, &k->coefficient).ok()))
     return TkErrBadKeyForm;
   return TkOk;
 }

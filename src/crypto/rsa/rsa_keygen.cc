@@ -66,9 +66,9 @@ int GenerateRsaKeyAttempt(std::uint32_t bits, const BigNum& e, const std::uint8_
   k.public_exponent = e;
   // The private values by constant-time inversions: d mod (p - 1) is the
   // inverse of e modulo p - 1, and so on.
-  if (InverseOfPublicOdd(e, phi, &k.private_exponent) != kBigNumOk ||
-      InverseOfPublicOdd(e, p1, &k.exponent1) != kBigNumOk ||
-      InverseOfPublicOdd(e, q1, &k.exponent2) != kBigNumOk ||
+  if (ConstTimeInverseOfOdd(e, phi, &k.private_exponent) != kBigNumOk ||
+      ConstTimeInverseOfOdd(e, p1, &k.exponent1) != kBigNumOk ||
+      ConstTimeInverseOfOdd(e, q1, &k.exponent2) != kBigNumOk ||
       ConstTimeModInverse(k.prime2, k.prime1, &k.coefficient) != kBigNumOk)
     return kNoPrimeFound;
   p1.Wipe();

@@ -13,10 +13,10 @@ namespace {
 class RsaKeyGenImplementation final : public MethodImplementation {};
 const RsaKeyGenImplementation kRsaKeyGenImplementation;
 
-// Writes value as exactly `size` big-endian bytes.
+// Writes value as exactly `size` big-endian bytes; nothing when it does not fit.
 SecureBytes FixedBytes(const BigNum& value, std::size_t size) {
   SecureBytes out(size);
-  value.ToBytes(out.data(), out.size());
+  if (!value.ToBytes(out.data(), out.size()).ok()) out.clear();
   return out;
 }
 
@@ -73,6 +73,7 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
     ByteItem items[8];
     for (std::size_t i = 0; i < 8; ++i) {
       bytes[i] = FixedBytes(*parts[i], i < 3 ? long_size : short_size);
+      if (bytes[i].empty()) return TkErrInternal;
       items[i] = ByteItem{bytes[i].data(), static_cast<std::uint32_t>(bytes[i].size())};
     }
     const RsaPrivateKeyRecord record{items[0], items[1], items[2], items[3],

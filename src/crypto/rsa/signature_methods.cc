@@ -117,7 +117,7 @@ class RsaSignatureHandler final : public SignatureHandler {
     BigNum n, e;
     PublicKeyNumbers(record, &n, &e);
     modulus_.assign(rsa_.k(), 0);
-    n.ToBytes(modulus_.data(), modulus_.size());
+    static_cast<void>(n.ToBytes(modulus_.data(), modulus_.size()));  // k bytes hold n
   }
 
   int BindDigest(const AlgorithmMethod& method) {
