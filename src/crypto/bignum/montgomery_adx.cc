@@ -77,7 +77,7 @@ void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::siz
 }
 
 // The row of the other sizes: mulx, one carry chain.
-struct MulxRow {
+struct MulxRow : rows::StepPairs {
   template <std::size_t N>
   static Limb Add(Limb* t, const Limb* a, Limb b, std::size_t n) {
     if constexpr (N != 0) n = N;
