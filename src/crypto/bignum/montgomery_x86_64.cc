@@ -111,6 +111,16 @@ struct Column {
         : "cc");
   }
 
+  // c += d
+  void Add(const Column& d) {
+    asm("add %[d0], %[c0]\n\t"
+        "adc %[d1], %[c1]\n\t"
+        "adc %[d2], %[c2]"
+        : [c0] "+r"(c0), [c1] "+r"(c1), [c2] "+r"(c2)
+        : [d0] "r"(d.c0), [d1] "r"(d.c1), [d2] "r"(d.c2)
+        : "cc");
+  }
+
   // c += 2 d
   void AddTwice(Column d) {
     asm("add %[d0], %[d0]\n\t"
@@ -181,11 +191,16 @@ inline void ReduceColumns(Limb* r, const Limb* t, const Limb* n, Limb n0) {
   Column c;
 #pragma GCC unroll 64
   for (std::size_t k = 0; k < N; ++k) {
-    c.Add(t[k]);
+    // The products of the m found before the last one first, in a sum of
+    // their own, while the last m and the carry of its column are computed.
+    Column column{t[k]};
 #pragma GCC unroll 64
-    for (std::size_t i = 0; i < k; ++i) c.MulAdd(m[i], n[k - i]);
-    m[k] = c.c0 * n0;
-    c.MulAdd(m[k], n[0]);
+    for (std::size_t i = 0; i + 1 < k; ++i) column.MulAdd(m[i], n[k - i]);
+    column.Add(c);
+    if (k > 0) column.MulAdd(m[k - 1], n[1]);
+    m[k] = column.c0 * n0;
+    column.MulAdd(m[k], n[0]);
+    c = column;
     c.Next();
   }
 #pragma GCC unroll 64
