@@ -31,7 +31,7 @@ trap 'rm -f "$OUT"' EXIT
 # CPUID leaf 7 EBX bits: BMI2 (8), ADX (19), AVX512IFMA (21).
 openssl_caps() {
   case $1 in
-    portable) echo ":~0x280100" ;;
+    portable | int128) echo ":~0x280100" ;;
     adx) echo ":~0x200000" ;;
     *) echo "" ;;
   esac

@@ -38,6 +38,8 @@ std::vector<BigNum> Moduli(std::size_t bits, std::mt19937_64& rng) {
 class KernelTest : public ::testing::TestWithParam<RsaKernel> {
  protected:
   void SetUp() override {
+    if (GetParam() == RsaKernel::kInt128 && !RsaKernelAvailable(GetParam()))
+      GTEST_SKIP() << "int128 is this processor's portable kernel, tested as portable";
     if (!RsaKernelAvailable(GetParam()))
       GTEST_SKIP() << "this processor cannot run " << RsaKernelName(GetParam());
   }
@@ -248,7 +250,8 @@ TEST(Montgomery, InverseModLimbPower) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, KernelTest,
-                         ::testing::Values(RsaKernel::kPortable, RsaKernel::kAdx, RsaKernel::kIfma),
+                         ::testing::Values(RsaKernel::kPortable, RsaKernel::kAdx, RsaKernel::kIfma,
+                                           RsaKernel::kInt128),
                          [](const auto& kernel) {
                            return std::string(RsaKernelName(kernel.param));
                          });

@@ -60,7 +60,8 @@ TEST_P(RsaOpsOnKernel, PrivateMatchesPlainExponentiationAndPublicInverts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, RsaOpsOnKernel,
-                         ::testing::Values(RsaKernel::kPortable, RsaKernel::kAdx, RsaKernel::kIfma),
+                         ::testing::Values(RsaKernel::kPortable, RsaKernel::kAdx, RsaKernel::kIfma,
+                                           RsaKernel::kInt128),
                          [](const auto& kernel) {
                            return std::string(RsaKernelName(kernel.param));
                          });

@@ -1,16 +1,16 @@
 // The BMI2/ADX kernel, compiled for these instructions here only and chosen
 // at run time.
 //
-// The row "t += a * b" is written in GNU inline assembly, the one place of
-// the library that is: mulx multiplies without touching the flags, and
-// adcx and adox add with two carry chains that do not disturb each other
-// (CF for the low halves of the products, OF for the high halves), so the
-// additions of one limb do not wait for those of the one before. Written
-// with the intrinsics, g++ 12 merges the two chains into one and saves and
-// restores the carries of the other, which measured slower than the
-// portable kernel. Each row is unrolled completely by the assembler
-// (.rept), for the limb counts of the usual moduli and primes; other sizes
-// run the design of montgomery_rows.h with mulx.
+// The row "t += a * b" is written in GNU inline assembly: mulx multiplies
+// without touching the flags, and adcx and adox add with two carry chains
+// that do not disturb each other (CF for the low halves of the products,
+// OF for the high halves), so the additions of one limb do not wait for
+// those of the one before. Written with the intrinsics, g++ 12 merges the
+// two chains into one and saves and restores the carries of the other,
+// which measured slower than the portable kernel. Each row is unrolled
+// completely by the assembler (.rept), for the limb counts of the usual
+// moduli and primes; other sizes run the design of montgomery_rows.h with
+// mulx.
 #include <cpuid.h>
 #include <immintrin.h>
 
@@ -77,7 +77,7 @@ void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, std::siz
 }
 
 // The row of the other sizes: mulx, one carry chain.
-struct MulxRow {
+struct MulxRow : rows::StepPairs {
   template <std::size_t N>
   static Limb Add(Limb* t, const Limb* a, Limb b, std::size_t n) {
     if constexpr (N != 0) n = N;

@@ -31,6 +31,8 @@ const char* RsaKernelName(RsaKernel kernel) {
       return "adx";
     case RsaKernel::kIfma:
       return "ifma";
+    case RsaKernel::kInt128:
+      return "int128";
     case RsaKernel::kPortable:
       break;
   }
@@ -41,6 +43,7 @@ std::vector<RsaKernel> AvailableRsaKernels() {
   std::vector<RsaKernel> kernels{RsaKernel::kPortable};
   if (AdxLimbKernel() != nullptr) kernels.push_back(RsaKernel::kAdx);
   if (ifma::Supported()) kernels.push_back(RsaKernel::kIfma);
+  if (RsaKernelAvailable(RsaKernel::kInt128)) kernels.push_back(RsaKernel::kInt128);
   return kernels;
 }
 
@@ -50,6 +53,8 @@ bool RsaKernelAvailable(RsaKernel kernel) {
       return AdxLimbKernel() != nullptr;
     case RsaKernel::kIfma:
       return ifma::Supported();
+    case RsaKernel::kInt128:
+      return &Int128LimbKernel() != &PortableLimbKernel();
     case RsaKernel::kPortable:
       break;
   }
@@ -65,7 +70,16 @@ RsaKernel ActiveRsaKernel() {
 
 const LimbKernel& LimbKernelFor(RsaKernel kernel) {
   const LimbKernel* adx = AdxLimbKernel();
-  return kernel != RsaKernel::kPortable && adx != nullptr ? *adx : PortableLimbKernel();
+  switch (kernel) {
+    case RsaKernel::kAdx:
+    case RsaKernel::kIfma:
+      return adx != nullptr ? *adx : PortableLimbKernel();
+    case RsaKernel::kInt128:
+      return Int128LimbKernel();
+    case RsaKernel::kPortable:
+      break;
+  }
+  return PortableLimbKernel();
 }
 
 void SetRsaKernelForTesting(RsaKernel kernel) {

@@ -28,8 +28,12 @@ struct LimbKernel {
   MontSqrFn sqr;
 };
 
-// 64-bit limbs with unsigned __int128: runs everywhere.
+// 64-bit limbs on the instructions every processor of its architecture
+// has: on x86-64 mul, add and adc (montgomery_x86_64.cc), elsewhere
+// Int128LimbKernel.
 const LimbKernel& PortableLimbKernel();
+// 64-bit limbs in plain C++ with unsigned __int128: runs everywhere.
+const LimbKernel& Int128LimbKernel();
 // mulx with two carry chains (adcx, adox); null without BMI2 and ADX.
 const LimbKernel* AdxLimbKernel();
 
@@ -38,6 +42,8 @@ enum class RsaKernel {
   kPortable,  // PortableLimbKernel
   kAdx,       // AdxLimbKernel
   kIfma,      // AVX-512 IFMA on 52-bit digits (montgomery_ifma.h)
+  kInt128,    // Int128LimbKernel, where it is not the portable one already
+              // (x86-64): never chosen, only forced, so that it is tested
 };
 
 const char* RsaKernelName(RsaKernel kernel);
@@ -45,7 +51,7 @@ const char* RsaKernelName(RsaKernel kernel);
 std::vector<RsaKernel> AvailableRsaKernels();
 bool RsaKernelAvailable(RsaKernel kernel);
 // The kernel new Montgomery contexts use: the one named by the environment
-// variable KCERTADM_RSA_KERNEL (portable, adx or ifma; read once) when the
+// variable KCERTADM_RSA_KERNEL (portable, adx, ifma or int128; read once) when the
 // processor runs it, otherwise ifma where available, else adx where
 // available, else portable.
 RsaKernel ActiveRsaKernel();

@@ -1,25 +1,18 @@
-// The portable 64-bit kernel: limb products through unsigned __int128.
+// The 64-bit kernel of plain C++: limb products through unsigned __int128.
+// The portable kernel of every processor but x86-64, which has its own
+// (montgomery_x86_64.cc); there it remains as the int128 kernel.
 #include "crypto/bignum/montgomery_kernel.h"
 #include "crypto/bignum/montgomery_rows.h"
 
 namespace kcertadm {
 namespace {
 
-struct PortableRow {
-  template <std::size_t N>
-  static Limb Add(Limb* t, const Limb* a, Limb b, std::size_t n) {
-    if constexpr (N != 0) n = N;
-    Limb carry = 0;
-#pragma GCC unroll 64
-    for (std::size_t j = 0; j < n; ++j) rows::Step(t[j], a[j], b, carry);
-    return carry;
-  }
-};
+struct Int128Row : rows::StepRow, rows::StepPairs {};
 
-constexpr LimbKernel kPortable{&rows::MulAnySize<PortableRow>, &rows::SqrAnySize<PortableRow>};
+constexpr LimbKernel kInt128{&rows::MulAnySize<Int128Row>, &rows::SqrAnySize<Int128Row>};
 
 }  // namespace
 
-const LimbKernel& PortableLimbKernel() { return kPortable; }
+const LimbKernel& Int128LimbKernel() { return kInt128; }
 
 }  // namespace kcertadm

@@ -21,7 +21,8 @@ using Wide = unsigned __int128;
 // A kernel's row is `template <std::size_t N> static Limb Row::Add(Limb* t,
 // const Limb* a, Limb b, std::size_t n)`: t[0 .. n) += a[0 .. n) * b,
 // returning the limb that carries out; N is n when known at compile time
-// (so the row unrolls), 0 otherwise.
+// (so the row unrolls), 0 otherwise. With it, Row::AddPairs, the middle of
+// two rows run together (StepPairs below, or the kernel's own).
 
 // t += a * b + carry, carry = the high limb. The additions are written on
 // 64-bit halves, with their carries as comparisons: g++ 12 turns these
@@ -47,19 +48,44 @@ inline Limb AddTwo(Limb& t, Limb x, Limb y) {
   return carry;
 }
 
+// The row of plain C++: t[0 .. n) += a[0 .. n) * b, one Step per limb.
+struct StepRow {
+  template <std::size_t N>
+  static Limb Add(Limb* t, const Limb* a, Limb b, std::size_t n) {
+    if constexpr (N != 0) n = N;
+    Limb carry = 0;
+#pragma GCC unroll 64
+    for (std::size_t j = 0; j < n; ++j) Step(t[j], a[j], b, carry);
+    return carry;
+  }
+};
+
+// The middle of two rows run together: for k in [0, count), t[k] += a[k] b0
+// + c0 and then t[k] += a[k - 1] b1 + c1, each step leaving its high limb
+// in its carry. COUNT is count when known at compile time, 0 otherwise.
+// A kernel's row may bring its own (Row::AddPairs); this is the default.
+struct StepPairs {
+  template <std::size_t Count>
+  static void AddPairs(Limb* t, const Limb* a, Limb b0, Limb b1, Limb& c0, Limb& c1,
+                       std::size_t count) {
+    if constexpr (Count != 0) count = Count;
+#pragma GCC unroll 64
+    for (std::size_t k = 0; k < count; ++k) {
+      Step(t[k], a[k], b0, c0);
+      Step(t[k], a[k - 1], b1, c1);
+    }
+  }
+};
+
 // Two rows at once, the second one limb up and one step behind, so that
 // their carry chains overlap: t[0 .. n) += a b0 and then t[1 .. n + 1) +=
 // a b1, with t[n] written (not added to) and the top limb returned.
-template <std::size_t N>
+template <class Row, std::size_t N>
 inline Limb AddTwoRows(Limb* t, const Limb* a, Limb b0, Limb b1, std::size_t n) {
   if constexpr (N != 0) n = N;
   Limb c0 = 0, c1 = 0;
   Step(t[0], a[0], b0, c0);
-#pragma GCC unroll 64
-  for (std::size_t j = 1; j < n; ++j) {
-    Step(t[j], a[j], b0, c0);
-    Step(t[j], a[j - 1], b1, c1);
-  }
+  Row::template AddPairs<N == 0 ? 0 : N - 1>(t + 1, a + 1, b0, b1, c0, c1, n - 1);
   Step(c0, a[n - 1], b1, c1);
   t[n] = c0;
   return c1;
@@ -68,7 +94,7 @@ inline Limb AddTwoRows(Limb* t, const Limb* a, Limb b0, Limb b1, std::size_t n) 
 // Two reduction rows at once: the second multiplier is known once the
 // first row has passed limb 1. extra is the carry into t[n] and comes back
 // as the carry into t[n + 2].
-template <std::size_t N>
+template <class Row, std::size_t N>
 inline void ReduceTwoRows(Limb* t, const Limb* n, Limb n0, std::size_t size, Limb& extra) {
   if constexpr (N != 0) size = N;
   Limb c0 = 0, c1 = 0;
@@ -77,11 +103,7 @@ inline void ReduceTwoRows(Limb* t, const Limb* n, Limb n0, std::size_t size, Lim
   Step(t[1], n[1], m0, c0);
   const Limb m1 = t[1] * n0;
   Step(t[1], n[0], m1, c1);
-#pragma GCC unroll 64
-  for (std::size_t j = 2; j < size; ++j) {
-    Step(t[j], n[j], m0, c0);
-    Step(t[j], n[j - 1], m1, c1);
-  }
+  Row::template AddPairs<N <= 2 ? 0 : N - 2>(t + 2, n + 2, m0, m1, c0, c1, size - 2);
   const Limb middle = AddTwo(t[size], c0, extra);
   Step(t[size], n[size - 1], m1, c1);
   extra = AddTwo(t[size + 1], c1, middle);
@@ -135,7 +157,7 @@ template <class Row, std::size_t N>
 inline void Reduce(Limb* r, Limb* t, const Limb* n, Limb n0, std::size_t size) {
   Limb extra = 0;  // carry into t[i + size]
   std::size_t i = 0;
-  for (; i + 1 < size; i += 2) ReduceTwoRows<N>(t + i, n, n0, size, extra);
+  for (; i + 1 < size; i += 2) ReduceTwoRows<Row, N>(t + i, n, n0, size, extra);
   for (; i < size; ++i) {
     const Limb carry = Row::template Add<N>(t + i, n, t[i] * n0, size);
     extra = AddTwo(t[i + size], carry, extra);
@@ -148,7 +170,7 @@ inline void Mul(Limb* r, const Limb* a, const Limb* b, const Limb* n, Limb n0, s
   Limb t[2 * kMaxMontLimbs];
   for (std::size_t j = 0; j < size; ++j) t[j] = 0;
   std::size_t i = 0;
-  for (; i + 1 < size; i += 2) t[i + size + 1] = AddTwoRows<N>(t + i, a, b[i], b[i + 1], size);
+  for (; i + 1 < size; i += 2) t[i + size + 1] = AddTwoRows<Row, N>(t + i, a, b[i], b[i + 1], size);
   for (; i < size; ++i) t[i + size] = Row::template Add<N>(t + i, a, b[i], size);
   Reduce<Row, N>(r, t, n, n0, size);
   SecureWipe(t, 2 * size * sizeof(Limb));
