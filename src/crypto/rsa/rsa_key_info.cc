@@ -17,6 +17,14 @@ std::size_t LeadingZeros(const ByteItem& item) {
 
 bool IsUsable(const ByteItem& item) { return item.data != nullptr || item.length == 0; }
 
+ByteItem ItemOf(ByteView bytes) {
+  return ByteItem{bytes.data(), static_cast<std::uint32_t>(bytes.size())};
+}
+
+ByteView ViewOf(const ByteItem& item) {
+  return item.length == 0 ? ByteView() : ByteView(item.data, item.length);
+}
+
 BigNum Number(const ByteItem& item) {
   return item.length == 0 ? BigNum() : BigNum::FromBytes(item.data, item.length);
 }
@@ -228,9 +236,12 @@ int RsaCrtRecord::Operation(const RsaPrivateKeyOp** op) const {
   return TkOk;
 }
 
-void PublicKeyNumbers(const RsaPublicKeyRecord& record, BigNum* modulus, BigNum* exponent) {
-  *modulus = Number(record.modulus);
-  *exponent = Number(record.publicExponent);
+RsaPublicKeyRecord RecordOf(const RsaPublicNumbers& numbers) {
+  return {ItemOf(numbers.modulus), ItemOf(numbers.publicExponent)};
+}
+
+RsaPublicNumbers NumbersOf(const RsaPublicKeyRecord& record) {
+  return {ViewOf(record.modulus), ViewOf(record.publicExponent)};
 }
 
 const KeyInfoType* KeyInfoRsaPublic() { return &kRsaPublicInfo; }

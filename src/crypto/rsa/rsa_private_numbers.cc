@@ -26,4 +26,8 @@ RsaPrivateNumbers NumbersOf(const RsaPrivateKeyRecord& r) {
           CopyOf(r.exponent2), CopyOf(r.coefficient)};
 }
 
+RsaPublicNumbers PublicNumbersOf(const RsaPrivateNumbers& n) {
+  return {n.modulus, n.publicExponent};
+}
+
 }  // namespace kcertadm

@@ -4,6 +4,7 @@
 
 #include "base/secure_memory.h"
 #include "crypto/rsa/rsa_key_info.h"
+#include "crypto/rsa/rsa_public_numbers.h"
 
 namespace kcertadm {
 
@@ -25,5 +26,8 @@ RsaPrivateKeyRecord RecordOf(const RsaPrivateNumbers& numbers);
 
 // A copy of the numbers a record views.
 RsaPrivateNumbers NumbersOf(const RsaPrivateKeyRecord& record);
+
+// The public half, viewing the numbers; valid while they live unchanged.
+RsaPublicNumbers PublicNumbersOf(const RsaPrivateNumbers& numbers);
 
 }  // namespace kcertadm

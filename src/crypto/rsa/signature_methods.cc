@@ -105,7 +105,8 @@ class RsaSignatureHandler final : public SignatureHandler {
                           [this, direction](const AlgorithmMethod& method, const void* record) {
                             const int bound = rsa_.Bind(method, record);
                             if (bound == TkOk && direction == 0)
-                              KeepModulus(*static_cast<const RsaPublicKeyRecord*>(record));
+                              KeepModulus(
+                                  NumbersOf(*static_cast<const RsaPublicKeyRecord*>(record)));
                             return bound;
                           });
     if (status == TkOk) direction_ = direction;
@@ -113,11 +114,10 @@ class RsaSignatureHandler final : public SignatureHandler {
   }
 
   // The modulus as exactly k big-endian bytes, for comparing signatures.
-  void KeepModulus(const RsaPublicKeyRecord& record) {
-    BigNum n, e;
-    PublicKeyNumbers(record, &n, &e);
+  void KeepModulus(const RsaPublicNumbers& key) {
     modulus_.assign(rsa_.k(), 0);
-    n.ToBytes(modulus_.data(), modulus_.size());
+    BigNum::FromBytes(key.modulus.data(), key.modulus.size())
+        .ToBytes(modulus_.data(), modulus_.size());
   }
 
   int BindDigest(const AlgorithmMethod& method) {
