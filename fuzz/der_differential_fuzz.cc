@@ -147,14 +147,15 @@ void CompareRsaKey(der::View spki) {
   der::Expect(body, der::kSequence, der::kDerOnly);
   auto bits = der::Expect(body, der::kBitString, der::kDerOnly);
   if (bits && !BitsHoldDer(bits->content)) return;  // the key inside is not DER
-  RsaPublicKeyParts parts{};
-  const bool codec = ExtractRsaKey(ItemOf(spki), &parts) == 0;
-  der::View modulus, exponent;
-  const bool keyring = SpkiModulusExponent(spki, modulus, exponent) == 0;
-  if (!codec) return;  // the key ring does not look at the algorithm
-  Check(keyring);
+  RsaPublicNumbers codec;
+  const bool codecRead = ExtractRsaKey(ItemOf(spki), &codec) == 0;
+  RsaPublicNumbers keyring;
+  const bool keyringRead = SpkiModulusExponent(spki, keyring) == 0;
+  if (!codecRead) return;  // the key ring does not look at the algorithm
+  Check(keyringRead);
+  der::View modulus = keyring.modulus;
   if (!modulus.empty() && modulus[0] == 0x00) modulus = modulus.subspan(1);
-  Check(Same(ViewOf(parts.modulus), modulus) && Same(ViewOf(parts.exponent), exponent));
+  Check(Same(codec.modulus, modulus) && Same(codec.publicExponent, keyring.publicExponent));
 }
 
 void CompareSealedKey(der::View in) {

@@ -7,19 +7,12 @@
 #include "host/messages.h"
 
 namespace kcertadm {
-namespace {
-
-ByteItem ByteItemOf(const Asn1Item& item) {
-  return ByteItem{item.data, static_cast<std::uint32_t>(item.length)};
-}
-
-}  // namespace
 
 int PublicKeyFromSpki(const Asn1Item& spki, OwnedKey& key, std::uint32_t* error) {
   key.reset();
-  RsaPublicKeyParts parts;
-  if (ExtractRsaKey(spki, &parts) == 0 && parts.modulus.length > 0) {
-    const RsaPublicKeyRecord record{ByteItemOf(parts.modulus), ByteItemOf(parts.exponent)};
+  RsaPublicNumbers numbers;
+  if (ExtractRsaKey(spki, &numbers) == 0 && !numbers.modulus.empty()) {
+    const RsaPublicKeyRecord record = RecordOf(numbers);
     ToolkitLockHeld lock;
     OwnedKey owner;
     if (owner.Create(lock) == 0 && KeySetInfo(owner.get(), KeyInfoRsaPublic(), &record) == 0) {

@@ -7,22 +7,17 @@
 #include "crypto/rsa/signature.h"
 
 namespace kcertadm {
-int ExtractRsaKey(const Asn1Item& spki, RsaPublicKeyParts* parts) {
-  *parts = RsaPublicKeyParts{};
+int ExtractRsaKey(const Asn1Item& spki, RsaPublicNumbers* key) {
+  *key = RsaPublicNumbers{};
   const auto decoded = DecodeRsaSpki(Asn1Bytes(spki), der::kFollowIndefinite);
   if (!decoded) return -1;
-  parts->algorithm = Asn1ItemOver(decoded->algorithm);
-  Asn1Item oid = parts->algorithm;
+  Asn1Item oid = Asn1ItemOver(decoded->algorithm);
   if (Asn1Enter(&oid) < 0 || Asn1ExpectTag(kAsn1ObjectId, &oid, nullptr) < 9 ||
       !Asn1MatchBytes(&oid, oid::bytes::kRsaEncryption, sizeof oid::bytes::kRsaEncryption)) {
     return -1;
   }
-  parts->modulus = Asn1ItemOver(decoded->modulus);
-  parts->exponent = Asn1ItemOver(decoded->exponent);
-  if (parts->modulus.data[0] == 0x00) {
-    ++parts->modulus.data;
-    --parts->modulus.length;
-  }
+  *key = decoded->key;
+  if (key->modulus[0] == 0x00) key->modulus = key->modulus.subspan(1);
   return 0;
 }
 

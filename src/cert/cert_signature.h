@@ -3,21 +3,17 @@
 
 #include <cstdint>
 
+#include "crypto/rsa/rsa_public_numbers.h"
 #include "crypto/toolkit/toolkit_scope.h"
 #include "kcertadm.h"
 
 namespace kcertadm {
 
-// The parts of an RSA SubjectPublicKeyInfo, as views into it.
-struct RsaPublicKeyParts {
-  Asn1Item algorithm;  // the AlgorithmIdentifier element
-  Asn1Item modulus;    // INTEGER content, one leading 0x00 removed
-  Asn1Item exponent;   // INTEGER content
-};
-
-// Fills parts from a SubjectPublicKeyInfo element. 0, or -1 unless the key
-// is RSA (rsaEncryption; parameters are not examined).
-int ExtractRsaKey(const Asn1Item& spki, RsaPublicKeyParts* parts);
+// The numbers of an RSA SubjectPublicKeyInfo element as the certificate code
+// reads them, views into it: indefinite lengths followed to their end, the
+// algorithm required to be rsaEncryption (parameters are not examined), the
+// modulus without one leading 0x00. 0, or -1 with *key emptied.
+int ExtractRsaKey(const Asn1Item& spki, RsaPublicNumbers* key);
 
 // True when a SubjectPublicKeyInfo names an algorithm other than
 // rsaEncryption (an elliptic-curve, DSA or Ed25519 key, say); false for an

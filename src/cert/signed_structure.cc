@@ -63,7 +63,7 @@ std::optional<RsaSpkiParts> DecodeRsaSpki(der::View spki, der::LengthRule rule) 
   auto modulus = der::Expect(numbers, der::kInteger, rule);
   auto exponent = modulus ? der::Expect(numbers, der::kInteger, rule) : std::nullopt;
   if (!exponent || modulus->content.empty() || exponent->content.empty()) return std::nullopt;
-  return RsaSpkiParts{algorithm->whole, modulus->content, exponent->content};
+  return RsaSpkiParts{algorithm->whole, {modulus->content, exponent->content}};
 }
 
 }  // namespace kcertadm

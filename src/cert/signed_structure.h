@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "asn1/der_reader.h"
+#include "crypto/rsa/rsa_public_numbers.h"
 
 namespace kcertadm {
 
@@ -43,8 +44,7 @@ std::optional<TbsParts> DecodeTbs(der::View tbs, der::LengthRule rule) noexcept;
 // part is not looked at.
 struct RsaSpkiParts {
   der::View algorithm;  // whole element
-  der::View modulus;
-  der::View exponent;
+  RsaPublicNumbers key;
 };
 std::optional<RsaSpkiParts> DecodeRsaSpki(der::View spki, der::LengthRule rule) noexcept;
 

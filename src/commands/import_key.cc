@@ -55,8 +55,7 @@ int ReadKeyFileBytes(const SecurityCmdContext& context, Bytes& bytes, std::uint3
 
 // The certificate whose public key is the key's: its index, or none.
 std::optional<std::size_t> CertificateOfKey(const KeyFileContents& contents) {
-  const RsaPrivateNumbers& key = *contents.key;
-  const Bytes publicKey = CanonicalPublicKey(key.modulus, key.publicExponent);
+  const Bytes publicKey = CanonicalPublicKey(PublicNumbersOf(*contents.key));
   for (std::size_t i = 0; i < contents.certificates.size(); ++i) {
     const Bytes& certificate = contents.certificates[i];
     Bytes tbs, spki;

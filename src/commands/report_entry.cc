@@ -53,17 +53,13 @@ int WriteCertificates(std::FILE* file, const KeyRingEntry& entry, const EntryRep
 }  // namespace
 
 std::optional<int> RsaModulusBits(const Asn1Item& spki) {
-  RsaPublicKeyParts parts{};
-  if (ExtractRsaKey(spki, &parts) != 0) return std::nullopt;
-  const std::uint8_t* p = parts.modulus.data;
-  std::int32_t n = parts.modulus.length;
-  while (n > 0 && *p == 0) {
-    ++p;
-    --n;
-  }
-  if (n <= 0) return std::nullopt;
-  int bits = (n - 1) * 8;
-  for (std::uint8_t top = *p; top != 0; top >>= 1) ++bits;
+  RsaPublicNumbers key;
+  if (ExtractRsaKey(spki, &key) != 0) return std::nullopt;
+  ByteView n = key.modulus;
+  while (!n.empty() && n[0] == 0) n = n.subspan(1);
+  if (n.empty()) return std::nullopt;
+  int bits = static_cast<int>(n.size() - 1) * 8;
+  for (std::uint8_t top = n[0]; top != 0; top >>= 1) ++bits;
   return bits;
 }
 

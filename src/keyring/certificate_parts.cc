@@ -69,18 +69,17 @@ int TbsCertificateFields(ByteView tbsCertificate, const std::array<Bytes*, kTbsF
   return 0;
 }
 
-int SpkiModulusExponent(ByteView spki, ByteView& modulus, ByteView& exponent) {
+int SpkiModulusExponent(ByteView spki, RsaPublicNumbers& key) {
   const auto parts = DecodeRsaSpki(spki, der::kIndefiniteAsEmpty);
   if (!parts) return kCertPartBadEncoding;
-  modulus = parts->modulus;
-  exponent = parts->exponent;
+  key = parts->key;
   return 0;
 }
 
-Bytes CanonicalPublicKey(ByteView modulus, ByteView exponent) {
+Bytes CanonicalPublicKey(const RsaPublicNumbers& key) {
   Bytes numbers;
-  der::AppendUnsignedInteger(numbers, modulus);
-  der::AppendUnsignedInteger(numbers, exponent);
+  der::AppendUnsignedInteger(numbers, key.modulus);
+  der::AppendUnsignedInteger(numbers, key.publicExponent);
   Bytes rsaKey{0x00};  // no unused bits
   der::Append(rsaKey, der::kSequence, numbers);
   Bytes content = der::AlgorithmIdentifier(oid::bytes::kRsaEncryption);
@@ -91,9 +90,9 @@ Bytes CanonicalPublicKey(ByteView modulus, ByteView exponent) {
 }
 
 std::optional<Bytes> CanonicalPublicKeyFromSpki(ByteView spki) {
-  ByteView modulus, exponent;
-  if (SpkiModulusExponent(spki, modulus, exponent) != 0) return std::nullopt;
-  return CanonicalPublicKey(modulus, exponent);
+  RsaPublicNumbers key;
+  if (SpkiModulusExponent(spki, key) != 0) return std::nullopt;
+  return CanonicalPublicKey(key);
 }
 
 }  // namespace kcertadm

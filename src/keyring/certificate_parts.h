@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 
+#include "crypto/rsa/rsa_public_numbers.h"
 #include "keyring/keyring_entry.h"
 
 namespace kcertadm {
@@ -39,14 +40,15 @@ enum TbsField : int {
 // Fills each asked-for (non-null) field with a copy. 0, or -15, -1, -20.
 int TbsCertificateFields(ByteView tbsCertificate, const std::array<Bytes*, kTbsFieldCount>& out);
 
-// Modulus and public exponent of an RSA SubjectPublicKeyInfo, as views into
-// spki (INTEGER contents as encoded). 0 or -15. The algorithm is not checked.
-int SpkiModulusExponent(ByteView spki, ByteView& modulus, ByteView& exponent);
+// Modulus and public exponent of an RSA SubjectPublicKeyInfo as the key ring
+// reads them, views into spki: INTEGER contents as encoded, an indefinite
+// length read as an empty content, the algorithm not checked. 0 or -15.
+int SpkiModulusExponent(ByteView spki, RsaPublicNumbers& key);
 
 // The canonical public key: SEQUENCE { SEQUENCE { rsaEncryption, NULL },
 // BIT STRING { SEQUENCE { INTEGER modulus, INTEGER exponent } } } with each
 // INTEGER minimal (leading zero bytes dropped, one added before a high bit).
-Bytes CanonicalPublicKey(ByteView modulus, ByteView exponent);
+Bytes CanonicalPublicKey(const RsaPublicNumbers& key);
 // The canonical form of any SubjectPublicKeyInfo of RSA shape, or none.
 std::optional<Bytes> CanonicalPublicKeyFromSpki(ByteView spki);
 

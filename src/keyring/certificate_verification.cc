@@ -33,16 +33,12 @@ TrustedRootCache& Cache() {
 
 std::time_t (*verificationClock)() = nullptr;
 
-ByteItem Item(ByteView bytes) {
-  return ByteItem{bytes.data(), static_cast<std::uint32_t>(bytes.size())};
-}
-
-// A public key object from modulus and exponent; empty on failure.
-OwnedKey MakePublicKey(ByteView modulus, ByteView exponent) {
+// A public key object from the numbers; empty on failure.
+OwnedKey MakePublicKey(const RsaPublicNumbers& numbers) {
   ToolkitLockHeld lock;
   OwnedKey key;
   if (key.Create(lock) != 0) return OwnedKey();
-  RsaPublicKeyRecord record{Item(modulus), Item(exponent)};
+  const RsaPublicKeyRecord record = RecordOf(numbers);
   if (KeySetInfo(key.get(), KeyInfoRsaPublic(), &record) != 0) return OwnedKey();
   return key;
 }
@@ -121,9 +117,9 @@ void TrustedRootCacheRebuild() {
     auto entry = KeyRingNextEntry(cursor);
     if (!entry) break;
     if (!entry->IsTrustedRoot()) continue;
-    ByteView modulus, exponent;
-    if (SpkiModulusExponent(entry->publicKey, modulus, exponent) != 0) continue;
-    OwnedKey key = MakePublicKey(modulus, exponent);
+    RsaPublicNumbers numbers;
+    if (SpkiModulusExponent(entry->publicKey, numbers) != 0) continue;
+    OwnedKey key = MakePublicKey(numbers);
     if (!key) continue;
     cache.names[used] = entry->subjectName;
     cache.keys[used] = std::move(key);
@@ -153,9 +149,9 @@ OwnedKey CertificatePublicKey(ByteView tbsCertificate) {
   std::array<Bytes*, kTbsFieldCount> fields{};
   fields[kTbsSubjectPublicKeyInfo] = &spki;
   if (TbsCertificateFields(tbsCertificate, fields) != 0) return OwnedKey();
-  ByteView modulus, exponent;
-  if (SpkiModulusExponent(spki, modulus, exponent) != 0) return OwnedKey();
-  return MakePublicKey(modulus, exponent);
+  RsaPublicNumbers numbers;
+  if (SpkiModulusExponent(spki, numbers) != 0) return OwnedKey();
+  return MakePublicKey(numbers);
 }
 
 OwnedKey CertificatePublicKeyFromDer(ByteView certificate) {
@@ -178,7 +174,8 @@ std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data)
   ToolkitLockHeld lock;
   const void* record = nullptr;
   if (KeyGetInfo(&record, privateKey, KeyInfoRsaPublic()) != 0 || !record) return std::nullopt;
-  std::uint32_t size = static_cast<const RsaPublicKeyRecord*>(record)->modulus.length;
+  const RsaPublicNumbers key = NumbersOf(*static_cast<const RsaPublicKeyRecord*>(record));
+  const auto size = static_cast<std::uint32_t>(key.modulus.size());
   Bytes signature(size);
   std::uint32_t length = 0;
   if (SignData(lock, kind, privateKey, data.data(), static_cast<std::uint32_t>(data.size()),

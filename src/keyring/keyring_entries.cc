@@ -196,7 +196,7 @@ KeyRingStatus KeyRingAddKeyEntry(ByteView subjectName, ByteView privateKey,
     KeyRingEntry entry;
     entry.label = LabelBytes(label);
     entry.subjectName.assign(subjectName.begin(), subjectName.end());
-    entry.publicKey = CanonicalPublicKey(numbers->modulus, numbers->publicExponent);
+    entry.publicKey = CanonicalPublicKey(PublicNumbersOf(*numbers));
     entry.privateKey.assign(privateKey.begin(), privateKey.end());
     const KeyRingStatus status = KeyRingEntryStorable(entry);
     if (status != kKeyRingOk) return status;

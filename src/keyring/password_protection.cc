@@ -20,17 +20,6 @@ constexpr std::uint32_t kProtectedDataIterations = 7;
 
 der::View AsView(const SecureBytes& b) { return der::View(b.data(), b.size()); }
 
-// The eight numbers in PKCS #1 order.
-std::array<const SecureBytes*, 8> NumbersInOrder(const RsaPrivateNumbers& n) {
-  return {&n.modulus, &n.publicExponent, &n.privateExponent, &n.prime1,
-          &n.prime2,  &n.exponent1,      &n.exponent2,       &n.coefficient};
-}
-
-std::array<SecureBytes*, 8> NumbersInOrder(RsaPrivateNumbers& n) {
-  return {&n.modulus, &n.publicExponent, &n.privateExponent, &n.prime1,
-          &n.prime2,  &n.exponent1,      &n.exponent2,       &n.coefficient};
-}
-
 // INTEGER contents equal to zero (one or more zero bytes).
 bool IsZeroInteger(der::View content) {
   return !content.empty() &&
@@ -46,7 +35,7 @@ std::optional<RsaPrivateNumbers> DecodeRsaPrivateKey(ByteView der_) {
   auto version = der::Expect(in, der::kInteger, der::kIndefiniteAsEmpty);
   if (!version) return std::nullopt;
   RsaPrivateNumbers numbers;
-  for (SecureBytes* target : NumbersInOrder(numbers)) {
+  for (SecureBytes* target : numbers.Parts()) {
     auto integer = der::Expect(in, der::kInteger, der::kIndefiniteAsEmpty);
     if (!integer || integer->content.empty()) return std::nullopt;
     target->assign(integer->content.begin(), integer->content.end());
@@ -105,8 +94,7 @@ SecureBytes EncodeRsaPrivateKey(const RsaPrivateNumbers& numbers) {
   SecureBytes content;
   const std::uint8_t zero = 0;
   der::AppendUnsignedInteger(content, der::View(&zero, 1));
-  for (const SecureBytes* n : NumbersInOrder(numbers))
-    der::AppendUnsignedInteger(content, AsView(*n));
+  for (const SecureBytes* n : numbers.Parts()) der::AppendUnsignedInteger(content, AsView(*n));
   SecureBytes out;
   der::Append(out, der::kSequence, AsView(content));
   SecureWipe(content.data(), content.size());

@@ -141,9 +141,11 @@ TEST(ExtractRsaKey, DropsOneLeadingZero) {
   };
   for (const auto& c : kTests) {
     SCOPED_TRACE(c.name);
-    RsaPublicKeyParts parts{};
-    const bool read = ExtractRsaKey(ItemOf(c.spki), &parts) == 0;
-    EXPECT_EQ(read ? Cat({BytesOf(parts.modulus), BytesOf(parts.exponent)}) : Bytes{},
+    RsaPublicNumbers numbers;
+    const bool read = ExtractRsaKey(ItemOf(c.spki), &numbers) == 0;
+    const Bytes modulus(numbers.modulus.begin(), numbers.modulus.end()),
+        exponent(numbers.publicExponent.begin(), numbers.publicExponent.end());
+    EXPECT_EQ(read ? Cat({modulus, exponent}) : Bytes{},
               c.modulus.empty() ? Bytes{} : Cat({c.modulus, Hex("01 00 01")}));
   }
 }

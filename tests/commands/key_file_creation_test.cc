@@ -70,8 +70,9 @@ TEST_F(KeyFileCreation, KeysOf3072And4096Bits) {
               Ok(kMsgSelfSignedCreated));
     std::optional<KeyRingEntry> entry = EntryOf(Key(), "server");
     ASSERT_TRUE(entry);
-    ByteView modulus, exponent;
-    ASSERT_EQ(SpkiModulusExponent(entry->publicKey, modulus, exponent), 0);
+    RsaPublicNumbers key;
+    ASSERT_EQ(SpkiModulusExponent(entry->publicKey, key), 0);
+    const ByteView modulus = key.modulus;
     EXPECT_EQ(modulus.size(), bits / 8 + 1u) << "a leading zero and the modulus";
     const std::string cert =
         dir_.Write("self.der", std::string(entry->certificates.begin(), entry->certificates.end()));

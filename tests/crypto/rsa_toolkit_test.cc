@@ -10,7 +10,7 @@ namespace {
 TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   ToolkitLockHeld lock;
   const RsaKeyMaterial& m = test_support::TestKey(512);
-  RsaPrivateNumbers numbers = test_support::NumbersOf(m);
+  RsaPrivateNumbers numbers = NumbersOf(m);
   numbers.modulus.insert(numbers.modulus.begin(), {0, 0});  // leading zeros, which are dropped
   RsaPrivateKeyRecord record = RecordOf(numbers);
   OwnedKey key;

@@ -97,7 +97,7 @@ TEST_F(Signatures, AgreeWithPycryptodome) {
   if (std::system("/usr/bin/python3 -c 'import Cryptodome' 2>/dev/null") != 0)
     GTEST_SKIP() << "no pycryptodome";
   test_support::TempDir dir;
-  const SecureBytes key = EncodeRsaPrivateKey(test_support::NumbersOf(test_support::TestKey(1024)));
+  const SecureBytes key = EncodeRsaPrivateKey(NumbersOf(test_support::TestKey(1024)));
   test_support::WriteFileBytes(dir / "key.der", Bytes(key.begin(), key.end()));
   const Bytes data(1000, 'x');
   test_support::WriteFileBytes(dir / "data", data);

@@ -62,12 +62,6 @@ const RsaKeyMaterial& TestKey(std::uint32_t bits) {
   return *slot;
 }
 
-RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& m) {
-  return {m.modulus.ToBytes(),   m.public_exponent.ToBytes(), m.private_exponent.ToBytes(),
-          m.prime1.ToBytes(),    m.prime2.ToBytes(),          m.exponent1.ToBytes(),
-          m.exponent2.ToBytes(), m.coefficient.ToBytes()};
-}
-
 KeyObject* PrivateKeyObject(const RsaKeyMaterial& m) {
   const RsaPrivateNumbers numbers = NumbersOf(m);
   const RsaPrivateKeyRecord record = RecordOf(numbers);

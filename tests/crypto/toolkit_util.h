@@ -61,7 +61,6 @@ struct Lcg {
 
 // A key of the given size generated deterministically (cached per size; tests run on one thread).
 const RsaKeyMaterial& TestKey(std::uint32_t bits);
-RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& key);
 // Key objects of the toolkit holding it (destroyed by the caller).
 KeyObject* PrivateKeyObject(const RsaKeyMaterial& key);
 KeyObject* PublicKeyObject(KeyObject* privateKey);

@@ -24,13 +24,15 @@ TEST(CanonicalPublicKey, IntegersAreMinimal) {
       {"one zero kept before a high bit", {0x00, 0xC1}, "0030090202 00c10203010001"},
   };
   for (const auto& c : kTests)
-    EXPECT_EQ(CanonicalPublicKey(c.modulus, Bytes{0x01, 0x00, 0x01}), SpkiWith(c.numbers)) << c.why;
+    EXPECT_EQ(CanonicalPublicKey({c.modulus, Bytes{0x01, 0x00, 0x01}}), SpkiWith(c.numbers))
+        << c.why;
 }
 
 TEST(SpkiModulusExponent, ReadsTheRsaShapeOnly) {
-  ByteView modulus, exponent;
+  RsaPublicNumbers key;
+  const ByteView &modulus = key.modulus, &exponent = key.publicExponent;
   const Bytes spki = SpkiWith("003007020200c0020103");  // the views point into it
-  ASSERT_EQ(SpkiModulusExponent(spki, modulus, exponent), 0);
+  ASSERT_EQ(SpkiModulusExponent(spki, key), 0);
   EXPECT_EQ(
       std::pair(Bytes(modulus.begin(), modulus.end()), Bytes(exponent.begin(), exponent.end())),
       std::pair(Hex("00c0"), Bytes{0x03}))
@@ -46,8 +48,7 @@ TEST(SpkiModulusExponent, ReadsTheRsaShapeOnly) {
       {"empty BIT STRING", SpkiWith("")},
       {"outer length beyond the input", Slice(SpkiWith("00300602010102010f"), 0, 10)},
   };
-  for (const auto& c : kHostile)
-    EXPECT_EQ(SpkiModulusExponent(c.spki, modulus, exponent), -15) << c.why;
+  for (const auto& c : kHostile) EXPECT_EQ(SpkiModulusExponent(c.spki, key), -15) << c.why;
 }
 
 TEST(CertificateParts, SplitsAndRefusesEveryTruncation) {

@@ -101,7 +101,7 @@ TEST_F(CertificateVerificationTest, TheCacheHoldsThirtyTwoRoots) {
   // 32 more marked roots ahead of it in list order push it out of the cache.
   for (int i = 0; i < kTrustedRootCacheSlots; ++i) {
     KeyRingEntry e = SampleEntry("filler " + std::to_string(i), static_cast<std::uint8_t>(i));
-    e.publicKey = CanonicalPublicKey(Bytes(64, static_cast<std::uint8_t>(0x80 + i)), Bytes{3});
+    e.publicKey = CanonicalPublicKey({Bytes(64, static_cast<std::uint8_t>(0x80 + i)), Bytes{3}});
     e.flags = kKeyRingTrustedRoot;
     ASSERT_EQ(KeyRingInsertEntry(e), 0);
   }

@@ -72,7 +72,7 @@ TEST_F(KeyRingEntriesTest, AddCertificateStoresTheKeyCanonicallyAndReplaces) {
   ASSERT_EQ(KeyRingAddCertificate(first, "server", nullptr), 0);
   // Without the modulus's leading zero.
   EXPECT_EQ(KeyRingFindEntry("server")->publicKey,
-            CanonicalPublicKey(ByteView(modulus).subspan(1), Bytes{1, 0, 1}));
+            CanonicalPublicKey({ByteView(modulus).subspan(1), Bytes{1, 0, 1}}));
   ASSERT_EQ(KeyRingAddCertificate(second, "ignored", nullptr), 0);
   auto entry = KeyRingFindEntry("server");
   EXPECT_EQ(std::tuple(KeyRingEntryCount(), entry->certificates, entry->subjectName),

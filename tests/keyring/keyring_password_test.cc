@@ -68,7 +68,7 @@ TEST_F(KeyRingPasswordTest, AddKeyEntrySettlesThePassword) {
   auto entry = KeyRingFindEntry("server");
   const RsaPrivateNumbers n = SampleNumbers(1);
   EXPECT_EQ(std::tuple(entry->publicKey, entry->subjectName, entry->HasCertificates()),
-            std::tuple(CanonicalPublicKey(n.modulus, n.publicExponent), subject, false));
+            std::tuple(CanonicalPublicKey(PublicNumbersOf(n)), subject, false));
 
   // The same label again replaces the entry, and puts it first.
   ASSERT_EQ(KeyRingAddKeyEntry(subject, Sealed(4, "pw"), "pw", "server"), 0);

@@ -27,6 +27,11 @@ int RsaPublicKeyOp::Init(const BigNum& modulus, const BigNum& public_exponent) {
   return kRsaOk;
 }
 
+int RsaPublicKeyOp::Init(const RsaPublicNumbers& key) {
+  return Init(BigNum::FromBytes(key.modulus.data(), key.modulus.size()),
+              BigNum::FromBytes(key.publicExponent.data(), key.publicExponent.size()));
+}
+
 int RsaPublicKeyOp::Apply(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
                           std::size_t out_size) const {
   if (out_size < k_) return kRsaOutputTooSmall;

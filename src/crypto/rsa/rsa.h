@@ -14,6 +14,7 @@
 #include "crypto/bignum/bignum.h"
 #include "crypto/bignum/montgomery.h"
 #include "crypto/rsa/rsa_keygen.h"
+#include "crypto/rsa/rsa_public_numbers.h"
 
 namespace kcertadm {
 
@@ -30,6 +31,7 @@ enum RsaStatus : int {
 class RsaPublicKeyOp {
  public:
   int Init(const BigNum& modulus, const BigNum& public_exponent);
+  int Init(const RsaPublicNumbers& key);
   std::size_t ModulusBytes() const { return k_; }
   // y = x^e mod n; x is read from exactly k bytes (a value not below n is
   // reduced by the exponentiation).

@@ -1,9 +1,11 @@
 #include "crypto/rsa/rsa_key_info.h"
 
+#include <array>
 #include <cstring>
 #include <new>
 
 #include "crypto/bignum/bignum_ct.h"
+#include "crypto/rsa/rsa_private_numbers.h"
 
 namespace kcertadm {
 namespace {
@@ -16,21 +18,40 @@ std::size_t LeadingZeros(const ByteItem& item) {
 
 bool IsUsable(const ByteItem& item) { return item.data != nullptr || item.length == 0; }
 
+ByteItem ItemOf(ByteView bytes) {
+  return ByteItem{bytes.data(), static_cast<std::uint32_t>(bytes.size())};
+}
+
+ByteView ViewOf(const ByteItem& item) {
+  return item.length == 0 ? ByteView() : ByteView(item.data, item.length);
+}
+
 BigNum Number(const ByteItem& item) {
   return item.length == 0 ? BigNum() : BigNum::FromBytes(item.data, item.length);
 }
 
-// Copies the records' byte strings, without leading zeros, together with
+// The byte strings of a record, in the order of its fields.
+std::array<ByteItem, 2> ItemsOf(const RsaPublicKeyRecord& r) {
+  return {r.modulus, r.publicExponent};
+}
+std::array<ByteItem, 8> ItemsOf(const RsaPrivateKeyRecord& r) {
+  return {r.modulus, r.publicExponent, r.privateExponent, r.prime1,
+          r.prime2,  r.exponent1,      r.exponent2,       r.coefficient};
+}
+
+// Copies the record's byte strings, without leading zeros, together with
 // the record itself into one block owned by the key; *stored points to it.
-template <typename Record, std::size_t kCount>
-int StoreRecord(KeyObject& key, const ByteItem (&items)[kCount], Record** stored) {
+template <typename Record>
+int StoreRecord(KeyObject& key, const Record& record, Record** stored) {
+  const auto items = ItemsOf(record);
+  static_assert(sizeof(Record) == sizeof(items));  // the record is laid out as its items
   std::size_t total = sizeof(Record);
   for (const ByteItem& item : items) total += item.length - LeadingZeros(item);
   void* block = key.blocks.Allocate(total);
   if (block == nullptr) return TkErrNoMemory;
   auto* fields = static_cast<ByteItem*>(block);
   auto* bytes = static_cast<std::uint8_t*>(block) + sizeof(Record);
-  for (std::size_t i = 0; i < kCount; ++i) {
+  for (std::size_t i = 0; i < items.size(); ++i) {
     const std::size_t skip = LeadingZeros(items[i]);
     const std::uint32_t length = items[i].length - static_cast<std::uint32_t>(skip);
     if (length > 0) std::memcpy(bytes, items[i].data + skip, length);
@@ -90,9 +111,8 @@ class RsaPublicKeyInfo final : public KeyInfoType {
     const auto* in = static_cast<const RsaPublicKeyRecord*>(material);
     if (in == nullptr || !IsUsable(in->modulus) || !IsUsable(in->publicExponent))
       return TkErrBadParameter;
-    const ByteItem items[] = {in->modulus, in->publicExponent};
     RsaPublicKeyRecord* stored = nullptr;
-    if (int status = StoreRecord(key, items, &stored)) return status;
+    if (int status = StoreRecord(key, *in, &stored)) return status;
     return AddStored(key, this, stored);
   }
   int MakeInfo(void** record, KeyObject& key) const override {
@@ -100,10 +120,8 @@ class RsaPublicKeyInfo final : public KeyInfoType {
     if (int status = KeyGetInfo(&crt_record, &key, KeyInfoRsaCrt())) return status;
     const RsaKeyMaterial& m = static_cast<const RsaCrtRecord*>(crt_record)->material();
     const SecureBytes n = m.modulus.ToBytes(), e = m.public_exponent.ToBytes();
-    const ByteItem items[] = {{n.data(), static_cast<std::uint32_t>(n.size())},
-                              {e.data(), static_cast<std::uint32_t>(e.size())}};
     RsaPublicKeyRecord* stored = nullptr;
-    if (int status = StoreRecord(key, items, &stored)) return status;
+    if (int status = StoreRecord(key, RecordOf(RsaPublicNumbers{n, e}), &stored)) return status;
     *record = stored;
     return TkOk;
   }
@@ -116,30 +134,20 @@ class RsaPrivateKeyInfo final : public KeyInfoType {
   int AddInfo(KeyObject& key, const void* material) const override {
     const auto* in = static_cast<const RsaPrivateKeyRecord*>(material);
     if (in == nullptr) return TkErrBadParameter;
-    const ByteItem items[] = {in->modulus,   in->publicExponent, in->privateExponent,
-                              in->prime1,    in->prime2,         in->exponent1,
-                              in->exponent2, in->coefficient};
+    const auto items = ItemsOf(*in);
     for (const ByteItem& item : items)
       if (!IsUsable(item)) return TkErrBadParameter;
 
     RsaKeyMaterial numbers;
-    BigNum* parts[] = {&numbers.modulus,   &numbers.public_exponent, &numbers.private_exponent,
-                       &numbers.prime1,    &numbers.prime2,          &numbers.exponent1,
-                       &numbers.exponent2, &numbers.coefficient};
-    for (std::size_t i = 0; i < 8; ++i) *parts[i] = Number(items[i]);
+    const auto parts = numbers.Parts();
+    for (std::size_t i = 0; i < parts.size(); ++i) *parts[i] = Number(items[i]);
     if (int status = CompleteMaterial(&numbers)) {
       numbers.Wipe();
       return status;
     }
     // The stored private form carries the completed values.
-    SecureBytes bytes[8];
-    ByteItem completed[8];
-    for (std::size_t i = 0; i < 8; ++i) {
-      bytes[i] = parts[i]->ToBytes();
-      completed[i] = ByteItem{bytes[i].data(), static_cast<std::uint32_t>(bytes[i].size())};
-    }
     RsaPrivateKeyRecord* stored = nullptr;
-    if (int status = StoreRecord(key, completed, &stored)) return status;
+    if (int status = StoreRecord(key, RecordOf(NumbersOf(numbers)), &stored)) return status;
     if (int status = AddStored(key, this, stored)) return status;
 
     auto* crt = new (std::nothrow) RsaCrtRecord(std::move(numbers));
@@ -159,17 +167,10 @@ class RsaPrivateKeyInfo final : public KeyInfoType {
     const void* crt_record = nullptr;
     if (int status = KeyGetInfo(&crt_record, &key, KeyInfoRsaCrt())) return status;
     const RsaKeyMaterial& m = static_cast<const RsaCrtRecord*>(crt_record)->material();
-    const BigNum* parts[] = {&m.modulus, &m.public_exponent, &m.private_exponent, &m.prime1,
-                             &m.prime2,  &m.exponent1,       &m.exponent2,        &m.coefficient};
-    SecureBytes bytes[8];
-    ByteItem items[8];
-    for (std::size_t i = 0; i < 8; ++i) {
-      if (parts[i]->IsZero()) return TkErrBadKeyForm;
-      bytes[i] = parts[i]->ToBytes();
-      items[i] = ByteItem{bytes[i].data(), static_cast<std::uint32_t>(bytes[i].size())};
-    }
+    for (const BigNum* part : m.Parts())
+      if (part->IsZero()) return TkErrBadKeyForm;
     RsaPrivateKeyRecord* stored = nullptr;
-    if (int status = StoreRecord(key, items, &stored)) return status;
+    if (int status = StoreRecord(key, RecordOf(NumbersOf(m)), &stored)) return status;
     *record = stored;
     return TkOk;
   }
@@ -199,9 +200,12 @@ int RsaCrtRecord::Operation(const RsaPrivateKeyOp** op) const {
   return TkOk;
 }
 
-void PublicKeyNumbers(const RsaPublicKeyRecord& record, BigNum* modulus, BigNum* exponent) {
-  *modulus = Number(record.modulus);
-  *exponent = Number(record.publicExponent);
+RsaPublicKeyRecord RecordOf(const RsaPublicNumbers& numbers) {
+  return {ItemOf(numbers.modulus), ItemOf(numbers.publicExponent)};
+}
+
+RsaPublicNumbers NumbersOf(const RsaPublicKeyRecord& record) {
+  return {ViewOf(record.modulus), ViewOf(record.publicExponent)};
 }
 
 const KeyInfoType* KeyInfoRsaPublic() { return &kRsaPublicInfo; }

@@ -10,6 +10,7 @@
 
 #include "crypto/rsa/rsa.h"
 #include "crypto/rsa/rsa_keygen.h"
+#include "crypto/rsa/rsa_public_numbers.h"
 #include "crypto/toolkit/toolkit.h"
 
 namespace kcertadm {
@@ -46,7 +47,9 @@ class RsaCrtRecord {
   mutable int op_status_ = -1;
 };
 
-// Big numbers of a public record.
-void PublicKeyNumbers(const RsaPublicKeyRecord& record, BigNum* modulus, BigNum* exponent);
+// The toolkit's KeyInfoRsaPublic record viewing the numbers (valid while
+// the bytes they view live), and the numbers a record views.
+RsaPublicKeyRecord RecordOf(const RsaPublicNumbers& numbers);
+RsaPublicNumbers NumbersOf(const RsaPublicKeyRecord& record);
 
 }  // namespace kcertadm

@@ -32,12 +32,6 @@ bool OrderPrimes(BigNum* larger, BigNum* smaller) {
 
 }  // namespace
 
-void RsaKeyMaterial::Wipe() {
-  for (BigNum* part : {&modulus, &public_exponent, &private_exponent, &prime1, &prime2, &exponent1,
-                       &exponent2, &coefficient})
-    part->Wipe();
-}
-
 int CheckRsaKeyGenParameters(std::uint32_t bits, const BigNum& e) {
   if (bits < kRsaMinKeyGenBits || bits > kRsaMaxBits) return kRsaKeyGenBadModulusSize;
   if (e.BitLength() >= bits) return kRsaKeyGenExponentTooLong;

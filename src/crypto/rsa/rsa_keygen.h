@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "crypto/bignum/bignum.h"
+#include "crypto/rsa/rsa_key_material.h"
 
 namespace kcertadm {
 
@@ -20,13 +21,6 @@ enum RsaKeyGenStatus : int {
   kRsaKeyGenBadParameter = 513,     // even public exponent or one below 3
   kRsaKeyGenExponentTooLong = 522,  // e has as many bits as the modulus
   kRsaKeyGenBadModulusSize = 533,
-};
-
-// The eight PKCS #1 values of a private key.
-struct RsaKeyMaterial {
-  BigNum modulus, public_exponent, private_exponent, prime1, prime2, exponent1, exponent2,
-      coefficient;
-  void Wipe();
 };
 
 // Fills out with size random bytes; returns 0 or a toolkit status, which

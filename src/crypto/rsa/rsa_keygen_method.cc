@@ -6,19 +6,13 @@
 #include "crypto/rsa/rsa_key_info.h"
 #include "crypto/rsa/rsa_keygen.h"
 #include "crypto/rsa/rsa_methods.h"
+#include "crypto/rsa/rsa_private_numbers.h"
 
 namespace kcertadm {
 namespace {
 
 class RsaKeyGenImplementation final : public MethodImplementation {};
 const RsaKeyGenImplementation kRsaKeyGenImplementation;
-
-// Writes value as exactly `size` big-endian bytes; nothing when it does not fit.
-SecureBytes FixedBytes(const BigNum& value, std::size_t size) {
-  SecureBytes out(size);
-  if (!value.ToBytes(out.data(), out.size()).ok()) out.clear();
-  return out;
-}
 
 class RsaKeyGenHandler final : public KeyGenerationHandler {
  public:
@@ -60,24 +54,11 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
     return CheckRsaKeyGenParameters(bits_, exponent_);
   }
 
-  // The private key gets the eight values as fixed-length strings (modulus
-  // and exponents in (n + 7) / 8 + 1 bytes, the rest in (pBits + 7) / 8 + 1);
+  // The private key gets the eight values (stored without leading zeros);
   // the public key gets the form derived from it.
   int StoreKeys(const RsaKeyMaterial& key, KeyObject* publicKey, KeyObject* privateKey) const {
-    const std::size_t long_size = (bits_ + 7) / 8 + 1;
-    const std::size_t short_size = ((bits_ + 1) / 2 + 7) / 8 + 1;
-    const BigNum* parts[] = {&key.modulus,   &key.public_exponent, &key.private_exponent,
-                             &key.prime1,    &key.prime2,          &key.exponent1,
-                             &key.exponent2, &key.coefficient};
-    SecureBytes bytes[8];
-    ByteItem items[8];
-    for (std::size_t i = 0; i < 8; ++i) {
-      bytes[i] = FixedBytes(*parts[i], i < 3 ? long_size : short_size);
-      if (bytes[i].empty()) return TkErrInternal;
-      items[i] = ByteItem{bytes[i].data(), static_cast<std::uint32_t>(bytes[i].size())};
-    }
-    const RsaPrivateKeyRecord record{items[0], items[1], items[2], items[3],
-                                     items[4], items[5], items[6], items[7]};
+    const RsaPrivateNumbers numbers = NumbersOf(key);
+    const RsaPrivateKeyRecord record = RecordOf(numbers);
     if (int status = KeySetInfo(privateKey, KeyInfoRsaPrivate(), &record)) return status;
     const void* public_record = nullptr;
     if (int status = KeyGetInfo(&public_record, privateKey, KeyInfoRsaPublic())) return status;

@@ -142,9 +142,7 @@ int RsaBlockOperation::Bind(const AlgorithmMethod& method, const void* key_recor
     status = static_cast<const RsaCrtRecord*>(key_record)->Operation(&prepared);
     if (status == TkOk) private_ = *prepared;
   } else {
-    BigNum n, e;
-    PublicKeyNumbers(*static_cast<const RsaPublicKeyRecord*>(key_record), &n, &e);
-    status = public_.Init(n, e);
+    status = public_.Init(NumbersOf(*static_cast<const RsaPublicKeyRecord*>(key_record)));
   }
   if (status != TkOk) return status;
   private_key_ = implementation->private_key();

@@ -26,4 +26,16 @@ RsaPrivateNumbers NumbersOf(const RsaPrivateKeyRecord& r) {
           CopyOf(r.exponent2), CopyOf(r.coefficient)};
 }
 
+RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& material) {
+  RsaPrivateNumbers numbers;
+  const auto from = material.Parts();
+  const auto to = numbers.Parts();
+  for (std::size_t i = 0; i < from.size(); ++i) *to[i] = from[i]->ToBytes();
+  return numbers;
+}
+
+RsaPublicNumbers PublicNumbersOf(const RsaPrivateNumbers& n) {
+  return {n.modulus, n.publicExponent};
+}
+
 }  // namespace kcertadm

@@ -101,23 +101,24 @@ class RsaSignatureHandler final : public SignatureHandler {
     if (status != TkOk) return status;
     const AlgorithmInfoType* rsa_type =
         direction == 1 ? AlgInfoRsaPrivatePkcs() : AlgInfoRsaPublicPkcs();
-    status = LookupMethod(methods, rsa_type, direction, key,
-                          [this, direction](const AlgorithmMethod& method, const void* record) {
-                            const int bound = rsa_.Bind(method, record);
-                            if (bound == TkOk && direction == 0)
-                              KeepModulus(*static_cast<const RsaPublicKeyRecord*>(record));
-                            return bound;
-                          });
+    status =
+        LookupMethod(methods, rsa_type, direction, key,
+                     [this, direction](const AlgorithmMethod& method, const void* record) {
+                       const int bound = rsa_.Bind(method, record);
+                       if (bound == TkOk && direction == 0)
+                         KeepModulus(NumbersOf(*static_cast<const RsaPublicKeyRecord*>(record)));
+                       return bound;
+                     });
     if (status == TkOk) direction_ = direction;
     return status;
   }
 
   // The modulus as exactly k big-endian bytes, for comparing signatures.
-  void KeepModulus(const RsaPublicKeyRecord& record) {
-    BigNum n, e;
-    PublicKeyNumbers(record, &n, &e);
+  void KeepModulus(const RsaPublicNumbers& key) {
     modulus_.assign(rsa_.k(), 0);
-    static_cast<void>(n.ToBytes(modulus_.data(), modulus_.size()));  // k bytes hold n
+    // k bytes hold n
+    static_cast<void>(BigNum::FromBytes(key.modulus.data(), key.modulus.size())
+                          .ToBytes(modulus_.data(), modulus_.size()));
   }
 
   int BindDigest(const AlgorithmMethod& method) {
@@ -201,10 +202,12 @@ int SignatureSelectorOf(const std::uint8_t* algorithm, std::size_t size) {
     der::View oid;
     int selector;
   };
-  static const Known kKnown[] = {
-      {oid::bytes::kMd2WithRsa, kSignatureMd2},       {oid::bytes::kMd5WithRsa, kSignatureMd5},
-      {oid::bytes::kSha1WithRsa, kSignatureSha1},     {oid::bytes::kSha256WithRsa, kSignatureSha256},
-      {oid::bytes::kSha384WithRsa, kSignatureSha384}, {oid::bytes::kSha512WithRsa, kSignatureSha512}};
+  static const Known kKnown[] = {{oid::bytes::kMd2WithRsa, kSignatureMd2},
+                                 {oid::bytes::kMd5WithRsa, kSignatureMd5},
+                                 {oid::bytes::kSha1WithRsa, kSignatureSha1},
+                                 {oid::bytes::kSha256WithRsa, kSignatureSha256},
+                                 {oid::bytes::kSha384WithRsa, kSignatureSha384},
+                                 {oid::bytes::kSha512WithRsa, kSignatureSha512}};
   if (algorithm == nullptr) return 0;
   const der::View oid = RsaSignatureOid(der::View(algorithm, size));
   for (const Known& known : kKnown)
