@@ -4,13 +4,10 @@
 
 #include "crypto/bignum/bignum.h"
 #include "crypto/bignum/bignum_ct.h"
+#include "crypto/rsa/rsa_private_numbers.h"
 
 namespace kcertadm {
 namespace {
-
-BigNum FromNumber(const SecureBytes& bytes) {
-  return BigNum::FromBytes(bytes.data(), bytes.size());
-}
 
 // Whether a mod m equals `expected`, a and m secret; a remainder that cannot
 // be taken (m zero) fails the check.
@@ -23,14 +20,14 @@ bool RemainderIs(const BigNum& a, const BigNum& m, const BigNum& expected) {
 // secret and go only through the constant-time comparisons and remainders
 // (what they show is their lengths, and the verdict).
 bool Consistent(const RsaPrivateNumbers& numbers) {
-  const BigNum n = FromNumber(numbers.modulus), e = FromNumber(numbers.publicExponent);
+  const RsaKeyMaterial key = MaterialOf(numbers);
+  const BigNum &n = key.modulus, &e = key.public_exponent;
   const std::size_t bits = n.BitLength();
   if (bits < kImportMinModulusBits || bits > kImportMaxModulusBits) return false;
   const BigNum zero, one(1), two(2);
   if (!e.IsOdd() || e <= one || !(e < n)) return false;
-  const BigNum d = FromNumber(numbers.privateExponent), p = FromNumber(numbers.prime1),
-               q = FromNumber(numbers.prime2), dp = FromNumber(numbers.exponent1),
-               dq = FromNumber(numbers.exponent2), qInv = FromNumber(numbers.coefficient);
+  const BigNum &d = key.private_exponent, &p = key.prime1, &q = key.prime2, &dp = key.exponent1,
+               &dq = key.exponent2, &qInv = key.coefficient;
   if (d.IsZero() || !ConstTimeLess(d, n)) return false;
   if (ConstTimeLess(p, two) || ConstTimeLess(q, two) || !ConstTimeEqual(BigNum::Mul(p, q), n))
     return false;

@@ -34,6 +34,15 @@ RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& material) {
   return numbers;
 }
 
+RsaKeyMaterial MaterialOf(const RsaPrivateNumbers& numbers) {
+  RsaKeyMaterial material;
+  const auto from = numbers.Parts();
+  const auto to = material.Parts();
+  for (std::size_t i = 0; i < from.size(); ++i)
+    *to[i] = BigNum::FromBytes(from[i]->data(), from[i]->size());
+  return material;
+}
+
 RsaPublicNumbers PublicNumbersOf(const RsaPrivateNumbers& n) {
   return {n.modulus, n.publicExponent};
 }

@@ -44,6 +44,9 @@ RsaPrivateNumbers NumbersOf(const RsaPrivateKeyRecord& record);
 // The big numbers' minimal big-endian bytes (none for a zero).
 RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& material);
 
+// The numbers as big numbers.
+RsaKeyMaterial MaterialOf(const RsaPrivateNumbers& numbers);
+
 // The public half, viewing the numbers; valid while they live unchanged.
 RsaPublicNumbers PublicNumbersOf(const RsaPrivateNumbers& numbers);
 
