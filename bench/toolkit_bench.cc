@@ -41,9 +41,10 @@ BENCHMARK(BM_RawDigest<Sha512>)->Name("Sha512Raw/8192");
 
 void BM_DigestObject(benchmark::State& state, const AlgorithmInfoType* type) {
   const auto data = Input();
+  ToolkitLockHeld lock;
   AlgorithmObject* alg = nullptr;
-  AlgCreate(&alg);
-  AlgSetInfo(alg, type, nullptr);
+  AlgCreate(lock, &alg);
+  AlgSetInfo(lock, alg, type, nullptr);
   DigestInit(alg, nullptr, DigestMethods, nullptr);
   std::uint8_t out[64];
   std::uint32_t length;
@@ -52,7 +53,7 @@ void BM_DigestObject(benchmark::State& state, const AlgorithmInfoType* type) {
     DigestFinal(alg, out, &length, sizeof(out), nullptr);
     benchmark::DoNotOptimize(out);
   }
-  AlgDestroy(&alg);
+  AlgDestroy(lock, &alg);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBufferSize));
 }
 BENCHMARK_CAPTURE(BM_DigestObject, Md5, AlgInfoMd5())->Name("Md5Object/8192");
@@ -64,13 +65,14 @@ void BM_CipherObject(benchmark::State& state, const AlgorithmInfoType* type,
   const auto data = Input();
   std::vector<std::uint8_t> out(kBufferSize), key(key_size), iv(8, 0x42);
   for (std::size_t i = 0; i < key_size; ++i) key[i] = static_cast<std::uint8_t>(i * 37 + 1);
+  ToolkitLockHeld lock;
   AlgorithmObject* alg = nullptr;
   KeyObject* key_object = nullptr;
-  AlgCreate(&alg);
-  KeyCreate(&key_object);
-  KeySetInfo(key_object, form, key.data());
+  AlgCreate(lock, &alg);
+  KeyCreate(lock, &key_object);
+  KeySetInfo(lock, key_object, form, key.data());
   const CbcParams params{iv.data()};
-  AlgSetInfo(alg, type, &params);
+  AlgSetInfo(lock, alg, type, &params);
   EncryptInit(alg, key_object, methods, nullptr);
   std::uint32_t length;
   for (auto _ : state) {
@@ -78,8 +80,8 @@ void BM_CipherObject(benchmark::State& state, const AlgorithmInfoType* type,
                   nullptr);
     benchmark::DoNotOptimize(out.data());
   }
-  AlgDestroy(&alg);
-  KeyDestroy(&key_object);
+  AlgDestroy(lock, &alg);
+  KeyDestroy(lock, &key_object);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBufferSize));
 }
 BENCHMARK_CAPTURE(BM_CipherObject, Des, AlgInfoDesCbc(), KeyInfoDes8(), 8, DesCbcMethods)
@@ -92,20 +94,21 @@ BENCHMARK_CAPTURE(BM_CipherObject, DesEde3, AlgInfoDesEde3Cbc(), KeyInfoDesEde3(
 void BM_DesObjectPerBlock(benchmark::State& state) {
   const std::uint8_t key[8] = {1, 35, 69, 103, 137, 171, 205, 239};
   std::uint8_t iv[8] = {}, block[8] = {};
+  ToolkitLockHeld lock;
   for (auto _ : state) {
     AlgorithmObject* alg = nullptr;
     KeyObject* key_object = nullptr;
-    AlgCreate(&alg);
-    KeyCreate(&key_object);
-    KeySetInfo(key_object, KeyInfoDesParity(), key);
+    AlgCreate(lock, &alg);
+    KeyCreate(lock, &key_object);
+    KeySetInfo(lock, key_object, KeyInfoDesParity(), key);
     const CbcParams params{iv};
-    AlgSetInfo(alg, AlgInfoDesCbc(), &params);
+    AlgSetInfo(lock, alg, AlgInfoDesCbc(), &params);
     EncryptInit(alg, key_object, DesCbcMethods, nullptr);
     std::uint32_t length;
     EncryptUpdate(alg, block, &length, 8, block, 8, nullptr, nullptr);
     EncryptFinal(alg, block, &length, 8, nullptr, nullptr);
-    AlgDestroy(&alg);
-    KeyDestroy(&key_object);
+    AlgDestroy(lock, &alg);
+    KeyDestroy(lock, &key_object);
     benchmark::DoNotOptimize(block);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 8));

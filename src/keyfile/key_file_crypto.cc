@@ -24,7 +24,7 @@ ByteItem ItemOf(ByteView bytes) {
 int NewItemKey(const ToolkitLockHeld& lock, OwnedKey& key, ByteView material) {
   if (int status = key.Create(lock)) return status;
   const ByteItem item = ItemOf(material);
-  return KeySetInfo(key.get(), KeyInfoItem(), &item);
+  return KeySetInfo(lock, key.get(), KeyInfoItem(), &item);
 }
 
 void AppendUnit(SecureBytes& out, char32_t unit) {
@@ -62,7 +62,7 @@ int DerivePbkdf2(const AlgorithmInfoType* prf, ByteView password, ByteView salt,
   if (int status = NewItemKey(lock, key, password)) return status;
   if (int status = kdf.Create(lock)) return status;
   const Pbkdf2Params params{ItemOf(salt), iterations, length, prf};
-  if (int status = AlgSetInfo(kdf.get(), AlgInfoPbkdf2(), &params)) return status;
+  if (int status = AlgSetInfo(lock, kdf.get(), AlgInfoPbkdf2(), &params)) return status;
   if (int status = DigestInit(kdf.get(), key.get(), HmacMethods, nullptr)) return status;
   std::uint32_t written = 0;
   return DigestFinal(kdf.get(), out, &written, length, nullptr);
@@ -78,7 +78,7 @@ int AesCbcPad(bool encrypt, const AlgorithmInfoType* cipher, ByteView key, const
     if (int status = NewItemKey(lock, aesKey, key)) return status;
     if (int status = aes.Create(lock)) return status;
     const CbcParams params{iv};
-    if (int status = AlgSetInfo(aes.get(), cipher, &params)) return status;
+    if (int status = AlgSetInfo(lock, aes.get(), cipher, &params)) return status;
     return RunCipher(lock, encrypt, aes.get(), aesKey.get(), AesCbcMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();
@@ -97,7 +97,7 @@ int Pkcs12PbeCipher(bool encrypt, const AlgorithmInfoType* pbe, ByteView bmpPass
     if (int status = cipher.Create(lock)) return status;
     const ByteItem saltItem = ItemOf(salt);
     const Pkcs12PbeParams params{saltItem.data, saltItem.length, iterations};
-    if (int status = AlgSetInfo(cipher.get(), pbe, &params)) return status;
+    if (int status = AlgSetInfo(lock, cipher.get(), pbe, &params)) return status;
     return RunCipher(lock, encrypt, cipher.get(), password.get(), Pkcs12PbeMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();
@@ -122,7 +122,7 @@ int HmacOf(const AlgorithmInfoType* hmac, ByteView key, ByteView data, std::uint
   OwnedKey macKey;
   if (int status = NewItemKey(lock, macKey, key)) return status;
   if (int status = mac.Create(lock)) return status;
-  if (int status = AlgSetInfo(mac.get(), hmac, nullptr)) return status;
+  if (int status = AlgSetInfo(lock, mac.get(), hmac, nullptr)) return status;
   if (int status = DigestInit(mac.get(), macKey.get(), HmacMethods, nullptr)) return status;
   if (int status =
           DigestUpdate(mac.get(), data.data(), static_cast<std::uint32_t>(data.size()), nullptr))

@@ -43,7 +43,7 @@ OwnedKey MakePublicKey(ByteView modulus, ByteView exponent) {
   OwnedKey key;
   if (key.Create(lock) != 0) return OwnedKey();
   RsaPublicKeyRecord record{Item(modulus), Item(exponent)};
-  if (KeySetInfo(key.get(), KeyInfoRsaPublic(), &record) != 0) return OwnedKey();
+  if (KeySetInfo(lock, key.get(), KeyInfoRsaPublic(), &record) != 0) return OwnedKey();
   return key;
 }
 
@@ -177,7 +177,8 @@ std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data)
   if (!privateKey || data.size() > 0xFFFFFFFFu) return std::nullopt;
   ToolkitLockHeld lock;
   const void* record = nullptr;
-  if (KeyGetInfo(&record, privateKey, KeyInfoRsaPublic()) != 0 || !record) return std::nullopt;
+  if (KeyGetInfo(lock, &record, privateKey, KeyInfoRsaPublic()) != 0 || !record)
+    return std::nullopt;
   std::uint32_t size = static_cast<const RsaPublicKeyRecord*>(record)->modulus.length;
   Bytes signature(size);
   std::uint32_t length = 0;

@@ -60,10 +60,10 @@ int DesCbcBlocks(bool encrypt, const std::uint8_t key[8], const std::uint8_t iv[
   OwnedAlgorithm cipher;
   OwnedKey desKey;
   if (int status = desKey.Create(lock)) return status;
-  if (int status = KeySetInfo(desKey.get(), KeyInfoDesParity(), key)) return status;
+  if (int status = KeySetInfo(lock, desKey.get(), KeyInfoDesParity(), key)) return status;
   if (int status = cipher.Create(lock)) return status;
   CbcParams params{iv};
-  if (int status = AlgSetInfo(cipher.get(), AlgInfoDesCbc(), &params)) return status;
+  if (int status = AlgSetInfo(lock, cipher.get(), AlgInfoDesCbc(), &params)) return status;
   return RunCipher(lock, encrypt, cipher.get(), desKey.get(), DesCbcMethods, in, out);
 }
 
@@ -102,10 +102,10 @@ int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8]
     OwnedKey password;
     if (int status = password.Create(lock)) return status;
     ByteItem item{passwordItem.data(), static_cast<std::uint32_t>(passwordItem.size())};
-    if (int status = KeySetInfo(password.get(), KeyInfoItem(), &item)) return status;
+    if (int status = KeySetInfo(lock, password.get(), KeyInfoItem(), &item)) return status;
     if (int status = pbe.Create(lock)) return status;
     PbeParams params{salt, iterations};
-    if (int status = AlgSetInfo(pbe.get(), AlgInfoPbeMd5DesCbc(), &params)) return status;
+    if (int status = AlgSetInfo(lock, pbe.get(), AlgInfoPbeMd5DesCbc(), &params)) return status;
     return RunCipher(lock, encrypt, pbe.get(), password.get(), PbeMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();

@@ -83,12 +83,13 @@ TEST(CbcBuffering, IvCopiedAndPartialBlocksHeldAndRefusedAtFinal) {
   const CipherSetup des_cbc{AlgInfoDesCbc(), &kZeroCbc, KeyInfoDes8(), key.data(), DesCbcMethods};
   ASSERT_EQ(RunCipher(des_cbc, true, Bytes(in.begin(), in.begin() + 8), &first), 0);
   const CbcParams params{iv.data()};
+  ToolkitLockHeld lock;
   AlgorithmObject* alg = nullptr;
   KeyObject* des = nullptr;
-  ASSERT_EQ(AlgCreate(&alg), 0);
-  ASSERT_EQ(KeyCreate(&des), 0);
-  ASSERT_EQ(KeySetInfo(des, KeyInfoDes8(), key.data()), 0);
-  ASSERT_EQ(AlgSetInfo(alg, AlgInfoDesCbc(), &params), 0);
+  ASSERT_EQ(AlgCreate(lock, &alg), 0);
+  ASSERT_EQ(KeyCreate(lock, &des), 0);
+  ASSERT_EQ(KeySetInfo(lock, des, KeyInfoDes8(), key.data()), 0);
+  ASSERT_EQ(AlgSetInfo(lock, alg, AlgInfoDesCbc(), &params), 0);
   iv.assign(8, 0xEE);  // after AlgSetInfo: changes nothing
   ASSERT_EQ(EncryptInit(alg, des, DesCbcMethods, nullptr), 0);
   std::uint8_t out[16];
@@ -104,7 +105,7 @@ TEST(CbcBuffering, IvCopiedAndPartialBlocksHeldAndRefusedAtFinal) {
   EXPECT_EQ(EncryptFinal(alg, out, &written, sizeof(out), nullptr, nullptr), TkErrInputTooLong);
   EXPECT_EQ(DecryptUpdate(alg, out, &written, 8, out, 8, nullptr, nullptr), TkErrNotInitialised)
       << "other direction";
-  AlgDestroy(&alg), KeyDestroy(&des);
+  AlgDestroy(lock, &alg), KeyDestroy(lock, &des);
 }
 
 TEST(CipherKeyLimits, RefusedAtInit) {

@@ -107,9 +107,10 @@ TEST(DigestObjects, PublishedAnswersBufferRuleAndRestartAfterFinal) {
   };
   for (const auto& a : kAnswers) {
     SCOPED_TRACE(a.digest);
+    ToolkitLockHeld lock;
     AlgorithmObject* alg = nullptr;
-    ASSERT_EQ(AlgCreate(&alg), 0);
-    ASSERT_EQ(AlgSetInfo(alg, a.type, nullptr), 0);
+    ASSERT_EQ(AlgCreate(lock, &alg), 0);
+    ASSERT_EQ(AlgSetInfo(lock, alg, a.type, nullptr), 0);
     ASSERT_EQ(DigestInit(alg, nullptr, DigestMethods, nullptr), 0);  // digests take no key
     const std::uint32_t half = a.input.size() / 2, size = std::strlen(a.digest) / 2;
     std::uint8_t out[64];
@@ -124,7 +125,7 @@ TEST(DigestObjects, PublishedAnswersBufferRuleAndRestartAfterFinal) {
       ASSERT_EQ(DigestFinal(alg, out, &length, size, nullptr), 0);
       EXPECT_EQ(test_support::ToHex(out, length), a.digest);
     }
-    AlgDestroy(&alg);
+    AlgDestroy(lock, &alg);
   }
 }
 

@@ -25,8 +25,8 @@ int Prepare(const ToolkitLockHeld& lock, OwnedAlgorithm& alg, OwnedKey& key,
   const ByteItem item{secret.data(), static_cast<std::uint32_t>(secret.size())};
   if (int status = alg.Create(lock)) return status;
   if (int status = key.Create(lock)) return status;
-  if (int status = KeySetInfo(key.get(), KeyInfoItem(), &item)) return status;
-  if (int status = AlgSetInfo(alg.get(), type, params)) return status;
+  if (int status = KeySetInfo(lock, key.get(), KeyInfoItem(), &item)) return status;
+  if (int status = AlgSetInfo(lock, alg.get(), type, params)) return status;
   return DigestInit(alg.get(), key.get(), HmacMethods, nullptr);
 }
 
@@ -177,7 +177,7 @@ TEST(HmacObjects, RestartBufferRuleAndRefusals) {
   }
   OwnedAlgorithm unkeyed;
   ASSERT_EQ(unkeyed.Create(lock), 0);
-  ASSERT_EQ(AlgSetInfo(unkeyed.get(), AlgInfoHmacSha1(), nullptr), 0);
+  ASSERT_EQ(AlgSetInfo(lock, unkeyed.get(), AlgInfoHmacSha1(), nullptr), 0);
   EXPECT_NE(DigestInit(unkeyed.get(), nullptr, HmacMethods, nullptr), 0) << "an HMAC needs its key";
 
   const Bytes salt = test_support::TextBytes("salt");
@@ -193,7 +193,7 @@ TEST(HmacObjects, RestartBufferRuleAndRefusals) {
   for (const auto& c : kBad) {
     OwnedAlgorithm kdf;
     ASSERT_EQ(kdf.Create(lock), 0);
-    EXPECT_EQ(AlgSetInfo(kdf.get(), AlgInfoPbkdf2(), &c.params), TkErrBadParameter) << c.why;
+    EXPECT_EQ(AlgSetInfo(lock, kdf.get(), AlgInfoPbkdf2(), &c.params), TkErrBadParameter) << c.why;
   }
   OwnedAlgorithm kdf;
   const Pbkdf2Params params{{salt.data(), 4}, 2, 20, AlgInfoHmacSha1()};

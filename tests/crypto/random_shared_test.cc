@@ -43,8 +43,8 @@ TEST(SharedRandom, ThreeHundredCallsThenReseed) {
   const std::uint8_t seed[] = {1, 2, 3};
   {
     ToolkitLockHeld lock;
-    ASSERT_EQ(AlgCreate(&random), 0);
-    ASSERT_EQ(AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
+    ASSERT_EQ(AlgCreate(lock, &random), 0);
+    ASSERT_EQ(AlgSetInfo(lock, random, AlgInfoRandomMd5(), nullptr), 0);
     ASSERT_EQ(RandomInit(random, RandomMethods, nullptr), 0);
     ASSERT_EQ(RandomSeed(random, seed, 3, nullptr), 0);
   }
@@ -104,7 +104,7 @@ TEST(SharedRandom, FailedReseedServesNoStaleBytes) {
   {
     ToolkitLockHeld lock;
     ASSERT_EQ(random.Create(lock), 0);
-    ASSERT_EQ(AlgSetInfo(random.get(), &kUnseedable, nullptr), 0);
+    ASSERT_EQ(AlgSetInfo(lock, random.get(), &kUnseedable, nullptr), 0);
     ASSERT_EQ(RandomInit(random.get(), RandomMethods, nullptr), 0);
   }
   InstallSharedRandomForTesting(std::move(random));

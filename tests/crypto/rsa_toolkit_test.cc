@@ -16,7 +16,7 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   OwnedKey key;
   auto set = [&](const KeyInfoType* form) {
     if (int status = key.Create(lock)) return status;
-    return KeySetInfo(key.get(), form, &record);
+    return KeySetInfo(lock, key.get(), form, &record);
   };
   EXPECT_EQ(set(KeyInfoRsaCrt()), 517) << "the internal form cannot be set directly";
   // The secret values computed from the others (complete records: every other test).
@@ -25,7 +25,7 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
     *part = ByteItem{nullptr, 0};
   ASSERT_EQ(set(KeyInfoRsaPrivate()), 0);
   const void* stored = nullptr;
-  ASSERT_EQ(KeyGetInfo(&stored, key.get(), KeyInfoRsaPrivate()), 0);
+  ASSERT_EQ(KeyGetInfo(lock, &stored, key.get(), KeyInfoRsaPrivate()), 0);
   const auto& r = *static_cast<const RsaPrivateKeyRecord*>(stored);
   EXPECT_EQ(r.modulus.length, 64u);
   auto number = [](const ByteItem& item) { return BigNum::FromBytes(item.data, item.length); };
@@ -38,7 +38,7 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   record.privateExponent = ByteItem{d.data(), static_cast<std::uint32_t>(d.size())};
   record.publicExponent = ByteItem{nullptr, 0};
   ASSERT_EQ(set(KeyInfoRsaPrivate()), 0);
-  ASSERT_EQ(KeyGetInfo(&stored, key.get(), KeyInfoRsaPrivate()), 0);
+  ASSERT_EQ(KeyGetInfo(lock, &stored, key.get(), KeyInfoRsaPrivate()), 0);
   EXPECT_EQ(number(static_cast<const RsaPrivateKeyRecord*>(stored)->publicExponent), BigNum(65537));
   record.privateExponent = ByteItem{nullptr, 0};
   EXPECT_EQ(set(KeyInfoRsaPrivate()), 542) << "nothing to compute the private exponent from";
@@ -50,7 +50,7 @@ struct RsaObject : OwnedAlgorithm {
             bool encrypt) {
     const auto init = encrypt ? EncryptInit : DecryptInit;
     EXPECT_EQ(Create(lock), 0);
-    EXPECT_EQ(AlgSetInfo(get(), type, nullptr), 0);
+    EXPECT_EQ(AlgSetInfo(lock, get(), type, nullptr), 0);
     EXPECT_EQ(init(get(), key, KeyRingMethods, nullptr), 0);
   }
 };
@@ -62,7 +62,7 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
   OwnedKey pub_key, priv_key;
   const std::uint8_t seed[8] = {1, 1, 2, 3, 4, 5, 6, 7};
   ASSERT_EQ(random.Create(lock), 0);
-  ASSERT_EQ(AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr), 0);
+  ASSERT_EQ(AlgSetInfo(lock, random.get(), AlgInfoRandomMd5(), nullptr), 0);
   ASSERT_EQ(RandomInit(random.get(), RandomMethods, nullptr), 0);
   ASSERT_EQ(RandomSeed(random.get(), seed, 8, 0), 0);
   ASSERT_EQ(pub_key.Create(lock), 0);
@@ -72,7 +72,7 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
     const Bytes e = {1, 0, 1};
     const RsaKeyGenParams params{bits, ByteItem{e.data(), 3}};
     EXPECT_EQ(generator.Create(lock), 0);
-    EXPECT_EQ(AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params), 0);
+    EXPECT_EQ(AlgSetInfo(lock, generator.get(), AlgInfoRsaKeyGen(), &params), 0);
     if (int status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr)) return status;
     return KeyPairGenerate(generator.get(), pub_key.get(), priv_key.get(), source, nullptr);
   };

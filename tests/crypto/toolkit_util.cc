@@ -59,20 +59,21 @@ RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& m) {
           m.exponent2.ToBytes(), m.coefficient.ToBytes()};
 }
 
-KeyObject* PrivateKeyObject(const RsaKeyMaterial& m) {
+OwnedKey PrivateKeyObject(const ToolkitLockHeld& lock, const RsaKeyMaterial& m) {
   const RsaPrivateNumbers numbers = NumbersOf(m);
   const RsaPrivateKeyRecord record = RecordOf(numbers);
-  KeyObject* key = nullptr;
-  if (KeyCreate(&key) != 0 || KeySetInfo(key, KeyInfoRsaPrivate(), &record) != 0) KeyDestroy(&key);
+  OwnedKey key;
+  if (key.Create(lock) != 0 || KeySetInfo(lock, key.get(), KeyInfoRsaPrivate(), &record) != 0)
+    return OwnedKey();
   return key;
 }
 
-KeyObject* PublicKeyObject(KeyObject* privateKey) {
+OwnedKey PublicKeyObject(const ToolkitLockHeld& lock, KeyObject* privateKey) {
   const void* record = nullptr;
-  KeyObject* key = nullptr;
-  if (KeyGetInfo(&record, privateKey, KeyInfoRsaPublic()) != 0 || KeyCreate(&key) != 0)
-    return nullptr;
-  if (KeySetInfo(key, KeyInfoRsaPublic(), record) != 0) KeyDestroy(&key);
+  OwnedKey key;
+  if (KeyGetInfo(lock, &record, privateKey, KeyInfoRsaPublic()) != 0 || key.Create(lock) != 0 ||
+      KeySetInfo(lock, key.get(), KeyInfoRsaPublic(), record) != 0)
+    return OwnedKey();
   return key;
 }
 
@@ -82,8 +83,8 @@ int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uin
   OwnedAlgorithm alg;
   OwnedKey key;
   int status = alg.Create(lock) | key.Create(lock);
-  if (status == 0) status = KeySetInfo(key.get(), setup.keyForm, setup.keyMaterial);
-  if (status == 0) status = AlgSetInfo(alg.get(), setup.type, setup.params);
+  if (status == 0) status = KeySetInfo(lock, key.get(), setup.keyForm, setup.keyMaterial);
+  if (status == 0) status = AlgSetInfo(lock, alg.get(), setup.type, setup.params);
   if (status == 0)
     status = (encrypt ? EncryptInit : DecryptInit)(alg.get(), key.get(), setup.methods, nullptr);
   out->assign(room != 0 ? room : in.size() + 16, 0);

@@ -12,6 +12,7 @@
 #include "crypto/rsa/rsa_key_info.h"
 #include "crypto/rsa/rsa_keygen.h"
 #include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/keyring_entry.h"  // Bytes
 #include "keyring/password_protection.h"
 
@@ -62,9 +63,9 @@ struct Lcg {
 // A key of the given size generated deterministically (cached per size; tests run on one thread).
 const RsaKeyMaterial& TestKey(std::uint32_t bits);
 RsaPrivateNumbers NumbersOf(const RsaKeyMaterial& key);
-// Key objects of the toolkit holding it (destroyed by the caller).
-KeyObject* PrivateKeyObject(const RsaKeyMaterial& key);
-KeyObject* PublicKeyObject(KeyObject* privateKey);
+// Key objects of the toolkit holding it (empty on failure).
+OwnedKey PrivateKeyObject(const ToolkitLockHeld& lock, const RsaKeyMaterial& key);
+OwnedKey PublicKeyObject(const ToolkitLockHeld& lock, KeyObject* privateKey);
 
 // A cipher as the toolkit is asked for it.
 struct CipherSetup {

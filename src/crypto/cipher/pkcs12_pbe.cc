@@ -33,12 +33,14 @@ class Pkcs12PbeHandler final : public CbcStreamHandler {
   explicit Pkcs12PbeHandler(AlgorithmObject& object) : CbcStreamHandler(object) {}
 
  private:
+  // Runs inside EncryptInit or DecryptInit, under the lock of their caller.
   int Init(KeyObject* password_key, MethodList methods, bool encrypt) override {
+    const ToolkitLockHeld& lock = ToolkitLockHeld::Current();
     const void* record = nullptr;
-    if (int status = KeyGetInfo(&record, password_key, KeyInfoItem())) return status;
+    if (int status = KeyGetInfo(lock, &record, password_key, KeyInfoItem())) return status;
     std::uint8_t key[kMaxKeySize], iv[kIvSize];
     int status = Derive(*static_cast<const ByteItem*>(record), methods, key, iv);
-    if (status == TkOk) status = BindCipher(methods, key, iv, encrypt);
+    if (status == TkOk) status = BindCipher(lock, methods, key, iv, encrypt);
     SecureWipe(key, sizeof(key));
     SecureWipe(iv, sizeof(iv));
     return status;
@@ -58,21 +60,21 @@ class Pkcs12PbeHandler final : public CbcStreamHandler {
   }
 
   // The derived key in a temporary key object of the cipher's key form.
-  int BindCipher(MethodList methods, const std::uint8_t* key, const std::uint8_t* iv,
-                 bool encrypt) {
+  int BindCipher(const ToolkitLockHeld& lock, MethodList methods, const std::uint8_t* key,
+                 const std::uint8_t* iv, bool encrypt) {
     const Pkcs12PbeParts& parts = PartsOf(info_type());
     KeyObject* cipher_key = nullptr;
-    if (int status = KeyCreate(&cipher_key)) return status;
+    if (int status = KeyCreate(lock, &cipher_key)) return status;
     const ByteItem item{key, parts.key_size};
     const void* material = parts.key_form == KeyInfoItem ? static_cast<const void*>(&item) : key;
     const Rc2CbcParams rc2{parts.effective_bits, iv};
-    int status = KeySetInfo(cipher_key, parts.key_form(), material);
+    int status = KeySetInfo(lock, cipher_key, parts.key_form(), material);
     if (status == TkOk)
       status = LookupMethod(methods, parts.cipher(), encrypt ? 1 : 0, cipher_key,
                             [&](const AlgorithmMethod& method, const void* key_record) {
                               return BindEngine(method, key_record, &rc2, iv, encrypt, true);
                             });
-    KeyDestroy(&cipher_key);
+    KeyDestroy(lock, &cipher_key);
     return status;
   }
 };

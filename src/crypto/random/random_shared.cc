@@ -94,7 +94,7 @@ OwnedAlgorithm CreateSeededRandom() {
   {
     ToolkitLockHeld lock;
     if (random.Create(lock) != TkOk ||
-        AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr) != TkOk ||
+        AlgSetInfo(lock, random.get(), AlgInfoRandomMd5(), nullptr) != TkOk ||
         RandomInit(random.get(), RandomMethods, nullptr) != TkOk)
       return OwnedAlgorithm();
   }
@@ -152,7 +152,7 @@ ToolkitStatus GenerateRsaPrivateKey(std::uint32_t modulusBits, OwnedKey& private
   {
     ToolkitLockHeld lock;
     status = generator.Create(lock);
-    if (status == TkOk) status = AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params);
+    if (status == TkOk) status = AlgSetInfo(lock, generator.get(), AlgInfoRsaKeyGen(), &params);
     if (status == TkOk) status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr);
     if (status == TkOk) status = public_key.Create(lock);
     if (status == TkOk) status = private_key.Create(lock);

@@ -124,9 +124,9 @@ class RsaPublicKeyInfo final : public KeyInfoType {
     if (int status = StoreRecord(key, items, &stored)) return status;
     return AddStored(key, this, stored);
   }
-  int MakeInfo(void** record, KeyObject& key) const override {
+  int MakeInfo(const ToolkitLockHeld& lock, void** record, KeyObject& key) const override {
     const void* crt_record = nullptr;
-    if (int status = KeyGetInfo(&crt_record, &key, KeyInfoRsaCrt())) return status;
+    if (int status = KeyGetInfo(lock, &crt_record, &key, KeyInfoRsaCrt())) return status;
     const RsaKeyMaterial& m = static_cast<const RsaCrtRecord*>(crt_record)->material();
     const SecureBytes n = m.modulus.ToBytes(), e = m.public_exponent.ToBytes();
     const ByteItem items[] = {{n.data(), static_cast<std::uint32_t>(n.size())},
@@ -184,9 +184,9 @@ class RsaPrivateKeyInfo final : public KeyInfoType {
     return TkOk;
   }
 
-  int MakeInfo(void** record, KeyObject& key) const override {
+  int MakeInfo(const ToolkitLockHeld& lock, void** record, KeyObject& key) const override {
     const void* crt_record = nullptr;
-    if (int status = KeyGetInfo(&crt_record, &key, KeyInfoRsaCrt())) return status;
+    if (int status = KeyGetInfo(lock, &crt_record, &key, KeyInfoRsaCrt())) return status;
     const RsaKeyMaterial& m = static_cast<const RsaCrtRecord*>(crt_record)->material();
     const BigNum* parts[] = {&m.modulus, &m.public_exponent, &m.private_exponent, &m.prime1,
                              &m.prime2,  &m.exponent1,       &m.exponent2,        &m.coefficient};
@@ -207,7 +207,9 @@ class RsaPrivateKeyInfo final : public KeyInfoType {
 class RsaCrtKeyInfo final : public KeyInfoType {
  public:
   int AddInfo(KeyObject&, const void*) const override { return TkErrWrongKind; }
-  int MakeInfo(void**, KeyObject&) const override { return TkErrBadKeyForm; }
+  int MakeInfo(const ToolkitLockHeld&, void**, KeyObject&) const override {
+    return TkErrBadKeyForm;
+  }
 };
 
 const RsaPublicKeyInfo kRsaPublicInfo;

@@ -33,8 +33,10 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
     return status;
   }
 
+  // Runs inside KeyPairGenerate, under the lock of its caller.
   int KeyPairGenerate(KeyObject* publicKey, KeyObject* privateKey, AlgorithmObject* random,
                       const ProgressCallback* progress) override {
+    const ToolkitLockHeld& lock = ToolkitLockHeld::Current();
     if (!ready_) return TkErrNotInitialised;
     if (publicKey->infoCount != 0 || privateKey->infoCount != 0) return TkErrKeyAlreadySet;
     RandomFill fill = [random](std::uint8_t* out, std::size_t size) {
@@ -43,7 +45,7 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
     CancelCheck cancel = [progress] { return CheckProgress(progress) != kImplOk; };
     RsaKeyMaterial key;
     int status = GenerateRsaKey(bits_, exponent_, fill, cancel, &key);
-    if (status == TkOk) status = StoreKeys(key, publicKey, privateKey);
+    if (status == TkOk) status = StoreKeys(lock, key, publicKey, privateKey);
     key.Wipe();
     return status;
   }
@@ -63,7 +65,8 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
   // The private key gets the eight values as fixed-length strings (modulus
   // and exponents in (n + 7) / 8 + 1 bytes, the rest in (pBits + 7) / 8 + 1);
   // the public key gets the form derived from it.
-  int StoreKeys(const RsaKeyMaterial& key, KeyObject* publicKey, KeyObject* privateKey) const {
+  int StoreKeys(const ToolkitLockHeld& lock, const RsaKeyMaterial& key, KeyObject* publicKey,
+                KeyObject* privateKey) const {
     const std::size_t long_size = (bits_ + 7) / 8 + 1;
     const std::size_t short_size = ((bits_ + 1) / 2 + 7) / 8 + 1;
     const BigNum* parts[] = {&key.modulus,   &key.public_exponent, &key.private_exponent,
@@ -77,10 +80,11 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
     }
     const RsaPrivateKeyRecord record{items[0], items[1], items[2], items[3],
                                      items[4], items[5], items[6], items[7]};
-    if (int status = KeySetInfo(privateKey, KeyInfoRsaPrivate(), &record)) return status;
+    if (int status = KeySetInfo(lock, privateKey, KeyInfoRsaPrivate(), &record)) return status;
     const void* public_record = nullptr;
-    if (int status = KeyGetInfo(&public_record, privateKey, KeyInfoRsaPublic())) return status;
-    return KeySetInfo(publicKey, KeyInfoRsaPublic(), public_record);
+    if (int status = KeyGetInfo(lock, &public_record, privateKey, KeyInfoRsaPublic()))
+      return status;
+    return KeySetInfo(lock, publicKey, KeyInfoRsaPublic(), public_record);
   }
 
   bool ready_ = false;

@@ -230,7 +230,8 @@ ToolkitStatus SignData(const ToolkitLockHeld& lock, int selector, KeyObject* pri
                        std::uint32_t* signatureLength, std::uint32_t bufferSize) {
   OwnedAlgorithm signer;
   if (int status = signer.Create(lock)) return status;
-  if (int status = AlgSetInfo(signer.get(), SigningAlgorithm(selector), nullptr)) return status;
+  if (int status = AlgSetInfo(lock, signer.get(), SigningAlgorithm(selector), nullptr))
+    return status;
   if (int status = SignInit(signer.get(), privateKey, KeyRingMethods, nullptr)) return status;
   if (int status = SignUpdate(signer.get(), data, size, nullptr)) return status;
   return SignFinal(signer.get(), signature, signatureLength, bufferSize, nullptr, nullptr);
@@ -241,7 +242,8 @@ ToolkitStatus VerifyData(const ToolkitLockHeld& lock, int selector, KeyObject* k
                          const std::uint8_t* signature, std::uint32_t signatureLength) {
   OwnedAlgorithm verifier;
   if (int status = verifier.Create(lock)) return status;
-  if (int status = AlgSetInfo(verifier.get(), VerifyingAlgorithm(selector), nullptr)) return status;
+  if (int status = AlgSetInfo(lock, verifier.get(), VerifyingAlgorithm(selector), nullptr))
+    return status;
   if (int status = VerifyInit(verifier.get(), key, KeyRingMethods, nullptr)) return status;
   if (int status = VerifyUpdate(verifier.get(), data, size, nullptr)) return status;
   return VerifyFinal(verifier.get(), signature, signatureLength, nullptr, nullptr);

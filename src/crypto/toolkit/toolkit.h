@@ -7,9 +7,10 @@
 // missing key form on demand. Every operation returns 0 or a status code
 // from crypto/toolkit_status.h.
 //
-// Every call, object creation and destruction included, must be made while
-// holding ToolkitLock (crypto/toolkit/toolkit_scope.h has the lock proof and
-// the owners, which release their objects under the lock themselves). The
+// Every call, object creation and destruction included, is made while
+// holding ToolkitLock, and takes the proof of it as its first argument
+// (crypto/toolkit/toolkit_lock.h; crypto/toolkit/toolkit_scope.h has the
+// owners, which release their objects under the lock themselves). The
 // toolkit itself takes no lock.
 //
 // All parameter records and key material are copied into the objects; the
@@ -19,6 +20,7 @@
 #include <cstdint>
 
 #include "crypto/toolkit/toolkit_framework.h"
+#include "crypto/toolkit/toolkit_lock.h"
 #include "crypto/toolkit/toolkit_status.h"
 
 namespace kcertadm {
@@ -144,19 +146,22 @@ extern const AlgorithmMethod* const
 
 // ---------------------------------------------------------------- operations
 
-int AlgCreate(AlgorithmObject** handle);
+int AlgCreate(const ToolkitLockHeld& lock, AlgorithmObject** handle);
 // Releases a valid object (handler, then every owned block, wiped); sets the
 // handle to null in every case.
-void AlgDestroy(AlgorithmObject** handle);
-int AlgSetInfo(AlgorithmObject* handle, const InfoType* type, const void* parameters);
+void AlgDestroy(const ToolkitLockHeld& lock, AlgorithmObject** handle);
+int AlgSetInfo(const ToolkitLockHeld& lock, AlgorithmObject* handle, const InfoType* type,
+               const void* parameters);
 // Reading parameters back: 541 for every type of this library.
-int AlgGetInfo(const void** parameters, AlgorithmObject* handle, const InfoType* type);
+int AlgGetInfo(const ToolkitLockHeld& lock, const void** parameters, AlgorithmObject* handle,
+               const InfoType* type);
 
-int KeyCreate(KeyObject** handle);
-void KeyDestroy(KeyObject** handle);
-int KeySetInfo(KeyObject* key, const InfoType* type, const void* material);
-// The record stays owned by the key; a derived form is kept for later calls.
-int KeyGetInfo(const void** record, KeyObject* key, const InfoType* type);
+int KeyCreate(const ToolkitLockHeld& lock, KeyObject** handle);
+void KeyDestroy(const ToolkitLockHeld& lock, KeyObject** handle);
+int KeySetInfo(const ToolkitLockHeld& lock, KeyObject* key, const InfoType* type,
+               const void* material);
+// KeyGetInfo (the record stays owned by the key; a derived form is kept
+// for later calls) is declared with the object framework.
 
 int KeyPairGenerateInit(AlgorithmObject* handle, MethodList methods,
                         const ProgressCallback* progress);
