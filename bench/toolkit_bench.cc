@@ -45,12 +45,12 @@ void BM_DigestObject(benchmark::State& state, const AlgorithmInfoType* type) {
   AlgorithmObject* alg = nullptr;
   AlgCreate(lock, &alg);
   AlgSetInfo(lock, alg, type, nullptr);
-  DigestInit(alg, nullptr, DigestMethods, nullptr);
+  DigestInit(lock, alg, nullptr, DigestMethods, nullptr);
   std::uint8_t out[64];
   std::uint32_t length;
   for (auto _ : state) {
-    DigestUpdate(alg, data.data(), kBufferSize, nullptr);
-    DigestFinal(alg, out, &length, sizeof(out), nullptr);
+    DigestUpdate(lock, alg, data.data(), kBufferSize, nullptr);
+    DigestFinal(lock, alg, out, &length, sizeof(out), nullptr);
     benchmark::DoNotOptimize(out);
   }
   AlgDestroy(lock, &alg);
@@ -73,10 +73,10 @@ void BM_CipherObject(benchmark::State& state, const AlgorithmInfoType* type,
   KeySetInfo(lock, key_object, form, key.data());
   const CbcParams params{iv.data()};
   AlgSetInfo(lock, alg, type, &params);
-  EncryptInit(alg, key_object, methods, nullptr);
+  EncryptInit(lock, alg, key_object, methods, nullptr);
   std::uint32_t length;
   for (auto _ : state) {
-    EncryptUpdate(alg, out.data(), &length, kBufferSize, data.data(), kBufferSize, nullptr,
+    EncryptUpdate(lock, alg, out.data(), &length, kBufferSize, data.data(), kBufferSize, nullptr,
                   nullptr);
     benchmark::DoNotOptimize(out.data());
   }
@@ -103,10 +103,10 @@ void BM_DesObjectPerBlock(benchmark::State& state) {
     KeySetInfo(lock, key_object, KeyInfoDesParity(), key);
     const CbcParams params{iv};
     AlgSetInfo(lock, alg, AlgInfoDesCbc(), &params);
-    EncryptInit(alg, key_object, DesCbcMethods, nullptr);
+    EncryptInit(lock, alg, key_object, DesCbcMethods, nullptr);
     std::uint32_t length;
-    EncryptUpdate(alg, block, &length, 8, block, 8, nullptr, nullptr);
-    EncryptFinal(alg, block, &length, 8, nullptr, nullptr);
+    EncryptUpdate(lock, alg, block, &length, 8, block, 8, nullptr, nullptr);
+    EncryptFinal(lock, alg, block, &length, 8, nullptr, nullptr);
     AlgDestroy(lock, &alg);
     KeyDestroy(lock, &key_object);
     benchmark::DoNotOptimize(block);

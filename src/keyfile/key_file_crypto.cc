@@ -63,9 +63,9 @@ int DerivePbkdf2(const AlgorithmInfoType* prf, ByteView password, ByteView salt,
   if (int status = kdf.Create(lock)) return status;
   const Pbkdf2Params params{ItemOf(salt), iterations, length, prf};
   if (int status = AlgSetInfo(lock, kdf.get(), AlgInfoPbkdf2(), &params)) return status;
-  if (int status = DigestInit(kdf.get(), key.get(), HmacMethods, nullptr)) return status;
+  if (int status = DigestInit(lock, kdf.get(), key.get(), HmacMethods, nullptr)) return status;
   std::uint32_t written = 0;
-  return DigestFinal(kdf.get(), out, &written, length, nullptr);
+  return DigestFinal(lock, kdf.get(), out, &written, length, nullptr);
 }
 
 int AesCbcPad(bool encrypt, const AlgorithmInfoType* cipher, ByteView key, const std::uint8_t* iv,
@@ -123,11 +123,11 @@ int HmacOf(const AlgorithmInfoType* hmac, ByteView key, ByteView data, std::uint
   if (int status = NewItemKey(lock, macKey, key)) return status;
   if (int status = mac.Create(lock)) return status;
   if (int status = AlgSetInfo(lock, mac.get(), hmac, nullptr)) return status;
-  if (int status = DigestInit(mac.get(), macKey.get(), HmacMethods, nullptr)) return status;
-  if (int status =
-          DigestUpdate(mac.get(), data.data(), static_cast<std::uint32_t>(data.size()), nullptr))
+  if (int status = DigestInit(lock, mac.get(), macKey.get(), HmacMethods, nullptr)) return status;
+  if (int status = DigestUpdate(lock, mac.get(), data.data(),
+                                static_cast<std::uint32_t>(data.size()), nullptr))
     return status;
-  return DigestFinal(mac.get(), out, length, outSize, nullptr);
+  return DigestFinal(lock, mac.get(), out, length, outSize, nullptr);
 }
 
 }  // namespace kcertadm

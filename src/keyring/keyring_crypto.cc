@@ -25,22 +25,23 @@ ToolkitStatus KeyRingRandomBytes(std::uint8_t* out, std::size_t n) {
   return GetRandomBytes(out, n);
 }
 
-int RunCipher(const ToolkitLockHeld& /*lock*/, bool encrypt, AlgorithmObject* cipher,
-              KeyObject* key, MethodList methods, ByteView in, SecureBytes& out) {
-  int status = encrypt ? EncryptInit(cipher, key, methods, nullptr)
-                       : DecryptInit(cipher, key, methods, nullptr);
+int RunCipher(const ToolkitLockHeld& lock, bool encrypt, AlgorithmObject* cipher, KeyObject* key,
+              MethodList methods, ByteView in, SecureBytes& out) {
+  int status = encrypt ? EncryptInit(lock, cipher, key, methods, nullptr)
+                       : DecryptInit(lock, cipher, key, methods, nullptr);
   if (status != 0) return status;
   const std::uint32_t size = static_cast<std::uint32_t>(in.size() + 17);
   out.assign(size, 0);
   std::uint32_t first = 0, last = 0;
-  status = encrypt ? EncryptUpdate(cipher, out.data(), &first, size, in.data(),
+  status = encrypt ? EncryptUpdate(lock, cipher, out.data(), &first, size, in.data(),
                                    static_cast<std::uint32_t>(in.size()), nullptr, nullptr)
-                   : DecryptUpdate(cipher, out.data(), &first, size, in.data(),
+                   : DecryptUpdate(lock, cipher, out.data(), &first, size, in.data(),
                                    static_cast<std::uint32_t>(in.size()), nullptr, nullptr);
   if (status == 0) {
-    status = encrypt
-                 ? EncryptFinal(cipher, out.data() + first, &last, size - first, nullptr, nullptr)
-                 : DecryptFinal(cipher, out.data() + first, &last, size - first, nullptr, nullptr);
+    status =
+        encrypt
+            ? EncryptFinal(lock, cipher, out.data() + first, &last, size - first, nullptr, nullptr)
+            : DecryptFinal(lock, cipher, out.data() + first, &last, size - first, nullptr, nullptr);
   }
   if (status != 0) {
     out.clear();

@@ -124,13 +124,14 @@ TEST(AesCbcPad, SixteenByteBlocksBufferedAndHeldBack) {
   ASSERT_EQ(KeyCreate(lock, &aes), 0);
   ASSERT_EQ(KeySetInfo(lock, aes, KeyInfoItem(), &item), 0);
   ASSERT_EQ(AlgSetInfo(lock, alg, AlgInfoAes256CbcPad(), &params), 0);
-  ASSERT_EQ(DecryptInit(alg, aes, AesCbcMethods, nullptr), 0);
+  ASSERT_EQ(DecryptInit(lock, alg, aes, AesCbcMethods, nullptr), 0);
   std::uint8_t buffer[32];
   std::uint32_t written = 99;
-  ASSERT_EQ(
-      DecryptUpdate(alg, buffer, &written, sizeof(buffer), cipher.data(), 32, nullptr, nullptr), 0);
+  ASSERT_EQ(DecryptUpdate(lock, alg, buffer, &written, sizeof(buffer), cipher.data(), 32, nullptr,
+                          nullptr),
+            0);
   EXPECT_EQ(written, 16u) << "the last block waits for Final";
-  ASSERT_EQ(DecryptFinal(alg, buffer + 16, &written, 16, nullptr, nullptr), 0);
+  ASSERT_EQ(DecryptFinal(lock, alg, buffer + 16, &written, 16, nullptr, nullptr), 0);
   EXPECT_EQ(written, 0u) << "a whole block of padding";
   EXPECT_EQ(Bytes(buffer, buffer + 16), plain);
   AlgDestroy(lock, &alg), KeyDestroy(lock, &aes);

@@ -82,10 +82,10 @@ TEST(PbeInit, RefusedParametersAndKeys) {
   EXPECT_EQ(AlgSetInfo(lock, alg.get(), AlgInfoPbeMd5DesCbc(), nullptr), TkErrBadParameter);
   const PbeParams params{kSalt.data(), 7};
   ASSERT_EQ(AlgSetInfo(lock, alg.get(), AlgInfoPbeMd5DesCbc(), &params), 0);
-  EXPECT_EQ(EncryptInit(alg.get(), key.get(), PbeMethods, nullptr), TkErrKeyEmpty);
+  EXPECT_EQ(EncryptInit(lock, alg.get(), key.get(), PbeMethods, nullptr), TkErrKeyEmpty);
   const ByteItem item{kPassword.data(), 4};
   ASSERT_EQ(KeySetInfo(lock, key.get(), KeyInfoItem(), &item), 0);
-  EXPECT_EQ(EncryptInit(alg.get(), key.get(), DesCbcMethods, nullptr), TkErrNoMethod)
+  EXPECT_EQ(EncryptInit(lock, alg.get(), key.get(), DesCbcMethods, nullptr), TkErrNoMethod)
       << "a list without MD5";
 }
 

@@ -29,24 +29,25 @@ TEST(CallingOrder, CallsOutOfOrderOrOfAnotherFamilyAreRefused) {
   ASSERT_EQ(AlgSetInfo(lock, md5.alg, AlgInfoMd5(), nullptr) |
                 AlgSetInfo(lock, random.alg, AlgInfoRandomMd5(), nullptr),
             0);
-  EXPECT_EQ(RandomGenerate(random.alg, buffer, 1, nullptr), 538)
+  EXPECT_EQ(RandomGenerate(lock, random.alg, buffer, 1, nullptr), 538)
       << "a random object serves only once initialised";
-  EXPECT_EQ(RandomSeed(random.alg, buffer, 1, nullptr), 538);
+  EXPECT_EQ(RandomSeed(lock, random.alg, buffer, 1, nullptr), 538);
   ASSERT_EQ(KeySetInfo(lock, des.key, KeyInfoDes8(), kDesKey.data()), 0);
-  EXPECT_EQ(EncryptUpdate(des.alg, buffer, &length, 16, buffer, 8, nullptr, nullptr),
+  EXPECT_EQ(EncryptUpdate(lock, des.alg, buffer, &length, 16, buffer, 8, nullptr, nullptr),
             TkErrAlgNotSet);
   EXPECT_EQ(length, 0u);
   ASSERT_EQ(AlgSetInfo(lock, des.alg, AlgInfoDesCbc(), &kCbc), 0);
   EXPECT_EQ(AlgSetInfo(lock, des.alg, AlgInfoMd5(), nullptr), TkErrAlgInfoAlreadySet);
-  EXPECT_EQ(EncryptFinal(des.alg, buffer, &length, 16, nullptr, nullptr), TkErrNotInitialised);
-  ASSERT_EQ(EncryptInit(des.alg, des.key, DesCbcMethods, nullptr), 0);
-  // A failed second Init leaves the object uninitialised.
-  EXPECT_EQ(EncryptInit(des.alg, des.key, DigestMethods, nullptr), TkErrNoMethod);
-  EXPECT_EQ(EncryptUpdate(des.alg, buffer, &length, 8, buffer, 8, nullptr, nullptr),
+  EXPECT_EQ(EncryptFinal(lock, des.alg, buffer, &length, 16, nullptr, nullptr),
             TkErrNotInitialised);
-  EXPECT_EQ(SignInit(md5.alg, nullptr, DigestMethods, nullptr), TkErrWrongKind);
-  ASSERT_EQ(DigestInit(md5.alg, nullptr, DigestMethods, nullptr), 0);
-  EXPECT_EQ(EncryptUpdate(md5.alg, buffer, &length, 64, buffer, 8, nullptr, nullptr),
+  ASSERT_EQ(EncryptInit(lock, des.alg, des.key, DesCbcMethods, nullptr), 0);
+  // A failed second Init leaves the object uninitialised.
+  EXPECT_EQ(EncryptInit(lock, des.alg, des.key, DigestMethods, nullptr), TkErrNoMethod);
+  EXPECT_EQ(EncryptUpdate(lock, des.alg, buffer, &length, 8, buffer, 8, nullptr, nullptr),
+            TkErrNotInitialised);
+  EXPECT_EQ(SignInit(lock, md5.alg, nullptr, DigestMethods, nullptr), TkErrWrongKind);
+  ASSERT_EQ(DigestInit(lock, md5.alg, nullptr, DigestMethods, nullptr), 0);
+  EXPECT_EQ(EncryptUpdate(lock, md5.alg, buffer, &length, 64, buffer, 8, nullptr, nullptr),
             TkErrWrongKind);
 }
 
@@ -63,11 +64,13 @@ TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
   } kCases[] = {
       {"null algorithm", AlgSetInfo(lock, nullptr, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
       {"forged algorithm", AlgSetInfo(lock, &forged_alg, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
-      {"forged random object", RandomGenerate(&forged_alg, buffer, 4, nullptr),
+      {"forged random object", RandomGenerate(lock, &forged_alg, buffer, 4, nullptr),
        TkErrBadRandomObject},
-      {"forged random", EncryptUpdate(o.alg, buffer, &length, 16, buffer, 8, &forged_alg, nullptr),
+      {"forged random",
+       EncryptUpdate(lock, o.alg, buffer, &length, 16, buffer, 8, &forged_alg, nullptr),
        TkErrBadRandomObject},
-      {"forged key", EncryptInit(o.alg, &forged_key, DesCbcMethods, nullptr), TkErrBadKeyObject},
+      {"forged key", EncryptInit(lock, o.alg, &forged_key, DesCbcMethods, nullptr),
+       TkErrBadKeyObject},
       {"a key form as algorithm", AlgSetInfo(lock, o.alg, KeyInfoDes8(), kDesKey.data()),
        TkErrWrongAlgInfoKind},
       {"an algorithm as key form", KeySetInfo(lock, o.key, AlgInfoMd5(), nullptr), TkErrWrongKind},
@@ -155,7 +158,7 @@ TEST(MethodLookup, ListsAndKeys) {
     ASSERT_EQ(c.item ? KeySetInfo(lock, o.key, KeyInfoItem(), c.item)
                      : KeySetInfo(lock, o.key, KeyInfoDes8(), kDesKey.data()),
               0);
-    EXPECT_EQ(EncryptInit(o.alg, c.with_key ? o.key : nullptr, c.methods, nullptr), c.status)
+    EXPECT_EQ(EncryptInit(lock, o.alg, c.with_key ? o.key : nullptr, c.methods, nullptr), c.status)
         << c.why;
   }
 }

@@ -39,8 +39,8 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
     const ToolkitLockHeld& lock = ToolkitLockHeld::Current();
     if (!ready_) return TkErrNotInitialised;
     if (publicKey->infoCount != 0 || privateKey->infoCount != 0) return TkErrKeyAlreadySet;
-    RandomFill fill = [random](std::uint8_t* out, std::size_t size) {
-      return RandomGenerate(random, out, static_cast<std::uint32_t>(size), nullptr);
+    RandomFill fill = [&lock, random](std::uint8_t* out, std::size_t size) {
+      return RandomGenerate(lock, random, out, static_cast<std::uint32_t>(size), nullptr);
     };
     CancelCheck cancel = [progress] { return CheckProgress(progress) != kImplOk; };
     RsaKeyMaterial key;

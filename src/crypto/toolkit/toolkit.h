@@ -163,52 +163,60 @@ int KeySetInfo(const ToolkitLockHeld& lock, KeyObject* key, const InfoType* type
 // KeyGetInfo (the record stays owned by the key; a derived form is kept
 // for later calls) is declared with the object framework.
 
-int KeyPairGenerateInit(AlgorithmObject* handle, MethodList methods,
+int KeyPairGenerateInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, MethodList methods,
                         const ProgressCallback* progress);
-int KeyPairGenerate(AlgorithmObject* handle, KeyObject* publicKey, KeyObject* privateKey,
-                    AlgorithmObject* random, const ProgressCallback* progress);
+int KeyPairGenerate(const ToolkitLockHeld& lock, AlgorithmObject* handle, KeyObject* publicKey,
+                    KeyObject* privateKey, AlgorithmObject* random,
+                    const ProgressCallback* progress);
 
-int EncryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-                const ProgressCallback* progress);
-int DecryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-                const ProgressCallback* progress);
-int EncryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                  std::uint32_t outSize, const void* in, std::uint32_t inLength,
-                  AlgorithmObject* random, const ProgressCallback* progress);
-int DecryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                  std::uint32_t outSize, const void* in, std::uint32_t inLength,
-                  AlgorithmObject* random, const ProgressCallback* progress);
-int EncryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                 std::uint32_t outSize, AlgorithmObject* random, const ProgressCallback* progress);
-int DecryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                 std::uint32_t outSize, AlgorithmObject* random, const ProgressCallback* progress);
-
-int SignInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-             const ProgressCallback* progress);
-int VerifyInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-               const ProgressCallback* progress);
-int SignUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
-               const ProgressCallback* progress);
-int VerifyUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
+int EncryptInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, KeyObject* key,
+                MethodList methods, const ProgressCallback* progress);
+int DecryptInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, KeyObject* key,
+                MethodList methods, const ProgressCallback* progress);
+int EncryptUpdate(const ToolkitLockHeld& lock, AlgorithmObject* handle, std::uint8_t* out,
+                  std::uint32_t* outLength, std::uint32_t outSize, const void* in,
+                  std::uint32_t inLength, AlgorithmObject* random,
+                  const ProgressCallback* progress);
+int DecryptUpdate(const ToolkitLockHeld& lock, AlgorithmObject* handle, std::uint8_t* out,
+                  std::uint32_t* outLength, std::uint32_t outSize, const void* in,
+                  std::uint32_t inLength, AlgorithmObject* random,
+                  const ProgressCallback* progress);
+int EncryptFinal(const ToolkitLockHeld& lock, AlgorithmObject* handle, std::uint8_t* out,
+                 std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject* random,
                  const ProgressCallback* progress);
-int SignFinal(AlgorithmObject* handle, std::uint8_t* signature, std::uint32_t* signatureLength,
-              std::uint32_t bufferSize, AlgorithmObject* random, const ProgressCallback* progress);
+int DecryptFinal(const ToolkitLockHeld& lock, AlgorithmObject* handle, std::uint8_t* out,
+                 std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject* random,
+                 const ProgressCallback* progress);
+
+int SignInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, KeyObject* key,
+             MethodList methods, const ProgressCallback* progress);
+int VerifyInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, KeyObject* key,
+               MethodList methods, const ProgressCallback* progress);
+int SignUpdate(const ToolkitLockHeld& lock, AlgorithmObject* handle, const void* in,
+               std::uint32_t inLength, const ProgressCallback* progress);
+int VerifyUpdate(const ToolkitLockHeld& lock, AlgorithmObject* handle, const void* in,
+                 std::uint32_t inLength, const ProgressCallback* progress);
+int SignFinal(const ToolkitLockHeld& lock, AlgorithmObject* handle, std::uint8_t* signature,
+              std::uint32_t* signatureLength, std::uint32_t bufferSize, AlgorithmObject* random,
+              const ProgressCallback* progress);
 // 0 means the signature is good.
-int VerifyFinal(AlgorithmObject* handle, const std::uint8_t* signature,
+int VerifyFinal(const ToolkitLockHeld& lock, AlgorithmObject* handle, const std::uint8_t* signature,
                 std::uint32_t signatureLength, AlgorithmObject* random,
                 const ProgressCallback* progress);
 
-int DigestInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-               const ProgressCallback* progress);
-int DigestUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
-                 const ProgressCallback* progress);
-int DigestFinal(AlgorithmObject* handle, std::uint8_t* digest, std::uint32_t* digestLength,
-                std::uint32_t bufferSize, const ProgressCallback* progress);
+int DigestInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, KeyObject* key,
+               MethodList methods, const ProgressCallback* progress);
+int DigestUpdate(const ToolkitLockHeld& lock, AlgorithmObject* handle, const void* in,
+                 std::uint32_t inLength, const ProgressCallback* progress);
+int DigestFinal(const ToolkitLockHeld& lock, AlgorithmObject* handle, std::uint8_t* digest,
+                std::uint32_t* digestLength, std::uint32_t bufferSize,
+                const ProgressCallback* progress);
 
-int RandomInit(AlgorithmObject* handle, MethodList methods, const ProgressCallback* progress);
-int RandomSeed(AlgorithmObject* handle, const void* seed, std::uint32_t length,
+int RandomInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, MethodList methods,
                const ProgressCallback* progress);
-int RandomGenerate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t count,
-                   const ProgressCallback* progress);
+int RandomSeed(const ToolkitLockHeld& lock, AlgorithmObject* handle, const void* seed,
+               std::uint32_t length, const ProgressCallback* progress);
+int RandomGenerate(const ToolkitLockHeld& lock, AlgorithmObject* handle, std::uint8_t* out,
+                   std::uint32_t count, const ProgressCallback* progress);
 
 }  // namespace kcertadm
