@@ -16,7 +16,7 @@ namespace {
 int NumbersOfKey(KeyObject* privateKey, RsaPrivateNumbers& out) {
   ToolkitLockHeld lock;
   const void* record = nullptr;
-  int status = KeyGetInfo(lock, &record, privateKey, KeyInfoRsaPrivate());
+  int status = KeyGetInfo(lock, &record, privateKey, KeyInfoRsaPrivate()).code();
   if (status != 0) return status;
   out = NumbersOf(*static_cast<const RsaPrivateKeyRecord*>(record));
   return 0;

@@ -23,11 +23,11 @@ const std::map<std::string, const AlgorithmInfoType*> kHmacs = {{"sha1", AlgInfo
 int Prepare(const ToolkitLockHeld& lock, OwnedAlgorithm& alg, OwnedKey& key,
             const AlgorithmInfoType* type, const void* params, const Bytes& secret) {
   const ByteItem item{secret.data(), static_cast<std::uint32_t>(secret.size())};
-  if (int status = alg.Create(lock)) return status;
-  if (int status = key.Create(lock)) return status;
-  if (int status = KeySetInfo(lock, key.get(), KeyInfoItem(), &item)) return status;
-  if (int status = AlgSetInfo(lock, alg.get(), type, params)) return status;
-  return DigestInit(lock, alg.get(), key.get(), HmacMethods, nullptr);
+  if (int status = alg.Create(lock).code()) return status;
+  if (int status = key.Create(lock).code()) return status;
+  if (int status = KeySetInfo(lock, key.get(), KeyInfoItem(), &item).code()) return status;
+  if (int status = AlgSetInfo(lock, alg.get(), type, params).code()) return status;
+  return DigestInit(lock, alg.get(), key.get(), HmacMethods, nullptr).code();
 }
 
 // The whole HMAC of message under key, in two updates; empty on a failure.
@@ -39,9 +39,9 @@ std::string HmacHex(const std::string& digest, const Bytes& key, const Bytes& me
   std::uint32_t length = 0;
   const std::uint32_t half = message.size() / 2;
   if (Prepare(lock, alg, keyObject, kHmacs.at(digest), nullptr, key) ||
-      DigestUpdate(lock, alg.get(), message.data(), half, nullptr) ||
-      DigestUpdate(lock, alg.get(), message.data() + half, message.size() - half, nullptr) ||
-      DigestFinal(lock, alg.get(), out, &length, sizeof out, nullptr))
+      DigestUpdate(lock, alg.get(), message.data(), half, nullptr).code() ||
+      DigestUpdate(lock, alg.get(), message.data() + half, message.size() - half, nullptr).code() ||
+      DigestFinal(lock, alg.get(), out, &length, sizeof out, nullptr).code())
     return "";
   return test_support::ToHex(out, length);
 }
@@ -56,7 +56,7 @@ std::string Pbkdf2Hex(const std::string& digest, const Bytes& password, const By
   Bytes out(size);
   std::uint32_t length = 0;
   if (Prepare(lock, alg, key, AlgInfoPbkdf2(), &params, password) ||
-      DigestFinal(lock, alg.get(), out.data(), &length, size, nullptr))
+      DigestFinal(lock, alg.get(), out.data(), &length, size, nullptr).code())
     return "";
   return test_support::ToHex(out.data(), length);
 }

@@ -78,7 +78,7 @@ TEST(PbeInit, RefusedParametersAndKeys) {
   ToolkitLockHeld lock;
   OwnedAlgorithm alg;
   OwnedKey key;
-  ASSERT_EQ(alg.Create(lock) | key.Create(lock), 0);
+  ASSERT_EQ(alg.Create(lock).code() | key.Create(lock).code(), 0);
   EXPECT_EQ(AlgSetInfo(lock, alg.get(), AlgInfoPbeMd5DesCbc(), nullptr), TkErrBadParameter);
   const PbeParams params{kSalt.data(), 7};
   ASSERT_EQ(AlgSetInfo(lock, alg.get(), AlgInfoPbeMd5DesCbc(), &params), 0);

@@ -15,8 +15,8 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   RsaPrivateKeyRecord record = RecordOf(numbers);
   OwnedKey key;
   auto set = [&](const KeyInfoType* form) {
-    if (int status = key.Create(lock)) return status;
-    return KeySetInfo(lock, key.get(), form, &record);
+    if (int status = key.Create(lock).code()) return status;
+    return KeySetInfo(lock, key.get(), form, &record).code();
   };
   EXPECT_EQ(set(KeyInfoRsaCrt()), 517) << "the internal form cannot be set directly";
   // The secret values computed from the others (complete records: every other test).
@@ -73,9 +73,10 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
     const RsaKeyGenParams params{bits, ByteItem{e.data(), 3}};
     EXPECT_EQ(generator.Create(lock), 0);
     EXPECT_EQ(AlgSetInfo(lock, generator.get(), AlgInfoRsaKeyGen(), &params), 0);
-    if (int status = KeyPairGenerateInit(lock, generator.get(), KeyRingMethods, nullptr))
+    if (int status = KeyPairGenerateInit(lock, generator.get(), KeyRingMethods, nullptr).code())
       return status;
-    return KeyPairGenerate(lock, generator.get(), pub_key.get(), priv_key.get(), source, nullptr);
+    return KeyPairGenerate(lock, generator.get(), pub_key.get(), priv_key.get(), source, nullptr)
+        .code();
   };
   EXPECT_EQ(generate(8193, random.get()), 533) << "refused at Init";
   EXPECT_EQ(generate(512, nullptr), 539);

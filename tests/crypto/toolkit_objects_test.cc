@@ -26,8 +26,8 @@ TEST(CallingOrder, CallsOutOfOrderOrOfAnotherFamilyAreRefused) {
   Objects des(lock), md5(lock), random(lock);
   std::uint8_t buffer[64] = {};
   std::uint32_t length = 77;
-  ASSERT_EQ(AlgSetInfo(lock, md5.alg, AlgInfoMd5(), nullptr) |
-                AlgSetInfo(lock, random.alg, AlgInfoRandomMd5(), nullptr),
+  ASSERT_EQ(AlgSetInfo(lock, md5.alg, AlgInfoMd5(), nullptr).code() |
+                AlgSetInfo(lock, random.alg, AlgInfoRandomMd5(), nullptr).code(),
             0);
   EXPECT_EQ(RandomGenerate(lock, random.alg, buffer, 1, nullptr), 538)
       << "a random object serves only once initialised";
@@ -62,19 +62,22 @@ TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
     const char* why;
     int status, expected;
   } kCases[] = {
-      {"null algorithm", AlgSetInfo(lock, nullptr, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
-      {"forged algorithm", AlgSetInfo(lock, &forged_alg, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
-      {"forged random object", RandomGenerate(lock, &forged_alg, buffer, 4, nullptr),
+      {"null algorithm", AlgSetInfo(lock, nullptr, AlgInfoMd5(), nullptr).code(),
+       TkErrBadAlgObject},
+      {"forged algorithm", AlgSetInfo(lock, &forged_alg, AlgInfoMd5(), nullptr).code(),
+       TkErrBadAlgObject},
+      {"forged random object", RandomGenerate(lock, &forged_alg, buffer, 4, nullptr).code(),
        TkErrBadRandomObject},
       {"forged random",
-       EncryptUpdate(lock, o.alg, buffer, &length, 16, buffer, 8, &forged_alg, nullptr),
+       EncryptUpdate(lock, o.alg, buffer, &length, 16, buffer, 8, &forged_alg, nullptr).code(),
        TkErrBadRandomObject},
-      {"forged key", EncryptInit(lock, o.alg, &forged_key, DesCbcMethods, nullptr),
+      {"forged key", EncryptInit(lock, o.alg, &forged_key, DesCbcMethods, nullptr).code(),
        TkErrBadKeyObject},
-      {"a key form as algorithm", AlgSetInfo(lock, o.alg, KeyInfoDes8(), kDesKey.data()),
+      {"a key form as algorithm", AlgSetInfo(lock, o.alg, KeyInfoDes8(), kDesKey.data()).code(),
        TkErrWrongAlgInfoKind},
-      {"an algorithm as key form", KeySetInfo(lock, o.key, AlgInfoMd5(), nullptr), TkErrWrongKind},
-      {"algorithms cannot be read back", AlgGetInfo(lock, nullptr, o.alg, AlgInfoMd5()),
+      {"an algorithm as key form", KeySetInfo(lock, o.key, AlgInfoMd5(), nullptr).code(),
+       TkErrWrongKind},
+      {"algorithms cannot be read back", AlgGetInfo(lock, nullptr, o.alg, AlgInfoMd5()).code(),
        TkErrNotSupported},
   };
   for (const auto& c : kCases) EXPECT_EQ(c.status, c.expected) << c.why;
@@ -128,8 +131,8 @@ TEST(KeyForms, MaterialCopiedOnceParityForcedAndDerivedFormsCached) {
   ASSERT_EQ(KeySetInfo(lock, o.key, KeyInfoDesParity(), caller.data()), 0);
   caller.assign(8, 0x55);
   EXPECT_EQ(KeySetInfo(lock, o.key, KeyInfoDes8(), kDesKey.data()), TkErrKeyAlreadySet);
-  ASSERT_EQ(KeyGetInfo(lock, &first, o.key, KeyInfoDes8()) |
-                KeyGetInfo(lock, &second, o.key, KeyInfoDes8()),
+  ASSERT_EQ(KeyGetInfo(lock, &first, o.key, KeyInfoDes8()).code() |
+                KeyGetInfo(lock, &second, o.key, KeyInfoDes8()).code(),
             0);
   EXPECT_EQ(first, second);
   EXPECT_EQ(test_support::ToHex(static_cast<const std::uint8_t*>(first), 8), "0101010101010101");

@@ -29,7 +29,7 @@ std::vector<int> released;
 std::vector<bool> releasedUnderLock;
 int nextId = 0;
 
-int FakeCreate(const ToolkitLockHeld& /*lock*/, Fake** handle) {
+ToolkitStatus FakeCreate(const ToolkitLockHeld& /*lock*/, Fake** handle) {
   *handle = new Fake{++nextId};
   return 0;
 }

@@ -82,25 +82,29 @@ int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uin
   ToolkitLockHeld lock;
   OwnedAlgorithm alg;
   OwnedKey key;
-  int status = alg.Create(lock) | key.Create(lock);
-  if (status == 0) status = KeySetInfo(lock, key.get(), setup.keyForm, setup.keyMaterial);
-  if (status == 0) status = AlgSetInfo(lock, alg.get(), setup.type, setup.params);
+  int status = alg.Create(lock).code() | key.Create(lock).code();
+  if (status == 0) status = KeySetInfo(lock, key.get(), setup.keyForm, setup.keyMaterial).code();
+  if (status == 0) status = AlgSetInfo(lock, alg.get(), setup.type, setup.params).code();
   if (status == 0)
     status =
-        (encrypt ? EncryptInit : DecryptInit)(lock, alg.get(), key.get(), setup.methods, nullptr);
+        (encrypt ? EncryptInit : DecryptInit)(lock, alg.get(), key.get(), setup.methods, nullptr)
+            .code();
   out->assign(room != 0 ? room : in.size() + 16, 0);
   std::uint32_t total = 0, written = 0;
   if (piece == 0) piece = std::max<std::size_t>(in.size(), 1);
   for (std::size_t at = 0; status == 0 && at < in.size(); at += piece, total += written) {
     const auto n = static_cast<std::uint32_t>(std::min(piece, in.size() - at));
     const auto left = static_cast<std::uint32_t>(out->size() - total);
-    status = (encrypt ? EncryptUpdate : DecryptUpdate)(
-        lock, alg.get(), out->data() + total, &written, left, in.data() + at, n, nullptr, nullptr);
+    status =
+        (encrypt ? EncryptUpdate : DecryptUpdate)(lock, alg.get(), out->data() + total, &written,
+                                                  left, in.data() + at, n, nullptr, nullptr)
+            .code();
   }
   if (status == 0) {
     const auto left = static_cast<std::uint32_t>(out->size() - total);
     status = (encrypt ? EncryptFinal : DecryptFinal)(lock, alg.get(), out->data() + total, &written,
-                                                     left, nullptr, nullptr);
+                                                     left, nullptr, nullptr)
+                 .code();
     total += written;
   }
   out->resize(total);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,13 @@
 #include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/keyring_entry.h"  // Bytes
 #include "keyring/password_protection.h"
+
+namespace kcertadm {
+
+// Failed expectations show a toolkit status as its number.
+inline void PrintTo(ToolkitStatus status, std::ostream* out) { *out << status.code(); }
+
+}  // namespace kcertadm
 
 namespace kcertadm::test_support {
 

@@ -40,7 +40,7 @@ int PbeHandler::Init(KeyObject* password_key, MethodList methods, bool encrypt) 
   const DigestImplementation* digest = nullptr;
   if (int status = BindDigest(methods, &digest)) return status;
   const void* record = nullptr;
-  if (int status = KeyGetInfo(lock, &record, password_key, KeyInfoItem())) return status;
+  if (int status = KeyGetInfo(lock, &record, password_key, KeyInfoItem()).code()) return status;
   std::uint8_t derived[Md5::kDigestSize];
   int status = DeriveKeyAndIv(*digest, *static_cast<const ByteItem*>(record), derived);
   if (status == TkOk) status = BindCipher(lock, methods, derived, encrypt);
@@ -82,8 +82,8 @@ int PbeHandler::DeriveKeyAndIv(const DigestImplementation& digest, const ByteIte
 int PbeHandler::BindCipher(const ToolkitLockHeld& lock, MethodList methods,
                            const std::uint8_t* derived, bool encrypt) {
   KeyObject* des_key = nullptr;
-  if (int status = KeyCreate(lock, &des_key)) return status;
-  int status = KeySetInfo(lock, des_key, kPbeMd5DesCbcParts.derived_key_form(), derived);
+  if (int status = KeyCreate(lock, &des_key).code()) return status;
+  int status = KeySetInfo(lock, des_key, kPbeMd5DesCbcParts.derived_key_form(), derived).code();
   if (status == TkOk) {
     status =
         LookupMethod(methods, kPbeMd5DesCbcParts.cipher(), encrypt ? 1 : 0, des_key,

@@ -37,7 +37,7 @@ class Pkcs12PbeHandler final : public CbcStreamHandler {
   int Init(KeyObject* password_key, MethodList methods, bool encrypt) override {
     const ToolkitLockHeld& lock = ToolkitLockHeld::Current();
     const void* record = nullptr;
-    if (int status = KeyGetInfo(lock, &record, password_key, KeyInfoItem())) return status;
+    if (int status = KeyGetInfo(lock, &record, password_key, KeyInfoItem()).code()) return status;
     std::uint8_t key[kMaxKeySize], iv[kIvSize];
     int status = Derive(*static_cast<const ByteItem*>(record), methods, key, iv);
     if (status == TkOk) status = BindCipher(lock, methods, key, iv, encrypt);
@@ -64,11 +64,11 @@ class Pkcs12PbeHandler final : public CbcStreamHandler {
                  const std::uint8_t* iv, bool encrypt) {
     const Pkcs12PbeParts& parts = PartsOf(info_type());
     KeyObject* cipher_key = nullptr;
-    if (int status = KeyCreate(lock, &cipher_key)) return status;
+    if (int status = KeyCreate(lock, &cipher_key).code()) return status;
     const ByteItem item{key, parts.key_size};
     const void* material = parts.key_form == KeyInfoItem ? static_cast<const void*>(&item) : key;
     const Rc2CbcParams rc2{parts.effective_bits, iv};
-    int status = KeySetInfo(lock, cipher_key, parts.key_form(), material);
+    int status = KeySetInfo(lock, cipher_key, parts.key_form(), material).code();
     if (status == TkOk)
       status = LookupMethod(methods, parts.cipher(), encrypt ? 1 : 0, cipher_key,
                             [&](const AlgorithmMethod& method, const void* key_record) {

@@ -126,7 +126,7 @@ class RsaPublicKeyInfo final : public KeyInfoType {
   }
   int MakeInfo(const ToolkitLockHeld& lock, void** record, KeyObject& key) const override {
     const void* crt_record = nullptr;
-    if (int status = KeyGetInfo(lock, &crt_record, &key, KeyInfoRsaCrt())) return status;
+    if (int status = KeyGetInfo(lock, &crt_record, &key, KeyInfoRsaCrt()).code()) return status;
     const RsaKeyMaterial& m = static_cast<const RsaCrtRecord*>(crt_record)->material();
     const SecureBytes n = m.modulus.ToBytes(), e = m.public_exponent.ToBytes();
     const ByteItem items[] = {{n.data(), static_cast<std::uint32_t>(n.size())},
@@ -186,7 +186,7 @@ class RsaPrivateKeyInfo final : public KeyInfoType {
 
   int MakeInfo(const ToolkitLockHeld& lock, void** record, KeyObject& key) const override {
     const void* crt_record = nullptr;
-    if (int status = KeyGetInfo(lock, &crt_record, &key, KeyInfoRsaCrt())) return status;
+    if (int status = KeyGetInfo(lock, &crt_record, &key, KeyInfoRsaCrt()).code()) return status;
     const RsaKeyMaterial& m = static_cast<const RsaCrtRecord*>(crt_record)->material();
     const BigNum* parts[] = {&m.modulus, &m.public_exponent, &m.private_exponent, &m.prime1,
                              &m.prime2,  &m.exponent1,       &m.exponent2,        &m.coefficient};

@@ -40,7 +40,7 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
     if (!ready_) return TkErrNotInitialised;
     if (publicKey->infoCount != 0 || privateKey->infoCount != 0) return TkErrKeyAlreadySet;
     RandomFill fill = [&lock, random](std::uint8_t* out, std::size_t size) {
-      return RandomGenerate(lock, random, out, static_cast<std::uint32_t>(size), nullptr);
+      return RandomGenerate(lock, random, out, static_cast<std::uint32_t>(size), nullptr).code();
     };
     CancelCheck cancel = [progress] { return CheckProgress(progress) != kImplOk; };
     RsaKeyMaterial key;
@@ -80,11 +80,12 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
     }
     const RsaPrivateKeyRecord record{items[0], items[1], items[2], items[3],
                                      items[4], items[5], items[6], items[7]};
-    if (int status = KeySetInfo(lock, privateKey, KeyInfoRsaPrivate(), &record)) return status;
-    const void* public_record = nullptr;
-    if (int status = KeyGetInfo(lock, &public_record, privateKey, KeyInfoRsaPublic()))
+    if (int status = KeySetInfo(lock, privateKey, KeyInfoRsaPrivate(), &record).code())
       return status;
-    return KeySetInfo(lock, publicKey, KeyInfoRsaPublic(), public_record);
+    const void* public_record = nullptr;
+    if (int status = KeyGetInfo(lock, &public_record, privateKey, KeyInfoRsaPublic()).code())
+      return status;
+    return KeySetInfo(lock, publicKey, KeyInfoRsaPublic(), public_record).code();
   }
 
   bool ready_ = false;

@@ -51,7 +51,7 @@ class RsaPkcsHandler final : public CipherHandler {
     } else {
       // Under the lock of the EncryptFinal call this runs in.
       RandomByte draw = [&lock = ToolkitLockHeld::Current(), random](std::uint8_t* byte) {
-        return RandomGenerate(lock, random, byte, 1, nullptr);
+        return RandomGenerate(lock, random, byte, 1, nullptr).code();
       };
       status = Pkcs1EncodeType2(input_.data(), input_.size(), k, draw, block.data());
     }

@@ -229,11 +229,12 @@ ToolkitStatus SignData(const ToolkitLockHeld& lock, int selector, KeyObject* pri
                        const std::uint8_t* data, std::uint32_t size, std::uint8_t* signature,
                        std::uint32_t* signatureLength, std::uint32_t bufferSize) {
   OwnedAlgorithm signer;
-  if (int status = signer.Create(lock)) return status;
-  if (int status = AlgSetInfo(lock, signer.get(), SigningAlgorithm(selector), nullptr))
+  if (int status = signer.Create(lock).code()) return status;
+  if (int status = AlgSetInfo(lock, signer.get(), SigningAlgorithm(selector), nullptr).code())
     return status;
-  if (int status = SignInit(lock, signer.get(), privateKey, KeyRingMethods, nullptr)) return status;
-  if (int status = SignUpdate(lock, signer.get(), data, size, nullptr)) return status;
+  if (int status = SignInit(lock, signer.get(), privateKey, KeyRingMethods, nullptr).code())
+    return status;
+  if (int status = SignUpdate(lock, signer.get(), data, size, nullptr).code()) return status;
   return SignFinal(lock, signer.get(), signature, signatureLength, bufferSize, nullptr, nullptr);
 }
 
@@ -241,11 +242,12 @@ ToolkitStatus VerifyData(const ToolkitLockHeld& lock, int selector, KeyObject* k
                          const std::uint8_t* data, std::uint32_t size,
                          const std::uint8_t* signature, std::uint32_t signatureLength) {
   OwnedAlgorithm verifier;
-  if (int status = verifier.Create(lock)) return status;
-  if (int status = AlgSetInfo(lock, verifier.get(), VerifyingAlgorithm(selector), nullptr))
+  if (int status = verifier.Create(lock).code()) return status;
+  if (int status = AlgSetInfo(lock, verifier.get(), VerifyingAlgorithm(selector), nullptr).code())
     return status;
-  if (int status = VerifyInit(lock, verifier.get(), key, KeyRingMethods, nullptr)) return status;
-  if (int status = VerifyUpdate(lock, verifier.get(), data, size, nullptr)) return status;
+  if (int status = VerifyInit(lock, verifier.get(), key, KeyRingMethods, nullptr).code())
+    return status;
+  if (int status = VerifyUpdate(lock, verifier.get(), data, size, nullptr).code()) return status;
   return VerifyFinal(lock, verifier.get(), signature, signatureLength, nullptr, nullptr);
 }
 

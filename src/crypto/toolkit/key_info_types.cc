@@ -49,7 +49,7 @@ int StoreBytes(KeyObject& key, const KeyInfoType* type, const std::uint8_t* data
 int ItemOfSize(const ToolkitLockHeld& lock, KeyObject& key, std::uint32_t size,
                const std::uint8_t** bytes) {
   const void* record = nullptr;
-  if (int status = KeyGetInfo(lock, &record, &key, KeyInfoItem())) return status;
+  if (int status = KeyGetInfo(lock, &record, &key, KeyInfoItem()).code()) return status;
   const auto* item = static_cast<const ByteItem*>(record);
   if (item->length != size) return TkErrBadKeyForm;
   *bytes = item->data;
@@ -109,7 +109,7 @@ class DesParityKeyInfo final : public FixedKeyInfo<8> {
   int Source(const ToolkitLockHeld& lock, KeyObject& key,
              const std::uint8_t** bytes) const override {
     const void* record = nullptr;
-    if (int status = KeyGetInfo(lock, &record, &key, KeyInfoDes8())) return status;
+    if (int status = KeyGetInfo(lock, &record, &key, KeyInfoDes8()).code()) return status;
     *bytes = static_cast<const std::uint8_t*>(record);
     return DesHasOddParity(*bytes) ? TkOk : TkErrBadKeyForm;
   }

@@ -171,8 +171,8 @@ using MethodList = const AlgorithmMethod* const*;
 
 // The record of form `type` in `key`, made from another form on the first
 // request and kept in the key; the record stays owned by the key.
-int KeyGetInfo(const ToolkitLockHeld& lock, const void** record, KeyObject* key,
-               const InfoType* type);
+ToolkitStatus KeyGetInfo(const ToolkitLockHeld& lock, const void** record, KeyObject* key,
+                         const InfoType* type);
 
 // Statuses that end a method lookup at once instead of trying the next entry.
 inline bool EndsMethodLookup(int status) {
@@ -198,7 +198,7 @@ int LookupMethod(MethodList methods, const AlgorithmInfoType* type, int directio
     const void* key_record = nullptr;
     if (method.keyInfoType != nullptr) {
       const int status =
-          KeyGetInfo(ToolkitLockHeld::Current(), &key_record, key, method.keyInfoType());
+          KeyGetInfo(ToolkitLockHeld::Current(), &key_record, key, method.keyInfoType()).code();
       if (EndsMethodLookup(status)) return status;
       if (status != TkOk) {
         failure = status;

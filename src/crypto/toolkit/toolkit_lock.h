@@ -4,7 +4,7 @@
 // and only holding the lock gives one:
 //
 //   ToolkitLockHeld lock;
-//   if (int status = AlgSetInfo(lock, digest.get(), AlgInfoMd5(), nullptr)) ...
+//   if (int status = AlgSetInfo(lock, digest.get(), AlgInfoMd5(), nullptr).code()) ...
 //
 // A function that makes toolkit calls for its caller takes the proof the
 // same way and hands it on.

@@ -67,7 +67,7 @@ bool AlgorithmHandler::IsWellFormed() const { return release_marker_ == &kHandle
 
 // ------------------------------------------------------- algorithm objects
 
-int AlgCreate(const ToolkitLockHeld& /*lock*/, AlgorithmObject** handle) {
+ToolkitStatus AlgCreate(const ToolkitLockHeld& /*lock*/, AlgorithmObject** handle) {
   if (handle == nullptr) return TkErrBadAlgObject;
   *handle = nullptr;
   auto* object = new (std::nothrow) AlgorithmObject;
@@ -93,8 +93,8 @@ void AlgDestroy(const ToolkitLockHeld& /*lock*/, AlgorithmObject** handle) {
   delete object;
 }
 
-int AlgSetInfo(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const InfoType* type,
-               const void* parameters) {
+ToolkitStatus AlgSetInfo(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                         const InfoType* type, const void* parameters) {
   if (!IsValidAlgorithmObject(handle)) return TkErrBadAlgObject;
   if (!IsKind(type, InfoType::Kind::kAlgorithm)) return TkErrWrongAlgInfoKind;
   if (handle->handler != nullptr || handle->infoCount > 0) return TkErrAlgInfoAlreadySet;
@@ -113,8 +113,8 @@ int AlgSetInfo(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const I
   return TkOk;
 }
 
-int AlgGetInfo(const ToolkitLockHeld& /*lock*/, const void** parameters, AlgorithmObject* handle,
-               const InfoType* type) {
+ToolkitStatus AlgGetInfo(const ToolkitLockHeld& /*lock*/, const void** parameters,
+                         AlgorithmObject* handle, const InfoType* type) {
   if (!IsValidAlgorithmObject(handle)) return TkErrBadAlgObject;
   if (!IsKind(type, InfoType::Kind::kAlgorithm)) return TkErrWrongAlgInfoKind;
   return static_cast<const AlgorithmInfoType*>(type)->GetInfo(parameters, *handle);
@@ -122,7 +122,7 @@ int AlgGetInfo(const ToolkitLockHeld& /*lock*/, const void** parameters, Algorit
 
 // ------------------------------------------------------------- key objects
 
-int KeyCreate(const ToolkitLockHeld& /*lock*/, KeyObject** handle) {
+ToolkitStatus KeyCreate(const ToolkitLockHeld& /*lock*/, KeyObject** handle) {
   if (handle == nullptr) return TkErrBadKeyObject;
   *handle = nullptr;
   auto* key = new (std::nothrow) KeyObject;
@@ -146,8 +146,8 @@ void KeyDestroy(const ToolkitLockHeld& /*lock*/, KeyObject** handle) {
   delete key;
 }
 
-int KeySetInfo(const ToolkitLockHeld& /*lock*/, KeyObject* key, const InfoType* type,
-               const void* material) {
+ToolkitStatus KeySetInfo(const ToolkitLockHeld& /*lock*/, KeyObject* key, const InfoType* type,
+                         const void* material) {
   if (key != nullptr && !IsValidKeyObject(key)) return TkErrBadKeyObject;
   if (!IsKind(type, InfoType::Kind::kKey)) return TkErrWrongKind;
   if (key == nullptr) return TkErrBadKeyObject;
@@ -155,8 +155,8 @@ int KeySetInfo(const ToolkitLockHeld& /*lock*/, KeyObject* key, const InfoType* 
   return static_cast<const KeyInfoType*>(type)->AddInfo(*key, material);
 }
 
-int KeyGetInfo(const ToolkitLockHeld& lock, const void** record, KeyObject* key,
-               const InfoType* type) {
+ToolkitStatus KeyGetInfo(const ToolkitLockHeld& lock, const void** record, KeyObject* key,
+                         const InfoType* type) {
   if (!IsValidKeyObject(key)) return TkErrBadKeyObject;
   if (!IsKind(type, InfoType::Kind::kKey)) return TkErrWrongKind;
   if (key->infoCount == 0) return TkErrKeyEmpty;

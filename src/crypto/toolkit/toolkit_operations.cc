@@ -75,16 +75,16 @@ const std::uint8_t* Bytes(const void* data) { return static_cast<const std::uint
 
 // ----------------------------------------------------------- key generation
 
-int KeyPairGenerateInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
-                        MethodList methods, const ProgressCallback* progress) {
+ToolkitStatus KeyPairGenerateInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                                  MethodList methods, const ProgressCallback* progress) {
   KeyGenerationHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler)) return status;
   return RunInit(handle, [&] { return handler->KeyPairGenerateInit(methods, progress); });
 }
 
-int KeyPairGenerate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* publicKey,
-                    KeyObject* privateKey, AlgorithmObject* random,
-                    const ProgressCallback* progress) {
+ToolkitStatus KeyPairGenerate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                              KeyObject* publicKey, KeyObject* privateKey, AlgorithmObject* random,
+                              const ProgressCallback* progress) {
   KeyGenerationHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler, random)) return status;
   if (!IsValidKeyObject(publicKey) || !IsValidKeyObject(privateKey)) return TkErrBadKeyObject;
@@ -93,24 +93,24 @@ int KeyPairGenerate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, Ke
 
 // ------------------------------------------------------------------ ciphers
 
-int EncryptInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
-                MethodList methods, const ProgressCallback* progress) {
+ToolkitStatus EncryptInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
+                          MethodList methods, const ProgressCallback* progress) {
   CipherHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->EncryptInit(key, methods, progress); });
 }
 
-int DecryptInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
-                MethodList methods, const ProgressCallback* progress) {
+ToolkitStatus DecryptInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
+                          MethodList methods, const ProgressCallback* progress) {
   CipherHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->DecryptInit(key, methods, progress); });
 }
 
-int EncryptUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std::uint8_t* out,
-                  std::uint32_t* outLength, std::uint32_t outSize, const void* in,
-                  std::uint32_t inLength, AlgorithmObject* random,
-                  const ProgressCallback* progress) {
+ToolkitStatus EncryptUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                            std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                            const void* in, std::uint32_t inLength, AlgorithmObject* random,
+                            const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -118,10 +118,10 @@ int EncryptUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std:
   return handler->EncryptUpdate(out, outLength, outSize, Bytes(in), inLength, random, progress);
 }
 
-int DecryptUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std::uint8_t* out,
-                  std::uint32_t* outLength, std::uint32_t outSize, const void* in,
-                  std::uint32_t inLength, AlgorithmObject* random,
-                  const ProgressCallback* progress) {
+ToolkitStatus DecryptUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                            std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                            const void* in, std::uint32_t inLength, AlgorithmObject* random,
+                            const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -129,9 +129,9 @@ int DecryptUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std:
   return handler->DecryptUpdate(out, outLength, outSize, Bytes(in), inLength, random, progress);
 }
 
-int EncryptFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std::uint8_t* out,
-                 std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject* random,
-                 const ProgressCallback* progress) {
+ToolkitStatus EncryptFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                           std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                           AlgorithmObject* random, const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -139,9 +139,9 @@ int EncryptFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std::
   return handler->EncryptFinal(out, outLength, outSize, random, progress);
 }
 
-int DecryptFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std::uint8_t* out,
-                 std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject* random,
-                 const ProgressCallback* progress) {
+ToolkitStatus DecryptFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                           std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                           AlgorithmObject* random, const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -151,37 +151,38 @@ int DecryptFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std::
 
 // --------------------------------------------------------------- signatures
 
-int SignInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
-             MethodList methods, const ProgressCallback* progress) {
+ToolkitStatus SignInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
+                       MethodList methods, const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->SignInit(key, methods, progress); });
 }
 
-int VerifyInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
-               MethodList methods, const ProgressCallback* progress) {
+ToolkitStatus VerifyInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
+                         MethodList methods, const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->VerifyInit(key, methods, progress); });
 }
 
-int SignUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* in,
-               std::uint32_t inLength, const ProgressCallback* progress) {
+ToolkitStatus SignUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* in,
+                         std::uint32_t inLength, const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler)) return status;
   return handler->SignUpdate(Bytes(in), inLength, progress);
 }
 
-int VerifyUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* in,
-                 std::uint32_t inLength, const ProgressCallback* progress) {
+ToolkitStatus VerifyUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* in,
+                           std::uint32_t inLength, const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler)) return status;
   return handler->VerifyUpdate(Bytes(in), inLength, progress);
 }
 
-int SignFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std::uint8_t* signature,
-              std::uint32_t* signatureLength, std::uint32_t bufferSize, AlgorithmObject* random,
-              const ProgressCallback* progress) {
+ToolkitStatus SignFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                        std::uint8_t* signature, std::uint32_t* signatureLength,
+                        std::uint32_t bufferSize, AlgorithmObject* random,
+                        const ProgressCallback* progress) {
   std::uint32_t spare;
   signatureLength = OutLength(signatureLength, spare);
   SignatureHandler* handler = nullptr;
@@ -189,9 +190,9 @@ int SignFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std::uin
   return handler->SignFinal(signature, signatureLength, bufferSize, random, progress);
 }
 
-int VerifyFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
-                const std::uint8_t* signature, std::uint32_t signatureLength,
-                AlgorithmObject* random, const ProgressCallback* progress) {
+ToolkitStatus VerifyFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                          const std::uint8_t* signature, std::uint32_t signatureLength,
+                          AlgorithmObject* random, const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler, random)) return status;
   return handler->VerifyFinal(signature, signatureLength, random, progress);
@@ -199,23 +200,23 @@ int VerifyFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
 
 // ------------------------------------------------------------------ digests
 
-int DigestInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
-               MethodList methods, const ProgressCallback* progress) {
+ToolkitStatus DigestInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
+                         MethodList methods, const ProgressCallback* progress) {
   DigestHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->DigestInit(key, methods, progress); });
 }
 
-int DigestUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* in,
-                 std::uint32_t inLength, const ProgressCallback* progress) {
+ToolkitStatus DigestUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* in,
+                           std::uint32_t inLength, const ProgressCallback* progress) {
   DigestHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler)) return status;
   return handler->DigestUpdate(Bytes(in), inLength, progress);
 }
 
-int DigestFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std::uint8_t* digest,
-                std::uint32_t* digestLength, std::uint32_t bufferSize,
-                const ProgressCallback* progress) {
+ToolkitStatus DigestFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                          std::uint8_t* digest, std::uint32_t* digestLength,
+                          std::uint32_t bufferSize, const ProgressCallback* progress) {
   std::uint32_t spare;
   digestLength = OutLength(digestLength, spare);
   DigestHandler* handler = nullptr;
@@ -225,22 +226,23 @@ int DigestFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std::u
 
 // ------------------------------------------------------------------- random
 
-int RandomInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, MethodList methods,
-               const ProgressCallback* progress) {
+ToolkitStatus RandomInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                         MethodList methods, const ProgressCallback* progress) {
   RandomHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, nullptr, kRandomChecks)) return status;
   return RunInit(handle, [&] { return handler->RandomInit(methods, progress); });
 }
 
-int RandomSeed(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* seed,
-               std::uint32_t length, const ProgressCallback* progress) {
+ToolkitStatus RandomSeed(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* seed,
+                         std::uint32_t length, const ProgressCallback* progress) {
   RandomHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler, nullptr, nullptr, kRandomChecks)) return status;
   return handler->RandomSeed(Bytes(seed), length, progress);
 }
 
-int RandomGenerate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, std::uint8_t* out,
-                   std::uint32_t count, const ProgressCallback* progress) {
+ToolkitStatus RandomGenerate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                             std::uint8_t* out, std::uint32_t count,
+                             const ProgressCallback* progress) {
   RandomHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler, nullptr, nullptr, kRandomChecks)) return status;
   return handler->RandomGenerate(out, count, progress);

@@ -3,7 +3,7 @@
 //
 //   OwnedAlgorithm digest;
 //   ToolkitLockHeld lock;
-//   if (int status = digest.Create(lock)) return status;
+//   if (int status = digest.Create(lock).code()) return status;
 //   ... AlgSetInfo(lock, digest.get(), AlgInfoMd5(), nullptr) ...
 //
 // Owners never need the caller to hold the lock: an owner releases its
@@ -21,7 +21,7 @@
 namespace kcertadm {
 
 // Sole owner of one toolkit object: move-only, releases it exactly once.
-template <typename Object, int (*CreateObject)(const ToolkitLockHeld&, Object**),
+template <typename Object, ToolkitStatus (*CreateObject)(const ToolkitLockHeld&, Object**),
           void (*DestroyObject)(const ToolkitLockHeld&, Object**)>
 class ToolkitOwner {
  public:
@@ -41,8 +41,8 @@ class ToolkitOwner {
     return *this;
   }
 
-  // A new object in this owner (releasing any it held). 0 or a toolkit status.
-  [[nodiscard]] int Create(const ToolkitLockHeld& lock) {
+  // A new object in this owner (releasing any it held).
+  ToolkitStatus Create(const ToolkitLockHeld& lock) {
     DestroyObject(lock, &object_);
     return CreateObject(lock, &object_);
   }
