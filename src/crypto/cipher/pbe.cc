@@ -7,6 +7,7 @@
 #include "crypto/cipher/cbc_handler.h"
 #include "crypto/digest/md5.h"
 #include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm {
 namespace {
@@ -81,17 +82,17 @@ int PbeHandler::DeriveKeyAndIv(const DigestImplementation& digest, const ByteIte
 // DES-CBC keyed by derived[0..7] with odd parity forced, IV derived[8..15].
 int PbeHandler::BindCipher(const ToolkitLockHeld& lock, MethodList methods,
                            const std::uint8_t* derived, bool encrypt) {
-  KeyObject* des_key = nullptr;
-  if (int status = KeyCreate(lock, &des_key).code()) return status;
-  int status = KeySetInfo(lock, des_key, kPbeMd5DesCbcParts.derived_key_form(), derived).code();
+  OwnedKey des_key;
+  if (int status = des_key.Create(lock).code()) return status;
+  int status =
+      KeySetInfo(lock, des_key.get(), kPbeMd5DesCbcParts.derived_key_form(), derived).code();
   if (status == TkOk) {
     status =
-        LookupMethod(methods, kPbeMd5DesCbcParts.cipher(), encrypt ? 1 : 0, des_key,
+        LookupMethod(methods, kPbeMd5DesCbcParts.cipher(), encrypt ? 1 : 0, des_key.get(),
                      [&](const AlgorithmMethod& method, const void* key_record) {
                        return BindEngine(method, key_record, nullptr, derived + 8, encrypt, true);
                      });
   }
-  KeyDestroy(lock, &des_key);
   return status;
 }
 

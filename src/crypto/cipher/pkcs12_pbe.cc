@@ -9,6 +9,7 @@
 #include "crypto/cipher/cbc_handler.h"
 #include "crypto/cipher/pkcs12_kdf.h"
 #include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm {
 namespace {
@@ -63,18 +64,17 @@ class Pkcs12PbeHandler final : public CbcStreamHandler {
   int BindCipher(const ToolkitLockHeld& lock, MethodList methods, const std::uint8_t* key,
                  const std::uint8_t* iv, bool encrypt) {
     const Pkcs12PbeParts& parts = PartsOf(info_type());
-    KeyObject* cipher_key = nullptr;
-    if (int status = KeyCreate(lock, &cipher_key).code()) return status;
+    OwnedKey cipher_key;
+    if (int status = cipher_key.Create(lock).code()) return status;
     const ByteItem item{key, parts.key_size};
     const void* material = parts.key_form == KeyInfoItem ? static_cast<const void*>(&item) : key;
     const Rc2CbcParams rc2{parts.effective_bits, iv};
-    int status = KeySetInfo(lock, cipher_key, parts.key_form(), material).code();
+    int status = KeySetInfo(lock, cipher_key.get(), parts.key_form(), material).code();
     if (status == TkOk)
-      status = LookupMethod(methods, parts.cipher(), encrypt ? 1 : 0, cipher_key,
+      status = LookupMethod(methods, parts.cipher(), encrypt ? 1 : 0, cipher_key.get(),
                             [&](const AlgorithmMethod& method, const void* key_record) {
                               return BindEngine(method, key_record, &rc2, iv, encrypt, true);
                             });
-    KeyDestroy(lock, &cipher_key);
     return status;
   }
 };
