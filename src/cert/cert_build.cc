@@ -75,7 +75,8 @@ int BuildPublicKeyInfo(Asn1Item* out, KeyObject* key) {
   {
     ToolkitLockHeld lock;
     const void* record = nullptr;
-    if (key == nullptr || KeyGetInfo(&record, key, KeyInfoRsaPublic()) != 0 || record == nullptr) {
+    if (key == nullptr || KeyGetInfo(lock, &record, key, KeyInfoRsaPublic()) != 0 ||
+        record == nullptr) {
       return -1;
     }
     const auto* numbers = static_cast<const RsaPublicKeyRecord*>(record);

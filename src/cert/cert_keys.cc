@@ -15,7 +15,8 @@ int PublicKeyFromSpki(const Asn1Item& spki, OwnedKey& key, std::uint32_t* error)
     const RsaPublicKeyRecord record = RecordOf(numbers);
     ToolkitLockHeld lock;
     OwnedKey owner;
-    if (owner.Create(lock) == 0 && KeySetInfo(owner.get(), KeyInfoRsaPublic(), &record) == 0) {
+    if (owner.Create(lock) == 0 &&
+        KeySetInfo(lock, owner.get(), KeyInfoRsaPublic(), &record) == 0) {
       key = std::move(owner);
       return 0;
     }

@@ -75,7 +75,7 @@ int SealKey(const RsaPrivateNumbers& numbers, std::string_view password, SecureB
   OwnedKey key;
   {
     ToolkitLockHeld lock;
-    if (key.Create(lock) != 0 || KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0)
+    if (key.Create(lock) != 0 || KeySetInfo(lock, key.get(), KeyInfoRsaPrivate(), &record) != 0)
       return -1;
   }
   return Succeeded(EncryptPrivateKey(key.get(), password, sealed)) ? 0 : -1;

@@ -22,9 +22,9 @@ ByteItem ItemOf(ByteView bytes) {
 }
 
 int NewItemKey(const ToolkitLockHeld& lock, OwnedKey& key, ByteView material) {
-  if (int status = key.Create(lock)) return status;
+  if (int status = key.Create(lock).code()) return status;
   const ByteItem item = ItemOf(material);
-  return KeySetInfo(key.get(), KeyInfoItem(), &item);
+  return KeySetInfo(lock, key.get(), KeyInfoItem(), &item).code();
 }
 
 void AppendUnit(SecureBytes& out, char32_t unit) {
@@ -60,12 +60,13 @@ int DerivePbkdf2(const AlgorithmInfoType* prf, ByteView password, ByteView salt,
   OwnedAlgorithm kdf;
   OwnedKey key;
   if (int status = NewItemKey(lock, key, password)) return status;
-  if (int status = kdf.Create(lock)) return status;
+  if (int status = kdf.Create(lock).code()) return status;
   const Pbkdf2Params params{ItemOf(salt), iterations, length, prf};
-  if (int status = AlgSetInfo(kdf.get(), AlgInfoPbkdf2(), &params)) return status;
-  if (int status = DigestInit(kdf.get(), key.get(), HmacMethods, nullptr)) return status;
+  if (int status = AlgSetInfo(lock, kdf.get(), AlgInfoPbkdf2(), &params).code()) return status;
+  if (int status = DigestInit(lock, kdf.get(), key.get(), HmacMethods, nullptr).code())
+    return status;
   std::uint32_t written = 0;
-  return DigestFinal(kdf.get(), out, &written, length, nullptr);
+  return DigestFinal(lock, kdf.get(), out, &written, length, nullptr).code();
 }
 
 int AesCbcPad(bool encrypt, const AlgorithmInfoType* cipher, ByteView key, const std::uint8_t* iv,
@@ -76,9 +77,9 @@ int AesCbcPad(bool encrypt, const AlgorithmInfoType* cipher, ByteView key, const
     OwnedAlgorithm aes;
     OwnedKey aesKey;
     if (int status = NewItemKey(lock, aesKey, key)) return status;
-    if (int status = aes.Create(lock)) return status;
+    if (int status = aes.Create(lock).code()) return status;
     const CbcParams params{iv};
-    if (int status = AlgSetInfo(aes.get(), cipher, &params)) return status;
+    if (int status = AlgSetInfo(lock, aes.get(), cipher, &params).code()) return status;
     return RunCipher(lock, encrypt, aes.get(), aesKey.get(), AesCbcMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();
@@ -94,10 +95,10 @@ int Pkcs12PbeCipher(bool encrypt, const AlgorithmInfoType* pbe, ByteView bmpPass
     OwnedAlgorithm cipher;
     OwnedKey password;
     if (int status = NewItemKey(lock, password, bmpPassword)) return status;
-    if (int status = cipher.Create(lock)) return status;
+    if (int status = cipher.Create(lock).code()) return status;
     const ByteItem saltItem = ItemOf(salt);
     const Pkcs12PbeParams params{saltItem.data, saltItem.length, iterations};
-    if (int status = AlgSetInfo(cipher.get(), pbe, &params)) return status;
+    if (int status = AlgSetInfo(lock, cipher.get(), pbe, &params).code()) return status;
     return RunCipher(lock, encrypt, cipher.get(), password.get(), Pkcs12PbeMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();
@@ -121,13 +122,15 @@ int HmacOf(const AlgorithmInfoType* hmac, ByteView key, ByteView data, std::uint
   OwnedAlgorithm mac;
   OwnedKey macKey;
   if (int status = NewItemKey(lock, macKey, key)) return status;
-  if (int status = mac.Create(lock)) return status;
-  if (int status = AlgSetInfo(mac.get(), hmac, nullptr)) return status;
-  if (int status = DigestInit(mac.get(), macKey.get(), HmacMethods, nullptr)) return status;
-  if (int status =
-          DigestUpdate(mac.get(), data.data(), static_cast<std::uint32_t>(data.size()), nullptr))
+  if (int status = mac.Create(lock).code()) return status;
+  if (int status = AlgSetInfo(lock, mac.get(), hmac, nullptr).code()) return status;
+  if (int status = DigestInit(lock, mac.get(), macKey.get(), HmacMethods, nullptr).code())
     return status;
-  return DigestFinal(mac.get(), out, length, outSize, nullptr);
+  if (int status = DigestUpdate(lock, mac.get(), data.data(),
+                                static_cast<std::uint32_t>(data.size()), nullptr)
+                       .code())
+    return status;
+  return DigestFinal(lock, mac.get(), out, length, outSize, nullptr).code();
 }
 
 }  // namespace kcertadm

@@ -39,7 +39,7 @@ OwnedKey MakePublicKey(const RsaPublicNumbers& numbers) {
   OwnedKey key;
   if (key.Create(lock) != 0) return OwnedKey();
   const RsaPublicKeyRecord record = RecordOf(numbers);
-  if (KeySetInfo(key.get(), KeyInfoRsaPublic(), &record) != 0) return OwnedKey();
+  if (KeySetInfo(lock, key.get(), KeyInfoRsaPublic(), &record) != 0) return OwnedKey();
   return key;
 }
 
@@ -173,7 +173,8 @@ std::optional<Bytes> RsaSignData(int kind, KeyObject* privateKey, ByteView data)
   if (!privateKey || data.size() > 0xFFFFFFFFu) return std::nullopt;
   ToolkitLockHeld lock;
   const void* record = nullptr;
-  if (KeyGetInfo(&record, privateKey, KeyInfoRsaPublic()) != 0 || !record) return std::nullopt;
+  if (KeyGetInfo(lock, &record, privateKey, KeyInfoRsaPublic()) != 0 || !record)
+    return std::nullopt;
   const RsaPublicNumbers key = NumbersOf(*static_cast<const RsaPublicKeyRecord*>(record));
   const auto size = static_cast<std::uint32_t>(key.modulus.size());
   Bytes signature(size);

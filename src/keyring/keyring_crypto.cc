@@ -25,26 +25,27 @@ ToolkitStatus KeyRingRandomBytes(std::uint8_t* out, std::size_t n) {
   return GetRandomBytes(out, n);
 }
 
-int RunCipher(const ToolkitLockHeld& /*lock*/, bool encrypt, AlgorithmObject* cipher,
-              KeyObject* key, MethodList methods, ByteView in, SecureBytes& out) {
-  int status = encrypt ? EncryptInit(cipher, key, methods, nullptr)
-                       : DecryptInit(cipher, key, methods, nullptr);
-  if (status != 0) return status;
+int RunCipher(const ToolkitLockHeld& lock, bool encrypt, AlgorithmObject* cipher, KeyObject* key,
+              MethodList methods, ByteView in, SecureBytes& out) {
+  ToolkitStatus status = encrypt ? EncryptInit(lock, cipher, key, methods, nullptr)
+                                 : DecryptInit(lock, cipher, key, methods, nullptr);
+  if (!status.ok()) return status.code();
   const std::uint32_t size = static_cast<std::uint32_t>(in.size() + 17);
   out.assign(size, 0);
   std::uint32_t first = 0, last = 0;
-  status = encrypt ? EncryptUpdate(cipher, out.data(), &first, size, in.data(),
+  status = encrypt ? EncryptUpdate(lock, cipher, out.data(), &first, size, in.data(),
                                    static_cast<std::uint32_t>(in.size()), nullptr, nullptr)
-                   : DecryptUpdate(cipher, out.data(), &first, size, in.data(),
+                   : DecryptUpdate(lock, cipher, out.data(), &first, size, in.data(),
                                    static_cast<std::uint32_t>(in.size()), nullptr, nullptr);
-  if (status == 0) {
-    status = encrypt
-                 ? EncryptFinal(cipher, out.data() + first, &last, size - first, nullptr, nullptr)
-                 : DecryptFinal(cipher, out.data() + first, &last, size - first, nullptr, nullptr);
+  if (status.ok()) {
+    status =
+        encrypt
+            ? EncryptFinal(lock, cipher, out.data() + first, &last, size - first, nullptr, nullptr)
+            : DecryptFinal(lock, cipher, out.data() + first, &last, size - first, nullptr, nullptr);
   }
-  if (status != 0) {
+  if (!status.ok()) {
     out.clear();
-    return status;
+    return status.code();
   }
   out.resize(first + last);
   return 0;
@@ -59,11 +60,11 @@ int DesCbcBlocks(bool encrypt, const std::uint8_t key[8], const std::uint8_t iv[
   ToolkitLockHeld lock;
   OwnedAlgorithm cipher;
   OwnedKey desKey;
-  if (int status = desKey.Create(lock)) return status;
-  if (int status = KeySetInfo(desKey.get(), KeyInfoDesParity(), key)) return status;
-  if (int status = cipher.Create(lock)) return status;
+  if (int status = desKey.Create(lock).code()) return status;
+  if (int status = KeySetInfo(lock, desKey.get(), KeyInfoDesParity(), key).code()) return status;
+  if (int status = cipher.Create(lock).code()) return status;
   CbcParams params{iv};
-  if (int status = AlgSetInfo(cipher.get(), AlgInfoDesCbc(), &params)) return status;
+  if (int status = AlgSetInfo(lock, cipher.get(), AlgInfoDesCbc(), &params).code()) return status;
   return RunCipher(lock, encrypt, cipher.get(), desKey.get(), DesCbcMethods, in, out);
 }
 
@@ -100,12 +101,13 @@ int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8]
     ToolkitLockHeld lock;
     OwnedAlgorithm pbe;
     OwnedKey password;
-    if (int status = password.Create(lock)) return status;
+    if (int status = password.Create(lock).code()) return status;
     ByteItem item{passwordItem.data(), static_cast<std::uint32_t>(passwordItem.size())};
-    if (int status = KeySetInfo(password.get(), KeyInfoItem(), &item)) return status;
-    if (int status = pbe.Create(lock)) return status;
+    if (int status = KeySetInfo(lock, password.get(), KeyInfoItem(), &item).code()) return status;
+    if (int status = pbe.Create(lock).code()) return status;
     PbeParams params{salt, iterations};
-    if (int status = AlgSetInfo(pbe.get(), AlgInfoPbeMd5DesCbc(), &params)) return status;
+    if (int status = AlgSetInfo(lock, pbe.get(), AlgInfoPbeMd5DesCbc(), &params).code())
+      return status;
     return RunCipher(lock, encrypt, pbe.get(), password.get(), PbeMethods, in, out);
   } catch (const std::bad_alloc&) {
     out.clear();

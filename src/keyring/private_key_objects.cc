@@ -16,7 +16,7 @@ namespace {
 int NumbersOfKey(KeyObject* privateKey, RsaPrivateNumbers& out) {
   ToolkitLockHeld lock;
   const void* record = nullptr;
-  int status = KeyGetInfo(&record, privateKey, KeyInfoRsaPrivate());
+  int status = KeyGetInfo(lock, &record, privateKey, KeyInfoRsaPrivate()).code();
   if (status != 0) return status;
   out = NumbersOf(*static_cast<const RsaPrivateKeyRecord*>(record));
   return 0;
@@ -50,7 +50,7 @@ OwnedKey DecryptPrivateKey(ByteView encrypted, std::string_view password) {
     ToolkitLockHeld lock;
     OwnedKey key;
     if (key.Create(lock) != 0) return OwnedKey();
-    if (KeySetInfo(key.get(), KeyInfoRsaPrivate(), &record) != 0) return OwnedKey();
+    if (KeySetInfo(lock, key.get(), KeyInfoRsaPrivate(), &record) != 0) return OwnedKey();
     return key;
   } catch (const std::bad_alloc&) {
     return OwnedKey();

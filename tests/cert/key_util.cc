@@ -41,8 +41,8 @@ OwnedKey LoadVectorKey() {
   const RsaPrivateKeyRecord record{b(1), b(2), b(3), b(4), b(5), b(6), b(7), b(8)};
   ToolkitLockHeld lock;
   OwnedKey owner;
-  const bool made =
-      read && owner.Create(lock) == 0 && KeySetInfo(owner.get(), KeyInfoRsaPrivate(), &record) == 0;
+  const bool made = read && owner.Create(lock) == 0 &&
+                    KeySetInfo(lock, owner.get(), KeyInfoRsaPrivate(), &record) == 0;
   std::free(der.data);
   return made ? std::move(owner) : OwnedKey();
 }

@@ -91,12 +91,13 @@ TEST(AesCbcPad, KeysOfAnotherLengthAndMissingIvRefused) {
               c.status)
         << c.why;
   }
+  ToolkitLockHeld lock;
   AlgorithmObject* alg = nullptr;
-  ASSERT_EQ(AlgCreate(&alg), 0);
+  ASSERT_EQ(AlgCreate(lock, &alg), 0);
   const CbcParams no_iv{nullptr};
-  EXPECT_EQ(AlgSetInfo(alg, AlgInfoAes256CbcPad(), &no_iv), TkErrBadParameter);
-  EXPECT_EQ(AlgSetInfo(alg, AlgInfoAes256CbcPad(), nullptr), TkErrBadParameter);
-  AlgDestroy(&alg);
+  EXPECT_EQ(AlgSetInfo(lock, alg, AlgInfoAes256CbcPad(), &no_iv), TkErrBadParameter);
+  EXPECT_EQ(AlgSetInfo(lock, alg, AlgInfoAes256CbcPad(), nullptr), TkErrBadParameter);
+  AlgDestroy(lock, &alg);
 }
 
 // The 16-byte block shows in the buffering: a padded encryption of 16 bytes
@@ -116,22 +117,24 @@ TEST(AesCbcPad, SixteenByteBlocksBufferedAndHeldBack) {
   EXPECT_EQ(RunCipher(setup, false, Bytes(cipher.begin(), cipher.begin() + 16), &out), TkErrBadData)
       << "the first block alone ends in the plaintext's last byte, not in padding";
 
+  ToolkitLockHeld lock;
   AlgorithmObject* alg = nullptr;
   KeyObject* aes = nullptr;
-  ASSERT_EQ(AlgCreate(&alg), 0);
-  ASSERT_EQ(KeyCreate(&aes), 0);
-  ASSERT_EQ(KeySetInfo(aes, KeyInfoItem(), &item), 0);
-  ASSERT_EQ(AlgSetInfo(alg, AlgInfoAes256CbcPad(), &params), 0);
-  ASSERT_EQ(DecryptInit(alg, aes, AesCbcMethods, nullptr), 0);
+  ASSERT_EQ(AlgCreate(lock, &alg), 0);
+  ASSERT_EQ(KeyCreate(lock, &aes), 0);
+  ASSERT_EQ(KeySetInfo(lock, aes, KeyInfoItem(), &item), 0);
+  ASSERT_EQ(AlgSetInfo(lock, alg, AlgInfoAes256CbcPad(), &params), 0);
+  ASSERT_EQ(DecryptInit(lock, alg, aes, AesCbcMethods, nullptr), 0);
   std::uint8_t buffer[32];
   std::uint32_t written = 99;
-  ASSERT_EQ(
-      DecryptUpdate(alg, buffer, &written, sizeof(buffer), cipher.data(), 32, nullptr, nullptr), 0);
+  ASSERT_EQ(DecryptUpdate(lock, alg, buffer, &written, sizeof(buffer), cipher.data(), 32, nullptr,
+                          nullptr),
+            0);
   EXPECT_EQ(written, 16u) << "the last block waits for Final";
-  ASSERT_EQ(DecryptFinal(alg, buffer + 16, &written, 16, nullptr, nullptr), 0);
+  ASSERT_EQ(DecryptFinal(lock, alg, buffer + 16, &written, 16, nullptr, nullptr), 0);
   EXPECT_EQ(written, 0u) << "a whole block of padding";
   EXPECT_EQ(Bytes(buffer, buffer + 16), plain);
-  AlgDestroy(&alg), KeyDestroy(&aes);
+  AlgDestroy(lock, &alg), KeyDestroy(lock, &aes);
 }
 
 // openssl enc as the other party, on messages of random lengths and bytes.

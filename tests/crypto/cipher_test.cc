@@ -83,28 +83,31 @@ TEST(CbcBuffering, IvCopiedAndPartialBlocksHeldAndRefusedAtFinal) {
   const CipherSetup des_cbc{AlgInfoDesCbc(), &kZeroCbc, KeyInfoDes8(), key.data(), DesCbcMethods};
   ASSERT_EQ(RunCipher(des_cbc, true, Bytes(in.begin(), in.begin() + 8), &first), 0);
   const CbcParams params{iv.data()};
+  ToolkitLockHeld lock;
   AlgorithmObject* alg = nullptr;
   KeyObject* des = nullptr;
-  ASSERT_EQ(AlgCreate(&alg), 0);
-  ASSERT_EQ(KeyCreate(&des), 0);
-  ASSERT_EQ(KeySetInfo(des, KeyInfoDes8(), key.data()), 0);
-  ASSERT_EQ(AlgSetInfo(alg, AlgInfoDesCbc(), &params), 0);
+  ASSERT_EQ(AlgCreate(lock, &alg), 0);
+  ASSERT_EQ(KeyCreate(lock, &des), 0);
+  ASSERT_EQ(KeySetInfo(lock, des, KeyInfoDes8(), key.data()), 0);
+  ASSERT_EQ(AlgSetInfo(lock, alg, AlgInfoDesCbc(), &params), 0);
   iv.assign(8, 0xEE);  // after AlgSetInfo: changes nothing
-  ASSERT_EQ(EncryptInit(alg, des, DesCbcMethods, nullptr), 0);
+  ASSERT_EQ(EncryptInit(lock, alg, des, DesCbcMethods, nullptr), 0);
   std::uint8_t out[16];
   std::uint32_t written = 99;
-  EXPECT_EQ(EncryptUpdate(alg, out, &written, 15, in.data(), 16, nullptr, nullptr),
+  EXPECT_EQ(EncryptUpdate(lock, alg, out, &written, 15, in.data(), 16, nullptr, nullptr),
             TkErrOutputTooSmall);
   EXPECT_EQ(written, 0u);
-  ASSERT_EQ(EncryptUpdate(alg, out, &written, 16, in.data(), 12, nullptr, nullptr), 0);
+  ASSERT_EQ(EncryptUpdate(lock, alg, out, &written, 16, in.data(), 12, nullptr, nullptr), 0);
   EXPECT_EQ(Bytes(out, out + written), first);
-  EXPECT_EQ(EncryptUpdate(alg, nullptr, &written, 0, in.data(), 3, nullptr, nullptr), 0)
+  EXPECT_EQ(EncryptUpdate(lock, alg, nullptr, &written, 0, in.data(), 3, nullptr, nullptr), 0)
       << "three bytes more: no block";
   EXPECT_EQ(written, 0u);
-  EXPECT_EQ(EncryptFinal(alg, out, &written, sizeof(out), nullptr, nullptr), TkErrInputTooLong);
-  EXPECT_EQ(DecryptUpdate(alg, out, &written, 8, out, 8, nullptr, nullptr), TkErrNotInitialised)
+  EXPECT_EQ(EncryptFinal(lock, alg, out, &written, sizeof(out), nullptr, nullptr),
+            TkErrInputTooLong);
+  EXPECT_EQ(DecryptUpdate(lock, alg, out, &written, 8, out, 8, nullptr, nullptr),
+            TkErrNotInitialised)
       << "other direction";
-  AlgDestroy(&alg), KeyDestroy(&des);
+  AlgDestroy(lock, &alg), KeyDestroy(lock, &des);
 }
 
 TEST(CipherKeyLimits, RefusedAtInit) {

@@ -107,24 +107,25 @@ TEST(DigestObjects, PublishedAnswersBufferRuleAndRestartAfterFinal) {
   };
   for (const auto& a : kAnswers) {
     SCOPED_TRACE(a.digest);
+    ToolkitLockHeld lock;
     AlgorithmObject* alg = nullptr;
-    ASSERT_EQ(AlgCreate(&alg), 0);
-    ASSERT_EQ(AlgSetInfo(alg, a.type, nullptr), 0);
-    ASSERT_EQ(DigestInit(alg, nullptr, DigestMethods, nullptr), 0);  // digests take no key
+    ASSERT_EQ(AlgCreate(lock, &alg), 0);
+    ASSERT_EQ(AlgSetInfo(lock, alg, a.type, nullptr), 0);
+    ASSERT_EQ(DigestInit(lock, alg, nullptr, DigestMethods, nullptr), 0);  // digests take no key
     const std::uint32_t half = a.input.size() / 2, size = std::strlen(a.digest) / 2;
     std::uint8_t out[64];
     for (int round = 0; round < 2; ++round) {
-      ASSERT_EQ(DigestUpdate(alg, a.input.data(), half, nullptr), 0);
-      ASSERT_EQ(DigestUpdate(alg, "", 0, nullptr), 0);
-      ASSERT_EQ(DigestUpdate(alg, a.input.data() + half, a.input.size() - half, nullptr), 0);
+      ASSERT_EQ(DigestUpdate(lock, alg, a.input.data(), half, nullptr), 0);
+      ASSERT_EQ(DigestUpdate(lock, alg, "", 0, nullptr), 0);
+      ASSERT_EQ(DigestUpdate(lock, alg, a.input.data() + half, a.input.size() - half, nullptr), 0);
       std::uint32_t length = 99;
-      EXPECT_EQ(DigestFinal(alg, out, &length, size - 1, nullptr), TkErrOutputTooSmall)
+      EXPECT_EQ(DigestFinal(lock, alg, out, &length, size - 1, nullptr), TkErrOutputTooSmall)
           << "leaves the message intact";
       EXPECT_EQ(length, 0u);
-      ASSERT_EQ(DigestFinal(alg, out, &length, size, nullptr), 0);
+      ASSERT_EQ(DigestFinal(lock, alg, out, &length, size, nullptr), 0);
       EXPECT_EQ(test_support::ToHex(out, length), a.digest);
     }
-    AlgDestroy(&alg);
+    AlgDestroy(lock, &alg);
   }
 }
 

@@ -23,11 +23,11 @@ const std::map<std::string, const AlgorithmInfoType*> kHmacs = {{"sha1", AlgInfo
 int Prepare(const ToolkitLockHeld& lock, OwnedAlgorithm& alg, OwnedKey& key,
             const AlgorithmInfoType* type, const void* params, const Bytes& secret) {
   const ByteItem item{secret.data(), static_cast<std::uint32_t>(secret.size())};
-  if (int status = alg.Create(lock)) return status;
-  if (int status = key.Create(lock)) return status;
-  if (int status = KeySetInfo(key.get(), KeyInfoItem(), &item)) return status;
-  if (int status = AlgSetInfo(alg.get(), type, params)) return status;
-  return DigestInit(alg.get(), key.get(), HmacMethods, nullptr);
+  if (int status = alg.Create(lock).code()) return status;
+  if (int status = key.Create(lock).code()) return status;
+  if (int status = KeySetInfo(lock, key.get(), KeyInfoItem(), &item).code()) return status;
+  if (int status = AlgSetInfo(lock, alg.get(), type, params).code()) return status;
+  return DigestInit(lock, alg.get(), key.get(), HmacMethods, nullptr).code();
 }
 
 // The whole HMAC of message under key, in two updates; empty on a failure.
@@ -39,9 +39,9 @@ std::string HmacHex(const std::string& digest, const Bytes& key, const Bytes& me
   std::uint32_t length = 0;
   const std::uint32_t half = message.size() / 2;
   if (Prepare(lock, alg, keyObject, kHmacs.at(digest), nullptr, key) ||
-      DigestUpdate(alg.get(), message.data(), half, nullptr) ||
-      DigestUpdate(alg.get(), message.data() + half, message.size() - half, nullptr) ||
-      DigestFinal(alg.get(), out, &length, sizeof out, nullptr))
+      DigestUpdate(lock, alg.get(), message.data(), half, nullptr).code() ||
+      DigestUpdate(lock, alg.get(), message.data() + half, message.size() - half, nullptr).code() ||
+      DigestFinal(lock, alg.get(), out, &length, sizeof out, nullptr).code())
     return "";
   return test_support::ToHex(out, length);
 }
@@ -56,7 +56,7 @@ std::string Pbkdf2Hex(const std::string& digest, const Bytes& password, const By
   Bytes out(size);
   std::uint32_t length = 0;
   if (Prepare(lock, alg, key, AlgInfoPbkdf2(), &params, password) ||
-      DigestFinal(alg.get(), out.data(), &length, size, nullptr))
+      DigestFinal(lock, alg.get(), out.data(), &length, size, nullptr).code())
     return "";
   return test_support::ToHex(out.data(), length);
 }
@@ -168,17 +168,18 @@ TEST(HmacObjects, RestartBufferRuleAndRefusals) {
   std::uint8_t out[32];
   std::uint32_t length = 99;
   for (int round = 0; round < 2; ++round) {  // Final restarts under the same key
-    ASSERT_EQ(DigestUpdate(alg.get(), hi.data(), hi.size(), nullptr), 0);
-    EXPECT_EQ(DigestFinal(alg.get(), out, &length, 31, nullptr), TkErrOutputTooSmall)
+    ASSERT_EQ(DigestUpdate(lock, alg.get(), hi.data(), hi.size(), nullptr), 0);
+    EXPECT_EQ(DigestFinal(lock, alg.get(), out, &length, 31, nullptr), TkErrOutputTooSmall)
         << "leaves the message intact";
-    ASSERT_EQ(DigestFinal(alg.get(), out, &length, 32, nullptr), 0);
+    ASSERT_EQ(DigestFinal(lock, alg.get(), out, &length, 32, nullptr), 0);
     EXPECT_EQ(test_support::ToHex(out, length),
               "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7");
   }
   OwnedAlgorithm unkeyed;
   ASSERT_EQ(unkeyed.Create(lock), 0);
-  ASSERT_EQ(AlgSetInfo(unkeyed.get(), AlgInfoHmacSha1(), nullptr), 0);
-  EXPECT_NE(DigestInit(unkeyed.get(), nullptr, HmacMethods, nullptr), 0) << "an HMAC needs its key";
+  ASSERT_EQ(AlgSetInfo(lock, unkeyed.get(), AlgInfoHmacSha1(), nullptr), 0);
+  EXPECT_NE(DigestInit(lock, unkeyed.get(), nullptr, HmacMethods, nullptr), 0)
+      << "an HMAC needs its key";
 
   const Bytes salt = test_support::TextBytes("salt");
   const struct {
@@ -193,17 +194,17 @@ TEST(HmacObjects, RestartBufferRuleAndRefusals) {
   for (const auto& c : kBad) {
     OwnedAlgorithm kdf;
     ASSERT_EQ(kdf.Create(lock), 0);
-    EXPECT_EQ(AlgSetInfo(kdf.get(), AlgInfoPbkdf2(), &c.params), TkErrBadParameter) << c.why;
+    EXPECT_EQ(AlgSetInfo(lock, kdf.get(), AlgInfoPbkdf2(), &c.params), TkErrBadParameter) << c.why;
   }
   OwnedAlgorithm kdf;
   const Pbkdf2Params params{{salt.data(), 4}, 2, 20, AlgInfoHmacSha1()};
   ASSERT_EQ(Prepare(lock, kdf, key, AlgInfoPbkdf2(), &params, test_support::TextBytes("password")),
             0);
-  EXPECT_EQ(DigestUpdate(kdf.get(), salt.data(), 4, nullptr), TkErrNotSupported)
+  EXPECT_EQ(DigestUpdate(lock, kdf.get(), salt.data(), 4, nullptr), TkErrNotSupported)
       << "the password is the key";
   std::uint8_t derived[20];
-  EXPECT_EQ(DigestFinal(kdf.get(), derived, &length, 19, nullptr), TkErrOutputTooSmall);
-  ASSERT_EQ(DigestFinal(kdf.get(), derived, &length, 20, nullptr), 0);
+  EXPECT_EQ(DigestFinal(lock, kdf.get(), derived, &length, 19, nullptr), TkErrOutputTooSmall);
+  ASSERT_EQ(DigestFinal(lock, kdf.get(), derived, &length, 20, nullptr), 0);
   EXPECT_EQ(test_support::ToHex(derived, length), "ea6c014dc72d6f8ccd1ed92ace1d41f0d8de8957");
 }
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # A toolkit or big-number status or an owner's Create result that is dropped does not
 # compile once unused results are errors; the same calls with their result
-# used do.
+# used do. A toolkit call without the proof of holding ToolkitLock does not
+# compile at all.
 #   ignored_status_probe.sh <c++ compiler> <src dir> <include dir>
 set -u
 cxx=$1 src=$2 include=$3
@@ -29,6 +30,8 @@ CODE
     got=builds
   elif grep -q "nodiscard\|unused-result" "$work/err"; then
     got=fails
+  elif grep -q "ToolkitLockHeld" "$work/err"; then
+    got=refused
   else
     got=broken
     cat "$work/err"
@@ -48,5 +51,8 @@ probe "key creation dropped" "key.Create(lock)" fails
 probe "signature check dropped" "VerifyData(lock, 2, key.get(), bytes, 4, bytes, 4)" fails
 probe "remainder checked" "BigNum r; if (!BigNum::Mod(BigNum(5), BigNum(3), &r).ok()) return 1" builds
 probe "remainder dropped" "BigNum r; BigNum::Mod(BigNum(5), BigNum(3), &r)" fails
+probe "toolkit call checked" "if (!KeySetInfo(lock, key.get(), KeyInfoItem(), nullptr).ok()) return 1" builds
+probe "toolkit call dropped" "KeySetInfo(lock, key.get(), KeyInfoItem(), nullptr)" fails
+probe "toolkit call without the lock" "(void)KeySetInfo(key.get(), KeyInfoItem(), nullptr)" refused
 probe "status kept as a number" "int code = GetRandomBytes(bytes, 4).code(); (void)code" builds
 exit $status

@@ -78,14 +78,14 @@ TEST(PbeInit, RefusedParametersAndKeys) {
   ToolkitLockHeld lock;
   OwnedAlgorithm alg;
   OwnedKey key;
-  ASSERT_EQ(alg.Create(lock) | key.Create(lock), 0);
-  EXPECT_EQ(AlgSetInfo(alg.get(), AlgInfoPbeMd5DesCbc(), nullptr), TkErrBadParameter);
+  ASSERT_EQ(alg.Create(lock).code() | key.Create(lock).code(), 0);
+  EXPECT_EQ(AlgSetInfo(lock, alg.get(), AlgInfoPbeMd5DesCbc(), nullptr), TkErrBadParameter);
   const PbeParams params{kSalt.data(), 7};
-  ASSERT_EQ(AlgSetInfo(alg.get(), AlgInfoPbeMd5DesCbc(), &params), 0);
-  EXPECT_EQ(EncryptInit(alg.get(), key.get(), PbeMethods, nullptr), TkErrKeyEmpty);
+  ASSERT_EQ(AlgSetInfo(lock, alg.get(), AlgInfoPbeMd5DesCbc(), &params), 0);
+  EXPECT_EQ(EncryptInit(lock, alg.get(), key.get(), PbeMethods, nullptr), TkErrKeyEmpty);
   const ByteItem item{kPassword.data(), 4};
-  ASSERT_EQ(KeySetInfo(key.get(), KeyInfoItem(), &item), 0);
-  EXPECT_EQ(EncryptInit(alg.get(), key.get(), DesCbcMethods, nullptr), TkErrNoMethod)
+  ASSERT_EQ(KeySetInfo(lock, key.get(), KeyInfoItem(), &item), 0);
+  EXPECT_EQ(EncryptInit(lock, alg.get(), key.get(), DesCbcMethods, nullptr), TkErrNoMethod)
       << "a list without MD5";
 }
 

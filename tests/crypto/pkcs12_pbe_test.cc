@@ -116,12 +116,13 @@ TEST(Pkcs12Pbe, Refusals) {
             TkErrInputTooLong)
       << "a ciphertext that stops inside a block";
 
+  ToolkitLockHeld lock;
   AlgorithmObject* alg = nullptr;
-  ASSERT_EQ(AlgCreate(&alg), 0);
+  ASSERT_EQ(AlgCreate(lock, &alg), 0);
   const Pkcs12PbeParams no_salt{nullptr, 8, 1};
-  EXPECT_EQ(AlgSetInfo(alg, AlgInfoPkcs12PbeSha1Rc2Cbc40(), &no_salt), TkErrBadParameter)
+  EXPECT_EQ(AlgSetInfo(lock, alg, AlgInfoPkcs12PbeSha1Rc2Cbc40(), &no_salt), TkErrBadParameter)
       << "a length without salt";
-  AlgDestroy(&alg);
+  AlgDestroy(lock, &alg);
 }
 
 }  // namespace

@@ -43,10 +43,10 @@ TEST(SharedRandom, ThreeHundredCallsThenReseed) {
   const std::uint8_t seed[] = {1, 2, 3};
   {
     ToolkitLockHeld lock;
-    ASSERT_EQ(AlgCreate(&random), 0);
-    ASSERT_EQ(AlgSetInfo(random, AlgInfoRandomMd5(), nullptr), 0);
-    ASSERT_EQ(RandomInit(random, RandomMethods, nullptr), 0);
-    ASSERT_EQ(RandomSeed(random, seed, 3, nullptr), 0);
+    ASSERT_EQ(AlgCreate(lock, &random), 0);
+    ASSERT_EQ(AlgSetInfo(lock, random, AlgInfoRandomMd5(), nullptr), 0);
+    ASSERT_EQ(RandomInit(lock, random, RandomMethods, nullptr), 0);
+    ASSERT_EQ(RandomSeed(lock, random, seed, 3, nullptr), 0);
   }
   InstallSharedRandomForTesting(OwnedAlgorithm(random));
   Md5RandomGenerator mirror;
@@ -104,8 +104,8 @@ TEST(SharedRandom, FailedReseedServesNoStaleBytes) {
   {
     ToolkitLockHeld lock;
     ASSERT_EQ(random.Create(lock), 0);
-    ASSERT_EQ(AlgSetInfo(random.get(), &kUnseedable, nullptr), 0);
-    ASSERT_EQ(RandomInit(random.get(), RandomMethods, nullptr), 0);
+    ASSERT_EQ(AlgSetInfo(lock, random.get(), &kUnseedable, nullptr), 0);
+    ASSERT_EQ(RandomInit(lock, random.get(), RandomMethods, nullptr), 0);
   }
   InstallSharedRandomForTesting(std::move(random));
   const std::vector<std::uint8_t> stale(32, UnseedableHandler::kStaleByte);
@@ -162,8 +162,8 @@ TEST(SharedRandom, SeededFromTheMachine) {
   std::uint8_t a[16] = {}, b[16] = {};
   OwnedAlgorithm one = CreateSeededRandom(), two = CreateSeededRandom();
   ToolkitLockHeld lock;
-  ASSERT_EQ(RandomGenerate(one.get(), a, 16, nullptr), 0);
-  ASSERT_EQ(RandomGenerate(two.get(), b, 16, nullptr), 0);
+  ASSERT_EQ(RandomGenerate(lock, one.get(), a, 16, nullptr), 0);
+  ASSERT_EQ(RandomGenerate(lock, two.get(), b, 16, nullptr), 0);
   EXPECT_NE(0, std::memcmp(a, b, 16));
 }
 

@@ -15,8 +15,8 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   RsaPrivateKeyRecord record = RecordOf(numbers);
   OwnedKey key;
   auto set = [&](const KeyInfoType* form) {
-    if (int status = key.Create(lock)) return status;
-    return KeySetInfo(key.get(), form, &record);
+    if (int status = key.Create(lock).code()) return status;
+    return KeySetInfo(lock, key.get(), form, &record).code();
   };
   EXPECT_EQ(set(KeyInfoRsaCrt()), 517) << "the internal form cannot be set directly";
   // The secret values computed from the others (complete records: every other test).
@@ -25,7 +25,7 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
     *part = ByteItem{nullptr, 0};
   ASSERT_EQ(set(KeyInfoRsaPrivate()), 0);
   const void* stored = nullptr;
-  ASSERT_EQ(KeyGetInfo(&stored, key.get(), KeyInfoRsaPrivate()), 0);
+  ASSERT_EQ(KeyGetInfo(lock, &stored, key.get(), KeyInfoRsaPrivate()), 0);
   const auto& r = *static_cast<const RsaPrivateKeyRecord*>(stored);
   EXPECT_EQ(r.modulus.length, 64u);
   auto number = [](const ByteItem& item) { return BigNum::FromBytes(item.data, item.length); };
@@ -38,7 +38,7 @@ TEST(RsaToolkit, PrivateKeyFormsAndMissingExponent) {
   record.privateExponent = ByteItem{d.data(), static_cast<std::uint32_t>(d.size())};
   record.publicExponent = ByteItem{nullptr, 0};
   ASSERT_EQ(set(KeyInfoRsaPrivate()), 0);
-  ASSERT_EQ(KeyGetInfo(&stored, key.get(), KeyInfoRsaPrivate()), 0);
+  ASSERT_EQ(KeyGetInfo(lock, &stored, key.get(), KeyInfoRsaPrivate()), 0);
   EXPECT_EQ(number(static_cast<const RsaPrivateKeyRecord*>(stored)->publicExponent), BigNum(65537));
   record.privateExponent = ByteItem{nullptr, 0};
   EXPECT_EQ(set(KeyInfoRsaPrivate()), 542) << "nothing to compute the private exponent from";
@@ -50,8 +50,8 @@ struct RsaObject : OwnedAlgorithm {
             bool encrypt) {
     const auto init = encrypt ? EncryptInit : DecryptInit;
     EXPECT_EQ(Create(lock), 0);
-    EXPECT_EQ(AlgSetInfo(get(), type, nullptr), 0);
-    EXPECT_EQ(init(get(), key, KeyRingMethods, nullptr), 0);
+    EXPECT_EQ(AlgSetInfo(lock, get(), type, nullptr), 0);
+    EXPECT_EQ(init(lock, get(), key, KeyRingMethods, nullptr), 0);
   }
 };
 
@@ -62,9 +62,9 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
   OwnedKey pub_key, priv_key;
   const std::uint8_t seed[8] = {1, 1, 2, 3, 4, 5, 6, 7};
   ASSERT_EQ(random.Create(lock), 0);
-  ASSERT_EQ(AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr), 0);
-  ASSERT_EQ(RandomInit(random.get(), RandomMethods, nullptr), 0);
-  ASSERT_EQ(RandomSeed(random.get(), seed, 8, 0), 0);
+  ASSERT_EQ(AlgSetInfo(lock, random.get(), AlgInfoRandomMd5(), nullptr), 0);
+  ASSERT_EQ(RandomInit(lock, random.get(), RandomMethods, nullptr), 0);
+  ASSERT_EQ(RandomSeed(lock, random.get(), seed, 8, 0), 0);
   ASSERT_EQ(pub_key.Create(lock), 0);
   ASSERT_EQ(priv_key.Create(lock), 0);
   auto generate = [&](std::uint32_t bits, AlgorithmObject* source) {
@@ -72,9 +72,11 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
     const Bytes e = {1, 0, 1};
     const RsaKeyGenParams params{bits, ByteItem{e.data(), 3}};
     EXPECT_EQ(generator.Create(lock), 0);
-    EXPECT_EQ(AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params), 0);
-    if (int status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr)) return status;
-    return KeyPairGenerate(generator.get(), pub_key.get(), priv_key.get(), source, nullptr);
+    EXPECT_EQ(AlgSetInfo(lock, generator.get(), AlgInfoRsaKeyGen(), &params), 0);
+    if (int status = KeyPairGenerateInit(lock, generator.get(), KeyRingMethods, nullptr).code())
+      return status;
+    return KeyPairGenerate(lock, generator.get(), pub_key.get(), priv_key.get(), source, nullptr)
+        .code();
   };
   EXPECT_EQ(generate(8193, random.get()), 533) << "refused at Init";
   EXPECT_EQ(generate(512, nullptr), 539);
@@ -88,22 +90,27 @@ TEST(RsaToolkit, KeyGenerationAndPkcsCipherObjects) {
     Bytes block(64), out(5);
     std::uint32_t n = 0;
     RsaObject enc(lock, type1 ? priv : pub, type1 ? priv_key.get() : pub_key.get(), true);
-    ASSERT_EQ(EncryptUpdate(enc.get(), nullptr, &n, 0, message.data(), 5, random.get(), nullptr),
-              0);
+    ASSERT_EQ(
+        EncryptUpdate(lock, enc.get(), nullptr, &n, 0, message.data(), 5, random.get(), nullptr),
+        0);
     EXPECT_EQ(n, 0u);
-    EXPECT_EQ(EncryptFinal(enc.get(), block.data(), &n, 63, random.get(), nullptr), 536);
-    ASSERT_EQ(EncryptFinal(enc.get(), block.data(), &n, 64, random.get(), nullptr), 0);
+    EXPECT_EQ(EncryptFinal(lock, enc.get(), block.data(), &n, 63, random.get(), nullptr), 536);
+    ASSERT_EQ(EncryptFinal(lock, enc.get(), block.data(), &n, 64, random.get(), nullptr), 0);
     EXPECT_EQ(n, 64u);
     RsaObject dec(lock, type1 ? pub : priv, type1 ? pub_key.get() : priv_key.get(), false);
-    ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 60, nullptr, nullptr), 0);
-    ASSERT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data() + 60, 4, nullptr, nullptr), 0);
-    EXPECT_EQ(DecryptUpdate(dec.get(), nullptr, &n, 0, block.data(), 1, nullptr, nullptr), 525)
+    ASSERT_EQ(DecryptUpdate(lock, dec.get(), nullptr, &n, 0, block.data(), 60, nullptr, nullptr),
+              0);
+    ASSERT_EQ(
+        DecryptUpdate(lock, dec.get(), nullptr, &n, 0, block.data() + 60, 4, nullptr, nullptr), 0);
+    EXPECT_EQ(DecryptUpdate(lock, dec.get(), nullptr, &n, 0, block.data(), 1, nullptr, nullptr),
+              525)
         << "a second block";
-    ASSERT_EQ(DecryptFinal(dec.get(), out.data(), &n, 5, nullptr, nullptr), 0);
+    ASSERT_EQ(DecryptFinal(lock, dec.get(), out.data(), &n, 5, nullptr, nullptr), 0);
     EXPECT_EQ(out, message);
     RsaObject cut(lock, type1 ? pub : priv, type1 ? pub_key.get() : priv_key.get(), false);
-    ASSERT_EQ(DecryptUpdate(cut.get(), nullptr, &n, 0, block.data(), 63, nullptr, nullptr), 0);
-    EXPECT_EQ(DecryptFinal(cut.get(), out.data(), &n, 5, nullptr, nullptr), 525)
+    ASSERT_EQ(DecryptUpdate(lock, cut.get(), nullptr, &n, 0, block.data(), 63, nullptr, nullptr),
+              0);
+    EXPECT_EQ(DecryptFinal(lock, cut.get(), out.data(), &n, 5, nullptr, nullptr), 525)
         << "an incomplete block";
   }
 }

@@ -29,8 +29,8 @@ class Signatures : public ::testing::Test {
         .code();
   }
   ToolkitLockHeld lock_;
-  OwnedKey private_{test_support::PrivateKeyObject(test_support::TestKey(1024))};
-  OwnedKey public_{test_support::PublicKeyObject(private_.get())};
+  OwnedKey private_{test_support::PrivateKeyObject(lock_, test_support::TestKey(1024))};
+  OwnedKey public_{test_support::PublicKeyObject(lock_, private_.get())};
   const Bytes data_ = test_support::TextBytes("toBeSigned");
 };
 
@@ -65,7 +65,7 @@ TEST_F(Signatures, SelectorsAndFaultsGiveTheirCodes) {
   EXPECT_EQ(Verify(kSignatureMd5, data_, signature), 524);
   EXPECT_EQ(Sign(kSignatureMd5, data_, &signature, public_.get()), 542) << "only the public form";
   EXPECT_EQ(Sign(kSignatureMd5, data_, &signature, nullptr, 127), 536);
-  OwnedKey small{test_support::PrivateKeyObject(test_support::TestKey(512))};
+  OwnedKey small{test_support::PrivateKeyObject(lock_, test_support::TestKey(512))};
   EXPECT_EQ(Sign(kSignatureSha512, data_, &signature, small.get()), 525)
       << "83-byte DigestInfo in a 64-byte block";
 }

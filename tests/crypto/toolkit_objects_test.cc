@@ -6,13 +6,14 @@ namespace kcertadm {
 namespace {
 
 struct Objects {
+  const ToolkitLockHeld& lock;
   AlgorithmObject* alg = nullptr;
   KeyObject* key = nullptr;
-  Objects() {
-    EXPECT_EQ(AlgCreate(&alg), 0);
-    EXPECT_EQ(KeyCreate(&key), 0);
+  explicit Objects(const ToolkitLockHeld& held) : lock(held) {
+    EXPECT_EQ(AlgCreate(lock, &alg), 0);
+    EXPECT_EQ(KeyCreate(lock, &key), 0);
   }
-  ~Objects() { AlgDestroy(&alg), KeyDestroy(&key); }
+  ~Objects() { AlgDestroy(lock, &alg), KeyDestroy(lock, &key); }
 };
 
 const Bytes kDesKey = test_support::Hex("0123456789abcdef");
@@ -21,54 +22,62 @@ const CbcParams kCbc{kIv.data()};
 
 // Each call is made in the state the calls before it left.
 TEST(CallingOrder, CallsOutOfOrderOrOfAnotherFamilyAreRefused) {
-  Objects des, md5, random;
+  ToolkitLockHeld lock;
+  Objects des(lock), md5(lock), random(lock);
   std::uint8_t buffer[64] = {};
   std::uint32_t length = 77;
-  ASSERT_EQ(AlgSetInfo(md5.alg, AlgInfoMd5(), nullptr) |
-                AlgSetInfo(random.alg, AlgInfoRandomMd5(), nullptr),
+  ASSERT_EQ(AlgSetInfo(lock, md5.alg, AlgInfoMd5(), nullptr).code() |
+                AlgSetInfo(lock, random.alg, AlgInfoRandomMd5(), nullptr).code(),
             0);
-  EXPECT_EQ(RandomGenerate(random.alg, buffer, 1, nullptr), 538)
+  EXPECT_EQ(RandomGenerate(lock, random.alg, buffer, 1, nullptr), 538)
       << "a random object serves only once initialised";
-  EXPECT_EQ(RandomSeed(random.alg, buffer, 1, nullptr), 538);
-  ASSERT_EQ(KeySetInfo(des.key, KeyInfoDes8(), kDesKey.data()), 0);
-  EXPECT_EQ(EncryptUpdate(des.alg, buffer, &length, 16, buffer, 8, nullptr, nullptr),
+  EXPECT_EQ(RandomSeed(lock, random.alg, buffer, 1, nullptr), 538);
+  ASSERT_EQ(KeySetInfo(lock, des.key, KeyInfoDes8(), kDesKey.data()), 0);
+  EXPECT_EQ(EncryptUpdate(lock, des.alg, buffer, &length, 16, buffer, 8, nullptr, nullptr),
             TkErrAlgNotSet);
   EXPECT_EQ(length, 0u);
-  ASSERT_EQ(AlgSetInfo(des.alg, AlgInfoDesCbc(), &kCbc), 0);
-  EXPECT_EQ(AlgSetInfo(des.alg, AlgInfoMd5(), nullptr), TkErrAlgInfoAlreadySet);
-  EXPECT_EQ(EncryptFinal(des.alg, buffer, &length, 16, nullptr, nullptr), TkErrNotInitialised);
-  ASSERT_EQ(EncryptInit(des.alg, des.key, DesCbcMethods, nullptr), 0);
-  // A failed second Init leaves the object uninitialised.
-  EXPECT_EQ(EncryptInit(des.alg, des.key, DigestMethods, nullptr), TkErrNoMethod);
-  EXPECT_EQ(EncryptUpdate(des.alg, buffer, &length, 8, buffer, 8, nullptr, nullptr),
+  ASSERT_EQ(AlgSetInfo(lock, des.alg, AlgInfoDesCbc(), &kCbc), 0);
+  EXPECT_EQ(AlgSetInfo(lock, des.alg, AlgInfoMd5(), nullptr), TkErrAlgInfoAlreadySet);
+  EXPECT_EQ(EncryptFinal(lock, des.alg, buffer, &length, 16, nullptr, nullptr),
             TkErrNotInitialised);
-  EXPECT_EQ(SignInit(md5.alg, nullptr, DigestMethods, nullptr), TkErrWrongKind);
-  ASSERT_EQ(DigestInit(md5.alg, nullptr, DigestMethods, nullptr), 0);
-  EXPECT_EQ(EncryptUpdate(md5.alg, buffer, &length, 64, buffer, 8, nullptr, nullptr),
+  ASSERT_EQ(EncryptInit(lock, des.alg, des.key, DesCbcMethods, nullptr), 0);
+  // A failed second Init leaves the object uninitialised.
+  EXPECT_EQ(EncryptInit(lock, des.alg, des.key, DigestMethods, nullptr), TkErrNoMethod);
+  EXPECT_EQ(EncryptUpdate(lock, des.alg, buffer, &length, 8, buffer, 8, nullptr, nullptr),
+            TkErrNotInitialised);
+  EXPECT_EQ(SignInit(lock, md5.alg, nullptr, DigestMethods, nullptr), TkErrWrongKind);
+  ASSERT_EQ(DigestInit(lock, md5.alg, nullptr, DigestMethods, nullptr), 0);
+  EXPECT_EQ(EncryptUpdate(lock, md5.alg, buffer, &length, 64, buffer, 8, nullptr, nullptr),
             TkErrWrongKind);
 }
 
 TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
   AlgorithmObject forged_alg;  // never created: no marker
   KeyObject forged_key;
-  Objects o;
+  ToolkitLockHeld lock;
+  Objects o(lock);
   std::uint8_t buffer[16];
   std::uint32_t length;
   const struct {
     const char* why;
     int status, expected;
   } kCases[] = {
-      {"null algorithm", AlgSetInfo(nullptr, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
-      {"forged algorithm", AlgSetInfo(&forged_alg, AlgInfoMd5(), nullptr), TkErrBadAlgObject},
-      {"forged random object", RandomGenerate(&forged_alg, buffer, 4, nullptr),
+      {"null algorithm", AlgSetInfo(lock, nullptr, AlgInfoMd5(), nullptr).code(),
+       TkErrBadAlgObject},
+      {"forged algorithm", AlgSetInfo(lock, &forged_alg, AlgInfoMd5(), nullptr).code(),
+       TkErrBadAlgObject},
+      {"forged random object", RandomGenerate(lock, &forged_alg, buffer, 4, nullptr).code(),
        TkErrBadRandomObject},
-      {"forged random", EncryptUpdate(o.alg, buffer, &length, 16, buffer, 8, &forged_alg, nullptr),
+      {"forged random",
+       EncryptUpdate(lock, o.alg, buffer, &length, 16, buffer, 8, &forged_alg, nullptr).code(),
        TkErrBadRandomObject},
-      {"forged key", EncryptInit(o.alg, &forged_key, DesCbcMethods, nullptr), TkErrBadKeyObject},
-      {"a key form as algorithm", AlgSetInfo(o.alg, KeyInfoDes8(), kDesKey.data()),
+      {"forged key", EncryptInit(lock, o.alg, &forged_key, DesCbcMethods, nullptr).code(),
+       TkErrBadKeyObject},
+      {"a key form as algorithm", AlgSetInfo(lock, o.alg, KeyInfoDes8(), kDesKey.data()).code(),
        TkErrWrongAlgInfoKind},
-      {"an algorithm as key form", KeySetInfo(o.key, AlgInfoMd5(), nullptr), TkErrWrongKind},
-      {"algorithms cannot be read back", AlgGetInfo(nullptr, o.alg, AlgInfoMd5()),
+      {"an algorithm as key form", KeySetInfo(lock, o.key, AlgInfoMd5(), nullptr).code(),
+       TkErrWrongKind},
+      {"algorithms cannot be read back", AlgGetInfo(lock, nullptr, o.alg, AlgInfoMd5()).code(),
        TkErrNotSupported},
   };
   for (const auto& c : kCases) EXPECT_EQ(c.status, c.expected) << c.why;
@@ -76,7 +85,7 @@ TEST(Handles, InvalidObjectsAndInfoKindsAreRecognised) {
   // Destroying clears the handle whether it was valid, forged or null.
   AlgorithmObject* alg = &forged_alg;
   KeyObject* key = &forged_key;
-  AlgDestroy(&alg), AlgDestroy(nullptr), KeyDestroy(&key);
+  AlgDestroy(lock, &alg), AlgDestroy(lock, nullptr), KeyDestroy(lock, &key);
   EXPECT_TRUE(alg == nullptr && key == nullptr);
 }
 
@@ -104,23 +113,26 @@ TEST(KeyForms, Derivation) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.why);
-    Objects o;
-    ASSERT_EQ(KeySetInfo(o.key, c.set_type, c.material), 0);
+    ToolkitLockHeld lock;
+    Objects o(lock);
+    ASSERT_EQ(KeySetInfo(lock, o.key, c.set_type, c.material), 0);
     const void* record = nullptr;
-    EXPECT_EQ(KeyGetInfo(&record, o.key, c.get_type), c.status);
+    EXPECT_EQ(KeyGetInfo(lock, &record, o.key, c.get_type), c.status);
     EXPECT_EQ(o.key->FindInfo(c.get_type) != nullptr, c.status == 0);
   }
 }
 
 TEST(KeyForms, MaterialCopiedOnceParityForcedAndDerivedFormsCached) {
-  Objects o;
+  ToolkitLockHeld lock;
+  Objects o(lock);
   const void *first = nullptr, *second = nullptr;
-  EXPECT_EQ(KeyGetInfo(&first, o.key, KeyInfoItem()), TkErrKeyEmpty);
+  EXPECT_EQ(KeyGetInfo(lock, &first, o.key, KeyInfoItem()), TkErrKeyEmpty);
   Bytes caller(8, 0);
-  ASSERT_EQ(KeySetInfo(o.key, KeyInfoDesParity(), caller.data()), 0);
+  ASSERT_EQ(KeySetInfo(lock, o.key, KeyInfoDesParity(), caller.data()), 0);
   caller.assign(8, 0x55);
-  EXPECT_EQ(KeySetInfo(o.key, KeyInfoDes8(), kDesKey.data()), TkErrKeyAlreadySet);
-  ASSERT_EQ(KeyGetInfo(&first, o.key, KeyInfoDes8()) | KeyGetInfo(&second, o.key, KeyInfoDes8()),
+  EXPECT_EQ(KeySetInfo(lock, o.key, KeyInfoDes8(), kDesKey.data()), TkErrKeyAlreadySet);
+  ASSERT_EQ(KeyGetInfo(lock, &first, o.key, KeyInfoDes8()).code() |
+                KeyGetInfo(lock, &second, o.key, KeyInfoDes8()).code(),
             0);
   EXPECT_EQ(first, second);
   EXPECT_EQ(test_support::ToHex(static_cast<const std::uint8_t*>(first), 8), "0101010101010101");
@@ -143,12 +155,13 @@ TEST(MethodLookup, ListsAndKeys) {
       {"DES from the key ring's list", PbeMethods, true, nullptr, 0},
   };
   for (const auto& c : kCases) {
-    Objects o;
-    ASSERT_EQ(AlgSetInfo(o.alg, AlgInfoDesCbc(), &kCbc), 0);
-    ASSERT_EQ(c.item ? KeySetInfo(o.key, KeyInfoItem(), c.item)
-                     : KeySetInfo(o.key, KeyInfoDes8(), kDesKey.data()),
+    ToolkitLockHeld lock;
+    Objects o(lock);
+    ASSERT_EQ(AlgSetInfo(lock, o.alg, AlgInfoDesCbc(), &kCbc), 0);
+    ASSERT_EQ(c.item ? KeySetInfo(lock, o.key, KeyInfoItem(), c.item)
+                     : KeySetInfo(lock, o.key, KeyInfoDes8(), kDesKey.data()),
               0);
-    EXPECT_EQ(EncryptInit(o.alg, c.with_key ? o.key : nullptr, c.methods, nullptr), c.status)
+    EXPECT_EQ(EncryptInit(lock, o.alg, c.with_key ? o.key : nullptr, c.methods, nullptr), c.status)
         << c.why;
   }
 }

@@ -29,12 +29,12 @@ std::vector<int> released;
 std::vector<bool> releasedUnderLock;
 int nextId = 0;
 
-int FakeCreate(Fake** handle) {
+ToolkitStatus FakeCreate(const ToolkitLockHeld& /*lock*/, Fake** handle) {
   *handle = new Fake{++nextId};
   return 0;
 }
 
-void FakeDestroy(Fake** handle) {
+void FakeDestroy(const ToolkitLockHeld& /*lock*/, Fake** handle) {
   if (*handle == nullptr) return;
   released.push_back((*handle)->id);
   releasedUnderLock.push_back(ToolkitLockHeld::OnThisThread());
@@ -116,6 +116,16 @@ TEST_F(ToolkitOwnerTest, ReleaseWaitsForAnotherThreadHoldingTheLock) {
   }
   release.wait();
   EXPECT_EQ(released, std::vector<int>({1}));
+}
+
+// The handlers' way to the proof of their caller: the live one of this
+// thread, and none once it is gone.
+TEST(ToolkitLockHeldDeathTest, CurrentStopsTheProcessWhenThisThreadHoldsNoLock) {
+  {
+    ToolkitLockHeld lock;
+    EXPECT_EQ(&ToolkitLockHeld::Current(), &lock);
+  }
+  EXPECT_DEATH((void)ToolkitLockHeld::Current(), "toolkit call without ToolkitLock");
 }
 
 TEST(ToolkitOwner, RealObjectsAreValidUntilReleased) {

@@ -62,20 +62,21 @@ const RsaKeyMaterial& TestKey(std::uint32_t bits) {
   return *slot;
 }
 
-KeyObject* PrivateKeyObject(const RsaKeyMaterial& m) {
+OwnedKey PrivateKeyObject(const ToolkitLockHeld& lock, const RsaKeyMaterial& m) {
   const RsaPrivateNumbers numbers = NumbersOf(m);
   const RsaPrivateKeyRecord record = RecordOf(numbers);
-  KeyObject* key = nullptr;
-  if (KeyCreate(&key) != 0 || KeySetInfo(key, KeyInfoRsaPrivate(), &record) != 0) KeyDestroy(&key);
+  OwnedKey key;
+  if (key.Create(lock) != 0 || KeySetInfo(lock, key.get(), KeyInfoRsaPrivate(), &record) != 0)
+    return OwnedKey();
   return key;
 }
 
-KeyObject* PublicKeyObject(KeyObject* privateKey) {
+OwnedKey PublicKeyObject(const ToolkitLockHeld& lock, KeyObject* privateKey) {
   const void* record = nullptr;
-  KeyObject* key = nullptr;
-  if (KeyGetInfo(&record, privateKey, KeyInfoRsaPublic()) != 0 || KeyCreate(&key) != 0)
-    return nullptr;
-  if (KeySetInfo(key, KeyInfoRsaPublic(), record) != 0) KeyDestroy(&key);
+  OwnedKey key;
+  if (KeyGetInfo(lock, &record, privateKey, KeyInfoRsaPublic()) != 0 || key.Create(lock) != 0 ||
+      KeySetInfo(lock, key.get(), KeyInfoRsaPublic(), record) != 0)
+    return OwnedKey();
   return key;
 }
 
@@ -84,24 +85,29 @@ int RunCipher(const CipherSetup& setup, bool encrypt, const std::vector<std::uin
   ToolkitLockHeld lock;
   OwnedAlgorithm alg;
   OwnedKey key;
-  int status = alg.Create(lock) | key.Create(lock);
-  if (status == 0) status = KeySetInfo(key.get(), setup.keyForm, setup.keyMaterial);
-  if (status == 0) status = AlgSetInfo(alg.get(), setup.type, setup.params);
+  int status = alg.Create(lock).code() | key.Create(lock).code();
+  if (status == 0) status = KeySetInfo(lock, key.get(), setup.keyForm, setup.keyMaterial).code();
+  if (status == 0) status = AlgSetInfo(lock, alg.get(), setup.type, setup.params).code();
   if (status == 0)
-    status = (encrypt ? EncryptInit : DecryptInit)(alg.get(), key.get(), setup.methods, nullptr);
+    status =
+        (encrypt ? EncryptInit : DecryptInit)(lock, alg.get(), key.get(), setup.methods, nullptr)
+            .code();
   out->assign(room != 0 ? room : in.size() + 16, 0);
   std::uint32_t total = 0, written = 0;
   if (piece == 0) piece = std::max<std::size_t>(in.size(), 1);
   for (std::size_t at = 0; status == 0 && at < in.size(); at += piece, total += written) {
     const auto n = static_cast<std::uint32_t>(std::min(piece, in.size() - at));
     const auto left = static_cast<std::uint32_t>(out->size() - total);
-    status = (encrypt ? EncryptUpdate : DecryptUpdate)(alg.get(), out->data() + total, &written,
-                                                       left, in.data() + at, n, nullptr, nullptr);
+    status =
+        (encrypt ? EncryptUpdate : DecryptUpdate)(lock, alg.get(), out->data() + total, &written,
+                                                  left, in.data() + at, n, nullptr, nullptr)
+            .code();
   }
   if (status == 0) {
     const auto left = static_cast<std::uint32_t>(out->size() - total);
-    status = (encrypt ? EncryptFinal : DecryptFinal)(alg.get(), out->data() + total, &written, left,
-                                                     nullptr, nullptr);
+    status = (encrypt ? EncryptFinal : DecryptFinal)(lock, alg.get(), out->data() + total, &written,
+                                                     left, nullptr, nullptr)
+                 .code();
     total += written;
   }
   out->resize(total);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,8 +13,16 @@
 #include "crypto/rsa/rsa_key_info.h"
 #include "crypto/rsa/rsa_keygen.h"
 #include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
 #include "keyring/keyring_entry.h"  // Bytes
 #include "keyring/password_protection.h"
+
+namespace kcertadm {
+
+// Failed expectations show a toolkit status as its number.
+inline void PrintTo(ToolkitStatus status, std::ostream* out) { *out << status.code(); }
+
+}  // namespace kcertadm
 
 namespace kcertadm::test_support {
 
@@ -61,9 +70,9 @@ struct Lcg {
 
 // A key of the given size generated deterministically (cached per size; tests run on one thread).
 const RsaKeyMaterial& TestKey(std::uint32_t bits);
-// Key objects of the toolkit holding it (destroyed by the caller).
-KeyObject* PrivateKeyObject(const RsaKeyMaterial& key);
-KeyObject* PublicKeyObject(KeyObject* privateKey);
+// Key objects of the toolkit holding it (empty on failure).
+OwnedKey PrivateKeyObject(const ToolkitLockHeld& lock, const RsaKeyMaterial& key);
+OwnedKey PublicKeyObject(const ToolkitLockHeld& lock, KeyObject* privateKey);
 
 // A cipher as the toolkit is asked for it.
 struct CipherSetup {

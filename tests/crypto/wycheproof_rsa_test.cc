@@ -14,13 +14,15 @@ namespace kcertadm {
 namespace {
 
 // A public key object of a vector group; null when the toolkit refuses it.
-KeyObject* GroupKey(const std::string& modulus, const std::string& exponent) {
+KeyObject* GroupKey(const ToolkitLockHeld& lock, const std::string& modulus,
+                    const std::string& exponent) {
   Bytes n = test_support::Hex(modulus), e = test_support::Hex(exponent);
   while (n.size() > 1 && n[0] == 0) n.erase(n.begin());
   const RsaPublicKeyRecord record{{n.data(), static_cast<std::uint32_t>(n.size())},
                                   {e.data(), static_cast<std::uint32_t>(e.size())}};
   KeyObject* key = nullptr;
-  if (KeyCreate(&key) == 0 && KeySetInfo(key, KeyInfoRsaPublic(), &record) != 0) KeyDestroy(&key);
+  if (KeyCreate(lock, &key) == 0 && KeySetInfo(lock, key, KeyInfoRsaPublic(), &record) != 0)
+    KeyDestroy(lock, &key);
   return key;
 }
 
@@ -38,7 +40,7 @@ TEST(WycheproofRsaSignatures, EveryVectorGivesItsExpectedResult) {
   for (const auto& row : test_support::ReadVectorFile("wycheproof/rsa_signature_vectors.txt")) {
     ASSERT_EQ(row.size(), 4u);
     if (row[0] == "key") {
-      key = std::make_unique<OwnedKey>(GroupKey(row[2], row[3]));
+      key = std::make_unique<OwnedKey>(GroupKey(lock, row[2], row[3]));
       ASSERT_NE(key->get(), nullptr) << row[2].size() * 4 << "-bit modulus";
       selector = kSelectors.at(row[1]);
       continue;

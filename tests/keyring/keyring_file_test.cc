@@ -150,9 +150,10 @@ TEST_F(KeyRingFileTest, OpeningTakesNoRandomBytes) {
   AlgorithmObject* random = nullptr;
   {
     ToolkitLockHeld lock;
-    ASSERT_TRUE(AlgCreate(&random) == 0 && AlgSetInfo(random, AlgInfoRandomMd5(), nullptr) == 0 &&
-                RandomInit(random, RandomMethods, nullptr) == 0 &&
-                RandomSeed(random, seed, sizeof seed, nullptr) == 0);
+    ASSERT_TRUE(AlgCreate(lock, &random) == 0 &&
+                AlgSetInfo(lock, random, AlgInfoRandomMd5(), nullptr) == 0 &&
+                RandomInit(lock, random, RandomMethods, nullptr) == 0 &&
+                RandomSeed(lock, random, seed, sizeof seed, nullptr) == 0);
   }
   InstallSharedRandomForTesting(OwnedAlgorithm(random));
   EXPECT_EQ(KeyRingOpen(path_, std::nullopt), kKeyRingOk);

@@ -7,6 +7,7 @@
 #include "crypto/cipher/cbc_handler.h"
 #include "crypto/digest/md5.h"
 #include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm {
 namespace {
@@ -30,17 +31,20 @@ class PbeHandler final : public CbcStreamHandler {
   int BindDigest(MethodList methods, const DigestImplementation** digest);
   int DeriveKeyAndIv(const DigestImplementation& digest, const ByteItem& password,
                      std::uint8_t* derived);
-  int BindCipher(MethodList methods, const std::uint8_t* derived, bool encrypt);
+  int BindCipher(const ToolkitLockHeld& lock, MethodList methods, const std::uint8_t* derived,
+                 bool encrypt);
 };
 
+// Runs inside EncryptInit or DecryptInit, under the lock of their caller.
 int PbeHandler::Init(KeyObject* password_key, MethodList methods, bool encrypt) {
+  const ToolkitLockHeld& lock = ToolkitLockHeld::Current();
   const DigestImplementation* digest = nullptr;
   if (int status = BindDigest(methods, &digest)) return status;
   const void* record = nullptr;
-  if (int status = KeyGetInfo(&record, password_key, KeyInfoItem())) return status;
+  if (int status = KeyGetInfo(lock, &record, password_key, KeyInfoItem()).code()) return status;
   std::uint8_t derived[Md5::kDigestSize];
   int status = DeriveKeyAndIv(*digest, *static_cast<const ByteItem*>(record), derived);
-  if (status == TkOk) status = BindCipher(methods, derived, encrypt);
+  if (status == TkOk) status = BindCipher(lock, methods, derived, encrypt);
   SecureWipe(derived, sizeof(derived));
   return status;
 }
@@ -76,18 +80,19 @@ int PbeHandler::DeriveKeyAndIv(const DigestImplementation& digest, const ByteIte
 }
 
 // DES-CBC keyed by derived[0..7] with odd parity forced, IV derived[8..15].
-int PbeHandler::BindCipher(MethodList methods, const std::uint8_t* derived, bool encrypt) {
-  KeyObject* des_key = nullptr;
-  if (int status = KeyCreate(&des_key)) return status;
-  int status = KeySetInfo(des_key, kPbeMd5DesCbcParts.derived_key_form(), derived);
+int PbeHandler::BindCipher(const ToolkitLockHeld& lock, MethodList methods,
+                           const std::uint8_t* derived, bool encrypt) {
+  OwnedKey des_key;
+  if (int status = des_key.Create(lock).code()) return status;
+  int status =
+      KeySetInfo(lock, des_key.get(), kPbeMd5DesCbcParts.derived_key_form(), derived).code();
   if (status == TkOk) {
     status =
-        LookupMethod(methods, kPbeMd5DesCbcParts.cipher(), encrypt ? 1 : 0, des_key,
+        LookupMethod(methods, kPbeMd5DesCbcParts.cipher(), encrypt ? 1 : 0, des_key.get(),
                      [&](const AlgorithmMethod& method, const void* key_record) {
                        return BindEngine(method, key_record, nullptr, derived + 8, encrypt, true);
                      });
   }
-  KeyDestroy(&des_key);
   return status;
 }
 

@@ -9,6 +9,7 @@
 #include "crypto/cipher/cbc_handler.h"
 #include "crypto/cipher/pkcs12_kdf.h"
 #include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_scope.h"
 
 namespace kcertadm {
 namespace {
@@ -33,12 +34,14 @@ class Pkcs12PbeHandler final : public CbcStreamHandler {
   explicit Pkcs12PbeHandler(AlgorithmObject& object) : CbcStreamHandler(object) {}
 
  private:
+  // Runs inside EncryptInit or DecryptInit, under the lock of their caller.
   int Init(KeyObject* password_key, MethodList methods, bool encrypt) override {
+    const ToolkitLockHeld& lock = ToolkitLockHeld::Current();
     const void* record = nullptr;
-    if (int status = KeyGetInfo(&record, password_key, KeyInfoItem())) return status;
+    if (int status = KeyGetInfo(lock, &record, password_key, KeyInfoItem()).code()) return status;
     std::uint8_t key[kMaxKeySize], iv[kIvSize];
     int status = Derive(*static_cast<const ByteItem*>(record), methods, key, iv);
-    if (status == TkOk) status = BindCipher(methods, key, iv, encrypt);
+    if (status == TkOk) status = BindCipher(lock, methods, key, iv, encrypt);
     SecureWipe(key, sizeof(key));
     SecureWipe(iv, sizeof(iv));
     return status;
@@ -58,21 +61,20 @@ class Pkcs12PbeHandler final : public CbcStreamHandler {
   }
 
   // The derived key in a temporary key object of the cipher's key form.
-  int BindCipher(MethodList methods, const std::uint8_t* key, const std::uint8_t* iv,
-                 bool encrypt) {
+  int BindCipher(const ToolkitLockHeld& lock, MethodList methods, const std::uint8_t* key,
+                 const std::uint8_t* iv, bool encrypt) {
     const Pkcs12PbeParts& parts = PartsOf(info_type());
-    KeyObject* cipher_key = nullptr;
-    if (int status = KeyCreate(&cipher_key)) return status;
+    OwnedKey cipher_key;
+    if (int status = cipher_key.Create(lock).code()) return status;
     const ByteItem item{key, parts.key_size};
     const void* material = parts.key_form == KeyInfoItem ? static_cast<const void*>(&item) : key;
     const Rc2CbcParams rc2{parts.effective_bits, iv};
-    int status = KeySetInfo(cipher_key, parts.key_form(), material);
+    int status = KeySetInfo(lock, cipher_key.get(), parts.key_form(), material).code();
     if (status == TkOk)
-      status = LookupMethod(methods, parts.cipher(), encrypt ? 1 : 0, cipher_key,
+      status = LookupMethod(methods, parts.cipher(), encrypt ? 1 : 0, cipher_key.get(),
                             [&](const AlgorithmMethod& method, const void* key_record) {
                               return BindEngine(method, key_record, &rc2, iv, encrypt, true);
                             });
-    KeyDestroy(&cipher_key);
     return status;
   }
 };

@@ -62,12 +62,12 @@ int Reseed(AlgorithmObject* random, ReseedSchedule& schedule) {
   int status;
   {
     ToolkitLockHeld lock;
-    status = RandomGenerate(random, fresh, sizeof fresh, nullptr);
+    status = RandomGenerate(lock, random, fresh, sizeof fresh, nullptr).code();
   }
   if (status == TkOk) {
     ToolkitLockHeld lock;
-    status = RandomSeed(random, fresh, sizeof fresh, nullptr);
-    if (status == TkOk) status = RandomSeed(random, table, sizeof table, nullptr);
+    status = RandomSeed(lock, random, fresh, sizeof fresh, nullptr).code();
+    if (status == TkOk) status = RandomSeed(lock, random, table, sizeof table, nullptr).code();
   }
   SecureWipe(fresh, sizeof fresh);
   if (status == TkOk) schedule.Restart(Now());
@@ -94,8 +94,8 @@ OwnedAlgorithm CreateSeededRandom() {
   {
     ToolkitLockHeld lock;
     if (random.Create(lock) != TkOk ||
-        AlgSetInfo(random.get(), AlgInfoRandomMd5(), nullptr) != TkOk ||
-        RandomInit(random.get(), RandomMethods, nullptr) != TkOk)
+        AlgSetInfo(lock, random.get(), AlgInfoRandomMd5(), nullptr) != TkOk ||
+        RandomInit(lock, random.get(), RandomMethods, nullptr) != TkOk)
       return OwnedAlgorithm();
   }
   // A generator that missed part of its seed is not used.
@@ -103,7 +103,8 @@ OwnedAlgorithm CreateSeededRandom() {
   const SeedSink seed = [object = random.get(), &seeding](const std::uint8_t* data,
                                                           std::size_t size) {
     ToolkitLockHeld lock;
-    const int status = RandomSeed(object, data, static_cast<std::uint32_t>(size), nullptr);
+    const int status =
+        RandomSeed(lock, object, data, static_cast<std::uint32_t>(size), nullptr).code();
     if (seeding == TkOk) seeding = status;
   };
   SeedFromMachine(seed);
@@ -124,7 +125,7 @@ ToolkitStatus GetRandomBytes(std::uint8_t* out, std::size_t count) {
     while (done < count) {
       const std::uint32_t chunk =
           static_cast<std::uint32_t>(std::min<std::size_t>(count - done, 1u << 30));
-      if (int s = RandomGenerate(random, out + done, chunk, nullptr)) return s;
+      if (int s = RandomGenerate(lock, random, out + done, chunk, nullptr).code()) return s;
       done += chunk;
     }
     return TkOk;
@@ -137,7 +138,7 @@ ToolkitStatus GenerateRsaKeyPairShared(AlgorithmObject* generator, KeyObject* pu
                                        KeyObject* privateKey) {
   return WithSharedRandom([&](AlgorithmObject* random) {
     ToolkitLockHeld lock;
-    return KeyPairGenerate(generator, publicKey, privateKey, random, nullptr);
+    return KeyPairGenerate(lock, generator, publicKey, privateKey, random, nullptr).code();
   });
 }
 
@@ -151,11 +152,13 @@ ToolkitStatus GenerateRsaPrivateKey(std::uint32_t modulusBits, OwnedKey& private
   int status;
   {
     ToolkitLockHeld lock;
-    status = generator.Create(lock);
-    if (status == TkOk) status = AlgSetInfo(generator.get(), AlgInfoRsaKeyGen(), &params);
-    if (status == TkOk) status = KeyPairGenerateInit(generator.get(), KeyRingMethods, nullptr);
-    if (status == TkOk) status = public_key.Create(lock);
-    if (status == TkOk) status = private_key.Create(lock);
+    status = generator.Create(lock).code();
+    if (status == TkOk)
+      status = AlgSetInfo(lock, generator.get(), AlgInfoRsaKeyGen(), &params).code();
+    if (status == TkOk)
+      status = KeyPairGenerateInit(lock, generator.get(), KeyRingMethods, nullptr).code();
+    if (status == TkOk) status = public_key.Create(lock).code();
+    if (status == TkOk) status = private_key.Create(lock).code();
   }
   if (status == TkOk)
     status = GenerateRsaKeyPairShared(generator.get(), public_key.get(), private_key.get()).code();

@@ -115,9 +115,9 @@ class RsaPublicKeyInfo final : public KeyInfoType {
     if (int status = StoreRecord(key, *in, &stored)) return status;
     return AddStored(key, this, stored);
   }
-  int MakeInfo(void** record, KeyObject& key) const override {
+  int MakeInfo(const ToolkitLockHeld& lock, void** record, KeyObject& key) const override {
     const void* crt_record = nullptr;
-    if (int status = KeyGetInfo(&crt_record, &key, KeyInfoRsaCrt())) return status;
+    if (int status = KeyGetInfo(lock, &crt_record, &key, KeyInfoRsaCrt()).code()) return status;
     const RsaKeyMaterial& m = static_cast<const RsaCrtRecord*>(crt_record)->material();
     const SecureBytes n = m.modulus.ToBytes(), e = m.public_exponent.ToBytes();
     RsaPublicKeyRecord* stored = nullptr;
@@ -163,9 +163,9 @@ class RsaPrivateKeyInfo final : public KeyInfoType {
     return TkOk;
   }
 
-  int MakeInfo(void** record, KeyObject& key) const override {
+  int MakeInfo(const ToolkitLockHeld& lock, void** record, KeyObject& key) const override {
     const void* crt_record = nullptr;
-    if (int status = KeyGetInfo(&crt_record, &key, KeyInfoRsaCrt())) return status;
+    if (int status = KeyGetInfo(lock, &crt_record, &key, KeyInfoRsaCrt()).code()) return status;
     const RsaKeyMaterial& m = static_cast<const RsaCrtRecord*>(crt_record)->material();
     for (const BigNum* part : m.Parts())
       if (part->IsZero()) return TkErrBadKeyForm;
@@ -179,7 +179,9 @@ class RsaPrivateKeyInfo final : public KeyInfoType {
 class RsaCrtKeyInfo final : public KeyInfoType {
  public:
   int AddInfo(KeyObject&, const void*) const override { return TkErrWrongKind; }
-  int MakeInfo(void**, KeyObject&) const override { return TkErrBadKeyForm; }
+  int MakeInfo(const ToolkitLockHeld&, void**, KeyObject&) const override {
+    return TkErrBadKeyForm;
+  }
 };
 
 const RsaPublicKeyInfo kRsaPublicInfo;

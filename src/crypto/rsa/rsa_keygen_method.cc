@@ -27,17 +27,19 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
     return status;
   }
 
+  // Runs inside KeyPairGenerate, under the lock of its caller.
   int KeyPairGenerate(KeyObject* publicKey, KeyObject* privateKey, AlgorithmObject* random,
                       const ProgressCallback* progress) override {
+    const ToolkitLockHeld& lock = ToolkitLockHeld::Current();
     if (!ready_) return TkErrNotInitialised;
     if (publicKey->infoCount != 0 || privateKey->infoCount != 0) return TkErrKeyAlreadySet;
-    RandomFill fill = [random](std::uint8_t* out, std::size_t size) {
-      return RandomGenerate(random, out, static_cast<std::uint32_t>(size), nullptr);
+    RandomFill fill = [&lock, random](std::uint8_t* out, std::size_t size) {
+      return RandomGenerate(lock, random, out, static_cast<std::uint32_t>(size), nullptr).code();
     };
     CancelCheck cancel = [progress] { return CheckProgress(progress) != kImplOk; };
     RsaKeyMaterial key;
     int status = GenerateRsaKey(bits_, exponent_, fill, cancel, &key);
-    if (status == TkOk) status = StoreKeys(key, publicKey, privateKey);
+    if (status == TkOk) status = StoreKeys(lock, key, publicKey, privateKey);
     key.Wipe();
     return status;
   }
@@ -56,13 +58,16 @@ class RsaKeyGenHandler final : public KeyGenerationHandler {
 
   // The private key gets the eight values (stored without leading zeros);
   // the public key gets the form derived from it.
-  int StoreKeys(const RsaKeyMaterial& key, KeyObject* publicKey, KeyObject* privateKey) const {
+  int StoreKeys(const ToolkitLockHeld& lock, const RsaKeyMaterial& key, KeyObject* publicKey,
+                KeyObject* privateKey) const {
     const RsaPrivateNumbers numbers = NumbersOf(key);
     const RsaPrivateKeyRecord record = RecordOf(numbers);
-    if (int status = KeySetInfo(privateKey, KeyInfoRsaPrivate(), &record)) return status;
+    if (int status = KeySetInfo(lock, privateKey, KeyInfoRsaPrivate(), &record).code())
+      return status;
     const void* public_record = nullptr;
-    if (int status = KeyGetInfo(&public_record, privateKey, KeyInfoRsaPublic())) return status;
-    return KeySetInfo(publicKey, KeyInfoRsaPublic(), public_record);
+    if (int status = KeyGetInfo(lock, &public_record, privateKey, KeyInfoRsaPublic()).code())
+      return status;
+    return KeySetInfo(lock, publicKey, KeyInfoRsaPublic(), public_record).code();
   }
 
   bool ready_ = false;

@@ -49,8 +49,9 @@ class RsaPkcsHandler final : public CipherHandler {
     if (operation_.private_key()) {
       status = Pkcs1EncodeType1(input_.data(), input_.size(), k, block.data());
     } else {
-      RandomByte draw = [random](std::uint8_t* byte) {
-        return RandomGenerate(random, byte, 1, nullptr);
+      // Under the lock of the EncryptFinal call this runs in.
+      RandomByte draw = [&lock = ToolkitLockHeld::Current(), random](std::uint8_t* byte) {
+        return RandomGenerate(lock, random, byte, 1, nullptr).code();
       };
       status = Pkcs1EncodeType2(input_.data(), input_.size(), k, draw, block.data());
     }

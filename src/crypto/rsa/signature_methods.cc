@@ -232,22 +232,26 @@ ToolkitStatus SignData(const ToolkitLockHeld& lock, int selector, KeyObject* pri
                        const std::uint8_t* data, std::uint32_t size, std::uint8_t* signature,
                        std::uint32_t* signatureLength, std::uint32_t bufferSize) {
   OwnedAlgorithm signer;
-  if (int status = signer.Create(lock)) return status;
-  if (int status = AlgSetInfo(signer.get(), SigningAlgorithm(selector), nullptr)) return status;
-  if (int status = SignInit(signer.get(), privateKey, KeyRingMethods, nullptr)) return status;
-  if (int status = SignUpdate(signer.get(), data, size, nullptr)) return status;
-  return SignFinal(signer.get(), signature, signatureLength, bufferSize, nullptr, nullptr);
+  if (int status = signer.Create(lock).code()) return status;
+  if (int status = AlgSetInfo(lock, signer.get(), SigningAlgorithm(selector), nullptr).code())
+    return status;
+  if (int status = SignInit(lock, signer.get(), privateKey, KeyRingMethods, nullptr).code())
+    return status;
+  if (int status = SignUpdate(lock, signer.get(), data, size, nullptr).code()) return status;
+  return SignFinal(lock, signer.get(), signature, signatureLength, bufferSize, nullptr, nullptr);
 }
 
 ToolkitStatus VerifyData(const ToolkitLockHeld& lock, int selector, KeyObject* key,
                          const std::uint8_t* data, std::uint32_t size,
                          const std::uint8_t* signature, std::uint32_t signatureLength) {
   OwnedAlgorithm verifier;
-  if (int status = verifier.Create(lock)) return status;
-  if (int status = AlgSetInfo(verifier.get(), VerifyingAlgorithm(selector), nullptr)) return status;
-  if (int status = VerifyInit(verifier.get(), key, KeyRingMethods, nullptr)) return status;
-  if (int status = VerifyUpdate(verifier.get(), data, size, nullptr)) return status;
-  return VerifyFinal(verifier.get(), signature, signatureLength, nullptr, nullptr);
+  if (int status = verifier.Create(lock).code()) return status;
+  if (int status = AlgSetInfo(lock, verifier.get(), VerifyingAlgorithm(selector), nullptr).code())
+    return status;
+  if (int status = VerifyInit(lock, verifier.get(), key, KeyRingMethods, nullptr).code())
+    return status;
+  if (int status = VerifyUpdate(lock, verifier.get(), data, size, nullptr).code()) return status;
+  return VerifyFinal(lock, verifier.get(), signature, signatureLength, nullptr, nullptr);
 }
 
 }  // namespace kcertadm

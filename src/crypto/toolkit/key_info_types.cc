@@ -46,9 +46,10 @@ int StoreBytes(KeyObject& key, const KeyInfoType* type, const std::uint8_t* data
 }
 
 // The raw bytes of the key, which must be exactly `size` long.
-int ItemOfSize(KeyObject& key, std::uint32_t size, const std::uint8_t** bytes) {
+int ItemOfSize(const ToolkitLockHeld& lock, KeyObject& key, std::uint32_t size,
+               const std::uint8_t** bytes) {
   const void* record = nullptr;
-  if (int status = KeyGetInfo(&record, &key, KeyInfoItem())) return status;
+  if (int status = KeyGetInfo(lock, &record, &key, KeyInfoItem()).code()) return status;
   const auto* item = static_cast<const ByteItem*>(record);
   if (item->length != size) return TkErrBadKeyForm;
   *bytes = item->data;
@@ -62,7 +63,9 @@ class ItemKeyInfo final : public KeyInfoType {
     if (item == nullptr || (item->data == nullptr && item->length > 0)) return TkErrBadParameter;
     return StoreItem(key, this, item->data, item->length);
   }
-  int MakeInfo(void**, KeyObject&) const override { return TkErrBadKeyForm; }
+  int MakeInfo(const ToolkitLockHeld&, void**, KeyObject&) const override {
+    return TkErrBadKeyForm;
+  }
 };
 
 // A fixed-size key form recorded together with its KeyInfoItem, and derived
@@ -80,17 +83,18 @@ class FixedKeyInfo : public KeyInfoType {
     SecureWipe(bytes, kSize);
     return status;
   }
-  int MakeInfo(void** record, KeyObject& key) const override {
+  int MakeInfo(const ToolkitLockHeld& lock, void** record, KeyObject& key) const override {
     const std::uint8_t* bytes = nullptr;
-    if (int status = Source(key, &bytes)) return status;
+    if (int status = Source(lock, key, &bytes)) return status;
     return StoreBytes(key, this, bytes, kSize, record);
   }
 
  protected:
   ~FixedKeyInfo() = default;
   virtual void Prepare(std::uint8_t* /*bytes*/) const {}
-  virtual int Source(KeyObject& key, const std::uint8_t** bytes) const {
-    return ItemOfSize(key, kSize, bytes);
+  virtual int Source(const ToolkitLockHeld& lock, KeyObject& key,
+                     const std::uint8_t** bytes) const {
+    return ItemOfSize(lock, key, kSize, bytes);
   }
 };
 
@@ -102,9 +106,10 @@ class DesEde3KeyInfo final : public FixedKeyInfo<24> {};
 class DesParityKeyInfo final : public FixedKeyInfo<8> {
  protected:
   void Prepare(std::uint8_t* bytes) const override { DesSetOddParity(bytes); }
-  int Source(KeyObject& key, const std::uint8_t** bytes) const override {
+  int Source(const ToolkitLockHeld& lock, KeyObject& key,
+             const std::uint8_t** bytes) const override {
     const void* record = nullptr;
-    if (int status = KeyGetInfo(&record, &key, KeyInfoDes8())) return status;
+    if (int status = KeyGetInfo(lock, &record, &key, KeyInfoDes8()).code()) return status;
     *bytes = static_cast<const std::uint8_t*>(record);
     return DesHasOddParity(*bytes) ? TkOk : TkErrBadKeyForm;
   }

@@ -4,12 +4,13 @@
 // info type and its parameter record); one Init with a key object (or null)
 // and a method list; Updates; one Final; AlgDestroy. Key material lives in
 // KeyObjects (KeyCreate, KeySetInfo, KeyGetInfo, KeyDestroy), which derive a
-// missing key form on demand. Every operation returns 0 or a status code
-// from crypto/toolkit_status.h.
+// missing key form on demand. Every operation returns a ToolkitStatus: 0
+// or a code of crypto/toolkit/toolkit_status.h.
 //
-// Every call, object creation and destruction included, must be made while
-// holding ToolkitLock (crypto/toolkit/toolkit_scope.h has the lock proof and
-// the owners, which release their objects under the lock themselves). The
+// Every call, object creation and destruction included, is made while
+// holding ToolkitLock, and takes the proof of it as its first argument
+// (crypto/toolkit/toolkit_lock.h; crypto/toolkit/toolkit_scope.h has the
+// owners, which release their objects under the lock themselves). The
 // toolkit itself takes no lock.
 //
 // All parameter records and key material are copied into the objects; the
@@ -19,6 +20,7 @@
 #include <cstdint>
 
 #include "crypto/toolkit/toolkit_framework.h"
+#include "crypto/toolkit/toolkit_lock.h"
 #include "crypto/toolkit/toolkit_status.h"
 
 namespace kcertadm {
@@ -144,66 +146,79 @@ extern const AlgorithmMethod* const
 
 // ---------------------------------------------------------------- operations
 
-int AlgCreate(AlgorithmObject** handle);
+ToolkitStatus AlgCreate(const ToolkitLockHeld& lock, AlgorithmObject** handle);
 // Releases a valid object (handler, then every owned block, wiped); sets the
 // handle to null in every case.
-void AlgDestroy(AlgorithmObject** handle);
-int AlgSetInfo(AlgorithmObject* handle, const InfoType* type, const void* parameters);
+void AlgDestroy(const ToolkitLockHeld& lock, AlgorithmObject** handle);
+ToolkitStatus AlgSetInfo(const ToolkitLockHeld& lock, AlgorithmObject* handle, const InfoType* type,
+                         const void* parameters);
 // Reading parameters back: 541 for every type of this library.
-int AlgGetInfo(const void** parameters, AlgorithmObject* handle, const InfoType* type);
+ToolkitStatus AlgGetInfo(const ToolkitLockHeld& lock, const void** parameters,
+                         AlgorithmObject* handle, const InfoType* type);
 
-int KeyCreate(KeyObject** handle);
-void KeyDestroy(KeyObject** handle);
-int KeySetInfo(KeyObject* key, const InfoType* type, const void* material);
-// The record stays owned by the key; a derived form is kept for later calls.
-int KeyGetInfo(const void** record, KeyObject* key, const InfoType* type);
+ToolkitStatus KeyCreate(const ToolkitLockHeld& lock, KeyObject** handle);
+void KeyDestroy(const ToolkitLockHeld& lock, KeyObject** handle);
+ToolkitStatus KeySetInfo(const ToolkitLockHeld& lock, KeyObject* key, const InfoType* type,
+                         const void* material);
+// KeyGetInfo (the record stays owned by the key; a derived form is kept
+// for later calls) is declared with the object framework.
 
-int KeyPairGenerateInit(AlgorithmObject* handle, MethodList methods,
+ToolkitStatus KeyPairGenerateInit(const ToolkitLockHeld& lock, AlgorithmObject* handle,
+                                  MethodList methods, const ProgressCallback* progress);
+ToolkitStatus KeyPairGenerate(const ToolkitLockHeld& lock, AlgorithmObject* handle,
+                              KeyObject* publicKey, KeyObject* privateKey, AlgorithmObject* random,
+                              const ProgressCallback* progress);
+
+ToolkitStatus EncryptInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, KeyObject* key,
+                          MethodList methods, const ProgressCallback* progress);
+ToolkitStatus DecryptInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, KeyObject* key,
+                          MethodList methods, const ProgressCallback* progress);
+ToolkitStatus EncryptUpdate(const ToolkitLockHeld& lock, AlgorithmObject* handle, std::uint8_t* out,
+                            std::uint32_t* outLength, std::uint32_t outSize, const void* in,
+                            std::uint32_t inLength, AlgorithmObject* random,
+                            const ProgressCallback* progress);
+ToolkitStatus DecryptUpdate(const ToolkitLockHeld& lock, AlgorithmObject* handle, std::uint8_t* out,
+                            std::uint32_t* outLength, std::uint32_t outSize, const void* in,
+                            std::uint32_t inLength, AlgorithmObject* random,
+                            const ProgressCallback* progress);
+ToolkitStatus EncryptFinal(const ToolkitLockHeld& lock, AlgorithmObject* handle, std::uint8_t* out,
+                           std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject* random,
+                           const ProgressCallback* progress);
+ToolkitStatus DecryptFinal(const ToolkitLockHeld& lock, AlgorithmObject* handle, std::uint8_t* out,
+                           std::uint32_t* outLength, std::uint32_t outSize, AlgorithmObject* random,
+                           const ProgressCallback* progress);
+
+ToolkitStatus SignInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, KeyObject* key,
+                       MethodList methods, const ProgressCallback* progress);
+ToolkitStatus VerifyInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, KeyObject* key,
+                         MethodList methods, const ProgressCallback* progress);
+ToolkitStatus SignUpdate(const ToolkitLockHeld& lock, AlgorithmObject* handle, const void* in,
+                         std::uint32_t inLength, const ProgressCallback* progress);
+ToolkitStatus VerifyUpdate(const ToolkitLockHeld& lock, AlgorithmObject* handle, const void* in,
+                           std::uint32_t inLength, const ProgressCallback* progress);
+ToolkitStatus SignFinal(const ToolkitLockHeld& lock, AlgorithmObject* handle,
+                        std::uint8_t* signature, std::uint32_t* signatureLength,
+                        std::uint32_t bufferSize, AlgorithmObject* random,
                         const ProgressCallback* progress);
-int KeyPairGenerate(AlgorithmObject* handle, KeyObject* publicKey, KeyObject* privateKey,
-                    AlgorithmObject* random, const ProgressCallback* progress);
-
-int EncryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-                const ProgressCallback* progress);
-int DecryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-                const ProgressCallback* progress);
-int EncryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                  std::uint32_t outSize, const void* in, std::uint32_t inLength,
-                  AlgorithmObject* random, const ProgressCallback* progress);
-int DecryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                  std::uint32_t outSize, const void* in, std::uint32_t inLength,
-                  AlgorithmObject* random, const ProgressCallback* progress);
-int EncryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                 std::uint32_t outSize, AlgorithmObject* random, const ProgressCallback* progress);
-int DecryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                 std::uint32_t outSize, AlgorithmObject* random, const ProgressCallback* progress);
-
-int SignInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-             const ProgressCallback* progress);
-int VerifyInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-               const ProgressCallback* progress);
-int SignUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
-               const ProgressCallback* progress);
-int VerifyUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
-                 const ProgressCallback* progress);
-int SignFinal(AlgorithmObject* handle, std::uint8_t* signature, std::uint32_t* signatureLength,
-              std::uint32_t bufferSize, AlgorithmObject* random, const ProgressCallback* progress);
 // 0 means the signature is good.
-int VerifyFinal(AlgorithmObject* handle, const std::uint8_t* signature,
-                std::uint32_t signatureLength, AlgorithmObject* random,
-                const ProgressCallback* progress);
+ToolkitStatus VerifyFinal(const ToolkitLockHeld& lock, AlgorithmObject* handle,
+                          const std::uint8_t* signature, std::uint32_t signatureLength,
+                          AlgorithmObject* random, const ProgressCallback* progress);
 
-int DigestInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-               const ProgressCallback* progress);
-int DigestUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
-                 const ProgressCallback* progress);
-int DigestFinal(AlgorithmObject* handle, std::uint8_t* digest, std::uint32_t* digestLength,
-                std::uint32_t bufferSize, const ProgressCallback* progress);
+ToolkitStatus DigestInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, KeyObject* key,
+                         MethodList methods, const ProgressCallback* progress);
+ToolkitStatus DigestUpdate(const ToolkitLockHeld& lock, AlgorithmObject* handle, const void* in,
+                           std::uint32_t inLength, const ProgressCallback* progress);
+ToolkitStatus DigestFinal(const ToolkitLockHeld& lock, AlgorithmObject* handle,
+                          std::uint8_t* digest, std::uint32_t* digestLength,
+                          std::uint32_t bufferSize, const ProgressCallback* progress);
 
-int RandomInit(AlgorithmObject* handle, MethodList methods, const ProgressCallback* progress);
-int RandomSeed(AlgorithmObject* handle, const void* seed, std::uint32_t length,
-               const ProgressCallback* progress);
-int RandomGenerate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t count,
-                   const ProgressCallback* progress);
+ToolkitStatus RandomInit(const ToolkitLockHeld& lock, AlgorithmObject* handle, MethodList methods,
+                         const ProgressCallback* progress);
+ToolkitStatus RandomSeed(const ToolkitLockHeld& lock, AlgorithmObject* handle, const void* seed,
+                         std::uint32_t length, const ProgressCallback* progress);
+ToolkitStatus RandomGenerate(const ToolkitLockHeld& lock, AlgorithmObject* handle,
+                             std::uint8_t* out, std::uint32_t count,
+                             const ProgressCallback* progress);
 
 }  // namespace kcertadm

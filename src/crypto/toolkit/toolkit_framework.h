@@ -33,6 +33,7 @@
 #include <new>
 
 #include "crypto/toolkit/secure_block_list.h"
+#include "crypto/toolkit/toolkit_lock.h"
 #include "crypto/toolkit/toolkit_status.h"
 
 namespace kcertadm {
@@ -99,7 +100,7 @@ class KeyInfoType : public InfoType {
   virtual int AddInfo(KeyObject& key, const void* material) const = 0;
   // Builds this form, in memory owned by `key`, from another form present in
   // the key. The caller (KeyGetInfo) adds the pair.
-  virtual int MakeInfo(void** record, KeyObject& key) const = 0;
+  virtual int MakeInfo(const ToolkitLockHeld& lock, void** record, KeyObject& key) const = 0;
 
  protected:
   ~KeyInfoType() = default;
@@ -168,7 +169,10 @@ struct AlgorithmMethod {
 // Pointers to AlgorithmMethod ended by a null pointer.
 using MethodList = const AlgorithmMethod* const*;
 
-int KeyGetInfo(const void** record, KeyObject* key, const InfoType* type);
+// The record of form `type` in `key`, made from another form on the first
+// request and kept in the key; the record stays owned by the key.
+ToolkitStatus KeyGetInfo(const ToolkitLockHeld& lock, const void** record, KeyObject* key,
+                         const InfoType* type);
 
 // Statuses that end a method lookup at once instead of trying the next entry.
 inline bool EndsMethodLookup(int status) {
@@ -180,6 +184,7 @@ inline bool EndsMethodLookup(int status) {
 // taken from `key` (if it names one) and `bind(method, keyRecord)` is tried;
 // the first success ends the lookup. Returns 0, or the last failure (545 if
 // no entry matched). `keyRecord` is null for entries without key form.
+// Runs inside the Init call of a handler, under the lock of its caller.
 template <typename Bind>
 int LookupMethod(MethodList methods, const AlgorithmInfoType* type, int direction, KeyObject* key,
                  Bind&& bind) {
@@ -192,7 +197,8 @@ int LookupMethod(MethodList methods, const AlgorithmInfoType* type, int directio
       continue;
     const void* key_record = nullptr;
     if (method.keyInfoType != nullptr) {
-      const int status = KeyGetInfo(&key_record, key, method.keyInfoType());
+      const int status =
+          KeyGetInfo(ToolkitLockHeld::Current(), &key_record, key, method.keyInfoType()).code();
       if (EndsMethodLookup(status)) return status;
       if (status != TkOk) {
         failure = status;

@@ -67,7 +67,7 @@ bool AlgorithmHandler::IsWellFormed() const { return release_marker_ == &kHandle
 
 // ------------------------------------------------------- algorithm objects
 
-int AlgCreate(AlgorithmObject** handle) {
+ToolkitStatus AlgCreate(const ToolkitLockHeld& /*lock*/, AlgorithmObject** handle) {
   if (handle == nullptr) return TkErrBadAlgObject;
   *handle = nullptr;
   auto* object = new (std::nothrow) AlgorithmObject;
@@ -78,7 +78,7 @@ int AlgCreate(AlgorithmObject** handle) {
   return TkOk;
 }
 
-void AlgDestroy(AlgorithmObject** handle) {
+void AlgDestroy(const ToolkitLockHeld& /*lock*/, AlgorithmObject** handle) {
   if (handle == nullptr) return;
   AlgorithmObject* object = *handle;
   *handle = nullptr;
@@ -93,7 +93,8 @@ void AlgDestroy(AlgorithmObject** handle) {
   delete object;
 }
 
-int AlgSetInfo(AlgorithmObject* handle, const InfoType* type, const void* parameters) {
+ToolkitStatus AlgSetInfo(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                         const InfoType* type, const void* parameters) {
   if (!IsValidAlgorithmObject(handle)) return TkErrBadAlgObject;
   if (!IsKind(type, InfoType::Kind::kAlgorithm)) return TkErrWrongAlgInfoKind;
   if (handle->handler != nullptr || handle->infoCount > 0) return TkErrAlgInfoAlreadySet;
@@ -112,7 +113,8 @@ int AlgSetInfo(AlgorithmObject* handle, const InfoType* type, const void* parame
   return TkOk;
 }
 
-int AlgGetInfo(const void** parameters, AlgorithmObject* handle, const InfoType* type) {
+ToolkitStatus AlgGetInfo(const ToolkitLockHeld& /*lock*/, const void** parameters,
+                         AlgorithmObject* handle, const InfoType* type) {
   if (!IsValidAlgorithmObject(handle)) return TkErrBadAlgObject;
   if (!IsKind(type, InfoType::Kind::kAlgorithm)) return TkErrWrongAlgInfoKind;
   return static_cast<const AlgorithmInfoType*>(type)->GetInfo(parameters, *handle);
@@ -120,7 +122,7 @@ int AlgGetInfo(const void** parameters, AlgorithmObject* handle, const InfoType*
 
 // ------------------------------------------------------------- key objects
 
-int KeyCreate(KeyObject** handle) {
+ToolkitStatus KeyCreate(const ToolkitLockHeld& /*lock*/, KeyObject** handle) {
   if (handle == nullptr) return TkErrBadKeyObject;
   *handle = nullptr;
   auto* key = new (std::nothrow) KeyObject;
@@ -131,7 +133,7 @@ int KeyCreate(KeyObject** handle) {
   return TkOk;
 }
 
-void KeyDestroy(KeyObject** handle) {
+void KeyDestroy(const ToolkitLockHeld& /*lock*/, KeyObject** handle) {
   if (handle == nullptr) return;
   KeyObject* key = *handle;
   *handle = nullptr;
@@ -144,7 +146,8 @@ void KeyDestroy(KeyObject** handle) {
   delete key;
 }
 
-int KeySetInfo(KeyObject* key, const InfoType* type, const void* material) {
+ToolkitStatus KeySetInfo(const ToolkitLockHeld& /*lock*/, KeyObject* key, const InfoType* type,
+                         const void* material) {
   if (key != nullptr && !IsValidKeyObject(key)) return TkErrBadKeyObject;
   if (!IsKind(type, InfoType::Kind::kKey)) return TkErrWrongKind;
   if (key == nullptr) return TkErrBadKeyObject;
@@ -152,7 +155,8 @@ int KeySetInfo(KeyObject* key, const InfoType* type, const void* material) {
   return static_cast<const KeyInfoType*>(type)->AddInfo(*key, material);
 }
 
-int KeyGetInfo(const void** record, KeyObject* key, const InfoType* type) {
+ToolkitStatus KeyGetInfo(const ToolkitLockHeld& lock, const void** record, KeyObject* key,
+                         const InfoType* type) {
   if (!IsValidKeyObject(key)) return TkErrBadKeyObject;
   if (!IsKind(type, InfoType::Kind::kKey)) return TkErrWrongKind;
   if (key->infoCount == 0) return TkErrKeyEmpty;
@@ -161,7 +165,7 @@ int KeyGetInfo(const void** record, KeyObject* key, const InfoType* type) {
     return TkOk;
   }
   void* made = nullptr;
-  const int status = static_cast<const KeyInfoType*>(type)->MakeInfo(&made, *key);
+  const int status = static_cast<const KeyInfoType*>(type)->MakeInfo(lock, &made, *key);
   if (status != TkOk) return status;
   if (key->AddInfo(type, made) != TkOk) {
     key->blocks.Release(made);

@@ -75,15 +75,16 @@ const std::uint8_t* Bytes(const void* data) { return static_cast<const std::uint
 
 // ----------------------------------------------------------- key generation
 
-int KeyPairGenerateInit(AlgorithmObject* handle, MethodList methods,
-                        const ProgressCallback* progress) {
+ToolkitStatus KeyPairGenerateInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                                  MethodList methods, const ProgressCallback* progress) {
   KeyGenerationHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler)) return status;
   return RunInit(handle, [&] { return handler->KeyPairGenerateInit(methods, progress); });
 }
 
-int KeyPairGenerate(AlgorithmObject* handle, KeyObject* publicKey, KeyObject* privateKey,
-                    AlgorithmObject* random, const ProgressCallback* progress) {
+ToolkitStatus KeyPairGenerate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                              KeyObject* publicKey, KeyObject* privateKey, AlgorithmObject* random,
+                              const ProgressCallback* progress) {
   KeyGenerationHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler, random)) return status;
   if (!IsValidKeyObject(publicKey) || !IsValidKeyObject(privateKey)) return TkErrBadKeyObject;
@@ -92,23 +93,24 @@ int KeyPairGenerate(AlgorithmObject* handle, KeyObject* publicKey, KeyObject* pr
 
 // ------------------------------------------------------------------ ciphers
 
-int EncryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-                const ProgressCallback* progress) {
+ToolkitStatus EncryptInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
+                          MethodList methods, const ProgressCallback* progress) {
   CipherHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->EncryptInit(key, methods, progress); });
 }
 
-int DecryptInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-                const ProgressCallback* progress) {
+ToolkitStatus DecryptInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
+                          MethodList methods, const ProgressCallback* progress) {
   CipherHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->DecryptInit(key, methods, progress); });
 }
 
-int EncryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                  std::uint32_t outSize, const void* in, std::uint32_t inLength,
-                  AlgorithmObject* random, const ProgressCallback* progress) {
+ToolkitStatus EncryptUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                            std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                            const void* in, std::uint32_t inLength, AlgorithmObject* random,
+                            const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -116,9 +118,10 @@ int EncryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* out
   return handler->EncryptUpdate(out, outLength, outSize, Bytes(in), inLength, random, progress);
 }
 
-int DecryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                  std::uint32_t outSize, const void* in, std::uint32_t inLength,
-                  AlgorithmObject* random, const ProgressCallback* progress) {
+ToolkitStatus DecryptUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                            std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                            const void* in, std::uint32_t inLength, AlgorithmObject* random,
+                            const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -126,8 +129,9 @@ int DecryptUpdate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* out
   return handler->DecryptUpdate(out, outLength, outSize, Bytes(in), inLength, random, progress);
 }
 
-int EncryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                 std::uint32_t outSize, AlgorithmObject* random, const ProgressCallback* progress) {
+ToolkitStatus EncryptFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                           std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                           AlgorithmObject* random, const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -135,8 +139,9 @@ int EncryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outL
   return handler->EncryptFinal(out, outLength, outSize, random, progress);
 }
 
-int DecryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outLength,
-                 std::uint32_t outSize, AlgorithmObject* random, const ProgressCallback* progress) {
+ToolkitStatus DecryptFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                           std::uint8_t* out, std::uint32_t* outLength, std::uint32_t outSize,
+                           AlgorithmObject* random, const ProgressCallback* progress) {
   std::uint32_t spare;
   outLength = OutLength(outLength, spare);
   CipherHandler* handler = nullptr;
@@ -146,36 +151,38 @@ int DecryptFinal(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t* outL
 
 // --------------------------------------------------------------- signatures
 
-int SignInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-             const ProgressCallback* progress) {
+ToolkitStatus SignInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
+                       MethodList methods, const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->SignInit(key, methods, progress); });
 }
 
-int VerifyInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-               const ProgressCallback* progress) {
+ToolkitStatus VerifyInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
+                         MethodList methods, const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->VerifyInit(key, methods, progress); });
 }
 
-int SignUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
-               const ProgressCallback* progress) {
+ToolkitStatus SignUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* in,
+                         std::uint32_t inLength, const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler)) return status;
   return handler->SignUpdate(Bytes(in), inLength, progress);
 }
 
-int VerifyUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
-                 const ProgressCallback* progress) {
+ToolkitStatus VerifyUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* in,
+                           std::uint32_t inLength, const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler)) return status;
   return handler->VerifyUpdate(Bytes(in), inLength, progress);
 }
 
-int SignFinal(AlgorithmObject* handle, std::uint8_t* signature, std::uint32_t* signatureLength,
-              std::uint32_t bufferSize, AlgorithmObject* random, const ProgressCallback* progress) {
+ToolkitStatus SignFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                        std::uint8_t* signature, std::uint32_t* signatureLength,
+                        std::uint32_t bufferSize, AlgorithmObject* random,
+                        const ProgressCallback* progress) {
   std::uint32_t spare;
   signatureLength = OutLength(signatureLength, spare);
   SignatureHandler* handler = nullptr;
@@ -183,9 +190,9 @@ int SignFinal(AlgorithmObject* handle, std::uint8_t* signature, std::uint32_t* s
   return handler->SignFinal(signature, signatureLength, bufferSize, random, progress);
 }
 
-int VerifyFinal(AlgorithmObject* handle, const std::uint8_t* signature,
-                std::uint32_t signatureLength, AlgorithmObject* random,
-                const ProgressCallback* progress) {
+ToolkitStatus VerifyFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                          const std::uint8_t* signature, std::uint32_t signatureLength,
+                          AlgorithmObject* random, const ProgressCallback* progress) {
   SignatureHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler, random)) return status;
   return handler->VerifyFinal(signature, signatureLength, random, progress);
@@ -193,22 +200,23 @@ int VerifyFinal(AlgorithmObject* handle, const std::uint8_t* signature,
 
 // ------------------------------------------------------------------ digests
 
-int DigestInit(AlgorithmObject* handle, KeyObject* key, MethodList methods,
-               const ProgressCallback* progress) {
+ToolkitStatus DigestInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, KeyObject* key,
+                         MethodList methods, const ProgressCallback* progress) {
   DigestHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, key)) return status;
   return RunInit(handle, [&] { return handler->DigestInit(key, methods, progress); });
 }
 
-int DigestUpdate(AlgorithmObject* handle, const void* in, std::uint32_t inLength,
-                 const ProgressCallback* progress) {
+ToolkitStatus DigestUpdate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* in,
+                           std::uint32_t inLength, const ProgressCallback* progress) {
   DigestHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler)) return status;
   return handler->DigestUpdate(Bytes(in), inLength, progress);
 }
 
-int DigestFinal(AlgorithmObject* handle, std::uint8_t* digest, std::uint32_t* digestLength,
-                std::uint32_t bufferSize, const ProgressCallback* progress) {
+ToolkitStatus DigestFinal(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                          std::uint8_t* digest, std::uint32_t* digestLength,
+                          std::uint32_t bufferSize, const ProgressCallback* progress) {
   std::uint32_t spare;
   digestLength = OutLength(digestLength, spare);
   DigestHandler* handler = nullptr;
@@ -218,21 +226,23 @@ int DigestFinal(AlgorithmObject* handle, std::uint8_t* digest, std::uint32_t* di
 
 // ------------------------------------------------------------------- random
 
-int RandomInit(AlgorithmObject* handle, MethodList methods, const ProgressCallback* progress) {
+ToolkitStatus RandomInit(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                         MethodList methods, const ProgressCallback* progress) {
   RandomHandler* handler = nullptr;
   if (int status = Resolve(handle, false, &handler, nullptr, nullptr, kRandomChecks)) return status;
   return RunInit(handle, [&] { return handler->RandomInit(methods, progress); });
 }
 
-int RandomSeed(AlgorithmObject* handle, const void* seed, std::uint32_t length,
-               const ProgressCallback* progress) {
+ToolkitStatus RandomSeed(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle, const void* seed,
+                         std::uint32_t length, const ProgressCallback* progress) {
   RandomHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler, nullptr, nullptr, kRandomChecks)) return status;
   return handler->RandomSeed(Bytes(seed), length, progress);
 }
 
-int RandomGenerate(AlgorithmObject* handle, std::uint8_t* out, std::uint32_t count,
-                   const ProgressCallback* progress) {
+ToolkitStatus RandomGenerate(const ToolkitLockHeld& /*lock*/, AlgorithmObject* handle,
+                             std::uint8_t* out, std::uint32_t count,
+                             const ProgressCallback* progress) {
   RandomHandler* handler = nullptr;
   if (int status = Resolve(handle, true, &handler, nullptr, nullptr, kRandomChecks)) return status;
   return handler->RandomGenerate(out, count, progress);

@@ -1,12 +1,10 @@
-// The lock every toolkit call runs under, and the owners of toolkit objects.
+// The owners of toolkit objects, and the lock proof every toolkit call
+// takes (crypto/toolkit/toolkit_lock.h).
 //
 //   OwnedAlgorithm digest;
 //   ToolkitLockHeld lock;
-//   if (int status = digest.Create(lock)) return status;
-//   ... AlgSetInfo(digest.get(), AlgInfoMd5(), nullptr) ...
-//
-// A function that makes toolkit calls for its caller takes
-// `const ToolkitLockHeld&`: only holding the lock gives one.
+//   if (int status = digest.Create(lock).code()) return status;
+//   ... AlgSetInfo(lock, digest.get(), AlgInfoMd5(), nullptr) ...
 //
 // Owners never need the caller to hold the lock: an owner releases its
 // object under ToolkitLock, taking it unless this thread holds it already.
@@ -17,35 +15,14 @@
 #include <cstddef>
 #include <utility>
 
-#include "base/locks.h"
 #include "crypto/toolkit/toolkit.h"
+#include "crypto/toolkit/toolkit_lock.h"
 
 namespace kcertadm {
 
-// Holds ToolkitLock for its lifetime, and is the proof of holding it.
-class ToolkitLockHeld {
- public:
-  ToolkitLockHeld();
-  ~ToolkitLockHeld();
-  ToolkitLockHeld(const ToolkitLockHeld&) = delete;
-  ToolkitLockHeld& operator=(const ToolkitLockHeld&) = delete;
-
-  // True while a ToolkitLockHeld lives on the calling thread.
-  static bool OnThisThread();
-
- private:
-  ToolkitGuard guard_;
-};
-
-// Runs `call(lock)` while holding ToolkitLock and returns its result.
-template <typename Call>
-auto WithToolkitLock(Call&& call) {
-  ToolkitLockHeld lock;
-  return std::forward<Call>(call)(std::as_const(lock));
-}
-
 // Sole owner of one toolkit object: move-only, releases it exactly once.
-template <typename Object, int (*CreateObject)(Object**), void (*DestroyObject)(Object**)>
+template <typename Object, ToolkitStatus (*CreateObject)(const ToolkitLockHeld&, Object**),
+          void (*DestroyObject)(const ToolkitLockHeld&, Object**)>
 class ToolkitOwner {
  public:
   ToolkitOwner() = default;
@@ -64,10 +41,10 @@ class ToolkitOwner {
     return *this;
   }
 
-  // A new object in this owner (releasing any it held). 0 or a toolkit status.
-  [[nodiscard]] int Create(const ToolkitLockHeld& /*lock*/) {
-    DestroyObject(&object_);
-    return CreateObject(&object_);
+  // A new object in this owner (releasing any it held).
+  ToolkitStatus Create(const ToolkitLockHeld& lock) {
+    DestroyObject(lock, &object_);
+    return CreateObject(lock, &object_);
   }
 
   Object* get() const noexcept { return object_; }
@@ -79,10 +56,10 @@ class ToolkitOwner {
   void reset() noexcept {
     if (object_ == nullptr) return;
     if (ToolkitLockHeld::OnThisThread()) {
-      DestroyObject(&object_);
+      DestroyObject(ToolkitLockHeld::Current(), &object_);
     } else {
       ToolkitLockHeld lock;
-      DestroyObject(&object_);
+      DestroyObject(lock, &object_);
     }
   }
 
