@@ -80,7 +80,7 @@ int AesCbcPad(bool encrypt, const AlgorithmInfoType* cipher, ByteView key, const
     if (int status = aes.Create(lock).code()) return status;
     const CbcParams params{iv};
     if (int status = AlgSetInfo(lock, aes.get(), cipher, &params).code()) return status;
-    return RunCipher(lock, encrypt, aes.get(), aesKey.get(), AesCbcMethods, in, out);
+    return RunCipher(lock, encrypt, aes.get(), aesKey.get(), AesCbcMethods, in, out).code();
   } catch (const std::bad_alloc&) {
     out.clear();
     return TkErrNoMemory;
@@ -99,7 +99,7 @@ int Pkcs12PbeCipher(bool encrypt, const AlgorithmInfoType* pbe, ByteView bmpPass
     const ByteItem saltItem = ItemOf(salt);
     const Pkcs12PbeParams params{saltItem.data, saltItem.length, iterations};
     if (int status = AlgSetInfo(lock, cipher.get(), pbe, &params).code()) return status;
-    return RunCipher(lock, encrypt, cipher.get(), password.get(), Pkcs12PbeMethods, in, out);
+    return RunCipher(lock, encrypt, cipher.get(), password.get(), Pkcs12PbeMethods, in, out).code();
   } catch (const std::bad_alloc&) {
     out.clear();
     return TkErrNoMemory;

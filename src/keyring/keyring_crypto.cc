@@ -25,11 +25,11 @@ ToolkitStatus KeyRingRandomBytes(std::uint8_t* out, std::size_t n) {
   return GetRandomBytes(out, n);
 }
 
-int RunCipher(const ToolkitLockHeld& lock, bool encrypt, AlgorithmObject* cipher, KeyObject* key,
-              MethodList methods, ByteView in, SecureBytes& out) {
+ToolkitStatus RunCipher(const ToolkitLockHeld& lock, bool encrypt, AlgorithmObject* cipher,
+                        KeyObject* key, MethodList methods, ByteView in, SecureBytes& out) {
   ToolkitStatus status = encrypt ? EncryptInit(lock, cipher, key, methods, nullptr)
                                  : DecryptInit(lock, cipher, key, methods, nullptr);
-  if (!status.ok()) return status.code();
+  if (!status.ok()) return status;
   const std::uint32_t size = static_cast<std::uint32_t>(in.size() + 17);
   out.assign(size, 0);
   std::uint32_t first = 0, last = 0;
@@ -45,7 +45,7 @@ int RunCipher(const ToolkitLockHeld& lock, bool encrypt, AlgorithmObject* cipher
   }
   if (!status.ok()) {
     out.clear();
-    return status.code();
+    return status;
   }
   out.resize(first + last);
   return 0;
@@ -65,7 +65,7 @@ int DesCbcBlocks(bool encrypt, const std::uint8_t key[8], const std::uint8_t iv[
   if (int status = cipher.Create(lock).code()) return status;
   CbcParams params{iv};
   if (int status = AlgSetInfo(lock, cipher.get(), AlgInfoDesCbc(), &params).code()) return status;
-  return RunCipher(lock, encrypt, cipher.get(), desKey.get(), DesCbcMethods, in, out);
+  return RunCipher(lock, encrypt, cipher.get(), desKey.get(), DesCbcMethods, in, out).code();
 }
 
 }  // namespace
@@ -108,7 +108,7 @@ int PbeMd5DesCbc(bool encrypt, ByteView passwordItem, const std::uint8_t salt[8]
     PbeParams params{salt, iterations};
     if (int status = AlgSetInfo(lock, pbe.get(), AlgInfoPbeMd5DesCbc(), &params).code())
       return status;
-    return RunCipher(lock, encrypt, pbe.get(), password.get(), PbeMethods, in, out);
+    return RunCipher(lock, encrypt, pbe.get(), password.get(), PbeMethods, in, out).code();
   } catch (const std::bad_alloc&) {
     out.clear();
     return KeyRingStatusNumber(kKeyRingNoMemory);

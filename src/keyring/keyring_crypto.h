@@ -25,10 +25,10 @@ int DesCbcPadDecrypt(const std::uint8_t key[8], const std::uint8_t iv[8], ByteVi
 
 // Runs one whole message through a cipher object set up by the caller:
 // Init with key and methods, one Update, Final. The
-// output holds in.size() + 17 bytes until it is cut to what came out. 0 or
-// a toolkit status (out then empty).
-int RunCipher(const ToolkitLockHeld& lock, bool encrypt, AlgorithmObject* cipher, KeyObject* key,
-              MethodList methods, ByteView in, SecureBytes& out);
+// output holds in.size() + 17 bytes until it is cut to what came out. On a
+// failure out is empty.
+ToolkitStatus RunCipher(const ToolkitLockHeld& lock, bool encrypt, AlgorithmObject* cipher,
+                        KeyObject* key, MethodList methods, ByteView in, SecureBytes& out);
 
 // The toolkit's pbeWithMD5AndDES-CBC over in, keyed by passwordItem (raw
 // bytes). The output buffer is in.size() + 17 bytes. 0, a toolkit status, or
