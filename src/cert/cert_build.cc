@@ -57,9 +57,7 @@ int DerUnsigned(Asn1Item* out, const ByteItem& number) {
 }
 
 // A copy of one element that the builder may free like its own.
-int CopyElement(Asn1Item* out, const Asn1Item& element) {
-  return DerCopy(out, Asn1Bytes(element));
-}
+int CopyElement(Asn1Item* out, const Asn1Item& element) { return DerCopy(out, Asn1Bytes(element)); }
 
 }  // namespace
 
